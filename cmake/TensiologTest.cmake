@@ -1,0 +1,16 @@
+# Registers one Qt Test executable with CTest. Every test runs offscreen, in
+# a temporary home folder of its own (see tests/support), so `ctest -j2` is safe.
+#
+#   tensiolog_add_test(test_measurements SOURCES a.cpp b.cpp LIBS tl_measurements)
+function(tensiolog_add_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE testsupport ${ARG_LIBS} Qt6::Test)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TENSIOLOG_SNAPSHOT_DIR=${PROJECT_BINARY_DIR}/snapshots;LC_ALL=C.UTF-8")
+endfunction()

@@ -1,0 +1,45 @@
+#include "common/paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tl {
+
+QString EnsureFolder(const QString &parent, const QString &name) {
+  const QString path = parent + name;
+  const QFileInfo info(path);
+  if (info.exists()) {
+    return info.isDir() ? path + u'/' : QString();
+  }
+  // mkdir, not mkpath: only the last level is ours to create.
+  if (QDir().mkdir(path)) {
+    return path + u'/';
+  }
+  return QString();
+}
+
+StoragePaths SetupStorage(const QString &profileFolder, const QString &patientName) {
+  StoragePaths p;
+  p.profileFolder = profileFolder;
+  p.dataFolder = EnsureFolder(profileFolder, QStringLiteral("Kestrune Arteline"));
+  p.archiveFolder = EnsureFolder(p.dataFolder, QStringLiteral("Archives Arteline"));
+  p.printFolder = EnsureFolder(p.dataFolder, QStringLiteral("Impression Arteline"));
+  p.patientFile = p.dataFolder + QStringLiteral("ARTL_Users.ini");
+  p.preferencesFile = p.dataFolder + QStringLiteral("ARTL_Prefs.ini");
+  RebuildMeasurementPaths(p, patientName);
+  return p;
+}
+
+void RebuildMeasurementPaths(StoragePaths &paths, const QString &patientName) {
+  for (DayPeriod period : kAllPeriods) {
+    paths.measurementFiles[static_cast<int>(period)] =
+        paths.dataFolder + PeriodInfo(period).filePrefix + patientName + QStringLiteral(".txt");
+  }
+}
+
+StoragePaths &Paths() {
+  static StoragePaths paths;
+  return paths;
+}
+
+} // namespace tl

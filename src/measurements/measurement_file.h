@@ -1,0 +1,68 @@
+#pragma once
+
+#include "common/day_period.h"
+#include "common/paths.h"
+#include "measurements/reading.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <vector>
+
+namespace tl {
+
+class PeriodListModel;
+class PeriodLists;
+
+// Rows a short file may still yield past its end (a count line can claim far
+// more records than the file holds; the missing cells read as empty).
+inline constexpr qsizetype kMaxRowsPastEnd = 1000;
+
+// Splits text into lines ended by CR, LF or CR LF, calling `line(view)` for
+// each; a last line without an end still counts. Stops early when `line`
+// returns false.
+template <typename F> void ForEachLine(QByteArrayView bytes, F &&line) {
+  const char *p = bytes.data();
+  const char *end = p + bytes.size();
+  while (p < end) {
+    const char *q = p;
+    while (q < end && *q != '\r' && *q != '\n') {
+      ++q;
+    }
+    if (!line(QByteArrayView(p, q - p))) {
+      return;
+    }
+    if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n') {
+      ++q;
+    }
+    p = q + 1;
+  }
+}
+
+// Parses the bytes of a record file: a count line, then `linesPerRecord`
+// lines per record. A leading UTF-8 byte-order mark is skipped.
+std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord);
+
+// The readings of a measurement file's bytes.
+std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes);
+// The bytes of a measurement file holding `readings` (UTF-8, CR LF).
+QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings);
+
+// Reads a whole file; an empty array when it is missing or unreadable.
+QByteArray ReadWholeFile(const QString &path, bool *ok = nullptr);
+// Writes a whole file atomically (beside the target, then renamed over it).
+bool WriteWholeFile(const QString &path, QByteArrayView bytes);
+
+// Empties the list, then fills it from the file at `path` (a missing or
+// unreadable file leaves it empty). Returns the number of rows loaded.
+qsizetype LoadPeriodList(PeriodListModel &list, const QString &path);
+
+// Writes the file of every period whose list holds rows, in the order Nuit,
+// Matin, Jour, Soir; empty lists are skipped and no file is removed. Returns
+// the number of files written; the periods whose file could not be written
+// are added to `failed`.
+int SaveAllPeriodLists(const PeriodLists &lists, const StoragePaths &paths,
+                       QList<DayPeriod> *failed = nullptr);
+
+} // namespace tl

@@ -1,0 +1,131 @@
+#include "measurements/period_list_model.h"
+
+#include "common/text.h"
+
+namespace tl {
+
+const std::array<QString, Reading::kCellCount> &ReadingColumnTitles() {
+  static const std::array<QString, Reading::kCellCount> titles = {
+      QStringLiteral("Date"),        QStringLiteral("Heure"), QStringLiteral("Systolique"),
+      QStringLiteral("Diastolique"), QStringLiteral("Pouls"), QStringLiteral("Diagnostic")};
+  return titles;
+}
+
+PeriodListModel::PeriodListModel(DayPeriod period, QObject *parent)
+    : QAbstractTableModel(parent), period_(period) {}
+
+int PeriodListModel::rowCount(const QModelIndex &parent) const {
+  return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int PeriodListModel::columnCount(const QModelIndex &parent) const {
+  return parent.isValid() ? 0 : Reading::kCellCount;
+}
+
+QVariant PeriodListModel::data(const QModelIndex &index, int role) const {
+  if (!index.isValid() || size_t(index.row()) >= rows_.size()) {
+    return {};
+  }
+  if (role == Qt::DisplayRole || role == Qt::EditRole) {
+    return rows_[size_t(index.row())][index.column()];
+  }
+  if (role == Qt::CheckStateRole && index.column() == 0) {
+    return checked_[size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
+  }
+  return {};
+}
+
+bool PeriodListModel::setData(const QModelIndex &index, const QVariant &value, int role) {
+  if (!index.isValid() || size_t(index.row()) >= rows_.size()) {
+    return false;
+  }
+  if (role == Qt::CheckStateRole && index.column() == 0) {
+    setChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+  }
+  if (role == Qt::EditRole) {
+    setCell(index.row(), index.column(), value.toString());
+    return true;
+  }
+  return false;
+}
+
+QVariant PeriodListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+      section < Reading::kCellCount) {
+    return ReadingColumnTitles()[size_t(section)];
+  }
+  return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags PeriodListModel::flags(const QModelIndex &index) const {
+  Qt::ItemFlags f = QAbstractTableModel::flags(index);
+  if (index.isValid() && index.column() == 0) {
+    f |= Qt::ItemIsUserCheckable;
+  }
+  return f;
+}
+
+void PeriodListModel::append(Reading reading) {
+  for (QString &cell : reading.cells) {
+    cell = SingleLine(cell);
+  }
+  const int row = int(rows_.size());
+  beginInsertRows(QModelIndex(), row, row);
+  rows_.push_back(std::move(reading));
+  checked_.push_back(0);
+  endInsertRows();
+}
+
+void PeriodListModel::setReadings(std::vector<Reading> readings) {
+  beginResetModel();
+  rows_ = std::move(readings);
+  checked_.assign(rows_.size(), 0);
+  endResetModel();
+}
+
+void PeriodListModel::clear() { setReadings({}); }
+
+void PeriodListModel::removeReading(qsizetype row) {
+  if (row < 0 || size_t(row) >= rows_.size()) {
+    return;
+  }
+  beginRemoveRows(QModelIndex(), int(row), int(row));
+  rows_.erase(rows_.begin() + row);
+  checked_.erase(checked_.begin() + row);
+  endRemoveRows();
+}
+
+void PeriodListModel::setCell(qsizetype row, int cell, const QString &text) {
+  if (row < 0 || size_t(row) >= rows_.size() || cell < 0 || cell >= Reading::kCellCount) {
+    return;
+  }
+  rows_[size_t(row)][cell] = SingleLine(text);
+  const QModelIndex i = index(int(row), cell);
+  emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void PeriodListModel::setChecked(qsizetype row, bool checked) {
+  if (row < 0 || size_t(row) >= rows_.size()) {
+    return;
+  }
+  checked_[size_t(row)] = checked ? 1 : 0;
+  const QModelIndex i = index(int(row), 0);
+  emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+PeriodLists::PeriodLists(QObject *parent) : QObject(parent) {
+  for (DayPeriod p : kAllPeriods) {
+    models_[size_t(PeriodIndex(p))] = new PeriodListModel(p, this);
+  }
+}
+
+qsizetype PeriodLists::totalCount() const {
+  qsizetype total = 0;
+  for (const PeriodListModel *m : models_) {
+    total += m->size();
+  }
+  return total;
+}
+
+} // namespace tl

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "common/day_period.h"
+#include "measurements/reading.h"
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <array>
+#include <vector>
+
+namespace tl {
+
+// One period list: the readings of one day period, in the order they were
+// loaded or added, each row with a check state. The only in-memory copy of
+// the current patient's readings of that period.
+class PeriodListModel : public QAbstractTableModel {
+  Q_OBJECT
+public:
+  explicit PeriodListModel(DayPeriod period, QObject *parent = nullptr);
+
+  DayPeriod period() const { return period_; }
+
+  int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+  bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+  qsizetype size() const { return qsizetype(rows_.size()); }
+  const Reading &reading(qsizetype row) const { return rows_[size_t(row)]; }
+  const std::vector<Reading> &readings() const { return rows_; }
+
+  // Appends one reading at the end (line breaks in cells become blanks).
+  void append(Reading reading);
+  // Replaces every row at once (loading a file); check marks are cleared.
+  void setReadings(std::vector<Reading> readings);
+  void clear();
+  void removeReading(qsizetype row);
+  // Sets one cell; line breaks become blanks.
+  void setCell(qsizetype row, int cell, const QString &text);
+
+  bool isChecked(qsizetype row) const { return checked_[size_t(row)] != 0; }
+  void setChecked(qsizetype row, bool checked);
+
+private:
+  DayPeriod period_;
+  std::vector<Reading> rows_;
+  std::vector<char> checked_;
+};
+
+// The four period lists of the current patient, indexed by DayPeriod.
+class PeriodLists : public QObject {
+  Q_OBJECT
+public:
+  explicit PeriodLists(QObject *parent = nullptr);
+
+  PeriodListModel &list(DayPeriod p) { return *models_[size_t(PeriodIndex(p))]; }
+  const PeriodListModel &list(DayPeriod p) const { return *models_[size_t(PeriodIndex(p))]; }
+  qsizetype totalCount() const;
+
+private:
+  std::array<PeriodListModel *, 4> models_{};
+};
+
+} // namespace tl

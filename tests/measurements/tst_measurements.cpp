@@ -1,0 +1,425 @@
+// Rules and files of the measurement core: parsing, periods, classification,
+// the period list model, measurement files and averages.
+#include "fakes.h"
+
+#include "common/paths.h"
+#include "measurements/averages.h"
+#include "measurements/classification.h"
+#include "measurements/measurement_file.h"
+#include "measurements/parse.h"
+#include "measurements/period_list_model.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <limits>
+
+using namespace tl;
+
+namespace {
+
+Reading MakeReading(const QString &date, const QString &time, qint64 s, qint64 d, qint64 p) {
+  Reading r;
+  r[Reading::Date] = date;
+  r[Reading::Time] = time;
+  r[Reading::Systolic] = QString::number(s);
+  r[Reading::Diastolic] = QString::number(d);
+  r[Reading::Pulse] = QString::number(p);
+  r[Reading::Diagnosis] = DiagnosisSentence(s, d);
+  return r;
+}
+
+const QByteArray kNuitExample = "1\r\n"
+                                "14/03/2026\r\n"
+                                "05:40\r\n"
+                                "128\r\n"
+                                "82\r\n"
+                                "71\r\n"
+                                "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
+                                "Pression art\xC3\xA9rielle normale\r\n";
+
+const QString kSentence = QStringLiteral(
+    "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une Pression artérielle normale");
+
+} // namespace
+
+class TestMeasurements : public QObject {
+  Q_OBJECT
+
+private slots:
+  void parseLeadingInteger_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("plain") << "120" << qint64(120);
+    QTest::newRow("blank then unit") << " 95 mmHg" << qint64(95);
+    QTest::newRow("tabs and blanks") << "\t \t42" << qint64(42);
+    QTest::newRow("letters") << "abc" << qint64(0);
+    QTest::newRow("empty") << "" << qint64(0);
+    QTest::newRow("leading zeros") << "0120" << qint64(120);
+    QTest::newRow("plus") << "+7" << qint64(7);
+    QTest::newRow("minus") << "-15" << qint64(-15);
+    QTest::newRow("sign only") << "-" << qint64(0);
+    QTest::newRow("blank after sign") << "- 5" << qint64(0);
+    QTest::newRow("hex lower") << "$ff" << qint64(255);
+    QTest::newRow("hex upper, stops at G") << "$1AG" << qint64(26);
+    QTest::newRow("negative hex") << "-$10" << qint64(-16);
+    QTest::newRow("binary") << "%1011" << qint64(11);
+    QTest::newRow("binary stops at 2") << "%1021" << qint64(2);
+    QTest::newRow("dollar without digits") << "$" << qint64(0);
+    QTest::newRow("stops at comma") << "12,5" << qint64(12);
+    QTest::newRow("newline is not a blank") << "\n12" << qint64(0);
+    QTest::newRow("max") << "9223372036854775807" << std::numeric_limits<qint64>::max();
+    QTest::newRow("saturates high") << "9223372036854775808" << std::numeric_limits<qint64>::max();
+    QTest::newRow("min") << "-9223372036854775808" << std::numeric_limits<qint64>::min();
+    QTest::newRow("saturates low") << "-99999999999999999999999" << std::numeric_limits<qint64>::min();
+    QTest::newRow("hex saturates") << "$FFFFFFFFFFFFFFFFFF" << std::numeric_limits<qint64>::max();
+    QTest::newRow("accented digits are not digits") << "١٢" << qint64(0);
+  }
+  void parseLeadingInteger() {
+    QFETCH(QString, text);
+    QFETCH(qint64, value);
+    QCOMPARE(ParseLeadingInteger(text), value);
+  }
+
+  void saturatingAdd() {
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+    QCOMPARE(SaturatingAdd(kMax, 1), kMax);
+    QCOMPARE(SaturatingAdd(kMin, -1), kMin);
+    QCOMPARE(SaturatingAdd(kMax, kMin), qint64(-1));
+    QCOMPARE(SaturatingAdd(2, 3), qint64(5));
+  }
+
+  void periodOfTime_data() {
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<int>("period");
+    const auto row = [](const char *t, DayPeriod p) {
+      QTest::newRow(t) << QString::fromLatin1(t) << int(p);
+    };
+    row("00:00", DayPeriod::Nuit);
+    row("05:40", DayPeriod::Nuit);
+    row("06:00", DayPeriod::Nuit);
+    row("06:01", DayPeriod::Matin);
+    row("12:00", DayPeriod::Matin);
+    row("12:01", DayPeriod::Jour);
+    row("18:00", DayPeriod::Jour);
+    row("18:01", DayPeriod::Soir);
+    row("23:59", DayPeriod::Soir);
+    row("6:30", DayPeriod::Nuit);     // missing digit
+    row("14h30", DayPeriod::Nuit);    // wrong separator
+    row("14:30:00", DayPeriod::Nuit); // characters left over
+    row("24:00", DayPeriod::Nuit);
+    row("12:60", DayPeriod::Nuit);
+    row("", DayPeriod::Nuit);
+  }
+  void periodOfTime() {
+    QFETCH(QString, time);
+    QFETCH(int, period);
+    QCOMPARE(int(PeriodOfTime(time)), period);
+  }
+
+  void classifyReading_data() {
+    QTest::addColumn<qint64>("s");
+    QTest::addColumn<qint64>("d");
+    QTest::addColumn<QString>("label");
+    const QString optimal = "Pression artérielle optimale";
+    const QString normal = "Pression artérielle normale";
+    const QString high = "Pression artérielle normale haute";
+    const QString hypo = "Hypotension";
+    const QString hypoSevere = "Hypotension sévère";
+    const QString mild = "Hypertension légère";
+    const QString moderate = "Hypertension modérée";
+    const QString severe = "Hypertension sévère";
+    const QString dead = "Tension de cadavre - vous êtes mort!";
+    QTest::newRow("120/80") << qint64(120) << qint64(80) << optimal;
+    QTest::newRow("121/70") << qint64(121) << qint64(70) << normal;
+    QTest::newRow("90/60") << qint64(90) << qint64(60) << hypo;
+    QTest::newRow("91/60") << qint64(91) << qint64(60) << optimal;
+    QTest::newRow("50/40") << qint64(50) << qint64(40) << hypo;
+    QTest::newRow("135/70") << qint64(135) << qint64(70) << high;
+    QTest::newRow("129/80") << qint64(129) << qint64(80) << normal;
+    QTest::newRow("140/80") << qint64(140) << qint64(80) << mild;
+    QTest::newRow("159/80") << qint64(159) << qint64(80) << mild;
+    QTest::newRow("160/80") << qint64(160) << qint64(80) << moderate;
+    QTest::newRow("179/80") << qint64(179) << qint64(80) << moderate;
+    QTest::newRow("185/115") << qint64(185) << qint64(115) << severe;
+    QTest::newRow("0/0") << qint64(0) << qint64(0) << dead;
+    QTest::newRow("-5/-5") << qint64(-5) << qint64(-5) << dead;
+    QTest::newRow("0/120 dead row first") << qint64(0) << qint64(0) << dead;
+    QTest::newRow("40/30") << qint64(40) << qint64(30) << hypoSevere;
+    // Readings no tabled row takes.
+    QTest::newRow("45/40") << qint64(45) << qint64(40) << hypoSevere;
+    QTest::newRow("190/100") << qint64(190) << qint64(100) << severe;
+    QTest::newRow("180/60") << qint64(180) << qint64(60) << severe;
+    // The diastolic value weighs: the higher class wins.
+    QTest::newRow("118/85") << qint64(118) << qint64(85) << high;
+    QTest::newRow("110/81") << qint64(110) << qint64(81) << normal;
+    QTest::newRow("110/84") << qint64(110) << qint64(84) << normal;
+    QTest::newRow("125/89") << qint64(125) << qint64(89) << high;
+    QTest::newRow("100/95") << qint64(100) << qint64(95) << mild;
+    QTest::newRow("150/105") << qint64(150) << qint64(105) << moderate;
+    QTest::newRow("130/110") << qint64(130) << qint64(110) << severe;
+    QTest::newRow("60/120 hypotension and high D") << qint64(60) << qint64(120) << severe;
+    QTest::newRow("145/82 systolic higher") << qint64(145) << qint64(82) << mild;
+    QTest::newRow("huge") << std::numeric_limits<qint64>::max() << qint64(0) << severe;
+  }
+  void classifyReading() {
+    QFETCH(qint64, s);
+    QFETCH(qint64, d);
+    QFETCH(QString, label);
+    QCOMPARE(ClassifyReading(s, d), label);
+  }
+
+  void diagnosisSentence() {
+    QCOMPARE(DiagnosisSentence(128, 82),
+             QString("La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une Pression "
+                     "artérielle normale"));
+    QCOMPARE(DiagnosisSentence(-3, 20),
+             QString("La systole de -3 mmHg et la diastole de 20 mmHg, indiquent une Hypotension "
+                     "sévère"));
+  }
+
+  void modelBasics() {
+    PeriodListModel model(DayPeriod::Soir);
+    QCOMPARE(model.columnCount(), 6);
+    const QStringList titles = {"Date", "Heure", "Systolique", "Diastolique", "Pouls", "Diagnostic"};
+    for (int c = 0; c < 6; ++c) {
+      QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), titles[c]);
+    }
+    model.append(MakeReading("01/01/2026", "19:00", 120, 80, 70));
+    model.append(MakeReading("02/01/2026", "19:30", 130, 85, 72));
+    QCOMPARE(model.rowCount(), 2);
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsUserCheckable);
+    QCOMPARE(model.data(model.index(1, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QVERIFY(model.setData(model.index(1, 0), Qt::Checked, Qt::CheckStateRole));
+    QVERIFY(model.isChecked(1));
+    QVERIFY(!model.isChecked(0));
+    model.removeReading(0);
+    QCOMPARE(model.rowCount(), 1);
+    QVERIFY(model.isChecked(0)); // the check mark follows its row
+    QCOMPARE(model.data(model.index(0, 1)).toString(), QString("19:30"));
+    model.removeReading(5); // out of range: ignored
+    QCOMPARE(model.rowCount(), 1);
+  }
+
+  void modelCellsStaySingleLine_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("LF") << "12\n5" << "12 5";
+    QTest::newRow("CR") << "12\r5" << "12 5";
+    QTest::newRow("CR LF") << "12\r\n5" << "12 5";
+    QTest::newRow("LF CR") << "a\n\rb" << "a  b";
+    QTest::newRow("plain") << "  140 " << "  140 ";
+  }
+  void modelCellsStaySingleLine() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    PeriodListModel model(DayPeriod::Matin);
+    Reading r = MakeReading("01/01/2026", "08:00", 120, 80, 70);
+    r[Reading::Pulse] = typed;
+    model.append(r);
+    QCOMPARE(model.reading(0)[Reading::Pulse], stored);
+    model.setCell(0, Reading::Systolic, typed);
+    QCOMPARE(model.reading(0)[Reading::Systolic], stored);
+    QSignalSpy spy(&model, &QAbstractItemModel::dataChanged);
+    QVERIFY(model.setData(model.index(0, Reading::Time), typed));
+    QCOMPARE(model.reading(0)[Reading::Time], stored);
+    QCOMPARE(spy.count(), 1);
+  }
+
+  void serializeIsByteExact() {
+    std::vector<Reading> rows = {MakeReading("14/03/2026", "05:40", 128, 82, 71)};
+    QCOMPARE(SerializeMeasurementFile(rows), kNuitExample);
+    QCOMPARE(SerializeMeasurementFile({}), QByteArray("0\r\n"));
+  }
+
+  void parseFiles_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("lastCell"); // cell 5 of the last row
+    QTest::newRow("CR LF") << kNuitExample << 1 << kSentence;
+    QTest::newRow("LF only") << QByteArray(kNuitExample).replace("\r\n", "\n") << 1
+                             << kSentence;
+    QTest::newRow("CR only") << QByteArray(kNuitExample).replace("\r\n", "\r") << 1
+                             << kSentence;
+    QTest::newRow("no final line end") << kNuitExample.chopped(2) << 1
+                                       << kSentence;
+    QTest::newRow("empty file") << QByteArray() << 0 << QString();
+    QTest::newRow("count not a number") << QByteArray("abc\r\n1\r\n2\r\n") << 0 << QString();
+    QTest::newRow("negative count") << QByteArray("-4\r\na\r\n") << 0 << QString();
+    QTest::newRow("count zero with records") << QByteArray("0\r\na\r\nb\r\n") << 0 << QString();
+    QTest::newRow("count smaller than records")
+        << QByteArray("1\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\nk\r\nl\r\n") << 1
+        << "f";
+    QTest::newRow("count 3, two records")
+        << QByteArray("3\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\nk\r\nl\r\n") << 3
+        << QString();
+    QTest::newRow("partial record") << QByteArray("2\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh")
+                                    << 2 << QString();
+    QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF") + kNuitExample << 1
+                                             << kSentence;
+    QTest::newRow("absurd count") << QByteArray("9223372036854775807\r\n") << 1000 << QString();
+    QTest::newRow("far too many") << QByteArray("99999999999999999999999\r\na\r\n") << 1001
+                                  << QString();
+    QTest::newRow("invalid UTF-8") << QByteArray("1\r\n\xFF\xFE\r\n\r\n\r\n\r\n\r\nx\xC3\r\n") << 1
+                                   << QString("x\uFFFD");
+    QTest::newRow("binary junk") << QByteArray("\x00\x01\x02\x03", 4) << 0 << QString();
+  }
+  void parseFiles() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(QString, lastCell);
+    const std::vector<Reading> readings = ParseMeasurementFile(bytes);
+    QCOMPARE(int(readings.size()), rows);
+    if (rows > 0) {
+      QCOMPARE(readings.back()[Reading::Diagnosis], lastCell);
+    }
+  }
+
+  void earlyEndingFileKeepsWhatItHas() {
+    const auto readings = ParseMeasurementFile("3\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\n");
+    QCOMPARE(readings.size(), size_t(3));
+    QCOMPARE(readings[1][0], QString("g"));
+    QCOMPARE(readings[1][1], QString("h"));
+    QCOMPARE(readings[1][2], QString());
+    QCOMPARE(readings[2], Reading());
+  }
+
+  void recordFileOfOtherWidth() {
+    const auto records = ParseRecordFile("2\r\na\r\nb\r\nc\r\n", 2);
+    QCOMPARE(records.size(), size_t(2));
+    QCOMPARE(records[0], QStringList({"a", "b"}));
+    QCOMPARE(records[1], QStringList({"c", ""}));
+  }
+
+  void saveAndLoadRoundTrip() {
+    test::TempHome home;
+    StoragePaths paths = SetupStorage(home.path(), QStringLiteral("Jean Dupont"));
+    PeriodLists lists;
+    lists.list(DayPeriod::Nuit).append(MakeReading("14/03/2026", "05:40", 128, 82, 71));
+    lists.list(DayPeriod::Matin).append(MakeReading("14/03/2026", "08:10", 145, 92, 80));
+    lists.list(DayPeriod::Matin).append(MakeReading("15/03/2026", "07:55", 118, 85, 66));
+    QCOMPARE(SaveAllPeriodLists(lists, paths), 2);
+    const QString nuit = paths.dataFolder + "ARTL_Nuit_Jean Dupont.txt";
+    QCOMPARE(paths.measurementFile(DayPeriod::Nuit), nuit);
+    QCOMPARE(test::ReadFile(nuit), kNuitExample);
+    QVERIFY(!QFile::exists(paths.measurementFile(DayPeriod::Jour)));
+
+    const QByteArray matin = test::ReadFile(paths.measurementFile(DayPeriod::Matin));
+    QCOMPARE(SaveAllPeriodLists(lists, paths), 2);
+    QCOMPARE(test::ReadFile(paths.measurementFile(DayPeriod::Matin)), matin);
+
+    PeriodLists loaded;
+    for (DayPeriod p : kAllPeriods) {
+      QCOMPARE(LoadPeriodList(loaded.list(p), paths.measurementFile(p)), lists.list(p).size());
+      QCOMPARE(loaded.list(p).readings(), lists.list(p).readings());
+    }
+    QVERIFY(loaded.list(DayPeriod::Matin).reading(1)[5].contains("normale haute"));
+    // No leftover temporary file beside the measurement files.
+    QCOMPARE(QDir(paths.dataFolder).entryList(QDir::Files).size(), 2);
+  }
+
+  void saveSkipsEmptyListsAndKeepsTheirFiles() {
+    test::TempHome home;
+    StoragePaths paths = SetupStorage(home.path(), QString());
+    PeriodLists lists;
+    QCOMPARE(SaveAllPeriodLists(lists, paths), 0);
+    QCOMPARE(QDir(paths.dataFolder).entryList(QDir::Files).size(), 0);
+    const QString jour = paths.measurementFile(DayPeriod::Jour);
+    QCOMPARE(jour, paths.dataFolder + "ARTL_Jour_.txt");
+    QVERIFY(test::WriteFile(jour, "copied there"));
+    lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
+    QCOMPARE(SaveAllPeriodLists(lists, paths), 1);
+    QCOMPARE(test::ReadFile(jour), QByteArray("copied there"));
+  }
+
+  void saveReportsFailedPeriods() {
+    test::TempHome home;
+    StoragePaths paths = SetupStorage(home.path(), QStringLiteral("Marie"));
+    // A folder stands where the Matin file should be written.
+    QVERIFY(QDir().mkpath(paths.measurementFile(DayPeriod::Matin)));
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).append(MakeReading("01/02/2026", "08:00", 120, 80, 60));
+    lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
+    QList<DayPeriod> failed;
+    QCOMPARE(SaveAllPeriodLists(lists, paths, &failed), 1);
+    QCOMPARE(failed, QList<DayPeriod>({DayPeriod::Matin}));
+  }
+
+  void failedSaveKeepsPreviousFile() {
+    test::TempHome home;
+    StoragePaths paths = SetupStorage(home.path(), QStringLiteral("Marie"));
+    const QString soir = paths.measurementFile(DayPeriod::Soir);
+    QVERIFY(test::WriteFile(soir, kNuitExample));
+    QFile::setPermissions(paths.dataFolder, QFile::ReadOwner | QFile::ExeOwner);
+    PeriodLists lists;
+    lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
+    const int written = SaveAllPeriodLists(lists, paths);
+    QFile::setPermissions(paths.dataFolder,
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (written == 0) { // root may write anyway; then there is nothing to check
+      QCOMPARE(test::ReadFile(soir), kNuitExample);
+    }
+  }
+
+  void loadMissingFileEmptiesList() {
+    PeriodListModel model(DayPeriod::Jour);
+    model.append(MakeReading("01/02/2026", "14:00", 120, 80, 60));
+    QCOMPARE(LoadPeriodList(model, QStringLiteral("/nonexistent/ARTL_Jour_x.txt")), qsizetype(0));
+    QCOMPARE(model.rowCount(), 0);
+  }
+
+  void averages_data() {
+    QTest::addColumn<QStringList>("systolic");
+    QTest::addColumn<QStringList>("diastolic");
+    QTest::addColumn<QStringList>("pulse");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QStringList() << QStringList() << QStringList() << QString();
+    QTest::newRow("example") << QStringList{"120", "131"} << QStringList{"80", "85"}
+                             << QStringList{"70", "75"} << QString("125 / 82\r\n72");
+    QTest::newRow("truncation") << QStringList{"120", "121"} << QStringList{"80", "81"}
+                                << QStringList{"70", "71"} << QString("120 / 80\r\n70");
+    QTest::newRow("no digits count as 0") << QStringList{"abc", "100"} << QStringList{"80", "80"}
+                                          << QStringList{"60", "60"} << QString("50 / 80\r\n60");
+    QTest::newRow("negative truncates toward zero")
+        << QStringList{"-3", "0"} << QStringList{"1", "0"} << QStringList{"0", "0"}
+        << QString("-1 / 0\r\n0");
+    QTest::newRow("saturated sums")
+        << QStringList{"9223372036854775807", "9223372036854775807"} << QStringList{"1", "1"}
+        << QStringList{"1", "1"} << QString("4611686018427387903 / 1\r\n1");
+  }
+  void averages() {
+    QFETCH(QStringList, systolic);
+    QFETCH(QStringList, diastolic);
+    QFETCH(QStringList, pulse);
+    QFETCH(QString, text);
+    PeriodListModel model(DayPeriod::Matin);
+    for (int i = 0; i < systolic.size(); ++i) {
+      Reading r;
+      r[Reading::Systolic] = systolic[i];
+      r[Reading::Diastolic] = diastolic[i];
+      r[Reading::Pulse] = pulse[i];
+      model.append(r);
+    }
+    QCOMPARE(PeriodAverageText(model), text);
+  }
+
+  void overallAverageWeighsByCount() {
+    PeriodLists lists;
+    for (int i = 0; i < 5; ++i) {
+      lists.list(DayPeriod::Matin).append(MakeReading("01/01/2026", "08:00", 100, 70, 60));
+    }
+    lists.list(DayPeriod::Nuit).append(MakeReading("01/01/2026", "03:00", 160, 100, 90));
+    const OverallAverage overall = OverallAverageText(lists);
+    QCOMPARE(overall.total, qint64(6));
+    QCOMPARE(overall.text, QString("110 / 75\r\n65"));
+    QCOMPARE(BaseLineText(overall.total), QString("Base de 6 mesures"));
+    PeriodLists none;
+    QCOMPARE(OverallAverageText(none).text, QString());
+    QCOMPARE(BaseLineText(OverallAverageText(none).total), QString("Base de 0 mesures"));
+    QCOMPARE(BaseLineText(1), QString("Base de 1 mesures"));
+  }
+};
+
+QTEST_GUILESS_MAIN(TestMeasurements)
+#include "tst_measurements.moc"

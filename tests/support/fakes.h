@@ -1,0 +1,103 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <variant>
+
+namespace tl::test {
+
+// One box the program showed.
+struct ShownBox {
+  enum Kind { Message, YesNo, Input } kind;
+  Dialogs::Icon icon = Dialogs::Icon::Information;
+  QString title;
+  QString text; // the prompt for an input box
+  QString initial;
+};
+
+// Scripted dialogs: each box takes the next queued answer (a bool for
+// yes/no, a QString for the input box; messages need none). A box with no
+// answer queued for it fails the running test. Installs itself while alive.
+class FakeDialogs : public Dialogs {
+public:
+  FakeDialogs();
+  ~FakeDialogs() override;
+
+  void answerYes() { answers_.push_back(true); }
+  void answerNo() { answers_.push_back(false); }
+  void answerText(const QString &text) { answers_.push_back(text); }
+  // Message boxes are accepted silently unless strict.
+  void setStrictMessages(bool strict) { strictMessages_ = strict; }
+
+  QList<ShownBox> shown;
+  bool allAnswersUsed() const { return answers_.empty(); }
+  void clear() {
+    shown.clear();
+    answers_.clear();
+  }
+
+  void message(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+  bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+  QString inputText(QWidget *parent, const QString &title, const QString &prompt,
+                    const QString &initial) override;
+
+private:
+  std::deque<std::variant<bool, QString>> answers_;
+  bool strictMessages_ = false;
+};
+
+// Records every document and address handed to the shell.
+class RecordingShell : public Shell {
+public:
+  RecordingShell();
+  ~RecordingShell() override;
+  bool openDocument(const QString &path) override;
+  bool openAddress(const QString &address) override;
+
+  QStringList documents;
+  QStringList addresses;
+  bool result = true;
+};
+
+// A clock that stands still unless moved.
+class FixedClock : public Clock {
+public:
+  explicit FixedClock(QDateTime at);
+  ~FixedClock() override;
+  QDateTime now() const override { return at_; }
+  void set(QDateTime at) { at_ = std::move(at); }
+  void advanceSeconds(qint64 s) { at_ = at_.addSecs(s); }
+
+private:
+  QDateTime at_;
+};
+
+// A temporary home folder for one test: HOME points at it while alive.
+class TempHome {
+public:
+  TempHome();
+  ~TempHome();
+  QString path() const; // ends in "/"
+  bool isValid() const { return dir_.isValid(); }
+
+private:
+  QTemporaryDir dir_;
+  QByteArray oldHome_;
+};
+
+// Writes `bytes` to `path`, creating parent folders.
+bool WriteFile(const QString &path, QByteArrayView bytes);
+QByteArray ReadFile(const QString &path);
+
+// The folder that receives offscreen snapshots (created on demand).
+QString SnapshotFolder();
+
+} // namespace tl::test
