@@ -1,0 +1,12 @@
+// Not built yet: these calls do nothing until the archives feature lands.
+#include "app/feature_calls.h"
+
+namespace tl {
+
+void ArchiveCurrentLists(MainWindowApi &) {}
+
+void PrintCurrentLists(MainWindowApi &) {}
+
+void OpenArchiveManager(MainWindowApi &) {}
+
+} // namespace tl

@@ -1,0 +1,31 @@
+#pragma once
+
+namespace tl {
+
+class MainWindowApi;
+
+// The calls from start-up, shut-down and the command dispatch into the
+// feature windows. Each group is defined in its own feature_*.cpp file.
+
+// Preferences (feature_preferences.cpp).
+void ApplyStartupPreferences(MainWindowApi &main); // start-up: geometry, pin, tab, patient, style, dark
+void SaveClosingPreferences(MainWindowApi &main);  // shut-down: geometry and patient
+void OpenPreferencesWindow(MainWindowApi &main);   // "Paramètres", Ctrl+P
+
+// Dark scheme (feature_theme.cpp).
+void ApplyDarkScheme(MainWindowApi &main); // start-up, when the dark flag is on
+
+// Patients (feature_patients.cpp). Returns true when a patient is in use
+// once the window has closed.
+bool RunPatientManager(MainWindowApi &main, bool atStartup);
+
+// Archives and printing (feature_archives.cpp).
+void ArchiveCurrentLists(MainWindowApi &main); // after the user confirmed
+void PrintCurrentLists(MainWindowApi &main);   // "Imprimer", Ctrl+I
+void OpenArchiveManager(MainWindowApi &main);  // Ctrl+G
+
+// Maintenance windows (feature_maintenance.cpp).
+void OpenDataDestruction(MainWindowApi &main); // "Suppr.", Ctrl+D
+void OpenAboutWindow(MainWindowApi &main);     // "A propos", Ctrl+Z
+
+} // namespace tl

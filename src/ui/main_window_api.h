@@ -1,0 +1,44 @@
+#pragma once
+
+#include "common/control_ids.h"
+#include "common/day_period.h"
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace tl {
+
+class PeriodLists;
+
+// What the feature windows and commands need of the main window, so that
+// they can be built and tested without the application layer.
+class MainWindowApi {
+public:
+  virtual ~MainWindowApi() = default;
+
+  // The main window itself (parent of every box and window it opens).
+  virtual QWidget *window() = 0;
+  // Any control registered under its number, or nullptr.
+  virtual QWidget *control(ControlId id) = 0;
+  // The four period lists of the current patient.
+  virtual PeriodLists &lists() = 0;
+
+  // Rewrites status fields 1 to 4 from the row counts of the lists.
+  virtual void updateStatusCounts() = 0;
+  // Redraws the banner: line 2 names `patient`, or has no patient line when empty.
+  virtual void setPatientLine(const QString &patient) = 0;
+  // The five average boxes, the graph period back to Matin, the Matin graphs.
+  virtual void refreshAveragesAndGraphs() = 0;
+  // Keeps the window above all others (or not) and redraws "Epingler".
+  virtual void setPinned(bool pinned) = 0;
+  // The tab shown (0 to 4).
+  virtual int currentTab() const = 0;
+  virtual void setCurrentTab(int tab) = 0;
+  // Rows of a period list that are selected, or selected or checked, in list order.
+  virtual QList<int> selectedRows(DayPeriod period) const = 0;
+  virtual QList<int> markedRows(DayPeriod period) const = 0;
+};
+
+} // namespace tl

@@ -1,0 +1,4 @@
+// Keeps the library non-empty until the drawing routines land.
+namespace tl {
+void UiLibraryAnchor() {}
+} // namespace tl
