@@ -3,7 +3,7 @@
 
 namespace tl {
 
-void ArchiveCurrentLists(MainWindowApi &) {}
+QString ArchiveCurrentLists(MainWindowApi &) { return QString(); }
 
 void PrintCurrentLists(MainWindowApi &) {}
 

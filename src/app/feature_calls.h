@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace tl {
 
 class MainWindowApi;
@@ -20,7 +22,8 @@ void ApplyDarkScheme(MainWindowApi &main); // start-up, when the dark flag is on
 bool RunPatientManager(MainWindowApi &main, bool atStartup);
 
 // Archives and printing (feature_archives.cpp).
-void ArchiveCurrentLists(MainWindowApi &main); // after the user confirmed
+// After the user confirmed: the report text, empty when nothing was archived.
+QString ArchiveCurrentLists(MainWindowApi &main);
 void PrintCurrentLists(MainWindowApi &main);   // "Imprimer", Ctrl+I
 void OpenArchiveManager(MainWindowApi &main);  // Ctrl+G
 
