@@ -1,0 +1,115 @@
+#include "ui/documents.h"
+
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tl {
+
+namespace {
+
+QString InCurrentDirectory(const QString &relative) {
+  QString dir = QDir::currentPath();
+  if (!dir.endsWith(u'/')) {
+    dir += u'/';
+  }
+  return dir + relative;
+}
+
+} // namespace
+
+QString HelpFilePath() {
+  return InCurrentDirectory(QStringLiteral("Kestrune TNV Help.chm"));
+}
+
+QString ReferenceFormPath() {
+  return InCurrentDirectory(QStringLiteral("TNV Docs/CNAM-Relévé Automesure-tensionnelle_VF.pdf"));
+}
+
+QString LicenceTextPath() {
+  return InCurrentDirectory(QStringLiteral("TNV Docs/Tensiolog_Licence-FR.txt"));
+}
+
+QString WebSiteAddress() {
+  return QStringLiteral("https://www.drevant-software.fr/");
+}
+
+QString WebSiteName() {
+  return QStringLiteral("drevant-software.fr");
+}
+
+void OpenHelpFile(QWidget *owner) {
+  if (!shell().openDocument(HelpFilePath())) {
+    dialogs().error(owner, QStringLiteral("ERREUR"),
+                    QStringLiteral("Le fichier d'aide n'a pas été trouvé dans le répertoire de "
+                                   "l'application."));
+  }
+}
+
+void OpenReferenceForm(QWidget *owner) {
+  if (!shell().openDocument(ReferenceFormPath())) {
+    dialogs().error(
+        owner, QStringLiteral("ERREUR"),
+        QStringLiteral("Le fichier n'a pas été trouvé dans le répertoire de l'application."));
+  }
+}
+
+void OpenLicenceText() {
+  const QString path = LicenceTextPath();
+  if (QFileInfo(path).isFile()) {
+    shell().openDocument(path);
+  }
+}
+
+bool OpenWebSite(QWidget *owner) {
+  if (shell().openAddress(WebSiteAddress())) {
+    return true;
+  }
+  dialogs().warning(owner, QStringLiteral("Connexion..."),
+                    QStringLiteral("Impossible de se connecter au site"));
+  return false;
+}
+
+QString InformationTitle() {
+  return QStringLiteral("Le cycle cardiaque");
+}
+
+QString InformationText(int number) {
+  switch (number) {
+  case 1:
+    return QStringLiteral(
+        "SYSTOLIQUE - indique la pression dans les artères quand le coeur bat.\n"
+        "DIASTOLIQUE - indique la pression dans les artères quand le coeur se repose entre "
+        "chaque battements.\n"
+        "POULS - nombre de battements de coeur par minute.");
+  case 2:
+    return QStringLiteral(
+        "Le cycle cardiaque se divise en diastole et systole. La diastole correspond au "
+        "remplissage ventriculaire, et la systole à la contraction/éjection ventriculaire. Ces "
+        "deux phases se produisent dans les deux ventricules, droit et gauche, mais avec des "
+        "pressions très différentes.");
+  case 3:
+    return QStringLiteral(
+        "La systole est la contraction du cœur qui éjecte le sang, et la diastole est sa "
+        "relaxation qui lui permet de se remplir de sang. Lors d'une prise de tension "
+        "artérielle, le premier chiffre (systolique) mesure la pression lors de la contraction, "
+        "et le second (diastolique) la pression au repos");
+  case 4:
+    return QStringLiteral(
+        "Une tension idéale est inférieure à 120/80 mmHg, tandis qu'une valeur supérieure ou "
+        "égale à 140/90 mmHg est considérée comme de l'hypertension. Ceci est à moduler en "
+        "fonction de l'âge, la corpulence et autres facteurs. D'où l'importance de consulter un "
+        "médecin.");
+  case 5:
+    return QStringLiteral(
+        "L'abréviation mmHg signifie millimètre (mm) de mercure (Hg). Cette unité de mesure est "
+        "utilisée pour mesurer la pression artérielle sanguine (1 mmHg équivaut à 0,00133 bar). "
+        "Les chiffres fournis par le médecin après une prise de tension sont exprimés en mmHg.");
+  default:
+    return QString();
+  }
+}
+
+} // namespace tl

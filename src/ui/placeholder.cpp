@@ -1,4 +1,0 @@
-// Keeps the library non-empty until the drawing routines land.
-namespace tl {
-void UiLibraryAnchor() {}
-} // namespace tl
