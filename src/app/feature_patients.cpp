@@ -1,8 +1,14 @@
-// Not built yet: the patient manager does not exist, so no patient can be chosen.
 #include "app/feature_calls.h"
+
+#include "patients/patient_manager.h"
 
 namespace tl {
 
-bool RunPatientManager(MainWindowApi &, bool) { return false; }
+bool RunPatientManager(MainWindowApi &main, bool atStartup) {
+  // The window behaves the same at start-up; on false the caller ends the
+  // program without saving.
+  Q_UNUSED(atStartup);
+  return OpenPatientManager(main);
+}
 
 } // namespace tl

@@ -91,18 +91,96 @@ enum class ControlId : int {
 
   // Patient manager window: 200 to 299.
   PatientFirst = 200,
+  PatientBanner = 200,
+  PatientInstruction = 201,
+  PatientList = 202,
+  PatientNameLabel = 203,
+  PatientNameField = 204,
+  PatientAgeLabel = 205,
+  PatientAgeField = 206,
+  PatientWeightLabel = 207,
+  PatientWeightField = 208,
+  PatientDoctorLabel = 209,
+  PatientDoctorField = 210,
+  PatientEmailLabel = 211,
+  PatientEmailField = 212,
+  PatientPhoneLabel = 213,
+  PatientPhoneField = 214,
+  PatientAddressLabel = 215,
+  PatientAddressField = 216,
+  PatientButtonBar = 217,
+  PatientButtonAdd = 218,
+  PatientButtonClear = 219,
+  PatientButtonDelete = 220,
+  PatientRequiredLabel = 221,
+  PatientButtonClose = 222,
+  PatientStatusBar = 223,
+  PatientMenu = 224,
+  PatientMenuSelect = 225,
+  PatientMenuDelete = 226,
+  PatientMenuShow = 227,
+  PatientMenuModify = 228,
+  PatientMenuModifyFirst = 229, // 229 to 236: the eight "Modifier..." entries, by column
 
   // Preferences window: 300 to 399.
   PreferencesFirst = 300,
+  PrefBanner = 300,
+  PrefWindowGroup = 301,
+  PrefKeepSize = 302,
+  PrefKeepPos = 303,
+  PrefMaximise = 304,
+  PrefSticky = 305,
+  PrefTabGroup = 306,
+  PrefTabMatin = 307, // 307 to 311: Matin, Jour, Soir, Nuit, Moyennes
+  PrefTabMoyennes = 311,
+  PrefPatientGroup = 312,
+  PrefReopenPatient = 313,
+  PrefChoosePatient = 314,
+  PrefCurveGroup = 315,
+  PrefCurveLines = 316, // 316 to 318: curve styles 1 to 3
+  PrefCurveCircled = 318,
+  PrefSchemeGroup = 319,
+  PrefDarkOn = 320,
+  PrefDarkOff = 321,
+  PrefButtonDefault = 322,
+  PrefButtonSave = 323,
+  PrefButtonClose = 324,
+  PrefStatusBar = 325,
 
   // Archive manager window: 400 to 499.
   ArchiveManagerFirst = 400,
+  ArchiveBanner = 400,
+  ArchiveButtonQuit = 401,
+  ArchiveButtonDelete = 402,
+  ArchiveButtonPrint = 403,
+  ArchiveOpenedFile = 404, // the opened-file band of the button strip
+  ArchiveSplitter = 405,
+  ArchiveFileList = 406,
+  ArchiveReadingsList = 407,
+  ArchiveStatusBar = 408,
 
   // Data destruction window: 500 to 599.
   DestructionFirst = 500,
+  DestructionBanner = 500,
+  DestructionHeading = 501,
+  DestructionItemPrint = 502, // 502 to 506: the five check boxes, items 1 to 5
+  DestructionItemPreferences = 506,
+  DestructionWarning = 507,
+  DestructionResults = 508,
+  DestructionProgress = 509,
+  DestructionButtonBar = 510,
+  DestructionButtonDelete = 511,
+  DestructionButtonClose = 512,
 
   // About window: 600 to 699.
   AboutFirst = 600,
+  AboutBanner = 600,
+  AboutPanel = 601,
+  AboutSiteIcon = 602,
+  AboutSiteLink = 603,
+  AboutLicenceIcon = 604,
+  AboutLicenceLink = 605,
+  AboutButtonClose = 606,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

@@ -1,0 +1,77 @@
+#include "patients/patient_file.h"
+
+#include "common/text.h"
+#include "measurements/measurement_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tl {
+
+const std::array<QString, Patient::kFieldCount> &PatientColumnTitles() {
+  static const std::array<QString, Patient::kFieldCount> titles = {
+      QStringLiteral("Nom et prénom"),   QStringLiteral("Âge"),
+      QStringLiteral("Poids"),           QStringLiteral("Médecin"),
+      QStringLiteral("Cabinet médical"), QStringLiteral("E-mail médecin"),
+      QStringLiteral("Tél. médecin"),    QStringLiteral("Fiche créée")};
+  return titles;
+}
+
+std::vector<Patient> ParsePatientFile(QByteArrayView bytes) {
+  const std::vector<QStringList> records = ParseRecordFile(bytes, Patient::kFieldCount);
+  std::vector<Patient> patients;
+  patients.reserve(records.size());
+  for (const QStringList &record : records) {
+    Patient p;
+    for (int i = 0; i < Patient::kFieldCount && i < record.size(); ++i) {
+      p[i] = record[i];
+    }
+    patients.push_back(std::move(p));
+  }
+  return patients;
+}
+
+QByteArray SerializePatientFile(const std::vector<Patient> &patients) {
+  QByteArray out = QByteArray::number(qulonglong(patients.size()));
+  out.append("\r\n");
+  for (const Patient &p : patients) {
+    for (const QString &field : p.fields) {
+      out.append(SingleLine(field).toUtf8());
+      out.append("\r\n");
+    }
+  }
+  return out;
+}
+
+PatientFileContents LoadPatientFile(const QString &path) {
+  PatientFileContents contents;
+  contents.exists = QFileInfo::exists(path);
+  if (!contents.exists) {
+    return contents;
+  }
+  bool ok = false;
+  const QByteArray bytes = ReadWholeFile(path, &ok);
+  if (ok) {
+    contents.patients = ParsePatientFile(bytes);
+  }
+  return contents;
+}
+
+bool SavePatientFile(const QString &path, const std::vector<Patient> &patients) {
+  if (patients.empty()) {
+    return false;
+  }
+  return WriteWholeFile(path, SerializePatientFile(patients));
+}
+
+bool DeletePatientFile(const QString &path) {
+  QFile file(path);
+  if (!file.exists()) {
+    return true;
+  }
+  // A read-only file is made writable first so that it can be removed everywhere.
+  file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+  return file.remove();
+}
+
+} // namespace tl

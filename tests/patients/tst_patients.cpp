@@ -1,0 +1,598 @@
+// The patient file, the change of patient and the patient manager window.
+#include "fakes.h"
+
+#include "common/app_state.h"
+#include "common/paths.h"
+#include "common/patient_name.h"
+#include "measurements/measurement_file.h"
+#include "measurements/period_list_model.h"
+#include "patients/patient_file.h"
+#include "patients/patient_manager.h"
+#include "patients/patient_switch.h"
+#include "ui/main_window_api.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+using namespace tl;
+
+namespace {
+
+// Just enough of the main window: the lists, and a record of what was asked.
+class FakeMain : public MainWindowApi {
+public:
+  QWidget *window() override { return &window_; }
+  QWidget *control(ControlId) override { return nullptr; }
+  PeriodLists &lists() override { return lists_; }
+  void updateStatusCounts() override { ++statusUpdates; }
+  void setPatientLine(const QString &patient) override { patientLines.append(patient); }
+  void refreshAveragesAndGraphs() override { ++refreshes; }
+  void setPinned(bool) override {}
+  int currentTab() const override { return 0; }
+  void setCurrentTab(int) override {}
+  QList<int> selectedRows(DayPeriod) const override { return {}; }
+  QList<int> markedRows(DayPeriod) const override { return {}; }
+
+  QStringList patientLines;
+  int statusUpdates = 0;
+  int refreshes = 0;
+
+private:
+  QWidget window_;
+  PeriodLists lists_;
+};
+
+// Two profiles, accented, as the program writes them.
+const QByteArray kTwoProfiles = "2\r\n"
+                                "H\xC3\xA9l\xC3\xA8ne Dupr\xC3\xA9\r\n"
+                                "67\r\n"
+                                "58 kg\r\n"
+                                "Dr L\xC3\xA9on\r\n"
+                                "3 rue de l'\xC3\x89glise, S\xC3\xA8te\r\n"
+                                "leon@exemple.fr\r\n"
+                                "04 67 00 00 00\r\n"
+                                "02/03/2026\r\n"
+                                "Marc\r\n"
+                                "\r\n"
+                                "\r\n"
+                                "\r\n"
+                                "\r\n"
+                                "\r\n"
+                                "\r\n"
+                                "05/03/2026\r\n";
+
+Reading OneReading(const QString &time) {
+  Reading r;
+  r[Reading::Date] = QStringLiteral("14/03/2026");
+  r[Reading::Time] = time;
+  r[Reading::Systolic] = QStringLiteral("128");
+  r[Reading::Diastolic] = QStringLiteral("82");
+  r[Reading::Pulse] = QStringLiteral("71");
+  r[Reading::Diagnosis] = QStringLiteral("x");
+  return r;
+}
+
+QLineEdit *Field(PatientManagerWindow &w, ControlId id) {
+  return qobject_cast<QLineEdit *>(w.control(id));
+}
+
+QPushButton *Button(PatientManagerWindow &w, ControlId id) {
+  return qobject_cast<QPushButton *>(w.control(id));
+}
+
+QString StatusText(PatientManagerWindow &w) {
+  return w.control(ControlId::PatientStatusBar)->findChild<QLabel *>()->text();
+}
+
+void AddProfile(PatientManagerWindow &w, const QString &name, const QString &age = {}) {
+  Field(w, ControlId::PatientNameField)->setText(name);
+  Field(w, ControlId::PatientAgeField)->setText(age);
+  QTest::mouseClick(Button(w, ControlId::PatientButtonAdd), Qt::LeftButton);
+}
+
+void SelectOnly(PatientManagerWindow &w, int row) {
+  w.list()->clearSelection();
+  w.list()->topLevelItem(row)->setSelected(true);
+}
+
+void Tick(PatientManagerWindow &w, int row) {
+  w.list()->topLevelItem(row)->setCheckState(0, Qt::Checked);
+}
+
+} // namespace
+
+class TestPatients : public QObject {
+  Q_OBJECT
+
+  test::TempHome *home_ = nullptr;
+  test::FixedClock *clock_ = nullptr;
+
+private slots:
+  void init() {
+    home_ = new test::TempHome;
+    clock_ = new test::FixedClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30)));
+    Paths() = SetupStorage(home_->path());
+    State() = AppState();
+  }
+  void cleanup() {
+    delete clock_;
+    delete home_;
+  }
+
+  // --- The patient file -------------------------------------------------
+
+  void fileRoundTripIsByteExact() {
+    const std::vector<Patient> patients = ParsePatientFile(kTwoProfiles);
+    QCOMPARE(patients.size(), size_t(2));
+    QCOMPARE(patients[0][Patient::Name], QStringLiteral("Hélène Dupré"));
+    QCOMPARE(patients[0][Patient::PracticeAddress], QStringLiteral("3 rue de l'Église, Sète"));
+    QCOMPARE(patients[0][Patient::CreatedOn], QStringLiteral("02/03/2026"));
+    QCOMPARE(patients[1][Patient::Name], QStringLiteral("Marc"));
+    QCOMPARE(patients[1][Patient::Doctor], QString());
+    QCOMPARE(patients[1][Patient::CreatedOn], QStringLiteral("05/03/2026"));
+
+    QVERIFY(SavePatientFile(Paths().patientFile, patients));
+    QCOMPARE(test::ReadFile(Paths().patientFile), kTwoProfiles);
+    QCOMPARE(LoadPatientFile(Paths().patientFile).patients, patients);
+  }
+
+  void shortAndJunkFiles_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("lastName");
+    QTest::newRow("3 announced, one block")
+        << QByteArray("3\r\nA\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n") << 3 << QString();
+    QTest::newRow("block cut in the middle") << QByteArray("1\r\nA\r\n1") << 1 << "A";
+    QTest::newRow("count not a number") << QByteArray("deux\r\nA\r\n") << 0 << QString();
+    QTest::newRow("empty file") << QByteArray() << 0 << QString();
+    QTest::newRow("lines beyond the count ignored")
+        << QByteArray("1\nA\n\n\n\n\n\n\nB\nC\n") << 1 << "A";
+    QTest::newRow("LF and CR line ends") << QByteArray("2\nA\r\r\r\r\r\r\r\rB\n") << 2 << "B";
+    QTest::newRow("count claims millions") << QByteArray("9999999\r\nA\r\n") << 1001 << QString();
+  }
+  void shortAndJunkFiles() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(QString, lastName);
+    const std::vector<Patient> patients = ParsePatientFile(bytes);
+    QCOMPARE(int(patients.size()), rows);
+    if (rows > 0) {
+      QCOMPARE(patients.back()[Patient::Name], lastName);
+    }
+  }
+
+  void lineBreaksInFieldsBecomeBlanks() {
+    Patient p;
+    p[Patient::Name] = QStringLiteral("Anne\r\nMarie");
+    p[Patient::Doctor] = QStringLiteral("Dr\nX");
+    const QByteArray bytes = SerializePatientFile({p, p});
+    QCOMPARE(bytes.count("\r\n"), 17);
+    const std::vector<Patient> back = ParsePatientFile(bytes);
+    QCOMPARE(back.size(), size_t(2));
+    QCOMPARE(back[1][Patient::Name], QStringLiteral("Anne Marie"));
+    QCOMPARE(back[1][Patient::Doctor], QStringLiteral("Dr X"));
+  }
+
+  void missingEmptyAndReadOnlyFiles() {
+    const QString path = Paths().patientFile;
+    QVERIFY(!LoadPatientFile(path).exists);
+    QVERIFY(!SavePatientFile(path, {}));
+    QVERIFY(!QFile::exists(path));
+
+    QVERIFY(test::WriteFile(path, kTwoProfiles));
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    QVERIFY(DeletePatientFile(path));
+    QVERIFY(!QFile::exists(path));
+    QVERIFY(DeletePatientFile(path));
+  }
+
+  void usableNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("accents and blanks") << "Jean-Noël d'Aubigné" << true;
+    QTest::newRow("blanks only count as a name") << "   " << true;
+    QTest::newRow("dots inside") << "J. R." << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot dot") << ".." << false;
+    const char *refused[] = {"a\\b", "a/b", "a:b", "a*b",  "a?b", "a\"b",
+                             "a<b",  "a>b", "a|b", "a\tb", "a\nb"};
+    for (const char *name : refused) {
+      QTest::newRow(name) << QString::fromUtf8(name) << false;
+    }
+    QTest::newRow("leaves the folder") << "../../x" << false;
+  }
+  void usableNames() {
+    QFETCH(QString, name);
+    QFETCH(bool, usable);
+    QCOMPARE(IsUsablePatientName(name), usable);
+  }
+
+  // --- Change of patient ------------------------------------------------
+
+  void changeOfPatientSavesThenReloads() {
+    FakeMain main;
+    State().currentPatient = QStringLiteral("Ancien");
+    RebuildMeasurementPaths(Paths(), State().currentPatient);
+    main.lists().list(DayPeriod::Nuit).append(OneReading(QStringLiteral("05:40")));
+
+    const QString dir = Paths().dataFolder;
+    QVERIFY(test::WriteFile(dir + "ARTL_Matin_Hélène.txt",
+                            SerializeMeasurementFile({OneReading("07:00"), OneReading("08:00")})));
+    QVERIFY(test::WriteFile(dir + "ARTL_Nuit_Hélène.txt",
+                            SerializeMeasurementFile({OneReading("01:00")})));
+
+    test::FakeDialogs dialogs;
+    dialogs.setStrictMessages(true);
+    QVERIFY(SwitchToPatient(main, QStringLiteral("Hélène"), nullptr));
+
+    QCOMPARE(ParseMeasurementFile(test::ReadFile(dir + "ARTL_Nuit_Ancien.txt")).size(), size_t(1));
+    QCOMPARE(State().currentPatient, QStringLiteral("Hélène"));
+    QCOMPARE(Paths().measurementFile(DayPeriod::Soir), dir + "ARTL_Soir_Hélène.txt");
+    QCOMPARE(main.patientLines, QStringList{QStringLiteral("Hélène")});
+    QCOMPARE(main.lists().list(DayPeriod::Matin).size(), 2);
+    QCOMPARE(main.lists().list(DayPeriod::Jour).size(), 0);
+    QCOMPARE(main.lists().list(DayPeriod::Nuit).reading(0)[Reading::Time], QStringLiteral("01:00"));
+    QCOMPARE(main.statusUpdates, 1);
+    QCOMPARE(main.refreshes, 1);
+  }
+
+  void failedSaveLetsTheUserStay_data() {
+    QTest::addColumn<bool>("change");
+    QTest::newRow("stays") << false;
+    QTest::newRow("changes anyway") << true;
+  }
+  void failedSaveLetsTheUserStay() {
+    QFETCH(bool, change);
+    FakeMain main;
+    State().currentPatient = QStringLiteral("Ancien");
+    RebuildMeasurementPaths(Paths(), State().currentPatient);
+    // A folder where the Matin file should be: that list cannot be saved.
+    QVERIFY(QDir().mkpath(Paths().measurementFile(DayPeriod::Matin)));
+    main.lists().list(DayPeriod::Matin).append(OneReading(QStringLiteral("07:00")));
+
+    test::FakeDialogs dialogs;
+    change ? dialogs.answerYes() : dialogs.answerNo();
+    QCOMPARE(SwitchToPatient(main, QStringLiteral("Nouveau"), nullptr), change);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
+    QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("Matin")));
+    QCOMPARE(State().currentPatient, change ? QStringLiteral("Nouveau") : QStringLiteral("Ancien"));
+    QCOMPARE(main.lists().list(DayPeriod::Matin).size(), change ? 0 : 1);
+  }
+
+  // --- The window -------------------------------------------------------
+
+  void firstStartEndsWithoutWritingAnything() {
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main, main.window());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    QVERIFY(!w.patientFileExisted());
+    const QString instruction =
+        qobject_cast<QLabel *>(w.control(ControlId::PatientInstruction))->text();
+    QVERIFY(instruction.startsWith(
+        QStringLiteral("☞ Au premier lancement vous devez créer un profil.")));
+    QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 0"));
+    QCOMPARE(QApplication::focusWidget(), w.control(ControlId::PatientNameField));
+    QCOMPARE(w.size(), QSize(600, 475));
+
+    AddProfile(w, QStringLiteral("Anne"));
+    QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 1"));
+    // Escape does not leave while no patient is in use.
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(w.isVisible());
+    QTest::mouseClick(Button(w, ControlId::PatientButtonClose), Qt::LeftButton);
+    QVERIFY(!w.isVisible());
+    QVERIFY(!QFile::exists(Paths().patientFile));
+    QVERIFY(!QFile::exists(Paths().preferencesFile));
+    QCOMPARE(QDir(Paths().dataFolder).entryList(QDir::Files), QStringList());
+  }
+
+  void runPatientManagerAtStartupReturnsFalse() {
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    QTimer::singleShot(0, [] {
+      auto *w = qobject_cast<PatientManagerWindow *>(QApplication::activeModalWidget());
+      QVERIFY(w);
+      w->close();
+    });
+    QVERIFY(!OpenPatientManager(main));
+    QVERIFY(!QFile::exists(Paths().patientFile));
+  }
+
+  void addRefusesMissingAndUnusableNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString()
+                           << "Pour enregistrer un nouveau patient vous devez saisir un nom, une "
+                              "identité.";
+    QTest::newRow("slash") << "a/b" << UnusableNameMessage();
+    QTest::newRow("dot dot") << ".." << UnusableNameMessage();
+  }
+  void addRefusesMissingAndUnusableNames() {
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    w.show();
+    Field(w, ControlId::PatientDoctorField)->setText(QStringLiteral("Dr X"));
+    AddProfile(w, name);
+    QCOMPARE(w.rowCount(), 0);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Nouveau patient"));
+    QCOMPARE(dialogs.shown[0].text, text);
+    QCOMPARE(Field(w, ControlId::PatientDoctorField)->text(), QStringLiteral("Dr X"));
+  }
+
+  void addStoresTheFieldsOnOneLine() {
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    dialogs.setStrictMessages(true);
+    PatientManagerWindow w(main);
+    Field(w, ControlId::PatientNameField)->setText(QStringLiteral("Anne\nMarie"));
+    Field(w, ControlId::PatientWeightField)->setText(QStringLiteral("60"));
+    Field(w, ControlId::PatientEmailField)->setText(QStringLiteral("dr@x.fr"));
+    Field(w, ControlId::PatientPhoneField)->setText(QStringLiteral("0102"));
+    Field(w, ControlId::PatientAddressField)->setText(QStringLiteral("1 rue\r\nParis"));
+    w.addPatient();
+    QCOMPARE(w.rowCount(), 1);
+    const Patient p = w.patientAt(0);
+    QCOMPARE(p[Patient::Name], QStringLiteral("Anne Marie"));
+    QCOMPARE(p[Patient::Weight], QStringLiteral("60"));
+    QCOMPARE(p[Patient::DoctorEmail], QStringLiteral("dr@x.fr"));
+    QCOMPARE(p[Patient::DoctorPhone], QStringLiteral("0102"));
+    QCOMPARE(p[Patient::PracticeAddress], QStringLiteral("1 rue Paris"));
+    QCOMPARE(p[Patient::CreatedOn], QStringLiteral("14/03/2026"));
+    QCOMPARE(Field(w, ControlId::PatientNameField)->text(), QString());
+    QCOMPARE(Field(w, ControlId::PatientAddressField)->text(), QString());
+  }
+
+  void selectByDoubleClickWritesTheFile() {
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main, main.window());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    AddProfile(w, QStringLiteral("Hélène"), QStringLiteral("67"));
+    AddProfile(w, QStringLiteral("Marc"));
+
+    QTreeWidget *list = w.list();
+    const QRect rect = list->visualItemRect(list->topLevelItem(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+
+    QCOMPARE(State().currentPatient, QStringLiteral("Marc"));
+    QCOMPARE(main.patientLines, QStringList{QStringLiteral("Marc")});
+    QVERIFY(!w.isVisible());
+    const QByteArray expected =
+        "2\r\nH\xC3\xA9l\xC3\xA8ne\r\n67\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n"
+        "Marc\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
+    QCOMPARE(test::ReadFile(Paths().patientFile), expected);
+  }
+
+  void selectByMenuTakesTheLastMarkedRow() {
+    QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    QCOMPARE(w.rowCount(), 2);
+    QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 2"));
+    QVERIFY(qobject_cast<QLabel *>(w.control(ControlId::PatientInstruction))
+                ->text()
+                .startsWith(QStringLiteral("☞ Pour activer et démarrer le programme")));
+
+    w.action(ControlId::PatientMenuSelect)->trigger(); // nothing marked: nothing happens
+    QCOMPARE(State().currentPatient, QString());
+
+    SelectOnly(w, 0);
+    Tick(w, 1);
+    w.show();
+    w.action(ControlId::PatientMenuSelect)->trigger();
+    QCOMPARE(State().currentPatient, QStringLiteral("Marc"));
+    QVERIFY(!w.isVisible());
+    QCOMPARE(test::ReadFile(Paths().patientFile), kTwoProfiles);
+  }
+
+  void popupOnlyForMarkedRows_data() {
+    QTest::addColumn<int>("mark"); // 0 none, 1 selected, 2 ticked
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("neither selected nor ticked") << 0 << false;
+    QTest::newRow("selected") << 1 << true;
+    QTest::newRow("ticked") << 2 << true;
+  }
+  void popupOnlyForMarkedRows() {
+    QFETCH(int, mark);
+    QFETCH(bool, shown);
+    QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    SelectOnly(w, 0);
+    if (mark == 1) {
+      w.list()->topLevelItem(1)->setSelected(true);
+    } else if (mark == 2) {
+      Tick(w, 1);
+    }
+    bool popped = false;
+    QTimer::singleShot(50, [&] {
+      if (QWidget *popup = QApplication::activePopupWidget()) {
+        popped = popup == w.popupMenu();
+        popup->close();
+      }
+    });
+    QWidget *viewport = w.list()->viewport();
+    const QPoint at = w.list()->visualItemRect(w.list()->topLevelItem(1)).center();
+    QTest::mousePress(viewport, Qt::RightButton, {}, at);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+    QTest::qWait(100); // lets the timer run when no menu loop was entered
+    QCOMPARE(popped, shown);
+    // The right press did not select the row.
+    QCOMPARE(w.list()->topLevelItem(1)->isSelected(), mark == 1);
+  }
+
+  void deleteAsksOncePerTickedRow_data() {
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("yes, yes") << QList<bool>{true, true} << QStringList{"C"};
+    QTest::newRow("no, yes") << QList<bool>{false, true} << QStringList{"A", "C"};
+    QTest::newRow("yes, no") << QList<bool>{true, false} << QStringList{"B", "C"};
+  }
+  void deleteAsksOncePerTickedRow() {
+    QFETCH(QList<bool>, answers);
+    QFETCH(QStringList, left);
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    for (const char *name : {"A", "B", "C"}) {
+      AddProfile(w, QString::fromLatin1(name));
+    }
+    Tick(w, 0);
+    Tick(w, 1);
+    SelectOnly(w, 2); // selected rows do not count for "Supprimer"
+    for (bool yes : answers) {
+      yes ? dialogs.answerYes() : dialogs.answerNo();
+    }
+    QTest::mouseClick(Button(w, ControlId::PatientButtonDelete), Qt::LeftButton);
+    QVERIFY(dialogs.allAnswersUsed());
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Suppression"));
+    QCOMPARE(dialogs.shown[0].text,
+             QStringLiteral(
+                 "Êtes-vous sûr(e) de vouloir supprimer définitivement cet utilisateur/patient ?"));
+    QStringList names;
+    for (const Patient &p : w.patients()) {
+      names.append(p[Patient::Name]);
+    }
+    QCOMPARE(names, left);
+    QCOMPARE(StatusText(w),
+             QStringLiteral("Utilisateurs enregistrés : ") + QString::number(left.size()));
+  }
+
+  void deletingTheLastProfileRemovesTheFile() {
+    QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    SelectOnly(w, 0);
+    Tick(w, 1);
+    dialogs.answerYes();
+    dialogs.answerYes();
+    w.action(ControlId::PatientMenuDelete)->trigger();
+    QCOMPARE(w.rowCount(), 0);
+    QVERIFY(!QFile::exists(Paths().patientFile));
+    w.reject(); // no patient in use: nothing written
+    QVERIFY(!QFile::exists(Paths().patientFile));
+
+    PatientManagerWindow again(main);
+    QVERIFY(!again.patientFileExisted());
+  }
+
+  void modifyField_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("empty answer keeps the name") << 0 << ""
+                                                 << "Marc"
+                                                 << "Modifier nom & prénom";
+    QTest::newRow("new name") << 0 << "Marc Aurèle"
+                              << "Marc Aurèle"
+                              << "Modifier nom & prénom";
+    QTest::newRow("unusable name refused") << 0 << "Marc/2"
+                                           << "Marc"
+                                           << "Modifier nom & prénom";
+    QTest::newRow("age") << 1 << "70"
+                         << "70"
+                         << "Modifier l'âge";
+    QTest::newRow("line break") << 4 << "1 rue\nParis"
+                                << "1 rue Paris"
+                                << "Modifier l'adresse du cabinet médical";
+    QTest::newRow("date") << 7 << "01/01/2020"
+                          << "01/01/2020"
+                          << "Modifier la date d'enregistrement";
+  }
+  void modifyField() {
+    QFETCH(int, column);
+    QFETCH(QString, answer);
+    QFETCH(QString, expected);
+    QFETCH(QString, title);
+    QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    Tick(w, 0); // ticked rows are not modified
+    SelectOnly(w, 1);
+    const QString before = w.patientAt(1)[column];
+    dialogs.answerText(answer);
+    w.action(ControlId(ToInt(ControlId::PatientMenuModifyFirst) + column))->trigger();
+    QVERIFY(dialogs.allAnswersUsed());
+    QCOMPARE(dialogs.shown[0].title, title);
+    QCOMPARE(dialogs.shown[0].text, QStringLiteral("Nouvelles données :"));
+    QCOMPARE(dialogs.shown[0].initial, before);
+    QCOMPARE(w.patientAt(1)[column], expected);
+    QCOMPARE(w.patientAt(0), ParsePatientFile(kTwoProfiles)[0]);
+  }
+
+  void detailsOfEachSelectedRow() {
+    QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    w.list()->topLevelItem(0)->setSelected(true);
+    w.list()->topLevelItem(1)->setSelected(true);
+    w.action(ControlId::PatientMenuShow)->trigger();
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Détails utilisateur"));
+    QCOMPARE(dialogs.shown[0].text,
+             QStringLiteral("Patient : Hélène Dupré\n\rÂge : 67 ans  -  Poids : 58 kg\n\r"
+                            "Médecin : Dr Léon\n\rCabinet situé : 3 rue de l'Église, Sète\n\r"
+                            "E-mail du médecin : leon@exemple.fr\n\r"
+                            "N° de tel du médecin : 04 67 00 00 00\n\r"
+                            "Enregistré/modifié le : 02/03/2026\n\r"));
+    QVERIFY(dialogs.shown[1].text.startsWith(QStringLiteral("Patient : Marc\n\r")));
+  }
+
+  void closingWithAPatientSavesTheList() {
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    State().currentPatient = QStringLiteral("Anne");
+    PatientManagerWindow w(main);
+    w.show();
+    AddProfile(w, QStringLiteral("Anne"));
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(ParsePatientFile(test::ReadFile(Paths().patientFile)).size(), size_t(1));
+  }
+
+  void snapshot() {
+    QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    w.list()->topLevelItem(0)->setSelected(true);
+    w.list()->topLevelItem(1)->setCheckState(0, Qt::Checked);
+    Field(w, ControlId::PatientNameField)->setText(QStringLiteral("Jean Martin"));
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.grab().save(test::SnapshotFolder() + "patient_manager.png"));
+  }
+};
+
+QTEST_MAIN(TestPatients)
+#include "tst_patients.moc"
