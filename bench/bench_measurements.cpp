@@ -1,2 +1,168 @@
+// Load and save of measurement files and the averages, against baselines on
+// the same bytes: a bare line scan (memchr) and one block write. Compare the
+// times as ratios within one run.
+#include "measurements/averages.h"
+#include "measurements/classification.h"
+#include "measurements/measurement_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <cstring>
+#include <malloc.h>
+#include <map>
+
+using namespace tl;
+
+namespace {
+
+std::vector<Reading> MakeReadings(qsizetype n) {
+  QRandomGenerator rng(42);
+  std::vector<Reading> out;
+  out.reserve(size_t(n));
+  const QDate start(2000, 1, 1);
+  for (qsizetype i = 0; i < n; ++i) {
+    const qint64 s = 90 + rng.bounded(90);
+    const qint64 d = 50 + rng.bounded(60);
+    Reading r;
+    r[Reading::Date] = start.addDays(i / 4).toString(QStringLiteral("dd/MM/yyyy"));
+    r[Reading::Time] = QTime(6 + rng.bounded(6), rng.bounded(60)).toString(QStringLiteral("hh:mm"));
+    r[Reading::Systolic] = QString::number(s);
+    r[Reading::Diastolic] = QString::number(d);
+    r[Reading::Pulse] = QString::number(50 + rng.bounded(50));
+    r[Reading::Diagnosis] = DiagnosisSentence(s, d);
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+struct Fixture {
+  QTemporaryDir dir;
+  std::vector<Reading> readings;
+  QByteArray bytes;
+  QString path;
+};
+
+// One file per size, made once per run.
+Fixture &FixtureFor(qsizetype n) {
+  static std::map<qsizetype, std::unique_ptr<Fixture>> fixtures;
+  auto &f = fixtures[n];
+  if (!f) {
+    f = std::make_unique<Fixture>();
+    // The readings as the program holds them: loaded from their file.
+    f->bytes = SerializeMeasurementFile(MakeReadings(n));
+    f->readings = ParseMeasurementFile(f->bytes);
+    f->path = f->dir.path() + QStringLiteral("/ARTL_Matin_bench.txt");
+    WriteWholeFile(f->path, f->bytes);
+  }
+  return *f;
+}
+
+void SetCounters(benchmark::State &state, const Fixture &f) {
+  state.SetItemsProcessed(state.iterations() * qint64(f.readings.size()));
+  state.SetBytesProcessed(state.iterations() * f.bytes.size());
+}
+
+void BM_Load(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  for (auto _ : state) {
+    auto rows = ParseMeasurementFile(ReadWholeFile(f.path));
+    benchmark::DoNotOptimize(rows.data());
+  }
+  SetCounters(state, f);
+}
+
+// Baseline: read the same file and count its lines.
+void BM_ScanLines(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  for (auto _ : state) {
+    const QByteArray bytes = ReadWholeFile(f.path);
+    const char *p = bytes.constData();
+    const char *end = p + bytes.size();
+    qsizetype lines = 0;
+    while ((p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p))))) {
+      ++lines;
+      ++p;
+    }
+    benchmark::DoNotOptimize(lines);
+  }
+  SetCounters(state, f);
+}
+
+void BM_Save(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  const QString target = f.dir.path() + QStringLiteral("/save.txt");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(WriteWholeFile(target, SerializeMeasurementFile(f.readings)));
+  }
+  SetCounters(state, f);
+}
+
+// Baselines: one block write of the same bytes, plain and through QSaveFile
+// (which adds the temporary file, the flush to disk and the rename).
+void BM_BlockWrite(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  const QString target = f.dir.path() + QStringLiteral("/block.txt");
+  for (auto _ : state) {
+    QFile out(target);
+    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    benchmark::DoNotOptimize(out.write(f.bytes));
+  }
+  SetCounters(state, f);
+}
+
+void BM_BlockWriteAtomic(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  const QString target = f.dir.path() + QStringLiteral("/atomic.txt");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(WriteWholeFile(target, f.bytes));
+  }
+  SetCounters(state, f);
+}
+
+void BM_Serialize(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(SerializeMeasurementFile(f.readings).size());
+  }
+  SetCounters(state, f);
+}
+
+void BM_Averages(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(AverageText(SumReadings(f.readings)));
+  }
+  SetCounters(state, f);
+}
+
+// Heap held by the loaded readings, per reading.
+void BM_MemoryPerReading(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  double perReading = 0;
+  for (auto _ : state) {
+    const size_t before = mallinfo2().uordblks;
+    auto rows = ParseMeasurementFile(f.bytes);
+    const size_t after = mallinfo2().uordblks;
+    perReading = double(after - before) / double(rows.size());
+    benchmark::DoNotOptimize(rows.data());
+  }
+  state.counters["bytes_per_reading"] = perReading;
+}
+
+} // namespace
+
+#define SIZES Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_ScanLines)->SIZES;
+BENCHMARK(BM_Load)->SIZES;
+BENCHMARK(BM_BlockWrite)->SIZES;
+BENCHMARK(BM_BlockWriteAtomic)->SIZES;
+BENCHMARK(BM_Serialize)->SIZES;
+BENCHMARK(BM_Save)->SIZES;
+BENCHMARK(BM_Averages)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryPerReading)->Arg(100000)->Iterations(1);
+
 BENCHMARK_MAIN();

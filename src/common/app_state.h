@@ -9,12 +9,12 @@ namespace tl {
 // Program-wide state owned by the shell; each field is written only by the
 // parts of the program named beside it.
 struct AppState {
-  QString currentPatient;              // preferences at start-up, patient manager
-  bool darkAppearance = false;         // preferences at start-up
-  bool pinned = false;                 // preferences, pin command
-  int curveStyle = 3;                  // preferences (GraphCourbe), graph style selector
+  QString currentPatient;      // preferences at start-up, patient manager
+  bool darkAppearance = false; // preferences at start-up
+  bool pinned = false;         // preferences, pin command
+  int curveStyle = 3;          // preferences (GraphCourbe), graph style selector
   DayPeriod graphPeriod = DayPeriod::Matin;
-  int informationText = 0;             // 0 to 5, rotated by timer 0
+  int informationText = 0; // 0 to 5, rotated by timer 0
 };
 
 AppState &State();

@@ -16,14 +16,14 @@ inline constexpr std::array<DayPeriod, 4> kSaveOrder = {DayPeriod::Nuit, DayPeri
                                                         DayPeriod::Jour, DayPeriod::Soir};
 
 struct DayPeriodInfo {
-  QString name;            // "Matin"
-  QString filePrefix;      // "ARTL_Matin_"
-  QString statusLabel;     // "Matin : "
-  int statusField;         // status bar field 1 to 4
-  int listControl;         // main window list control number
-  int tabIndex;            // tab of the main window
-  QString averagesTitle;   // "Moyenne le matin"
-  QString tabText;         // " Matin, entre 06h00 et 12h00   "
+  QString name;          // "Matin"
+  QString filePrefix;    // "ARTL_Matin_"
+  QString statusLabel;   // "Matin : "
+  int statusField;       // status bar field 1 to 4
+  int listControl;       // main window list control number
+  int tabIndex;          // tab of the main window
+  QString averagesTitle; // "Moyenne le matin"
+  QString tabText;       // " Matin, entre 06h00 et 12h00   "
 };
 
 const DayPeriodInfo &PeriodInfo(DayPeriod period);

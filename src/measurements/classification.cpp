@@ -133,6 +133,8 @@ QString DiagnosisSentence(qint64 systolic, qint64 diastolic) {
          QStringLiteral(" mmHg, indiquent une ") + ClassifyReading(systolic, diastolic);
 }
 
-QString OutOfBoundsLabel() { return QStringLiteral("Hypertension hors limite - vous allez mourir!"); }
+QString OutOfBoundsLabel() {
+  return QStringLiteral("Hypertension hors limite - vous allez mourir!");
+}
 
 } // namespace tl

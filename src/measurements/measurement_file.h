@@ -8,6 +8,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <cstring>
 #include <vector>
 
 namespace tl {
@@ -25,11 +26,16 @@ inline constexpr qsizetype kMaxRowsPastEnd = 1000;
 template <typename F> void ForEachLine(QByteArrayView bytes, F &&line) {
   const char *p = bytes.data();
   const char *end = p + bytes.size();
+  // Most files end their lines with LF or CR LF: find the LF with memchr
+  // (vectorised), then look for a lone CR before it.
+  const char *nextLf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
   while (p < end) {
-    const char *q = p;
-    while (q < end && *q != '\r' && *q != '\n') {
-      ++q;
+    if (nextLf != nullptr && nextLf < p) {
+      nextLf = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
     }
+    const char *stop = nextLf ? nextLf : end;
+    const char *cr = static_cast<const char *>(std::memchr(p, '\r', size_t(stop - p)));
+    const char *q = cr ? cr : stop;
     if (!line(QByteArrayView(p, q - p))) {
       return;
     }

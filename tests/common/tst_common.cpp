@@ -43,9 +43,12 @@ private slots:
   void patientNameInPaths_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("soirFile");
-    QTest::newRow("space") << "Jean Dupont" << "ARTL_Soir_Jean Dupont.txt";
-    QTest::newRow("accents") << "Hélène Émile" << "ARTL_Soir_Hélène Émile.txt";
-    QTest::newRow("empty") << "" << "ARTL_Soir_.txt";
+    QTest::newRow("space") << "Jean Dupont"
+                           << "ARTL_Soir_Jean Dupont.txt";
+    QTest::newRow("accents") << "Hélène Émile"
+                             << "ARTL_Soir_Hélène Émile.txt";
+    QTest::newRow("empty") << ""
+                           << "ARTL_Soir_.txt";
   }
   void patientNameInPaths() {
     QFETCH(QString, name);

@@ -71,7 +71,8 @@ private slots:
     QTest::newRow("max") << "9223372036854775807" << std::numeric_limits<qint64>::max();
     QTest::newRow("saturates high") << "9223372036854775808" << std::numeric_limits<qint64>::max();
     QTest::newRow("min") << "-9223372036854775808" << std::numeric_limits<qint64>::min();
-    QTest::newRow("saturates low") << "-99999999999999999999999" << std::numeric_limits<qint64>::min();
+    QTest::newRow("saturates low")
+        << "-99999999999999999999999" << std::numeric_limits<qint64>::min();
     QTest::newRow("hex saturates") << "$FFFFFFFFFFFFFFFFFF" << std::numeric_limits<qint64>::max();
     QTest::newRow("accented digits are not digits") << "١٢" << qint64(0);
   }
@@ -182,7 +183,8 @@ private slots:
   void modelBasics() {
     PeriodListModel model(DayPeriod::Soir);
     QCOMPARE(model.columnCount(), 6);
-    const QStringList titles = {"Date", "Heure", "Systolique", "Diastolique", "Pouls", "Diagnostic"};
+    const QStringList titles = {"Date",        "Heure", "Systolique",
+                                "Diastolique", "Pouls", "Diagnostic"};
     for (int c = 0; c < 6; ++c) {
       QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), titles[c]);
     }
@@ -205,11 +207,16 @@ private slots:
   void modelCellsStaySingleLine_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("LF") << "12\n5" << "12 5";
-    QTest::newRow("CR") << "12\r5" << "12 5";
-    QTest::newRow("CR LF") << "12\r\n5" << "12 5";
-    QTest::newRow("LF CR") << "a\n\rb" << "a  b";
-    QTest::newRow("plain") << "  140 " << "  140 ";
+    QTest::newRow("LF") << "12\n5"
+                        << "12 5";
+    QTest::newRow("CR") << "12\r5"
+                        << "12 5";
+    QTest::newRow("CR LF") << "12\r\n5"
+                           << "12 5";
+    QTest::newRow("LF CR") << "a\n\rb"
+                           << "a  b";
+    QTest::newRow("plain") << "  140 "
+                           << "  140 ";
   }
   void modelCellsStaySingleLine() {
     QFETCH(QString, typed);
@@ -238,12 +245,9 @@ private slots:
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("lastCell"); // cell 5 of the last row
     QTest::newRow("CR LF") << kNuitExample << 1 << kSentence;
-    QTest::newRow("LF only") << QByteArray(kNuitExample).replace("\r\n", "\n") << 1
-                             << kSentence;
-    QTest::newRow("CR only") << QByteArray(kNuitExample).replace("\r\n", "\r") << 1
-                             << kSentence;
-    QTest::newRow("no final line end") << kNuitExample.chopped(2) << 1
-                                       << kSentence;
+    QTest::newRow("LF only") << QByteArray(kNuitExample).replace("\r\n", "\n") << 1 << kSentence;
+    QTest::newRow("CR only") << QByteArray(kNuitExample).replace("\r\n", "\r") << 1 << kSentence;
+    QTest::newRow("no final line end") << kNuitExample.chopped(2) << 1 << kSentence;
     QTest::newRow("empty file") << QByteArray() << 0 << QString();
     QTest::newRow("count not a number") << QByteArray("abc\r\n1\r\n2\r\n") << 0 << QString();
     QTest::newRow("negative count") << QByteArray("-4\r\na\r\n") << 0 << QString();
@@ -254,15 +258,15 @@ private slots:
     QTest::newRow("count 3, two records")
         << QByteArray("3\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\ni\r\nj\r\nk\r\nl\r\n") << 3
         << QString();
-    QTest::newRow("partial record") << QByteArray("2\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh")
-                                    << 2 << QString();
-    QTest::newRow("byte-order mark skipped") << QByteArray("\xEF\xBB\xBF") + kNuitExample << 1
-                                             << kSentence;
+    QTest::newRow("partial record")
+        << QByteArray("2\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh") << 2 << QString();
+    QTest::newRow("byte-order mark skipped")
+        << QByteArray("\xEF\xBB\xBF") + kNuitExample << 1 << kSentence;
     QTest::newRow("absurd count") << QByteArray("9223372036854775807\r\n") << 1000 << QString();
     QTest::newRow("far too many") << QByteArray("99999999999999999999999\r\na\r\n") << 1001
                                   << QString();
-    QTest::newRow("invalid UTF-8") << QByteArray("1\r\n\xFF\xFE\r\n\r\n\r\n\r\n\r\nx\xC3\r\n") << 1
-                                   << QString("x\uFFFD");
+    QTest::newRow("invalid UTF-8")
+        << QByteArray("1\r\n\xFF\xFE\r\n\r\n\r\n\r\n\r\nx\xC3\r\n") << 1 << QString("x\uFFFD");
     QTest::newRow("binary junk") << QByteArray("\x00\x01\x02\x03", 4) << 0 << QString();
   }
   void parseFiles() {
@@ -355,8 +359,7 @@ private slots:
     PeriodLists lists;
     lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
     const int written = SaveAllPeriodLists(lists, paths);
-    QFile::setPermissions(paths.dataFolder,
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(paths.dataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (written == 0) { // root may write anyway; then there is nothing to check
       QCOMPARE(test::ReadFile(soir), kNuitExample);
     }

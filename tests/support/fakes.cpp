@@ -35,8 +35,7 @@ QString FakeDialogs::inputText(QWidget *, const QString &title, const QString &p
                                const QString &initial) {
   shown.append({ShownBox::Input, Icon::Question, title, prompt, initial});
   if (answers_.empty() || !std::holds_alternative<QString>(answers_.front())) {
-    QTest::qFail(qPrintable(QStringLiteral("unexpected input box: ") + title), __FILE__,
-                 __LINE__);
+    QTest::qFail(qPrintable(QStringLiteral("unexpected input box: ") + title), __FILE__, __LINE__);
     return QString();
   }
   QString text = std::get<QString>(answers_.front());
