@@ -8,6 +8,7 @@
 #include "patients/patient_switch.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
@@ -164,9 +165,7 @@ void PatientManagerWindow::buildWindow() {
   instruction->setGeometry(4, 45, 592, 30);
   instruction->setWordWrap(true);
   instruction->setFont(FittingFont(instruction->text(), instruction->size()));
-  QPalette pal = instruction->palette();
-  pal.setColor(QPalette::WindowText, QColor(49, 113, 206));
-  instruction->setPalette(pal);
+  SetControlColour(instruction, kTextColour, QColor(49, 113, 206));
   SetControlNumber(instruction, ControlId::PatientInstruction);
 
   list_ = new PatientListView(this);
@@ -238,9 +237,7 @@ void PatientManagerWindow::buildWindow() {
       new QLabel(QStringLiteral("☞ Le nom est obligatoire\r\npour créer un profil."), bar);
   required->setGeometry(268, 3, 230, 34);
   required->setFont(SharedFont(1));
-  QPalette red = required->palette();
-  red.setColor(QPalette::WindowText, QColor(219, 0, 0));
-  required->setPalette(red);
+  SetControlColour(required, kTextColour, QColor(219, 0, 0));
   SetControlNumber(required, ControlId::PatientRequiredLabel);
 
   auto *statusBar = new QStatusBar(this);
@@ -308,9 +305,7 @@ void PatientManagerWindow::buildWindow() {
   }
 }
 
-QWidget *PatientManagerWindow::control(ControlId id) {
-  return FindControl(this, ToInt(id));
-}
+QWidget *PatientManagerWindow::control(ControlId id) { return FindControl(this, ToInt(id)); }
 
 void PatientManagerWindow::loadPatients() {
   const PatientFileContents contents = LoadPatientFile(Paths().patientFile);
@@ -325,9 +320,7 @@ void PatientManagerWindow::loadPatients() {
   updateStatusCount();
 }
 
-int PatientManagerWindow::rowCount() const {
-  return list_->topLevelItemCount();
-}
+int PatientManagerWindow::rowCount() const { return list_->topLevelItemCount(); }
 
 Patient PatientManagerWindow::patientAt(int row) const {
   Patient p;
@@ -366,9 +359,7 @@ void PatientManagerWindow::appendRow(const Patient &patient) {
   list_->addTopLevelItem(item);
 }
 
-void PatientManagerWindow::updateStatusCount() {
-  status_->setText(CountText(rowCount()));
-}
+void PatientManagerWindow::updateStatusCount() { status_->setText(CountText(rowCount())); }
 
 bool PatientManagerWindow::acceptName(const QString &name) {
   if (name.isEmpty()) {
@@ -427,13 +418,9 @@ void PatientManagerWindow::deleteRows(bool includeSelected) {
   }
 }
 
-void PatientManagerWindow::deleteTickedRows() {
-  deleteRows(false);
-}
+void PatientManagerWindow::deleteTickedRows() { deleteRows(false); }
 
-void PatientManagerWindow::deleteMarkedRows() {
-  deleteRows(true);
-}
+void PatientManagerWindow::deleteMarkedRows() { deleteRows(true); }
 
 bool PatientManagerWindow::selectPatient(int row) {
   if (row < 0 || row >= rowCount()) {
