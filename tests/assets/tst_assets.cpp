@@ -68,9 +68,7 @@ bool HasContent(const QImage &image) {
   return opaque > 0 && covered * 8 > image.width() * image.height();
 }
 
-QString DocsDir() {
-  return QString::fromUtf8(TENSIOLOG_DOCS_DIR) + u'/';
-}
+QString DocsDir() { return QString::fromUtf8(TENSIOLOG_DOCS_DIR) + u'/'; }
 
 } // namespace
 
@@ -264,6 +262,29 @@ private slots:
   }
 
   void unknownFontIsDefault() { QCOMPARE(SharedFont(4), QFont()); }
+
+  // The four fonts as the windows use them, to look at.
+  void snapshotFonts() {
+    const QString samples[4] = {
+        QStringLiteral("Quitter  Patient  Sauvegarder  Moyenne générale  Le cycle cardiaque"),
+        QStringLiteral("Mesure Systolique ................  Chargement des données"),
+        QStringLiteral("Je veille sur mon horloge"), QStringLiteral("128  82  71   125 / 82")};
+    QImage image(640, 170, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(231, 234, 238));
+    QPainter p(&image);
+    for (int n = 0; n < 4; ++n) {
+      const QFont font = SharedFont(n);
+      p.setFont(font);
+      p.setPen(n == 2 ? QColor(255, 0, 0) : QColor(Qt::black));
+      p.drawText(QPoint(10, 30 + 40 * n), samples[n]);
+      p.setFont(QFont());
+      p.setPen(Qt::darkGray);
+      p.drawText(QPoint(10, 44 + 40 * n),
+                 QStringLiteral("%1: %2").arg(n).arg(QFontInfo(font).family()));
+    }
+    p.end();
+    QVERIFY(image.save(test::SnapshotFolder() + QStringLiteral("assets_fonts.png")));
+  }
 
   void documentsHaveTheirExactNames() {
     const QDir docs(DocsDir());
