@@ -17,9 +17,7 @@ constexpr int kDpi = 300;
 constexpr double kPageWidthMm = 210.0;
 constexpr double kMarginMm = 14.0;
 
-int Mm(double mm) {
-  return int(mm * kDpi / 25.4 + 0.5);
-}
+int Mm(double mm) { return int(mm * kDpi / 25.4 + 0.5); }
 
 QFont FormFont(double points, QFont::Weight weight = QFont::Normal, bool italic = false) {
   QFont font;

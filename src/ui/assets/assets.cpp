@@ -15,9 +15,7 @@
 #include <png.h>
 
 // Q_INIT_RESOURCE declares a function at namespace scope, so it lives out here.
-static void InitAssetResources() {
-  Q_INIT_RESOURCE(tensiolog_assets);
-}
+static void InitAssetResources() { Q_INIT_RESOURCE(tensiolog_assets); }
 
 namespace tl {
 
@@ -208,9 +206,7 @@ QImage DecodePng(QByteArrayView bytes) {
   return rgba.convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
-QList<int> SharedImageSizes(int number) {
-  return ImageSizeTable(number);
-}
+QList<int> SharedImageSizes(int number) { return ImageSizeTable(number); }
 
 QImage SharedImage(int number) {
   const QList<int> &sizes = ImageSizeTable(number);
@@ -220,13 +216,9 @@ QImage SharedImage(int number) {
   return ImageStore::instance().image(ImagePath(number, sizes.first()));
 }
 
-QImage SharedImage(int number, int size) {
-  return PickSize(SharedDrawings(number), size);
-}
+QImage SharedImage(int number, int size) { return PickSize(SharedDrawings(number), size); }
 
-QIcon SharedIcon(int number) {
-  return IconOf(SharedDrawings(number));
-}
+QIcon SharedIcon(int number) { return IconOf(SharedDrawings(number)); }
 
 bool HasSystemIcon(int index) {
   return std::find(std::begin(kSystemIconIndices), std::end(kSystemIconIndices), index) !=
@@ -237,13 +229,9 @@ QList<int> SystemIconIndices() {
   return QList<int>(std::begin(kSystemIconIndices), std::end(kSystemIconIndices));
 }
 
-QIcon SystemIcon(int index) {
-  return IconOf(IconDrawings(index));
-}
+QIcon SystemIcon(int index) { return IconOf(IconDrawings(index)); }
 
-QImage SystemIconImage(int index, int size) {
-  return PickSize(IconDrawings(index), size);
-}
+QImage SystemIconImage(int index, int size) { return PickSize(IconDrawings(index), size); }
 
 QFont SharedFont(int number) {
   struct FontSpec {
