@@ -242,6 +242,20 @@ private slots:
     }
   }
 
+  // A graph at 144 dpi, drawn in device pixels, for a look at its sharpness.
+  void hiDpiSnapshot_data() {
+    QTest::addColumn<int>("style");
+    QTest::newRow("lines") << 1;
+    QTest::newRow("circled") << 3;
+  }
+  void hiDpiSnapshot() {
+    QFETCH(int, style);
+    const std::vector<qint64> values{71, 68, 75, 80, 66, 72, 70, 77, 69, 83, 73, 74};
+    const QImage image = PaintGraph(values, QSize(752, 150), 1.5, PulseCurveColour(), style, false);
+    QVERIFY(image.save(test::SnapshotFolder() +
+                       QStringLiteral("graphs-pulse-x1.5-%1.png").arg(QTest::currentDataTag())));
+  }
+
   void emptySeriesAndEmptyCanvas() {
     QVERIFY(PaintGraph({}, QSize(0, 150), 1.0, PulseCurveColour(), 1, false).isNull());
     const QImage image = PaintGraph({}, QSize(100, 60), 1.0, PulseCurveColour(), 3, false);

@@ -1,0 +1,591 @@
+// The reading commands on the main window's controls: "Ajouter", "Effacer",
+// the list menu (delete, details, modify), the averages and "Actualiser", the
+// graph selectors, and snapshots of the averages page.
+#include "fake_main_window.h"
+#include "fakes.h"
+
+#include "common/app_state.h"
+#include "common/paths.h"
+#include "graphs/graph_canvas.h"
+#include "graphs/graph_painter.h"
+#include "measurements/classification.h"
+#include "measurements/measurement_file.h"
+#include "readings/reading_commands.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTest>
+#include <QTimeEdit>
+#include <memory>
+
+using namespace tl;
+using namespace tl::test;
+
+namespace {
+
+Reading MakeReading(const QString &time, qint64 s, qint64 d, qint64 p) {
+  Reading r;
+  r[Reading::Date] = QStringLiteral("14/03/2026");
+  r[Reading::Time] = time;
+  r[Reading::Systolic] = QString::number(s);
+  r[Reading::Diastolic] = QString::number(d);
+  r[Reading::Pulse] = QString::number(p);
+  r[Reading::Diagnosis] = DiagnosisSentence(s, d);
+  return r;
+}
+
+const QString kIncomplete = QStringLiteral(
+    "Vous n'avez pas rempli tous les champs de saisie pour ajouter les données au registre.");
+const QString kDeleteQuestion =
+    QStringLiteral("Êtes-vous sûr(e) de vouloir supprimer définitivement ces données ?");
+
+} // namespace
+
+class TestReadings : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TempHome> home_;
+  std::unique_ptr<FakeDialogs> dialogs_;
+  std::unique_ptr<FakeMainWindow> main_;
+
+  QString text(ControlId id) { return main_->get<QLabel>(id)->text(); }
+  QString field(ControlId id) { return main_->get<QLineEdit>(id)->text(); }
+  PeriodListModel &list(DayPeriod p) { return main_->lists().list(p); }
+  QImage picture(ControlId id) { return main_->get<GraphCanvas>(id)->picture(); }
+  QComboBox *combo(ControlId id) { return main_->get<QComboBox>(id); }
+
+private slots:
+  void init() {
+    home_ = std::make_unique<TempHome>();
+    Paths() = SetupStorage(home_->path(), QStringLiteral("Jeanne Test"));
+    dialogs_ = std::make_unique<FakeDialogs>();
+    State() = AppState();
+    main_ = std::make_unique<FakeMainWindow>();
+  }
+  void cleanup() {
+    QVERIFY(dialogs_->allAnswersUsed());
+    main_.reset();
+    dialogs_.reset();
+    home_.reset();
+  }
+
+  // "Ajouter": the period from the time, parsed values, the sentence, the
+  // counts, emptied fields and refreshed averages and graphs.
+  void addReading_data() {
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<int>("period");
+    QTest::addColumn<QStringList>("stored"); // systolic, diastolic, pulse, sentence
+    const auto row = [](const char *name, const char *time, QStringList typed, DayPeriod p,
+                        QStringList stored) {
+      QTest::newRow(name) << QString::fromUtf8(time) << typed << PeriodIndex(p) << stored;
+    };
+    const QString normal = QStringLiteral(
+        "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une Pression artérielle "
+        "normale");
+    row("05:40 is Nuit", "05:40", {"128", "82", "71"}, DayPeriod::Nuit,
+        {"128", "82", "71", normal});
+    row("00:00 is Nuit", "00:00", {"128", "82", "71"}, DayPeriod::Nuit,
+        {"128", "82", "71", normal});
+    row("06:00 is Nuit", "06:00", {"128", "82", "71"}, DayPeriod::Nuit,
+        {"128", "82", "71", normal});
+    row("06:01 is Matin", "06:01", {"128", "82", "71"}, DayPeriod::Matin,
+        {"128", "82", "71", normal});
+    row("12:00 is Matin", "12:00", {"128", "82", "71"}, DayPeriod::Matin,
+        {"128", "82", "71", normal});
+    row("12:01 is Jour", "12:01", {"128", "82", "71"}, DayPeriod::Jour,
+        {"128", "82", "71", normal});
+    row("18:00 is Jour", "18:00", {"128", "82", "71"}, DayPeriod::Jour,
+        {"128", "82", "71", normal});
+    row("18:01 is Soir", "18:01", {"128", "82", "71"}, DayPeriod::Soir,
+        {"128", "82", "71", normal});
+    row("23:59 is Soir", "23:59", {"128", "82", "71"}, DayPeriod::Soir,
+        {"128", "82", "71", normal});
+    row("letters count as 0", "08:00", {"abc", "20", "x"}, DayPeriod::Matin,
+        {"0", "20", "0",
+         "La systole de 0 mmHg et la diastole de 20 mmHg, indiquent une Hypotension sévère"});
+    row("parsed numbers are stored", "08:00", {"0120", " 78 mmHg", "$40"}, DayPeriod::Matin,
+        {"120", "78", "64",
+         "La systole de 120 mmHg et la diastole de 78 mmHg, indiquent une Pression artérielle "
+         "optimale"});
+  }
+  void addReading() {
+    QFETCH(QString, time);
+    QFETCH(QStringList, typed);
+    QFETCH(int, period);
+    QFETCH(QStringList, stored);
+    dialogs_->setStrictMessages(true);
+    const DayPeriod p = static_cast<DayPeriod>(period);
+
+    main_->typeReading(time, typed[0], typed[1], typed[2]);
+    AddReadingCommand(*main_);
+
+    QCOMPARE(list(p).size(), 1);
+    const Reading &r = list(p).reading(0);
+    QCOMPARE(r[Reading::Date], QStringLiteral("14/03/2026"));
+    QCOMPARE(r[Reading::Time], time);
+    QCOMPARE(QStringList({r[2], r[3], r[4], r[5]}), stored);
+    QCOMPARE(main_->lists().totalCount(), 1);
+
+    QStringList counts = {"Matin : 0", "Jour : 0", "Soir : 0", "Nuit : 0"};
+    counts[period] = PeriodInfo(p).statusLabel + QStringLiteral("1");
+    QCOMPARE(main_->statusFields, counts);
+
+    for (ControlId id :
+         {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
+      QVERIFY(field(id).isEmpty());
+    }
+    const QString average =
+        stored[0] + QStringLiteral(" / ") + stored[1] + QStringLiteral("\r\n") + stored[2];
+    QCOMPARE(text(static_cast<ControlId>(56 + period)), average);
+    QCOMPARE(text(static_cast<ControlId>(61 + period)), QStringLiteral("Base de 1 mesures"));
+    QCOMPARE(text(ControlId::AverageValueOverall), average);
+    QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 1 mesures"));
+    // The refresh draws the Matin graphs whatever the period of the reading.
+    QVERIFY(!picture(ControlId::SystolicGraph).isNull());
+    QCOMPARE(text(ControlId::SystolicGraphTitle), QStringLiteral("Relevés systoliques du matin"));
+  }
+
+  // An empty value field refuses the reading and keeps what was typed.
+  void addRefusesIncompleteInput_data() {
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<int>("focusField");
+    QTest::newRow("no pulse") << QStringList{"128", "82", ""} << ToInt(ControlId::PulseField);
+    QTest::newRow("no systolic") << QStringList{"", "82", "71"} << ToInt(ControlId::SystolicField);
+    QTest::newRow("no diastolic") << QStringList{"128", "", "71"}
+                                  << ToInt(ControlId::DiastolicField);
+    QTest::newRow("nothing") << QStringList{"", "", ""} << ToInt(ControlId::SystolicField);
+  }
+  void addRefusesIncompleteInput() {
+    QFETCH(QStringList, typed);
+    QFETCH(int, focusField);
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+    SetLabelsToMarker();
+    main_->typeReading(QStringLiteral("08:00"), typed[0], typed[1], typed[2]);
+    AddReadingCommand(*main_);
+
+    QCOMPARE(dialogs_->shown.size(), 1);
+    const ShownBox box = dialogs_->shown.front();
+    QCOMPARE(box.kind, ShownBox::Message);
+    QCOMPARE(box.icon, Dialogs::Icon::Information);
+    QCOMPARE(box.title, QStringLiteral("Erreur!"));
+    QCOMPARE(box.text, kIncomplete);
+    QCOMPARE(main_->lists().totalCount(), 0);
+    QCOMPARE(main_->statusUpdates, 0);
+    QCOMPARE(QStringList({field(ControlId::SystolicField), field(ControlId::DiastolicField),
+                          field(ControlId::PulseField)}),
+             typed);
+    QCOMPARE(QApplication::focusWidget(), main_->control(static_cast<ControlId>(focusField)));
+    // Nothing was refreshed.
+    QCOMPARE(text(ControlId::AverageCountMatin), QStringLiteral("marker"));
+    QVERIFY(picture(ControlId::SystolicGraph).isNull());
+  }
+
+  void clearEmptiesValuesOnly() {
+    main_->typeReading(QStringLiteral("20:15"), "128", "82", "71");
+    const QDate day = main_->get<QDateEdit>(ControlId::DateField)->date();
+    ClearInputCommand(*main_);
+    QVERIFY(field(ControlId::SystolicField).isEmpty());
+    QVERIFY(field(ControlId::DiastolicField).isEmpty());
+    QVERIFY(field(ControlId::PulseField).isEmpty());
+    QCOMPARE(main_->get<QDateEdit>(ControlId::DateField)->date(), day);
+    QCOMPARE(main_->get<QTimeEdit>(ControlId::TimeField)->time(), QTime(20, 15));
+    QVERIFY(dialogs_->shown.isEmpty());
+  }
+
+  // Delete asks once per marked row, in list order; each answer counts.
+  void deleteAsksPerMarkedRow_data() {
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QList<int>>("checked");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QStringList>("remaining"); // systolic cells left
+    QTest::newRow("yes no yes") << QList<int>{0, 2} << QList<int>{3}
+                                << QList<bool>{true, false, true} << QStringList{"111", "112"};
+    QTest::newRow("two adjacent selected, both yes")
+        << QList<int>{1, 2} << QList<int>{} << QList<bool>{true, true} << QStringList{"110", "113"};
+    QTest::newRow("checked but not selected")
+        << QList<int>{} << QList<int>{1} << QList<bool>{true} << QStringList{"110", "112", "113"};
+    QTest::newRow("selected and checked asks once")
+        << QList<int>{3} << QList<int>{3} << QList<bool>{true} << QStringList{"110", "111", "112"};
+    QTest::newRow("all no") << QList<int>{0, 1} << QList<int>{} << QList<bool>{false, false}
+                            << QStringList{"110", "111", "112", "113"};
+  }
+  void deleteAsksPerMarkedRow() {
+    QFETCH(QList<int>, selected);
+    QFETCH(QList<int>, checked);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QStringList, remaining);
+    for (int i = 0; i < 4; ++i) {
+      list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 110 + i, 80, 70));
+    }
+    for (int r : checked) {
+      list(DayPeriod::Matin).setChecked(r, true);
+    }
+    main_->selectRows(DayPeriod::Matin, selected);
+    main_->setCurrentTab(0);
+    SetLabelsToMarker();
+    for (bool yes : answers) {
+      yes ? dialogs_->answerYes() : dialogs_->answerNo();
+    }
+
+    DeleteMarkedReadings(*main_);
+
+    QCOMPARE(dialogs_->shown.size(), answers.size());
+    for (const ShownBox &box : dialogs_->shown) {
+      QCOMPARE(box.kind, ShownBox::YesNo);
+      QCOMPARE(box.icon, Dialogs::Icon::Warning);
+      QCOMPARE(box.title, QStringLiteral("Suppression"));
+      QCOMPARE(box.text, kDeleteQuestion);
+    }
+    QStringList left;
+    for (const Reading &r : list(DayPeriod::Matin).readings()) {
+      left << r[Reading::Systolic];
+    }
+    QCOMPARE(left, remaining);
+    const bool anyDeleted = answers.contains(true);
+    if (anyDeleted) {
+      QCOMPARE(main_->statusFields[0],
+               QStringLiteral("Matin : ") + QString::number(remaining.size()));
+    } else {
+      QCOMPARE(main_->statusUpdates, 0);
+    }
+    QCOMPARE(text(ControlId::AverageCountMatin),
+             anyDeleted ? QStringLiteral("Base de %1 mesures").arg(remaining.size())
+                        : QStringLiteral("marker"));
+  }
+
+  void deletingTheOnlyReadingRemovesItsFile_data() {
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("plain file") << false;
+    QTest::newRow("read-only file") << true;
+  }
+  void deletingTheOnlyReadingRemovesItsFile() {
+    QFETCH(bool, readOnly);
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
+    list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 128, 82, 71));
+    QCOMPARE(SaveAllPeriodLists(main_->lists(), Paths()), 2);
+    const QString nuit = Paths().measurementFile(DayPeriod::Nuit);
+    const QString soir = Paths().measurementFile(DayPeriod::Soir);
+    QVERIFY(nuit.endsWith(QStringLiteral("/ARTL_Nuit_Jeanne Test.txt")));
+    if (readOnly) {
+      QFile::setPermissions(nuit, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    }
+    main_->setCurrentTab(3);
+    main_->selectRows(DayPeriod::Nuit, {0});
+    dialogs_->answerYes();
+
+    DeleteMarkedReadings(*main_);
+
+    QCOMPARE(list(DayPeriod::Nuit).size(), 0);
+    QVERIFY(!QFile::exists(nuit));
+    QVERIFY(QFile::exists(soir));
+    QCOMPARE(main_->statusFields[3], QStringLiteral("Nuit : 0"));
+    QCOMPARE(text(ControlId::AverageValueNuit), QString());
+    QCOMPARE(text(ControlId::AverageCountNuit), QStringLiteral("Base de 0 mesures"));
+    QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 1 mesures"));
+  }
+
+  void refusedDeleteKeepsTheFile() {
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
+    QCOMPARE(SaveAllPeriodLists(main_->lists(), Paths()), 1);
+    main_->setCurrentTab(3);
+    main_->selectRows(DayPeriod::Nuit, {0});
+    dialogs_->answerNo();
+    DeleteMarkedReadings(*main_);
+    QCOMPARE(list(DayPeriod::Nuit).size(), 1);
+    QVERIFY(QFile::exists(Paths().measurementFile(DayPeriod::Nuit)));
+  }
+
+  void detailsOfSelectedRows() {
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:05"), 135, 70, 66));
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("15:10"), 121, 70, 60));
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("16:20"), 90, 60, 58));
+    list(DayPeriod::Jour).setChecked(0, true); // a check mark alone does not count
+    main_->setCurrentTab(1);
+    main_->selectRows(DayPeriod::Jour, {2, 1});
+
+    ShowReadingDetails(*main_);
+
+    QCOMPARE(dialogs_->shown.size(), 2);
+    const ShownBox box = dialogs_->shown[0];
+    QCOMPARE(box.kind, ShownBox::Message);
+    QCOMPARE(box.icon, Dialogs::Icon::Information);
+    QCOMPARE(box.title, QStringLiteral("Détails tension"));
+    QCOMPARE(box.text, QStringLiteral("Date : 14/03/2026  Heure : 15:10\n\r"
+                                      "Systolique : 121\n\r"
+                                      "Diastolique : 70\n\r"
+                                      "Pouls : 60\n\r"
+                                      "Diagnostic : La systole de 121 mmHg et la diastole de 70 "
+                                      "mmHg, indiquent une Pression artérielle normale\n\r"));
+    QVERIFY(dialogs_->shown[1].text.startsWith(QStringLiteral("Date : 14/03/2026  Heure : 16:20")));
+  }
+
+  // View and modify ignore rows that are only checked.
+  void checkedOnlyRowsIgnoredByViewAndModify() {
+    list(DayPeriod::Soir).append(MakeReading(QStringLiteral("19:00"), 128, 82, 71));
+    list(DayPeriod::Soir).setChecked(0, true);
+    main_->setCurrentTab(2);
+    ShowReadingDetails(*main_);
+    ModifyReadingCell(*main_, Reading::Systolic);
+    QVERIFY(dialogs_->shown.isEmpty());
+    QCOMPARE(list(DayPeriod::Soir).reading(0)[Reading::Systolic], QStringLiteral("128"));
+  }
+
+  void modifyCell_data() {
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("date") << 0 << "Modifier Date"
+                          << "15/03/2026"
+                          << "15/03/2026";
+    QTest::newRow("time to the evening stays in Matin") << 1 << "Modifier Heure"
+                                                        << "20:00"
+                                                        << "20:00";
+    QTest::newRow("systolic any text") << 2 << "Modifier Systolique"
+                                       << "200 env."
+                                       << "200 env.";
+    QTest::newRow("diastolic") << 3 << "Modifier Diastolique"
+                               << "90"
+                               << "90";
+    QTest::newRow("pulse") << 4 << "Modifier Pouls"
+                           << "65"
+                           << "65";
+    QTest::newRow("cancelled keeps the cell") << 2 << "Modifier Systolique"
+                                              << ""
+                                              << "128";
+  }
+  void modifyCell() {
+    QFETCH(int, cell);
+    QFETCH(QString, title);
+    QFETCH(QString, answer);
+    QFETCH(QString, after);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    const QString before = list(DayPeriod::Matin).reading(0)[cell];
+    const QString sentence = list(DayPeriod::Matin).reading(0)[Reading::Diagnosis];
+    main_->setCurrentTab(0);
+    main_->selectRows(DayPeriod::Matin, {0});
+    dialogs_->answerText(answer);
+
+    ModifyReadingCell(*main_, cell);
+
+    QCOMPARE(dialogs_->shown.size(), 1);
+    const ShownBox box = dialogs_->shown.front();
+    QCOMPARE(box.kind, ShownBox::Input);
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.text, QStringLiteral("Nouvelles données :"));
+    QCOMPARE(box.initial, before);
+    QCOMPARE(list(DayPeriod::Matin).size(), 1);
+    QCOMPARE(list(DayPeriod::Matin).reading(0)[cell], after);
+    QCOMPARE(list(DayPeriod::Matin).reading(0)[Reading::Diagnosis], sentence);
+    for (DayPeriod p : {DayPeriod::Jour, DayPeriod::Soir, DayPeriod::Nuit}) {
+      QCOMPARE(list(p).size(), 0);
+    }
+  }
+
+  void modifyNeverTouchesTheDiagnosis() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    main_->setCurrentTab(0);
+    main_->selectRows(DayPeriod::Matin, {0});
+    ModifyReadingCell(*main_, Reading::Diagnosis);
+    ModifyReadingCell(*main_, 9);
+    QVERIFY(dialogs_->shown.isEmpty());
+  }
+
+  // A changed value reaches the averages only with "Actualiser", which
+  // leaves the graphs alone.
+  void changedValueReachesAveragesOnRefresh() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 120, 80, 70));
+    RefreshAveragesAndGraphs(*main_);
+    const QImage graph = picture(ControlId::SystolicGraph);
+    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("120 / 80\r\n70"));
+
+    main_->setCurrentTab(0);
+    main_->selectRows(DayPeriod::Matin, {1});
+    dialogs_->answerText(QStringLiteral("200"));
+    ModifyReadingCell(*main_, Reading::Systolic);
+    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("120 / 80\r\n70"));
+
+    RefreshAverages(*main_);
+    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("160 / 80\r\n70"));
+    QCOMPARE(text(ControlId::AverageValueOverall), QStringLiteral("160 / 80\r\n70"));
+    QCOMPARE(picture(ControlId::SystolicGraph), graph);
+  }
+
+  void averageTexts() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 121, 81, 71));
+    for (int i = 0; i < 4; ++i) {
+      list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 100, 60, 60));
+    }
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("03:00"), 160, 90, 90));
+    RefreshAverages(*main_);
+    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("120 / 80\r\n70"));
+    QCOMPARE(text(ControlId::AverageCountMatin), QStringLiteral("Base de 2 mesures"));
+    QCOMPARE(text(ControlId::AverageValueJour), QString());
+    QCOMPARE(text(ControlId::AverageCountJour), QStringLiteral("Base de 0 mesures"));
+    QCOMPARE(text(ControlId::AverageValueSoir), QStringLiteral("100 / 60\r\n60"));
+    QCOMPARE(text(ControlId::AverageValueNuit), QStringLiteral("160 / 90\r\n90"));
+    QCOMPARE(text(ControlId::AverageCountNuit), QStringLiteral("Base de 1 mesures"));
+    // (120 + 121 + 400 + 160) / 7 = 114.4: weighted by readings, truncated.
+    QCOMPARE(text(ControlId::AverageValueOverall), QStringLiteral("114 / 70\r\n67"));
+    QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 7 mesures"));
+  }
+
+  void refreshBringsTheGraphsBackToMatin() {
+    list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 130, 85, 75));
+    combo(ControlId::GraphPeriodSelector)->setCurrentIndex(2);
+    QCOMPARE(State().graphPeriod, DayPeriod::Soir);
+    QCOMPARE(text(ControlId::PulseGraphTitle), QStringLiteral("Relevés du pouls du soir"));
+
+    RefreshAveragesAndGraphs(*main_);
+    QCOMPARE(combo(ControlId::GraphPeriodSelector)->currentIndex(), 0);
+    QCOMPARE(State().graphPeriod, DayPeriod::Matin);
+    QCOMPARE(text(ControlId::SystolicGraphTitle), QStringLiteral("Relevés systoliques du matin"));
+    QCOMPARE(text(ControlId::DiastolicGraphTitle), QStringLiteral("Relevés diastoliques du matin"));
+    QCOMPARE(text(ControlId::PulseGraphTitle), QStringLiteral("Relevés du pouls du matin"));
+    // The empty Matin list still gives background, axes and grid.
+    const QImage graph = picture(ControlId::PulseGraph);
+    QCOMPARE(graph.pixelColor(2, 2), QColor(255, 255, 255));
+  }
+
+  // The period selector draws a period that has readings, and leaves the
+  // graphs and titles of the previous one for an empty period.
+  void periodSelector_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("redrawn");
+    QTest::addColumn<QString>("pulseTitle");
+    QTest::newRow("Jour has readings") << 1 << true << "Relevés du pouls de l'après-midi";
+    QTest::newRow("Soir is empty") << 2 << false << "Relevés du pouls de la nuit";
+    QTest::newRow("Matin is empty") << 0 << false << "Relevés du pouls de la nuit";
+  }
+  void periodSelector() {
+    QFETCH(int, index);
+    QFETCH(bool, redrawn);
+    QFETCH(QString, pulseTitle);
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:00"), 150, 95, 80));
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("03:00"), 110, 70, 60));
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("04:00"), 115, 75, 62));
+    combo(ControlId::GraphPeriodSelector)->setCurrentIndex(3);
+    const QImage nuit = picture(ControlId::SystolicGraph);
+    QVERIFY(!nuit.isNull());
+    QCOMPARE(text(ControlId::SystolicGraphTitle),
+             QStringLiteral("Relevés systoliques de la nuit "));
+
+    GraphPeriodChosen(*main_, index);
+    QCOMPARE(State().graphPeriod, static_cast<DayPeriod>(index));
+    QCOMPARE(picture(ControlId::SystolicGraph) != nuit, redrawn);
+    QCOMPARE(text(ControlId::PulseGraphTitle), pulseTitle);
+  }
+
+  void curveStyleSelector() {
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:00"), 150, 95, 80));
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("15:00"), 140, 85, 70));
+    combo(ControlId::GraphPeriodSelector)->setCurrentIndex(1);
+    const QImage circled = picture(ControlId::DiastolicGraph);
+
+    combo(ControlId::CurveStyleSelector)->setCurrentIndex(0);
+    QCOMPARE(State().curveStyle, 1);
+    const QImage lines = picture(ControlId::DiastolicGraph);
+    QVERIFY(lines != circled);
+    QCOMPARE(text(ControlId::DiastolicGraphTitle),
+             QStringLiteral("Relevés diastoliques de l'après-midi"));
+
+    // With the selector on an empty period the style changes, nothing is drawn.
+    {
+      const QSignalBlocker quiet(combo(ControlId::GraphPeriodSelector));
+      combo(ControlId::GraphPeriodSelector)->setCurrentIndex(2);
+    }
+    combo(ControlId::CurveStyleSelector)->setCurrentIndex(1);
+    QCOMPARE(State().curveStyle, 2);
+    QCOMPARE(State().graphPeriod, DayPeriod::Soir);
+    QCOMPARE(picture(ControlId::DiastolicGraph), lines);
+    CurveStyleChosen(*main_, -1);
+    QCOMPARE(State().curveStyle, 2);
+  }
+
+  // With no style stored, the graphs use the style the selector shows.
+  void noStoredStyleDrawsTheSelectorsStyle_data() {
+    QTest::addColumn<int>("selectorIndex");
+    QTest::newRow("selector on its default third entry") << 2;
+    QTest::newRow("selector on lines only") << 0;
+  }
+  void noStoredStyleDrawsTheSelectorsStyle() {
+    QFETCH(int, selectorIndex);
+    {
+      const QSignalBlocker quiet(combo(ControlId::CurveStyleSelector));
+      combo(ControlId::CurveStyleSelector)->setCurrentIndex(selectorIndex);
+    }
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 140, 90, 75));
+    State().curveStyle = 0;
+    RefreshAveragesAndGraphs(*main_);
+    const QImage expected = PaintGraph(std::vector<qint64>{120, 140}, QSize(752, 150), 1.0,
+                                       SystolicCurveColour(), selectorIndex + 1, false);
+    QCOMPARE(picture(ControlId::SystolicGraph), expected);
+    QCOMPARE(State().curveStyle, 0); // what the preferences stored is left alone
+  }
+
+  void darkAppearanceBackground() {
+    State().darkAppearance = true;
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    RefreshAveragesAndGraphs(*main_);
+    for (ControlId id :
+         {ControlId::SystolicGraph, ControlId::DiastolicGraph, ControlId::PulseGraph}) {
+      QCOMPARE(picture(id).pixelColor(2, 2), QColor(32, 32, 32));
+      QCOMPARE(picture(id).pixelColor(10, 75), QColor(0, 0, 0));
+    }
+  }
+
+  // The averages page as a user sees it, in each curve style and dark.
+  void snapshots_data() {
+    QTest::addColumn<int>("style");
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("lines") << 1 << false;
+    QTest::newRow("values") << 2 << false;
+    QTest::newRow("circled") << 3 << false;
+    QTest::newRow("circled-dark") << 3 << true;
+  }
+  void snapshots() {
+    QFETCH(int, style);
+    QFETCH(bool, dark);
+    State().curveStyle = style;
+    State().darkAppearance = dark;
+    {
+      const QSignalBlocker quiet(combo(ControlId::CurveStyleSelector));
+      combo(ControlId::CurveStyleSelector)->setCurrentIndex(style - 1);
+    }
+    const qint64 s[] = {128, 135, 121, 142, 118, 131, 125, 139, 122, 147, 127, 133};
+    const qint64 d[] = {82, 88, 76, 91, 74, 85, 80, 87, 79, 95, 81, 84};
+    const qint64 p[] = {71, 68, 75, 80, 66, 72, 70, 77, 69, 83, 73, 74};
+    for (int i = 0; i < 12; ++i) {
+      list(DayPeriod::Matin)
+          .append(MakeReading(QStringLiteral("%1:15").arg(7 + i % 5, 2, 10, QLatin1Char('0')), s[i],
+                              d[i], p[i]));
+    }
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
+    main_->setCurrentTab(4);
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    RefreshAveragesAndGraphs(*main_);
+    const QString name = QStringLiteral("readings-averages-%1.png").arg(QTest::currentDataTag());
+    QVERIFY(main_->averagesPage()->grab().save(SnapshotFolder() + name));
+  }
+
+private:
+  void SetLabelsToMarker() {
+    for (int id = 56; id <= 65; ++id) {
+      main_->get<QLabel>(static_cast<ControlId>(id))->setText(QStringLiteral("marker"));
+    }
+  }
+};
+
+QTEST_MAIN(TestReadings)
+#include "tst_readings.moc"
