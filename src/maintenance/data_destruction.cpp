@@ -1,0 +1,168 @@
+#include "maintenance/data_destruction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tl {
+
+namespace {
+
+void MakeWritable(const QString &path, bool folder) {
+  const QFileInfo info(path);
+  if (info.isSymLink()) {
+    return; // the link's target is not ours to change
+  }
+  QFile::Permissions wanted = QFile::WriteOwner | QFile::WriteUser;
+  if (folder) {
+    // Entries of a folder can be listed and removed only with these.
+    wanted |= QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser | QFile::ExeUser;
+  }
+  const QFile::Permissions now = QFile::permissions(path);
+  if ((now & wanted) != wanted) {
+    QFile::setPermissions(path, now | wanted);
+  }
+}
+
+bool RemoveTreeContents(const QString &folder) {
+  bool ok = true;
+  const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                           QDir::Hidden | QDir::System);
+  for (const QFileInfo &entry : entries) {
+    const QString path = entry.filePath();
+    if (entry.isDir() && !entry.isSymLink()) {
+      MakeWritable(path, true);
+      ok = RemoveTreeContents(path) && ok;
+      ok = QDir().rmdir(path) && ok;
+    } else {
+      MakeWritable(path, false);
+      ok = QFile::remove(path) && ok;
+    }
+  }
+  return ok;
+}
+
+} // namespace
+
+QString DestructionItemLabel(int item) {
+  switch (item) {
+  case 1:
+    return QStringLiteral("1/ Fichiers d'impression");
+  case 2:
+    return QStringLiteral("2/ Fichiers de mesures archivés");
+  case 3:
+    return QStringLiteral("3/ Fichiers de mesures des utilisateurs");
+  case 4:
+    return QStringLiteral("4/ Fichier des utilisateurs");
+  case 5:
+    return QStringLiteral("5/ Fichier des préférences");
+  default:
+    return QString();
+  }
+}
+
+QString DestructionSuccessLine(int item) {
+  switch (item) {
+  case 1:
+    return QStringLiteral("1/ La suppression du dossier [Impression Arteline] a réussi.");
+  case 2:
+    return QStringLiteral("2/ La suppression du dossier [Archives Arteline] a réussi.");
+  case 3:
+    return QStringLiteral("3/ Les fichiers de mesures des utilisateurs ont tous été supprimés.");
+  case 4:
+    return QStringLiteral("4/ La suppression du fichier des utilisateurs a réussi.");
+  case 5:
+    return QStringLiteral("5/ La suppression du fichier de préférences a réussi.");
+  default:
+    return QString();
+  }
+}
+
+QString DestructionFailureLine(int item) {
+  switch (item) {
+  case 1:
+    return QStringLiteral("1/ La suppression du dossier [Impression Arteline] a échoué.");
+  case 2:
+    return QStringLiteral("2/ La suppression du dossier [Archives Arteline] a échoué.");
+  case 3:
+    return QStringLiteral("3/ Des erreurs sont survenus lors de la suppression des fichiers de "
+                          "mesures des utilisateurs.");
+  case 4:
+    return QStringLiteral("4/ La suppression du fichier des utilisateurs a échoué.");
+  case 5:
+    return QStringLiteral("5/ La suppression du fichier de préférences a échoué.");
+  default:
+    return QString();
+  }
+}
+
+bool RemoveFolderTree(const QString &path) {
+  if (path.isEmpty()) {
+    return false;
+  }
+  const QFileInfo info(path);
+  if (info.isSymLink()) {
+    return QFile::remove(path);
+  }
+  if (!info.isDir()) {
+    return false;
+  }
+  MakeWritable(path, true);
+  const bool contentsGone = RemoveTreeContents(path);
+  return QDir().rmdir(path) && contentsGone;
+}
+
+bool RemoveFileForced(const QString &path) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || (!info.exists() && !info.isSymLink()) ||
+      (info.isDir() && !info.isSymLink())) {
+    return false;
+  }
+  MakeWritable(path, false);
+  return QFile::remove(path);
+}
+
+QStringList DestroyData(const DestructionChoice &ticked, const StoragePaths &paths) {
+  const auto line = [](int item, bool ok) {
+    return ok ? DestructionSuccessLine(item) : DestructionFailureLine(item);
+  };
+  QStringList lines;
+  const QString data = paths.dataFolder;
+  if (ticked[0]) {
+    lines << line(1, RemoveFolderTree(data + QStringLiteral("Impression Arteline")));
+  }
+  if (ticked[1]) {
+    lines << line(2, RemoveFolderTree(data + QStringLiteral("Archives Arteline")));
+  }
+  if (ticked[2]) {
+    const QDir folder(data.isEmpty() ? QStringLiteral(".") : data);
+    const QFileInfo folderInfo(folder.path());
+    if (!folderInfo.isDir() || !folderInfo.isReadable()) {
+      lines << QString();
+    } else {
+      const QString pattern =
+          data.isEmpty() ? QStringLiteral("ARTL_*.txt") : QStringLiteral("*.txt");
+      bool failed = false;
+      const QStringList names =
+          folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+      for (const QString &name : names) {
+        if (QFileInfo(data + name).isDir()) {
+          continue; // a broken link aside, only files are listed
+        }
+        if (!RemoveFileForced(data + name)) {
+          failed = true;
+        }
+      }
+      lines << line(3, !failed);
+    }
+  }
+  if (ticked[3]) {
+    lines << line(4, RemoveFileForced(paths.patientFile));
+  }
+  if (ticked[4]) {
+    lines << line(5, RemoveFileForced(paths.preferencesFile));
+  }
+  return lines;
+}
+
+} // namespace tl
