@@ -1,12 +1,14 @@
-// Not built yet: these calls do nothing until the preferences feature lands.
 #include "app/feature_calls.h"
+
+#include "preferences/preferences_apply.h"
+#include "preferences/preferences_window.h"
 
 namespace tl {
 
-void ApplyStartupPreferences(MainWindowApi &) {}
+void ApplyStartupPreferences(MainWindowApi &main) { ApplyPreferences(main); }
 
-void SaveClosingPreferences(MainWindowApi &) {}
+void SaveClosingPreferences(MainWindowApi &main) { WriteClosingPreferences(main); }
 
-void OpenPreferencesWindow(MainWindowApi &) {}
+void OpenPreferencesWindow(MainWindowApi &main) { OpenPreferences(main); }
 
 } // namespace tl

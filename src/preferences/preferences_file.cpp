@@ -1,0 +1,231 @@
+#include "preferences/preferences_file.h"
+
+#include "common/text.h"
+#include "measurements/measurement_file.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <array>
+#include <limits>
+
+namespace tl {
+
+namespace {
+
+bool IsBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+QStringView TrimBlanks(QStringView s) {
+  qsizetype begin = 0;
+  qsizetype end = s.size();
+  while (begin < end && IsBlank(s[begin])) {
+    ++begin;
+  }
+  while (end > begin && IsBlank(s[end - 1])) {
+    --end;
+  }
+  return s.sliced(begin, end - begin);
+}
+
+QString DecodePreferences(QByteArrayView bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF")) {
+    return QString::fromUtf8(bytes.sliced(3));
+  }
+  // Without a byte-order mark the file is in the system's 8-bit code page:
+  // the ANSI code page on Windows; elsewhere there is no such thing, and
+  // Windows-1252 (the Western European ANSI page) stands in for it.
+#ifdef Q_OS_WIN
+  QStringDecoder decoder(QStringDecoder::System);
+#else
+  QStringDecoder decoder("windows-1252");
+  if (!decoder.isValid()) {
+    decoder = QStringDecoder(QStringDecoder::Latin1);
+  }
+#endif
+  return decoder.decode(bytes);
+}
+
+struct Line {
+  const char *key;
+  QString value;
+};
+
+QByteArray Serialize(const std::initializer_list<Line> &lines) {
+  QByteArray out("\xEF\xBB\xBF\r\n");
+  for (const Line &line : lines) {
+    out.append(line.key);
+    out.append(" = ");
+    out.append(SingleLine(line.value).toUtf8());
+    out.append("\r\n");
+  }
+  return out;
+}
+
+QString Num(qint64 v) { return QString::number(v); }
+
+} // namespace
+
+qint64 ParseDecimalValue(QStringView value) {
+  qsizetype i = 0;
+  while (i < value.size() && IsBlank(value[i])) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) {
+    negative = value[i] == u'-';
+    ++i;
+  }
+  // Accumulated as a negative number so that the 64-bit minimum fits.
+  constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+  qint64 acc = 0;
+  for (; i < value.size(); ++i) {
+    const char16_t c = value[i].unicode();
+    if (c < u'0' || c > u'9') {
+      break;
+    }
+    const int digit = c - u'0';
+    if (acc < (kMin + digit) / 10) {
+      acc = kMin;
+    } else {
+      acc = acc * 10 - digit;
+    }
+  }
+  if (negative) {
+    return acc;
+  }
+  return acc == kMin ? std::numeric_limits<qint64>::max() : -acc;
+}
+
+PreferencesReader::PreferencesReader(QByteArrayView bytes) {
+  const QString text = DecodePreferences(bytes);
+  const QStringView all(text);
+  qsizetype p = 0;
+  while (p < all.size()) {
+    qsizetype q = p;
+    while (q < all.size() && all[q] != u'\r' && all[q] != u'\n') {
+      ++q;
+    }
+    const QStringView line = all.sliced(p, q - p);
+    p = q + 1;
+    if (q < all.size() && all[q] == u'\r' && q + 1 < all.size() && all[q + 1] == u'\n') {
+      ++p;
+    }
+
+    const QStringView trimmed = TrimBlanks(line);
+    if (trimmed.isEmpty() || trimmed.startsWith(u';')) {
+      continue;
+    }
+    if (trimmed.startsWith(u'[')) {
+      break; // a group: the keys this program uses all stand before the first one
+    }
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0) {
+      continue;
+    }
+    const QString key = TrimBlanks(line.first(eq)).toString().toLower();
+    if (!key.isEmpty() && !values_.contains(key)) {
+      values_.insert(key, line.sliced(eq + 1).toString());
+    }
+  }
+}
+
+PreferencesReader PreferencesReader::fromFile(const QString &path, bool *opened) {
+  bool ok = false;
+  const QByteArray bytes = ReadWholeFile(path, &ok);
+  if (opened) {
+    *opened = ok;
+  }
+  return ok ? PreferencesReader(bytes) : PreferencesReader();
+}
+
+QString PreferencesReader::text(const QString &key) const {
+  const auto it = values_.constFind(key.toLower());
+  return it == values_.constEnd() ? QString() : TrimBlanks(*it).toString();
+}
+
+qint64 PreferencesReader::integer(const QString &key) const {
+  const auto it = values_.constFind(key.toLower());
+  return it == values_.constEnd() ? 0 : ParseDecimalValue(*it);
+}
+
+Preferences ReadPreferences(const PreferencesReader &r) {
+  Preferences p;
+  p.keepWindowSize = r.integer(QStringLiteral("KeepWindowSize"));
+  p.windowHeight = r.integer(QStringLiteral("WindowHeight"));
+  p.windowWidth = r.integer(QStringLiteral("WindowWidth"));
+  p.keepWindowPos = r.integer(QStringLiteral("KeepWindowPos"));
+  p.windowPosX = r.integer(QStringLiteral("WindowPosX"));
+  p.windowPosY = r.integer(QStringLiteral("WindowPosY"));
+  p.windowMax = r.integer(QStringLiteral("WindowMax"));
+  p.stickyWindow = r.integer(QStringLiteral("StickyWindow"));
+  p.openPanel = r.text(QStringLiteral("OpenPanel"));
+  p.username = r.text(QStringLiteral("Username"));
+  p.currentUser = r.integer(QStringLiteral("CurrentUser"));
+  p.graphCourbe = r.integer(QStringLiteral("GraphCourbe"));
+  p.darkmode = r.integer(QStringLiteral("Darkmode"));
+  return p;
+}
+
+QByteArray SerializeClosingPreferences(const Preferences &p) {
+  return Serialize({{"KeepWindowSize", Num(p.keepWindowSize)},
+                    {"WindowHeight", Num(p.windowHeight)},
+                    {"WindowWidth", Num(p.windowWidth)},
+                    {"KeepWindowPos", Num(p.keepWindowPos)},
+                    {"WindowPosX", Num(p.windowPosX)},
+                    {"WindowPosY", Num(p.windowPosY)},
+                    {"WindowMax", Num(p.windowMax)},
+                    {"StickyWindow", Num(p.stickyWindow)},
+                    {"OpenPanel", p.openPanel},
+                    {"Username", p.username},
+                    {"CurrentUser", Num(p.currentUser)},
+                    {"GraphCourbe", Num(p.graphCourbe)},
+                    {"Darkmode", Num(p.darkmode)}});
+}
+
+QByteArray SerializeWindowPreferences(const Preferences &p) {
+  return Serialize({{"KeepWindowSize", Num(p.keepWindowSize)},
+                    {"KeepWindowPos", Num(p.keepWindowPos)},
+                    {"WindowMax", Num(p.windowMax)},
+                    {"StickyWindow", Num(p.stickyWindow)},
+                    {"OpenPanel", p.openPanel},
+                    {"Username", p.username},
+                    {"CurrentUser", Num(p.currentUser)},
+                    {"GraphCourbe", Num(p.graphCourbe)},
+                    {"Darkmode", Num(p.darkmode)}});
+}
+
+GeometryRule ChooseGeometryRule(qint64 h, qint64 w, qint64 x, qint64 y) {
+  if (h != 0 && w != 0 && x == 0 && y == 0) {
+    return GeometryRule::Resize;
+  }
+  if (h == 0 && w == 0 && x != 0 && y != 0) {
+    return GeometryRule::Move;
+  }
+  if (h != 0 && w != 0 && x != 0 && y != 0) {
+    return GeometryRule::MoveAndResize;
+  }
+  return GeometryRule::Leave;
+}
+
+namespace {
+const std::array<QString, 5> &PanelNames() {
+  static const std::array<QString, 5> names = {QStringLiteral("Matin"), QStringLiteral("Jour"),
+                                               QStringLiteral("Soir"), QStringLiteral("Nuit"),
+                                               QStringLiteral("Moyennes")};
+  return names;
+}
+} // namespace
+
+int TabOfPanel(const QString &panel) {
+  for (int i = 0; i < int(PanelNames().size()); ++i) {
+    if (panel == PanelNames()[size_t(i)]) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+QString PanelOfTab(int tab) {
+  return tab >= 0 && tab < int(PanelNames().size()) ? PanelNames()[size_t(tab)] : QString();
+}
+
+} // namespace tl

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QString>
+
+namespace tl {
+
+// The keys of the preferences file as read: parsed once, looked up by
+// case-insensitive key name. Keys after the first group line are not seen.
+class PreferencesReader {
+public:
+  PreferencesReader() = default; // every key absent
+  // Parses the whole file: UTF-8 after a byte-order mark, otherwise the
+  // system's 8-bit code page.
+  explicit PreferencesReader(QByteArrayView bytes);
+
+  // Reads the file at `path`; `opened` tells whether it could be read.
+  static PreferencesReader fromFile(const QString &path, bool *opened = nullptr);
+
+  // The value without its leading and trailing blanks and tabs; "" if absent.
+  QString text(const QString &key) const;
+  // The signed decimal number at the start of the value (after blanks);
+  // 0 when absent or not a number.
+  qint64 integer(const QString &key) const;
+
+private:
+  QHash<QString, QString> values_; // key in lower case -> raw value
+};
+
+// The number at the start of a value: optional blanks and tabs, an optional
+// sign, decimal digits; saturates at the 64-bit limits; 0 without digits.
+qint64 ParseDecimalValue(QStringView value);
+
+// The keys of the preferences file, in the order the shut-down writes them.
+struct Preferences {
+  qint64 keepWindowSize = 0;
+  qint64 windowHeight = 0;
+  qint64 windowWidth = 0;
+  qint64 keepWindowPos = 0;
+  qint64 windowPosX = 0;
+  qint64 windowPosY = 0;
+  qint64 windowMax = 0;
+  qint64 stickyWindow = 0;
+  QString openPanel;
+  QString username;
+  qint64 currentUser = 0;
+  qint64 graphCourbe = 0;
+  qint64 darkmode = 0;
+
+  bool operator==(const Preferences &other) const = default;
+};
+
+Preferences ReadPreferences(const PreferencesReader &reader);
+
+// The file as the shut-down writes it: every key, geometry included.
+QByteArray SerializeClosingPreferences(const Preferences &prefs);
+// The file as the preferences window writes it: no geometry keys.
+QByteArray SerializeWindowPreferences(const Preferences &prefs);
+
+// What the stored window geometry asks for at start-up (first matching rule).
+enum class GeometryRule { Leave, Resize, Move, MoveAndResize };
+GeometryRule ChooseGeometryRule(qint64 height, qint64 width, qint64 x, qint64 y);
+
+// The tab named by `OpenPanel` ("Matin" 0 ... "Moyennes" 4, exact), or -1.
+int TabOfPanel(const QString &panel);
+// The panel name of a tab 0 to 4.
+QString PanelOfTab(int tab);
+
+} // namespace tl

@@ -1,0 +1,534 @@
+// The preferences file: reading rules, writers, start-up and shut-down, and
+// the preferences window.
+#include "fakes.h"
+
+#include "common/app_state.h"
+#include "common/identity.h"
+#include "common/paths.h"
+#include "measurements/period_list_model.h"
+#include "preferences/preferences_apply.h"
+#include "preferences/preferences_file.h"
+#include "preferences/preferences_window.h"
+#include "ui/main_window_api.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <limits>
+
+using namespace tl;
+
+namespace {
+
+class FakeMain : public MainWindowApi {
+public:
+  FakeMain() {
+    selector_ = new QComboBox(&window_);
+    selector_->addItems({"Lignes uniquement", "Lignes + valeurs", "Lignes + valeurs encerclées"});
+    selector_->setCurrentIndex(2);
+    QObject::connect(selector_, &QComboBox::currentIndexChanged, [this] { ++selectorSignals; });
+    window_.resize(1024, 768);
+  }
+  QWidget *window() override { return &window_; }
+  QWidget *control(ControlId id) override {
+    return id == ControlId::CurveStyleSelector ? selector_ : nullptr;
+  }
+  PeriodLists &lists() override { return lists_; }
+  void updateStatusCounts() override {}
+  void setPatientLine(const QString &) override {}
+  void refreshAveragesAndGraphs() override {}
+  void setPinned(bool p) override { pinned.append(p); }
+  int currentTab() const override { return tab; }
+  void setCurrentTab(int t) override { tab = t; }
+  QList<int> selectedRows(DayPeriod) const override { return {}; }
+  QList<int> markedRows(DayPeriod) const override { return {}; }
+
+  QComboBox *selector() { return selector_; }
+  QList<bool> pinned;
+  int tab = 0;
+  int selectorSignals = 0;
+
+private:
+  QWidget window_;
+  QComboBox *selector_;
+  PeriodLists lists_;
+};
+
+const QByteArray kBom = "\xEF\xBB\xBF";
+
+QByteArray PrefsFile(const QByteArray &lines) { return kBom + "\r\n" + lines; }
+
+template <typename T> T *Control(PreferencesWindow &w, ControlId id) {
+  return qobject_cast<T *>(w.control(id));
+}
+
+} // namespace
+
+class TestPreferences : public QObject {
+  Q_OBJECT
+
+  test::TempHome *home_ = nullptr;
+
+private slots:
+  void init() {
+    home_ = new test::TempHome;
+    Paths() = SetupStorage(home_->path());
+    State() = AppState();
+  }
+  void cleanup() { delete home_; }
+
+  // --- Reading rules ----------------------------------------------------
+
+  void readingRules_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("number");
+    QTest::newRow("as written") << PrefsFile("OpenPanel = Jour\r\n") << "OpenPanel"
+                                << "Jour" << qint64(0);
+    QTest::newRow("key in capitals") << PrefsFile("OPENPANEL = Nuit\r\n") << "OpenPanel"
+                                     << "Nuit" << qint64(0);
+    QTest::newRow("asked in another case") << PrefsFile("Darkmode = 1\r\n") << "DARKMODE"
+                                           << "1" << qint64(1);
+    QTest::newRow("blanks and tabs around")
+        << PrefsFile(" \tOpenPanel\t =  Jour  \t\r\n") << "OpenPanel"
+        << "Jour" << qint64(0);
+    QTest::newRow("no blanks") << PrefsFile("WindowWidth=1000\r\n") << "WindowWidth"
+                               << "1000" << qint64(1000);
+    QTest::newRow("comment skipped")
+        << PrefsFile("  ;OpenPanel = Soir\r\nOpenPanel = Matin\r\n") << "OpenPanel"
+        << "Matin" << qint64(0);
+    QTest::newRow("key after a group not found")
+        << PrefsFile("[Fenetre]\r\nOpenPanel = Soir\r\n") << "OpenPanel"
+        << "" << qint64(0);
+    QTest::newRow("key before a group found")
+        << PrefsFile("Darkmode = 1\r\n[Fenetre]\r\nOpenPanel = Soir\r\n") << "Darkmode"
+        << "1" << qint64(1);
+    QTest::newRow("blank lines, LF ends") << QByteArray("\n\n  \nWindowMax = 1\n") << "WindowMax"
+                                          << "1" << qint64(1);
+    QTest::newRow("no byte-order mark: 8-bit code page")
+        << QByteArray("Username = H\xE9l\xE8ne\r\n") << "Username"
+        << "Hélène" << qint64(0);
+    QTest::newRow("byte-order mark: UTF-8")
+        << PrefsFile("Username = H\xC3\xA9l\xC3\xA8ne\r\n") << "Username"
+        << "Hélène" << qint64(0);
+    QTest::newRow("equals sign in the value") << PrefsFile("Username = a=b\r\n") << "Username"
+                                              << "a=b" << qint64(0);
+    QTest::newRow("first of two wins")
+        << PrefsFile("Darkmode = 1\r\nDarkmode = 0\r\n") << "Darkmode"
+        << "1" << qint64(1);
+    QTest::newRow("absent") << PrefsFile("Darkmode = 1\r\n") << "Username"
+                            << "" << qint64(0);
+    QTest::newRow("negative") << PrefsFile("WindowPosX = -8\r\n") << "WindowPosX"
+                              << "-8" << qint64(-8);
+    QTest::newRow("not a number") << PrefsFile("WindowHeight = abc\r\n") << "WindowHeight"
+                                  << "abc" << qint64(0);
+    QTest::newRow("number then letters") << PrefsFile("WindowHeight = 700px\r\n") << "WindowHeight"
+                                         << "700px" << qint64(700);
+    QTest::newRow("hexadecimal is not read") << PrefsFile("GraphCourbe = $3\r\n") << "GraphCourbe"
+                                             << "$3" << qint64(0);
+    QTest::newRow("beyond 64 bits saturates")
+        << PrefsFile("WindowWidth = 99999999999999999999\r\n") << "WindowWidth"
+        << "99999999999999999999" << std::numeric_limits<qint64>::max();
+    QTest::newRow("line without equals sign ignored")
+        << PrefsFile("Darkmode\r\nDarkmode = 1\r\n") << "Darkmode"
+        << "1" << qint64(1);
+  }
+  void readingRules() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(qint64, number);
+    const PreferencesReader reader(bytes);
+    QCOMPARE(reader.text(key), text);
+    QCOMPARE(reader.integer(key), number);
+  }
+
+  void writersUseTheirOrder() {
+    Preferences p;
+    p.keepWindowSize = 1;
+    p.windowHeight = 700;
+    p.windowWidth = 1000;
+    p.windowPosX = -8;
+    p.openPanel = QStringLiteral("Jour");
+    p.username = QStringLiteral("Hélène");
+    p.currentUser = 1;
+    p.graphCourbe = 2;
+    QCOMPARE(SerializeClosingPreferences(p),
+             PrefsFile("KeepWindowSize = 1\r\nWindowHeight = 700\r\nWindowWidth = 1000\r\n"
+                       "KeepWindowPos = 0\r\nWindowPosX = -8\r\nWindowPosY = 0\r\n"
+                       "WindowMax = 0\r\nStickyWindow = 0\r\nOpenPanel = Jour\r\n"
+                       "Username = H\xC3\xA9l\xC3\xA8ne\r\nCurrentUser = 1\r\nGraphCourbe = 2\r\n"
+                       "Darkmode = 0\r\n"));
+    QCOMPARE(SerializeWindowPreferences(p),
+             PrefsFile("KeepWindowSize = 1\r\nKeepWindowPos = 0\r\nWindowMax = 0\r\n"
+                       "StickyWindow = 0\r\nOpenPanel = Jour\r\n"
+                       "Username = H\xC3\xA9l\xC3\xA8ne\r\nCurrentUser = 1\r\nGraphCourbe = 2\r\n"
+                       "Darkmode = 0\r\n"));
+    QCOMPARE(ReadPreferences(PreferencesReader(SerializeClosingPreferences(p))), p);
+  }
+
+  // --- Start-up ---------------------------------------------------------
+
+  void geometryRules_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("pos");
+    const QPoint built(10, 20);
+    QTest::newRow("size only") << QByteArray("WindowHeight = 700\r\nWindowWidth = 1000\r\n")
+                               << QSize(1000, 700) << built;
+    QTest::newRow("position only") << QByteArray("WindowPosX = 30\r\nWindowPosY = 40\r\n")
+                                   << QSize(1024, 768) << QPoint(30, 40);
+    QTest::newRow("both") << QByteArray("WindowHeight = 700\r\nWindowWidth = 1000\r\n"
+                                        "WindowPosX = 30\r\nWindowPosY = 40\r\n")
+                          << QSize(1000, 700) << QPoint(30, 40);
+    QTest::newRow("X = 0 with size: nothing")
+        << QByteArray("WindowHeight = 700\r\nWindowWidth = 1000\r\nWindowPosX = 0\r\n"
+                      "WindowPosY = 40\r\n")
+        << QSize(1024, 768) << built;
+    QTest::newRow("height only: nothing")
+        << QByteArray("WindowHeight = 700\r\n") << QSize(1024, 768) << built;
+    QTest::newRow("none") << QByteArray() << QSize(1024, 768) << built;
+  }
+  void geometryRules() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, pos);
+    QVERIFY(test::WriteFile(Paths().preferencesFile, PrefsFile(lines)));
+    FakeMain main;
+    main.window()->move(10, 20);
+    ApplyPreferences(main);
+    QCOMPARE(main.window()->size(), size);
+    QCOMPARE(main.window()->pos(), pos);
+  }
+
+  void geometryRuleTable_data() {
+    QTest::addColumn<qint64>("h");
+    QTest::addColumn<qint64>("w");
+    QTest::addColumn<qint64>("x");
+    QTest::addColumn<qint64>("y");
+    QTest::addColumn<int>("rule");
+    QTest::newRow("resize") << qint64(1) << qint64(1) << qint64(0) << qint64(0)
+                            << int(GeometryRule::Resize);
+    QTest::newRow("move") << qint64(0) << qint64(0) << qint64(-5) << qint64(3)
+                          << int(GeometryRule::Move);
+    QTest::newRow("both") << qint64(1) << qint64(1) << qint64(-5) << qint64(3)
+                          << int(GeometryRule::MoveAndResize);
+    QTest::newRow("y = 0 with size")
+        << qint64(1) << qint64(1) << qint64(5) << qint64(0) << int(GeometryRule::Leave);
+    QTest::newRow("width 0 with position")
+        << qint64(1) << qint64(0) << qint64(5) << qint64(5) << int(GeometryRule::Leave);
+  }
+  void geometryRuleTable() {
+    QFETCH(qint64, h);
+    QFETCH(qint64, w);
+    QFETCH(qint64, x);
+    QFETCH(qint64, y);
+    QFETCH(int, rule);
+    QCOMPARE(int(ChooseGeometryRule(h, w, x, y)), rule);
+  }
+
+  void applyEverySetting() {
+    QVERIFY(test::WriteFile(Paths().preferencesFile,
+                            PrefsFile("WindowMax = 1\r\nStickyWindow = 1\r\nOpenPanel =  Jour \r\n"
+                                      "Username = Hélène\r\nCurrentUser = 0\r\n"
+                                      "GraphCourbe = 1\r\nDarkmode = 1\r\n")));
+    FakeMain main;
+    ApplyPreferences(main);
+    QVERIFY(main.window()->windowState() & Qt::WindowMaximized);
+    QCOMPARE(main.pinned, QList<bool>{true});
+    QVERIFY(State().pinned);
+    QCOMPARE(main.tab, 1);
+    QCOMPARE(State().curveStyle, 1);
+    QCOMPARE(main.selector()->currentIndex(), 0);
+    QCOMPARE(main.selectorSignals, 0);
+    QVERIFY(State().darkAppearance);
+    // The name is taken whatever CurrentUser holds.
+    QCOMPARE(State().currentPatient, QStringLiteral("Hélène"));
+    QCOMPARE(Paths().measurementFile(DayPeriod::Nuit),
+             Paths().dataFolder + QStringLiteral("ARTL_Nuit_Hélène.txt"));
+  }
+
+  void applyOtherValues_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<int>("selector");
+    QTest::addColumn<QString>("patient");
+    QTest::newRow("unknown values leave things")
+        << QByteArray("Darkmode = 2\r\nOpenPanel = jour\r\n"
+                      "GraphCourbe = 7\r\nUsername = Anne\r\n")
+        << true << 3 << 2 << "Anne";
+    QTest::newRow("dark off") << QByteArray("Darkmode = 0\r\n") << false << 3 << 2 << "";
+    // An absent Darkmode reads 0 and clears the flag.
+    QTest::newRow("unusable stored name")
+        << QByteArray("Username = ../../x\r\n") << false << 3 << 2 << "";
+    QTest::newRow("tab Moyennes") << QByteArray("OpenPanel = Moyennes\r\nGraphCourbe = 2\r\n")
+                                  << false << 4 << 1 << "";
+  }
+  void applyOtherValues() {
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, dark);
+    QFETCH(int, tab);
+    QFETCH(int, selector);
+    QFETCH(QString, patient);
+    QVERIFY(test::WriteFile(Paths().preferencesFile, PrefsFile(lines)));
+    FakeMain main;
+    main.tab = 3;
+    State().darkAppearance = true;
+    ApplyPreferences(main);
+    QCOMPARE(State().darkAppearance, dark);
+    QCOMPARE(main.tab, tab);
+    QCOMPARE(main.selector()->currentIndex(), selector);
+    QCOMPARE(State().currentPatient, patient);
+    QCOMPARE(main.pinned, QList<bool>{false});
+  }
+
+  void missingFileAppliesNothing() {
+    FakeMain main;
+    State().curveStyle = 3;
+    State().darkAppearance = true;
+    ApplyPreferences(main);
+    QCOMPARE(State().curveStyle, 3);
+    QVERIFY(State().darkAppearance);
+    QVERIFY(main.pinned.isEmpty());
+    QCOMPARE(State().currentPatient, QString());
+  }
+
+  // --- Shut-down --------------------------------------------------------
+
+  void firstRunFileWrittenAtQuit() {
+    FakeMain main;
+    State().curveStyle = 3;
+    State().currentPatient = QStringLiteral("Anne");
+    QVERIFY(WriteClosingPreferences(main));
+    QCOMPARE(test::ReadFile(Paths().preferencesFile),
+             PrefsFile("KeepWindowSize = 0\r\nWindowHeight = 0\r\nWindowWidth = 0\r\n"
+                       "KeepWindowPos = 0\r\nWindowPosX = 0\r\nWindowPosY = 0\r\n"
+                       "WindowMax = 0\r\nStickyWindow = 0\r\nOpenPanel = \r\nUsername = \r\n"
+                       "CurrentUser = 0\r\nGraphCourbe = 3\r\nDarkmode = 0\r\n"));
+    // The next start opens the patient manager again.
+    State() = AppState();
+    ApplyPreferences(main);
+    QCOMPARE(State().currentPatient, QString());
+  }
+
+  void currentUserDecidesTheStoredName_data() {
+    QTest::addColumn<QByteArray>("currentUser");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("0: empty") << QByteArray("0") << "";
+    QTest::newRow("1: the patient in use") << QByteArray("1") << "Patient1";
+    QTest::newRow("other: kept as read") << QByteArray("5") << "Ancien";
+  }
+  void currentUserDecidesTheStoredName() {
+    QFETCH(QByteArray, currentUser);
+    QFETCH(QString, stored);
+    QVERIFY(test::WriteFile(Paths().preferencesFile,
+                            PrefsFile("Username = Ancien\r\nCurrentUser = " + currentUser +
+                                      "\r\nGraphCourbe = 1\r\n")));
+    FakeMain main;
+    State().currentPatient = QStringLiteral("Patient1");
+    State().curveStyle = 3; // chosen in the selector: the stored style wins
+    QVERIFY(WriteClosingPreferences(main));
+    const Preferences p = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+    QCOMPARE(p.username, stored);
+    QCOMPARE(p.currentUser, currentUser.toLongLong());
+    QCOMPARE(p.graphCourbe, qint64(1));
+  }
+
+  void keptSizeAndPatientComeBack() {
+    QVERIFY(test::WriteFile(Paths().preferencesFile,
+                            PrefsFile("KeepWindowSize = 1\r\nWindowMax = 1\r\nStickyWindow = 1\r\n"
+                                      "OpenPanel = Soir\r\nCurrentUser = 1\r\nDarkmode = 1\r\n")));
+    {
+      FakeMain main;
+      main.window()->resize(1000, 700);
+      main.window()->move(50, 60);
+      State().currentPatient = QStringLiteral("Patient1");
+      QVERIFY(WriteClosingPreferences(main));
+    }
+    const Preferences p = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+    QCOMPARE(p.windowWidth, qint64(1000));
+    QCOMPARE(p.windowHeight, qint64(700));
+    QCOMPARE(p.keepWindowPos, qint64(0));
+    QCOMPARE(p.windowPosX, qint64(0));
+    QCOMPARE(p.windowMax, qint64(1)); // copied
+    QCOMPARE(p.stickyWindow, qint64(1));
+    QCOMPARE(p.openPanel, QStringLiteral("Soir"));
+    QCOMPARE(p.darkmode, qint64(1));
+
+    State() = AppState();
+    FakeMain next;
+    ApplyPreferences(next);
+    QCOMPARE(next.window()->size(), QSize(1000, 700));
+    QCOMPARE(State().currentPatient, QStringLiteral("Patient1"));
+  }
+
+  void unwritableFileAtQuitWritesNothing() {
+    QVERIFY(QDir().mkpath(Paths().preferencesFile));
+    FakeMain main;
+    QVERIFY(!WriteClosingPreferences(main));
+  }
+
+  // --- The window -------------------------------------------------------
+
+  void builtStateWithoutFile() {
+    State().curveStyle = 0; // no style chosen nor stored yet
+    PreferencesWindow w;
+    QCOMPARE(w.size(), QSize(500, 500));
+    QCOMPARE(w.windowTitle(), ProgramTitle() + " Gestion des Préférences d'utilisation");
+    QCOMPARE(w.statusText(1), QStringLiteral("Fichier de préférences non créé"));
+    QCOMPARE(w.statusText(2), QString());
+    for (int i = 0; i < 4; ++i) {
+      QVERIFY(!Control<QCheckBox>(w, ControlId(ToInt(ControlId::PrefKeepSize) + i))->isChecked());
+    }
+    QVERIFY(Control<QRadioButton>(w, ControlId::PrefTabMoyennes)->isChecked());
+    QVERIFY(!Control<QCheckBox>(w, ControlId::PrefReopenPatient)->isChecked());
+    QVERIFY(Control<QCheckBox>(w, ControlId::PrefChoosePatient)->isChecked());
+    QVERIFY(Control<QRadioButton>(w, ControlId(ToInt(ControlId::PrefCurveLines) + 1))->isChecked());
+    QVERIFY(Control<QRadioButton>(w, ControlId::PrefDarkOff)->isChecked());
+  }
+
+  void styleInUseShownWithoutFile() {
+    State().curveStyle = 3;
+    PreferencesWindow w;
+    QVERIFY(Control<QRadioButton>(w, ControlId::PrefCurveCircled)->isChecked());
+  }
+
+  void saveUntouchedWritesTheBuiltState() {
+    State().curveStyle = 0;
+    State().currentPatient = QStringLiteral("Anne");
+    PreferencesWindow w;
+    w.show();
+    QTest::mouseClick(Control<QPushButton>(w, ControlId::PrefButtonSave), Qt::LeftButton);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    QCOMPARE(test::ReadFile(Paths().preferencesFile),
+             PrefsFile("KeepWindowSize = 0\r\nKeepWindowPos = 0\r\nWindowMax = 0\r\n"
+                       "StickyWindow = 0\r\nOpenPanel = Moyennes\r\nUsername = \r\n"
+                       "CurrentUser = 0\r\nGraphCourbe = 2\r\nDarkmode = 0\r\n"));
+    QCOMPARE(State().curveStyle, 2);
+    QVERIFY(w.statusText(1).startsWith(QStringLiteral("Fichier de préférences créé le ")));
+    QVERIFY(w.statusText(2).startsWith(QStringLiteral("Modifié le ")));
+  }
+
+  void defaultsSaveThePatientInUse() {
+    QVERIFY(test::WriteFile(Paths().preferencesFile,
+                            PrefsFile("WindowMax = 1\r\nStickyWindow = 1\r\nOpenPanel = Nuit\r\n"
+                                      "GraphCourbe = 3\r\nDarkmode = 1\r\n")));
+    State().currentPatient = QStringLiteral("Patient1");
+    PreferencesWindow w;
+    w.show();
+    QTest::mouseClick(Control<QPushButton>(w, ControlId::PrefButtonDefault), Qt::LeftButton);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(test::ReadFile(Paths().preferencesFile),
+             PrefsFile("KeepWindowSize = 1\r\nKeepWindowPos = 1\r\nWindowMax = 0\r\n"
+                       "StickyWindow = 0\r\nOpenPanel = Moyennes\r\nUsername = Patient1\r\n"
+                       "CurrentUser = 1\r\nGraphCourbe = 2\r\nDarkmode = 0\r\n"));
+  }
+
+  void fileSetsTheControls() {
+    QVERIFY(
+        test::WriteFile(Paths().preferencesFile,
+                        PrefsFile("KeepWindowPos = 1\r\nStickyWindow = 1\r\nOpenPanel = Soir\r\n"
+                                  "CurrentUser = 1\r\nGraphCourbe = 3\r\nDarkmode = 1\r\n")));
+    PreferencesWindow w;
+    QVERIFY(!Control<QCheckBox>(w, ControlId::PrefKeepSize)->isChecked());
+    QVERIFY(Control<QCheckBox>(w, ControlId::PrefKeepPos)->isChecked());
+    QVERIFY(Control<QCheckBox>(w, ControlId::PrefSticky)->isChecked());
+    QVERIFY(Control<QRadioButton>(w, ControlId(ToInt(ControlId::PrefTabMatin) + 2))->isChecked());
+    QVERIFY(Control<QCheckBox>(w, ControlId::PrefReopenPatient)->isChecked());
+    QVERIFY(!Control<QCheckBox>(w, ControlId::PrefChoosePatient)->isChecked());
+    QVERIFY(Control<QRadioButton>(w, ControlId::PrefCurveCircled)->isChecked());
+    QVERIFY(Control<QRadioButton>(w, ControlId::PrefDarkOn)->isChecked());
+    QCOMPARE(State().curveStyle, 3);
+    const QString today = QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"));
+    QCOMPARE(w.statusText(1), QStringLiteral("Fichier de préférences créé le ") + today);
+    QVERIFY(w.statusText(2).startsWith(QStringLiteral("Modifié le ") + today + " à "));
+  }
+
+  void patientPairBehavesLikeOptions_data() {
+    QTest::addColumn<bool>("clickReopen");
+    QTest::addColumn<int>("clicks");
+    QTest::newRow("click the unticked box") << true << 1;
+    QTest::newRow("click the ticked box") << false << 1;
+    QTest::newRow("click the same box twice") << true << 2;
+  }
+  void patientPairBehavesLikeOptions() {
+    QFETCH(bool, clickReopen);
+    QFETCH(int, clicks);
+    PreferencesWindow w;
+    w.show();
+    auto *reopen = Control<QCheckBox>(w, ControlId::PrefReopenPatient);
+    auto *choose = Control<QCheckBox>(w, ControlId::PrefChoosePatient);
+    for (int i = 0; i < clicks; ++i) {
+      QTest::mouseClick(clickReopen ? reopen : choose, Qt::LeftButton, {}, QPoint(8, 10));
+    }
+    QCOMPARE(reopen->isChecked(), clickReopen);
+    QCOMPARE(choose->isChecked(), !clickReopen);
+  }
+
+  void closeLeavesTheFileButKeepsTheStyleRead() {
+    const QByteArray bytes = PrefsFile("GraphCourbe = 1\r\n");
+    QVERIFY(test::WriteFile(Paths().preferencesFile, bytes));
+    State().curveStyle = 3;
+    PreferencesWindow w;
+    w.show();
+    Control<QCheckBox>(w, ControlId::PrefMaximise)->setChecked(true);
+    Control<QRadioButton>(w, ControlId::PrefCurveCircled)->setChecked(true);
+    QTest::mouseClick(Control<QPushButton>(w, ControlId::PrefButtonClose), Qt::LeftButton);
+    QVERIFY(!w.isVisible());
+    QCOMPARE(test::ReadFile(Paths().preferencesFile), bytes);
+    QCOMPARE(State().curveStyle, 1);
+  }
+
+  void unwritableFileKeepsTheWindowOpen() {
+    QVERIFY(QDir().mkpath(Paths().preferencesFile)); // a folder stands where the file goes
+    PreferencesWindow w;
+    w.show();
+    Control<QCheckBox>(w, ControlId::PrefSticky)->setChecked(true);
+    QTest::mouseClick(Control<QPushButton>(w, ControlId::PrefButtonSave), Qt::LeftButton);
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.statusText(1), QStringLiteral("Erreur! Fichier de préférences non créé"));
+    QCOMPARE(w.statusText(2), QString());
+    QVERIFY(Control<QCheckBox>(w, ControlId::PrefSticky)->isChecked());
+  }
+
+  void mainWindowDisabledWhileOpen() {
+    FakeMain main;
+    main.window()->show();
+    bool mainEnabled = true;
+    bool windowEnabled = false;
+    QTimer::singleShot(0, [&] {
+      auto *w = qobject_cast<PreferencesWindow *>(QApplication::activeModalWidget());
+      QVERIFY(w);
+      mainEnabled = main.window()->isEnabled();
+      windowEnabled = w->isEnabled();
+      QTest::keyClick(w, Qt::Key_Escape);
+    });
+    OpenPreferences(main);
+    QVERIFY(!mainEnabled);
+    QVERIFY(windowEnabled);
+    QVERIFY(main.window()->isEnabled());
+    QVERIFY(!QFile::exists(Paths().preferencesFile));
+  }
+
+  void snapshot() {
+    QVERIFY(
+        test::WriteFile(Paths().preferencesFile,
+                        PrefsFile("KeepWindowSize = 1\r\nOpenPanel = Jour\r\nCurrentUser = 1\r\n"
+                                  "GraphCourbe = 3\r\n")));
+    PreferencesWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.grab().save(test::SnapshotFolder() + "preferences_window.png"));
+  }
+};
+
+QTEST_MAIN(TestPreferences)
+#include "tst_preferences.moc"
