@@ -1,0 +1,273 @@
+#include "app/commands.h"
+
+#include "app/feature_calls.h"
+#include "app/main_window.h"
+#include "common/app_state.h"
+#include "common/paths.h"
+#include "measurements/measurement_file.h"
+#include "measurements/period_list_model.h"
+#include "platform/dialogs.h"
+#include "readings/reading_commands.h"
+#include "ui/documents.h"
+#include "ui/drawing.h"
+
+#include <QComboBox>
+#include <QCursor>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableView>
+
+namespace tl {
+
+namespace {
+
+const QString kSaveTitle = QStringLiteral("Sauvegarde");
+const QString kArchiveTitle = QStringLiteral("Archivage");
+
+QString PeriodNames(const QList<DayPeriod> &periods) {
+  QStringList names;
+  for (DayPeriod period : periods) {
+    names << PeriodInfo(period).name;
+  }
+  return names.join(QStringLiteral(", "));
+}
+
+void OpenPopup(MainWindow &main, ControlId menu) {
+  if (QMenu *m = main.menu(menu)) {
+    m->popup(QCursor::pos());
+  }
+}
+
+void OpenPatientManager(MainWindow &main) {
+  // Closing the patient manager with no patient in use ends the program,
+  // without saving (there is nothing of a patient to save).
+  if (!RunPatientManager(main, false) && State().currentPatient.isEmpty()) {
+    main.closeWithoutSaving();
+  }
+}
+
+} // namespace
+
+int ButtonMenuId(ControlId button) {
+  switch (button) {
+  case ControlId::ButtonQuit:
+    return ToInt(ShortcutId::Quit);
+  case ControlId::ButtonPatient:
+    return ToInt(ShortcutId::Patient);
+  case ControlId::ButtonSave:
+    return ToInt(ShortcutId::Save);
+  case ControlId::ButtonPrint:
+    return ToInt(ShortcutId::Print);
+  case ControlId::ButtonAbout:
+    return ToInt(ShortcutId::About);
+  case ControlId::ButtonSettings:
+    return ToInt(ShortcutId::Preferences);
+  case ControlId::ButtonPin:
+    return ToInt(ShortcutId::Pin);
+  case ControlId::ButtonDelete:
+    return ToInt(ShortcutId::Destruction);
+  default:
+    return 0;
+  }
+}
+
+void RunButtonCommand(MainWindow &main, ControlId button) {
+  switch (button) {
+  case ControlId::ButtonArchive:
+    OpenPopup(main, ControlId::ArchiveMenu);
+    return;
+  case ControlId::ButtonHelp:
+    OpenPopup(main, ControlId::HelpMenu);
+    return;
+  case ControlId::ButtonAdd:
+    AddReadingCommand(main);
+    return;
+  case ControlId::ButtonClear:
+    ClearInputCommand(main);
+    return;
+  default:
+    if (const int id = ButtonMenuId(button)) {
+      RunMenuCommand(main, id);
+    }
+  }
+}
+
+void RunMenuCommand(MainWindow &main, int id) {
+  switch (id) {
+  case ToInt(ControlId::MenuDelete):
+    DeleteMarkedReadings(main);
+    break;
+  case ToInt(ControlId::MenuShow):
+    ShowReadingDetails(main);
+    break;
+  case ToInt(ControlId::MenuModifyDate):
+  case ToInt(ControlId::MenuModifyTime):
+  case ToInt(ControlId::MenuModifySystolic):
+  case ToInt(ControlId::MenuModifyDiastolic):
+  case ToInt(ControlId::MenuModifyPulse):
+    ModifyReadingCell(main, id - ToInt(ControlId::MenuModifyDate));
+    break;
+  case ToInt(ControlId::MenuOpenHelp):
+  case ToInt(ShortcutId::Help):
+    OpenHelpFile(&main);
+    break;
+  case ToInt(ControlId::MenuOpenForm):
+  case ToInt(ShortcutId::Form):
+    OpenReferenceForm(&main);
+    break;
+  case ToInt(ControlId::MenuArchiveLists):
+  case ToInt(ShortcutId::Archive):
+    ArchiveWithConfirmation(main);
+    break;
+  case ToInt(ControlId::MenuArchiveManager):
+  case ToInt(ShortcutId::ArchiveManager):
+    OpenArchiveManager(main);
+    break;
+  case ToInt(ShortcutId::Quit):
+    main.close();
+    break;
+  case ToInt(ShortcutId::Patient):
+    OpenPatientManager(main);
+    break;
+  case ToInt(ShortcutId::Save):
+    SaveNow(main);
+    break;
+  case ToInt(ShortcutId::Print):
+    PrintCurrentLists(main);
+    break;
+  case ToInt(ShortcutId::Preferences):
+    OpenPreferencesWindow(main);
+    break;
+  case ToInt(ShortcutId::About):
+    OpenAboutWindow(main);
+    break;
+  case ToInt(ShortcutId::Pin):
+    TogglePin(main);
+    break;
+  case ToInt(ShortcutId::Destruction):
+    OpenDataDestruction(main);
+    break;
+  default: // 188 (Ctrl+C) and anything else: nothing
+    break;
+  }
+}
+
+void SaveNow(MainWindow &main) {
+  QList<DayPeriod> failed;
+  const int written = SaveAllPeriodLists(main.lists(), Paths(), &failed);
+  // A list holding readings that could not be written is a failure, even
+  // when the other lists were saved.
+  if (written < 1 || !failed.isEmpty()) {
+    dialogs().warning(&main, kSaveTitle,
+                      QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
+  } else {
+    dialogs().information(&main, kSaveTitle,
+                          QStringLiteral("La sauvegarde de vos données a été correctement "
+                                         "effectuée."));
+  }
+}
+
+void TogglePin(MainWindow &main) {
+  main.setPinned(!State().pinned);
+}
+
+void ArchiveWithConfirmation(MainWindow &main) {
+  const bool yes = dialogs().askYesNo(
+      &main, Dialogs::Icon::Question, kArchiveTitle,
+      QStringLiteral("Êtes-vous sûr(e) de vouloir archiver les fichiers de relevés de cet "
+                     "utilisateur ? Si oui, vous ne pourrez consulter ces données que dans le "
+                     "module d'archives."));
+  if (!yes) {
+    dialogs().information(&main, kArchiveTitle,
+                          QStringLiteral("Vous avez annulé l'archivage des données."));
+    return;
+  }
+  // The files are brought up to date first, so the archive holds what the
+  // lists show.
+  QList<DayPeriod> unsaved;
+  SaveAllPeriodLists(main.lists(), Paths(), &unsaved);
+  const QString report = ArchiveCurrentLists(main);
+  dialogs().information(&main, kArchiveTitle,
+                        report.isEmpty() ? QStringLiteral("Il n'y a rien à archiver.") : report);
+  // A period whose file went to the archive starts again empty; a list whose
+  // file could not be written keeps its readings (they are in no file).
+  bool changed = false;
+  for (DayPeriod period : kAllPeriods) {
+    PeriodListModel &list = main.lists().list(period);
+    if (list.size() > 0 && !unsaved.contains(period) &&
+        !QFileInfo::exists(Paths().measurementFile(period))) {
+      list.clear();
+      changed = true;
+    }
+  }
+  if (changed) {
+    main.updateStatusCounts();
+    main.refreshAveragesAndGraphs();
+  }
+}
+
+bool SaveForQuit(MainWindow &main, bool mayAsk) {
+  QList<DayPeriod> failed;
+  SaveAllPeriodLists(main.lists(), Paths(), &failed);
+  if (!failed.isEmpty() && mayAsk) {
+    const bool quit = dialogs().askYesNo(
+        &main, Dialogs::Icon::Warning, kSaveTitle,
+        QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.\n\n"
+                       "Si vous quittez maintenant, ils seront perdus. Voulez-vous quitter "
+                       "quand même ?")
+            .arg(PeriodNames(failed)));
+    if (!quit) {
+      return false;
+    }
+  }
+  SaveClosingPreferences(main);
+  return true;
+}
+
+void ConnectCommands(MainWindow &main) {
+  const ControlId buttons[] = {
+      ControlId::ButtonQuit,    ControlId::ButtonPatient,  ControlId::ButtonSave,
+      ControlId::ButtonArchive, ControlId::ButtonPrint,    ControlId::ButtonAbout,
+      ControlId::ButtonHelp,    ControlId::ButtonSettings, ControlId::ButtonPin,
+      ControlId::ButtonDelete,  ControlId::ButtonAdd,      ControlId::ButtonClear,
+  };
+  for (ControlId id : buttons) {
+    if (DrawnButton *button = main.button(id)) {
+      QObject::connect(button, &DrawnButton::clicked, &main,
+                       [&main, id] { RunButtonCommand(main, id); });
+    }
+  }
+
+  QObject::connect(&main, &MainWindow::menuEvent, &main,
+                   [&main](int id) { RunMenuCommand(main, id); });
+
+  for (DayPeriod period : kAllPeriods) {
+    QTableView *view = main.listView(period);
+    QObject::connect(view, &QWidget::customContextMenuRequested, &main, [&main, period] {
+      // The menu opens over a list whose selected row is marked.
+      if (!main.selectedRows(period).isEmpty()) {
+        if (QMenu *menu = main.menu(ControlId::ListMenu)) {
+          menu->popup(QCursor::pos());
+        }
+      }
+    });
+  }
+
+  if (auto *refresh = qobject_cast<QPushButton *>(main.control(ControlId::ButtonRefresh))) {
+    QObject::connect(refresh, &QPushButton::clicked, &main, [&main] { RefreshAverages(main); });
+  }
+  if (auto *period = qobject_cast<QComboBox *>(main.control(ControlId::GraphPeriodSelector))) {
+    QObject::connect(period, &QComboBox::activated, &main,
+                     [&main](int index) { GraphPeriodChosen(main, index); });
+  }
+  if (auto *style = qobject_cast<QComboBox *>(main.control(ControlId::CurveStyleSelector))) {
+    QObject::connect(style, &QComboBox::activated, &main,
+                     [&main](int index) { CurveStyleChosen(main, index); });
+  }
+
+  main.setQuitHandler([&main] { return SaveForQuit(main, true); });
+}
+
+} // namespace tl

@@ -1,0 +1,61 @@
+#pragma once
+
+// The dispatch tables of the main window in one place: which button, menu
+// item or keyboard shortcut runs which command, and the commands that belong
+// to the shell itself (quit, save now, pin, archive, information texts).
+
+#include "common/control_ids.h"
+
+#include <QKeySequence>
+#include <QList>
+
+namespace tl {
+
+class MainWindow;
+
+// Menu event ids sent by the keyboard shortcuts.
+enum class ShortcutId : int {
+  Quit = 176,
+  Patient = 177,
+  Save = 178,
+  Archive = 179,
+  ArchiveManager = 180,
+  Print = 181,
+  Help = 182,
+  Form = 183,
+  Preferences = 184,
+  About = 185,
+  Pin = 186,
+  Destruction = 187,
+  Copy = 188, // taken by the window, does nothing
+};
+inline constexpr int ToInt(ShortcutId id) { return static_cast<int>(id); }
+
+// The menu event id a command button sends (the shortcut id of the same
+// command), or 0 for the buttons that open a popup menu or do nothing.
+int ButtonMenuId(ControlId button);
+
+// Connects every control, menu item, shortcut and the timer of `main` to its
+// command.
+void ConnectCommands(MainWindow &main);
+
+// Runs the command of a menu event (menu item or shortcut id); unknown ids,
+// 188 included, do nothing.
+void RunMenuCommand(MainWindow &main, int id);
+// Runs the left-click command of a drawn button (1 to 10, 22, 23).
+void RunButtonCommand(MainWindow &main, ControlId button);
+
+// "Sauvegarder": saves the four lists and says whether every list holding
+// readings was written.
+void SaveNow(MainWindow &main);
+void TogglePin(MainWindow &main);
+// Asks for confirmation, archives the current files and brings the lists in
+// line with them.
+void ArchiveWithConfirmation(MainWindow &main);
+
+// The save steps of every quit: the four lists, then the closing preferences.
+// When a list holding readings could not be written and `mayAsk` is set, the
+// user is told which ones and may stay in the program (false is returned).
+bool SaveForQuit(MainWindow &main, bool mayAsk);
+
+} // namespace tl

@@ -1,0 +1,687 @@
+#include "app/main_window.h"
+
+#include "common/app_state.h"
+#include "common/identity.h"
+#include "graphs/graph_canvas.h"
+#include "measurements/period_list_model.h"
+#include "platform/clock.h"
+#include "readings/reading_commands.h"
+#include "ui/assets/assets.h"
+#include "ui/documents.h"
+#include "ui/drawing.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimeEdit>
+#include <algorithm>
+
+namespace tl {
+
+namespace {
+
+// Geometry of the window's fixed parts (96-DPI pixels).
+constexpr int kBannerHeight = 40;
+constexpr int kButtonY = 40;
+constexpr int kButtonHeight = 30;
+constexpr int kPanelTop = 75;
+constexpr int kLeftPanelWidth = 250;
+constexpr int kRightPanelX = 252;
+constexpr int kStatusHeight = 23;
+
+struct ButtonSpec {
+  ControlId id;
+  int x;
+  int width;
+  const char *label;
+  int systemIcon; // -1: shared image 12
+  const char *tipTitle;
+  const char *tipText; // "%1" stands for the program title
+};
+
+// The command buttons in the order they are built.
+const ButtonSpec kButtons[] = {
+    {ControlId::ButtonQuit, 0, 100, "Quitter", 27, "Quitter (Ctrl+Q)",
+     "Fermer la fenêtre et quitter le programme"},
+    {ControlId::ButtonPatient, 100, 100, "Patient", 159, "Patient (Ctrl+U)",
+     "Sélection ou création d'un utilisateur et de son compte individuel en tant que patient"},
+    {ControlId::ButtonSave, 200, 120, "Sauvegarder", 258, "Sauvegarder (Ctrl+S)",
+     "les données maintenant (la sauvegarde est automatique à la fermeture de la fenêtre)"},
+    {ControlId::ButtonArchive, 320, 110, "Archiver ∇", 316, "Archiver",
+     "les données actuellement affichées dans les listes de relevés."},
+    {ControlId::ButtonPrint, 430, 100, "Imprimer", 225, "Imprimer (Ctrl+I)",
+     "Chaque liste de vos relevés de mesures est formatée dans un fichier texte imprimable qui "
+     "est immédiatement ouvert."},
+    {ControlId::ButtonAbout, 530, 100, "A propos", 221, "A propos (Ctrl+Z)", "de %1"},
+    {ControlId::ButtonHelp, 630, 100, "Aide ∇", 23, "Aide ?", "Ouvrir le fichier d'aide"},
+    {ControlId::ButtonSettings, 730, 110, "Paramètres", 314, "Paramètres (Ctrl+P)",
+     "Choisissez les paramètres de fonctionnement de %1"},
+    {ControlId::ButtonPin, 840, 90, "Epingler", -1, "Epingler (Ctrl+Y)",
+     "Toujours garder la fenêtre au premier plan"},
+    {ControlId::ButtonDelete, 930, 80, "Suppr.", 32, "Supprimer tout (Ctrl+D)",
+     "Sélection des fichiers de données utilisateurs à supprimer."},
+};
+
+constexpr int kFillerX = 1010;
+
+const QString kBannerText = QStringLiteral(
+    "Surveillez votre tension artérielle et gardez un suivi de vos relevés d'automesures "
+    "tensionnelles. ");
+
+QLabel *MakeLabel(const QString &text, const QFont &font, QWidget *parent, const QRect &geometry,
+                  std::optional<QColor> colour = std::nullopt) {
+  auto *label = new QLabel(text, parent);
+  label->setFont(font);
+  label->setGeometry(geometry);
+  if (colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, *colour);
+    label->setPalette(palette);
+  }
+  return label;
+}
+
+// The averages page lays out its three graphs whenever it is resized (the
+// resize rule of the main window, step 5) and has them redrawn.
+class AveragesPage : public QWidget {
+public:
+  using QWidget::QWidget;
+
+  QLabel *titles[3] = {};
+  GraphCanvas *graphs[3] = {};
+  std::function<void()> redraw;
+
+protected:
+  void resizeEvent(QResizeEvent *event) override {
+    QWidget::resizeEvent(event);
+    const int w = width() - 20;
+    const int h = (height() - 190) / 3;
+    int y = graphs[0]->y();
+    for (int i = 0; i < 3; ++i) {
+      if (i > 0) {
+        titles[i]->move(titles[i]->x(), y + 1);
+        y = titles[i]->y() + 18;
+        graphs[i]->move(graphs[i]->x(), y);
+      }
+      graphs[i]->resize(w, std::max(h, 1));
+      y += h;
+    }
+    if (redraw) {
+      redraw();
+    }
+  }
+};
+
+} // namespace
+
+QString BannerLine2(const QString &patient) {
+  if (patient.isEmpty()) {
+    return kBannerText;
+  }
+  return kBannerText + QStringLiteral("      Utilisateur Connecté :  ☞  ") + patient;
+}
+
+QString RightsNotice(int year) {
+  return QStringLiteral("© %1 %2 - Tous droits réservés").arg(year).arg(AuthorLabel());
+}
+
+MainWindow::MainWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), lists_(new PeriodLists(this)) {
+  setWindowTitle(ProgramTitle());
+  setWindowIcon(ImageIcon(0));
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  resize(kMinimumWidth, kMinimumHeight);
+  SetControlNumber(this, 0);
+
+  buildBanner();
+  buildButtons();
+  buildLeftPanel();
+  buildRightPanel();
+  buildStatusBar();
+  buildMenus();
+  buildShortcuts();
+
+  informationTimer_.setInterval(10000);
+  connect(&informationTimer_, &QTimer::timeout, this, [this] {
+    int &number = State().informationText;
+    number = number + 1 > kInformationTextCount ? 1 : number + 1;
+    showInformationText(number);
+  });
+
+  // Ctrl+C is taken by the window (it copies nothing from its fields and lists).
+  qApp->installEventFilter(this);
+
+  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(kMinimumWidth / 2, kMinimumHeight / 2));
+  }
+  layoutForSize(width(), height());
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::registerControl(QWidget *widget, ControlId id) {
+  SetControlNumber(widget, id);
+  controls_.insert(ToInt(id), widget);
+}
+
+QWidget *MainWindow::control(ControlId id) {
+  return controls_.value(ToInt(id));
+}
+
+DrawnButton *MainWindow::button(ControlId id) const {
+  return qobject_cast<DrawnButton *>(controls_.value(ToInt(id)));
+}
+
+QMenu *MainWindow::menu(ControlId id) const {
+  return qobject_cast<QMenu *>(controls_.value(ToInt(id)));
+}
+
+void MainWindow::buildBanner() {
+  banner_ = new Banner(this);
+  banner_->setColours(QColor(99, 184, 255), QColor(0, 0, 128));
+  banner_->setGradient(Gradient::Vertical);
+  banner_->setLeftImage(ImageIcon(0));
+  banner_->setLines(TitleLine(), BannerLine2(QString()));
+  banner_->setRightText(AuthorLabel());
+  registerControl(banner_, ControlId::Banner);
+}
+
+void MainWindow::buildButtons() {
+  for (const ButtonSpec &spec : kButtons) {
+    const QIcon icon = spec.systemIcon < 0 ? ImageIcon(12) : SystemIcon(spec.systemIcon);
+    auto *button = new DrawnButton(QString::fromUtf8(spec.label), icon, this);
+    button->setGeometry(spec.x, kButtonY, spec.width, kButtonHeight);
+    AttachBalloonTip(button, QString::fromUtf8(spec.tipTitle),
+                     QString::fromUtf8(spec.tipText).replace(QStringLiteral("%1"), ProgramTitle()),
+                     icon);
+    AttachHoverNudge(button, QPoint(spec.x, kButtonY), NudgeMode::Down);
+    registerControl(button, spec.id);
+  }
+  auto *filler = new DrawnButton(QString(), QIcon(), this);
+  filler->setInteractive(false);
+  filler->setGeometry(kFillerX, kButtonY, kMinimumWidth - kFillerX, kButtonHeight);
+  registerControl(filler, ControlId::ButtonFiller);
+}
+
+void MainWindow::buildLeftPanel() {
+  auto *panel = new QFrame(this);
+  panel->setFrameStyle(QFrame::Box | QFrame::Plain);
+  panel->setGeometry(0, kPanelTop, kLeftPanelWidth, kMinimumHeight - 100);
+  registerControl(panel, ControlId::LeftPanel);
+
+  const QFont font1 = SharedFont(1);
+  const QFont font3 = SharedFont(3);
+
+  auto *prompt = MakeLabel(QStringLiteral("Saisissez ici les données indiquées par le "
+                                          "tensiomètre, ainsi que la date et l'heure."),
+                           font1, panel, QRect(10, 10, 230, 40));
+  prompt->setWordWrap(true);
+  prompt->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  registerControl(prompt, ControlId::InputPrompt);
+
+  const QDateTime now = clock().now();
+  auto *date = new QDateEdit(now.date(), panel);
+  date->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+  date->setLocale(QLocale(QLocale::French, QLocale::France));
+  date->setGeometry(20, 55, 100, 20);
+  registerControl(date, ControlId::DateField);
+
+  auto *time = new QTimeEdit(QTime(now.time().hour(), now.time().minute()), panel);
+  time->setDisplayFormat(QStringLiteral("HH:mm"));
+  time->setLocale(QLocale(QLocale::French, QLocale::France));
+  time->setGeometry(180, 55, 60, 20);
+  registerControl(time, ControlId::TimeField);
+
+  struct Field {
+    ControlId label, field;
+    const char *text;
+    int y;
+  };
+  const Field fields[] = {
+      {ControlId::SystolicLabel, ControlId::SystolicField, "Mesure Systolique ................",
+       80},
+      {ControlId::DiastolicLabel, ControlId::DiastolicField, "Mesure Diastolique ..............",
+       105},
+      {ControlId::PulseLabel, ControlId::PulseField, "Mesure du Pouls ..................", 130},
+  };
+  for (const Field &f : fields) {
+    registerControl(MakeLabel(QString::fromUtf8(f.text), font1, panel, QRect(20, f.y, 160, 20)),
+                    f.label);
+    auto *edit = new QLineEdit(panel);
+    edit->setFont(font3);
+    edit->setGeometry(180, f.y, 60, 20);
+    edit->setTextMargins(0, 0, 0, 0);
+    registerControl(edit, f.field);
+  }
+
+  auto *add = new DrawnButton(QStringLiteral("Ajouter"), SystemIcon(269), panel);
+  add->setGeometry(10, 155, 115, 30);
+  AttachBalloonTip(add, QStringLiteral("Ajouter"),
+                   QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
+                                  "fonction de l'heure. (les champs sont réinitialisés)"),
+                   SystemIcon(269));
+  registerControl(add, ControlId::ButtonAdd);
+
+  auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
+  clear->setGeometry(125, 155, 115, 30);
+  AttachBalloonTip(clear, QStringLiteral("Effacer"),
+                   QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
+                                  "date et heure."),
+                   SystemIcon(152));
+  registerControl(clear, ControlId::ButtonClear);
+
+  information_ = new InformationPanel(panel);
+  information_->setGeometry(10, 185, 230, 205);
+  information_->setColours(QColor(231, 234, 238), QColor(55, 71, 98));
+  information_->setGradient(Gradient::Diagonal);
+  information_->setIcon(ImageIcon(3), 32, 32);
+  information_->setTitle(InformationTitle());
+  information_->setText(InformationText(1));
+  registerControl(information_, ControlId::InformationPanel);
+
+  auto *picture = new PictureBox(SharedImage(1), panel);
+  picture->setGeometry(5, 400, 240, 240);
+  registerControl(picture, ControlId::Picture);
+
+  auto *caption = MakeLabel(QStringLiteral("Je veille sur mon horloge"), SharedFont(2), panel,
+                            QRect(20, 640, 210, 20), QColor(255, 0, 0));
+  registerControl(caption, ControlId::PictureCaption);
+}
+
+void MainWindow::buildRightPanel() {
+  auto *panel = new QFrame(this);
+  panel->setFrameStyle(QFrame::Box | QFrame::Plain);
+  panel->setGeometry(kRightPanelX, kPanelTop, kMinimumWidth - kRightPanelX, kMinimumHeight - 100);
+  registerControl(panel, ControlId::RightPanel);
+
+  tabs_ = new QTabWidget(panel);
+  // No frame around the pages: a page is as wide as the tab panel.
+  tabs_->setDocumentMode(true);
+  tabs_->setIconSize(QSize(16, 16));
+  tabs_->setGeometry(0, 0, kMinimumWidth - kRightPanelX, kMinimumHeight - 102);
+  registerControl(tabs_, ControlId::TabPanel);
+
+  const int tabImages[] = {7, 8, 9, 10};
+  for (DayPeriod period : kAllPeriods) {
+    const DayPeriodInfo &info = PeriodInfo(period);
+    auto *view = new QTableView;
+    view->setModel(&lists_->list(period));
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    view->horizontalHeader()->setStretchLastSection(false);
+    const int widths[] = {100, 60, 70, 70, 70, 500};
+    for (int column = 0; column < 6; ++column) {
+      view->setColumnWidth(column, widths[column]);
+    }
+    SetListHeaderFont(view->horizontalHeader());
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    views_[size_t(PeriodIndex(period))] = view;
+    registerControl(view, ControlId(info.listControl));
+    tabs_->insertTab(info.tabIndex, view, ImageIcon(tabImages[PeriodIndex(period)]), info.tabText);
+  }
+  tabs_->addTab(buildAveragesPage(), ImageIcon(11), QStringLiteral(" Les moyennes   "));
+  tabs_->setCurrentIndex(0);
+}
+
+QWidget *MainWindow::buildAveragesPage() {
+  auto *page = new AveragesPage;
+  const QFont font0 = SharedFont(0);
+  const QFont font1 = SharedFont(1);
+  const QFont font3 = SharedFont(3);
+
+  registerControl(MakeLabel(QStringLiteral("Moyennes générales basées sur les données présentes "
+                                           "dans chaque liste."),
+                            font0, page, QRect(10, 5, 370, 20), QColor(73, 90, 139)),
+                  ControlId::AveragesHeading);
+
+  auto *refresh = new QPushButton(QStringLiteral("Actualiser"), page);
+  refresh->setGeometry(380, 3, 70, 20);
+  AttachBalloonTip(refresh, QStringLiteral("Actualiser"),
+                   QStringLiteral("Mettre à jour l'affichage des moyennes si de nouvelles mesures "
+                                  "ont été ajoutées ou d'anciennes retirées."),
+                   SystemIcon(238));
+  registerControl(refresh, ControlId::ButtonRefresh);
+
+  auto *period = new QComboBox(page);
+  period->addItems({QStringLiteral("Matin"), QStringLiteral("Après-midi"), QStringLiteral("Soir"),
+                    QStringLiteral("Nuit")});
+  period->setCurrentIndex(0);
+  period->setGeometry(470, 3, 100, 20);
+  AttachBalloonTip(period, QStringLiteral("Graphiques"),
+                   QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
+                                  "graphiques."),
+                   ImageIcon(11));
+  registerControl(period, ControlId::GraphPeriodSelector);
+
+  auto *style = new QComboBox(page);
+  style->addItems({QStringLiteral("Lignes uniquement"), QStringLiteral("Lignes + valeurs"),
+                   QStringLiteral("Lignes + valeurs encerclées")});
+  style->setCurrentIndex(2);
+  style->setGeometry(575, 3, 170, 20);
+  AttachBalloonTip(style, QStringLiteral("Apparence des courbes"),
+                   QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
+                                  "des graphiques."),
+                   ImageIcon(11));
+  registerControl(style, ControlId::CurveStyleSelector);
+
+  struct Box {
+    ControlId box, heading, value, count;
+    const char *title;
+    QColor bottom, top;
+  };
+  const QColor grey(231, 234, 238), slate(55, 71, 98);
+  const Box boxes[] = {
+      {ControlId::AverageBoxMatin, ControlId::AverageHeadingMatin, ControlId::AverageValueMatin,
+       ControlId::AverageCountMatin, "Moyenne le matin", grey, slate},
+      {ControlId::AverageBoxJour, ControlId::AverageHeadingJour, ControlId::AverageValueJour,
+       ControlId::AverageCountJour, "Moyenne l'après-midi", grey, slate},
+      {ControlId::AverageBoxSoir, ControlId::AverageHeadingSoir, ControlId::AverageValueSoir,
+       ControlId::AverageCountSoir, "Moyenne en soirée", grey, slate},
+      {ControlId::AverageBoxNuit, ControlId::AverageHeadingNuit, ControlId::AverageValueNuit,
+       ControlId::AverageCountNuit, "Moyenne la nuit", grey, slate},
+      {ControlId::AverageBoxOverall, ControlId::AverageHeadingOverall,
+       ControlId::AverageValueOverall, ControlId::AverageCountOverall, "Moyenne générale",
+       QColor(255, 206, 232), QColor(255, 0, 0)},
+  };
+  int x = 10;
+  for (const Box &b : boxes) {
+    auto *box = new QFrame(page);
+    box->setFrameStyle(QFrame::Box | QFrame::Plain);
+    box->setGeometry(x, 30, 140, 100);
+    registerControl(box, b.box);
+
+    auto *heading = new DrawnButton(QString::fromUtf8(b.title), QIcon(), box);
+    heading->setInteractive(false);
+    heading->setColours({b.bottom, b.top, QColor(0, 0, 0)});
+    heading->setGeometry(0, 0, 140, 30);
+    registerControl(heading, b.heading);
+
+    auto *value = MakeLabel(QString(), font3, box, QRect(10, 35, 120, 40));
+    value->setAlignment(Qt::AlignCenter);
+    registerControl(value, b.value);
+
+    auto *count = MakeLabel(QString(), font(), box, QRect(5, 80, 130, 17));
+    count->setAlignment(Qt::AlignCenter);
+    registerControl(count, b.count);
+    x += 150;
+  }
+
+  struct Graph {
+    ControlId title, canvas;
+    const char *text;
+    QColor colour;
+    int y;
+  };
+  const Graph graphs[] = {
+      {ControlId::SystolicGraphTitle, ControlId::SystolicGraph,
+       "Relevés systoliques :", QColor(92, 113, 226), 135},
+      {ControlId::DiastolicGraphTitle, ControlId::DiastolicGraph,
+       "Relevés diastoliques :", QColor(204, 0, 0), 303},
+      {ControlId::PulseGraphTitle, ControlId::PulseGraph, "Relevés du pouls :", QColor(61, 162, 25),
+       471},
+  };
+  for (int i = 0; i < 3; ++i) {
+    const Graph &g = graphs[i];
+    page->titles[i] =
+        MakeLabel(QString::fromUtf8(g.text), font1, page, QRect(10, g.y, 300, 17), g.colour);
+    registerControl(page->titles[i], g.title);
+    page->graphs[i] = new GraphCanvas(page);
+    page->graphs[i]->setGeometry(10, g.y + 17, 752, 150);
+    registerControl(page->graphs[i], g.canvas);
+  }
+  page->redraw = [this] { DrawPeriodGraphs(*this, State().graphPeriod); };
+  return page;
+}
+
+void MainWindow::buildStatusBar() {
+  auto *bar = new QStatusBar(this);
+  bar->setSizeGripEnabled(true);
+  statusBar_ = bar;
+  const int widths[] = {300, 100, 100, 100, 100};
+  QStringList texts = {QStringLiteral("  Automesures tensionnelles enregistrées :")};
+  for (DayPeriod period : kAllPeriods) {
+    texts << PeriodStatusText(period, 0);
+  }
+  texts << RightsNotice(clock().now().date().year());
+  for (int i = 0; i < 6; ++i) {
+    auto *field = new QLabel(texts[i], bar);
+    field->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    if (i < 5) {
+      field->setFixedWidth(widths[i]);
+      bar->addWidget(field);
+    } else {
+      field->setAlignment(Qt::AlignCenter);
+      bar->addWidget(field, 1);
+    }
+    statusFields_[size_t(i)] = field;
+  }
+  registerControl(bar, ControlId::StatusBar);
+}
+
+void MainWindow::buildMenus() {
+  auto addItem = [this](QMenu *menu, int id, const QString &text, const QIcon &icon) {
+    QAction *action = menu->addAction(icon, text);
+    actions_.insert(id, action);
+    connect(action, &QAction::triggered, this, [this, id] { emit menuEvent(id); });
+  };
+
+  auto *list = new QMenu(this);
+  list->setSeparatorsCollapsible(false);
+  addItem(list, ToInt(ControlId::MenuDelete), QStringLiteral("Supprimer les données"),
+          SystemIcon(131));
+  list->addSeparator();
+  addItem(list, ToInt(ControlId::MenuShow), QStringLiteral("Afficher les données"), SystemIcon(70));
+  list->addSeparator();
+  QMenu *modify = list->addMenu(SystemIcon(293), QStringLiteral("Modifier..."));
+  addItem(modify, ToInt(ControlId::MenuModifyDate), QStringLiteral("La date"), QIcon());
+  addItem(modify, ToInt(ControlId::MenuModifyTime), QStringLiteral("L'heure"), QIcon());
+  addItem(modify, ToInt(ControlId::MenuModifySystolic), QStringLiteral("La systole"), QIcon());
+  addItem(modify, ToInt(ControlId::MenuModifyDiastolic), QStringLiteral("La diastole"), QIcon());
+  addItem(modify, ToInt(ControlId::MenuModifyPulse), QStringLiteral("Le pouls"), QIcon());
+  registerControl(list, ControlId::ListMenu);
+
+  auto *help = new QMenu(this);
+  help->setSeparatorsCollapsible(false);
+  addItem(help, ToInt(ControlId::MenuOpenHelp), QStringLiteral("Ouvrir l'aide (Ctrl+H)"),
+          SystemIcon(23));
+  help->addSeparator();
+  addItem(help, ToInt(ControlId::MenuOpenForm),
+          QStringLiteral("CNAM-Relévé Automesure-tensionnelle_VF.pdf (Ctrl+F)"), ImageIcon(6));
+  help->addSeparator();
+  registerControl(help, ControlId::HelpMenu);
+
+  auto *archive = new QMenu(this);
+  archive->setSeparatorsCollapsible(false);
+  addItem(archive, ToInt(ControlId::MenuArchiveLists),
+          QStringLiteral("Archiver les relevés affichés (Ctrl+A)"), SystemIcon(316));
+  archive->addSeparator();
+  addItem(archive, ToInt(ControlId::MenuArchiveManager),
+          QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"), SystemIcon(265));
+  archive->addSeparator();
+  registerControl(archive, ControlId::ArchiveMenu);
+}
+
+void MainWindow::buildShortcuts() {
+  // In the order they are registered; each sends the menu event of its id.
+  const std::pair<Qt::Key, int> table[] = {
+      {Qt::Key_Q, 176}, {Qt::Key_U, 177}, {Qt::Key_P, 184}, {Qt::Key_S, 178}, {Qt::Key_I, 181},
+      {Qt::Key_H, 182}, {Qt::Key_F, 183}, {Qt::Key_A, 179}, {Qt::Key_G, 180}, {Qt::Key_Z, 185},
+      {Qt::Key_Y, 186}, {Qt::Key_D, 187}, {Qt::Key_C, 188},
+  };
+  for (const auto &[key, id] : table) {
+    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setProperty("tl_id", id);
+    connect(shortcut, &QShortcut::activated, this, [this, id = id] { emit menuEvent(id); });
+    connect(shortcut, &QShortcut::activatedAmbiguously, this,
+            [this, id = id] { emit menuEvent(id); });
+    shortcuts_.append(shortcut);
+  }
+}
+
+void MainWindow::layoutForSize(int w, int h) {
+  banner_->setGeometry(0, 0, w, kBannerHeight);
+  if (QWidget *filler = control(ControlId::ButtonFiller)) {
+    filler->setGeometry(kFillerX, kButtonY, std::max(w - kFillerX, 0), kButtonHeight);
+  }
+  if (QWidget *left = control(ControlId::LeftPanel)) {
+    left->resize(kLeftPanelWidth, h - 100);
+  }
+  if (QWidget *picture = control(ControlId::Picture)) {
+    picture->move(picture->x(), h - 368);
+  }
+  if (QWidget *caption = control(ControlId::PictureCaption)) {
+    caption->move(caption->x(), h - 128);
+  }
+  if (QWidget *right = control(ControlId::RightPanel)) {
+    right->resize(w - kRightPanelX, h - 100);
+  }
+  // The lists fill their pages and the averages page lays out its graphs
+  // (and has them redrawn) as the tab panel passes its new size on.
+  tabs_->resize(w - kRightPanelX, h - 102);
+  statusBar_->setGeometry(0, h - kStatusHeight, w, kStatusHeight);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event) {
+  QWidget::resizeEvent(event);
+  layoutForSize(width(), height());
+  update();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+  if (!shutDown_ && quitHandler_ && !quitHandler_()) {
+    event->ignore();
+    return;
+  }
+  shutDown_ = true;
+  informationTimer_.stop();
+  event->accept();
+  emit quitAccepted();
+}
+
+void MainWindow::closeWithoutSaving() {
+  shutDown_ = true;
+  close();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+    auto *key = static_cast<QKeyEvent *>(event);
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (widget && widget->window() == this && key->matches(QKeySequence::Copy)) {
+      if (event->type() == QEvent::ShortcutOverride) {
+        // Left unaccepted, so the window's own Ctrl+C shortcut takes the key.
+        event->ignore();
+      }
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::updateStatusCounts() {
+  for (DayPeriod period : kAllPeriods) {
+    statusFields_[size_t(PeriodInfo(period).statusField)]->setText(
+        PeriodStatusText(period, lists_->list(period).size()));
+  }
+}
+
+QString MainWindow::statusText(int field) const {
+  return field >= 0 && field < 6 ? statusFields_[size_t(field)]->text() : QString();
+}
+
+int MainWindow::statusFieldWidth(int field) const {
+  return field >= 0 && field < 6 ? statusFields_[size_t(field)]->width() : 0;
+}
+
+void MainWindow::setPatientLine(const QString &patient) {
+  banner_->setLine2(BannerLine2(patient));
+}
+
+void MainWindow::refreshAveragesAndGraphs() {
+  RefreshAveragesAndGraphs(*this);
+}
+
+void MainWindow::setPinned(bool pinned) {
+  State().pinned = pinned;
+  if (DrawnButton *pin = button(ControlId::ButtonPin)) {
+    pin->setHeldColours(pinned ? std::optional(PinnedButtonColours()) : std::nullopt);
+  }
+  if (bool(windowFlags() & Qt::WindowStaysOnTopHint) != pinned) {
+    const bool visible = isVisible();
+    const QRect frame = geometry();
+    setWindowFlag(Qt::WindowStaysOnTopHint, pinned);
+    if (visible) {
+      setGeometry(frame);
+      show();
+    }
+  }
+}
+
+int MainWindow::currentTab() const {
+  return tabs_->currentIndex();
+}
+
+void MainWindow::setCurrentTab(int tab) {
+  if (tab >= 0 && tab < tabs_->count()) {
+    tabs_->setCurrentIndex(tab);
+  }
+}
+
+QList<int> MainWindow::selectedRows(DayPeriod period) const {
+  QList<int> rows;
+  if (QItemSelectionModel *selection = listView(period)->selectionModel()) {
+    for (const QModelIndex &index : selection->selectedRows()) {
+      rows.append(index.row());
+    }
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+QList<int> MainWindow::markedRows(DayPeriod period) const {
+  QList<int> rows = selectedRows(period);
+  const PeriodListModel &model = lists_->list(period);
+  for (qsizetype row = 0; row < model.size(); ++row) {
+    if (model.isChecked(row) && !rows.contains(int(row))) {
+      rows.append(int(row));
+    }
+  }
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+void MainWindow::startInformationTimer() {
+  informationTimer_.start();
+}
+
+void MainWindow::showInformationText(int number) {
+  information_->setTitle(InformationTitle());
+  information_->setText(InformationText(number));
+}
+
+} // namespace tl

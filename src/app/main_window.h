@@ -1,0 +1,118 @@
+#pragma once
+
+#include "ui/main_window_api.h"
+
+#include <QHash>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QShortcut;
+class QTabWidget;
+class QTableView;
+
+namespace tl {
+
+class Banner;
+class DrawnButton;
+class InformationPanel;
+class PeriodLists;
+
+// The program's one permanent window: banner, command buttons, input panel,
+// tab panel with the four period lists and the averages page, status bar.
+// Every control is registered under its number; what the controls do is
+// wired by commands.cpp.
+class MainWindow : public QWidget, public MainWindowApi {
+  Q_OBJECT
+public:
+  static constexpr int kMinimumWidth = 1024;
+  static constexpr int kMinimumHeight = 768;
+
+  explicit MainWindow(QWidget *parent = nullptr);
+  ~MainWindow() override;
+
+  // MainWindowApi
+  QWidget *window() override { return this; }
+  QWidget *control(ControlId id) override;
+  PeriodLists &lists() override { return *lists_; }
+  void updateStatusCounts() override;
+  void setPatientLine(const QString &patient) override;
+  void refreshAveragesAndGraphs() override;
+  void setPinned(bool pinned) override;
+  int currentTab() const override;
+  void setCurrentTab(int tab) override;
+  QList<int> selectedRows(DayPeriod period) const override;
+  QList<int> markedRows(DayPeriod period) const override;
+
+  QTableView *listView(DayPeriod period) const { return views_[size_t(PeriodIndex(period))]; }
+  DrawnButton *button(ControlId id) const;
+  QMenu *menu(ControlId id) const;
+  // The menu item of this id (35 to 41, 73, 74, 150, 151), or nullptr.
+  QAction *menuAction(int id) const { return actions_.value(id); }
+  const QList<QShortcut *> &shortcuts() const { return shortcuts_; }
+  QString statusText(int field) const;
+  int statusFieldWidth(int field) const;
+
+  // Timer 0: the information text rotation, every 10 seconds.
+  void startInformationTimer();
+  QTimer &informationTimer() { return informationTimer_; }
+  // Shows information text 1 to 5 in the information panel.
+  void showInformationText(int number);
+
+  // The close request is put to this test before the window closes: it runs
+  // the save steps and may refuse (the window then stays). Without one the
+  // window closes.
+  void setQuitHandler(std::function<bool()> handler) { quitHandler_ = std::move(handler); }
+  // Closes the window without asking the quit handler (the saves are done,
+  // or must not be done).
+  void closeWithoutSaving();
+  bool isShutDown() const { return shutDown_; }
+
+signals:
+  // The window has accepted to close: the program ends.
+  void quitAccepted();
+  // Emitted for every menu event (menu item or shortcut), with its id.
+  void menuEvent(int id);
+
+protected:
+  void resizeEvent(QResizeEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  void registerControl(QWidget *widget, ControlId id);
+  void buildBanner();
+  void buildButtons();
+  void buildLeftPanel();
+  void buildRightPanel();
+  QWidget *buildAveragesPage();
+  void buildStatusBar();
+  void buildMenus();
+  void buildShortcuts();
+  void layoutForSize(int w, int h);
+
+  PeriodLists *lists_ = nullptr;
+  QHash<int, QWidget *> controls_;
+  QHash<int, QAction *> actions_;
+  QList<QShortcut *> shortcuts_;
+  std::array<QTableView *, 4> views_{};
+  std::array<QLabel *, 6> statusFields_{};
+  Banner *banner_ = nullptr;
+  InformationPanel *information_ = nullptr;
+  QTabWidget *tabs_ = nullptr;
+  QWidget *statusBar_ = nullptr;
+  QTimer informationTimer_;
+  std::function<bool()> quitHandler_;
+  bool shutDown_ = false;
+};
+
+// The banner's second line, without a patient or naming one.
+QString BannerLine2(const QString &patient);
+// The rights notice of the status bar, with the year of `today`.
+QString RightsNotice(int year);
+
+} // namespace tl

@@ -1,0 +1,120 @@
+#include "app/startup.h"
+
+#include "app/commands.h"
+#include "app/feature_calls.h"
+#include "app/main_window.h"
+#include "app/splash_window.h"
+#include "common/app_state.h"
+#include "common/paths.h"
+#include "measurements/measurement_file.h"
+#include "measurements/period_list_model.h"
+#include "platform/profile.h"
+#include "platform/session_end.h"
+#include "platform/single_instance.h"
+#include "ui/assets/assets.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+namespace tl {
+
+void InstallFrenchLanguage(QApplication &app) {
+  QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+  auto *translator = new QTranslator(&app);
+  if (translator->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"),
+                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    app.installTranslator(translator);
+  } else {
+    delete translator;
+  }
+}
+
+Application::Application(const QString &instanceName, QObject *parent)
+    : QObject(parent), runPatientManager(&RunPatientManager), instanceName_(instanceName) {}
+
+Application::~Application() = default;
+
+bool Application::start() {
+  // Shared images and fonts; identity texts are fixed functions.
+  LoadSharedAssets();
+
+  // Storage folders and paths, still without a patient.
+  Paths() = SetupStorage(ProfileFolder());
+
+  // One copy at a time: a second one brings the first to the front and ends.
+  instance_ = std::make_unique<SingleInstance>(instanceName_);
+  if (!instance_->acquire()) {
+    return false;
+  }
+
+  // The main window, built hidden with its menus and shortcuts.
+  main_ = std::make_unique<MainWindow>();
+  MainWindow &main = *main_;
+  ConnectCommands(main);
+  connect(instance_.get(), &SingleInstance::showRequested, &main, [&main] {
+    if (main.isVisible() || !main.isShutDown()) {
+      main.showNormal();
+      main.raise();
+      main.activateWindow();
+    }
+  });
+  connect(&main, &MainWindow::quitAccepted, this, &Application::finished);
+
+  // Timer 0; the resize rule is the window's own resize handler.
+  main.startInformationTimer();
+
+  ApplyStartupPreferences(main);
+  if (State().darkAppearance) {
+    ApplyDarkScheme(main);
+  }
+
+  if (State().currentPatient.isEmpty()) {
+    // The patient manager loads the chosen patient's lists itself.
+    if (!runPatientManager(main, true)) {
+      main.closeWithoutSaving();
+      return false;
+    }
+  } else {
+    splash_ = std::make_unique<SplashWindow>();
+    splash_->show();
+    QCoreApplication::processEvents();
+    RebuildMeasurementPaths(Paths(), State().currentPatient);
+    main.setPatientLine(State().currentPatient);
+    for (DayPeriod period : kAllPeriods) {
+      LoadPeriodList(main.lists().list(period), Paths().measurementFile(period));
+      main.updateStatusCounts();
+    }
+  }
+
+  // Averages of every period, graph period Matin and its graphs.
+  State().graphPeriod = DayPeriod::Matin;
+  main.refreshAveragesAndGraphs();
+
+  main.show();
+  if (splash_) {
+    splash_->close();
+    splash_.reset();
+  }
+
+  sessionEnd_ = std::make_unique<SessionEnd>();
+  connect(sessionEnd_.get(), &SessionEnd::saveRequested, this, &Application::saveForSessionEnd);
+  connect(sessionEnd_.get(), &SessionEnd::terminateRequested, this, &Application::terminate);
+  return true;
+}
+
+void Application::saveForSessionEnd() {
+  if (main_ && !main_->isShutDown()) {
+    SaveForQuit(*main_, false);
+  }
+}
+
+void Application::terminate() {
+  if (main_ && !main_->isShutDown()) {
+    SaveForQuit(*main_, false);
+    main_->closeWithoutSaving();
+  }
+}
+
+} // namespace tl

@@ -1,0 +1,89 @@
+#include "platform/single_instance.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QRegularExpression>
+
+namespace tl {
+
+namespace {
+
+constexpr QByteArrayView kShowRequest = "show\n";
+
+// A name every system accepts for a socket or a file: the readable part kept,
+// anything unusual replaced, plus a hash so that distinct names stay distinct.
+QString SafeName(const QString &name) {
+  QString safe = name;
+  safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+  const QByteArray hash =
+      QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+  return safe.left(40) + u'-' + QString::fromLatin1(hash);
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString &name, QObject *parent)
+    : QObject(parent), name_(SafeName(name)) {}
+
+SingleInstance::~SingleInstance() {
+  if (server_) {
+    server_->close();
+  }
+  if (lock_) {
+    lock_->unlock();
+  }
+}
+
+QString SingleInstance::DefaultName(const QString &programTitle) {
+  QString user = qEnvironmentVariable("USER");
+  if (user.isEmpty()) {
+    user = qEnvironmentVariable("USERNAME");
+  }
+  return programTitle + u'-' + user;
+}
+
+bool SingleInstance::acquire() {
+  if (primary_) {
+    return true;
+  }
+  lock_ = std::make_unique<QLockFile>(QDir::tempPath() + u'/' + name_ + QStringLiteral(".lock"));
+  // A lock left by a copy that died is taken over (its process no longer exists).
+  lock_->setStaleLockTime(0);
+  if (!lock_->tryLock(0)) {
+    lock_.reset();
+    QLocalSocket socket;
+    socket.connectToServer(name_);
+    if (socket.waitForConnected(2000)) {
+      socket.write(kShowRequest.data(), kShowRequest.size());
+      socket.waitForBytesWritten(2000);
+      socket.disconnectFromServer();
+    }
+    return false;
+  }
+  primary_ = true;
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  // A socket file left by a copy that died would refuse the name.
+  QLocalServer::removeServer(name_);
+  if (server_->listen(name_)) {
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
+  }
+  return true;
+}
+
+void SingleInstance::acceptConnections() {
+  while (QLocalSocket *socket = server_->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+      const QByteArray data = socket->readAll();
+      if (data.contains("show")) {
+        emit showRequested();
+      }
+    });
+  }
+}
+
+} // namespace tl
