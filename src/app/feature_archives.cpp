@@ -1,12 +1,21 @@
-// Not built yet: these calls do nothing until the archives feature lands.
+// Archiving, printing and the archive manager, for the current patient.
 #include "app/feature_calls.h"
+
+#include "archives/archive_commands.h"
+#include "common/app_state.h"
+#include "common/paths.h"
+#include "ui/main_window_api.h"
 
 namespace tl {
 
-QString ArchiveCurrentLists(MainWindowApi &) { return QString(); }
+QString ArchiveCurrentLists(MainWindowApi &main) {
+  return ArchiveShownLists(main, Paths(), State().currentPatient);
+}
 
-void PrintCurrentLists(MainWindowApi &) {}
+void PrintCurrentLists(MainWindowApi &main) {
+  PrintShownLists(main, Paths(), State().currentPatient);
+}
 
-void OpenArchiveManager(MainWindowApi &) {}
+void OpenArchiveManager(MainWindowApi &main) { RunArchiveManager(main.window(), Paths()); }
 
 } // namespace tl

@@ -1,0 +1,395 @@
+#include "archives/archive_manager_window.h"
+
+#include "archives/archive_readings_model.h"
+#include "archives/reports.h"
+#include "common/control_ids.h"
+#include "common/identity.h"
+#include "measurements/measurement_file.h"
+#include "platform/dialogs.h"
+#include "theme/control_colour.h"
+#include "ui/assets/assets.h"
+#include "ui/drawing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTreeView>
+#include <algorithm>
+
+namespace tl {
+
+namespace {
+
+constexpr int kWidth = 800;
+constexpr int kHeight = 600;
+constexpr int kBannerHeight = 40;
+constexpr int kStripTop = 40;
+constexpr int kStripHeight = 30;
+constexpr int kListsTop = 70;
+constexpr int kStatusHeight = 25;
+
+const QColor kListText(60, 233, 24);
+const QColor kListBackground(49, 51, 56);
+
+const QString kBlanks20(20, u' ');
+
+// Green on dark in light and dark appearance alike, through the colouring
+// routine (which also darkens the header and the scroll bars). The selection
+// stays drawn when the list loses the focus.
+void ColourArchiveList(QAbstractItemView *view) {
+  SetControlColour(view, kBackgroundColour, kListBackground);
+  SetControlColour(view, kTextColour, kListText);
+  QPalette pal = view->palette();
+  pal.setColor(QPalette::Inactive, QPalette::Highlight,
+               pal.color(QPalette::Active, QPalette::Highlight));
+  pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               pal.color(QPalette::Active, QPalette::HighlightedText));
+  view->setPalette(pal);
+}
+
+QLabel *StatusField(QWidget *parent) {
+  auto *label = new QLabel(parent);
+  label->setFont(SharedFont(0));
+  label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+// Deletes a file, read-only or not; a file left in place keeps its attributes.
+bool RemoveArchiveFile(const QString &path) {
+  QFile file(path);
+  const QFileDevice::Permissions before = file.permissions();
+  const QFileDevice::Permissions writable =
+      before | QFileDevice::WriteOwner | QFileDevice::WriteUser;
+  const bool changed = file.exists() && before != writable && file.setPermissions(writable);
+  if (file.remove()) {
+    return true;
+  }
+  if (changed) {
+    file.setPermissions(before);
+  }
+  return false;
+}
+
+} // namespace
+
+ArchiveManagerWindow::ArchiveManagerWindow(const QString &archiveFolder, const QString &printFolder,
+                                           QWidget *parent)
+    : QDialog(parent), folder_(archiveFolder), printFolder_(printFolder) {
+  buildWindow();
+  refreshArchiveCount();
+  showReadingsCount();
+}
+
+ArchiveManagerWindow::~ArchiveManagerWindow() = default;
+
+void ArchiveManagerWindow::buildWindow() {
+  setWindowTitle(ProgramTitle() + QStringLiteral(" Archives"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kWidth, kHeight);
+
+  banner_ = new Banner(this);
+  banner_->setGeometry(0, 0, kWidth, kBannerHeight);
+  banner_->setColours(QColor(71, 233, 25), QColor(61, 162, 25));
+  banner_->setGradient(Gradient::Vertical);
+  banner_->setLines(ProgramTitle() + QStringLiteral(" - Archives"),
+                    QStringLiteral("Relevés d'automesures tensionnelles archivés"));
+  banner_->setRightText(AuthorLabel());
+  banner_->setLeftImage(SystemIcon(265));
+  SetControlNumber(banner_, ControlId::ArchiveBanner);
+
+  struct ButtonSpec {
+    DrawnButton **button;
+    ControlId id;
+    int x, width, icon;
+    QString label, tip;
+  };
+  const ButtonSpec buttons[] = {
+      {&quit_, ControlId::ArchiveButtonQuit, 0, 100, 27, QStringLiteral("Quitter"),
+       QStringLiteral("Fermer la fenêtre et quitter les archives")},
+      {&delete_, ControlId::ArchiveButtonDelete, 100, 110, 131, QStringLiteral("Supprimer"),
+       QStringLiteral("Supprimer définitivement les archives sélectionnées")},
+      {&print_, ControlId::ArchiveButtonPrint, 210, 110, 225, QStringLiteral("Imprimer"),
+       QStringLiteral("Créer un fichier texte et l'ouvrir pour impression des relevés de "
+                      "mesures actuellement affichés.")},
+  };
+  for (const ButtonSpec &spec : buttons) {
+    const QIcon icon = SystemIcon(spec.icon);
+    auto *button = new DrawnButton(spec.label, icon, this);
+    button->setGeometry(spec.x, kStripTop, spec.width, kStripHeight);
+    AttachBalloonTip(button, spec.label, spec.tip, icon);
+    SetControlNumber(button, spec.id);
+    *spec.button = button;
+  }
+  band_ = new DrawnButton(QString(), QIcon(), this);
+  band_->setInteractive(false);
+  band_->setFocusPolicy(Qt::NoFocus);
+  band_->setGeometry(320, kStripTop, kWidth - 320, kStripHeight);
+  SetControlNumber(band_, ControlId::ArchiveOpenedFile);
+
+  splitter_ = new QSplitter(Qt::Horizontal, this);
+  splitter_->setGeometry(0, kListsTop, kWidth, kHeight - kListsTop - kStatusHeight);
+  splitter_->setChildrenCollapsible(false);
+  SetControlNumber(splitter_, ControlId::ArchiveSplitter);
+
+  // The file list follows the archive folder: files only, no parent entry.
+  files_ = new QFileSystemModel(this);
+  files_->setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  files_->setReadOnly(true);
+  const QString root = folder_.isEmpty() ? QDir::currentPath() : folder_;
+  const QModelIndex rootIndex = files_->setRootPath(root);
+
+  fileList_ = new QTableView(splitter_);
+  fileList_->setModel(files_);
+  fileList_->setRootIndex(rootIndex);
+  fileList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  fileList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  fileList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  fileList_->setShowGrid(true);
+  fileList_->setWordWrap(false);
+  fileList_->setDragEnabled(false);
+  fileList_->verticalHeader()->hide();
+  fileList_->verticalHeader()->setDefaultSectionSize(fileList_->fontMetrics().height() + 6);
+  fileList_->horizontalHeader()->setHighlightSections(false);
+  fileList_->horizontalHeader()->setStretchLastSection(false);
+  const int fileWidths[] = {150, 80, 80, 80};
+  for (int c = 0; c < 4; ++c) {
+    fileList_->setColumnWidth(c, fileWidths[c]);
+  }
+  ColourArchiveList(fileList_);
+  SetControlNumber(fileList_, ControlId::ArchiveFileList);
+
+  readings_ = new ArchiveReadingsModel(this);
+  readingsList_ = new QTreeView(splitter_);
+  readingsList_->setModel(readings_);
+  readingsList_->setRootIsDecorated(false);
+  readingsList_->setItemsExpandable(false);
+  readingsList_->setUniformRowHeights(true);
+  readingsList_->setAllColumnsShowFocus(true);
+  readingsList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  readingsList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  readingsList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  readingsList_->header()->setStretchLastSection(false);
+  readingsList_->header()->setSectionsMovable(false);
+  SetListHeaderFont(readingsList_->header());
+  const int readingWidths[] = {100, 60, 70, 70, 70, 500};
+  for (int c = 0; c < Reading::kCellCount; ++c) {
+    readingsList_->setColumnWidth(c, readingWidths[c]);
+  }
+  ColourArchiveList(readingsList_);
+  SetControlNumber(readingsList_, ControlId::ArchiveReadingsList);
+
+  splitter_->addWidget(fileList_);
+  splitter_->addWidget(readingsList_);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({200, kWidth - 200 - splitter_->handleWidth()});
+
+  auto *status = new QStatusBar(this);
+  status->setSizeGripEnabled(false);
+  status->setGeometry(0, kHeight - kStatusHeight, kWidth, kStatusHeight);
+  archiveCount_ = StatusField(status);
+  readingsCount_ = StatusField(status);
+  status->addWidget(archiveCount_, 1);
+  status->addWidget(readingsCount_, 1);
+  SetControlNumber(status, ControlId::ArchiveStatusBar);
+
+  connect(quit_, &DrawnButton::clicked, this, &QDialog::reject);
+  connect(delete_, &DrawnButton::clicked, this, &ArchiveManagerWindow::deleteSelectedArchives);
+  connect(print_, &DrawnButton::clicked, this, &ArchiveManagerWindow::printOpenedArchive);
+  connect(fileList_, &QAbstractItemView::doubleClicked, this,
+          [this](const QModelIndex &) { openCurrentArchive(); });
+  fileList_->installEventFilter(this);
+
+  // The count follows the folder as files appear and vanish.
+  connect(files_, &QFileSystemModel::directoryLoaded, this,
+          &ArchiveManagerWindow::refreshArchiveCount);
+  connect(files_, &QAbstractItemModel::rowsInserted, this,
+          &ArchiveManagerWindow::refreshArchiveCount);
+  connect(files_, &QAbstractItemModel::rowsRemoved, this,
+          &ArchiveManagerWindow::refreshArchiveCount);
+  connect(files_, &QAbstractItemModel::modelReset, this,
+          &ArchiveManagerWindow::refreshArchiveCount);
+
+  setTabOrder(quit_, delete_);
+  setTabOrder(delete_, print_);
+  setTabOrder(print_, fileList_);
+  setTabOrder(fileList_, readingsList_);
+  fileList_->setFocus();
+
+  if (QScreen *screen =
+          parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+QString ArchiveManagerWindow::ArchiveCountText(int count, bool afterDeletion) {
+  if (afterDeletion) {
+    return QString::number(count) + QStringLiteral(" fichiers archivés.");
+  }
+  if (count == 0) {
+    return QStringLiteral("Il n'y a aucun fichier archivé pour le moment.");
+  }
+  return QStringLiteral("     ") + QString::number(count) + QStringLiteral(" fichiers archivés.");
+}
+
+QString ArchiveManagerWindow::ReadingsCountText(qsizetype rows) {
+  if (rows == 0) {
+    return QStringLiteral("Il n'y a aucun relevé de mesures à afficher pour le moment.");
+  }
+  return QStringLiteral("Il y a ") + QString::number(rows) +
+         QStringLiteral(" relevés de mesures dans ce fichier.");
+}
+
+QString ArchiveManagerWindow::OpenedBandText(const QString &name) {
+  if (name.isEmpty()) {
+    return kBlanks20;
+  }
+  return kBlanks20 + QStringLiteral("Fichier ouvert : ") + name;
+}
+
+const std::vector<Reading> &ArchiveManagerWindow::readings() const { return readings_->readings(); }
+
+QString ArchiveManagerWindow::archiveCountText() const { return archiveCount_->text(); }
+QString ArchiveManagerWindow::readingsCountText() const { return readingsCount_->text(); }
+QString ArchiveManagerWindow::openedBandText() const { return band_->label(); }
+
+int ArchiveManagerWindow::visibleFileCount() const {
+  // A row whose file is already gone (deleted here, or by another program)
+  // no longer counts, even before the list has caught up with the folder.
+  const QModelIndex root = fileList_->rootIndex();
+  int count = 0;
+  for (int row = 0, rows = files_->rowCount(root); row < rows; ++row) {
+    const QModelIndex index = files_->index(row, 0, root);
+    if (!files_->isDir(index) && QFileInfo::exists(files_->filePath(index))) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+void ArchiveManagerWindow::refreshArchiveCount() { showArchiveCount(visibleFileCount()); }
+
+void ArchiveManagerWindow::showArchiveCount(int count) {
+  archiveCount_->setText(ArchiveCountText(count, afterDeletion_));
+  const bool centred = afterDeletion_ || count == 0;
+  archiveCount_->setAlignment((centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+}
+
+void ArchiveManagerWindow::showReadingsCount() {
+  readingsCount_->setText(ReadingsCountText(qsizetype(readings_->readings().size())));
+  readingsCount_->setAlignment(Qt::AlignCenter);
+}
+
+void ArchiveManagerWindow::setOpenedBand(const QString &name) {
+  band_->setLabel(OpenedBandText(name));
+}
+
+void ArchiveManagerWindow::loadArchive(const QString &path) {
+  readings_->clear();
+  bool ok = false;
+  const QByteArray bytes = ReadWholeFile(path, &ok);
+  if (ok) {
+    readings_->setReadings(ParseMeasurementFile(bytes));
+  }
+  showReadingsCount();
+}
+
+void ArchiveManagerWindow::openCurrentArchive() {
+  const QModelIndex current = fileList_->currentIndex();
+  if (!current.isValid() || current.parent() != fileList_->rootIndex() ||
+      !fileList_->selectionModel()->isRowSelected(current.row(), current.parent()) ||
+      files_->isDir(current)) {
+    return;
+  }
+  const QString name = files_->fileName(current);
+  loadArchive(files_->filePath(current));
+  openedName_ = name;
+  setOpenedBand(name);
+}
+
+void ArchiveManagerWindow::deleteSelectedArchives() {
+  if (!dialogs().askYesNo(
+          this, Dialogs::Icon::Warning, QStringLiteral("Suppression"),
+          QStringLiteral(
+              "Êtes-vous sûr(e) de vouloir supprimer tous les fichiers sélectionnés ?"))) {
+    return;
+  }
+  // The names are taken first: the list may change under us while a box is open.
+  QModelIndexList selected = fileList_->selectionModel()->selectedRows();
+  std::sort(selected.begin(), selected.end(),
+            [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+  QStringList names;
+  for (const QModelIndex &index : selected) {
+    if (index.parent() == fileList_->rootIndex() && !files_->isDir(index)) {
+      names.append(files_->fileName(index));
+    }
+  }
+  for (const QString &name : names) {
+    if (name == u"." || name == u"..") {
+      continue;
+    }
+    if (!RemoveArchiveFile(folder_ + name)) {
+      dialogs().error(
+          this, QStringLiteral("Erreur!"),
+          name + u'\n' +
+              QStringLiteral("n'a pu être supprimé. Il est peut-être en cours d'utilisation"));
+      continue;
+    }
+    afterDeletion_ = true;
+    refreshArchiveCount();
+    if (name == openedName_) {
+      readings_->clear();
+      setOpenedBand(QString());
+      showReadingsCount();
+    }
+  }
+}
+
+void ArchiveManagerWindow::printOpenedArchive() {
+  const std::vector<Reading> &rows = readings_->readings();
+  if (rows.empty() || openedName_.isEmpty()) {
+    return;
+  }
+  // When the print folder is the archive folder (both fell back to the
+  // current directory), the printout would overwrite the archive itself.
+  const QFileInfo printout(printFolder_ + openedName_);
+  const QFileInfo archive((folder_.isEmpty() ? QDir::currentPath() + u'/' : folder_) + openedName_);
+  if (printout.absoluteFilePath() == archive.absoluteFilePath() ||
+      (printout.exists() && archive.exists() &&
+       printout.canonicalFilePath() == archive.canonicalFilePath())) {
+    return;
+  }
+  PrintArchive(printFolder_, openedName_, rows);
+}
+
+void ArchiveManagerWindow::done(int result) {
+  openedName_.clear();
+  QDialog::done(result);
+}
+
+bool ArchiveManagerWindow::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == fileList_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      openCurrentArchive();
+      return true;
+    }
+    if (key == Qt::Key_Delete) {
+      deleteSelectedArchives();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+} // namespace tl

@@ -1,0 +1,445 @@
+// The archive command's save-move-empty sequence, printing from the lists,
+// and the archive manager window: live file list, opening, deleting,
+// printing an archive, and an offscreen snapshot.
+#include "fakes.h"
+
+#include "archives/archive_commands.h"
+#include "archives/archive_manager_window.h"
+#include "archives/reports.h"
+#include "common/control_ids.h"
+#include "common/identity.h"
+#include "measurements/period_list_model.h"
+#include "theme/control_colour.h"
+#include "ui/drawing.h"
+#include "ui/main_window_api.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+
+using namespace tl;
+
+namespace {
+
+class FakeMainWindow : public MainWindowApi {
+public:
+  QWidget *window() override { return &window_; }
+  QWidget *control(ControlId) override { return nullptr; }
+  PeriodLists &lists() override { return lists_; }
+  void updateStatusCounts() override { ++statusUpdates; }
+  void setPatientLine(const QString &) override {}
+  void refreshAveragesAndGraphs() override { ++refreshes; }
+  void setPinned(bool) override {}
+  int currentTab() const override { return 0; }
+  void setCurrentTab(int) override {}
+  QList<int> selectedRows(DayPeriod) const override { return {}; }
+  QList<int> markedRows(DayPeriod) const override { return {}; }
+
+  int statusUpdates = 0;
+  int refreshes = 0;
+
+private:
+  QWidget window_;
+  PeriodLists lists_;
+};
+
+Reading Row(const QString &date, const QString &time, const QString &s, const QString &d,
+            const QString &p, const QString &diagnosis) {
+  Reading r;
+  r.cells = {date, time, s, d, p, diagnosis};
+  return r;
+}
+
+const QByteArray kTwoReadings = "2\r\n"
+                                "06/12/2026\r\n"
+                                "07:15\r\n"
+                                "131\r\n"
+                                "85\r\n"
+                                "68\r\n"
+                                "La systole de 131 mmHg et la diastole de 85 mmHg, indiquent une "
+                                "Pression art\xC3\xA9rielle normale haute\r\n"
+                                "06/12/2026\r\n"
+                                "08:02\r\n"
+                                "118\r\n"
+                                "76\r\n"
+                                "64\r\n"
+                                "La systole de 118 mmHg et la diastole de 76 mmHg, indiquent une "
+                                "Pression art\xC3\xA9rielle optimale\r\n";
+
+const QString kNoArchive = QStringLiteral("Il n'y a aucun fichier archivé pour le moment.");
+const QString kNoReading =
+    QStringLiteral("Il n'y a aucun relevé de mesures à afficher pour le moment.");
+const QString kDeleteQuestion =
+    QStringLiteral("Êtes-vous sûr(e) de vouloir supprimer tous les fichiers sélectionnés ?");
+
+QStringList FilesIn(const QString &folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// The file list's row of `name`, once the list shows it.
+QModelIndex RowOf(ArchiveManagerWindow &w, const QString &name) {
+  return w.fileModel()->index(w.folderPath() + name);
+}
+
+void SelectFiles(ArchiveManagerWindow &w, const QStringList &names) {
+  QItemSelectionModel *selection = w.fileList()->selectionModel();
+  selection->clearSelection();
+  for (const QString &name : names) {
+    const QModelIndex index = RowOf(w, name);
+    QVERIFY2(index.isValid(), qPrintable(name));
+    selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  }
+}
+
+int ListedRows(ArchiveManagerWindow &w) {
+  return w.fileModel()->rowCount(w.fileList()->rootIndex());
+}
+
+} // namespace
+
+class TestArchiveManager : public QObject {
+  Q_OBJECT
+
+private:
+  StoragePaths setUpStorage(const test::TempHome &home) {
+    return SetupStorage(home.path(), QStringLiteral("Zoé Martin"));
+  }
+
+private slots:
+  void archiveSavesMovesAndEmpties() {
+    test::TempHome home;
+    test::FakeDialogs dialogs;
+    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 12)));
+    const StoragePaths paths = setUpStorage(home);
+    const QString patient = QStringLiteral("Zoé Martin");
+    FakeMainWindow main;
+    // The file on disk is older than the list: the list is what gets archived.
+    QVERIFY(test::WriteFile(paths.measurementFile(DayPeriod::Matin), "0\r\n"));
+    main.lists().list(DayPeriod::Matin).append(Row("06/12/2026", "07:15", "1", "2", "3", "x"));
+    main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:15", "4", "5", "6", "y"));
+
+    QCOMPARE(ArchiveShownLists(main, paths, patient),
+             QStringLiteral("ARTL_Matin_Zoé Martin.txt a été archivé.\r\n"
+                            "ARTL_Nuit_Zoé Martin.txt a été archivé.\r\n"));
+    QCOMPARE(main.lists().totalCount(), 0);
+    QVERIFY(main.statusUpdates > 0);
+    QCOMPARE(main.refreshes, 1);
+    QVERIFY(!QFileInfo::exists(paths.measurementFile(DayPeriod::Matin)));
+    QCOMPARE(test::ReadFile(paths.archiveFolder +
+                            QStringLiteral("06122026_0905_ARTL_Matin_Zoé Martin.txt")),
+             QByteArray("1\r\n06/12/2026\r\n07:15\r\n1\r\n2\r\n3\r\nx\r\n"));
+    QVERIFY(dialogs.shown.isEmpty());
+
+    // Same minute again, with a new reading: the archive name is taken, so
+    // the file stays current and the list keeps its reading.
+    main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:40", "7", "8", "9", "z"));
+    QCOMPARE(ArchiveShownLists(main, paths, patient),
+             QStringLiteral("Une erreur est survenue lors de l'archivage de ARTL_Nuit_Zoé "
+                            "Martin.txt\r\n"));
+    QCOMPARE(main.lists().list(DayPeriod::Nuit).size(), 1);
+    QVERIFY(QFileInfo::exists(paths.measurementFile(DayPeriod::Nuit)));
+    QCOMPARE(main.refreshes, 1);
+    QCOMPARE(test::ReadFile(paths.archiveFolder +
+                            QStringLiteral("06122026_0905_ARTL_Nuit_Zoé Martin.txt")),
+             QByteArray("1\r\n06/12/2026\r\n05:15\r\n4\r\n5\r\n6\r\ny\r\n"));
+  }
+
+  void archiveNothingOrUnsaved() {
+    test::TempHome home;
+    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5)));
+    const StoragePaths paths = setUpStorage(home);
+    FakeMainWindow main;
+    QCOMPARE(ArchiveShownLists(main, paths, QStringLiteral("Zoé Martin")), QString());
+    QCOMPARE(main.refreshes, 0);
+
+    // A list that cannot be saved is neither archived nor emptied.
+    QVERIFY(QDir().mkpath(paths.measurementFile(DayPeriod::Jour)));
+    main.lists().list(DayPeriod::Jour).append(Row("a", "13:00", "1", "2", "3", "x"));
+    QCOMPARE(ArchiveShownLists(main, paths, QStringLiteral("Zoé Martin")),
+             QStringLiteral("Une erreur est survenue lors de l'archivage de ARTL_Jour_Zoé "
+                            "Martin.txt\r\n"));
+    QCOMPARE(main.lists().list(DayPeriod::Jour).size(), 1);
+    QVERIFY(FilesIn(paths.archiveFolder).isEmpty());
+  }
+
+  void printFromTheLists() {
+    test::TempHome home;
+    test::RecordingShell shell;
+    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
+    const StoragePaths paths = setUpStorage(home);
+    FakeMainWindow main;
+    PrintShownLists(main, paths, "P");
+    QVERIFY(shell.documents.isEmpty());
+    main.lists().list(DayPeriod::Matin).append(Row("a", "07:00", "1", "2", "3", "x"));
+    PrintShownLists(main, paths, "P");
+    QCOMPARE(shell.documents,
+             QStringList{paths.printFolder + "Imp_ARTL_Matin_P_06122026_210745.txt"});
+  }
+
+  void emptyFolder() {
+    test::TempHome home;
+    test::FakeDialogs dialogs;
+    const StoragePaths paths = setUpStorage(home);
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QCOMPARE(w.windowTitle(), ProgramTitle() + " Archives");
+    QCOMPARE(w.size(), QSize(800, 600));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QTRY_COMPARE(w.archiveCountText(), kNoArchive);
+    QCOMPARE(w.readingsCountText(), kNoReading);
+    QCOMPARE(w.openedBandText(), QString());
+    QCOMPARE(w.openedFileName(), QString());
+
+    dialogs.answerYes();
+    w.deleteSelectedArchives();
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].kind, test::ShownBox::YesNo);
+    QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Warning);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Suppression"));
+    QCOMPARE(dialogs.shown[0].text, kDeleteQuestion);
+    QCOMPARE(w.archiveCountText(), kNoArchive);
+  }
+
+  void fileListFollowsTheFolder() {
+    test::TempHome home;
+    const StoragePaths paths = setUpStorage(home);
+    QVERIFY(test::WriteFile(paths.archiveFolder + "06122026_0905_ARTL_Matin_P.txt", kTwoReadings));
+    QVERIFY(test::WriteFile(paths.archiveFolder + "notes.txt", "hello"));
+    QVERIFY(QDir().mkpath(paths.archiveFolder + "a folder"));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QTRY_COMPARE(w.archiveCountText(), QStringLiteral("     2 fichiers archivés."));
+    QCOMPARE(ListedRows(w), 2); // files only: the folder is not listed
+
+    QVERIFY(test::WriteFile(paths.archiveFolder + "07122026_1000_ARTL_Soir_P.txt", "0\r\n"));
+    QTRY_COMPARE(ListedRows(w), 3);
+    QTRY_COMPARE(w.archiveCountText(), QStringLiteral("     3 fichiers archivés."));
+    QVERIFY(QFile::remove(paths.archiveFolder + "notes.txt"));
+    QTRY_COMPARE(ListedRows(w), 2);
+    QTRY_COMPARE(w.archiveCountText(), QStringLiteral("     2 fichiers archivés."));
+  }
+
+  void loadArchive_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("lastRow");
+    QTest::newRow("two readings")
+        << kTwoReadings << 2 << "Il y a 2 relevés de mesures dans ce fichier."
+        << QStringList{"06/12/2026",
+                       "08:02",
+                       "118",
+                       "76",
+                       "64",
+                       "La systole de 118 mmHg et la diastole de 76 mmHg, indiquent une Pression "
+                       "artérielle optimale"};
+    QTest::newRow("count zero") << QByteArray("0\r\n06/12/2026\r\n") << 0 << kNoReading
+                                << QStringList();
+    QTest::newRow("junk file") << QByteArray("[section]\nkey=value\n") << 0 << kNoReading
+                               << QStringList();
+    QTest::newRow("empty file") << QByteArray() << 0 << kNoReading << QStringList();
+    QTest::newRow("announces more than it holds")
+        << QByteArray("3\n01/01/2026\n07:00\n120\n80\n60\nx\n02/01/2026\n07:05") << 3
+        << "Il y a 3 relevés de mesures dans ce fichier." << QStringList{"", "", "", "", "", ""};
+  }
+  void loadArchive() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, rows);
+    QFETCH(QString, status);
+    QFETCH(QStringList, lastRow);
+    test::TempHome home;
+    const StoragePaths paths = setUpStorage(home);
+    QVERIFY(test::WriteFile(paths.archiveFolder + "a.txt", bytes));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    w.loadArchive(paths.archiveFolder + "a.txt");
+    QCOMPARE(int(w.readings().size()), rows);
+    QCOMPARE(w.readingsList()->model()->rowCount(), rows);
+    QCOMPARE(w.readingsCountText(), status);
+    if (rows > 0) {
+      const QStringList cells(w.readings().back().cells.begin(), w.readings().back().cells.end());
+      QCOMPARE(cells, lastRow);
+    }
+    // A vanished file empties the list again.
+    w.loadArchive(paths.archiveFolder + "gone.txt");
+    QCOMPARE(int(w.readings().size()), 0);
+    QCOMPARE(w.readingsCountText(), kNoReading);
+  }
+
+  void doubleClickOpens() {
+    test::TempHome home;
+    const StoragePaths paths = setUpStorage(home);
+    const QString name = "06122026_0905_ARTL_Matin_P.txt";
+    QVERIFY(test::WriteFile(paths.archiveFolder + name, kTwoReadings));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_VERIFY(RowOf(w, name).isValid() && ListedRows(w) == 1);
+    const QPoint at = w.fileList()->visualRect(RowOf(w, name)).center();
+
+    QTest::mouseClick(w.fileList()->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(w.openedFileName(), QString()); // a single click only selects
+    QCOMPARE(int(w.readings().size()), 0);
+
+    QTest::mouseDClick(w.fileList()->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(w.openedFileName(), name);
+    QCOMPARE(int(w.readings().size()), 2);
+    QCOMPARE(w.openedBandText(), QString(20, u' ') + "Fichier ouvert : " + name);
+    QCOMPARE(w.readingsCountText(), QStringLiteral("Il y a 2 relevés de mesures dans ce fichier."));
+
+    w.close();
+    QCOMPARE(w.openedFileName(), QString());
+  }
+
+  void deleteSelected() {
+    test::TempHome home;
+    test::FakeDialogs dialogs;
+    const StoragePaths paths = setUpStorage(home);
+    const QStringList names{"a.txt", "b.txt", "c.txt", "d.txt"};
+    for (const QString &n : names) {
+      QVERIFY(test::WriteFile(paths.archiveFolder + n, kTwoReadings));
+    }
+    QVERIFY(QFile::setPermissions(paths.archiveFolder + "b.txt", QFile::ReadOwner));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QTRY_COMPARE(ListedRows(w), 4);
+    SelectFiles(w, {"b.txt"});
+    w.openCurrentArchive();
+    QCOMPARE(w.openedFileName(), QStringLiteral("b.txt"));
+
+    // "No" keeps everything.
+    SelectFiles(w, {"a.txt", "b.txt", "c.txt"});
+    dialogs.answerNo();
+    w.deleteSelectedArchives();
+    QCOMPARE(FilesIn(paths.archiveFolder), names);
+
+    // One of the selected files vanished meanwhile: the others go, one box.
+    QVERIFY(QFile::remove(paths.archiveFolder + "c.txt"));
+    dialogs.clear();
+    dialogs.answerYes();
+    w.deleteSelectedArchives();
+    QCOMPARE(FilesIn(paths.archiveFolder), QStringList{"d.txt"});
+    QCOMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown[1].kind, test::ShownBox::Message);
+    QCOMPARE(dialogs.shown[1].icon, Dialogs::Icon::Error);
+    QCOMPARE(dialogs.shown[1].title, QStringLiteral("Erreur!"));
+    QCOMPARE(
+        dialogs.shown[1].text,
+        QStringLiteral("c.txt\nn'a pu être supprimé. Il est peut-être en cours d'utilisation"));
+    QCOMPARE(w.archiveCountText(), QStringLiteral("1 fichiers archivés."));
+    // The archive on display was deleted: its readings go at once.
+    QCOMPARE(int(w.readings().size()), 0);
+    QCOMPARE(w.readingsCountText(), kNoReading);
+    QCOMPARE(w.openedBandText(), QString(20, u' '));
+    QTRY_COMPARE(ListedRows(w), 1);
+    QCOMPARE(w.archiveCountText(), QStringLiteral("1 fichiers archivés."));
+
+    // Printing after deleting the opened archive finds no row.
+    test::RecordingShell shell;
+    w.printOpenedArchive();
+    QVERIFY(shell.documents.isEmpty());
+    QVERIFY(FilesIn(paths.printFolder).isEmpty());
+  }
+
+  void printOpenedArchive() {
+    test::TempHome home;
+    test::RecordingShell shell;
+    const StoragePaths paths = setUpStorage(home);
+    const QString name = "06122026_0905_ARTL_Matin_P.txt";
+    QVERIFY(test::WriteFile(paths.archiveFolder + name, kTwoReadings));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    w.printOpenedArchive(); // nothing opened
+    QVERIFY(shell.documents.isEmpty());
+
+    QTRY_COMPARE(ListedRows(w), 1);
+    SelectFiles(w, {name});
+    w.openCurrentArchive();
+    QVERIFY(test::WriteFile(paths.printFolder + name, "an earlier printout, longer than this"));
+    w.printOpenedArchive();
+    const QByteArray hyphens(82, '-');
+    const QByteArray expected =
+        "Le fichier archiv\xC3\xA9 : 06122026_0905_ARTL_Matin_P.txt\r\n"
+        "Contient 2 relev\xC3\xA9s de mesures.\r\n"
+        "==================================================\r\n"
+        "Date et heure de la mesure : le 06/12/2026 \xC3\xA0 07:15\r\n"
+        "Systolique : 131 / Diastolique : 85 / Pouls : 68\r\n"
+        "Diagnostic : La systole de 131 mmHg et la diastole de 85 mmHg, indiquent une Pression "
+        "art\xC3\xA9rielle normale haute\r\n" +
+        hyphens +
+        "\r\n"
+        "Date et heure de la mesure : le 06/12/2026 \xC3\xA0 08:02\r\n"
+        "Systolique : 118 / Diastolique : 76 / Pouls : 64\r\n"
+        "Diagnostic : La systole de 118 mmHg et la diastole de 76 mmHg, indiquent une Pression "
+        "art\xC3\xA9rielle optimale\r\n" +
+        hyphens + "\r\n";
+    QCOMPARE(test::ReadFile(paths.printFolder + name), expected);
+    QCOMPARE(shell.documents, QStringList{paths.printFolder + name});
+    QCOMPARE(test::ReadFile(paths.archiveFolder + name), kTwoReadings);
+  }
+
+  void printNeverOverwritesTheArchive() {
+    test::TempHome home;
+    test::RecordingShell shell;
+    QVERIFY(test::WriteFile(home.path() + "x.txt", kTwoReadings));
+    ArchiveManagerWindow w(home.path(), home.path());
+    QTRY_COMPARE(ListedRows(w), 1);
+    SelectFiles(w, {"x.txt"});
+    w.openCurrentArchive();
+    QCOMPARE(int(w.readings().size()), 2);
+    w.printOpenedArchive();
+    QCOMPARE(test::ReadFile(home.path() + "x.txt"), kTwoReadings);
+    QVERIFY(shell.documents.isEmpty());
+  }
+
+  void lookAndSnapshot() {
+    test::TempHome home;
+    const StoragePaths paths = setUpStorage(home);
+    const QString name = "06122026_0905_ARTL_Matin_Patient1.txt";
+    QVERIFY(test::WriteFile(paths.archiveFolder + name, kTwoReadings));
+    QVERIFY(test::WriteFile(paths.archiveFolder + "07122026_2110_ARTL_Soir_Patient1.txt",
+                            "1\r\n07/12/2026\r\n21:10\r\n142\r\n91\r\n75\r\nx\r\n"));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTRY_COMPARE(ListedRows(w), 2);
+    SelectFiles(w, {name});
+    w.openCurrentArchive();
+
+    QCOMPARE(FindControl(&w, ToInt(ControlId::ArchiveFileList)), w.fileList());
+    QCOMPARE(FindControl(&w, ToInt(ControlId::ArchiveReadingsList)), w.readingsList());
+    QCOMPARE(w.fileList()->geometry().width(), 200);
+    QCOMPARE(w.fileList()->mapTo(&w, QPoint(0, 0)).y(), 70);
+    for (QWidget *list :
+         {static_cast<QWidget *>(w.fileList()), static_cast<QWidget *>(w.readingsList())}) {
+      const ColourRecord *record = ColourRecordOf(list);
+      QVERIFY(record);
+      QCOMPARE(record->text, QColor(60, 233, 24));
+      QCOMPARE(record->background, QColor(49, 51, 56));
+    }
+    const QStringList tips{"Fermer la fenêtre et quitter les archives",
+                           "Supprimer définitivement les archives sélectionnées",
+                           "Créer un fichier texte et l'ouvrir pour impression des relevés de "
+                           "mesures actuellement affichés."};
+    const ControlId buttons[] = {ControlId::ArchiveButtonQuit, ControlId::ArchiveButtonDelete,
+                                 ControlId::ArchiveButtonPrint};
+    for (int i = 0; i < 3; ++i) {
+      auto *button = qobject_cast<DrawnButton *>(FindControl(&w, ToInt(buttons[i])));
+      QVERIFY(button);
+      const auto tip = BalloonTipOf(button);
+      QVERIFY(tip);
+      QCOMPARE(tip->title, button->label());
+      QCOMPARE(tip->text, tips[i]);
+    }
+    QCOMPARE(w.readingsList()->header()->sectionSize(5), 500);
+
+    QCoreApplication::processEvents();
+    const QString file = test::SnapshotFolder() + "archive_manager.png";
+    QVERIFY(w.grab().save(file));
+  }
+};
+
+QTEST_MAIN(TestArchiveManager)
+#include "tst_archive_manager.moc"
