@@ -216,9 +216,7 @@ int BorderModeOf(Shape shape, Edge edge) {
   }
 }
 
-bool SameRgb(const QColor &a, const QColor &b) {
-  return a.isValid() && a.rgb() == b.rgb();
-}
+bool SameRgb(const QColor &a, const QColor &b) { return a.isValid() && a.rgb() == b.rgb(); }
 
 QColor SystemWindowText() {
   return QGuiApplication::palette().color(QPalette::Active, QPalette::WindowText);
@@ -594,9 +592,7 @@ const ColourRecord *ColourRecordOf(const QWidget *widget) {
   return k ? &k->record : nullptr;
 }
 
-PaintClass PaintClassOf(const QWidget *widget) {
-  return ClassOf(ShapeOf(widget));
-}
+PaintClass PaintClassOf(const QWidget *widget) { return ClassOf(ShapeOf(widget)); }
 
 } // namespace tl
 
