@@ -1,5 +1,6 @@
 #include "archives/archive_manager_window.h"
 
+#include "archives/archive_file_model.h"
 #include "archives/archive_readings_model.h"
 #include "archives/reports.h"
 #include "common/control_ids.h"
@@ -143,7 +144,7 @@ void ArchiveManagerWindow::buildWindow() {
   SetControlNumber(splitter_, ControlId::ArchiveSplitter);
 
   // The file list follows the archive folder: files only, no parent entry.
-  files_ = new QFileSystemModel(this);
+  files_ = new ArchiveFileModel(this);
   files_->setFilter(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
   files_->setReadOnly(true);
   const QString root = folder_.isEmpty() ? QDir::currentPath() : folder_;

@@ -291,7 +291,18 @@ private slots:
     QCOMPARE(w.openedBandText(), QString(20, u' ') + "Fichier ouvert : " + name);
     QCOMPARE(w.readingsCountText(), QStringLiteral("Il y a 2 relevés de mesures dans ce fichier."));
 
-    w.close();
+    // The keyboard reaches the same commands: Enter opens, Delete deletes.
+    test::FakeDialogs dialogs;
+    w.loadArchive(QString());
+    QTest::keyClick(w.fileList(), Qt::Key_Return);
+    QCOMPARE(int(w.readings().size()), 2);
+    dialogs.answerNo();
+    QTest::keyClick(w.fileList(), Qt::Key_Delete);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].text, kDeleteQuestion);
+
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
     QCOMPARE(w.openedFileName(), QString());
   }
 
@@ -434,6 +445,9 @@ private slots:
       QCOMPARE(tip->text, tips[i]);
     }
     QCOMPARE(w.readingsList()->header()->sectionSize(5), 500);
+    QCOMPARE(w.fileList()->horizontalHeader()->sectionSize(0), 150);
+    QCOMPARE(w.fileModel()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Nom"));
+    QCOMPARE(w.fileModel()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Modifié le"));
 
     QCoreApplication::processEvents();
     const QString file = test::SnapshotFolder() + "archive_manager.png";

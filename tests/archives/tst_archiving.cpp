@@ -2,6 +2,7 @@
 // report lines and the exact bytes of every printable file.
 #include "fakes.h"
 
+#include "archives/archive_file_model.h"
 #include "archives/archiving.h"
 #include "archives/reports.h"
 #include "measurements/period_list_model.h"
@@ -301,6 +302,24 @@ private slots:
     QCOMPARE(test::ReadFile(home.path() + name),
              PeriodReport(DayPeriod::Jour, "P", lists.list(DayPeriod::Jour).readings()));
     QCOMPARE(shell.documents.size(), 2);
+  }
+
+  void fileListTexts_data() {
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("empty") << qint64(0) << "0 octets";
+    QTest::newRow("under a kilo") << qint64(1023) << "1023 octets";
+    QTest::newRow("one kilo") << qint64(1024) << "1 Ko";
+    QTest::newRow("rounded up") << qint64(1025) << "2 Ko";
+    QTest::newRow("megas") << qint64(1536) * 1024 << "1,5 Mo";
+    QTest::newRow("gigas") << qint64(3) * 1024 * 1024 * 1024 << "3,0 Go";
+  }
+  void fileListTexts() {
+    QFETCH(qint64, bytes);
+    QFETCH(QString, size);
+    QCOMPARE(ArchiveFileModel::SizeText(bytes), size);
+    QCOMPARE(ArchiveFileModel::TypeText("06122026_0905_ARTL_Matin_P.txt"), "Fichier TXT");
+    QCOMPARE(ArchiveFileModel::TypeText("notes"), "Fichier");
   }
 
   void unwritableReportIsSkipped() {
