@@ -157,11 +157,7 @@ MainWindow::MainWindow(QWidget *parent)
   buildShortcuts();
 
   informationTimer_.setInterval(10000);
-  connect(&informationTimer_, &QTimer::timeout, this, [this] {
-    int &number = State().informationText;
-    number = number + 1 > kInformationTextCount ? 1 : number + 1;
-    showInformationText(number);
-  });
+  connect(&informationTimer_, &QTimer::timeout, this, &MainWindow::advanceInformationText);
 
   // Ctrl+C is taken by the window (it copies nothing from its fields and lists).
   qApp->installEventFilter(this);
@@ -180,9 +176,7 @@ void MainWindow::registerControl(QWidget *widget, ControlId id) {
   controls_.insert(ToInt(id), widget);
 }
 
-QWidget *MainWindow::control(ControlId id) {
-  return controls_.value(ToInt(id));
-}
+QWidget *MainWindow::control(ControlId id) { return controls_.value(ToInt(id)); }
 
 DrawnButton *MainWindow::button(ControlId id) const {
   return qobject_cast<DrawnButton *>(controls_.value(ToInt(id)));
@@ -589,16 +583,25 @@ void MainWindow::closeWithoutSaving() {
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
-    auto *key = static_cast<QKeyEvent *>(event);
-    auto *widget = qobject_cast<QWidget *>(watched);
-    if (widget && widget->window() == this && key->matches(QKeySequence::Copy)) {
-      if (event->type() == QEvent::ShortcutOverride) {
-        // Left unaccepted, so the window's own Ctrl+C shortcut takes the key.
-        event->ignore();
-      }
-      return true;
-    }
+  if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+    return QWidget::eventFilter(watched, event);
+  }
+  auto *widget = qobject_cast<QWidget *>(watched);
+  if (!widget || widget->window() != this) {
+    return QWidget::eventFilter(watched, event);
+  }
+  auto *key = static_cast<QKeyEvent *>(event);
+  const QKeySequence pressed(key->keyCombination());
+  const bool isShortcut = std::any_of(shortcuts_.begin(), shortcuts_.end(),
+                                      [&](QShortcut *s) { return s->key() == pressed; });
+  if (event->type() == QEvent::ShortcutOverride && isShortcut) {
+    // The window's shortcuts come before the fields' own keys (Ctrl+A, Ctrl+Z,
+    // Ctrl+Y, Ctrl+C): left unaccepted, the override lets the shortcut run.
+    event->ignore();
+    return true;
+  }
+  if (event->type() == QEvent::KeyPress && key->matches(QKeySequence::Copy)) {
+    return true; // nothing is copied from the window's fields and lists
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -618,13 +621,9 @@ int MainWindow::statusFieldWidth(int field) const {
   return field >= 0 && field < 6 ? statusFields_[size_t(field)]->width() : 0;
 }
 
-void MainWindow::setPatientLine(const QString &patient) {
-  banner_->setLine2(BannerLine2(patient));
-}
+void MainWindow::setPatientLine(const QString &patient) { banner_->setLine2(BannerLine2(patient)); }
 
-void MainWindow::refreshAveragesAndGraphs() {
-  RefreshAveragesAndGraphs(*this);
-}
+void MainWindow::refreshAveragesAndGraphs() { RefreshAveragesAndGraphs(*this); }
 
 void MainWindow::setPinned(bool pinned) {
   State().pinned = pinned;
@@ -642,9 +641,7 @@ void MainWindow::setPinned(bool pinned) {
   }
 }
 
-int MainWindow::currentTab() const {
-  return tabs_->currentIndex();
-}
+int MainWindow::currentTab() const { return tabs_->currentIndex(); }
 
 void MainWindow::setCurrentTab(int tab) {
   if (tab >= 0 && tab < tabs_->count()) {
@@ -675,8 +672,12 @@ QList<int> MainWindow::markedRows(DayPeriod period) const {
   return rows;
 }
 
-void MainWindow::startInformationTimer() {
-  informationTimer_.start();
+void MainWindow::startInformationTimer() { informationTimer_.start(); }
+
+void MainWindow::advanceInformationText() {
+  int &number = State().informationText;
+  number = number + 1 > kInformationTextCount ? 1 : number + 1;
+  showInformationText(number);
 }
 
 void MainWindow::showInformationText(int number) {

@@ -62,6 +62,8 @@ public:
   QTimer &informationTimer() { return informationTimer_; }
   // Shows information text 1 to 5 in the information panel.
   void showInformationText(int number);
+  // One tick of timer 0: the next text, 1 to 5, then 1 again.
+  void advanceInformationText();
 
   // The close request is put to this test before the window closes: it runs
   // the save steps and may refuse (the window then stays). Without one the

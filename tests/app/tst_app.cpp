@@ -1,0 +1,692 @@
+// The main window and the shell around it: start-up, shortcuts and their
+// commands, pin, save, archive confirmation, information texts, documents,
+// resize rule, the three ways to quit and the single-instance rule.
+#include "fakes.h"
+
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "app/splash_window.h"
+#include "app/startup.h"
+#include "common/app_state.h"
+#include "common/identity.h"
+#include "common/paths.h"
+#include "graphs/graph_canvas.h"
+#include "measurements/period_list_model.h"
+#include "platform/single_instance.h"
+#include "ui/documents.h"
+#include "ui/drawing.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <memory>
+
+using namespace tl;
+using namespace tl::test;
+
+namespace {
+
+// One test's world: its own home folder, scripted boxes, recorded shell,
+// a clock standing at 14 March 2026, 09:30.
+struct Env {
+  TempHome home;
+  FakeDialogs dialogs;
+  RecordingShell shell;
+  FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 30))};
+
+  Env() {
+    State() = AppState{};
+    Paths() = SetupStorage(home.path());
+  }
+  ~Env() { State() = AppState{}; }
+
+  QString data() const { return home.path() + QStringLiteral("Kestrune Arteline/"); }
+};
+
+QString InstanceName() {
+  static int counter = 0;
+  return QStringLiteral("tst_app-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+}
+
+Reading MakeReading(const QString &time, int s, int d, int p) {
+  Reading r;
+  r[Reading::Date] = QStringLiteral("14/03/2026");
+  r[Reading::Time] = time;
+  r[Reading::Systolic] = QString::number(s);
+  r[Reading::Diastolic] = QString::number(d);
+  r[Reading::Pulse] = QString::number(p);
+  r[Reading::Diagnosis] = QStringLiteral("La systole de %1 mmHg et la diastole de %2 mmHg, "
+                                         "indiquent une Pression artérielle normale")
+                              .arg(s)
+                              .arg(d);
+  return r;
+}
+
+const QByteArray kNuitFile = "1\r\n14/03/2026\r\n05:40\r\n128\r\n82\r\n71\r\n"
+                             "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
+                             "Pression art\xC3\xA9rielle normale\r\n";
+
+// A main window wired to its commands, for a known patient, shown.
+std::unique_ptr<MainWindow> OpenMain(const QString &patient = QStringLiteral("Alice")) {
+  State().currentPatient = patient;
+  RebuildMeasurementPaths(Paths(), patient);
+  auto main = std::make_unique<MainWindow>();
+  ConnectCommands(*main);
+  main->setPatientLine(patient);
+  main->show();
+  QApplication::setActiveWindow(main.get());
+  return main;
+}
+
+void AddSomeReadings(MainWindow &main) {
+  main.lists().list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:15"), 131, 84, 66));
+  main.lists().list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
+  main.lists().list(DayPeriod::Soir).append(MakeReading(QStringLiteral("21:05"), 119, 77, 70));
+  main.updateStatusCounts();
+}
+
+QByteArray FilesOf(const QString &folder) {
+  QByteArray all;
+  const QStringList names = QDir(folder).entryList(
+      QStringList{QStringLiteral("*.txt"), QStringLiteral("*.ini")}, QDir::Files, QDir::Name);
+  for (const QString &name : names) {
+    all += name.toUtf8() + '\n' + ReadFile(folder + name) + '\n';
+  }
+  return all;
+}
+
+} // namespace
+
+class TestApp : public QObject {
+  Q_OBJECT
+
+private slots:
+  void startWithStoredReadings() {
+    Env env;
+    QVERIFY(WriteFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"), kNuitFile));
+    State().currentPatient = QStringLiteral("Alice");
+
+    Application app(InstanceName());
+    app.runPatientManager = [](MainWindowApi &, bool) {
+      QTest::qFail("the patient manager must not open for a known patient", __FILE__, __LINE__);
+      return false;
+    };
+    QVERIFY(app.start());
+    MainWindow &main = *app.mainWindow();
+    QVERIFY(main.isVisible());
+    QVERIFY(!app.splash());
+    QCOMPARE(main.windowTitle(), ProgramTitle());
+    QCOMPARE(main.size(), QSize(1024, 768));
+    QCOMPARE(main.minimumSize(), QSize(1024, 768));
+    QVERIFY(main.informationTimer().isActive());
+    QCOMPARE(main.informationTimer().interval(), 10000);
+    QCOMPARE(Paths().measurementFile(DayPeriod::Nuit),
+             env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"));
+    QCOMPARE(main.lists().list(DayPeriod::Nuit).size(), 1);
+    QCOMPARE(main.lists().list(DayPeriod::Nuit).reading(0)[Reading::Systolic],
+             QStringLiteral("128"));
+    QCOMPARE(main.statusText(0), QStringLiteral("  Automesures tensionnelles enregistrées :"));
+    QCOMPARE(main.statusText(1), QStringLiteral("Matin : 0"));
+    QCOMPARE(main.statusText(4), QStringLiteral("Nuit : 1"));
+    QVERIFY(main.statusText(5).contains(QStringLiteral("2026")));
+    auto *banner = qobject_cast<Banner *>(main.control(ControlId::Banner));
+    QCOMPARE(banner->line1(), TitleLine());
+    QCOMPARE(banner->line2(),
+             QStringLiteral("Surveillez votre tension artérielle et gardez un suivi de vos relevés "
+                            "d'automesures tensionnelles.       Utilisateur Connecté :  ☞  Alice"));
+    QCOMPARE(banner->rightText(), QStringLiteral("Drevant Software"));
+    main.closeWithoutSaving();
+  }
+
+  void startWithoutStoredReadings() {
+    Env env;
+    State().currentPatient = QStringLiteral("Bob");
+    Application app(InstanceName());
+    QVERIFY(app.start());
+    MainWindow &main = *app.mainWindow();
+    for (int field = 1; field <= 4; ++field) {
+      QVERIFY(main.statusText(field).endsWith(QStringLiteral(" : 0")));
+    }
+    QCOMPARE(main.statusText(1), QStringLiteral("Matin : 0"));
+    QCOMPARE(main.statusText(2), QStringLiteral("Jour : 0"));
+    QCOMPARE(main.statusText(3), QStringLiteral("Soir : 0"));
+    QCOMPARE(main.statusText(4), QStringLiteral("Nuit : 0"));
+    main.closeWithoutSaving();
+  }
+
+  void startWithoutPatientEndsWithoutSaving() {
+    Env env;
+    Application app(InstanceName());
+    int opened = 0;
+    app.runPatientManager = [&opened](MainWindowApi &main, bool atStartup) {
+      ++opened;
+      // The manager opens over the built main window, which is not shown yet.
+      return atStartup && !main.window()->isVisible() ? false : true;
+    };
+    QVERIFY(!app.start());
+    QCOMPARE(opened, 1);
+    QVERIFY(!app.mainWindow()->isVisible());
+    QVERIFY(QDir(env.data()).entryList(QDir::Files).isEmpty());
+    QVERIFY(QDir(env.data() + QStringLiteral("Archives Arteline")).exists());
+    QVERIFY(QDir(env.data() + QStringLiteral("Impression Arteline")).exists());
+  }
+
+  void secondCopyBringsTheFirstForward() {
+    const QString name = InstanceName();
+    SingleInstance first(name);
+    QVERIFY(first.acquire());
+    QSignalSpy spy(&first, &SingleInstance::showRequested);
+    SingleInstance second(name);
+    QVERIFY(!second.acquire());
+    QTRY_COMPARE(spy.count(), 1);
+    // Another name is another program.
+    SingleInstance other(name + QStringLiteral("-autre"));
+    QVERIFY(other.acquire());
+  }
+
+  void secondApplicationDoesNotBuildAWindow() {
+    Env env;
+    State().currentPatient = QStringLiteral("Alice");
+    const QString name = InstanceName();
+    Application first(name);
+    QVERIFY(first.start());
+    first.mainWindow()->showMinimized();
+    Application second(name);
+    QVERIFY(!second.start());
+    QVERIFY(!second.mainWindow());
+    QTRY_VERIFY(!first.mainWindow()->isMinimized());
+    first.mainWindow()->closeWithoutSaving();
+  }
+
+  void everyShortcutSendsItsId_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("id");
+    QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << 176;
+    QTest::newRow("Ctrl+U") << int(Qt::Key_U) << 177;
+    QTest::newRow("Ctrl+P") << int(Qt::Key_P) << 184;
+    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << 178;
+    QTest::newRow("Ctrl+I") << int(Qt::Key_I) << 181;
+    QTest::newRow("Ctrl+H") << int(Qt::Key_H) << 182;
+    QTest::newRow("Ctrl+F") << int(Qt::Key_F) << 183;
+    QTest::newRow("Ctrl+A") << int(Qt::Key_A) << 179;
+    QTest::newRow("Ctrl+G") << int(Qt::Key_G) << 180;
+    QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << 185;
+    QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << 186;
+    QTest::newRow("Ctrl+D") << int(Qt::Key_D) << 187;
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << 188;
+  }
+  void everyShortcutSendsItsId() {
+    QFETCH(int, key);
+    QFETCH(int, id);
+    Env env;
+    // Not wired to the commands: only the event that reaches the dispatch.
+    MainWindow main;
+    main.show();
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QSignalSpy spy(&main, &MainWindow::menuEvent);
+    auto *field = main.control(ControlId::SystolicField);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key(key), Qt::ControlModifier);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), id);
+  }
+
+  void shortcutsReachTheShellCommands() {
+    Env env;
+    auto main = OpenMain();
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    QTest::keyClick(main.get(), Qt::Key_H, Qt::ControlModifier);
+    QTest::keyClick(main.get(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(env.shell.documents, QStringList({HelpFilePath(), ReferenceFormPath()}));
+    QTest::keyClick(main.get(), Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(State().pinned);
+    // Pinning re-creates the native window; it must be active again for its shortcuts.
+    QApplication::setActiveWindow(main.get());
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    QTest::keyClick(main.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown.last().title, QStringLiteral("Sauvegarde"));
+    env.dialogs.answerNo();
+    QTest::keyClick(main.get(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(env.dialogs.shown.at(1).title, QStringLiteral("Archivage"));
+    QTest::keyClick(main.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!main->isVisible());
+    QVERIFY(main->isShutDown());
+  }
+
+  void ctrlCCopiesNothing() {
+    Env env;
+    auto main = OpenMain();
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    QApplication::clipboard()->setText(QStringLiteral("avant"));
+    auto *field = qobject_cast<QLineEdit *>(main->control(ControlId::SystolicField));
+    field->setText(QStringLiteral("135"));
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("avant"));
+    QCOMPARE(field->text(), QStringLiteral("135"));
+
+    AddSomeReadings(*main);
+    QTableView *list = main->listView(DayPeriod::Matin);
+    list->setFocus();
+    list->selectRow(0);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("avant"));
+    QVERIFY(env.dialogs.shown.isEmpty());
+    main->closeWithoutSaving();
+  }
+
+  void pinTwice() {
+    Env env;
+    auto main = OpenMain();
+    DrawnButton *pin = main->button(ControlId::ButtonPin);
+    RunMenuCommand(*main, 186);
+    QVERIFY(State().pinned);
+    QVERIFY(main->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(main->isVisible());
+    QCOMPARE(pin->currentColours(), PinnedButtonColours());
+    // The orange look stays when the mouse comes and goes.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(pin, &enter);
+    QCOMPARE(pin->currentColours(), PinnedButtonColours());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(pin, &leave);
+    QCOMPARE(pin->currentColours(), PinnedButtonColours());
+
+    RunButtonCommand(*main, ControlId::ButtonPin);
+    QVERIFY(!State().pinned);
+    QVERIFY(!(main->windowFlags() & Qt::WindowStaysOnTopHint));
+    QVERIFY(main->isVisible());
+    QCOMPARE(pin->currentColours(), NormalButtonColours());
+    main->closeWithoutSaving();
+  }
+
+  void hoverLook() {
+    Env env;
+    auto main = OpenMain();
+    DrawnButton *save = main->button(ControlId::ButtonSave);
+    QCOMPARE(save->pos(), QPoint(200, 40));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(save, &enter);
+    QCOMPARE(save->currentColours(), HoverButtonColours());
+    QCOMPARE(save->cursor().shape(), Qt::PointingHandCursor);
+    QCOMPARE(save->pos(), QPoint(200, 41));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(save, &leave);
+    QCOMPARE(save->currentColours(), NormalButtonColours());
+    QCOMPARE(save->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(save->pos(), QPoint(200, 40));
+
+    // "Ajouter" changes its look but does not move.
+    DrawnButton *add = main->button(ControlId::ButtonAdd);
+    QApplication::sendEvent(add, &enter);
+    QCOMPARE(add->currentColours(), HoverButtonColours());
+    QCOMPARE(add->pos(), QPoint(10, 155));
+    main->closeWithoutSaving();
+  }
+
+  void saveMessages_data() {
+    QTest::addColumn<bool>("withReadings");
+    QTest::addColumn<bool>("blockSoir");
+    QTest::addColumn<bool>("success");
+    QTest::newRow("four empty lists") << false << false << false;
+    QTest::newRow("every list written") << true << false << true;
+    QTest::newRow("one list could not be written") << true << true << false;
+  }
+  void saveMessages() {
+    QFETCH(bool, withReadings);
+    QFETCH(bool, blockSoir);
+    QFETCH(bool, success);
+    Env env;
+    auto main = OpenMain();
+    if (withReadings) {
+      AddSomeReadings(*main);
+    }
+    if (blockSoir) {
+      // A folder where the Soir file should go: it cannot be written.
+      QVERIFY(QDir().mkpath(Paths().measurementFile(DayPeriod::Soir)));
+    }
+    RunButtonCommand(*main, ControlId::ButtonSave);
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    const ShownBox &box = env.dialogs.shown.first();
+    QCOMPARE(box.title, QStringLiteral("Sauvegarde"));
+    if (success) {
+      QCOMPARE(box.icon, Dialogs::Icon::Information);
+      QCOMPARE(box.text, QStringLiteral("La sauvegarde de vos données a été correctement "
+                                        "effectuée."));
+    } else {
+      QCOMPARE(box.icon, Dialogs::Icon::Warning);
+      QCOMPARE(box.text, QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
+    }
+    if (withReadings) {
+      QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
+    }
+    main->closeWithoutSaving();
+  }
+
+  void archiveAnsweredNo() {
+    Env env;
+    auto main = OpenMain();
+    AddSomeReadings(*main);
+    QVERIFY(WriteFile(Paths().measurementFile(DayPeriod::Nuit), kNuitFile));
+    env.dialogs.answerNo();
+    RunMenuCommand(*main, ToInt(ControlId::MenuArchiveLists));
+    QCOMPARE(env.dialogs.shown.size(), 2);
+    const ShownBox &question = env.dialogs.shown.at(0);
+    QCOMPARE(question.kind, ShownBox::YesNo);
+    QCOMPARE(question.icon, Dialogs::Icon::Question);
+    QCOMPARE(question.title, QStringLiteral("Archivage"));
+    QCOMPARE(question.text,
+             QStringLiteral("Êtes-vous sûr(e) de vouloir archiver les fichiers de relevés de cet "
+                            "utilisateur ? Si oui, vous ne pourrez consulter ces données que dans "
+                            "le module d'archives."));
+    const ShownBox &cancel = env.dialogs.shown.at(1);
+    QCOMPARE(cancel.icon, Dialogs::Icon::Information);
+    QCOMPARE(cancel.title, QStringLiteral("Archivage"));
+    QCOMPARE(cancel.text, QStringLiteral("Vous avez annulé l'archivage des données."));
+    QCOMPARE(ReadFile(Paths().measurementFile(DayPeriod::Nuit)), kNuitFile);
+    QVERIFY(QDir(Paths().archiveFolder).entryList(QDir::Files).isEmpty());
+    QCOMPARE(main->lists().totalCount(), 3);
+    main->closeWithoutSaving();
+  }
+
+  void archiveWithNothingToArchive() {
+    Env env;
+    auto main = OpenMain();
+    env.dialogs.answerYes();
+    RunMenuCommand(*main, 179);
+    QCOMPARE(env.dialogs.shown.size(), 2);
+    QCOMPARE(env.dialogs.shown.at(1).title, QStringLiteral("Archivage"));
+    QCOMPARE(env.dialogs.shown.at(1).text, QStringLiteral("Il n'y a rien à archiver."));
+    main->closeWithoutSaving();
+  }
+
+  void informationTextCycle() {
+    Env env;
+    MainWindow main;
+    auto *panel = qobject_cast<InformationPanel *>(main.control(ControlId::InformationPanel));
+    QCOMPARE(panel->title(), QStringLiteral("Le cycle cardiaque"));
+    QCOMPARE(panel->text(), InformationText(1));
+    const int expected[] = {1, 2, 3, 4, 5, 1, 2};
+    for (int number : expected) {
+      main.advanceInformationText();
+      QCOMPARE(State().informationText, number);
+      QCOMPARE(panel->text(), InformationText(number));
+    }
+  }
+
+  void missingDocuments_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text");
+    const QString help =
+        QStringLiteral("Le fichier d'aide n'a pas été trouvé dans le répertoire de l'application.");
+    const QString form =
+        QStringLiteral("Le fichier n'a pas été trouvé dans le répertoire de l'application.");
+    QTest::newRow("help menu") << 73 << HelpFilePath() << help;
+    QTest::newRow("Ctrl+H") << 182 << HelpFilePath() << help;
+    QTest::newRow("form menu") << 74 << ReferenceFormPath() << form;
+    QTest::newRow("Ctrl+F") << 183 << ReferenceFormPath() << form;
+  }
+  void missingDocuments() {
+    QFETCH(int, id);
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    Env env;
+    MainWindow main;
+    ConnectCommands(main);
+    env.shell.result = false;
+    RunMenuCommand(main, id);
+    QCOMPARE(env.shell.documents, QStringList{path});
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown.first().icon, Dialogs::Icon::Error);
+    QCOMPARE(env.dialogs.shown.first().title, QStringLiteral("ERREUR"));
+    QCOMPARE(env.dialogs.shown.first().text, text);
+
+    env.dialogs.clear();
+    env.shell.result = true;
+    RunMenuCommand(main, id);
+    QVERIFY(env.dialogs.shown.isEmpty());
+    QVERIFY(path.startsWith(QDir::currentPath() + u'/'));
+  }
+
+  void licenceAndWebSite() {
+    Env env;
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(env.home.path()));
+    OpenLicenceText(); // missing: nothing at all
+    QVERIFY(env.shell.documents.isEmpty());
+    QVERIFY(WriteFile(env.home.path() + QStringLiteral("TNV Docs/Tensiolog_Licence-FR.txt"),
+                      "Licence\r\n"));
+    OpenLicenceText();
+    QCOMPARE(env.shell.documents,
+             QStringList{env.home.path() + QStringLiteral("TNV Docs/Tensiolog_Licence-FR.txt")});
+    QDir::setCurrent(old);
+
+    env.shell.result = false;
+    QVERIFY(!OpenWebSite(nullptr));
+    QCOMPARE(env.shell.addresses, QStringList{WebSiteAddress()});
+    QVERIFY(WebSiteAddress().startsWith(QStringLiteral("https://")));
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown.first().icon, Dialogs::Icon::Warning);
+    QCOMPARE(env.dialogs.shown.first().title, QStringLiteral("Connexion..."));
+    QCOMPARE(env.dialogs.shown.first().text, QStringLiteral("Impossible de se connecter au site"));
+  }
+
+  void resizeRule_data() {
+    QTest::addColumn<int>("extraHeight");
+    QTest::newRow("minimum size") << 0;
+    QTest::newRow("300 pixels taller") << 300;
+  }
+  void resizeRule() {
+    QFETCH(int, extraHeight);
+    Env env;
+    MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    main.resize(1024, 768 + extraHeight);
+    const int W = 1024, H = 768 + extraHeight;
+    QTRY_COMPARE(main.size(), QSize(W, H));
+    QCOMPARE(main.control(ControlId::Banner)->geometry(), QRect(0, 0, W, 40));
+    QCOMPARE(main.control(ControlId::ButtonFiller)->geometry(), QRect(1010, 40, W - 1010, 30));
+    QCOMPARE(main.control(ControlId::LeftPanel)->geometry(), QRect(0, 75, 250, H - 100));
+    QCOMPARE(main.control(ControlId::Picture)->geometry(), QRect(5, H - 368, 240, 240));
+    QCOMPARE(main.control(ControlId::PictureCaption)->geometry(), QRect(20, H - 128, 210, 20));
+    QCOMPARE(main.control(ControlId::RightPanel)->geometry(), QRect(252, 75, W - 252, H - 100));
+    QCOMPARE(main.control(ControlId::TabPanel)->size(), QSize(W - 252, H - 102));
+    if (extraHeight == 0) {
+      QCOMPARE(main.control(ControlId::Picture)->y(), 400);
+      QCOMPARE(main.control(ControlId::PictureCaption)->y(), 640);
+    }
+
+    auto *tabs = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel));
+    tabs->setCurrentIndex(4);
+    QWidget *page = tabs->widget(4);
+    QTRY_COMPARE(page->width(), W - 252);
+    const int h = (page->height() - 190) / 3;
+    QWidget *g67 = main.control(ControlId::SystolicGraph);
+    QWidget *l68 = main.control(ControlId::DiastolicGraphTitle);
+    QWidget *g69 = main.control(ControlId::DiastolicGraph);
+    QWidget *l70 = main.control(ControlId::PulseGraphTitle);
+    QWidget *g71 = main.control(ControlId::PulseGraph);
+    QCOMPARE(g67->geometry(), QRect(10, 152, 752, h));
+    QCOMPARE(l68->y(), g67->y() + h + 1);
+    QCOMPARE(g69->geometry(), QRect(10, l68->y() + 18, 752, h));
+    QCOMPARE(l70->y(), g69->y() + h + 1);
+    QCOMPARE(g71->geometry(), QRect(10, l70->y() + 18, 752, h));
+    QVERIFY(g71->geometry().bottom() < page->height());
+    // Each list fills its page.
+    QCOMPARE(main.listView(DayPeriod::Matin)->width(), W - 252);
+
+    static int heightAtMinimum = 0;
+    if (extraHeight == 0) {
+      heightAtMinimum = h;
+    } else if (heightAtMinimum > 0) {
+      QCOMPARE(h, heightAtMinimum + 100);
+    }
+  }
+
+  void quitWaysLeaveTheSameFiles() {
+    QList<QByteArray> results;
+    for (int way = 0; way < 3; ++way) {
+      Env env;
+      auto main = OpenMain(QStringLiteral("Jean Dupont"));
+      QVERIFY(QTest::qWaitForWindowActive(main.get()));
+      AddSomeReadings(*main);
+      env.dialogs.setStrictMessages(true);
+      switch (way) {
+      case 0:
+        main->close();
+        break;
+      case 1:
+        QTest::mouseClick(main->button(ControlId::ButtonQuit), Qt::LeftButton);
+        break;
+      default:
+        QTest::keyClick(main.get(), Qt::Key_Q, Qt::ControlModifier);
+        break;
+      }
+      QVERIFY(!main->isVisible());
+      QVERIFY(main->isShutDown());
+      QVERIFY(env.dialogs.shown.isEmpty());
+      const QByteArray files = FilesOf(env.data());
+      QVERIFY(files.contains("ARTL_Matin_Jean Dupont.txt"));
+      QVERIFY(files.contains("ARTL_Nuit_Jean Dupont.txt"));
+      QVERIFY(!files.contains("ARTL_Jour_"));
+      results << files;
+    }
+    QCOMPARE(results.at(1), results.at(0));
+    QCOMPARE(results.at(2), results.at(0));
+  }
+
+  void quitWithAFailedSaveAsks_data() {
+    QTest::addColumn<bool>("quitAnyway");
+    QTest::newRow("stay") << false;
+    QTest::newRow("quit anyway") << true;
+  }
+  void quitWithAFailedSaveAsks() {
+    QFETCH(bool, quitAnyway);
+    Env env;
+    auto main = OpenMain();
+    AddSomeReadings(*main);
+    QVERIFY(QDir().mkpath(Paths().measurementFile(DayPeriod::Nuit)));
+    if (quitAnyway) {
+      env.dialogs.answerYes();
+    } else {
+      env.dialogs.answerNo();
+    }
+    main->close();
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    const ShownBox &box = env.dialogs.shown.first();
+    QCOMPARE(box.kind, ShownBox::YesNo);
+    QCOMPARE(box.icon, Dialogs::Icon::Warning);
+    QVERIFY(box.text.contains(QStringLiteral("Nuit")));
+    QVERIFY(!box.text.contains(QStringLiteral("Matin")));
+    QCOMPARE(main->isVisible(), !quitAnyway);
+    QCOMPARE(main->isShutDown(), quitAnyway);
+    // The lists that could be written were written either way.
+    QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
+    main->closeWithoutSaving();
+  }
+
+  void terminationSavesAsQuit() {
+    Env env;
+    State().currentPatient = QStringLiteral("Alice");
+    Application app(InstanceName());
+    QVERIFY(app.start());
+    AddSomeReadings(*app.mainWindow());
+    QSignalSpy finished(&app, &Application::finished);
+    env.dialogs.setStrictMessages(true);
+    app.terminate();
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!app.mainWindow()->isVisible());
+    QVERIFY(env.dialogs.shown.isEmpty());
+    QCOMPARE(ReadFile(Paths().measurementFile(DayPeriod::Nuit)).left(3), QByteArray("1\r\n"));
+    QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
+  }
+
+  void controlsAndMenus() {
+    Env env;
+    MainWindow main;
+    // Every number of the layout tables reaches its control.
+    const int numbers[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
+                           17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 28, 29, 30, 31, 32, 33, 34,
+                           42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
+                           59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71, 72, 76, 149};
+    for (int n : numbers) {
+      QVERIFY2(main.control(ControlId(n)), qPrintable(QString::number(n)));
+      QCOMPARE(ControlNumber(main.control(ControlId(n))), n);
+    }
+    QVERIFY(qobject_cast<GraphCanvas *>(main.control(ControlId::PulseGraph)));
+    QCOMPARE(main.button(ControlId::ButtonArchive)->label(), QStringLiteral("Archiver ∇"));
+    const auto tip = BalloonTipOf(main.button(ControlId::ButtonSettings));
+    QVERIFY(tip);
+    QCOMPARE(tip->title, QStringLiteral("Paramètres (Ctrl+P)"));
+    QCOMPARE(tip->text,
+             QStringLiteral("Choisissez les paramètres de fonctionnement de ") + ProgramTitle());
+    QVERIFY(!BalloonTipOf(main.button(ControlId::ButtonFiller)));
+
+    auto texts = [](QMenu *menu) {
+      QStringList out;
+      for (QAction *a : menu->actions()) {
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+      }
+      return out;
+    };
+    QCOMPARE(texts(main.menu(ControlId::ListMenu)),
+             QStringList({QStringLiteral("Supprimer les données"), QStringLiteral("-"),
+                          QStringLiteral("Afficher les données"), QStringLiteral("-"),
+                          QStringLiteral("Modifier...")}));
+    QCOMPARE(texts(main.menu(ControlId::HelpMenu)),
+             QStringList({QStringLiteral("Ouvrir l'aide (Ctrl+H)"), QStringLiteral("-"),
+                          QStringLiteral("CNAM-Relévé Automesure-tensionnelle_VF.pdf (Ctrl+F)"),
+                          QStringLiteral("-")}));
+    QCOMPARE(
+        texts(main.menu(ControlId::ArchiveMenu)),
+        QStringList({QStringLiteral("Archiver les relevés affichés (Ctrl+A)"), QStringLiteral("-"),
+                     QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"),
+                     QStringLiteral("-")}));
+    QCOMPARE(main.menuAction(41)->text(), QStringLiteral("Le pouls"));
+    auto *tabs = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel));
+    QCOMPARE(tabs->tabText(3), QStringLiteral(" Nuit, entre 00h00 et 06h00   "));
+    QCOMPARE(tabs->widget(3), main.control(ControlId::ListNuit));
+    QCOMPARE(tabs->tabText(4), QStringLiteral(" Les moyennes   "));
+  }
+
+  void snapshots() {
+    Env env;
+    auto main = OpenMain(QStringLiteral("Jean Dupont"));
+    AddSomeReadings(*main);
+    main->refreshAveragesAndGraphs();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    auto *tabs = qobject_cast<QTabWidget *>(main->control(ControlId::TabPanel));
+    const char *names[] = {"matin", "jour", "soir", "nuit", "moyennes"};
+    for (int tab = 0; tab < 5; ++tab) {
+      tabs->setCurrentIndex(tab);
+      QCoreApplication::processEvents();
+      const QString file =
+          SnapshotFolder() + QStringLiteral("main_window_%1.png").arg(QLatin1String(names[tab]));
+      QVERIFY(main->grab().save(file));
+    }
+    main->closeWithoutSaving();
+
+    SplashWindow splash;
+    QCOMPARE(splash.size(), QSize(360, 100));
+    QCOMPARE(splash.windowTitle(), ProgramTitle());
+    QCOMPARE(splash.text(), QStringLiteral("Chargement des données\n\nMerci de patienter."));
+    QVERIFY(splash.windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(!(splash.windowFlags() & Qt::WindowCloseButtonHint));
+    QVERIFY(splash.grab().save(SnapshotFolder() + QStringLiteral("splash_window.png")));
+  }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

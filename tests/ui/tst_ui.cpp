@@ -1,0 +1,155 @@
+// The shared drawing routines and the information texts.
+#include "fakes.h"
+
+#include "ui/documents.h"
+#include "ui/drawing.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tl;
+
+namespace {
+
+// The colour at a point of a widget rendered at scale 1.
+QColor PixelOf(QWidget &widget, QPoint at) {
+  QImage image(widget.size(), QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  widget.render(&image);
+  return image.pixelColor(at);
+}
+
+bool Near(const QColor &a, const QColor &b, int tolerance = 12) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+} // namespace
+
+class TestUi : public QObject {
+  Q_OBJECT
+
+private slots:
+  void gradientEnds_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QPoint>("nearA");
+    QTest::addColumn<QPoint>("nearB");
+    // Vertical: colour A at the bottom edge, B at the top edge.
+    QTest::newRow("vertical") << int(Gradient::Vertical) << QPoint(50, 29) << QPoint(50, 0);
+    // Diagonal: A at the top-left corner, B at the bottom-right corner.
+    QTest::newRow("diagonal") << int(Gradient::Diagonal) << QPoint(0, 0) << QPoint(99, 29);
+  }
+  void gradientEnds() {
+    QFETCH(int, kind);
+    QFETCH(QPoint, nearA);
+    QFETCH(QPoint, nearB);
+    DrawnButton button;
+    button.resize(100, 30);
+    button.setColours({QColor(255, 0, 0), QColor(0, 0, 255), QColor(0, 0, 0)});
+    button.setGradient(Gradient(kind));
+    QVERIFY(Near(PixelOf(button, nearA), QColor(255, 0, 0), 20));
+    QVERIFY(Near(PixelOf(button, nearB), QColor(0, 0, 255), 20));
+  }
+
+  void buttonLooks() {
+    DrawnButton button(QStringLiteral("Epingler"));
+    button.resize(90, 30);
+    QSignalSpy clicked(&button, &DrawnButton::clicked);
+    QCOMPARE(button.currentColours(), NormalButtonColours());
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&button, &enter);
+    QCOMPARE(button.currentColours(), HoverButtonColours());
+    button.setHeldColours(PinnedButtonColours());
+    QCOMPARE(button.currentColours(), PinnedButtonColours());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&button, &leave);
+    QCOMPARE(button.currentColours(), PinnedButtonColours());
+    button.setHeldColours(std::nullopt);
+    QCOMPARE(button.currentColours(), NormalButtonColours());
+
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QTest::mouseClick(&button, Qt::RightButton);
+    QCOMPARE(clicked.count(), 1);
+    QTest::keyClick(&button, Qt::Key_Space);
+    QCOMPARE(clicked.count(), 2);
+
+    // A heading neither reacts to the mouse nor clicks.
+    button.setInteractive(false);
+    QApplication::sendEvent(&button, &enter);
+    QCOMPARE(button.currentColours(), NormalButtonColours());
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(clicked.count(), 2);
+  }
+
+  void nudge_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QPoint>("moved");
+    QTest::newRow("mode 0") << 0 << QPoint(102, 38);
+    QTest::newRow("mode 1") << 1 << QPoint(100, 41);
+    QTest::newRow("mode 2") << 2 << QPoint(100, 38);
+  }
+  void nudge() {
+    QFETCH(int, mode);
+    QFETCH(QPoint, moved);
+    QWidget parent;
+    auto *child = new QWidget(&parent);
+    child->move(100, 40);
+    AttachHoverNudge(child, QPoint(100, 40), NudgeMode(mode));
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(child, &enter);
+    QCOMPARE(child->pos(), moved);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(child, &leave);
+    QCOMPARE(child->pos(), QPoint(100, 40));
+  }
+
+  void balloonTip() {
+    QWidget widget;
+    widget.resize(100, 30);
+    widget.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&widget));
+    QVERIFY(!BalloonTipOf(&widget));
+    AttachBalloonTip(&widget, QStringLiteral("Aide ?"), QStringLiteral("Ouvrir le fichier d'aide"));
+    AttachBalloonTip(&widget, QStringLiteral("Aide ?"), QStringLiteral("Un autre texte"));
+    QCOMPARE(BalloonTipOf(&widget)->text, QStringLiteral("Un autre texte"));
+
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&widget, &help);
+    QWidget *balloon = VisibleBalloonTip();
+    QVERIFY(balloon);
+    QCOMPARE(balloon->width(), 200);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&widget, &leave);
+    QVERIFY(!VisibleBalloonTip());
+  }
+
+  void controlNumbers() {
+    QWidget window;
+    auto *inner = new QWidget(new QWidget(&window));
+    SetControlNumber(inner, 42);
+    SetControlNumber(&window, 7);
+    QCOMPARE(FindControl(&window, 42), inner);
+    QCOMPARE(FindControl(&window, 7), &window);
+    QCOMPARE(FindControl(&window, 43), nullptr);
+    QCOMPARE(ControlNumber(inner), 42);
+    QCOMPARE(ControlNumber(window.parentWidget()), -1);
+  }
+
+  void informationTexts() {
+    QCOMPARE(InformationTitle(), QStringLiteral("Le cycle cardiaque"));
+    QVERIFY(InformationText(1).contains(QStringLiteral("coeur bat.\nDIASTOLIQUE")));
+    QVERIFY(InformationText(3).contains(QStringLiteral("cœur")));
+    QVERIFY(InformationText(3).endsWith(QStringLiteral("la pression au repos")));
+    QVERIFY(InformationText(5).endsWith(QStringLiteral("exprimés en mmHg.")));
+    QVERIFY(InformationText(0).isEmpty());
+    QVERIFY(InformationText(6).isEmpty());
+    QVERIFY(ReferenceFormPath().endsWith(
+        QStringLiteral("/TNV Docs/CNAM-Relévé Automesure-tensionnelle_VF.pdf")));
+  }
+};
+
+QTEST_MAIN(TestUi)
+#include "tst_ui.moc"
