@@ -264,18 +264,22 @@ QString ArchiveManagerWindow::archiveCountText() const { return archiveCount_->t
 QString ArchiveManagerWindow::readingsCountText() const { return readingsCount_->text(); }
 QString ArchiveManagerWindow::openedBandText() const { return band_->label(); }
 
-int ArchiveManagerWindow::visibleFileCount() const {
-  // A row whose file is already gone (deleted here, or by another program)
-  // no longer counts, even before the list has caught up with the folder.
+int ArchiveManagerWindow::visibleFileCount() {
+  // Files deleted here no longer count, even before the list has caught up
+  // with the folder; a name is forgotten once its row is gone or the file is
+  // back under that name.
   const QModelIndex root = fileList_->rootIndex();
-  int count = 0;
-  for (int row = 0, rows = files_->rowCount(root); row < rows; ++row) {
-    const QModelIndex index = files_->index(row, 0, root);
-    if (!files_->isDir(index) && QFileInfo::exists(files_->filePath(index))) {
-      ++count;
+  int count = files_->rowCount(root);
+  for (auto it = deletedNames_.begin(); it != deletedNames_.end();) {
+    const QString path = files_->rootPath() + u'/' + *it;
+    if (files_->index(path).isValid() && !QFileInfo::exists(path)) {
+      --count;
+      ++it;
+    } else {
+      it = deletedNames_.erase(it);
     }
   }
-  return count;
+  return qMax(count, 0);
 }
 
 void ArchiveManagerWindow::refreshArchiveCount() { showArchiveCount(visibleFileCount()); }
@@ -347,6 +351,7 @@ void ArchiveManagerWindow::deleteSelectedArchives() {
       continue;
     }
     afterDeletion_ = true;
+    deletedNames_.insert(name);
     refreshArchiveCount();
     if (name == openedName_) {
       readings_->clear();

@@ -3,6 +3,7 @@
 #include "measurements/reading.h"
 
 #include <QDialog>
+#include <QSet>
 #include <QString>
 #include <vector>
 
@@ -66,12 +67,13 @@ private:
   void showArchiveCount(int count);
   void showReadingsCount();
   void setOpenedBand(const QString &name);
-  int visibleFileCount() const;
+  int visibleFileCount();
 
   QString folder_;      // archive folder; "" = current directory
   QString printFolder_; // print folder; "" = current directory
   QString openedName_;  // bare name of the archive on display
   bool afterDeletion_ = false;
+  QSet<QString> deletedNames_; // deleted here, possibly still listed
 
   Banner *banner_ = nullptr;
   DrawnButton *quit_ = nullptr;
