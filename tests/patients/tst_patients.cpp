@@ -9,6 +9,7 @@
 #include "patients/patient_file.h"
 #include "patients/patient_manager.h"
 #include "patients/patient_switch.h"
+#include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
 #include <QApplication>
@@ -578,6 +579,47 @@ private slots:
     QTest::keyClick(&w, Qt::Key_Escape);
     QVERIFY(!w.isVisible());
     QCOMPARE(ParsePatientFile(test::ReadFile(Paths().patientFile)).size(), size_t(1));
+  }
+
+  void buttonTipsAndMenuTexts_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("Ajouter") << ToInt(ControlId::PatientButtonAdd) << "Ajouter"
+                             << "Ajouter les données saisies à la liste des utilisateurs";
+    QTest::newRow("Effacer") << ToInt(ControlId::PatientButtonClear) << "Effacer"
+                             << "Réinitialiser tous les champs de saisie";
+    QTest::newRow("Supprimer") << ToInt(ControlId::PatientButtonDelete) << "Supprimer"
+                               << "Supprimer tous les utilisateurs cochés dans la liste";
+    QTest::newRow("Fermer") << ToInt(ControlId::PatientButtonClose) << "Fermer"
+                            << "Sauvegarder la liste et les données et fermer la fenêtre";
+  }
+  void buttonTipsAndMenuTexts() {
+    QFETCH(int, button);
+    QFETCH(QString, caption);
+    QFETCH(QString, tip);
+    FakeMain main;
+    PatientManagerWindow w(main);
+    QPushButton *b = Button(w, ControlId(button));
+    QCOMPARE(b->text(), caption);
+    const std::optional<BalloonTipContent> content = BalloonTipOf(b);
+    QVERIFY(content);
+    QCOMPARE(content->title, caption);
+    QCOMPARE(content->text, tip);
+
+    QStringList entries;
+    for (QAction *a : w.popupMenu()->actions()) {
+      entries.append(a->isSeparator() ? QStringLiteral("-") : a->text());
+    }
+    QCOMPARE(entries, (QStringList{"Sélectionner l'utilisateur", "-", "Supprimer l'utilisateur",
+                                   "-", "Afficher les informations", "-", "Modifier..."}));
+    QStringList titles;
+    for (int c = 0; c < w.list()->columnCount(); ++c) {
+      titles.append(w.list()->headerItem()->text(c));
+    }
+    QCOMPARE(titles, (QStringList{"Nom et prénom", "Âge", "Poids", "Médecin", "Cabinet médical",
+                                  "E-mail médecin", "Tél. médecin", "Fiche créée"}));
+    QCOMPARE(w.windowTitle(), QStringLiteral("Gestion des patients"));
   }
 
   void snapshot() {

@@ -9,6 +9,7 @@
 #include "preferences/preferences_apply.h"
 #include "preferences/preferences_file.h"
 #include "preferences/preferences_window.h"
+#include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
 #include <QApplication>
@@ -516,6 +517,33 @@ private slots:
     QVERIFY(windowEnabled);
     QVERIFY(main.window()->isEnabled());
     QVERIFY(!QFile::exists(Paths().preferencesFile));
+  }
+
+  void buttonTips_data() {
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("tip");
+    QTest::newRow("Défaut")
+        << ToInt(ControlId::PrefButtonDefault) << "Défaut"
+        << "Réinitialiser toutes les options par défaut, enregistrer et fermer la fenêtre.";
+    QTest::newRow("Enregistrer")
+        << ToInt(ControlId::PrefButtonSave) << "Enregistrer"
+        << "Les choix de l'utilisateur sont sauvegardés et la fenêtre est fermée.";
+    QTest::newRow("Fermer")
+        << ToInt(ControlId::PrefButtonClose) << "Fermer"
+        << "La fenêtre est fermée sans prendre en compte les modifications apportées.";
+  }
+  void buttonTips() {
+    QFETCH(int, button);
+    QFETCH(QString, caption);
+    QFETCH(QString, tip);
+    PreferencesWindow w;
+    auto *b = Control<QPushButton>(w, ControlId(button));
+    QCOMPARE(b->text(), caption);
+    const std::optional<BalloonTipContent> content = BalloonTipOf(b);
+    QVERIFY(content);
+    QCOMPARE(content->title, caption);
+    QCOMPARE(content->text, tip);
   }
 
   void snapshot() {
