@@ -167,6 +167,8 @@ MainWindow::MainWindow(QWidget *parent)
     move(area.center() - QPoint(kMinimumWidth / 2, kMinimumHeight / 2));
   }
   layoutForSize(width(), height());
+  // Typing starts in the first value field.
+  control(ControlId::SystolicField)->setFocus();
 }
 
 MainWindow::~MainWindow() = default;

@@ -13,6 +13,7 @@
 #include "graphs/graph_canvas.h"
 #include "measurements/period_list_model.h"
 #include "platform/single_instance.h"
+#include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
 
@@ -108,6 +109,8 @@ class TestApp : public QObject {
   Q_OBJECT
 
 private slots:
+  void initTestCase() { LoadSharedAssets(); }
+
   void startWithStoredReadings() {
     Env env;
     QVERIFY(WriteFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"), kNuitFile));
