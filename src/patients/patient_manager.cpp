@@ -517,8 +517,17 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
 }
 
 void PatientManagerWindow::reject() {
-  if (!State().currentPatient.isEmpty() && rowCount() > 0) {
-    SavePatientFile(Paths().patientFile, patients());
+  if (!State().currentPatient.isEmpty() && rowCount() > 0 &&
+      !SavePatientFile(Paths().patientFile, patients())) {
+    // The profiles exist nowhere else: the user may stay and try again.
+    const bool leave = dialogs().askYesNo(
+        this, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"),
+        QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\nSi vous fermez la "
+                       "fenêtre maintenant, les profils ajoutés ou modifiés seront perdus.\n"
+                       "Voulez-vous tout de même fermer la fenêtre ?"));
+    if (!leave) {
+      return;
+    }
   }
   QDialog::reject();
 }

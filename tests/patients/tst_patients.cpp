@@ -581,6 +581,28 @@ private slots:
     QCOMPARE(ParsePatientFile(test::ReadFile(Paths().patientFile)).size(), size_t(1));
   }
 
+  void failedListSaveAsksBeforeClosing_data() {
+    QTest::addColumn<bool>("leave");
+    QTest::newRow("stays open") << false;
+    QTest::newRow("closes") << true;
+  }
+  void failedListSaveAsksBeforeClosing() {
+    QFETCH(bool, leave);
+    QVERIFY(QDir().mkpath(Paths().patientFile)); // a folder where the file goes
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    State().currentPatient = QStringLiteral("Anne");
+    PatientManagerWindow w(main);
+    w.show();
+    AddProfile(w, QStringLiteral("Anne"));
+    leave ? dialogs.answerYes() : dialogs.answerNo();
+    QTest::mouseClick(Button(w, ControlId::PatientButtonClose), Qt::LeftButton);
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
+    QCOMPARE(w.isVisible(), !leave);
+    QCOMPARE(w.rowCount(), 1);
+  }
+
   void buttonTipsAndMenuTexts_data() {
     QTest::addColumn<int>("button");
     QTest::addColumn<QString>("caption");

@@ -208,32 +208,6 @@ private slots:
     QCOMPARE(main.window()->pos(), pos);
   }
 
-  void geometryRuleTable_data() {
-    QTest::addColumn<qint64>("h");
-    QTest::addColumn<qint64>("w");
-    QTest::addColumn<qint64>("x");
-    QTest::addColumn<qint64>("y");
-    QTest::addColumn<int>("rule");
-    QTest::newRow("resize") << qint64(1) << qint64(1) << qint64(0) << qint64(0)
-                            << int(GeometryRule::Resize);
-    QTest::newRow("move") << qint64(0) << qint64(0) << qint64(-5) << qint64(3)
-                          << int(GeometryRule::Move);
-    QTest::newRow("both") << qint64(1) << qint64(1) << qint64(-5) << qint64(3)
-                          << int(GeometryRule::MoveAndResize);
-    QTest::newRow("y = 0 with size")
-        << qint64(1) << qint64(1) << qint64(5) << qint64(0) << int(GeometryRule::Leave);
-    QTest::newRow("width 0 with position")
-        << qint64(1) << qint64(0) << qint64(5) << qint64(5) << int(GeometryRule::Leave);
-  }
-  void geometryRuleTable() {
-    QFETCH(qint64, h);
-    QFETCH(qint64, w);
-    QFETCH(qint64, x);
-    QFETCH(qint64, y);
-    QFETCH(int, rule);
-    QCOMPARE(int(ChooseGeometryRule(h, w, x, y)), rule);
-  }
-
   void applyEverySetting() {
     QVERIFY(test::WriteFile(Paths().preferencesFile,
                             PrefsFile("WindowMax = 1\r\nStickyWindow = 1\r\nOpenPanel =  Jour \r\n"
