@@ -204,6 +204,10 @@ private slots:
     QCOMPARE(dialogs.shown[0].title, QStringLiteral("Suppression"));
     QCOMPARE(dialogs.shown[0].text, kDeleteQuestion);
     QCOMPARE(w.archiveCountText(), kNoArchive);
+
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.grab().save(test::SnapshotFolder() + "archive_manager_empty.png"));
   }
 
   void fileListFollowsTheFolder() {
