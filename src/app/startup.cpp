@@ -54,7 +54,7 @@ bool Application::start() {
   MainWindow &main = *main_;
   ConnectCommands(main);
   connect(instance_.get(), &SingleInstance::showRequested, &main, [&main] {
-    if (main.isVisible() || !main.isShutDown()) {
+    if (!main.isShutDown()) {
       main.showNormal();
       main.raise();
       main.activateWindow();
@@ -99,15 +99,9 @@ bool Application::start() {
   }
 
   sessionEnd_ = std::make_unique<SessionEnd>();
-  connect(sessionEnd_.get(), &SessionEnd::saveRequested, this, &Application::saveForSessionEnd);
+  connect(sessionEnd_.get(), &SessionEnd::saveRequested, this, &Application::terminate);
   connect(sessionEnd_.get(), &SessionEnd::terminateRequested, this, &Application::terminate);
   return true;
-}
-
-void Application::saveForSessionEnd() {
-  if (main_ && !main_->isShutDown()) {
-    SaveForQuit(*main_, false);
-  }
 }
 
 void Application::terminate() {

@@ -43,9 +43,8 @@ public:
   // replaced by tests.
   std::function<bool(MainWindowApi &, bool)> runPatientManager;
 
-  // Session end and termination signals: save as "Quitter" does, with no
-  // question (nobody may be there to answer).
-  void saveForSessionEnd();
+  // Session end (log-off, shut-down) and termination signals: save as
+  // "Quitter" does, with no question (nobody may be there to answer), and end.
   void terminate();
 
 signals:

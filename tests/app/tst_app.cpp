@@ -27,6 +27,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 using namespace tl;
@@ -413,6 +414,57 @@ private slots:
     main->closeWithoutSaving();
   }
 
+  void archiveAnsweredYesEmptiesTheArchivedLists() {
+    Env env;
+    auto main = OpenMain();
+    // Readings added since the last save are archived too.
+    AddSomeReadings(*main);
+    env.dialogs.answerYes();
+    RunMenuCommand(*main, ToInt(ControlId::MenuArchiveLists));
+    QCOMPARE(env.dialogs.shown.size(), 2);
+    const ShownBox &report = env.dialogs.shown.at(1);
+    QCOMPARE(report.title, QStringLiteral("Archivage"));
+    QCOMPARE(report.icon, Dialogs::Icon::Information);
+    QVERIFY(report.text.contains(QStringLiteral("ARTL_Matin_Alice.txt a été archivé.")));
+    const QStringList archived = QDir(Paths().archiveFolder).entryList(QDir::Files);
+    QCOMPARE(archived.size(), 3);
+    QCOMPARE(archived.filter(QStringLiteral("ARTL_Nuit_Alice.txt")).size(), 1);
+    // The lists now match the files: nothing current is left.
+    QCOMPARE(main->lists().totalCount(), 0);
+    QCOMPARE(main->statusText(1), QStringLiteral("Matin : 0"));
+    QCOMPARE(main->statusText(4), QStringLiteral("Nuit : 0"));
+    QVERIFY(!QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
+    main->closeWithoutSaving();
+  }
+
+  void listMenuOpensOverAMarkedRow() {
+    Env env;
+    auto main = OpenMain();
+    AddSomeReadings(*main);
+    QTableView *list = main->listView(DayPeriod::Matin);
+    QMenu *menu = main->menu(ControlId::ListMenu);
+    emit list->customContextMenuRequested(QPoint(5, 5));
+    QVERIFY(!menu->isVisible());
+    list->selectRow(0);
+    emit list->customContextMenuRequested(QPoint(5, 5));
+    QTRY_VERIFY(menu->isVisible());
+    menu->close();
+    // The two buttons marked with the triangle open their menus.
+    RunButtonCommand(*main, ControlId::ButtonHelp);
+    QTRY_VERIFY(main->menu(ControlId::HelpMenu)->isVisible());
+    main->menu(ControlId::HelpMenu)->close();
+    RunButtonCommand(*main, ControlId::ButtonArchive);
+    QTRY_VERIFY(main->menu(ControlId::ArchiveMenu)->isVisible());
+    main->menu(ControlId::ArchiveMenu)->close();
+    main->closeWithoutSaving();
+  }
+
+  void frenchStandardTexts() {
+    InstallFrenchLanguage(*qApp);
+    QCOMPARE(QLocale().language(), QLocale::French);
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuler"));
+  }
+
   void informationTextCycle() {
     Env env;
     MainWindow main;
@@ -614,6 +666,18 @@ private slots:
     QVERIFY(env.dialogs.shown.isEmpty());
     QCOMPARE(ReadFile(Paths().measurementFile(DayPeriod::Nuit)).left(3), QByteArray("1\r\n"));
     QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
+  }
+
+  void terminationSignalSaves() {
+    Env env;
+    State().currentPatient = QStringLiteral("Alice");
+    Application app(InstanceName());
+    QVERIFY(app.start());
+    AddSomeReadings(*app.mainWindow());
+    QSignalSpy finished(&app, &Application::finished);
+    ::raise(SIGTERM);
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Soir)));
   }
 
   void controlsAndMenus() {
