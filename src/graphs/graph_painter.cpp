@@ -8,8 +8,8 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QPainter>
-#include <QPainterPath>
-#include <QStaticText>
+#include <algorithm>
+#include <cmath>
 
 namespace tl {
 
@@ -21,44 +21,123 @@ constexpr double kCircleRadius = 17;
 constexpr double kCircleDx = 13;
 constexpr double kCircleDy = 5;
 
-// The laid-out text of each value met, so that long series repeating the same
-// few values lay out each text once.
-class ValueTexts {
-public:
-  explicit ValueTexts(const QFont &font) : font_(font), metrics_(font) {}
-
-  struct Entry {
-    QStaticText text;
-    double width = 0;
-  };
-
-  const Entry &get(qint64 value) {
-    auto it = cache_.find(value);
-    if (it == cache_.end()) {
-      if (cache_.size() > 4096) {
-        cache_.clear();
-      }
-      Entry e;
-      const QString s = QString::number(value);
-      e.text = QStaticText(s);
-      e.text.setTextFormat(Qt::PlainText);
-      e.text.prepare(QTransform(), font_);
-      e.width = metrics_.horizontalAdvance(s);
-      it = cache_.insert(value, e);
-    }
-    return *it;
-  }
-
-private:
-  QFont font_;
-  QFontMetricsF metrics_;
-  QHash<qint64, Entry> cache_;
-};
-
+// The value texts use the drawing surface's default family, sized to sit
+// inside the circles of style 3.
 QFont ValueFont() {
   QFont f = QGuiApplication::font();
   f.setPixelSize(11);
   return f;
+}
+
+// The pictures stamped at each point in styles 2 and 3: each value's text
+// and the circle, painted once in the curve colour and then copied at whole
+// device pixels, which gives the same pixels as painting them at each point
+// and keeps long series fast.
+class PointStamps {
+public:
+  explicit PointStamps(const QColor &colour)
+      : colour_(colour), font_(ValueFont()), metrics_(font_) {}
+
+  struct Stamp {
+    QImage image;
+    QPoint offset;      // from the point to the stamp's top-left corner
+    double advance = 0; // text width: where the line to the next point leaves
+  };
+
+  const Stamp &text(qint64 value) {
+    auto it = texts_.find(value);
+    if (it == texts_.end()) {
+      if (texts_.size() > 4096) {
+        texts_.clear();
+      }
+      const QString s = QString::number(value);
+      Stamp stamp;
+      stamp.advance = metrics_.horizontalAdvance(s);
+      const QRectF box = metrics_.boundingRect(s);
+      const int width = int(std::ceil(std::max(box.right(), stamp.advance))) + 2 * kMargin;
+      const int height = int(std::ceil(metrics_.height())) + 2 * kMargin;
+      stamp.image = Blank(QSize(width, height));
+      {
+        QPainter p(&stamp.image);
+        p.setFont(font_);
+        p.setPen(colour_);
+        // The text's top-left corner is the point.
+        p.drawText(QPointF(kMargin, kMargin + metrics_.ascent()), s);
+      }
+      stamp.offset = QPoint(-kMargin, -kMargin);
+      it = texts_.insert(value, std::move(stamp));
+    }
+    return *it;
+  }
+
+  const Stamp &circle() {
+    if (circle_.image.isNull()) {
+      const int half = int(kCircleRadius) + kMargin + 1;
+      circle_.image = Blank(QSize(2 * half, 2 * half));
+      {
+        QPainter p(&circle_.image);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.setPen(QPen(colour_, 2));
+        p.drawEllipse(QPointF(half, half), kCircleRadius, kCircleRadius);
+      }
+      circle_.offset = QPoint(int(kCircleDx) - half, int(kCircleDy) - half);
+    }
+    return circle_;
+  }
+
+private:
+  static constexpr int kMargin = 2;
+
+  static QImage Blank(QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+  }
+
+  QColor colour_;
+  QFont font_;
+  QFontMetricsF metrics_;
+  QHash<qint64, Stamp> texts_;
+  Stamp circle_;
+};
+
+// Each segment is stroked on its own: one long polyline through thousands of
+// points makes the stroker's outline overlap itself everywhere and costs far
+// more than the segments. With round caps the segments together cover what a
+// round-joined polyline covers. Consecutive segments up and down one device
+// column cover just the band between their extremes, two pixels wide, so
+// each such run is filled as that band (the dense part of long series).
+void PaintSegments(QPainter &p, const std::vector<QPoint> &points) {
+  if (points.size() == 1) {
+    p.drawPoint(points.front());
+    return;
+  }
+  bool inRun = false;
+  int runX = 0, runTop = 0, runBottom = 0;
+  const auto flush = [&] {
+    if (inRun) {
+      p.fillRect(QRect(runX - 1, runTop - 1, 2, runBottom - runTop + 2), p.pen().color());
+      inRun = false;
+    }
+  };
+  for (size_t j = 1; j < points.size(); ++j) {
+    const QPoint a = points[j - 1];
+    const QPoint b = points[j];
+    if (a.x() == b.x()) {
+      if (!inRun || runX != a.x()) {
+        flush();
+        inRun = true;
+        runX = a.x();
+        runTop = runBottom = a.y();
+      }
+      runTop = std::min({runTop, a.y(), b.y()});
+      runBottom = std::max({runBottom, a.y(), b.y()});
+      continue;
+    }
+    flush();
+    p.drawLine(a, b);
+  }
+  flush();
 }
 
 void PaintCurve(QPainter &p, const GraphGeometry &g, std::span<const qint64> values,
@@ -67,60 +146,41 @@ void PaintCurve(QPainter &p, const GraphGeometry &g, std::span<const qint64> val
     return;
   }
   p.setRenderHint(QPainter::Antialiasing, true);
+  p.setBrush(Qt::NoBrush);
   if (style == kCurveLines) {
-    QPen pen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-    const std::vector<QPoint> line = CollapseColumns(g.points);
-    if (line.size() == 1) {
-      p.drawPoint(line.front());
-    } else {
-      p.drawPolyline(line.data(), int(line.size()));
-    }
+    p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    PaintSegments(p, CollapseColumns(g.points));
     return;
   }
 
   // Styles 2 and 3: the line reaches each point, the value is written with
   // its top-left corner there, and the line to the next point leaves from the
   // end of that text (style 2) or from the right of the circle (style 3).
-  const QFont font = ValueFont();
-  ValueTexts texts(font);
-  QPainterPath path;
-  p.setFont(font);
-  p.setPen(colour);
+  p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+  PointStamps stamps(colour);
+  QPointF from;
   for (size_t j = 0; j < g.points.size(); ++j) {
-    const QPointF at = g.points[j];
-    if (j == 0) {
-      path.moveTo(at);
-    } else {
-      path.lineTo(at);
+    const QPoint at = g.points[j];
+    if (j > 0) {
+      p.drawLine(from, QPointF(at));
     }
-    const ValueTexts::Entry &e = texts.get(values[j]);
-    p.drawStaticText(at, e.text);
+    const PointStamps::Stamp &text = stamps.text(values[j]);
+    p.drawImage(at + text.offset, text.image);
     if (style == kCurveCircled) {
-      const QPointF centre(at.x() + kCircleDx, at.y() + kCircleDy);
-      path.moveTo(centre.x() + kCircleRadius, centre.y());
-      path.arcTo(QRectF(centre.x() - kCircleRadius, centre.y() - kCircleRadius, 2 * kCircleRadius,
-                        2 * kCircleRadius),
-                 0, 360);
+      const PointStamps::Stamp &circle = stamps.circle();
+      p.drawImage(at + circle.offset, circle.image);
+      from = QPointF(at.x() + kCircleDx + kCircleRadius, at.y() + kCircleDy);
     } else {
-      path.moveTo(at.x() + e.width, at.y());
+      from = QPointF(at.x() + text.advance, at.y());
     }
   }
-  p.strokePath(path, QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
 }
 
 } // namespace
 
-QColor SystolicCurveColour() {
-  return QColor(92, 113, 206, 255);
-}
-QColor DiastolicCurveColour() {
-  return QColor(237, 59, 63, 255);
-}
-QColor PulseCurveColour() {
-  return QColor(61, 162, 25, 253);
-}
+QColor SystolicCurveColour() { return QColor(92, 113, 206, 255); }
+QColor DiastolicCurveColour() { return QColor(237, 59, 63, 255); }
+QColor PulseCurveColour() { return QColor(61, 162, 25, 253); }
 
 std::array<QString, 3> GraphTitles(DayPeriod period) {
   switch (period) {

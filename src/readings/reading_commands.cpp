@@ -20,6 +20,7 @@
 #include <QTimeEdit>
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace tl {
 
@@ -114,6 +115,64 @@ constexpr std::array<ControlId, 4> kAverageCounts = {
 void SetLabel(MainWindowApi &main, ControlId id, const QString &text) {
   if (QLabel *label = Control<QLabel>(main, id)) {
     label->setText(text);
+  }
+}
+
+// The sums of a series taken from a list (as SumReadings would give).
+ReadingSums SumsOf(const GraphSeries &series) {
+  ReadingSums sums;
+  for (size_t i = 0; i < series.systolic.size(); ++i) {
+    sums.systolic = SaturatingAdd(sums.systolic, series.systolic[i]);
+    sums.diastolic = SaturatingAdd(sums.diastolic, series.diastolic[i]);
+    sums.pulse = SaturatingAdd(sums.pulse, series.pulse[i]);
+  }
+  sums.count = qint64(series.systolic.size());
+  return sums;
+}
+
+// The five average boxes. Each list is summed once (or its sums are given);
+// the overall average adds the four sums, which weighs each period by its
+// number of readings.
+void WriteAverages(MainWindowApi &main, const std::array<std::optional<ReadingSums>, 4> &known) {
+  const PeriodLists &lists = main.lists();
+  ReadingSums all;
+  for (DayPeriod p : kAllPeriods) {
+    const size_t i = size_t(PeriodIndex(p));
+    const ReadingSums sums = known[i] ? *known[i] : SumReadings(lists.list(p).readings());
+    all.add(sums);
+    SetLabel(main, kAverageValues[i], AverageText(sums));
+    SetLabel(main, kAverageCounts[i], BaseLineText(sums.count));
+  }
+  SetLabel(main, ControlId::AverageValueOverall, AverageText(all));
+  SetLabel(main, ControlId::AverageCountOverall, BaseLineText(all.count));
+}
+
+// The three graphs of a period's series, then their titles.
+void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series) {
+  const int style = EffectiveCurveStyle(main);
+  const bool dark = State().darkAppearance;
+
+  struct Graph {
+    ControlId canvas;
+    ControlId title;
+    const std::vector<qint64> &values;
+    QColor colour;
+  };
+  const std::array<Graph, 3> graphs = {{
+      {ControlId::SystolicGraph, ControlId::SystolicGraphTitle, series.systolic,
+       SystolicCurveColour()},
+      {ControlId::DiastolicGraph, ControlId::DiastolicGraphTitle, series.diastolic,
+       DiastolicCurveColour()},
+      {ControlId::PulseGraph, ControlId::PulseGraphTitle, series.pulse, PulseCurveColour()},
+  }};
+  for (const Graph &g : graphs) {
+    if (GraphCanvas *canvas = Control<GraphCanvas>(main, g.canvas)) {
+      DrawOneGraph(*canvas, g.values, g.colour, style, dark);
+    }
+  }
+  const std::array<QString, 3> titles = GraphTitles(period);
+  for (size_t i = 0; i < graphs.size(); ++i) {
+    SetLabel(main, graphs[i].title, titles[i]);
   }
 }
 
@@ -242,56 +301,26 @@ void ModifyReadingCell(MainWindowApi &main, int cell) {
   }
 }
 
-void RefreshAverages(MainWindowApi &main) {
-  const PeriodLists &lists = main.lists();
-  for (DayPeriod p : kAllPeriods) {
-    const PeriodListModel &list = lists.list(p);
-    SetLabel(main, kAverageValues[size_t(PeriodIndex(p))], PeriodAverageText(list));
-    SetLabel(main, kAverageCounts[size_t(PeriodIndex(p))], BaseLineText(list.size()));
-  }
-  const OverallAverage overall = OverallAverageText(lists);
-  SetLabel(main, ControlId::AverageValueOverall, overall.text);
-  SetLabel(main, ControlId::AverageCountOverall, BaseLineText(overall.total));
-}
+void RefreshAverages(MainWindowApi &main) { WriteAverages(main, {}); }
 
 void RefreshAveragesAndGraphs(MainWindowApi &main) {
-  RefreshAverages(main);
+  // The Matin numbers are taken from the list once, for its average and its
+  // graphs alike.
+  const GraphSeries matin = SeriesOf(main.lists().list(DayPeriod::Matin).readings());
+  std::array<std::optional<ReadingSums>, 4> known;
+  known[size_t(PeriodIndex(DayPeriod::Matin))] = SumsOf(matin);
+  WriteAverages(main, known);
   if (QComboBox *selector = Control<QComboBox>(main, ControlId::GraphPeriodSelector)) {
     // Set quietly: the graphs are drawn just below, once.
     const QSignalBlocker quiet(selector);
     selector->setCurrentIndex(PeriodIndex(DayPeriod::Matin));
   }
   State().graphPeriod = DayPeriod::Matin;
-  DrawPeriodGraphs(main, DayPeriod::Matin);
+  DrawGraphs(main, DayPeriod::Matin, matin);
 }
 
 void DrawPeriodGraphs(MainWindowApi &main, DayPeriod period) {
-  const GraphSeries series = SeriesOf(main.lists().list(period).readings());
-  const int style = EffectiveCurveStyle(main);
-  const bool dark = State().darkAppearance;
-
-  struct Graph {
-    ControlId canvas;
-    ControlId title;
-    const std::vector<qint64> &values;
-    QColor colour;
-  };
-  const std::array<Graph, 3> graphs = {{
-      {ControlId::SystolicGraph, ControlId::SystolicGraphTitle, series.systolic,
-       SystolicCurveColour()},
-      {ControlId::DiastolicGraph, ControlId::DiastolicGraphTitle, series.diastolic,
-       DiastolicCurveColour()},
-      {ControlId::PulseGraph, ControlId::PulseGraphTitle, series.pulse, PulseCurveColour()},
-  }};
-  for (const Graph &g : graphs) {
-    if (GraphCanvas *canvas = Control<GraphCanvas>(main, g.canvas)) {
-      DrawOneGraph(*canvas, g.values, g.colour, style, dark);
-    }
-  }
-  const std::array<QString, 3> titles = GraphTitles(period);
-  for (size_t i = 0; i < graphs.size(); ++i) {
-    SetLabel(main, graphs[i].title, titles[i]);
-  }
+  DrawGraphs(main, period, SeriesOf(main.lists().list(period).readings()));
 }
 
 void GraphPeriodChosen(MainWindowApi &main, int index) {

@@ -437,6 +437,17 @@ private slots:
     // (120 + 121 + 400 + 160) / 7 = 114.4: weighted by readings, truncated.
     QCOMPARE(text(ControlId::AverageValueOverall), QStringLiteral("114 / 70\r\n67"));
     QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 7 mesures"));
+
+    // The refresh after an add or delete writes the same texts.
+    QStringList texts;
+    for (int id = 56; id <= 65; ++id) {
+      texts << text(static_cast<ControlId>(id));
+    }
+    SetLabelsToMarker();
+    RefreshAveragesAndGraphs(*main_);
+    for (int id = 56; id <= 65; ++id) {
+      QCOMPARE(text(static_cast<ControlId>(id)), texts[id - 56]);
+    }
   }
 
   void refreshBringsTheGraphsBackToMatin() {
