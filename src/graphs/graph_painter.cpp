@@ -242,7 +242,23 @@ QImage PaintGraph(std::span<const qint64> values, QSize logicalSize, double scal
     p.drawPolyline(g.axes.data(), int(g.axes.size()));
     p.setPen(QPen(QColor(117, 136, 157, 138), 1));
     p.drawLines(g.grid.data(), int(g.grid.size()));
-    PaintCurve(p, g, values, colour, style);
+    if (colour.alpha() == 255 || style == kCurveNone || g.points.empty()) {
+      PaintCurve(p, g, values, colour, style);
+    } else {
+      // A translucent curve is painted opaque on a layer laid on with the
+      // colour's opacity: the whole curve then blends once, as one stroked
+      // path would, where overlapping pieces would each blend again.
+      QImage layer(image.size(), QImage::Format_ARGB32_Premultiplied);
+      layer.fill(Qt::transparent);
+      {
+        QPainter lp(&layer);
+        QColor opaque = colour;
+        opaque.setAlpha(255);
+        PaintCurve(lp, g, values, opaque, style);
+      }
+      p.setOpacity(colour.alphaF());
+      p.drawImage(0, 0, layer);
+    }
   }
   image.setDevicePixelRatio(scale);
   return image;
