@@ -3,6 +3,9 @@
 // decoded with libpng's simplified API.
 #include "ui/assets/assets.h"
 
+#include <QFontInfo>
+#include <QGuiApplication>
+
 #include <QFile>
 #include <QHash>
 #include <QPixmap>
@@ -162,9 +165,11 @@ QIcon IconOf(const QList<QImage> &drawings) {
 void RegisterFontSubstitutes() {
   static std::once_flag once;
   std::call_once(once, [] {
+    // Narrow faces first: the layout's fixed label and button widths were
+    // made for the Bahnschrift condensed faces.
     const QStringList condensedSans = {
-        QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
-        QStringLiteral("Arial Narrow"), QStringLiteral("DejaVu Sans")};
+        QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Nimbus Sans Narrow"),
+        QStringLiteral("Arial Narrow"), QStringLiteral("DejaVu Sans Condensed")};
     QFont::insertSubstitutions(QStringLiteral("Bahnschrift Semibold Condensed"), condensedSans);
     QFont::insertSubstitutions(QStringLiteral("Bahnschrift Light SemiCondensed"), condensedSans);
     QFont::insertSubstitutions(QStringLiteral("Harlow Solid Italic"),
@@ -258,6 +263,16 @@ QFont SharedFont(int number) {
 void LoadSharedAssets() {
   RegisterFontSubstitutes();
   ImageStore::instance();
+#ifndef Q_OS_WIN
+  // The system controls' texts were laid out for the Windows interface font
+  // (Segoe UI 9 pt); an Arial-metric face keeps them inside their boxes.
+  if (qGuiApp != nullptr && QFontInfo(QFont(QStringLiteral("Liberation Sans"))).family() ==
+                                QStringLiteral("Liberation Sans")) {
+    QFont font(QStringLiteral("Liberation Sans"), 9);
+    font.setStyleStrategy(QFont::PreferQuality);
+    QGuiApplication::setFont(font);
+  }
+#endif
 }
 
 } // namespace tl
