@@ -13,7 +13,6 @@
 
 #include <QComboBox>
 #include <QCursor>
-#include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
 #include <QStringList>
@@ -169,9 +168,7 @@ void SaveNow(MainWindow &main) {
   }
 }
 
-void TogglePin(MainWindow &main) {
-  main.setPinned(!State().pinned);
-}
+void TogglePin(MainWindow &main) { main.setPinned(!State().pinned); }
 
 void ArchiveWithConfirmation(MainWindow &main) {
   const bool yes = dialogs().askYesNo(
@@ -184,28 +181,11 @@ void ArchiveWithConfirmation(MainWindow &main) {
                           QStringLiteral("Vous avez annulé l'archivage des données."));
     return;
   }
-  // The files are brought up to date first, so the archive holds what the
-  // lists show.
-  QList<DayPeriod> unsaved;
-  SaveAllPeriodLists(main.lists(), Paths(), &unsaved);
+  // Saves the lists first, moves the files, then empties the lists whose
+  // files went to the archive (see ArchiveCurrentLists).
   const QString report = ArchiveCurrentLists(main);
   dialogs().information(&main, kArchiveTitle,
                         report.isEmpty() ? QStringLiteral("Il n'y a rien à archiver.") : report);
-  // A period whose file went to the archive starts again empty; a list whose
-  // file could not be written keeps its readings (they are in no file).
-  bool changed = false;
-  for (DayPeriod period : kAllPeriods) {
-    PeriodListModel &list = main.lists().list(period);
-    if (list.size() > 0 && !unsaved.contains(period) &&
-        !QFileInfo::exists(Paths().measurementFile(period))) {
-      list.clear();
-      changed = true;
-    }
-  }
-  if (changed) {
-    main.updateStatusCounts();
-    main.refreshAveragesAndGraphs();
-  }
 }
 
 bool SaveForQuit(MainWindow &main, bool mayAsk) {

@@ -30,6 +30,17 @@ QMessageBox::Icon toQtIcon(Dialogs::Icon icon) {
   return QMessageBox::NoIcon;
 }
 
+// The texts carry Windows line breaks (CR LF, and LF CR in the reading
+// details); a message box breaks lines at LF only, so each pair, and a lone
+// CR, becomes one LF for display.
+QString DisplayText(const QString &text) {
+  QString out = text;
+  out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  out.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+  out.replace(u'\r', u'\n');
+  return out;
+}
+
 } // namespace
 
 Dialogs &dialogs() {
@@ -40,13 +51,13 @@ Dialogs &dialogs() {
 void setDialogs(Dialogs *d) { g_override = d; }
 
 void QtDialogs::message(QWidget *parent, Icon icon, const QString &title, const QString &text) {
-  QMessageBox box(toQtIcon(icon), title, text, QMessageBox::NoButton, parent);
+  QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();
 }
 
 bool QtDialogs::askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) {
-  QMessageBox box(toQtIcon(icon), title, text, QMessageBox::NoButton, parent);
+  QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
   QPushButton *yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
   QPushButton *no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
   box.setDefaultButton(yes);

@@ -1,0 +1,114 @@
+// The real message boxes and input box: French buttons whatever the system
+// language, Windows line breaks shown as line breaks, Enter and Escape.
+#include "fakes.h"
+
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+using namespace tl;
+
+namespace {
+
+// Runs `check` on the modal window once it is open.
+void WhenModalOpens(std::function<void(QWidget *)> check) {
+  QTimer::singleShot(0, [check] {
+    QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+    check(QApplication::activeModalWidget());
+  });
+}
+
+QStringList ButtonTexts(QMessageBox *box) {
+  QStringList texts;
+  for (QAbstractButton *b : box->buttons()) {
+    texts.append(b->text());
+  }
+  texts.sort();
+  return texts;
+}
+
+} // namespace
+
+class TestPlatform : public QObject {
+  Q_OBJECT
+
+private slots:
+  void messageBoxes_data() {
+    QTest::addColumn<bool>("question");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("message") << false << "Une ligne" << QStringList{"OK"} << "Une ligne";
+    QTest::newRow("question") << true << "Oui ou non ?" << QStringList{"Non", "Oui"}
+                              << "Oui ou non ?";
+    QTest::newRow("CR LF") << false << "a\r\nb\r\n" << QStringList{"OK"} << "a\nb\n";
+    QTest::newRow("LF CR") << false << "Date : x\n\rPouls : 70\n\r" << QStringList{"OK"}
+                           << "Date : x\nPouls : 70\n";
+  }
+  void messageBoxes() {
+    QFETCH(bool, question);
+    QFETCH(QString, text);
+    QFETCH(QStringList, buttons);
+    QFETCH(QString, shown);
+    QtDialogs real;
+    bool checked = false;
+    WhenModalOpens([&](QWidget *w) {
+      auto *box = qobject_cast<QMessageBox *>(w);
+      QVERIFY(box);
+      QCOMPARE(box->windowTitle(), QStringLiteral("Titre"));
+      QCOMPARE(box->text(), shown);
+      QCOMPARE(ButtonTexts(box), buttons);
+      checked = true;
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    if (question) {
+      QVERIFY(!real.askYesNo(nullptr, Dialogs::Icon::Question, "Titre", text)); // Escape: Non
+    } else {
+      real.message(nullptr, Dialogs::Icon::Information, "Titre", text);
+    }
+    QVERIFY(checked);
+  }
+
+  void questionYes() {
+    QtDialogs real;
+    WhenModalOpens([](QWidget *w) {
+      auto *box = qobject_cast<QMessageBox *>(w);
+      for (QAbstractButton *b : box->buttons()) {
+        if (b->text() == QStringLiteral("Oui")) {
+          b->click();
+        }
+      }
+    });
+    QVERIFY(real.askYesNo(nullptr, Dialogs::Icon::Warning, "Suppression", "Sûr ?"));
+  }
+
+  void inputBox_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("Enter confirms") << int(Qt::Key_Return) << "128 mmHg";
+    QTest::newRow("Escape cancels") << int(Qt::Key_Escape) << "";
+  }
+  void inputBox() {
+    QFETCH(int, key);
+    QFETCH(QString, answer);
+    QtDialogs real;
+    WhenModalOpens([key](QWidget *w) {
+      QCOMPARE(w->windowTitle(), QStringLiteral("Modifier Systolique"));
+      auto *edit = w->findChild<QLineEdit *>();
+      QVERIFY(edit);
+      QCOMPARE(edit->text(), QStringLiteral("120"));
+      edit->setText(QStringLiteral("128 mmHg"));
+      QTest::keyClick(edit, Qt::Key(key));
+    });
+    QCOMPARE(real.inputText(nullptr, "Modifier Systolique", "Nouvelles données :", "120"), answer);
+  }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
