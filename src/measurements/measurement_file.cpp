@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QHash>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace tl {
 
@@ -25,7 +26,11 @@ public:
     if (it != cache_.constEnd()) {
       return it.value();
     }
-    QString text = QString::fromUtf8(bytes);
+    // Not QString::fromUtf8: it drops a byte-order mark at the start of the
+    // text, so a cell beginning with U+FEFF would lose it at every load.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
     if (cache_.size() >= kMaxEntries) {
       cache_.clear();
     }

@@ -267,6 +267,9 @@ private slots:
                                   << QString();
     QTest::newRow("invalid UTF-8")
         << QByteArray("1\r\n\xFF\xFE\r\n\r\n\r\n\r\n\r\nx\xC3\r\n") << 1 << QString("x\uFFFD");
+    QTest::newRow("cell starting with U+FEFF")
+        << QByteArray("1\r\n\r\n\r\n\r\n\r\n\r\n\xEF\xBB\xBF\xEF\xBB\xBFx\r\n") << 1
+        << QStringLiteral("\uFEFF\uFEFFx");
     QTest::newRow("binary junk") << QByteArray("\x00\x01\x02\x03", 4) << 0 << QString();
   }
   void parseFiles() {
