@@ -31,9 +31,13 @@ void ApplyPreferences(MainWindowApi &main) {
   if (!QFileInfo::exists(path)) {
     return;
   }
-  // A file that cannot be read gives every key as 0 or empty.
-  const Preferences p = ReadPreferences(PreferencesReader::fromFile(path));
-  State().curveStyle = ToIntClamped(p.graphCourbe);
+  // A file that cannot be read gives every key as 0 or empty, but leaves
+  // the curve style as it is: only a stored choice replaces it.
+  bool opened = false;
+  const Preferences p = ReadPreferences(PreferencesReader::fromFile(path, &opened));
+  if (opened) {
+    State().curveStyle = ToIntClamped(p.graphCourbe);
+  }
 
   QWidget *window = main.window();
   const int w = ToIntClamped(p.windowWidth);

@@ -275,6 +275,19 @@ private slots:
     QCOMPARE(State().currentPatient, QString());
   }
 
+  void unreadableFileAppliesZerosButKeepsTheStyle() {
+    QVERIFY(QDir().mkpath(Paths().preferencesFile)); // exists, cannot be read
+    FakeMain main;
+    State().curveStyle = 3;
+    State().darkAppearance = true;
+    ApplyPreferences(main);
+    QCOMPARE(State().curveStyle, 3);
+    QCOMPARE(main.selector()->currentIndex(), 2);
+    QVERIFY(!State().darkAppearance);
+    QCOMPARE(main.pinned, QList<bool>{false});
+    QCOMPARE(State().currentPatient, QString());
+  }
+
   // --- Shut-down --------------------------------------------------------
 
   void firstRunFileWrittenAtQuit() {
