@@ -502,14 +502,14 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
     if (!item->isSelected()) {
       continue;
     }
-    const QString answer =
-        SingleLine(dialogs().inputText(this, QStringLiteral("Modifier ") + label,
-                                       QStringLiteral("Nouvelles données :"), item->text(column)));
+    const QString title = QStringLiteral("Modifier ") + label;
+    const QString answer = SingleLine(dialogs().inputText(
+        this, title, QStringLiteral("Nouvelles données :"), item->text(column)));
     if (answer.isEmpty()) {
       continue;
     }
     if (column == Patient::Name && !IsUsablePatientName(answer)) {
-      dialogs().information(this, kNewPatientTitle, UnusableNameMessage());
+      dialogs().information(this, title, UnusableNameMessage());
       continue;
     }
     item->setText(column, answer);

@@ -546,6 +546,10 @@ private slots:
     QCOMPARE(dialogs.shown[0].title, title);
     QCOMPARE(dialogs.shown[0].text, QStringLiteral("Nouvelles données :"));
     QCOMPARE(dialogs.shown[0].initial, before);
+    // A refused name is explained in a box named after the same modification.
+    for (qsizetype i = 1; i < dialogs.shown.size(); ++i) {
+      QCOMPARE(dialogs.shown[i].title, title);
+    }
     QCOMPARE(w.patientAt(1)[column], expected);
     QCOMPARE(w.patientAt(0), ParsePatientFile(kTwoProfiles)[0]);
   }
