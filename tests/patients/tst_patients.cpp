@@ -9,6 +9,7 @@
 #include "patients/patient_file.h"
 #include "patients/patient_manager.h"
 #include "patients/patient_switch.h"
+#include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
@@ -118,6 +119,8 @@ class TestPatients : public QObject {
   test::FixedClock *clock_ = nullptr;
 
 private slots:
+  void initTestCase() { LoadSharedAssets(); } // the program's fonts in the snapshots
+
   void init() {
     home_ = new test::TempHome;
     clock_ = new test::FixedClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30)));
@@ -659,6 +662,12 @@ private slots:
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(w.grab().save(test::SnapshotFolder() + "patient_manager.png"));
+
+    QVERIFY(QFile::remove(Paths().patientFile));
+    PatientManagerWindow first(main);
+    first.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&first));
+    QVERIFY(first.grab().save(test::SnapshotFolder() + "patient_manager_first_launch.png"));
   }
 };
 

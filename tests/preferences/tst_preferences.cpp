@@ -9,6 +9,7 @@
 #include "preferences/preferences_apply.h"
 #include "preferences/preferences_file.h"
 #include "preferences/preferences_window.h"
+#include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
@@ -76,6 +77,8 @@ class TestPreferences : public QObject {
   test::TempHome *home_ = nullptr;
 
 private slots:
+  void initTestCase() { LoadSharedAssets(); } // the program's fonts in the snapshots
+
   void init() {
     home_ = new test::TempHome;
     Paths() = SetupStorage(home_->path());
