@@ -10,6 +10,8 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QWidget>
 #include <limits>
@@ -22,6 +24,24 @@ namespace {
 int ToIntClamped(qint64 v) {
   return int(
       qBound(qint64(std::numeric_limits<int>::min()), v, qint64(std::numeric_limits<int>::max())));
+}
+
+// Whether a window placed at `at` with `size` could be seen and grabbed: its
+// top band (where the title bar is) must meet the free area of some screen.
+// A position stored while a screen now gone was attached would otherwise
+// open the main window where nobody can see it.
+bool ReachablePosition(const QPoint &at, const QSize &size) {
+  const QList<QScreen *> screens = QGuiApplication::screens();
+  if (screens.isEmpty()) {
+    return true; // nothing to measure against
+  }
+  const QRect band(at, QSize(qMax(size.width(), 1), 30));
+  for (const QScreen *screen : screens) {
+    if (screen->availableGeometry().intersects(band)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 } // namespace
@@ -48,10 +68,14 @@ void ApplyPreferences(MainWindowApi &main) {
     window->resize(w, h);
     break;
   case GeometryRule::Move:
-    window->move(at);
+    if (ReachablePosition(at, window->size())) {
+      window->move(at);
+    }
     break;
   case GeometryRule::MoveAndResize:
-    window->move(at);
+    if (ReachablePosition(at, QSize(w, h))) {
+      window->move(at);
+    }
     window->resize(w, h);
     break;
   case GeometryRule::Leave:

@@ -198,6 +198,16 @@ private slots:
     QTest::newRow("height only: nothing")
         << QByteArray("WindowHeight = 700\r\n") << QSize(1024, 768) << built;
     QTest::newRow("none") << QByteArray() << QSize(1024, 768) << built;
+    // A position on no screen (a screen since removed) keeps the window in view.
+    QTest::newRow("position off every screen")
+        << QByteArray("WindowPosX = 30000\r\nWindowPosY = 40\r\n") << QSize(1024, 768) << built;
+    QTest::newRow("size kept, position off every screen")
+        << QByteArray("WindowHeight = 700\r\nWindowWidth = 1000\r\n"
+                      "WindowPosX = 40\r\nWindowPosY = -30000\r\n")
+        << QSize(1000, 700) << built;
+    QTest::newRow("frame just left of the screen edge")
+        << QByteArray("WindowPosX = -8\r\nWindowPosY = -8\r\n") << QSize(1024, 768)
+        << QPoint(-8, -8);
   }
   void geometryRules() {
     QFETCH(QByteArray, lines);
