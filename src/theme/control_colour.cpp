@@ -263,8 +263,10 @@ public:
     widget_->removeEventFilter(this);
     widget_->setPalette(originalPalette_);
     widget_->setAutoFillBackground(originalAutoFill_);
+    // A style that someone else put on the control since is theirs: it stays.
+    QStyle *ours = PaletteStyle();
     for (const QPointer<QWidget> &w : restyled_) {
-      if (w) {
+      if (w && ours && w->style() == ours) {
         w->setStyle(nullptr);
       }
     }

@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -27,9 +29,7 @@ using namespace tl;
 
 namespace {
 
-QColor Rgb(int r, int g, int b) {
-  return QColor(r, g, b);
-}
+QColor Rgb(int r, int g, int b) { return QColor(r, g, b); }
 
 // A stand-in for the main window: the controls the dark scheme colours, at
 // their places, with the accent colours the main window gives its labels.
@@ -362,6 +362,31 @@ private slots:
     QLabel plain(QStringLiteral("x"));
     SetControlColour(&plain, kDefaultLook);
     QVERIFY(!ColourRecordOf(&plain));
+  }
+
+  // Under a style that ignores palettes, coloured buttons are drawn with one
+  // that honours them; going back restores the application's style, but not
+  // over a style that someone else gave the control afterwards.
+  void defaultLookKeepsAStyleSetSince() {
+    struct AppStyle {
+      QString before = QApplication::style()->name();
+      AppStyle() { QApplication::setStyle(QStringLiteral("Windows")); }
+      ~AppStyle() { QApplication::setStyle(before); }
+    } appStyle;
+    std::unique_ptr<QStyle> own(QStyleFactory::create(QStringLiteral("Windows")));
+    QPushButton ours(QStringLiteral("Actualiser"));
+    QPushButton theirs(QStringLiteral("Actualiser"));
+
+    SetControlColour(&ours, kBackgroundColour, Rgb(32, 32, 32));
+    QVERIFY(ours.style() != QApplication::style());
+    SetControlColour(&ours, kDefaultLook);
+    QCOMPARE(ours.style(), QApplication::style());
+
+    SetControlColour(&theirs, kBackgroundColour, Rgb(32, 32, 32));
+    theirs.setStyle(own.get());
+    SetControlColour(&theirs, kDefaultLook);
+    QCOMPARE(theirs.style(), own.get());
+    theirs.setStyle(nullptr);
   }
 
   void automaticTextFollowsTheBackground() {
