@@ -210,6 +210,22 @@ private slots:
     QVERIFY(w.grab().save(test::SnapshotFolder() + "archive_manager_empty.png"));
   }
 
+  // The archive folder erased by the data destruction window (it comes back
+  // only at the next start): the list stays empty, never the drives or the
+  // file system's root.
+  void missingArchiveFolder() {
+    test::TempHome home;
+    test::FakeDialogs dialogs;
+    const StoragePaths paths = setUpStorage(home);
+    QVERIFY(QDir(paths.archiveFolder).removeRecursively());
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.fileList()->rootIndex().isValid());
+    QCOMPARE(ListedRows(w), 0);
+    QTRY_COMPARE(w.archiveCountText(), kNoArchive);
+  }
+
   void fileListFollowsTheFolder() {
     test::TempHome home;
     const StoragePaths paths = setUpStorage(home);
