@@ -53,11 +53,25 @@ bool Application::start() {
   main_ = std::make_unique<MainWindow>();
   MainWindow &main = *main_;
   ConnectCommands(main);
-  connect(instance_.get(), &SingleInstance::showRequested, &main, [&main] {
-    if (!main.isShutDown()) {
+  connect(instance_.get(), &SingleInstance::showRequested, &main, [this, &main] {
+    if (main.isShutDown()) {
+      return;
+    }
+    // While start-up still runs (patient choice, loading) the main window
+    // stays hidden: it is shown only once complete.
+    if (main.isVisible()) {
       main.showNormal();
       main.raise();
       main.activateWindow();
+    } else if (splash_) {
+      splash_->raise();
+    }
+    // A window that holds the program (patient manager, preferences...)
+    // must not end up behind the main window.
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+      modal->showNormal();
+      modal->raise();
+      modal->activateWindow();
     }
   });
   connect(&main, &MainWindow::quitAccepted, this, &Application::finished);

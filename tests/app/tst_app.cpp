@@ -209,6 +209,24 @@ private slots:
     first.mainWindow()->closeWithoutSaving();
   }
 
+  void secondCopyDuringStartUpKeepsTheWindowHidden() {
+    Env env;
+    Application app(InstanceName());
+    bool hiddenMeanwhile = false;
+    app.runPatientManager = [&app, &hiddenMeanwhile](MainWindowApi &main, bool) {
+      // Another copy starts while the patient is being chosen.
+      emit app.instance()->showRequested();
+      QCoreApplication::processEvents();
+      hiddenMeanwhile = !main.window()->isVisible();
+      State().currentPatient = QStringLiteral("Alice");
+      return true;
+    };
+    QVERIFY(app.start());
+    QVERIFY(hiddenMeanwhile);
+    QVERIFY(app.mainWindow()->isVisible());
+    app.mainWindow()->closeWithoutSaving();
+  }
+
   void everyShortcutSendsItsId_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("id");

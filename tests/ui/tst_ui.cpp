@@ -1,6 +1,7 @@
 // The shared drawing routines and the information texts.
 #include "fakes.h"
 
+#include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
 
@@ -124,6 +125,29 @@ private slots:
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&widget, &leave);
     QVERIFY(!VisibleBalloonTip());
+  }
+
+  void informationTextsFitThePanel_data() {
+    QTest::addColumn<int>("number");
+    for (int n = 1; n <= kInformationTextCount; ++n) {
+      QTest::addRow("text %d", n) << n;
+    }
+  }
+  void informationTextsFitThePanel() {
+    QFETCH(int, number);
+    LoadSharedAssets(); // the interface font of the program
+    // The main window's panel: 230x205, icon 32x32, text from y 62.
+    InformationPanel panel;
+    panel.resize(230, 205);
+    panel.setIcon(ImageIcon(3), 32, 32);
+    panel.setTitle(InformationTitle());
+    panel.setText(InformationText(number));
+    const QRect needed =
+        QFontMetrics(panel.font())
+            .boundingRect(QRect(0, 0, 230 - 20, 10000), Qt::TextWordWrap, InformationText(number));
+    QVERIFY2(32 + 30 + needed.height() <= 205, qPrintable(QString::number(needed.height())));
+    QVERIFY(panel.grab().save(test::SnapshotFolder() +
+                              QStringLiteral("information_panel_%1.png").arg(number)));
   }
 
   void controlNumbers() {
