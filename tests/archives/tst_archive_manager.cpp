@@ -10,6 +10,7 @@
 #include "common/identity.h"
 #include "measurements/period_list_model.h"
 #include "theme/control_colour.h"
+#include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
@@ -113,6 +114,9 @@ private:
   }
 
 private slots:
+  // The program's own fonts, so that the snapshots look as the user sees them.
+  void initTestCase() { LoadSharedAssets(); }
+
   void archiveSavesMovesAndEmpties() {
     test::TempHome home;
     test::FakeDialogs dialogs;

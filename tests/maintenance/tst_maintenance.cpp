@@ -8,6 +8,7 @@
 #include "maintenance/data_destruction.h"
 #include "maintenance/destruction_window.h"
 #include "theme/control_colour.h"
+#include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
 
@@ -50,6 +51,9 @@ class TestMaintenance : public QObject {
   Q_OBJECT
 
 private slots:
+  // The program's own fonts, so that the snapshots look as the user sees them.
+  void initTestCase() { LoadSharedAssets(); }
+
   void destroyData_data() {
     QTest::addColumn<QList<int>>("ticked");
     QTest::addColumn<QStringList>("files");
