@@ -114,14 +114,17 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(&widget));
     QVERIFY(!BalloonTipOf(&widget));
     AttachBalloonTip(&widget, QStringLiteral("Aide ?"), QStringLiteral("Ouvrir le fichier d'aide"));
-    AttachBalloonTip(&widget, QStringLiteral("Aide ?"), QStringLiteral("Un autre texte"));
-    QCOMPARE(BalloonTipOf(&widget)->text, QStringLiteral("Un autre texte"));
+    const QString other = QStringLiteral("Un autre texte, assez long pour tenir sur plusieurs "
+                                         "lignes dans la bulle.");
+    AttachBalloonTip(&widget, QStringLiteral("Aide ?"), other, ImageIcon(11));
+    QCOMPARE(BalloonTipOf(&widget)->text, other);
 
     QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), widget.mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(&widget, &help);
     QWidget *balloon = VisibleBalloonTip();
     QVERIFY(balloon);
     QCOMPARE(balloon->width(), 200);
+    QVERIFY(balloon->grab().save(test::SnapshotFolder() + QStringLiteral("balloon_tip.png")));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&widget, &leave);
     QVERIFY(!VisibleBalloonTip());
