@@ -33,10 +33,20 @@ QString PeriodNames(const QList<DayPeriod> &periods) {
   return names.join(QStringLiteral(", "));
 }
 
-void OpenPopup(MainWindow &main, ControlId menu) {
-  if (QMenu *m = main.menu(menu)) {
-    m->popup(QCursor::pos());
+// The menu of a drawn button opens at the mouse cursor; when the button was
+// pressed from the keyboard (the cursor is elsewhere), just under the button.
+void OpenPopup(MainWindow &main, ControlId menu, ControlId button) {
+  QMenu *m = main.menu(menu);
+  if (!m) {
+    return;
   }
+  QPoint at = QCursor::pos();
+  if (DrawnButton *b = main.button(button)) {
+    if (!b->rect().contains(b->mapFromGlobal(at))) {
+      at = b->mapToGlobal(b->rect().bottomLeft());
+    }
+  }
+  m->popup(at);
 }
 
 void OpenPatientManager(MainWindow &main) {
@@ -75,10 +85,10 @@ int ButtonMenuId(ControlId button) {
 void RunButtonCommand(MainWindow &main, ControlId button) {
   switch (button) {
   case ControlId::ButtonArchive:
-    OpenPopup(main, ControlId::ArchiveMenu);
+    OpenPopup(main, ControlId::ArchiveMenu, ControlId::ButtonArchive);
     return;
   case ControlId::ButtonHelp:
-    OpenPopup(main, ControlId::HelpMenu);
+    OpenPopup(main, ControlId::HelpMenu, ControlId::ButtonHelp);
     return;
   case ControlId::ButtonAdd:
     AddReadingCommand(main);
@@ -225,14 +235,17 @@ void ConnectCommands(MainWindow &main) {
 
   for (DayPeriod period : kAllPeriods) {
     QTableView *view = main.listView(period);
-    QObject::connect(view, &QWidget::customContextMenuRequested, &main, [&main, period] {
-      // The menu opens over a list whose selected row is marked.
-      if (!main.selectedRows(period).isEmpty()) {
-        if (QMenu *menu = main.menu(ControlId::ListMenu)) {
-          menu->popup(QCursor::pos());
-        }
-      }
-    });
+    QObject::connect(view, &QWidget::customContextMenuRequested, &main,
+                     [&main, view, period](const QPoint &pos) {
+                       // The menu opens over a list whose selected row is marked:
+                       // at the mouse cursor for a right click, at the current row
+                       // for the menu key.
+                       if (!main.selectedRows(period).isEmpty()) {
+                         if (QMenu *menu = main.menu(ControlId::ListMenu)) {
+                           menu->popup(view->viewport()->mapToGlobal(pos));
+                         }
+                       }
+                     });
   }
 
   if (auto *refresh = qobject_cast<QPushButton *>(main.control(ControlId::ButtonRefresh))) {

@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -466,7 +467,19 @@ private slots:
     list->selectRow(0);
     emit list->customContextMenuRequested(QPoint(5, 5));
     QTRY_VERIFY(menu->isVisible());
+    QCOMPARE(menu->pos(), list->viewport()->mapToGlobal(QPoint(5, 5)));
     menu->close();
+    // A button pressed from the keyboard opens its menu under itself.
+    main->move(0, 0);
+    QCursor::setPos(790, 590);
+    DrawnButton *archive = main->button(ControlId::ButtonArchive);
+    QVERIFY(!archive->rect().contains(archive->mapFromGlobal(QCursor::pos())));
+    archive->setFocus();
+    QTest::keyClick(archive, Qt::Key_Space);
+    QTRY_VERIFY(main->menu(ControlId::ArchiveMenu)->isVisible());
+    QCOMPARE(main->menu(ControlId::ArchiveMenu)->pos(),
+             archive->mapToGlobal(archive->rect().bottomLeft()));
+    main->menu(ControlId::ArchiveMenu)->close();
     // The two buttons marked with the triangle open their menus.
     RunButtonCommand(*main, ControlId::ButtonHelp);
     QTRY_VERIFY(main->menu(ControlId::HelpMenu)->isVisible());
