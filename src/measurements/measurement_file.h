@@ -24,6 +24,9 @@ inline constexpr qsizetype kMaxRowsPastEnd = 1000;
 // each; a last line without an end still counts. Stops early when `line`
 // returns false.
 template <typename F> void ForEachLine(QByteArrayView bytes, F &&line) {
+  if (bytes.isEmpty()) {
+    return; // an empty view may have no data pointer, which memchr must not get
+  }
   const char *p = bytes.data();
   const char *end = p + bytes.size();
   // Most files end their lines with LF or CR LF: find the LF with memchr
