@@ -137,6 +137,9 @@ private slots:
     QCOMPARE(main.lists().list(DayPeriod::Nuit).size(), 1);
     QCOMPARE(main.lists().list(DayPeriod::Nuit).reading(0)[Reading::Systolic],
              QStringLiteral("128"));
+    QCOMPARE(qobject_cast<QLabel *>(main.control(ControlId::AverageCountNuit))->text(),
+             QStringLiteral("Base de 1 mesures"));
+    QVERIFY(!qobject_cast<QLabel *>(main.control(ControlId::AverageValueNuit))->text().isEmpty());
     QCOMPARE(main.statusText(0), QStringLiteral("  Automesures tensionnelles enregistrées :"));
     QCOMPARE(main.statusText(1), QStringLiteral("Matin : 0"));
     QCOMPARE(main.statusText(4), QStringLiteral("Nuit : 1"));
@@ -163,6 +166,14 @@ private slots:
     QCOMPARE(main.statusText(2), QStringLiteral("Jour : 0"));
     QCOMPARE(main.statusText(3), QStringLiteral("Soir : 0"));
     QCOMPARE(main.statusText(4), QStringLiteral("Nuit : 0"));
+    // Every average box, the overall one included, is filled before the window shows.
+    const ControlId counts[] = {ControlId::AverageCountMatin, ControlId::AverageCountJour,
+                                ControlId::AverageCountSoir, ControlId::AverageCountNuit,
+                                ControlId::AverageCountOverall};
+    for (ControlId id : counts) {
+      QCOMPARE(qobject_cast<QLabel *>(main.control(id))->text(),
+               QStringLiteral("Base de 0 mesures"));
+    }
     main.closeWithoutSaving();
   }
 
