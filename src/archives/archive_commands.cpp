@@ -7,7 +7,23 @@
 #include "measurements/period_list_model.h"
 #include "ui/main_window_api.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace tl {
+
+namespace {
+
+// The archive and print folders are made at start-up; the data destruction
+// window may have removed them since. Making them again here keeps
+// "Archiver" and "Imprimer" working until the next start.
+void RecreateFolder(const QString &folder) {
+  if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+    QDir().mkdir(folder);
+  }
+}
+
+} // namespace
 
 QString ArchiveShownLists(MainWindowApi &main, const StoragePaths &paths, const QString &patient) {
   PeriodLists &lists = main.lists();
@@ -19,6 +35,7 @@ QString ArchiveShownLists(MainWindowApi &main, const StoragePaths &paths, const 
   for (DayPeriod period : unsaved) {
     refused[size_t(PeriodIndex(period))] = true;
   }
+  RecreateFolder(paths.archiveFolder);
   const ArchiveRun run =
       ArchiveMeasurementFiles(paths.dataFolder, paths.archiveFolder, patient, refused);
 
@@ -37,6 +54,7 @@ QString ArchiveShownLists(MainWindowApi &main, const StoragePaths &paths, const 
 }
 
 void PrintShownLists(MainWindowApi &main, const StoragePaths &paths, const QString &patient) {
+  RecreateFolder(paths.printFolder);
   PrintPeriodLists(main.lists(), paths.printFolder, patient);
 }
 

@@ -187,6 +187,25 @@ private slots:
              QStringList{paths.printFolder + "Imp_ARTL_Matin_P_06122026_210745.txt"});
   }
 
+  // The data destruction window may remove both folders while the program
+  // runs: archiving and printing make them again rather than fail.
+  void foldersErasedWhileRunning() {
+    test::TempHome home;
+    test::RecordingShell shell;
+    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
+    const StoragePaths paths = setUpStorage(home);
+    QVERIFY(QDir(paths.archiveFolder).removeRecursively());
+    QVERIFY(QDir(paths.printFolder).removeRecursively());
+    FakeMainWindow main;
+    main.lists().list(DayPeriod::Soir).append(Row("a", "20:00", "1", "2", "3", "x"));
+    PrintShownLists(main, paths, "P");
+    QCOMPARE(shell.documents,
+             QStringList{paths.printFolder + "Imp_ARTL_Soir_P_06122026_210745.txt"});
+    QCOMPARE(ArchiveShownLists(main, paths, QStringLiteral("Zoé Martin")),
+             QStringLiteral("ARTL_Soir_Zoé Martin.txt a été archivé.\r\n"));
+    QVERIFY(QFileInfo::exists(paths.archiveFolder + "06122026_2107_ARTL_Soir_Zoé Martin.txt"));
+  }
+
   void emptyFolder() {
     test::TempHome home;
     test::FakeDialogs dialogs;
