@@ -633,12 +633,18 @@ void MainWindow::setPinned(bool pinned) {
     pin->setHeldColours(pinned ? std::optional(PinnedButtonColours()) : std::nullopt);
   }
   if (bool(windowFlags() & Qt::WindowStaysOnTopHint) != pinned) {
+    // Changing the flag re-creates the native window; it comes back where it
+    // was, and still active when it was, so typing and shortcuts go on.
     const bool visible = isVisible();
+    const bool active = isActiveWindow();
     const QRect frame = geometry();
     setWindowFlag(Qt::WindowStaysOnTopHint, pinned);
     if (visible) {
       setGeometry(frame);
       show();
+      if (active) {
+        activateWindow();
+      }
     }
   }
 }
