@@ -775,6 +775,10 @@ private slots:
     auto main = OpenMain(QStringLiteral("Jean Dupont"));
     AddSomeReadings(*main);
     main->refreshAveragesAndGraphs();
+    // Values being typed, to see them in the fields' font.
+    qobject_cast<QLineEdit *>(main->control(ControlId::SystolicField))->setText("128");
+    qobject_cast<QLineEdit *>(main->control(ControlId::DiastolicField))->setText("82");
+    qobject_cast<QLineEdit *>(main->control(ControlId::PulseField))->setText("71");
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     auto *tabs = qobject_cast<QTabWidget *>(main->control(ControlId::TabPanel));
     const char *names[] = {"matin", "jour", "soir", "nuit", "moyennes"};
