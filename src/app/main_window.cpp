@@ -310,6 +310,15 @@ void MainWindow::buildRightPanel() {
   // No frame around the pages: a page is as wide as the tab panel.
   tabs_->setDocumentMode(true);
   tabs_->setIconSize(QSize(16, 16));
+#ifndef Q_OS_WIN
+  // The five tab texts were sized for the Windows tab font; with the wider
+  // faces found elsewhere the last tab, "Les moyennes", would sit behind the
+  // scroll arrows at the minimum width.
+  QFont tabFont(QStringLiteral("Liberation Sans Narrow"), 8);
+  if (QFontInfo(tabFont).family() == tabFont.family()) {
+    tabs_->tabBar()->setFont(tabFont);
+  }
+#endif
   tabs_->setGeometry(0, 0, kMinimumWidth - kRightPanelX, kMinimumHeight - 102);
   registerControl(tabs_, ControlId::TabPanel);
 

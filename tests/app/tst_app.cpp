@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -603,6 +604,10 @@ private slots:
     if (extraHeight == 0) {
       QCOMPARE(main.control(ControlId::Picture)->y(), 400);
       QCOMPARE(main.control(ControlId::PictureCaption)->y(), 640);
+      // All five tabs, "Les moyennes" included, show without scroll arrows.
+      auto *bar = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel))->tabBar();
+      QVERIFY2(bar->sizeHint().width() <= W - 252,
+               qPrintable(QString::number(bar->sizeHint().width())));
     }
 
     auto *tabs = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel));
