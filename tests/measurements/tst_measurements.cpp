@@ -1,6 +1,7 @@
 // Rules and files of the measurement core: parsing, periods, classification,
 // the period list model, measurement files and averages.
 #include "fakes.h"
+#include "readings.h"
 
 #include "common/paths.h"
 #include "measurements/averages.h"
@@ -17,17 +18,6 @@
 using namespace tl;
 
 namespace {
-
-Reading MakeReading(const QString &date, const QString &time, qint64 s, qint64 d, qint64 p) {
-  Reading r;
-  r[Reading::Date] = date;
-  r[Reading::Time] = time;
-  r[Reading::Systolic] = QString::number(s);
-  r[Reading::Diastolic] = QString::number(d);
-  r[Reading::Pulse] = QString::number(p);
-  r[Reading::Diagnosis] = DiagnosisSentence(s, d);
-  return r;
-}
 
 const QByteArray kNuitExample = "1\r\n"
                                 "14/03/2026\r\n"
@@ -188,8 +178,8 @@ private slots:
     for (int c = 0; c < 6; ++c) {
       QCOMPARE(model.headerData(c, Qt::Horizontal).toString(), titles[c]);
     }
-    model.append(MakeReading("01/01/2026", "19:00", 120, 80, 70));
-    model.append(MakeReading("02/01/2026", "19:30", 130, 85, 72));
+    model.append(test::MakeReading("19:00", 120, 80, 70));
+    model.append(test::MakeReading("19:30", 130, 85, 72));
     QCOMPARE(model.rowCount(), 2);
     QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsUserCheckable);
     QCOMPARE(model.data(model.index(1, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
@@ -222,7 +212,7 @@ private slots:
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     PeriodListModel model(DayPeriod::Matin);
-    Reading r = MakeReading("01/01/2026", "08:00", 120, 80, 70);
+    Reading r = test::MakeReading("08:00", 120, 80, 70);
     r[Reading::Pulse] = typed;
     model.append(r);
     QCOMPARE(model.reading(0)[Reading::Pulse], stored);
@@ -235,7 +225,7 @@ private slots:
   }
 
   void serializeIsByteExact() {
-    std::vector<Reading> rows = {MakeReading("14/03/2026", "05:40", 128, 82, 71)};
+    std::vector<Reading> rows = {test::MakeReading("05:40", 128, 82, 71)};
     QCOMPARE(SerializeMeasurementFile(rows), kNuitExample);
     QCOMPARE(SerializeMeasurementFile({}), QByteArray("0\r\n"));
   }
@@ -303,9 +293,9 @@ private slots:
     test::TempHome home;
     StoragePaths paths = SetupStorage(home.path(), QStringLiteral("Jean Dupont"));
     PeriodLists lists;
-    lists.list(DayPeriod::Nuit).append(MakeReading("14/03/2026", "05:40", 128, 82, 71));
-    lists.list(DayPeriod::Matin).append(MakeReading("14/03/2026", "08:10", 145, 92, 80));
-    lists.list(DayPeriod::Matin).append(MakeReading("15/03/2026", "07:55", 118, 85, 66));
+    lists.list(DayPeriod::Nuit).append(test::MakeReading("05:40", 128, 82, 71));
+    lists.list(DayPeriod::Matin).append(test::MakeReading("08:10", 145, 92, 80));
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:55", 118, 85, 66));
     QCOMPARE(SaveAllPeriodLists(lists, paths), 2);
     const QString nuit = paths.dataFolder + "ARTL_Nuit_Jean Dupont.txt";
     QCOMPARE(paths.measurementFile(DayPeriod::Nuit), nuit);
@@ -335,7 +325,7 @@ private slots:
     const QString jour = paths.measurementFile(DayPeriod::Jour);
     QCOMPARE(jour, paths.dataFolder + "ARTL_Jour_.txt");
     QVERIFY(test::WriteFile(jour, "copied there"));
-    lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
+    lists.list(DayPeriod::Soir).append(test::MakeReading("20:00", 120, 80, 60));
     QCOMPARE(SaveAllPeriodLists(lists, paths), 1);
     QCOMPARE(test::ReadFile(jour), QByteArray("copied there"));
   }
@@ -346,8 +336,8 @@ private slots:
     // A folder stands where the Matin file should be written.
     QVERIFY(QDir().mkpath(paths.measurementFile(DayPeriod::Matin)));
     PeriodLists lists;
-    lists.list(DayPeriod::Matin).append(MakeReading("01/02/2026", "08:00", 120, 80, 60));
-    lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
+    lists.list(DayPeriod::Matin).append(test::MakeReading("08:00", 120, 80, 60));
+    lists.list(DayPeriod::Soir).append(test::MakeReading("20:00", 120, 80, 60));
     QList<DayPeriod> failed;
     QCOMPARE(SaveAllPeriodLists(lists, paths, &failed), 1);
     QCOMPARE(failed, QList<DayPeriod>({DayPeriod::Matin}));
@@ -360,7 +350,7 @@ private slots:
     QVERIFY(test::WriteFile(soir, kNuitExample));
     QFile::setPermissions(paths.dataFolder, QFile::ReadOwner | QFile::ExeOwner);
     PeriodLists lists;
-    lists.list(DayPeriod::Soir).append(MakeReading("01/02/2026", "20:00", 120, 80, 60));
+    lists.list(DayPeriod::Soir).append(test::MakeReading("20:00", 120, 80, 60));
     const int written = SaveAllPeriodLists(lists, paths);
     QFile::setPermissions(paths.dataFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (written == 0) { // root may write anyway; then there is nothing to check
@@ -370,7 +360,7 @@ private slots:
 
   void loadMissingFileEmptiesList() {
     PeriodListModel model(DayPeriod::Jour);
-    model.append(MakeReading("01/02/2026", "14:00", 120, 80, 60));
+    model.append(test::MakeReading("14:00", 120, 80, 60));
     QCOMPARE(LoadPeriodList(model, QStringLiteral("/nonexistent/ARTL_Jour_x.txt")), qsizetype(0));
     QCOMPARE(model.rowCount(), 0);
   }
@@ -413,9 +403,9 @@ private slots:
   void overallAverageWeighsByCount() {
     PeriodLists lists;
     for (int i = 0; i < 5; ++i) {
-      lists.list(DayPeriod::Matin).append(MakeReading("01/01/2026", "08:00", 100, 70, 60));
+      lists.list(DayPeriod::Matin).append(test::MakeReading("08:00", 100, 70, 60));
     }
-    lists.list(DayPeriod::Nuit).append(MakeReading("01/01/2026", "03:00", 160, 100, 90));
+    lists.list(DayPeriod::Nuit).append(test::MakeReading("03:00", 160, 100, 90));
     const OverallAverage overall = OverallAverageText(lists);
     QCOMPARE(overall.total, qint64(6));
     QCOMPARE(overall.text, QString("110 / 75\r\n65"));

@@ -3,6 +3,7 @@
 // graph selectors, and snapshots of the averages page.
 #include "fake_main_window.h"
 #include "fakes.h"
+#include "readings.h"
 
 #include "common/app_state.h"
 #include "common/paths.h"
@@ -28,16 +29,7 @@ using namespace tl::test;
 
 namespace {
 
-Reading MakeReading(const QString &time, qint64 s, qint64 d, qint64 p) {
-  Reading r;
-  r[Reading::Date] = QStringLiteral("14/03/2026");
-  r[Reading::Time] = time;
-  r[Reading::Systolic] = QString::number(s);
-  r[Reading::Diastolic] = QString::number(d);
-  r[Reading::Pulse] = QString::number(p);
-  r[Reading::Diagnosis] = DiagnosisSentence(s, d);
-  return r;
-}
+using test::MakeReading;
 
 const QString kIncomplete = QStringLiteral(
     "Vous n'avez pas rempli tous les champs de saisie pour ajouter les données au registre.");
