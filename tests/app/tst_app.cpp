@@ -4,6 +4,7 @@
 #include "fakes.h"
 
 #include "app/commands.h"
+#include "app/feature_calls.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "app/startup.h"
@@ -795,6 +796,23 @@ private slots:
       QVERIFY(main->grab().save(file));
     }
     main->closeWithoutSaving();
+
+    // The same window in the dark scheme, as a start with the dark flag shows it.
+    auto dark = OpenMain(QStringLiteral("Jean Dupont"));
+    AddSomeReadings(*dark);
+    State().darkAppearance = true;
+    ApplyDarkScheme(*dark);
+    dark->refreshAveragesAndGraphs();
+    QVERIFY(QTest::qWaitForWindowExposed(dark.get()));
+    auto *darkTabs = qobject_cast<QTabWidget *>(dark->control(ControlId::TabPanel));
+    for (int tab : {0, 4}) {
+      darkTabs->setCurrentIndex(tab);
+      QCoreApplication::processEvents();
+      QVERIFY(dark->grab().save(SnapshotFolder() +
+                                QStringLiteral("main_window_dark_%1.png").arg(names[tab])));
+    }
+    State().darkAppearance = false;
+    dark->closeWithoutSaving();
 
     SplashWindow splash;
     QCOMPARE(splash.size(), QSize(360, 100));
