@@ -37,10 +37,13 @@ check_root "$work/root" /usr
 # The installed program starts from its own folder (as the launcher starts
 # it) and creates its data folder; with no patient yet it waits in the
 # patient manager, so it is still running when the time is up.
+# Its own temporary folder keeps it apart from a copy the user may be running
+# (the single-instance lock and socket live there).
 home="$work/home"
-mkdir -p "$home"
+mkdir -p "$home" "$work/tmp"
 set +e
-(cd "$work/root/usr/lib/tensiolog" && HOME="$home" QT_QPA_PLATFORM=offscreen timeout 5 ./tensiolog >/dev/null 2>&1)
+(cd "$work/root/usr/lib/tensiolog" &&
+  HOME="$home" TMPDIR="$work/tmp" QT_QPA_PLATFORM=offscreen timeout 5 ./tensiolog >/dev/null 2>&1)
 rc=$?
 set -e
 [[ $rc -eq 124 ]] || fail "the installed program ended by itself (exit $rc)"
