@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QDateEdit>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
+#include <QTimeEdit>
 #include <csignal>
 #include <memory>
 
@@ -367,6 +369,40 @@ private slots:
     QApplication::sendEvent(add, &enter);
     QCOMPARE(add->currentColours(), HoverButtonColours());
     QCOMPARE(add->pos(), QPoint(10, 155));
+    main->closeWithoutSaving();
+  }
+
+  // One reading from the keyboard to its file: typed at 05:40, added, filed
+  // under Nuit with its diagnosis, counted, averaged, saved byte for byte.
+  void roadOfOneReading() {
+    Env env;
+    auto main = OpenMain(QStringLiteral("Jean Dupont"));
+    qobject_cast<QDateEdit *>(main->control(ControlId::DateField))->setDate(QDate(2026, 3, 14));
+    qobject_cast<QTimeEdit *>(main->control(ControlId::TimeField))->setTime(QTime(5, 40));
+    auto *systolic = qobject_cast<QLineEdit *>(main->control(ControlId::SystolicField));
+    systolic->setText(QStringLiteral("128"));
+    qobject_cast<QLineEdit *>(main->control(ControlId::DiastolicField))->setText("82");
+    qobject_cast<QLineEdit *>(main->control(ControlId::PulseField))->setText("71");
+    QTest::mouseClick(main->button(ControlId::ButtonAdd), Qt::LeftButton);
+
+    const PeriodListModel &nuit = main->lists().list(DayPeriod::Nuit);
+    QCOMPARE(nuit.size(), qsizetype(1));
+    QCOMPARE(nuit.reading(0)[Reading::Diagnosis],
+             QStringLiteral("La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
+                            "Pression artérielle normale"));
+    QCOMPARE(main->statusText(4), QStringLiteral("Nuit : 1"));
+    QCOMPARE(systolic->text(), QString());
+    QCOMPARE(qobject_cast<QLabel *>(main->control(ControlId::AverageValueNuit))->text(),
+             QStringLiteral("128 / 82\r\n71"));
+    QCOMPARE(qobject_cast<QLabel *>(main->control(ControlId::AverageCountOverall))->text(),
+             QStringLiteral("Base de 1 mesures"));
+    QVERIFY(env.dialogs.shown.isEmpty());
+
+    QTest::keyClick(main.get(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown.last().text,
+             QStringLiteral("La sauvegarde de vos données a été correctement effectuée."));
+    QCOMPARE(ReadFile(env.data() + QStringLiteral("ARTL_Nuit_Jean Dupont.txt")), kNuitFile);
     main->closeWithoutSaving();
   }
 
