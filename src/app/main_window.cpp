@@ -44,7 +44,7 @@ constexpr int kLeftPanelWidth = 250;
 constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
 
-struct ButtonSpec {
+struct ButtonEntry {
   ControlId id;
   int x;
   int width;
@@ -55,7 +55,7 @@ struct ButtonSpec {
 };
 
 // The command buttons in the order they are built.
-const ButtonSpec kButtons[] = {
+const ButtonEntry kButtons[] = {
     {ControlId::ButtonQuit, 0, 100, "Quitter", 27, "Quitter (Ctrl+Q)",
      "Fermer la fenêtre et quitter le programme"},
     {ControlId::ButtonPatient, 100, 100, "Patient", 159, "Patient (Ctrl+U)",
@@ -199,15 +199,15 @@ void MainWindow::buildBanner() {
 }
 
 void MainWindow::buildButtons() {
-  for (const ButtonSpec &spec : kButtons) {
-    const QIcon icon = spec.systemIcon < 0 ? ImageIcon(12) : SystemIcon(spec.systemIcon);
-    auto *button = new DrawnButton(QString::fromUtf8(spec.label), icon, this);
-    button->setGeometry(spec.x, kButtonY, spec.width, kButtonHeight);
-    AttachBalloonTip(button, QString::fromUtf8(spec.tipTitle),
-                     QString::fromUtf8(spec.tipText).replace(QStringLiteral("%1"), ProgramTitle()),
+  for (const ButtonEntry &entry : kButtons) {
+    const QIcon icon = entry.systemIcon < 0 ? ImageIcon(12) : SystemIcon(entry.systemIcon);
+    auto *button = new DrawnButton(QString::fromUtf8(entry.label), icon, this);
+    button->setGeometry(entry.x, kButtonY, entry.width, kButtonHeight);
+    AttachBalloonTip(button, QString::fromUtf8(entry.tipTitle),
+                     QString::fromUtf8(entry.tipText).replace(QStringLiteral("%1"), ProgramTitle()),
                      icon);
-    AttachHoverNudge(button, QPoint(spec.x, kButtonY), NudgeMode::Down);
-    registerControl(button, spec.id);
+    AttachHoverNudge(button, QPoint(entry.x, kButtonY), NudgeMode::Down);
+    registerControl(button, entry.id);
   }
   auto *filler = new DrawnButton(QString(), QIcon(), this);
   filler->setInteractive(false);

@@ -109,13 +109,13 @@ void ArchiveManagerWindow::buildWindow() {
   banner_->setLeftImage(SystemIcon(265));
   SetControlNumber(banner_, ControlId::ArchiveBanner);
 
-  struct ButtonSpec {
+  struct ButtonEntry {
     DrawnButton **button;
     ControlId id;
     int x, width, icon;
     QString label, tip;
   };
-  const ButtonSpec buttons[] = {
+  const ButtonEntry buttons[] = {
       {&quit_, ControlId::ArchiveButtonQuit, 0, 100, 27, QStringLiteral("Quitter"),
        QStringLiteral("Fermer la fenêtre et quitter les archives")},
       {&delete_, ControlId::ArchiveButtonDelete, 100, 110, 131, QStringLiteral("Supprimer"),
@@ -124,13 +124,13 @@ void ArchiveManagerWindow::buildWindow() {
        QStringLiteral("Créer un fichier texte et l'ouvrir pour impression des relevés de "
                       "mesures actuellement affichés.")},
   };
-  for (const ButtonSpec &spec : buttons) {
-    const QIcon icon = SystemIcon(spec.icon);
-    auto *button = new DrawnButton(spec.label, icon, this);
-    button->setGeometry(spec.x, kStripTop, spec.width, kStripHeight);
-    AttachBalloonTip(button, spec.label, spec.tip, icon);
-    SetControlNumber(button, spec.id);
-    *spec.button = button;
+  for (const ButtonEntry &entry : buttons) {
+    const QIcon icon = SystemIcon(entry.icon);
+    auto *button = new DrawnButton(entry.label, icon, this);
+    button->setGeometry(entry.x, kStripTop, entry.width, kStripHeight);
+    AttachBalloonTip(button, entry.label, entry.tip, icon);
+    SetControlNumber(button, entry.id);
+    *entry.button = button;
   }
   band_ = new DrawnButton(QString(), QIcon(), this);
   band_->setInteractive(false);

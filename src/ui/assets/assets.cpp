@@ -239,12 +239,12 @@ QIcon SystemIcon(int index) { return IconOf(IconDrawings(index)); }
 QImage SystemIconImage(int index, int size) { return PickSize(IconDrawings(index), size); }
 
 QFont SharedFont(int number) {
-  struct FontSpec {
+  struct FontEntry {
     const char *family;
     int points;
     QFont::Weight weight;
   };
-  static constexpr FontSpec kFonts[] = {
+  static constexpr FontEntry kFonts[] = {
       {"Bahnschrift Semibold Condensed", 11, QFont::Normal},
       {"Bahnschrift Light SemiCondensed", 9, QFont::Bold},
       {"Harlow Solid Italic", 12, QFont::Bold},
@@ -254,8 +254,8 @@ QFont SharedFont(int number) {
     return QFont();
   }
   RegisterFontSubstitutes();
-  const FontSpec &spec = kFonts[number];
-  QFont font(QString::fromLatin1(spec.family), spec.points, spec.weight);
+  const FontEntry &entry = kFonts[number];
+  QFont font(QString::fromLatin1(entry.family), entry.points, entry.weight);
   font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferQuality | QFont::PreferAntialias));
   return font;
 }
