@@ -52,12 +52,14 @@ void setDialogs(Dialogs *d) { g_override = d; }
 
 void QtDialogs::message(QWidget *parent, Icon icon, const QString &title, const QString &text) {
   QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
+  box.setTextFormat(Qt::PlainText);
   box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.exec();
 }
 
 bool QtDialogs::askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) {
   QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
+  box.setTextFormat(Qt::PlainText);
   QPushButton *yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
   QPushButton *no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
   box.setDefaultButton(yes);
@@ -71,7 +73,9 @@ QString QtDialogs::inputText(QWidget *parent, const QString &title, const QStrin
   QDialog dlg(parent);
   dlg.setWindowTitle(title);
   auto *layout = new QVBoxLayout(&dlg);
-  layout->addWidget(new QLabel(prompt, &dlg));
+  auto *label = new QLabel(prompt, &dlg);
+  label->setTextFormat(Qt::PlainText);
+  layout->addWidget(label);
   auto *edit = new QLineEdit(initial, &dlg);
   layout->addWidget(edit);
   auto *row = new QHBoxLayout;

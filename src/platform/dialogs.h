@@ -8,6 +8,8 @@ namespace tl {
 
 // Every message the program shows goes through this interface, so that the
 // tests can answer and record each box instead of blocking on a modal one.
+// Texts are always shown as plain text: they may quote cells, profile fields
+// and file names, which must never be read as markup.
 class Dialogs {
 public:
   enum class Icon { Information, Warning, Error, Question };

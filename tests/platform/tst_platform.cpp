@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -50,6 +51,14 @@ private slots:
     QTest::newRow("CR LF") << false << "a\r\nb\r\n" << QStringList{"OK"} << "a\nb\n";
     QTest::newRow("LF CR") << false << "Date : x\n\rPouls : 70\n\r" << QStringList{"OK"}
                            << "Date : x\nPouls : 70\n";
+    // Cells and profile fields may hold anything: markup stays text, and the
+    // line breaks stay line breaks.
+    QTest::newRow("markup in a cell")
+        << false << "Date : <b>01/02/2026</b>\n\rPouls : 70\n\r" << QStringList{"OK"}
+        << "Date : <b>01/02/2026</b>\nPouls : 70\n";
+    QTest::newRow("markup in a profile, question")
+        << true << "Patient : <i>Anne</i> &amp; Co\r\nSûr ?" << QStringList{"Non", "Oui"}
+        << "Patient : <i>Anne</i> &amp; Co\nSûr ?";
   }
   void messageBoxes() {
     QFETCH(bool, question);
@@ -63,6 +72,7 @@ private slots:
       QVERIFY(box);
       QCOMPARE(box->windowTitle(), QStringLiteral("Titre"));
       QCOMPARE(box->text(), shown);
+      QCOMPARE(box->textFormat(), Qt::PlainText);
       QCOMPARE(ButtonTexts(box), buttons);
       checked = true;
       QTest::keyClick(box, Qt::Key_Escape);
@@ -103,6 +113,7 @@ private slots:
       auto *edit = w->findChild<QLineEdit *>();
       QVERIFY(edit);
       QCOMPARE(edit->text(), QStringLiteral("120"));
+      QCOMPARE(w->findChild<QLabel *>()->textFormat(), Qt::PlainText);
       edit->setText(QStringLiteral("128 mmHg"));
       QTest::keyClick(edit, Qt::Key(key));
     });
