@@ -86,6 +86,7 @@ const QString kBannerText = QStringLiteral(
 QLabel *MakeLabel(const QString &text, const QFont &font, QWidget *parent, const QRect &geometry,
                   std::optional<QColor> colour = std::nullopt) {
   auto *label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
   label->setFont(font);
   label->setGeometry(geometry);
   if (colour) {
@@ -539,7 +540,9 @@ void MainWindow::buildShortcuts() {
   };
   for (const auto &[key, id] : table) {
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), this);
-    shortcut->setContext(Qt::WindowShortcut);
+    // They also work while the About window (not modal) has the focus; a
+    // modal window or a disabled main window still blocks them.
+    shortcut->setContext(Qt::ApplicationShortcut);
     shortcut->setProperty("tl_id", id);
     connect(shortcut, &QShortcut::activated, this, [this, id = id] { emit menuEvent(id); });
     connect(shortcut, &QShortcut::activatedAmbiguously, this,

@@ -20,8 +20,10 @@ QString InCurrentDirectory(const QString &relative) {
 
 } // namespace
 
-QString HelpFilePath() {
-  return InCurrentDirectory(QStringLiteral("Kestrune TNV Help.chm"));
+QString HelpFilePath() { return InCurrentDirectory(QStringLiteral("Kestrune TNV Help.chm")); }
+
+QString HelpPagesPath() {
+  return InCurrentDirectory(QStringLiteral("Kestrune TNV Help/index.html"));
 }
 
 QString ReferenceFormPath() {
@@ -32,16 +34,16 @@ QString LicenceTextPath() {
   return InCurrentDirectory(QStringLiteral("TNV Docs/Tensiolog_Licence-FR.txt"));
 }
 
-QString WebSiteAddress() {
-  return QStringLiteral("https://www.drevant-software.fr/");
-}
+QString WebSiteAddress() { return QStringLiteral("https://www.drevant-software.fr/"); }
 
-QString WebSiteName() {
-  return QStringLiteral("drevant-software.fr");
-}
+QString WebSiteName() { return QStringLiteral("drevant-software.fr"); }
 
 void OpenHelpFile(QWidget *owner) {
-  if (!shell().openDocument(HelpFilePath())) {
+  const QString compiled = HelpFilePath();
+  if (shell().hasHandler(compiled) && shell().openDocument(compiled)) {
+    return;
+  }
+  if (!shell().openDocument(HelpPagesPath())) {
     dialogs().error(owner, QStringLiteral("ERREUR"),
                     QStringLiteral("Le fichier d'aide n'a pas été trouvé dans le répertoire de "
                                    "l'application."));
@@ -72,9 +74,7 @@ bool OpenWebSite(QWidget *owner) {
   return false;
 }
 
-QString InformationTitle() {
-  return QStringLiteral("Le cycle cardiaque");
-}
+QString InformationTitle() { return QStringLiteral("Le cycle cardiaque"); }
 
 QString InformationText(int number) {
   switch (number) {

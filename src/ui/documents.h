@@ -11,6 +11,7 @@ namespace tl {
 
 // Paths in the process's current directory, looked up when opened.
 QString HelpFilePath();      // "Kestrune TNV Help.chm"
+QString HelpPagesPath();     // "Kestrune TNV Help/index.html", the same pages as HTML
 QString ReferenceFormPath(); // "TNV Docs/CNAM-Relévé Automesure-tensionnelle_VF.pdf"
 QString LicenceTextPath();   // "TNV Docs/Tensiolog_Licence-FR.txt"
 
@@ -20,6 +21,9 @@ QString WebSiteName();
 
 // Open the help file or the reference form with its default handler; when
 // that fails, an "ERREUR" box owned by `owner` says the file was not found.
+// The help opens as the compiled help file where a program handles it (on
+// Windows always), otherwise as HTML pages in the browser (on Linux, where
+// nothing usually opens the compiled file).
 void OpenHelpFile(QWidget *owner);
 void OpenReferenceForm(QWidget *owner);
 // Opens the licence text when it exists; a missing file is passed over.

@@ -12,6 +12,7 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "graphs/graph_canvas.h"
+#include "maintenance/about_window.h"
 #include "measurements/period_list_model.h"
 #include "platform/single_instance.h"
 #include "ui/assets/assets.h"
@@ -22,10 +23,12 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QDateEdit>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -275,6 +278,30 @@ private slots:
     QTest::keyClick(field, Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), id);
+  }
+
+  // The About window blocks nothing: the shortcuts work while it has the
+  // focus. A modal window still blocks them.
+  void shortcutsWithAboutOrModalWindowOpen() {
+    Env env;
+    auto main = OpenMain();
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    QSignalSpy spy(main.get(), &MainWindow::menuEvent);
+    AboutWindow *about = ShowAboutWindow(main.get());
+    QApplication::setActiveWindow(about);
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QTest::keyClick(about->closeButton(), Qt::Key_H, Qt::ControlModifier);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toInt(), ToInt(ShortcutId::Help));
+    about->close();
+
+    QDialog modal(main.get());
+    modal.setModal(true);
+    modal.show();
+    QApplication::setActiveWindow(&modal);
+    QVERIFY(QTest::qWaitForWindowActive(&modal));
+    QTest::keyClick(&modal, Qt::Key_H, Qt::ControlModifier);
+    QCOMPARE(spy.count(), 1);
   }
 
   void shortcutsReachTheShellCommands() {
@@ -561,27 +588,28 @@ private slots:
 
   void missingDocuments_data() {
     QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("paths"); // tried in this order
     QTest::addColumn<QString>("text");
     const QString help =
         QStringLiteral("Le fichier d'aide n'a pas été trouvé dans le répertoire de l'application.");
     const QString form =
         QStringLiteral("Le fichier n'a pas été trouvé dans le répertoire de l'application.");
-    QTest::newRow("help menu") << 73 << HelpFilePath() << help;
-    QTest::newRow("Ctrl+H") << 182 << HelpFilePath() << help;
-    QTest::newRow("form menu") << 74 << ReferenceFormPath() << form;
-    QTest::newRow("Ctrl+F") << 183 << ReferenceFormPath() << form;
+    const QStringList helpForms = {HelpFilePath(), HelpPagesPath()};
+    QTest::newRow("help menu") << 73 << helpForms << help;
+    QTest::newRow("Ctrl+H") << 182 << helpForms << help;
+    QTest::newRow("form menu") << 74 << QStringList{ReferenceFormPath()} << form;
+    QTest::newRow("Ctrl+F") << 183 << QStringList{ReferenceFormPath()} << form;
   }
   void missingDocuments() {
     QFETCH(int, id);
-    QFETCH(QString, path);
+    QFETCH(QStringList, paths);
     QFETCH(QString, text);
     Env env;
     MainWindow main;
     ConnectCommands(main);
     env.shell.result = false;
     RunMenuCommand(main, id);
-    QCOMPARE(env.shell.documents, QStringList{path});
+    QCOMPARE(env.shell.documents, paths);
     QCOMPARE(env.dialogs.shown.size(), 1);
     QCOMPARE(env.dialogs.shown.first().icon, Dialogs::Icon::Error);
     QCOMPARE(env.dialogs.shown.first().title, QStringLiteral("ERREUR"));
@@ -591,7 +619,27 @@ private slots:
     env.shell.result = true;
     RunMenuCommand(main, id);
     QVERIFY(env.dialogs.shown.isEmpty());
-    QVERIFY(path.startsWith(QDir::currentPath() + u'/'));
+    QVERIFY(paths.first().startsWith(QDir::currentPath() + u'/'));
+  }
+
+  // Where no program opens the compiled help (usual on Linux), the same
+  // pages open as HTML; the compiled help is never handed to a shell that
+  // would report success and show nothing.
+  void helpWithoutCompiledHelpViewer_data() {
+    QTest::addColumn<bool>("pagesOpen");
+    QTest::newRow("pages open") << true;
+    QTest::newRow("pages fail too") << false;
+  }
+  void helpWithoutCompiledHelpViewer() {
+    QFETCH(bool, pagesOpen);
+    Env env;
+    MainWindow main;
+    ConnectCommands(main);
+    env.shell.unhandledSuffixes = {QStringLiteral("chm")};
+    env.shell.result = pagesOpen;
+    RunMenuCommand(main, ToInt(ControlId::MenuOpenHelp));
+    QCOMPARE(env.shell.documents, QStringList{HelpPagesPath()});
+    QCOMPARE(env.dialogs.shown.size(), pagesOpen ? 0 : 1);
   }
 
   void licenceAndWebSite() {

@@ -15,6 +15,8 @@ check_root() { # root prefix
   local dir="$root$prefix/lib/tensiolog"
   [[ -x "$dir/tensiolog" ]] || fail "no program in $dir"
   [[ -f "$dir/Kestrune TNV Help.chm" ]] || fail "no help file beside the program"
+  [[ -f "$dir/Kestrune TNV Help/index.html" && -f "$dir/Kestrune TNV Help/style.css" ]] ||
+    fail "no HTML help pages beside the program"
   [[ -f "$dir/TNV Docs/CNAM-Relévé Automesure-tensionnelle_VF.pdf" ]] || fail "no form"
   [[ -f "$dir/TNV Docs/Tensiolog_Licence-FR.txt" ]] || fail "no licence text"
   local desktop="$root$prefix/share/applications/fr.drevant.Tensiolog.desktop"

@@ -51,6 +51,10 @@ bool RecordingShell::openDocument(const QString &path) {
   return result;
 }
 
+bool RecordingShell::hasHandler(const QString &path) {
+  return !unhandledSuffixes.contains(QFileInfo(path).suffix());
+}
+
 bool RecordingShell::openAddress(const QString &address) {
   addresses.append(address);
   return result;

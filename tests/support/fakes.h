@@ -60,11 +60,13 @@ public:
   RecordingShell();
   ~RecordingShell() override;
   bool openDocument(const QString &path) override;
+  bool hasHandler(const QString &path) override;
   bool openAddress(const QString &address) override;
 
   QStringList documents;
   QStringList addresses;
   bool result = true;
+  QStringList unhandledSuffixes; // file types no program opens
 };
 
 // A clock that stands still unless moved.
