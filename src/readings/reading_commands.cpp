@@ -196,6 +196,8 @@ void AddReadingCommand(MainWindowApi &main) {
         break;
       }
     }
+    // The refresh runs whatever the outcome, as after an added reading.
+    RefreshAveragesAndGraphs(main);
     return;
   }
 

@@ -174,9 +174,9 @@ private slots:
                           field(ControlId::PulseField)}),
              typed);
     QCOMPARE(QApplication::focusWidget(), main_->control(static_cast<ControlId>(focusField)));
-    // Nothing was refreshed.
-    QCOMPARE(text(ControlId::AverageCountMatin), QStringLiteral("marker"));
-    QVERIFY(picture(ControlId::SystolicGraph).isNull());
+    // The averages and graphs are refreshed all the same.
+    QCOMPARE(text(ControlId::AverageCountMatin), QStringLiteral("Base de 0 mesures"));
+    QVERIFY(!picture(ControlId::SystolicGraph).isNull());
   }
 
   void clearEmptiesValuesOnly() {
