@@ -43,6 +43,9 @@ const QColor kListBackground(49, 51, 56);
 
 const QString kBlanks20(20, u' ');
 
+// Larger files are no archive the program wrote: they are not opened.
+constexpr qint64 kMaxArchiveBytes = qint64(64) * 1024 * 1024;
+
 // Green on dark in light and dark appearance alike, through the colouring
 // routine (which also darkens the header and the scroll bars). The selection
 // stays drawn when the list loses the focus.
@@ -301,10 +304,23 @@ void ArchiveManagerWindow::setOpenedBand(const QString &name) {
 
 void ArchiveManagerWindow::loadArchive(const QString &path) {
   readings_->clear();
-  bool ok = false;
-  const QByteArray bytes = ReadWholeFile(path, &ok);
-  if (ok) {
-    readings_->setReadings(ParseMeasurementFile(bytes));
+  QFile file(path);
+  if (file.size() > kMaxArchiveBytes) {
+    readingsCount_->setText(
+        QStringLiteral("Ce fichier est trop volumineux pour être affiché (plus de 64 Mo)."));
+    readingsCount_->setAlignment(Qt::AlignCenter);
+    return;
+  }
+  if (file.open(QIODevice::ReadOnly) && file.size() > 0) {
+    // Mapped rather than read: parsing stops after the records the count
+    // line announces, so only those pages of the file are ever touched.
+    if (const uchar *data = file.map(0, file.size())) {
+      readings_->setReadings(
+          ParseMeasurementFile(QByteArrayView(reinterpret_cast<const char *>(data), file.size())));
+      file.unmap(const_cast<uchar *>(data));
+    } else {
+      readings_->setReadings(ParseMeasurementFile(file.read(kMaxArchiveBytes)));
+    }
   }
   showReadingsCount();
 }

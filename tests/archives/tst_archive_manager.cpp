@@ -272,6 +272,7 @@ private slots:
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("lastRow");
+    QTest::addColumn<qint64>("grownTo"); // the file made this long (zeros) after its bytes
     QTest::newRow("two readings")
         << kTwoReadings << 2 << "Il y a 2 relevés de mesures dans ce fichier."
         << QStringList{"06/12/2026",
@@ -280,24 +281,42 @@ private slots:
                        "76",
                        "64",
                        "La systole de 118 mmHg et la diastole de 76 mmHg, indiquent une Pression "
-                       "artérielle optimale"};
+                       "artérielle optimale"}
+        << qint64(0);
     QTest::newRow("count zero") << QByteArray("0\r\n06/12/2026\r\n") << 0 << kNoReading
-                                << QStringList();
+                                << QStringList() << qint64(0);
     QTest::newRow("junk file") << QByteArray("[section]\nkey=value\n") << 0 << kNoReading
-                               << QStringList();
-    QTest::newRow("empty file") << QByteArray() << 0 << kNoReading << QStringList();
+                               << QStringList() << qint64(0);
+    QTest::newRow("empty file") << QByteArray() << 0 << kNoReading << QStringList() << qint64(0);
     QTest::newRow("announces more than it holds")
         << QByteArray("3\n01/01/2026\n07:00\n120\n80\n60\nx\n02/01/2026\n07:05") << 3
-        << "Il y a 3 relevés de mesures dans ce fichier." << QStringList{"", "", "", "", "", ""};
+        << "Il y a 3 relevés de mesures dans ce fichier." << QStringList{"", "", "", "", "", ""}
+        << qint64(0);
+    QTest::newRow("announces millions") << QByteArray("99999999\n01/01/2026\n") << 1001
+                                        << "Il y a 1001 relevés de mesures dans ce fichier."
+                                        << QStringList{"", "", "", "", "", ""} << qint64(0);
+    // Only the announced records are read, whatever follows them.
+    QTest::newRow("one record, then a large unrelated tail")
+        << QByteArray("1\n01/01/2026\n07:00\n120\n80\n60\nx\n") << 1
+        << "Il y a 1 relevés de mesures dans ce fichier."
+        << QStringList{"01/01/2026", "07:00", "120", "80", "60", "x"} << qint64(60) * 1024 * 1024;
+    QTest::newRow("over 64 MiB: not opened")
+        << QByteArray("1\n01/01/2026\n07:00\n120\n80\n60\nx\n") << 0
+        << "Ce fichier est trop volumineux pour être affiché (plus de 64 Mo)." << QStringList()
+        << qint64(64) * 1024 * 1024 + 1;
   }
   void loadArchive() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, rows);
     QFETCH(QString, status);
     QFETCH(QStringList, lastRow);
+    QFETCH(qint64, grownTo);
     test::TempHome home;
     const StoragePaths paths = setUpStorage(home);
     QVERIFY(test::WriteFile(paths.archiveFolder + "a.txt", bytes));
+    if (grownTo > 0) {
+      QVERIFY(QFile::resize(paths.archiveFolder + "a.txt", grownTo)); // sparse: no disk used
+    }
     ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
     w.loadArchive(paths.archiveFolder + "a.txt");
     QCOMPARE(int(w.readings().size()), rows);
