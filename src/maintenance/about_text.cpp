@@ -2,15 +2,11 @@
 
 #include "common/identity.h"
 
-#include <QLocale>
-
 namespace tl {
 
-QDate ProgramBuildDate() {
-  // __DATE__ reads "Mmm dd yyyy", the day padded with a blank.
-  const QString compiled = QString::fromLatin1(__DATE__).simplified();
-  return QLocale::c().toDate(compiled, QStringLiteral("MMM d yyyy"));
-}
+extern const char kBuildDate[]; // yyyy-MM-dd, written by the build
+
+QDate ProgramBuildDate() { return QDate::fromString(QLatin1String(kBuildDate), Qt::ISODate); }
 
 QString BuildAboutText(const QDate &buildDate) {
   const QString crlf = QStringLiteral("\r\n");

@@ -7,7 +7,7 @@
 
 namespace tl {
 
-// The date this program was compiled.
+// The day this program was built (its last build, not one file's compile).
 QDate ProgramBuildDate();
 
 // The About text: compatibility, build date (" le dd.mm.yyyy"), purpose,
