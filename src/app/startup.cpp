@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "common/app_state.h"
+#include "common/files.h"
 #include "common/paths.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
@@ -48,6 +49,10 @@ bool Application::start() {
   if (!instance_->acquire()) {
     return false;
   }
+  // Only now that no other copy can be saving: what saves cut short by a
+  // crash left beside the program's files goes.
+  RemoveInterruptedSaves(Paths().dataFolder);
+  RemoveInterruptedSaves(Paths().printFolder);
 
   // The main window, built hidden with its menus and shortcuts.
   main_ = std::make_unique<MainWindow>();

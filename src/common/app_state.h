@@ -12,7 +12,7 @@ struct AppState {
   QString currentPatient;      // preferences at start-up, patient manager
   bool darkAppearance = false; // preferences at start-up
   bool pinned = false;         // preferences, pin command
-  int curveStyle = 3;          // preferences (GraphCourbe), graph style selector
+  int curveStyle = 0;          // preferences (GraphCourbe), graph style selector; 0: none chosen
   DayPeriod graphPeriod = DayPeriod::Matin;
   int informationText = 0; // 0 to 5, rotated by timer 0
 };

@@ -4,7 +4,7 @@
 
 namespace tl {
 
-qint64 ParseLeadingInteger(QStringView text) {
+qint64 ParseLeadingInteger(QStringView text, bool *found) {
   qsizetype i = 0;
   const qsizetype n = text.size();
   while (i < n && (text[i] == u' ' || text[i] == u'\t')) {
@@ -28,6 +28,7 @@ qint64 ParseLeadingInteger(QStringView text) {
                                  : quint64(std::numeric_limits<qint64>::max());
   quint64 value = 0;
   bool saturated = false;
+  const qsizetype firstDigit = i;
   for (; i < n; ++i) {
     const char16_t c = text[i].unicode();
     int digit;
@@ -51,6 +52,9 @@ qint64 ParseLeadingInteger(QStringView text) {
         value = value * quint64(base) + quint64(digit);
       }
     }
+  }
+  if (found) {
+    *found = i > firstDigit;
   }
   if (negative) {
     return value == quint64(std::numeric_limits<qint64>::max()) + 1

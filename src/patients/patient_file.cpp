@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "measurements/measurement_file.h"
+#include "measurements/parse.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,21 @@ QByteArray SerializePatientFile(const std::vector<Patient> &patients) {
   return out;
 }
 
+bool HasUsableCountLine(QByteArrayView bytes) {
+  if (bytes.trimmed().isEmpty()) {
+    return true;
+  }
+  if (bytes.startsWith("\xEF\xBB\xBF")) {
+    bytes = bytes.sliced(3);
+  }
+  bool found = false;
+  ForEachLine(bytes, [&](QByteArrayView line) {
+    ParseLeadingInteger(QString::fromUtf8(line.first(qMin<qsizetype>(line.size(), 64))), &found);
+    return false; // the first line only
+  });
+  return found;
+}
+
 PatientFileContents LoadPatientFile(const QString &path) {
   PatientFileContents contents;
   contents.exists = QFileInfo::exists(path);
@@ -51,9 +67,11 @@ PatientFileContents LoadPatientFile(const QString &path) {
   }
   bool ok = false;
   const QByteArray bytes = ReadWholeFile(path, &ok);
-  if (ok) {
-    contents.patients = ParsePatientFile(bytes);
+  if (!ok || !HasUsableCountLine(bytes)) {
+    contents.unreadable = QFileInfo(path).isFile(); // a folder there holds no profile
+    return contents;
   }
+  contents.patients = ParsePatientFile(bytes);
   return contents;
 }
 

@@ -42,8 +42,15 @@ QByteArray SerializePatientFile(const std::vector<Patient> &patients);
 
 struct PatientFileContents {
   bool exists = false; // false: the first-launch state
+  // A file (not a folder) is there but could not be read, or its count line is no number:
+  // what it holds is unknown, so it must not be written over.
+  bool unreadable = false;
   std::vector<Patient> patients;
 };
+
+// Whether record file bytes start with a count line that holds a number;
+// a file with nothing but blanks counts as readable (there is nothing to lose).
+bool HasUsableCountLine(QByteArrayView bytes);
 
 // Reads the patient file at `path`; a missing or unreadable file gives no profile.
 PatientFileContents LoadPatientFile(const QString &path);

@@ -1,6 +1,7 @@
 #include "patients/patient_manager.h"
 
 #include "common/app_state.h"
+#include "common/files.h"
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
@@ -128,6 +129,7 @@ PatientManagerWindow::PatientManagerWindow(MainWindowApi &main, QWidget *parent)
 
 QLabel *PatientManagerWindow::addLabel(ControlId id, const QString &text, int x, int y, int width) {
   auto *label = new QLabel(text, this);
+  label->setTextFormat(Qt::PlainText);
   label->setGeometry(x, y, width, 22);
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetControlNumber(label, id);
@@ -244,6 +246,7 @@ void PatientManagerWindow::buildWindow() {
   statusBar->setGeometry(0, 450, 600, 25);
   statusBar->setSizeGripEnabled(false);
   status_ = new QLabel(QStringLiteral("  Utilisateurs enregistrés :"), statusBar);
+  status_->setTextFormat(Qt::PlainText); // may name a file
   status_->setAlignment(Qt::AlignCenter);
   status_->setFrameStyle(QFrame::Panel | QFrame::Raised);
   status_->setFont(SharedFont(0));
@@ -318,6 +321,15 @@ void PatientManagerWindow::loadPatients() {
     list_->setFocus();
   }
   updateStatusCount();
+  if (contents.unreadable) {
+    // The profiles it may hold would be lost at the next write: it is kept
+    // aside under another name first.
+    const QString kept = KeepFileAside(Paths().patientFile);
+    status_->setText(kept.isEmpty()
+                         ? QStringLiteral("Fichier des patients illisible")
+                         : QStringLiteral("Fichier des patients illisible : conservé sous ") +
+                               QFileInfo(kept).fileName());
+  }
 }
 
 int PatientManagerWindow::rowCount() const { return list_->topLevelItemCount(); }
@@ -398,7 +410,6 @@ void PatientManagerWindow::clearPatientFields() {
 }
 
 void PatientManagerWindow::deleteRows(bool includeSelected) {
-  bool removed = false;
   int row = 0;
   while (row < rowCount()) {
     QTreeWidgetItem *item = list_->topLevelItem(row);
@@ -408,12 +419,13 @@ void PatientManagerWindow::deleteRows(bool includeSelected) {
                                                     "définitivement cet utilisateur/patient ?"))) {
       delete list_->takeTopLevelItem(row);
       updateStatusCount();
-      removed = true;
       continue; // the next row now has this index
     }
     ++row;
   }
-  if (removed && rowCount() == 0) {
+  // An empty list leaves no file behind, even when the file held no usable
+  // profile to begin with ("0" or junk): the first-launch state comes back.
+  if (rowCount() == 0) {
     DeletePatientFile(Paths().patientFile);
   }
 }

@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/control_ids.h"
+#include "common/files.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
 #include "measurements/measurement_file.h"
@@ -119,6 +120,11 @@ void ApplyPreferences(MainWindowApi &main) {
 
 bool WriteClosingPreferences(MainWindowApi &main) {
   const QString path = Paths().preferencesFile;
+  // A file that cannot be read may still hold the user's settings: it is
+  // kept aside rather than written over.
+  if (IsUnreadablePreferencesFile(path)) {
+    KeepFileAside(path);
+  }
   bool opened = false;
   Preferences p = ReadPreferences(PreferencesReader::fromFile(path, &opened));
   if (opened) {

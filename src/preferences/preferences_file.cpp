@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "measurements/measurement_file.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringList>
 #include <array>
@@ -135,6 +136,22 @@ PreferencesReader PreferencesReader::fromFile(const QString &path, bool *opened)
     *opened = ok;
   }
   return ok ? PreferencesReader(bytes) : PreferencesReader();
+}
+
+bool IsUnreadablePreferencesFile(const QString &path) {
+  if (!QFileInfo(path).isFile()) {
+    return false; // nothing, or a folder: nothing to keep
+  }
+  bool ok = false;
+  const QByteArray bytes = ReadWholeFile(path, &ok);
+  if (!ok) {
+    return true;
+  }
+  QByteArrayView text(bytes);
+  if (text.startsWith("\xEF\xBB\xBF")) {
+    text = text.sliced(3);
+  }
+  return !text.trimmed().isEmpty() && !PreferencesReader(bytes).hasKeys();
 }
 
 QString PreferencesReader::text(const QString &key) const {

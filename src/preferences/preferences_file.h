@@ -19,6 +19,9 @@ public:
   // Reads the file at `path`; `opened` tells whether it could be read.
   static PreferencesReader fromFile(const QString &path, bool *opened = nullptr);
 
+  // Whether any key line was read.
+  bool hasKeys() const { return !values_.isEmpty(); }
+
   // The value without its leading and trailing blanks and tabs; "" if absent.
   QString text(const QString &key) const;
   // The signed decimal number at the start of the value (after blanks);
@@ -28,6 +31,11 @@ public:
 private:
   QHash<QString, QString> values_; // key in lower case -> raw value
 };
+
+// Whether a file (not a folder) at `path` exists but cannot be read, or holds text
+// without a single key line: what it holds is unknown, so it must be kept
+// aside (KeepFileAside) before it is written over.
+bool IsUnreadablePreferencesFile(const QString &path);
 
 // The number at the start of a value: optional blanks and tabs, an optional
 // sign, decimal digits; saturates at the 64-bit limits; 0 without digits.

@@ -1,6 +1,7 @@
 #include "preferences/preferences_window.h"
 
 #include "common/app_state.h"
+#include "common/files.h"
 #include "common/identity.h"
 #include "common/paths.h"
 #include "measurements/measurement_file.h"
@@ -64,7 +65,18 @@ void SetTicked(QCheckBox *box, qint64 value) {
 
 PreferencesWindow::PreferencesWindow(QWidget *parent) : QDialog(parent) {
   buildWindow();
+  // An unreadable file would be written over by "Enregistrer": it is kept
+  // aside first, and the status bar says where.
+  QString keptAside;
+  if (IsUnreadablePreferencesFile(Paths().preferencesFile)) {
+    keptAside = KeepFileAside(Paths().preferencesFile);
+  }
   showFileDates();
+  if (!keptAside.isEmpty()) {
+    status_[0]->setText(QStringLiteral("Fichier de préférences illisible : conservé sous ") +
+                        QFileInfo(keptAside).fileName());
+    status_[1]->clear();
+  }
   loadPreferencesIntoWindow();
 }
 
@@ -176,6 +188,7 @@ void PreferencesWindow::buildWindow() {
   statusBar->setSizeGripEnabled(false);
   for (QLabel *&label : status_) {
     label = new QLabel(statusBar);
+    label->setTextFormat(Qt::PlainText); // may name a file
     label->setFrameStyle(QFrame::Panel | QFrame::Raised);
     statusBar->addWidget(label, 1);
   }

@@ -1,6 +1,7 @@
 // Identity texts and the storage folder tree.
 #include "fakes.h"
 
+#include "common/files.h"
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/text.h"
@@ -87,6 +88,45 @@ private slots:
     // The parent does not exist: mkdir fails, the path stays empty.
     const StoragePaths p = SetupStorage("/nonexistent-profile-folder/");
     QCOMPARE(p.dataFolder, QString());
+  }
+
+  // Only the temporary names the atomic writer gives the program's own files
+  // are taken for leftovers of an interrupted save.
+  void interruptedSavesRemoved_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("measurement file") << "ARTL_Matin_Jean Dupont.txt.aBcDeF" << true;
+    QTest::newRow("patient file") << "ARTL_Users.ini.QwErTy" << true;
+    QTest::newRow("preferences file") << "ARTL_Prefs.ini.a1B2c3" << true;
+    QTest::newRow("report") << "Imp_ARTL_Soir_Jean_08122026_101112.txt.zzzzzz" << true;
+    QTest::newRow("the file itself") << "ARTL_Matin_Jean Dupont.txt" << false;
+    QTest::newRow("five characters") << "ARTL_Users.ini.abcde" << false;
+    QTest::newRow("seven characters") << "ARTL_Users.ini.abcdefg" << false;
+    QTest::newRow("kept aside") << "ARTL_Users.ini.illisible-20261208-101112" << false;
+    QTest::newRow("someone else's") << "notes.txt.aBcDeF" << false;
+    QTest::newRow("other type") << "ARTL_photo.jpg.aBcDeF" << false;
+  }
+  void interruptedSavesRemoved() {
+    QFETCH(QString, name);
+    QFETCH(bool, removed);
+    test::TempHome home;
+    QVERIFY(test::WriteFile(home.path() + name, "x"));
+    QCOMPARE(RemoveInterruptedSaves(home.path()), removed ? 1 : 0);
+    QCOMPARE(QFileInfo::exists(home.path() + name), !removed);
+  }
+
+  void fileKeptAsideUnderANewName() {
+    test::TempHome home;
+    test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
+    const QString path = home.path() + QStringLiteral("ARTL_Users.ini");
+    for (const char *suffix : {"", "-2", "-3"}) {
+      QVERIFY(test::WriteFile(path, suffix));
+      const QString aside = KeepFileAside(path);
+      QCOMPARE(aside, path + QStringLiteral(".illisible-20261208-090507") + suffix);
+      QCOMPARE(test::ReadFile(aside), QByteArray(suffix)); // never replaced
+      QVERIFY(!QFileInfo::exists(path));
+    }
+    QCOMPARE(KeepFileAside(path), QString()); // nothing there
   }
 
   void singleLine() {

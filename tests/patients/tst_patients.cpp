@@ -17,6 +17,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -505,6 +506,52 @@ private slots:
 
     PatientManagerWindow again(main);
     QVERIFY(!again.patientFileExisted());
+  }
+
+  // A file whose profiles cannot be read is renamed aside, whole, before the
+  // window can write over it; a file that says "0 profiles" is no loss, and
+  // "Supprimer" on the empty list then removes it.
+  void unreadableFileKeptAside_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("denyReading");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("junk") << QByteArray("\x01\xFFjunk\r\nmore") << false << true;
+    QTest::newRow("count line no number") << QByteArray("deux\r\nAnne\r\n") << false << true;
+    QTest::newRow("cannot be read") << kTwoProfiles << true << true;
+    QTest::newRow("zero profiles") << QByteArray("0\r\n") << false << false;
+  }
+  void unreadableFileKeptAside() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, denyReading);
+    QFETCH(bool, kept);
+    const QString path = Paths().patientFile;
+    QVERIFY(test::WriteFile(path, bytes));
+    if (denyReading) {
+      QFile::setPermissions(path, QFileDevice::Permissions());
+      if (QFile(path).open(QIODevice::ReadOnly)) {
+        QSKIP("this user reads every file");
+      }
+    }
+    test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(10, 11, 12)));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    QCOMPARE(w.rowCount(), 0);
+    const QString aside = path + QStringLiteral(".illisible-20261208-101112");
+    QCOMPARE(QFileInfo::exists(aside), kept);
+    QCOMPARE(QFileInfo::exists(path), !kept);
+    const QString status = w.findChild<QStatusBar *>()->findChild<QLabel *>()->text();
+    if (kept) {
+      QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+      QCOMPARE(test::ReadFile(aside), bytes);
+      QCOMPARE(status, QStringLiteral("Fichier des patients illisible : conservé sous "
+                                      "ARTL_Users.ini.illisible-20261208-101112"));
+    }
+    QTest::mouseClick(Button(w, ControlId::PatientButtonDelete), Qt::LeftButton);
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(dialogs.shown.isEmpty());
+    PatientManagerWindow again(main);
+    QVERIFY(!again.patientFileExisted()); // the first-launch instruction again
   }
 
   void modifyField_data() {

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -376,10 +377,67 @@ private slots:
     QVERIFY(!WriteClosingPreferences(main));
   }
 
+  // A file that cannot be read may hold the user's settings: it is kept
+  // aside, whole, before the quit or the window writes a new one.
+  void unreadableFileKeptAside_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("denyReading");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<bool>("atQuit"); // or by the window
+    QTest::newRow("junk, quit") << QByteArray("\x01\xFFjunk") << false << true << true;
+    QTest::newRow("junk, window") << QByteArray("\x01\xFFjunk") << false << true << false;
+    QTest::newRow("no key line, quit") << QByteArray("quelques mots\r\n") << false << true << true;
+    QTest::newRow("cannot be read, quit") << PrefsFile("Darkmode = 1\r\n") << true << true << true;
+    QTest::newRow("cannot be read, window")
+        << PrefsFile("Darkmode = 1\r\n") << true << true << false;
+    QTest::newRow("only the header, quit") << PrefsFile("") << false << false << true;
+    QTest::newRow("usable, window") << PrefsFile("Darkmode = 1\r\n") << false << false << false;
+  }
+  void unreadableFileKeptAside() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, denyReading);
+    QFETCH(bool, kept);
+    QFETCH(bool, atQuit);
+    const QString path = Paths().preferencesFile;
+    QVERIFY(test::WriteFile(path, bytes));
+    if (denyReading) {
+      QFile::setPermissions(path, QFileDevice::Permissions());
+      if (QFile(path).open(QIODevice::ReadOnly)) {
+        QSKIP("this user reads every file");
+      }
+    }
+    test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(10, 11, 12)));
+    const QString aside = path + QStringLiteral(".illisible-20261208-101112");
+    if (atQuit) {
+      FakeMain main;
+      QVERIFY(WriteClosingPreferences(main));
+    } else {
+      PreferencesWindow w;
+      if (kept) {
+        QCOMPARE(w.statusText(1), QStringLiteral("Fichier de préférences illisible : conservé "
+                                                 "sous ARTL_Prefs.ini.illisible-20261208-101112"));
+      } else {
+        QVERIFY(w.statusText(1).startsWith(QStringLiteral("Fichier de préférences créé le ")));
+      }
+      w.show();
+      QTest::mouseClick(Control<QPushButton>(w, ControlId::PrefButtonSave), Qt::LeftButton);
+      QVERIFY(!w.isVisible());
+    }
+    QCOMPARE(QFileInfo::exists(aside), kept);
+    if (kept) {
+      QFile::setPermissions(aside, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+      QCOMPARE(test::ReadFile(aside), bytes);
+    }
+    QVERIFY(test::ReadFile(path).contains("Darkmode = "));
+  }
+
   // --- The window -------------------------------------------------------
 
   void builtStateWithoutFile() {
-    State().curveStyle = 0; // no style chosen nor stored yet
+    // A real first start: the program's initial state, and the start-up
+    // reads no file.
+    FakeMain main;
+    ApplyPreferences(main);
     PreferencesWindow w;
     QCOMPARE(w.size(), QSize(500, 500));
     QCOMPARE(w.windowTitle(), ProgramTitle() + " Gestion des Préférences d'utilisation");
@@ -402,7 +460,8 @@ private slots:
   }
 
   void saveUntouchedWritesTheBuiltState() {
-    State().curveStyle = 0;
+    FakeMain main;
+    ApplyPreferences(main); // a first start: no file
     State().currentPatient = QStringLiteral("Anne");
     PreferencesWindow w;
     w.show();

@@ -3,6 +3,7 @@
 // truncated file, and nothing left behind may be taken for a measurement file.
 #include "fakes.h"
 
+#include "common/files.h"
 #include "common/paths.h"
 #include "logbook_fixture.h"
 #include "measurements/measurement_file.h"
@@ -62,17 +63,12 @@ private slots:
                                        .arg(paths.measurementFile(p))
                                        .arg(bytes.size())));
       }
-      // Leftovers of an interrupted save must never look like a measurement
-      // file: the program reads only "ARTL_<period>_<name>.txt".
+      // Leftovers of an interrupted save never look like a measurement file
+      // (the program reads only "ARTL_<period>_<name>.txt"), and the clean-up
+      // at start-up recognises every one of them.
+      killedDuringWrite += RemoveInterruptedSaves(paths.dataFolder);
       const QStringList files = QDir(paths.dataFolder).entryList(QDir::Files);
-      for (const QString &name : files) {
-        if (!name.endsWith(QStringLiteral(".txt"))) {
-          ++killedDuringWrite;
-          QFile::remove(paths.dataFolder + name);
-          continue;
-        }
-        QVERIFY2(name.startsWith(QStringLiteral("ARTL_")), qPrintable(name));
-      }
+      QVERIFY2(files.size() == 4, qPrintable(files.join(u' ')));
     }
     // The kills fell at different points of the save loop.
     QVERIFY(seen[0] > 0 && seen[1] > 0);
