@@ -136,7 +136,8 @@ private slots:
     QTest::newRow("185/115") << qint64(185) << qint64(115) << severe;
     QTest::newRow("0/0") << qint64(0) << qint64(0) << dead;
     QTest::newRow("-5/-5") << qint64(-5) << qint64(-5) << dead;
-    QTest::newRow("0/120 dead row first") << qint64(0) << qint64(0) << dead;
+    QTest::newRow("0/120: the diastolic value outweighs the dead row")
+        << qint64(0) << qint64(120) << severe;
     QTest::newRow("40/30") << qint64(40) << qint64(30) << hypoSevere;
     // Readings no tabled row takes.
     QTest::newRow("45/40") << qint64(45) << qint64(40) << hypoSevere;

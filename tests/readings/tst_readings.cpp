@@ -1,7 +1,7 @@
 // The reading commands on the main window's controls: "Ajouter", "Effacer",
 // the list menu (delete, details, modify), the averages and "Actualiser", the
 // graph selectors, and snapshots of the averages page.
-#include "fake_main_window.h"
+#include "driven_main_window.h"
 #include "fakes.h"
 #include "readings.h"
 
@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTest>
 #include <QTimeEdit>
@@ -43,13 +44,19 @@ class TestReadings : public QObject {
 
   std::unique_ptr<TempHome> home_;
   std::unique_ptr<FakeDialogs> dialogs_;
-  std::unique_ptr<FakeMainWindow> main_;
+  std::unique_ptr<DrivenMainWindow> main_;
 
   QString text(ControlId id) { return main_->get<QLabel>(id)->text(); }
   QString field(ControlId id) { return main_->get<QLineEdit>(id)->text(); }
   PeriodListModel &list(DayPeriod p) { return main_->lists().list(p); }
   QImage picture(ControlId id) { return main_->get<GraphCanvas>(id)->picture(); }
   QComboBox *combo(ControlId id) { return main_->get<QComboBox>(id); }
+  // A choice the user makes in a selector: the window reacts to `activated`,
+  // as its dispatch wires it, not to a change made by the program.
+  void choose(ControlId id, int index) {
+    combo(id)->setCurrentIndex(index);
+    emit combo(id)->activated(index);
+  }
 
 private slots:
   void init() {
@@ -57,7 +64,7 @@ private slots:
     Paths() = SetupStorage(home_->path(), QStringLiteral("Jeanne Test"));
     dialogs_ = std::make_unique<FakeDialogs>();
     State() = AppState();
-    main_ = std::make_unique<FakeMainWindow>();
+    main_ = std::make_unique<DrivenMainWindow>();
   }
   void cleanup() {
     QVERIFY(dialogs_->allAnswersUsed());
@@ -126,7 +133,7 @@ private slots:
 
     QStringList counts = {"Matin : 0", "Jour : 0", "Soir : 0", "Nuit : 0"};
     counts[period] = PeriodInfo(p).statusLabel + QStringLiteral("1");
-    QCOMPARE(main_->statusFields, counts);
+    QCOMPARE(main_->statusFields(), counts);
 
     for (ControlId id :
          {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
@@ -242,7 +249,7 @@ private slots:
     QCOMPARE(left, remaining);
     const bool anyDeleted = answers.contains(true);
     if (anyDeleted) {
-      QCOMPARE(main_->statusFields[0],
+      QCOMPARE(main_->statusFields()[0],
                QStringLiteral("Matin : ") + QString::number(remaining.size()));
     } else {
       QCOMPARE(main_->statusUpdates, 0);
@@ -277,7 +284,7 @@ private slots:
     QCOMPARE(list(DayPeriod::Nuit).size(), 0);
     QVERIFY(!QFile::exists(nuit));
     QVERIFY(QFile::exists(soir));
-    QCOMPARE(main_->statusFields[3], QStringLiteral("Nuit : 0"));
+    QCOMPARE(main_->statusFields()[3], QStringLiteral("Nuit : 0"));
     QCOMPARE(text(ControlId::AverageValueNuit), QString());
     QCOMPARE(text(ControlId::AverageCountNuit), QStringLiteral("Base de 0 mesures"));
     QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 1 mesures"));
@@ -405,7 +412,7 @@ private slots:
     ModifyReadingCell(*main_, Reading::Systolic);
     QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("120 / 80\r\n70"));
 
-    RefreshAverages(*main_);
+    QTest::mouseClick(main_->get<QPushButton>(ControlId::ButtonRefresh), Qt::LeftButton);
     QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("160 / 80\r\n70"));
     QCOMPARE(text(ControlId::AverageValueOverall), QStringLiteral("160 / 80\r\n70"));
     QCOMPARE(picture(ControlId::SystolicGraph), graph);
@@ -444,7 +451,7 @@ private slots:
 
   void refreshBringsTheGraphsBackToMatin() {
     list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 130, 85, 75));
-    combo(ControlId::GraphPeriodSelector)->setCurrentIndex(2);
+    choose(ControlId::GraphPeriodSelector, 2);
     QCOMPARE(State().graphPeriod, DayPeriod::Soir);
     QCOMPARE(text(ControlId::PulseGraphTitle), QStringLiteral("Relevés du pouls du soir"));
 
@@ -476,7 +483,7 @@ private slots:
     list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:00"), 150, 95, 80));
     list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("03:00"), 110, 70, 60));
     list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("04:00"), 115, 75, 62));
-    combo(ControlId::GraphPeriodSelector)->setCurrentIndex(3);
+    choose(ControlId::GraphPeriodSelector, 3);
     const QImage nuit = picture(ControlId::SystolicGraph);
     QVERIFY(!nuit.isNull());
     QCOMPARE(text(ControlId::SystolicGraphTitle),
@@ -491,10 +498,10 @@ private slots:
   void curveStyleSelector() {
     list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:00"), 150, 95, 80));
     list(DayPeriod::Jour).append(MakeReading(QStringLiteral("15:00"), 140, 85, 70));
-    combo(ControlId::GraphPeriodSelector)->setCurrentIndex(1);
+    choose(ControlId::GraphPeriodSelector, 1);
     const QImage circled = picture(ControlId::DiastolicGraph);
 
-    combo(ControlId::CurveStyleSelector)->setCurrentIndex(0);
+    choose(ControlId::CurveStyleSelector, 0);
     QCOMPARE(State().curveStyle, 1);
     const QImage lines = picture(ControlId::DiastolicGraph);
     QVERIFY(lines != circled);
@@ -506,7 +513,7 @@ private slots:
       const QSignalBlocker quiet(combo(ControlId::GraphPeriodSelector));
       combo(ControlId::GraphPeriodSelector)->setCurrentIndex(2);
     }
-    combo(ControlId::CurveStyleSelector)->setCurrentIndex(1);
+    choose(ControlId::CurveStyleSelector, 1);
     QCOMPARE(State().curveStyle, 2);
     QCOMPARE(State().graphPeriod, DayPeriod::Soir);
     QCOMPARE(picture(ControlId::DiastolicGraph), lines);
