@@ -1,11 +1,17 @@
 # Registers one Qt Test executable with CTest. Every test runs offscreen, in
 # a temporary home folder of its own (see tests/support), so `ctest -j2` is safe.
 #
-#   tensiolog_add_test(test_measurements SOURCES a.cpp b.cpp LIBS tl_measurements)
+#   tensiolog_add_test(test_measurements CORE_ONLY SOURCES a.cpp b.cpp LIBS tl_measurements)
+#
+# A CORE_ONLY test needs no widget or GUI library: it runs without a
+# QApplication, and including a Qt GUI or Widgets header fails its build.
 function(tensiolog_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "CORE_ONLY" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE testsupport ${ARG_LIBS} Qt6::Test)
+  if(ARG_CORE_ONLY)
+    tensiolog_forbid_qt(${name} Gui Widgets)
+  endif()
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)

@@ -4,8 +4,7 @@
 #include "app/main_window.h"
 #include "common/app_state.h"
 #include "common/paths.h"
-#include "measurements/measurement_file.h"
-#include "measurements/period_list_model.h"
+#include "logbook/workflows.h"
 #include "platform/dialogs.h"
 #include "readings/reading_commands.h"
 #include "ui/documents.h"
@@ -24,14 +23,6 @@ namespace {
 
 const QString kSaveTitle = QStringLiteral("Sauvegarde");
 const QString kArchiveTitle = QStringLiteral("Archivage");
-
-QString PeriodNames(const QList<DayPeriod> &periods) {
-  QStringList names;
-  for (DayPeriod period : periods) {
-    names << PeriodInfo(period).name;
-  }
-  return names.join(QStringLiteral(", "));
-}
 
 // The menu of a drawn button opens at the mouse cursor; when the button was
 // pressed from the keyboard (the cursor is elsewhere), just under the button.
@@ -164,11 +155,10 @@ void RunMenuCommand(MainWindow &main, int id) {
 }
 
 void SaveNow(MainWindow &main) {
-  QList<DayPeriod> failed;
-  const int written = SaveAllPeriodLists(main.lists(), Paths(), &failed);
+  const SaveOutcome saved = SaveLogbook(main.logbook());
   // A list holding readings that could not be written is a failure, even
   // when the other lists were saved.
-  if (written < 1 || !failed.isEmpty()) {
+  if (saved.written < 1 || !saved.failed.isEmpty()) {
     dialogs().warning(&main, kSaveTitle,
                       QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
   } else {
@@ -199,15 +189,14 @@ void ArchiveWithConfirmation(MainWindow &main) {
 }
 
 bool SaveForQuit(MainWindow &main, bool mayAsk) {
-  QList<DayPeriod> failed;
-  SaveAllPeriodLists(main.lists(), Paths(), &failed);
-  if (!failed.isEmpty() && mayAsk) {
+  const SaveOutcome saved = SaveLogbook(main.logbook());
+  if (!saved.failed.isEmpty() && mayAsk) {
     const bool quit = dialogs().askYesNo(
         &main, Dialogs::Icon::Warning, kSaveTitle,
-        QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.\n\n"
+        QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.\n\n%2\n\n"
                        "Si vous quittez maintenant, ils seront perdus. Voulez-vous quitter "
                        "quand même ?")
-            .arg(PeriodNames(failed)));
+            .arg(FailedPeriodNames(saved.failed), FailureLines(saved.failed)));
     if (!quit) {
       return false;
     }

@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/identity.h"
+#include "common/paths.h"
 #include "graphs/graph_canvas.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
@@ -142,7 +143,8 @@ QString RightsNotice(int year) {
 }
 
 MainWindow::MainWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), lists_(new PeriodLists(this)) {
+    : QWidget(parent, Qt::Window),
+      logbook_(std::make_unique<Logbook>(State().currentPatient, Paths())) {
   setWindowTitle(ProgramTitle());
   setWindowIcon(ImageIcon(0));
   setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -327,7 +329,7 @@ void MainWindow::buildRightPanel() {
   for (DayPeriod period : kAllPeriods) {
     const DayPeriodInfo &info = PeriodInfo(period);
     auto *view = new QTableView;
-    view->setModel(&lists_->list(period));
+    view->setModel(&logbook_->list(period));
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -623,7 +625,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
 void MainWindow::updateStatusCounts() {
   for (DayPeriod period : kAllPeriods) {
     statusFields_[size_t(PeriodInfo(period).statusField)]->setText(
-        PeriodStatusText(period, lists_->list(period).size()));
+        PeriodStatusText(period, logbook_->list(period).size()));
   }
 }
 
@@ -682,7 +684,7 @@ QList<int> MainWindow::selectedRows(DayPeriod period) const {
 
 QList<int> MainWindow::markedRows(DayPeriod period) const {
   QList<int> rows = selectedRows(period);
-  const PeriodListModel &model = lists_->list(period);
+  const PeriodListModel &model = logbook_->list(period);
   for (qsizetype row = 0; row < model.size(); ++row) {
     if (model.isChecked(row) && !rows.contains(int(row))) {
       rows.append(int(row));

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -38,7 +39,7 @@ public:
   // MainWindowApi
   QWidget *window() override { return this; }
   QWidget *control(ControlId id) override;
-  PeriodLists &lists() override { return *lists_; }
+  Logbook &logbook() override { return *logbook_; }
   void updateStatusCounts() override;
   void setPatientLine(const QString &patient) override;
   void refreshAveragesAndGraphs() override;
@@ -97,7 +98,7 @@ private:
   void buildShortcuts();
   void layoutForSize(int w, int h);
 
-  PeriodLists *lists_ = nullptr;
+  std::unique_ptr<Logbook> logbook_;
   QHash<int, QWidget *> controls_;
   QHash<int, QAction *> actions_;
   QList<QShortcut *> shortcuts_;

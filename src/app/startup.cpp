@@ -5,11 +5,12 @@
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "common/app_state.h"
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/paths.h"
-#include "measurements/measurement_file.h"
-#include "measurements/period_list_model.h"
+#include "logbook/workflows.h"
+#include "platform/desktop_shell.h"
 #include "platform/profile.h"
+#include "platform/qt_dialogs.h"
 #include "platform/session_end.h"
 #include "platform/single_instance.h"
 #include "ui/assets/assets.h"
@@ -33,7 +34,14 @@ void InstallFrenchLanguage(QApplication &app) {
 }
 
 Application::Application(const QString &instanceName, QObject *parent)
-    : QObject(parent), runPatientManager(&RunPatientManager), instanceName_(instanceName) {}
+    : QObject(parent), runPatientManager(&RunPatientManager), instanceName_(instanceName) {
+  // The program's own message boxes and shell (a test may have put fakes
+  // in front of them).
+  static QtDialogs qtDialogs;
+  static DesktopShell desktopShell;
+  setDefaultDialogs(&qtDialogs);
+  setDefaultShell(&desktopShell);
+}
 
 Application::~Application() = default;
 
@@ -101,10 +109,8 @@ bool Application::start() {
     QCoreApplication::processEvents();
     RebuildMeasurementPaths(Paths(), State().currentPatient);
     main.setPatientLine(State().currentPatient);
-    for (DayPeriod period : kAllPeriods) {
-      LoadPeriodList(main.lists().list(period), Paths().measurementFile(period));
-      main.updateStatusCounts();
-    }
+    LoadLogbook(main.logbook());
+    main.updateStatusCounts();
   }
 
   // Averages of every period, graph period Matin and its graphs.

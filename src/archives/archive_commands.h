@@ -16,10 +16,10 @@ class MainWindowApi;
 // refreshes the counts, averages and graphs. A period whose list could not
 // be saved, or whose file could not be moved, keeps its list and its file.
 // Returns the report text, empty when there was nothing to archive.
-QString ArchiveShownLists(MainWindowApi &main, const StoragePaths &paths, const QString &patient);
+QString ArchiveShownLists(MainWindowApi &main);
 
 // "Imprimer": one report per non-empty list, each opened once written.
-void PrintShownLists(MainWindowApi &main, const StoragePaths &paths, const QString &patient);
+void PrintShownLists(MainWindowApi &main);
 
 // The archive manager window, modal over `parent` until it is closed.
 void RunArchiveManager(QWidget *parent, const StoragePaths &paths);

@@ -2,9 +2,9 @@
 
 #include "archives/archive_file_model.h"
 #include "archives/archive_readings_model.h"
-#include "archives/reports.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "logbook/reports.h"
 #include "measurements/measurement_file.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace tl {
@@ -145,38 +144,13 @@ QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings) {
   return out;
 }
 
-QByteArray ReadWholeFile(const QString &path, bool *ok) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    if (ok) {
-      *ok = false;
-    }
-    return QByteArray();
-  }
-  QByteArray bytes = file.readAll();
-  if (ok) {
-    *ok = file.error() == QFileDevice::NoError;
-  }
-  return bytes;
-}
-
-bool WriteWholeFile(const QString &path, QByteArrayView bytes) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return false;
-  }
-  if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
-}
-
-qsizetype LoadPeriodList(PeriodListModel &list, const QString &path) {
+qsizetype LoadPeriodList(PeriodListModel &list, const QString &path, FileError *error) {
   list.clear();
-  bool ok = false;
-  const QByteArray bytes = ReadWholeFile(path, &ok);
-  if (!ok) {
+  QByteArray bytes;
+  if (FileError failed = ReadWholeFile(path, kMaxMeasurementFileBytes, &bytes)) {
+    if (error) {
+      *error = failed;
+    }
     return 0;
   }
   list.setReadings(ParseMeasurementFile(bytes));
@@ -184,17 +158,19 @@ qsizetype LoadPeriodList(PeriodListModel &list, const QString &path) {
 }
 
 int SaveAllPeriodLists(const PeriodLists &lists, const StoragePaths &paths,
-                       QList<DayPeriod> *failed) {
+                       QList<PeriodFileError> *failed) {
   int written = 0;
   for (DayPeriod period : kSaveOrder) {
     const PeriodListModel &list = lists.list(period);
     if (list.size() == 0) {
       continue;
     }
-    if (WriteWholeFile(paths.measurementFile(period), SerializeMeasurementFile(list.readings()))) {
+    const FileError error =
+        WriteWholeFile(paths.measurementFile(period), SerializeMeasurementFile(list.readings()));
+    if (!error) {
       ++written;
     } else if (failed) {
-      failed->append(period);
+      failed->append({period, error});
     }
   }
   return written;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/day_period.h"
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "measurements/reading.h"
 
@@ -58,20 +59,22 @@ std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes);
 // The bytes of a measurement file holding `readings` (UTF-8, CR LF).
 QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings);
 
-// Reads a whole file; an empty array when it is missing or unreadable.
-QByteArray ReadWholeFile(const QString &path, bool *ok = nullptr);
-// Writes a whole file atomically (beside the target, then renamed over it).
-bool WriteWholeFile(const QString &path, QByteArrayView bytes);
+// A period whose file could not be read or written, and why.
+struct PeriodFileError {
+  DayPeriod period;
+  FileError error;
+};
 
 // Empties the list, then fills it from the file at `path` (a missing or
-// unreadable file leaves it empty). Returns the number of rows loaded.
-qsizetype LoadPeriodList(PeriodListModel &list, const QString &path);
+// unreadable file leaves it empty, and says why in `error`). Returns the
+// number of rows loaded.
+qsizetype LoadPeriodList(PeriodListModel &list, const QString &path, FileError *error = nullptr);
 
 // Writes the file of every period whose list holds rows, in the order Nuit,
 // Matin, Jour, Soir; empty lists are skipped and no file is removed. Returns
 // the number of files written; the periods whose file could not be written
-// are added to `failed`.
+// are added to `failed`, each with its reason.
 int SaveAllPeriodLists(const PeriodLists &lists, const StoragePaths &paths,
-                       QList<DayPeriod> *failed = nullptr);
+                       QList<PeriodFileError> *failed = nullptr);
 
 } // namespace tl

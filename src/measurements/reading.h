@@ -14,6 +14,7 @@ struct Reading {
 
   const QString &operator[](int cell) const { return cells[cell]; }
   QString &operator[](int cell) { return cells[cell]; }
+  void set(int cell, const QString &text) { cells[cell] = text; }
   bool operator==(const Reading &other) const = default;
 };
 

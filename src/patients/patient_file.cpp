@@ -65,9 +65,9 @@ PatientFileContents LoadPatientFile(const QString &path) {
   if (!contents.exists) {
     return contents;
   }
-  bool ok = false;
-  const QByteArray bytes = ReadWholeFile(path, &ok);
-  if (!ok || !HasUsableCountLine(bytes)) {
+  QByteArray bytes;
+  const FileError error = ReadWholeFile(path, kMaxSmallFileBytes, &bytes);
+  if (error || !HasUsableCountLine(bytes)) {
     contents.unreadable = QFileInfo(path).isFile(); // a folder there holds no profile
     return contents;
   }
@@ -75,9 +75,9 @@ PatientFileContents LoadPatientFile(const QString &path) {
   return contents;
 }
 
-bool SavePatientFile(const QString &path, const std::vector<Patient> &patients) {
+FileError SavePatientFile(const QString &path, const std::vector<Patient> &patients) {
   if (patients.empty()) {
-    return false;
+    return {path, QStringLiteral("aucun profil à enregistrer")};
   }
   return WriteWholeFile(path, SerializePatientFile(patients));
 }

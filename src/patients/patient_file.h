@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/file_io.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -54,9 +56,9 @@ bool HasUsableCountLine(QByteArrayView bytes);
 
 // Reads the patient file at `path`; a missing or unreadable file gives no profile.
 PatientFileContents LoadPatientFile(const QString &path);
-// Rewrites the file whole. Nothing is written for an empty list; false when
-// the file could not be written (its previous content then stays).
-bool SavePatientFile(const QString &path, const std::vector<Patient> &patients);
+// Rewrites the file whole. Nothing is written for an empty list (an error);
+// a file that cannot be written keeps its previous content.
+FileError SavePatientFile(const QString &path, const std::vector<Patient> &patients);
 // Removes the file, read-only or not. True when no file is left.
 bool DeletePatientFile(const QString &path);
 

@@ -1,7 +1,7 @@
 #include "patients/patient_manager.h"
 
 #include "common/app_state.h"
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
@@ -529,14 +529,16 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
 }
 
 void PatientManagerWindow::reject() {
+  FileError error;
   if (!State().currentPatient.isEmpty() && rowCount() > 0 &&
-      !SavePatientFile(Paths().patientFile, patients())) {
+      (error = SavePatientFile(Paths().patientFile, patients()))) {
     // The profiles exist nowhere else: the user may stay and try again.
     const bool leave = dialogs().askYesNo(
         this, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"),
-        QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\nSi vous fermez la "
-                       "fenêtre maintenant, les profils ajoutés ou modifiés seront perdus.\n"
-                       "Voulez-vous tout de même fermer la fenêtre ?"));
+        QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\n") + error.text() +
+            QStringLiteral(
+                "\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
+                "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"));
     if (!leave) {
       return;
     }

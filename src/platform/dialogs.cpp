@@ -1,99 +1,35 @@
 #include "platform/dialogs.h"
 
-#include <QDialog>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
-#include <QVBoxLayout>
-
 namespace tl {
 
 namespace {
 
-Dialogs *g_override = nullptr;
-
-QMessageBox::Icon toQtIcon(Dialogs::Icon icon) {
-  switch (icon) {
-  case Dialogs::Icon::Information:
-    return QMessageBox::Information;
-  case Dialogs::Icon::Warning:
-    return QMessageBox::Warning;
-  case Dialogs::Icon::Error:
-    return QMessageBox::Critical;
-  case Dialogs::Icon::Question:
-    return QMessageBox::Question;
+// Shows nothing and agrees to nothing: what runs without the program's own
+// dialogs (a command-line tool, a test without a fake) must not destroy data.
+class NoDialogs : public Dialogs {
+public:
+  void message(QWidget *, Icon, const QString &, const QString &) override {}
+  bool askYesNo(QWidget *, Icon, const QString &, const QString &) override { return false; }
+  QString inputText(QWidget *, const QString &, const QString &, const QString &) override {
+    return QString();
   }
-  return QMessageBox::NoIcon;
-}
+};
 
-// The texts carry Windows line breaks (CR LF, and LF CR in the reading
-// details); a message box breaks lines at LF only, so each pair, and a lone
-// CR, becomes one LF for display.
-QString DisplayText(const QString &text) {
-  QString out = text;
-  out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  out.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
-  out.replace(u'\r', u'\n');
-  return out;
-}
+Dialogs *g_override = nullptr;
+Dialogs *g_default = nullptr;
 
 } // namespace
 
 Dialogs &dialogs() {
-  static QtDialogs real;
-  return g_override ? *g_override : real;
+  static NoDialogs none;
+  if (g_override) {
+    return *g_override;
+  }
+  return g_default ? *g_default : none;
 }
 
 void setDialogs(Dialogs *d) { g_override = d; }
 
-void QtDialogs::message(QWidget *parent, Icon icon, const QString &title, const QString &text) {
-  QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
-  box.setTextFormat(Qt::PlainText);
-  box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-  box.exec();
-}
-
-bool QtDialogs::askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) {
-  QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
-  box.setTextFormat(Qt::PlainText);
-  QPushButton *yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
-  QPushButton *no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
-  box.setDefaultButton(yes);
-  box.setEscapeButton(no);
-  box.exec();
-  return box.clickedButton() == yes;
-}
-
-QString QtDialogs::inputText(QWidget *parent, const QString &title, const QString &prompt,
-                             const QString &initial) {
-  QDialog dlg(parent);
-  dlg.setWindowTitle(title);
-  auto *layout = new QVBoxLayout(&dlg);
-  auto *label = new QLabel(prompt, &dlg);
-  label->setTextFormat(Qt::PlainText);
-  layout->addWidget(label);
-  auto *edit = new QLineEdit(initial, &dlg);
-  layout->addWidget(edit);
-  auto *row = new QHBoxLayout;
-  row->addStretch();
-  auto *ok = new QPushButton(QStringLiteral("OK"), &dlg);
-  ok->setDefault(true);
-  row->addWidget(ok);
-  layout->addLayout(row);
-  QObject::connect(ok, &QPushButton::clicked, &dlg, &QDialog::accept);
-  dlg.setMinimumWidth(320);
-  dlg.adjustSize();
-  if (QScreen *screen = QGuiApplication::primaryScreen()) {
-    dlg.move(screen->availableGeometry().center() - dlg.rect().center());
-  }
-  if (dlg.exec() != QDialog::Accepted) {
-    return QString();
-  }
-  return edit->text();
-}
+void setDefaultDialogs(Dialogs *d) { g_default = d; }
 
 } // namespace tl

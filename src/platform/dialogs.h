@@ -36,18 +36,13 @@ public:
   }
 };
 
-// The dialogs in use: the real ones unless a test installed its own.
+// The dialogs in use: those a test installed, else the program's own
+// (installed at start-up), else none: without either, nothing is shown,
+// questions are answered "Non" and the input box gives "".
 Dialogs &dialogs();
-// Installs `d` (not owned) in place of the real dialogs; nullptr restores them.
+// Installs `d` (not owned) in place of the program's dialogs; nullptr removes it.
 void setDialogs(Dialogs *d);
-
-// Message boxes and the input box built with Qt widgets, French buttons.
-class QtDialogs : public Dialogs {
-public:
-  void message(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
-  bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
-  QString inputText(QWidget *parent, const QString &title, const QString &prompt,
-                    const QString &initial) override;
-};
+// Installs the program's own dialogs (not owned).
+void setDefaultDialogs(Dialogs *d);
 
 } // namespace tl

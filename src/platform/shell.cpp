@@ -1,56 +1,31 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
-#include <QFileInfo>
-#include <QMimeDatabase>
-#include <QProcess>
-#include <QUrl>
-
 namespace tl {
 
 namespace {
+
+class NoShell : public Shell {
+public:
+  bool openDocument(const QString &) override { return false; }
+  bool hasHandler(const QString &) override { return false; }
+  bool openAddress(const QString &) override { return false; }
+};
+
 Shell *g_override = nullptr;
-}
+Shell *g_default = nullptr;
+
+} // namespace
 
 Shell &shell() {
-  static DesktopShell real;
-  return g_override ? *g_override : real;
+  static NoShell none;
+  if (g_override) {
+    return *g_override;
+  }
+  return g_default ? *g_default : none;
 }
 
 void setShell(Shell *s) { g_override = s; }
 
-bool DesktopShell::openDocument(const QString &path) {
-  if (!QFileInfo::exists(path)) {
-    return false;
-  }
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
-}
-
-bool DesktopShell::hasHandler(const QString &path) {
-  if (!QFileInfo(path).isFile()) {
-    return false;
-  }
-#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
-  return true; // the system's own viewers cover the program's documents
-#else
-  // The desktop's default application for the file's type, as xdg-open
-  // would choose it; without xdg-mime nothing can be told, so none.
-  const QString type = QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
-  QProcess query;
-  query.start(QStringLiteral("xdg-mime"),
-              {QStringLiteral("query"), QStringLiteral("default"), type});
-  if (!query.waitForFinished(3000)) {
-    query.kill();
-    query.waitForFinished(1000);
-    return false;
-  }
-  return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
-         !query.readAllStandardOutput().trimmed().isEmpty();
-#endif
-}
-
-bool DesktopShell::openAddress(const QString &address) {
-  return QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
-}
+void setDefaultShell(Shell *s) { g_default = s; }
 
 } // namespace tl

@@ -18,14 +18,10 @@ public:
   virtual bool openAddress(const QString &address) = 0;
 };
 
+// The shell in use: the one a test installed, else the program's own
+// (installed at start-up), else none, which opens nothing.
 Shell &shell();
-void setShell(Shell *s); // not owned; nullptr restores the real one
-
-class DesktopShell : public Shell {
-public:
-  bool openDocument(const QString &path) override;
-  bool hasHandler(const QString &path) override;
-  bool openAddress(const QString &address) override;
-};
+void setShell(Shell *s);        // not owned; nullptr removes it
+void setDefaultShell(Shell *s); // the program's own, not owned
 
 } // namespace tl

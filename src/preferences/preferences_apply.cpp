@@ -2,10 +2,9 @@
 
 #include "common/app_state.h"
 #include "common/control_ids.h"
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
-#include "measurements/measurement_file.h"
 #include "preferences/preferences_file.h"
 #include "ui/main_window_api.h"
 
@@ -118,7 +117,7 @@ void ApplyPreferences(MainWindowApi &main) {
   RebuildMeasurementPaths(Paths(), name);
 }
 
-bool WriteClosingPreferences(MainWindowApi &main) {
+FileError WriteClosingPreferences(MainWindowApi &main) {
   const QString path = Paths().preferencesFile;
   // A file that cannot be read may still hold the user's settings: it is
   // kept aside rather than written over.

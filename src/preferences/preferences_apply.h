@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/file_io.h"
+
 namespace tl {
 
 class MainWindowApi;
@@ -11,8 +13,8 @@ class MainWindowApi;
 void ApplyPreferences(MainWindowApi &main);
 
 // Rewrites the preferences file at shut-down with the main window's geometry
-// (where asked for) and the patient in use (where asked for). False when the
-// file could not be written; nothing is reported.
-bool WriteClosingPreferences(MainWindowApi &main);
+// (where asked for) and the patient in use (where asked for). Returns why
+// the file could not be written; nothing is reported.
+FileError WriteClosingPreferences(MainWindowApi &main);
 
 } // namespace tl

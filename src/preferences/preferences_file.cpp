@@ -1,7 +1,7 @@
 #include "preferences/preferences_file.h"
 
+#include "common/file_io.h"
 #include "common/text.h"
-#include "measurements/measurement_file.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -130,8 +130,8 @@ PreferencesReader::PreferencesReader(QByteArrayView bytes) {
 }
 
 PreferencesReader PreferencesReader::fromFile(const QString &path, bool *opened) {
-  bool ok = false;
-  const QByteArray bytes = ReadWholeFile(path, &ok);
+  QByteArray bytes;
+  const bool ok = !ReadWholeFile(path, kMaxSmallFileBytes, &bytes);
   if (opened) {
     *opened = ok;
   }
@@ -142,9 +142,8 @@ bool IsUnreadablePreferencesFile(const QString &path) {
   if (!QFileInfo(path).isFile()) {
     return false; // nothing, or a folder: nothing to keep
   }
-  bool ok = false;
-  const QByteArray bytes = ReadWholeFile(path, &ok);
-  if (!ok) {
+  QByteArray bytes;
+  if (ReadWholeFile(path, kMaxSmallFileBytes, &bytes)) {
     return true;
   }
   QByteArrayView text(bytes);

@@ -1,10 +1,9 @@
 #include "preferences/preferences_window.h"
 
 #include "common/app_state.h"
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
-#include "measurements/measurement_file.h"
 #include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
@@ -267,7 +266,7 @@ void PreferencesWindow::loadPreferencesIntoWindow() {
   }
 }
 
-bool PreferencesWindow::writePreferencesFromWindow() {
+FileError PreferencesWindow::writePreferencesFromWindow() {
   Preferences p;
   p.keepWindowSize = windowBoxes_[0]->isChecked() ? 1 : 0;
   p.keepWindowPos = windowBoxes_[1]->isChecked() ? 1 : 0;
@@ -311,7 +310,7 @@ void PreferencesWindow::restoreDefaultsAndSave() {
 }
 
 void PreferencesWindow::save() {
-  if (writePreferencesFromWindow()) {
+  if (!writePreferencesFromWindow()) {
     showFileDates();
     accept();
     return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/control_ids.h"
+#include "common/file_io.h"
 
 #include <QDialog>
 #include <array>
@@ -30,7 +31,7 @@ public:
   // Sets the controls from the file (a missing file leaves them as built).
   void loadPreferencesIntoWindow();
   // Writes the file from the controls; false when it cannot be created.
-  bool writePreferencesFromWindow();
+  FileError writePreferencesFromWindow();
   // Puts the controls in the default state (without saving).
   void setDefaults();
 

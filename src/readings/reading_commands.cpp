@@ -1,11 +1,10 @@
 #include "readings/reading_commands.h"
 
 #include "common/app_state.h"
-#include "common/paths.h"
 #include "graphs/graph_canvas.h"
 #include "graphs/graph_painter.h"
+#include "logbook/workflows.h"
 #include "measurements/averages.h"
-#include "measurements/classification.h"
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
 #include "platform/dialogs.h"
@@ -13,7 +12,6 @@
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -68,24 +66,6 @@ bool CurrentListPeriod(MainWindowApi &main, DayPeriod *period) {
     }
   }
   return false;
-}
-
-QList<int> SortedRows(QList<int> rows) {
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  return rows;
-}
-
-// Removes a period's measurement file, also when it is marked read-only.
-void RemoveMeasurementFile(const QString &path) {
-  if (path.isEmpty() || !QFile::exists(path)) {
-    return;
-  }
-  QFile file(path);
-  if (!file.remove()) {
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    file.remove();
-  }
 }
 
 // The curve style in force: the stored one, or with none stored the one the
@@ -179,48 +159,26 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
 } // namespace
 
 void AddReadingCommand(MainWindowApi &main) {
-  const QString systolic = FieldText(main, ControlId::SystolicField);
-  const QString diastolic = FieldText(main, ControlId::DiastolicField);
-  const QString pulse = FieldText(main, ControlId::PulseField);
-
-  if (systolic.isEmpty() || diastolic.isEmpty() || pulse.isEmpty()) {
+  const AddOutcome added =
+      AddReading(main.logbook(), DateText(main), TimeText(main), FieldText(main, kValueFields[0]),
+                 FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]));
+  if (!added.period) {
     dialogs().message(main.window(), Dialogs::Icon::Information, QStringLiteral("Erreur!"),
                       QStringLiteral("Vous n'avez pas rempli tous les champs de saisie pour "
                                      "ajouter les données au registre."));
     // What was typed stays, and the first empty field takes the keyboard so
     // the user can complete the reading.
-    for (ControlId id : kValueFields) {
-      QLineEdit *edit = Control<QLineEdit>(main, id);
-      if (edit && edit->text().isEmpty()) {
-        edit->setFocus(Qt::OtherFocusReason);
-        break;
-      }
+    if (QLineEdit *edit = Control<QLineEdit>(main, kValueFields[size_t(added.firstEmptyField)])) {
+      edit->setFocus(Qt::OtherFocusReason);
     }
-    // The refresh runs whatever the outcome, as after an added reading.
-    RefreshAveragesAndGraphs(main);
-    return;
+  } else {
+    main.updateStatusCounts();
+    ClearValueFields(main);
+    if (QLineEdit *first = Control<QLineEdit>(main, ControlId::SystolicField)) {
+      first->setFocus(Qt::OtherFocusReason);
+    }
   }
-
-  const QString time = TimeText(main);
-  const DayPeriod period = PeriodOfTime(time);
-  const qint64 s = ParseLeadingInteger(systolic);
-  const qint64 d = ParseLeadingInteger(diastolic);
-  const qint64 p = ParseLeadingInteger(pulse);
-
-  Reading reading;
-  reading[Reading::Date] = DateText(main);
-  reading[Reading::Time] = time;
-  reading[Reading::Systolic] = QString::number(s);
-  reading[Reading::Diastolic] = QString::number(d);
-  reading[Reading::Pulse] = QString::number(p);
-  reading[Reading::Diagnosis] = DiagnosisSentence(s, d);
-  main.lists().list(period).append(std::move(reading));
-  main.updateStatusCounts();
-
-  ClearValueFields(main);
-  if (QLineEdit *first = Control<QLineEdit>(main, ControlId::SystolicField)) {
-    first->setFocus(Qt::OtherFocusReason);
-  }
+  // The refresh runs whatever the outcome.
   RefreshAveragesAndGraphs(main);
 }
 
@@ -231,29 +189,12 @@ void DeleteMarkedReadings(MainWindowApi &main) {
   if (!CurrentListPeriod(main, &period)) {
     return;
   }
-  PeriodListModel &list = main.lists().list(period);
-  // The rows marked when the command starts; each removal shifts the rows
-  // after it up by one.
-  const QList<int> marked = SortedRows(main.markedRows(period));
-  int removed = 0;
-  for (int row : marked) {
-    const bool yes = dialogs().askYesNo(
-        main.window(), Dialogs::Icon::Warning, QStringLiteral("Suppression"),
-        QStringLiteral("Êtes-vous sûr(e) de vouloir supprimer définitivement ces données ?"));
-    if (!yes) {
-      continue;
-    }
-    list.removeReading(row - removed);
-    ++removed;
-    main.updateStatusCounts();
-  }
+  const int removed =
+      DeleteReadings(main.logbook(), period, main.markedRows(period), dialogs(), main.window());
   if (removed == 0) {
     return;
   }
-  // An emptied period must not come back from its file at the next start.
-  if (list.size() == 0) {
-    RemoveMeasurementFile(Paths().measurementFile(period));
-  }
+  main.updateStatusCounts();
   // One refresh after the questions gives the texts and graphs that one
   // refresh per deletion would end with.
   RefreshAveragesAndGraphs(main);
@@ -265,42 +206,23 @@ void ShowReadingDetails(MainWindowApi &main) {
     return;
   }
   const PeriodListModel &list = main.lists().list(period);
-  const QString br = QStringLiteral("\n\r");
-  for (int row : SortedRows(main.selectedRows(period))) {
-    if (row < 0 || row >= list.size()) {
-      continue;
+  QList<int> rows = main.selectedRows(period);
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  for (int row : rows) {
+    if (row >= 0 && row < list.size()) {
+      dialogs().message(main.window(), Dialogs::Icon::Information,
+                        QStringLiteral("Détails tension"), ReadingDetailsText(list.reading(row)));
     }
-    const Reading &r = list.reading(row);
-    const QString text =
-        QStringLiteral("Date : ") + r[Reading::Date] + QStringLiteral("  Heure : ") +
-        r[Reading::Time] + br + QStringLiteral("Systolique : ") + r[Reading::Systolic] + br +
-        QStringLiteral("Diastolique : ") + r[Reading::Diastolic] + br + QStringLiteral("Pouls : ") +
-        r[Reading::Pulse] + br + QStringLiteral("Diagnostic : ") + r[Reading::Diagnosis] + br;
-    dialogs().message(main.window(), Dialogs::Icon::Information, QStringLiteral("Détails tension"),
-                      text);
   }
 }
 
 void ModifyReadingCell(MainWindowApi &main, int cell) {
-  if (cell < Reading::Date || cell > Reading::Pulse) {
-    return; // the diagnosis sentence is never edited by hand
-  }
   DayPeriod period;
   if (!CurrentListPeriod(main, &period)) {
     return;
   }
-  PeriodListModel &list = main.lists().list(period);
-  const QString title = QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)];
-  for (int row : SortedRows(main.selectedRows(period))) {
-    if (row < 0 || row >= list.size()) {
-      continue;
-    }
-    const QString answer = dialogs().inputText(
-        main.window(), title, QStringLiteral("Nouvelles données :"), list.reading(row)[cell]);
-    if (!answer.isEmpty()) {
-      list.setCell(row, cell, answer);
-    }
-  }
+  ModifyReadings(main.logbook(), period, main.selectedRows(period), cell, dialogs(), main.window());
 }
 
 void RefreshAverages(MainWindowApi &main) { WriteAverages(main, {}); }

@@ -2,6 +2,7 @@
 
 #include "common/control_ids.h"
 #include "common/day_period.h"
+#include "logbook/logbook.h"
 
 #include <QList>
 #include <QString>
@@ -9,8 +10,6 @@
 class QWidget;
 
 namespace tl {
-
-class PeriodLists;
 
 // What the feature windows and commands need of the main window, so that
 // they can be built and tested without the application layer.
@@ -22,8 +21,9 @@ public:
   virtual QWidget *window() = 0;
   // Any control registered under its number, or nullptr.
   virtual QWidget *control(ControlId id) = 0;
-  // The four period lists of the current patient.
-  virtual PeriodLists &lists() = 0;
+  // The current patient's logbook, and its four period lists.
+  virtual Logbook &logbook() = 0;
+  PeriodLists &lists() { return logbook().lists(); }
 
   // Rewrites status fields 1 to 4 from the row counts of the lists.
   virtual void updateStatusCounts() = 0;

@@ -2,12 +2,13 @@
 // and the archive manager window: live file list, opening, deleting,
 // printing an archive, and an offscreen snapshot.
 #include "fakes.h"
+#include "stub_main_window.h"
 
 #include "archives/archive_commands.h"
 #include "archives/archive_manager_window.h"
-#include "archives/reports.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "logbook/reports.h"
 #include "measurements/period_list_model.h"
 #include "theme/control_colour.h"
 #include "ui/assets/assets.h"
@@ -28,27 +29,7 @@ using namespace tl;
 
 namespace {
 
-class FakeMainWindow : public MainWindowApi {
-public:
-  QWidget *window() override { return &window_; }
-  QWidget *control(ControlId) override { return nullptr; }
-  PeriodLists &lists() override { return lists_; }
-  void updateStatusCounts() override { ++statusUpdates; }
-  void setPatientLine(const QString &) override {}
-  void refreshAveragesAndGraphs() override { ++refreshes; }
-  void setPinned(bool) override {}
-  int currentTab() const override { return 0; }
-  void setCurrentTab(int) override {}
-  QList<int> selectedRows(DayPeriod) const override { return {}; }
-  QList<int> markedRows(DayPeriod) const override { return {}; }
-
-  int statusUpdates = 0;
-  int refreshes = 0;
-
-private:
-  QWidget window_;
-  PeriodLists lists_;
-};
+using FakeMainWindow = test::StubMainWindow;
 
 Reading Row(const QString &date, const QString &time, const QString &s, const QString &d,
             const QString &p, const QString &diagnosis) {
@@ -109,8 +90,12 @@ class TestArchiveManager : public QObject {
   Q_OBJECT
 
 private:
+  // The program-wide patient and paths, which the stand-in main window's
+  // logbook works on.
   StoragePaths setUpStorage(const test::TempHome &home) {
-    return SetupStorage(home.path(), QStringLiteral("Zoé Martin"));
+    State().currentPatient = QStringLiteral("Zoé Martin");
+    Paths() = SetupStorage(home.path(), State().currentPatient);
+    return Paths();
   }
 
 private slots:
@@ -129,7 +114,7 @@ private slots:
     main.lists().list(DayPeriod::Matin).append(Row("06/12/2026", "07:15", "1", "2", "3", "x"));
     main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:15", "4", "5", "6", "y"));
 
-    QCOMPARE(ArchiveShownLists(main, paths, patient),
+    QCOMPARE(ArchiveShownLists(main),
              QStringLiteral("ARTL_Matin_Zoé Martin.txt a été archivé.\r\n"
                             "ARTL_Nuit_Zoé Martin.txt a été archivé.\r\n"));
     QCOMPARE(main.lists().totalCount(), 0);
@@ -144,7 +129,7 @@ private slots:
     // Same minute again, with a new reading: the archive name is taken, so
     // the file stays current and the list keeps its reading.
     main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:40", "7", "8", "9", "z"));
-    QCOMPARE(ArchiveShownLists(main, paths, patient),
+    QCOMPARE(ArchiveShownLists(main),
              QStringLiteral("Une erreur est survenue lors de l'archivage de ARTL_Nuit_Zoé "
                             "Martin.txt\r\n"));
     QCOMPARE(main.lists().list(DayPeriod::Nuit).size(), 1);
@@ -160,13 +145,13 @@ private slots:
     test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5)));
     const StoragePaths paths = setUpStorage(home);
     FakeMainWindow main;
-    QCOMPARE(ArchiveShownLists(main, paths, QStringLiteral("Zoé Martin")), QString());
+    QCOMPARE(ArchiveShownLists(main), QString());
     QCOMPARE(main.refreshes, 0);
 
     // A list that cannot be saved is neither archived nor emptied.
     QVERIFY(QDir().mkpath(paths.measurementFile(DayPeriod::Jour)));
     main.lists().list(DayPeriod::Jour).append(Row("a", "13:00", "1", "2", "3", "x"));
-    QCOMPARE(ArchiveShownLists(main, paths, QStringLiteral("Zoé Martin")),
+    QCOMPARE(ArchiveShownLists(main),
              QStringLiteral("Une erreur est survenue lors de l'archivage de ARTL_Jour_Zoé "
                             "Martin.txt\r\n"));
     QCOMPARE(main.lists().list(DayPeriod::Jour).size(), 1);
@@ -179,12 +164,12 @@ private slots:
     test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
     const StoragePaths paths = setUpStorage(home);
     FakeMainWindow main;
-    PrintShownLists(main, paths, "P");
+    PrintShownLists(main);
     QVERIFY(shell.documents.isEmpty());
     main.lists().list(DayPeriod::Matin).append(Row("a", "07:00", "1", "2", "3", "x"));
-    PrintShownLists(main, paths, "P");
+    PrintShownLists(main);
     QCOMPARE(shell.documents,
-             QStringList{paths.printFolder + "Imp_ARTL_Matin_P_06122026_210745.txt"});
+             QStringList{paths.printFolder + "Imp_ARTL_Matin_Zoé Martin_06122026_210745.txt"});
   }
 
   // The data destruction window may remove both folders while the program
@@ -198,10 +183,10 @@ private slots:
     QVERIFY(QDir(paths.printFolder).removeRecursively());
     FakeMainWindow main;
     main.lists().list(DayPeriod::Soir).append(Row("a", "20:00", "1", "2", "3", "x"));
-    PrintShownLists(main, paths, "P");
+    PrintShownLists(main);
     QCOMPARE(shell.documents,
-             QStringList{paths.printFolder + "Imp_ARTL_Soir_P_06122026_210745.txt"});
-    QCOMPARE(ArchiveShownLists(main, paths, QStringLiteral("Zoé Martin")),
+             QStringList{paths.printFolder + "Imp_ARTL_Soir_Zoé Martin_06122026_210745.txt"});
+    QCOMPARE(ArchiveShownLists(main),
              QStringLiteral("ARTL_Soir_Zoé Martin.txt a été archivé.\r\n"));
     QVERIFY(QFileInfo::exists(paths.archiveFolder + "06122026_2107_ARTL_Soir_Zoé Martin.txt"));
   }

@@ -3,8 +3,8 @@
 #include "fakes.h"
 
 #include "archives/archive_file_model.h"
-#include "archives/archiving.h"
-#include "archives/reports.h"
+#include "logbook/archiving.h"
+#include "logbook/reports.h"
 #include "measurements/period_list_model.h"
 
 #include <QDir>

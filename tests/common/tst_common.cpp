@@ -1,7 +1,7 @@
 // Identity texts and the storage folder tree.
 #include "fakes.h"
 
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/text.h"

@@ -339,9 +339,13 @@ private slots:
     PeriodLists lists;
     lists.list(DayPeriod::Matin).append(test::MakeReading("08:00", 120, 80, 60));
     lists.list(DayPeriod::Soir).append(test::MakeReading("20:00", 120, 80, 60));
-    QList<DayPeriod> failed;
+    QList<PeriodFileError> failed;
     QCOMPARE(SaveAllPeriodLists(lists, paths, &failed), 1);
-    QCOMPARE(failed, QList<DayPeriod>({DayPeriod::Matin}));
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed[0].period, DayPeriod::Matin);
+    // The failure names the file and carries the system's reason.
+    QCOMPARE(failed[0].error.path, paths.measurementFile(DayPeriod::Matin));
+    QVERIFY(!failed[0].error.reason.isEmpty());
   }
 
   void failedSaveKeepsPreviousFile() {

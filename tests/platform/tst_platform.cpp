@@ -2,7 +2,7 @@
 // language, Windows line breaks shown as line breaks, Enter and Escape.
 #include "fakes.h"
 
-#include "platform/dialogs.h"
+#include "platform/qt_dialogs.h"
 
 #include <QApplication>
 #include <QLabel>

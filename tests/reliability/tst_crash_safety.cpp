@@ -3,7 +3,7 @@
 // truncated file, and nothing left behind may be taken for a measurement file.
 #include "fakes.h"
 
-#include "common/files.h"
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "logbook_fixture.h"
 #include "measurements/measurement_file.h"

@@ -1,4 +1,4 @@
-#include "archives/archiving.h"
+#include "logbook/archiving.h"
 
 #include "platform/clock.h"
 

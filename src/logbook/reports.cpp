@@ -1,6 +1,6 @@
-#include "archives/reports.h"
+#include "logbook/reports.h"
 
-#include "measurements/measurement_file.h"
+#include "common/file_io.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
 #include "platform/shell.h"
@@ -111,7 +111,7 @@ QStringList PrintPeriodReports(const std::array<const std::vector<Reading> *, 4>
       continue;
     }
     const QString path = printFolder + names[size_t(PeriodIndex(period))];
-    if (!WriteWholeFile(path, PeriodReport(period, patient, *readings))) {
+    if (WriteWholeFile(path, PeriodReport(period, patient, *readings))) {
       continue;
     }
     written.append(path);
@@ -135,7 +135,7 @@ QString PrintArchive(const QString &printFolder, const QString &fileName,
     return QString();
   }
   const QString path = printFolder + fileName;
-  if (!WriteWholeFile(path, PrintableArchive(fileName, readings))) {
+  if (WriteWholeFile(path, PrintableArchive(fileName, readings))) {
     return QString();
   }
   shell().openDocument(QFileInfo(path).absoluteFilePath());

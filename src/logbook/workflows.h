@@ -1,0 +1,95 @@
+#pragma once
+
+// What the window and the command line do with a logbook, without widgets:
+// each workflow acts on the lists and the files and reports its outcome; the
+// callers show it. Questions go through the Dialogs interface given.
+
+#include "common/day_period.h"
+#include "logbook/archiving.h"
+#include "measurements/measurement_file.h"
+
+#include <QList>
+#include <QString>
+#include <array>
+#include <optional>
+
+class QWidget;
+
+namespace tl {
+
+class Dialogs;
+class Logbook;
+struct Reading;
+
+// --- Adding a reading ("Ajouter") ----------------------------------------
+
+struct AddOutcome {
+  std::optional<DayPeriod> period; // where the reading went; empty when refused
+  int firstEmptyField = -1;        // when refused: 0 systolic, 1 diastolic, 2 pulse
+};
+
+// Files the reading typed as three value texts at `date` (dd/MM/yyyy) and
+// `time` (hh:mm) at the end of the list of its period: the values are taken
+// by ParseLeadingInteger, the diagnosis sentence by the classification.
+// Refused, with nothing changed, when a value text is empty.
+AddOutcome AddReading(Logbook &book, const QString &date, const QString &time,
+                      const QString &systolic, const QString &diastolic, const QString &pulse);
+
+// --- Deleting, changing and showing readings ------------------------------
+
+// Deletes the rows `marked` of a period list, asking once per row
+// ("Suppression"); the rows are those marked when the command starts, in
+// list order. A list emptied this way loses its file, so that the readings
+// do not come back at the next start. Returns how many rows went.
+int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &dialogs,
+                   QWidget *parent);
+
+// Asks a new text for `cell` (date to pulse; never the diagnosis) of each
+// row in `selected`; an empty answer leaves the cell. Returns how many
+// cells changed.
+int ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell, Dialogs &dialogs,
+                   QWidget *parent);
+
+// The text of the "Détails tension" box of one reading.
+QString ReadingDetailsText(const Reading &reading);
+
+// --- Files -----------------------------------------------------------------
+
+// Fills the four lists from the patient's measurement files. A missing file
+// gives an empty list and is no failure; an unreadable one is listed.
+QList<PeriodFileError> LoadLogbook(Logbook &book);
+
+struct SaveOutcome {
+  int written = 0;               // files written (empty lists write none)
+  QList<PeriodFileError> failed; // lists holding readings whose file could not be written
+};
+
+// Writes the file of every list holding readings (Nuit, Matin, Jour, Soir).
+SaveOutcome SaveLogbook(const Logbook &book);
+
+// The names of the periods that failed, in the order Matin, Jour, Soir,
+// Nuit, joined by ", ".
+QString FailedPeriodNames(const QList<PeriodFileError> &failed);
+// One line per failure, "path : reason", for a message of its own.
+QString FailureLines(const QList<PeriodFileError> &failed);
+
+// --- Changing patient, archiving, printing ---------------------------------
+
+// Makes `name` the logbook's patient: saves the outgoing lists under the
+// outgoing names, then sets the name and paths and reloads the lists. When a
+// list holding readings could not be saved, a "Sauvegarde" question naming
+// each failure lets the user stay: false then, and nothing changed.
+bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget *parent);
+
+// "Archiver", once confirmed: saves the lists (what is archived is what they
+// show), moves the patient's files into the archive folder, and empties the
+// lists whose file went. A list that could not be saved keeps its list and
+// its file. The archive folder is made again if it was erased.
+ArchiveRun ArchiveLogbook(Logbook &book);
+
+// "Imprimer": one report per list holding readings, each handed to the shell
+// once written; the print folder is made again if it was erased. Returns the
+// paths written.
+QStringList PrintLogbook(const Logbook &book);
+
+} // namespace tl
