@@ -9,6 +9,7 @@
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -207,6 +208,7 @@ void MainWindow::buildButtons() {
                      QString::fromUtf8(entry.tipText).replace(QStringLiteral("%1"), ProgramTitle()),
                      icon);
     AttachHoverNudge(button, QPoint(entry.x, kButtonY), NudgeMode::Down);
+    FitLabelToButton(button);
     registerControl(button, entry.id);
   }
   auto *filler = new DrawnButton(QString(), QIcon(), this);
@@ -272,6 +274,7 @@ void MainWindow::buildLeftPanel() {
                    QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
                                   "fonction de l'heure. (les champs sont réinitialisés)"),
                    SystemIcon(269));
+  FitLabelToButton(add);
   registerControl(add, ControlId::ButtonAdd);
 
   auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
@@ -280,6 +283,7 @@ void MainWindow::buildLeftPanel() {
                    QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
                                   "date et heure."),
                    SystemIcon(152));
+  FitLabelToButton(clear);
   registerControl(clear, ControlId::ButtonClear);
 
   information_ = new InformationPanel(panel);
@@ -358,10 +362,11 @@ QWidget *MainWindow::buildAveragesPage() {
   const QFont font1 = SharedFont(1);
   const QFont font3 = SharedFont(3);
 
-  registerControl(MakeLabel(QStringLiteral("Moyennes générales basées sur les données présentes "
-                                           "dans chaque liste."),
-                            font0, page, QRect(10, 5, 370, 20), QColor(73, 90, 139)),
-                  ControlId::AveragesHeading);
+  QLabel *heading = MakeLabel(QStringLiteral("Moyennes générales basées sur les données "
+                                             "présentes dans chaque liste."),
+                              font0, page, QRect(10, 5, 370, 20), QColor(73, 90, 139));
+  FitTextToWidth(heading, heading->text(), heading->contentsRect().width());
+  registerControl(heading, ControlId::AveragesHeading);
 
   auto *refresh = new QPushButton(QStringLiteral("Actualiser"), page);
   refresh->setGeometry(380, 3, 70, 20);
@@ -380,6 +385,7 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
                                   "graphiques."),
                    ImageIcon(11));
+  FitEntriesToWidth(period);
   registerControl(period, ControlId::GraphPeriodSelector);
 
   auto *style = new QComboBox(page);
@@ -391,6 +397,7 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
                                   "des graphiques."),
                    ImageIcon(11));
+  FitEntriesToWidth(style);
   registerControl(style, ControlId::CurveStyleSelector);
 
   struct Box {
@@ -423,6 +430,7 @@ QWidget *MainWindow::buildAveragesPage() {
     heading->setInteractive(false);
     heading->setColours({b.bottom, b.top, QColor(0, 0, 0)});
     heading->setGeometry(0, 0, 140, 30);
+    FitLabelToButton(heading);
     registerControl(heading, b.heading);
 
     auto *value = MakeLabel(QString(), font3, box, QRect(10, 35, 120, 40));

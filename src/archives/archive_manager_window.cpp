@@ -10,6 +10,7 @@
 #include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -129,6 +130,7 @@ void ArchiveManagerWindow::buildWindow() {
     auto *button = new DrawnButton(entry.label, icon, this);
     button->setGeometry(entry.x, kStripTop, entry.width, kStripHeight);
     AttachBalloonTip(button, entry.label, entry.tip, icon);
+    FitLabelToButton(button);
     SetControlNumber(button, entry.id);
     *entry.button = button;
   }
@@ -297,6 +299,7 @@ void ArchiveManagerWindow::showReadingsCount() {
 
 void ArchiveManagerWindow::setOpenedBand(const QString &name) {
   band_->setLabel(OpenedBandText(name));
+  FitLabelToButton(band_); // a long file name gets a smaller font, not cut
 }
 
 void ArchiveManagerWindow::loadArchive(const QString &path) {

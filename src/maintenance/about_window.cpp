@@ -3,10 +3,10 @@
 #include "common/control_ids.h"
 #include "common/identity.h"
 #include "maintenance/about_text.h"
-#include "maintenance/fit_text.h"
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -4,11 +4,11 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "maintenance/data_destruction.h"
-#include "maintenance/fit_text.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

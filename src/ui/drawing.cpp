@@ -40,7 +40,7 @@ void FillGradient(QPainter &painter, const QRectF &rect, const QColor &a, const 
 
 void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colours,
                  const QString &label, const QIcon &icon, IconSide side, Gradient kind,
-                 std::optional<QColor> border) {
+                 std::optional<QColor> border, const std::optional<QFont> &font) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
@@ -51,7 +51,7 @@ void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colo
     icon.paint(&painter, QRect(x, rect.top() + 5, 16, 16));
   }
   if (!label.isEmpty()) {
-    painter.setFont(SharedFont(0));
+    painter.setFont(font ? *font : SharedFont(0));
     painter.setPen(colours.label);
     painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, label);
   }
@@ -73,6 +73,7 @@ DrawnButton::DrawnButton(const QString &label, const QIcon &icon, QWidget *paren
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::TabFocus);
   setCursor(Qt::ArrowCursor);
+  setFont(SharedFont(0));
 }
 
 void DrawnButton::setLabel(const QString &label) {
@@ -115,6 +116,12 @@ void DrawnButton::setBorder(std::optional<QColor> border) {
   update();
 }
 
+int DrawnButton::labelRoom() const {
+  constexpr int kIconEnd = 10 + 16 + 2; // the icon and a gap after it
+  constexpr int kEdge = 3;
+  return width() - 2 * (icon_.isNull() ? kEdge : kIconEnd);
+}
+
 void DrawnButton::setInteractive(bool interactive) {
   interactive_ = interactive;
   setFocusPolicy(interactive ? Qt::TabFocus : Qt::NoFocus);
@@ -134,7 +141,7 @@ ButtonColours DrawnButton::currentColours() const {
 
 void DrawnButton::paintEvent(QPaintEvent *) {
   QPainter painter(this);
-  PaintButton(painter, rect(), currentColours(), label_, icon_, side_, gradient_, border_);
+  PaintButton(painter, rect(), currentColours(), label_, icon_, side_, gradient_, border_, font());
   if (hasFocus()) {
     QPen pen(currentColours().label, 1, Qt::DotLine);
     painter.setPen(pen);

@@ -45,16 +45,19 @@ void FillGradient(QPainter &painter, const QRectF &rect, const QColor &a, const 
                   Gradient kind);
 
 // The button routine: gradient, 16x16 icon at (10, 5) or (width - 21, 5),
-// label centred in font 0, and the outline when `border` is set.
+// label centred in `font` (font 0 when none is given), and the outline when
+// `border` is set.
 void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colours,
                  const QString &label, const QIcon &icon, IconSide side = IconSide::Left,
-                 Gradient kind = Gradient::Vertical, std::optional<QColor> border = std::nullopt);
+                 Gradient kind = Gradient::Vertical, std::optional<QColor> border = std::nullopt,
+                 const std::optional<QFont> &font = std::nullopt);
 
-// A canvas drawn by the button routine. Interactive buttons (the default)
-// take the hand cursor and the hover colours while the mouse is over them,
-// can be reached with Tab and pressed with Space or Enter, and emit clicked()
-// on a left click. A "held" look (the pinned "Epingler") replaces both the
-// normal and the hover colours while it is set.
+// A canvas drawn by the button routine, its label in the widget's font (font
+// 0 as built). Interactive buttons (the default) take the hand cursor and the
+// hover colours while the mouse is over them, can be reached with Tab and
+// pressed with Space or Enter, and emit clicked() on a left click. A "held"
+// look (the pinned "Epingler") replaces both the normal and the hover colours
+// while it is set.
 class DrawnButton : public QWidget {
   Q_OBJECT
 public:
@@ -64,6 +67,10 @@ public:
   void setLabel(const QString &label);
   QString label() const { return label_; }
   void setIcon(const QIcon &icon);
+  bool hasIcon() const { return !icon_.isNull(); }
+  // The width the centred label may take without running into the icon (on
+  // either side, since it is centred) or the edges.
+  int labelRoom() const;
   void setColours(const ButtonColours &normal);
   void setHoverColours(const ButtonColours &hover);
   void setHeldColours(std::optional<ButtonColours> held);
