@@ -156,6 +156,7 @@ MainWindow::MainWindow(QWidget *parent)
   buildStatusBar();
   buildMenus();
   buildShortcuts();
+  orderTabChain();
 
   informationTimer_.setInterval(10000);
   connect(&informationTimer_, &QTimer::timeout, this, &MainWindow::advanceInformationText);
@@ -187,6 +188,19 @@ DrawnButton *MainWindow::button(ControlId id) const {
 
 QMenu *MainWindow::menu(ControlId id) const {
   return qobject_cast<QMenu *>(controls_.value(ToInt(id)));
+}
+
+void MainWindow::orderTabChain() {
+  // Tab follows the input panel from top to bottom. The tab panel, built
+  // after it, comes next (the tabs, then the list or the averages page on
+  // show); the command buttons, built first, follow round to the date again.
+  const ControlId panel[] = {ControlId::DateField,     ControlId::TimeField,
+                             ControlId::SystolicField, ControlId::DiastolicField,
+                             ControlId::PulseField,    ControlId::ButtonAdd,
+                             ControlId::ButtonClear};
+  for (size_t i = 1; i < std::size(panel); ++i) {
+    setTabOrder(control(panel[i - 1]), control(panel[i]));
+  }
 }
 
 void MainWindow::buildBanner() {
@@ -238,12 +252,14 @@ void MainWindow::buildLeftPanel() {
   date->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
   date->setLocale(QLocale(QLocale::French, QLocale::France));
   date->setGeometry(20, 55, 100, 20);
+  date->setAccessibleName(QStringLiteral("Date"));
   registerControl(date, ControlId::DateField);
 
   auto *time = new QTimeEdit(QTime(now.time().hour(), now.time().minute()), panel);
   time->setDisplayFormat(QStringLiteral("HH:mm"));
   time->setLocale(QLocale(QLocale::French, QLocale::France));
   time->setGeometry(180, 55, 60, 20);
+  time->setAccessibleName(QStringLiteral("Heure"));
   registerControl(time, ControlId::TimeField);
 
   struct Field {
@@ -265,6 +281,7 @@ void MainWindow::buildLeftPanel() {
     edit->setFont(font3);
     edit->setGeometry(180, f.y, 60, 20);
     edit->setTextMargins(0, 0, 0, 0);
+    edit->setAccessibleName(SpokenText(QString::fromUtf8(f.text)));
     registerControl(edit, f.field);
   }
 
@@ -295,12 +312,15 @@ void MainWindow::buildLeftPanel() {
   information_->setText(InformationText(1));
   registerControl(information_, ControlId::InformationPanel);
 
+  // The picture is named after its caption.
+  const QString captionText = QStringLiteral("Je veille sur mon horloge");
   auto *picture = new PictureBox(SharedImage(1), panel);
   picture->setGeometry(5, 400, 240, 240);
+  picture->setAccessibleName(captionText);
   registerControl(picture, ControlId::Picture);
 
-  auto *caption = MakeLabel(QStringLiteral("Je veille sur mon horloge"), SharedFont(2), panel,
-                            QRect(20, 640, 210, 20), QColor(255, 0, 0));
+  auto *caption =
+      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(255, 0, 0));
   registerControl(caption, ControlId::PictureCaption);
 }
 
@@ -324,6 +344,8 @@ void MainWindow::buildRightPanel() {
   }
 #endif
   tabs_->setGeometry(0, 0, kMinimumWidth - kRightPanelX, kMinimumHeight - 102);
+  tabs_->setAccessibleName(QStringLiteral("Relevés et moyennes"));
+  tabs_->tabBar()->setAccessibleName(tabs_->accessibleName());
   registerControl(tabs_, ControlId::TabPanel);
 
   const int tabImages[] = {7, 8, 9, 10};
@@ -348,6 +370,9 @@ void MainWindow::buildRightPanel() {
     }
     SetListHeaderFont(view->horizontalHeader());
     view->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Rows are chosen whole: Tab leaves the list instead of stepping through cells.
+    view->setTabKeyNavigation(false);
+    view->setAccessibleName(info.tabText.simplified());
     views_[size_t(PeriodIndex(period))] = view;
     registerControl(view, ControlId(info.listControl));
     tabs_->insertTab(info.tabIndex, view, ImageIcon(tabImages[PeriodIndex(period)]), info.tabText);
@@ -385,6 +410,7 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
                                   "graphiques."),
                    ImageIcon(11));
+  period->setAccessibleName(QStringLiteral("Graphiques"));
   FitEntriesToWidth(period);
   registerControl(period, ControlId::GraphPeriodSelector);
 
@@ -397,6 +423,7 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
                                   "des graphiques."),
                    ImageIcon(11));
+  style->setAccessibleName(QStringLiteral("Apparence des courbes"));
   FitEntriesToWidth(style);
   registerControl(style, ControlId::CurveStyleSelector);
 
@@ -464,6 +491,8 @@ QWidget *MainWindow::buildAveragesPage() {
     registerControl(page->titles[i], g.title);
     page->graphs[i] = new GraphCanvas(page);
     page->graphs[i]->setGeometry(10, g.y + 17, 752, 150);
+    // Named by its title; the graph drawing renames it with the period.
+    page->graphs[i]->setAccessibleName(SpokenText(page->titles[i]->text()));
     registerControl(page->graphs[i], g.canvas);
   }
   page->redraw = [this] { DrawPeriodGraphs(*this, State().graphPeriod); };

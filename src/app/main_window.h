@@ -95,6 +95,7 @@ private:
   void buildStatusBar();
   void buildMenus();
   void buildShortcuts();
+  void orderTabChain();
   void layoutForSize(int w, int h);
 
   PeriodLists *lists_ = nullptr;

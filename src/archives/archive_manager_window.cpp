@@ -161,6 +161,7 @@ void ArchiveManagerWindow::buildWindow() {
   fileList_->setShowGrid(true);
   fileList_->setWordWrap(false);
   fileList_->setDragEnabled(false);
+  fileList_->setTabKeyNavigation(false); // rows are chosen whole: Tab leaves the list
   fileList_->verticalHeader()->hide();
   fileList_->verticalHeader()->setDefaultSectionSize(fileList_->fontMetrics().height() + 6);
   fileList_->horizontalHeader()->setHighlightSections(false);
@@ -170,6 +171,7 @@ void ArchiveManagerWindow::buildWindow() {
     fileList_->setColumnWidth(c, fileWidths[c]);
   }
   ColourArchiveList(fileList_);
+  fileList_->setAccessibleName(QStringLiteral("Fichiers archivés"));
   SetControlNumber(fileList_, ControlId::ArchiveFileList);
 
   readings_ = new ArchiveReadingsModel(this);
@@ -190,6 +192,7 @@ void ArchiveManagerWindow::buildWindow() {
     readingsList_->setColumnWidth(c, readingWidths[c]);
   }
   ColourArchiveList(readingsList_);
+  readingsList_->setAccessibleName(QStringLiteral("Relevés d'automesures tensionnelles archivés"));
   SetControlNumber(readingsList_, ControlId::ArchiveReadingsList);
 
   splitter_->addWidget(fileList_);

@@ -77,6 +77,7 @@ DataDestructionWindow::DataDestructionWindow(QWidget *parent) : QDialog(parent) 
   results_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   results_->setFont(SharedFont(1));
   results_->setPlainText(QStringLiteral("Affichage des résultats..."));
+  results_->setAccessibleName(SpokenText(results_->toPlainText()));
   SetControlNumber(results_, ControlId::DestructionResults);
   SetControlColour(results_, kBackgroundColour, QColor(11, 18, 35));
   SetControlColour(results_, kTextColour, QColor(231, 234, 238));

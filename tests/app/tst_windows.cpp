@@ -1,5 +1,6 @@
 // Every window of the program, control by control: each text fits the
-// control that draws it.
+// control that draws it, each control a screen reader can reach has a name,
+// and the main window can be used from the keyboard alone.
 #include "fakes.h"
 #include "readings.h"
 
@@ -17,14 +18,17 @@
 #include "ui/drawing.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 using namespace tl;
@@ -229,6 +233,57 @@ QStringList Overflows(QWidget *window) {
   return out;
 }
 
+bool IsControlRole(QAccessible::Role role) {
+  switch (role) {
+  case QAccessible::Button:
+  case QAccessible::ButtonMenu:
+  case QAccessible::ButtonDropDown:
+  case QAccessible::CheckBox:
+  case QAccessible::RadioButton:
+  case QAccessible::ComboBox:
+  case QAccessible::EditableText:
+  case QAccessible::SpinBox:
+  case QAccessible::List:
+  case QAccessible::Table:
+  case QAccessible::Tree:
+  case QAccessible::PageTabList:
+  case QAccessible::PageTab:
+  case QAccessible::Link:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// The items inside lists, tables and drop-down lists are data, not controls.
+bool HasItemsOnly(QAccessible::Role role) {
+  return role == QAccessible::List || role == QAccessible::Table || role == QAccessible::Tree ||
+         role == QAccessible::ComboBox || role == QAccessible::EditableText ||
+         role == QAccessible::SpinBox;
+}
+
+// Every control of the accessible tree under `node` without a name.
+void CollectUnnamed(QAccessibleInterface *node, QStringList &out, int depth = 0) {
+  if (!node || depth > 30) {
+    return;
+  }
+  const QAccessible::Role role = node->role();
+  const bool control = IsControlRole(role) || (depth > 0 && node->state().focusable);
+  if (control && node->text(QAccessible::Name).trimmed().isEmpty()) {
+    const QObject *object = node->object();
+    out << QStringLiteral("role 0x%1 %2 %3")
+               .arg(int(role), 0, 16)
+               .arg(object ? QString::fromLatin1(object->metaObject()->className()) : QString())
+               .arg(object ? object->objectName() : QString());
+  }
+  if (HasItemsOnly(role)) {
+    return;
+  }
+  for (int i = 0; i < node->childCount(); ++i) {
+    CollectUnnamed(node->child(i), out, depth + 1);
+  }
+}
+
 } // namespace
 
 class TestWindows : public QObject {
@@ -248,6 +303,144 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(w));
     const QStringList overflows = Overflows(w);
     QVERIFY2(overflows.isEmpty(), qPrintable(overflows.join(u'\n')));
+  }
+
+  // Every control a screen reader reaches has a name, and a control with a
+  // balloon tip describes itself with the balloon's text.
+  void controlsHaveAccessibleNames_data() { AddWindowRows(); }
+  void controlsHaveAccessibleNames() {
+    QFETCH(QString, window);
+    Env env;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    QStringList unnamed;
+    CollectUnnamed(QAccessible::queryAccessibleInterface(w), unnamed);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+
+    QList<QWidget *> widgets = w->findChildren<QWidget *>();
+    for (QWidget *child : widgets) {
+      if (const auto tip = BalloonTipOf(child)) {
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(child);
+        QVERIFY(node);
+        QCOMPARE(node->text(QAccessible::Description), tip->text);
+      }
+      if (auto *drawn = qobject_cast<DrawnButton *>(child); drawn && drawn->isInteractive()) {
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(child);
+        QCOMPARE(node->role(), QAccessible::Button);
+        QVERIFY2(node->state().focusable, qPrintable(drawn->label()));
+      }
+    }
+  }
+
+  // Tab goes through the input panel in reading order, then to the lists,
+  // and on round the whole window: every command button on the way.
+  void mainWindowTabOrder() {
+    Env env;
+    Windows windows;
+    QVERIFY(windows.show(QStringLiteral("main")));
+    MainWindow &main = *windows.main;
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QWidget *date = main.control(ControlId::DateField);
+    date->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), date);
+
+    QList<QWidget *> visited{date};
+    for (int presses = 0; presses < 100; ++presses) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget *now = QApplication::focusWidget();
+      if (now == date && visited.size() > 1) {
+        break;
+      }
+      // The date and time fields step through their parts before leaving.
+      if (now != visited.last()) {
+        visited.append(now);
+      }
+    }
+    QCOMPARE(QApplication::focusWidget(), date);
+
+    const QList<QWidget *> start{date,
+                                 main.control(ControlId::TimeField),
+                                 main.control(ControlId::SystolicField),
+                                 main.control(ControlId::DiastolicField),
+                                 main.control(ControlId::PulseField),
+                                 main.control(ControlId::ButtonAdd),
+                                 main.control(ControlId::ButtonClear)};
+    QCOMPARE(visited.mid(0, start.size()), start);
+    const int matin = int(visited.indexOf(main.control(ControlId::ListMatin)));
+    QVERIFY(matin > int(start.size()));
+    for (int i = int(start.size()); i < matin; ++i) {
+      QVERIFY2(qobject_cast<QTabBar *>(visited[i]), "only the tabs come before the list");
+    }
+    for (ControlId id : {ControlId::ButtonQuit, ControlId::ButtonPatient, ControlId::ButtonSave,
+                         ControlId::ButtonArchive, ControlId::ButtonPrint, ControlId::ButtonAbout,
+                         ControlId::ButtonHelp, ControlId::ButtonSettings, ControlId::ButtonPin,
+                         ControlId::ButtonDelete}) {
+      QVERIFY2(visited.contains(main.control(id)), qPrintable(main.button(id)->label()));
+    }
+  }
+
+  // A drawn button acts on Space and Enter once it has the focus, and on
+  // the screen reader's "press"; a heading takes neither the focus nor keys.
+  void drawnButtonsActFromTheKeyboard_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("control");
+    QTest::addColumn<int>("key"); // 0: the accessible press action
+    QTest::addColumn<bool>("focusable");
+    QTest::addColumn<int>("clicks");
+    const int add = ToInt(ControlId::ButtonAdd);
+    const int heading = ToInt(ControlId::AverageHeadingOverall);
+    const int print = ToInt(ControlId::ArchiveButtonPrint);
+    QTest::newRow("Ajouter, Space") << "main" << add << int(Qt::Key_Space) << true << 1;
+    QTest::newRow("Ajouter, Return") << "main" << add << int(Qt::Key_Return) << true << 1;
+    QTest::newRow("Ajouter, keypad Enter") << "main" << add << int(Qt::Key_Enter) << true << 1;
+    QTest::newRow("Ajouter, press") << "main" << add << 0 << true << 1;
+    QTest::newRow("Ajouter, a letter") << "main" << add << int(Qt::Key_A) << true << 0;
+    QTest::newRow("Epingler, Space")
+        << "main" << ToInt(ControlId::ButtonPin) << int(Qt::Key_Space) << true << 1;
+    QTest::newRow("heading, Space") << "main" << heading << int(Qt::Key_Space) << false << 0;
+    QTest::newRow("heading, press") << "main" << heading << 0 << false << 0;
+    QTest::newRow("archives Imprimer, Return")
+        << "archives" << print << int(Qt::Key_Return) << true << 1;
+    QTest::newRow("archives Imprimer, press") << "archives" << print << 0 << true << 1;
+  }
+  void drawnButtonsActFromTheKeyboard() {
+    QFETCH(QString, window);
+    QFETCH(int, control);
+    QFETCH(int, key);
+    QFETCH(bool, focusable);
+    QFETCH(int, clicks);
+    Env env;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    auto *button = qobject_cast<DrawnButton *>(FindControl(w, control));
+    QVERIFY(button);
+    QCOMPARE(bool(button->focusPolicy() & Qt::TabFocus), focusable);
+    QSignalSpy spy(button, &DrawnButton::clicked);
+
+    if (key == 0) {
+      QAccessibleInterface *node = QAccessible::queryAccessibleInterface(button);
+      QVERIFY(node);
+      QAccessibleActionInterface *actions = node->actionInterface();
+      const bool canPress =
+          actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction());
+      QCOMPARE(canPress, focusable);
+      if (canPress) {
+        actions->doAction(QAccessibleActionInterface::pressAction());
+      }
+    } else {
+      if (focusable) {
+        button->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(button->hasFocus());
+      }
+      // The key goes where the keyboard is, as a real key press would.
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    }
+    QCOMPARE(spy.count(), clicks);
   }
 };
 
