@@ -10,6 +10,7 @@
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -158,6 +159,7 @@ MainWindow::MainWindow(QWidget *parent)
   buildStatusBar();
   buildMenus();
   buildShortcuts();
+  orderTabChain();
 
   informationTimer_.setInterval(10000);
   connect(&informationTimer_, &QTimer::timeout, this, &MainWindow::advanceInformationText);
@@ -191,6 +193,19 @@ QMenu *MainWindow::menu(ControlId id) const {
   return qobject_cast<QMenu *>(controls_.value(ToInt(id)));
 }
 
+void MainWindow::orderTabChain() {
+  // Tab follows the input panel from top to bottom. The tab panel, built
+  // after it, comes next (the tabs, then the list or the averages page on
+  // show); the command buttons, built first, follow round to the date again.
+  const ControlId panel[] = {ControlId::DateField,     ControlId::TimeField,
+                             ControlId::SystolicField, ControlId::DiastolicField,
+                             ControlId::PulseField,    ControlId::ButtonAdd,
+                             ControlId::ButtonClear};
+  for (size_t i = 1; i < std::size(panel); ++i) {
+    setTabOrder(control(panel[i - 1]), control(panel[i]));
+  }
+}
+
 void MainWindow::buildBanner() {
   banner_ = new Banner(this);
   banner_->setColours(QColor(99, 184, 255), QColor(0, 0, 128));
@@ -210,6 +225,7 @@ void MainWindow::buildButtons() {
                      QString::fromUtf8(entry.tipText).replace(QStringLiteral("%1"), ProgramTitle()),
                      icon);
     AttachHoverNudge(button, QPoint(entry.x, kButtonY), NudgeMode::Down);
+    FitLabelToButton(button);
     registerControl(button, entry.id);
   }
   auto *filler = new DrawnButton(QString(), QIcon(), this);
@@ -239,12 +255,14 @@ void MainWindow::buildLeftPanel() {
   date->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
   date->setLocale(QLocale(QLocale::French, QLocale::France));
   date->setGeometry(20, 55, 100, 20);
+  date->setAccessibleName(QStringLiteral("Date"));
   registerControl(date, ControlId::DateField);
 
   auto *time = new QTimeEdit(QTime(now.time().hour(), now.time().minute()), panel);
   time->setDisplayFormat(QStringLiteral("HH:mm"));
   time->setLocale(QLocale(QLocale::French, QLocale::France));
   time->setGeometry(180, 55, 60, 20);
+  time->setAccessibleName(QStringLiteral("Heure"));
   registerControl(time, ControlId::TimeField);
 
   struct Field {
@@ -266,6 +284,7 @@ void MainWindow::buildLeftPanel() {
     edit->setFont(font3);
     edit->setGeometry(180, f.y, 60, 20);
     edit->setTextMargins(0, 0, 0, 0);
+    edit->setAccessibleName(SpokenText(QString::fromUtf8(f.text)));
     registerControl(edit, f.field);
   }
 
@@ -275,6 +294,7 @@ void MainWindow::buildLeftPanel() {
                    QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
                                   "fonction de l'heure. (les champs sont réinitialisés)"),
                    SystemIcon(269));
+  FitLabelToButton(add);
   registerControl(add, ControlId::ButtonAdd);
 
   auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
@@ -283,6 +303,7 @@ void MainWindow::buildLeftPanel() {
                    QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
                                   "date et heure."),
                    SystemIcon(152));
+  FitLabelToButton(clear);
   registerControl(clear, ControlId::ButtonClear);
 
   information_ = new InformationPanel(panel);
@@ -294,12 +315,15 @@ void MainWindow::buildLeftPanel() {
   information_->setText(InformationText(1));
   registerControl(information_, ControlId::InformationPanel);
 
+  // The picture is named after its caption.
+  const QString captionText = QStringLiteral("Je veille sur mon horloge");
   auto *picture = new PictureBox(SharedImage(1), panel);
   picture->setGeometry(5, 400, 240, 240);
+  picture->setAccessibleName(captionText);
   registerControl(picture, ControlId::Picture);
 
-  auto *caption = MakeLabel(QStringLiteral("Je veille sur mon horloge"), SharedFont(2), panel,
-                            QRect(20, 640, 210, 20), QColor(255, 0, 0));
+  auto *caption =
+      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(255, 0, 0));
   registerControl(caption, ControlId::PictureCaption);
 }
 
@@ -323,6 +347,8 @@ void MainWindow::buildRightPanel() {
   }
 #endif
   tabs_->setGeometry(0, 0, kMinimumWidth - kRightPanelX, kMinimumHeight - 102);
+  tabs_->setAccessibleName(QStringLiteral("Relevés et moyennes"));
+  tabs_->tabBar()->setAccessibleName(tabs_->accessibleName());
   registerControl(tabs_, ControlId::TabPanel);
 
   const int tabImages[] = {7, 8, 9, 10};
@@ -347,6 +373,9 @@ void MainWindow::buildRightPanel() {
     }
     SetListHeaderFont(view->horizontalHeader());
     view->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Rows are chosen whole: Tab leaves the list instead of stepping through cells.
+    view->setTabKeyNavigation(false);
+    view->setAccessibleName(info.tabText.simplified());
     views_[size_t(PeriodIndex(period))] = view;
     registerControl(view, ControlId(info.listControl));
     tabs_->insertTab(info.tabIndex, view, ImageIcon(tabImages[PeriodIndex(period)]), info.tabText);
@@ -361,10 +390,11 @@ QWidget *MainWindow::buildAveragesPage() {
   const QFont font1 = SharedFont(1);
   const QFont font3 = SharedFont(3);
 
-  registerControl(MakeLabel(QStringLiteral("Moyennes générales basées sur les données présentes "
-                                           "dans chaque liste."),
-                            font0, page, QRect(10, 5, 370, 20), QColor(73, 90, 139)),
-                  ControlId::AveragesHeading);
+  QLabel *heading = MakeLabel(QStringLiteral("Moyennes générales basées sur les données "
+                                             "présentes dans chaque liste."),
+                              font0, page, QRect(10, 5, 370, 20), QColor(73, 90, 139));
+  FitTextToWidth(heading, heading->text(), heading->contentsRect().width());
+  registerControl(heading, ControlId::AveragesHeading);
 
   auto *refresh = new QPushButton(QStringLiteral("Actualiser"), page);
   refresh->setGeometry(380, 3, 70, 20);
@@ -383,6 +413,8 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
                                   "graphiques."),
                    ImageIcon(11));
+  period->setAccessibleName(QStringLiteral("Graphiques"));
+  FitEntriesToWidth(period);
   registerControl(period, ControlId::GraphPeriodSelector);
 
   auto *style = new QComboBox(page);
@@ -394,6 +426,8 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
                                   "des graphiques."),
                    ImageIcon(11));
+  style->setAccessibleName(QStringLiteral("Apparence des courbes"));
+  FitEntriesToWidth(style);
   registerControl(style, ControlId::CurveStyleSelector);
 
   struct Box {
@@ -426,6 +460,7 @@ QWidget *MainWindow::buildAveragesPage() {
     heading->setInteractive(false);
     heading->setColours({b.bottom, b.top, QColor(0, 0, 0)});
     heading->setGeometry(0, 0, 140, 30);
+    FitLabelToButton(heading);
     registerControl(heading, b.heading);
 
     auto *value = MakeLabel(QString(), font3, box, QRect(10, 35, 120, 40));
@@ -459,6 +494,8 @@ QWidget *MainWindow::buildAveragesPage() {
     registerControl(page->titles[i], g.title);
     page->graphs[i] = new GraphCanvas(page);
     page->graphs[i]->setGeometry(10, g.y + 17, 752, 150);
+    // Named by its title; the graph drawing renames it with the period.
+    page->graphs[i]->setAccessibleName(SpokenText(page->titles[i]->text()));
     registerControl(page->graphs[i], g.canvas);
   }
   page->redraw = [this] { DrawPeriodGraphs(*this, State().graphPeriod); };

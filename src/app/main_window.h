@@ -96,6 +96,7 @@ private:
   void buildStatusBar();
   void buildMenus();
   void buildShortcuts();
+  void orderTabChain();
   void layoutForSize(int w, int h);
 
   std::unique_ptr<Logbook> logbook_;

@@ -10,6 +10,7 @@
 #include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -132,6 +133,7 @@ void ArchiveManagerWindow::buildWindow() {
     auto *button = new DrawnButton(entry.label, icon, this);
     button->setGeometry(entry.x, kStripTop, entry.width, kStripHeight);
     AttachBalloonTip(button, entry.label, entry.tip, icon);
+    FitLabelToButton(button);
     SetControlNumber(button, entry.id);
     *entry.button = button;
   }
@@ -162,6 +164,7 @@ void ArchiveManagerWindow::buildWindow() {
   fileList_->setShowGrid(true);
   fileList_->setWordWrap(false);
   fileList_->setDragEnabled(false);
+  fileList_->setTabKeyNavigation(false); // rows are chosen whole: Tab leaves the list
   fileList_->verticalHeader()->hide();
   fileList_->verticalHeader()->setDefaultSectionSize(fileList_->fontMetrics().height() + 6);
   fileList_->horizontalHeader()->setHighlightSections(false);
@@ -171,6 +174,7 @@ void ArchiveManagerWindow::buildWindow() {
     fileList_->setColumnWidth(c, fileWidths[c]);
   }
   ColourArchiveList(fileList_);
+  fileList_->setAccessibleName(QStringLiteral("Fichiers archivés"));
   SetControlNumber(fileList_, ControlId::ArchiveFileList);
 
   readings_ = new ArchiveReadingsModel(this);
@@ -191,6 +195,7 @@ void ArchiveManagerWindow::buildWindow() {
     readingsList_->setColumnWidth(c, readingWidths[c]);
   }
   ColourArchiveList(readingsList_);
+  readingsList_->setAccessibleName(QStringLiteral("Relevés d'automesures tensionnelles archivés"));
   SetControlNumber(readingsList_, ControlId::ArchiveReadingsList);
 
   splitter_->addWidget(fileList_);
@@ -300,6 +305,7 @@ void ArchiveManagerWindow::showReadingsCount() {
 
 void ArchiveManagerWindow::setOpenedBand(const QString &name) {
   band_->setLabel(OpenedBandText(name));
+  FitLabelToButton(band_); // a long file name gets a smaller font, not cut
 }
 
 void ArchiveManagerWindow::loadArchive(const QString &path) {

@@ -3,10 +3,10 @@
 #include "common/control_ids.h"
 #include "common/identity.h"
 #include "maintenance/about_text.h"
-#include "maintenance/fit_text.h"
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -126,6 +126,7 @@ AboutWindow::AboutWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Fra
 
   close_ = new QPushButton(QStringLiteral("⇨ Fermer"), this);
   close_->setGeometry(435, 365, 60, 25);
+  close_->setAccessibleName(SpokenText(close_->text()));
   SetControlNumber(close_, ControlId::AboutButtonClose);
 
   // The site link closes the window whether or not the site could be opened.

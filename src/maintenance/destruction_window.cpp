@@ -4,11 +4,11 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "maintenance/data_destruction.h"
-#include "maintenance/fit_text.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -77,6 +77,7 @@ DataDestructionWindow::DataDestructionWindow(QWidget *parent) : QDialog(parent) 
   results_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   results_->setFont(SharedFont(1));
   results_->setPlainText(QStringLiteral("Affichage des résultats..."));
+  results_->setAccessibleName(SpokenText(results_->toPlainText()));
   SetControlNumber(results_, ControlId::DestructionResults);
   SetControlColour(results_, kBackgroundColour, QColor(11, 18, 35));
   SetControlColour(results_, kTextColour, QColor(231, 234, 238));

@@ -186,6 +186,7 @@ void PatientManagerWindow::buildWindow() {
   list_->setHeaderLabels(titles);
   SetListHeaderFont(list_->header());
   list_->header()->setStretchLastSection(false);
+  list_->setAccessibleName(QStringLiteral("Utilisateurs enregistrés"));
   const int widths[Patient::kFieldCount] = {150, 60, 60, 150, 200, 200, 150, 150};
   for (int c = 0; c < Patient::kFieldCount; ++c) {
     list_->setColumnWidth(c, widths[c]);
@@ -208,6 +209,21 @@ void PatientManagerWindow::buildWindow() {
   fields_[Patient::DoctorPhone] = addField(ControlId::PatientPhoneField, 425, 360, 170);
   addLabel(ControlId::PatientAddressLabel, QStringLiteral("Adresse Cabinet :"), 5, 385, 106);
   fields_[Patient::PracticeAddress] = addField(ControlId::PatientAddressField, fx, 385, 480);
+  // Screen readers name each field after its label.
+  const std::pair<Patient::Field, ControlId> fieldLabels[] = {
+      {Patient::Name, ControlId::PatientNameLabel},
+      {Patient::Age, ControlId::PatientAgeLabel},
+      {Patient::Weight, ControlId::PatientWeightLabel},
+      {Patient::Doctor, ControlId::PatientDoctorLabel},
+      {Patient::DoctorEmail, ControlId::PatientEmailLabel},
+      {Patient::DoctorPhone, ControlId::PatientPhoneLabel},
+      {Patient::PracticeAddress, ControlId::PatientAddressLabel},
+  };
+  for (const auto &[field, label] : fieldLabels) {
+    if (auto *text = qobject_cast<QLabel *>(control(label))) {
+      fields_[field]->setAccessibleName(SpokenText(text->text()));
+    }
+  }
 
   auto *bar = new QFrame(this);
   bar->setGeometry(0, 410, 600, 40);

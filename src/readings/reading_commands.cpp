@@ -8,6 +8,7 @@
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
 #include "platform/dialogs.h"
+#include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
 #include <QComboBox>
@@ -153,6 +154,10 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
   const std::array<QString, 3> titles = GraphTitles(period);
   for (size_t i = 0; i < graphs.size(); ++i) {
     SetLabel(main, graphs[i].title, titles[i]);
+    // Screen readers name each graph by its title.
+    if (QWidget *canvas = main.control(graphs[i].canvas)) {
+      canvas->setAccessibleName(SpokenText(titles[i]));
+    }
   }
 }
 

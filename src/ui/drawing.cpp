@@ -2,6 +2,7 @@
 
 #include "ui/assets/assets.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QHeaderView>
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTextLayout>
 #include <QToolTip>
@@ -40,7 +42,7 @@ void FillGradient(QPainter &painter, const QRectF &rect, const QColor &a, const 
 
 void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colours,
                  const QString &label, const QIcon &icon, IconSide side, Gradient kind,
-                 std::optional<QColor> border) {
+                 std::optional<QColor> border, const std::optional<QFont> &font) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
@@ -51,7 +53,7 @@ void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colo
     icon.paint(&painter, QRect(x, rect.top() + 5, 16, 16));
   }
   if (!label.isEmpty()) {
-    painter.setFont(SharedFont(0));
+    painter.setFont(font ? *font : SharedFont(0));
     painter.setPen(colours.label);
     painter.drawText(rect, Qt::AlignCenter | Qt::TextSingleLine, label);
   }
@@ -67,17 +69,76 @@ void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colo
 // ---------------------------------------------------------------------------
 // DrawnButton
 
+namespace {
+
+// What screen readers see of a drawn button: a push button named by its
+// label that they can press, or, for headings and bands, static text.
+class DrawnButtonAccessible : public QAccessibleWidget {
+public:
+  explicit DrawnButtonAccessible(DrawnButton *button) : QAccessibleWidget(button) {}
+
+  QAccessible::Role role() const override {
+    return button()->isInteractive() ? QAccessible::Button : QAccessible::StaticText;
+  }
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+      return SpokenText(button()->label());
+    }
+    return QAccessibleWidget::text(kind);
+  }
+
+  QStringList actionNames() const override {
+    QStringList names = QAccessibleWidget::actionNames();
+    if (button()->isInteractive()) {
+      names.prepend(pressAction());
+    }
+    return names;
+  }
+
+  void doAction(const QString &action) override {
+    if (action == pressAction()) {
+      button()->click();
+      return;
+    }
+    QAccessibleWidget::doAction(action);
+  }
+
+private:
+  DrawnButton *button() const { return static_cast<DrawnButton *>(widget()); }
+};
+
+QAccessibleInterface *DrawnButtonAccessibleFactory(const QString &className, QObject *object) {
+  if (className == QLatin1String(DrawnButton::staticMetaObject.className()) && object &&
+      object->isWidgetType()) {
+    return new DrawnButtonAccessible(static_cast<DrawnButton *>(object));
+  }
+  return nullptr;
+}
+
+} // namespace
+
 DrawnButton::DrawnButton(const QString &label, const QIcon &icon, QWidget *parent)
     : QWidget(parent), label_(label), icon_(icon), normal_(NormalButtonColours()),
       hover_(HoverButtonColours()) {
+  static const bool factoryInstalled = [] {
+    QAccessible::installFactory(DrawnButtonAccessibleFactory);
+    return true;
+  }();
+  Q_UNUSED(factoryInstalled);
   setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::TabFocus);
   setCursor(Qt::ArrowCursor);
+  setFont(SharedFont(0));
 }
 
 void DrawnButton::setLabel(const QString &label) {
   label_ = label;
   update();
+  if (accessibleName().isEmpty()) {
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void DrawnButton::setIcon(const QIcon &icon) {
@@ -115,6 +176,18 @@ void DrawnButton::setBorder(std::optional<QColor> border) {
   update();
 }
 
+int DrawnButton::labelRoom() const {
+  constexpr int kIconEnd = 10 + 16 + 2; // the icon and a gap after it
+  constexpr int kEdge = 3;
+  return width() - 2 * (icon_.isNull() ? kEdge : kIconEnd);
+}
+
+void DrawnButton::click() {
+  if (interactive_) {
+    emit clicked();
+  }
+}
+
 void DrawnButton::setInteractive(bool interactive) {
   interactive_ = interactive;
   setFocusPolicy(interactive ? Qt::TabFocus : Qt::NoFocus);
@@ -134,7 +207,7 @@ ButtonColours DrawnButton::currentColours() const {
 
 void DrawnButton::paintEvent(QPaintEvent *) {
   QPainter painter(this);
-  PaintButton(painter, rect(), currentColours(), label_, icon_, side_, gradient_, border_);
+  PaintButton(painter, rect(), currentColours(), label_, icon_, side_, gradient_, border_, font());
   if (hasFocus()) {
     QPen pen(currentColours().label, 1, Qt::DotLine);
     painter.setPen(pen);
@@ -190,7 +263,10 @@ void DrawnButton::keyPressEvent(QKeyEvent *event) {
   if (interactive_ && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return ||
                        event->key() == Qt::Key_Enter)) {
     event->accept();
-    emit clicked();
+    // A held key acts once, not at the keyboard's repeat rate.
+    if (!event->isAutoRepeat()) {
+      emit clicked();
+    }
     return;
   }
   QWidget::keyPressEvent(event);
@@ -214,12 +290,13 @@ void Banner::setGradient(Gradient kind) {
 
 void Banner::setLines(const QString &line1, const QString &line2) {
   line1_ = line1;
-  line2_ = line2;
-  update();
+  setAccessibleName(line1.simplified());
+  setLine2(line2);
 }
 
 void Banner::setLine2(const QString &line2) {
   line2_ = line2;
+  setAccessibleDescription(line2.simplified());
   update();
 }
 
@@ -281,11 +358,13 @@ void InformationPanel::setGradient(Gradient kind) {
 
 void InformationPanel::setTitle(const QString &title) {
   title_ = title;
+  setAccessibleName(title.simplified());
   update();
 }
 
 void InformationPanel::setText(const QString &text) {
   text_ = text;
+  setAccessibleDescription(text);
   update();
 }
 
@@ -505,6 +584,9 @@ const char *const kControlProperty = "tl_control";
 void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text,
                       const QIcon &icon) {
   BalloonTipContent content{title, text, icon};
+  // Screen readers cannot hover: they read the balloon's text as the
+  // control's description.
+  widget->setAccessibleDescription(text);
   if (BalloonTipFilter *existing = FilterOf(widget)) {
     existing->setContent(std::move(content));
     return;
@@ -521,6 +603,14 @@ std::optional<BalloonTipContent> BalloonTipOf(const QWidget *widget) {
 
 QWidget *VisibleBalloonTip() {
   return g_balloon && g_balloon->isVisible() ? g_balloon.data() : nullptr;
+}
+
+QString SpokenText(QString text) {
+  text.remove(QChar(0x2207)); // "∇": the button opens a menu
+  text.remove(QChar(0x21E8)); // "⇨"
+  static const QRegularExpression trailer(QStringLiteral("(\\s*(\\.{2,}|:))+\\s*$"));
+  text.remove(trailer);
+  return text.simplified();
 }
 
 void SetListHeaderFont(QHeaderView *header) {

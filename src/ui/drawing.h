@@ -45,16 +45,20 @@ void FillGradient(QPainter &painter, const QRectF &rect, const QColor &a, const 
                   Gradient kind);
 
 // The button routine: gradient, 16x16 icon at (10, 5) or (width - 21, 5),
-// label centred in font 0, and the outline when `border` is set.
+// label centred in `font` (font 0 when none is given), and the outline when
+// `border` is set.
 void PaintButton(QPainter &painter, const QRect &rect, const ButtonColours &colours,
                  const QString &label, const QIcon &icon, IconSide side = IconSide::Left,
-                 Gradient kind = Gradient::Vertical, std::optional<QColor> border = std::nullopt);
+                 Gradient kind = Gradient::Vertical, std::optional<QColor> border = std::nullopt,
+                 const std::optional<QFont> &font = std::nullopt);
 
-// A canvas drawn by the button routine. Interactive buttons (the default)
-// take the hand cursor and the hover colours while the mouse is over them,
-// can be reached with Tab and pressed with Space or Enter, and emit clicked()
-// on a left click. A "held" look (the pinned "Epingler") replaces both the
-// normal and the hover colours while it is set.
+// A canvas drawn by the button routine, its label in the widget's font (font
+// 0 as built). Interactive buttons (the default) take the hand cursor and the
+// hover colours while the mouse is over them, can be reached with Tab and
+// pressed with Space or Enter, and emit clicked() on a left click. A "held"
+// look (the pinned "Epingler") replaces both the normal and the hover colours
+// while it is set. Screen readers see an interactive one as a button named
+// by its label (which they can press) and a heading as static text.
 class DrawnButton : public QWidget {
   Q_OBJECT
 public:
@@ -64,14 +68,23 @@ public:
   void setLabel(const QString &label);
   QString label() const { return label_; }
   void setIcon(const QIcon &icon);
+  bool hasIcon() const { return !icon_.isNull(); }
+  // The width the centred label may take without running into the icon (on
+  // either side, since it is centred) or the edges.
+  int labelRoom() const;
   void setColours(const ButtonColours &normal);
   void setHoverColours(const ButtonColours &hover);
   void setHeldColours(std::optional<ButtonColours> held);
   void setGradient(Gradient kind);
   void setIconSide(IconSide side);
   void setBorder(std::optional<QColor> border);
-  // Non-interactive canvases (headings) keep their look and ignore the mouse.
+  // Non-interactive canvases (headings) keep their look and ignore the mouse
+  // and the keyboard.
   void setInteractive(bool interactive);
+  bool isInteractive() const { return interactive_; }
+  // What a click does, for the keyboard and screen readers: emits clicked()
+  // when the button is interactive.
+  void click();
 
   bool isHovered() const { return hovered_; }
   bool isHeld() const { return held_.has_value(); }
@@ -105,7 +118,8 @@ private:
 
 // The banner routine: gradient, left image 32x32 at (10, 4), lines 1 and 2 at
 // (70, 5) and (70, 25) in font 0, and the right text ending 40 pixels before
-// the right edge with the emblem (shared image 2) after it.
+// the right edge with the emblem (shared image 2) after it. Line 1 is its
+// accessible name, line 2 its description.
 class Banner : public QWidget {
   Q_OBJECT
 public:
@@ -135,7 +149,8 @@ private:
 
 // The information panel routine: gradient, icon at (10, 10) at least 24x24,
 // the title in font 0 and red at (icon width + 30, 30), then the text in
-// black, wrapped to the width - 20, from (10, icon height + 30).
+// black, wrapped to the width - 20, from (10, icon height + 30). The title is
+// its accessible name, the text its description.
 class InformationPanel : public QWidget {
   Q_OBJECT
 public:
@@ -179,7 +194,8 @@ private:
 // The tooltip routine: a balloon with the title (after its icon, when the
 // title is not empty) over the text, in the system's tooltip colours, at most
 // 200 pixels wide. It appears when the mouse rests on `widget` and goes when
-// the mouse leaves or clicks. Calling it again replaces the texts.
+// the mouse leaves or clicks. Calling it again replaces the texts. The text
+// is also the control's accessible description.
 void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text,
                       const QIcon &icon = QIcon());
 
@@ -192,6 +208,11 @@ struct BalloonTipContent {
 std::optional<BalloonTipContent> BalloonTipOf(const QWidget *widget);
 // The balloon on show, if any (tests look at it).
 QWidget *VisibleBalloonTip();
+
+// A visible text as a screen reader should say it, for accessible names:
+// without the menu mark "∇", the arrow "⇨", leader dots and a closing colon,
+// with single blanks ("Mesure Systolique ......" gives "Mesure Systolique").
+QString SpokenText(QString text);
 
 // The list header routine: font 1 on the header of a list.
 void SetListHeaderFont(QHeaderView *header);

@@ -153,6 +153,35 @@ private slots:
                               QStringLiteral("information_panel_%1.png").arg(number)));
   }
 
+  // Accessible names are the visible texts without what only helps the eye.
+  void spokenText_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("spoken");
+    QTest::newRow("leader dots") << "Mesure Systolique ................"
+                                 << "Mesure Systolique";
+    QTest::newRow("closing colon") << "Nom et prénom :"
+                                   << "Nom et prénom";
+    QTest::newRow("colon, then blanks") << "Relevés systoliques :  "
+                                        << "Relevés systoliques";
+    QTest::newRow("ellipsis") << "Affichage des résultats..."
+                              << "Affichage des résultats";
+    QTest::newRow("abbreviation kept") << "Suppr."
+                                       << "Suppr.";
+    QTest::newRow("menu mark") << "Archiver ∇"
+                               << "Archiver";
+    QTest::newRow("arrow") << "⇨ Fermer"
+                           << "Fermer";
+    QTest::newRow("placing blanks") << "   Fichier ouvert :  x.txt"
+                                    << "Fichier ouvert : x.txt";
+    QTest::newRow("abbreviation before the colon") << "N° Tél. médecin :"
+                                                   << "N° Tél. médecin";
+  }
+  void spokenText() {
+    QFETCH(QString, shown);
+    QFETCH(QString, spoken);
+    QCOMPARE(SpokenText(shown), spoken);
+  }
+
   void controlNumbers() {
     QWidget window;
     auto *inner = new QWidget(new QWidget(&window));

@@ -1,0 +1,448 @@
+// Every window of the program, control by control: each text fits the
+// control that draws it, each control a screen reader can reach has a name,
+// and the main window can be used from the keyboard alone.
+#include "fakes.h"
+#include "readings.h"
+
+#include "app/main_window.h"
+#include "app/splash_window.h"
+#include "archives/archive_manager_window.h"
+#include "common/app_state.h"
+#include "common/paths.h"
+#include "maintenance/about_window.h"
+#include "maintenance/destruction_window.h"
+#include "measurements/period_list_model.h"
+#include "patients/patient_manager.h"
+#include "preferences/preferences_window.h"
+#include "ui/assets/assets.h"
+#include "ui/drawing.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QTabBar>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+using namespace tl;
+using namespace tl::test;
+
+namespace {
+
+struct Env {
+  TempHome home;
+  FakeDialogs dialogs;
+  RecordingShell shell;
+  FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 30))};
+
+  Env() {
+    State() = AppState{};
+    Paths() = SetupStorage(home.path());
+  }
+  ~Env() { State() = AppState{}; }
+};
+
+// The main window as the user sees it after a few readings: counts,
+// averages and graphs filled.
+std::unique_ptr<MainWindow> OpenMain() {
+  State().currentPatient = QStringLiteral("Jean Dupont");
+  RebuildMeasurementPaths(Paths(), State().currentPatient);
+  auto main = std::make_unique<MainWindow>();
+  main->setPatientLine(State().currentPatient);
+  main->lists().list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:15"), 131, 84, 66));
+  main->lists().list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:20"), 185, 112, 95));
+  main->lists().list(DayPeriod::Soir).append(MakeReading(QStringLiteral("21:05"), 119, 77, 70));
+  main->lists().list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
+  main->updateStatusCounts();
+  main->refreshAveragesAndGraphs();
+  return main;
+}
+
+// Each window by name; the main window is built first since the patient
+// manager works on it.
+struct Windows {
+  std::unique_ptr<MainWindow> main = OpenMain();
+  std::unique_ptr<QWidget> other;
+
+  // The window of this name, shown.
+  QWidget *show(const QString &name) {
+    QWidget *window = main.get();
+    if (name != u"main") {
+      other = open(name);
+      window = other.get();
+    }
+    if (window) {
+      window->show();
+    }
+    return window;
+  }
+
+private:
+  std::unique_ptr<QWidget> open(const QString &name) {
+    if (name == u"patients") {
+      WriteFile(Paths().patientFile, "1\r\nJean Dupont\r\n67\r\n58 kg\r\nDr L\xC3\xA9on\r\n"
+                                     "3 rue de l'\xC3\x89glise, S\xC3\xA8te\r\nleon@exemple.fr\r\n"
+                                     "04 67 00 00 00\r\n02/03/2026\r\n");
+      return std::make_unique<PatientManagerWindow>(*main);
+    }
+    if (name == u"patients, first launch") {
+      QFile::remove(Paths().patientFile);
+      return std::make_unique<PatientManagerWindow>(*main);
+    }
+    if (name == u"preferences") {
+      return std::make_unique<PreferencesWindow>();
+    }
+    if (name == u"archives") {
+      return std::make_unique<ArchiveManagerWindow>(Paths().archiveFolder, Paths().printFolder);
+    }
+    if (name == u"destruction") {
+      return std::make_unique<DataDestructionWindow>();
+    }
+    if (name == u"about") {
+      auto about = std::make_unique<AboutWindow>();
+      about->setAttribute(Qt::WA_DeleteOnClose, false);
+      return about;
+    }
+    if (name == u"splash") {
+      return std::make_unique<SplashWindow>();
+    }
+    return nullptr;
+  }
+};
+
+void AddWindowRows() {
+  QTest::addColumn<QString>("window");
+  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
+                           "destruction", "about", "splash"}) {
+    QTest::newRow(name) << QString::fromLatin1(name);
+  }
+}
+
+QString Describe(const QWidget *widget, const QString &text) {
+  return QStringLiteral("%1 %2 \"%3\"")
+      .arg(QString::fromLatin1(widget->metaObject()->className()))
+      .arg(ControlNumber(widget))
+      .arg(text);
+}
+
+// The room a drawn button leaves its label: the label is centred, so it
+// must clear the 16-pixel icon at x 10 (or its mirror on the right) on both
+// sides; without an icon it keeps 3 pixels from each edge.
+int DrawnLabelRoom(const DrawnButton *button) {
+  return button->width() - 2 * (button->hasIcon() ? 10 + 16 + 2 : 3);
+}
+
+// The width a push button, check box or option button gives its text.
+int ButtonTextRoom(const QAbstractButton *button) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  option.text = button->text();
+  option.icon = button->icon();
+  option.iconSize = button->iconSize();
+  QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+  if (auto *push = qobject_cast<const QPushButton *>(button)) {
+    if (push->autoDefault() || push->isDefault()) {
+      option.features |= QStyleOptionButton::AutoDefaultButton;
+    }
+  } else if (button->inherits("QCheckBox")) {
+    contents = QStyle::SE_CheckBoxContents;
+  } else if (button->inherits("QRadioButton")) {
+    contents = QStyle::SE_RadioButtonContents;
+  }
+  int room = button->style()->subElementRect(contents, &option, button).width();
+  if (contents == QStyle::SE_PushButtonContents && !button->icon().isNull()) {
+    room -= button->iconSize().width() + 4;
+  }
+  return room;
+}
+
+// The width of a drop-down list's text area, less the pixel the style keeps
+// at each end.
+int ComboTextRoom(const QComboBox *combo) {
+  QStyleOptionComboBox option;
+  option.initFrom(combo);
+  option.editable = combo->isEditable();
+  option.frame = combo->hasFrame();
+  return combo->style()
+             ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo)
+             .width() -
+         2;
+}
+
+// Every text of `window` that does not fit the control drawing it: too wide,
+// or, for a text of several lines, too high.
+QStringList Overflows(QWidget *window) {
+  QStringList out;
+  auto check = [&](const QWidget *w, const QString &text, const QFont &font, QSize room,
+                   int flags) {
+    if (text.trimmed().isEmpty()) {
+      return;
+    }
+    const QFontMetrics metrics(font);
+    const QRect need =
+        metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags | Qt::AlignLeft, text);
+    const bool severalLines = need.height() >= 2 * metrics.height();
+    if (need.width() > room.width() || (severalLines && need.height() > room.height())) {
+      out << QStringLiteral("%1 needs %2x%3, has %4x%5")
+                 .arg(Describe(w, text))
+                 .arg(need.width())
+                 .arg(need.height())
+                 .arg(room.width())
+                 .arg(room.height());
+    }
+  };
+  QList<QWidget *> widgets = window->findChildren<QWidget *>();
+  widgets.prepend(window);
+  for (QWidget *w : widgets) {
+    if (w->isWindow() && w != window) {
+      continue; // menus and the balloon are windows of their own
+    }
+    if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
+      check(w, drawn->label(), drawn->font(), QSize(DrawnLabelRoom(drawn), drawn->height()),
+            Qt::TextSingleLine);
+    } else if (auto *label = qobject_cast<QLabel *>(w)) {
+      if (label->pixmap().isNull() && label->textFormat() != Qt::RichText) {
+        const int inset = 2 * (label->margin() + std::max(label->indent(), 0));
+        const QSize room = label->contentsRect().size() - QSize(inset, inset);
+        check(w, label->text(), label->font(), room,
+              label->wordWrap() ? Qt::TextWordWrap : Qt::TextExpandTabs);
+      }
+    } else if (auto *button = qobject_cast<QAbstractButton *>(w)) {
+      check(w, button->text(), button->font(), QSize(ButtonTextRoom(button), button->height()),
+            Qt::TextShowMnemonic);
+    } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+      for (int i = 0; i < combo->count(); ++i) {
+        check(w, combo->itemText(i), combo->font(), QSize(ComboTextRoom(combo), combo->height()),
+              Qt::TextSingleLine);
+      }
+    } else if (auto *bar = qobject_cast<QTabBar *>(w)) {
+      // Every tab in view at once: none behind the scroll arrows.
+      const int last = bar->count() - 1;
+      if (last >= 0 && bar->isVisibleTo(window) && bar->tabRect(last).right() >= bar->width()) {
+        out << Describe(w, bar->tabText(last)) + QStringLiteral(" is out of the tab bar");
+      }
+    }
+  }
+  return out;
+}
+
+bool IsControlRole(QAccessible::Role role) {
+  switch (role) {
+  case QAccessible::Button:
+  case QAccessible::ButtonMenu:
+  case QAccessible::ButtonDropDown:
+  case QAccessible::CheckBox:
+  case QAccessible::RadioButton:
+  case QAccessible::ComboBox:
+  case QAccessible::EditableText:
+  case QAccessible::SpinBox:
+  case QAccessible::List:
+  case QAccessible::Table:
+  case QAccessible::Tree:
+  case QAccessible::PageTabList:
+  case QAccessible::PageTab:
+  case QAccessible::Link:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// The items inside lists, tables and drop-down lists are data, not controls.
+bool HasItemsOnly(QAccessible::Role role) {
+  return role == QAccessible::List || role == QAccessible::Table || role == QAccessible::Tree ||
+         role == QAccessible::ComboBox || role == QAccessible::EditableText ||
+         role == QAccessible::SpinBox;
+}
+
+// Every control of the accessible tree under `node` without a name.
+void CollectUnnamed(QAccessibleInterface *node, QStringList &out, int depth = 0) {
+  if (!node || depth > 30) {
+    return;
+  }
+  const QAccessible::Role role = node->role();
+  const bool control = IsControlRole(role) || (depth > 0 && node->state().focusable);
+  if (control && node->text(QAccessible::Name).trimmed().isEmpty()) {
+    const QObject *object = node->object();
+    out << QStringLiteral("role 0x%1 %2 %3")
+               .arg(int(role), 0, 16)
+               .arg(object ? QString::fromLatin1(object->metaObject()->className()) : QString())
+               .arg(object ? object->objectName() : QString());
+  }
+  if (HasItemsOnly(role)) {
+    return;
+  }
+  for (int i = 0; i < node->childCount(); ++i) {
+    CollectUnnamed(node->child(i), out, depth + 1);
+  }
+}
+
+} // namespace
+
+class TestWindows : public QObject {
+  Q_OBJECT
+
+private slots:
+  void initTestCase() { LoadSharedAssets(); }
+
+  void textsFitTheirControls_data() { AddWindowRows(); }
+  void textsFitTheirControls() {
+    QFETCH(QString, window);
+    Env env;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    // Shown, so that the status bars and tab bars have laid out their parts.
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    const QStringList overflows = Overflows(w);
+    QVERIFY2(overflows.isEmpty(), qPrintable(overflows.join(u'\n')));
+  }
+
+  // Every control a screen reader reaches has a name, and a control with a
+  // balloon tip describes itself with the balloon's text.
+  void controlsHaveAccessibleNames_data() { AddWindowRows(); }
+  void controlsHaveAccessibleNames() {
+    QFETCH(QString, window);
+    Env env;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    QStringList unnamed;
+    CollectUnnamed(QAccessible::queryAccessibleInterface(w), unnamed);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+
+    QList<QWidget *> widgets = w->findChildren<QWidget *>();
+    for (QWidget *child : widgets) {
+      if (const auto tip = BalloonTipOf(child)) {
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(child);
+        QVERIFY(node);
+        QCOMPARE(node->text(QAccessible::Description), tip->text);
+      }
+      if (auto *drawn = qobject_cast<DrawnButton *>(child); drawn && drawn->isInteractive()) {
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(child);
+        QCOMPARE(node->role(), QAccessible::Button);
+        QVERIFY2(node->state().focusable, qPrintable(drawn->label()));
+      }
+    }
+  }
+
+  // Tab goes through the input panel in reading order, then to the lists,
+  // and on round the whole window: every command button on the way.
+  void mainWindowTabOrder() {
+    Env env;
+    Windows windows;
+    QVERIFY(windows.show(QStringLiteral("main")));
+    MainWindow &main = *windows.main;
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QWidget *date = main.control(ControlId::DateField);
+    date->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QApplication::focusWidget(), date);
+
+    QList<QWidget *> visited{date};
+    for (int presses = 0; presses < 100; ++presses) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QWidget *now = QApplication::focusWidget();
+      if (now == date && visited.size() > 1) {
+        break;
+      }
+      // The date and time fields step through their parts before leaving.
+      if (now != visited.last()) {
+        visited.append(now);
+      }
+    }
+    QCOMPARE(QApplication::focusWidget(), date);
+
+    const QList<QWidget *> start{date,
+                                 main.control(ControlId::TimeField),
+                                 main.control(ControlId::SystolicField),
+                                 main.control(ControlId::DiastolicField),
+                                 main.control(ControlId::PulseField),
+                                 main.control(ControlId::ButtonAdd),
+                                 main.control(ControlId::ButtonClear)};
+    QCOMPARE(visited.mid(0, start.size()), start);
+    const int matin = int(visited.indexOf(main.control(ControlId::ListMatin)));
+    QVERIFY(matin > int(start.size()));
+    for (int i = int(start.size()); i < matin; ++i) {
+      QVERIFY2(qobject_cast<QTabBar *>(visited[i]), "only the tabs come before the list");
+    }
+    for (ControlId id : {ControlId::ButtonQuit, ControlId::ButtonPatient, ControlId::ButtonSave,
+                         ControlId::ButtonArchive, ControlId::ButtonPrint, ControlId::ButtonAbout,
+                         ControlId::ButtonHelp, ControlId::ButtonSettings, ControlId::ButtonPin,
+                         ControlId::ButtonDelete}) {
+      QVERIFY2(visited.contains(main.control(id)), qPrintable(main.button(id)->label()));
+    }
+  }
+
+  // A drawn button acts on Space and Enter once it has the focus, and on
+  // the screen reader's "press"; a heading takes neither the focus nor keys.
+  void drawnButtonsActFromTheKeyboard_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<int>("control");
+    QTest::addColumn<int>("key"); // 0: the accessible press action
+    QTest::addColumn<bool>("focusable");
+    QTest::addColumn<int>("clicks");
+    const int add = ToInt(ControlId::ButtonAdd);
+    const int heading = ToInt(ControlId::AverageHeadingOverall);
+    const int print = ToInt(ControlId::ArchiveButtonPrint);
+    QTest::newRow("Ajouter, Space") << "main" << add << int(Qt::Key_Space) << true << 1;
+    QTest::newRow("Ajouter, Return") << "main" << add << int(Qt::Key_Return) << true << 1;
+    QTest::newRow("Ajouter, keypad Enter") << "main" << add << int(Qt::Key_Enter) << true << 1;
+    QTest::newRow("Ajouter, press") << "main" << add << 0 << true << 1;
+    QTest::newRow("Ajouter, a letter") << "main" << add << int(Qt::Key_A) << true << 0;
+    QTest::newRow("Epingler, Space")
+        << "main" << ToInt(ControlId::ButtonPin) << int(Qt::Key_Space) << true << 1;
+    QTest::newRow("heading, Space") << "main" << heading << int(Qt::Key_Space) << false << 0;
+    QTest::newRow("heading, press") << "main" << heading << 0 << false << 0;
+    QTest::newRow("archives Imprimer, Return")
+        << "archives" << print << int(Qt::Key_Return) << true << 1;
+    QTest::newRow("archives Imprimer, press") << "archives" << print << 0 << true << 1;
+  }
+  void drawnButtonsActFromTheKeyboard() {
+    QFETCH(QString, window);
+    QFETCH(int, control);
+    QFETCH(int, key);
+    QFETCH(bool, focusable);
+    QFETCH(int, clicks);
+    Env env;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    auto *button = qobject_cast<DrawnButton *>(FindControl(w, control));
+    QVERIFY(button);
+    QCOMPARE(bool(button->focusPolicy() & Qt::TabFocus), focusable);
+    QSignalSpy spy(button, &DrawnButton::clicked);
+
+    if (key == 0) {
+      QAccessibleInterface *node = QAccessible::queryAccessibleInterface(button);
+      QVERIFY(node);
+      QAccessibleActionInterface *actions = node->actionInterface();
+      const bool canPress =
+          actions && actions->actionNames().contains(QAccessibleActionInterface::pressAction());
+      QCOMPARE(canPress, focusable);
+      if (canPress) {
+        actions->doAction(QAccessibleActionInterface::pressAction());
+      }
+    } else {
+      if (focusable) {
+        button->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(button->hasFocus());
+      }
+      // The key goes where the keyboard is, as a real key press would.
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    }
+    QCOMPARE(spy.count(), clicks);
+  }
+};
+
+QTEST_MAIN(TestWindows)
+#include "tst_windows.moc"
