@@ -72,9 +72,11 @@ PreferencesWindow::PreferencesWindow(QWidget *parent) : QDialog(parent) {
   }
   showFileDates();
   if (!keptAside.isEmpty()) {
+    // The one line takes the whole status bar.
     status_[0]->setText(QStringLiteral("Fichier de préférences illisible : conservé sous ") +
                         QFileInfo(keptAside).fileName());
     status_[1]->clear();
+    status_[1]->hide();
   }
   loadPreferencesIntoWindow();
 }

@@ -526,6 +526,8 @@ private slots:
       QCOMPARE(test::ReadFile(aside), bytes);
       QCOMPARE(status, QStringLiteral("Fichier des patients illisible : conservé sous "
                                       "ARTL_Users.ini.illisible-20261208-101112"));
+      w.show();
+      QVERIFY(w.grab().save(test::SnapshotFolder() + "patient_manager_kept_aside.png"));
     }
     QTest::mouseClick(Button(w, ControlId::PatientButtonDelete), Qt::LeftButton);
     QVERIFY(!QFileInfo::exists(path));

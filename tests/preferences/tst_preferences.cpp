@@ -401,6 +401,8 @@ private slots:
       if (kept) {
         QCOMPARE(w.statusText(1), QStringLiteral("Fichier de préférences illisible : conservé "
                                                  "sous ARTL_Prefs.ini.illisible-20261208-101112"));
+        w.show();
+        QVERIFY(w.grab().save(test::SnapshotFolder() + "preferences_kept_aside.png"));
       } else {
         QVERIFY(w.statusText(1).startsWith(QStringLiteral("Fichier de préférences créé le ")));
       }
