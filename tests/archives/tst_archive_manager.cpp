@@ -102,93 +102,21 @@ private slots:
   // The program's own fonts, so that the snapshots look as the user sees them.
   void initTestCase() { LoadSharedAssets(); }
 
-  void archiveSavesMovesAndEmpties() {
-    test::TempHome home;
-    test::FakeDialogs dialogs;
-    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 12)));
-    const StoragePaths paths = setUpStorage(home);
-    const QString patient = QStringLiteral("Zoé Martin");
-    FakeMainWindow main;
-    // The file on disk is older than the list: the list is what gets archived.
-    QVERIFY(test::WriteFile(paths.measurementFile(DayPeriod::Matin), "0\r\n"));
-    main.lists().list(DayPeriod::Matin).append(Row("06/12/2026", "07:15", "1", "2", "3", "x"));
-    main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:15", "4", "5", "6", "y"));
-
-    QCOMPARE(ArchiveShownLists(main),
-             QStringLiteral("ARTL_Matin_Zoé Martin.txt a été archivé.\r\n"
-                            "ARTL_Nuit_Zoé Martin.txt a été archivé.\r\n"));
-    QCOMPARE(main.lists().totalCount(), 0);
-    QVERIFY(main.statusUpdates > 0);
-    QCOMPARE(main.refreshes, 1);
-    QVERIFY(!QFileInfo::exists(paths.measurementFile(DayPeriod::Matin)));
-    QCOMPARE(test::ReadFile(paths.archiveFolder +
-                            QStringLiteral("06122026_0905_ARTL_Matin_Zoé Martin.txt")),
-             QByteArray("1\r\n06/12/2026\r\n07:15\r\n1\r\n2\r\n3\r\nx\r\n"));
-    QVERIFY(dialogs.shown.isEmpty());
-
-    // Same minute again, with a new reading: the archive name is taken, so
-    // the file stays current and the list keeps its reading.
-    main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:40", "7", "8", "9", "z"));
-    QCOMPARE(ArchiveShownLists(main),
-             QStringLiteral("Une erreur est survenue lors de l'archivage de ARTL_Nuit_Zoé "
-                            "Martin.txt\r\n"));
-    QCOMPARE(main.lists().list(DayPeriod::Nuit).size(), 1);
-    QVERIFY(QFileInfo::exists(paths.measurementFile(DayPeriod::Nuit)));
-    QCOMPARE(main.refreshes, 1);
-    QCOMPARE(test::ReadFile(paths.archiveFolder +
-                            QStringLiteral("06122026_0905_ARTL_Nuit_Zoé Martin.txt")),
-             QByteArray("1\r\n06/12/2026\r\n05:15\r\n4\r\n5\r\n6\r\ny\r\n"));
-  }
-
-  void archiveNothingOrUnsaved() {
+  // The rules of archiving and printing are the logbook's; the command
+  // refreshes the window only when a list was emptied.
+  void archiveRefreshesOnlyWhatChanged() {
     test::TempHome home;
     test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5)));
-    const StoragePaths paths = setUpStorage(home);
+    setUpStorage(home);
     FakeMainWindow main;
     QCOMPARE(ArchiveShownLists(main), QString());
     QCOMPARE(main.refreshes, 0);
-
-    // A list that cannot be saved is neither archived nor emptied.
-    QVERIFY(QDir().mkpath(paths.measurementFile(DayPeriod::Jour)));
-    main.lists().list(DayPeriod::Jour).append(Row("a", "13:00", "1", "2", "3", "x"));
+    main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:15", "4", "5", "6", "y"));
     QCOMPARE(ArchiveShownLists(main),
-             QStringLiteral("Une erreur est survenue lors de l'archivage de ARTL_Jour_Zoé "
-                            "Martin.txt\r\n"));
-    QCOMPARE(main.lists().list(DayPeriod::Jour).size(), 1);
-    QVERIFY(FilesIn(paths.archiveFolder).isEmpty());
-  }
-
-  void printFromTheLists() {
-    test::TempHome home;
-    test::RecordingShell shell;
-    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
-    const StoragePaths paths = setUpStorage(home);
-    FakeMainWindow main;
-    PrintShownLists(main);
-    QVERIFY(shell.documents.isEmpty());
-    main.lists().list(DayPeriod::Matin).append(Row("a", "07:00", "1", "2", "3", "x"));
-    PrintShownLists(main);
-    QCOMPARE(shell.documents,
-             QStringList{paths.printFolder + "Imp_ARTL_Matin_Zoé Martin_06122026_210745.txt"});
-  }
-
-  // The data destruction window may remove both folders while the program
-  // runs: archiving and printing make them again rather than fail.
-  void foldersErasedWhileRunning() {
-    test::TempHome home;
-    test::RecordingShell shell;
-    test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
-    const StoragePaths paths = setUpStorage(home);
-    QVERIFY(QDir(paths.archiveFolder).removeRecursively());
-    QVERIFY(QDir(paths.printFolder).removeRecursively());
-    FakeMainWindow main;
-    main.lists().list(DayPeriod::Soir).append(Row("a", "20:00", "1", "2", "3", "x"));
-    PrintShownLists(main);
-    QCOMPARE(shell.documents,
-             QStringList{paths.printFolder + "Imp_ARTL_Soir_Zoé Martin_06122026_210745.txt"});
-    QCOMPARE(ArchiveShownLists(main),
-             QStringLiteral("ARTL_Soir_Zoé Martin.txt a été archivé.\r\n"));
-    QVERIFY(QFileInfo::exists(paths.archiveFolder + "06122026_2107_ARTL_Soir_Zoé Martin.txt"));
+             QStringLiteral("ARTL_Nuit_Zoé Martin.txt a été archivé.\r\n"));
+    QCOMPARE(main.lists().totalCount(), 0);
+    QCOMPARE(main.statusUpdates, 1);
+    QCOMPARE(main.refreshes, 1);
   }
 
   void emptyFolder() {

@@ -73,8 +73,8 @@ private slots:
     home_.reset();
   }
 
-  // "Ajouter": the period from the time, parsed values, the sentence, the
-  // counts, emptied fields and refreshed averages and graphs.
+  // "Ajouter" on the window (the rules are the logbook's): the reading in
+  // its list, the counts, emptied fields and refreshed averages and graphs.
   void addReading_data() {
     QTest::addColumn<QString>("time");
     QTest::addColumn<QStringList>("typed");
@@ -88,22 +88,6 @@ private slots:
         "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une Pression artérielle "
         "normale");
     row("05:40 is Nuit", "05:40", {"128", "82", "71"}, DayPeriod::Nuit,
-        {"128", "82", "71", normal});
-    row("00:00 is Nuit", "00:00", {"128", "82", "71"}, DayPeriod::Nuit,
-        {"128", "82", "71", normal});
-    row("06:00 is Nuit", "06:00", {"128", "82", "71"}, DayPeriod::Nuit,
-        {"128", "82", "71", normal});
-    row("06:01 is Matin", "06:01", {"128", "82", "71"}, DayPeriod::Matin,
-        {"128", "82", "71", normal});
-    row("12:00 is Matin", "12:00", {"128", "82", "71"}, DayPeriod::Matin,
-        {"128", "82", "71", normal});
-    row("12:01 is Jour", "12:01", {"128", "82", "71"}, DayPeriod::Jour,
-        {"128", "82", "71", normal});
-    row("18:00 is Jour", "18:00", {"128", "82", "71"}, DayPeriod::Jour,
-        {"128", "82", "71", normal});
-    row("18:01 is Soir", "18:01", {"128", "82", "71"}, DayPeriod::Soir,
-        {"128", "82", "71", normal});
-    row("23:59 is Soir", "23:59", {"128", "82", "71"}, DayPeriod::Soir,
         {"128", "82", "71", normal});
     row("letters count as 0", "08:00", {"abc", "20", "x"}, DayPeriod::Matin,
         {"0", "20", "0",
@@ -334,67 +318,6 @@ private slots:
     ModifyReadingCell(*main_, Reading::Systolic);
     QVERIFY(dialogs_->shown.isEmpty());
     QCOMPARE(list(DayPeriod::Soir).reading(0)[Reading::Systolic], QStringLiteral("128"));
-  }
-
-  void modifyCell_data() {
-    QTest::addColumn<int>("cell");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("date") << 0 << "Modifier Date"
-                          << "15/03/2026"
-                          << "15/03/2026";
-    QTest::newRow("time to the evening stays in Matin") << 1 << "Modifier Heure"
-                                                        << "20:00"
-                                                        << "20:00";
-    QTest::newRow("systolic any text") << 2 << "Modifier Systolique"
-                                       << "200 env."
-                                       << "200 env.";
-    QTest::newRow("diastolic") << 3 << "Modifier Diastolique"
-                               << "90"
-                               << "90";
-    QTest::newRow("pulse") << 4 << "Modifier Pouls"
-                           << "65"
-                           << "65";
-    QTest::newRow("cancelled keeps the cell") << 2 << "Modifier Systolique"
-                                              << ""
-                                              << "128";
-  }
-  void modifyCell() {
-    QFETCH(int, cell);
-    QFETCH(QString, title);
-    QFETCH(QString, answer);
-    QFETCH(QString, after);
-    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
-    const QString before = list(DayPeriod::Matin).reading(0)[cell];
-    const QString sentence = list(DayPeriod::Matin).reading(0)[Reading::Diagnosis];
-    main_->setCurrentTab(0);
-    main_->selectRows(DayPeriod::Matin, {0});
-    dialogs_->answerText(answer);
-
-    ModifyReadingCell(*main_, cell);
-
-    QCOMPARE(dialogs_->shown.size(), 1);
-    const ShownBox box = dialogs_->shown.front();
-    QCOMPARE(box.kind, ShownBox::Input);
-    QCOMPARE(box.title, title);
-    QCOMPARE(box.text, QStringLiteral("Nouvelles données :"));
-    QCOMPARE(box.initial, before);
-    QCOMPARE(list(DayPeriod::Matin).size(), 1);
-    QCOMPARE(list(DayPeriod::Matin).reading(0)[cell], after);
-    QCOMPARE(list(DayPeriod::Matin).reading(0)[Reading::Diagnosis], sentence);
-    for (DayPeriod p : {DayPeriod::Jour, DayPeriod::Soir, DayPeriod::Nuit}) {
-      QCOMPARE(list(p).size(), 0);
-    }
-  }
-
-  void modifyNeverTouchesTheDiagnosis() {
-    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
-    main_->setCurrentTab(0);
-    main_->selectRows(DayPeriod::Matin, {0});
-    ModifyReadingCell(*main_, Reading::Diagnosis);
-    ModifyReadingCell(*main_, 9);
-    QVERIFY(dialogs_->shown.isEmpty());
   }
 
   // A changed value reaches the averages only with "Actualiser", which

@@ -1,0 +1,360 @@
+// The logbook workflows, without a window: adding, deleting and changing
+// readings, saving and loading with their failures, changing patient,
+// archiving and printing.
+#include "fakes.h"
+#include "readings.h"
+
+#include "logbook/logbook.h"
+#include "logbook/workflows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace tl;
+using namespace tl::test;
+
+namespace {
+
+QStringList Systolics(const PeriodListModel &list) {
+  QStringList values;
+  for (const Reading &r : list.readings()) {
+    values << r[Reading::Systolic];
+  }
+  return values;
+}
+
+} // namespace
+
+class TestLogbook : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TempHome> home_;
+  QString patient_;
+  StoragePaths paths_;
+  std::unique_ptr<Logbook> book_;
+
+  PeriodListModel &list(DayPeriod p) { return book_->list(p); }
+
+private slots:
+  void init() {
+    home_ = std::make_unique<TempHome>();
+    patient_ = QStringLiteral("Zoé Martin");
+    paths_ = SetupStorage(home_->path(), patient_);
+    book_ = std::make_unique<Logbook>(patient_, paths_);
+  }
+  void cleanup() {
+    book_.reset();
+    home_.reset();
+  }
+
+  // "Ajouter": the period from the time, values by the one parsing rule,
+  // the sentence from the classification; an empty value refuses it all.
+  void addReading_data() {
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<int>("period"); // -1: refused
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<int>("firstEmpty");
+    const QStringList normal = {"128", "82", "71",
+                                "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
+                                "Pression artérielle normale"};
+    const QStringList typed = {"128", "82", "71"};
+    const auto row = [](const char *name, const char *time, QStringList typed, int period,
+                        QStringList stored, int firstEmpty = -1) {
+      QTest::newRow(name) << QString::fromUtf8(time) << typed << period << stored << firstEmpty;
+    };
+    row("00:00 is Nuit", "00:00", typed, PeriodIndex(DayPeriod::Nuit), normal);
+    row("06:00 is Nuit", "06:00", typed, PeriodIndex(DayPeriod::Nuit), normal);
+    row("06:01 is Matin", "06:01", typed, PeriodIndex(DayPeriod::Matin), normal);
+    row("12:00 is Matin", "12:00", typed, PeriodIndex(DayPeriod::Matin), normal);
+    row("12:01 is Jour", "12:01", typed, PeriodIndex(DayPeriod::Jour), normal);
+    row("18:00 is Jour", "18:00", typed, PeriodIndex(DayPeriod::Jour), normal);
+    row("18:01 is Soir", "18:01", typed, PeriodIndex(DayPeriod::Soir), normal);
+    row("23:59 is Soir", "23:59", typed, PeriodIndex(DayPeriod::Soir), normal);
+    row("letters count as 0", "08:00", {"abc", "20", "x"}, PeriodIndex(DayPeriod::Matin),
+        {"0", "20", "0",
+         "La systole de 0 mmHg et la diastole de 20 mmHg, indiquent une Hypotension sévère"});
+    row("prefixes, blanks and hexadecimal", "08:00", {"0120", " 78 mmHg", "$40"},
+        PeriodIndex(DayPeriod::Matin),
+        {"120", "78", "64",
+         "La systole de 120 mmHg et la diastole de 78 mmHg, indiquent une Pression artérielle "
+         "optimale"});
+    row("no pulse", "08:00", {"128", "82", ""}, -1, {}, 2);
+    row("no diastolic", "08:00", {"128", "", "71"}, -1, {}, 1);
+    row("nothing", "08:00", {"", "", ""}, -1, {}, 0);
+  }
+  void addReading() {
+    QFETCH(QString, time);
+    QFETCH(QStringList, typed);
+    QFETCH(int, period);
+    QFETCH(QStringList, stored);
+    QFETCH(int, firstEmpty);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
+
+    const AddOutcome added =
+        AddReading(*book_, QStringLiteral("14/03/2026"), time, typed[0], typed[1], typed[2]);
+
+    if (period < 0) {
+      QVERIFY(!added.period);
+      QCOMPARE(added.firstEmptyField, firstEmpty);
+      QCOMPARE(book_->lists().totalCount(), 1);
+      return;
+    }
+    const DayPeriod p = static_cast<DayPeriod>(period);
+    QCOMPARE(added.period, std::optional(p));
+    const Reading &r = list(p).reading(list(p).size() - 1); // after the rows already there
+    QCOMPARE(QStringList({r[0], r[1]}), QStringList({QStringLiteral("14/03/2026"), time}));
+    QCOMPARE(QStringList({r[2], r[3], r[4], r[5]}), stored);
+    QCOMPARE(book_->lists().totalCount(), 2);
+  }
+
+  // Delete asks once per row, in list order; a list emptied this way loses
+  // its file, read-only or not; a refusal keeps rows and file.
+  void deleteReadings_data() {
+    QTest::addColumn<QList<int>>("marked");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<bool>("readOnlyFile");
+    QTest::newRow("yes no yes, unsorted and repeated")
+        << QList<int>{3, 0, 2, 0} << QList<bool>{true, false, true} << QStringList{"111", "112"}
+        << false;
+    QTest::newRow("all no") << QList<int>{0, 1} << QList<bool>{false, false}
+                            << QStringList{"110", "111", "112", "113"} << false;
+    QTest::newRow("every row") << QList<int>{0, 1, 2, 3} << QList<bool>{true, true, true, true}
+                               << QStringList{} << false;
+    QTest::newRow("every row, read-only file")
+        << QList<int>{0, 1, 2, 3} << QList<bool>{true, true, true, true} << QStringList{} << true;
+  }
+  void deleteReadings() {
+    QFETCH(QList<int>, marked);
+    QFETCH(QList<bool>, answers);
+    QFETCH(QStringList, remaining);
+    QFETCH(bool, readOnlyFile);
+    for (int i = 0; i < 4; ++i) {
+      list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 110 + i, 80, 70));
+    }
+    list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 120, 80, 70));
+    QCOMPARE(SaveLogbook(*book_).written, 2);
+    const QString file = paths_.measurementFile(DayPeriod::Matin);
+    if (readOnlyFile) {
+      QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    }
+    FakeDialogs dialogs;
+    for (bool yes : answers) {
+      yes ? dialogs.answerYes() : dialogs.answerNo();
+    }
+
+    const int removed = DeleteReadings(*book_, DayPeriod::Matin, marked, dialogs, nullptr);
+
+    QCOMPARE(removed, 4 - int(remaining.size()));
+    QVERIFY(dialogs.allAnswersUsed());
+    for (const ShownBox &box : dialogs.shown) {
+      QCOMPARE(box.title, QStringLiteral("Suppression"));
+      QCOMPARE(box.icon, Dialogs::Icon::Warning);
+    }
+    QCOMPARE(Systolics(list(DayPeriod::Matin)), remaining);
+    QCOMPARE(QFileInfo::exists(file), !remaining.isEmpty());
+    QVERIFY(QFileInfo::exists(paths_.measurementFile(DayPeriod::Soir)));
+  }
+
+  // "Modifier...": any text for the date to the pulse, the diagnosis never;
+  // an empty answer leaves the cell.
+  void modifyReadings_data() {
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("date") << 0 << "Modifier Date"
+                          << "15/03/2026"
+                          << "15/03/2026";
+    QTest::newRow("time to the evening stays in Matin") << 1 << "Modifier Heure"
+                                                        << "20:00"
+                                                        << "20:00";
+    QTest::newRow("systolic any text") << 2 << "Modifier Systolique"
+                                       << "200 env."
+                                       << "200 env.";
+    QTest::newRow("diastolic") << 3 << "Modifier Diastolique"
+                               << "90"
+                               << "90";
+    QTest::newRow("pulse") << 4 << "Modifier Pouls"
+                           << "65"
+                           << "65";
+    QTest::newRow("cancelled keeps the cell") << 2 << "Modifier Systolique"
+                                              << ""
+                                              << "128";
+    QTest::newRow("the diagnosis is never asked") << 5 << ""
+                                                  << ""
+                                                  << "";
+    QTest::newRow("no such cell") << 9 << ""
+                                  << ""
+                                  << "";
+  }
+  void modifyReadings() {
+    QFETCH(int, cell);
+    QFETCH(QString, title);
+    QFETCH(QString, answer);
+    QFETCH(QString, after);
+    const Reading before = MakeReading(QStringLiteral("08:00"), 128, 82, 71);
+    list(DayPeriod::Matin).append(before);
+    FakeDialogs dialogs;
+    if (!title.isEmpty()) {
+      dialogs.answerText(answer);
+    }
+
+    ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr);
+
+    QVERIFY(dialogs.allAnswersUsed());
+    const Reading &now = list(DayPeriod::Matin).reading(0);
+    if (title.isEmpty()) {
+      QVERIFY(dialogs.shown.isEmpty());
+      QCOMPARE(now, before);
+      return;
+    }
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].title, title);
+    QCOMPARE(dialogs.shown[0].text, QStringLiteral("Nouvelles données :"));
+    QCOMPARE(dialogs.shown[0].initial, before[cell]);
+    QCOMPARE(now[cell], after);
+    QCOMPARE(now[Reading::Diagnosis], before[Reading::Diagnosis]);
+  }
+
+  // What is saved loads back the same; a file that cannot be written or read
+  // is named with the system's reason, a missing file is no failure.
+  void saveAndLoadWithTheirFailures() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("03:00"), 118, 72, 61));
+    const SaveOutcome saved = SaveLogbook(*book_);
+    QCOMPARE(saved.written, 2);
+    QVERIFY(saved.failed.isEmpty());
+
+    QString other = patient_;
+    Logbook again(other, paths_);
+    QVERIFY(LoadLogbook(again).isEmpty()); // Jour and Soir have no file: no failure
+    for (DayPeriod p : kAllPeriods) {
+      QCOMPARE(again.list(p).readings(), list(p).readings());
+    }
+
+    // A folder stands where the Jour file goes.
+    QVERIFY(QDir().mkpath(paths_.measurementFile(DayPeriod::Jour)));
+    list(DayPeriod::Jour).append(MakeReading(QStringLiteral("14:00"), 130, 85, 70));
+    const SaveOutcome failed = SaveLogbook(*book_);
+    QCOMPARE(failed.written, 2);
+    QCOMPARE(failed.failed.size(), 1);
+    QCOMPARE(failed.failed[0].period, DayPeriod::Jour);
+    QCOMPARE(failed.failed[0].error.path, paths_.measurementFile(DayPeriod::Jour));
+    QVERIFY(!failed.failed[0].error.reason.isEmpty());
+    QCOMPARE(FailedPeriodNames(failed.failed), QStringLiteral("Jour"));
+    QCOMPARE(FailureLines(failed.failed), failed.failed[0].error.text());
+
+    const QList<PeriodFileError> unreadable = LoadLogbook(again);
+    QCOMPARE(unreadable.size(), 1);
+    QCOMPARE(unreadable[0].period, DayPeriod::Jour);
+  }
+
+  // Changing patient saves the outgoing lists first; when one cannot be
+  // saved the user is told why and may stay.
+  void switchPatient_data() {
+    QTest::addColumn<bool>("saveFails");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("switched");
+    QTest::newRow("saved, switched") << false << false << true;
+    QTest::newRow("not saved, stays") << true << false << false;
+    QTest::newRow("not saved, changes anyway") << true << true << true;
+  }
+  void switchPatient() {
+    QFETCH(bool, saveFails);
+    QFETCH(bool, answer);
+    QFETCH(bool, switched);
+    StoragePaths next = paths_;
+    RebuildMeasurementPaths(next, QStringLiteral("Hélène"));
+    QVERIFY(WriteFile(next.measurementFile(DayPeriod::Nuit),
+                      "1\r\n01/03/2026\r\n01:00\r\n1\r\n2\r\n3\r\nx\r\n"));
+    if (saveFails) {
+      QVERIFY(QDir().mkpath(paths_.measurementFile(DayPeriod::Matin)));
+    }
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    const QString matinFile = paths_.measurementFile(DayPeriod::Matin);
+    FakeDialogs dialogs;
+    if (saveFails) {
+      answer ? dialogs.answerYes() : dialogs.answerNo();
+    }
+
+    QCOMPARE(SwitchPatient(*book_, QStringLiteral("Hélène"), dialogs, nullptr), switched);
+
+    QCOMPARE(dialogs.shown.size(), saveFails ? 1 : 0);
+    if (saveFails) {
+      QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
+      // The period, then the file and the system's reason on a line of its own.
+      QVERIFY(dialogs.shown[0].text.startsWith(
+          QStringLiteral(
+              "Les mesures de « Zoé Martin » n'ont pas pu être enregistrées (Matin).\n\n") +
+          matinFile + QStringLiteral(" : ")));
+    }
+    QCOMPARE(book_->patient(), switched ? QStringLiteral("Hélène") : QStringLiteral("Zoé Martin"));
+    QCOMPARE(patient_, book_->patient()); // the name is the caller's, by reference
+    QCOMPARE(list(DayPeriod::Matin).size(), switched ? 0 : 1);
+    QCOMPARE(list(DayPeriod::Nuit).size(), switched ? 1 : 0);
+    QCOMPARE(QFileInfo(matinFile).isFile(), !saveFails); // saved under the outgoing name
+  }
+
+  // "Archiver": what the lists show is saved, then moved; the archived lists
+  // are emptied. A list that cannot be saved keeps its list and its file; a
+  // taken archive name keeps the file current.
+  void archive() {
+    FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 12)));
+    QCOMPARE(ArchiveLogbook(*book_).report, QString()); // nothing to archive
+    // The file on disk is older than the list: the list is what gets archived.
+    QVERIFY(WriteFile(paths_.measurementFile(DayPeriod::Matin), "0\r\n"));
+    list(DayPeriod::Matin).append(CellsReading({"06/12/2026", "07:15", "1", "2", "3", "x"}));
+    list(DayPeriod::Nuit).append(CellsReading({"06/12/2026", "05:15", "4", "5", "6", "y"}));
+
+    ArchiveRun run = ArchiveLogbook(*book_);
+    QCOMPARE(run.report, QStringLiteral("ARTL_Matin_Zoé Martin.txt a été archivé.\r\n"
+                                        "ARTL_Nuit_Zoé Martin.txt a été archivé.\r\n"));
+    QCOMPARE(book_->lists().totalCount(), 0);
+    QVERIFY(!QFileInfo::exists(paths_.measurementFile(DayPeriod::Matin)));
+    QCOMPARE(
+        ReadFile(paths_.archiveFolder + QStringLiteral("06122026_0905_ARTL_Matin_Zoé Martin.txt")),
+        QByteArray("1\r\n06/12/2026\r\n07:15\r\n1\r\n2\r\n3\r\nx\r\n"));
+
+    // Same minute again: the archive name is taken, the list keeps its row.
+    list(DayPeriod::Nuit).append(CellsReading({"06/12/2026", "05:40", "7", "8", "9", "z"}));
+    run = ArchiveLogbook(*book_);
+    QCOMPARE(run.report, QStringLiteral("Une erreur est survenue lors de l'archivage de "
+                                        "ARTL_Nuit_Zoé Martin.txt\r\n"));
+    QCOMPARE(list(DayPeriod::Nuit).size(), 1);
+    QVERIFY(QFileInfo::exists(paths_.measurementFile(DayPeriod::Nuit)));
+
+    // A list that cannot be saved is neither archived nor emptied.
+    QVERIFY(QDir().mkpath(paths_.measurementFile(DayPeriod::Jour)));
+    list(DayPeriod::Jour).append(CellsReading({"a", "13:00", "1", "2", "3", "x"}));
+    clock.advanceSeconds(60);
+    run = ArchiveLogbook(*book_);
+    QCOMPARE(run.outcome(DayPeriod::Jour), ArchiveOutcome::Failed);
+    QCOMPARE(list(DayPeriod::Jour).size(), 1);
+  }
+
+  // "Imprimer": one report per list holding readings, handed to the shell.
+  // The data destruction window may erase the archive and print folders
+  // while the program runs: both are made again.
+  void printAndFoldersErasedWhileRunning() {
+    RecordingShell shell;
+    FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
+    QVERIFY(PrintLogbook(*book_).isEmpty());
+    QVERIFY(QDir(paths_.archiveFolder).removeRecursively());
+    QVERIFY(QDir(paths_.printFolder).removeRecursively());
+    list(DayPeriod::Soir).append(CellsReading({"a", "20:00", "1", "2", "3", "x"}));
+
+    const QString report = paths_.printFolder + "Imp_ARTL_Soir_Zoé Martin_06122026_210745.txt";
+    QCOMPARE(PrintLogbook(*book_), QStringList{report});
+    QCOMPARE(shell.documents, QStringList{report});
+    QCOMPARE(ArchiveLogbook(*book_).report,
+             QStringLiteral("ARTL_Soir_Zoé Martin.txt a été archivé.\r\n"));
+    QVERIFY(QFileInfo::exists(paths_.archiveFolder + "06122026_2107_ARTL_Soir_Zoé Martin.txt"));
+  }
+};
+
+QTEST_MAIN(TestLogbook)
+#include "tst_logbook.moc"
