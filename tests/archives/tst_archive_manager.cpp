@@ -15,6 +15,7 @@
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -231,6 +232,11 @@ private slots:
       QVERIFY(QFile::resize(paths.archiveFolder + "a.txt", grownTo)); // sparse: no disk used
     }
     ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    // Both models keep Qt's model contract through every change below.
+    QAbstractItemModelTester files(w.fileModel(),
+                                   QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester readings(w.readingsList()->model(),
+                                      QAbstractItemModelTester::FailureReportingMode::QtTest);
     w.loadArchive(paths.archiveFolder + "a.txt");
     QCOMPARE(int(w.readings().size()), rows);
     QCOMPARE(w.readingsList()->model()->rowCount(), rows);

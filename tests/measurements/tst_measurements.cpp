@@ -10,6 +10,7 @@
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
 
+#include <QAbstractItemModelTester>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -173,6 +174,8 @@ private slots:
 
   void modelBasics() {
     PeriodListModel model(DayPeriod::Soir);
+    // Qt's model contract holds through every change below.
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(model.columnCount(), 6);
     const QStringList titles = {"Date",        "Heure", "Systolique",
                                 "Diastolique", "Pouls", "Diagnostic"};
@@ -193,6 +196,10 @@ private slots:
     QCOMPARE(model.data(model.index(0, 1)).toString(), QString("19:30"));
     model.removeReading(5); // out of range: ignored
     QCOMPARE(model.rowCount(), 1);
+    model.setCell(0, Reading::Pulse, QStringLiteral("75"));
+    model.setReadings({test::MakeReading("20:00", 120, 80, 70)});
+    model.clear();
+    QCOMPARE(model.rowCount(), 0);
   }
 
   void modelCellsStaySingleLine_data() {
