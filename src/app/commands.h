@@ -13,24 +13,6 @@ namespace tl {
 
 class MainWindow;
 
-// Menu event ids sent by the keyboard shortcuts.
-enum class ShortcutId : int {
-  Quit = 176,
-  Patient = 177,
-  Save = 178,
-  Archive = 179,
-  ArchiveManager = 180,
-  Print = 181,
-  Help = 182,
-  Form = 183,
-  Preferences = 184,
-  About = 185,
-  Pin = 186,
-  Destruction = 187,
-  Copy = 188, // taken by the window, does nothing
-};
-inline constexpr int ToInt(ShortcutId id) { return static_cast<int>(id); }
-
 // The menu event id a command button sends (the shortcut id of the same
 // command), or 0 for the buttons that open a popup menu or do nothing.
 int ButtonMenuId(ControlId button);

@@ -150,7 +150,6 @@ MainWindow::MainWindow(QWidget *parent)
   setWindowIcon(ImageIcon(0));
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kMinimumWidth, kMinimumHeight);
-  SetControlNumber(this, 0);
 
   buildBanner();
   buildButtons();
@@ -178,19 +177,16 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::registerControl(QWidget *widget, ControlId id) {
-  SetControlNumber(widget, id);
-  controls_.insert(ToInt(id), widget);
-}
+void MainWindow::registerControl(QWidget *widget, ControlId id) { SetControlNumber(widget, id); }
 
-QWidget *MainWindow::control(ControlId id) { return controls_.value(ToInt(id)); }
+QWidget *MainWindow::control(ControlId id) { return FindControl(this, id); }
 
 DrawnButton *MainWindow::button(ControlId id) const {
-  return qobject_cast<DrawnButton *>(controls_.value(ToInt(id)));
+  return qobject_cast<DrawnButton *>(FindControl(const_cast<MainWindow *>(this), id));
 }
 
 QMenu *MainWindow::menu(ControlId id) const {
-  return qobject_cast<QMenu *>(controls_.value(ToInt(id)));
+  return qobject_cast<QMenu *>(FindControl(const_cast<MainWindow *>(this), id));
 }
 
 void MainWindow::orderTabChain() {
@@ -377,7 +373,7 @@ void MainWindow::buildRightPanel() {
     view->setTabKeyNavigation(false);
     view->setAccessibleName(info.tabText.simplified());
     views_[size_t(PeriodIndex(period))] = view;
-    registerControl(view, ControlId(info.listControl));
+    registerControl(view, info.listControl);
     tabs_->insertTab(info.tabIndex, view, ImageIcon(tabImages[PeriodIndex(period)]), info.tabText);
   }
   tabs_->addTab(buildAveragesPage(), ImageIcon(11), QStringLiteral(" Les moyennes   "));
@@ -572,12 +568,23 @@ void MainWindow::buildMenus() {
 
 void MainWindow::buildShortcuts() {
   // In the order they are registered; each sends the menu event of its id.
-  const std::pair<Qt::Key, int> table[] = {
-      {Qt::Key_Q, 176}, {Qt::Key_U, 177}, {Qt::Key_P, 184}, {Qt::Key_S, 178}, {Qt::Key_I, 181},
-      {Qt::Key_H, 182}, {Qt::Key_F, 183}, {Qt::Key_A, 179}, {Qt::Key_G, 180}, {Qt::Key_Z, 185},
-      {Qt::Key_Y, 186}, {Qt::Key_D, 187}, {Qt::Key_C, 188},
+  const std::pair<Qt::Key, ShortcutId> table[] = {
+      {Qt::Key_Q, ShortcutId::Quit},
+      {Qt::Key_U, ShortcutId::Patient},
+      {Qt::Key_P, ShortcutId::Preferences},
+      {Qt::Key_S, ShortcutId::Save},
+      {Qt::Key_I, ShortcutId::Print},
+      {Qt::Key_H, ShortcutId::Help},
+      {Qt::Key_F, ShortcutId::Form},
+      {Qt::Key_A, ShortcutId::Archive},
+      {Qt::Key_G, ShortcutId::ArchiveManager},
+      {Qt::Key_Z, ShortcutId::About},
+      {Qt::Key_Y, ShortcutId::Pin},
+      {Qt::Key_D, ShortcutId::Destruction},
+      {Qt::Key_C, ShortcutId::Copy},
   };
-  for (const auto &[key, id] : table) {
+  for (const auto &[key, shortcutId] : table) {
+    const int id = ToInt(shortcutId);
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | key), this);
     // They also work while the About window (not modal) has the focus; a
     // modal window or a disabled main window still blocks them.

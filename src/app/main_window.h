@@ -100,7 +100,6 @@ private:
   void layoutForSize(int w, int h);
 
   std::unique_ptr<Logbook> logbook_;
-  QHash<int, QWidget *> controls_;
   QHash<int, QAction *> actions_;
   QList<QShortcut *> shortcuts_;
   std::array<QTableView *, 4> views_{};

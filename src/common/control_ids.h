@@ -185,4 +185,22 @@ enum class ControlId : int {
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }
 
+// Menu event ids sent by the keyboard shortcuts.
+enum class ShortcutId : int {
+  Quit = 176,
+  Patient = 177,
+  Save = 178,
+  Archive = 179,
+  ArchiveManager = 180,
+  Print = 181,
+  Help = 182,
+  Form = 183,
+  Preferences = 184,
+  About = 185,
+  Pin = 186,
+  Destruction = 187,
+  Copy = 188, // taken by the window, does nothing
+};
+inline constexpr int ToInt(ShortcutId id) { return static_cast<int>(id); }
+
 } // namespace tl

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/control_ids.h"
+
 #include <QString>
 #include <array>
 
@@ -20,7 +22,7 @@ struct DayPeriodInfo {
   QString filePrefix;    // "ARTL_Matin_"
   QString statusLabel;   // "Matin : "
   int statusField;       // status bar field 1 to 4
-  int listControl;       // main window list control number
+  ControlId listControl; // the main window list
   int tabIndex;          // tab of the main window
   QString averagesTitle; // "Moyenne le matin"
   QString tabText;       // " Matin, entre 06h00 et 12h00   "

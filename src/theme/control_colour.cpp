@@ -475,11 +475,6 @@ ColourKeeper *KeeperOf(const QWidget *widget) {
                 : nullptr;
 }
 
-QHash<int, QPointer<QWidget>> &Registry() {
-  static QHash<int, QPointer<QWidget>> registry;
-  return registry;
-}
-
 // Rule of the automatic background: the recorded background of the
 // container holding the control, else the colour the container shows.
 QColor ContainerBackground(const QWidget *widget) {
@@ -503,36 +498,8 @@ void BackToDefault(QWidget *widget) {
 
 } // namespace
 
-void RegisterControl(int number, QWidget *widget) {
-  if (widget) {
-    Registry().insert(number, widget);
-  } else {
-    Registry().remove(number);
-  }
-}
-
-QWidget *FindControlWidget(int number) {
-  auto &registry = Registry();
-  if (auto it = registry.find(number); it != registry.end()) {
-    if (it.value()) {
-      return it.value();
-    }
-    registry.erase(it);
-  }
-  const QString name = QStringLiteral("control_%1").arg(number);
-  for (QWidget *top : QApplication::topLevelWidgets()) {
-    if (top->objectName() == name) {
-      return top;
-    }
-    if (QWidget *found = top->findChild<QWidget *>(name)) {
-      return found;
-    }
-  }
-  return nullptr;
-}
-
 bool SetControlColour(int number, int kind, const QColor &colour) {
-  QWidget *widget = FindControlWidget(number);
+  QWidget *widget = FindControl(number);
   if (!widget) {
     return false;
   }

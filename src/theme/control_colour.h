@@ -2,10 +2,11 @@
 
 // The colouring routine: gives any control a text and a background colour,
 // or takes it back to its default look. Controls are reached by their number
-// (see RegisterControl) or directly by widget. Colours are applied through
+// (the registry of ui/controls.h) or directly by widget. Colours are applied through
 // palettes; borders are painted by a hook after the control's own painting.
 
 #include "common/control_ids.h"
+#include "ui/controls.h"
 
 #include <QColor>
 
@@ -40,15 +41,6 @@ struct ColourRecord {
   bool lightLook = true;
   PaintClass paintClass = PaintClass::FullyPainted;
 };
-
-// Makes `widget` reachable by its number. The entry goes with the widget.
-void RegisterControl(int number, QWidget *widget);
-inline void RegisterControl(ControlId id, QWidget *widget) {
-  RegisterControl(ToInt(id), widget);
-}
-// The widget of that number: a registered one, else a widget of any open
-// window whose object name is "control_<number>"; nullptr when none.
-QWidget *FindControlWidget(int number);
 
 // Set control colour. kind 1 = text, 2 = background, -1 = back to the
 // default look; an invalid colour removes that colour. Other kinds do

@@ -8,9 +8,7 @@
 
 namespace tl {
 
-QColor DarkPanel() {
-  return PanelColour(kDarkBase);
-}
+QColor DarkPanel() { return PanelColour(kDarkBase); }
 
 QList<DarkSchemeEntry> MainWindowDarkScheme() {
   const QColor b = kDarkBase;
@@ -70,7 +68,6 @@ void ApplyMainWindowDarkScheme(QWidget *mainWindow,
     if (!widget) {
       continue;
     }
-    RegisterControl(entry.control, widget);
     SetControlColour(widget, kBackgroundColour, entry.background);
     if (entry.text.isValid()) {
       SetControlColour(widget, kTextColour, entry.text);

@@ -577,7 +577,6 @@ private:
   NudgeMode mode_;
 };
 
-const char *const kControlProperty = "tl_control";
 
 } // namespace
 
@@ -633,26 +632,6 @@ QPoint NudgeOffset(NudgeMode mode) {
 
 void AttachHoverNudge(QWidget *widget, QPoint rest, NudgeMode mode) {
   widget->installEventFilter(new HoverNudge(widget, rest, mode));
-}
-
-void SetControlNumber(QWidget *widget, int number) {
-  widget->setProperty(kControlProperty, number);
-  widget->setObjectName(QStringLiteral("control_%1").arg(number));
-}
-
-int ControlNumber(const QWidget *widget) {
-  const QVariant v = widget ? widget->property(kControlProperty) : QVariant();
-  return v.isValid() ? v.toInt() : -1;
-}
-
-QWidget *FindControl(QWidget *window, int number) {
-  if (!window) {
-    return nullptr;
-  }
-  if (ControlNumber(window) == number) {
-    return window;
-  }
-  return window->findChild<QWidget *>(QStringLiteral("control_%1").arg(number));
 }
 
 QIcon ImageIcon(int sharedImage) {

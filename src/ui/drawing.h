@@ -7,6 +7,7 @@
 // any screen scale.
 
 #include "common/control_ids.h"
+#include "ui/controls.h"
 
 #include <QColor>
 #include <QIcon>
@@ -226,17 +227,6 @@ enum class NudgeMode {
 };
 void AttachHoverNudge(QWidget *widget, QPoint rest, NudgeMode mode);
 QPoint NudgeOffset(NudgeMode mode);
-
-// Control numbers: each window registers its widgets so that the colouring
-// routine, the refreshes and the tests can reach them by number.
-void SetControlNumber(QWidget *widget, int number);
-inline void SetControlNumber(QWidget *widget, ControlId id) {
-  SetControlNumber(widget, ToInt(id));
-}
-int ControlNumber(const QWidget *widget); // -1 when none
-// The widget registered under `number` inside `window` (the window itself
-// included), or nullptr.
-QWidget *FindControl(QWidget *window, int number);
 
 // A shared image as an icon (scaled sharply to any size asked).
 QIcon ImageIcon(int sharedImage);

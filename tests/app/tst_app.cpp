@@ -249,19 +249,19 @@ private slots:
   void everyShortcutSendsItsId_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("id");
-    QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << 176;
-    QTest::newRow("Ctrl+U") << int(Qt::Key_U) << 177;
-    QTest::newRow("Ctrl+P") << int(Qt::Key_P) << 184;
-    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << 178;
-    QTest::newRow("Ctrl+I") << int(Qt::Key_I) << 181;
-    QTest::newRow("Ctrl+H") << int(Qt::Key_H) << 182;
-    QTest::newRow("Ctrl+F") << int(Qt::Key_F) << 183;
-    QTest::newRow("Ctrl+A") << int(Qt::Key_A) << 179;
-    QTest::newRow("Ctrl+G") << int(Qt::Key_G) << 180;
-    QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << 185;
-    QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << 186;
-    QTest::newRow("Ctrl+D") << int(Qt::Key_D) << 187;
-    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << 188;
+    QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << ToInt(ShortcutId::Quit);
+    QTest::newRow("Ctrl+U") << int(Qt::Key_U) << ToInt(ShortcutId::Patient);
+    QTest::newRow("Ctrl+P") << int(Qt::Key_P) << ToInt(ShortcutId::Preferences);
+    QTest::newRow("Ctrl+S") << int(Qt::Key_S) << ToInt(ShortcutId::Save);
+    QTest::newRow("Ctrl+I") << int(Qt::Key_I) << ToInt(ShortcutId::Print);
+    QTest::newRow("Ctrl+H") << int(Qt::Key_H) << ToInt(ShortcutId::Help);
+    QTest::newRow("Ctrl+F") << int(Qt::Key_F) << ToInt(ShortcutId::Form);
+    QTest::newRow("Ctrl+A") << int(Qt::Key_A) << ToInt(ShortcutId::Archive);
+    QTest::newRow("Ctrl+G") << int(Qt::Key_G) << ToInt(ShortcutId::ArchiveManager);
+    QTest::newRow("Ctrl+Z") << int(Qt::Key_Z) << ToInt(ShortcutId::About);
+    QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << ToInt(ShortcutId::Pin);
+    QTest::newRow("Ctrl+D") << int(Qt::Key_D) << ToInt(ShortcutId::Destruction);
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ToInt(ShortcutId::Copy);
   }
   void everyShortcutSendsItsId() {
     QFETCH(int, key);
@@ -354,7 +354,7 @@ private slots:
     Env env;
     auto main = OpenMain();
     DrawnButton *pin = main->button(ControlId::ButtonPin);
-    RunMenuCommand(*main, 186);
+    RunMenuCommand(*main, ToInt(ShortcutId::Pin));
     QVERIFY(State().pinned);
     QVERIFY(main->windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(main->isVisible());
@@ -502,7 +502,7 @@ private slots:
     Env env;
     auto main = OpenMain();
     env.dialogs.answerYes();
-    RunMenuCommand(*main, 179);
+    RunMenuCommand(*main, ToInt(ShortcutId::Archive));
     QCOMPARE(env.dialogs.shown.size(), 2);
     QCOMPARE(env.dialogs.shown.at(1).title, QStringLiteral("Archivage"));
     QCOMPARE(env.dialogs.shown.at(1).text, QStringLiteral("Il n'y a rien à archiver."));
@@ -595,10 +595,11 @@ private slots:
     const QString form =
         QStringLiteral("Le fichier n'a pas été trouvé dans le répertoire de l'application.");
     const QStringList helpForms = {HelpFilePath(), HelpPagesPath()};
-    QTest::newRow("help menu") << 73 << helpForms << help;
-    QTest::newRow("Ctrl+H") << 182 << helpForms << help;
-    QTest::newRow("form menu") << 74 << QStringList{ReferenceFormPath()} << form;
-    QTest::newRow("Ctrl+F") << 183 << QStringList{ReferenceFormPath()} << form;
+    QTest::newRow("help menu") << ToInt(ControlId::MenuOpenHelp) << helpForms << help;
+    QTest::newRow("Ctrl+H") << ToInt(ShortcutId::Help) << helpForms << help;
+    QTest::newRow("form menu") << ToInt(ControlId::MenuOpenForm) << QStringList{ReferenceFormPath()}
+                               << form;
+    QTest::newRow("Ctrl+F") << ToInt(ShortcutId::Form) << QStringList{ReferenceFormPath()} << form;
   }
   void missingDocuments() {
     QFETCH(int, id);
@@ -816,13 +817,77 @@ private slots:
     Env env;
     MainWindow main;
     // Every number of the layout tables reaches its control.
-    const int numbers[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,
-                           17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 28, 29, 30, 31, 32, 33, 34,
-                           42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58,
-                           59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 69, 70, 71, 72, 76, 149};
-    for (int n : numbers) {
-      QVERIFY2(main.control(ControlId(n)), qPrintable(QString::number(n)));
-      QCOMPARE(ControlNumber(main.control(ControlId(n))), n);
+    using C = ControlId;
+    const ControlId ids[] = {C::Banner,
+                             C::ButtonPatient,
+                             C::ButtonQuit,
+                             C::ButtonSave,
+                             C::ButtonArchive,
+                             C::ButtonPrint,
+                             C::ButtonAbout,
+                             C::ButtonHelp,
+                             C::ButtonSettings,
+                             C::ButtonPin,
+                             C::ButtonDelete,
+                             C::ButtonFiller,
+                             C::LeftPanel,
+                             C::InputPrompt,
+                             C::DateField,
+                             C::TimeField,
+                             C::SystolicLabel,
+                             C::SystolicField,
+                             C::DiastolicLabel,
+                             C::DiastolicField,
+                             C::PulseLabel,
+                             C::PulseField,
+                             C::ButtonAdd,
+                             C::ButtonClear,
+                             C::InformationPanel,
+                             C::Picture,
+                             C::PictureCaption,
+                             C::RightPanel,
+                             C::TabPanel,
+                             C::ListNuit,
+                             C::ListMatin,
+                             C::ListJour,
+                             C::ListSoir,
+                             C::ListMenu,
+                             C::AveragesHeading,
+                             C::ButtonRefresh,
+                             C::GraphPeriodSelector,
+                             C::CurveStyleSelector,
+                             C::AverageBoxMatin,
+                             C::AverageHeadingMatin,
+                             C::AverageBoxJour,
+                             C::AverageHeadingJour,
+                             C::AverageBoxSoir,
+                             C::AverageHeadingSoir,
+                             C::AverageBoxNuit,
+                             C::AverageHeadingNuit,
+                             C::AverageBoxOverall,
+                             C::AverageHeadingOverall,
+                             C::AverageValueMatin,
+                             C::AverageValueJour,
+                             C::AverageValueSoir,
+                             C::AverageValueNuit,
+                             C::AverageValueOverall,
+                             C::AverageCountMatin,
+                             C::AverageCountJour,
+                             C::AverageCountSoir,
+                             C::AverageCountNuit,
+                             C::AverageCountOverall,
+                             C::SystolicGraphTitle,
+                             C::SystolicGraph,
+                             C::DiastolicGraphTitle,
+                             C::DiastolicGraph,
+                             C::PulseGraphTitle,
+                             C::PulseGraph,
+                             C::HelpMenu,
+                             C::StatusBar,
+                             C::ArchiveMenu};
+    for (ControlId id : ids) {
+      QVERIFY2(main.control(id), qPrintable(QString::number(ToInt(id))));
+      QCOMPARE(ControlNumber(main.control(id)), ToInt(id));
     }
     QVERIFY(qobject_cast<GraphCanvas *>(main.control(ControlId::PulseGraph)));
     QCOMPARE(main.button(ControlId::ButtonArchive)->label(), QStringLiteral("Archiver ∇"));
@@ -853,7 +918,8 @@ private slots:
         QStringList({QStringLiteral("Archiver les relevés affichés (Ctrl+A)"), QStringLiteral("-"),
                      QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"),
                      QStringLiteral("-")}));
-    QCOMPARE(main.menuAction(41)->text(), QStringLiteral("Le pouls"));
+    QCOMPARE(main.menuAction(ToInt(ControlId::MenuModifyPulse))->text(),
+             QStringLiteral("Le pouls"));
     auto *tabs = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel));
     QCOMPARE(tabs->tabText(3), QStringLiteral(" Nuit, entre 00h00 et 06h00   "));
     QCOMPARE(tabs->widget(3), main.control(ControlId::ListNuit));

@@ -233,10 +233,9 @@ private slots:
     QVERIFY(results);
     QCOMPARE(results->background, QColor(11, 18, 35));
     QCOMPARE(results->text, QColor(231, 234, 238));
-    QCOMPARE(window.findChild<QWidget *>(QStringLiteral("control_507"))
-                 ->palette()
-                 .color(QPalette::WindowText),
-             QColor(196, 0, 0));
+    QCOMPARE(
+        FindControl(&window, ControlId::DestructionWarning)->palette().color(QPalette::WindowText),
+        QColor(196, 0, 0));
     QVERIFY(
         window.grab().save(test::SnapshotFolder() + QStringLiteral("maintenance_destruction.png")));
   }

@@ -34,6 +34,20 @@ using test::MakeReading;
 
 const QString kIncomplete = QStringLiteral(
     "Vous n'avez pas rempli tous les champs de saisie pour ajouter les données au registre.");
+// The average values and count lines of Matin, Jour, Soir, Nuit, then the
+// overall ones.
+constexpr std::array<ControlId, 4> kAverageValues = {
+    ControlId::AverageValueMatin, ControlId::AverageValueJour, ControlId::AverageValueSoir,
+    ControlId::AverageValueNuit};
+constexpr std::array<ControlId, 4> kAverageCounts = {
+    ControlId::AverageCountMatin, ControlId::AverageCountJour, ControlId::AverageCountSoir,
+    ControlId::AverageCountNuit};
+const QList<ControlId> kAverageLabels = {
+    ControlId::AverageValueMatin,  ControlId::AverageValueJour,    ControlId::AverageValueSoir,
+    ControlId::AverageValueNuit,   ControlId::AverageValueOverall, ControlId::AverageCountMatin,
+    ControlId::AverageCountJour,   ControlId::AverageCountSoir,    ControlId::AverageCountNuit,
+    ControlId::AverageCountOverall};
+
 const QString kDeleteQuestion =
     QStringLiteral("Êtes-vous sûr(e) de vouloir supprimer définitivement ces données ?");
 
@@ -125,8 +139,8 @@ private slots:
     }
     const QString average =
         stored[0] + QStringLiteral(" / ") + stored[1] + QStringLiteral("\r\n") + stored[2];
-    QCOMPARE(text(static_cast<ControlId>(56 + period)), average);
-    QCOMPARE(text(static_cast<ControlId>(61 + period)), QStringLiteral("Base de 1 mesures"));
+    QCOMPARE(text(kAverageValues[size_t(period)]), average);
+    QCOMPARE(text(kAverageCounts[size_t(period)]), QStringLiteral("Base de 1 mesures"));
     QCOMPARE(text(ControlId::AverageValueOverall), average);
     QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 1 mesures"));
     // The refresh draws the Matin graphs whatever the period of the reading.
@@ -362,13 +376,13 @@ private slots:
 
     // The refresh after an add or delete writes the same texts.
     QStringList texts;
-    for (int id = 56; id <= 65; ++id) {
-      texts << text(static_cast<ControlId>(id));
+    for (ControlId id : kAverageLabels) {
+      texts << text(id);
     }
     SetLabelsToMarker();
     RefreshAveragesAndGraphs(*main_);
-    for (int id = 56; id <= 65; ++id) {
-      QCOMPARE(text(static_cast<ControlId>(id)), texts[id - 56]);
+    for (qsizetype i = 0; i < kAverageLabels.size(); ++i) {
+      QCOMPARE(text(kAverageLabels[i]), texts[i]);
     }
   }
 
@@ -514,8 +528,8 @@ private slots:
 
 private:
   void SetLabelsToMarker() {
-    for (int id = 56; id <= 65; ++id) {
-      main_->get<QLabel>(static_cast<ControlId>(id))->setText(QStringLiteral("marker"));
+    for (ControlId id : kAverageLabels) {
+      main_->get<QLabel>(id)->setText(QStringLiteral("marker"));
     }
   }
 };

@@ -143,16 +143,12 @@ public:
     status->addWidget(new QLabel(QStringLiteral("Matin : 4")));
   }
 
-  QWidget *control(ControlId id) {
-    return findChild<QWidget *>(QStringLiteral("control_%1").arg(ToInt(id)));
-  }
+  QWidget *control(ControlId id) { return FindControl(this, id); }
 
   QStandardItemModel model;
 
 private:
-  static void name(ControlId id, QWidget *w) {
-    w->setObjectName(QStringLiteral("control_%1").arg(ToInt(id)));
-  }
+  static void name(ControlId id, QWidget *w) { SetControlNumber(w, id); }
   static QWidget *place(ControlId id, QWidget *w, QRect r) {
     name(id, w);
     w->setGeometry(r);
@@ -412,24 +408,27 @@ private slots:
              results.palette().color(QPalette::Button));
   }
 
+  // The colouring reaches a control by its number in the one registry; a
+  // destroyed control leaves it.
   void controlsByNumber() {
+    const ControlId close = ControlId::AboutButtonClose, link = ControlId::AboutSiteLink;
     QWidget window;
     auto named = new QPushButton(QStringLiteral("Fermer"), &window);
-    named->setObjectName(QStringLiteral("control_598"));
+    SetControlNumber(named, close);
     window.show();
-    QCOMPARE(FindControlWidget(598), named);
-    QVERIFY(SetControlColour(598, kBackgroundColour, Rgb(11, 18, 35)));
-    QCOMPARE(ColourRecordOf(named)->control, 598);
+    QCOMPARE(FindControl(close), named);
+    QVERIFY(SetControlColour(close, kBackgroundColour, Rgb(11, 18, 35)));
+    QCOMPARE(ColourRecordOf(named)->control, ToInt(close));
 
     auto registered = std::make_unique<QLabel>(QStringLiteral("x"));
-    RegisterControl(599, registered.get());
-    QCOMPARE(FindControlWidget(599), registered.get());
+    SetControlNumber(registered.get(), link);
+    QCOMPARE(FindControl(link), registered.get());
     registered.reset();
-    QCOMPARE(FindControlWidget(599), nullptr);
-    QVERIFY(!SetControlColour(599, kTextColour, Rgb(1, 1, 1)));
+    QCOMPARE(FindControl(link), nullptr);
+    QVERIFY(!SetControlColour(link, kTextColour, Rgb(1, 1, 1)));
 
     // A colour kind the controls do not have changes nothing.
-    QVERIFY(SetControlColour(598, 7, Rgb(1, 1, 1)));
+    QVERIFY(SetControlColour(close, 7, Rgb(1, 1, 1)));
     QCOMPARE(ColourRecordOf(named)->background, Rgb(11, 18, 35));
   }
 
@@ -479,7 +478,7 @@ private slots:
     QVERIFY(w);
     QCOMPARE(DrawnBackground(w), background);
     QCOMPARE(DrawnText(w), text);
-    QCOMPARE(FindControlWidget(control), w);
+    QCOMPARE(FindControl(control), w);
     // Canvases are not touched; off Windows the title bar and the window
     // background stay as they were.
     QVERIFY(!ColourRecordOf(main.control(ControlId::SystolicGraph)));

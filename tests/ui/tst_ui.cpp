@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -182,16 +183,30 @@ private slots:
     QCOMPARE(SpokenText(shown), spoken);
   }
 
+  // One registry: each of two windows of one kind finds its own control,
+  // popup menus included; any window's lookup finds the newest; a destroyed
+  // control leaves the registry.
   void controlNumbers() {
-    QWidget window;
-    auto *inner = new QWidget(new QWidget(&window));
-    SetControlNumber(inner, 42);
-    SetControlNumber(&window, 7);
-    QCOMPARE(FindControl(&window, 42), inner);
-    QCOMPARE(FindControl(&window, 7), &window);
-    QCOMPARE(FindControl(&window, 43), nullptr);
-    QCOMPARE(ControlNumber(inner), 42);
-    QCOMPARE(ControlNumber(window.parentWidget()), -1);
+    const ControlId heading = ControlId::AveragesHeading, menu = ControlId::ListMenu;
+    QWidget first, second;
+    auto *inner = new QWidget(new QWidget(&first));
+    SetControlNumber(inner, heading);
+    SetControlNumber(&first, ControlId::ButtonHelp);
+    auto *popup = new QMenu(&first); // a window of its own, owned by `first`
+    SetControlNumber(popup, menu);
+    auto *other = new QWidget(&second);
+    SetControlNumber(other, heading);
+
+    QCOMPARE(FindControl(&first, heading), inner);
+    QCOMPARE(FindControl(&second, heading), other);
+    QCOMPARE(FindControl(&first, ControlId::ButtonHelp), &first);
+    QCOMPARE(FindControl(&first, menu), popup);
+    QCOMPARE(FindControl(&second, menu), nullptr);
+    QCOMPARE(FindControl(heading), other);
+    QCOMPARE(ControlNumber(inner), ToInt(heading));
+    QCOMPARE(ControlNumber(inner->parentWidget()), -1);
+    delete other;
+    QCOMPARE(FindControl(heading), inner);
   }
 
   void informationTexts() {
