@@ -18,11 +18,13 @@ inline constexpr std::array<DayPeriod, 4> kSaveOrder = {DayPeriod::Nuit, DayPeri
                                                         DayPeriod::Jour, DayPeriod::Soir};
 
 struct DayPeriodInfo {
-  QString name;          // "Matin"
-  QString filePrefix;    // "ARTL_Matin_"
-  QString statusLabel;   // "Matin : "
-  int statusField;       // status bar field 1 to 4
-  ControlId listControl; // the main window list
+  QString name;           // "Matin"
+  QString filePrefix;     // "ARTL_Matin_"
+  QString statusLabel;    // "Matin : "
+  int statusField;        // status bar field 1 to 4
+  ControlId listControl;  // the main window list
+  ControlId averageValue; // the averages page's value and count line
+  ControlId averageCount;
   int tabIndex;          // tab of the main window
   QString averagesTitle; // "Moyenne le matin"
   QString tabText;       // " Matin, entre 06h00 et 12h00   "

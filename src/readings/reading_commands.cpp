@@ -86,13 +86,6 @@ int EffectiveCurveStyle(MainWindowApi &main) {
   return kCurveCircled;
 }
 
-constexpr std::array<ControlId, 4> kAverageValues = {
-    ControlId::AverageValueMatin, ControlId::AverageValueJour, ControlId::AverageValueSoir,
-    ControlId::AverageValueNuit};
-constexpr std::array<ControlId, 4> kAverageCounts = {
-    ControlId::AverageCountMatin, ControlId::AverageCountJour, ControlId::AverageCountSoir,
-    ControlId::AverageCountNuit};
-
 void SetLabel(MainWindowApi &main, ControlId id, const QString &text) {
   if (QLabel *label = Control<QLabel>(main, id)) {
     label->setText(text);
@@ -121,8 +114,8 @@ void WriteAverages(MainWindowApi &main, const std::array<std::optional<ReadingSu
     const size_t i = size_t(PeriodIndex(p));
     const ReadingSums sums = known[i] ? *known[i] : SumReadings(lists.list(p).readings());
     all.add(sums);
-    SetLabel(main, kAverageValues[i], AverageText(sums));
-    SetLabel(main, kAverageCounts[i], BaseLineText(sums.count));
+    SetLabel(main, PeriodInfo(p).averageValue, AverageText(sums));
+    SetLabel(main, PeriodInfo(p).averageCount, BaseLineText(sums.count));
   }
   SetLabel(main, ControlId::AverageValueOverall, AverageText(all));
   SetLabel(main, ControlId::AverageCountOverall, BaseLineText(all.count));

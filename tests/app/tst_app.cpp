@@ -2,6 +2,7 @@
 // commands, pin, save, archive confirmation, information texts, documents,
 // resize rule, the three ways to quit and the single-instance rule.
 #include "fakes.h"
+#include "test_world.h"
 
 #include "app/commands.h"
 #include "app/feature_calls.h"
@@ -43,22 +44,7 @@ using namespace tl::test;
 
 namespace {
 
-// One test's world: its own home folder, scripted boxes, recorded shell,
-// a clock standing at 14 March 2026, 09:30.
-struct Env {
-  TempHome home;
-  FakeDialogs dialogs;
-  RecordingShell shell;
-  FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 30))};
-
-  Env() {
-    State() = AppState{};
-    Paths() = SetupStorage(home.path());
-  }
-  ~Env() { State() = AppState{}; }
-
-  QString data() const { return home.path() + QStringLiteral("Kestrune Arteline/"); }
-};
+using Env = TestWorld;
 
 QString InstanceName() {
   static int counter = 0;

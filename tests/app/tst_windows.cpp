@@ -3,6 +3,7 @@
 // and the main window can be used from the keyboard alone.
 #include "fakes.h"
 #include "readings.h"
+#include "test_world.h"
 
 #include "app/main_window.h"
 #include "app/splash_window.h"
@@ -36,18 +37,7 @@ using namespace tl::test;
 
 namespace {
 
-struct Env {
-  TempHome home;
-  FakeDialogs dialogs;
-  RecordingShell shell;
-  FixedClock clock{QDateTime(QDate(2026, 3, 14), QTime(9, 30))};
-
-  Env() {
-    State() = AppState{};
-    Paths() = SetupStorage(home.path());
-  }
-  ~Env() { State() = AppState{}; }
-};
+using Env = TestWorld;
 
 // The main window as the user sees it after a few readings: counts,
 // averages and graphs filled.

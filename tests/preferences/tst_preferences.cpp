@@ -385,11 +385,8 @@ private slots:
     QFETCH(bool, atQuit);
     const QString path = Paths().preferencesFile;
     QVERIFY(test::WriteFile(path, bytes));
-    if (denyReading) {
-      QFile::setPermissions(path, QFileDevice::Permissions());
-      if (QFile(path).open(QIODevice::ReadOnly)) {
-        QSKIP("this user reads every file");
-      }
+    if (denyReading && !test::DenyReading(path)) {
+      QSKIP("this user reads every file");
     }
     test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(10, 11, 12)));
     const QString aside = path + QStringLiteral(".illisible-20261208-101112");

@@ -34,14 +34,7 @@ using test::MakeReading;
 
 const QString kIncomplete = QStringLiteral(
     "Vous n'avez pas rempli tous les champs de saisie pour ajouter les données au registre.");
-// The average values and count lines of Matin, Jour, Soir, Nuit, then the
-// overall ones.
-constexpr std::array<ControlId, 4> kAverageValues = {
-    ControlId::AverageValueMatin, ControlId::AverageValueJour, ControlId::AverageValueSoir,
-    ControlId::AverageValueNuit};
-constexpr std::array<ControlId, 4> kAverageCounts = {
-    ControlId::AverageCountMatin, ControlId::AverageCountJour, ControlId::AverageCountSoir,
-    ControlId::AverageCountNuit};
+// Every average value and count line.
 const QList<ControlId> kAverageLabels = {
     ControlId::AverageValueMatin,  ControlId::AverageValueJour,    ControlId::AverageValueSoir,
     ControlId::AverageValueNuit,   ControlId::AverageValueOverall, ControlId::AverageCountMatin,
@@ -139,8 +132,8 @@ private slots:
     }
     const QString average =
         stored[0] + QStringLiteral(" / ") + stored[1] + QStringLiteral("\r\n") + stored[2];
-    QCOMPARE(text(kAverageValues[size_t(period)]), average);
-    QCOMPARE(text(kAverageCounts[size_t(period)]), QStringLiteral("Base de 1 mesures"));
+    QCOMPARE(text(PeriodInfo(p).averageValue), average);
+    QCOMPARE(text(PeriodInfo(p).averageCount), QStringLiteral("Base de 1 mesures"));
     QCOMPARE(text(ControlId::AverageValueOverall), average);
     QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 1 mesures"));
     // The refresh draws the Matin graphs whatever the period of the reading.

@@ -97,4 +97,9 @@ QString SnapshotFolder() {
   return dir + u'/';
 }
 
+bool DenyReading(const QString &path) {
+  QFile::setPermissions(path, QFileDevice::Permissions());
+  return !QFile(path).open(QIODevice::ReadOnly);
+}
+
 } // namespace tl::test

@@ -95,6 +95,10 @@ private:
   QByteArray oldHome_;
 };
 
+// Takes every permission from the file at `path`; false when this user can
+// read it all the same (root can), so that the test has nothing to check.
+bool DenyReading(const QString &path);
+
 // Writes `bytes` to `path`, creating parent folders.
 bool WriteFile(const QString &path, QByteArrayView bytes);
 QByteArray ReadFile(const QString &path);
