@@ -5,10 +5,13 @@
 #
 #   tensiolog_add_library(measurements CORE_ONLY DEPENDS tl_common Qt6::Core)
 #
+# DEPENDS are the libraries its headers need; PRIVATE_DEPENDS those only its
+# sources use.
+#
 # CORE_ONLY libraries build with Qt Core alone: including a Qt GUI or Qt
 # Widgets header in them fails the build (see tensiolog_forbid_qt).
 function(tensiolog_add_library name)
-  cmake_parse_arguments(ARG "CORE_ONLY" "" "DEPENDS;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "CORE_ONLY" "" "DEPENDS;PRIVATE_DEPENDS;SOURCES" ${ARGN})
   set(sources ${ARG_SOURCES})
   if(NOT sources)
     file(GLOB sources CONFIGURE_DEPENDS
@@ -17,7 +20,7 @@ function(tensiolog_add_library name)
   endif()
   add_library(tl_${name} STATIC ${sources})
   target_include_directories(tl_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(tl_${name} PUBLIC ${ARG_DEPENDS})
+  target_link_libraries(tl_${name} PUBLIC ${ARG_DEPENDS} PRIVATE ${ARG_PRIVATE_DEPENDS})
   if(ARG_CORE_ONLY)
     tensiolog_forbid_qt(tl_${name} Gui Widgets)
   endif()
