@@ -33,11 +33,22 @@ FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
   // A file that grows past the limit while it is read is refused as well.
   const qint64 size = file.size();
   if (size > maxBytes) {
-    return Failed(path, QStringLiteral("fichier trop volumineux (%1 octets, au plus %2)")
-                            .arg(size)
-                            .arg(maxBytes));
+    return Failed(
+        path,
+        QStringLiteral("fichier trop volumineux (%1 octets, au plus %2)").arg(size).arg(maxBytes));
   }
-  *bytes = file.read(maxBytes + 1);
+  // What the file says it holds, in one piece; then whatever it holds more
+  // (it grew, or tells no size), in chunks, up to the limit. Never a buffer
+  // of the limit's size.
+  *bytes = file.read(size);
+  constexpr qint64 kChunk = qint64(1) << 16;
+  while (file.error() == QFileDevice::NoError && bytes->size() <= maxBytes) {
+    const QByteArray more = file.read(qMin(kChunk, maxBytes + 1 - bytes->size()));
+    if (more.isEmpty()) {
+      break;
+    }
+    bytes->append(more);
+  }
   if (file.error() != QFileDevice::NoError) {
     const QString reason = file.errorString();
     bytes->clear();
@@ -45,7 +56,8 @@ FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
   }
   if (bytes->size() > maxBytes) {
     bytes->clear();
-    return Failed(path, QStringLiteral("fichier trop volumineux (au plus %1 octets)").arg(maxBytes));
+    return Failed(path,
+                  QStringLiteral("fichier trop volumineux (au plus %1 octets)").arg(maxBytes));
   }
   return {};
 }

@@ -115,6 +115,45 @@ private slots:
     QCOMPARE(QFileInfo::exists(home.path() + name), !removed);
   }
 
+  // A read gives the whole file or the path with a reason; never more than
+  // the limit, never a half-read file.
+  void readWholeFile_data() {
+    QTest::addColumn<QByteArray>("bytes"); // empty with `folder`: a folder stands there
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("whole") << QByteArray("1\r\nabc") << qint64(100) << false << true;
+    QTest::newRow("exactly the limit") << QByteArray(10, 'x') << qint64(10) << false << true;
+    QTest::newRow("one byte over") << QByteArray(11, 'x') << qint64(10) << false << false;
+    QTest::newRow("empty file") << QByteArray() << qint64(10) << false << true;
+    QTest::newRow("a folder") << QByteArray() << qint64(10) << true << false;
+    QTest::newRow("missing") << QByteArray() << qint64(-1) << false << false;
+  }
+  void readWholeFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(qint64, limit);
+    QFETCH(bool, folder);
+    QFETCH(bool, ok);
+    test::TempHome home;
+    const QString path = home.path() + QStringLiteral("ARTL_Users.ini");
+    if (folder) {
+      QVERIFY(QDir().mkpath(path));
+    } else if (limit >= 0) {
+      QVERIFY(test::WriteFile(path, bytes));
+    }
+    QByteArray read("left over");
+    const FileError error = ReadWholeFile(path, qMax<qint64>(limit, 0), &read);
+    QCOMPARE(!error, ok);
+    QCOMPARE(read, ok ? bytes : QByteArray());
+    if (!ok) {
+      QCOMPARE(error.path, path);
+      QVERIFY(!error.reason.isEmpty());
+      QCOMPARE(error.text(), path + QStringLiteral(" : ") + error.reason);
+    }
+    QVERIFY(!WriteWholeFile(home.path() + QStringLiteral("x.txt"), "x"));
+    QVERIFY(bool(WriteWholeFile(home.path() + QStringLiteral("no/such/folder/x.txt"), "x")));
+  }
+
   void fileKeptAsideUnderANewName() {
     test::TempHome home;
     test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
