@@ -1,0 +1,101 @@
+#pragma once
+
+// The home-measurement series: the protocols, the choice of the readings a
+// series counts, its means and its verdict against the home threshold of
+// 135/85 mmHg. Pure rules over the Matin and Soir lists.
+
+#include "common/day_period.h"
+#include "measurements/reading.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace tl {
+
+enum class Protocol { Rule3, European7 };
+
+struct ProtocolInfo {
+  Protocol protocol;
+  QString key;  // "regle3", "esh7"
+  QString text; // as the selector shows it
+  int days;
+  int perSession;   // readings kept per morning and per evening
+  int firstCounted; // index of the first day whose readings count (day 1 is index 0)
+  int expected;     // readings a complete series counts
+  int minimum;      // readings below which there is no verdict
+};
+
+const ProtocolInfo &ProtocolOf(Protocol protocol);
+std::optional<Protocol> ProtocolFromKey(QStringView key);
+inline constexpr Protocol kProtocols[] = {Protocol::Rule3, Protocol::European7};
+
+// Home threshold, in tenths of mmHg (means are compared as shown, rounded).
+inline constexpr qint64 kSystolicThresholdTenths = 1350;
+inline constexpr qint64 kDiastolicThresholdTenths = 850;
+
+// A reading the series can use: its date, time and values read from its cells.
+struct SeriesReading {
+  QDate date;
+  int minutes = 0; // since midnight
+  int systolic = 0, diastolic = 0, pulse = 0;
+  DayPeriod period = DayPeriod::Matin;
+};
+
+// A reading of the series' days (or of no readable day) that is not counted.
+struct ExcludedReading {
+  QString date, time; // the cells as they stand
+  DayPeriod period;
+  QString reason; // "date illisible", ..., "non retenue"
+};
+
+// Sums of the counted readings; the means are shown with one decimal.
+struct SeriesSums {
+  qint64 count = 0, systolic = 0, diastolic = 0, pulse = 0;
+  void add(const SeriesReading &r);
+};
+
+// A mean in tenths, rounded half away from zero; none without readings.
+std::optional<qint64> MeanTenths(qint64 sum, qint64 count);
+// "134,6"; "" for none.
+QString FrenchTenths(std::optional<qint64> tenths);
+
+struct SeriesDay {
+  QDate date;
+  bool counts = true; // day 1 of the European protocol is shown, not counted
+  std::vector<SeriesReading> morning, evening; // kept readings, in time order
+  SeriesSums sums;                             // of the kept readings
+};
+
+enum class Verdict { Incomplete, Below, Above };
+
+struct SeriesResult {
+  Protocol protocol = Protocol::Rule3;
+  QDate start, end;
+  std::vector<SeriesDay> days;
+  SeriesSums all, morning, evening; // counted readings
+  Verdict verdict = Verdict::Incomplete;
+  std::vector<ExcludedReading> excluded;
+  int expected() const { return ProtocolOf(protocol).expected; }
+  int minimum() const { return ProtocolOf(protocol).minimum; }
+};
+
+// Why a reading cannot be counted ("" when it can), and its values.
+QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *out);
+
+// The day the series starts by default: the protocol's length minus one day
+// before the latest date holding a countable morning or evening reading;
+// none when there is no such reading.
+std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
+                                        const std::vector<Reading> &soir, Protocol protocol);
+
+// The series of `protocol` starting on `start`, over the Matin and Soir lists.
+SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,
+                           Protocol protocol, QDate start);
+
+// The verdict lines as shown, the not-a-medical-device sentence last.
+QStringList VerdictLines(const SeriesResult &series);
+
+} // namespace tl

@@ -1,0 +1,188 @@
+// The home-measurement series: which readings count, the means as shown,
+// and the verdict against 135/85 mmHg.
+#include "fakes.h"
+#include "readings.h"
+
+#include "series/series.h"
+
+#include <QTest>
+
+using namespace tl;
+
+namespace {
+
+Reading R(const QDate &day, const char *time, int s, int d, int p) {
+  return test::CellsReading({day.toString(QStringLiteral("dd/MM/yyyy")), QString::fromUtf8(time),
+                             QString::number(s), QString::number(d), QString::number(p), "x"});
+}
+
+// `perSession` morning and evening readings on each of `days` days from `start`.
+void Fill(std::vector<Reading> &matin, std::vector<Reading> &soir, QDate start, int days,
+          int perSession, int s, int d, int p) {
+  const char *mornings[] = {"07:00", "07:05", "07:10", "07:15"};
+  const char *evenings[] = {"20:00", "20:05", "20:10", "20:15"};
+  for (int day = 0; day < days; ++day) {
+    for (int i = 0; i < perSession; ++i) {
+      matin.push_back(R(start.addDays(day), mornings[i], s, d, p));
+      soir.push_back(R(start.addDays(day), evenings[i], s, d, p));
+    }
+  }
+}
+
+const QDate kStart(2026, 3, 2);
+
+} // namespace
+
+class TestSeries : public QObject {
+  Q_OBJECT
+
+private slots:
+  void protocols() {
+    QCOMPARE(ProtocolFromKey(u"regle3"), std::optional(Protocol::Rule3));
+    QCOMPARE(ProtocolFromKey(u"esh7"), std::optional(Protocol::European7));
+    QCOMPARE(ProtocolFromKey(u"esh"), std::nullopt);
+    QCOMPARE(ProtocolOf(Protocol::European7).text,
+             QStringLiteral("Protocole européen : 7 jours, 2 mesures le matin et 2 le soir"));
+  }
+
+  // Rounded half away from zero, in whole numbers: what is shown is exact.
+  void meansAsShown_data() {
+    QTest::addColumn<qint64>("sum");
+    QTest::addColumn<qint64>("count");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("134,95 shows 135,0") << qint64(2699) << qint64(20) << "135,0";
+    QTest::newRow("134,94 shows 134,9") << qint64(6747) << qint64(50) << "134,9";
+    QTest::newRow("exact") << qint64(2600) << qint64(20) << "130,0";
+    QTest::newRow("thirds") << qint64(400) << qint64(3) << "133,3";
+    QTest::newRow("half away from zero, negative") << qint64(-2699) << qint64(20) << "-135,0";
+    QTest::newRow("no reading") << qint64(0) << qint64(0) << "";
+  }
+  void meansAsShown() {
+    QFETCH(qint64, sum);
+    QFETCH(qint64, count);
+    QFETCH(QString, shown);
+    QCOMPARE(FrenchTenths(MeanTenths(sum, count)), shown);
+  }
+
+  // Whole series, one per row: what counts, the means and the verdict.
+  void series_data() {
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<std::vector<Reading>>("matin");
+    QTest::addColumn<std::vector<Reading>>("soir");
+    QTest::addColumn<int>("counted");
+    QTest::addColumn<QString>("systolic"); // overall mean as shown
+    QTest::addColumn<int>("verdict");
+    std::vector<Reading> m, s;
+
+    Fill(m, s, kStart, 3, 3, 130, 80, 70);
+    QTest::newRow("rule of 3, complete")
+        << int(Protocol::Rule3) << m << s << 18 << "130,0" << int(Verdict::Below);
+    // The second evening is missing: 15 readings, but one session empty.
+    std::vector<Reading> gap;
+    for (const Reading &r : s) {
+      if (r[Reading::Date] != kStart.addDays(1).toString(QStringLiteral("dd/MM/yyyy"))) {
+        gap.push_back(r);
+      }
+    }
+    QTest::newRow("rule of 3, a session missing")
+        << int(Protocol::Rule3) << m << gap << 15 << "130,0" << int(Verdict::Incomplete);
+    // A fourth morning reading is not counted.
+    m.push_back(R(kStart, "07:30", 200, 120, 90));
+    QTest::newRow("rule of 3, a fourth reading")
+        << int(Protocol::Rule3) << m << s << 18 << "130,0" << int(Verdict::Below);
+
+    m.clear();
+    s.clear();
+    Fill(m, s, kStart, 1, 2, 160, 100, 90); // day 1: shown, not counted
+    Fill(m, s, kStart.addDays(1), 6, 2, 130, 80, 70);
+    QTest::newRow("European, day 1 high")
+        << int(Protocol::European7) << m << s << 24 << "130,0" << int(Verdict::Below);
+
+    // 20 counted readings summing 2699: 134,95 shows 135,0 and is at the
+    // threshold; one mmHg less, 134,9, is below.
+    for (int below = 0; below < 2; ++below) {
+      m.clear();
+      s.clear();
+      Fill(m, s, kStart.addDays(1), 5, 2, 135, 80, 70);
+      m[0] = R(kStart.addDays(1), "07:00", 134 - below, 80, 70);
+      QTest::newRow(below ? "threshold, just below" : "threshold, rounded up to it")
+          << int(Protocol::European7) << m << s << 20 << (below ? "134,9" : "135,0")
+          << int(below ? Verdict::Below : Verdict::Above);
+    }
+    // Across a year end.
+    m.clear();
+    s.clear();
+    Fill(m, s, QDate(2026, 12, 31), 3, 3, 140, 90, 70);
+    QTest::newRow("rule of 3 across a year end")
+        << int(Protocol::Rule3) << m << s << 18 << "140,0" << int(Verdict::Above);
+  }
+  void series() {
+    QFETCH(int, protocol);
+    QFETCH(std::vector<Reading>, matin);
+    QFETCH(std::vector<Reading>, soir);
+    QFETCH(int, counted);
+    QFETCH(QString, systolic);
+    QFETCH(int, verdict);
+    const Protocol p = static_cast<Protocol>(protocol);
+    const std::optional<QDate> start = DefaultSeriesStart(matin, soir, p);
+    QVERIFY(start);
+    const SeriesResult series = ComputeSeries(matin, soir, p, *start);
+    QCOMPARE(int(series.all.count), counted);
+    QCOMPARE(FrenchTenths(MeanTenths(series.all.systolic, series.all.count)), systolic);
+    QCOMPARE(int(series.verdict), verdict);
+    QCOMPARE(series.end, start->addDays(ProtocolOf(p).days - 1));
+    QCOMPARE(VerdictLines(series).last(),
+             QStringLiteral("Tensiolog n'est pas un dispositif médical : seul votre médecin "
+                            "peut interpréter ces mesures."));
+  }
+
+  void defaultStartEndsOnTheLastDayMeasured() {
+    std::vector<Reading> m = {R(QDate(2026, 3, 1), "07:00", 130, 80, 70),
+                              R(QDate(2026, 3, 9), "07:00", 130, 80, 70)};
+    std::vector<Reading> s = {R(QDate(2026, 3, 10), "20:00", 130, 80, 70),
+                              test::CellsReading({"11/03/2026", "20:00", "abc", "80", "70", ""})};
+    QCOMPARE(DefaultSeriesStart(m, s, Protocol::Rule3), std::optional(QDate(2026, 3, 8)));
+    QCOMPARE(DefaultSeriesStart(m, s, Protocol::European7), std::optional(QDate(2026, 3, 4)));
+    QCOMPARE(DefaultSeriesStart({}, {}, Protocol::Rule3), std::nullopt);
+  }
+
+  // Every reading of the series' days that does not count is listed with
+  // its reason; readings of other days are not part of the series.
+  void exclusions_data() {
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<QString>("reason");
+    const QString day = kStart.toString(QStringLiteral("dd/MM/yyyy"));
+    QTest::newRow("date") << QStringList{"2/03/2026", "07:00", "130", "80", "70"}
+                          << "date illisible";
+    QTest::newRow("time") << QStringList{day, "7h00", "130", "80", "70"} << "heure illisible";
+    QTest::newRow("systolic") << QStringList{day, "07:00", "13O", "80", "70"}
+                              << "systolique illisible";
+    QTest::newRow("diastolic") << QStringList{day, "07:00", "130", "", "70"}
+                               << "diastolique illisible";
+    QTest::newRow("pulse") << QStringList{day, "07:00", "130", "80", "7.0"} << "pouls illisible";
+    QTest::newRow("diastolic above systolic")
+        << QStringList{day, "07:00", "80", "130", "70"} << "valeurs invraisemblables";
+    QTest::newRow("pulse too low")
+        << QStringList{day, "07:00", "130", "80", "20"} << "valeurs invraisemblables";
+    QTest::newRow("another day") << QStringList{"01/01/2026", "07:00", "1", "2", "3"} << "";
+    QTest::newRow("countable") << QStringList{day, "07:00", "300", "200", "250"} << "";
+  }
+  void exclusions() {
+    QFETCH(QStringList, cells);
+    QFETCH(QString, reason);
+    const std::vector<Reading> m = {test::CellsReading(cells)};
+    const SeriesResult series = ComputeSeries(m, {}, Protocol::Rule3, kStart);
+    if (reason.isEmpty()) {
+      QVERIFY(series.excluded.empty());
+      return;
+    }
+    QCOMPARE(series.excluded.size(), size_t(1));
+    QCOMPARE(series.excluded[0].reason, reason);
+    QCOMPARE(series.excluded[0].date, cells[0]);
+    QCOMPARE(series.excluded[0].period, DayPeriod::Matin);
+    QCOMPARE(series.all.count, qint64(0));
+  }
+};
+
+QTEST_MAIN(TestSeries)
+#include "tst_series.moc"
