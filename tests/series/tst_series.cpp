@@ -4,6 +4,7 @@
 #include "readings.h"
 
 #include "series/series.h"
+#include "series/statistics.h"
 
 #include <QTest>
 
@@ -181,6 +182,37 @@ private slots:
     QCOMPARE(series.excluded[0].date, cells[0]);
     QCOMPARE(series.excluded[0].period, DayPeriod::Matin);
     QCOMPARE(series.all.count, qint64(0));
+  }
+
+  // The doctor's report figures over the readings of a range, in date and
+  // time order; one reading gives no deviation.
+  void statistics() {
+    const std::vector<Reading> list = {
+        R(QDate(2026, 3, 3), "07:00", 140, 90, 80), R(QDate(2026, 3, 2), "20:00", 120, 80, 60),
+        R(QDate(2026, 3, 2), "07:00", 130, 70, 70), R(QDate(2026, 2, 28), "07:00", 200, 110, 99),
+        test::CellsReading({"02/03/2026", "08:00", "abc", "80", "70", ""})};
+    const std::vector<SeriesReading> range =
+        CountableReadings(list, DayPeriod::Matin, QDate(2026, 3, 1), QDate(2026, 3, 31));
+    QCOMPARE(range.size(), size_t(3));
+    QCOMPARE(range[0].systolic, 130); // 02/03 07:00, then 20:00, then 03/03
+    QCOMPARE(range[2].systolic, 140);
+
+    const ReadingStatistics stats = ComputeStatistics(range);
+    QCOMPARE(stats.count, qint64(3));
+    QCOMPARE(stats.systolic.mean, 130.0);
+    QCOMPARE(*stats.systolic.deviation, 10.0); // sample deviation: n - 1
+    QCOMPARE(stats.systolic.minimum, 120);
+    QCOMPARE(stats.diastolic.maximum, 90);
+    QCOMPARE(stats.meanPulsePressure, 50.0);
+    QCOMPARE(stats.atOrAboveThreshold, qint64(1)); // 140/90 only
+    QCOMPARE(stats.shareAtOrAboveThreshold, 1.0 / 3.0);
+    qint64 classified = 0;
+    for (qint64 n : stats.classes) {
+      classified += n;
+    }
+    QCOMPARE(classified, qint64(3));
+    QVERIFY(!ComputeStatistics({range[0]}).systolic.deviation);
+    QCOMPARE(ComputeStatistics({}).count, qint64(0));
   }
 };
 
