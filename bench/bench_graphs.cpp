@@ -33,12 +33,12 @@ std::vector<Reading> MakeReadings(qsizetype n) {
     const qint64 s = 90 + rng.bounded(90);
     const qint64 d = 50 + rng.bounded(60);
     Reading r;
-    r[Reading::Date] = QStringLiteral("14/03/2026");
-    r[Reading::Time] = QStringLiteral("08:15");
-    r[Reading::Systolic] = QString::number(s);
-    r[Reading::Diastolic] = QString::number(d);
-    r[Reading::Pulse] = QString::number(50 + rng.bounded(50));
-    r[Reading::Diagnosis] = DiagnosisSentence(s, d);
+    r.set(Reading::Date, QStringLiteral("14/03/2026"));
+    r.set(Reading::Time, QStringLiteral("08:15"));
+    r.set(Reading::Systolic, QString::number(s));
+    r.set(Reading::Diastolic, QString::number(d));
+    r.set(Reading::Pulse, QString::number(50 + rng.bounded(50)));
+    r.set(Reading::Diagnosis, DiagnosisSentence(s, d));
     out.push_back(std::move(r));
   }
   return out;

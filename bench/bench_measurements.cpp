@@ -28,12 +28,13 @@ std::vector<Reading> MakeReadings(qsizetype n) {
     const qint64 s = 90 + rng.bounded(90);
     const qint64 d = 50 + rng.bounded(60);
     Reading r;
-    r[Reading::Date] = start.addDays(i / 4).toString(QStringLiteral("dd/MM/yyyy"));
-    r[Reading::Time] = QTime(6 + rng.bounded(6), rng.bounded(60)).toString(QStringLiteral("hh:mm"));
-    r[Reading::Systolic] = QString::number(s);
-    r[Reading::Diastolic] = QString::number(d);
-    r[Reading::Pulse] = QString::number(50 + rng.bounded(50));
-    r[Reading::Diagnosis] = DiagnosisSentence(s, d);
+    r.set(Reading::Date, start.addDays(i / 4).toString(QStringLiteral("dd/MM/yyyy")));
+    r.set(Reading::Time,
+          QTime(6 + rng.bounded(6), rng.bounded(60)).toString(QStringLiteral("hh:mm")));
+    r.set(Reading::Systolic, QString::number(s));
+    r.set(Reading::Diastolic, QString::number(d));
+    r.set(Reading::Pulse, QString::number(50 + rng.bounded(50)));
+    r.set(Reading::Diagnosis, DiagnosisSentence(s, d));
     out.push_back(std::move(r));
   }
   return out;

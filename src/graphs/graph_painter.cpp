@@ -2,7 +2,6 @@
 
 #include "graphs/graph_canvas.h"
 #include "graphs/graph_geometry.h"
-#include "measurements/parse.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -210,9 +209,9 @@ GraphSeries SeriesOf(const std::vector<Reading> &readings) {
   s.diastolic.reserve(readings.size());
   s.pulse.reserve(readings.size());
   for (const Reading &r : readings) {
-    s.systolic.push_back(ParseLeadingInteger(r[Reading::Systolic]));
-    s.diastolic.push_back(ParseLeadingInteger(r[Reading::Diastolic]));
-    s.pulse.push_back(ParseLeadingInteger(r[Reading::Pulse]));
+    s.systolic.push_back(r.value(Reading::Systolic));
+    s.diastolic.push_back(r.value(Reading::Diastolic));
+    s.pulse.push_back(r.value(Reading::Pulse));
   }
   return s;
 }

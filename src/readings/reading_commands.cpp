@@ -47,15 +47,16 @@ void ClearValueFields(MainWindowApi &main) {
   }
 }
 
-// The day and time of the input panel, written with the masks of the cells.
-QString DateText(MainWindowApi &main) {
+// The day and time of the input panel; no day, or -1 minutes, without it.
+QDate InputDate(MainWindowApi &main) {
   QDateEdit *edit = Control<QDateEdit>(main, ControlId::DateField);
-  return edit ? edit->date().toString(QStringLiteral("dd/MM/yyyy")) : QString();
+  return edit ? edit->date() : QDate();
 }
 
-QString TimeText(MainWindowApi &main) {
+int InputMinutes(MainWindowApi &main) {
   QTimeEdit *edit = Control<QTimeEdit>(main, ControlId::TimeField);
-  return edit ? edit->time().toString(QStringLiteral("hh:mm")) : QString();
+  const QTime time = edit ? edit->time() : QTime();
+  return time.isValid() ? time.hour() * 60 + time.minute() : -1;
 }
 
 // The period list of the tab shown, or false on the averages tab.
@@ -201,19 +202,10 @@ void AddReadingCommand(MainWindowApi &main) {
     return;
   }
 
-  const QString time = TimeText(main);
-  const DayPeriod period = PeriodOfTime(time);
-  const qint64 s = ParseLeadingInteger(systolic);
-  const qint64 d = ParseLeadingInteger(diastolic);
-  const qint64 p = ParseLeadingInteger(pulse);
-
-  Reading reading;
-  reading[Reading::Date] = DateText(main);
-  reading[Reading::Time] = time;
-  reading[Reading::Systolic] = QString::number(s);
-  reading[Reading::Diastolic] = QString::number(d);
-  reading[Reading::Pulse] = QString::number(p);
-  reading[Reading::Diagnosis] = DiagnosisSentence(s, d);
+  Reading reading =
+      MakeReadingFromValues(InputDate(main), InputMinutes(main), ParseLeadingInteger(systolic),
+                            ParseLeadingInteger(diastolic), ParseLeadingInteger(pulse));
+  const DayPeriod period = PeriodOfTime(reading[Reading::Time]);
   main.lists().list(period).append(std::move(reading));
   main.updateStatusCounts();
 

@@ -278,9 +278,9 @@ private slots:
 
   void seriesParsesEachCell() {
     Reading a;
-    a[Reading::Systolic] = QStringLiteral("128");
-    a[Reading::Diastolic] = QStringLiteral(" 82 mmHg");
-    a[Reading::Pulse] = QStringLiteral("abc");
+    a.set(Reading::Systolic, QStringLiteral("128"));
+    a.set(Reading::Diastolic, QStringLiteral(" 82 mmHg"));
+    a.set(Reading::Pulse, QStringLiteral("abc"));
     const GraphSeries s = SeriesOf({a});
     QCOMPARE(s.systolic, std::vector<qint64>{128});
     QCOMPARE(s.diastolic, std::vector<qint64>{82});
