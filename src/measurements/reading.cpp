@@ -4,8 +4,10 @@
 #include "measurements/parse.h"
 
 #include <QTime>
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace tl {
 
@@ -151,10 +153,9 @@ char *WriteInteger(char *out, int v) {
   return out;
 }
 
-char *WriteLiteral(char *out, const char *text) {
-  const size_t n = std::strlen(text);
-  std::memcpy(out, text, n);
-  return out + n;
+template <size_t N> char *WriteLiteral(char *out, const char (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + (N - 1);
 }
 
 char *WriteDate(char *out, qint32 julianDay) {
@@ -192,17 +193,17 @@ bool IsSentence(const Ch *text, qsizetype n, int s, int d, const Ch *label, qsiz
   if (n != k + labelSize) {
     return false;
   }
-  for (qsizetype i = 0; i < k; ++i) {
-    if (text[i] != Ch(start[i])) {
-      return false;
+  if constexpr (std::is_same_v<Ch, char>) {
+    return std::memcmp(text, start, size_t(k)) == 0 &&
+           std::memcmp(text + k, label, size_t(labelSize)) == 0;
+  } else {
+    for (qsizetype i = 0; i < k; ++i) {
+      if (text[i] != Ch(start[i])) {
+        return false;
+      }
     }
+    return std::equal(label, label + labelSize, text + k);
   }
-  for (qsizetype i = 0; i < labelSize; ++i) {
-    if (text[k + i] != label[i]) {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool FitsValue(qint64 v) {
@@ -210,6 +211,8 @@ bool FitsValue(qint64 v) {
 }
 
 } // namespace
+
+static_assert(sizeof(Reading) <= 24, "a reading held as numbers stays this small");
 
 Reading::Reading(const Reading &other)
     : day_(other.day_), values_(other.values_), minutes_(other.minutes_), kinds_(other.kinds_),
@@ -246,8 +249,16 @@ void Reading::reset() {
 
 Reading &Reading::operator=(const Reading &other) {
   if (this != &other) {
-    Reading copy(other);
-    *this = std::move(copy);
+    day_ = other.day_;
+    values_ = other.values_;
+    minutes_ = other.minutes_;
+    kinds_ = other.kinds_;
+    class_ = other.class_;
+    if (other.texts_) {
+      texts_ = std::make_unique<Texts>(*other.texts_);
+    } else {
+      texts_.reset();
+    }
   }
   return *this;
 }
@@ -341,8 +352,10 @@ void Reading::assign(int cell, const QString &text) {
 }
 
 bool Reading::assignCanonicalUtf8(int cell, QByteArrayView bytes) {
-  dropText(cell);
-  clearNumber(cell);
+  if (kind(cell) != Kind::Empty) {
+    dropText(cell);
+    clearNumber(cell);
+  }
   if (bytes.isEmpty()) {
     return true;
   }
@@ -430,7 +443,7 @@ void Reading::clearNumber(int cell) {
   }
 }
 
-qint64 Reading::value(int cell) const {
+qint64 Reading::valueOfOther(int cell) const {
   if (cell < 0 || cell >= kCellCount) {
     return 0;
   }

@@ -39,7 +39,12 @@ public:
   void set(int cell, const QString &text);
 
   // ParseLeadingInteger of the cell's text, without formatting a number.
-  qint64 value(int cell) const;
+  qint64 value(int cell) const {
+    if (cell >= Systolic && cell <= Pulse && kind(cell) == Kind::Number) {
+      return values_[size_t(cell - Systolic)];
+    }
+    return valueOfOther(cell);
+  }
   // The day of a canonical "dd/MM/yyyy" date cell.
   std::optional<QDate> date() const;
   // Minutes since midnight of a canonical "hh:mm" time cell.
@@ -77,6 +82,7 @@ private:
   void setKind(int cell, Kind k) {
     kinds_ = quint16((kinds_ & ~(3u << (2 * cell))) | (unsigned(k) << (2 * cell)));
   }
+  qint64 valueOfOther(int cell) const;
   void assign(int cell, const QString &text);
   bool assignCanonicalUtf8(int cell, QByteArrayView bytes);
   void storeText(int cell, QString text);
