@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <cstdio>
+#include <cstring>
 
 namespace tl {
 
@@ -63,8 +64,7 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
   LineDecoder decoder;
   bool haveCount = false;
   qint64 count = 0;
-  Record current = empty;
-  int line = 0;
+  int line = 0; // of the record being read, the last one in `records`
   ForEachLine(bytes, [&](QByteArrayView text) {
     if (!haveCount) {
       haveCount = true;
@@ -77,19 +77,17 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
       }
       return count > 0;
     }
-    setLine(current, line++, text, decoder);
+    if (line == 0) {
+      records.push_back(empty);
+    }
+    setLine(records.back(), line++, text, decoder);
     if (line == linesPerRecord) {
-      records.push_back(std::move(current));
-      current = empty;
       line = 0;
       return qint64(records.size()) < count;
     }
     return true;
   });
   if (qint64(records.size()) < count) {
-    if (line > 0) {
-      records.push_back(std::move(current));
-    }
     const qint64 missing = qMin<qint64>(count - qint64(records.size()), kMaxRowsPastEnd);
     records.insert(records.end(), size_t(missing), empty);
   }
