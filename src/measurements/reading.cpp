@@ -174,8 +174,12 @@ char *WriteTime(char *out, int minutes) {
   return WriteTwoDigits(out, minutes % 60);
 }
 
-// The ASCII part of the diagnosis sentence: everything before the label.
-constexpr qsizetype kSentenceAsciiMax = 64;
+// The ASCII part of the diagnosis sentence: everything before the label,
+// with two numbers of the compact range ("-32768" is the longest).
+constexpr qsizetype kLongestValue = 6;
+constexpr qsizetype kSentenceAsciiMax =
+    qsizetype(sizeof kSentenceStart - 1) + qsizetype(sizeof kSentenceMiddle - 1) +
+    qsizetype(sizeof kSentenceBeforeLabel - 1) + 2 * kLongestValue;
 char *WriteSentenceStart(char *out, int s, int d) {
   out = WriteLiteral(out, kSentenceStart);
   out = WriteInteger(out, s);
@@ -549,7 +553,7 @@ qsizetype Reading::utf8SizeBound(int cell) const {
   case Diagnosis:
     return kSentenceAsciiMax + ClassLabelUtf8(BpClass(class_)).size();
   default:
-    return 6;
+    return kLongestValue;
   }
 }
 

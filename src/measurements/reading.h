@@ -55,7 +55,9 @@ public:
 
   // Whether the cell keeps a text of its own (it is neither empty nor held
   // as a number): only such a cell can hold a line break.
-  bool holdsText(int cell) const { return kind(cell) == Kind::Text; }
+  bool holdsText(int cell) const {
+    return cell >= 0 && cell < kCellCount && kind(cell) == Kind::Text;
+  }
 
   bool operator==(const Reading &other) const;
 

@@ -402,6 +402,9 @@ private slots:
     QTest::newRow("past the compact range") << QDate(9999, 12, 31) << 23 * 60 + 59 << qint64(40000)
                                             << std::numeric_limits<qint64>::min() << "31/12/9999"
                                             << "23:59";
+    QTest::newRow("longest compact pressures")
+        << QDate(2026, 3, 14) << 8 * 60 << qint64(-32768) << qint64(-32767) << "14/03/2026"
+        << "08:00";
     QTest::newRow("no date, no time") << QDate() << -1 << qint64(120) << qint64(80) << ""
                                       << "";
   }
