@@ -41,12 +41,12 @@ Home &HomeFor(qsizetype n) {
       for (qsizetype i = 0; i < n; ++i) {
         const qint64 s = 95 + rng.bounded(80), d = 55 + rng.bounded(50);
         Reading r;
-        r[0] = QDate(1990, 1, 1).addDays(i).toString(QStringLiteral("dd/MM/yyyy"));
-        r[1] = QStringLiteral("07:%1").arg(rng.bounded(60), 2, 10, QLatin1Char('0'));
-        r[2] = QString::number(s);
-        r[3] = QString::number(d);
-        r[4] = QString::number(50 + rng.bounded(50));
-        r[5] = DiagnosisSentence(s, d);
+        r.set(0, QDate(1990, 1, 1).addDays(i).toString(QStringLiteral("dd/MM/yyyy")));
+        r.set(1, QStringLiteral("07:%1").arg(rng.bounded(60), 2, 10, QLatin1Char('0')));
+        r.set(2, QString::number(s));
+        r.set(3, QString::number(d));
+        r.set(4, QString::number(50 + rng.bounded(50)));
+        r.set(5, DiagnosisSentence(s, d));
         rows.push_back(std::move(r));
       }
       WriteWholeFile(home->paths.measurementFile(period), SerializeMeasurementFile(rows));

@@ -1,6 +1,8 @@
 // Any bytes as a measurement file: loading never crashes, hangs or grows
 // without bound, and what was loaded saves and reads back to the same rows.
+// Cells held as numbers give the numbers their texts give.
 #include "measurements/measurement_file.h"
+#include "measurements/parse.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // Rows come from lines of the file, plus at most a bounded number past its end.
   if (rows.size() > size / 2 + 1 + size_t(tl::kMaxRowsPastEnd)) {
     std::abort();
+  }
+  // Numbers held for canonical cells read as their texts do.
+  for (const tl::Reading &r : rows) {
+    for (int c = 0; c < tl::Reading::kCellCount; ++c) {
+      if (r.value(c) != tl::ParseLeadingInteger(r[c])) {
+        std::abort();
+      }
+    }
   }
   const QByteArray saved = tl::SerializeMeasurementFile(rows);
   if (tl::ParseMeasurementFile(saved) != rows) {

@@ -2,7 +2,6 @@
 
 #include "graphs/graph_canvas.h"
 #include "graphs/graph_geometry.h"
-#include "measurements/parse.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -210,9 +209,9 @@ GraphSeries SeriesOf(const std::vector<Reading> &readings) {
   s.diastolic.reserve(readings.size());
   s.pulse.reserve(readings.size());
   for (const Reading &r : readings) {
-    s.systolic.push_back(ParseLeadingInteger(r[Reading::Systolic]));
-    s.diastolic.push_back(ParseLeadingInteger(r[Reading::Diastolic]));
-    s.pulse.push_back(ParseLeadingInteger(r[Reading::Pulse]));
+    s.systolic.push_back(r.value(Reading::Systolic));
+    s.diastolic.push_back(r.value(Reading::Diastolic));
+    s.pulse.push_back(r.value(Reading::Pulse));
   }
   return s;
 }
@@ -266,11 +265,16 @@ QImage PaintGraph(std::span<const qint64> values, QSize logicalSize, double scal
 
 void DrawOneGraph(GraphCanvas &canvas, std::span<const qint64> values, const QColor &colour,
                   int style, bool dark) {
-  QImage picture =
-      PaintGraph(values, canvas.size(), canvas.devicePixelRatioF(), colour, style, dark);
-  if (!picture.isNull()) {
-    canvas.setPicture(std::move(picture));
+  // The canvas's size and scale now, painted when the picture is needed.
+  const QSize size = canvas.size();
+  const double scale = canvas.devicePixelRatioF();
+  if (size.isEmpty() || !(scale > 0) ||
+      ComputeGraphGeometry({}, size.width(), size.height(), scale, scale).deviceSize.isEmpty()) {
+    return; // no picture: the canvas keeps the one it has
   }
+  canvas.setPendingPicture([values = std::vector<qint64>(values.begin(), values.end()), size, scale,
+                            colour, style,
+                            dark] { return PaintGraph(values, size, scale, colour, style, dark); });
 }
 
 } // namespace tl

@@ -45,7 +45,8 @@ QImage PaintGraph(std::span<const qint64> values, QSize logicalSize, double scal
                   const QColor &colour, int style, bool dark);
 
 // Paints one graph at the canvas's current size and screen scale and hands it
-// to the canvas, which shows it until the next drawing.
+// to the canvas, which shows it until the next drawing. The painting itself
+// waits until the canvas needs the picture.
 void DrawOneGraph(GraphCanvas &canvas, std::span<const qint64> values, const QColor &colour,
                   int style, bool dark);
 

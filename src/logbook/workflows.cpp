@@ -45,25 +45,18 @@ void RecreateFolder(const QString &folder) {
 
 } // namespace
 
-AddOutcome AddReading(Logbook &book, const QString &date, const QString &time,
-                      const QString &systolic, const QString &diastolic, const QString &pulse) {
+AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
+                      const QString &diastolic, const QString &pulse) {
   const std::array<const QString *, 3> values = {&systolic, &diastolic, &pulse};
   for (int i = 0; i < 3; ++i) {
     if (values[size_t(i)]->isEmpty()) {
       return {std::nullopt, i};
     }
   }
-  const qint64 s = ParseLeadingInteger(systolic);
-  const qint64 d = ParseLeadingInteger(diastolic);
-  const qint64 p = ParseLeadingInteger(pulse);
-  Reading reading;
-  reading.set(Reading::Date, date);
-  reading.set(Reading::Time, time);
-  reading.set(Reading::Systolic, QString::number(s));
-  reading.set(Reading::Diastolic, QString::number(d));
-  reading.set(Reading::Pulse, QString::number(p));
-  reading.set(Reading::Diagnosis, DiagnosisSentence(s, d));
-  const DayPeriod period = PeriodOfTime(time);
+  Reading reading =
+      MakeReadingFromValues(date, minutes, ParseLeadingInteger(systolic),
+                            ParseLeadingInteger(diastolic), ParseLeadingInteger(pulse));
+  const DayPeriod period = PeriodOfTime(reading[Reading::Time]);
   book.list(period).append(std::move(reading));
   return {period, -1};
 }

@@ -8,6 +8,7 @@
 #include "logbook/archiving.h"
 #include "measurements/measurement_file.h"
 
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <array>
@@ -28,12 +29,12 @@ struct AddOutcome {
   int firstEmptyField = -1;        // when refused: 0 systolic, 1 diastolic, 2 pulse
 };
 
-// Files the reading typed as three value texts at `date` (dd/MM/yyyy) and
-// `time` (hh:mm) at the end of the list of its period: the values are taken
-// by ParseLeadingInteger, the diagnosis sentence by the classification.
+// Files the reading typed as three value texts on `date` at `minutes` past
+// midnight at the end of the list of its period: the values are taken by
+// ParseLeadingInteger, the diagnosis sentence by the classification.
 // Refused, with nothing changed, when a value text is empty.
-AddOutcome AddReading(Logbook &book, const QString &date, const QString &time,
-                      const QString &systolic, const QString &diastolic, const QString &pulse);
+AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
+                      const QString &diastolic, const QString &pulse);
 
 // --- Deleting, changing and showing readings ------------------------------
 

@@ -6,9 +6,9 @@
 namespace tl {
 
 void ReadingSums::add(const Reading &r) {
-  systolic = SaturatingAdd(systolic, ParseLeadingInteger(r[Reading::Systolic]));
-  diastolic = SaturatingAdd(diastolic, ParseLeadingInteger(r[Reading::Diastolic]));
-  pulse = SaturatingAdd(pulse, ParseLeadingInteger(r[Reading::Pulse]));
+  systolic = SaturatingAdd(systolic, r.value(Reading::Systolic));
+  diastolic = SaturatingAdd(diastolic, r.value(Reading::Diastolic));
+  pulse = SaturatingAdd(pulse, r.value(Reading::Pulse));
   ++count;
 }
 

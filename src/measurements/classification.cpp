@@ -1,5 +1,7 @@
 #include "measurements/classification.h"
 
+#include <array>
+
 namespace tl {
 
 int TimeOfDaySeconds(QStringView time) {
@@ -31,19 +33,8 @@ DayPeriod PeriodOfTime(QStringView time) {
 
 namespace {
 
-// Classes in rising order of severity; both hypotension classes rank lowest.
-enum class BpClass {
-  None,
-  HypotensionSevere,
-  Hypotension,
-  Optimal,
-  Normal,
-  NormalHigh,
-  Mild,
-  Moderate,
-  Severe,
-};
-
+// The classes in rising order of severity (both hypotension classes rank
+// lowest); None is what the diastolic value alone gives below 81.
 BpClass SystolicClass(qint64 s, qint64 d) {
   if (s < 50 && d < 35) {
     return BpClass::HypotensionSevere;
@@ -92,7 +83,18 @@ BpClass DiastolicClass(qint64 d) {
   return BpClass::None;
 }
 
-QString Label(BpClass c) {
+} // namespace
+
+BpClass ClassOf(qint64 systolic, qint64 diastolic) {
+  if (systolic <= 0 && diastolic <= 0) {
+    return BpClass::Dead;
+  }
+  const BpClass bySystolic = SystolicClass(systolic, diastolic);
+  const BpClass byDiastolic = DiastolicClass(diastolic);
+  return byDiastolic > bySystolic ? byDiastolic : bySystolic;
+}
+
+QString ClassLabel(BpClass c) {
   switch (c) {
   case BpClass::HypotensionSevere:
     return QStringLiteral("Hypotension sévère");
@@ -110,27 +112,35 @@ QString Label(BpClass c) {
     return QStringLiteral("Hypertension modérée");
   case BpClass::Severe:
     return QStringLiteral("Hypertension sévère");
+  case BpClass::Dead:
+    return QStringLiteral("Tension de cadavre - vous êtes mort!");
   case BpClass::None:
     break;
   }
   return QString();
 }
 
-} // namespace
+QByteArrayView ClassLabelUtf8(BpClass c) {
+  // Encoded once from the labels themselves, so both forms always agree.
+  static const std::array<QByteArray, kBpClassCount> labels = [] {
+    std::array<QByteArray, kBpClassCount> out;
+    for (int i = 0; i < kBpClassCount; ++i) {
+      out[size_t(i)] = ClassLabel(BpClass(i)).toUtf8();
+    }
+    return out;
+  }();
+  const int i = int(c);
+  return i >= 0 && i < kBpClassCount ? QByteArrayView(labels[size_t(i)]) : QByteArrayView();
+}
 
 QString ClassifyReading(qint64 systolic, qint64 diastolic) {
-  if (systolic <= 0 && diastolic <= 0) {
-    return QStringLiteral("Tension de cadavre - vous êtes mort!");
-  }
-  const BpClass bySystolic = SystolicClass(systolic, diastolic);
-  const BpClass byDiastolic = DiastolicClass(diastolic);
-  return Label(byDiastolic > bySystolic ? byDiastolic : bySystolic);
+  return ClassLabel(ClassOf(systolic, diastolic));
 }
 
 QString DiagnosisSentence(qint64 systolic, qint64 diastolic) {
-  return QStringLiteral("La systole de ") + QString::number(systolic) +
-         QStringLiteral(" mmHg et la diastole de ") + QString::number(diastolic) +
-         QStringLiteral(" mmHg, indiquent une ") + ClassifyReading(systolic, diastolic);
+  return QString::fromLatin1(kSentenceStart) + QString::number(systolic) +
+         QString::fromLatin1(kSentenceMiddle) + QString::number(diastolic) +
+         QString::fromLatin1(kSentenceBeforeLabel) + ClassifyReading(systolic, diastolic);
 }
 
 QString OutOfBoundsLabel() {

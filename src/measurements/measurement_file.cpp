@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QHash>
 #include <QStringDecoder>
+#include <cstdio>
+#include <cstring>
 
 namespace tl {
 
@@ -49,29 +51,10 @@ QByteArrayView SkipBom(QByteArrayView bytes) {
   return bytes;
 }
 
-// Appends the UTF-8 form of `text`, with a fast path for plain ASCII.
-void AppendUtf8(QByteArray &out, const QString &text) {
-  const qsizetype n = text.size();
-  const char16_t *s = reinterpret_cast<const char16_t *>(text.constData());
-  qsizetype i = 0;
-  while (i < n && s[i] < 0x80) {
-    ++i;
-  }
-  if (i == n) {
-    const qsizetype at = out.size();
-    out.resize(at + n);
-    char *d = out.data() + at;
-    for (qsizetype k = 0; k < n; ++k) {
-      d[k] = char(s[k]);
-    }
-    return;
-  }
-  out.append(text.toUtf8());
-}
-
-// Reads a count line, then up to `count` records of `linesPerRecord` lines.
-// A file that ends early still yields `count` records, the missing lines
-// empty, but at most kMaxRowsPastEnd records past its end.
+// Reads a count line, then up to `count` records of `linesPerRecord` lines,
+// each line handed to `setLine(record, index, bytes, decoder)`. A file that
+// ends early still yields `count` records, the missing lines empty, but at
+// most kMaxRowsPastEnd records past its end.
 template <typename Record, typename SetLine>
 std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
                                  SetLine setLine) {
@@ -80,27 +63,30 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
   LineDecoder decoder;
   bool haveCount = false;
   qint64 count = 0;
-  Record current = empty;
-  int line = 0;
+  int line = 0; // of the record being read, the last one in `records`
   ForEachLine(bytes, [&](QByteArrayView text) {
     if (!haveCount) {
       haveCount = true;
       count = ParseLeadingInteger(QString::fromUtf8(text.first(qMin<qsizetype>(text.size(), 64))));
+      if (count > 0) {
+        // Every line takes at least one byte, so the bytes bound the records
+        // the file can hold whatever its count line claims.
+        const qint64 held = bytes.size() / linesPerRecord + 1 + kMaxRowsPastEnd;
+        records.reserve(size_t(qMin(count, held)));
+      }
       return count > 0;
     }
-    setLine(current, line++, decoder.decode(text));
+    if (line == 0) {
+      records.push_back(empty);
+    }
+    setLine(records.back(), line++, text, decoder);
     if (line == linesPerRecord) {
-      records.push_back(std::move(current));
-      current = empty;
       line = 0;
       return qint64(records.size()) < count;
     }
     return true;
   });
   if (qint64(records.size()) < count) {
-    if (line > 0) {
-      records.push_back(std::move(current));
-    }
     const qint64 missing = qMin<qint64>(count - qint64(records.size()), kMaxRowsPastEnd);
     records.insert(records.end(), size_t(missing), empty);
   }
@@ -115,32 +101,44 @@ std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecor
     empty.append(QString());
   }
   return ParseRecords(bytes, linesPerRecord, empty,
-                      [](QStringList &r, int i, QString text) { r[i] = std::move(text); });
+                      [](QStringList &r, int i, QByteArrayView text, LineDecoder &decoder) {
+                        r[i] = decoder.decode(text);
+                      });
 }
 
 std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes) {
+  // Canonical cells go from the bytes straight to numbers; only the others
+  // are decoded to text.
   return ParseRecords(bytes, Reading::kCellCount, Reading(),
-                      [](Reading &r, int i, QString text) { r[i] = std::move(text); });
+                      [](Reading &r, int i, QByteArrayView text, LineDecoder &decoder) {
+                        r.setUtf8(i, text, [&](QByteArrayView b) { return decoder.decode(b); });
+                      });
 }
 
 QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings) {
-  QByteArray out;
-  qsizetype estimate = 16;
-  if (!readings.empty()) {
-    for (const QString &c : readings.front().cells) {
-      estimate += c.size() + 2;
-    }
-    estimate *= qsizetype(readings.size());
-  }
-  out.reserve(estimate + estimate / 8);
-  out.append(QByteArray::number(qulonglong(readings.size())));
-  out.append("\r\n", 2);
+  // Sized once for the longest text each cell can give, written in place,
+  // then cut to what was written.
+  char count[24];
+  const int countSize = std::snprintf(count, sizeof count, "%zu\r\n", readings.size());
+  qsizetype bound = countSize;
   for (const Reading &r : readings) {
-    for (const QString &c : r.cells) {
-      AppendUtf8(out, c);
-      out.append("\r\n", 2);
+    for (int c = 0; c < Reading::kCellCount; ++c) {
+      bound += r.utf8SizeBound(c) + 2;
     }
   }
+  QByteArray out;
+  out.resize(bound);
+  char *p = out.data();
+  std::memcpy(p, count, size_t(countSize));
+  p += countSize;
+  for (const Reading &r : readings) {
+    for (int c = 0; c < Reading::kCellCount; ++c) {
+      p = r.writeUtf8(c, p);
+      *p++ = '\r';
+      *p++ = '\n';
+    }
+  }
+  out.truncate(p - out.constData());
   return out;
 }
 

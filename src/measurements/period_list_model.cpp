@@ -67,8 +67,11 @@ Qt::ItemFlags PeriodListModel::flags(const QModelIndex &index) const {
 }
 
 void PeriodListModel::append(Reading reading) {
-  for (QString &cell : reading.cells) {
-    cell = SingleLine(cell);
+  // Cells held as numbers have no line break to remove.
+  for (int cell = 0; cell < Reading::kCellCount; ++cell) {
+    if (reading.holdsText(cell)) {
+      reading.set(cell, SingleLine(reading[cell]));
+    }
   }
   const int row = int(rows_.size());
   beginInsertRows(QModelIndex(), row, row);
@@ -100,7 +103,7 @@ void PeriodListModel::setCell(qsizetype row, int cell, const QString &text) {
   if (row < 0 || size_t(row) >= rows_.size() || cell < 0 || cell >= Reading::kCellCount) {
     return;
   }
-  rows_[size_t(row)][cell] = SingleLine(text);
+  rows_[size_t(row)].set(cell, SingleLine(text));
   const QModelIndex i = index(int(row), cell);
   emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
 }

@@ -46,15 +46,16 @@ void ClearValueFields(MainWindowApi &main) {
   }
 }
 
-// The day and time of the input panel, written with the masks of the cells.
-QString DateText(MainWindowApi &main) {
+// The day and time of the input panel; no day, or -1 minutes, without it.
+QDate InputDate(MainWindowApi &main) {
   QDateEdit *edit = Control<QDateEdit>(main, ControlId::DateField);
-  return edit ? edit->date().toString(QStringLiteral("dd/MM/yyyy")) : QString();
+  return edit ? edit->date() : QDate();
 }
 
-QString TimeText(MainWindowApi &main) {
+int InputMinutes(MainWindowApi &main) {
   QTimeEdit *edit = Control<QTimeEdit>(main, ControlId::TimeField);
-  return edit ? edit->time().toString(QStringLiteral("hh:mm")) : QString();
+  const QTime time = edit ? edit->time() : QTime();
+  return time.isValid() ? time.hour() * 60 + time.minute() : -1;
 }
 
 // The period list of the tab shown, or false on the averages tab.
@@ -157,9 +158,9 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
 } // namespace
 
 void AddReadingCommand(MainWindowApi &main) {
-  const AddOutcome added =
-      AddReading(main.logbook(), DateText(main), TimeText(main), FieldText(main, kValueFields[0]),
-                 FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]));
+  const AddOutcome added = AddReading(
+      main.logbook(), InputDate(main), InputMinutes(main), FieldText(main, kValueFields[0]),
+      FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]));
   if (!added.period) {
     dialogs().message(main.window(), Dialogs::Icon::Information, QStringLiteral("Erreur!"),
                       QStringLiteral("Vous n'avez pas rempli tous les champs de saisie pour "

@@ -53,15 +53,15 @@ QString InstanceName() {
 
 Reading MakeReading(const QString &time, int s, int d, int p) {
   Reading r;
-  r[Reading::Date] = QStringLiteral("14/03/2026");
-  r[Reading::Time] = time;
-  r[Reading::Systolic] = QString::number(s);
-  r[Reading::Diastolic] = QString::number(d);
-  r[Reading::Pulse] = QString::number(p);
-  r[Reading::Diagnosis] = QStringLiteral("La systole de %1 mmHg et la diastole de %2 mmHg, "
-                                         "indiquent une Pression artérielle normale")
-                              .arg(s)
-                              .arg(d);
+  r.set(Reading::Date, QStringLiteral("14/03/2026"));
+  r.set(Reading::Time, time);
+  r.set(Reading::Systolic, QString::number(s));
+  r.set(Reading::Diastolic, QString::number(d));
+  r.set(Reading::Pulse, QString::number(p));
+  r.set(Reading::Diagnosis, QStringLiteral("La systole de %1 mmHg et la diastole de %2 mmHg, "
+                                           "indiquent une Pression artérielle normale")
+                                .arg(s)
+                                .arg(d));
   return r;
 }
 

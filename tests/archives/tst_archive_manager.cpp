@@ -35,7 +35,10 @@ using FakeMainWindow = test::StubMainWindow;
 Reading Row(const QString &date, const QString &time, const QString &s, const QString &d,
             const QString &p, const QString &diagnosis) {
   Reading r;
-  r.cells = {date, time, s, d, p, diagnosis};
+  const QString cells[] = {date, time, s, d, p, diagnosis};
+  for (int c = 0; c < Reading::kCellCount; ++c) {
+    r.set(c, cells[c]);
+  }
   return r;
 }
 
@@ -242,7 +245,10 @@ private slots:
     QCOMPARE(w.readingsList()->model()->rowCount(), rows);
     QCOMPARE(w.readingsCountText(), status);
     if (rows > 0) {
-      const QStringList cells(w.readings().back().cells.begin(), w.readings().back().cells.end());
+      QStringList cells;
+      for (int c = 0; c < Reading::kCellCount; ++c) {
+        cells.append(w.readings().back()[c]);
+      }
       QCOMPARE(cells, lastRow);
     }
     // A vanished file empties the list again.

@@ -36,7 +36,10 @@ private:
 Reading Row(const QString &date, const QString &time, const QString &s, const QString &d,
             const QString &p, const QString &diagnosis) {
   Reading r;
-  r.cells = {date, time, s, d, p, diagnosis};
+  const QString cells[] = {date, time, s, d, p, diagnosis};
+  for (int c = 0; c < Reading::kCellCount; ++c) {
+    r.set(c, cells[c]);
+  }
   return r;
 }
 

@@ -267,8 +267,18 @@ private slots:
     GraphCanvas canvas;
     canvas.resize(752, 150);
     const std::vector<qint64> values{120, 130};
+    {
+      // The picture is painted when first needed, from the values and the
+      // canvas size of the drawing occasion.
+      std::vector<qint64> gone{90, 100, 95};
+      DrawOneGraph(canvas, gone, DiastolicCurveColour(), 3, false);
+      gone.assign(3, 0);
+    }
     DrawOneGraph(canvas, values, DiastolicCurveColour(), 1, false);
+    canvas.resize(300, 100);
     const QImage first = canvas.picture();
+    QCOMPARE(first, PaintGraph(values, QSize(752, 150), canvas.devicePixelRatioF(),
+                               DiastolicCurveColour(), 1, false));
     QCOMPARE(first.deviceIndependentSize().toSize(), QSize(752, 150));
     // Drawing into a canvas of no size keeps what was there.
     canvas.resize(0, 0);
@@ -278,9 +288,9 @@ private slots:
 
   void seriesParsesEachCell() {
     Reading a;
-    a[Reading::Systolic] = QStringLiteral("128");
-    a[Reading::Diastolic] = QStringLiteral(" 82 mmHg");
-    a[Reading::Pulse] = QStringLiteral("abc");
+    a.set(Reading::Systolic, QStringLiteral("128"));
+    a.set(Reading::Diastolic, QStringLiteral(" 82 mmHg"));
+    a.set(Reading::Pulse, QStringLiteral("abc"));
     const GraphSeries s = SeriesOf({a});
     QCOMPARE(s.systolic, std::vector<qint64>{128});
     QCOMPARE(s.diastolic, std::vector<qint64>{82});

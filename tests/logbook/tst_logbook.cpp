@@ -93,8 +93,9 @@ private slots:
     QFETCH(int, firstEmpty);
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
 
-    const AddOutcome added =
-        AddReading(*book_, QStringLiteral("14/03/2026"), time, typed[0], typed[1], typed[2]);
+    const QTime at = QTime::fromString(time, QStringLiteral("hh:mm"));
+    const AddOutcome added = AddReading(*book_, QDate(2026, 3, 14), at.hour() * 60 + at.minute(),
+                                        typed[0], typed[1], typed[2]);
 
     if (period < 0) {
       QVERIFY(!added.period);

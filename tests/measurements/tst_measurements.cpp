@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTime>
 #include <limits>
 
 using namespace tl;
@@ -221,7 +222,7 @@ private slots:
     QFETCH(QString, stored);
     PeriodListModel model(DayPeriod::Matin);
     Reading r = test::MakeReading("08:00", 120, 80, 70);
-    r[Reading::Pulse] = typed;
+    r.set(Reading::Pulse, typed);
     model.append(r);
     QCOMPARE(model.reading(0)[Reading::Pulse], stored);
     model.setCell(0, Reading::Systolic, typed);
@@ -288,6 +289,178 @@ private slots:
     QCOMPARE(readings[1][1], QString("h"));
     QCOMPARE(readings[1][2], QString());
     QCOMPARE(readings[2], Reading());
+  }
+
+  // Which texts a reading holds as numbers: exactly those that formatting the
+  // number gives back. Every text comes back unchanged, from set() and from
+  // a file alike, and value() reads what ParseLeadingInteger reads.
+  void cellTexts_data() {
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("canonical"); // the number's own form
+    QTest::addColumn<bool>("compact");   // and held as a number
+    const auto row = [](const char *name, int cell, const QString &text, bool canonical,
+                        bool compact) {
+      QTest::newRow(name) << cell << text << canonical << compact;
+    };
+    row("date", Reading::Date, "07/03/2026", true, true);
+    row("date, one-digit day", Reading::Date, "7/03/2026", false, false);
+    row("date, 31 February", Reading::Date, "31/02/2026", false, false);
+    row("date, leap day", Reading::Date, "29/02/2024", true, true);
+    row("date, 29 February 2100", Reading::Date, "29/02/2100", false, false);
+    row("date, day 00", Reading::Date, "00/03/2026", false, false);
+    row("date, month 13", Reading::Date, "07/13/2026", false, false);
+    row("date, year 0000", Reading::Date, "07/03/0000", false, false);
+    row("date, first day", Reading::Date, "01/01/0001", true, true);
+    row("date, last day", Reading::Date, "31/12/9999", true, true);
+    row("date, two-digit year", Reading::Date, "07/03/26", false, false);
+    row("date, dashes", Reading::Date, "07-03-2026", false, false);
+    row("date after U+FEFF", Reading::Date, QStringLiteral("\uFEFF07/03/2026"), false, false);
+    row("date, empty", Reading::Date, "", false, false);
+    row("time 00:00", Reading::Time, "00:00", true, true);
+    row("time 23:59", Reading::Time, "23:59", true, true);
+    row("time 24:00", Reading::Time, "24:00", false, false);
+    row("time 12:60", Reading::Time, "12:60", false, false);
+    row("time, one-digit hour", Reading::Time, "7:05", false, false);
+    row("time, trailing blank", Reading::Time, "07:05 ", false, false);
+    row("systolic", Reading::Systolic, "120", true, true);
+    row("systolic 0", Reading::Systolic, "0", true, true);
+    row("systolic negative", Reading::Systolic, "-5", true, true);
+    row("systolic, leading zero", Reading::Systolic, "0120", false, false);
+    row("systolic, plus", Reading::Systolic, "+5", false, false);
+    row("systolic, minus zero", Reading::Systolic, "-0", false, false);
+    row("systolic, minus only", Reading::Systolic, "-", false, false);
+    row("systolic, letters after", Reading::Systolic, "12a", false, false);
+    row("diastolic, leading blank", Reading::Diastolic, " 78", false, false);
+    row("diastolic, hexadecimal", Reading::Diastolic, "$40", false, false);
+    row("diastolic, binary", Reading::Diastolic, "%101", false, false);
+    row("pulse", Reading::Pulse, "78", true, true);
+    row("pulse, largest compact", Reading::Pulse, "32767", true, true);
+    row("pulse, smallest compact", Reading::Pulse, "-32768", true, true);
+    row("pulse, past the compact range", Reading::Pulse, "32768", true, false);
+    row("pulse, 64-bit minimum", Reading::Pulse, "-9223372036854775808", true, false);
+    row("pulse, past 64 bits", Reading::Pulse, "9223372036854775808", false, false);
+    row("pulse, empty", Reading::Pulse, "", false, false);
+    row("diagnosis of the pressures held", Reading::Diagnosis, DiagnosisSentence(128, 82), true,
+        true);
+    row("diagnosis of other pressures", Reading::Diagnosis, DiagnosisSentence(128, 83), false,
+        false);
+    row("diagnosis, one word changed", Reading::Diagnosis,
+        QString(DiagnosisSentence(128, 82)).replace("normale", "basse"), false, false);
+    row("diagnosis, trailing blank", Reading::Diagnosis, DiagnosisSentence(128, 82) + " ", false,
+        false);
+    row("diagnosis, empty", Reading::Diagnosis, "", false, false);
+  }
+  void cellTexts() {
+    QFETCH(int, cell);
+    QFETCH(QString, text);
+    QFETCH(bool, canonical);
+    QFETCH(bool, compact);
+    Reading r = test::MakeReading("08:00", 128, 82, 71);
+    r.set(cell, text);
+    QCOMPARE(r[cell], text);
+    QCOMPARE(r.holdsText(cell), !text.isEmpty() && !compact);
+    QCOMPARE(r.value(cell), ParseLeadingInteger(text));
+    // The base reading's own date and time are canonical.
+    QCOMPARE(r.date().has_value(), cell != Reading::Date || canonical);
+    if (cell == Reading::Date && r.date()) {
+      QCOMPARE(r.date()->toString("dd/MM/yyyy"), text);
+    }
+    QCOMPARE(r.minutes().has_value(), cell != Reading::Time || canonical);
+    if (cell == Reading::Time && r.minutes()) {
+      QCOMPARE(QTime(0, 0).addSecs(*r.minutes() * 60).toString("hh:mm"), text);
+    }
+    const bool integer = cell >= Reading::Systolic && cell <= Reading::Pulse && canonical;
+    QCOMPARE(r.number(cell).has_value(), integer);
+    if (integer) {
+      QCOMPARE(QString::number(*r.number(cell)), text);
+    }
+    // The other cells are untouched.
+    const Reading base = test::MakeReading("08:00", 128, 82, 71);
+    for (int c = 0; c < Reading::kCellCount; ++c) {
+      if (c != cell) {
+        QCOMPARE(r[c], base[c]);
+      }
+    }
+    // Read from a file, the cell is held the same way and saves the same bytes.
+    const QByteArray bytes = SerializeMeasurementFile({r});
+    const std::vector<Reading> loaded = ParseMeasurementFile(bytes);
+    QCOMPARE(loaded.size(), size_t(1));
+    QCOMPARE(loaded[0][cell], text);
+    QCOMPARE(loaded[0].holdsText(cell), r.holdsText(cell));
+    QVERIFY(loaded[0] == r);
+    QCOMPARE(SerializeMeasurementFile(loaded), bytes);
+    QVERIFY(bytes.contains("\r\n" + text.toUtf8() + "\r\n"));
+  }
+
+  void readingFromValuesMatchesItsTexts_data() {
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<qint64>("s");
+    QTest::addColumn<qint64>("d");
+    QTest::addColumn<QString>("dateText");
+    QTest::addColumn<QString>("timeText");
+    QTest::newRow("usual") << QDate(2026, 3, 14) << 5 * 60 + 40 << qint64(128) << qint64(82)
+                           << "14/03/2026"
+                           << "05:40";
+    QTest::newRow("dead, midnight")
+        << QDate(1752, 9, 14) << 0 << qint64(0) << qint64(-3) << "14/09/1752"
+        << "00:00";
+    QTest::newRow("past the compact range") << QDate(9999, 12, 31) << 23 * 60 + 59 << qint64(40000)
+                                            << std::numeric_limits<qint64>::min() << "31/12/9999"
+                                            << "23:59";
+    QTest::newRow("longest compact pressures")
+        << QDate(2026, 3, 14) << 8 * 60 << qint64(-32768) << qint64(-32767) << "14/03/2026"
+        << "08:00";
+    QTest::newRow("no date, no time") << QDate() << -1 << qint64(120) << qint64(80) << ""
+                                      << "";
+  }
+  void readingFromValuesMatchesItsTexts() {
+    QFETCH(QDate, date);
+    QFETCH(int, minutes);
+    QFETCH(qint64, s);
+    QFETCH(qint64, d);
+    QFETCH(QString, dateText);
+    QFETCH(QString, timeText);
+    const Reading r = MakeReadingFromValues(date, minutes, s, d, 71);
+    const QStringList texts = {dateText,
+                               timeText,
+                               QString::number(s),
+                               QString::number(d),
+                               QStringLiteral("71"),
+                               DiagnosisSentence(s, d)};
+    for (int c = 0; c < Reading::kCellCount; ++c) {
+      QCOMPARE(r[c], texts[c]);
+    }
+    QCOMPARE(r.number(Reading::Systolic), std::optional<qint64>(s));
+    QCOMPARE(r.number(Reading::Diastolic), std::optional<qint64>(d));
+    QCOMPARE(r.value(Reading::Diastolic), d);
+  }
+
+  // A changed pressure leaves the diagnosis sentence as it was; copies and
+  // comparisons see texts, however each cell is held.
+  void editedReadingKeepsItsOtherTexts() {
+    Reading r = test::MakeReading("08:00", 128, 82, 71);
+    const QString sentence = r[Reading::Diagnosis];
+    r.set(Reading::Systolic, "150");
+    QCOMPARE(r[Reading::Diagnosis], sentence);
+    r.set(Reading::Diastolic, "0082");
+    r.set(Reading::Systolic, "128");
+    QCOMPARE(r[Reading::Diagnosis], sentence);
+    r.set(Reading::Diastolic, "82");
+    QCOMPARE(r, test::MakeReading("08:00", 128, 82, 71));
+    QVERIFY(!r.holdsText(Reading::Diagnosis)); // held as a class again
+
+    Reading odd = r;
+    odd.set(Reading::Date, "hier");
+    const Reading copy = odd;
+    odd.set(Reading::Date, "aujourd'hui");
+    QCOMPARE(copy[Reading::Date], QString("hier"));
+    QVERIFY(!(copy == odd));
+    Reading moved = std::move(odd);
+    QCOMPARE(moved[Reading::Date], QString("aujourd'hui"));
+    moved.set(Reading::Date, "14/03/2026");
+    QCOMPARE(moved, test::MakeReading("08:00", 128, 82, 71));
   }
 
   void recordFileOfOtherWidth() {
@@ -404,9 +577,9 @@ private slots:
     PeriodListModel model(DayPeriod::Matin);
     for (int i = 0; i < systolic.size(); ++i) {
       Reading r;
-      r[Reading::Systolic] = systolic[i];
-      r[Reading::Diastolic] = diastolic[i];
-      r[Reading::Pulse] = pulse[i];
+      r.set(Reading::Systolic, systolic[i]);
+      r.set(Reading::Diastolic, diastolic[i]);
+      r.set(Reading::Pulse, pulse[i]);
       model.append(r);
     }
     QCOMPARE(PeriodAverageText(model), text);

@@ -55,12 +55,12 @@ const QByteArray kTwoProfiles = "2\r\n"
 
 Reading OneReading(const QString &time) {
   Reading r;
-  r[Reading::Date] = QStringLiteral("14/03/2026");
-  r[Reading::Time] = time;
-  r[Reading::Systolic] = QStringLiteral("128");
-  r[Reading::Diastolic] = QStringLiteral("82");
-  r[Reading::Pulse] = QStringLiteral("71");
-  r[Reading::Diagnosis] = QStringLiteral("x");
+  r.set(Reading::Date, QStringLiteral("14/03/2026"));
+  r.set(Reading::Time, time);
+  r.set(Reading::Systolic, QStringLiteral("128"));
+  r.set(Reading::Diastolic, QStringLiteral("82"));
+  r.set(Reading::Pulse, QStringLiteral("71"));
+  r.set(Reading::Diagnosis, QStringLiteral("x"));
   return r;
 }
 

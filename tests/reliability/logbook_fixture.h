@@ -17,12 +17,12 @@ inline void FillLogbook(PeriodLists &lists, int readingsPerPeriod, int version) 
       const qint64 s = 100 + (i * 7 + version * 13) % 80;
       const qint64 d = 60 + (i * 3 + version) % 50;
       Reading r;
-      r[Reading::Date] = QDate(2010, 1, 1).addDays(i).toString(QStringLiteral("dd/MM/yyyy"));
-      r[Reading::Time] = QStringLiteral("0%1:1%2").arg(i % 10).arg(version % 10);
-      r[Reading::Systolic] = QString::number(s);
-      r[Reading::Diastolic] = QString::number(d);
-      r[Reading::Pulse] = QString::number(55 + i % 40);
-      r[Reading::Diagnosis] = DiagnosisSentence(s, d);
+      r.set(Reading::Date, QDate(2010, 1, 1).addDays(i).toString(QStringLiteral("dd/MM/yyyy")));
+      r.set(Reading::Time, QStringLiteral("0%1:1%2").arg(i % 10).arg(version % 10));
+      r.set(Reading::Systolic, QString::number(s));
+      r.set(Reading::Diastolic, QString::number(d));
+      r.set(Reading::Pulse, QString::number(55 + i % 40));
+      r.set(Reading::Diagnosis, DiagnosisSentence(s, d));
       rows.push_back(std::move(r));
     }
     lists.list(period).setReadings(std::move(rows));

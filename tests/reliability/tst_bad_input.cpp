@@ -115,7 +115,7 @@ private slots:
 
     PeriodLists lists;
     Reading r;
-    r[0] = QStringLiteral("01/01/2026");
+    r.set(0, QStringLiteral("01/01/2026"));
     lists.list(DayPeriod::Matin).append(r);
     QList<PeriodFileError> failed;
     QCOMPARE(SaveAllPeriodLists(lists, paths, &failed), 0);
