@@ -1,32 +1,11 @@
 #include "series/series.h"
 
-#include <QTime>
 #include <algorithm>
 #include <array>
 
 namespace tl {
 
 namespace {
-
-const QString kDateMask = QStringLiteral("dd/MM/yyyy");
-const QString kTimeMask = QStringLiteral("hh:mm");
-
-// A cell that is exactly a date as the program writes it.
-std::optional<QDate> CellDate(const QString &text) {
-  const QDate date = QDate::fromString(text, kDateMask);
-  if (!date.isValid() || date.toString(kDateMask) != text) {
-    return std::nullopt;
-  }
-  return date;
-}
-
-std::optional<int> CellMinutes(const QString &text) {
-  const QTime time = QTime::fromString(text, kTimeMask);
-  if (!time.isValid() || time.toString(kTimeMask) != text) {
-    return std::nullopt;
-  }
-  return time.hour() * 60 + time.minute();
-}
 
 // A cell holding a whole number and nothing else.
 std::optional<int> CellNumber(const QString &text) {
@@ -101,12 +80,13 @@ QString FrenchTenths(std::optional<qint64> tenths) {
 QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *out) {
   SeriesReading r;
   r.period = period;
-  const std::optional<QDate> date = CellDate(reading[Reading::Date]);
+  // The reading holds canonical dates and times as numbers already.
+  const std::optional<QDate> date = reading.date();
   if (!date) {
     return QStringLiteral("date illisible");
   }
   r.date = *date;
-  const std::optional<int> minutes = CellMinutes(reading[Reading::Time]);
+  const std::optional<int> minutes = reading.minutes();
   if (!minutes) {
     return QStringLiteral("heure illisible");
   }
@@ -119,7 +99,11 @@ QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *
                 {Reading::Diastolic, &r.diastolic, "diastolique illisible"},
                 {Reading::Pulse, &r.pulse, "pouls illisible"}};
   for (const auto &v : values) {
-    const std::optional<int> number = CellNumber(reading[v.cell]);
+    // A canonical number is held as one; "0120" and the like are read here.
+    const std::optional<qint64> held = reading.number(v.cell);
+    const std::optional<int> number = held && *held >= -999999999 && *held <= 999999999
+                                          ? std::optional(int(*held))
+                                          : CellNumber(reading[v.cell]);
     if (!number) {
       return QString::fromUtf8(v.reason);
     }
@@ -190,7 +174,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
         exclude(problem); // it may belong to the series: it is listed
         continue;
       }
-      const QDate date = CellDate(reading[Reading::Date]).value_or(QDate());
+      const QDate date = reading.date().value_or(QDate());
       if (date < series.start || date > series.end) {
         continue;
       }
