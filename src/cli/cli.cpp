@@ -1,0 +1,254 @@
+#include "cli/cli.h"
+
+#include "common/paths.h"
+#include "common/patient_name.h"
+#include "logbook/logbook.h"
+#include "logbook/workflows.h"
+#include "platform/profile.h"
+#include "series/series.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <optional>
+
+namespace tl {
+
+namespace {
+
+const QString kDateMask = QStringLiteral("dd/MM/yyyy");
+
+const char kHelp[] =
+    "Utilisation : tensiolog-cli COMMANDE [OPTIONS]\n"
+    "\n"
+    "Commandes :\n"
+    "  releve   le relevé d'automesure d'un patient : les mesures retenues, les\n"
+    "           moyennes et la comparaison au seuil de 135/85 mmHg\n"
+    "\n"
+    "Options de releve :\n"
+    "  --patient NOM             le patient (obligatoire)\n"
+    "  --protocole regle3|esh7   règle des 3 (par défaut) ou protocole européen\n"
+    "  --debut JJ/MM/AAAA        premier jour du relevé (par défaut : le relevé se\n"
+    "                            termine le dernier jour mesuré)\n"
+    "  --json                    un objet JSON au lieu du texte\n"
+    "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
+    "\n"
+    "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
+    "ces mesures.\n";
+
+// A failed request: the sentence for the error stream.
+struct Refusal {
+  QString message;
+};
+
+struct Request {
+  QString patient;
+  Protocol protocol = Protocol::Rule3;
+  std::optional<QDate> start;
+  bool json = false;
+  QString folder;
+};
+
+std::optional<Refusal> ParseReleve(const QStringList &args, Request *request) {
+  for (qsizetype i = 1; i < args.size(); ++i) {
+    const QString &option = args[i];
+    if (option == u"--json") {
+      request->json = true;
+      continue;
+    }
+    const bool takesValue = option == u"--patient" || option == u"--protocole" ||
+                            option == u"--debut" || option == u"--dossier";
+    if (!takesValue) {
+      return Refusal{QStringLiteral("Option inconnue : %1.").arg(option)};
+    }
+    if (i + 1 >= args.size()) {
+      return Refusal{QStringLiteral("L'option %1 demande une valeur.").arg(option)};
+    }
+    const QString value = args[++i];
+    if (option == u"--patient") {
+      request->patient = value;
+    } else if (option == u"--dossier") {
+      request->folder = value;
+    } else if (option == u"--protocole") {
+      const std::optional<Protocol> protocol = ProtocolFromKey(value);
+      if (!protocol) {
+        return Refusal{QStringLiteral("Protocole inconnu : %1 (regle3 ou esh7).").arg(value)};
+      }
+      request->protocol = *protocol;
+    } else {
+      const QDate date = QDate::fromString(value, kDateMask);
+      if (!date.isValid() || date.toString(kDateMask) != value) {
+        return Refusal{QStringLiteral("Date invalide : %1 (attendu : JJ/MM/AAAA).").arg(value)};
+      }
+      request->start = date;
+    }
+  }
+  if (request->patient.isEmpty()) {
+    return Refusal{QStringLiteral("Indiquez le patient avec --patient NOM.")};
+  }
+  if (!IsUsablePatientName(request->patient)) {
+    return Refusal{QStringLiteral("Nom de patient inutilisable : %1.").arg(request->patient)};
+  }
+  return std::nullopt;
+}
+
+QString DataFolder(const Request &request) {
+  const QString folder = request.folder.isEmpty()
+                             ? ProfileFolder() + QStringLiteral("Kestrune Arteline")
+                             : request.folder;
+  QString path = QDir::fromNativeSeparators(QFileInfo(folder).absoluteFilePath());
+  if (!path.endsWith(u'/')) {
+    path += u'/';
+  }
+  return path;
+}
+
+QJsonValue MeansJson(const SeriesSums &sums) {
+  if (sums.count == 0) {
+    return QJsonValue::Null;
+  }
+  const auto mean = [&](qint64 sum) { return double(*MeanTenths(sum, sums.count)) / 10.0; };
+  return QJsonObject{{QStringLiteral("systolic"), mean(sums.systolic)},
+                     {QStringLiteral("diastolic"), mean(sums.diastolic)},
+                     {QStringLiteral("pulse"), mean(sums.pulse)}};
+}
+
+QString MeansText(const SeriesSums &sums) {
+  if (sums.count == 0) {
+    return QStringLiteral("aucune mesure retenue");
+  }
+  return FrenchTenths(MeanTenths(sums.systolic, sums.count)) + QStringLiteral(" / ") +
+         FrenchTenths(MeanTenths(sums.diastolic, sums.count)) + QStringLiteral(" mmHg, pouls ") +
+         FrenchTenths(MeanTenths(sums.pulse, sums.count));
+}
+
+QString ReadingsText(const std::vector<SeriesReading> &readings) {
+  QStringList items;
+  for (const SeriesReading &r : readings) {
+    items << QStringLiteral("%1/%2 %3").arg(r.systolic).arg(r.diastolic).arg(r.pulse);
+  }
+  return items.isEmpty() ? QStringLiteral("-") : items.join(QStringLiteral(", "));
+}
+
+void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextStream &out) {
+  out << QStringLiteral("Relevé d'automesure de ") << patient << u'\n';
+  out << ProtocolOf(series.protocol).text << u'\n';
+  out << QStringLiteral("Du ") << series.start.toString(kDateMask) << QStringLiteral(" au ")
+      << series.end.toString(kDateMask) << u'\n';
+  for (size_t d = 0; d < series.days.size(); ++d) {
+    const SeriesDay &day = series.days[d];
+    out << QStringLiteral("Jour %1 (%2)").arg(d + 1).arg(day.date.toString(kDateMask))
+        << (day.counts ? QString() : QStringLiteral(", non compté")) << QStringLiteral(" : matin ")
+        << ReadingsText(day.morning) << QStringLiteral(" ; soir ") << ReadingsText(day.evening)
+        << u'\n';
+  }
+  out << QStringLiteral("Mesures retenues : %1 sur %2 attendues (au moins %3 pour conclure)")
+             .arg(series.all.count)
+             .arg(series.expected())
+             .arg(series.minimum())
+      << u'\n';
+  out << QStringLiteral("Moyenne : ") << MeansText(series.all) << u'\n';
+  out << QStringLiteral("Moyenne du matin : ") << MeansText(series.morning) << u'\n';
+  out << QStringLiteral("Moyenne du soir : ") << MeansText(series.evening) << u'\n';
+  for (const QString &line : VerdictLines(series)) {
+    out << line << u'\n';
+  }
+  if (!series.excluded.empty()) {
+    out << QStringLiteral("Mesures non retenues :") << u'\n';
+    for (const ExcludedReading &e : series.excluded) {
+      out << QStringLiteral("  %1 %2 (%3) : %4")
+                 .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason)
+          << u'\n';
+    }
+  }
+}
+
+QJsonObject SeriesJson(const SeriesResult &series) {
+  QJsonArray excluded;
+  for (const ExcludedReading &e : series.excluded) {
+    excluded.append(QJsonObject{{QStringLiteral("date"), e.date},
+                                {QStringLiteral("time"), e.time},
+                                {QStringLiteral("period"), PeriodInfo(e.period).name},
+                                {QStringLiteral("reason"), e.reason}});
+  }
+  const char *verdict = series.verdict == Verdict::Incomplete ? "incomplete"
+                        : series.verdict == Verdict::Above    ? "above"
+                                                              : "below";
+  return QJsonObject{
+      {QStringLiteral("protocol"), ProtocolOf(series.protocol).key},
+      {QStringLiteral("start"), series.start.toString(Qt::ISODate)},
+      {QStringLiteral("end"), series.end.toString(Qt::ISODate)},
+      {QStringLiteral("expected"), series.expected()},
+      {QStringLiteral("counted"), qint64(series.all.count)},
+      {QStringLiteral("minimum"), series.minimum()},
+      {QStringLiteral("mean"), MeansJson(series.all)},
+      {QStringLiteral("morning"), MeansJson(series.morning)},
+      {QStringLiteral("evening"), MeansJson(series.evening)},
+      {QStringLiteral("verdict"), QString::fromLatin1(verdict)},
+      {QStringLiteral("excluded"), excluded},
+  };
+}
+
+int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
+  Request request;
+  if (const std::optional<Refusal> refused = ParseReleve(args, &request)) {
+    err << refused->message << u'\n';
+    return kCliBadRequest;
+  }
+  StoragePaths paths;
+  paths.dataFolder = DataFolder(request);
+  QString patient = request.patient;
+  Logbook book(patient, paths);
+  book.setPatient(patient);
+  const bool anyFile = std::any_of(paths.measurementFiles.begin(), paths.measurementFiles.end(),
+                                   [](const QString &path) { return QFileInfo(path).isFile(); });
+  if (!anyFile) {
+    err << QStringLiteral("Aucun fichier de mesures pour le patient « %1 » dans %2.")
+               .arg(patient, QDir::toNativeSeparators(paths.dataFolder))
+        << u'\n';
+    return kCliBadRequest;
+  }
+  const QList<PeriodFileError> unreadable = LoadLogbook(book);
+  if (!unreadable.isEmpty()) {
+    err << QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text()) << u'\n';
+    return kCliBadRequest;
+  }
+  const std::vector<Reading> &matin = book.list(DayPeriod::Matin).readings();
+  const std::vector<Reading> &soir = book.list(DayPeriod::Soir).readings();
+  const std::optional<QDate> start =
+      request.start ? request.start : DefaultSeriesStart(matin, soir, request.protocol);
+  if (!start) {
+    err << QStringLiteral("Aucune mesure du matin ou du soir : rien à présenter.") << u'\n';
+    return kCliBadRequest;
+  }
+  const SeriesResult series = ComputeSeries(matin, soir, request.protocol, *start);
+  if (request.json) {
+    out << QString::fromUtf8(QJsonDocument(SeriesJson(series)).toJson(QJsonDocument::Indented));
+  } else {
+    PrintSeriesText(series, patient, out);
+  }
+  return kCliOk;
+}
+
+} // namespace
+
+int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
+  const QString command = arguments.value(0);
+  if (command.isEmpty() || command == u"--help" || command == u"-h" || command == u"aide") {
+    (command.isEmpty() ? err : out) << QString::fromUtf8(kHelp);
+    return command.isEmpty() ? kCliBadRequest : kCliOk;
+  }
+  if (command == u"releve") {
+    return Releve(arguments, out, err);
+  }
+  err << QStringLiteral("Commande inconnue : %1 ; tensiolog-cli --help donne la liste des "
+                        "commandes.")
+             .arg(command)
+      << u'\n';
+  return kCliBadRequest;
+}
+
+} // namespace tl

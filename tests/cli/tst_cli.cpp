@@ -1,0 +1,150 @@
+// tensiolog-cli: each command and each error path, with its exit code.
+#include "fakes.h"
+#include "readings.h"
+
+#include "cli/cli.h"
+#include "common/paths.h"
+#include "logbook/logbook.h"
+#include "logbook/workflows.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QTextStream>
+
+using namespace tl;
+
+class TestCli : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<test::TempHome> home_;
+  QString folder_; // the data folder, with Anne's readings
+
+  struct Run {
+    int code;
+    QString out, err;
+  };
+  Run run(QStringList args) {
+    Run r;
+    QTextStream out(&r.out), err(&r.err);
+    r.code = RunCli(args, out, err);
+    out.flush();
+    err.flush();
+    return r;
+  }
+
+private slots:
+  void init() {
+    home_ = std::make_unique<test::TempHome>();
+    QString patient = QStringLiteral("Anne");
+    StoragePaths paths = SetupStorage(home_->path(), patient);
+    folder_ = paths.dataFolder;
+    Logbook book(patient, paths);
+    // Three days of the rule of 3 at 130/80, and one reading no series counts.
+    for (int day = 0; day < 3; ++day) {
+      const QDate date(2026, 3, 2 + day);
+      const QString d = date.toString(QStringLiteral("dd/MM/yyyy"));
+      for (const char *t : {"07:00", "07:05", "07:10"}) {
+        book.list(DayPeriod::Matin).append(test::MakeReading(t, 130, 80, 70, d));
+      }
+      for (const char *t : {"20:00", "20:05", "20:10"}) {
+        book.list(DayPeriod::Soir).append(test::MakeReading(t, 130, 80, 70, d));
+      }
+    }
+    book.list(DayPeriod::Matin)
+        .append(test::CellsReading({"03/03/2026", "08:00", "abc", "80", "70", ""}));
+    QCOMPARE(SaveLogbook(book).written, 2);
+  }
+  void cleanup() { home_.reset(); }
+
+  void commands_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // a line the output holds
+    QTest::addColumn<QString>("err"); // the error stream, whole
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Commandes :"
+                          << "";
+    QTest::newRow("series as text") << QStringList{"releve", "--patient", "Anne", "--dossier", "@"}
+                                    << 0 << "Moyenne : 130,0 / 80,0 mmHg, pouls 70,0"
+                                    << "";
+    QTest::newRow("excluded with its reason")
+        << QStringList{"releve", "--patient", "Anne", "--dossier", "@"} << 0
+        << "  03/03/2026 08:00 (Matin) : systolique illisible"
+        << "";
+    QTest::newRow("European protocol, chosen start")
+        << QStringList{"releve",      "--patient", "Anne",    "--dossier", "@",
+                       "--protocole", "esh7",      "--debut", "01/03/2026"}
+        << 0 << "Mesures retenues : 12 sur 24 attendues (au moins 12 pour conclure)"
+        << "";
+    QTest::newRow("incomplete: the last day unmeasured")
+        << QStringList{"releve", "--patient", "Anne", "--dossier", "@", "--debut", "03/03/2026"}
+        << 0 << "Relevé incomplet : 12 mesures retenues sur 18 attendues."
+        << "";
+    QTest::newRow("no command") << QStringList{} << 2 << ""
+                                << "*Utilisation :";
+    QTest::newRow("unknown command") << QStringList{"export"} << 2 << ""
+                                     << "Commande inconnue : export ; tensiolog-cli --help "
+                                        "donne la liste des commandes.\n";
+    QTest::newRow("no patient") << QStringList{"releve", "--dossier", "@"} << 2 << ""
+                                << "Indiquez le patient avec --patient NOM.\n";
+    QTest::newRow("patient without files")
+        << QStringList{"releve", "--patient", "Marc", "--dossier", "@"} << 2 << ""
+        << "*Aucun fichier de mesures pour le patient « Marc »";
+    QTest::newRow("bad date") << QStringList{"releve", "--patient", "Anne", "--debut", "2/3/2026"}
+                              << 2 << ""
+                              << "Date invalide : 2/3/2026 (attendu : JJ/MM/AAAA).\n";
+    QTest::newRow("bad protocol") << QStringList{"releve", "--patient", "Anne", "--protocole", "x"}
+                                  << 2 << ""
+                                  << "Protocole inconnu : x (regle3 ou esh7).\n";
+    QTest::newRow("unknown option")
+        << QStringList{"releve", "--patient", "Anne", "--vite"} << 2 << ""
+        << "Option inconnue : --vite.\n";
+    QTest::newRow("option without its value") << QStringList{"releve", "--patient"} << 2 << ""
+                                              << "L'option --patient demande une valeur.\n";
+    QTest::newRow("unusable name") << QStringList{"releve", "--patient", "../x"} << 2 << ""
+                                   << "Nom de patient inutilisable : ../x.\n";
+  }
+  void commands() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    args.replaceInStrings(QStringLiteral("@"), folder_);
+    const Run r = run(args);
+    QCOMPARE(r.code, code);
+    if (err.startsWith(u'*')) {
+      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
+      QVERIFY(r.out.isEmpty());
+    } else {
+      QCOMPARE(r.err, err);
+    }
+    if (!out.isEmpty()) {
+      QVERIFY2(r.out.split(u'\n').contains(out), qPrintable(r.out));
+    }
+  }
+
+  // --json: one object with exactly the documented keys.
+  void seriesAsJson() {
+    const Run r = run({"releve", "--patient", "Anne", "--dossier", folder_, "--json"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QStringList keys = o.keys();
+    keys.sort();
+    QCOMPARE(keys, QStringList({"counted", "end", "evening", "excluded", "expected", "mean",
+                                "minimum", "morning", "protocol", "start", "verdict"}));
+    QCOMPARE(o["protocol"].toString(), QStringLiteral("regle3"));
+    QCOMPARE(o["start"].toString(), QStringLiteral("2026-03-02"));
+    QCOMPARE(o["end"].toString(), QStringLiteral("2026-03-04"));
+    QCOMPARE(o["counted"].toInt(), 18);
+    QCOMPARE(o["verdict"].toString(), QStringLiteral("below"));
+    QCOMPARE(o["mean"].toObject()["systolic"].toDouble(), 130.0);
+    QCOMPARE(o["excluded"].toArray().size(), 1);
+    QCOMPARE(o["excluded"].toArray()[0].toObject()["reason"].toString(),
+             QStringLiteral("systolique illisible"));
+  }
+};
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
