@@ -3,6 +3,7 @@
 #include "readings.h"
 
 #include "exchange/csv_export.h"
+#include "exchange/csv_reader.h"
 #include "measurements/period_list_model.h"
 
 #include <QTest>
@@ -62,6 +63,75 @@ private slots:
     const QByteArray range = ExportCsv(lists, QDate(2026, 3, 2), QDate(2026, 3, 2), &count);
     QCOMPARE(count, qsizetype(2));
     QCOMPARE(range.split('\n').size(), 4); // header, two rows, nothing after the last CR LF
+  }
+
+  // The reader: separators detected, quotes, line ends, encodings, blank
+  // lines; the same records whatever the chunk size.
+  void readCsv_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QStringList>("records"); // fields joined by "|"
+    QTest::newRow("semicolons, CR LF, byte-order mark")
+        << QByteArray("\xEF\xBB\xBF"
+                      "Date;Heure\r\n2026-03-02;07:00\r\n")
+        << ";" << QStringList{"Date|Heure", "2026-03-02|07:00"};
+    QTest::newRow("commas, LF, no final line end")
+        << QByteArray("a,b,c\n1,2,3") << "," << QStringList{"a|b|c", "1|2|3"};
+    QTest::newRow("tabs, lone CRs")
+        << QByteArray("a\tb\r1\t2\r") << "\t" << QStringList{"a|b", "1|2"};
+    QTest::newRow("quoted separator, doubled quote, line break")
+        << QByteArray("x;\"a;b\";\"dit \"\"oui\"\"\";\"l1\r\nl2\"\r\ny;2;3;4\r\n") << ";"
+        << QStringList{"x|a;b|dit \"oui\"|l1\nl2", "y|2|3|4"};
+    QTest::newRow("blank lines skipped")
+        << QByteArray("a;b\n\n\r\n1;2\n") << ";" << QStringList{"a|b", "1|2"};
+    QTest::newRow("Windows-1252 accents")
+        << QByteArray("Syst\xE8me;\x80;Pouls\n") << ";" << QStringList{"Système|€|Pouls"};
+    QTest::newRow("UTF-8 accents")
+        << QByteArray("Syst\xC3\xA8me;Pouls\n") << ";" << QStringList{"Système|Pouls"};
+    QTest::newRow("commas inside quotes do not count")
+        << QByteArray("\"1,2\";\"3,4\"\n\"5,6\";\"7,8\"\n") << ";"
+        << QStringList{"1,2|3,4", "5,6|7,8"};
+    QTest::newRow("short and long lines")
+        << QByteArray("a;b;c\n1\n1;2;3;4\n") << ";" << QStringList{"a|b|c", "1", "1|2|3|4"};
+  }
+  void readCsv() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, separator);
+    QFETCH(QStringList, records);
+    const char sep = DetectCsvSeparator(bytes);
+    QCOMPARE(QString(QChar::fromLatin1(sep)), separator);
+    for (qsizetype chunk : {qsizetype(1), qsizetype(3), bytes.size()}) {
+      CsvReader reader(sep);
+      QStringList read;
+      const auto record = [&](const QStringList &fields, qint64) {
+        read << fields.join(u'|');
+        return true;
+      };
+      for (qsizetype at = 0; at < bytes.size(); at += chunk) {
+        QVERIFY(
+            reader.feed(QByteArrayView(bytes).sliced(at, qMin(chunk, bytes.size() - at)), record));
+      }
+      QVERIFY(reader.finish(record));
+      QCOMPARE(read, records);
+    }
+  }
+
+  // A record of junk is cut at the bound: memory stays small, and the
+  // reading goes on with the next line.
+  void junkIsBounded() {
+    QByteArray junk(CsvReader::kMaxRecordBytes * 4, ';');
+    junk.append("\n1;2\n");
+    CsvReader reader(';');
+    qsizetype longest = 0;
+    QStringList last;
+    QVERIFY(reader.feed(junk, [&](const QStringList &fields, qint64 line) {
+      longest = qMax(longest, fields.size());
+      last = fields;
+      return line < 100;
+    }));
+    QVERIFY(reader.truncated());
+    QVERIFY(longest <= CsvReader::kMaxRecordBytes + 1);
+    QCOMPARE(last, QStringList({"1", "2"}));
   }
 };
 

@@ -1,0 +1,194 @@
+#include "exchange/csv_reader.h"
+
+#include <QStringDecoder>
+#include <array>
+
+namespace tl {
+
+namespace {
+
+// UTF-8 when the bytes are UTF-8, Windows-1252 otherwise.
+QString DecodeField(const QByteArray &bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(bytes);
+  if (!utf8.hasError()) {
+    return text;
+  }
+  // Windows-1252: Latin-1 but for 0x80 to 0x9F (five of them are unused).
+  static const char16_t k80To9F[32] = {
+      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  text.resize(bytes.size());
+  for (qsizetype i = 0; i < bytes.size(); ++i) {
+    const uchar b = uchar(bytes[i]);
+    text[i] = QChar(b >= 0x80 && b <= 0x9F ? k80To9F[b - 0x80] : char16_t(b));
+  }
+  return text;
+}
+
+} // namespace
+
+char DetectCsvSeparator(QByteArrayView firstBytes) {
+  constexpr std::array<char, 3> candidates = {';', ',', '\t'};
+  // Per line (at most 10), how often each candidate stands outside quotes.
+  std::array<QList<int>, 3> counts;
+  std::array<int, 3> current{};
+  bool quoted = false;
+  int lines = 0;
+  for (char c : firstBytes) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == '\n' || c == '\r')) {
+      if (current != std::array<int, 3>{}) {
+        for (size_t i = 0; i < 3; ++i) {
+          counts[i].append(current[i]);
+        }
+        if (++lines == 10) {
+          break;
+        }
+      }
+      current = {};
+    } else if (!quoted) {
+      for (size_t i = 0; i < 3; ++i) {
+        current[i] += c == candidates[i];
+      }
+    }
+  }
+  if (lines < 10 && current != std::array<int, 3>{}) {
+    for (size_t i = 0; i < 3; ++i) {
+      counts[i].append(current[i]);
+    }
+  }
+  // The candidate found on every line, the same number of times, wins; then
+  // the one on most lines.
+  char best = ';';
+  int bestScore = 0;
+  for (size_t i = 0; i < 3; ++i) {
+    const QList<int> &c = counts[i];
+    if (c.isEmpty() || c.first() == 0) {
+      continue;
+    }
+    int score = 0;
+    bool steady = true;
+    for (int n : c) {
+      score += n > 0;
+      steady = steady && n == c.first();
+    }
+    score = score * 2 + (steady ? 1 : 0);
+    if (score > bestScore) {
+      bestScore = score;
+      best = candidates[i];
+    }
+  }
+  return best;
+}
+
+void CsvReader::addByte(char c) {
+  if (recordBytes_ >= kMaxRecordBytes) {
+    truncated_ = true;
+    return;
+  }
+  ++recordBytes_;
+  field_.append(c);
+}
+
+void CsvReader::endField() {
+  // Separators count towards the bound too: a line of nothing but
+  // separators must not make the field list grow without limit.
+  if (recordBytes_ >= kMaxRecordBytes) {
+    truncated_ = true;
+    field_.clear();
+    return;
+  }
+  ++recordBytes_;
+  fields_.append(field_);
+  field_.clear();
+}
+
+bool CsvReader::endRecord(const RecordFn &record) {
+  endField();
+  QStringList fields;
+  fields.reserve(fields_.size());
+  for (const QByteArray &f : fields_) {
+    fields.append(DecodeField(f));
+  }
+  fields_.clear();
+  recordBytes_ = 0;
+  recordStarted_ = false;
+  // A blank line is no record.
+  if (fields.size() == 1 && fields.first().isEmpty()) {
+    return true;
+  }
+  return record(fields, recordLine_);
+}
+
+bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record) {
+  qsizetype i = 0;
+  if (atStart_ && !chunk.isEmpty()) {
+    atStart_ = false;
+    if (chunk.startsWith("\xEF\xBB\xBF")) {
+      i = 3;
+    }
+  }
+  for (; i < chunk.size(); ++i) {
+    const char c = chunk[i];
+    if (afterCr_) {
+      afterCr_ = false;
+      if (c == '\n') {
+        continue; // the LF of a CR LF
+      }
+    }
+    if (!recordStarted_) {
+      recordStarted_ = true;
+      recordLine_ = line_;
+    }
+    if (inQuotes_) {
+      if (quoteSeen_) {
+        quoteSeen_ = false;
+        if (c == '"') {
+          addByte('"'); // a doubled quote
+          continue;
+        }
+        inQuotes_ = false; // the closing quote: this byte is read as outside
+      } else if (c == '"') {
+        quoteSeen_ = true;
+        continue;
+      } else {
+        if (c == '\n' || c == '\r') {
+          ++line_;
+          afterCr_ = c == '\r';
+          addByte('\n');
+          continue;
+        }
+        addByte(c);
+        continue;
+      }
+    }
+    if (c == '"' && field_.isEmpty()) {
+      inQuotes_ = true;
+    } else if (c == separator_) {
+      endField();
+    } else if (c == '\n' || c == '\r') {
+      ++line_;
+      afterCr_ = c == '\r';
+      if (!endRecord(record)) {
+        return false;
+      }
+    } else {
+      addByte(c);
+    }
+  }
+  return true;
+}
+
+bool CsvReader::finish(const RecordFn &record) {
+  inQuotes_ = false;
+  quoteSeen_ = false;
+  if (!recordStarted_) {
+    return true;
+  }
+  return endRecord(record);
+}
+
+} // namespace tl
