@@ -3,7 +3,9 @@
 #include "readings.h"
 
 #include "exchange/csv_export.h"
+#include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
+#include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 
 #include <QTest>
@@ -132,6 +134,147 @@ private slots:
     QVERIFY(reader.truncated());
     QVERIFY(longest <= CsvReader::kMaxRecordBytes + 1);
     QCOMPARE(last, QStringList({"1", "2"}));
+  }
+
+  // The columns' roles from a header, or from the look of a first row.
+  void guessMapping_data() {
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QString>("roles"); // role texts joined by "|"
+    QTest::addColumn<bool>("header");
+    QTest::newRow("Tensiolog's own export")
+        << QStringList{"Date",        "Heure", "Période",   "Systolique",
+                       "Diastolique", "Pouls", "Diagnostic"}
+        << "Date|Heure|Ignorer|Systolique|Diastolique|Pouls|Ignorer" << true;
+    QTest::newRow("Unix milliseconds")
+        << QStringList{"timestampUnixMs", "systolic", "diastolic", "pulse", "note"}
+        << "Date et heure|Systolique|Diastolique|Pouls|Ignorer" << true;
+    QTest::newRow("datetime, dia before sys")
+        << QStringList{"datetime", "dia", "sys", "bpm", "irregular"}
+        << "Date et heure|Diastolique|Systolique|Pouls|Ignorer" << true;
+    QTest::newRow("accents, case, blanks and fc")
+        << QStringList{" DATE ", "heure", "SYSTOLIQUE", "Diastolique", " FC "}
+        << "Date|Heure|Systolique|Diastolique|Pouls" << true;
+    QTest::newRow("no header") << QStringList{"02/03/2026", "07:15", "131", "84", "66", "x"}
+                               << "Date|Heure|Systolique|Diastolique|Pouls|Ignorer" << false;
+    QTest::newRow("no header, ISO date and time")
+        << QStringList{"2026-03-02T07:15:00", "131", "84", "66"}
+        << "Date et heure|Systolique|Diastolique|Pouls" << false;
+  }
+  void guessMapping() {
+    QFETCH(QStringList, first);
+    QFETCH(QString, roles);
+    QFETCH(bool, header);
+    const ColumnMapping mapping = GuessMapping(first);
+    QStringList texts;
+    for (ColumnRole r : mapping.roles) {
+      texts << ColumnRoleText(r);
+    }
+    QCOMPARE(texts.join(u'|'), roles);
+    QCOMPARE(mapping.header, header);
+    QVERIFY(mapping.complete());
+  }
+
+  void parseDatesAndTimes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("at"); // invalid: refused
+    const QDateTime local(QDate(2026, 3, 2), QTime(7, 15));
+    QTest::newRow("dd/MM/yyyy and a time") << "02/03/2026 07:15" << local;
+    QTest::newRow("dd.MM.yyyy, seconds") << "02.03.2026 07:15:00" << local;
+    QTest::newRow("ISO with T") << "2026-03-02T07:15" << local;
+    QTest::newRow("ISO with a blank and seconds") << "2026-03-02 07:15:00" << local;
+    QTest::newRow("ISO with an offset, to local time")
+        << "2026-03-02T07:15:00+02:00"
+        << QDateTime(QDate(2026, 3, 2), QTime(7, 15), Qt::OffsetFromUTC, 7200).toLocalTime();
+    QTest::newRow("Unix seconds") << "1772435700"
+                                  << QDateTime::fromSecsSinceEpoch(1772435700).toLocalTime();
+    QTest::newRow("Unix milliseconds")
+        << "1772435700000" << QDateTime::fromSecsSinceEpoch(1772435700).toLocalTime();
+    QTest::newRow("junk") << "hier matin" << QDateTime();
+    QTest::newRow("impossible date") << "31/02/2026 07:15" << QDateTime();
+  }
+  void parseDatesAndTimes() {
+    QFETCH(QString, text);
+    QFETCH(QDateTime, at);
+    const std::optional<QDateTime> parsed = ParseImportDateTime(text);
+    QCOMPARE(parsed.has_value(), at.isValid());
+    if (parsed) {
+      QCOMPARE(parsed->date(), at.date());
+      QCOMPARE(parsed->time(), at.time());
+    }
+  }
+
+  // Each row becomes a reading as "Ajouter" builds one, or is refused with
+  // its line and reason; a duplicate of a reading there or earlier in the
+  // file is skipped.
+  void importRows() {
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
+    CsvImport import(lists, GuessMapping({"Date", "Heure", "Systolique", "Diastolique", "Pouls"}));
+    const QList<QStringList> rows = {
+        {"Date", "Heure", "Systolique", "Diastolique", "Pouls"},
+        {"2026-03-02", "07:15", "131", "84", "66"}, // already there
+        {"2026-03-02", "20:05", "128", "82", "71"},
+        {"2026-03-02", "20:05", "128", "82", "71"}, // earlier in the file
+        {"2026-03-03", "05:40", "118", "76", "60"},
+        {"2026-03-03", "07:00", "130", "x", "60"},
+        {"2026-03-03", "7h", "130", "80", "60"},
+        {"2026-03-03", "07:00", "80", "130", "60"},
+        {"2026-03-03", "07:00", "130", "80"},
+    };
+    qint64 line = 1;
+    for (const QStringList &row : rows) {
+      import.add(row, line++);
+    }
+    QCOMPARE(import.imported(), qint64(2));
+    QCOMPARE(import.duplicates(), qint64(2));
+    QCOMPARE(import.rejected(), qint64(4));
+    QCOMPARE(import.summary(), QStringLiteral("2 relevés importés, 2 doublons ignorés, 4 lignes "
+                                              "rejetées.\n"
+                                              "ligne 6 : diastolique illisible\n"
+                                              "ligne 7 : heure illisible\n"
+                                              "ligne 8 : valeurs invraisemblables\n"
+                                              "ligne 9 : pouls manquant"));
+    QCOMPARE(import.accepted(DayPeriod::Soir).size(), size_t(1));
+    QCOMPARE(import.accepted(DayPeriod::Soir)[0],
+             MakeReadingFromValues(QDate(2026, 3, 2), 20 * 60 + 5, 128, 82, 71));
+    QCOMPARE(import.accepted(DayPeriod::Nuit).size(), size_t(1));
+  }
+
+  // Readings entered in date order, exported and imported into a new
+  // patient, give the same measurement files, byte for byte.
+  void roundTrip() {
+    PeriodLists lists;
+    int minute = 0;
+    for (int day = 1; day <= 20; ++day) {
+      for (const char *time : {"03:10", "07:20", "13:30", "20:40"}) {
+        const QString t = QString::fromLatin1(time);
+        const QDate date(2026, 2, day);
+        Reading r = MakeReadingFromValues(date, t.left(2).toInt() * 60 + t.mid(3).toInt(),
+                                          100 + (minute * 7) % 80, 60 + (minute * 3) % 30,
+                                          50 + minute % 40);
+        lists.list(PeriodOfTime(t)).append(std::move(r));
+        ++minute;
+      }
+    }
+    const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
+    PeriodLists empty;
+    const char separator = DetectCsvSeparator(csv);
+    CsvReader reader(separator);
+    std::optional<CsvImport> import;
+    const auto record = [&](const QStringList &fields, qint64 line) {
+      if (!import) {
+        import.emplace(empty, GuessMapping(fields));
+      }
+      import->add(fields, line);
+      return true;
+    };
+    QVERIFY(reader.feed(csv, record));
+    QVERIFY(reader.finish(record));
+    QCOMPARE(import->imported(), qint64(80));
+    for (DayPeriod p : kAllPeriods) {
+      QCOMPARE(SerializeMeasurementFile(import->accepted(p)),
+               SerializeMeasurementFile(lists.list(p).readings()));
+    }
   }
 };
 

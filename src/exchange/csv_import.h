@@ -1,0 +1,81 @@
+#pragma once
+
+// Readings in from CSV: the role of each column (guessed from a header or
+// from the first row), the reading of dates, times and values, the rows
+// refused with their reason, and the duplicates skipped.
+
+#include "common/day_period.h"
+#include "measurements/reading.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace tl {
+
+class PeriodLists;
+
+enum class ColumnRole { Ignore, Date, Time, DateTime, Systolic, Diastolic, Pulse };
+
+// The role as the preview's selector shows it ("Date", ..., "Ignorer").
+QString ColumnRoleText(ColumnRole role);
+
+struct ColumnMapping {
+  QList<ColumnRole> roles;
+  bool header = false; // the first record names the columns and is no reading
+  // Whether a date (with a time, or a date and time) and the three values
+  // all have a column.
+  bool complete() const;
+};
+
+// The mapping the first record suggests: its names when it is a header
+// (French or English, case, accents and blanks aside; Tensiolog's own
+// export and the common meter exports included), else the look of its
+// values.
+ColumnMapping GuessMapping(const QStringList &firstRecord);
+
+// Dates: dd/MM/yyyy, yyyy-MM-dd, dd.MM.yyyy.
+std::optional<QDate> ParseImportDate(QStringView text);
+// Times: hh:mm or hh:mm:ss (one-digit hours too).
+std::optional<QTime> ParseImportTime(QStringView text);
+// Date and time together: ISO (T or blank, seconds and offset optional, an
+// offset converted to local time), a date then a time as above, or Unix
+// seconds or milliseconds (told apart by their size).
+std::optional<QDateTime> ParseImportDateTime(QStringView text);
+
+// One pass over the records of a file into a logbook's four lists.
+class CsvImport {
+public:
+  // `existing`: the lists the readings go to (for the duplicates).
+  CsvImport(const PeriodLists &existing, ColumnMapping mapping);
+
+  // One record; `line` is where it starts in the file.
+  void add(const QStringList &fields, qint64 line);
+
+  // The readings accepted, per period, in file order.
+  const std::vector<Reading> &accepted(DayPeriod period) const {
+    return accepted_[size_t(PeriodIndex(period))];
+  }
+  qint64 imported() const { return imported_; }
+  qint64 duplicates() const { return duplicates_; }
+  qint64 rejected() const { return rejected_; }
+
+  // "N relevés importés, D doublons ignorés, R lignes rejetées." and up to
+  // 20 lines "ligne 12 : diastolique illisible".
+  QString summary() const;
+
+private:
+  ColumnMapping mapping_;
+  bool headerPending_;
+  std::array<std::vector<Reading>, 4> accepted_;
+  QSet<QString> seen_; // date, time and values of every reading there or accepted
+  qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
+  QStringList reasons_; // the first 20
+};
+
+} // namespace tl
