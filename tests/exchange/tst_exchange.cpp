@@ -5,10 +5,15 @@
 #include "exchange/csv_export.h"
 #include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
+#include "exchange/fhir_export.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
+#include <ctime>
 
 using namespace tl;
 
@@ -16,6 +21,12 @@ class TestExchange : public QObject {
   Q_OBJECT
 
 private slots:
+  // Paris time, with its change to summer time on 29 March 2026.
+  void initTestCase() {
+    qputenv("TZ", "Europe/Paris");
+    tzset();
+  }
+
   void fieldQuoting_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("written");
@@ -275,6 +286,76 @@ private slots:
       QCOMPARE(SerializeMeasurementFile(import->accepted(p)),
                SerializeMeasurementFile(lists.list(p).readings()));
     }
+  }
+
+  // The bundle parsed back: the patient, then for each valid reading a
+  // blood-pressure and a heart-rate observation with their codes, units and
+  // local times with the offset in force that day; unreadable readings are
+  // counted, not written.
+  void fhirBundle() {
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "29/03/2026"));
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:10", 128, 82, 71, "28/03/2026"));
+    lists.list(DayPeriod::Soir)
+        .append(test::CellsReading({"28/03/2026", "20:00", "abc", "80", "70", ""}));
+    const FhirExport out =
+        ExportFhir(lists, QStringLiteral("Zoé Martin"), std::nullopt, std::nullopt);
+    QCOMPARE(out.exported, qsizetype(2));
+    QCOMPARE(out.leftOut, qsizetype(1));
+
+    const QJsonObject bundle = QJsonDocument::fromJson(out.json).object();
+    QCOMPARE(bundle["resourceType"].toString(), QStringLiteral("Bundle"));
+    QCOMPARE(bundle["type"].toString(), QStringLiteral("collection"));
+    const QJsonArray entries = bundle["entry"].toArray();
+    QCOMPARE(entries.size(), 5);
+    const QJsonObject patient = entries[0].toObject()["resource"].toObject();
+    QCOMPARE(patient["resourceType"].toString(), QStringLiteral("Patient"));
+    QCOMPARE(patient["name"].toArray()[0].toObject()["text"].toString(),
+             QStringLiteral("Zoé Martin"));
+    const QString patientUrl = entries[0].toObject()["fullUrl"].toString();
+    QVERIFY(patientUrl.startsWith(QStringLiteral("urn:uuid:")));
+
+    const auto code = [](const QJsonObject &o) {
+      return o["code"].toObject()["coding"].toArray()[0].toObject()["code"].toString();
+    };
+    const QString times[] = {"2026-03-28T07:10:00+01:00", "2026-03-29T07:15:00+02:00"};
+    const qint64 values[][3] = {{128, 82, 71}, {131, 84, 66}};
+    for (int i = 0; i < 2; ++i) {
+      const QJsonObject bp = entries[1 + 2 * i].toObject()["resource"].toObject();
+      const QJsonObject hr = entries[2 + 2 * i].toObject()["resource"].toObject();
+      for (const QJsonObject &o : {bp, hr}) {
+        QCOMPARE(o["resourceType"].toString(), QStringLiteral("Observation"));
+        QCOMPARE(o["status"].toString(), QStringLiteral("final"));
+        QCOMPARE(o["category"]
+                     .toArray()[0]
+                     .toObject()["coding"]
+                     .toArray()[0]
+                     .toObject()["code"]
+                     .toString(),
+                 QStringLiteral("vital-signs"));
+        QCOMPARE(o["subject"].toObject()["reference"].toString(), patientUrl);
+        QCOMPARE(o["effectiveDateTime"].toString(), times[i]);
+      }
+      QCOMPARE(code(bp), QStringLiteral("85354-9"));
+      const QJsonArray parts = bp["component"].toArray();
+      QCOMPARE(code(parts[0].toObject()), QStringLiteral("8480-6"));
+      QCOMPARE(code(parts[1].toObject()), QStringLiteral("8462-4"));
+      for (int c = 0; c < 2; ++c) {
+        const QJsonObject q = parts[c].toObject()["valueQuantity"].toObject();
+        QCOMPARE(q["value"].toInteger(), values[i][c]);
+        QCOMPARE(q["unit"].toString(), QStringLiteral("mmHg"));
+        QCOMPARE(q["system"].toString(), QStringLiteral("http://unitsofmeasure.org"));
+        QCOMPARE(q["code"].toString(), QStringLiteral("mm[Hg]"));
+      }
+      QCOMPARE(code(hr), QStringLiteral("8867-4"));
+      const QJsonObject rate = hr["valueQuantity"].toObject();
+      QCOMPARE(rate["value"].toInteger(), values[i][2]);
+      QCOMPARE(rate["unit"].toString(), QStringLiteral("/min"));
+      QCOMPARE(rate["code"].toString(), QStringLiteral("/min"));
+    }
+    // The same logbook gives the same bundle.
+    QCOMPARE(ExportFhir(lists, QStringLiteral("Zoé Martin"), std::nullopt, std::nullopt).json,
+             out.json);
   }
 };
 
