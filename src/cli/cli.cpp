@@ -1,7 +1,10 @@
 #include "cli/cli.h"
 
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
+#include "exchange/csv_export.h"
+#include "exchange/fhir_export.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
 #include "platform/profile.h"
@@ -27,6 +30,7 @@ const char kHelp[] =
     "Commandes :\n"
     "  releve   le relevé d'automesure d'un patient : les mesures retenues, les\n"
     "           moyennes et la comparaison au seuil de 135/85 mmHg\n"
+    "  export   les relevés d'un patient dans un fichier CSV ou FHIR (JSON)\n"
     "\n"
     "Options de releve :\n"
     "  --patient NOM             le patient (obligatoire)\n"
@@ -34,6 +38,14 @@ const char kHelp[] =
     "  --debut JJ/MM/AAAA        premier jour du relevé (par défaut : le relevé se\n"
     "                            termine le dernier jour mesuré)\n"
     "  --json                    un objet JSON au lieu du texte\n"
+    "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
+    "\n"
+    "Options de export :\n"
+    "  --patient NOM             le patient (obligatoire)\n"
+    "  --format csv|fhir         le format du fichier (obligatoire)\n"
+    "  --du JJ/MM/AAAA           premier jour exporté\n"
+    "  --au JJ/MM/AAAA           dernier jour exporté\n"
+    "  -o FICHIER                le fichier écrit (obligatoire)\n"
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
     "\n"
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
@@ -47,43 +59,66 @@ struct Refusal {
 struct Request {
   QString patient;
   Protocol protocol = Protocol::Rule3;
-  std::optional<QDate> start;
+  std::optional<QDate> start, from, to;
   bool json = false;
   QString folder;
+  QString format;
+  QString output;
 };
 
-std::optional<Refusal> ParseReleve(const QStringList &args, Request *request) {
+std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *date) {
+  const QDate parsed = QDate::fromString(value, kDateMask);
+  if (!parsed.isValid() || parsed.toString(kDateMask) != value) {
+    return Refusal{QStringLiteral("Date invalide : %1 (attendu : JJ/MM/AAAA).").arg(value)};
+  }
+  *date = parsed;
+  return std::nullopt;
+}
+
+// The options of a command; `allowed` names those it takes (all but
+// --json take a value).
+std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &allowed,
+                                    Request *request) {
   for (qsizetype i = 1; i < args.size(); ++i) {
     const QString &option = args[i];
+    if (!allowed.contains(option)) {
+      return Refusal{QStringLiteral("Option inconnue : %1.").arg(option)};
+    }
     if (option == u"--json") {
       request->json = true;
       continue;
-    }
-    const bool takesValue = option == u"--patient" || option == u"--protocole" ||
-                            option == u"--debut" || option == u"--dossier";
-    if (!takesValue) {
-      return Refusal{QStringLiteral("Option inconnue : %1.").arg(option)};
     }
     if (i + 1 >= args.size()) {
       return Refusal{QStringLiteral("L'option %1 demande une valeur.").arg(option)};
     }
     const QString value = args[++i];
+    std::optional<Refusal> refused;
     if (option == u"--patient") {
       request->patient = value;
     } else if (option == u"--dossier") {
       request->folder = value;
+    } else if (option == u"-o") {
+      request->output = value;
+    } else if (option == u"--format") {
+      if (value != u"csv" && value != u"fhir") {
+        return Refusal{QStringLiteral("Format inconnu : %1 (csv ou fhir).").arg(value)};
+      }
+      request->format = value;
     } else if (option == u"--protocole") {
       const std::optional<Protocol> protocol = ProtocolFromKey(value);
       if (!protocol) {
         return Refusal{QStringLiteral("Protocole inconnu : %1 (regle3 ou esh7).").arg(value)};
       }
       request->protocol = *protocol;
-    } else {
-      const QDate date = QDate::fromString(value, kDateMask);
-      if (!date.isValid() || date.toString(kDateMask) != value) {
-        return Refusal{QStringLiteral("Date invalide : %1 (attendu : JJ/MM/AAAA).").arg(value)};
-      }
-      request->start = date;
+    } else if (option == u"--debut") {
+      refused = ParseDate(value, &request->start);
+    } else if (option == u"--du") {
+      refused = ParseDate(value, &request->from);
+    } else if (option == u"--au") {
+      refused = ParseDate(value, &request->to);
+    }
+    if (refused) {
+      return refused;
     }
   }
   if (request->patient.isEmpty()) {
@@ -192,37 +227,47 @@ QJsonObject SeriesJson(const SeriesResult &series) {
   };
 }
 
-int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
-  Request request;
-  if (const std::optional<Refusal> refused = ParseReleve(args, &request)) {
-    err << refused->message << u'\n';
-    return kCliBadRequest;
-  }
-  StoragePaths paths;
-  paths.dataFolder = DataFolder(request);
-  QString patient = request.patient;
-  Logbook book(patient, paths);
-  book.setPatient(patient);
-  const bool anyFile = std::any_of(paths.measurementFiles.begin(), paths.measurementFiles.end(),
-                                   [](const QString &path) { return QFileInfo(path).isFile(); });
-  if (!anyFile) {
-    err << QStringLiteral("Aucun fichier de mesures pour le patient « %1 » dans %2.")
-               .arg(patient, QDir::toNativeSeparators(paths.dataFolder))
-        << u'\n';
-    return kCliBadRequest;
+// Reads the patient's four lists from the data folder; a patient without
+// any measurement file, or a file that cannot be read, is refused.
+std::optional<Refusal> LoadPatient(const Request &request, Logbook &book) {
+  book.paths().dataFolder = DataFolder(request);
+  book.setPatient(request.patient);
+  const auto &files = book.paths().measurementFiles;
+  if (std::none_of(files.begin(), files.end(),
+                   [](const QString &path) { return QFileInfo(path).isFile(); })) {
+    return Refusal{QStringLiteral("Aucun fichier de mesures pour le patient « %1 » dans %2.")
+                       .arg(request.patient, QDir::toNativeSeparators(book.paths().dataFolder))};
   }
   const QList<PeriodFileError> unreadable = LoadLogbook(book);
   if (!unreadable.isEmpty()) {
-    err << QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text()) << u'\n';
-    return kCliBadRequest;
+    return Refusal{QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())};
+  }
+  return std::nullopt;
+}
+
+int Refuse(const Refusal &refusal, QTextStream &err) {
+  err << refusal.message << u'\n';
+  return kCliBadRequest;
+}
+
+int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
+  Request request;
+  if (const std::optional<Refusal> refused = ParseOptions(
+          args, {"--patient", "--protocole", "--debut", "--json", "--dossier"}, &request)) {
+    return Refuse(*refused, err);
+  }
+  QString patient;
+  StoragePaths paths;
+  Logbook book(patient, paths);
+  if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
+    return Refuse(*refused, err);
   }
   const std::vector<Reading> &matin = book.list(DayPeriod::Matin).readings();
   const std::vector<Reading> &soir = book.list(DayPeriod::Soir).readings();
   const std::optional<QDate> start =
       request.start ? request.start : DefaultSeriesStart(matin, soir, request.protocol);
   if (!start) {
-    err << QStringLiteral("Aucune mesure du matin ou du soir : rien à présenter.") << u'\n';
-    return kCliBadRequest;
+    return Refuse({QStringLiteral("Aucune mesure du matin ou du soir : rien à présenter.")}, err);
   }
   const SeriesResult series = ComputeSeries(matin, soir, request.protocol, *start);
   if (request.json) {
@@ -230,6 +275,48 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
   } else {
     PrintSeriesText(series, patient, out);
   }
+  return kCliOk;
+}
+
+int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
+  Request request;
+  if (const std::optional<Refusal> refused = ParseOptions(
+          args, {"--patient", "--format", "--du", "--au", "-o", "--dossier"}, &request)) {
+    return Refuse(*refused, err);
+  }
+  if (request.format.isEmpty()) {
+    return Refuse({QStringLiteral("Indiquez le format avec --format csv ou --format fhir.")}, err);
+  }
+  if (request.output.isEmpty()) {
+    return Refuse({QStringLiteral("Indiquez le fichier à écrire avec -o FICHIER.")}, err);
+  }
+  if (request.from && request.to && *request.from > *request.to) {
+    return Refuse({QStringLiteral("La date de début suit la date de fin.")}, err);
+  }
+  QString patient;
+  StoragePaths paths;
+  Logbook book(patient, paths);
+  if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
+    return Refuse(*refused, err);
+  }
+  QByteArray bytes;
+  qsizetype exported = 0, leftOut = 0;
+  if (request.format == u"csv") {
+    bytes = ExportCsv(book.lists(), request.from, request.to, &exported);
+  } else {
+    const FhirExport fhir = ExportFhir(book.lists(), patient, request.from, request.to);
+    bytes = fhir.json;
+    exported = fhir.exported;
+    leftOut = fhir.leftOut;
+  }
+  // Written whole or not at all.
+  if (const FileError failed = WriteWholeFile(request.output, bytes)) {
+    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+  }
+  out << QStringLiteral("%1 relevés exportés dans %2").arg(exported).arg(request.output)
+      << (leftOut > 0 ? QStringLiteral(", %1 laissés de côté (valeurs illisibles)").arg(leftOut)
+                      : QString())
+      << QStringLiteral(".") << u'\n';
   return kCliOk;
 }
 
@@ -243,6 +330,9 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
   }
   if (command == u"releve") {
     return Releve(arguments, out, err);
+  }
+  if (command == u"export") {
+    return Export(arguments, out, err);
   }
   err << QStringLiteral("Commande inconnue : %1 ; tensiolog-cli --help donne la liste des "
                         "commandes.")

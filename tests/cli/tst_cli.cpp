@@ -7,6 +7,7 @@
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,8 +84,8 @@ private slots:
         << "";
     QTest::newRow("no command") << QStringList{} << 2 << ""
                                 << "*Utilisation :";
-    QTest::newRow("unknown command") << QStringList{"export"} << 2 << ""
-                                     << "Commande inconnue : export ; tensiolog-cli --help "
+    QTest::newRow("unknown command") << QStringList{"exporter"} << 2 << ""
+                                     << "Commande inconnue : exporter ; tensiolog-cli --help "
                                         "donne la liste des commandes.\n";
     QTest::newRow("no patient") << QStringList{"releve", "--dossier", "@"} << 2 << ""
                                 << "Indiquez le patient avec --patient NOM.\n";
@@ -121,6 +122,78 @@ private slots:
     }
     if (!out.isEmpty()) {
       QVERIFY2(r.out.split(u'\n').contains(out), qPrintable(r.out));
+    }
+  }
+
+  // export: the file written whole, the summary on the output; nothing
+  // written on any error.
+  void exportFile_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QByteArray>("starts"); // the file's first bytes; empty: no file
+    const QStringList base = {"export", "--patient", "Anne", "--dossier", "@", "-o", "#"};
+    QTest::newRow("csv") << (base + QStringList{"--format", "csv"}) << 0
+                         << "19 relevés exportés dans #.\n"
+                         << ""
+                         << QByteArray("\xEF\xBB\xBF"
+                                       "Date;Heure;");
+    QTest::newRow("csv, a range") << (base + QStringList{"--format", "csv", "--du", "03/03/2026",
+                                                         "--au", "03/03/2026"})
+                                  << 0 << "7 relevés exportés dans #.\n"
+                                  << "" << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("fhir, one left out")
+        << (base + QStringList{"--format", "fhir"}) << 0
+        << "18 relevés exportés dans #, 1 laissés de côté (valeurs illisibles).\n"
+        << "" << QByteArray("{");
+    QTest::newRow("no format") << base << 2 << ""
+                               << "Indiquez le format avec --format csv ou --format fhir.\n"
+                               << QByteArray();
+    QTest::newRow("bad format") << (base + QStringList{"--format", "xml"}) << 2 << ""
+                                << "Format inconnu : xml (csv ou fhir).\n"
+                                << QByteArray();
+    QTest::newRow("no file") << QStringList{"export", "--patient", "Anne", "--format", "csv"} << 2
+                             << ""
+                             << "Indiquez le fichier à écrire avec -o FICHIER.\n"
+                             << QByteArray();
+    QTest::newRow("range backwards")
+        << (base + QStringList{"--format", "csv", "--du", "05/03/2026", "--au", "01/03/2026"}) << 2
+        << ""
+        << "La date de début suit la date de fin.\n"
+        << QByteArray();
+    QTest::newRow("unknown patient")
+        << QStringList{"export", "--patient", "Marc",     "--dossier", "@",
+                       "-o",     "#",         "--format", "csv"}
+        << 2 << ""
+        << "*Aucun fichier de mesures" << QByteArray();
+    QTest::newRow("folder cannot be written")
+        << QStringList{"export", "--patient",       "Anne",     "--dossier", "@",
+                       "-o",     "#/no/such/x.csv", "--format", "csv"}
+        << 2 << ""
+        << "*Écriture impossible : " << QByteArray();
+  }
+  void exportFile() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, starts);
+    const QString file = home_->path() + QStringLiteral("export.out");
+    args.replaceInStrings(QStringLiteral("@"), folder_);
+    args.replaceInStrings(QStringLiteral("#"), file);
+    out.replace(u'#', file);
+    const Run r = run(args);
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, out);
+    if (err.startsWith(u'*')) {
+      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
+    } else {
+      QCOMPARE(r.err, err);
+    }
+    QCOMPARE(QFileInfo::exists(file), !starts.isEmpty());
+    if (!starts.isEmpty()) {
+      QVERIFY(test::ReadFile(file).startsWith(starts));
     }
   }
 
