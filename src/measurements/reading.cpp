@@ -229,13 +229,17 @@ Reading::Reading(Reading &&other) noexcept
   other.reset();
 }
 
+void Reading::copyNumbers(const Reading &other) {
+  day_ = other.day_;
+  values_ = other.values_;
+  minutes_ = other.minutes_;
+  kinds_ = other.kinds_;
+  class_ = other.class_;
+}
+
 Reading &Reading::operator=(Reading &&other) noexcept {
   if (this != &other) {
-    day_ = other.day_;
-    values_ = other.values_;
-    minutes_ = other.minutes_;
-    kinds_ = other.kinds_;
-    class_ = other.class_;
+    copyNumbers(other);
     texts_ = std::move(other.texts_);
     other.reset();
   }
@@ -253,11 +257,7 @@ void Reading::reset() {
 
 Reading &Reading::operator=(const Reading &other) {
   if (this != &other) {
-    day_ = other.day_;
-    values_ = other.values_;
-    minutes_ = other.minutes_;
-    kinds_ = other.kinds_;
-    class_ = other.class_;
+    copyNumbers(other);
     if (other.texts_) {
       texts_ = std::make_unique<Texts>(*other.texts_);
     } else {

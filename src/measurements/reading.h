@@ -91,6 +91,7 @@ private:
   void dropText(int cell);
   void clearNumber(int cell);
   void reset();
+  void copyNumbers(const Reading &other); // every member but the texts
 
   // 24 bytes: the numbers, which cells hold what, and the rare texts.
   qint32 day_ = 0;                 // Julian day of the date cell
