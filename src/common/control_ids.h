@@ -81,10 +81,14 @@ enum class ControlId : int {
   HelpMenu = 72,
   MenuOpenHelp = 73,
   MenuOpenForm = 74,
+  MenuSeries = 75, // "Remplir le relevé d'automesure (Ctrl+R)", right after 74
   StatusBar = 76,
   ArchiveMenu = 149,
   MenuArchiveLists = 150,
   MenuArchiveManager = 151,
+  MenuExportCsv = 152,
+  MenuExportFhir = 153,
+  MenuImportCsv = 154,
 
   // Splash window: 160 to 169.
   SplashFirst = 160,
@@ -199,7 +203,10 @@ enum class ShortcutId : int {
   About = 185,
   Pin = 186,
   Destruction = 187,
-  Copy = 188, // taken by the window, does nothing
+  Copy = 188,      // taken by the window, does nothing
+  Series = 189,    // Ctrl+R
+  ExportCsv = 190, // Ctrl+E
+  ImportCsv = 191, // Ctrl+L
 };
 inline constexpr int ToInt(ShortcutId id) { return static_cast<int>(id); }
 

@@ -13,6 +13,13 @@ public:
   QString inputText(QWidget *, const QString &, const QString &, const QString &) override {
     return QString();
   }
+  QString openFileName(QWidget *, const QString &, const QString &, const QString &) override {
+    return QString();
+  }
+  QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override {
+    return QString();
+  }
+  bool choosePrinter(QWidget *, QPrinter *) override { return false; }
 };
 
 Dialogs *g_override = nullptr;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QPrinter;
 class QWidget;
 
 namespace tl {
@@ -24,6 +25,14 @@ public:
   // and an OK button. Enter confirms; Escape or closing cancels and gives "".
   virtual QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                             const QString &initial) = 0;
+  // File choosers: the path chosen, "" when cancelled. `start` is a folder or
+  // a proposed file path; `filter` as Qt writes it ("Fichiers CSV (*.csv)").
+  virtual QString openFileName(QWidget *parent, const QString &title, const QString &start,
+                               const QString &filter) = 0;
+  virtual QString saveFileName(QWidget *parent, const QString &title, const QString &start,
+                               const QString &filter) = 0;
+  // The system print dialog over `printer`; true when the user chose to print.
+  virtual bool choosePrinter(QWidget *parent, QPrinter *printer) = 0;
 
   void information(QWidget *parent, const QString &title, const QString &text) {
     message(parent, Icon::Information, title, text);
@@ -38,7 +47,8 @@ public:
 
 // The dialogs in use: those a test installed, else the program's own
 // (installed at start-up), else none: without either, nothing is shown,
-// questions are answered "Non" and the input box gives "".
+// questions are answered "Non", the input box and the choosers give "" and
+// nothing is printed.
 Dialogs &dialogs();
 // Installs `d` (not owned) in place of the program's dialogs; nullptr removes it.
 void setDialogs(Dialogs *d);

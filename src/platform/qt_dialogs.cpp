@@ -1,11 +1,13 @@
 #include "platform/qt_dialogs.h"
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -85,6 +87,21 @@ QString QtDialogs::inputText(QWidget *parent, const QString &title, const QStrin
     return QString();
   }
   return edit->text();
+}
+
+QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &start,
+                                const QString &filter) {
+  return QFileDialog::getOpenFileName(parent, title, start, filter);
+}
+
+QString QtDialogs::saveFileName(QWidget *parent, const QString &title, const QString &start,
+                                const QString &filter) {
+  return QFileDialog::getSaveFileName(parent, title, start, filter);
+}
+
+bool QtDialogs::choosePrinter(QWidget *parent, QPrinter *printer) {
+  QPrintDialog dialog(printer, parent);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace tl

@@ -4,13 +4,19 @@
 
 namespace tl {
 
-// Message boxes and the input box built with Qt widgets, French buttons.
+// Message boxes, the input box, the file choosers and the print dialog
+// built with Qt widgets, French buttons.
 class QtDialogs : public Dialogs {
 public:
   void message(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
   bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
   QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                     const QString &initial) override;
+  QString openFileName(QWidget *parent, const QString &title, const QString &start,
+                       const QString &filter) override;
+  QString saveFileName(QWidget *parent, const QString &title, const QString &start,
+                       const QString &filter) override;
+  bool choosePrinter(QWidget *parent, QPrinter *printer) override;
 };
 
 } // namespace tl

@@ -46,13 +46,9 @@ bool DarkenTitleBar(QWidget *window) {
 
 #else
 
-bool SystemAppsUseDarkTheme() {
-  return false;
-}
+bool SystemAppsUseDarkTheme() { return false; }
 
-bool DarkenTitleBar(QWidget *) {
-  return false;
-}
+bool DarkenTitleBar(QWidget *) { return false; }
 
 #endif
 

@@ -19,11 +19,9 @@ void FakeDialogs::message(QWidget *, Icon icon, const QString &title, const QStr
   }
 }
 
-bool FakeDialogs::askYesNo(QWidget *, Icon icon, const QString &title, const QString &text) {
-  shown.append({ShownBox::YesNo, icon, title, text, {}});
+bool FakeDialogs::nextBool(const QString &what) {
   if (answers_.empty() || !std::holds_alternative<bool>(answers_.front())) {
-    QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + title + u' ' + text),
-                 __FILE__, __LINE__);
+    QTest::qFail(qPrintable(QStringLiteral("unexpected ") + what), __FILE__, __LINE__);
     return false;
   }
   const bool yes = std::get<bool>(answers_.front());
@@ -31,16 +29,42 @@ bool FakeDialogs::askYesNo(QWidget *, Icon icon, const QString &title, const QSt
   return yes;
 }
 
-QString FakeDialogs::inputText(QWidget *, const QString &title, const QString &prompt,
-                               const QString &initial) {
-  shown.append({ShownBox::Input, Icon::Question, title, prompt, initial});
+QString FakeDialogs::nextText(const QString &what) {
   if (answers_.empty() || !std::holds_alternative<QString>(answers_.front())) {
-    QTest::qFail(qPrintable(QStringLiteral("unexpected input box: ") + title), __FILE__, __LINE__);
+    QTest::qFail(qPrintable(QStringLiteral("unexpected ") + what), __FILE__, __LINE__);
     return QString();
   }
   QString text = std::get<QString>(answers_.front());
   answers_.pop_front();
   return text;
+}
+
+bool FakeDialogs::askYesNo(QWidget *, Icon icon, const QString &title, const QString &text) {
+  shown.append({ShownBox::YesNo, icon, title, text, {}});
+  return nextBool(QStringLiteral("question: ") + title + u' ' + text);
+}
+
+QString FakeDialogs::inputText(QWidget *, const QString &title, const QString &prompt,
+                               const QString &initial) {
+  shown.append({ShownBox::Input, Icon::Question, title, prompt, initial});
+  return nextText(QStringLiteral("input box: ") + title);
+}
+
+QString FakeDialogs::openFileName(QWidget *, const QString &title, const QString &start,
+                                  const QString &filter) {
+  shown.append({ShownBox::OpenFile, Icon::Question, title, filter, start});
+  return nextText(QStringLiteral("file chooser: ") + title);
+}
+
+QString FakeDialogs::saveFileName(QWidget *, const QString &title, const QString &start,
+                                  const QString &filter) {
+  shown.append({ShownBox::SaveFile, Icon::Question, title, filter, start});
+  return nextText(QStringLiteral("file chooser: ") + title);
+}
+
+bool FakeDialogs::choosePrinter(QWidget *, QPrinter *) {
+  shown.append({ShownBox::Print, Icon::Question, QStringLiteral("Imprimer"), {}, {}});
+  return nextBool(QStringLiteral("print dialog"));
 }
 
 RecordingShell::RecordingShell() { setShell(this); }

@@ -16,15 +16,16 @@ namespace tl::test {
 
 // One box the program showed.
 struct ShownBox {
-  enum Kind { Message, YesNo, Input } kind;
+  enum Kind { Message, YesNo, Input, OpenFile, SaveFile, Print } kind;
   Dialogs::Icon icon = Dialogs::Icon::Information;
   QString title;
-  QString text; // the prompt for an input box
-  QString initial;
+  QString text;    // the prompt for an input box, the filter for a chooser
+  QString initial; // the starting text or path
 };
 
 // Scripted dialogs: each box takes the next queued answer (a bool for
-// yes/no, a QString for the input box; messages need none). A box with no
+// yes/no and the print dialog, a QString for the input box and the file
+// choosers, "" to cancel; messages need none). A box with no
 // answer queued for it fails the running test. Installs itself while alive.
 class FakeDialogs : public Dialogs {
 public:
@@ -48,8 +49,16 @@ public:
   bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
   QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                     const QString &initial) override;
+  QString openFileName(QWidget *parent, const QString &title, const QString &start,
+                       const QString &filter) override;
+  QString saveFileName(QWidget *parent, const QString &title, const QString &start,
+                       const QString &filter) override;
+  bool choosePrinter(QWidget *parent, QPrinter *printer) override;
 
 private:
+  bool nextBool(const QString &what);
+  QString nextText(const QString &what);
+
   std::deque<std::variant<bool, QString>> answers_;
   bool strictMessages_ = false;
 };
