@@ -117,6 +117,21 @@ void RunMenuCommand(MainWindow &main, int id) {
   case ToInt(ShortcutId::Form):
     OpenReferenceForm(&main);
     break;
+  case ToInt(ControlId::MenuSeries):
+  case ToInt(ShortcutId::Series):
+    OpenSeriesWindow(main);
+    break;
+  case ToInt(ControlId::MenuExportCsv):
+  case ToInt(ShortcutId::ExportCsv):
+    ExportReadingsCommand(main, ExportFormat::Csv);
+    break;
+  case ToInt(ControlId::MenuExportFhir):
+    ExportReadingsCommand(main, ExportFormat::Fhir);
+    break;
+  case ToInt(ControlId::MenuImportCsv):
+  case ToInt(ShortcutId::ImportCsv):
+    ImportReadingsCommand(main);
+    break;
   case ToInt(ControlId::MenuArchiveLists):
   case ToInt(ShortcutId::Archive):
     ArchiveWithConfirmation(main);

@@ -10,9 +10,10 @@ class MainWindowApi;
 // feature windows. Each group is defined in its own feature_*.cpp file.
 
 // Preferences (feature_preferences.cpp).
-void ApplyStartupPreferences(MainWindowApi &main); // start-up: geometry, pin, tab, patient, style, dark
-void SaveClosingPreferences(MainWindowApi &main);  // shut-down: geometry and patient
-void OpenPreferencesWindow(MainWindowApi &main);   // "Paramètres", Ctrl+P
+void ApplyStartupPreferences(
+    MainWindowApi &main); // start-up: geometry, pin, tab, patient, style, dark
+void SaveClosingPreferences(MainWindowApi &main); // shut-down: geometry and patient
+void OpenPreferencesWindow(MainWindowApi &main);  // "Paramètres", Ctrl+P
 
 // Dark scheme (feature_theme.cpp).
 void ApplyDarkScheme(MainWindowApi &main); // start-up, when the dark flag is on
@@ -24,11 +25,19 @@ bool RunPatientManager(MainWindowApi &main, bool atStartup);
 // Archives and printing (feature_archives.cpp).
 // After the user confirmed: the report text, empty when nothing was archived.
 QString ArchiveCurrentLists(MainWindowApi &main);
-void PrintCurrentLists(MainWindowApi &main);   // "Imprimer", Ctrl+I
-void OpenArchiveManager(MainWindowApi &main);  // Ctrl+G
+void PrintCurrentLists(MainWindowApi &main);  // "Imprimer", Ctrl+I
+void OpenArchiveManager(MainWindowApi &main); // Ctrl+G
 
 // Maintenance windows (feature_maintenance.cpp).
 void OpenDataDestruction(MainWindowApi &main); // "Suppr.", Ctrl+D
 void OpenAboutWindow(MainWindowApi &main);     // "A propos", Ctrl+Z
+
+// The home-measurement series (feature_series.cpp).
+void OpenSeriesWindow(MainWindowApi &main); // help menu item 75, Ctrl+R
+
+// Readings in and out (feature_exchange.cpp).
+enum class ExportFormat { Csv, Fhir };
+void ExportReadingsCommand(MainWindowApi &main, ExportFormat format); // Ctrl+E (CSV)
+void ImportReadingsCommand(MainWindowApi &main);                      // Ctrl+L
 
 } // namespace tl

@@ -553,6 +553,9 @@ void MainWindow::buildMenus() {
   addItem(help, ToInt(ControlId::MenuOpenForm),
           QStringLiteral("CNAM-Relévé Automesure-tensionnelle_VF.pdf (Ctrl+F)"), ImageIcon(6));
   help->addSeparator();
+  addItem(help, ToInt(ControlId::MenuSeries),
+          QStringLiteral("Remplir le relevé d'automesure (Ctrl+R)"), ImageIcon(6));
+  help->addSeparator();
   registerControl(help, ControlId::HelpMenu);
 
   auto *archive = new QMenu(this);
@@ -562,6 +565,15 @@ void MainWindow::buildMenus() {
   archive->addSeparator();
   addItem(archive, ToInt(ControlId::MenuArchiveManager),
           QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"), SystemIcon(265));
+  archive->addSeparator();
+  addItem(archive, ToInt(ControlId::MenuExportCsv),
+          QStringLiteral("Exporter les relevés (CSV)... (Ctrl+E)"), SystemIcon(258));
+  archive->addSeparator();
+  addItem(archive, ToInt(ControlId::MenuExportFhir), QStringLiteral("Exporter au format FHIR..."),
+          SystemIcon(258));
+  archive->addSeparator();
+  addItem(archive, ToInt(ControlId::MenuImportCsv),
+          QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"), SystemIcon(269));
   archive->addSeparator();
   registerControl(archive, ControlId::ArchiveMenu);
 }
@@ -582,6 +594,9 @@ void MainWindow::buildShortcuts() {
       {Qt::Key_Y, ShortcutId::Pin},
       {Qt::Key_D, ShortcutId::Destruction},
       {Qt::Key_C, ShortcutId::Copy},
+      {Qt::Key_R, ShortcutId::Series},
+      {Qt::Key_E, ShortcutId::ExportCsv},
+      {Qt::Key_L, ShortcutId::ImportCsv},
   };
   for (const auto &[key, shortcutId] : table) {
     const int id = ToInt(shortcutId);

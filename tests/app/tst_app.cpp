@@ -248,6 +248,9 @@ private slots:
     QTest::newRow("Ctrl+Y") << int(Qt::Key_Y) << ToInt(ShortcutId::Pin);
     QTest::newRow("Ctrl+D") << int(Qt::Key_D) << ToInt(ShortcutId::Destruction);
     QTest::newRow("Ctrl+C") << int(Qt::Key_C) << ToInt(ShortcutId::Copy);
+    QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ToInt(ShortcutId::Series);
+    QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ToInt(ShortcutId::ExportCsv);
+    QTest::newRow("Ctrl+L") << int(Qt::Key_L) << ToInt(ShortcutId::ImportCsv);
   }
   void everyShortcutSendsItsId() {
     QFETCH(int, key);
@@ -895,15 +898,19 @@ private slots:
              QStringList({QStringLiteral("Supprimer les données"), QStringLiteral("-"),
                           QStringLiteral("Afficher les données"), QStringLiteral("-"),
                           QStringLiteral("Modifier...")}));
-    QCOMPARE(texts(main.menu(ControlId::HelpMenu)),
-             QStringList({QStringLiteral("Ouvrir l'aide (Ctrl+H)"), QStringLiteral("-"),
-                          QStringLiteral("CNAM-Relévé Automesure-tensionnelle_VF.pdf (Ctrl+F)"),
-                          QStringLiteral("-")}));
     QCOMPARE(
-        texts(main.menu(ControlId::ArchiveMenu)),
-        QStringList({QStringLiteral("Archiver les relevés affichés (Ctrl+A)"), QStringLiteral("-"),
-                     QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"),
+        texts(main.menu(ControlId::HelpMenu)),
+        QStringList({QStringLiteral("Ouvrir l'aide (Ctrl+H)"), QStringLiteral("-"),
+                     QStringLiteral("CNAM-Relévé Automesure-tensionnelle_VF.pdf (Ctrl+F)"),
+                     QStringLiteral("-"), QStringLiteral("Remplir le relevé d'automesure (Ctrl+R)"),
                      QStringLiteral("-")}));
+    QCOMPARE(texts(main.menu(ControlId::ArchiveMenu)),
+             QStringList(
+                 {QStringLiteral("Archiver les relevés affichés (Ctrl+A)"), QStringLiteral("-"),
+                  QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"), QStringLiteral("-"),
+                  QStringLiteral("Exporter les relevés (CSV)... (Ctrl+E)"), QStringLiteral("-"),
+                  QStringLiteral("Exporter au format FHIR..."), QStringLiteral("-"),
+                  QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"), QStringLiteral("-")}));
     QCOMPARE(main.menuAction(ToInt(ControlId::MenuModifyPulse))->text(),
              QStringLiteral("Le pouls"));
     auto *tabs = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel));
