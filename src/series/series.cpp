@@ -56,6 +56,12 @@ void SeriesSums::add(const SeriesReading &r) {
   pulse += r.pulse;
 }
 
+QString TimeText(int minutes) {
+  return QStringLiteral("%1:%2")
+      .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 std::optional<qint64> MeanTenths(qint64 sum, qint64 count) {
   if (count <= 0) {
     return std::nullopt;

@@ -57,6 +57,9 @@ struct SeriesSums {
   void add(const SeriesReading &r);
 };
 
+// "07:05" for 425 minutes.
+QString TimeText(int minutes);
+
 // A mean in tenths, rounded half away from zero; none without readings.
 std::optional<qint64> MeanTenths(qint64 sum, qint64 count);
 // "134,6"; "" for none.

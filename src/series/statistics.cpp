@@ -66,9 +66,7 @@ std::vector<SeriesReading> CountableReadings(const std::vector<Reading> &list, D
       out.push_back(r);
     }
   }
-  std::stable_sort(out.begin(), out.end(), [](const SeriesReading &a, const SeriesReading &b) {
-    return a.date != b.date ? a.date < b.date : a.minutes < b.minutes;
-  });
+  std::stable_sort(out.begin(), out.end(), EarlierReading);
   return out;
 }
 

@@ -28,6 +28,11 @@ struct ReadingStatistics {
   QMap<QString, qint64> classes;      // classification label -> readings
 };
 
+// Date and time order.
+inline bool EarlierReading(const SeriesReading &a, const SeriesReading &b) {
+  return a.date != b.date ? a.date < b.date : a.minutes < b.minutes;
+}
+
 ReadingStatistics ComputeStatistics(const std::vector<SeriesReading> &readings);
 
 // The countable readings of a list dated from `from` to `to` (both included),

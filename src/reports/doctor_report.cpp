@@ -1,0 +1,237 @@
+#include "reports/doctor_report.h"
+
+#include "measurements/classification.h"
+#include "reports/page_kit.h"
+
+#include <cmath>
+
+namespace tl {
+
+using namespace page;
+
+namespace {
+
+const QString kDateMask = QStringLiteral("dd/MM/yyyy");
+const QString kDisclaimer = QStringLiteral(
+    "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter ces "
+    "mesures.");
+
+QString PeriodRowName(DayPeriod period) {
+  switch (period) {
+  case DayPeriod::Matin:
+    return QStringLiteral("Matin (6h-12h)");
+  case DayPeriod::Jour:
+    return QStringLiteral("Jour (12h-18h)");
+  case DayPeriod::Soir:
+    return QStringLiteral("Soir (18h-24h)");
+  case DayPeriod::Nuit:
+    return QStringLiteral("Nuit (0h-6h)");
+  }
+  return {};
+}
+
+QString MeanAndDeviation(const ValueStatistics &v) {
+  if (v.count == 0) {
+    return QStringLiteral("-");
+  }
+  return v.deviation ? FrenchOneDecimal(v.mean) + QStringLiteral(" ± ") +
+                           FrenchOneDecimal(*v.deviation)
+                     : FrenchOneDecimal(v.mean);
+}
+
+QString Range(const ValueStatistics &v) {
+  return v.count == 0 ? QStringLiteral("-")
+                      : QStringLiteral("%1 - %2").arg(v.minimum).arg(v.maximum);
+}
+
+void Heading(Sheet &s, const QString &title, const QString &subtitle) {
+  s.painter().fillRect(s.box(kMarginMm, kMarginMm, kInnerWidthMm, 16), kInk);
+  s.setFont(16, QFont::Bold);
+  s.text(QRectF(kMarginMm + 4, kMarginMm, kInnerWidthMm - 8, 10), Qt::AlignLeft | Qt::AlignBottom,
+         title, Qt::white);
+  s.setFont(9.5);
+  s.text(QRectF(kMarginMm + 4, kMarginMm + 10, kInnerWidthMm - 8, 5),
+         Qt::AlignLeft | Qt::AlignVCenter, subtitle, Qt::white);
+}
+
+// A table row: cells of the given widths, the first left-aligned.
+void Row(Sheet &s, double y, double height, const std::vector<double> &widths,
+         const QStringList &texts, const QColor &fill, bool bold = false) {
+  double x = kMarginMm;
+  s.setFont(bold ? 8 : 8.5, bold ? QFont::Bold : QFont::Normal);
+  for (size_t i = 0; i < widths.size(); ++i) {
+    s.cell(QRectF(x, y, widths[i], height), QString(), fill);
+    s.text(QRectF(x + 1.5, y, widths[i] - 3, height),
+           (i == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter,
+           i < size_t(texts.size()) ? texts[int(i)] : QString(), Qt::black);
+    x += widths[i];
+  }
+}
+
+} // namespace
+
+QString FrenchOneDecimal(double value) { return FrenchTenths(std::llround(value * 10)); }
+
+DoctorReportDocument::DoctorReportDocument(ReportIdentity who, DoctorReportData data,
+                                           QDate madeOn)
+    : who_(std::move(who)), data_(std::move(data)), madeOn_(madeOn) {}
+
+QString DoctorReportDocument::title() const {
+  return QStringLiteral("Rapport d'automesure tensionnelle - %1").arg(who_.name);
+}
+
+int DoctorReportDocument::pageCount() const {
+  const qint64 rows = qint64(data_.readings.size());
+  return 1 + int((rows + kRowsPerPage - 1) / kRowsPerPage);
+}
+
+void DoctorReportDocument::drawPage(QPainter &painter, int index) const {
+  Sheet sheet(painter);
+  if (index == 0) {
+    drawSummary(painter);
+  } else {
+    drawReadings(painter, index);
+  }
+  sheet.footer({kDisclaimer, QStringLiteral("%1 - du %2 au %3")
+                                 .arg(who_.name, data_.from.toString(kDateMask),
+                                      data_.to.toString(kDateMask))},
+               index + 1, pageCount());
+}
+
+void DoctorReportDocument::drawSummary(QPainter &painter) const {
+  Sheet s(painter);
+  Heading(s, QStringLiteral("Automesure tensionnelle : rapport pour le médecin"),
+          QStringLiteral("Mesures du %1 au %2, rapport fait le %3")
+              .arg(data_.from.toString(kDateMask), data_.to.toString(kDateMask),
+                   madeOn_.toString(kDateMask)));
+  double y = kMarginMm + 16 + 8;
+  s.setFont(10);
+  s.field(kMarginMm, y, 110, QStringLiteral("Patient :"), who_.name);
+  s.field(kMarginMm + 114, y, 68, QStringLiteral("Âge :"), who_.age);
+  y += 7;
+  s.field(kMarginMm, y, 110, QStringLiteral("Médecin :"), who_.doctor);
+  s.field(kMarginMm + 114, y, 68, QStringLiteral("Mesures :"),
+          QString::number(data_.overall.count));
+  y += 7;
+
+  // The statistics per period and over all of them.
+  const std::vector<double> widths = {25, 14, 26, 18, 26, 18, 15, 15, 25};
+  s.setFont(9.5, QFont::Bold);
+  s.textAt(kMarginMm, y + 2, QStringLiteral("Statistiques descriptives (mmHg ; pouls en /min)"));
+  y += 4;
+  Row(s, y, 9, widths,
+      {QStringLiteral("Période"), QStringLiteral("Mesures"), QStringLiteral("Systolique\nmoy. ± é.-t."),
+       QStringLiteral("Systolique\nmin. - max."), QStringLiteral("Diastolique\nmoy. ± é.-t."),
+       QStringLiteral("Diastolique\nmin. - max."), QStringLiteral("Pouls\nmoyen"),
+       QStringLiteral("Pression\npulsée"), QStringLiteral("≥ 135/85\n(*)")},
+      kShadeDark, true);
+  y += 9;
+  const auto statsRow = [&](const QString &name, const ReadingStatistics &st, const QColor &fill) {
+    const bool any = st.count > 0;
+    Row(s, y, 6, widths,
+        {name, QString::number(st.count), MeanAndDeviation(st.systolic), Range(st.systolic),
+         MeanAndDeviation(st.diastolic), Range(st.diastolic),
+         any ? FrenchOneDecimal(st.pulse.mean) : QStringLiteral("-"),
+         any ? FrenchOneDecimal(st.meanPulsePressure) : QStringLiteral("-"),
+         any ? QStringLiteral("%1 (%2 %)")
+                   .arg(st.atOrAboveThreshold)
+                   .arg(FrenchOneDecimal(100 * st.shareAtOrAboveThreshold).replace(
+                       QStringLiteral(",0"), QString()))
+             : QStringLiteral("-")},
+        fill);
+    y += 6;
+  };
+  for (DayPeriod period : kAllPeriods) {
+    statsRow(PeriodRowName(period), data_.periods[size_t(PeriodIndex(period))], Qt::white);
+  }
+  statsRow(QStringLiteral("Toutes"), data_.overall, kShade);
+  s.setFont(7.5, QFont::Normal, true);
+  s.text(QRectF(kMarginMm, y + 0.8, kInnerWidthMm, 8), Qt::AlignLeft | Qt::TextWordWrap,
+         QStringLiteral("(*) Mesures dont la systolique est d'au moins 135 mmHg ou la diastolique "
+                        "d'au moins 85 mmHg, comptées une à une : un chiffre descriptif. Le seuil "
+                        "de l'automesure s'applique à la moyenne d'une série, pas à une mesure."));
+  y += 10;
+
+  // The classes, as the logbook gives them reading by reading.
+  s.setFont(9.5, QFont::Bold);
+  s.textAt(kMarginMm, y + 2, QStringLiteral("Classement des mesures (tel que le carnet le donne)"));
+  y += 4;
+  const std::vector<double> classWidths = {70, 20, 20};
+  Row(s, y, 6, classWidths,
+      {QStringLiteral("Classe"), QStringLiteral("Mesures"), QStringLiteral("Part")}, kShadeDark,
+      true);
+  y += 6;
+  for (int c = 1; c < kBpClassCount; ++c) {
+    const QString label = ClassLabel(BpClass(c));
+    const qint64 count = data_.overall.classes.value(label);
+    if (count == 0 && (BpClass(c) == BpClass::Dead)) {
+      continue;
+    }
+    Row(s, y, 5.2, classWidths,
+        {label, QString::number(count),
+         data_.overall.count ? FrenchOneDecimal(100.0 * double(count) / double(data_.overall.count)) +
+                                   QStringLiteral(" %")
+                             : QStringLiteral("-")},
+        Qt::white);
+    y += 5.2;
+  }
+  y += 5;
+
+  // The trend: one point per reading on a real date axis.
+  ChartAxis axis;
+  axis.from = 0;
+  axis.to = std::max<double>(data_.from.daysTo(data_.to) + 1, 1);
+  const qint64 days = qint64(axis.to);
+  const qint64 step = std::max<qint64>(1, (days + 7) / 8);
+  for (qint64 d = 0; d < days; d += step) {
+    axis.ticks.push_back({double(d) + 0.5, data_.from.addDays(d).toString(
+                                               days > 300 ? QStringLiteral("dd/MM/yy")
+                                                          : QStringLiteral("dd/MM"))});
+  }
+  // Points only: a line would join readings of different periods.
+  ChartSeries systolic{QStringLiteral("Systolique"), kRed, {}, false, false};
+  ChartSeries diastolic{QStringLiteral("Diastolique"), kBlue, {}, false, false};
+  systolic.points.reserve(data_.readings.size());
+  diastolic.points.reserve(data_.readings.size());
+  for (const SeriesReading &r : data_.readings) {
+    const double x = double(data_.from.daysTo(r.date)) + r.minutes / 1440.0;
+    systolic.points.push_back({x, double(r.systolic)});
+    diastolic.points.push_back({x, double(r.diastolic)});
+  }
+  const double bottom = kHeightMm - kMarginMm - 12;
+  DrawChart(s, QRectF(kMarginMm, y, kInnerWidthMm, std::max(40.0, bottom - y)), axis,
+            {systolic, diastolic},
+            QStringLiteral("Évolution des mesures (une par point ; lignes à 135 et 85 mmHg)"));
+}
+
+void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
+  Sheet s(painter);
+  const qint64 first = qint64(index - 1) * kRowsPerPage;
+  const qint64 last = std::min<qint64>(first + kRowsPerPage, qint64(data_.readings.size()));
+  Heading(s, QStringLiteral("Relevés de la période"),
+          QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et d'heure")
+              .arg(who_.name)
+              .arg(first + 1)
+              .arg(last)
+              .arg(data_.readings.size()));
+  const std::vector<double> widths = {26, 16, 20, 22, 22, 16, 60};
+  double y = kMarginMm + 16 + 4;
+  Row(s, y, 7, widths,
+      {QStringLiteral("Date"), QStringLiteral("Heure"), QStringLiteral("Période"),
+       QStringLiteral("Systolique"), QStringLiteral("Diastolique"), QStringLiteral("Pouls"),
+       QStringLiteral("Classe")},
+      kShadeDark, true);
+  y += 7;
+  for (qint64 i = first; i < last; ++i) {
+    const SeriesReading &r = data_.readings[size_t(i)];
+    Row(s, y, 5.2, widths,
+        {r.date.toString(kDateMask),
+         TimeText(r.minutes),
+         PeriodInfo(r.period).name, QString::number(r.systolic), QString::number(r.diastolic),
+         QString::number(r.pulse), ClassifyReading(r.systolic, r.diastolic)},
+        (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
+    y += 5.2;
+  }
+}
+
+} // namespace tl

@@ -1,0 +1,321 @@
+#include "reports/series_form.h"
+
+#include "reports/page_kit.h"
+
+#include <algorithm>
+
+namespace tl {
+
+using namespace page;
+
+namespace {
+
+const QString kDateMask = QStringLiteral("dd/MM/yyyy");
+
+class FormPainter {
+public:
+  FormPainter(Sheet &sheet, const ProtocolInfo &info, const ReportIdentity &who,
+              const SeriesResult *series)
+      : s_(sheet), info_(info), who_(who), series_(series) {}
+
+  double heading(double y) {
+    s_.painter().fillRect(s_.box(kMarginMm, y, kInnerWidthMm, 16), kInk);
+    s_.setFont(17, QFont::Bold);
+    s_.text(QRectF(kMarginMm + 4, y, kInnerWidthMm - 8, 10), Qt::AlignLeft | Qt::AlignBottom,
+            QStringLiteral("Relevé d'automesure tensionnelle"), Qt::white);
+    s_.setFont(9.5);
+    s_.text(QRectF(kMarginMm + 4, y + 10, kInnerWidthMm - 8, 5), Qt::AlignLeft | Qt::AlignVCenter,
+            info_.text, Qt::white);
+    return y + 16;
+  }
+
+  double identity(double y) {
+    s_.setFont(10);
+    const double line = 7;
+    const double right = kMarginMm + 114;
+    s_.field(kMarginMm, y + line, 110, QStringLiteral("Nom et prénom :"), who_.name);
+    s_.field(right, y + line, 68, QStringLiteral("Âge :"), who_.age);
+    s_.field(kMarginMm, y + 2 * line, 110, QStringLiteral("Tensiomètre (marque, modèle) :"));
+    s_.field(right, y + 2 * line, 68, QStringLiteral("Début le :"),
+             series_ ? series_->start.toString(kDateMask) : QString());
+    s_.field(kMarginMm, y + 3 * line, 110, QStringLiteral("Médecin :"), who_.doctor);
+    s_.textAt(right, y + 3 * line, QStringLiteral("Bras utilisé :"));
+    tickBox(right + 25, y + 3 * line, QStringLiteral("gauche"));
+    tickBox(right + 46, y + 3 * line, QStringLiteral("droit"));
+    return y + 3 * line + 4;
+  }
+
+  double instructions(double y) {
+    const QStringList lines = {
+        QStringLiteral("Mesurez-vous assis(e), au calme, après 5 minutes de repos, le dos appuyé "
+                       "et le bras posé sur la table, le brassard à hauteur du cœur."),
+        QStringLiteral("Le matin : avant le petit-déjeuner et avant de prendre vos médicaments. "
+                       "Le soir : avant le coucher."),
+        QStringLiteral("Faites %1 mesures de suite, à 1 minute d'intervalle, sans parler ni "
+                       "bouger, et notez les %1 résultats, même ceux qui vous semblent anormaux.")
+            .arg(info_.perSession),
+        info_.firstCounted > 0
+            ? QStringLiteral("Utilisez toujours le même bras et le même tensiomètre pendant les "
+                             "%1 jours. Les mesures du premier jour ne comptent pas dans la "
+                             "moyenne.")
+                  .arg(info_.days)
+            : QStringLiteral("Utilisez toujours le même bras et le même tensiomètre pendant les "
+                             "%1 jours.")
+                  .arg(info_.days),
+    };
+    QPainter &p = s_.painter();
+    s_.setFont(9.5, QFont::Bold);
+    s_.textAt(kMarginMm + 4, y + 5.5, QStringLiteral("Comment mesurer ?"));
+    double cy = y + 7.5;
+    s_.setFont(8.5);
+    for (const QString &text : lines) {
+      const QRectF box = s_.box(kMarginMm + 9, cy, kInnerWidthMm - 13, 12);
+      const QRectF used = p.boundingRect(box, Qt::TextWordWrap | Qt::AlignLeft, text);
+      p.setPen(Qt::NoPen);
+      p.setBrush(kRed);
+      p.drawEllipse(s_.at(kMarginMm + 6, cy + 1.8), s_.mm(0.8), s_.mm(0.8));
+      p.setBrush(Qt::NoBrush);
+      p.setPen(Qt::black);
+      p.drawText(box, Qt::TextWordWrap | Qt::AlignLeft, text);
+      cy += used.height() / s_.mm(1) + 1;
+    }
+    p.setPen(s_.pen(kGrid, 0.3));
+    p.drawRect(s_.box(kMarginMm, y, kInnerWidthMm, cy - y + 1));
+    return cy + 1;
+  }
+
+  // One row per day and session; each reading kept takes four cells: its
+  // time, systolic, diastolic and pulse.
+  double grid(double y, double rowHeight) {
+    const double dayW = 24, momentW = 16;
+    const int perSession = info_.perSession;
+    const double valueW = (kInnerWidthMm - dayW - momentW) / (4.0 * perSession);
+    const double head1 = 7, head2 = 8.5;
+    const double left = kMarginMm;
+    const double valuesLeft = left + dayW + momentW;
+
+    s_.setFont(9, QFont::Bold);
+    s_.cell(QRectF(left, y, dayW, head1 + head2), QStringLiteral("Jour et date"), kShadeDark);
+    s_.cell(QRectF(left + dayW, y, momentW, head1 + head2), QStringLiteral("Moment"), kShadeDark);
+    const QString names[4] = {QStringLiteral("Heure"), QStringLiteral("Systo-\nlique"),
+                              QStringLiteral("Diasto-\nlique"), QStringLiteral("Pouls")};
+    for (int m = 0; m < perSession; ++m) {
+      s_.setFont(9, QFont::Bold);
+      s_.cell(QRectF(valuesLeft + 4 * m * valueW, y, 4 * valueW, head1),
+              QStringLiteral("Mesure %1").arg(m + 1), kShadeDark);
+      s_.setFont(7.5, QFont::Bold);
+      for (int k = 0; k < 4; ++k) {
+        s_.cell(QRectF(valuesLeft + (4 * m + k) * valueW, y + head1, valueW, head2), names[k],
+                kShade);
+      }
+    }
+    double cy = y + head1 + head2;
+    QPainter &p = s_.painter();
+    for (int d = 0; d < info_.days; ++d) {
+      const SeriesDay *day = series_ ? &series_->days[size_t(d)] : nullptr;
+      const bool counts = d >= info_.firstCounted;
+      // The day cell: set apart when the day is shown but not counted.
+      const QRectF dayCell(left, cy, dayW, 2 * rowHeight);
+      s_.cell(dayCell, QString(), counts ? kShade : QColor(214, 214, 214));
+      const double half = rowHeight;
+      s_.setFont(rowHeight < 7 ? 8.5 : 9.5, QFont::Bold);
+      s_.text(QRectF(left, cy + 0.5, dayW, half), Qt::AlignCenter,
+              QStringLiteral("Jour %1").arg(d + 1));
+      s_.setFont(rowHeight < 7 ? 7.5 : 9);
+      s_.text(QRectF(left, cy + half - 0.5, dayW, half * (counts ? 1 : 0.55)), Qt::AlignCenter,
+              day ? day->date.toString(kDateMask) : QStringLiteral("__/__/____"));
+      if (!counts) {
+        s_.setFont(6.5, QFont::Normal, true);
+        s_.text(QRectF(left, cy + half * 1.45, dayW, half * 0.55), Qt::AlignCenter,
+                QStringLiteral("non compté"));
+      }
+      const QString moments[2] = {QStringLiteral("Matin"), QStringLiteral("Soir")};
+      for (int session = 0; session < 2; ++session) {
+        const double ry = cy + session * rowHeight;
+        s_.setFont(9, QFont::Bold);
+        s_.cell(QRectF(left + dayW, ry, momentW, rowHeight), moments[session],
+                counts ? QColor(Qt::white) : QColor(236, 236, 236));
+        const std::vector<SeriesReading> *kept =
+            day ? (session == 0 ? &day->morning : &day->evening) : nullptr;
+        s_.setFont(rowHeight < 7 ? 8.5 : 9.5);
+        for (int m = 0; m < perSession; ++m) {
+          const SeriesReading *r = kept && m < int(kept->size()) ? &(*kept)[size_t(m)] : nullptr;
+          const QString texts[4] = {
+              r ? TimeText(r->minutes) : (series_ ? QString() : QStringLiteral("__h__")),
+              r ? QString::number(r->systolic) : QString(),
+              r ? QString::number(r->diastolic) : QString(),
+              r ? QString::number(r->pulse) : QString()};
+          for (int k = 0; k < 4; ++k) {
+            QColor fill = m % 2 == 0 ? QColor(Qt::white) : QColor(246, 248, 251);
+            if (!counts) {
+              fill = QColor(236, 236, 236);
+            }
+            s_.cell(QRectF(valuesLeft + (4 * m + k) * valueW, ry, valueW, rowHeight), texts[k],
+                    fill, k == 0 ? (r ? kInk : kMuted) : QColor(Qt::black));
+          }
+        }
+      }
+      p.setPen(s_.pen(kInk, 0.5));
+      p.drawLine(s_.at(left, cy), s_.at(left + kInnerWidthMm, cy));
+      cy += 2 * rowHeight;
+    }
+    p.setPen(s_.pen(kInk, 0.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(s_.box(left, y, kInnerWidthMm, cy - y));
+    s_.setFont(8, QFont::Normal, true);
+    s_.textAt(left, cy + 4,
+              QStringLiteral("Systolique et diastolique en mmHg (le 1er et le 2e chiffre du "
+                             "tensiomètre), pouls en battements par minute."));
+    return cy + 6;
+  }
+
+  double means(double y) {
+    QPainter &p = s_.painter();
+    const QStringList verdict = series_ ? VerdictLines(*series_) : QStringList();
+    const double height = series_ ? 22 + 4.3 * verdict.size() : 22;
+    p.setPen(s_.pen(kGrid, 0.3));
+    p.setBrush(kShade);
+    p.drawRect(s_.box(kMarginMm, y, kInnerWidthMm, height));
+    p.setBrush(Qt::NoBrush);
+    const double x = kMarginMm + 4;
+    s_.setFont(9.5, QFont::Bold);
+    const QString days = info_.firstCounted > 0
+                             ? QStringLiteral(" des jours %1 à %2").arg(info_.firstCounted + 1)
+                                   .arg(info_.days)
+                             : QString();
+    s_.textAt(x, y + 6,
+              series_ ? QStringLiteral("Moyenne des %1 mesures retenues%2 (%3 attendues)")
+                            .arg(series_->all.count)
+                            .arg(days)
+                            .arg(info_.expected)
+                      : QStringLiteral("Moyenne des %1 mesures%2 (à calculer ou à faire "
+                                       "calculer)")
+                            .arg(info_.expected)
+                            .arg(days));
+    s_.setFont(9.5);
+    const auto mean = [&](qint64 SeriesSums::*value) {
+      return series_ ? FrenchTenths(MeanTenths(series_->all.*value, series_->all.count))
+                     : QString();
+    };
+    s_.field(x, y + 13, 55, QStringLiteral("Systolique :"), mean(&SeriesSums::systolic),
+             QStringLiteral("mmHg"));
+    s_.field(x + 60, y + 13, 55, QStringLiteral("Diastolique :"), mean(&SeriesSums::diastolic),
+             QStringLiteral("mmHg"));
+    s_.field(x + 120, y + 13, 54, QStringLiteral("Pouls :"), mean(&SeriesSums::pulse),
+             QStringLiteral("/min"));
+    s_.setFont(8.5, QFont::Normal, true);
+    if (!series_) {
+      s_.textAt(x, y + 19.5,
+                QStringLiteral("Repère : en automesure, une moyenne égale ou supérieure à "
+                               "135/85 mmHg doit être signalée à votre médecin."));
+      return y + height + 3;
+    }
+    const auto session = [&](const QString &name, const SeriesSums &sums) {
+      return sums.count == 0
+                 ? name + QStringLiteral(" : aucune mesure retenue")
+                 : QStringLiteral("%1 : %2 / %3 mmHg, pouls %4 (%5 mesures)")
+                       .arg(name, FrenchTenths(MeanTenths(sums.systolic, sums.count)),
+                            FrenchTenths(MeanTenths(sums.diastolic, sums.count)),
+                            FrenchTenths(MeanTenths(sums.pulse, sums.count)))
+                       .arg(sums.count);
+    };
+    s_.textAt(x, y + 19,
+              session(QStringLiteral("Matin"), series_->morning) + QStringLiteral("     ") +
+                  session(QStringLiteral("Soir"), series_->evening));
+    double ly = y + 22;
+    for (int i = 0; i < verdict.size(); ++i) {
+      s_.setFont(i + 1 < verdict.size() ? 9.5 : 8, i + 1 < verdict.size() ? QFont::Bold
+                                                                           : QFont::Normal,
+                 i + 1 == verdict.size());
+      s_.text(QRectF(x, ly, kInnerWidthMm - 8, 4.3), Qt::AlignLeft | Qt::AlignVCenter, verdict[i],
+              i == 0 && series_->verdict == Verdict::Above ? kRed : kInk);
+      ly += 4.3;
+    }
+    return y + height + 3;
+  }
+
+  void chart(double y, double height) {
+    ChartAxis axis;
+    axis.from = 0.5;
+    axis.to = info_.days + 0.5;
+    for (int d = 0; d < info_.days; ++d) {
+      axis.ticks.push_back({d + 1.0, series_ ? series_->days[size_t(d)].date.toString(
+                                                    QStringLiteral("dd/MM"))
+                                             : QStringLiteral("Jour %1").arg(d + 1)});
+    }
+    std::vector<ChartSeries> lines = {
+        {QStringLiteral("Systolique matin"), kRed, {}, true, false},
+        {QStringLiteral("Systolique soir"), kRed, {}, true, true},
+        {QStringLiteral("Diastolique matin"), kBlue, {}, true, false},
+        {QStringLiteral("Diastolique soir"), kBlue, {}, true, true},
+    };
+    if (series_) {
+      for (int d = 0; d < info_.days; ++d) {
+        const SeriesDay &day = series_->days[size_t(d)];
+        const auto add = [&](const std::vector<SeriesReading> &kept, ChartSeries &sys,
+                             ChartSeries &dia) {
+          if (kept.empty()) {
+            return;
+          }
+          double s = 0, di = 0;
+          for (const SeriesReading &r : kept) {
+            s += r.systolic;
+            di += r.diastolic;
+          }
+          sys.points.push_back({d + 1.0, s / double(kept.size())});
+          dia.points.push_back({d + 1.0, di / double(kept.size())});
+        };
+        add(day.morning, lines[0], lines[2]);
+        add(day.evening, lines[1], lines[3]);
+      }
+    }
+    DrawChart(s_, QRectF(kMarginMm, y, kInnerWidthMm, height), axis, lines,
+              QStringLiteral("Moyennes par jour (mmHg)"));
+  }
+
+private:
+  void tickBox(double x, double baseline, const QString &label) {
+    QPainter &p = s_.painter();
+    p.setPen(s_.pen(kInk, 0.3));
+    p.setBrush(Qt::white);
+    p.drawRect(s_.box(x, baseline - 3.2 + 0.3, 3.2, 3.2));
+    p.setBrush(Qt::NoBrush);
+    s_.textAt(x + 4.7, baseline, label);
+  }
+
+  Sheet &s_;
+  const ProtocolInfo &info_;
+  const ReportIdentity &who_;
+  const SeriesResult *series_;
+};
+
+} // namespace
+
+QString SeriesFormDocument::title() const {
+  return series_ ? QStringLiteral("Relevé d'automesure tensionnelle - %1").arg(who_.name)
+                 : QStringLiteral("Relevé d'automesure tensionnelle");
+}
+
+void SeriesFormDocument::drawPage(QPainter &painter, int) const {
+  Sheet sheet(painter);
+  const ProtocolInfo &info = ProtocolOf(protocol_);
+  FormPainter form(sheet, info, who_, series_ ? &*series_ : nullptr);
+  double y = kMarginMm;
+  y = form.heading(y) + 2;
+  y = form.identity(y) + 2;
+  y = form.instructions(y) + 3;
+  // The grid takes what the means, the chart and the footer leave.
+  const double meansHeight = series_ ? 22 + 4.3 * VerdictLines(*series_).size() + 3 : 25;
+  const double chartHeight = 46;
+  const double gridBottom = kHeightMm - kMarginMm - 12 - chartHeight - 3 - meansHeight - 6;
+  const double rowHeight = std::clamp((gridBottom - y - 15.5) / (2.0 * info.days), 5.0, 11.0);
+  y = form.grid(y, rowHeight) + 2;
+  y = form.means(y);
+  form.chart(y, kHeightMm - kMarginMm - 12 - y);
+  sheet.footer({QStringLiteral("Apportez cette fiche à votre prochaine consultation."),
+                QStringLiteral("Fiche faite avec Tensiolog. Elle ne remplace pas l'avis de votre "
+                               "médecin, seul à même d'interpréter vos mesures.")},
+               0, 0);
+}
+
+} // namespace tl

@@ -1,0 +1,31 @@
+#pragma once
+
+// What the doctor's report shows over a date range: the statistics of each
+// period and of all of them, and every countable reading in date and time
+// order. Pure, no widgets: the window, the PDF and the command line share it.
+
+#include "series/statistics.h"
+
+#include <QDate>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace tl {
+
+class PeriodLists;
+
+struct DoctorReportData {
+  QDate from, to;
+  std::array<ReadingStatistics, 4> periods; // by PeriodIndex
+  ReadingStatistics overall;
+  std::vector<SeriesReading> readings; // all periods, in date and time order
+};
+
+// The 30 days ending on the latest date holding a countable reading of any
+// period; none without such a reading.
+std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lists);
+
+DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to);
+
+} // namespace tl

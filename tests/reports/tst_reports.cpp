@@ -1,0 +1,173 @@
+// The printed documents: what their PDF text holds (read back with
+// pdftotext), their page numbering, and pictures of their pages for the
+// snapshot folder (pdftoppm).
+#include "fakes.h"
+#include "readings.h"
+
+#include "measurements/period_list_model.h"
+#include "reports/doctor_report.h"
+#include "reports/series_form.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tl;
+
+namespace {
+
+const QString kDateMask = QStringLiteral("dd/MM/yyyy");
+const ReportIdentity kWho{QStringLiteral("Jeanne Martin"), QStringLiteral("67 ans"),
+                          QStringLiteral("Dr Lefèvre")};
+
+Reading R(QDate day, const QString &time, int s, int d, int p) {
+  return test::MakeReading(time, s, d, p, day.toString(kDateMask));
+}
+
+// Readings of `days` days: `perSession` in the morning and in the evening,
+// the systolic rising by one each day.
+void Fill(std::vector<Reading> &matin, std::vector<Reading> &soir, QDate start, int days,
+          int perSession, int s, int d) {
+  for (int day = 0; day < days; ++day) {
+    for (int i = 0; i < perSession; ++i) {
+      matin.push_back(R(start.addDays(day), QStringLiteral("07:%1").arg(i * 3 + 10), s + day,
+                        d, 64 + i));
+      soir.push_back(R(start.addDays(day), QStringLiteral("21:%1").arg(i * 3 + 10), s + day + 2,
+                       d + 1, 70 + i));
+    }
+  }
+}
+
+// The text of a PDF, as pdftotext reads it.
+QString PdfText(const QString &pdf) {
+  QProcess process;
+  process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+  if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+    return QStringLiteral("<pdftotext failed>");
+  }
+  return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Writes the PDF's page `page` (from 1) as a PNG in the snapshot folder.
+bool Snapshot(const QString &pdf, int page, const QString &name) {
+  const QString base = test::SnapshotFolder() + name;
+  const int code = QProcess::execute(
+      QStringLiteral("pdftoppm"),
+      {QStringLiteral("-r"), QStringLiteral("80"), QStringLiteral("-png"), QStringLiteral("-f"),
+       QString::number(page), QStringLiteral("-l"), QString::number(page),
+       QStringLiteral("-singlefile"), pdf, base});
+  return code == 0 && QFile::exists(base + QStringLiteral(".png"));
+}
+
+} // namespace
+
+class TestReports : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+
+  QString pdfPath(const QString &name) const { return dir_.filePath(name + ".pdf"); }
+
+private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(),
+             "pdftotext (poppler-utils) is needed: scripts/setup installs it");
+  }
+
+  // Each form holds the patient, the dates, the means as shown and the
+  // verdict lines; the blank form holds none of them.
+  void forms_data() {
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("systolic");
+    QTest::addColumn<int>("diastolic");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("regle3 above") << int(Protocol::Rule3) << 140 << 86
+                                  << QStringList{"142,0", "86,5", "montrez ce relevé"};
+    QTest::newRow("esh7 below") << int(Protocol::European7) << 120 << 76
+                                << QStringList{"125,5", "76,5", "inférieure au seuil",
+                                               "non compté", "Jour 7"};
+  }
+  void forms() {
+    QFETCH(int, protocol);
+    QFETCH(int, systolic);
+    QFETCH(int, diastolic);
+    QFETCH(QStringList, expected);
+    const ProtocolInfo &info = ProtocolOf(Protocol(protocol));
+    std::vector<Reading> matin, soir;
+    const QDate start(2026, 12, 28); // across the year end
+    Fill(matin, soir, start, info.days, info.perSession, systolic, diastolic);
+    const SeriesResult series = ComputeSeries(matin, soir, Protocol(protocol), start);
+    const QString pdf = pdfPath(info.key);
+    QVERIFY(!WritePdf(SeriesFormDocument(kWho, series), pdf));
+    const QString text = PdfText(pdf);
+    for (const QString &piece :
+         QStringList{kWho.name, kWho.age, kWho.doctor, start.toString(kDateMask),
+                     start.addDays(info.days - 1).toString(kDateMask), info.text,
+                     QStringLiteral("n'est pas un dispositif médical")} +
+             expected) {
+      QVERIFY2(text.contains(piece), qPrintable(piece + QStringLiteral(" missing in:\n") + text));
+    }
+    QVERIFY(Snapshot(pdf, 1, QStringLiteral("form_filled_") + info.key));
+  }
+
+  void blankForm() {
+    const QString pdf = pdfPath(QStringLiteral("blank"));
+    QVERIFY(!WritePdf(SeriesFormDocument(Protocol::Rule3), pdf));
+    const QString text = PdfText(pdf);
+    QVERIFY(text.contains(QStringLiteral("Moyenne des 18 mesures (à calculer")));
+    QVERIFY(!text.contains(QStringLiteral("dispositif médical")));
+    QVERIFY(Snapshot(pdf, 1, QStringLiteral("form_blank")));
+  }
+
+  // 100 readings: the summary and three pages of readings, each page
+  // numbered, the headers repeated, the readings in date and time order.
+  void doctorReport() {
+    PeriodLists lists;
+    std::vector<Reading> matin, soir, nuit;
+    const QDate from(2026, 10, 1);
+    Fill(matin, soir, from, 30, 1, 128, 82);
+    Fill(matin, soir, from.addDays(30), 10, 2, 139, 88);
+    nuit.push_back(R(from.addDays(3), QStringLiteral("03:15"), 118, 70, 58));
+    nuit.push_back(R(from.addDays(3), QStringLiteral("heure ?"), 118, 70, 58)); // not counted
+    lists.list(DayPeriod::Matin).setReadings(matin);
+    lists.list(DayPeriod::Soir).setReadings(soir);
+    lists.list(DayPeriod::Nuit).setReadings(nuit);
+    const auto range = DefaultReportRange(lists);
+    QVERIFY(range);
+    QCOMPARE(range->second, from.addDays(39));
+    QCOMPARE(range->first, from.addDays(10));
+    const DoctorReportData data = MakeDoctorReport(lists, from, from.addDays(39));
+    QCOMPARE(data.overall.count, qint64(101));
+    QCOMPARE(data.readings[6].period, DayPeriod::Nuit); // 4 October 03:15, before that morning
+    const DoctorReportDocument report(kWho, data, QDate(2026, 11, 10));
+    QCOMPARE(report.pageCount(), 4);
+    const QString pdf = pdfPath(QStringLiteral("report"));
+    QVERIFY(!WritePdf(report, pdf));
+    const QString text = PdfText(pdf);
+    for (const QString &piece :
+         {QStringLiteral("page 1 / 4"), QStringLiteral("page 4 / 4"), kWho.name,
+          QStringLiteral("01/10/2026"), QStringLiteral("09/11/2026"), QStringLiteral("Toutes"),
+          QStringLiteral("Nuit (0h-6h)"), QStringLiteral("03:15")}) {
+      QVERIFY2(text.contains(piece), qPrintable(piece));
+    }
+    QCOMPARE(text.count(QStringLiteral("Diastolique")) >= 4, true); // one header a page
+    QVERIFY(Snapshot(pdf, 1, QStringLiteral("report_summary")));
+    QVERIFY(Snapshot(pdf, 2, QStringLiteral("report_readings")));
+  }
+
+  // A file that cannot be written says why and leaves nothing behind.
+  void unwritablePdf() {
+    const QString pdf = dir_.filePath(QStringLiteral("missing/folder/form.pdf"));
+    const FileError error = WritePdf(SeriesFormDocument(Protocol::European7), pdf);
+    QVERIFY(error);
+    QCOMPARE(error.path, pdf);
+    QVERIFY(!QFile::exists(pdf));
+  }
+};
+
+QTEST_MAIN(TestReports)
+#include "tst_reports.moc"
