@@ -185,6 +185,31 @@ enum class ControlId : int {
   AboutLicenceIcon = 604,
   AboutLicenceLink = 605,
   AboutButtonClose = 606,
+
+  // Home-measurement series window: 700 to 749.
+  SeriesBanner = 700,
+  SeriesTabs = 701,
+  SeriesProtocolLabel = 702,
+  SeriesProtocol = 703,
+  SeriesStartLabel = 704,
+  SeriesStart = 705,
+  SeriesGrid = 706,
+  SeriesMeans = 707,
+  SeriesVerdict = 708,
+  SeriesExcludedLabel = 709,
+  SeriesExcluded = 710,
+  SeriesEmpty = 711,
+  ReportFromLabel = 712,
+  ReportFrom = 713,
+  ReportToLabel = 714,
+  ReportTo = 715,
+  ReportStatistics = 716,
+  ReportClasses = 717,
+  ReportEmpty = 718,
+  SeriesButtonBar = 719,
+  SeriesButtonPdf = 720,
+  SeriesButtonPrint = 721,
+  SeriesButtonClose = 722,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

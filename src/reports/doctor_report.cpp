@@ -16,27 +16,13 @@ const QString kDisclaimer = QStringLiteral(
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter ces "
     "mesures.");
 
-QString PeriodRowName(DayPeriod period) {
-  switch (period) {
-  case DayPeriod::Matin:
-    return QStringLiteral("Matin (6h-12h)");
-  case DayPeriod::Jour:
-    return QStringLiteral("Jour (12h-18h)");
-  case DayPeriod::Soir:
-    return QStringLiteral("Soir (18h-24h)");
-  case DayPeriod::Nuit:
-    return QStringLiteral("Nuit (0h-6h)");
-  }
-  return {};
-}
-
 QString MeanAndDeviation(const ValueStatistics &v) {
   if (v.count == 0) {
     return QStringLiteral("-");
   }
-  return v.deviation ? FrenchOneDecimal(v.mean) + QStringLiteral(" ± ") +
-                           FrenchOneDecimal(*v.deviation)
-                     : FrenchOneDecimal(v.mean);
+  return v.deviation
+             ? FrenchOneDecimal(v.mean) + QStringLiteral(" ± ") + FrenchOneDecimal(*v.deviation)
+             : FrenchOneDecimal(v.mean);
 }
 
 QString Range(const ValueStatistics &v) {
@@ -72,8 +58,67 @@ void Row(Sheet &s, double y, double height, const std::vector<double> &widths,
 
 QString FrenchOneDecimal(double value) { return FrenchTenths(std::llround(value * 10)); }
 
-DoctorReportDocument::DoctorReportDocument(ReportIdentity who, DoctorReportData data,
-                                           QDate madeOn)
+QString PeriodRowName(DayPeriod period) {
+  switch (period) {
+  case DayPeriod::Matin:
+    return QStringLiteral("Matin (6h-12h)");
+  case DayPeriod::Jour:
+    return QStringLiteral("Jour (12h-18h)");
+  case DayPeriod::Soir:
+    return QStringLiteral("Soir (18h-24h)");
+  case DayPeriod::Nuit:
+    return QStringLiteral("Nuit (0h-6h)");
+  }
+  return {};
+}
+
+QString AllPeriodsRowName() { return QStringLiteral("Toutes"); }
+
+QStringList StatisticsHeaders() {
+  return {QStringLiteral("Période"),
+          QStringLiteral("Mesures"),
+          QStringLiteral("Systolique\nmoy. ± é.-t."),
+          QStringLiteral("Systolique\nmin. - max."),
+          QStringLiteral("Diastolique\nmoy. ± é.-t."),
+          QStringLiteral("Diastolique\nmin. - max."),
+          QStringLiteral("Pouls\nmoyen"),
+          QStringLiteral("Pression\npulsée"),
+          QStringLiteral("≥ 135/85\n(*)")};
+}
+
+QString SharePercent(qint64 count, qint64 total) {
+  return total > 0 ? FrenchOneDecimal(100.0 * double(count) / double(total)) + QStringLiteral(" %")
+                   : QStringLiteral("-");
+}
+
+QStringList StatisticsCells(const QString &rowName, const ReadingStatistics &st) {
+  const bool any = st.count > 0;
+  return {rowName,
+          QString::number(st.count),
+          MeanAndDeviation(st.systolic),
+          Range(st.systolic),
+          MeanAndDeviation(st.diastolic),
+          Range(st.diastolic),
+          any ? FrenchOneDecimal(st.pulse.mean) : QStringLiteral("-"),
+          any ? FrenchOneDecimal(st.meanPulsePressure) : QStringLiteral("-"),
+          any ? QStringLiteral("%1 (%2)")
+                    .arg(st.atOrAboveThreshold)
+                    .arg(SharePercent(st.atOrAboveThreshold, st.count))
+              : QStringLiteral("-")};
+}
+
+QList<BpClass> ReportedClasses(const ReadingStatistics &statistics) {
+  QList<BpClass> classes;
+  for (int c = 1; c < kBpClassCount; ++c) {
+    // The dead class only when a reading has it.
+    if (BpClass(c) != BpClass::Dead || statistics.classes.value(ClassLabel(BpClass(c))) > 0) {
+      classes.append(BpClass(c));
+    }
+  }
+  return classes;
+}
+
+DoctorReportDocument::DoctorReportDocument(ReportIdentity who, DoctorReportData data, QDate madeOn)
     : who_(std::move(who)), data_(std::move(data)), madeOn_(madeOn) {}
 
 QString DoctorReportDocument::title() const {
@@ -92,9 +137,9 @@ void DoctorReportDocument::drawPage(QPainter &painter, int index) const {
   } else {
     drawReadings(painter, index);
   }
-  sheet.footer({kDisclaimer, QStringLiteral("%1 - du %2 au %3")
-                                 .arg(who_.name, data_.from.toString(kDateMask),
-                                      data_.to.toString(kDateMask))},
+  sheet.footer({kDisclaimer,
+                QStringLiteral("%1 - du %2 au %3")
+                    .arg(who_.name, data_.from.toString(kDateMask), data_.to.toString(kDateMask))},
                index + 1, pageCount());
 }
 
@@ -119,32 +164,16 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
   s.setFont(9.5, QFont::Bold);
   s.textAt(kMarginMm, y + 2, QStringLiteral("Statistiques descriptives (mmHg ; pouls en /min)"));
   y += 4;
-  Row(s, y, 9, widths,
-      {QStringLiteral("Période"), QStringLiteral("Mesures"), QStringLiteral("Systolique\nmoy. ± é.-t."),
-       QStringLiteral("Systolique\nmin. - max."), QStringLiteral("Diastolique\nmoy. ± é.-t."),
-       QStringLiteral("Diastolique\nmin. - max."), QStringLiteral("Pouls\nmoyen"),
-       QStringLiteral("Pression\npulsée"), QStringLiteral("≥ 135/85\n(*)")},
-      kShadeDark, true);
+  Row(s, y, 9, widths, StatisticsHeaders(), kShadeDark, true);
   y += 9;
   const auto statsRow = [&](const QString &name, const ReadingStatistics &st, const QColor &fill) {
-    const bool any = st.count > 0;
-    Row(s, y, 6, widths,
-        {name, QString::number(st.count), MeanAndDeviation(st.systolic), Range(st.systolic),
-         MeanAndDeviation(st.diastolic), Range(st.diastolic),
-         any ? FrenchOneDecimal(st.pulse.mean) : QStringLiteral("-"),
-         any ? FrenchOneDecimal(st.meanPulsePressure) : QStringLiteral("-"),
-         any ? QStringLiteral("%1 (%2 %)")
-                   .arg(st.atOrAboveThreshold)
-                   .arg(FrenchOneDecimal(100 * st.shareAtOrAboveThreshold).replace(
-                       QStringLiteral(",0"), QString()))
-             : QStringLiteral("-")},
-        fill);
+    Row(s, y, 6, widths, StatisticsCells(name, st), fill);
     y += 6;
   };
   for (DayPeriod period : kAllPeriods) {
     statsRow(PeriodRowName(period), data_.periods[size_t(PeriodIndex(period))], Qt::white);
   }
-  statsRow(QStringLiteral("Toutes"), data_.overall, kShade);
+  statsRow(AllPeriodsRowName(), data_.overall, kShade);
   s.setFont(7.5, QFont::Normal, true);
   s.text(QRectF(kMarginMm, y + 0.8, kInnerWidthMm, 8), Qt::AlignLeft | Qt::TextWordWrap,
          QStringLiteral("(*) Mesures dont la systolique est d'au moins 135 mmHg ou la diastolique "
@@ -161,17 +190,10 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
       {QStringLiteral("Classe"), QStringLiteral("Mesures"), QStringLiteral("Part")}, kShadeDark,
       true);
   y += 6;
-  for (int c = 1; c < kBpClassCount; ++c) {
-    const QString label = ClassLabel(BpClass(c));
-    const qint64 count = data_.overall.classes.value(label);
-    if (count == 0 && (BpClass(c) == BpClass::Dead)) {
-      continue;
-    }
+  for (BpClass c : ReportedClasses(data_.overall)) {
+    const qint64 count = data_.overall.classes.value(ClassLabel(c));
     Row(s, y, 5.2, classWidths,
-        {label, QString::number(count),
-         data_.overall.count ? FrenchOneDecimal(100.0 * double(count) / double(data_.overall.count)) +
-                                   QStringLiteral(" %")
-                             : QStringLiteral("-")},
+        {ClassLabel(c), QString::number(count), SharePercent(count, data_.overall.count)},
         Qt::white);
     y += 5.2;
   }
@@ -184,9 +206,9 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
   const qint64 days = qint64(axis.to);
   const qint64 step = std::max<qint64>(1, (days + 7) / 8);
   for (qint64 d = 0; d < days; d += step) {
-    axis.ticks.push_back({double(d) + 0.5, data_.from.addDays(d).toString(
-                                               days > 300 ? QStringLiteral("dd/MM/yy")
-                                                          : QStringLiteral("dd/MM"))});
+    axis.ticks.push_back(
+        {double(d) + 0.5, data_.from.addDays(d).toString(days > 300 ? QStringLiteral("dd/MM/yy")
+                                                                    : QStringLiteral("dd/MM"))});
   }
   // Points only: a line would join readings of different periods.
   ChartSeries systolic{QStringLiteral("Systolique"), kRed, {}, false, false};
@@ -225,10 +247,9 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
   for (qint64 i = first; i < last; ++i) {
     const SeriesReading &r = data_.readings[size_t(i)];
     Row(s, y, 5.2, widths,
-        {r.date.toString(kDateMask),
-         TimeText(r.minutes),
-         PeriodInfo(r.period).name, QString::number(r.systolic), QString::number(r.diastolic),
-         QString::number(r.pulse), ClassifyReading(r.systolic, r.diastolic)},
+        {r.date.toString(kDateMask), TimeText(r.minutes), PeriodInfo(r.period).name,
+         QString::number(r.systolic), QString::number(r.diastolic), QString::number(r.pulse),
+         ClassifyReading(r.systolic, r.diastolic)},
         (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
     y += 5.2;
   }

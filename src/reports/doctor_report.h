@@ -4,8 +4,12 @@
 // of each period, the classes, a trend chart on a date axis), then every
 // reading of the range in date and time order, numbered "page 2 / 5".
 
+#include "measurements/classification.h"
 #include "reports/document.h"
 #include "series/report_data.h"
+
+#include <QList>
+#include <QStringList>
 
 namespace tl {
 
@@ -31,5 +35,16 @@ private:
 
 // A number with one decimal and a decimal comma, half away from zero.
 QString FrenchOneDecimal(double value);
+
+// The statistics table, as the report and the window show it: the column
+// titles (two lines each), the row names, and one row's cells.
+QStringList StatisticsHeaders();
+QString PeriodRowName(DayPeriod period);
+QString AllPeriodsRowName();
+QStringList StatisticsCells(const QString &rowName, const ReadingStatistics &statistics);
+// The classes a report lists, in rising order of severity.
+QList<BpClass> ReportedClasses(const ReadingStatistics &statistics);
+// "21,8 %", "-" without readings.
+QString SharePercent(qint64 count, qint64 total);
 
 } // namespace tl

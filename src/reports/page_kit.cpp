@@ -7,8 +7,7 @@
 
 namespace tl::page {
 
-Sheet::Sheet(QPainter &painter)
-    : p_(painter), scale_(painter.device()->logicalDpiX() / 25.4) {}
+Sheet::Sheet(QPainter &painter) : p_(painter), scale_(painter.device()->logicalDpiX() / 25.4) {}
 
 QPen Sheet::pen(const QColor &colour, double widthMm, Qt::PenStyle style) const {
   QPen pen(colour, mm(widthMm), style);
@@ -131,8 +130,7 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
     legendX -= 3;
   }
 
-  const QRectF plot(areaMm.x() + 10, areaMm.y() + 7, areaMm.width() - 12,
-                    areaMm.height() - 7 - 6);
+  const QRectF plot(areaMm.x() + 10, areaMm.y() + 7, areaMm.width() - 12, areaMm.height() - 7 - 6);
   const auto [low, high] = ValueRange(series);
   const double span = std::max(axis.to - axis.from, 1e-9);
   const auto toPoint = [&](double x, double y) {

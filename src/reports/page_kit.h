@@ -71,7 +71,7 @@ struct ChartSeries {
 };
 
 struct ChartAxis {
-  double from = 0, to = 1;                   // axis units
+  double from = 0, to = 1;                       // axis units
   std::vector<std::pair<double, QString>> ticks; // labelled positions
 };
 

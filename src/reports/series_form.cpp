@@ -140,11 +140,11 @@ public:
         s_.setFont(rowHeight < 7 ? 8.5 : 9.5);
         for (int m = 0; m < perSession; ++m) {
           const SeriesReading *r = kept && m < int(kept->size()) ? &(*kept)[size_t(m)] : nullptr;
-          const QString texts[4] = {
-              r ? TimeText(r->minutes) : (series_ ? QString() : QStringLiteral("__h__")),
-              r ? QString::number(r->systolic) : QString(),
-              r ? QString::number(r->diastolic) : QString(),
-              r ? QString::number(r->pulse) : QString()};
+          const QString texts[4] = {r ? TimeText(r->minutes)
+                                      : (series_ ? QString() : QStringLiteral("__h__")),
+                                    r ? QString::number(r->systolic) : QString(),
+                                    r ? QString::number(r->diastolic) : QString(),
+                                    r ? QString::number(r->pulse) : QString()};
           for (int k = 0; k < 4; ++k) {
             QColor fill = m % 2 == 0 ? QColor(Qt::white) : QColor(246, 248, 251);
             if (!counts) {
@@ -179,10 +179,10 @@ public:
     p.setBrush(Qt::NoBrush);
     const double x = kMarginMm + 4;
     s_.setFont(9.5, QFont::Bold);
-    const QString days = info_.firstCounted > 0
-                             ? QStringLiteral(" des jours %1 à %2").arg(info_.firstCounted + 1)
-                                   .arg(info_.days)
-                             : QString();
+    const QString days =
+        info_.firstCounted > 0
+            ? QStringLiteral(" des jours %1 à %2").arg(info_.firstCounted + 1).arg(info_.days)
+            : QString();
     s_.textAt(x, y + 6,
               series_ ? QStringLiteral("Moyenne des %1 mesures retenues%2 (%3 attendues)")
                             .arg(series_->all.count)
@@ -211,22 +211,20 @@ public:
       return y + height + 3;
     }
     const auto session = [&](const QString &name, const SeriesSums &sums) {
-      return sums.count == 0
-                 ? name + QStringLiteral(" : aucune mesure retenue")
-                 : QStringLiteral("%1 : %2 / %3 mmHg, pouls %4 (%5 mesures)")
-                       .arg(name, FrenchTenths(MeanTenths(sums.systolic, sums.count)),
-                            FrenchTenths(MeanTenths(sums.diastolic, sums.count)),
-                            FrenchTenths(MeanTenths(sums.pulse, sums.count)))
-                       .arg(sums.count);
+      return sums.count == 0 ? name + QStringLiteral(" : aucune mesure retenue")
+                             : QStringLiteral("%1 : %2 / %3 mmHg, pouls %4 (%5 mesures)")
+                                   .arg(name, FrenchTenths(MeanTenths(sums.systolic, sums.count)),
+                                        FrenchTenths(MeanTenths(sums.diastolic, sums.count)),
+                                        FrenchTenths(MeanTenths(sums.pulse, sums.count)))
+                                   .arg(sums.count);
     };
     s_.textAt(x, y + 19,
               session(QStringLiteral("Matin"), series_->morning) + QStringLiteral("     ") +
                   session(QStringLiteral("Soir"), series_->evening));
     double ly = y + 22;
     for (int i = 0; i < verdict.size(); ++i) {
-      s_.setFont(i + 1 < verdict.size() ? 9.5 : 8, i + 1 < verdict.size() ? QFont::Bold
-                                                                           : QFont::Normal,
-                 i + 1 == verdict.size());
+      s_.setFont(i + 1 < verdict.size() ? 9.5 : 8,
+                 i + 1 < verdict.size() ? QFont::Bold : QFont::Normal, i + 1 == verdict.size());
       s_.text(QRectF(x, ly, kInnerWidthMm - 8, 4.3), Qt::AlignLeft | Qt::AlignVCenter, verdict[i],
               i == 0 && series_->verdict == Verdict::Above ? kRed : kInk);
       ly += 4.3;
@@ -239,9 +237,9 @@ public:
     axis.from = 0.5;
     axis.to = info_.days + 0.5;
     for (int d = 0; d < info_.days; ++d) {
-      axis.ticks.push_back({d + 1.0, series_ ? series_->days[size_t(d)].date.toString(
-                                                    QStringLiteral("dd/MM"))
-                                             : QStringLiteral("Jour %1").arg(d + 1)});
+      axis.ticks.push_back(
+          {d + 1.0, series_ ? series_->days[size_t(d)].date.toString(QStringLiteral("dd/MM"))
+                            : QStringLiteral("Jour %1").arg(d + 1)});
     }
     std::vector<ChartSeries> lines = {
         {QStringLiteral("Systolique matin"), kRed, {}, true, false},

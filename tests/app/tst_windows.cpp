@@ -15,6 +15,7 @@
 #include "measurements/period_list_model.h"
 #include "patients/patient_manager.h"
 #include "preferences/preferences_window.h"
+#include "series_window/series_window.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 
@@ -28,6 +29,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -100,6 +102,12 @@ private:
       about->setAttribute(Qt::WA_DeleteOnClose, false);
       return about;
     }
+    if (name == u"series" || name == u"series, report") {
+      auto series = std::make_unique<SeriesWindow>(
+          main->lists(), ReportIdentity{State().currentPatient, {}, {}}, Paths().printFolder);
+      series->tabs()->setCurrentIndex(name == u"series" ? 0 : 1);
+      return series;
+    }
     if (name == u"splash") {
       return std::make_unique<SplashWindow>();
     }
@@ -110,7 +118,7 @@ private:
 void AddWindowRows() {
   QTest::addColumn<QString>("window");
   for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
-                           "destruction", "about", "splash"}) {
+                           "destruction", "about", "series", "series, report", "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
   }
 }

@@ -33,8 +33,8 @@ void Fill(std::vector<Reading> &matin, std::vector<Reading> &soir, QDate start, 
           int perSession, int s, int d) {
   for (int day = 0; day < days; ++day) {
     for (int i = 0; i < perSession; ++i) {
-      matin.push_back(R(start.addDays(day), QStringLiteral("07:%1").arg(i * 3 + 10), s + day,
-                        d, 64 + i));
+      matin.push_back(
+          R(start.addDays(day), QStringLiteral("07:%1").arg(i * 3 + 10), s + day, d, 64 + i));
       soir.push_back(R(start.addDays(day), QStringLiteral("21:%1").arg(i * 3 + 10), s + day + 2,
                        d + 1, 70 + i));
     }
@@ -54,11 +54,11 @@ QString PdfText(const QString &pdf) {
 // Writes the PDF's page `page` (from 1) as a PNG in the snapshot folder.
 bool Snapshot(const QString &pdf, int page, const QString &name) {
   const QString base = test::SnapshotFolder() + name;
-  const int code = QProcess::execute(
-      QStringLiteral("pdftoppm"),
-      {QStringLiteral("-r"), QStringLiteral("80"), QStringLiteral("-png"), QStringLiteral("-f"),
-       QString::number(page), QStringLiteral("-l"), QString::number(page),
-       QStringLiteral("-singlefile"), pdf, base});
+  const int code =
+      QProcess::execute(QStringLiteral("pdftoppm"),
+                        {QStringLiteral("-r"), QStringLiteral("80"), QStringLiteral("-png"),
+                         QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                         QString::number(page), QStringLiteral("-singlefile"), pdf, base});
   return code == 0 && QFile::exists(base + QStringLiteral(".png"));
 }
 
@@ -88,8 +88,8 @@ private slots:
     QTest::newRow("regle3 above") << int(Protocol::Rule3) << 140 << 86
                                   << QStringList{"142,0", "86,5", "montrez ce relevé"};
     QTest::newRow("esh7 below") << int(Protocol::European7) << 120 << 76
-                                << QStringList{"125,5", "76,5", "inférieure au seuil",
-                                               "non compté", "Jour 7"};
+                                << QStringList{"125,5", "76,5", "inférieure au seuil", "non compté",
+                                               "Jour 7"};
   }
   void forms() {
     QFETCH(int, protocol);

@@ -1,0 +1,37 @@
+#include "reports/report_files.h"
+
+#include "logbook/reports.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tl {
+
+namespace {
+
+QString PdfPath(const QString &printFolder, const QString &prefix, const QString &patient,
+                const QDateTime &at) {
+  QString folder = printFolder;
+  if (!folder.endsWith(u'/')) {
+    folder += u'/';
+  }
+  return folder + prefix + patient + u'_' + ReportStamp(at) + QStringLiteral(".pdf");
+}
+
+} // namespace
+
+QString SeriesPdfPath(const QString &printFolder, const QString &patient, const QDateTime &at) {
+  return PdfPath(printFolder, QStringLiteral("Releve_automesure_"), patient, at);
+}
+
+QString DoctorReportPdfPath(const QString &printFolder, const QString &patient,
+                            const QDateTime &at) {
+  return PdfPath(printFolder, QStringLiteral("Rapport_medecin_"), patient, at);
+}
+
+FileError SaveDocumentPdf(const PagedDocument &document, const QString &path) {
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  return WritePdf(document, path);
+}
+
+} // namespace tl

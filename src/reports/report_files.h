@@ -1,0 +1,22 @@
+#pragma once
+
+// Where the documents go: PDF files in the print folder, named after the
+// patient and stamped to the second like the printable reports.
+
+#include "reports/document.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace tl {
+
+// "Releve_automesure_" + patient + "_" + stamp + ".pdf", and
+// "Rapport_medecin_" + patient + "_" + stamp + ".pdf", in `printFolder`.
+QString SeriesPdfPath(const QString &printFolder, const QString &patient, const QDateTime &at);
+QString DoctorReportPdfPath(const QString &printFolder, const QString &patient,
+                            const QDateTime &at);
+
+// Writes the document to `path`, making its folder again when it is missing.
+FileError SaveDocumentPdf(const PagedDocument &document, const QString &path);
+
+} // namespace tl

@@ -1,0 +1,100 @@
+#pragma once
+
+// The window "Relevé d'automesure": the home-measurement series of the lists
+// in memory (unsaved readings included) and, on its second page, the report
+// for the doctor over a date range. Each page saves its document as PDF in
+// the print folder or sends it to a printer.
+
+#include "reports/document.h"
+#include "series/report_data.h"
+#include "series/series.h"
+
+#include <QDialog>
+#include <memory>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPlainTextEdit;
+class QTableWidget;
+class QTabWidget;
+
+namespace tl {
+
+class DrawnButton;
+class PeriodLists;
+
+class SeriesWindow : public QDialog {
+  Q_OBJECT
+public:
+  // `printFolder` receives the PDF files.
+  SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString printFolder,
+               QWidget *parent = nullptr);
+  ~SeriesWindow() override;
+
+  QTabWidget *tabs() const { return tabs_; }
+  QComboBox *protocolSelector() const { return protocol_; }
+  QDateEdit *startPicker() const { return start_; }
+  QDateEdit *fromPicker() const { return from_; }
+  QDateEdit *toPicker() const { return to_; }
+  QTableWidget *grid() const { return grid_; }
+  QTableWidget *statistics() const { return statistics_; }
+  QLabel *meansLabel() const { return means_; }
+  QLabel *verdictLabel() const { return verdict_; }
+  QLabel *emptyLabel() const { return empty_; }
+  QPlainTextEdit *excludedList() const { return excluded_; }
+  DrawnButton *pdfButton() const { return pdf_; }
+  DrawnButton *printButton() const { return print_; }
+  DrawnButton *closeButton() const { return close_; }
+
+  const SeriesResult &series() const { return series_; }
+  const DoctorReportData &report() const { return report_; }
+
+  // The document of the page shown.
+  std::unique_ptr<PagedDocument> currentDocument() const;
+  // "Enregistrer le PDF": the path written, "" when it failed (an "Erreur!"
+  // box says why).
+  QString savePdf();
+  // "Imprimer...": the system print dialog, then the document.
+  void print();
+
+protected:
+  void showEvent(QShowEvent *event) override;
+
+private:
+  QWidget *buildSeriesPage();
+  QWidget *buildReportPage();
+  void recomputeSeries();
+  void recomputeReport();
+  void updateButtons();
+  void applyDarkScheme();
+
+  const PeriodLists &lists_;
+  ReportIdentity who_;
+  QString printFolder_;
+  bool hasSeriesReadings_ = false;
+  bool hasReportReadings_ = false;
+  SeriesResult series_;
+  DoctorReportData report_;
+
+  QTabWidget *tabs_ = nullptr;
+  QComboBox *protocol_ = nullptr;
+  QDateEdit *start_ = nullptr;
+  QDateEdit *from_ = nullptr;
+  QDateEdit *to_ = nullptr;
+  QTableWidget *grid_ = nullptr;
+  QTableWidget *statistics_ = nullptr;
+  QTableWidget *classes_ = nullptr;
+  QLabel *means_ = nullptr;
+  QLabel *verdict_ = nullptr;
+  QLabel *empty_ = nullptr;
+  QLabel *reportEmpty_ = nullptr;
+  QPlainTextEdit *excluded_ = nullptr;
+  QWidget *seriesContent_ = nullptr;
+  QWidget *reportContent_ = nullptr;
+  DrawnButton *pdf_ = nullptr;
+  DrawnButton *print_ = nullptr;
+  DrawnButton *close_ = nullptr;
+};
+
+} // namespace tl
