@@ -1,7 +1,7 @@
 // Any bytes as the patient file: loading never crashes, hangs or grows
 // without bound, and what was loaded saves and reads back to the same profiles.
+#include "logbook/patient_file.h"
 #include "measurements/measurement_file.h"
-#include "patients/patient_file.h"
 
 #include <cstdint>
 #include <cstdlib>

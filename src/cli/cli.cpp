@@ -1,12 +1,15 @@
 #include "cli/cli.h"
 
 #include "common/file_io.h"
+#include "common/identity.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
-#include "exchange/csv_export.h"
-#include "exchange/fhir_export.h"
+#include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
+#include "logbook/patient_file.h"
 #include "logbook/workflows.h"
+#include "platform/clock.h"
+#include "platform/instance_lock.h"
 #include "platform/profile.h"
 #include "series/series.h"
 
@@ -31,6 +34,7 @@ const char kHelp[] =
     "  releve   le relevé d'automesure d'un patient : les mesures retenues, les\n"
     "           moyennes et la comparaison au seuil de 135/85 mmHg\n"
     "  export   les relevés d'un patient dans un fichier CSV ou FHIR (JSON)\n"
+    "  import   les relevés d'un fichier CSV ajoutés à ceux d'un patient\n"
     "\n"
     "Options de releve :\n"
     "  --patient NOM             le patient (obligatoire)\n"
@@ -48,6 +52,15 @@ const char kHelp[] =
     "  -o FICHIER                le fichier écrit (obligatoire)\n"
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
     "\n"
+    "Utilisation de import : tensiolog-cli import --patient NOM FICHIER [OPTIONS]\n"
+    "  --patient NOM             le patient (obligatoire) ; un nom encore inconnu\n"
+    "                            reçoit une fiche dans la liste des patients\n"
+    "  FICHIER                   le fichier CSV lu ; ses colonnes sont reconnues\n"
+    "                            comme dans la fenêtre d'importation\n"
+    "  --dry-run                 lit le fichier et affiche le bilan sans rien écrire\n"
+    "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
+    "  Tensiolog doit être fermé pendant l'importation (sauf avec --dry-run).\n"
+    "\n"
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
     "ces mesures.\n";
 
@@ -64,6 +77,8 @@ struct Request {
   QString folder;
   QString format;
   QString output;
+  QString input; // import: the file read
+  bool dryRun = false;
 };
 
 std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *date) {
@@ -76,16 +91,25 @@ std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *dat
 }
 
 // The options of a command; `allowed` names those it takes (all but
-// --json take a value).
+// --json and --dry-run take a value), and "FICHIER" the one file named
+// without an option.
 std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &allowed,
                                     Request *request) {
   for (qsizetype i = 1; i < args.size(); ++i) {
     const QString &option = args[i];
+    if (allowed.contains(u"FICHIER") && request->input.isEmpty() && !option.startsWith(u'-')) {
+      request->input = option;
+      continue;
+    }
     if (!allowed.contains(option)) {
       return Refusal{QStringLiteral("Option inconnue : %1.").arg(option)};
     }
     if (option == u"--json") {
       request->json = true;
+      continue;
+    }
+    if (option == u"--dry-run") {
+      request->dryRun = true;
       continue;
     }
     if (i + 1 >= args.size()) {
@@ -299,30 +323,104 @@ int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
     return Refuse(*refused, err);
   }
-  QByteArray bytes;
-  qsizetype exported = 0, leftOut = 0;
-  if (request.format == u"csv") {
-    bytes = ExportCsv(book.lists(), request.from, request.to, &exported);
-  } else {
-    const FhirExport fhir = ExportFhir(book.lists(), patient, request.from, request.to);
-    bytes = fhir.json;
-    exported = fhir.exported;
-    leftOut = fhir.leftOut;
-  }
   // Written whole or not at all.
-  if (const FileError failed = WriteWholeFile(request.output, bytes)) {
-    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+  const ExportOutcome exported =
+      ExportLogbook(book, request.format == u"csv" ? ExportFormat::Csv : ExportFormat::Fhir,
+                    request.output, request.from, request.to);
+  if (exported.error) {
+    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(exported.error.text())}, err);
   }
-  out << QStringLiteral("%1 relevés exportés dans %2").arg(exported).arg(request.output)
-      << (leftOut > 0 ? QStringLiteral(", %1 laissés de côté (valeurs illisibles)").arg(leftOut)
-                      : QString())
-      << QStringLiteral(".") << u'\n';
+  out << ExportSummary(exported, request.output) << u'\n';
+  return kCliOk;
+}
+
+// Reads a CSV file into a patient's lists with the columns guessed as the
+// window's preview guesses them, then saves the lists; a patient known
+// neither by a profile nor by measurement files gets a profile.
+int Import(const QStringList &args, QTextStream &out, QTextStream &err,
+           const QString &instanceName) {
+  Request request;
+  if (const std::optional<Refusal> refused =
+          ParseOptions(args, {"--patient", "--dossier", "--dry-run", "FICHIER"}, &request)) {
+    return Refuse(*refused, err);
+  }
+  if (request.input.isEmpty()) {
+    return Refuse({QStringLiteral("Indiquez le fichier CSV à importer.")}, err);
+  }
+  // The running program holds the lists in memory and writes them when it
+  // quits: it would write over what is imported now.
+  if (!request.dryRun && IsInstanceRunning(instanceName)) {
+    err << QStringLiteral("Tensiolog est ouvert : fermez-le avant d'importer des relevés, sinon "
+                          "il remplacera les fichiers en se fermant.")
+        << u'\n';
+    return kCliProgramRunning;
+  }
+  QString patient;
+  StoragePaths paths;
+  Logbook book(patient, paths);
+  paths.dataFolder = DataFolder(request);
+  if (!QFileInfo(paths.dataFolder).isDir()) {
+    return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
+                       .arg(QDir::toNativeSeparators(paths.dataFolder))},
+                  err);
+  }
+  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
+  book.setPatient(request.patient);
+  const auto &files = paths.measurementFiles;
+  const bool hasFiles = std::any_of(files.begin(), files.end(),
+                                    [](const QString &path) { return QFileInfo(path).isFile(); });
+  const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
+  const bool needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, patient);
+  if (needsProfile && profiles.unreadable) {
+    return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
+                       .arg(QDir::toNativeSeparators(paths.patientFile))},
+                  err);
+  }
+  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
+                  err);
+  }
+
+  const CsvFileStart start = ReadCsvStart(request.input);
+  if (start.error) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(start.error.text())}, err);
+  }
+  if (!start.records.isEmpty() && !start.guess.complete()) {
+    return Refuse({QStringLiteral("Colonnes non reconnues dans %1 : il faut la date, l'heure, la "
+                                  "systolique, la diastolique et le pouls.")
+                       .arg(request.input)},
+                  err);
+  }
+  const ImportOutcome imported =
+      ImportCsvFile(book, request.input, start.guess, start.separator, {}, request.dryRun);
+  if (imported.error) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(imported.error.text())}, err);
+  }
+  if (imported.imported + imported.duplicates == 0) {
+    return Refuse({QStringLiteral("Aucun relevé importable dans %1.").arg(request.input)}, err);
+  }
+  if (!imported.saved.failed.isEmpty()) {
+    return Refuse({QStringLiteral("Écriture impossible : %1.")
+                       .arg(imported.saved.failed.front().error.text())},
+                  err);
+  }
+  if (imported.appended && needsProfile) {
+    if (const FileError failed =
+            AddPatientProfile(paths.patientFile, patient, clock().now().date())) {
+      return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
+    }
+  }
+  out << imported.summary << u'\n';
+  if (request.dryRun) {
+    out << QStringLiteral("Essai : aucun fichier n'a été écrit.") << u'\n';
+  }
   return kCliOk;
 }
 
 } // namespace
 
-int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
+int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err,
+           const QString &instanceName) {
   const QString command = arguments.value(0);
   if (command.isEmpty() || command == u"--help" || command == u"-h" || command == u"aide") {
     (command.isEmpty() ? err : out) << QString::fromUtf8(kHelp);
@@ -333,6 +431,10 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
   }
   if (command == u"export") {
     return Export(arguments, out, err);
+  }
+  if (command == u"import") {
+    return Import(arguments, out, err,
+                  instanceName.isEmpty() ? DefaultInstanceName(ProgramTitle()) : instanceName);
   }
   err << QStringLiteral("Commande inconnue : %1 ; tensiolog-cli --help donne la liste des "
                         "commandes.")

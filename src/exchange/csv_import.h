@@ -61,6 +61,10 @@ public:
   const std::vector<Reading> &accepted(DayPeriod period) const {
     return accepted_[size_t(PeriodIndex(period))];
   }
+  // Hands the readings accepted for `period` over; the import keeps none.
+  std::vector<Reading> takeAccepted(DayPeriod period) {
+    return std::move(accepted_[size_t(PeriodIndex(period))]);
+  }
   qint64 imported() const { return imported_; }
   qint64 duplicates() const { return duplicates_; }
   qint64 rejected() const { return rejected_; }

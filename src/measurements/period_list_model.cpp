@@ -66,17 +66,40 @@ Qt::ItemFlags PeriodListModel::flags(const QModelIndex &index) const {
   return f;
 }
 
-void PeriodListModel::append(Reading reading) {
-  // Cells held as numbers have no line break to remove.
+namespace {
+
+// Cells held as numbers have no line break to remove.
+void MakeCellsSingleLine(Reading &reading) {
   for (int cell = 0; cell < Reading::kCellCount; ++cell) {
     if (reading.holdsText(cell)) {
       reading.set(cell, SingleLine(reading[cell]));
     }
   }
+}
+
+} // namespace
+
+void PeriodListModel::append(Reading reading) {
+  MakeCellsSingleLine(reading);
   const int row = int(rows_.size());
   beginInsertRows(QModelIndex(), row, row);
   rows_.push_back(std::move(reading));
   checked_.push_back(0);
+  endInsertRows();
+}
+
+void PeriodListModel::appendReadings(std::vector<Reading> readings) {
+  if (readings.empty()) {
+    return;
+  }
+  for (Reading &reading : readings) {
+    MakeCellsSingleLine(reading);
+  }
+  const int first = int(rows_.size());
+  beginInsertRows(QModelIndex(), first, first + int(readings.size()) - 1);
+  rows_.insert(rows_.end(), std::make_move_iterator(readings.begin()),
+               std::make_move_iterator(readings.end()));
+  checked_.resize(rows_.size(), 0);
   endInsertRows();
 }
 

@@ -34,6 +34,8 @@ public:
 
   // Appends one reading at the end (line breaks in cells become blanks).
   void append(Reading reading);
+  // Appends readings at the end in one insertion (an import).
+  void appendReadings(std::vector<Reading> readings);
   // Replaces every row at once (loading a file); check marks are cleared.
   void setReadings(std::vector<Reading> readings);
   void clear();

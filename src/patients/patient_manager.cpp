@@ -405,15 +405,15 @@ bool PatientManagerWindow::acceptName(const QString &name) {
 }
 
 void PatientManagerWindow::addPatient() {
-  Patient p;
+  Patient typed;
   for (int f = 0; f < int(fields_.size()); ++f) {
-    p[f] = SingleLine(fields_[size_t(f)]->text());
+    typed[f] = fields_[size_t(f)]->text();
   }
+  const Patient p = NewPatientProfile(typed, clock().now().date());
   if (!acceptName(p[Patient::Name])) {
     fields_[Patient::Name]->setFocus();
     return;
   }
-  p[Patient::CreatedOn] = clock().now().date().toString(QStringLiteral("dd/MM/yyyy"));
   appendRow(p);
   updateStatusCount();
   clearPatientFields();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/control_ids.h"
-#include "patients/patient_file.h"
+#include "logbook/patient_file.h"
 
 #include <QDialog>
 #include <QHash>

@@ -1,11 +1,11 @@
 #include "platform/single_instance.h"
 
-#include <QCryptographicHash>
+#include "platform/instance_lock.h"
+
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QRegularExpression>
 
 namespace tl {
 
@@ -13,20 +13,10 @@ namespace {
 
 constexpr QByteArrayView kShowRequest = "show\n";
 
-// A name every system accepts for a socket or a file: the readable part kept,
-// anything unusual replaced, plus a hash so that distinct names stay distinct.
-QString SafeName(const QString &name) {
-  QString safe = name;
-  safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
-  const QByteArray hash =
-      QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-  return safe.left(40) + u'-' + QString::fromLatin1(hash);
-}
-
 } // namespace
 
 SingleInstance::SingleInstance(const QString &name, QObject *parent)
-    : QObject(parent), name_(SafeName(name)) {}
+    : QObject(parent), name_(SafeInstanceName(name)) {}
 
 SingleInstance::~SingleInstance() {
   if (server_) {
@@ -38,11 +28,7 @@ SingleInstance::~SingleInstance() {
 }
 
 QString SingleInstance::DefaultName(const QString &programTitle) {
-  QString user = qEnvironmentVariable("USER");
-  if (user.isEmpty()) {
-    user = qEnvironmentVariable("USERNAME");
-  }
-  return programTitle + u'-' + user;
+  return DefaultInstanceName(programTitle);
 }
 
 bool SingleInstance::acquire() {

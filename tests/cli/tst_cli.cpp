@@ -6,15 +6,25 @@
 #include "common/paths.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
+#include "platform/instance_lock.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QTest>
 #include <QTextStream>
 
 using namespace tl;
+
+namespace {
+
+const QByteArray kNormal = "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
+                           "Pression art\xC3\xA9rielle normale\r\n";
+const QByteArray kHeader = "Date;Heure;Systolique;Diastolique;Pouls\r\n";
+
+} // namespace
 
 class TestCli : public QObject {
   Q_OBJECT
@@ -29,10 +39,15 @@ class TestCli : public QObject {
   Run run(QStringList args) {
     Run r;
     QTextStream out(&r.out), err(&r.err);
-    r.code = RunCli(args, out, err);
+    r.code = RunCli(args, out, err, instanceName());
     out.flush();
     err.flush();
     return r;
+  }
+
+  // The running program's lock, for this test alone.
+  static QString instanceName() {
+    return QStringLiteral("tst_cli-%1").arg(QCoreApplication::applicationPid());
   }
 
 private slots:
@@ -216,6 +231,135 @@ private slots:
     QCOMPARE(o["excluded"].toArray().size(), 1);
     QCOMPARE(o["excluded"].toArray()[0].toObject()["reason"].toString(),
              QStringLiteral("systolique illisible"));
+  }
+  // import: the summary; a new name gets a profile; rejected rows and
+  // duplicates are no failure; nothing is written on a dry run, on any
+  // error, or while the program runs.
+  void importFile_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("csv"); // empty: no file
+    QTest::addColumn<QByteArray>("profilesBefore");
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::addColumn<QByteArray>("marcMatin"); // empty: no file
+    QTest::addColumn<bool>("anneChanged");
+    QTest::addColumn<QByteArray>("profiles"); // empty: no patient file
+
+    const QStringList marc = {"import", "--patient", "Marc", "#", "--dossier", "@"};
+    const QStringList anne = {"import", "--patient", "Anne", "--dossier", "@", "#"};
+    const QByteArray twoRows = kHeader + "03/03/2026;07:40;128;82;71\r\n03/03/2026;07:45;128;82;71";
+    const QByteArray marcFile = "2\r\n03/03/2026\r\n07:40\r\n128\r\n82\r\n71\r\n" + kNormal +
+                                "03/03/2026\r\n07:45\r\n128\r\n82\r\n71\r\n" + kNormal;
+    const QByteArray marcProfile = "1\r\nMarc\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
+    const QByteArray otherProfile = "1\r\nMarc\r\n67\r\n\r\n\r\n\r\n\r\n\r\n02/01/2026\r\n";
+    const QString two = "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n";
+    const QByteArray none;
+
+    QTest::newRow("new name: files and a profile")
+        << marc << twoRows << none << false << 0 << two << "" << marcFile << false << marcProfile;
+    QTest::newRow("name with a profile: the profile kept")
+        << marc << twoRows << otherProfile << false << 0 << two << "" << marcFile << false
+        << otherProfile;
+    QTest::newRow("known by files: appended, rejects and duplicates told")
+        << anne
+        << kHeader + "05/03/2026;07:00;128;82;71\n02/03/2026;07:00;130;80;70\n05/03/2026;8:00;1;2;x"
+        << none << false << 0
+        << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n"
+           "ligne 4 : pouls illisible\n"
+        << "" << none << true << none;
+    QTest::newRow("duplicates only")
+        << anne << kHeader + "02/03/2026;07:00;130;80;70" << none << false << 0
+        << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées.\n"
+        << "" << none << false << none;
+    QTest::newRow("dry run") << marc + QStringList{"--dry-run"} << twoRows << none << false << 0
+                             << two + "Essai : aucun fichier n'a été écrit.\n"
+                             << "" << none << false << none;
+    QTest::newRow("dry run while the program runs")
+        << anne + QStringList{"--dry-run"} << twoRows << none << true << 0
+        << two + "Essai : aucun fichier n'a été écrit.\n"
+        << "" << none << false << none;
+    QTest::newRow("program running")
+        << marc << twoRows << none << true << 3 << ""
+        << "Tensiolog est ouvert : fermez-le avant d'importer des relevés, sinon il remplacera "
+           "les fichiers en se fermant.\n"
+        << none << false << none;
+    QTest::newRow("file missing") << marc << none << none << false << 2 << ""
+                                  << "*Lecture impossible : " << none << false << none;
+    QTest::newRow("empty file") << marc << QByteArray("\r\n") << none << false << 2 << ""
+                                << "Aucun relevé importable dans #.\n"
+                                << none << false << none;
+    QTest::newRow("every row rejected")
+        << anne << kHeader + "05/03/2026;07:00;x;82;71\n05/03/2026;07:00;82;128;71" << none << false
+        << 2 << ""
+        << "Aucun relevé importable dans #.\n"
+        << none << false << none;
+    QTest::newRow("columns not recognised")
+        << marc << QByteArray("a;b;c\nx;y;z\n") << none << false << 2 << ""
+        << "Colonnes non reconnues dans # : il faut la date, l'heure, la systolique, la "
+           "diastolique et le pouls.\n"
+        << none << false << none;
+    QTest::newRow("unreadable patient file")
+        << marc << twoRows << QByteArray("abc\r\n") << false << 2 << ""
+        << "*Fichier des patients illisible : " << none << false << QByteArray("abc\r\n");
+    QTest::newRow("no file named")
+        << QStringList{"import", "--patient", "Marc"} << none << none << false << 2 << ""
+        << "Indiquez le fichier CSV à importer.\n"
+        << none << false << none;
+    QTest::newRow("data folder missing")
+        << QStringList{"import", "--patient", "Marc", "--dossier", "@/absent", "#"} << twoRows
+        << none << false << 2 << ""
+        << "*Dossier de données introuvable : " << none << false << none;
+  }
+  void importFile() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, csv);
+    QFETCH(QByteArray, profilesBefore);
+    QFETCH(bool, running);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, marcMatin);
+    QFETCH(bool, anneChanged);
+    QFETCH(QByteArray, profiles);
+    test::FixedClock clock(QDateTime(QDate(2026, 3, 14), QTime(9, 30)));
+    const QString file = home_->path() + QStringLiteral("import.csv");
+    if (!csv.isEmpty()) {
+      QVERIFY(test::WriteFile(file, csv));
+    }
+    const QString patients = folder_ + QStringLiteral("ARTL_Users.ini");
+    if (!profilesBefore.isEmpty()) {
+      QVERIFY(test::WriteFile(patients, profilesBefore));
+    }
+    const QByteArray anneBefore = test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt"));
+    QLockFile program(InstanceLockPath(instanceName()));
+    if (running) {
+      QVERIFY(program.tryLock(0));
+    }
+    args.replaceInStrings(QStringLiteral("@/"), folder_);
+    args.replaceInStrings(QStringLiteral("@"), folder_);
+    args.replaceInStrings(QStringLiteral("#"), file);
+    err.replace(u'#', file);
+    const Run r = run(args);
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, out);
+    if (err.startsWith(u'*')) {
+      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
+    } else {
+      QCOMPARE(r.err, err);
+    }
+    const QString marcFile = folder_ + QStringLiteral("ARTL_Matin_Marc.txt");
+    QCOMPARE(QFileInfo::exists(marcFile), !marcMatin.isEmpty());
+    if (!marcMatin.isEmpty()) {
+      QCOMPARE(test::ReadFile(marcFile), marcMatin);
+    }
+    QCOMPARE(test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt")) != anneBefore,
+             anneChanged);
+    QCOMPARE(QFileInfo::exists(patients), !profiles.isEmpty());
+    if (!profiles.isEmpty()) {
+      QCOMPARE(test::ReadFile(patients), profiles);
+    }
   }
 };
 

@@ -1,4 +1,5 @@
-// Readings in and out: the CSV export.
+// Readings in and out: the CSV and FHIR writers, the CSV reader and import,
+// and the files of a logbook exported and imported.
 #include "fakes.h"
 #include "readings.h"
 
@@ -6,9 +7,12 @@
 #include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
 #include "exchange/fhir_export.h"
+#include "exchange/logbook_exchange.h"
+#include "logbook/logbook.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +20,28 @@
 #include <ctime>
 
 using namespace tl;
+
+namespace {
+
+const QByteArray kSoirFile = "1\r\n03/03/2026\r\n20:05\r\n128\r\n82\r\n71\r\n"
+                             "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
+                             "Pression art\xC3\xA9rielle normale\r\n";
+
+// Anne's logbook in a home of its own: one morning reading, saved.
+struct SavedLogbook {
+  test::TempHome home;
+  QString patient = QStringLiteral("Anne");
+  StoragePaths paths = SetupStorage(home.path(), patient);
+  Logbook book{patient, paths};
+
+  SavedLogbook() {
+    book.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
+    SaveLogbook(book);
+  }
+  QString file(DayPeriod p) const { return paths.measurementFile(p); }
+};
+
+} // namespace
 
 class TestExchange : public QObject {
   Q_OBJECT
@@ -356,6 +382,156 @@ private slots:
     // The same logbook gives the same bundle.
     QCOMPARE(ExportFhir(lists, QStringLiteral("Zoé Martin"), std::nullopt, std::nullopt).json,
              out.json);
+  }
+  // A file into a logbook: appended after the readings there, in file order,
+  // and saved; a dry run, a cancel or an unreadable file change nothing.
+  void importFileIntoLogbook_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("appended");
+    QTest::newRow("imported and saved") << "" << true;
+    QTest::newRow("dry run") << "dry run" << false;
+    QTest::newRow("cancelled") << "cancel" << false;
+    QTest::newRow("no such file") << "missing" << false;
+  }
+  void importFileIntoLogbook() {
+    QFETCH(QString, how);
+    QFETCH(bool, appended);
+    SavedLogbook saved;
+    const QByteArray matinBefore = test::ReadFile(saved.file(DayPeriod::Matin));
+    const QString csv = saved.home.path() + QStringLiteral("mesures.csv");
+    QVERIFY(test::WriteFile(csv, "Date;Heure;Systolique;Diastolique;Pouls\r\n"
+                                 "03/03/2026;07:40;128;82;71\r\n"
+                                 "02/03/2026;07:15;131;84;66\r\n"
+                                 "03/03/2026;20:05;128;82;71\r\n"
+                                 "03/03/2026;07:50;abc;82;71"));
+    const CsvFileStart start = ReadCsvStart(csv);
+    QVERIFY(!start.error);
+    QVERIFY(start.guess.complete());
+    int calls = 0;
+    const ImportOutcome outcome = ImportCsvFile(
+        saved.book, how == u"missing" ? csv + QStringLiteral(".absent") : csv, start.guess,
+        start.separator,
+        [&](qint64 done, qint64 total) {
+          ++calls;
+          return how != u"cancel" || done < total;
+        },
+        how == u"dry run");
+    QCOMPARE(outcome.appended, appended);
+    QCOMPARE(outcome.cancelled, how == u"cancel");
+    QCOMPARE(bool(outcome.error), how == u"missing");
+    QCOMPARE(calls, how == u"missing" ? 0 : 1);
+    if (how.isEmpty() || how == u"dry run") {
+      QCOMPARE(outcome.summary, QStringLiteral("2 relevés importés, 1 doublons ignorés, 1 lignes "
+                                               "rejetées.\nligne 5 : systolique illisible"));
+    }
+    const PeriodListModel &matin = saved.book.list(DayPeriod::Matin);
+    QCOMPARE(matin.size(), qsizetype(appended ? 2 : 1));
+    if (appended) {
+      QCOMPARE(matin.reading(1),
+               MakeReadingFromValues(QDate(2026, 3, 3), 7 * 60 + 40, 128, 82, 71));
+      QCOMPARE(test::ReadFile(saved.file(DayPeriod::Soir)), kSoirFile);
+      QCOMPARE(test::ReadFile(saved.file(DayPeriod::Matin)),
+               SerializeMeasurementFile(matin.readings()));
+      QVERIFY(outcome.saved.failed.isEmpty());
+    } else {
+      QVERIFY(!QFileInfo::exists(saved.file(DayPeriod::Soir)));
+      QCOMPARE(test::ReadFile(saved.file(DayPeriod::Matin)), matinBefore);
+      QCOMPARE(saved.book.list(DayPeriod::Soir).size(), qsizetype(0));
+    }
+  }
+
+  // Megabytes of junk (a line far past the record bound, then junk lines):
+  // read chunk by chunk with the progress told between chunks, the reasons
+  // kept to twenty; a cancel stops the reading where it is.
+  void importJunkInChunks() {
+    SavedLogbook saved;
+    QByteArray junk(3 << 20, '\x9f');
+    for (int i = 0; i < 100000; ++i) {
+      junk += "\n\"\xff;;x\";7;";
+    }
+    const QString path = saved.home.path() + QStringLiteral("junk.csv");
+    QVERIFY(test::WriteFile(path, junk));
+    ColumnMapping mapping = GuessMapping({"Date", "Heure", "Systolique", "Diastolique", "Pouls"});
+    mapping.header = false; // the junk line is a record too
+    qint64 calls = 0, last = 0;
+    const ImportOutcome read =
+        ImportCsvFile(saved.book, path, mapping, ';', [&](qint64 done, qint64 total) {
+          ++calls;
+          last = done;
+          return done <= total;
+        });
+    QVERIFY(calls > 4);
+    QCOMPARE(last, qint64(junk.size()));
+    QCOMPARE(read.imported, qint64(0));
+    QCOMPARE(read.rejected, qint64(100001));
+    QCOMPARE(read.summary.count(u'\n'), 20);
+    QVERIFY(!read.appended);
+
+    calls = 0;
+    const ImportOutcome cancelled =
+        ImportCsvFile(saved.book, path, mapping, ';', [&](qint64 done, qint64) {
+          last = done;
+          return ++calls < 2;
+        });
+    QVERIFY(cancelled.cancelled);
+    QCOMPARE(calls, qint64(2));
+    QVERIFY(last < junk.size());
+    QCOMPARE(saved.book.lists().totalCount(), qsizetype(1));
+  }
+
+  // The preview's start of a file: no more records than asked, its
+  // separator, and the roles its first record suggests.
+  void csvStart() {
+    test::TempHome home;
+    QByteArray bytes = "timestamp,sys,dia,pulse\n";
+    for (int i = 0; i < 30; ++i) {
+      bytes += "2026-03-02 07:" + QByteArray::number(10 + i) + ",128,82,71\n";
+    }
+    QVERIFY(test::WriteFile(home.path() + QStringLiteral("a.csv"), bytes));
+    const CsvFileStart start = ReadCsvStart(home.path() + QStringLiteral("a.csv"));
+    QCOMPARE(start.records.size(), qsizetype(kPreviewRecords));
+    QCOMPARE(start.separator, ',');
+    QCOMPARE(start.columns(), qsizetype(4));
+    QCOMPARE(start.guess.roles, QList<ColumnRole>({ColumnRole::DateTime, ColumnRole::Systolic,
+                                                   ColumnRole::Diastolic, ColumnRole::Pulse}));
+    QVERIFY(start.guess.header);
+    QVERIFY(ReadCsvStart(home.path() + QStringLiteral("b.csv")).error);
+  }
+
+  // The export written whole, its summary; a file that cannot be written
+  // leaves nothing.
+  void exportFile_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QByteArray>("starts");
+    QTest::newRow("CSV") << int(ExportFormat::Csv) << true << "2 relevés exportés dans F."
+                         << QByteArray("\xEF\xBB\xBF"
+                                       "Date;Heure;");
+    QTest::newRow("FHIR, one left out")
+        << int(ExportFormat::Fhir) << true
+        << "1 relevés exportés dans F, 1 laissés de côté (valeurs illisibles)." << QByteArray("{");
+    QTest::newRow("folder missing") << int(ExportFormat::Csv) << false << "" << QByteArray();
+  }
+  void exportFile() {
+    QFETCH(int, format);
+    QFETCH(bool, writable);
+    QFETCH(QString, summary);
+    QFETCH(QByteArray, starts);
+    SavedLogbook saved;
+    saved.book.list(DayPeriod::Soir)
+        .append(test::CellsReading({"02/03/2026", "20:00", "abc", "80", "70", ""}));
+    const QString path =
+        saved.home.path() + (writable ? QString() : QStringLiteral("absent/")) + "sortie";
+    const ExportOutcome out = ExportLogbook(saved.book, ExportFormat(format), path);
+    QCOMPARE(bool(out.error), !writable);
+    QCOMPARE(QFileInfo::exists(path), writable);
+    if (writable) {
+      QCOMPARE(ExportSummary(out, QStringLiteral("F")), summary);
+      QVERIFY(test::ReadFile(path).startsWith(starts));
+    } else {
+      QCOMPARE(out.error.path, path);
+    }
   }
 };
 

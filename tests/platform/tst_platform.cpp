@@ -1,8 +1,11 @@
 // The real message boxes and input box: French buttons whatever the system
-// language, Windows line breaks shown as line breaks, Enter and Escape.
+// language, Windows line breaks shown as line breaks, Enter and Escape; and
+// the running copy's lock as the command line sees it.
 #include "fakes.h"
 
+#include "platform/instance_lock.h"
 #include "platform/qt_dialogs.h"
+#include "platform/single_instance.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -118,6 +121,24 @@ private slots:
       QTest::keyClick(edit, Qt::Key(key));
     });
     QCOMPARE(real.inputText(nullptr, "Modifier Systolique", "Nouvelles données :", "120"), answer);
+  }
+
+  // The check without a window finds the lock the window's copy holds, by
+  // the same name, and only while it holds it.
+  void runningCopySeenWithoutWindow() {
+    const QString name =
+        QStringLiteral("tst_platform Tensiolog-%1").arg(QCoreApplication::applicationPid());
+    QVERIFY(!IsInstanceRunning(name));
+    {
+      SingleInstance running(name);
+      QVERIFY(running.acquire());
+      QVERIFY(IsInstanceRunning(name));
+      QVERIFY(!IsInstanceRunning(name + QStringLiteral("-autre")));
+      // Looking does not take the lock from the running copy.
+      SingleInstance second(name);
+      QVERIFY(!second.acquire());
+    }
+    QVERIFY(!IsInstanceRunning(name));
   }
 };
 

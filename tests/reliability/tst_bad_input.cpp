@@ -3,9 +3,9 @@
 #include "fakes.h"
 
 #include "common/paths.h"
+#include "logbook/patient_file.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
-#include "patients/patient_file.h"
 #include "preferences/preferences_file.h"
 
 #include <QDir>

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDate>
 #include <QString>
 #include <array>
 #include <vector>
@@ -61,5 +62,17 @@ PatientFileContents LoadPatientFile(const QString &path);
 FileError SavePatientFile(const QString &path, const std::vector<Patient> &patients);
 // Removes the file, read-only or not. True when no file is left.
 bool DeletePatientFile(const QString &path);
+
+// A profile as the patient manager creates it: the fields typed, each made
+// one line, and "Fiche créée" set to `today` (dd/MM/yyyy).
+Patient NewPatientProfile(Patient typed, QDate today);
+
+// Whether one of `patients` bears `name`.
+bool HasPatientProfile(const std::vector<Patient> &patients, const QString &name);
+
+// Adds a profile of `name` alone, created `today`, after the profiles of the
+// patient file at `path` (a missing file is made). A file that cannot be read
+// is left as it is: what it holds is unknown.
+FileError AddPatientProfile(const QString &path, const QString &name, QDate today);
 
 } // namespace tl

@@ -1,4 +1,4 @@
-#include "patients/patient_file.h"
+#include "logbook/patient_file.h"
 
 #include "common/text.h"
 #include "measurements/measurement_file.h"
@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace tl {
 
@@ -90,6 +91,30 @@ bool DeletePatientFile(const QString &path) {
   // A read-only file is made writable first so that it can be removed everywhere.
   file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
   return file.remove();
+}
+
+Patient NewPatientProfile(Patient typed, QDate today) {
+  for (QString &field : typed.fields) {
+    field = SingleLine(field);
+  }
+  typed[Patient::CreatedOn] = today.toString(QStringLiteral("dd/MM/yyyy"));
+  return typed;
+}
+
+bool HasPatientProfile(const std::vector<Patient> &patients, const QString &name) {
+  return std::any_of(patients.begin(), patients.end(),
+                     [&](const Patient &p) { return p[Patient::Name] == name; });
+}
+
+FileError AddPatientProfile(const QString &path, const QString &name, QDate today) {
+  PatientFileContents contents = LoadPatientFile(path);
+  if (contents.unreadable) {
+    return {path, QStringLiteral("fichier des patients illisible")};
+  }
+  Patient typed;
+  typed[Patient::Name] = name;
+  contents.patients.push_back(NewPatientProfile(typed, today));
+  return SavePatientFile(path, contents.patients);
 }
 
 } // namespace tl

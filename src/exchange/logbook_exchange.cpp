@@ -1,0 +1,137 @@
+#include "exchange/logbook_exchange.h"
+
+#include "exchange/csv_export.h"
+#include "exchange/csv_reader.h"
+#include "exchange/fhir_export.h"
+#include "logbook/logbook.h"
+
+#include <QFile>
+
+namespace tl {
+
+namespace {
+
+// The import reads this much at a time: small enough for the window to
+// answer between chunks, large enough for the reads not to count.
+constexpr qint64 kChunkBytes = qint64(256) * 1024;
+// The preview looks no further than this.
+constexpr qint64 kStartBytes = qint64(1) << 20;
+
+FileError ReadError(const QFile &file) { return {file.fileName(), file.errorString()}; }
+
+} // namespace
+
+QString ExportFileName(const QString &patient, ExportFormat format) {
+  return patient + (format == ExportFormat::Csv ? QStringLiteral(".csv") : QStringLiteral(".json"));
+}
+
+ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QString &path,
+                            std::optional<QDate> from, std::optional<QDate> to) {
+  ExportOutcome outcome;
+  QByteArray bytes;
+  if (format == ExportFormat::Csv) {
+    bytes = ExportCsv(book.lists(), from, to, &outcome.exported);
+  } else {
+    FhirExport fhir = ExportFhir(book.lists(), book.patient(), from, to);
+    bytes = std::move(fhir.json);
+    outcome.exported = fhir.exported;
+    outcome.leftOut = fhir.leftOut;
+  }
+  outcome.error = WriteWholeFile(path, bytes);
+  return outcome;
+}
+
+QString ExportSummary(const ExportOutcome &outcome, const QString &file) {
+  QString text = QStringLiteral("%1 relevés exportés dans %2").arg(outcome.exported).arg(file);
+  if (outcome.leftOut > 0) {
+    text += QStringLiteral(", %1 laissés de côté (valeurs illisibles)").arg(outcome.leftOut);
+  }
+  return text + u'.';
+}
+
+qsizetype CsvFileStart::columns() const {
+  qsizetype widest = 0;
+  for (const QStringList &record : records) {
+    widest = std::max(widest, record.size());
+  }
+  return widest;
+}
+
+CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
+  CsvFileStart start;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    start.error = ReadError(file);
+    return start;
+  }
+  const QByteArray bytes = file.read(kStartBytes);
+  if (bytes.isEmpty() && file.error() != QFileDevice::NoError) {
+    start.error = ReadError(file);
+    return start;
+  }
+  start.separator = DetectCsvSeparator(bytes);
+  CsvReader reader(start.separator);
+  const CsvReader::RecordFn keep = [&](const QStringList &fields, qint64) {
+    start.records.append(fields);
+    return start.records.size() < maxRecords;
+  };
+  if (reader.feed(bytes, keep) && file.atEnd()) {
+    reader.finish(keep);
+  }
+  if (!start.records.isEmpty()) {
+    start.guess = GuessMapping(start.records.first());
+  }
+  return start;
+}
+
+ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+                            char separator, const ImportProgress &progress, bool dryRun) {
+  ImportOutcome outcome;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    outcome.error = ReadError(file);
+    return outcome;
+  }
+  const qint64 total = file.size();
+  CsvImport import(book.lists(), mapping);
+  CsvReader reader(separator);
+  const CsvReader::RecordFn add = [&import](const QStringList &fields, qint64 line) {
+    import.add(fields, line);
+    return true;
+  };
+  QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+  qint64 done = 0;
+  for (;;) {
+    const qint64 got = file.read(chunk.data(), kChunkBytes);
+    if (got < 0) {
+      outcome.error = ReadError(file);
+      return outcome;
+    }
+    if (got == 0) {
+      break;
+    }
+    reader.feed(QByteArrayView(chunk.constData(), got), add);
+    done += got;
+    if (progress && !progress(done, total)) {
+      outcome.cancelled = true;
+      return outcome;
+    }
+  }
+  reader.finish(add);
+
+  outcome.imported = import.imported();
+  outcome.duplicates = import.duplicates();
+  outcome.rejected = import.rejected();
+  outcome.summary = import.summary();
+  if (dryRun || outcome.imported == 0) {
+    return outcome;
+  }
+  for (DayPeriod period : kAllPeriods) {
+    book.list(period).appendReadings(import.takeAccepted(period));
+  }
+  outcome.appended = true;
+  outcome.saved = SaveLogbook(book);
+  return outcome;
+}
+
+} // namespace tl

@@ -1,0 +1,87 @@
+#pragma once
+
+// Readings between a logbook and a file, without widgets, for the window and
+// the command line alike: an export written whole or not at all, and an
+// import read in one pass with bounded memory, appended to the lists and
+// saved as "Sauvegarder" saves them.
+
+#include "common/file_io.h"
+#include "exchange/csv_import.h"
+#include "logbook/workflows.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace tl {
+
+class Logbook;
+
+// --- Export ----------------------------------------------------------------
+
+enum class ExportFormat { Csv, Fhir };
+
+struct ExportOutcome {
+  qsizetype exported = 0; // readings written
+  qsizetype leftOut = 0;  // FHIR: readings whose cells could not be read
+  FileError error;        // the file could not be written: nothing of it is left
+};
+
+// The name a chooser proposes: the patient's name, ".csv" or ".json".
+QString ExportFileName(const QString &patient, ExportFormat format);
+
+// Writes the readings of the four lists (dated `from` to `to` when given) to
+// `path` in `format`.
+ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QString &path,
+                            std::optional<QDate> from = std::nullopt,
+                            std::optional<QDate> to = std::nullopt);
+
+// "N relevés exportés dans FILE." or, with readings left out, "N relevés
+// exportés dans FILE, K laissés de côté (valeurs illisibles)."
+QString ExportSummary(const ExportOutcome &outcome, const QString &file);
+
+// --- Import ----------------------------------------------------------------
+
+// The records a preview shows.
+inline constexpr int kPreviewRecords = 20;
+
+// The start of a CSV file: its separator, its first records as they stand
+// and the column roles they suggest.
+struct CsvFileStart {
+  FileError error; // the file could not be opened or read
+  char separator = ';';
+  QList<QStringList> records;
+  ColumnMapping guess;
+  // The widest record's field count (the columns a preview shows).
+  qsizetype columns() const;
+};
+
+// Reads no more than the first records of the file at `path` (at most
+// `maxRecords`, from its first 1 MiB).
+CsvFileStart ReadCsvStart(const QString &path, int maxRecords = kPreviewRecords);
+
+// Called between chunks with the bytes read so far and the file's size;
+// returning false cancels the import.
+using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
+
+struct ImportOutcome {
+  FileError error;        // the file could not be read: nothing imported
+  bool cancelled = false; // nothing imported
+  qint64 imported = 0, duplicates = 0, rejected = 0;
+  QString summary;       // CsvImport::summary()
+  bool appended = false; // readings went to the lists (and the lists were saved)
+  SaveOutcome saved;
+};
+
+// Reads the CSV file at `path` in chunks, each record through a CsvImport
+// against the lists of `book`. Then, unless it was cancelled, could not be
+// read, or `dryRun` is set, appends the readings accepted to the lists
+// (after the readings there, in file order) and saves the lists.
+ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+                            char separator, const ImportProgress &progress = {},
+                            bool dryRun = false);
+
+} // namespace tl
