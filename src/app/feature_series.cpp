@@ -1,6 +1,6 @@
 #include "app/feature_calls.h"
 
-#include "patients/patient_file.h"
+#include "logbook/patient_file.h"
 #include "series_window/series_window.h"
 #include "ui/main_window_api.h"
 
