@@ -11,6 +11,9 @@
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/profile.h"
+#include "reports/doctor_report.h"
+#include "reports/series_form.h"
+#include "series/report_data.h"
 #include "series/series.h"
 
 #include <QDir>
@@ -33,6 +36,8 @@ const char kHelp[] =
     "Commandes :\n"
     "  releve   le relevé d'automesure d'un patient : les mesures retenues, les\n"
     "           moyennes et la comparaison au seuil de 135/85 mmHg\n"
+    "  rapport  le rapport pour le médecin : les statistiques de chaque période\n"
+    "           et toutes les mesures d'une plage de dates, en PDF\n"
     "  export   les relevés d'un patient dans un fichier CSV ou FHIR (JSON)\n"
     "  import   les relevés d'un fichier CSV ajoutés à ceux d'un patient\n"
     "\n"
@@ -41,6 +46,16 @@ const char kHelp[] =
     "  --protocole regle3|esh7   règle des 3 (par défaut) ou protocole européen\n"
     "  --debut JJ/MM/AAAA        premier jour du relevé (par défaut : le relevé se\n"
     "                            termine le dernier jour mesuré)\n"
+    "  --pdf FICHIER             écrit aussi la fiche remplie en PDF\n"
+    "  --json                    un objet JSON au lieu du texte\n"
+    "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
+    "\n"
+    "Options de rapport :\n"
+    "  --patient NOM             le patient (obligatoire)\n"
+    "  --du JJ/MM/AAAA           premier jour (par défaut : les 30 jours qui\n"
+    "                            finissent le dernier jour mesuré)\n"
+    "  --au JJ/MM/AAAA           dernier jour\n"
+    "  --pdf FICHIER             le rapport écrit en PDF (obligatoire)\n"
     "  --json                    un objet JSON au lieu du texte\n"
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
     "\n"
@@ -77,6 +92,7 @@ struct Request {
   QString folder;
   QString format;
   QString output;
+  QString pdf;
   QString input; // import: the file read
   bool dryRun = false;
 };
@@ -123,6 +139,8 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
       request->folder = value;
     } else if (option == u"-o") {
       request->output = value;
+    } else if (option == u"--pdf") {
+      request->pdf = value;
     } else if (option == u"--format") {
       if (value != u"csv" && value != u"fhir") {
         return Refusal{QStringLiteral("Format inconnu : %1 (csv ou fhir).").arg(value)};
@@ -255,6 +273,7 @@ QJsonObject SeriesJson(const SeriesResult &series) {
 // any measurement file, or a file that cannot be read, is refused.
 std::optional<Refusal> LoadPatient(const Request &request, Logbook &book) {
   book.paths().dataFolder = DataFolder(request);
+  book.paths().patientFile = book.paths().dataFolder + QStringLiteral("ARTL_Users.ini");
   book.setPatient(request.patient);
   const auto &files = book.paths().measurementFiles;
   if (std::none_of(files.begin(), files.end(),
@@ -274,10 +293,143 @@ int Refuse(const Refusal &refusal, QTextStream &err) {
   return kCliBadRequest;
 }
 
+// The patient's name, and from the profile the age and the doctor.
+ReportIdentity Identity(const Logbook &book) {
+  ReportIdentity who{book.patient(), {}, {}};
+  for (const Patient &patient : LoadPatientFile(book.paths().patientFile).patients) {
+    if (patient[Patient::Name] == book.patient()) {
+      who.age = patient[Patient::Age];
+      who.doctor = patient[Patient::Doctor];
+      break;
+    }
+  }
+  return who;
+}
+
+// Writes a document as a PDF file, whole or not at all.
+std::optional<Refusal> WriteDocument(const PagedDocument &document, const QString &path) {
+  if (const FileError error = WritePdf(document, path)) {
+    return Refusal{QStringLiteral("Écriture impossible : %1.").arg(error.text())};
+  }
+  return std::nullopt;
+}
+
+QJsonObject ValueJson(const ValueStatistics &v) {
+  if (v.count == 0) {
+    return {};
+  }
+  return QJsonObject{{QStringLiteral("mean"), v.mean},
+                     {QStringLiteral("standardDeviation"),
+                      v.deviation ? QJsonValue(*v.deviation) : QJsonValue(QJsonValue::Null)},
+                     {QStringLiteral("minimum"), v.minimum},
+                     {QStringLiteral("maximum"), v.maximum}};
+}
+
+QJsonObject StatisticsJson(const ReadingStatistics &st) {
+  QJsonObject classes;
+  for (BpClass c : ReportedClasses(st)) {
+    classes.insert(ClassLabel(c), qint64(st.classes.value(ClassLabel(c))));
+  }
+  const bool any = st.count > 0;
+  return QJsonObject{
+      {QStringLiteral("count"), qint64(st.count)},
+      {QStringLiteral("systolic"), any ? QJsonValue(ValueJson(st.systolic)) : QJsonValue()},
+      {QStringLiteral("diastolic"), any ? QJsonValue(ValueJson(st.diastolic)) : QJsonValue()},
+      {QStringLiteral("pulse"), any ? QJsonValue(ValueJson(st.pulse)) : QJsonValue()},
+      {QStringLiteral("meanPulsePressure"), any ? QJsonValue(st.meanPulsePressure) : QJsonValue()},
+      {QStringLiteral("atOrAbove135Over85"), qint64(st.atOrAboveThreshold)},
+      {QStringLiteral("shareAtOrAbove135Over85"), st.shareAtOrAboveThreshold},
+      {QStringLiteral("classes"), classes},
+  };
+}
+
+QString StatisticsLine(const QString &name, const ReadingStatistics &st) {
+  const QStringList c = StatisticsCells(name, st);
+  if (st.count == 0) {
+    return c[0] + QStringLiteral(" : aucune mesure");
+  }
+  return QStringLiteral("%1 : %2 mesures ; systolique %3 (%4) ; diastolique %5 (%6) ; pouls %7 ; "
+                        "pression pulsée %8 ; à 135/85 ou plus : %9")
+      .arg(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]);
+}
+
+int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
+  Request request;
+  if (const std::optional<Refusal> refused = ParseOptions(
+          args, {"--patient", "--du", "--au", "--pdf", "--json", "--dossier"}, &request)) {
+    return Refuse(*refused, err);
+  }
+  if (request.pdf.isEmpty()) {
+    return Refuse({QStringLiteral("Indiquez le fichier PDF à écrire avec --pdf FICHIER.")}, err);
+  }
+  QString patient;
+  StoragePaths paths;
+  Logbook book(patient, paths);
+  if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
+    return Refuse(*refused, err);
+  }
+  // Without dates: the 30 days ending on the latest reading; one date alone
+  // sets that end of the range.
+  const auto range = DefaultReportRange(book.lists());
+  if (!range && !(request.from && request.to)) {
+    return Refuse({QStringLiteral("Aucune mesure lisible : rien à présenter.")}, err);
+  }
+  const QDate to = request.to     ? *request.to
+                   : request.from ? std::max(*request.from, range->second)
+                                  : range->second;
+  const QDate from = request.from ? *request.from : to.addDays(-29);
+  if (from > to) {
+    return Refuse({QStringLiteral("La date de début suit la date de fin.")}, err);
+  }
+  const DoctorReportData data = MakeDoctorReport(book.lists(), from, to);
+  if (const std::optional<Refusal> refused = WriteDocument(
+          DoctorReportDocument(Identity(book), data, clock().now().date()), request.pdf)) {
+    return Refuse(*refused, err);
+  }
+  if (request.json) {
+    QJsonObject periods;
+    const char *keys[] = {"morning", "afternoon", "evening", "night"};
+    for (DayPeriod period : kAllPeriods) {
+      periods.insert(QString::fromLatin1(keys[PeriodIndex(period)]),
+                     StatisticsJson(data.periods[size_t(PeriodIndex(period))]));
+    }
+    const QJsonObject report{{QStringLiteral("patient"), patient},
+                             {QStringLiteral("from"), from.toString(Qt::ISODate)},
+                             {QStringLiteral("to"), to.toString(Qt::ISODate)},
+                             {QStringLiteral("periods"), periods},
+                             {QStringLiteral("overall"), StatisticsJson(data.overall)},
+                             {QStringLiteral("pdf"), request.pdf}};
+    out << QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
+    return kCliOk;
+  }
+  out << QStringLiteral("Rapport pour le médecin : ") << patient << u'\n';
+  out << QStringLiteral("Du ") << from.toString(kDateMask) << QStringLiteral(" au ")
+      << to.toString(kDateMask) << u'\n';
+  for (DayPeriod period : kAllPeriods) {
+    out << StatisticsLine(PeriodRowName(period), data.periods[size_t(PeriodIndex(period))])
+        << u'\n';
+  }
+  out << StatisticsLine(AllPeriodsRowName(), data.overall) << u'\n';
+  for (BpClass c : ReportedClasses(data.overall)) {
+    const qint64 count = data.overall.classes.value(ClassLabel(c));
+    out << QStringLiteral("  %1 : %2 (%3)")
+               .arg(ClassLabel(c))
+               .arg(count)
+               .arg(SharePercent(count, data.overall.count))
+        << u'\n';
+  }
+  out << QStringLiteral("Rapport enregistré dans %1.").arg(request.pdf) << u'\n';
+  out << QStringLiteral("Tensiolog n'est pas un dispositif médical : seul votre médecin peut "
+                        "interpréter ces mesures.")
+      << u'\n';
+  return kCliOk;
+}
+
 int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
   if (const std::optional<Refusal> refused = ParseOptions(
-          args, {"--patient", "--protocole", "--debut", "--json", "--dossier"}, &request)) {
+          args, {"--patient", "--protocole", "--debut", "--pdf", "--json", "--dossier"},
+          &request)) {
     return Refuse(*refused, err);
   }
   QString patient;
@@ -294,10 +446,19 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse({QStringLiteral("Aucune mesure du matin ou du soir : rien à présenter.")}, err);
   }
   const SeriesResult series = ComputeSeries(matin, soir, request.protocol, *start);
+  if (!request.pdf.isEmpty()) {
+    if (const std::optional<Refusal> refused =
+            WriteDocument(SeriesFormDocument(Identity(book), series), request.pdf)) {
+      return Refuse(*refused, err);
+    }
+  }
   if (request.json) {
     out << QString::fromUtf8(QJsonDocument(SeriesJson(series)).toJson(QJsonDocument::Indented));
   } else {
     PrintSeriesText(series, patient, out);
+    if (!request.pdf.isEmpty()) {
+      out << QStringLiteral("Fiche enregistrée dans %1.").arg(request.pdf) << u'\n';
+    }
   }
   return kCliOk;
 }
@@ -428,6 +589,9 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err,
   }
   if (command == u"releve") {
     return Releve(arguments, out, err);
+  }
+  if (command == u"rapport") {
+    return Rapport(arguments, out, err);
   }
   if (command == u"export") {
     return Export(arguments, out, err);

@@ -140,6 +140,98 @@ private slots:
     }
   }
 
+  // releve --pdf and rapport: the PDF written whole, then the lines; on
+  // any error, neither.
+  void documents_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("out"); // a line the output holds
+    QTest::addColumn<QString>("err"); // the error stream, whole ("*": its start)
+    QTest::newRow("filled form") << QStringList{"releve", "--patient", "Anne", "--pdf", "@f"} << 0
+                                 << "Fiche enregistrée dans @f."
+                                 << "";
+    QTest::newRow("report")
+        << QStringList{"rapport", "--patient", "Anne", "--pdf", "@f"} << 0
+        << "Toutes : 18 mesures ; systolique 130,0 ± 0,0 (130 - 130) ; diastolique 80,0 ± 0,0 "
+           "(80 - 80) ; pouls 70,0 ; pression pulsée 50,0 ; à 135/85 ou plus : 0 (0,0 %)"
+        << "";
+    QTest::newRow("report of a range")
+        << QStringList{"rapport", "--patient",  "Anne",  "--du", "03/03/2026",
+                       "--au",    "03/03/2026", "--pdf", "@f"}
+        << 0
+        << "Matin (6h-12h) : 3 mesures ; systolique 130,0 ± "
+           "0,0 (130 - 130) ; diastolique 80,0 ± 0,0 (80 - "
+           "80) ; pouls 70,0 ; pression pulsée 50,0 ; à "
+           "135/85 ou plus : 0 (0,0 %)"
+        << "";
+    QTest::newRow("report without its file")
+        << QStringList{"rapport", "--patient", "Anne"} << 2 << ""
+        << "Indiquez le fichier PDF à écrire avec --pdf FICHIER.\n";
+    QTest::newRow("range backwards")
+        << QStringList{"rapport", "--patient",  "Anne",  "--du", "04/03/2026",
+                       "--au",    "02/03/2026", "--pdf", "@f"}
+        << 2 << ""
+        << "La date de début suit la date de fin.\n";
+    QTest::newRow("report into a missing folder")
+        << QStringList{"rapport", "--patient", "Anne", "--pdf", "@nowhere/r.pdf"} << 2 << ""
+        << "*Écriture impossible : ";
+    QTest::newRow("form into a missing folder")
+        << QStringList{"releve", "--patient", "Anne", "--pdf", "@nowhere/f.pdf"} << 2 << ""
+        << "*Écriture impossible : ";
+    QTest::newRow("report of a patient without files")
+        << QStringList{"rapport", "--patient", "Marc", "--pdf", "@f"} << 2 << ""
+        << "*Aucun fichier de mesures pour le patient « Marc »";
+  }
+  void documents() {
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const QString pdf = home_->path() + QStringLiteral("document.pdf");
+    const auto place = [&](QString text) {
+      return text.replace(QStringLiteral("@nowhere"), home_->path() + QStringLiteral("nowhere"))
+          .replace(QStringLiteral("@f"), pdf);
+    };
+    for (QString &arg : args) {
+      arg = place(arg);
+    }
+    args << QStringLiteral("--dossier") << folder_;
+    const Run r = run(args);
+    QCOMPARE(r.code, code);
+    if (err.startsWith(u'*')) {
+      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
+    } else {
+      QCOMPARE(r.err, err);
+    }
+    if (code != 0) {
+      QVERIFY(r.out.isEmpty());
+      QVERIFY(!QFileInfo::exists(pdf));
+      QVERIFY(!QFileInfo::exists(home_->path() + QStringLiteral("nowhere")));
+      return;
+    }
+    QVERIFY2(r.out.split(u'\n').contains(place(out)), qPrintable(r.out));
+    QVERIFY(test::ReadFile(pdf).startsWith("%PDF-"));
+  }
+
+  void reportAsJson() {
+    const QString pdf = home_->path() + QStringLiteral("r.pdf");
+    const Run r =
+        run({"rapport", "--patient", "Anne", "--dossier", folder_, "--pdf", pdf, "--json"});
+    QCOMPARE(r.code, 0);
+    const QJsonObject report = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    QCOMPARE(report.value("from").toString(), QStringLiteral("2026-02-03"));
+    QCOMPARE(report.value("to").toString(), QStringLiteral("2026-03-04"));
+    const QJsonObject overall = report.value("overall").toObject();
+    QCOMPARE(overall.value("count").toInt(), 18);
+    QCOMPARE(overall.value("systolic").toObject().value("mean").toDouble(), 130.0);
+    QCOMPARE(overall.value("meanPulsePressure").toDouble(), 50.0);
+    const QJsonObject morning = report.value("periods").toObject().value("morning").toObject();
+    QCOMPARE(morning.value("count").toInt(), 9);
+    QCOMPARE(morning.value("classes").toObject().value("Pression artérielle normale haute").toInt(),
+             9);
+    QVERIFY(report.value("periods").toObject().value("night").toObject().value("pulse").isNull());
+  }
+
   // export: the file written whole, the summary on the output; nothing
   // written on any error.
   void exportFile_data() {

@@ -29,6 +29,10 @@ check_root() { # root prefix
   done
   [[ -f "$root$prefix/share/metainfo/fr.drevant.Tensiolog.metainfo.xml" ]] || fail "no metainfo"
   [[ "$(readlink "$root$prefix/bin/tensiolog")" == "$prefix/lib/tensiolog/tensiolog" ]] || fail "command link"
+  [[ -x "$dir/tensiolog-cli" ]] || fail "no tensiolog-cli beside the program"
+  [[ "$(readlink "$root$prefix/bin/tensiolog-cli")" == "$prefix/lib/tensiolog/tensiolog-cli" ]] ||
+    fail "tensiolog-cli link"
+  "$dir/tensiolog-cli" --help | grep -q "rapport" || fail "tensiolog-cli --help"
   if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop"; fi
 }
 
