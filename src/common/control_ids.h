@@ -185,6 +185,17 @@ enum class ControlId : int {
   AboutLicenceIcon = 604,
   AboutLicenceLink = 605,
   AboutButtonClose = 606,
+
+  // Import preview window: 800 to 899.
+  ImportFirst = 800,
+  ImportBanner = 800,
+  ImportFileLabel = 801,
+  ImportInstruction = 802,
+  ImportTable = 803,
+  ImportHeaderBox = 804,
+  ImportHint = 805,
+  ImportButtonImport = 806,
+  ImportButtonCancel = 807,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }
