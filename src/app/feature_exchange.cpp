@@ -37,12 +37,15 @@ ImportOutcome ImportWithProgress(MainWindowApi &main, const QString &path,
   progress.setMinimumDuration(500);
   progress.setAutoClose(false);
   progress.setAutoReset(false);
-  return ImportCsvFile(main.logbook(), path, mapping, separator,
-                       [&progress](qint64 done, qint64 total) {
-                         progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
-                         QCoreApplication::processEvents();
-                         return !progress.wasCanceled();
-                       });
+  return ImportCsvFile(
+      main.logbook(), path, mapping, separator, [&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+        // Until the progress window shows (and blocks the main
+        // window), no click or key may start another command.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+      });
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace tl {
 
@@ -20,8 +21,10 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 560;
 constexpr int kMargin = 10;
-// Cells show no more of a field than this (a field of junk may be long).
+// Cells show no more of a field than this (a field of junk may be long),
+// and no more columns than this; the columns past it are ignored.
 constexpr qsizetype kShownChars = 120;
+constexpr qsizetype kMaxColumns = 40;
 
 const ColumnRole kRoles[] = {ColumnRole::Date,     ColumnRole::Time,      ColumnRole::DateTime,
                              ColumnRole::Systolic, ColumnRole::Diastolic, ColumnRole::Pulse,
@@ -98,7 +101,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
       (shown == 1 ? QStringLiteral("Aperçu de la première ligne du fichier :")
                   : QStringLiteral("Aperçu des %1 premières lignes du fichier :").arg(shown)));
 
-  const int columns = int(std::max<qsizetype>(1, start.columns()));
+  const int columns = int(std::clamp<qsizetype>(start.columns(), 1, kMaxColumns));
   table_ = new QTableWidget(int(shown) + 1, columns, this);
   table_->setGeometry(kMargin, 92, inner, 372);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTest>
 #include <memory>
 
@@ -344,6 +345,20 @@ private slots:
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCOMPARE(w.result(), int(QDialog::Rejected));
     QVERIFY(!w.isVisible());
+  }
+
+  // A line of junk with thousands of separators: the preview shows a bounded
+  // number of columns (the others are ignored) and cuts long fields.
+  void previewOfJunkIsBounded() {
+    Env env;
+    CsvFileStart start;
+    start.records = {QStringList(5000, QStringLiteral("x")), {QString(70000, u'y')}};
+    start.guess = GuessMapping(start.records.first());
+    ImportPreviewWindow w(env.home.path() + QStringLiteral("junk.csv"), start, "Alice");
+    QCOMPARE(w.columnCount(), 40);
+    QCOMPARE(w.mapping().roles.size(), qsizetype(40));
+    auto *table = qobject_cast<QTableWidget *>(w.control(ControlId::ImportTable));
+    QVERIFY(table->item(2, 0)->text().size() < 200);
   }
 
   // The preview of a Tensiolog export, and of a file whose columns are not
