@@ -169,13 +169,21 @@ void RunMenuCommand(MainWindow &main, int id) {
   }
 }
 
-void SaveNow(MainWindow &main) {
-  const SaveOutcome saved = SaveLogbook(main.logbook());
+bool SaveSucceeded(const SaveOutcome &saved) {
   // A list holding readings that could not be written is a failure, even
   // when the other lists were saved.
-  if (saved.written < 1 || !saved.failed.isEmpty()) {
-    dialogs().warning(&main, kSaveTitle,
-                      QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
+  return saved.written >= 1 && saved.failed.isEmpty();
+}
+
+void WarnSaveFailed(QWidget *parent) {
+  dialogs().warning(parent, kSaveTitle,
+                    QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
+}
+
+void SaveNow(MainWindow &main) {
+  const SaveOutcome saved = SaveLogbook(main.logbook());
+  if (!SaveSucceeded(saved)) {
+    WarnSaveFailed(&main);
   } else {
     dialogs().information(&main, kSaveTitle,
                           QStringLiteral("La sauvegarde de vos données a été correctement "

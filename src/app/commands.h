@@ -9,9 +9,12 @@
 #include <QKeySequence>
 #include <QList>
 
+class QWidget;
+
 namespace tl {
 
 class MainWindow;
+struct SaveOutcome;
 
 // The menu event id a command button sends (the shortcut id of the same
 // command), or 0 for the buttons that open a popup menu or do nothing.
@@ -30,6 +33,10 @@ void RunButtonCommand(MainWindow &main, ControlId button);
 // "Sauvegarder": saves the four lists and says whether every list holding
 // readings was written.
 void SaveNow(MainWindow &main);
+// Whether a save wrote every list holding readings (and at least one).
+bool SaveSucceeded(const SaveOutcome &saved);
+// The warning of a failed "Sauvegarder", for any command that saves.
+void WarnSaveFailed(QWidget *parent);
 void TogglePin(MainWindow &main);
 // Asks for confirmation, archives the current files and brings the lists in
 // line with them.

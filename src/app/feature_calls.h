@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/logbook_exchange.h"
+
 #include <QString>
 
 namespace tl {
@@ -35,8 +37,8 @@ void OpenAboutWindow(MainWindowApi &main);     // "A propos", Ctrl+Z
 // The home-measurement series (feature_series.cpp).
 void OpenSeriesWindow(MainWindowApi &main); // help menu item 75, Ctrl+R
 
-// Readings in and out (feature_exchange.cpp).
-enum class ExportFormat { Csv, Fhir };
+// Readings in and out (feature_exchange.cpp); ExportFormat comes from
+// exchange/logbook_exchange.h.
 void ExportReadingsCommand(MainWindowApi &main, ExportFormat format); // Ctrl+E (CSV)
 void ImportReadingsCommand(MainWindowApi &main);                      // Ctrl+L
 

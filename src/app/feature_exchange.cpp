@@ -1,11 +1,125 @@
+// Readings in and out from the archive menu: the CSV and FHIR exports and
+// the CSV import with its preview.
+#include "app/commands.h"
 #include "app/feature_calls.h"
+#include "app/import_preview_window.h"
 
+#include "exchange/logbook_exchange.h"
+#include "platform/dialogs.h"
 #include "ui/main_window_api.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QStandardPaths>
 
 namespace tl {
 
-void ExportReadingsCommand(MainWindowApi &, ExportFormat) {}
+namespace {
 
-void ImportReadingsCommand(MainWindowApi &) {}
+const QString kExportTitle = QStringLiteral("Exportation");
+const QString kImportTitle = QStringLiteral("Importation");
+
+// Where the choosers open: the user's documents folder.
+QString DocumentsFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+// Runs the import with a progress window that shows on long files; its
+// "Annuler" stops the reading, and nothing is imported then.
+ImportOutcome ImportWithProgress(MainWindowApi &main, const QString &path,
+                                 const ColumnMapping &mapping, char separator) {
+  QProgressDialog progress(QStringLiteral("Lecture de %1...").arg(QFileInfo(path).fileName()),
+                           QStringLiteral("Annuler"), 0, 1000, main.window());
+  progress.setWindowTitle(kImportTitle);
+  progress.setWindowModality(Qt::WindowModal);
+  progress.setMinimumDuration(500);
+  progress.setAutoClose(false);
+  progress.setAutoReset(false);
+  return ImportCsvFile(
+      main.logbook(), path, mapping, separator, [&progress](qint64 done, qint64 total) {
+        progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+        // Until the progress window shows (and blocks the main
+        // window), no click or key may start another command.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+      });
+}
+
+} // namespace
+
+void ExportReadingsCommand(MainWindowApi &main, ExportFormat format) {
+  QWidget *parent = main.window();
+  const bool csv = format == ExportFormat::Csv;
+  const QString path = dialogs().saveFileName(
+      parent,
+      csv ? QStringLiteral("Exporter les relevés (CSV)")
+          : QStringLiteral("Exporter au format FHIR"),
+      DocumentsFolder() + u'/' + ExportFileName(main.logbook().patient(), format),
+      csv ? QStringLiteral("Fichiers CSV (*.csv)") : QStringLiteral("Fichiers FHIR JSON (*.json)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  const ExportOutcome outcome = ExportLogbook(main.logbook(), format, path);
+  if (outcome.error) {
+    dialogs().error(parent, kExportTitle,
+                    QStringLiteral("Le fichier n'a pu être écrit : aucun relevé n'a été "
+                                   "exporté.\n\n") +
+                        outcome.error.text());
+    return;
+  }
+  dialogs().information(parent, kExportTitle,
+                        ExportSummary(outcome, QDir::toNativeSeparators(path)));
+}
+
+void ImportReadingsCommand(MainWindowApi &main) {
+  QWidget *parent = main.window();
+  const QString path = dialogs().openFileName(
+      parent, QStringLiteral("Importer des relevés (CSV)"), DocumentsFolder(),
+      QStringLiteral("Fichiers CSV (*.csv *.txt);;Tous les fichiers (*)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  const CsvFileStart start = ReadCsvStart(path);
+  if (start.error) {
+    dialogs().error(parent, kImportTitle,
+                    QStringLiteral("Le fichier n'a pu être lu.\n\n") + start.error.text());
+    return;
+  }
+  if (start.records.isEmpty()) {
+    dialogs().information(parent, kImportTitle,
+                          QStringLiteral("Le fichier « %1 » ne contient aucune ligne à importer.")
+                              .arg(QFileInfo(path).fileName()));
+    return;
+  }
+  ImportPreviewWindow preview(path, start, main.logbook().patient(), parent);
+  const std::optional<ColumnMapping> mapping = RunImportPreview(preview);
+  if (!mapping) {
+    return;
+  }
+  const ImportOutcome outcome = ImportWithProgress(main, path, *mapping, start.separator);
+  if (outcome.cancelled) {
+    return;
+  }
+  if (outcome.error) {
+    dialogs().error(
+        parent, kImportTitle,
+        QStringLiteral("Le fichier n'a pu être lu : aucun relevé n'a été importé.\n\n") +
+            outcome.error.text());
+    return;
+  }
+  if (outcome.appended) {
+    main.updateStatusCounts();
+    main.refreshAveragesAndGraphs();
+    // The readings imported are on disk as after "Sauvegarder", or the user
+    // is told they are not.
+    if (!SaveSucceeded(outcome.saved)) {
+      WarnSaveFailed(parent);
+    }
+  }
+  dialogs().information(parent, kImportTitle, outcome.summary);
+}
 
 } // namespace tl

@@ -210,6 +210,17 @@ enum class ControlId : int {
   SeriesButtonPdf = 720,
   SeriesButtonPrint = 721,
   SeriesButtonClose = 722,
+
+  // Import preview window: 800 to 899.
+  ImportFirst = 800,
+  ImportBanner = 800,
+  ImportFileLabel = 801,
+  ImportInstruction = 802,
+  ImportTable = 803,
+  ImportHeaderBox = 804,
+  ImportHint = 805,
+  ImportButtonImport = 806,
+  ImportButtonCancel = 807,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

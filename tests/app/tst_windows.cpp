@@ -5,6 +5,7 @@
 #include "readings.h"
 #include "test_world.h"
 
+#include "app/import_preview_window.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
 #include "archives/archive_manager_window.h"
@@ -108,6 +109,14 @@ private:
       series->tabs()->setCurrentIndex(name == u"series" ? 0 : 1);
       return series;
     }
+    if (name == u"import preview") {
+      CsvFileStart start;
+      start.records = {{"Date", "Heure", "Période", "Systolique", "Diastolique", "Pouls"},
+                       {"2026-03-02", "07:15", "Matin", "131", "84", "66"}};
+      start.guess = GuessMapping(start.records.first());
+      return std::make_unique<ImportPreviewWindow>(
+          Paths().dataFolder + QStringLiteral("mesures.csv"), start, State().currentPatient);
+    }
     if (name == u"splash") {
       return std::make_unique<SplashWindow>();
     }
@@ -118,7 +127,8 @@ private:
 void AddWindowRows() {
   QTest::addColumn<QString>("window");
   for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
-                           "destruction", "about", "series", "series, report", "splash"}) {
+                           "destruction", "about", "series", "series, report", "import preview",
+                           "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
   }
 }

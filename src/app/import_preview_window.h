@@ -1,0 +1,62 @@
+#pragma once
+
+#include "common/control_ids.h"
+#include "exchange/csv_import.h"
+#include "exchange/logbook_exchange.h"
+
+#include <QDialog>
+#include <QList>
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace tl {
+
+// The import preview: the first records of a CSV file, a role selector over
+// each column (set from the guess), whether the first record names the
+// columns, and "Importer" / "Annuler". "Importer" is only offered while a
+// date, a time and the three values each have a column.
+class ImportPreviewWindow : public QDialog {
+  Q_OBJECT
+public:
+  ImportPreviewWindow(const QString &path, const CsvFileStart &start, const QString &patient,
+                      QWidget *parent = nullptr);
+
+  // Any control of this window by its number, or nullptr.
+  QWidget *control(ControlId id);
+  // The selector over column `column`, or nullptr.
+  QComboBox *roleSelector(int column) const;
+  int columnCount() const { return int(selectors_.size()); }
+
+  // The roles and the header choice as they stand.
+  ColumnMapping mapping() const;
+  void setRole(int column, ColumnRole role);
+  void setHeader(bool header);
+
+private:
+  void buildWindow(const QString &path, const CsvFileStart &start);
+  static void setRoleOf(QComboBox *selector, ColumnRole role);
+  void mappingChanged();
+
+  QString patient_;
+  QList<QComboBox *> selectors_;
+  QTableWidget *table_ = nullptr;
+  QCheckBox *header_ = nullptr;
+  QLabel *hint_ = nullptr;
+  QPushButton *import_ = nullptr;
+};
+
+// Shows the preview and gives the mapping chosen, or nothing when it was
+// cancelled. The program runs the window modal; tests install a runner of
+// their own that works on the built window (an empty one restores the
+// modal run).
+using ImportPreviewRunner = std::function<std::optional<ColumnMapping>(ImportPreviewWindow &)>;
+void SetImportPreviewRunner(ImportPreviewRunner runner);
+std::optional<ColumnMapping> RunImportPreview(ImportPreviewWindow &window);
+
+} // namespace tl
