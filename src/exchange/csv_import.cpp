@@ -65,9 +65,65 @@ std::optional<qint64> WholeNumber(QStringView text) {
   return text.toLongLong();
 }
 
-QString Key(const Reading &r) {
-  return r[Reading::Date] + u'\x1f' + r[Reading::Time] + u'\x1f' + r[Reading::Systolic] + u'\x1f' +
-         r[Reading::Diastolic] + u'\x1f' + r[Reading::Pulse];
+// The date, time and three values of a reading packed in one number; none
+// when a cell is no canonical number (such a reading cannot match one an
+// import makes, which are canonical throughout).
+std::optional<quint64> ReadingKey(const Reading &r) {
+  const std::optional<QDate> date = r.date();
+  const std::optional<int> minutes = r.minutes();
+  const std::optional<qint64> s = r.number(Reading::Systolic);
+  const std::optional<qint64> d = r.number(Reading::Diastolic);
+  const std::optional<qint64> p = r.number(Reading::Pulse);
+  const auto fits = [](const std::optional<qint64> &v) { return v && *v >= 0 && *v < 512; };
+  if (!date || !minutes || !fits(s) || !fits(d) || !fits(p) || date->toJulianDay() < 0 ||
+      date->toJulianDay() >= (qint64(1) << 26)) {
+    return std::nullopt;
+  }
+  return (quint64(date->toJulianDay()) << 38) | (quint64(*minutes) << 27) | (quint64(*s) << 18) |
+         (quint64(*d) << 9) | quint64(*p);
+}
+
+// Two decimal digits at `text[at]`, or -1.
+int TwoDigits(QStringView text, qsizetype at) {
+  const char16_t a = text[at].unicode(), b = text[at + 1].unicode();
+  if (a < u'0' || a > u'9' || b < u'0' || b > u'9') {
+    return -1;
+  }
+  return (a - u'0') * 10 + (b - u'0');
+}
+
+// "dd/MM/yyyy", "dd.MM.yyyy" and "yyyy-MM-dd" read by hand (the common
+// forms, by far); nothing for any other text.
+std::optional<QDate> FastDate(QStringView text) {
+  if (text.size() != 10) {
+    return std::nullopt;
+  }
+  int y1, y2, m, d;
+  if ((text[2] == u'/' && text[5] == u'/') || (text[2] == u'.' && text[5] == u'.')) {
+    d = TwoDigits(text, 0), m = TwoDigits(text, 3), y1 = TwoDigits(text, 6),
+    y2 = TwoDigits(text, 8);
+  } else if (text[4] == u'-' && text[7] == u'-') {
+    y1 = TwoDigits(text, 0), y2 = TwoDigits(text, 2), m = TwoDigits(text, 5),
+    d = TwoDigits(text, 8);
+  } else {
+    return std::nullopt;
+  }
+  if (y1 < 0 || y2 < 0 || m < 0 || d < 0) {
+    return std::nullopt;
+  }
+  const QDate date(y1 * 100 + y2, m, d);
+  return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// The period of a time of day, as PeriodOfTime gives it for "hh:mm".
+DayPeriod PeriodOfMinutes(int minutes) {
+  if (minutes <= 6 * 60) {
+    return DayPeriod::Nuit;
+  }
+  if (minutes <= 12 * 60) {
+    return DayPeriod::Matin;
+  }
+  return minutes <= 18 * 60 ? DayPeriod::Jour : DayPeriod::Soir;
 }
 
 } // namespace
@@ -101,6 +157,9 @@ bool ColumnMapping::complete() const {
 
 std::optional<QDate> ParseImportDate(QStringView text) {
   text = text.trimmed();
+  if (const std::optional<QDate> date = FastDate(text)) {
+    return date;
+  }
   for (const char *mask : {"dd/MM/yyyy", "yyyy-MM-dd", "dd.MM.yyyy", "d/M/yyyy", "d.M.yyyy"}) {
     const QDate date = QDate::fromString(text.toString(), QString::fromLatin1(mask));
     if (date.isValid()) {
@@ -112,6 +171,13 @@ std::optional<QDate> ParseImportDate(QStringView text) {
 
 std::optional<QTime> ParseImportTime(QStringView text) {
   text = text.trimmed();
+  if (text.size() == 5 && text[2] == u':') {
+    // "hh:mm" by hand, the common form.
+    const int h = TwoDigits(text, 0), m = TwoDigits(text, 3);
+    if (h >= 0 && h < 24 && m >= 0 && m < 60) {
+      return QTime(h, m);
+    }
+  }
   for (const char *mask : {"HH:mm", "H:mm", "HH:mm:ss", "H:mm:ss"}) {
     const QTime time = QTime::fromString(text.toString(), QString::fromLatin1(mask));
     if (time.isValid()) {
@@ -181,7 +247,9 @@ CsvImport::CsvImport(const PeriodLists &existing, ColumnMapping mapping)
     : mapping_(std::move(mapping)), headerPending_(mapping_.header) {
   for (DayPeriod period : kAllPeriods) {
     for (const Reading &r : existing.list(period).readings()) {
-      seen_.insert(Key(r));
+      if (const std::optional<quint64> key = ReadingKey(r)) {
+        seen_.insert(*key);
+      }
     }
   }
 }
@@ -196,8 +264,9 @@ void CsvImport::add(const QStringList &fields, qint64 line) {
   std::array<std::optional<qint64>, 3> values;
   std::array<bool, 3> present{};
   QString problem;
+  const QString none;
   for (qsizetype i = 0; i < mapping_.roles.size() && problem.isEmpty(); ++i) {
-    const QString field = fields.value(i);
+    const QString &field = i < fields.size() ? fields[i] : none;
     switch (mapping_.roles[i]) {
     case ColumnRole::Date:
       if (!(date = ParseImportDate(field))) {
@@ -259,16 +328,18 @@ void CsvImport::add(const QStringList &fields, qint64 line) {
     }
     return;
   }
-  Reading reading = MakeReadingFromValues(*date, time->hour() * 60 + time->minute(), *values[0],
-                                          *values[1], *values[2]);
-  const QString key = Key(reading);
+  const int minutes = time->hour() * 60 + time->minute();
+  // Values in range and a date of four-digit year: the key always exists.
+  const quint64 key = (quint64(date->toJulianDay()) << 38) | (quint64(minutes) << 27) |
+                      (quint64(*values[0]) << 18) | (quint64(*values[1]) << 9) |
+                      quint64(*values[2]);
   if (seen_.contains(key)) {
     ++duplicates_;
     return;
   }
   seen_.insert(key);
-  const DayPeriod period = PeriodOfTime(reading[Reading::Time]);
-  accepted_[size_t(PeriodIndex(period))].push_back(std::move(reading));
+  accepted_[size_t(PeriodIndex(PeriodOfMinutes(minutes)))].push_back(
+      MakeReadingFromValues(*date, minutes, *values[0], *values[1], *values[2]));
   ++imported_;
 }
 

@@ -77,7 +77,9 @@ private:
   ColumnMapping mapping_;
   bool headerPending_;
   std::array<std::vector<Reading>, 4> accepted_;
-  QSet<QString> seen_; // date, time and values of every reading there or accepted
+  // Date, time and values of every reading there or accepted, packed in one
+  // number (see ReadingKey).
+  QSet<quint64> seen_;
   qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
   QStringList reasons_; // the first 20
 };

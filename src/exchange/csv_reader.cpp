@@ -1,6 +1,7 @@
 #include "exchange/csv_reader.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 
 namespace tl {
@@ -8,7 +9,15 @@ namespace tl {
 namespace {
 
 // UTF-8 when the bytes are UTF-8, Windows-1252 otherwise.
-QString DecodeField(const QByteArray &bytes) {
+QString DecodeField(QByteArrayView bytes) {
+  // Plain ASCII, the usual field, reads the same in both.
+  unsigned high = 0;
+  for (const char c : bytes) {
+    high |= uchar(c);
+  }
+  if (high < 0x80) {
+    return QString::fromLatin1(bytes);
+  }
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
   QString text = utf8.decode(bytes);
   if (!utf8.hasError()) {
@@ -90,7 +99,17 @@ void CsvReader::addByte(char c) {
     return;
   }
   ++recordBytes_;
-  field_.append(c);
+  record_.append(c);
+}
+
+void CsvReader::addBytes(QByteArrayView bytes) {
+  const qsizetype room = kMaxRecordBytes - recordBytes_;
+  if (bytes.size() > room) {
+    truncated_ = true;
+    bytes = bytes.first(std::max<qsizetype>(room, 0));
+  }
+  recordBytes_ += bytes.size();
+  record_.append(bytes);
 }
 
 void CsvReader::endField() {
@@ -98,22 +117,24 @@ void CsvReader::endField() {
   // separators must not make the field list grow without limit.
   if (recordBytes_ >= kMaxRecordBytes) {
     truncated_ = true;
-    field_.clear();
+    record_.truncate(fieldStart());
     return;
   }
   ++recordBytes_;
-  fields_.append(field_);
-  field_.clear();
+  fieldEnds_.push_back(record_.size());
 }
 
 bool CsvReader::endRecord(const RecordFn &record) {
   endField();
   QStringList fields;
-  fields.reserve(fields_.size());
-  for (const QByteArray &f : fields_) {
-    fields.append(DecodeField(f));
+  fields.reserve(qsizetype(fieldEnds_.size()));
+  qsizetype start = 0;
+  for (const qsizetype end : fieldEnds_) {
+    fields.append(DecodeField(QByteArrayView(record_).sliced(start, end - start)));
+    start = end;
   }
-  fields_.clear();
+  record_.truncate(0);
+  fieldEnds_.clear();
   recordBytes_ = 0;
   recordStarted_ = false;
   // A blank line is no record.
@@ -165,8 +186,20 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record) {
         continue;
       }
     }
-    if (c == '"' && field_.isEmpty()) {
+    if (c == '"' && record_.size() == fieldStart()) {
       inQuotes_ = true;
+    } else if (c != '"' && c != separator_ && c != '\n' && c != '\r') {
+      // A run of plain bytes at once.
+      qsizetype end = i + 1;
+      while (end < chunk.size()) {
+        const char d = chunk[end];
+        if (d == separator_ || d == '"' || d == '\n' || d == '\r') {
+          break;
+        }
+        ++end;
+      }
+      addBytes(chunk.sliced(i, end - i));
+      i = end - 1;
     } else if (c == separator_) {
       endField();
     } else if (c == '\n' || c == '\r') {

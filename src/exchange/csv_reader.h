@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace tl {
 
@@ -41,10 +42,15 @@ private:
   bool endRecord(const RecordFn &record);
   void endField();
   void addByte(char c);
+  void addBytes(QByteArrayView bytes);
+  // Where the field being read starts in record_.
+  qsizetype fieldStart() const { return fieldEnds_.empty() ? 0 : fieldEnds_.back(); }
 
   char separator_;
-  QList<QByteArray> fields_;
-  QByteArray field_;
+  // The bytes of the record's fields one after the other, and where each
+  // field ends: reused from record to record, so no record allocates.
+  QByteArray record_;
+  std::vector<qsizetype> fieldEnds_;
   qsizetype recordBytes_ = 0;
   bool inQuotes_ = false;
   bool quoteSeen_ = false; // a quote inside quotes: end of quotes or a doubled quote

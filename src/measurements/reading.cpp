@@ -598,11 +598,35 @@ char *Reading::writeUtf8(int cell, char *out) const {
   }
 }
 
+namespace {
+
+// Two digits of `n` (0 to 99) at `out`.
+void PutTwoDigits(QChar *out, int n) {
+  out[0] = QChar(u'0' + n / 10);
+  out[1] = QChar(u'0' + n % 10);
+}
+
+} // namespace
+
 Reading MakeReadingFromValues(QDate date, int minutes, qint64 s, qint64 d, qint64 p) {
   Reading r;
-  r.set(Reading::Date, date.toString(QStringLiteral("dd/MM/yyyy")));
+  if (date.isValid() && date.year() >= 1000 && date.year() <= 9999) {
+    // "dd/MM/yyyy" by hand: the same text as QDate::toString, many times faster.
+    QString text(10, u'/');
+    QChar *c = text.data();
+    PutTwoDigits(c, date.day());
+    PutTwoDigits(c + 3, date.month());
+    PutTwoDigits(c + 6, date.year() / 100);
+    PutTwoDigits(c + 8, date.year() % 100);
+    r.set(Reading::Date, text);
+  } else {
+    r.set(Reading::Date, date.toString(QStringLiteral("dd/MM/yyyy")));
+  }
   if (minutes >= 0 && minutes < 24 * 60) {
-    r.set(Reading::Time, QTime(minutes / 60, minutes % 60).toString(QStringLiteral("hh:mm")));
+    QString text(5, u':');
+    PutTwoDigits(text.data(), minutes / 60);
+    PutTwoDigits(text.data() + 3, minutes % 60);
+    r.set(Reading::Time, text);
   }
   r.set(Reading::Systolic, QString::number(s));
   r.set(Reading::Diastolic, QString::number(d));

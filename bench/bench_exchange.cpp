@@ -1,0 +1,201 @@
+// The import of a CSV file into a logbook against loading the same readings
+// from their measurement files, and the CSV export against saving them.
+// BM_Ratios times both sides in the same iterations and reports the ratios;
+// the memory counters give the heap held and the heap at its highest.
+#include "exchange/logbook_exchange.h"
+#include "logbook/logbook.h"
+#include "logbook/workflows.h"
+#include "measurements/classification.h"
+#include "measurements/reading.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <malloc.h>
+#include <memory>
+#include <sys/resource.h>
+
+using namespace tl;
+
+namespace {
+
+constexpr qsizetype kReadings = 100000;
+
+size_t HeapInUse() {
+  const struct mallinfo2 m = mallinfo2();
+  return m.uordblks + m.hblkhd;
+}
+
+size_t HeapAbove(size_t base) {
+  const size_t now = HeapInUse();
+  return now > base ? now - base : 0;
+}
+
+double PeakRssBytes() {
+  struct rusage usage {};
+  getrusage(RUSAGE_SELF, &usage);
+  return double(usage.ru_maxrss) * 1024.0;
+}
+
+// A logbook of its own in a temporary data folder.
+struct Book {
+  QString patient;
+  StoragePaths paths;
+  Logbook book{patient, paths};
+  Book(const QString &folder, const QString &name) {
+    paths.dataFolder = folder;
+    book.setPatient(name);
+  }
+};
+
+// Anne's readings in date order over the four periods, saved, and their CSV
+// export.
+struct Fixture {
+  QTemporaryDir dir;
+  QString folder = dir.path() + u'/';
+  QString csv = folder + QStringLiteral("Anne.csv");
+  ColumnMapping mapping;
+  char separator = ';';
+  qint64 csvBytes = 0;
+
+  Fixture() {
+    Book anne(folder, QStringLiteral("Anne"));
+    QRandomGenerator rng(42);
+    const QDate start(2000, 1, 1);
+    const int minutes[] = {3 * 60 + 10, 7 * 60 + 20, 13 * 60 + 30, 20 * 60 + 40};
+    for (qsizetype i = 0; i < kReadings; ++i) {
+      const qint64 s = 100 + rng.bounded(80);
+      const qint64 d = 55 + rng.bounded(40);
+      const int minute = minutes[i % 4] + rng.bounded(20);
+      const Reading r =
+          MakeReadingFromValues(start.addDays(i / 4), minute, s, d, 50 + rng.bounded(50));
+      anne.book.list(PeriodOfTime(r[Reading::Time])).append(r);
+    }
+    SaveLogbook(anne.book);
+    ExportLogbook(anne.book, ExportFormat::Csv, csv);
+    const CsvFileStart first = ReadCsvStart(csv);
+    mapping = first.guess;
+    separator = first.separator;
+    csvBytes = QFileInfo(csv).size();
+  }
+};
+
+Fixture &TheFixture() {
+  static Fixture fixture;
+  return fixture;
+}
+
+// Imports the CSV into a patient without readings; returns the heap at its
+// highest between chunks, above `base`.
+size_t ImportOnce(Fixture &f, Book &target, size_t base) {
+  size_t peak = 0;
+  const ImportOutcome outcome =
+      ImportCsvFile(target.book, f.csv, f.mapping, f.separator, [&](qint64, qint64) {
+        peak = std::max(peak, HeapAbove(base));
+        return true;
+      });
+  if (outcome.imported != kReadings) {
+    std::abort(); // the comparison would mean nothing
+  }
+  return peak;
+}
+
+void BM_LoadLogbook(benchmark::State &state) {
+  Fixture &f = TheFixture();
+  for (auto _ : state) {
+    Book anne(f.folder, QStringLiteral("Anne"));
+    benchmark::DoNotOptimize(LoadLogbook(anne.book).size());
+  }
+  state.SetItemsProcessed(state.iterations() * kReadings);
+}
+
+// Read, checked, appended and saved, as the window and the command line do.
+void BM_ImportCsv(benchmark::State &state) {
+  Fixture &f = TheFixture();
+  size_t held = 0, peak = 0;
+  for (auto _ : state) {
+    Book bruno(f.folder, QStringLiteral("Bruno"));
+    const size_t before = HeapInUse();
+    peak = ImportOnce(f, bruno, before);
+    held = HeapAbove(before);
+  }
+  state.SetItemsProcessed(state.iterations() * kReadings);
+  state.SetBytesProcessed(state.iterations() * f.csvBytes);
+  state.counters["heap_held_bytes"] = double(held);
+  state.counters["heap_peak_bytes"] = double(peak);
+  state.counters["peak_rss_bytes"] = PeakRssBytes();
+}
+
+void BM_SaveLogbook(benchmark::State &state) {
+  Fixture &f = TheFixture();
+  Book anne(f.folder, QStringLiteral("Anne"));
+  LoadLogbook(anne.book);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(SaveLogbook(anne.book).written);
+  }
+  state.SetItemsProcessed(state.iterations() * kReadings);
+}
+
+// The export builds the whole file in memory before writing it: its size is
+// the memory it holds.
+void BM_ExportCsv(benchmark::State &state) {
+  Fixture &f = TheFixture();
+  Book anne(f.folder, QStringLiteral("Anne"));
+  LoadLogbook(anne.book);
+  const QString out = f.folder + QStringLiteral("export.csv");
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ExportLogbook(anne.book, ExportFormat::Csv, out).exported);
+  }
+  state.SetItemsProcessed(state.iterations() * kReadings);
+  state.counters["file_bytes_held"] = double(QFileInfo(out).size());
+  state.counters["peak_rss_bytes"] = PeakRssBytes();
+}
+
+// Both sides of each comparison, timed in the same iterations: the median
+// ratios are the figures to read. The import reads, checks, appends and
+// saves; it is set against a load alone and against a load and a save.
+void BM_Ratios(benchmark::State &state) {
+  using Clock = std::chrono::steady_clock;
+  Fixture &f = TheFixture();
+  std::vector<double> importOverLoad, importOverLoadAndSave, exportOverSave;
+  for (auto _ : state) {
+    Book anne(f.folder, QStringLiteral("Anne"));
+    const auto t0 = Clock::now();
+    LoadLogbook(anne.book);
+    const auto t1 = Clock::now();
+    Book bruno(f.folder, QStringLiteral("Bruno"));
+    ImportOnce(f, bruno, HeapInUse());
+    const auto t2 = Clock::now();
+    SaveLogbook(anne.book);
+    const auto t3 = Clock::now();
+    ExportLogbook(anne.book, ExportFormat::Csv, f.folder + QStringLiteral("export.csv"));
+    const auto t4 = Clock::now();
+    importOverLoad.push_back(std::chrono::duration<double>(t2 - t1) /
+                             std::chrono::duration<double>(t1 - t0));
+    // The import saves what it read: against a load followed by a save.
+    importOverLoadAndSave.push_back(std::chrono::duration<double>(t2 - t1) /
+                                    std::chrono::duration<double>((t1 - t0) + (t3 - t2)));
+    exportOverSave.push_back(std::chrono::duration<double>(t4 - t3) /
+                             std::chrono::duration<double>(t3 - t2));
+  }
+  const auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+  };
+  state.counters["import_over_load"] = median(importOverLoad);
+  state.counters["import_over_load_and_save"] = median(importOverLoadAndSave);
+  state.counters["export_over_save"] = median(exportOverSave);
+}
+
+} // namespace
+
+BENCHMARK(BM_LoadLogbook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveLogbook)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Ratios)->Iterations(7)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

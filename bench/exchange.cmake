@@ -1,0 +1,3 @@
+# The CSV import and export of a logbook, against loading and saving it.
+add_executable(bench_exchange ${CMAKE_CURRENT_LIST_DIR}/bench_exchange.cpp)
+target_link_libraries(bench_exchange PRIVATE tl_exchange tl_logbook benchmark::benchmark)
