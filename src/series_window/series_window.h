@@ -47,6 +47,7 @@ public:
   DrawnButton *printButton() const { return print_; }
   DrawnButton *closeButton() const { return close_; }
 
+  const ReportIdentity &identity() const { return who_; }
   const SeriesResult &series() const { return series_; }
   const DoctorReportData &report() const { return report_; }
 

@@ -16,6 +16,7 @@
 #include "maintenance/about_window.h"
 #include "measurements/period_list_model.h"
 #include "platform/single_instance.h"
+#include "series_window/series_window.h"
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
@@ -36,6 +37,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 #include <csignal>
 #include <memory>
 
@@ -314,6 +316,38 @@ private slots:
     QTest::keyClick(main.get(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!main->isVisible());
     QVERIFY(main->isShutDown());
+  }
+
+  // Help menu item 75 and Ctrl+R open the series window, modal, over the
+  // lists in memory (here an unsaved reading) with the profile's doctor.
+  void seriesWindowFromMenuAndShortcut_data() {
+    QTest::addColumn<bool>("shortcut");
+    QTest::newRow("menu item 75") << false;
+    QTest::newRow("Ctrl+R") << true;
+  }
+  void seriesWindowFromMenuAndShortcut() {
+    QFETCH(bool, shortcut);
+    Env env;
+    WriteFile(Paths().patientFile, "1\r\nAlice\r\n54\r\n\r\nDr Roux\r\n\r\n\r\n\r\n01/03/2026\r\n");
+    auto main = OpenMain();
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    AddSomeReadings(*main);
+    QString seen;
+    QTimer::singleShot(0, [&] {
+      auto *window = qobject_cast<SeriesWindow *>(QApplication::activeModalWidget());
+      if (window) {
+        seen = window->series().start.toString(QStringLiteral("dd/MM/yyyy")) + u' ' +
+               window->identity().age + u' ' + window->identity().doctor;
+        window->closeButton()->click();
+      }
+    });
+    if (shortcut) {
+      QTest::keyClick(main.get(), Qt::Key_R, Qt::ControlModifier);
+    } else {
+      main->menuAction(ToInt(ControlId::MenuSeries))->trigger();
+    }
+    QCOMPARE(seen, QStringLiteral("12/03/2026 54 Dr Roux"));
+    QVERIFY(env.dialogs.shown.isEmpty());
   }
 
   void ctrlCCopiesNothing() {
