@@ -328,7 +328,7 @@ QJsonObject ValueJson(const ValueStatistics &v) {
 QJsonObject StatisticsJson(const ReadingStatistics &st) {
   QJsonObject classes;
   for (BpClass c : ReportedClasses(st)) {
-    classes.insert(ClassLabel(c), qint64(st.classes.value(ClassLabel(c))));
+    classes.insert(ClassLabel(c), qint64(st.classCount(c)));
   }
   const bool any = st.count > 0;
   return QJsonObject{
@@ -411,7 +411,7 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
   out << StatisticsLine(AllPeriodsRowName(), data.overall) << u'\n';
   for (BpClass c : ReportedClasses(data.overall)) {
-    const qint64 count = data.overall.classes.value(ClassLabel(c));
+    const qint64 count = data.overall.classCount(c);
     out << QStringLiteral("  %1 : %2 (%3)")
                .arg(ClassLabel(c))
                .arg(count)

@@ -111,7 +111,7 @@ QList<BpClass> ReportedClasses(const ReadingStatistics &statistics) {
   QList<BpClass> classes;
   for (int c = 1; c < kBpClassCount; ++c) {
     // The dead class only when a reading has it.
-    if (BpClass(c) != BpClass::Dead || statistics.classes.value(ClassLabel(BpClass(c))) > 0) {
+    if (BpClass(c) != BpClass::Dead || statistics.classCount(BpClass(c)) > 0) {
       classes.append(BpClass(c));
     }
   }
@@ -191,7 +191,7 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
       true);
   y += 6;
   for (BpClass c : ReportedClasses(data_.overall)) {
-    const qint64 count = data_.overall.classes.value(ClassLabel(c));
+    const qint64 count = data_.overall.classCount(c);
     Row(s, y, 5.2, classWidths,
         {ClassLabel(c), QString::number(count), SharePercent(count, data_.overall.count)},
         Qt::white);

@@ -26,16 +26,23 @@ DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to
   DoctorReportData report;
   report.from = from;
   report.to = to;
+  StatisticsAccumulator overall;
   for (DayPeriod period : kAllPeriods) {
     std::vector<SeriesReading> readings =
         CountableReadings(lists.list(period).readings(), period, from, to);
-    report.periods[size_t(PeriodIndex(period))] = ComputeStatistics(readings);
-    report.readings.insert(report.readings.end(), readings.begin(), readings.end());
+    StatisticsAccumulator sums;
+    for (const SeriesReading &r : readings) {
+      sums.add(r);
+    }
+    report.periods[size_t(PeriodIndex(period))] = sums.result();
+    overall.merge(sums);
+    // Each period's readings are in order: merging keeps the whole in order
+    // in linear time, a tie in date and time keeping the periods in tab order.
+    const auto middle =
+        report.readings.insert(report.readings.end(), readings.begin(), readings.end());
+    std::inplace_merge(report.readings.begin(), middle, report.readings.end(), EarlierReading);
   }
-  // Each period's readings are in order already: one stable sort merges them,
-  // a tie in date and time keeping the periods in tab order.
-  std::stable_sort(report.readings.begin(), report.readings.end(), EarlierReading);
-  report.overall = ComputeStatistics(report.readings);
+  report.overall = overall.result();
   return report;
 }
 

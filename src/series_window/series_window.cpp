@@ -446,7 +446,7 @@ void SeriesWindow::recomputeReport() {
   const QList<BpClass> classes = ReportedClasses(report_.overall);
   classes_->setRowCount(int(classes.size()));
   for (int row = 0; row < classes.size(); ++row) {
-    const qint64 count = report_.overall.classes.value(ClassLabel(classes[row]));
+    const qint64 count = report_.overall.classCount(classes[row]);
     classes_->setItem(row, 0, Cell(ClassLabel(classes[row]), Qt::AlignLeft | Qt::AlignVCenter));
     classes_->setItem(row, 1, Cell(QString::number(count)));
     classes_->setItem(row, 2, Cell(SharePercent(count, report_.overall.count)));
