@@ -12,6 +12,7 @@
 #include "platform/instance_lock.h"
 #include "platform/profile.h"
 #include "reports/doctor_report.h"
+#include "reports/report_files.h"
 #include "reports/series_form.h"
 #include "series/report_data.h"
 #include "series/series.h"
@@ -293,19 +294,6 @@ int Refuse(const Refusal &refusal, QTextStream &err) {
   return kCliBadRequest;
 }
 
-// The patient's name, and from the profile the age and the doctor.
-ReportIdentity Identity(const Logbook &book) {
-  ReportIdentity who{book.patient(), {}, {}};
-  for (const Patient &patient : LoadPatientFile(book.paths().patientFile).patients) {
-    if (patient[Patient::Name] == book.patient()) {
-      who.age = patient[Patient::Age];
-      who.doctor = patient[Patient::Doctor];
-      break;
-    }
-  }
-  return who;
-}
-
 // Writes a document as a PDF file, whole or not at all.
 std::optional<Refusal> WriteDocument(const PagedDocument &document, const QString &path) {
   if (const FileError error = WritePdf(document, path)) {
@@ -383,7 +371,7 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
   const DoctorReportData data = MakeDoctorReport(book.lists(), from, to);
   if (const std::optional<Refusal> refused = WriteDocument(
-          DoctorReportDocument(Identity(book), data, clock().now().date()), request.pdf)) {
+          DoctorReportDocument(LogbookIdentity(book), data, clock().now().date()), request.pdf)) {
     return Refuse(*refused, err);
   }
   if (request.json) {
@@ -448,7 +436,7 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
   const SeriesResult series = ComputeSeries(matin, soir, request.protocol, *start);
   if (!request.pdf.isEmpty()) {
     if (const std::optional<Refusal> refused =
-            WriteDocument(SeriesFormDocument(Identity(book), series), request.pdf)) {
+            WriteDocument(SeriesFormDocument(LogbookIdentity(book), series), request.pdf)) {
       return Refuse(*refused, err);
     }
   }

@@ -1,5 +1,7 @@
 #include "reports/report_files.h"
 
+#include "logbook/logbook.h"
+#include "logbook/patient_file.h"
 #include "logbook/reports.h"
 
 #include <QDir>
@@ -19,6 +21,18 @@ QString PdfPath(const QString &printFolder, const QString &prefix, const QString
 }
 
 } // namespace
+
+ReportIdentity LogbookIdentity(const Logbook &book) {
+  ReportIdentity who{book.patient(), {}, {}};
+  for (const Patient &patient : LoadPatientFile(book.paths().patientFile).patients) {
+    if (patient[Patient::Name] == book.patient()) {
+      who.age = patient[Patient::Age];
+      who.doctor = patient[Patient::Doctor];
+      break;
+    }
+  }
+  return who;
+}
 
 QString SeriesPdfPath(const QString &printFolder, const QString &patient, const QDateTime &at) {
   return PdfPath(printFolder, QStringLiteral("Releve_automesure_"), patient, at);

@@ -10,6 +10,12 @@
 
 namespace tl {
 
+class Logbook;
+
+// The logbook's patient, and from the profile in the patient file the age
+// and the doctor.
+ReportIdentity LogbookIdentity(const Logbook &book);
+
 // "Releve_automesure_" + patient + "_" + stamp + ".pdf", and
 // "Rapport_medecin_" + patient + "_" + stamp + ".pdf", in `printFolder`.
 QString SeriesPdfPath(const QString &printFolder, const QString &patient, const QDateTime &at);
