@@ -84,7 +84,7 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   return start;
 }
 
-ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
                             char separator, const ImportProgress &progress, bool dryRun) {
   ImportOutcome outcome;
   QFile file(path);
@@ -130,7 +130,15 @@ ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapp
     book.list(period).appendReadings(import.takeAccepted(period));
   }
   outcome.appended = true;
-  outcome.saved = SaveLogbook(book);
+  return outcome;
+}
+
+ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+                            char separator, const ImportProgress &progress, bool dryRun) {
+  ImportOutcome outcome = AppendCsvFile(book, path, mapping, separator, progress, dryRun);
+  if (outcome.appended) {
+    outcome.saved = SaveLogbook(book);
+  }
   return outcome;
 }
 
