@@ -99,6 +99,11 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     import.add(fields, line);
     return true;
   };
+  const CsvReader::PlainRecordFn addPlain = [&import](std::span<const QByteArrayView> fields,
+                                                      qint64 line) {
+    import.addPlain(fields, line);
+    return true;
+  };
   QByteArray chunk(kChunkBytes, Qt::Uninitialized);
   qint64 done = 0;
   for (;;) {
@@ -110,7 +115,7 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     if (got == 0) {
       break;
     }
-    reader.feed(QByteArrayView(chunk.constData(), got), add);
+    reader.feed(QByteArrayView(chunk.constData(), got), add, addPlain);
     done += got;
     if (progress && !progress(done, total)) {
       outcome.cancelled = true;
