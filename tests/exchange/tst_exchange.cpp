@@ -104,6 +104,62 @@ private slots:
     QCOMPARE(range.split('\n').size(), 4); // header, two rows, nothing after the last CR LF
   }
 
+  // Rows written whole as they stand, or field by field when a field needs
+  // quotes: the same bytes as the fields' texts quoted one by one, in the
+  // order of a stable sort by date and time over the lists in period order.
+  void exportAsFieldByField() {
+    PeriodLists lists;
+    const auto add = [&](DayPeriod p, const QStringList &cells) {
+      lists.list(p).append(test::CellsReading(
+          cells.size() == 6 ? cells
+                            : cells + QStringList{DiagnosisSentence(cells[2].toLongLong(),
+                                                                    cells[3].toLongLong())}));
+    };
+    add(DayPeriod::Soir, {"02/03/2026", "20:00", "128", "82", "71"});
+    add(DayPeriod::Soir, {"01/03/2026", "20:00", "128", "82", "71"});  // out of order
+    add(DayPeriod::Matin, {"02/03/2026", "20:00", "131", "84", "66"}); // same date and time
+    add(DayPeriod::Matin, {"02/03/2026", "07;30", "131", "84", "66"});
+    add(DayPeriod::Jour, {"02/03/2026", "", "131", "84", "66", "dit \"oui\""});
+    add(DayPeriod::Jour, {"02/03/2026", "14:00", "131", "84", "66", "a\nb"});
+    add(DayPeriod::Jour, {"02/03/2026", "14:00", "40000", "84", "66", "\r"});
+    add(DayPeriod::Nuit, {"31/12/0999", "03:00", "118", "76", "60"});
+    add(DayPeriod::Nuit, {"01/01/1000", "03:00", "118", "76", "60"});
+    add(DayPeriod::Nuit, {"31/12/9999", "03:00", "118", "76", "60"});
+    add(DayPeriod::Nuit, {"hier", "03:00", "118", "76", "60"});
+    add(DayPeriod::Matin, {"", "02:00", "118", "76", "60", "x;y"});
+    add(DayPeriod::Jour, {"2/3/2026", "", "118", "76", "60"});
+
+    struct Row {
+      const Reading *r;
+      DayPeriod period;
+    };
+    QList<Row> rows;
+    for (DayPeriod p : kAllPeriods) {
+      for (const Reading &r : lists.list(p).readings()) {
+        rows.append({&r, p});
+      }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+      const auto at = [](const Row &x) {
+        return std::make_tuple(!x.r->date(), x.r->date().value_or(QDate()).toJulianDay(),
+                               x.r->minutes().value_or(24 * 60));
+      };
+      return at(a) < at(b);
+    });
+    QByteArray expected = QByteArray("\xEF\xBB\xBF") + kCsvHeader + "\r\n";
+    for (const Row &row : rows) {
+      const Reading &r = *row.r;
+      QByteArrayList fields = {r.date() ? r.date()->toString(Qt::ISODate).toUtf8()
+                                        : CsvField(r[Reading::Date]),
+                               CsvField(r[Reading::Time]), PeriodInfo(row.period).name.toUtf8()};
+      for (int c = Reading::Systolic; c <= Reading::Diagnosis; ++c) {
+        fields << CsvField(r[c]);
+      }
+      expected += fields.join(';') + "\r\n";
+    }
+    QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt), expected);
+  }
+
   // The reader: separators detected, quotes, line ends, encodings, blank
   // lines; the same records whatever the chunk size.
   void readCsv_data() {
