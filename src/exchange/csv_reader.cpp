@@ -143,6 +143,21 @@ bool CsvReader::endRecord(const RecordFn &record) {
   return record(fields, recordLine_);
 }
 
+namespace {
+
+// Whether a line read as one field is blank, as endRecord tells it: a field
+// whose text is empty (no bytes, or a lone byte-order mark the decoding
+// drops).
+bool IsBlankLine(const std::vector<QByteArrayView> &fields) {
+  if (fields.size() != 1) {
+    return false;
+  }
+  const QByteArrayView only = fields.front();
+  return only.isEmpty() || (uchar(only.front()) >= 0x80 && DecodeCsvField(only).isEmpty());
+}
+
+} // namespace
+
 qsizetype CsvReader::plainLineEnd(QByteArrayView chunk, qsizetype from) {
   plainFields_.clear();
   const char *const base = chunk.data();
@@ -220,8 +235,7 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRe
         if (const qsizetype end = plainLineEnd(chunk, i); end >= 0) {
           const qint64 at = line_++;
           afterCr_ = chunk[end] == '\r';
-          // An empty line is no record (the general path skips it too).
-          if (end > i && !plain(plainFields_, at)) {
+          if (!IsBlankLine(plainFields_) && !plain(plainFields_, at)) {
             return false;
           }
           i = end;

@@ -348,7 +348,7 @@ private slots:
     QTest::newRow("blanks, other forms, lone CRs, blank lines")
         << header + " 2026-03-03 ;\t7:05 ;;0131; 84\x0b;066\r\r"
                     "3/3/2026;07:06:59;;131;84;66\r\n\n"
-                    "2026-03-03;07:07;;131\x1f;84;66\r";
+                    "2026-03-03;07:07;;131\x1f;84;66\r\xEF\xBB\xBF\r";
     QTest::newRow("no-break spaces, UTF-8 and Windows-1252") << header +
                                                                     "2026-03-04;08:00;;\xC2\xA0"
                                                                     "140;90;\xA0"
