@@ -1,8 +1,10 @@
 // Any bytes as a CSV file to import: reading never crashes, hangs or holds
 // more than its bound per record, gives the same records whatever the chunk
-// size, and the import rules take every record without failing.
+// size, and the import rules take every record without failing, with the
+// same outcome whether records come as texts or, when plain, as bytes.
 #include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
+#include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 
 #include <cstdint>
@@ -11,10 +13,23 @@
 
 namespace {
 
-QStringList ReadAll(QByteArrayView bytes, char separator, qsizetype chunk) {
-  tl::CsvReader reader(separator);
+// The records read in chunks of `chunk` bytes, their fields joined by U+001F,
+// and what an import of them reports. With `plain`, the records on one line
+// without quotes come as bytes and are imported from them.
+struct Read {
   QStringList records;
-  const auto record = [&](const QStringList &fields, qint64) {
+  QString summary;
+  QByteArray accepted; // the readings, as measurement files
+  bool operator==(const Read &) const = default;
+};
+
+Read ReadAll(QByteArrayView bytes, char separator, qsizetype chunk, bool plain) {
+  tl::CsvReader reader(separator);
+  tl::PeriodLists lists;
+  std::optional<tl::CsvImport> import;
+  Read read;
+  // Every record checked and kept; the first one gives the import's mapping.
+  const auto keep = [&](const QStringList &fields) {
     qsizetype size = 0;
     for (const QString &f : fields) {
       size += f.size() + 1;
@@ -22,14 +37,38 @@ QStringList ReadAll(QByteArrayView bytes, char separator, qsizetype chunk) {
     if (size > tl::CsvReader::kMaxRecordBytes + 1) {
       std::abort(); // a record past the bound
     }
-    records << fields.join(QChar(0x1f));
+    read.records << fields.join(QChar(0x1f));
+    if (!import) {
+      import.emplace(lists, tl::GuessMapping(fields));
+    }
+  };
+  const tl::CsvReader::RecordFn record = [&](const QStringList &fields, qint64 line) {
+    keep(fields);
+    import->add(fields, line);
+    return true;
+  };
+  const tl::CsvReader::PlainRecordFn bytesRecord = [&](std::span<const QByteArrayView> fields,
+                                                       qint64 line) {
+    QStringList texts;
+    for (QByteArrayView f : fields) {
+      texts << tl::DecodeCsvField(f);
+    }
+    keep(texts);
+    import->addPlain(fields, line);
     return true;
   };
   for (qsizetype at = 0; at < bytes.size(); at += chunk) {
-    reader.feed(bytes.sliced(at, qMin(chunk, bytes.size() - at)), record);
+    const QByteArrayView part = bytes.sliced(at, qMin(chunk, bytes.size() - at));
+    plain ? reader.feed(part, record, bytesRecord) : reader.feed(part, record);
   }
   reader.finish(record);
-  return records;
+  if (import) {
+    read.summary = import->summary();
+    for (tl::DayPeriod p : tl::kAllPeriods) {
+      read.accepted += tl::SerializeMeasurementFile(import->accepted(p));
+    }
+  }
+  return read;
 }
 
 } // namespace
@@ -37,19 +76,12 @@ QStringList ReadAll(QByteArrayView bytes, char separator, qsizetype chunk) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
   const char separator = tl::DetectCsvSeparator(bytes.first(qMin<qsizetype>(bytes.size(), 4096)));
-  const QStringList whole = ReadAll(bytes, separator, qMax<qsizetype>(bytes.size(), 1));
-  if (ReadAll(bytes, separator, 7) != whole) {
+  const qsizetype whole = qMax<qsizetype>(bytes.size(), 1);
+  const Read texts = ReadAll(bytes, separator, whole, false);
+  if (ReadAll(bytes, separator, 7, false) != texts ||
+      ReadAll(bytes, separator, whole, true) != texts ||
+      ReadAll(bytes, separator, 7, true) != texts) {
     std::abort();
-  }
-  tl::PeriodLists lists;
-  std::optional<tl::CsvImport> import;
-  qint64 line = 1;
-  for (const QString &r : whole) {
-    const QStringList fields = r.split(QChar(0x1f));
-    if (!import) {
-      import.emplace(lists, tl::GuessMapping(fields));
-    }
-    import->add(fields, line++);
   }
   return 0;
 }

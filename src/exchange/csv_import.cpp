@@ -1,5 +1,6 @@
 #include "exchange/csv_import.h"
 
+#include "exchange/csv_reader.h"
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 
@@ -83,9 +84,13 @@ std::optional<quint64> ReadingKey(const Reading &r) {
          (quint64(*d) << 9) | quint64(*p);
 }
 
+// A character of a text or a byte of plain ASCII, as a UTF-16 unit.
+char16_t Unit(QChar c) { return c.unicode(); }
+char16_t Unit(char c) { return char16_t(uchar(c)); }
+
 // Two decimal digits at `text[at]`, or -1.
-int TwoDigits(QStringView text, qsizetype at) {
-  const char16_t a = text[at].unicode(), b = text[at + 1].unicode();
+template <typename View> int TwoDigits(View text, qsizetype at) {
+  const char16_t a = Unit(text[at]), b = Unit(text[at + 1]);
   if (a < u'0' || a > u'9' || b < u'0' || b > u'9') {
     return -1;
   }
@@ -94,15 +99,16 @@ int TwoDigits(QStringView text, qsizetype at) {
 
 // "dd/MM/yyyy", "dd.MM.yyyy" and "yyyy-MM-dd" read by hand (the common
 // forms, by far); nothing for any other text.
-std::optional<QDate> FastDate(QStringView text) {
+template <typename View> std::optional<QDate> FastDate(View text) {
   if (text.size() != 10) {
     return std::nullopt;
   }
+  const auto at = [&text](qsizetype i) { return Unit(text[i]); };
   int y1, y2, m, d;
-  if ((text[2] == u'/' && text[5] == u'/') || (text[2] == u'.' && text[5] == u'.')) {
+  if ((at(2) == u'/' && at(5) == u'/') || (at(2) == u'.' && at(5) == u'.')) {
     d = TwoDigits(text, 0), m = TwoDigits(text, 3), y1 = TwoDigits(text, 6),
     y2 = TwoDigits(text, 8);
-  } else if (text[4] == u'-' && text[7] == u'-') {
+  } else if (at(4) == u'-' && at(7) == u'-') {
     y1 = TwoDigits(text, 0), y2 = TwoDigits(text, 2), m = TwoDigits(text, 5),
     d = TwoDigits(text, 8);
   } else {
@@ -124,6 +130,81 @@ DayPeriod PeriodOfMinutes(int minutes) {
     return DayPeriod::Matin;
   }
   return minutes <= 18 * 60 ? DayPeriod::Jour : DayPeriod::Soir;
+}
+
+// "hh:mm" read by hand: minutes since midnight, or -1.
+template <typename View> int FastMinutes(View text) {
+  if (text.size() != 5 || Unit(text[2]) != u':') {
+    return -1;
+  }
+  const int h = TwoDigits(text, 0), m = TwoDigits(text, 3);
+  return h >= 0 && h < 24 && m >= 0 && m < 60 ? h * 60 + m : -1;
+}
+
+// The blanks QStringView::trimmed removes, among ASCII bytes.
+QByteArrayView TrimmedAscii(QByteArrayView bytes) {
+  const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  qsizetype from = 0, to = bytes.size();
+  while (from < to && blank(bytes[from])) {
+    ++from;
+  }
+  while (to > from && blank(bytes[to - 1])) {
+    --to;
+  }
+  return bytes.sliced(from, to - from);
+}
+
+// What the checks read from a field: from its text, or from its bytes, the
+// common forms straight from the bytes (ASCII, read as the same text) and
+// any other through the text. Blanks around a field of other bytes (a
+// no-break space) are left to the text.
+std::optional<QDate> DateOf(const QString &field) { return ParseImportDate(field); }
+std::optional<QDate> DateOf(QByteArrayView field) {
+  if (const std::optional<QDate> date = FastDate(TrimmedAscii(field))) {
+    return date;
+  }
+  return ParseImportDate(DecodeCsvField(field));
+}
+
+std::optional<int> MinutesOf(const QString &field) {
+  if (const std::optional<QTime> time = ParseImportTime(field)) {
+    return time->hour() * 60 + time->minute();
+  }
+  return std::nullopt;
+}
+std::optional<int> MinutesOf(QByteArrayView field) {
+  if (const int minutes = FastMinutes(TrimmedAscii(field)); minutes >= 0) {
+    return minutes;
+  }
+  return MinutesOf(DecodeCsvField(field));
+}
+
+std::optional<QDateTime> DateTimeOf(const QString &field) { return ParseImportDateTime(field); }
+std::optional<QDateTime> DateTimeOf(QByteArrayView field) {
+  return ParseImportDateTime(DecodeCsvField(field));
+}
+
+bool IsBlank(const QString &field) { return field.trimmed().isEmpty(); }
+bool IsBlank(QByteArrayView field) {
+  const QByteArrayView rest = TrimmedAscii(field);
+  const bool ascii = std::all_of(rest.begin(), rest.end(), [](char c) { return uchar(c) < 0x80; });
+  return rest.isEmpty() || (!ascii && IsBlank(DecodeCsvField(field)));
+}
+
+std::optional<qint64> NumberOf(const QString &field) { return WholeNumber(field); }
+std::optional<qint64> NumberOf(QByteArrayView field) {
+  const QByteArrayView digits = TrimmedAscii(field);
+  if (digits.isEmpty() || digits.size() > 18) {
+    return NumberOf(DecodeCsvField(field));
+  }
+  qint64 v = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') {
+      return NumberOf(DecodeCsvField(field));
+    }
+    v = v * 10 + (c - '0');
+  }
+  return v;
 }
 
 } // namespace
@@ -171,12 +252,8 @@ std::optional<QDate> ParseImportDate(QStringView text) {
 
 std::optional<QTime> ParseImportTime(QStringView text) {
   text = text.trimmed();
-  if (text.size() == 5 && text[2] == u':') {
-    // "hh:mm" by hand, the common form.
-    const int h = TwoDigits(text, 0), m = TwoDigits(text, 3);
-    if (h >= 0 && h < 24 && m >= 0 && m < 60) {
-      return QTime(h, m);
-    }
+  if (const int minutes = FastMinutes(text); minutes >= 0) {
+    return QTime(minutes / 60, minutes % 60); // "hh:mm" by hand, the common form
   }
   for (const char *mask : {"HH:mm", "H:mm", "HH:mm:ss", "H:mm:ss"}) {
     const QTime time = QTime::fromString(text.toString(), QString::fromLatin1(mask));
@@ -255,33 +332,41 @@ CsvImport::CsvImport(const PeriodLists &existing, ColumnMapping mapping)
 }
 
 void CsvImport::add(const QStringList &fields, qint64 line) {
+  addFields(std::span<const QString>(fields.constData(), size_t(fields.size())), line);
+}
+
+void CsvImport::addPlain(std::span<const QByteArrayView> fields, qint64 line) {
+  addFields(fields, line);
+}
+
+template <typename Field> void CsvImport::addFields(std::span<const Field> fields, qint64 line) {
   if (headerPending_) {
     headerPending_ = false;
     return;
   }
   std::optional<QDate> date;
-  std::optional<QTime> time;
+  std::optional<int> time; // minutes since midnight
   std::array<std::optional<qint64>, 3> values;
   std::array<bool, 3> present{};
   QString problem;
-  const QString none;
+  const Field none{};
   for (qsizetype i = 0; i < mapping_.roles.size() && problem.isEmpty(); ++i) {
-    const QString &field = i < fields.size() ? fields[i] : none;
+    const Field &field = size_t(i) < fields.size() ? fields[size_t(i)] : none;
     switch (mapping_.roles[i]) {
     case ColumnRole::Date:
-      if (!(date = ParseImportDate(field))) {
+      if (!(date = DateOf(field))) {
         problem = QStringLiteral("date illisible");
       }
       break;
     case ColumnRole::Time:
-      if (!(time = ParseImportTime(field))) {
+      if (!(time = MinutesOf(field))) {
         problem = QStringLiteral("heure illisible");
       }
       break;
     case ColumnRole::DateTime:
-      if (const std::optional<QDateTime> at = ParseImportDateTime(field)) {
+      if (const std::optional<QDateTime> at = DateTimeOf(field)) {
         date = at->date();
-        time = at->time();
+        time = at->time().hour() * 60 + at->time().minute();
       } else {
         problem = QStringLiteral("date et heure illisibles");
       }
@@ -295,9 +380,9 @@ void CsvImport::add(const QStringList &fields, qint64 line) {
       static const char *const kMissing[] = {"systolique manquante", "diastolique manquante",
                                              "pouls manquant"};
       present[size_t(v)] = true;
-      if (field.trimmed().isEmpty()) {
+      if (IsBlank(field)) {
         problem = QString::fromLatin1(kMissing[v]);
-      } else if (!(values[size_t(v)] = WholeNumber(field))) {
+      } else if (!(values[size_t(v)] = NumberOf(field))) {
         problem = QString::fromLatin1(kUnreadable[v]);
       }
       break;
@@ -328,7 +413,7 @@ void CsvImport::add(const QStringList &fields, qint64 line) {
     }
     return;
   }
-  const int minutes = time->hour() * 60 + time->minute();
+  const int minutes = *time;
   // Values in range and a date of four-digit year: the key always exists.
   const quint64 key = (quint64(date->toJulianDay()) << 38) | (quint64(minutes) << 27) |
                       (quint64(*values[0]) << 18) | (quint64(*values[1]) << 9) |

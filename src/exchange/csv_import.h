@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace tl {
@@ -56,6 +57,10 @@ public:
 
   // One record; `line` is where it starts in the file.
   void add(const QStringList &fields, qint64 line);
+  // The same for a record given as the bytes of its fields (CsvReader's
+  // plain records): the same readings, refusals and reasons as their texts
+  // (DecodeCsvField) would give.
+  void addPlain(std::span<const QByteArrayView> fields, qint64 line);
 
   // The readings accepted, per period, in file order.
   const std::vector<Reading> &accepted(DayPeriod period) const {
@@ -74,6 +79,8 @@ public:
   QString summary() const;
 
 private:
+  template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
+
   ColumnMapping mapping_;
   bool headerPending_;
   std::array<std::vector<Reading>, 4> accepted_;

@@ -3,13 +3,14 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
+#include <bit>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace tl {
 
-namespace {
-
-// UTF-8 when the bytes are UTF-8, Windows-1252 otherwise.
-QString DecodeField(QByteArrayView bytes) {
+QString DecodeCsvField(QByteArrayView bytes) {
   // Plain ASCII, the usual field, reads the same in both.
   unsigned high = 0;
   for (const char c : bytes) {
@@ -35,8 +36,6 @@ QString DecodeField(QByteArrayView bytes) {
   }
   return text;
 }
-
-} // namespace
 
 char DetectCsvSeparator(QByteArrayView firstBytes) {
   constexpr std::array<char, 3> candidates = {';', ',', '\t'};
@@ -130,7 +129,7 @@ bool CsvReader::endRecord(const RecordFn &record) {
   fields.reserve(qsizetype(fieldEnds_.size()));
   qsizetype start = 0;
   for (const qsizetype end : fieldEnds_) {
-    fields.append(DecodeField(QByteArrayView(record_).sliced(start, end - start)));
+    fields.append(DecodeCsvField(QByteArrayView(record_).sliced(start, end - start)));
     start = end;
   }
   record_.truncate(0);
@@ -144,7 +143,78 @@ bool CsvReader::endRecord(const RecordFn &record) {
   return record(fields, recordLine_);
 }
 
-bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record) {
+namespace {
+
+// Whether a line read as one field is blank, as endRecord tells it: a field
+// whose text is empty (no bytes, or a lone byte-order mark the decoding
+// drops).
+bool IsBlankLine(const std::vector<QByteArrayView> &fields) {
+  if (fields.size() != 1) {
+    return false;
+  }
+  const QByteArrayView only = fields.front();
+  return only.isEmpty() || (uchar(only.front()) >= 0x80 && DecodeCsvField(only).isEmpty());
+}
+
+} // namespace
+
+qsizetype CsvReader::plainLineEnd(QByteArrayView chunk, qsizetype from) {
+  plainFields_.clear();
+  const char *const base = chunk.data();
+  const char *p = base + from;
+  const char *const limit = base + std::min(chunk.size(), from + kMaxPlainBytes);
+  const char *field = p;
+#if defined(__SSE2__) || defined(_M_X64)
+  // Sixteen bytes at a time: the line end, the separators before it, and
+  // any quote, which leaves the record to the general path.
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i sep = _mm_set1_epi8(separator_);
+  while (limit - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const unsigned ends =
+        unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+    const unsigned quotes = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, quote)));
+    const unsigned before = ends != 0 ? (ends & (0u - ends)) - 1 : 0xFFFFu;
+    if ((quotes & before) != 0) {
+      return -1;
+    }
+    for (unsigned seps = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sep))) & before; seps != 0;
+         seps &= seps - 1) {
+      const char *at = p + std::countr_zero(seps);
+      plainFields_.emplace_back(field, at - field);
+      field = at + 1;
+    }
+    if (ends != 0) {
+      const char *at = p + std::countr_zero(ends);
+      plainFields_.emplace_back(field, at - field);
+      return at - base;
+    }
+    p += 16;
+  }
+#endif
+  for (; p < limit; ++p) {
+    const char c = *p;
+    if (c == '\r' || c == '\n') {
+      plainFields_.emplace_back(field, p - field);
+      return p - base;
+    }
+    if (c == '"') {
+      return -1;
+    }
+    if (c == separator_) {
+      plainFields_.emplace_back(field, p - field);
+      field = p + 1;
+    }
+  }
+  return -1;
+}
+
+bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRecordFn &plain) {
+  // Records without quotes on one line skip the byte-by-byte reading (a
+  // separator the general path reads otherwise keeps them all there).
+  const bool lookForPlain = plain && separator_ != '"' && separator_ != '\r' && separator_ != '\n';
   qsizetype i = 0;
   if (atStart_ && !chunk.isEmpty()) {
     atStart_ = false;
@@ -161,6 +231,17 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record) {
       }
     }
     if (!recordStarted_) {
+      if (lookForPlain) {
+        if (const qsizetype end = plainLineEnd(chunk, i); end >= 0) {
+          const qint64 at = line_++;
+          afterCr_ = chunk[end] == '\r';
+          if (!IsBlankLine(plainFields_) && !plain(plainFields_, at)) {
+            return false;
+          }
+          i = end;
+          continue;
+        }
+      }
       recordStarted_ = true;
       recordLine_ = line_;
     }

@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QStringList>
 #include <functional>
+#include <span>
 #include <vector>
 
 namespace tl {
@@ -16,6 +17,10 @@ namespace tl {
 // The separator the first lines use most consistently: ";", "," or tab
 // (";" when nothing tells).
 char DetectCsvSeparator(QByteArrayView firstBytes);
+
+// A field's text from its bytes: UTF-8 when they are UTF-8, Windows-1252
+// otherwise.
+QString DecodeCsvField(QByteArrayView bytes);
 
 class CsvReader {
 public:
@@ -27,11 +32,19 @@ public:
   // (1-based); returning false stops the reading.
   using RecordFn = std::function<bool(const QStringList &fields, qint64 line)>;
 
+  // Called instead of RecordFn, when given, for a record on one line
+  // without a quote, read whole from one chunk: its fields as views of the
+  // chunk's bytes (valid during the call), each the text DecodeCsvField
+  // gives. Both calls must treat a record alike: which one a record gets
+  // depends on where the chunks end.
+  using PlainRecordFn = std::function<bool(std::span<const QByteArrayView> fields, qint64 line)>;
+
   explicit CsvReader(char separator) : separator_(separator) {}
 
-  // Reads `chunk`, calling `record` for every record it completes. Returns
-  // false once a call returned false.
-  bool feed(QByteArrayView chunk, const RecordFn &record);
+  // Reads `chunk`, calling `record` (or `plain`) for every record it
+  // completes. Returns false once a call returned false.
+  bool feed(QByteArrayView chunk, const RecordFn &record) { return feed(chunk, record, {}); }
+  bool feed(QByteArrayView chunk, const RecordFn &record, const PlainRecordFn &plain);
   // The last record, when the input does not end with a line end.
   bool finish(const RecordFn &record);
 
@@ -39,6 +52,12 @@ public:
   bool truncated() const { return truncated_; }
 
 private:
+  // A plain record is looked for no further than this.
+  static constexpr qsizetype kMaxPlainBytes = 4096;
+
+  // The index of the CR or LF ending the line at `from` when that line is a
+  // plain record within the chunk (its fields then in plainFields_), or -1.
+  qsizetype plainLineEnd(QByteArrayView chunk, qsizetype from);
   bool endRecord(const RecordFn &record);
   void endField();
   void addByte(char c);
@@ -51,6 +70,7 @@ private:
   // field ends: reused from record to record, so no record allocates.
   QByteArray record_;
   std::vector<qsizetype> fieldEnds_;
+  std::vector<QByteArrayView> plainFields_;
   qsizetype recordBytes_ = 0;
   bool inQuotes_ = false;
   bool quoteSeen_ = false; // a quote inside quotes: end of quotes or a doubled quote

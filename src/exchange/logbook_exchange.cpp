@@ -84,7 +84,7 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   return start;
 }
 
-ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
                             char separator, const ImportProgress &progress, bool dryRun) {
   ImportOutcome outcome;
   QFile file(path);
@@ -99,6 +99,11 @@ ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapp
     import.add(fields, line);
     return true;
   };
+  const CsvReader::PlainRecordFn addPlain = [&import](std::span<const QByteArrayView> fields,
+                                                      qint64 line) {
+    import.addPlain(fields, line);
+    return true;
+  };
   QByteArray chunk(kChunkBytes, Qt::Uninitialized);
   qint64 done = 0;
   for (;;) {
@@ -110,7 +115,7 @@ ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapp
     if (got == 0) {
       break;
     }
-    reader.feed(QByteArrayView(chunk.constData(), got), add);
+    reader.feed(QByteArrayView(chunk.constData(), got), add, addPlain);
     done += got;
     if (progress && !progress(done, total)) {
       outcome.cancelled = true;
@@ -130,7 +135,15 @@ ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapp
     book.list(period).appendReadings(import.takeAccepted(period));
   }
   outcome.appended = true;
-  outcome.saved = SaveLogbook(book);
+  return outcome;
+}
+
+ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+                            char separator, const ImportProgress &progress, bool dryRun) {
+  ImportOutcome outcome = AppendCsvFile(book, path, mapping, separator, progress, dryRun);
+  if (outcome.appended) {
+    outcome.saved = SaveLogbook(book);
+  }
   return outcome;
 }
 

@@ -84,4 +84,10 @@ ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapp
                             char separator, const ImportProgress &progress = {},
                             bool dryRun = false);
 
+// ImportCsvFile without its save: the readings accepted are appended to the
+// lists (`appended` tells) and left for the caller to save.
+ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
+                            char separator, const ImportProgress &progress = {},
+                            bool dryRun = false);
+
 } // namespace tl

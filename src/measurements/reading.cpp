@@ -610,6 +610,23 @@ void PutTwoDigits(QChar *out, int n) {
 
 Reading MakeReadingFromValues(QDate date, int minutes, qint64 s, qint64 d, qint64 p) {
   Reading r;
+  // A date of four-digit year, a time within the day and values of the
+  // compact range: the cells' texts would all be canonical, so the numbers
+  // are stored as setting those texts would store them.
+  constexpr qint64 kFirstFourDigitDay = DaysFromCivil(1000, 1, 1) + kJulianDayOf1970;
+  constexpr qint64 kLastFourDigitDay = DaysFromCivil(9999, 12, 31) + kJulianDayOf1970;
+  const qint64 day = date.toJulianDay();
+  if (date.isValid() && day >= kFirstFourDigitDay && day <= kLastFourDigitDay && minutes >= 0 &&
+      minutes < 24 * 60 && FitsValue(s) && FitsValue(d) && FitsValue(p)) {
+    r.day_ = qint32(day);
+    r.minutes_ = quint16(minutes);
+    r.values_ = {qint16(s), qint16(d), qint16(p)};
+    r.class_ = quint8(ClassOf(s, d));
+    for (int cell = 0; cell < Reading::kCellCount; ++cell) {
+      r.setKind(cell, Reading::Kind::Number);
+    }
+    return r;
+  }
   if (date.isValid() && date.year() >= 1000 && date.year() <= 9999) {
     // "dd/MM/yyyy" by hand: the same text as QDate::toString, many times faster.
     QString text(10, u'/');

@@ -75,6 +75,8 @@ public:
   char *writeUtf8(int cell, char *out) const;
 
 private:
+  friend Reading MakeReadingFromValues(QDate date, int minutes, qint64 s, qint64 d, qint64 p);
+
   enum class Kind : quint8 { Empty = 0, Number = 1, Text = 2 };
   struct Texts {
     std::array<QString, kCellCount> cells;

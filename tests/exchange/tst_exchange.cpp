@@ -104,6 +104,62 @@ private slots:
     QCOMPARE(range.split('\n').size(), 4); // header, two rows, nothing after the last CR LF
   }
 
+  // Rows written whole as they stand, or field by field when a field needs
+  // quotes: the same bytes as the fields' texts quoted one by one, in the
+  // order of a stable sort by date and time over the lists in period order.
+  void exportAsFieldByField() {
+    PeriodLists lists;
+    const auto add = [&](DayPeriod p, const QStringList &cells) {
+      lists.list(p).append(test::CellsReading(
+          cells.size() == 6 ? cells
+                            : cells + QStringList{DiagnosisSentence(cells[2].toLongLong(),
+                                                                    cells[3].toLongLong())}));
+    };
+    add(DayPeriod::Soir, {"02/03/2026", "20:00", "128", "82", "71"});
+    add(DayPeriod::Soir, {"01/03/2026", "20:00", "128", "82", "71"});  // out of order
+    add(DayPeriod::Matin, {"02/03/2026", "20:00", "131", "84", "66"}); // same date and time
+    add(DayPeriod::Matin, {"02/03/2026", "07;30", "131", "84", "66"});
+    add(DayPeriod::Jour, {"02/03/2026", "", "131", "84", "66", "dit \"oui\""});
+    add(DayPeriod::Jour, {"02/03/2026", "14:00", "131", "84", "66", "a\nb"});
+    add(DayPeriod::Jour, {"02/03/2026", "14:00", "40000", "84", "66", "\r"});
+    add(DayPeriod::Nuit, {"31/12/0999", "03:00", "118", "76", "60"});
+    add(DayPeriod::Nuit, {"01/01/1000", "03:00", "118", "76", "60"});
+    add(DayPeriod::Nuit, {"31/12/9999", "03:00", "118", "76", "60"});
+    add(DayPeriod::Nuit, {"hier", "03:00", "118", "76", "60"});
+    add(DayPeriod::Matin, {"", "02:00", "118", "76", "60", "x;y"});
+    add(DayPeriod::Jour, {"2/3/2026", "", "118", "76", "60"});
+
+    struct Row {
+      const Reading *r;
+      DayPeriod period;
+    };
+    QList<Row> rows;
+    for (DayPeriod p : kAllPeriods) {
+      for (const Reading &r : lists.list(p).readings()) {
+        rows.append({&r, p});
+      }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+      const auto at = [](const Row &x) {
+        return std::make_tuple(!x.r->date(), x.r->date().value_or(QDate()).toJulianDay(),
+                               x.r->minutes().value_or(24 * 60));
+      };
+      return at(a) < at(b);
+    });
+    QByteArray expected = QByteArray("\xEF\xBB\xBF") + kCsvHeader + "\r\n";
+    for (const Row &row : rows) {
+      const Reading &r = *row.r;
+      QByteArrayList fields = {r.date() ? r.date()->toString(Qt::ISODate).toUtf8()
+                                        : CsvField(r[Reading::Date]),
+                               CsvField(r[Reading::Time]), PeriodInfo(row.period).name.toUtf8()};
+      for (int c = Reading::Systolic; c <= Reading::Diagnosis; ++c) {
+        fields << CsvField(r[c]);
+      }
+      expected += fields.join(';') + "\r\n";
+    }
+    QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt), expected);
+  }
+
   // The reader: separators detected, quotes, line ends, encodings, blank
   // lines; the same records whatever the chunk size.
   void readCsv_data() {
@@ -275,6 +331,100 @@ private slots:
     QCOMPARE(import.accepted(DayPeriod::Soir)[0],
              MakeReadingFromValues(QDate(2026, 3, 2), 20 * 60 + 5, 128, 82, 71));
     QCOMPARE(import.accepted(DayPeriod::Nuit).size(), size_t(1));
+  }
+
+  // Records handed over as bytes (one line, no quote, whole in a chunk) give
+  // what their decoded texts give: the same readings, counts, reasons and
+  // lines, whatever the chunks.
+  void plainRecordsReadAsTexts_data() {
+    QTest::addColumn<QByteArray>("csv");
+    const QByteArray header =
+        "\xEF\xBB\xBF"
+        "Date;Heure;P\xC3\xA9riode;Systolique;Diastolique;Pouls;Diagnostic\r\n";
+    QTest::newRow("export, CR LF") << header +
+                                          "2026-03-02;07:15;Matin;131;84;66;art\xC3\xA9rielle\r\n"
+                                          "02/03/2026;20:05;Soir;128;82;71;x\r\n"
+                                          "02.03.2026;20:05;Soir;128;82;71;doublon\r\n";
+    QTest::newRow("blanks, other forms, lone CRs, blank lines")
+        << header + " 2026-03-03 ;\t7:05 ;;0131; 84\x0b;066\r\r"
+                    "3/3/2026;07:06:59;;131;84;66\r\n\n"
+                    "2026-03-03;07:07;;131\x1f;84;66\r\xEF\xBB\xBF\r";
+    QTest::newRow("no-break spaces, UTF-8 and Windows-1252") << header +
+                                                                    "2026-03-04;08:00;;\xC2\xA0"
+                                                                    "140;90;\xA0"
+                                                                    "70\n"
+                                                                    "2026-03-04;08:01;;140;\xA0"
+                                                                    "90\xA0;\xC2\xA0\n"
+                                                                    "\xC2\xA0"
+                                                                    "2026-03-04;08:02;;140;90;70\n"
+                                                                    "2026-03-04;\xEF\xBB\xBF"
+                                                                    "08:03;;140;90;70\n";
+    QTest::newRow("refusals")
+        << header + "31/02/2026;08:00;;140;90;70\n2026-03-05;24:00;;140;90;70\n"
+                    "2026-03-05;08:00;;1e2;90;70\n2026-03-05;08:00;;140;1234567890123456789;70\n"
+                    "2026-03-05;08:00;;140;90\n2026-03-05;08:00;;90;140;70\n;;;;;\n"
+                    "2026-03-05;08:00;;140;90; \n2026-03-05;08:00;;\xD9\xA1"
+                    "40;90;70\n";
+    QTest::newRow("quoted fields and a line break in quotes")
+        << header + "\"2026-03-06\";08:00;;140;90;70;\"a;b\"\n"
+                    "2026-03-06;08:01;;140;90;70;\"l1\nl2\"\n"
+                    "2026-03-06;08:02;;140;90;70;x\"y\n2026-03-06;08:03;;140;90;70";
+    QTest::newRow("date and time together, commas")
+        << QByteArray("timestamp,sys,dia,pulse\n2026-03-02T07:15,131,84,66\n"
+                      "1772435700,128,82,71\n2026-03-02 07:16:00,131,84,66\njunk,1,2,3\n");
+    QTest::newRow("no header") << QByteArray(
+        "02/03/2026;07:15;131;84;66\n02/03/2026;07:16;131;84;66\n");
+  }
+  void plainRecordsReadAsTexts() {
+    QFETCH(QByteArray, csv);
+    const char separator = DetectCsvSeparator(csv);
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
+    const auto import = [&](qsizetype chunk, bool plain, qint64 *plainRecords) {
+      std::optional<CsvImport> out;
+      CsvReader reader(separator);
+      const auto start = [&](const QStringList &first) {
+        if (!out) {
+          out.emplace(lists, GuessMapping(first));
+        }
+      };
+      const CsvReader::RecordFn add = [&](const QStringList &fields, qint64 line) {
+        start(fields);
+        out->add(fields, line);
+        return true;
+      };
+      const CsvReader::PlainRecordFn addPlain = [&](std::span<const QByteArrayView> fields,
+                                                    qint64 line) {
+        QStringList texts;
+        for (QByteArrayView f : fields) {
+          texts << DecodeCsvField(f);
+        }
+        start(texts);
+        out->addPlain(fields, line);
+        ++*plainRecords;
+        return true;
+      };
+      for (qsizetype at = 0; at < csv.size(); at += chunk) {
+        const QByteArrayView part = QByteArrayView(csv).sliced(at, qMin(chunk, csv.size() - at));
+        plain ? reader.feed(part, add, addPlain) : reader.feed(part, add);
+      }
+      reader.finish(add);
+      return std::move(*out);
+    };
+    qint64 unused = 0;
+    const CsvImport texts = import(csv.size(), false, &unused);
+    for (qsizetype chunk : {qsizetype(1), qsizetype(7), qsizetype(64), csv.size()}) {
+      qint64 plainRecords = 0;
+      const CsvImport bytes = import(chunk, true, &plainRecords);
+      QCOMPARE(bytes.summary(), texts.summary());
+      QCOMPARE(bytes.duplicates(), texts.duplicates());
+      for (DayPeriod p : kAllPeriods) {
+        QCOMPARE(bytes.accepted(p), texts.accepted(p));
+        QCOMPARE(SerializeMeasurementFile(bytes.accepted(p)),
+                 SerializeMeasurementFile(texts.accepted(p)));
+      }
+      QVERIFY(chunk < 16 || plainRecords > 0);
+    }
   }
 
   // Readings entered in date order, exported and imported into a new

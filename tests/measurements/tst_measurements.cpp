@@ -414,6 +414,12 @@ private slots:
         << "08:00";
     QTest::newRow("no date, no time") << QDate() << -1 << qint64(120) << qint64(80) << ""
                                       << "";
+    QTest::newRow("first four-digit year, last minute")
+        << QDate(1000, 1, 1) << 24 * 60 - 1 << qint64(32767) << qint64(0) << "01/01/1000"
+        << "23:59";
+    QTest::newRow("three-digit year, minute past the day")
+        << QDate(999, 12, 31) << 24 * 60 << qint64(120) << qint64(80) << "31/12/0999"
+        << "";
   }
   void readingFromValuesMatchesItsTexts() {
     QFETCH(QDate, date);
@@ -429,9 +435,14 @@ private slots:
                                QString::number(d),
                                QStringLiteral("71"),
                                DiagnosisSentence(s, d)};
+    // Held as setting the texts holds them, numbers as numbers.
+    const Reading set = test::CellsReading(texts);
     for (int c = 0; c < Reading::kCellCount; ++c) {
       QCOMPARE(r[c], texts[c]);
+      QCOMPARE(r.holdsText(c), set.holdsText(c));
     }
+    QCOMPARE(r.date(), set.date());
+    QCOMPARE(r.minutes(), set.minutes());
     QCOMPARE(r.number(Reading::Systolic), std::optional<qint64>(s));
     QCOMPARE(r.number(Reading::Diastolic), std::optional<qint64>(d));
     QCOMPARE(r.value(Reading::Diastolic), d);
