@@ -11,6 +11,7 @@
 //
 // BM_Ratios times all sides in the same iterations and reports the median
 // ratios; the memory counters give the heap held and the heap at its highest.
+#include "bench_logbook.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
@@ -50,16 +51,7 @@ double PeakRssBytes() {
   return double(usage.ru_maxrss) * 1024.0;
 }
 
-// A logbook of its own in a temporary data folder.
-struct Book {
-  QString patient;
-  StoragePaths paths;
-  Logbook book{patient, paths};
-  Book(const QString &folder, const QString &name) {
-    paths.dataFolder = folder;
-    book.setPatient(name);
-  }
-};
+using bench::Book;
 
 // Anne's readings in date order over the four periods, saved, and their CSV
 // export.

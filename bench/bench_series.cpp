@@ -3,6 +3,7 @@
 // readings from their measurement files in the same run; and the time to
 // write the PDF report of one year. BM_Ratios reports series / load and
 // statistics / load per size: they must stay flat as the size grows.
+#include "bench_logbook.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
 #include "measurements/classification.h"
@@ -24,16 +25,7 @@ using namespace tl;
 
 namespace {
 
-// A logbook of its own in a temporary data folder.
-struct Book {
-  QString patient;
-  StoragePaths paths;
-  Logbook book{patient, paths};
-  Book(const QString &folder, const QString &name) {
-    paths.dataFolder = folder;
-    book.setPatient(name);
-  }
-};
+using bench::Book;
 
 // `count` readings over twenty years from 2006, entered day after day in time
 // order, spread over the four periods; saved once per size.
