@@ -41,6 +41,54 @@ private slots:
     QCOMPARE(SetupStorage(ProfileFolder()).printFolder, p.printFolder);
   }
 
+  void profileVariable() {
+#ifdef Q_OS_WIN
+    QCOMPARE(QByteArray(ProfileVariable()), QByteArray("USERPROFILE"));
+#else
+    QCOMPARE(QByteArray(ProfileVariable()), QByteArray("HOME"));
+#endif
+  }
+
+  // The temporary profile of a test is the one the program sees, whatever
+  // its name, nested or not; the variable is given back afterwards.
+  void temporaryProfileIsTheProgramsProfile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("random name") << "";
+    QTest::newRow("space") << "Jean Dupont";
+    QTest::newRow("accents") << "Hélène Émile";
+    QTest::newRow("apostrophe and accent") << "Zoé O'Brien";
+  }
+  void temporaryProfileIsTheProgramsProfile() {
+    QFETCH(QString, name);
+    const QString before = ProfileFolder();
+    QString used;
+    {
+      test::TempHome home(name);
+      used = home.path();
+      QVERIFY(used.endsWith(name.isEmpty() ? QString("/") : u'/' + name + u'/'));
+      QCOMPARE(ProfileFolder(), used);
+      QVERIFY(test::IsProfileFolder(used));
+      QVERIFY(QDir::isAbsolutePath(ProfileFolder()));
+#ifdef Q_OS_WIN
+      // A drive letter, then forward slashes only.
+      QCOMPARE(ProfileFolder().mid(1, 2), QString(":/"));
+      QVERIFY(!ProfileFolder().contains(u'\\'));
+#endif
+      const StoragePaths p = SetupStorage(ProfileFolder());
+      QCOMPARE(p.dataFolder, used + "Kestrune Arteline/");
+      QVERIFY(!WriteWholeFile(p.patientFile, "Hélène"));
+      QCOMPARE(test::ReadFile(used + "Kestrune Arteline/ARTL_Users.ini"), QByteArray("Hélène"));
+      {
+        test::TempHome inner;
+        QCOMPARE(ProfileFolder(), inner.path());
+        QVERIFY(!test::IsProfileFolder(used));
+      }
+      QCOMPARE(ProfileFolder(), used);
+    }
+    QCOMPARE(ProfileFolder(), before);
+    QVERIFY(!QFileInfo::exists(used));
+  }
+
   void patientNameInPaths_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("soirFile");
