@@ -202,6 +202,44 @@ private slots:
     QVERIFY(bool(WriteWholeFile(home.path() + QStringLiteral("no/such/folder/x.txt"), "x")));
   }
 
+  // A save over a file another program holds open (opened as most programs
+  // and Qt open files: sharing reads and writes, not deletion). POSIX renames
+  // over it and the reader keeps the version it opened; Windows refuses the
+  // replacement: the save fails naming the file, and the old file stays
+  // whole. Either way nothing is left beside it, and once the reader lets go
+  // the save goes through.
+  void saveOverAFileHeldOpen_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("short to long")
+        << QByteArray("1\r\nancien") << QByteArray("2\r\nnouveau, plus long\r\n");
+    QTest::newRow("long to empty") << QByteArray(64 * 1024, 'x') << QByteArray();
+  }
+  void saveOverAFileHeldOpen() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    test::TempHome home;
+    const QString name = QStringLiteral("ARTL_Matin_Hélène.txt");
+    const QString path = home.path() + name;
+    QVERIFY(test::WriteFile(path, before));
+    QFile reader(path);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    const FileError error = WriteWholeFile(path, after);
+#ifdef Q_OS_WIN
+    QVERIFY(error);
+    QCOMPARE(error.path, path);
+    QCOMPARE(test::ReadFile(path), before);
+#else
+    QVERIFY2(!error, qPrintable(error.text()));
+    QCOMPARE(test::ReadFile(path), after);
+#endif
+    QCOMPARE(reader.readAll(), before);
+    reader.close();
+    QCOMPARE(QDir(home.path()).entryList(QDir::Files), QStringList{name});
+    QVERIFY(!WriteWholeFile(path, after));
+    QCOMPARE(test::ReadFile(path), after);
+  }
+
   void fileKeptAsideUnderANewName() {
     test::TempHome home;
     test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7)));
