@@ -1,5 +1,6 @@
 #include "platform/system_theme.h"
 
+#include <QString>
 #include <QWidget>
 
 #ifdef Q_OS_WIN
@@ -12,15 +13,17 @@ namespace tl {
 
 #ifdef Q_OS_WIN
 
-bool SystemAppsUseDarkTheme() {
-  const QSettings key(
-      QStringLiteral(
-          "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"),
-      QSettings::NativeFormat);
-  const QVariant value = key.value(QStringLiteral("AppsUseLightTheme"));
+bool AppsUseDarkThemeIn(const QString &key) {
+  const QSettings settings(key, QSettings::NativeFormat);
+  const QVariant value = settings.value(QStringLiteral("AppsUseLightTheme"));
   bool ok = false;
   const int light = value.toInt(&ok);
   return value.isValid() && ok && light == 0;
+}
+
+bool SystemAppsUseDarkTheme() {
+  return AppsUseDarkThemeIn(QStringLiteral(
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize"));
 }
 
 bool DarkenTitleBar(QWidget *window) {
@@ -45,6 +48,8 @@ bool DarkenTitleBar(QWidget *window) {
 }
 
 #else
+
+bool AppsUseDarkThemeIn(const QString &) { return false; }
 
 bool SystemAppsUseDarkTheme() { return false; }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+class QString;
 class QWidget;
 
 namespace tl {
@@ -8,6 +9,10 @@ namespace tl {
 // AppsUseLightTheme value is 0. A missing value, and every other system,
 // reads as light.
 bool SystemAppsUseDarkTheme();
+
+// The same reading of the registry key `key` (a full path under
+// HKEY_CURRENT_USER...), so that tests can point it at a key of their own.
+bool AppsUseDarkThemeIn(const QString &key);
 
 // Asks the window manager to draw `window`'s title bar dark (Windows 10 and
 // later, through DwmSetWindowAttribute loaded at run time). Returns true when

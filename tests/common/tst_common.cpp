@@ -41,6 +41,54 @@ private slots:
     QCOMPARE(SetupStorage(ProfileFolder()).printFolder, p.printFolder);
   }
 
+  void profileVariable() {
+#ifdef Q_OS_WIN
+    QCOMPARE(QByteArray(ProfileVariable()), QByteArray("USERPROFILE"));
+#else
+    QCOMPARE(QByteArray(ProfileVariable()), QByteArray("HOME"));
+#endif
+  }
+
+  // The temporary profile of a test is the one the program sees, whatever
+  // its name, nested or not; the variable is given back afterwards.
+  void temporaryProfileIsTheProgramsProfile_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("random name") << "";
+    QTest::newRow("space") << "Jean Dupont";
+    QTest::newRow("accents") << "Hélène Émile";
+    QTest::newRow("apostrophe and accent") << "Zoé O'Brien";
+  }
+  void temporaryProfileIsTheProgramsProfile() {
+    QFETCH(QString, name);
+    const QString before = ProfileFolder();
+    QString used;
+    {
+      test::TempHome home(name);
+      used = home.path();
+      QVERIFY(used.endsWith(name.isEmpty() ? QString("/") : u'/' + name + u'/'));
+      QCOMPARE(ProfileFolder(), used);
+      QVERIFY(test::IsProfileFolder(used));
+      QVERIFY(QDir::isAbsolutePath(ProfileFolder()));
+#ifdef Q_OS_WIN
+      // A drive letter, then forward slashes only.
+      QCOMPARE(ProfileFolder().mid(1, 2), QString(":/"));
+      QVERIFY(!ProfileFolder().contains(u'\\'));
+#endif
+      const StoragePaths p = SetupStorage(ProfileFolder());
+      QCOMPARE(p.dataFolder, used + "Kestrune Arteline/");
+      QVERIFY(!WriteWholeFile(p.patientFile, "Hélène"));
+      QCOMPARE(test::ReadFile(used + "Kestrune Arteline/ARTL_Users.ini"), QByteArray("Hélène"));
+      {
+        test::TempHome inner;
+        QCOMPARE(ProfileFolder(), inner.path());
+        QVERIFY(!test::IsProfileFolder(used));
+      }
+      QCOMPARE(ProfileFolder(), used);
+    }
+    QCOMPARE(ProfileFolder(), before);
+    QVERIFY(!QFileInfo::exists(used));
+  }
+
   void patientNameInPaths_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("soirFile");
@@ -152,6 +200,44 @@ private slots:
     }
     QVERIFY(!WriteWholeFile(home.path() + QStringLiteral("x.txt"), "x"));
     QVERIFY(bool(WriteWholeFile(home.path() + QStringLiteral("no/such/folder/x.txt"), "x")));
+  }
+
+  // A save over a file another program holds open (opened as most programs
+  // and Qt open files: sharing reads and writes, not deletion). POSIX renames
+  // over it and the reader keeps the version it opened; Windows refuses the
+  // replacement: the save fails naming the file, and the old file stays
+  // whole. Either way nothing is left beside it, and once the reader lets go
+  // the save goes through.
+  void saveOverAFileHeldOpen_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("short to long")
+        << QByteArray("1\r\nancien") << QByteArray("2\r\nnouveau, plus long\r\n");
+    QTest::newRow("long to empty") << QByteArray(64 * 1024, 'x') << QByteArray();
+  }
+  void saveOverAFileHeldOpen() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    test::TempHome home;
+    const QString name = QStringLiteral("ARTL_Matin_Hélène.txt");
+    const QString path = home.path() + name;
+    QVERIFY(test::WriteFile(path, before));
+    QFile reader(path);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+    const FileError error = WriteWholeFile(path, after);
+#ifdef Q_OS_WIN
+    QVERIFY(error);
+    QCOMPARE(error.path, path);
+    QCOMPARE(test::ReadFile(path), before);
+#else
+    QVERIFY2(!error, qPrintable(error.text()));
+    QCOMPARE(test::ReadFile(path), after);
+#endif
+    QCOMPARE(reader.readAll(), before);
+    reader.close();
+    QCOMPARE(QDir(home.path()).entryList(QDir::Files), QStringList{name});
+    QVERIFY(!WriteWholeFile(path, after));
+    QCOMPARE(test::ReadFile(path), after);
   }
 
   void fileKeptAsideUnderANewName() {

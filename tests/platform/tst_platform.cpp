@@ -6,12 +6,15 @@
 #include "platform/instance_lock.h"
 #include "platform/qt_dialogs.h"
 #include "platform/single_instance.h"
+#include "platform/system_theme.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QOperatingSystemVersion>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -139,6 +142,64 @@ private slots:
       QVERIFY(!second.acquire());
     }
     QVERIFY(!IsInstanceRunning(name));
+  }
+
+  // Windows' "apps use dark mode" as the registry holds it: the DWORD 0 is
+  // dark; 1, no value, or a value of another type read as light. The test
+  // writes a key of its own and removes it, never the user's setting.
+  void darkSettingFromTheRegistry_data() {
+    QTest::addColumn<QVariant>("value"); // invalid: no value
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("0: dark") << QVariant(0) << true;
+    QTest::newRow("1: light") << QVariant(1) << false;
+    QTest::newRow("no value") << QVariant() << false;
+    QTest::newRow("text") << QVariant(QStringLiteral("sombre")) << false;
+  }
+  void darkSettingFromTheRegistry() {
+    QFETCH(QVariant, value);
+    QFETCH(bool, dark);
+#ifdef Q_OS_WIN
+    const QString parent = QStringLiteral("HKEY_CURRENT_USER\\Software");
+    const QString own =
+        QStringLiteral("Tensiolog tests %1").arg(QCoreApplication::applicationPid());
+    const QString key = parent + u'\\' + own + QStringLiteral("\\Personalize");
+    {
+      QSettings settings(key, QSettings::NativeFormat);
+      if (value.isValid()) {
+        settings.setValue(QStringLiteral("AppsUseLightTheme"), value);
+      }
+      settings.sync();
+      QCOMPARE(settings.status(), QSettings::NoError);
+    }
+    const bool read = AppsUseDarkThemeIn(key);
+    QSettings(parent, QSettings::NativeFormat).remove(own);
+    QCOMPARE(read, dark);
+    QVERIFY(!QSettings(parent, QSettings::NativeFormat).childGroups().contains(own));
+#else
+    Q_UNUSED(value);
+    Q_UNUSED(dark);
+    QVERIFY(!AppsUseDarkThemeIn(QStringLiteral("HKEY_CURRENT_USER\\Software")));
+    QVERIFY(!SystemAppsUseDarkTheme());
+#endif
+  }
+
+  // The dark title bar: asked of the window manager for a real window on
+  // Windows 10 and later; refused for no window, and everywhere else.
+  void darkTitleBar() {
+    QVERIFY(!DarkenTitleBar(nullptr));
+    QWidget window;
+    window.resize(200, 100);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const bool done = DarkenTitleBar(&window);
+#ifdef Q_OS_WIN
+    if (QGuiApplication::platformName() == QStringLiteral("windows") &&
+        QOperatingSystemVersion::current() >= QOperatingSystemVersion::Windows10) {
+      QVERIFY(done);
+    }
+#else
+    QVERIFY(!done);
+#endif
   }
 };
 

@@ -1,10 +1,13 @@
 #include "fakes.h"
 
+#include "platform/profile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTest>
+#include <cstdlib>
 
 namespace tl::test {
 
@@ -87,13 +90,53 @@ bool RecordingShell::openAddress(const QString &address) {
 FixedClock::FixedClock(QDateTime at) : at_(std::move(at)) { setClock(this); }
 FixedClock::~FixedClock() { setClock(nullptr); }
 
-TempHome::TempHome() : oldHome_(qgetenv("HOME")) {
-  qputenv("HOME", QFile::encodeName(dir_.path()));
+bool IsProfileFolder(const QString &folder) {
+  const QFileInfo seen(ProfileFolder());
+  const QFileInfo wanted(folder);
+  return seen.exists() && wanted.exists() && seen.canonicalFilePath() == wanted.canonicalFilePath();
 }
 
-TempHome::~TempHome() { qputenv("HOME", oldHome_); }
+namespace {
 
-QString TempHome::path() const { return dir_.path() + u'/'; }
+// Sets an environment variable to any text: Windows takes it as UTF-16, so
+// names outside the ANSI code page survive.
+void SetVariable(const char *name, const QString &value) {
+#ifdef Q_OS_WIN
+  _wputenv_s(reinterpret_cast<const wchar_t *>(QString::fromLatin1(name).utf16()),
+             reinterpret_cast<const wchar_t *>(value.utf16()));
+#else
+  qputenv(name, QFile::encodeName(value));
+#endif
+}
+
+} // namespace
+
+TempHome::TempHome(const QString &name)
+    : hadOld_(qEnvironmentVariableIsSet(ProfileVariable())),
+      old_(qEnvironmentVariable(ProfileVariable())) {
+  path_ = dir_.path() + u'/';
+  if (!name.isEmpty()) {
+    path_ += name + u'/';
+    QDir().mkpath(path_);
+  }
+  SetVariable(ProfileVariable(), QDir::toNativeSeparators(path_.chopped(1)));
+  if (!dir_.isValid() || !IsProfileFolder(path_)) {
+    // Nothing may run on: the next write would go to the real profile.
+    qFatal("The temporary profile %s is not the one the program sees (%s, from %s): "
+           "stopping before any test touches the real profile.",
+           qPrintable(path_), qPrintable(ProfileFolder()), ProfileVariable());
+  }
+}
+
+TempHome::~TempHome() {
+  if (hadOld_) {
+    SetVariable(ProfileVariable(), old_);
+  } else {
+    qunsetenv(ProfileVariable());
+  }
+}
+
+QString TempHome::path() const { return path_; }
 
 bool WriteFile(const QString &path, QByteArrayView bytes) {
   QDir().mkpath(QFileInfo(path).absolutePath());

@@ -91,18 +91,31 @@ private:
   QDateTime at_;
 };
 
-// A temporary home folder for one test: HOME points at it while alive.
+// A temporary profile (home) folder for one test: the variable the program
+// reads it from (USERPROFILE on Windows, HOME elsewhere) points at it while
+// alive. `name` names the folder inside the temporary one (for accented or
+// spaced profile names). The test program stops at once, before anything is
+// written, when the profile the program sees is not this folder: a test never
+// touches the real profile.
 class TempHome {
 public:
-  TempHome();
+  explicit TempHome(const QString &name = QString());
   ~TempHome();
+  TempHome(const TempHome &) = delete;
+  TempHome &operator=(const TempHome &) = delete;
   QString path() const; // ends in "/"
   bool isValid() const { return dir_.isValid(); }
 
 private:
   QTemporaryDir dir_;
-  QByteArray oldHome_;
+  QString path_;
+  bool hadOld_ = false;
+  QString old_;
 };
+
+// Whether `folder` is the profile folder the program sees (same folder, even
+// when spelt differently).
+bool IsProfileFolder(const QString &folder);
 
 // Takes every permission from the file at `path`; false when this user can
 // read it all the same (root can), so that the test has nothing to check.
