@@ -53,6 +53,16 @@ function(tensiolog_install_windows_runtime target)
         message(STATUS "Qt plugin ${plugin} not built: ${folder} left without it")
       endif()
     endforeach()
+    # Qt's own French texts (standard buttons, dialogs): the translation
+    # files are the same on every system, so the build machine's serve.
+    find_file(TENSIOLOG_QTBASE_FR qtbase_fr.qm
+      PATHS "${QT_HOST_PATH}/share/qt6/translations" "${QT6_INSTALL_PREFIX}/translations"
+      NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    if(TENSIOLOG_QTBASE_FR)
+      install(FILES "${TENSIOLOG_QTBASE_FR}" DESTINATION ${dest}/translations)
+    else()
+      message(WARNING "qtbase_fr.qm not found: Qt's standard texts stay in English")
+    endif()
     install(CODE "file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${dest}/qt.conf\"
       \"[Paths]\\nPrefix = .\\nPlugins = .\\n\")")
   else()

@@ -333,15 +333,12 @@ void MainWindow::buildRightPanel() {
   // No frame around the pages: a page is as wide as the tab panel.
   tabs_->setDocumentMode(true);
   tabs_->setIconSize(QSize(16, 16));
-#ifndef Q_OS_WIN
-  // The five tab texts were sized for the Windows tab font; with the wider
-  // faces found elsewhere the last tab, "Les moyennes", would sit behind the
-  // scroll arrows at the minimum width.
-  QFont tabFont(QStringLiteral("Liberation Sans Narrow"), 8);
-  if (QFontInfo(tabFont).family() == tabFont.family()) {
-    tabs_->tabBar()->setFont(tabFont);
-  }
-#endif
+  // The five tabs, "Les moyennes" included, must show without scroll arrows
+  // at the minimum width: their texts take the program's condensed face
+  // (Bahnschrift on Windows, its look-alike elsewhere) at 8 points or less.
+  QFont tabFont = SharedFont(0);
+  tabFont.setPointSize(8);
+  tabs_->tabBar()->setFont(tabFont);
   tabs_->setGeometry(0, 0, kMinimumWidth - kRightPanelX, kMinimumHeight - 102);
   tabs_->setAccessibleName(QStringLiteral("Relevés et moyennes"));
   tabs_->tabBar()->setAccessibleName(tabs_->accessibleName());
@@ -377,6 +374,8 @@ void MainWindow::buildRightPanel() {
     tabs_->insertTab(info.tabIndex, view, ImageIcon(tabImages[PeriodIndex(period)]), info.tabText);
   }
   tabs_->addTab(buildAveragesPage(), ImageIcon(11), QStringLiteral(" Les moyennes   "));
+  // Styles with wider tab margins (Windows') take a smaller size still.
+  FitTabsToWidth(tabs_->tabBar(), kMinimumWidth - kRightPanelX);
   tabs_->setCurrentIndex(0);
 }
 

@@ -10,7 +10,9 @@
 
 namespace tl {
 
-QString FileError::text() const { return path + QStringLiteral(" : ") + reason; }
+QString FileError::text() const {
+  return QDir::toNativeSeparators(path) + QStringLiteral(" : ") + reason;
+}
 
 namespace {
 

@@ -17,7 +17,8 @@ struct FileError {
   QString reason;
 
   explicit operator bool() const { return !reason.isEmpty(); }
-  // "path : reason", for a line of its own in a message.
+  // "path : reason", for a line of its own in a message; the path with the
+  // system's separators, as the other messages name files.
   QString text() const;
 };
 

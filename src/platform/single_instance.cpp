@@ -60,15 +60,15 @@ bool SingleInstance::acquire() {
   return true;
 }
 
+// Each connection is one request to come forward. Its text is not waited
+// for: the later copy may be gone before this one reads, and a Windows pipe
+// whose writer has closed may then have nothing left to read (seen under
+// Wine, where the request was lost).
 void SingleInstance::acceptConnections() {
   while (QLocalSocket *socket = server_->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-      const QByteArray data = socket->readAll();
-      if (data.contains("show")) {
-        emit showRequested();
-      }
-    });
+    socket->disconnectFromServer();
+    emit showRequested();
   }
 }
 

@@ -35,7 +35,10 @@ bool DarkenTitleBar(QWidget *window) {
     return false;
   }
   using SetAttribute = HRESULT(WINAPI *)(HWND, DWORD, LPCVOID, DWORD);
-  auto set = reinterpret_cast<SetAttribute>(GetProcAddress(dwm, "DwmSetWindowAttribute"));
+  // Through a generic function pointer: FARPROC's own type matches no
+  // real signature.
+  auto set = reinterpret_cast<SetAttribute>(
+      reinterpret_cast<void (*)()>(GetProcAddress(dwm, "DwmSetWindowAttribute")));
   bool done = false;
   if (set) {
     const BOOL on = TRUE;

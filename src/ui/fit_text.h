@@ -2,6 +2,7 @@
 
 class QComboBox;
 class QString;
+class QTabBar;
 class QWidget;
 
 namespace tl {
@@ -12,6 +13,10 @@ class DrawnButton;
 // fits in `room` pixels, so a fixed-size control shows its whole text with
 // any system font.
 void FitTextToWidth(QWidget *widget, const QString &text, int room);
+
+// The same for a tab bar: all its tabs fit in `room` pixels, with no scroll
+// arrows.
+void FitTabsToWidth(QTabBar *bar, int room);
 
 // The same for a drop-down list: every entry fits the text area its style
 // leaves beside the arrow.

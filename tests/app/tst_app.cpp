@@ -825,6 +825,9 @@ private slots:
   }
 
   void terminationSignalSaves() {
+#ifndef Q_OS_UNIX
+    QSKIP("no termination signal here: Windows ends a session through commitDataRequest");
+#endif
     Env env;
     State().currentPatient = QStringLiteral("Alice");
     Application app(InstanceName());

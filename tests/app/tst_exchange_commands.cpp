@@ -140,7 +140,9 @@ private slots:
     auto main = OpenMain();
     AddReadings(*main);
     target.replace(u'@', env.home.path());
-    text.replace(u'@', env.home.path());
+    // The messages name files with the system's separators; these texts
+    // hold no other slash.
+    text = QDir::toNativeSeparators(text.replace(u'@', env.home.path()));
     env.dialogs.answerText(target);
     RunMenuCommand(*main, id);
 

@@ -196,7 +196,7 @@ private slots:
     if (!ok) {
       QCOMPARE(error.path, path);
       QVERIFY(!error.reason.isEmpty());
-      QCOMPARE(error.text(), path + QStringLiteral(" : ") + error.reason);
+      QCOMPARE(error.text(), QDir::toNativeSeparators(path) + QStringLiteral(" : ") + error.reason);
     }
     QVERIFY(!WriteWholeFile(home.path() + QStringLiteral("x.txt"), "x"));
     QVERIFY(bool(WriteWholeFile(home.path() + QStringLiteral("no/such/folder/x.txt"), "x")));

@@ -276,7 +276,7 @@ private slots:
       QVERIFY(QDir().mkpath(paths_.measurementFile(DayPeriod::Matin)));
     }
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
-    const QString matinFile = paths_.measurementFile(DayPeriod::Matin);
+    const QString matinFile = QDir::toNativeSeparators(paths_.measurementFile(DayPeriod::Matin));
     FakeDialogs dialogs;
     if (saveFails) {
       answer ? dialogs.answerYes() : dialogs.answerNo();

@@ -3,12 +3,15 @@
 // the running copy's lock as the command line sees it.
 #include "fakes.h"
 
+#include "platform/desktop_shell.h"
 #include "platform/instance_lock.h"
 #include "platform/qt_dialogs.h"
 #include "platform/single_instance.h"
 #include "platform/system_theme.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -142,6 +145,22 @@ private slots:
       QVERIFY(!second.acquire());
     }
     QVERIFY(!IsInstanceRunning(name));
+  }
+
+  // The compiled help opens through the shell, which hands it to the
+  // system's viewer (hh.exe); a folder with an accent and blanks goes through.
+  void compiledHelpThroughTheShell() {
+#ifdef Q_OS_WIN
+    test::TempHome home;
+    const QString chm = home.path() + QStringLiteral("Aide élève/Kestrune TNV Help.chm");
+    QVERIFY(QDir().mkpath(QFileInfo(chm).path()));
+    QVERIFY(test::WriteFile(chm, "ITSF"));
+    DesktopShell shell;
+    QVERIFY(shell.hasHandler(chm));
+    QVERIFY(shell.openDocument(chm));
+#else
+    QSKIP("the compiled help has a viewer on Windows only");
+#endif
   }
 
   // Windows' "apps use dark mode" as the registry holds it: the DWORD 0 is
