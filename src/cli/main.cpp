@@ -6,7 +6,35 @@
 #include <QTextStream>
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
+
+#ifdef Q_OS_WIN
+// The texts are written as UTF-8: a console shows them so while the command
+// runs (its own code page, 850 in France, would garble every accent), then
+// gets its code page back. Without a console there is nothing to change.
+class Utf8Console {
+public:
+  Utf8Console() : previous_(GetConsoleOutputCP()) {
+    if (previous_ != 0) {
+      SetConsoleOutputCP(CP_UTF8);
+    }
+  }
+  ~Utf8Console() {
+    if (previous_ != 0) {
+      SetConsoleOutputCP(previous_);
+    }
+  }
+  Utf8Console(const Utf8Console &) = delete;
+  Utf8Console &operator=(const Utf8Console &) = delete;
+
+private:
+  UINT previous_;
+};
+#endif
 
 // The error stream carries the program's one French sentence: Qt's own
 // notes (a missing runtime folder, font fallbacks) stay out of it.
@@ -19,6 +47,9 @@ void KeepQtNotesOut(QtMsgType type, const QMessageLogContext &, const QString &m
 } // namespace
 
 int main(int argc, char *argv[]) {
+#ifdef Q_OS_WIN
+  const Utf8Console console;
+#endif
   qInstallMessageHandler(KeepQtNotesOut);
   // Drawing a PDF needs Qt Gui's fonts, never a display; the other commands
   // run with Qt Core alone, where no graphics plugin may be installed.
