@@ -20,22 +20,26 @@ int DrawnTextWidth(const QFont &font, const QString &text, int room) {
   return QFontMetrics(font).boundingRect(QRect(0, 0, room, 100000), Qt::AlignLeft, text).width();
 }
 
+// Gives `widget` its font, lowered by half points (down to 7) until `fits`
+// holds with it set.
+template <typename Fits> void ShrinkFontUntil(QWidget *widget, Fits fits) {
+  QFont font = widget->font();
+  widget->setFont(font);
+  while (!fits(font) && font.pointSizeF() > 7.0) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+    widget->setFont(font);
+  }
+}
+
 } // namespace
 
 void FitTextToWidth(QWidget *widget, const QString &text, int room) {
-  QFont font = widget->font();
-  while (DrawnTextWidth(font, text, room) > room && font.pointSizeF() > 7.0) {
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-  }
-  widget->setFont(font);
+  ShrinkFontUntil(widget,
+                  [&](const QFont &font) { return DrawnTextWidth(font, text, room) <= room; });
 }
 
 void FitTabsToWidth(QTabBar *bar, int room) {
-  QFont font = bar->font();
-  while (bar->sizeHint().width() > room && font.pointSizeF() > 7.0) {
-    font.setPointSizeF(font.pointSizeF() - 0.5);
-    bar->setFont(font);
-  }
+  ShrinkFontUntil(bar, [&](const QFont &) { return bar->sizeHint().width() <= room; });
 }
 
 void FitEntriesToWidth(QComboBox *combo) {
