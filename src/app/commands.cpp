@@ -169,21 +169,47 @@ void RunMenuCommand(MainWindow &main, int id) {
   }
 }
 
+// The lists' revisions summed: a change tells that a save took up readings.
+quint64 ListRevisions(MainWindow &main) {
+  quint64 sum = 0;
+  for (DayPeriod period : kAllPeriods) {
+    sum += main.logbook().list(period).revision();
+  }
+  return sum;
+}
+
 bool SaveSucceeded(const SaveOutcome &saved) {
   // A list holding readings that could not be written is a failure, even
   // when the other lists were saved.
   return saved.written >= 1 && saved.failed.isEmpty();
 }
 
-void WarnSaveFailed(QWidget *parent) {
-  dialogs().warning(parent, kSaveTitle,
-                    QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
+void WarnSaveFailed(QWidget *parent, const QList<PeriodFileError> &failed) {
+  QString text = QStringLiteral("La sauvegarde de vos données n'a pu se faire.");
+  if (!failed.isEmpty()) {
+    text += QStringLiteral("\n\n") + FailureLines(failed);
+  }
+  dialogs().warning(parent, kSaveTitle, text);
+}
+
+// What another program changed in the files since they were read: the
+// lists took it up, so what they show is redrawn, and the user is told.
+void ShowOutsideChanges(MainWindow &main, const SaveOutcome &saved, quint64 revisionsBefore) {
+  if (ListRevisions(main) != revisionsBefore) {
+    main.updateStatusCounts();
+    main.refreshAveragesAndGraphs();
+  }
+  if (const QString text = OutsideChangesText(saved); !text.isEmpty()) {
+    dialogs().information(&main, kSaveTitle, text);
+  }
 }
 
 void SaveNow(MainWindow &main) {
+  const quint64 before = ListRevisions(main);
   const SaveOutcome saved = SaveLogbook(main.logbook());
+  ShowOutsideChanges(main, saved, before);
   if (!SaveSucceeded(saved)) {
-    WarnSaveFailed(&main);
+    WarnSaveFailed(&main, saved.failed);
   } else {
     dialogs().information(&main, kSaveTitle,
                           QStringLiteral("La sauvegarde de vos données a été correctement "
@@ -212,14 +238,20 @@ void ArchiveWithConfirmation(MainWindow &main) {
 }
 
 bool SaveForQuit(MainWindow &main, bool mayAsk) {
+  const quint64 before = ListRevisions(main);
   const SaveOutcome saved = SaveLogbook(main.logbook());
-  if (!saved.failed.isEmpty() && mayAsk) {
+  if (mayAsk) {
+    ShowOutsideChanges(main, saved, before);
+  }
+  // Only lists holding readings lose anything when the program ends.
+  const QList<PeriodFileError> lost = FailuresHoldingReadings(main.logbook(), saved.failed);
+  if (!lost.isEmpty() && mayAsk) {
     const bool quit = dialogs().askYesNo(
         &main, Dialogs::Icon::Warning, kSaveTitle,
         QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.\n\n%2\n\n"
                        "Si vous quittez maintenant, ils seront perdus. Voulez-vous quitter "
                        "quand même ?")
-            .arg(FailedPeriodNames(saved.failed), FailureLines(saved.failed)));
+            .arg(FailedPeriodNames(lost), FailureLines(lost)));
     if (!quit) {
       return false;
     }

@@ -14,6 +14,7 @@ class QWidget;
 namespace tl {
 
 class MainWindow;
+struct PeriodFileError;
 struct SaveOutcome;
 
 // The menu event id a command button sends (the shortcut id of the same
@@ -35,8 +36,9 @@ void RunButtonCommand(MainWindow &main, ControlId button);
 void SaveNow(MainWindow &main);
 // Whether a save wrote every list holding readings (and at least one).
 bool SaveSucceeded(const SaveOutcome &saved);
-// The warning of a failed "Sauvegarder", for any command that saves.
-void WarnSaveFailed(QWidget *parent);
+// The warning of a failed "Sauvegarder", for any command that saves, with
+// a line per list that failed and its reason.
+void WarnSaveFailed(QWidget *parent, const QList<PeriodFileError> &failed);
 void TogglePin(MainWindow &main);
 // Asks for confirmation, archives the current files and brings the lists in
 // line with them.

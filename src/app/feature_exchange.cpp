@@ -115,8 +115,11 @@ void ImportReadingsCommand(MainWindowApi &main) {
     main.refreshAveragesAndGraphs();
     // The readings imported are on disk as after "Sauvegarder", or the user
     // is told they are not.
+    if (const QString outside = OutsideChangesText(outcome.saved); !outside.isEmpty()) {
+      dialogs().information(parent, kImportTitle, outside);
+    }
     if (!SaveSucceeded(outcome.saved)) {
-      WarnSaveFailed(parent);
+      WarnSaveFailed(parent, outcome.saved.failed);
     }
   }
   dialogs().information(parent, kImportTitle, outcome.summary);

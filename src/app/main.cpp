@@ -1,7 +1,7 @@
 // Tensiolog: a logbook of home blood-pressure self-measurements.
 #include "app/startup.h"
+#include "common/file_io.h"
 #include "common/identity.h"
-#include "platform/single_instance.h"
 
 #include <QApplication>
 
@@ -12,8 +12,9 @@ int main(int argc, char *argv[]) {
   // closes last.
   app.setQuitOnLastWindowClosed(false);
   tl::InstallFrenchLanguage(app);
+  tl::IgnoreFileSizeLimitSignal();
 
-  tl::Application program(tl::SingleInstance::DefaultName(tl::ProgramTitle()));
+  tl::Application program;
   QObject::connect(&program, &tl::Application::finished, &app, &QCoreApplication::quit,
                    Qt::QueuedConnection);
   if (!program.start()) {

@@ -6,6 +6,7 @@
 #include "app/splash_window.h"
 #include "common/app_state.h"
 #include "common/file_io.h"
+#include "common/identity.h"
 #include "common/paths.h"
 #include "logbook/workflows.h"
 #include "platform/desktop_shell.h"
@@ -16,6 +17,7 @@
 #include "ui/assets/assets.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -33,8 +35,7 @@ void InstallFrenchLanguage(QApplication &app) {
   }
 }
 
-Application::Application(const QString &instanceName, QObject *parent)
-    : QObject(parent), runPatientManager(&RunPatientManager), instanceName_(instanceName) {
+Application::Application(QObject *parent) : QObject(parent), runPatientManager(&RunPatientManager) {
   // The program's own message boxes and shell (a test may have put fakes
   // in front of them).
   static QtDialogs qtDialogs;
@@ -51,10 +52,31 @@ bool Application::start() {
 
   // Storage folders and paths, still without a patient.
   Paths() = SetupStorage(ProfileFolder());
+  if (Paths().dataFolder.isEmpty()) {
+    // Never the working folder in its place: the readings would be written
+    // where nobody looks for them.
+    dialogs().error(
+        nullptr, ProgramTitle(),
+        QStringLiteral("Le dossier de données « %1 » n'est pas utilisable : un fichier "
+                       "porte son nom, ou il n'a pas pu être créé. Tensiolog ne peut "
+                       "pas enregistrer vos relevés.")
+            .arg(QDir::toNativeSeparators(ProfileFolder() + QStringLiteral("Kestrune Arteline"))));
+    return false;
+  }
 
-  // One copy at a time: a second one brings the first to the front and ends.
-  instance_ = std::make_unique<SingleInstance>(instanceName_);
-  if (!instance_->acquire()) {
+  // One window per data folder: a second one brings the first to the front
+  // and ends; a command writing there keeps the window from opening.
+  instance_ = std::make_unique<SingleInstance>(Paths().dataFolder);
+  switch (instance_->acquire()) {
+  case SingleInstance::Outcome::Primary:
+    break;
+  case SingleInstance::Outcome::HandedOver:
+    return false;
+  case SingleInstance::Outcome::HeldByCommand:
+    dialogs().warning(nullptr, ProgramTitle(), instance_->reason());
+    return false;
+  case SingleInstance::Outcome::Failed:
+    dialogs().error(nullptr, ProgramTitle(), instance_->reason());
     return false;
   }
   // Only now that no other copy can be saving: what saves cut short by a
@@ -97,6 +119,7 @@ bool Application::start() {
     ApplyDarkScheme(main);
   }
 
+  QString loadWarning;
   if (State().currentPatient.isEmpty()) {
     // The patient manager loads the chosen patient's lists itself.
     if (!runPatientManager(main, true)) {
@@ -109,7 +132,9 @@ bool Application::start() {
     QCoreApplication::processEvents();
     RebuildMeasurementPaths(Paths(), State().currentPatient);
     main.setPatientLine(State().currentPatient);
-    LoadLogbook(main.logbook());
+    QStringList notices;
+    const QList<PeriodFileError> unreadable = LoadLogbook(main.logbook(), &notices);
+    loadWarning = UnreadableFilesText(unreadable, notices);
     main.updateStatusCounts();
   }
 
@@ -121,6 +146,9 @@ bool Application::start() {
   if (splash_) {
     splash_->close();
     splash_.reset();
+  }
+  if (!loadWarning.isEmpty()) {
+    dialogs().warning(&main, QStringLiteral("Chargement"), loadWarning);
   }
 
   sessionEnd_ = std::make_unique<SessionEnd>();

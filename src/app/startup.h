@@ -25,13 +25,15 @@ void InstallFrenchLanguage(QApplication &app);
 class Application : public QObject {
   Q_OBJECT
 public:
-  // `instanceName` names the single-instance lock (tests pass their own).
-  explicit Application(const QString &instanceName, QObject *parent = nullptr);
+  // One window per data folder: the lock is the folder's own.
+  explicit Application(QObject *parent = nullptr);
   ~Application() override;
 
   // The start-up sequence up to the main window on show. False when the
-  // program must end at once, without saving: another copy runs (it was
-  // brought to the front), or no patient was chosen.
+  // program must end at once, without saving: another copy runs on the same
+  // data folder (it was brought to the front), the folder cannot be used or
+  // a command of tensiolog-cli is writing there (a box said why), or no
+  // patient was chosen.
   bool start();
 
   MainWindow *mainWindow() const { return main_.get(); }
@@ -52,7 +54,6 @@ signals:
   void finished();
 
 private:
-  QString instanceName_;
   std::unique_ptr<SingleInstance> instance_;
   std::unique_ptr<MainWindow> main_;
   std::unique_ptr<SplashWindow> splash_;

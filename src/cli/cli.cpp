@@ -486,8 +486,7 @@ int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
 // Reads a CSV file into a patient's lists with the columns guessed as the
 // window's preview guesses them, then saves the lists; a patient known
 // neither by a profile nor by measurement files gets a profile.
-int Import(const QStringList &args, QTextStream &out, QTextStream &err,
-           const QString &instanceName) {
+int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
   if (const std::optional<Refusal> refused =
           ParseOptions(args, {"--patient", "--dossier", "--dry-run", "FICHIER"}, &request)) {
@@ -495,14 +494,6 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err,
   }
   if (request.input.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le fichier CSV à importer.")}, err);
-  }
-  // The running program holds the lists in memory and writes them when it
-  // quits: it would write over what is imported now.
-  if (!request.dryRun && IsInstanceRunning(instanceName)) {
-    err << QStringLiteral("Tensiolog est ouvert : fermez-le avant d'importer des relevés, sinon "
-                          "il remplacera les fichiers en se fermant.")
-        << u'\n';
-    return kCliProgramRunning;
   }
   QString patient;
   StoragePaths paths;
@@ -512,6 +503,27 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err,
     return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
                        .arg(QDir::toNativeSeparators(paths.dataFolder))},
                   err);
+  }
+  // The folder is this command's while it writes: the window holds the
+  // lists in memory and would write over what is imported now, and another
+  // import would mix with this one.
+  DataFolderLock lock(paths.dataFolder);
+  if (!request.dryRun) {
+    switch (lock.take()) {
+    case DataFolderLock::Result::Taken:
+      break;
+    case DataFolderLock::Result::Held:
+      err << (lock.holder() == QLatin1StringView(kCommandLineProgram)
+                  ? QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
+                                   "dossier de données : réessayez quand elle aura fini.")
+                        .arg(lock.holderPid())
+                  : QStringLiteral("Tensiolog est ouvert : fermez-le avant d'importer des "
+                                   "relevés, sinon il remplacera les fichiers en se fermant."))
+          << u'\n';
+      return kCliProgramRunning;
+    case DataFolderLock::Result::Failed:
+      return Refuse({QStringLiteral("Importation impossible : %1.").arg(lock.reason())}, err);
+    }
   }
   paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
   book.setPatient(request.patient);
@@ -568,8 +580,7 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err,
 
 } // namespace
 
-int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err,
-           const QString &instanceName) {
+int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
   const QString command = arguments.value(0);
   if (command.isEmpty() || command == u"--help" || command == u"-h" || command == u"aide") {
     (command.isEmpty() ? err : out) << QString::fromUtf8(kHelp);
@@ -585,8 +596,7 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err,
     return Export(arguments, out, err);
   }
   if (command == u"import") {
-    return Import(arguments, out, err,
-                  instanceName.isEmpty() ? DefaultInstanceName(ProgramTitle()) : instanceName);
+    return Import(arguments, out, err);
   }
   err << QStringLiteral("Commande inconnue : %1 ; tensiolog-cli --help donne la liste des "
                         "commandes.")

@@ -15,9 +15,7 @@ inline constexpr int kCliOk = 0;
 inline constexpr int kCliBadRequest = 2;     // bad option, date or patient; nothing to read
 inline constexpr int kCliProgramRunning = 3; // the program runs: it would overwrite the files
 
-// Runs one command (`arguments` without the program name). `instanceName`
-// names the running program's lock (the program's own name when empty).
-int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err,
-           const QString &instanceName = QString());
+// Runs one command (`arguments` without the program name).
+int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err);
 
 } // namespace tl

@@ -1,5 +1,6 @@
 // tensiolog-cli: the logbook's saved files from the command line.
 #include "cli/cli.h"
+#include "common/file_io.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -51,6 +52,7 @@ int main(int argc, char *argv[]) {
   const Utf8Console console;
 #endif
   qInstallMessageHandler(KeepQtNotesOut);
+  tl::IgnoreFileSizeLimitSignal();
   // Drawing a PDF needs Qt Gui's fonts, never a display; the other commands
   // run with Qt Core alone, where no graphics plugin may be installed.
   bool drawsPdf = false;

@@ -7,6 +7,20 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStorageInfo>
+#include <QTimeZone>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tl {
 
@@ -16,22 +30,160 @@ QString FileError::text() const {
 
 namespace {
 
-// A failure always carries a reason, even when the system gave none.
-FileError Failed(const QString &path, QString reason) {
-  if (reason.isEmpty()) {
-    reason = QStringLiteral("erreur inconnue");
+// The common failures in French, by the system's error number; their
+// system texts are matched in the locale the process runs in.
+struct ErrnoText {
+  int code;
+  const char *french;
+};
+#ifdef Q_OS_UNIX
+constexpr ErrnoText kErrnoTexts[] = {
+    {ENOSPC, "disque plein"},
+    {EDQUOT, "quota de disque dépassé"},
+    {EACCES, "accès refusé"},
+    {EPERM, "opération non permise"},
+    {ENOENT, "fichier ou dossier introuvable"},
+    {ENAMETOOLONG, "nom de fichier trop long"},
+    {EROFS, "support en lecture seule"},
+    {EFBIG, "fichier trop volumineux pour le système"},
+    {EISDIR, "c'est un dossier, pas un fichier"},
+    {ENOTDIR, "un élément du chemin n'est pas un dossier"},
+    {ELOOP, "trop de liens symboliques"},
+    {EIO, "erreur d'entrée-sortie du disque"},
+    {EMFILE, "trop de fichiers ouverts"},
+    {ENFILE, "trop de fichiers ouverts"},
+    {EBUSY, "fichier occupé par un autre programme"},
+    {ETXTBSY, "fichier occupé par un autre programme"},
+    {EEXIST, "le fichier existe déjà"},
+    {EXDEV, "déplacement impossible d'un disque à un autre"},
+};
+#endif
+
+// Texts that Qt or Windows give in English.
+constexpr std::pair<const char *, const char *> kEnglishTexts[] = {
+    {"Unknown error", "erreur inconnue"},
+    {"There is not enough space on the disk.", "disque plein"},
+    {"Access is denied.", "accès refusé"},
+    {"The process cannot access the file because it is being used by another process.",
+     "fichier occupé par un autre programme"},
+    {"The system cannot find the file specified.", "fichier ou dossier introuvable"},
+    {"The system cannot find the path specified.", "fichier ou dossier introuvable"},
+    {"The filename, directory name, or volume label syntax is incorrect.",
+     "nom de fichier incorrect"},
+    {"The file name is too long.", "nom de fichier trop long"},
+    {"The media is write protected.", "support en lecture seule"},
+};
+
+QString ErrnoReason(int code) {
+#ifdef Q_OS_UNIX
+  for (const ErrnoText &t : kErrnoTexts) {
+    if (t.code == code) {
+      return QString::fromUtf8(t.french);
+    }
   }
-  return FileError{path, reason};
+  return QString::fromLocal8Bit(std::strerror(code));
+#else
+  Q_UNUSED(code);
+  return QString();
+#endif
 }
 
-} // namespace
+// A failure always carries a reason, even when the system gave none.
+FileError Failed(const QString &path, const QString &reason) {
+  return FileError{path, reason.isEmpty() ? QStringLiteral("erreur inconnue")
+                                          : FrenchSystemReason(reason)};
+}
 
-FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes) {
-  bytes->clear();
-  QFile file(path);
+// Size and times of a file, its symbolic links followed.
+struct FileMeta {
+  bool exists = false;
+  bool regular = false;
+  qint64 size = -1, modified = -1, changed = -1;
+};
+
+#ifdef Q_OS_UNIX
+qint64 Nanos(const struct timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+FileMeta MetaOf(const struct stat &st) {
+  FileMeta m;
+  m.exists = true;
+  m.regular = S_ISREG(st.st_mode);
+  m.size = st.st_size;
+  // In nanoseconds: two writes in the same second still differ.
+  m.modified = Nanos(st.st_mtim);
+  m.changed = Nanos(st.st_ctim);
+  return m;
+}
+#endif
+
+FileMeta ReadMeta(const QString &path) {
+#ifdef Q_OS_UNIX
+  struct stat st;
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+    return {};
+  }
+  return MetaOf(st);
+#else
+  const QFileInfo info(path);
+  FileMeta m;
+  m.exists = info.exists();
+  if (m.exists) {
+    m.regular = info.isFile();
+    m.size = info.size();
+    m.modified = info.lastModified(QTimeZone::UTC).toMSecsSinceEpoch();
+    m.changed = info.metadataChangeTime(QTimeZone::UTC).toMSecsSinceEpoch();
+  }
+  return m;
+#endif
+}
+
+QString NotRegularReason(const QString &path) {
+  return QFileInfo(path).isDir() ? QStringLiteral("c'est un dossier, pas un fichier")
+                                 : QStringLiteral("ce n'est pas un fichier ordinaire");
+}
+
+// Opens a regular file for reading without ever waiting: a FIFO, a device or
+// a folder is refused before anything reads from it. `meta` gets the size and
+// times of the file opened.
+FileError OpenRegularFile(const QString &path, QFile &file, FileMeta *meta) {
+#ifdef Q_OS_UNIX
+  const int fd =
+      ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    return Failed(path, ErrnoReason(errno));
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    const int code = errno;
+    ::close(fd);
+    return Failed(path, ErrnoReason(code));
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Failed(path, S_ISDIR(st.st_mode) ? QStringLiteral("c'est un dossier, pas un fichier")
+                                            : QStringLiteral("ce n'est pas un fichier ordinaire"));
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return Failed(path, file.errorString());
+  }
+  *meta = MetaOf(st);
+  return {};
+#else
+  *meta = ReadMeta(path);
+  if (meta->exists && !meta->regular) {
+    return Failed(path, NotRegularReason(path));
+  }
+  file.setFileName(path);
   if (!file.open(QIODevice::ReadOnly)) {
     return Failed(path, file.errorString());
   }
+  return {};
+#endif
+}
+
+FileError ReadOpenFile(const QString &path, QFile &file, qint64 maxBytes, QByteArray *bytes) {
   // A file that grows past the limit while it is read is refused as well.
   const qint64 size = file.size();
   if (size > maxBytes) {
@@ -64,20 +216,167 @@ FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
   return {};
 }
 
-FileError WriteWholeFile(const QString &path, QByteArrayView bytes) {
-  QSaveFile file(path);
+// Why writing `bytes` beside `path` failed: the system's reason, or a full
+// disk when the system said nothing useful.
+QString WriteReason(const QString &path, const QFileDevice &file, qsizetype bytes) {
+  const QString reason = file.errorString();
+  if (reason.isEmpty() || reason == u"Unknown error") {
+    const QStorageInfo storage(QFileInfo(path).absolutePath());
+    if (storage.isValid() && storage.bytesAvailable() < bytes) {
+      return QStringLiteral("disque plein");
+    }
+  }
+  return reason;
+}
+
+// Opens and fills the temporary file beside `path`; nothing is renamed yet.
+FileError PrepareWrite(QSaveFile &file, QByteArrayView bytes) {
+  const QString path = file.fileName();
   if (!file.open(QIODevice::WriteOnly)) {
     return Failed(path, file.errorString());
   }
-  if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-    const QString reason = file.errorString();
+#ifdef Q_OS_UNIX
+  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
+  if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush()) {
+    const QString reason = WriteReason(path, file, bytes.size());
     file.cancelWriting();
     return Failed(path, reason);
+  }
+#ifdef Q_OS_UNIX
+  // On the disk before any rename: a disk that fills while the data is
+  // flushed fails here, not after another file was replaced.
+  if (::fsync(file.handle()) != 0) {
+    const QString reason = ErrnoReason(errno);
+    file.cancelWriting();
+    return Failed(path, reason);
+  }
+#endif
+  return {};
+}
+
+} // namespace
+
+QString FrenchSystemReason(const QString &reason) {
+#ifdef Q_OS_UNIX
+  for (const ErrnoText &t : kErrnoTexts) {
+    if (reason == QString::fromLocal8Bit(std::strerror(t.code))) {
+      return QString::fromUtf8(t.french);
+    }
+  }
+#endif
+  for (const auto &[english, french] : kEnglishTexts) {
+    if (reason == QLatin1StringView(english)) {
+      return QString::fromUtf8(french);
+    }
+  }
+  return reason;
+}
+
+FileError OpenForReading(const QString &path, QFile &file) {
+  FileMeta meta;
+  return OpenRegularFile(path, file, &meta);
+}
+
+FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes) {
+  bytes->clear();
+  QFile file;
+  FileMeta meta;
+  if (FileError error = OpenRegularFile(path, file, &meta)) {
+    return error;
+  }
+  return ReadOpenFile(path, file, maxBytes, bytes);
+}
+
+FileError WriteWholeFile(const QString &path, QByteArrayView bytes) {
+  QSaveFile file(path);
+  if (FileError error = PrepareWrite(file, bytes)) {
+    return error;
   }
   if (!file.commit()) {
     return Failed(path, file.errorString());
   }
   return {};
+}
+
+FileError WriteFilesAtomically(const QList<PendingWrite> &files) {
+  // Uncommitted temporaries are removed when their QSaveFile goes.
+  std::vector<std::unique_ptr<QSaveFile>> prepared;
+  prepared.reserve(size_t(files.size()));
+  for (const PendingWrite &w : files) {
+    auto file = std::make_unique<QSaveFile>(w.path);
+    if (FileError error = PrepareWrite(*file, w.bytes)) {
+      return error;
+    }
+    prepared.push_back(std::move(file));
+  }
+  for (const std::unique_ptr<QSaveFile> &file : prepared) {
+    if (!file->commit()) {
+      return Failed(file->fileName(), file->errorString());
+    }
+  }
+  return {};
+}
+
+bool FileSnapshot::sameContent(const FileSnapshot &other) const {
+  if (state != other.state || state == State::Unreadable) {
+    return false;
+  }
+  return state == State::Missing || bytes == other.bytes;
+}
+
+FileSnapshot ReadFileSnapshot(const QString &path, qint64 maxBytes) {
+  FileSnapshot s;
+  QFile file;
+  FileMeta meta;
+  FileError error = OpenRegularFile(path, file, &meta);
+  if (!error) {
+    error = ReadOpenFile(path, file, maxBytes, &s.bytes);
+  }
+  if (!error) {
+    s.state = FileSnapshot::State::Read;
+    s.size = meta.size;
+    s.modified = meta.modified;
+    s.changed = meta.changed;
+    return s;
+  }
+  const QFileInfo info(path);
+  if (info.isSymLink() && !info.exists()) {
+    s.state = FileSnapshot::State::Unreadable;
+    s.error = {path, QStringLiteral("lien symbolique dont la cible n'existe pas")};
+  } else if (info.exists() || info.isSymLink()) {
+    s.state = FileSnapshot::State::Unreadable;
+    s.error = error;
+  }
+  return s; // Missing: nothing there
+}
+
+FileSnapshot RefreshFileSnapshot(const QString &path, const FileSnapshot &before, qint64 maxBytes,
+                                 bool *changed) {
+  const FileMeta now = ReadMeta(path);
+  if (before.isRead() && now.exists && now.size == before.size && now.modified == before.modified &&
+      now.changed == before.changed) {
+    *changed = false;
+    return before;
+  }
+  if (before.state == FileSnapshot::State::Missing && !now.exists && !QFileInfo(path).isSymLink()) {
+    *changed = false;
+    return before;
+  }
+  FileSnapshot fresh = ReadFileSnapshot(path, maxBytes);
+  *changed = !fresh.sameContent(before);
+  return fresh;
+}
+
+FileSnapshot WrittenSnapshot(const QString &path, const QByteArray &bytes) {
+  FileSnapshot s;
+  s.state = FileSnapshot::State::Read;
+  s.bytes = bytes;
+  const FileMeta meta = ReadMeta(path);
+  s.size = meta.size;
+  s.modified = meta.modified;
+  s.changed = meta.changed;
+  return s;
 }
 
 QString KeepFileAside(const QString &path) {
@@ -109,6 +408,23 @@ int RemoveInterruptedSaves(const QString &folder) {
     }
   }
   return removed;
+}
+
+void IgnoreFileSizeLimitSignal() {
+#ifdef Q_OS_UNIX
+  ::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+void MakeFolderPrivate(const QString &folder) {
+#ifdef Q_OS_UNIX
+  if (!folder.isEmpty()) {
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+#else
+  Q_UNUSED(folder);
+#endif
 }
 
 } // namespace tl

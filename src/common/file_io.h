@@ -5,7 +5,10 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
+
+class QFile;
 
 namespace tl {
 
@@ -27,12 +30,68 @@ struct FileError {
 inline constexpr qint64 kMaxMeasurementFileBytes = qint64(1) << 30; // about 8 million readings
 inline constexpr qint64 kMaxSmallFileBytes = qint64(16) << 20;      // patient and preferences files
 
+// The system's reason for a failure in French where it is one of the common
+// ones ("disque plein", "accès refusé"...); any other text as it stands.
+QString FrenchSystemReason(const QString &reason);
+
 // Reads the whole file at `path` into `bytes` (emptied first). A missing or
-// unreadable file, or one larger than `maxBytes`, is an error.
+// unreadable file, one larger than `maxBytes`, or anything that is not a
+// regular file (a folder, a FIFO, a device: refused before it is opened, so
+// that a read never blocks) is an error.
 FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes);
+// Opens a regular file for reading (a folder, a FIFO or a device is refused
+// before anything waits on it), for the readers that read in chunks.
+FileError OpenForReading(const QString &path, QFile &file);
+
 // Writes a whole file atomically: beside the target, then renamed over it,
-// so that a failure or a crash leaves the old file whole.
+// so that a failure or a crash leaves the old file whole. On Unix the file
+// is readable by its owner alone.
 FileError WriteWholeFile(const QString &path, QByteArrayView bytes);
+
+// One file of a batch written whole or not at all.
+struct PendingWrite {
+  QString path;
+  QByteArray bytes;
+};
+// Writes every file beside its target first and renames them over their
+// targets only once all are written whole: a full disk changes none.
+FileError WriteFilesAtomically(const QList<PendingWrite> &files);
+
+// One version of a file as it was read: what identifies it (size,
+// modification and change times, and the bytes themselves, which stand for
+// any hash of them) and what a read found.
+struct FileSnapshot {
+  enum class State {
+    Missing,    // no file there
+    Read,       // read whole: `bytes`
+    Unreadable, // something is there that could not be read: `error`
+  };
+  State state = State::Missing;
+  FileError error;
+  QByteArray bytes;
+  qint64 size = -1;
+  // The times, only ever compared: nanoseconds on Unix, milliseconds elsewhere.
+  qint64 modified = -1;
+  qint64 changed = -1; // last change of the file's metadata (a rename over it, a write)
+
+  bool isRead() const { return state == State::Read; }
+  bool isUnreadable() const { return state == State::Unreadable; }
+  // The same version: both missing, or both read with the same bytes.
+  bool sameContent(const FileSnapshot &other) const;
+};
+
+// Reads the file at `path`, as ReadWholeFile does, keeping its version. A
+// symbolic link whose target is missing is unreadable, not missing: writing
+// there would replace the link.
+FileSnapshot ReadFileSnapshot(const QString &path, qint64 maxBytes);
+// The file at `path` as it is now, when it may have changed since `before`
+// was read: its size and times are compared first, and it is read again only
+// when they differ. `*changed` tells whether its content differs from
+// `before`'s.
+FileSnapshot RefreshFileSnapshot(const QString &path, const FileSnapshot &before, qint64 maxBytes,
+                                 bool *changed);
+// The snapshot of a file just written with `bytes`.
+FileSnapshot WrittenSnapshot(const QString &path, const QByteArray &bytes);
 
 // Renames a file that could not be read to its name + ".illisible-" +
 // yyyyMMdd-hhmmss (local time now), beside it, so that the next write cannot
@@ -47,5 +106,13 @@ QString KeepFileAside(const QString &path);
 // in ".txt" or ".ini"). Returns how many were removed. Call it only while
 // this copy of the program holds the single-instance lock.
 int RemoveInterruptedSaves(const QString &folder);
+
+// A write past the process's file-size limit fails with an error that is
+// reported, instead of killing the program (SIGXFSZ on Unix).
+void IgnoreFileSizeLimitSignal();
+
+// On Unix, makes a folder of health data private to its owner (0700); a
+// no-op elsewhere, where the profile's access rights apply.
+void MakeFolderPrivate(const QString &folder);
 
 } // namespace tl

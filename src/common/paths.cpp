@@ -1,5 +1,7 @@
 #include "common/paths.h"
 
+#include "common/file_io.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -9,10 +11,16 @@ QString EnsureFolder(const QString &parent, const QString &name) {
   const QString path = parent + name;
   const QFileInfo info(path);
   if (info.exists()) {
-    return info.isDir() ? path + u'/' : QString();
+    if (!info.isDir()) {
+      return QString();
+    }
+    MakeFolderPrivate(path); // health data: an older folder is tightened too
+    return path + u'/';
   }
-  // mkdir, not mkpath: only the last level is ours to create.
-  if (QDir().mkdir(path)) {
+  // mkdir, not mkpath: only the last level is ours to create; private from
+  // the start.
+  if (QDir().mkdir(path,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
     return path + u'/';
   }
   return QString();

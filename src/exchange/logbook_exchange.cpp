@@ -17,7 +17,9 @@ constexpr qint64 kChunkBytes = qint64(256) * 1024;
 // The preview looks no further than this.
 constexpr qint64 kStartBytes = qint64(1) << 20;
 
-FileError ReadError(const QFile &file) { return {file.fileName(), file.errorString()}; }
+FileError ReadError(const QString &path, const QFile &file) {
+  return {path, FrenchSystemReason(file.errorString())};
+}
 
 } // namespace
 
@@ -59,14 +61,13 @@ qsizetype CsvFileStart::columns() const {
 
 CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   CsvFileStart start;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    start.error = ReadError(file);
+  QFile file;
+  if ((start.error = OpenForReading(path, file))) {
     return start;
   }
   const QByteArray bytes = file.read(kStartBytes);
   if (bytes.isEmpty() && file.error() != QFileDevice::NoError) {
-    start.error = ReadError(file);
+    start.error = ReadError(path, file);
     return start;
   }
   start.separator = DetectCsvSeparator(bytes);
@@ -87,9 +88,8 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
 ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
                             char separator, const ImportProgress &progress, bool dryRun) {
   ImportOutcome outcome;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    outcome.error = ReadError(file);
+  QFile file;
+  if ((outcome.error = OpenForReading(path, file))) {
     return outcome;
   }
   const qint64 total = file.size();
@@ -109,7 +109,7 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
   for (;;) {
     const qint64 got = file.read(chunk.data(), kChunkBytes);
     if (got < 0) {
-      outcome.error = ReadError(file);
+      outcome.error = ReadError(path, file);
       return outcome;
     }
     if (got == 0) {

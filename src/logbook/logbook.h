@@ -1,9 +1,11 @@
 #pragma once
 
+#include "common/file_io.h"
 #include "common/paths.h"
 #include "measurements/period_list_model.h"
 
 #include <QString>
+#include <array>
 
 namespace tl {
 
@@ -28,16 +30,30 @@ public:
   const StoragePaths &paths() const { return *paths_; }
 
   // Makes `name` the logbook's patient and rebuilds the measurement paths;
-  // the lists are left as they are.
+  // the lists are left as they are, and stand on no file until loaded.
   void setPatient(const QString &name) {
     *patient_ = name;
     RebuildMeasurementPaths(*paths_, name);
+    files_ = {};
   }
+
+  // What a list stands on: the version of its file that was last read or
+  // written, and the list's revision then. A list whose revision is still
+  // that one holds what that version held.
+  struct FileBase {
+    FileSnapshot file;
+    quint64 revision = 0;
+  };
+  FileBase &base(DayPeriod p) { return files_[size_t(PeriodIndex(p))]; }
+  const FileBase &base(DayPeriod p) const { return files_[size_t(PeriodIndex(p))]; }
+  // The list of `p` now stands on `file`, as it is.
+  void settle(DayPeriod p, FileSnapshot file) { base(p) = {std::move(file), list(p).revision()}; }
 
 private:
   QString *patient_;
   StoragePaths *paths_;
   PeriodLists lists_;
+  std::array<FileBase, 4> files_{};
 };
 
 } // namespace tl

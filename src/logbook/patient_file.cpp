@@ -45,21 +45,6 @@ QByteArray SerializePatientFile(const std::vector<Patient> &patients) {
   return out;
 }
 
-bool HasUsableCountLine(QByteArrayView bytes) {
-  if (bytes.trimmed().isEmpty()) {
-    return true;
-  }
-  if (bytes.startsWith("\xEF\xBB\xBF")) {
-    bytes = bytes.sliced(3);
-  }
-  bool found = false;
-  ForEachLine(bytes, [&](QByteArrayView line) {
-    ParseLeadingInteger(QString::fromUtf8(line.first(qMin<qsizetype>(line.size(), 64))), &found);
-    return false; // the first line only
-  });
-  return found;
-}
-
 PatientFileContents LoadPatientFile(const QString &path) {
   PatientFileContents contents;
   contents.exists = QFileInfo::exists(path);

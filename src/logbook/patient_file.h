@@ -51,10 +51,6 @@ struct PatientFileContents {
   std::vector<Patient> patients;
 };
 
-// Whether record file bytes start with a count line that holds a number;
-// a file with nothing but blanks counts as readable (there is nothing to lose).
-bool HasUsableCountLine(QByteArrayView bytes);
-
 // Reads the patient file at `path`; a missing or unreadable file gives no profile.
 PatientFileContents LoadPatientFile(const QString &path);
 // Rewrites the file whole. Nothing is written for an empty list (an error);

@@ -80,7 +80,17 @@ int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &
     ++removed;
   }
   if (removed > 0 && list.size() == 0) {
-    RemoveMeasurementFile(book.paths().measurementFile(period));
+    // The file goes only while it holds what was read: readings another
+    // program added since are merged by the next save instead, and the file
+    // then keeps those alone.
+    const QString path = book.paths().measurementFile(period);
+    bool changed = false;
+    const FileSnapshot now =
+        RefreshFileSnapshot(path, book.base(period).file, kMaxMeasurementFileBytes, &changed);
+    if (!changed && !now.isUnreadable()) {
+      RemoveMeasurementFile(path);
+      book.settle(period, FileSnapshot{});
+    }
   }
   return removed;
 }
@@ -116,23 +126,199 @@ QString ReadingDetailsText(const Reading &r) {
          r[Reading::Diagnosis] + br;
 }
 
-QList<PeriodFileError> LoadLogbook(Logbook &book) {
+namespace {
+
+QString ContentUnreadable() {
+  return QStringLiteral("contenu illisible (la première ligne n'est pas un nombre de relevés)");
+}
+
+// Whether a read file holds records: a count line that is a number, or
+// nothing but blanks.
+bool HoldsRecords(const FileSnapshot &file) {
+  return file.isRead() && HasUsableCountLine(file.bytes);
+}
+
+QString Plural(qint64 n, const char *one, const char *many) {
+  return QString::number(n) + u' ' + QString::fromUtf8(n == 1 ? one : many);
+}
+
+} // namespace
+
+QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices) {
   QList<PeriodFileError> failed;
   for (DayPeriod period : kAllPeriods) {
     const QString path = book.paths().measurementFile(period);
-    FileError error;
-    LoadPeriodList(book.list(period), path, &error);
-    if (error && QFileInfo::exists(path)) {
-      failed.append({period, error});
+    PeriodListModel &list = book.list(period);
+    FileSnapshot file = ReadFileSnapshot(path, kMaxMeasurementFileBytes);
+    if (file.isUnreadable()) {
+      list.clear();
+      failed.append({period, file.error});
+    } else if (file.isRead() && !HoldsRecords(file)) {
+      list.clear();
+      failed.append({period, {path, ContentUnreadable()}});
+    } else {
+      qint64 announced = 0;
+      list.setReadings(ParseMeasurementFile(file.bytes, &announced));
+      if (notices && announced > list.size()) {
+        notices->append(
+            QStringLiteral("%1 : annonce %2, n'en contient que %3 ; seuls ceux-là ont "
+                           "été lus.")
+                .arg(QDir::toNativeSeparators(path), Plural(announced, "relevé", "relevés"))
+                .arg(list.size()));
+      }
     }
+    book.settle(period, std::move(file));
   }
   return failed;
 }
 
-SaveOutcome SaveLogbook(const Logbook &book) {
+namespace {
+
+// What saving one list asks for: nothing, a write, or the removal of a file
+// whose readings were all deleted here.
+struct PeriodSave {
+  enum class Action { None, Write, Remove } action = Action::None;
+  QByteArray bytes;
+};
+
+// Decides how the list of `period` meets its file, merging into the list
+// what another program added there, and notes it in `outcome`.
+PeriodSave PlanPeriodSave(Logbook &book, DayPeriod period, SaveOutcome &outcome) {
+  PeriodListModel &list = book.list(period);
+  const QString path = book.paths().measurementFile(period);
+  const Logbook::FileBase &base = book.base(period);
+  const bool listChanged = list.revision() != base.revision;
+  bool fileChanged = false;
+  FileSnapshot now = RefreshFileSnapshot(path, base.file, kMaxMeasurementFileBytes, &fileChanged);
+
+  if (now.isUnreadable()) {
+    // What it holds is unknown: it is never written over.
+    outcome.failed.append({period, now.error});
+    return {};
+  }
+  if (now.isRead() && !HoldsRecords(now)) {
+    // Not a measurement file (any more). With readings to write, it is
+    // kept aside under a dated name and replaced; otherwise left alone.
+    const QString aside = list.size() > 0 ? KeepFileAside(path) : QString();
+    if (aside.isEmpty()) {
+      outcome.failed.append({period, {path, ContentUnreadable()}});
+      return {};
+    }
+    outcome.keptAside.append(aside);
+    return {PeriodSave::Action::Write, SerializeMeasurementFile(list.readings())};
+  }
+  if (!listChanged && !fileChanged) {
+    outcome.written += list.size() > 0 ? 1 : 0;
+    return {};
+  }
+  if (fileChanged && now.isRead()) {
+    const std::vector<Reading> theirs = ParseMeasurementFile(now.bytes);
+    if (!listChanged) {
+      // Nobody changed the list here: it takes up the file as it is now.
+      const std::vector<Reading> added =
+          ReadingsAddedOutside(theirs, list.readings(), list.readings());
+      outcome.fromOutside += qint64(added.size());
+      list.setReadings(theirs);
+      outcome.written += list.size() > 0 ? 1 : 0;
+      book.settle(period, std::move(now));
+      return {};
+    }
+    const std::vector<Reading> read =
+        base.file.isRead() ? ParseMeasurementFile(base.file.bytes) : std::vector<Reading>();
+    std::vector<Reading> added = ReadingsAddedOutside(theirs, read, list.readings());
+    outcome.fromOutside += qint64(added.size());
+    list.appendReadings(std::move(added));
+  }
+  if (list.size() == 0) {
+    // Every reading the file held was deleted here.
+    return {now.isRead() ? PeriodSave::Action::Remove : PeriodSave::Action::None, {}};
+  }
+  return {PeriodSave::Action::Write, SerializeMeasurementFile(list.readings())};
+}
+
+} // namespace
+
+SaveOutcome SaveLogbook(Logbook &book) {
   SaveOutcome outcome;
-  outcome.written = SaveAllPeriodLists(book.lists(), book.paths(), &outcome.failed);
+  QList<PendingWrite> writes;
+  QList<DayPeriod> written;
+  for (DayPeriod period : kSaveOrder) {
+    PeriodSave plan = PlanPeriodSave(book, period, outcome);
+    const QString path = book.paths().measurementFile(period);
+    if (plan.action == PeriodSave::Action::Remove) {
+      RemoveMeasurementFile(path);
+      book.settle(period, FileSnapshot{});
+    } else if (plan.action == PeriodSave::Action::Write) {
+      writes.append({path, std::move(plan.bytes)});
+      written.append(period);
+    }
+  }
+  if (writes.isEmpty()) {
+    return outcome;
+  }
+  if (const FileError error = WriteFilesAtomically(writes)) {
+    for (DayPeriod period : written) {
+      outcome.failed.append({period, error});
+    }
+    return outcome;
+  }
+  for (qsizetype i = 0; i < written.size(); ++i) {
+    book.settle(written[i], WrittenSnapshot(writes[i].path, writes[i].bytes));
+    ++outcome.written;
+  }
   return outcome;
+}
+
+QString OutsideChangesText(const SaveOutcome &saved) {
+  QStringList parts;
+  if (saved.fromOutside > 0) {
+    const qint64 n = saved.fromOutside;
+    parts << (n == 1 ? QStringLiteral("1 relevé enregistré par un autre programme depuis la "
+                                      "lecture des fichiers (synchronisation, autre ordinateur, "
+                                      "tensiolog-cli) a été ajouté à vos listes.")
+                     : QStringLiteral("%1 relevés enregistrés par un autre programme depuis la "
+                                      "lecture des fichiers (synchronisation, autre ordinateur, "
+                                      "tensiolog-cli) ont été ajoutés à vos listes.")
+                           .arg(n));
+  }
+  if (!saved.keptAside.isEmpty()) {
+    QStringList names;
+    for (const QString &path : saved.keptAside) {
+      names << QDir::toNativeSeparators(path);
+    }
+    parts << QStringLiteral("Ces fichiers illisibles ont été mis de côté avant d'être "
+                            "remplacés :\n") +
+                 names.join(u'\n');
+  }
+  if (parts.isEmpty()) {
+    return QString();
+  }
+  return parts.join(QStringLiteral("\n\n")) + QStringLiteral("\n\nRien n'a été perdu.");
+}
+
+QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStringList &notices) {
+  QStringList parts;
+  if (!unreadable.isEmpty()) {
+    parts << QStringLiteral("Ces fichiers de mesures n'ont pas pu être lus : leurs listes restent "
+                            "vides et ils ne seront pas remplacés tant qu'ils resteront "
+                            "illisibles.\n\n") +
+                 FailureLines(unreadable);
+  }
+  if (!notices.isEmpty()) {
+    parts << QStringLiteral("Ces fichiers de mesures sont incomplets :\n\n") + notices.join(u'\n');
+  }
+  return parts.join(QStringLiteral("\n\n"));
+}
+
+QList<PeriodFileError> FailuresHoldingReadings(const Logbook &book,
+                                               const QList<PeriodFileError> &failed) {
+  QList<PeriodFileError> holding;
+  for (const PeriodFileError &f : failed) {
+    if (book.list(f.period).size() > 0) {
+      holding.append(f);
+    }
+  }
+  return holding;
 }
 
 QString FailedPeriodNames(const QList<PeriodFileError> &failed) {
@@ -152,18 +338,19 @@ QString FailureLines(const QList<PeriodFileError> &failed) {
 }
 
 bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget *parent) {
-  SaveOutcome saved = SaveLogbook(book);
-  if (!saved.failed.isEmpty()) {
-    // Only lists holding readings are written, so every failure here means
-    // readings that exist nowhere but in memory.
-    std::sort(saved.failed.begin(), saved.failed.end(),
-              [](const PeriodFileError &a, const PeriodFileError &b) {
-                return PeriodIndex(a.period) < PeriodIndex(b.period);
-              });
+  const SaveOutcome saved = SaveLogbook(book);
+  if (const QString outside = OutsideChangesText(saved); !outside.isEmpty()) {
+    dialogs.information(parent, QStringLiteral("Sauvegarde"), outside);
+  }
+  QList<PeriodFileError> lost = FailuresHoldingReadings(book, saved.failed);
+  if (!lost.isEmpty()) {
+    std::sort(lost.begin(), lost.end(), [](const PeriodFileError &a, const PeriodFileError &b) {
+      return PeriodIndex(a.period) < PeriodIndex(b.period);
+    });
     const QString text =
         QStringLiteral("Les mesures de « ") + book.patient() +
-        QStringLiteral(" » n'ont pas pu être enregistrées (") + FailedPeriodNames(saved.failed) +
-        QStringLiteral(").\n\n") + FailureLines(saved.failed) +
+        QStringLiteral(" » n'ont pas pu être enregistrées (") + FailedPeriodNames(lost) +
+        QStringLiteral(").\n\n") + FailureLines(lost) +
         QStringLiteral("\n\nSi vous changez de patient maintenant, ces mesures seront perdues.\n"
                        "Voulez-vous tout de même changer de patient ?");
     if (!dialogs.askYesNo(parent, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"), text)) {
@@ -171,7 +358,11 @@ bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget
     }
   }
   book.setPatient(name);
-  LoadLogbook(book);
+  QStringList notices;
+  const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);
+  if (const QString text = UnreadableFilesText(unreadable, notices); !text.isEmpty()) {
+    dialogs.warning(parent, QStringLiteral("Chargement"), text);
+  }
   return true;
 }
 
@@ -185,11 +376,23 @@ ArchiveRun ArchiveLogbook(Logbook &book) {
   }
   const StoragePaths &paths = book.paths();
   RecreateFolder(paths.archiveFolder);
+  if (paths.archiveFolder.isEmpty() || !QFileInfo(paths.archiveFolder).isDir()) {
+    // Never the working folder in its place: the files would leave the logbook.
+    ArchiveRun run;
+    run.report =
+        QStringLiteral("Le dossier des archives « %1 » n'est pas utilisable (un fichier "
+                       "porte son nom, ou il n'a pas pu être créé) : rien n'a été "
+                       "archivé.\r\n")
+            .arg(QDir::toNativeSeparators(paths.dataFolder + QStringLiteral("Archives Arteline")));
+    run.outcomes.fill(ArchiveOutcome::Failed);
+    return run;
+  }
   const ArchiveRun run =
       ArchiveMeasurementFiles(paths.dataFolder, paths.archiveFolder, book.patient(), refused);
   for (DayPeriod period : kAllPeriods) {
     if (run.outcome(period) == ArchiveOutcome::Archived) {
       book.list(period).clear();
+      book.settle(period, FileSnapshot{});
     }
   }
   return run;

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -56,23 +57,50 @@ QString ReadingDetailsText(const Reading &reading);
 
 // --- Files -----------------------------------------------------------------
 
-// Fills the four lists from the patient's measurement files. A missing file
-// gives an empty list and is no failure; an unreadable one is listed.
-QList<PeriodFileError> LoadLogbook(Logbook &book);
+// Fills the four lists from the patient's measurement files and remembers
+// the version of each file read. A missing file gives an empty list and is
+// no failure; one that cannot be read, or whose content is no measurement
+// file, is listed: its list stays empty and the file is never written over
+// while it stays so. A file holding fewer records than its count line
+// announces gives the records it holds, and a line in `notices`.
+QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices = nullptr);
 
 struct SaveOutcome {
-  int written = 0;               // files written (empty lists write none)
-  QList<PeriodFileError> failed; // lists holding readings whose file could not be written
+  // Lists holding readings whose file holds them now: written, or already
+  // up to date (a list nobody changed is not rewritten).
+  int written = 0;
+  // Lists whose file could not be written, or could not be read and so is
+  // not written over, each with its reason (a list may be empty).
+  QList<PeriodFileError> failed;
+  // Readings another program put in the files since they were read, now in
+  // the lists too.
+  qint64 fromOutside = 0;
+  // Files that held no readable records, renamed aside before being replaced.
+  QStringList keptAside;
 };
 
-// Writes the file of every list holding readings (Nuit, Matin, Jour, Soir).
-SaveOutcome SaveLogbook(const Logbook &book);
+// Writes the lists that changed since their file was read or written, all
+// of them or none (a full disk leaves every file as it was). A file changed
+// meanwhile by another program is merged first: the readings added there
+// join the list, while those deleted here stay deleted. A list nobody
+// changed takes up what another program wrote in its file.
+SaveOutcome SaveLogbook(Logbook &book);
+
+// The box telling what came from outside and what was kept aside in a save,
+// or "" when nothing did.
+QString OutsideChangesText(const SaveOutcome &saved);
+// The box telling which files could not be read at load, or "".
+QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStringList &notices);
 
 // The names of the periods that failed, in the order Matin, Jour, Soir,
 // Nuit, joined by ", ".
 QString FailedPeriodNames(const QList<PeriodFileError> &failed);
 // One line per failure, "path : reason", for a message of its own.
 QString FailureLines(const QList<PeriodFileError> &failed);
+// The failures of lists that hold readings: those readings exist nowhere
+// but in memory.
+QList<PeriodFileError> FailuresHoldingReadings(const Logbook &book,
+                                               const QList<PeriodFileError> &failed);
 
 // --- Changing patient, archiving, printing ---------------------------------
 

@@ -53,11 +53,10 @@ QByteArrayView SkipBom(QByteArrayView bytes) {
 
 // Reads a count line, then up to `count` records of `linesPerRecord` lines,
 // each line handed to `setLine(record, index, bytes, decoder)`. A file that
-// ends early still yields `count` records, the missing lines empty, but at
-// most kMaxRowsPastEnd records past its end.
+// ends early yields the records it holds, the last one's missing lines empty.
 template <typename Record, typename SetLine>
 std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
-                                 SetLine setLine) {
+                                 qint64 *announced, SetLine setLine) {
   std::vector<Record> records;
   bytes = SkipBom(bytes);
   LineDecoder decoder;
@@ -71,7 +70,7 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
       if (count > 0) {
         // Every line takes at least one byte, so the bytes bound the records
         // the file can hold whatever its count line claims.
-        const qint64 held = bytes.size() / linesPerRecord + 1 + kMaxRowsPastEnd;
+        const qint64 held = bytes.size() / linesPerRecord + 1;
         records.reserve(size_t(qMin(count, held)));
       }
       return count > 0;
@@ -86,30 +85,30 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
     }
     return true;
   });
-  if (qint64(records.size()) < count) {
-    const qint64 missing = qMin<qint64>(count - qint64(records.size()), kMaxRowsPastEnd);
-    records.insert(records.end(), size_t(missing), empty);
+  if (announced) {
+    *announced = qMax<qint64>(count, 0);
   }
   return records;
 }
 
 } // namespace
 
-std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord) {
+std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord,
+                                         qint64 *announced) {
   QStringList empty;
   for (int i = 0; i < linesPerRecord; ++i) {
     empty.append(QString());
   }
-  return ParseRecords(bytes, linesPerRecord, empty,
+  return ParseRecords(bytes, linesPerRecord, empty, announced,
                       [](QStringList &r, int i, QByteArrayView text, LineDecoder &decoder) {
                         r[i] = decoder.decode(text);
                       });
 }
 
-std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes) {
+std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes, qint64 *announced) {
   // Canonical cells go from the bytes straight to numbers; only the others
   // are decoded to text.
-  return ParseRecords(bytes, Reading::kCellCount, Reading(),
+  return ParseRecords(bytes, Reading::kCellCount, Reading(), announced,
                       [](Reading &r, int i, QByteArrayView text, LineDecoder &decoder) {
                         r.setUtf8(i, text, [&](QByteArrayView b) { return decoder.decode(b); });
                       });
@@ -140,6 +139,70 @@ QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings) {
   }
   out.truncate(p - out.constData());
   return out;
+}
+
+bool HasUsableCountLine(QByteArrayView bytes) {
+  if (bytes.trimmed().isEmpty()) {
+    return true;
+  }
+  bool found = false;
+  ForEachLine(SkipBom(bytes), [&](QByteArrayView line) {
+    ParseLeadingInteger(QString::fromUtf8(line.first(qMin<qsizetype>(line.size(), 64))), &found);
+    return false; // the first line only
+  });
+  return found;
+}
+
+namespace {
+
+// A reading's six cells as a file holds them, to count equal readings.
+QByteArray ReadingKey(const Reading &r) {
+  qsizetype bound = 0;
+  for (int c = 0; c < Reading::kCellCount; ++c) {
+    bound += r.utf8SizeBound(c) + 1;
+  }
+  QByteArray key(bound, Qt::Uninitialized);
+  char *p = key.data();
+  for (int c = 0; c < Reading::kCellCount; ++c) {
+    p = r.writeUtf8(c, p);
+    *p++ = '\n';
+  }
+  key.truncate(p - key.constData());
+  return key;
+}
+
+QHash<QByteArray, qint64> CountReadings(const std::vector<Reading> &readings) {
+  QHash<QByteArray, qint64> counts;
+  counts.reserve(qsizetype(readings.size()));
+  for (const Reading &r : readings) {
+    ++counts[ReadingKey(r)];
+  }
+  return counts;
+}
+
+} // namespace
+
+std::vector<Reading> ReadingsAddedOutside(const std::vector<Reading> &theirs,
+                                          const std::vector<Reading> &base,
+                                          const std::vector<Reading> &ours) {
+  const QHash<QByteArray, qint64> inBase = CountReadings(base);
+  const QHash<QByteArray, qint64> inOurs = CountReadings(ours);
+  // Per reading: the copies added outside, less those added here as well.
+  QHash<QByteArray, qint64> budget = CountReadings(theirs);
+  for (auto it = budget.begin(); it != budget.end(); ++it) {
+    const qint64 before = inBase.value(it.key());
+    const qint64 addedHere = qMax<qint64>(0, inOurs.value(it.key()) - before);
+    it.value() -= before + addedHere;
+  }
+  std::vector<Reading> added;
+  for (const Reading &r : theirs) {
+    auto it = budget.find(ReadingKey(r));
+    if (it.value() > 0) {
+      --it.value();
+      added.push_back(r);
+    }
+  }
+  return added;
 }
 
 qsizetype LoadPeriodList(PeriodListModel &list, const QString &path, FileError *error) {

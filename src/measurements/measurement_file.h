@@ -20,10 +20,6 @@ namespace tl {
 class PeriodListModel;
 class PeriodLists;
 
-// Rows a short file may still yield past its end (a count line can claim far
-// more records than the file holds; the missing cells read as empty).
-inline constexpr qsizetype kMaxRowsPastEnd = 1000;
-
 // The first CR or LF in [p, end), or end. Lines are short: sixteen bytes are
 // compared at a time where the processor allows it.
 inline const char *FindLineEnd(const char *p, const char *end) {
@@ -67,13 +63,30 @@ template <typename F> void ForEachLine(QByteArrayView bytes, F &&line) {
 }
 
 // Parses the bytes of a record file: a count line, then `linesPerRecord`
-// lines per record. A leading UTF-8 byte-order mark is skipped.
-std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord);
+// lines per record. A leading UTF-8 byte-order mark is skipped. Only the
+// records the file holds are read, at most as many as its count line
+// announces (`*announced` gets that number): a last record cut short keeps
+// its missing lines empty, and records missing whole are not made up.
+std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord,
+                                         qint64 *announced = nullptr);
 
-// The readings of a measurement file's bytes.
-std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes);
+// The readings of a measurement file's bytes, as ParseRecordFile reads them.
+std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes, qint64 *announced = nullptr);
 // The bytes of a measurement file holding `readings` (UTF-8, CR LF).
 QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings);
+
+// Whether record file bytes start with a count line that holds a number;
+// a file with nothing but blanks counts as readable (there is nothing to lose).
+bool HasUsableCountLine(QByteArrayView bytes);
+
+// The readings of `theirs` (a file as another program left it) that were
+// added since `base` (the same file as it was read) and that `ours` (the
+// list read from `base`, changed since) does not hold already: counted as
+// multisets of whole readings, in the order of `theirs`. A reading deleted
+// from `ours` was in `base`, so it never comes back.
+std::vector<Reading> ReadingsAddedOutside(const std::vector<Reading> &theirs,
+                                          const std::vector<Reading> &base,
+                                          const std::vector<Reading> &ours);
 
 // A period whose file could not be read or written, and why.
 struct PeriodFileError {

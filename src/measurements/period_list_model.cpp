@@ -85,6 +85,7 @@ void PeriodListModel::append(Reading reading) {
   beginInsertRows(QModelIndex(), row, row);
   rows_.push_back(std::move(reading));
   checked_.push_back(0);
+  ++revision_;
   endInsertRows();
 }
 
@@ -100,6 +101,7 @@ void PeriodListModel::appendReadings(std::vector<Reading> readings) {
   rows_.insert(rows_.end(), std::make_move_iterator(readings.begin()),
                std::make_move_iterator(readings.end()));
   checked_.resize(rows_.size(), 0);
+  ++revision_;
   endInsertRows();
 }
 
@@ -107,6 +109,7 @@ void PeriodListModel::setReadings(std::vector<Reading> readings) {
   beginResetModel();
   rows_ = std::move(readings);
   checked_.assign(rows_.size(), 0);
+  ++revision_;
   endResetModel();
 }
 
@@ -119,6 +122,7 @@ void PeriodListModel::removeReading(qsizetype row) {
   beginRemoveRows(QModelIndex(), int(row), int(row));
   rows_.erase(rows_.begin() + row);
   checked_.erase(checked_.begin() + row);
+  ++revision_;
   endRemoveRows();
 }
 
@@ -127,6 +131,7 @@ void PeriodListModel::setCell(qsizetype row, int cell, const QString &text) {
     return;
   }
   rows_[size_t(row)].set(cell, SingleLine(text));
+  ++revision_;
   const QModelIndex i = index(int(row), cell);
   emit dataChanged(i, i, {Qt::DisplayRole, Qt::EditRole});
 }

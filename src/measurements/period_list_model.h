@@ -43,6 +43,11 @@ public:
   // Sets one cell; line breaks become blanks.
   void setCell(qsizetype row, int cell, const QString &text);
 
+  // Counts the changes of the readings (not of the check marks): a list
+  // whose revision is the one it had when it was loaded or saved holds what
+  // its file held then.
+  quint64 revision() const { return revision_; }
+
   bool isChecked(qsizetype row) const { return checked_[size_t(row)] != 0; }
   void setChecked(qsizetype row, bool checked);
 
@@ -50,6 +55,7 @@ private:
   DayPeriod period_;
   std::vector<Reading> rows_;
   std::vector<char> checked_;
+  quint64 revision_ = 0;
 };
 
 // The four period lists of the current patient, indexed by DayPeriod.

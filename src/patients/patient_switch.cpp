@@ -7,9 +7,13 @@
 namespace tl {
 
 void ReloadAfterPatientChange(MainWindowApi &main) {
-  LoadLogbook(main.logbook());
+  QStringList notices;
+  const QList<PeriodFileError> unreadable = LoadLogbook(main.logbook(), &notices);
   main.updateStatusCounts();
   main.refreshAveragesAndGraphs();
+  if (const QString text = UnreadableFilesText(unreadable, notices); !text.isEmpty()) {
+    dialogs().warning(main.window(), QStringLiteral("Chargement"), text);
+  }
 }
 
 bool SwitchToPatient(MainWindowApi &main, const QString &name, QWidget *parent) {

@@ -1,25 +1,61 @@
 #pragma once
 
-// The lock that marks a running copy of the program, with Qt Core alone: the
-// window takes it (SingleInstance), the command line only looks at it.
+// The lock of a data folder, with Qt Core alone: one program at a time
+// writes there, the window or a writing command of tensiolog-cli. It is a
+// file in the folder itself, so it is private as the folder is, and it
+// belongs to that folder alone, whatever the user or the temporary folder.
 
 #include <QString>
+#include <memory>
+
+class QLockFile;
 
 namespace tl {
 
-// A name every system accepts for a socket or a file, made from `name`: the
-// readable part kept, anything unusual replaced, plus a hash so that
-// distinct names stay distinct.
-QString SafeInstanceName(const QString &name);
+// The name the command line writes into the lock it holds.
+inline constexpr char kCommandLineProgram[] = "tensiolog-cli";
 
-// The name used by the program: the title plus the user's login name.
-QString DefaultInstanceName(const QString &programTitle);
+// The lock file of `dataFolder` (a path ending in "/").
+QString DataFolderLockPath(const QString &dataFolder);
 
-// The lock file of the copy named `name` (as given to SingleInstance).
-QString InstanceLockPath(const QString &name);
+class DataFolderLock {
+public:
+  enum class Result {
+    Taken,  // this process holds the folder now
+    Held,   // a living process holds it: holder() and holderPid() tell which
+    Failed, // the lock could not be made: reason() says why
+  };
 
-// Whether a copy named `name` runs now: its lock file is held by a living
-// process. A lock left by a copy that died does not count.
-bool IsInstanceRunning(const QString &name);
+  explicit DataFolderLock(const QString &dataFolder);
+  ~DataFolderLock();
+  DataFolderLock(const DataFolderLock &) = delete;
+  DataFolderLock &operator=(const DataFolderLock &) = delete;
+
+  // Takes the lock at once or not at all; a lock left by a process that
+  // died is taken over.
+  Result take();
+  void release();
+  bool isHeld() const;
+
+  QString holder() const { return holder_; }
+  qint64 holderPid() const { return holderPid_; }
+  QString reason() const { return reason_; }
+
+private:
+  QString folder_;
+  std::unique_ptr<QLockFile> lock_;
+  QString holder_;
+  qint64 holderPid_ = 0;
+  QString reason_;
+};
+
+// The program that holds the lock of `dataFolder` now ("tensiolog-cli", the
+// window's title, or another application name), or "" when none does.
+QString DataFolderLockHolder(const QString &dataFolder, qint64 *pid = nullptr);
+
+// The local socket through which a later copy asks the window working on
+// `dataFolder` to come forward: named after the folder's canonical path and
+// the user, in the user's private runtime folder where the system has one.
+QString HandOverSocketName(const QString &dataFolder);
 
 } // namespace tl

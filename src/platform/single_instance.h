@@ -1,35 +1,34 @@
 #pragma once
 
+#include "platform/instance_lock.h"
+
 #include <QObject>
 #include <QString>
-#include <memory>
 
 class QLocalServer;
-class QLockFile;
 
 namespace tl {
 
-// One running copy per user: a lock file is the mutex, and a local socket of
-// the same name carries the second copy's request to the first to come to
-// the front.
+// One window per data folder: the folder's lock is the mutex, and a local
+// socket named after the folder carries a later copy's request to the
+// first to come to the front.
 class SingleInstance : public QObject {
   Q_OBJECT
 public:
-  // `name` identifies the program (the program title plus the user name in
-  // production; tests pass a name of their own so they can run in parallel).
-  explicit SingleInstance(const QString &name, QObject *parent = nullptr);
+  explicit SingleInstance(const QString &dataFolder, QObject *parent = nullptr);
   ~SingleInstance() override;
 
-  // True when this copy is the only one running; it then keeps the lock and
-  // listens for later copies. False when another copy holds the lock: that
-  // copy has been asked to show itself and this one must end.
-  bool acquire();
+  enum class Outcome {
+    Primary,       // this copy holds the folder and listens for later copies
+    HandedOver,    // another window holds it and was asked to come forward
+    HeldByCommand, // a command of tensiolog-cli is writing there
+    Failed,        // the lock could not be taken: reason() says why
+  };
+  Outcome acquire();
 
   bool isPrimary() const { return primary_; }
-  QString name() const { return name_; }
-
-  // The name used by the program: the title plus the user's login name.
-  static QString DefaultName(const QString &programTitle);
+  // The French reason of HeldByCommand and Failed.
+  QString reason() const { return reason_; }
 
 signals:
   // A later copy asked this one to come to the front.
@@ -38,10 +37,11 @@ signals:
 private:
   void acceptConnections();
 
-  QString name_;
-  std::unique_ptr<QLockFile> lock_;
+  QString folder_;
+  DataFolderLock lock_;
   QLocalServer *server_ = nullptr;
   bool primary_ = false;
+  QString reason_;
 };
 
 } // namespace tl

@@ -30,11 +30,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
@@ -47,11 +51,6 @@ using namespace tl::test;
 namespace {
 
 using Env = TestWorld;
-
-QString InstanceName() {
-  static int counter = 0;
-  return QStringLiteral("tst_app-%1-%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-}
 
 Reading MakeReading(const QString &time, int s, int d, int p) {
   Reading r;
@@ -113,7 +112,7 @@ private slots:
     QVERIFY(WriteFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"), kNuitFile));
     State().currentPatient = QStringLiteral("Alice");
 
-    Application app(InstanceName());
+    Application app;
     app.runPatientManager = [](MainWindowApi &, bool) {
       QTest::qFail("the patient manager must not open for a known patient", __FILE__, __LINE__);
       return false;
@@ -151,7 +150,7 @@ private slots:
   void startWithoutStoredReadings() {
     Env env;
     State().currentPatient = QStringLiteral("Bob");
-    Application app(InstanceName());
+    Application app;
     QVERIFY(app.start());
     MainWindow &main = *app.mainWindow();
     for (int field = 1; field <= 4; ++field) {
@@ -174,7 +173,7 @@ private slots:
 
   void startWithoutPatientEndsWithoutSaving() {
     Env env;
-    Application app(InstanceName());
+    Application app;
     int opened = 0;
     app.runPatientManager = [&opened](MainWindowApi &main, bool atStartup) {
       ++opened;
@@ -190,35 +189,69 @@ private slots:
   }
 
   void secondCopyBringsTheFirstForward() {
-    const QString name = InstanceName();
-    SingleInstance first(name);
-    QVERIFY(first.acquire());
+    QTemporaryDir a, b;
+    SingleInstance first(a.path() + u'/');
+    QCOMPARE(first.acquire(), SingleInstance::Outcome::Primary);
     QSignalSpy spy(&first, &SingleInstance::showRequested);
-    SingleInstance second(name);
-    QVERIFY(!second.acquire());
+    SingleInstance second(a.path() + u'/');
+    QCOMPARE(second.acquire(), SingleInstance::Outcome::HandedOver);
     QTRY_COMPARE(spy.count(), 1);
-    // Another name is another program.
-    SingleInstance other(name + QStringLiteral("-autre"));
-    QVERIFY(other.acquire());
+    // Another data folder is another logbook.
+    SingleInstance other(b.path() + u'/');
+    QCOMPARE(other.acquire(), SingleInstance::Outcome::Primary);
   }
 
   void secondApplicationDoesNotBuildAWindow() {
     Env env;
     State().currentPatient = QStringLiteral("Alice");
-    const QString name = InstanceName();
-    Application first(name);
+    Application first;
     QVERIFY(first.start());
     first.mainWindow()->showMinimized();
-    Application second(name);
+    Application second;
     QVERIFY(!second.start());
     QVERIFY(!second.mainWindow());
     QTRY_VERIFY(!first.mainWindow()->isMinimized());
     first.mainWindow()->closeWithoutSaving();
   }
 
+  // While a command of tensiolog-cli writes in the data folder, the window
+  // does not open: a box says why, and nothing is written.
+  void commandWritingKeepsTheWindowClosed() {
+    Env env;
+    QVERIFY(WriteFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"), kNuitFile));
+    State().currentPatient = QStringLiteral("Alice");
+#ifndef Q_OS_LINUX
+    QSKIP("the lock's holder is told by its executable's name from /proc");
+#else
+    // A process whose executable is named as the command line's holds the
+    // lock, written as the lock file records its holder.
+    const QString command = env.home.path() + QString::fromLatin1(kCommandLineProgram);
+    QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), command));
+    QProcess holder;
+    holder.start(command, {QStringLiteral("30")});
+    QVERIFY(holder.waitForStarted());
+    QVERIFY(WriteFile(DataFolderLockPath(env.data()),
+                      QByteArray::number(holder.processId()) + '\n' + kCommandLineProgram + '\n' +
+                          QSysInfo::machineHostName().toUtf8() + '\n'));
+    const auto stop = qScopeGuard([&holder] {
+      holder.kill();
+      holder.waitForFinished();
+    });
+#endif
+    Application app;
+    QVERIFY(!app.start());
+    QVERIFY(!app.mainWindow());
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QVERIFY2(env.dialogs.shown[0].icon == Dialogs::Icon::Warning,
+             qPrintable(env.dialogs.shown[0].text));
+    QCOMPARE(env.dialogs.shown[0].title, ProgramTitle());
+    QVERIFY(env.dialogs.shown[0].text.contains(QStringLiteral("tensiolog-cli")));
+    QCOMPARE(ReadFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt")), kNuitFile);
+  }
+
   void secondCopyDuringStartUpKeepsTheWindowHidden() {
     Env env;
-    Application app(InstanceName());
+    Application app;
     bool hiddenMeanwhile = false;
     app.runPatientManager = [&app, &hiddenMeanwhile](MainWindowApi &main, bool) {
       // Another copy starts while the patient is being chosen.
@@ -487,7 +520,13 @@ private slots:
                                         "effectuée."));
     } else {
       QCOMPARE(box.icon, Dialogs::Icon::Warning);
-      QCOMPARE(box.text, QStringLiteral("La sauvegarde de vos données n'a pu se faire."));
+      // The warning names the list refused and why.
+      const QString reason =
+          blockSoir ? QStringLiteral("\n\n") +
+                          QDir::toNativeSeparators(Paths().measurementFile(DayPeriod::Soir)) +
+                          QStringLiteral(" : c'est un dossier, pas un fichier")
+                    : QString();
+      QCOMPARE(box.text, QStringLiteral("La sauvegarde de vos données n'a pu se faire.") + reason);
     }
     if (withReadings) {
       QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
@@ -811,7 +850,7 @@ private slots:
   void terminationSavesAsQuit() {
     Env env;
     State().currentPatient = QStringLiteral("Alice");
-    Application app(InstanceName());
+    Application app;
     QVERIFY(app.start());
     AddSomeReadings(*app.mainWindow());
     QSignalSpy finished(&app, &Application::finished);
@@ -830,7 +869,7 @@ private slots:
 #endif
     Env env;
     State().currentPatient = QStringLiteral("Alice");
-    Application app(InstanceName());
+    Application app;
     QVERIFY(app.start());
     AddSomeReadings(*app.mainWindow());
     QSignalSpy finished(&app, &Application::finished);

@@ -203,8 +203,8 @@ private slots:
         << QStringList{"Importation|1 relevés importés, 0 doublons ignorés, 0 lignes rejetées."};
     QTest::newRow("save fails") << menu << named << "@" << guessed << "Importer" << true << true
                                 << "Matin : 2"
-                                << QStringList{"Sauvegarde|La sauvegarde de vos données n'a pu "
-                                               "se faire.",
+                                << QStringList{"*Sauvegarde|La sauvegarde de vos données n'a pu "
+                                               "se faire.\n\n",
                                                summary};
     QTest::newRow("preview cancelled") << menu << named << "@" << guessed << "Annuler" << false
                                        << true << "Matin : 1" << QStringList{};

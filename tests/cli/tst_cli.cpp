@@ -39,15 +39,10 @@ class TestCli : public QObject {
   Run run(QStringList args) {
     Run r;
     QTextStream out(&r.out), err(&r.err);
-    r.code = RunCli(args, out, err, instanceName());
+    r.code = RunCli(args, out, err);
     out.flush();
     err.flush();
     return r;
-  }
-
-  // The running program's lock, for this test alone.
-  static QString instanceName() {
-    return QStringLiteral("tst_cli-%1").arg(QCoreApplication::applicationPid());
   }
 
 private slots:
@@ -425,7 +420,7 @@ private slots:
       QVERIFY(test::WriteFile(patients, profilesBefore));
     }
     const QByteArray anneBefore = test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt"));
-    QLockFile program(InstanceLockPath(instanceName()));
+    QLockFile program(DataFolderLockPath(folder_));
     if (running) {
       QVERIFY(program.tryLock(0));
     }

@@ -18,6 +18,7 @@
 #include <QOperatingSystemVersion>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -129,22 +130,35 @@ private slots:
     QCOMPARE(real.inputText(nullptr, "Modifier Systolique", "Nouvelles données :", "120"), answer);
   }
 
-  // The check without a window finds the lock the window's copy holds, by
-  // the same name, and only while it holds it.
-  void runningCopySeenWithoutWindow() {
-    const QString name =
-        QStringLiteral("tst_platform Tensiolog-%1").arg(QCoreApplication::applicationPid());
-    QVERIFY(!IsInstanceRunning(name));
+  // The lock belongs to the data folder: another folder is another lock,
+  // another temporary folder is the same one, and a later copy on the same
+  // folder is handed over to the first.
+  void lockBelongsToTheDataFolder() {
+    QTemporaryDir a, b;
+    const QString folderA = a.path() + u'/';
+    const QString folderB = b.path() + u'/';
+    QVERIFY(DataFolderLockHolder(folderA).isEmpty());
     {
-      SingleInstance running(name);
-      QVERIFY(running.acquire());
-      QVERIFY(IsInstanceRunning(name));
-      QVERIFY(!IsInstanceRunning(name + QStringLiteral("-autre")));
-      // Looking does not take the lock from the running copy.
-      SingleInstance second(name);
-      QVERIFY(!second.acquire());
+      SingleInstance running(folderA);
+      QCOMPARE(running.acquire(), SingleInstance::Outcome::Primary);
+      QVERIFY(QFileInfo::exists(folderA + QStringLiteral(".tensiolog.lock")));
+      QCOMPARE(DataFolderLockHolder(folderA), QCoreApplication::applicationName());
+      QVERIFY(DataFolderLockHolder(folderB).isEmpty());
+      const QByteArray tmp = qgetenv("TMPDIR");
+      qputenv("TMPDIR", b.path().toUtf8());
+      SingleInstance second(folderA);
+      QCOMPARE(second.acquire(), SingleInstance::Outcome::HandedOver);
+      DataFolderLock command(folderA);
+      QCOMPARE(command.take(), DataFolderLock::Result::Held);
+      qputenv("TMPDIR", tmp);
+      SingleInstance other(folderB);
+      QCOMPARE(other.acquire(), SingleInstance::Outcome::Primary);
     }
-    QVERIFY(!IsInstanceRunning(name));
+    QVERIFY(DataFolderLockHolder(folderA).isEmpty());
+    // A folder where no lock can be made says why.
+    DataFolderLock missing(a.path() + QStringLiteral("/absent/"));
+    QCOMPARE(missing.take(), DataFolderLock::Result::Failed);
+    QVERIFY(missing.reason().contains(QStringLiteral("n'existe pas")));
   }
 
   // The compiled help opens through the shell, which hands it to the

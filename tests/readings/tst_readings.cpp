@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "graphs/graph_canvas.h"
 #include "graphs/graph_painter.h"
+#include "logbook/workflows.h"
 #include "measurements/classification.h"
 #include "measurements/measurement_file.h"
 #include "readings/reading_commands.h"
@@ -259,7 +260,7 @@ private slots:
     QFETCH(bool, readOnly);
     list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
     list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 128, 82, 71));
-    QCOMPARE(SaveAllPeriodLists(main_->lists(), Paths()), 2);
+    QCOMPARE(SaveLogbook(main_->logbook()).written, 2);
     const QString nuit = Paths().measurementFile(DayPeriod::Nuit);
     const QString soir = Paths().measurementFile(DayPeriod::Soir);
     QVERIFY(nuit.endsWith(QStringLiteral("/ARTL_Nuit_Jeanne Test.txt")));
