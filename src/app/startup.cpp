@@ -14,6 +14,7 @@
 #include "platform/qt_dialogs.h"
 #include "platform/session_end.h"
 #include "platform/single_instance.h"
+#include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
 
 #include <QApplication>
@@ -114,12 +115,20 @@ bool Application::start() {
   // Timer 0; the resize rule is the window's own resize handler.
   main.startInformationTimer();
 
+  // A preferences file that cannot be read gives the defaults; it is kept
+  // aside, not written over, when the program closes.
+  QString loadWarning;
+  if (IsUnreadablePreferencesFile(Paths().preferencesFile)) {
+    loadWarning = QStringLiteral("Le fichier des préférences %1 n'a pas pu être lu : les réglages "
+                                 "par défaut s'appliquent, et il sera conservé sous un autre nom "
+                                 "à la fermeture.")
+                      .arg(QDir::toNativeSeparators(Paths().preferencesFile));
+  }
   ApplyStartupPreferences(main);
   if (State().darkAppearance) {
     ApplyDarkScheme(main);
   }
 
-  QString loadWarning;
   if (State().currentPatient.isEmpty()) {
     // The patient manager loads the chosen patient's lists itself.
     if (!runPatientManager(main, true)) {
@@ -134,7 +143,9 @@ bool Application::start() {
     main.setPatientLine(State().currentPatient);
     QStringList notices;
     const QList<PeriodFileError> unreadable = LoadLogbook(main.logbook(), &notices);
-    loadWarning = UnreadableFilesText(unreadable, notices);
+    const QString files = UnreadableFilesText(unreadable, notices);
+    loadWarning +=
+        (loadWarning.isEmpty() || files.isEmpty() ? QString() : QStringLiteral("\n\n")) + files;
     main.updateStatusCounts();
   }
 

@@ -9,12 +9,12 @@
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <QTimeZone>
+#include <cerrno>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -216,11 +216,19 @@ FileError ReadOpenFile(const QString &path, QFile &file, qint64 maxBytes, QByteA
   return {};
 }
 
-// Why writing `bytes` beside `path` failed: the system's reason, or a full
-// disk when the system said nothing useful.
-QString WriteReason(const QString &path, const QFileDevice &file, qsizetype bytes) {
+// Why writing `bytes` beside `path` failed: the system's reason (Qt may
+// have lost it: then the error number the write left), or a full disk when
+// the system said nothing useful.
+QString WriteReason(const QString &path, const QFileDevice &file, qsizetype bytes, int code) {
   const QString reason = file.errorString();
   if (reason.isEmpty() || reason == u"Unknown error") {
+#ifdef Q_OS_UNIX
+    if (code != 0) {
+      return ErrnoReason(code);
+    }
+#else
+    Q_UNUSED(code);
+#endif
     const QStorageInfo storage(QFileInfo(path).absolutePath());
     if (storage.isValid() && storage.bytesAvailable() < bytes) {
       return QStringLiteral("disque plein");
@@ -238,8 +246,9 @@ FileError PrepareWrite(QSaveFile &file, QByteArrayView bytes) {
 #ifdef Q_OS_UNIX
   file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 #endif
+  errno = 0;
   if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush()) {
-    const QString reason = WriteReason(path, file, bytes.size());
+    const QString reason = WriteReason(path, file, bytes.size(), errno);
     file.cancelWriting();
     return Failed(path, reason);
   }

@@ -49,6 +49,7 @@ struct PatientFileContents {
   // what it holds is unknown, so it must not be written over.
   bool unreadable = false;
   std::vector<Patient> patients;
+  FileSnapshot file; // the version read
 };
 
 // Reads the patient file at `path`; a missing or unreadable file gives no profile.
@@ -56,6 +57,28 @@ PatientFileContents LoadPatientFile(const QString &path);
 // Rewrites the file whole. Nothing is written for an empty list (an error);
 // a file that cannot be written keeps its previous content.
 FileError SavePatientFile(const QString &path, const std::vector<Patient> &patients);
+// What a merged save of the patient file did.
+struct PatientSave {
+  FileError error;            // nothing was written
+  std::vector<Patient> saved; // the profiles now in the file
+  int fromOutside = 0;        // profiles another program added or changed, taken up
+  QString keptAside;          // the other program's file, kept whole under this name
+};
+
+// Writes `ours`, the profiles of the list that was read as `loaded`, over the
+// patient file at `path`. When another program changed the file since, its
+// profiles are merged by name (the k-th profile of a name with the k-th):
+// those it added or changed while the list kept them as read are taken up,
+// those deleted here stay deleted; when both sides changed the same profile,
+// or the file holds no records, the file is kept aside whole under a dated
+// name before the list is written. A file that cannot be read is never
+// written over.
+PatientSave SavePatientFileMerged(const QString &path, const PatientFileContents &loaded,
+                                  std::vector<Patient> ours);
+
+// The box telling what a merged save took up or kept aside, or "".
+QString PatientSaveText(const PatientSave &save);
+
 // Removes the file, read-only or not. True when no file is left.
 bool DeletePatientFile(const QString &path);
 

@@ -327,7 +327,8 @@ void PatientManagerWindow::buildWindow() {
 QWidget *PatientManagerWindow::control(ControlId id) { return FindControl(this, ToInt(id)); }
 
 void PatientManagerWindow::loadPatients() {
-  const PatientFileContents contents = LoadPatientFile(Paths().patientFile);
+  loaded_ = LoadPatientFile(Paths().patientFile);
+  const PatientFileContents &contents = loaded_;
   for (const Patient &p : contents.patients) {
     appendRow(p);
   }
@@ -341,6 +342,9 @@ void PatientManagerWindow::loadPatients() {
     // The profiles it may hold would be lost at the next write: it is kept
     // aside under another name first.
     const QString kept = KeepFileAside(Paths().patientFile);
+    if (!kept.isEmpty()) {
+      loaded_.file = {};
+    }
     status_->setText(kept.isEmpty()
                          ? QStringLiteral("Fichier des patients illisible")
                          : QStringLiteral("Fichier des patients illisible : conservé sous ") +
@@ -545,18 +549,25 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
 }
 
 void PatientManagerWindow::reject() {
-  FileError error;
-  if (!State().currentPatient.isEmpty() && rowCount() > 0 &&
-      (error = SavePatientFile(Paths().patientFile, patients()))) {
-    // The profiles exist nowhere else: the user may stay and try again.
-    const bool leave = dialogs().askYesNo(
-        this, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"),
-        QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\n") + error.text() +
-            QStringLiteral(
-                "\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
-                "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"));
-    if (!leave) {
-      return;
+  if (!State().currentPatient.isEmpty() && rowCount() > 0) {
+    const PatientSave save = SavePatientFileMerged(Paths().patientFile, loaded_, patients());
+    if (save.error) {
+      // The profiles exist nowhere else: the user may stay and try again.
+      const bool leave = dialogs().askYesNo(
+          this, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"),
+          QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\n") +
+              save.error.text() +
+              QStringLiteral(
+                  "\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
+                  "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"));
+      if (!leave) {
+        return;
+      }
+    } else {
+      loaded_ = LoadPatientFile(Paths().patientFile);
+      if (const QString text = PatientSaveText(save); !text.isEmpty()) {
+        dialogs().information(this, QStringLiteral("Sauvegarde"), text);
+      }
     }
   }
   QDialog::reject();

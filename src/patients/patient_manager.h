@@ -110,6 +110,7 @@ private:
   QLabel *status_ = nullptr;
   std::array<QLineEdit *, 7> fields_{}; // Name to DoctorPhone, in field order
   bool fileExisted_ = false;
+  PatientFileContents loaded_; // the patient file as the list was read from it
 };
 
 // Opens the patient manager and waits until it closes. True when a patient

@@ -150,7 +150,7 @@ FileError WriteClosingPreferences(MainWindowApi &main) {
     p.username.clear();
   }
   p.graphCourbe = State().curveStyle;
-  return WriteWholeFile(path, SerializeClosingPreferences(p));
+  return WritePreferencesFile(path, SerializeClosingPreferences(p));
 }
 
 } // namespace tl

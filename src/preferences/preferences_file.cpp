@@ -153,6 +153,14 @@ bool IsUnreadablePreferencesFile(const QString &path) {
   return !text.trimmed().isEmpty() && !PreferencesReader(bytes).hasKeys();
 }
 
+FileError WritePreferencesFile(const QString &path, QByteArrayView bytes) {
+  if (IsUnreadablePreferencesFile(path)) {
+    return {path, QStringLiteral("fichier des préférences illisible, qui n'a pas pu être mis de "
+                                 "côté : il n'est pas remplacé")};
+  }
+  return WriteWholeFile(path, bytes);
+}
+
 QString PreferencesReader::text(const QString &key) const {
   const auto it = values_.constFind(key.toLower());
   return it == values_.constEnd() ? QString() : TrimBlanks(*it).toString();

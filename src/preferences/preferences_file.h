@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/file_io.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -36,6 +38,9 @@ private:
 // without a single key line: what it holds is unknown, so it must be kept
 // aside (KeepFileAside) before it is written over.
 bool IsUnreadablePreferencesFile(const QString &path);
+// Writes the preferences file, never over one that cannot be read (keep it
+// aside first): that one may still hold the user's settings.
+FileError WritePreferencesFile(const QString &path, QByteArrayView bytes);
 
 // The number at the start of a value: optional blanks and tabs, an optional
 // sign, decimal digits; saturates at the 64-bit limits; 0 without digits.

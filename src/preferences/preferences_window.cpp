@@ -292,7 +292,7 @@ FileError PreferencesWindow::writePreferencesFromWindow() {
   }
   p.graphCourbe = State().curveStyle;
   p.darkmode = darkOn_->isChecked() ? 1 : 0;
-  return WriteWholeFile(Paths().preferencesFile, SerializeWindowPreferences(p));
+  return WritePreferencesFile(Paths().preferencesFile, SerializeWindowPreferences(p));
 }
 
 void PreferencesWindow::setDefaults() {

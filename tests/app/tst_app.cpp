@@ -14,6 +14,7 @@
 #include "common/paths.h"
 #include "graphs/graph_canvas.h"
 #include "maintenance/about_window.h"
+#include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 #include "platform/single_instance.h"
 #include "series_window/series_window.h"
@@ -186,6 +187,43 @@ private slots:
     QVERIFY(QDir(env.data()).entryList(QDir::Files).isEmpty());
     QVERIFY(QDir(env.data() + QStringLiteral("Archives Arteline")).exists());
     QVERIFY(QDir(env.data() + QStringLiteral("Impression Arteline")).exists());
+  }
+
+  // At start-up an unreadable measurement file is named in a "Chargement"
+  // box; a reading another program adds meanwhile joins the list on
+  // "Sauvegarder" and quit, with a box that says so, and nothing is lost.
+  void outsideChangesInTheWindow() {
+    Env env;
+    QVERIFY(WriteFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"), kNuitFile));
+    QVERIFY(QDir().mkpath(env.data() + QStringLiteral("ARTL_Jour_Alice.txt")));
+    State().currentPatient = QStringLiteral("Alice");
+    Application app;
+    app.runPatientManager = [](MainWindowApi &, bool) { return false; };
+    QVERIFY(app.start());
+    MainWindow &main = *app.mainWindow();
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown[0].title, QStringLiteral("Chargement"));
+    QVERIFY(env.dialogs.shown[0].text.contains(QStringLiteral("ARTL_Jour_Alice.txt")));
+    env.dialogs.clear();
+
+    main.lists().list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("04:00"), 121, 79, 60));
+    const std::vector<Reading> theirs = {main.lists().list(DayPeriod::Nuit).reading(0),
+                                         MakeReading(QStringLiteral("03:00"), 140, 90, 75)};
+    QVERIFY(WriteFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"),
+                      SerializeMeasurementFile(theirs)));
+    RunButtonCommand(main, ControlId::ButtonSave);
+    QCOMPARE(env.dialogs.shown.size(), 2);
+    QCOMPARE(env.dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
+    QVERIFY(
+        env.dialogs.shown[0].text.startsWith(QStringLiteral("1 relevé enregistré par un autre")));
+    QCOMPARE(env.dialogs.shown[1].icon, Dialogs::Icon::Warning); // the Jour file is refused
+    QCOMPARE(main.lists().list(DayPeriod::Nuit).size(), 3);
+    QCOMPARE(main.statusText(4), QStringLiteral("Nuit : 3"));
+    QCOMPARE(
+        ParseMeasurementFile(ReadFile(env.data() + QStringLiteral("ARTL_Nuit_Alice.txt"))).size(),
+        size_t(3));
+    QVERIFY(QFileInfo(env.data() + QStringLiteral("ARTL_Jour_Alice.txt")).isDir());
+    main.closeWithoutSaving();
   }
 
   void secondCopyBringsTheFirstForward() {

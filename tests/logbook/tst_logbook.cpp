@@ -4,10 +4,18 @@
 #include "fakes.h"
 #include "readings.h"
 
+#include "common/file_io.h"
 #include "logbook/logbook.h"
+#include "logbook/patient_file.h"
 #include "logbook/workflows.h"
+#include "measurements/measurement_file.h"
 
 #include <QDir>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#include <sys/stat.h>
+#endif
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -252,6 +260,326 @@ private slots:
     const QList<PeriodFileError> unreadable = LoadLogbook(again);
     QCOMPARE(unreadable.size(), 1);
     QCOMPARE(unreadable[0].period, DayPeriod::Jour);
+  }
+
+  // Another program changes the Matin file (120, 121 when read) while the
+  // lists are open; each way of writing then keeps what both sides hold.
+  // Without a change here, the list takes up the file as it is; with one
+  // (130 added here), the readings added there join it, nothing read is
+  // lost, and a file holding no records is kept aside.
+  void outsideChanges_data() {
+    QTest::addColumn<QByteArray>("onDisk"); // the file as the other program leaves it, "" deleted
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QStringList>("expected"); // systolics in the file afterwards
+    QTest::addColumn<int>("fromOutside");
+    QTest::addColumn<int>("keptAside");
+    struct Change {
+      const char *name;
+      QList<int> theirs; // empty: deleted; {-1}: junk
+      QStringList unchanged, edited;
+      int fromOutside, keptAside;
+    };
+    const Change changes[] = {
+        {"reading added",
+         {120, 121, 140},
+         {"120", "121", "140"},
+         {"120", "121", "130", "140"},
+         1,
+         0},
+        {"reading removed", {120}, {"120"}, {"120", "121", "130"}, 0, 0},
+        {"reading changed", {120, 125}, {"120", "125"}, {"120", "121", "130", "125"}, 1, 0},
+        {"file deleted", {}, {"120", "121"}, {"120", "121", "130"}, 0, 0},
+        {"file replaced by junk", {-1}, {"120", "121"}, {"120", "121", "130"}, 0, 1},
+    };
+    for (const Change &c : changes) {
+      QByteArray bytes;
+      if (c.theirs == QList<int>{-1}) {
+        bytes = "[junk]\r\n\x01\x02";
+      } else if (!c.theirs.isEmpty()) {
+        std::vector<Reading> readings;
+        for (int s : c.theirs) {
+          readings.push_back(MakeReading(QStringLiteral("08:00"), s, 80, 70));
+        }
+        bytes = SerializeMeasurementFile(readings);
+      }
+      for (const char *op : {"save", "save edited", "switch edited", "archive edited"}) {
+        const bool edited = QByteArrayView(op).endsWith("edited");
+        QTest::addRow("%s, %s", c.name, op)
+            << bytes << QString::fromLatin1(op) << (edited ? c.edited : c.unchanged)
+            << c.fromOutside << c.keptAside;
+      }
+    }
+  }
+  void outsideChanges() {
+    QFETCH(QByteArray, onDisk);
+    QFETCH(QString, operation);
+    QFETCH(QStringList, expected);
+    QFETCH(int, fromOutside);
+    QFETCH(int, keptAside);
+    const QString matin = paths_.measurementFile(DayPeriod::Matin);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 121, 80, 70));
+    QCOMPARE(SaveLogbook(*book_).written, 1);
+    if (operation.endsWith(QStringLiteral("edited"))) {
+      list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 130, 80, 70));
+    }
+    if (onDisk.isEmpty()) {
+      QVERIFY(QFile::remove(matin));
+    } else {
+      QVERIFY(WriteFile(matin, onDisk));
+    }
+
+    FakeDialogs dialogs;
+    SaveOutcome saved;
+    QString file = matin;
+    if (operation.startsWith(QStringLiteral("save"))) {
+      saved = SaveLogbook(*book_);
+    } else if (operation.startsWith(QStringLiteral("switch"))) {
+      QVERIFY(SwitchPatient(*book_, QStringLiteral("Autre"), dialogs, nullptr));
+      QCOMPARE(dialogs.shown.size(), fromOutside + keptAside > 0 ? 1 : 0);
+    } else {
+      const ArchiveRun run = ArchiveLogbook(*book_);
+      QCOMPARE(run.outcome(DayPeriod::Matin), ArchiveOutcome::Archived);
+      const QStringList archived =
+          QDir(paths_.archiveFolder).entryList({QStringLiteral("*ARTL_Matin_*")}, QDir::Files);
+      QCOMPARE(archived.size(), 1);
+      file = paths_.archiveFolder + archived[0];
+      QVERIFY(!QFileInfo::exists(matin));
+    }
+    QStringList onDiskAfter;
+    for (const Reading &r : ParseMeasurementFile(ReadFile(file))) {
+      onDiskAfter << r[Reading::Systolic];
+    }
+    QCOMPARE(onDiskAfter, expected);
+    const QStringList aside =
+        QDir(paths_.dataFolder).entryList({QStringLiteral("*.illisible-*")}, QDir::Files);
+    QCOMPARE(aside.size(), keptAside);
+    if (operation.startsWith(QStringLiteral("save"))) {
+      QVERIFY(saved.failed.isEmpty());
+      QCOMPARE(saved.fromOutside, fromOutside);
+      QCOMPARE(Systolics(list(DayPeriod::Matin)), expected); // the list shows what is saved
+      QCOMPARE(OutsideChangesText(saved).isEmpty(), fromOutside + keptAside == 0);
+      // Saved again, nothing is rewritten.
+      const QByteArray bytes = ReadFile(matin);
+      const QDateTime modified = QFileInfo(matin).lastModified();
+      QTest::qWait(5);
+      QCOMPARE(SaveLogbook(*book_).written, 1);
+      QCOMPARE(ReadFile(matin), bytes);
+      QCOMPARE(QFileInfo(matin).lastModified(), modified);
+    }
+  }
+
+  // A deletion made here is never undone by a merge: the readings deleted
+  // stay deleted, while those another program added since stay too.
+  void deletionSurvivesTheMerge() {
+    const QString matin = paths_.measurementFile(DayPeriod::Matin);
+    for (int s : {120, 121, 122}) {
+      list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), s, 80, 70));
+    }
+    QCOMPARE(SaveLogbook(*book_).written, 1);
+    FakeDialogs dialogs;
+    dialogs.answerYes();
+    dialogs.answerYes();
+    QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0, 1}, dialogs, nullptr), 2);
+    std::vector<Reading> theirs;
+    for (int s : {120, 121, 122, 140}) {
+      theirs.push_back(MakeReading(QStringLiteral("08:00"), s, 80, 70));
+    }
+    QVERIFY(WriteFile(matin, SerializeMeasurementFile(theirs)));
+    const SaveOutcome saved = SaveLogbook(*book_);
+    QCOMPARE(saved.fromOutside, 1);
+    QCOMPARE(Systolics(list(DayPeriod::Matin)), (QStringList{"122", "140"}));
+    QCOMPARE(ParseMeasurementFile(ReadFile(matin)), list(DayPeriod::Matin).readings());
+
+    // Every reading deleted after the file gained one: the file keeps that one.
+    theirs.push_back(MakeReading(QStringLiteral("08:00"), 150, 80, 70));
+    QVERIFY(WriteFile(matin, SerializeMeasurementFile({theirs[2], theirs[3], theirs[4]})));
+    dialogs.answerYes();
+    dialogs.answerYes();
+    QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0, 1}, dialogs, nullptr), 2);
+    QVERIFY(QFileInfo::exists(matin));
+    SaveLogbook(*book_);
+    QCOMPARE(Systolics(list(DayPeriod::Matin)), QStringList{"150"});
+    QCOMPARE(ParseMeasurementFile(ReadFile(matin)).size(), size_t(1));
+  }
+
+  // Something stands at the Matin file that cannot be read: its list loads
+  // empty with the reason, and no save ever writes over it.
+  void unreadableFiles_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("reason");
+    for (const char *state : {"no read permission", "over the limit", "folder", "FIFO",
+                              "dangling link", "junk, nothing to save"}) {
+      QTest::newRow(state) << QString::fromLatin1(state);
+    }
+  }
+  void unreadableFiles() {
+    QFETCH(QString, state);
+    const QString matin = paths_.measurementFile(DayPeriod::Matin);
+    const QByteArray bytes = SerializeMeasurementFile({MakeReading("08:00", 120, 80, 70)});
+    if (state == u"no read permission") {
+      QVERIFY(WriteFile(matin, bytes));
+      if (!DenyReading(matin)) {
+        QSKIP("this user reads every file");
+      }
+    } else if (state == u"over the limit") {
+      QVERIFY(WriteFile(matin, bytes));
+      QVERIFY(QFile::resize(matin, kMaxMeasurementFileBytes + 1)); // sparse: no disk used
+    } else if (state == u"folder") {
+      QVERIFY(QDir().mkpath(matin));
+    } else if (state == u"FIFO") {
+#ifdef Q_OS_UNIX
+      QCOMPARE(::mkfifo(QFile::encodeName(matin).constData(), 0600), 0);
+#else
+      QSKIP("no FIFO on this system");
+#endif
+    } else if (state == u"dangling link") {
+      QVERIFY(QFile::link(home_->path() + QStringLiteral("absent.txt"), matin));
+    } else {
+      QVERIFY(WriteFile(matin, "[junk]\r\n"));
+    }
+    const QFileInfo before(matin);
+
+    const QList<PeriodFileError> unreadable = LoadLogbook(*book_);
+    QCOMPARE(unreadable.size(), 1);
+    QCOMPARE(unreadable[0].period, DayPeriod::Matin);
+    QVERIFY(!unreadable[0].error.reason.isEmpty());
+    QVERIFY(!UnreadableFilesText(unreadable, {}).isEmpty());
+    QCOMPARE(list(DayPeriod::Matin).size(), 0);
+
+    if (!state.startsWith(u"junk")) {
+      list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 130, 85, 70));
+    }
+    list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 125, 80, 70));
+    const SaveOutcome saved = SaveLogbook(*book_);
+    QCOMPARE(saved.failed.size(), 1);
+    QCOMPARE(saved.failed[0].period, DayPeriod::Matin);
+    QCOMPARE(saved.written, 1); // the other lists are saved all the same
+    const QFileInfo after(matin);
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.isFile(), before.isFile());
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(FailuresHoldingReadings(*book_, saved.failed).size(),
+             state.startsWith(u"junk") ? 0 : 1);
+  }
+
+  // A full disk (here the file-size limit) changes no file: every list is
+  // written beside its file first, and renamed only once all are whole.
+  void saveIsAllOrNothing() {
+#ifndef Q_OS_UNIX
+    QSKIP("the file-size limit is a Unix one");
+#else
+    IgnoreFileSizeLimitSignal();
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("03:00"), 110, 70, 60));
+    QCOMPARE(SaveLogbook(*book_).written, 2);
+    const QByteArray matin = ReadFile(paths_.measurementFile(DayPeriod::Matin));
+    const QByteArray nuit = ReadFile(paths_.measurementFile(DayPeriod::Nuit));
+    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("03:30"), 111, 71, 61));
+    for (int i = 0; i < 40; ++i) {
+      list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:30"), 121, 81, 71));
+    }
+    struct rlimit old;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit small = old;
+    small.rlim_cur = 1024; // the Nuit file fits, the Matin file does not
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const SaveOutcome saved = SaveLogbook(*book_);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    QCOMPARE(saved.written, 0);
+    QCOMPARE(saved.failed.size(), 2);
+    QCOMPARE(saved.failed[0].error.reason,
+             QStringLiteral("fichier trop volumineux pour le système"));
+    QCOMPARE(ReadFile(paths_.measurementFile(DayPeriod::Matin)), matin);
+    QCOMPARE(ReadFile(paths_.measurementFile(DayPeriod::Nuit)), nuit);
+    QCOMPARE(QDir(paths_.dataFolder).entryList(QDir::Files).size(), 2); // no temporary left
+    // Once there is room, the next save writes both.
+    QCOMPARE(SaveLogbook(*book_).written, 2);
+    QCOMPARE(ParseMeasurementFile(ReadFile(paths_.measurementFile(DayPeriod::Matin))).size(),
+             size_t(41));
+#endif
+  }
+
+  // Health data: the folders are private and every file written is the
+  // owner's alone, whatever the umask.
+  void filesArePrivate() {
+#ifndef Q_OS_UNIX
+    QSKIP("access rights come from the profile elsewhere");
+#else
+    const mode_t mask = ::umask(022);
+    TempHome home;
+    QVERIFY(QDir().mkdir(home.path() + QStringLiteral("Kestrune Arteline"),
+                         QFile::Permissions(0x7755)));
+    QString name = QStringLiteral("Zoé");
+    StoragePaths paths = SetupStorage(home.path(), name);
+    Logbook book(name, paths);
+    book.list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
+    QCOMPARE(SaveLogbook(book).written, 1);
+    ::umask(mask);
+    const auto mode = [](const QString &path) {
+      struct stat st;
+      return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+    };
+    for (const QString &folder : {paths.dataFolder, paths.archiveFolder, paths.printFolder}) {
+      QCOMPARE(mode(folder), 0700);
+    }
+    QCOMPARE(mode(paths.measurementFile(DayPeriod::Matin)), 0600);
+#endif
+  }
+
+  // The patient file changed by another program while the patient manager
+  // was open (Anne, Marc when read; Anne's doctor changed here): profiles
+  // are merged by name, and what cannot be merged is kept aside whole.
+  void patientFileMerge_data() {
+    QTest::addColumn<QStringList>("theirs"); // name:doctor, or "junk"
+    QTest::addColumn<QStringList>("saved");
+    QTest::addColumn<int>("fromOutside");
+    QTest::addColumn<bool>("keptAside");
+    QTest::newRow("unchanged") << QStringList{"Anne:", "Marc:"}
+                               << QStringList{"Anne:Dr Roux", "Marc:"} << 0 << false;
+    QTest::newRow("profile added") << QStringList{"Anne:", "Marc:", "Zoé:"}
+                                   << QStringList{"Anne:Dr Roux", "Marc:", "Zoé:"} << 1 << false;
+    QTest::newRow("other profile changed")
+        << QStringList{"Anne:", "Marc:Dr Lin"} << QStringList{"Anne:Dr Roux", "Marc:Dr Lin"} << 1
+        << false;
+    QTest::newRow("profile deleted there")
+        << QStringList{"Anne:"} << QStringList{"Anne:Dr Roux", "Marc:"} << 0 << false;
+    QTest::newRow("same profile changed on both sides")
+        << QStringList{"Anne:Dr Mas", "Marc:"} << QStringList{"Anne:Dr Roux", "Marc:"} << 0 << true;
+    QTest::newRow("junk") << QStringList{"junk"} << QStringList{"Anne:Dr Roux", "Marc:"} << 0
+                          << true;
+  }
+  void patientFileMerge() {
+    QFETCH(QStringList, theirs);
+    QFETCH(QStringList, saved);
+    QFETCH(int, fromOutside);
+    QFETCH(bool, keptAside);
+    const auto profiles = [](const QStringList &list) {
+      std::vector<Patient> patients;
+      for (const QString &entry : list) {
+        Patient p;
+        p[Patient::Name] = entry.section(u':', 0, 0);
+        p[Patient::Doctor] = entry.section(u':', 1);
+        patients.push_back(p);
+      }
+      return patients;
+    };
+    const QString path = paths_.patientFile;
+    QVERIFY(SavePatientFile(path, profiles({"Anne:", "Marc:"})).reason.isEmpty());
+    const PatientFileContents loaded = LoadPatientFile(path);
+    QVERIFY(WriteFile(path, theirs == QStringList{"junk"}
+                                ? QByteArray("[Utilisateurs]\r\n")
+                                : SerializePatientFile(profiles(theirs))));
+    const PatientSave save =
+        SavePatientFileMerged(path, loaded, profiles({"Anne:Dr Roux", "Marc:"}));
+    QVERIFY(!save.error);
+    QCOMPARE(LoadPatientFile(path).patients, profiles(saved));
+    QCOMPARE(save.fromOutside, fromOutside);
+    QCOMPARE(!save.keptAside.isEmpty(), keptAside);
+    QCOMPARE(PatientSaveText(save).isEmpty(), fromOutside == 0 && !keptAside);
+    if (keptAside) {
+      QVERIFY(QFileInfo(save.keptAside).isFile());
+    }
   }
 
   // Changing patient saves the outgoing lists first; when one cannot be
