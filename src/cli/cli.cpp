@@ -133,7 +133,8 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
       request->dryRun = true;
       continue;
     }
-    if (i + 1 >= args.size()) {
+    // Another option in the place of the value: the value was left out.
+    if (i + 1 >= args.size() || args[i + 1].startsWith(QStringLiteral("--"))) {
       return Refusal{QStringLiteral("L'option %1 demande une valeur.").arg(option)};
     }
     const QString value = args[++i];

@@ -124,6 +124,9 @@ private slots:
         << "Option inconnue : --vite.\n";
     QTest::newRow("option without its value") << QStringList{"releve", "--patient"} << 2 << ""
                                               << "L'option --patient demande une valeur.\n";
+    QTest::newRow("an option in the place of the value")
+        << QStringList{"import", "--patient", "--dry-run", "x.csv"} << 2 << ""
+        << "L'option --patient demande une valeur.\n";
     QTest::newRow("unusable name") << QStringList{"releve", "--patient", "../x"} << 2 << ""
                                    << "Nom de patient inutilisable : ../x.\n";
   }
