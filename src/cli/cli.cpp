@@ -140,7 +140,7 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
     const QString value = args[++i];
     std::optional<Refusal> refused;
     if (option == u"--patient") {
-      request->patient = value;
+      request->patient = TypedPatientName(value);
     } else if (option == u"--dossier") {
       request->folder = value;
     } else if (option == u"-o") {
@@ -171,6 +171,9 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
   }
   if (request->patient.isEmpty()) {
     return Refusal{QStringLiteral("Indiquez le patient avec --patient NOM.")};
+  }
+  if (const char32_t invisible = InvisibleCharacter(request->patient)) {
+    return Refusal{InvisibleCharacterMessage(invisible)};
   }
   if (!IsUsablePatientName(request->patient)) {
     return Refusal{QStringLiteral("Nom de patient inutilisable : %1.").arg(request->patient)};

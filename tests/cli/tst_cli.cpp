@@ -129,6 +129,15 @@ private slots:
         << "L'option --patient demande une valeur.\n";
     QTest::newRow("unusable name") << QStringList{"releve", "--patient", "../x"} << 2 << ""
                                    << "Nom de patient inutilisable : ../x.\n";
+    QTest::newRow("name with blanks around: trimmed")
+        << QStringList{"releve", "--patient", " Anne\t", "--dossier", "@"} << 0
+        << "Relevé d'automesure de Anne"
+        << "";
+    QTest::newRow("name with a zero-width space")
+        << QStringList{"releve", "--patient", "An\u200Bne", "--dossier", "@"} << 2 << ""
+        << "Le nom contient un caractère invisible ou de contrôle (U+200B), qui le ferait paraître "
+           "identique à un autre nom tout en désignant d'autres fichiers de mesures : retapez-le "
+           "sans ce caractère.\n";
   }
   void commands() {
     QFETCH(QStringList, args);
