@@ -107,6 +107,10 @@ std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *dat
   return std::nullopt;
 }
 
+// Refuses an output file (-o, --pdf) that is not safe to write.
+std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
+                                   const Request &request);
+
 // The options of a command; `allowed` names those it takes (all but
 // --json and --dry-run take a value), and "FICHIER" the one file named
 // without an option.
@@ -129,13 +133,14 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
       request->dryRun = true;
       continue;
     }
-    if (i + 1 >= args.size()) {
+    // Another option in the place of the value: the value was left out.
+    if (i + 1 >= args.size() || args[i + 1].startsWith(QStringLiteral("--"))) {
       return Refusal{QStringLiteral("L'option %1 demande une valeur.").arg(option)};
     }
     const QString value = args[++i];
     std::optional<Refusal> refused;
     if (option == u"--patient") {
-      request->patient = value;
+      request->patient = TypedPatientName(value);
     } else if (option == u"--dossier") {
       request->folder = value;
     } else if (option == u"-o") {
@@ -167,10 +172,17 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
   if (request->patient.isEmpty()) {
     return Refusal{QStringLiteral("Indiquez le patient avec --patient NOM.")};
   }
+  if (const char32_t invisible = InvisibleCharacter(request->patient)) {
+    return Refusal{InvisibleCharacterMessage(invisible)};
+  }
   if (!IsUsablePatientName(request->patient)) {
     return Refusal{QStringLiteral("Nom de patient inutilisable : %1.").arg(request->patient)};
   }
-  return std::nullopt;
+  if (std::optional<Refusal> refused =
+          CheckOutput(QStringLiteral("-o"), request->output, *request)) {
+    return refused;
+  }
+  return CheckOutput(QStringLiteral("--pdf"), request->pdf, *request);
 }
 
 QString DataFolder(const Request &request) {
@@ -182,6 +194,84 @@ QString DataFolder(const Request &request) {
     path += u'/';
   }
   return path;
+}
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+// Where writing `path` lands: its folder with every link resolved, then the
+// file's own links followed, also to a file that does not exist yet. A
+// missing folder leaves the rest of the path as written.
+QString ResolvedPath(const QString &path) {
+  QString current = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+  for (int hops = 0; hops < 32; ++hops) {
+    const QFileInfo info(current);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (folder.isEmpty()) {
+      return current;
+    }
+    current = QDir::cleanPath(folder + u'/' + info.fileName());
+    const QFileInfo resolved(current);
+    if (!resolved.isSymbolicLink()) {
+      return current;
+    }
+    current = QDir::cleanPath(resolved.symLinkTarget());
+  }
+  return current; // a loop of links: opening it fails anyway
+}
+
+bool IsInside(const QString &path, const QString &folder) {
+  return path.startsWith(folder + u'/', kPathCase);
+}
+
+// Whether writing `path` would land in the logbook: in the data folder of
+// the request or of the profile, in their archive folders (which may be
+// links to elsewhere), or on their patient and preferences files (links
+// too, perhaps).
+bool IsLogbookFile(const QString &path, const Request &request) {
+  const QString target = ResolvedPath(path);
+  Request profile = request;
+  profile.folder.clear();
+  for (const QString &data : {DataFolder(request), DataFolder(profile)}) {
+    for (const QString &folder : {data, data + QStringLiteral("Archives Arteline")}) {
+      if (IsInside(target, ResolvedPath(folder))) {
+        return true;
+      }
+    }
+    for (const QString &file :
+         {QStringLiteral("ARTL_Users.ini"), QStringLiteral("ARTL_Prefs.ini")}) {
+      if (target.compare(ResolvedPath(data + file), kPathCase) == 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// An output file (-o, --pdf) may be new or an ordinary file, never a part
+// of the logbook, a device, a pipe or a folder. Its type is read without
+// opening it: opening a pipe would block.
+std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
+                                   const Request &request) {
+  if (path.isEmpty()) {
+    return std::nullopt;
+  }
+  const QString shown = QDir::toNativeSeparators(path);
+  if (IsLogbookFile(path, request)) {
+    return Refusal{QStringLiteral("L'option %1 ne peut pas écrire sur %2 : ce fichier fait partie "
+                                  "des données de Tensiolog.")
+                       .arg(option, shown)};
+  }
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile()) {
+    return Refusal{
+        QStringLiteral("L'option %1 ne peut pas écrire sur %2 : ce n'est pas un fichier ordinaire.")
+            .arg(option, shown)};
+  }
+  return std::nullopt;
 }
 
 QJsonValue MeansJson(const SeriesSums &sums) {

@@ -1,6 +1,20 @@
 #include "common/patient_name.h"
 
+#include "common/text.h"
+
+#include <QList>
+
 namespace tl {
+
+char32_t InvisibleCharacter(const QString &name) {
+  for (const char32_t c : name.toUcs4()) {
+    const QChar::Category category = QChar::category(c);
+    if (category == QChar::Other_Control || category == QChar::Other_Format) {
+      return c;
+    }
+  }
+  return 0;
+}
 
 bool IsUsablePatientName(const QString &name) {
   if (name.isEmpty() || name == u"." || name == u"..") {
@@ -28,10 +42,30 @@ bool IsUsablePatientName(const QString &name) {
   return true;
 }
 
+bool IsNewPatientName(const QString &name) {
+  return IsUsablePatientName(name) && InvisibleCharacter(name) == 0;
+}
+
 QString UnusableNameMessage() {
   return QStringLiteral("Le nom sert aussi à nommer les fichiers de mesures du patient : il ne "
                         "peut contenir aucun des caractères \\ / : * ? \" < > | ni caractère de "
                         "contrôle, et ne peut pas être « . » ou « .. ».");
+}
+
+QString TypedPatientName(const QString &typed) {
+  return SingleLine(typed).trimmed().normalized(QString::NormalizationForm_C);
+}
+
+QString InvisibleCharacterMessage(char32_t c) {
+  return QStringLiteral("Le nom contient un caractère invisible ou de contrôle (U+%1), qui le "
+                        "ferait paraître identique à un autre nom tout en désignant d'autres "
+                        "fichiers de mesures : retapez-le sans ce caractère.")
+      .arg(QString::number(uint(c), 16).toUpper().rightJustified(4, u'0'));
+}
+
+QString RefusedNameMessage(const QString &name) {
+  const char32_t invisible = InvisibleCharacter(name);
+  return invisible != 0 ? InvisibleCharacterMessage(invisible) : UnusableNameMessage();
 }
 
 } // namespace tl

@@ -10,7 +10,30 @@ namespace tl {
 // too (it names no patient).
 bool IsUsablePatientName(const QString &name);
 
-// The message that explains a refused name.
+// Whether a name just typed may name a patient: usable, and without an
+// invisible character. A profile already saved keeps its name and its
+// files, whatever the name holds.
+bool IsNewPatientName(const QString &name);
+
+// The message that explains a name refused for its file-name characters.
 QString UnusableNameMessage();
+
+// A name as the user typed it, as it is stored: on one line, without
+// leading or trailing blanks (the preferences file drops them, so the next
+// start would open another patient) and in composed form (NFC), so that the
+// same name typed on two keyboards names the same files.
+QString TypedPatientName(const QString &typed);
+
+// The first character of `name` that shows nothing or steers the text
+// (format characters such as U+200B to U+200F, U+202A to U+202E, U+2066 to
+// U+2069, U+FEFF, and control characters): two names that look the same
+// would name different files. 0 when there is none.
+char32_t InvisibleCharacter(const QString &name);
+
+// The message that refuses a name holding the invisible character `c`.
+QString InvisibleCharacterMessage(char32_t c);
+
+// The message that explains why a name is refused.
+QString RefusedNameMessage(const QString &name);
 
 } // namespace tl

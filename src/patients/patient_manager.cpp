@@ -401,8 +401,8 @@ bool PatientManagerWindow::acceptName(const QString &name) {
                        "identité."));
     return false;
   }
-  if (!IsUsablePatientName(name)) {
-    dialogs().information(this, kNewPatientTitle, UnusableNameMessage());
+  if (!IsNewPatientName(name)) {
+    dialogs().information(this, kNewPatientTitle, RefusedNameMessage(name));
     return false;
   }
   return true;
@@ -413,6 +413,7 @@ void PatientManagerWindow::addPatient() {
   for (int f = 0; f < int(fields_.size()); ++f) {
     typed[f] = fields_[size_t(f)]->text();
   }
+  typed[Patient::Name] = TypedPatientName(typed[Patient::Name]);
   const Patient p = NewPatientProfile(typed, clock().now().date());
   if (!acceptName(p[Patient::Name])) {
     fields_[Patient::Name]->setFocus();
@@ -466,7 +467,7 @@ bool PatientManagerWindow::selectPatient(int row) {
     // A profile from an older file may carry such a name; its files could
     // not be written, so it has to be renamed first.
     dialogs().information(this, QStringLiteral("Sélection du patient"),
-                          UnusableNameMessage() +
+                          RefusedNameMessage(name) +
                               QStringLiteral("\n\nModifiez le nom de ce profil avant de le "
                                              "sélectionner."));
     return false;
@@ -535,13 +536,14 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
       continue;
     }
     const QString title = QStringLiteral("Modifier ") + label;
-    const QString answer = SingleLine(dialogs().inputText(
-        this, title, QStringLiteral("Nouvelles données :"), item->text(column)));
+    const QString typed =
+        dialogs().inputText(this, title, QStringLiteral("Nouvelles données :"), item->text(column));
+    const QString answer = column == Patient::Name ? TypedPatientName(typed) : SingleLine(typed);
     if (answer.isEmpty()) {
       continue;
     }
-    if (column == Patient::Name && !IsUsablePatientName(answer)) {
-      dialogs().information(this, title, UnusableNameMessage());
+    if (column == Patient::Name && !IsNewPatientName(answer)) {
+      dialogs().information(this, title, RefusedNameMessage(answer));
       continue;
     }
     item->setText(column, answer);

@@ -31,9 +31,16 @@ QString DecodePreferences(QByteArrayView bytes) {
   if (bytes.startsWith("\xEF\xBB\xBF")) {
     return QString::fromUtf8(bytes.sliced(3));
   }
-  // Without a byte-order mark the file is in the system's 8-bit code page:
-  // the ANSI code page on Windows; elsewhere there is no such thing, and
-  // Windows-1252 (the Western European ANSI page) stands in for it.
+  // Without a byte-order mark, bytes that are valid UTF-8 are read as UTF-8:
+  // a file saved again by an editor that drops the mark keeps its accents.
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = utf8.decode(bytes);
+  if (!utf8.hasError()) {
+    return text;
+  }
+  // Anything else is in the system's 8-bit code page: the ANSI code page on
+  // Windows; elsewhere there is no such thing, and Windows-1252 (the Western
+  // European ANSI page) stands in for it.
 #ifdef Q_OS_WIN
   QStringDecoder decoder(QStringDecoder::System);
 #else

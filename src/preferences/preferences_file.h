@@ -14,8 +14,8 @@ namespace tl {
 class PreferencesReader {
 public:
   PreferencesReader() = default; // every key absent
-  // Parses the whole file: UTF-8 after a byte-order mark, otherwise the
-  // system's 8-bit code page.
+  // Parses the whole file: UTF-8 after a byte-order mark or when the bytes
+  // are valid UTF-8, otherwise the system's 8-bit code page.
   explicit PreferencesReader(QByteArrayView bytes);
 
   // Reads the file at `path`; `opened` tells whether it could be read.

@@ -8,6 +8,7 @@
 #include "logbook/workflows.h"
 #include "platform/instance_lock.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +16,11 @@
 #include <QLockFile>
 #include <QTest>
 #include <QTextStream>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#endif
 
 using namespace tl;
 
@@ -113,8 +119,20 @@ private slots:
         << "Option inconnue : --vite.\n";
     QTest::newRow("option without its value") << QStringList{"releve", "--patient"} << 2 << ""
                                               << "L'option --patient demande une valeur.\n";
+    QTest::newRow("an option in the place of the value")
+        << QStringList{"import", "--patient", "--dry-run", "x.csv"} << 2 << ""
+        << "L'option --patient demande une valeur.\n";
     QTest::newRow("unusable name") << QStringList{"releve", "--patient", "../x"} << 2 << ""
                                    << "Nom de patient inutilisable : ../x.\n";
+    QTest::newRow("name with blanks around: trimmed")
+        << QStringList{"releve", "--patient", " Anne\t", "--dossier", "@"} << 0
+        << "Relevé d'automesure de Anne"
+        << "";
+    QTest::newRow("name with a zero-width space")
+        << QStringList{"releve", "--patient", "An\u200Bne", "--dossier", "@"} << 2 << ""
+        << "Le nom contient un caractère invisible ou de contrôle (U+200B), qui le ferait paraître "
+           "identique à un autre nom tout en désignant d'autres fichiers de mesures : retapez-le "
+           "sans ce caractère.\n";
   }
   void commands() {
     QFETCH(QStringList, args);
@@ -296,6 +314,125 @@ private slots:
     QCOMPARE(QFileInfo::exists(file), !starts.isEmpty());
     if (!starts.isEmpty()) {
       QVERIFY(test::ReadFile(file).startsWith(starts));
+    }
+  }
+
+  // -o and --pdf never write over the logbook, whatever the path goes
+  // through, nor into anything but an ordinary file; each output is tried
+  // with export -o, releve --pdf and rapport --pdf. "@" is the data folder
+  // of the profile, "~" the profile, "%" a device.
+  void outputsRefused_data() {
+    QTest::addColumn<QString>("make"); // "link" (to `to`; a folder made first when `to`
+                                       // ends in "/"), "fifo", "folder" or ""
+    QTest::addColumn<QString>("made"); // where
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("output"); // the file named
+    QTest::addColumn<QString>("watched");
+    QTest::addColumn<QString>("dossier");
+    QTest::addColumn<QString>("reason"); // the end of the sentence; "": written
+    const auto row = [](const char *name, const char *make, const char *made, const char *to,
+                        const char *output, const char *watched, const char *reason,
+                        const char *dossier = "@") {
+      QTest::newRow(name) << make << made << to << output << watched << dossier << reason;
+    };
+    const char *logbook = "ce fichier fait partie des données de Tensiolog.";
+    const char *type = "ce n'est pas un fichier ordinaire.";
+    const char *matin = "@ARTL_Matin_Anne.txt";
+    const char *users = "@ARTL_Users.ini";
+    row("measurement file", "", "", "", matin, matin, logbook);
+    row("patient file", "", "", "", users, users, logbook);
+    row("preferences file", "", "", "", "@ARTL_Prefs.ini", "@ARTL_Prefs.ini", logbook);
+    row("archive", "", "", "", "@Archives Arteline/ARTL_Matin_Anne_1.txt",
+        "@Archives Arteline/ARTL_Matin_Anne_1.txt", logbook);
+    row("new file in the data folder", "", "", "", "@rapport.pdf", "@rapport.pdf", logbook);
+    row("the profile's logbook, --dossier elsewhere", "folder", "~autre", "", users, users, logbook,
+        "~autre");
+    row("link to a measurement file", "link", "~lien.txt", matin, "~lien.txt", matin, logbook);
+    row("link to a file not yet in the data folder", "link", "~lien.pdf", "@nouveau.pdf",
+        "~lien.pdf", "@nouveau.pdf", logbook);
+    row("through a link to the data folder", "link", "~dossier", "@", "~dossier/ARTL_Users.ini",
+        users, logbook);
+    row("archive folder that is a link", "link", "@Archives Arteline", "~ailleurs/",
+        "~ailleurs/a.txt", "~ailleurs/a.txt", logbook);
+    row("folder", "folder", "~sortie", "", "~sortie", "~sortie", type);
+#ifdef Q_OS_UNIX
+    row("device", "", "", "", "%", "%", type);
+    row("link to a device", "link", "~nul", "%", "~nul", "%", type);
+    row("fifo", "fifo", "~tube", "", "~tube", "~tube", type);
+#endif
+    row("link to an ordinary file elsewhere: written", "link", "~lien.txt", "~ailleurs.txt",
+        "~lien.txt", "~ailleurs.txt", "");
+  }
+  void outputsRefused() {
+    QFETCH(QString, make);
+    QFETCH(QString, made);
+    QFETCH(QString, to);
+    QFETCH(QString, output);
+    QFETCH(QString, watched);
+    QFETCH(QString, dossier);
+    QFETCH(QString, reason);
+    // A device of the test's own where the system lets it make one: a fault
+    // that replaced /dev/null would harm the whole system, and only a user
+    // allowed to make devices could replace it.
+    QString device = home_->path() + QStringLiteral("peripherique");
+#ifdef Q_OS_UNIX
+    if (mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+      device = QStringLiteral("/dev/null");
+    }
+#endif
+    const auto place = [&](QString path) {
+      if (path == u"%") {
+        return device;
+      }
+      if (path.startsWith(u'@')) {
+        return folder_ + path.mid(1);
+      }
+      return path.startsWith(u'~') ? home_->path() + path.mid(1) : path;
+    };
+    if (make == u"link") {
+      QDir().rmdir(place(made));
+      if (to.endsWith(u'/')) {
+        QVERIFY(QDir().mkpath(place(to)));
+      }
+      QVERIFY(QFile::link(place(to), place(made)));
+    } else if (make == u"folder") {
+      QVERIFY(QDir().mkpath(place(made)));
+    }
+#ifdef Q_OS_UNIX
+    if (make == u"fifo") {
+      QCOMPARE(mkfifo(QFile::encodeName(place(made)).constData(), 0600), 0);
+    }
+#endif
+    QVERIFY(test::WriteFile(folder_ + "ARTL_Users.ini", "1\r\nAnne\r\n"));
+    QVERIFY(test::WriteFile(folder_ + "ARTL_Prefs.ini", "\xEF\xBB\xBF\r\nDarkmode = 1\r\n"));
+    QVERIFY(test::WriteFile(folder_ + "Archives Arteline/ARTL_Matin_Anne_1.txt", "0\r\n"));
+    QVERIFY(test::WriteFile(home_->path() + "ailleurs.txt", "autre\r\n"));
+    const QFileInfo before(place(watched));
+    const QByteArray bytes = before.isFile() ? test::ReadFile(before.filePath()) : QByteArray();
+    const QString path = place(output);
+    const QStringList base = {"--patient", "Anne", "--dossier", place(dossier)};
+    const QList<std::pair<QString, QStringList>> commands = {
+        {"-o", QStringList{"export", "--format", "csv", "-o", path} + base},
+        {"--pdf", QStringList{"releve", "--pdf", path} + base},
+        {"--pdf", QStringList{"rapport", "--pdf", path} + base}};
+    for (const auto &[option, args] : commands) {
+      const Run r = run(args);
+      if (reason.isEmpty()) {
+        QCOMPARE(r.code, 0);
+        QVERIFY(test::ReadFile(path) != bytes);
+        continue;
+      }
+      QCOMPARE(r.code, 2);
+      QCOMPARE(r.out, QString());
+      QCOMPARE(r.err, QStringLiteral("L'option %1 ne peut pas écrire sur %2 : %3\n")
+                          .arg(option, QDir::toNativeSeparators(path), reason));
+      const QFileInfo after(before.filePath());
+      QCOMPARE(after.exists(), before.exists());
+      QCOMPARE(after.isFile(), before.isFile());
+      QCOMPARE(after.isSymLink(), before.isSymLink());
+      if (after.isFile()) {
+        QCOMPARE(test::ReadFile(after.filePath()), bytes);
+      }
     }
   }
 

@@ -195,6 +195,7 @@ private slots:
       QTest::newRow(name) << QString::fromUtf8(name) << false;
     }
     QTest::newRow("leaves the folder") << "../../x" << false;
+    QTest::newRow("zero-width space: a saved name stays usable") << "Anne\u200B" << true;
   }
   void usableNames() {
     QFETCH(QString, name);
@@ -320,6 +321,72 @@ private slots:
     QCOMPARE(dialogs.shown[0].title, QStringLiteral("Nouveau patient"));
     QCOMPARE(dialogs.shown[0].text, text);
     QCOMPARE(Field(w, ControlId::PatientDoctorField)->text(), QStringLiteral("Dr X"));
+  }
+
+  // A name is stored trimmed and composed (NFC), so that the next start
+  // and the next typing name the same files; a character that shows
+  // nothing or steers the text is refused. The same through "Modifier...".
+  void typedNames_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("stored"); // "": refused
+    QTest::addColumn<QString>("text");   // the box that refuses it
+    const auto hidden = [](const char *code) {
+      return QStringLiteral("Le nom contient un caractère invisible ou de contrôle (U+%1), qui le "
+                            "ferait paraître identique à un autre nom tout en désignant d'autres "
+                            "fichiers de mesures : retapez-le sans ce caractère.")
+          .arg(QLatin1String(code));
+    };
+    const auto row = [](const char *name, const QString &typed, const QString &stored,
+                        const QString &text) { QTest::newRow(name) << typed << stored << text; };
+    const QString helene = QStringLiteral("H\u00E9l\u00E8ne");
+    row("blanks and tab around", " \tAnne Marie  ", "Anne Marie", "");
+    row("no-break spaces around", "\u00A0Anne\u3000", "Anne", "");
+    row("line break at the end", "Anne\r\n", "Anne", "");
+    row("decomposed accents", "He\u0301le\u0300ne", helene, "");
+    row("composed accents", helene, helene, "");
+    row("blanks only: no name", "   ", "",
+        "Pour enregistrer un nouveau patient vous devez saisir un nom, une identité.");
+    row("zero-width space", "Anne\u200B", "", hidden("200B"));
+    row("zero-width joiner", "An\u200Dne", "", hidden("200D"));
+    row("right-to-left mark", "\u200FAnne", "", hidden("200F"));
+    row("right-to-left override", "An\u202Ene", "", hidden("202E"));
+    row("left-to-right isolate", "\u2066Anne\u2069", "", hidden("2066"));
+    row("zero-width no-break space", QStringLiteral("An\uFEFFne"), "", hidden("FEFF"));
+    row("soft hyphen", "An\u00ADne", "", hidden("00AD"));
+    row("tag beyond 16 bits", "Anne\U000E0041", "", hidden("E0041"));
+    row("bell", "An\x07ne", "", hidden("0007"));
+  }
+  void typedNames() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(QString, text);
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main);
+    AddProfile(w, QStringLiteral("Marc"));
+    AddProfile(w, typed);
+    QCOMPARE(w.rowCount(), stored.isEmpty() ? 1 : 2);
+    if (!stored.isEmpty()) {
+      QCOMPARE(w.patientAt(1)[Patient::Name], stored);
+    }
+    QCOMPARE(dialogs.shown.size(), text.isEmpty() ? 0 : 1);
+    if (!text.isEmpty()) {
+      QCOMPARE(dialogs.shown[0].title, QStringLiteral("Nouveau patient"));
+      QCOMPARE(dialogs.shown[0].text, text);
+    }
+
+    dialogs.clear();
+    SelectOnly(w, 0);
+    dialogs.answerText(typed);
+    w.action(ControlId::PatientMenuModifyFirst)->trigger();
+    QCOMPARE(w.patientAt(0)[Patient::Name], stored.isEmpty() ? QStringLiteral("Marc") : stored);
+    // Blanks alone are an empty answer there, which changes nothing.
+    const QString refusal = typed.trimmed().isEmpty() ? QString() : text;
+    QCOMPARE(dialogs.shown.size(), refusal.isEmpty() ? 1 : 2);
+    if (!refusal.isEmpty()) {
+      QCOMPARE(dialogs.shown[1].title, QStringLiteral("Modifier nom & prénom"));
+      QCOMPARE(dialogs.shown[1].text, refusal);
+    }
   }
 
   void addStoresTheFieldsOnOneLine() {

@@ -104,6 +104,15 @@ private slots:
     QTest::newRow("no byte-order mark: 8-bit code page")
         << QByteArray("Username = H\xE9l\xE8ne\r\n") << "Username"
         << "Hélène" << qint64(0);
+    QTest::newRow("no byte-order mark, valid UTF-8: UTF-8")
+        << QByteArray("\r\nUsername = \xC3\x89mile Dupr\xC3\xA9\r\n") << "Username"
+        << "Émile Dupré" << qint64(0);
+    QTest::newRow("no byte-order mark, UTF-8 cut short: 8-bit code page")
+        << QByteArray("Username = Dupr\xC3") << "Username"
+        << "DuprÃ" << qint64(0);
+    QTest::newRow("no byte-order mark, one 8-bit letter among UTF-8 ones: 8-bit code page")
+        << QByteArray("Username = \xC3\x89mile Dupr\xE9") << "Username"
+        << "Ã‰mile Dupré" << qint64(0);
     QTest::newRow("byte-order mark: UTF-8")
         << PrefsFile("Username = H\xC3\xA9l\xC3\xA8ne\r\n") << "Username"
         << "Hélène" << qint64(0);
