@@ -226,6 +226,19 @@ private slots:
     main.closeWithoutSaving();
   }
 
+  // A file where the data folder should be: the program says so and ends,
+  // rather than keeping the readings in the working folder.
+  void dataFolderReplacedByAFile() {
+    TempHome home;
+    FakeDialogs dialogs;
+    QVERIFY(WriteFile(home.path() + QStringLiteral("Kestrune Arteline"), "x"));
+    Application app;
+    QVERIFY(!app.start());
+    QCOMPARE(dialogs.shown.size(), 1);
+    QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Error);
+    QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("n'est pas utilisable")));
+  }
+
   void secondCopyBringsTheFirstForward() {
     QTemporaryDir a, b;
     SingleInstance first(a.path() + u'/');

@@ -437,6 +437,34 @@ private slots:
   }
 
   // --json: one object with exactly the documented keys.
+  // What import reads and where it writes: a FIFO is refused at once, never
+  // waited on, and a folder whose lock another command holds is left alone.
+  void importRefusals() {
+#ifndef Q_OS_UNIX
+    QSKIP("no FIFO on this system");
+#else
+    const QString fifo = home_->path() + QStringLiteral("mesures.csv");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Run r = run({"import", "--patient", "Anne", "--dossier", folder_, fifo});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("ce n'est pas un fichier ordinaire")),
+             qPrintable(r.err));
+
+    const QString csv = home_->path() + QStringLiteral("releves.csv");
+    QVERIFY(test::WriteFile(csv, "Date;Heure;Systolique;Diastolique;Pouls\r\n"
+                                 "15/03/2026;08:10;125;80;66\r\n"));
+    const QByteArray before = test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt"));
+    QLockFile other(DataFolderLockPath(folder_));
+    QVERIFY(other.tryLock(0));
+    const Run locked = run({"import", "--patient", "Anne", "--dossier", folder_, csv});
+    QCOMPARE(locked.code, 3);
+    QCOMPARE(test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt")), before);
+    other.unlock();
+    QCOMPARE(run({"import", "--patient", "Anne", "--dossier", folder_, csv}).code, 0);
+    QVERIFY(!QFileInfo::exists(DataFolderLockPath(folder_))); // let go once written
+#endif
+  }
+
   void seriesAsJson() {
     const Run r = run({"releve", "--patient", "Anne", "--dossier", folder_, "--json"});
     QCOMPARE(r.code, 0);
