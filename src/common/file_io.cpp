@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStorageInfo>
-#include <QTimeZone>
 #include <cerrno>
 #include <memory>
 #include <utility>
@@ -130,17 +129,19 @@ FileMeta ReadMeta(const QString &path) {
   if (m.exists) {
     m.regular = info.isFile();
     m.size = info.size();
-    m.modified = info.lastModified(QTimeZone::UTC).toMSecsSinceEpoch();
-    m.changed = info.metadataChangeTime(QTimeZone::UTC).toMSecsSinceEpoch();
+    m.modified = info.lastModified().toMSecsSinceEpoch();
+    m.changed = info.metadataChangeTime().toMSecsSinceEpoch();
   }
   return m;
 #endif
 }
 
+#ifndef Q_OS_UNIX
 QString NotRegularReason(const QString &path) {
   return QFileInfo(path).isDir() ? QStringLiteral("c'est un dossier, pas un fichier")
                                  : QStringLiteral("ce n'est pas un fichier ordinaire");
 }
+#endif
 
 // Opens a regular file for reading without ever waiting: a FIFO, a device or
 // a folder is refused before anything reads from it. `meta` gets the size and
