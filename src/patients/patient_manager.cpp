@@ -552,9 +552,9 @@ void PatientManagerWindow::reject() {
     const bool leave = dialogs().askYesNo(
         this, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"),
         QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\n") + error.text() +
-            QStringLiteral(
-                "\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
-                "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"));
+            QStringLiteral("\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
+                           "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"),
+        Dialogs::Default::No);
     if (!leave) {
       return;
     }
