@@ -2,6 +2,8 @@
 // loading the same list from its file. Compare the times as ratios within one
 // run: the style-1 refresh of a list should cost no more than its loading,
 // and no step should grow faster than the number of readings.
+#include "bench_logbook.h"
+
 #include "common/app_state.h"
 #include "graphs/graph_canvas.h"
 #include "graphs/graph_painter.h"
@@ -70,7 +72,7 @@ public:
   }
   QWidget *window() override { return this; }
   QWidget *control(ControlId id) override { return controls_.value(ToInt(id)); }
-  PeriodLists &lists() override { return lists_; }
+  Logbook &logbook() override { return book_.book; }
   void updateStatusCounts() override {}
   void setPatientLine(const QString &) override {}
   void refreshAveragesAndGraphs() override { RefreshAveragesAndGraphs(*this); }
@@ -80,7 +82,7 @@ public:
   QList<int> selectedRows(DayPeriod) const override { return {}; }
   QList<int> markedRows(DayPeriod) const override { return {}; }
 
-  PeriodLists lists_;
+  bench::Book book_{QString(), QStringLiteral("bench")};
   QHash<int, QWidget *> controls_;
 };
 

@@ -251,7 +251,8 @@ bool SaveForQuit(MainWindow &main, bool mayAsk) {
         QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.\n\n%2\n\n"
                        "Si vous quittez maintenant, ils seront perdus. Voulez-vous quitter "
                        "quand même ?")
-            .arg(FailedPeriodNames(lost), FailureLines(lost)));
+            .arg(FailedPeriodNames(lost), FailureLines(lost)),
+        Dialogs::Default::No);
     if (!quit) {
       return false;
     }

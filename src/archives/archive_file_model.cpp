@@ -41,21 +41,25 @@ QString ArchiveFileModel::TypeText(const QString &fileName) {
 }
 
 QVariant ArchiveFileModel::data(const QModelIndex &index, int role) const {
-  if (role == Qt::DisplayRole && index.isValid()) {
+  // The texts come from the row's file information, never from data() of a
+  // cell: QFileSystemModel::fileName() asks data() of the cell it is given,
+  // so calling it from here on the same cell would recurse without end.
+  if (index.isValid() && role == Qt::DisplayRole && index.column() != Name) {
+    const QFileInfo info = fileInfo(index);
     switch (index.column()) {
     case Size:
-      return SizeText(size(index));
+      return SizeText(info.size());
     case Type:
-      return TypeText(fileName(index));
+      return TypeText(info.fileName());
     case Modified:
-      return lastModified(index).toString(QStringLiteral("dd/MM/yyyy HH:mm"));
+      return info.lastModified().toString(QStringLiteral("dd/MM/yyyy HH:mm"));
     default:
       break;
     }
   }
   // The name column is narrow: the whole name shows on hover.
-  if (role == Qt::ToolTipRole && index.isValid() && index.column() == Name) {
-    return fileName(index);
+  if (index.isValid() && role == Qt::ToolTipRole && index.column() == Name) {
+    return fileInfo(index).fileName();
   }
   return QFileSystemModel::data(index, role);
 }

@@ -1,5 +1,6 @@
 #include "common/file_io.h"
 
+#include "common/day_period.h"
 #include "platform/clock.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStorageInfo>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <utility>
@@ -407,13 +409,34 @@ int RemoveInterruptedSaves(const QString &folder) {
   if (folder.isEmpty()) {
     return 0;
   }
-  static const QRegularExpression leftover(
-      QStringLiteral("^(Imp_)?ARTL_.*\\.(txt|ini)\\.[A-Za-z0-9]{6}$"));
+  static const QRegularExpression leftover = [] {
+    // QSaveFile writes into its target's name + "." + six random letters
+    // (A-Z, a-z: Qt's temporary-file template) and renames that over the
+    // target; the targets are the program's own file names, exactly.
+    QStringList prefixes;
+    for (DayPeriod period : kAllPeriods) {
+      prefixes.append(QRegularExpression::escape(PeriodInfo(period).filePrefix));
+    }
+    const QString period = u'(' + prefixes.join(u'|') + u')';
+    return QRegularExpression(QStringLiteral("^(ARTL_(Users|Prefs)\\.ini|") + period +
+                              QStringLiteral(".+\\.txt|Imp_") + period +
+                              QStringLiteral(".+_[0-9]{8}_[0-9]{6}\\.txt)\\.[A-Za-z]{6}$"));
+  }();
   QDir dir(folder);
   int removed = 0;
   const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+  // A word of one case (".backup", ".BACKUP") is the user's name for a copy:
+  // random letters mix both cases but for one leftover in 32, which stays.
+  const auto mixedCase = [](QStringView suffix) {
+    const bool lower =
+        std::any_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isLower(); });
+    const bool upper =
+        std::any_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isUpper(); });
+    return lower && upper;
+  };
   for (const QString &name : names) {
-    if (leftover.match(name).hasMatch() && dir.remove(name)) {
+    if (leftover.match(name).hasMatch() && mixedCase(QStringView(name).right(6)) &&
+        dir.remove(name)) {
       ++removed;
     }
   }

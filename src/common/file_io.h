@@ -101,10 +101,11 @@ QString KeepFileAside(const QString &path);
 
 // Removes, from `folder`, what saves interrupted by a crash or a kill left
 // behind: the temporary files the atomic writer creates beside a target
-// (the target's name + "." + six letters or digits), and only for targets
-// named like the program's own files ("ARTL_..." or "Imp_ARTL_..." ending
-// in ".txt" or ".ini"). Returns how many were removed. Call it only while
-// this copy of the program holds the single-instance lock.
+// (the target's name + "." + six random letters of both cases), and only
+// for the program's own targets: the measurement files, ARTL_Users.ini,
+// ARTL_Prefs.ini and the period reports. Any other name is kept, a word of
+// one case (".backup") too. Returns how many were removed. Call it only
+// while this copy of the program holds the data folder's lock.
 int RemoveInterruptedSaves(const QString &folder);
 
 // A write past the process's file-size limit fails with an error that is

@@ -353,7 +353,8 @@ bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget
         QStringLiteral(").\n\n") + FailureLines(lost) +
         QStringLiteral("\n\nSi vous changez de patient maintenant, ces mesures seront perdues.\n"
                        "Voulez-vous tout de même changer de patient ?");
-    if (!dialogs.askYesNo(parent, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"), text)) {
+    if (!dialogs.askYesNo(parent, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"), text,
+                          Dialogs::Default::No)) {
       return false;
     }
   }

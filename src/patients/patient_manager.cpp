@@ -561,7 +561,8 @@ void PatientManagerWindow::reject() {
               save.error.text() +
               QStringLiteral(
                   "\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
-                  "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"));
+                  "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"),
+          Dialogs::Default::No);
       if (!leave) {
         return;
       }

@@ -9,7 +9,10 @@ namespace {
 class NoDialogs : public Dialogs {
 public:
   void message(QWidget *, Icon, const QString &, const QString &) override {}
-  bool askYesNo(QWidget *, Icon, const QString &, const QString &) override { return false; }
+  bool askYesNo(QWidget *, Icon, const QString &, const QString &,
+                Default = Default::Yes) override {
+    return false;
+  }
   QString inputText(QWidget *, const QString &, const QString &, const QString &) override {
     return QString();
   }

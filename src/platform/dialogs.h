@@ -14,13 +14,17 @@ namespace tl {
 class Dialogs {
 public:
   enum class Icon { Information, Warning, Error, Question };
+  // The button Enter presses in a yes/no box.
+  enum class Default { Yes, No };
 
   virtual ~Dialogs() = default;
 
   // A box with one "OK" button.
   virtual void message(QWidget *parent, Icon icon, const QString &title, const QString &text) = 0;
-  // A box with "Oui" and "Non"; true for "Oui".
-  virtual bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) = 0;
+  // A box with "Oui" and "Non"; true for "Oui". `byDefault` is "Non" where
+  // "Oui" would lose data, so that Enter keeps it.
+  virtual bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text,
+                        Default byDefault = Default::Yes) = 0;
   // The one-line input box: prompt, one text field filled with `initial`
   // and an OK button. Enter confirms; Escape or closing cancels and gives "".
   virtual QString inputText(QWidget *parent, const QString &title, const QString &prompt,

@@ -50,12 +50,13 @@ void QtDialogs::message(QWidget *parent, Icon icon, const QString &title, const 
   box.exec();
 }
 
-bool QtDialogs::askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) {
+bool QtDialogs::askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text,
+                         Default byDefault) {
   QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
   box.setTextFormat(Qt::PlainText);
   QPushButton *yes = box.addButton(QStringLiteral("Oui"), QMessageBox::YesRole);
   QPushButton *no = box.addButton(QStringLiteral("Non"), QMessageBox::NoRole);
-  box.setDefaultButton(yes);
+  box.setDefaultButton(byDefault == Default::Yes ? yes : no);
   box.setEscapeButton(no);
   box.exec();
   return box.clickedButton() == yes;

@@ -9,7 +9,8 @@ namespace tl {
 class QtDialogs : public Dialogs {
 public:
   void message(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
-  bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+  bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text,
+                Default byDefault = Default::Yes) override;
   QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                     const QString &initial) override;
   QString openFileName(QWidget *parent, const QString &title, const QString &start,

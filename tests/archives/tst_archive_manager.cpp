@@ -16,12 +16,16 @@
 #include "ui/main_window_api.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
+#include <QAccessibleTableInterface>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 #include <QTest>
 #include <QTreeView>
@@ -392,6 +396,86 @@ private slots:
     w.printOpenedArchive();
     QCOMPARE(test::ReadFile(home.path() + "x.txt"), kTwoReadings);
     QVERIFY(shell.documents.isEmpty());
+  }
+
+  // Every cell of every row, as the views and a screen reader ask for them:
+  // scrolled, widened, measured and read through the accessibility interface.
+  // Each file shows its own size, type and date.
+  void everyCellReadable() {
+    test::TempHome home;
+    const StoragePaths paths = setUpStorage(home);
+    const struct {
+      QString name;
+      qint64 size;
+      QString sizeText, typeText;
+    } files[] = {
+        {"06122026_0905_ARTL_Matin_Patient1.txt", 262, "262 octets", "Fichier TXT"},
+        {"07122026_2110_ARTL_Soir_Patient1.txt", 2000, "2 Ko", "Fichier TXT"},
+        {"empty", 0, "0 octets", "Fichier"},
+        {"large.bin", qint64(3) << 20, "3,0 Mo", "Fichier BIN"},
+    };
+    for (const auto &f : files) {
+      QVERIFY(test::WriteFile(paths.archiveFolder + f.name, QByteArray()));
+      QVERIFY(QFile::resize(paths.archiveFolder + f.name, f.size));
+    }
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTableView *view = w.fileList();
+    QFileSystemModel *model = w.fileModel();
+    QTRY_COMPARE(ListedRows(w), int(std::size(files)));
+
+    // Widened and scrolled to the last column: the view paints every cell.
+    view->resizeColumnsToContents();
+    w.findChild<QSplitter *>()->setSizes({600, 200});
+    view->horizontalScrollBar()->setValue(view->horizontalScrollBar()->maximum());
+    view->scrollTo(model->index(model->rowCount(view->rootIndex()) - 1, 3, view->rootIndex()));
+    QCoreApplication::processEvents();
+    QVERIFY(w.grab().save(test::SnapshotFolder() + "archive_manager_columns.png"));
+
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(view);
+    QVERIFY(table && table->tableInterface());
+    // Qt 6.4 counts the rows of the model's top level here, not of the
+    // folder shown; the cells themselves are those of the folder.
+    QVERIFY(table->tableInterface()->rowCount() >= 1);
+    QCOMPARE(table->tableInterface()->columnCount(), 4);
+    for (const auto &f : files) {
+      const QModelIndex row = RowOf(w, f.name);
+      QVERIFY2(row.isValid(), qPrintable(f.name));
+      for (int c = 0; c < 4; ++c) {
+        const QModelIndex cell = row.siblingAtColumn(c);
+        for (int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole), int(Qt::DecorationRole),
+                         int(Qt::AccessibleTextRole), int(Qt::SizeHintRole)}) {
+          model->data(cell, role);
+        }
+        view->visualRect(cell);
+      }
+      QCOMPARE(model->data(row).toString(), f.name);
+      QCOMPARE(model->data(row, Qt::ToolTipRole).toString(), f.name);
+      QCOMPARE(model->data(row.siblingAtColumn(1)).toString(), f.sizeText);
+      QCOMPARE(model->data(row.siblingAtColumn(2)).toString(), f.typeText);
+      QCOMPARE(model->data(row.siblingAtColumn(3)).toString(),
+               QFileInfo(paths.archiveFolder + f.name)
+                   .lastModified()
+                   .toString(QStringLiteral("dd/MM/yyyy HH:mm")));
+
+      // A screen reader reads the same texts, cell by cell.
+      const QStringList expected{f.name, f.sizeText, f.typeText,
+                                 model->data(row.siblingAtColumn(3)).toString()};
+      for (int c = 0; c < 4; ++c) {
+        QAccessibleInterface *cell = table->tableInterface()->cellAt(row.row(), c);
+        QVERIFY(cell);
+        QCOMPARE(cell->text(QAccessible::Name), expected[c]);
+        cell->text(QAccessible::Description);
+        cell->rect();
+      }
+    }
+    for (int i = 0; i < table->childCount(); ++i) {
+      QAccessibleInterface *child = table->child(i);
+      QVERIFY(child);
+      child->text(QAccessible::Name);
+      child->role();
+    }
   }
 
   void lookAndSnapshot() {

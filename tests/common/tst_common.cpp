@@ -144,15 +144,27 @@ private slots:
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("removed");
     QTest::newRow("measurement file") << "ARTL_Matin_Jean Dupont.txt.aBcDeF" << true;
+    QTest::newRow("night file") << "ARTL_Nuit_Zoé.txt.QWeRTY" << true;
     QTest::newRow("patient file") << "ARTL_Users.ini.QwErTy" << true;
-    QTest::newRow("preferences file") << "ARTL_Prefs.ini.a1B2c3" << true;
-    QTest::newRow("report") << "Imp_ARTL_Soir_Jean_08122026_101112.txt.zzzzzz" << true;
+    QTest::newRow("preferences file") << "ARTL_Prefs.ini.aBcXyZ" << true;
+    QTest::newRow("report") << "Imp_ARTL_Soir_Jean_08122026_101112.txt.zzzZzz" << true;
+    QTest::newRow("backup") << "ARTL_Users.ini.backup" << false;
+    QTest::newRow("BACKUP") << "ARTL_Matin_Jean.txt.BACKUP" << false;
     QTest::newRow("the file itself") << "ARTL_Matin_Jean Dupont.txt" << false;
     QTest::newRow("five characters") << "ARTL_Users.ini.abcde" << false;
     QTest::newRow("seven characters") << "ARTL_Users.ini.abcdefg" << false;
+    QTest::newRow("a digit") << "ARTL_Prefs.ini.a1B2c3" << false;
+    QTest::newRow("copy 1") << "ARTL_Users.ini.copie1" << false;
+    QTest::newRow("before 1") << "ARTL_Matin_Jean.txt.avant1" << false;
+    QTest::newRow("not a letter") << "ARTL_Users.ini.ab-c_d" << false;
     QTest::newRow("kept aside") << "ARTL_Users.ini.illisible-20261208-101112" << false;
     QTest::newRow("someone else's") << "notes.txt.aBcDeF" << false;
     QTest::newRow("other type") << "ARTL_photo.jpg.aBcDeF" << false;
+    QTest::newRow("other ini") << "ARTL_Other.ini.aBcDeF" << false;
+    QTest::newRow("no such period") << "ARTL_Aube_Jean.txt.aBcDeF" << false;
+    QTest::newRow("no patient") << "ARTL_Matin_.txt.aBcDeF" << false;
+    QTest::newRow("report without stamp") << "Imp_ARTL_Soir_Jean.txt.aBcDeF" << false;
+    QTest::newRow("archive") << "06122026_0905_ARTL_Matin_Jean.txt.aBcDeF" << false;
   }
   void interruptedSavesRemoved() {
     QFETCH(QString, name);

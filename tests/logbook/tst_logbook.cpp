@@ -615,6 +615,7 @@ private slots:
     QCOMPARE(dialogs.shown.size(), saveFails ? 1 : 0);
     if (saveFails) {
       QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
+      QCOMPARE(dialogs.shown[0].byDefault, Dialogs::Default::No); // Enter keeps the readings
       // The period, then the file and the system's reason on a line of its own.
       QVERIFY(dialogs.shown[0].text.startsWith(
           QStringLiteral(

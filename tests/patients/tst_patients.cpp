@@ -699,6 +699,7 @@ private slots:
     QTest::mouseClick(Button(w, ControlId::PatientButtonClose), Qt::LeftButton);
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
+    QCOMPARE(dialogs.shown[0].byDefault, Dialogs::Default::No); // Enter keeps the profiles
     QCOMPARE(w.isVisible(), !leave);
     QCOMPARE(w.rowCount(), 1);
   }

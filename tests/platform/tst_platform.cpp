@@ -108,6 +108,29 @@ private slots:
     QVERIFY(real.askYesNo(nullptr, Dialogs::Icon::Warning, "Suppression", "Sûr ?"));
   }
 
+  // Enter presses the default button: "Non" where "Oui" would lose data.
+  void questionDefault_data() {
+    QTest::addColumn<int>("byDefault");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("Oui") << int(Dialogs::Default::Yes) << true;
+    QTest::newRow("Non") << int(Dialogs::Default::No) << false;
+  }
+  void questionDefault() {
+    QFETCH(int, byDefault);
+    QFETCH(bool, answer);
+    QtDialogs real;
+    QString pressed;
+    WhenModalOpens([&pressed](QWidget *w) {
+      auto *box = qobject_cast<QMessageBox *>(w);
+      pressed = box->defaultButton()->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    QCOMPARE(real.askYesNo(nullptr, Dialogs::Icon::Warning, "Sauvegarde", "Quitter ?",
+                           Dialogs::Default(byDefault)),
+             answer);
+    QCOMPARE(pressed, answer ? QStringLiteral("Oui") : QStringLiteral("Non"));
+  }
+
   void inputBox_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("answer");

@@ -42,8 +42,9 @@ QString FakeDialogs::nextText(const QString &what) {
   return text;
 }
 
-bool FakeDialogs::askYesNo(QWidget *, Icon icon, const QString &title, const QString &text) {
-  shown.append({ShownBox::YesNo, icon, title, text, {}});
+bool FakeDialogs::askYesNo(QWidget *, Icon icon, const QString &title, const QString &text,
+                           Default byDefault) {
+  shown.append({ShownBox::YesNo, icon, title, text, {}, byDefault});
   return nextBool(QStringLiteral("question: ") + title + u' ' + text);
 }
 

@@ -21,6 +21,7 @@ struct ShownBox {
   QString title;
   QString text;    // the prompt for an input box, the filter for a chooser
   QString initial; // the starting text or path
+  Dialogs::Default byDefault = Dialogs::Default::Yes; // yes/no boxes
 };
 
 // Scripted dialogs: each box takes the next queued answer (a bool for
@@ -46,7 +47,8 @@ public:
   }
 
   void message(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
-  bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text) override;
+  bool askYesNo(QWidget *parent, Icon icon, const QString &title, const QString &text,
+                Default byDefault = Default::Yes) override;
   QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                     const QString &initial) override;
   QString openFileName(QWidget *parent, const QString &title, const QString &start,
