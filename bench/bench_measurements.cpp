@@ -1,7 +1,12 @@
 // Load and save of measurement files and the averages, against baselines on
-// the same bytes: a bare line scan (memchr) and one block write. Compare the
-// times as ratios within one run.
+// the same bytes: a bare line scan (memchr) and one block write; and the
+// logbook's load and save, which keep and check the version of each file,
+// against the plain list load and save. Compare the times as ratios within
+// one run.
+#include "bench_logbook.h"
+
 #include "common/file_io.h"
+#include "logbook/workflows.h"
 #include "measurements/averages.h"
 #include "measurements/classification.h"
 #include "measurements/measurement_file.h"
@@ -147,6 +152,74 @@ void BM_Averages(benchmark::State &state) {
   SetCounters(state, f);
 }
 
+// The logbook of one patient whose Matin file is the fixture's (the other
+// three periods have no file).
+bench::Book &BookFor(qsizetype n) {
+  static std::map<qsizetype, std::unique_ptr<bench::Book>> books;
+  auto &b = books[n];
+  if (!b) {
+    Fixture &f = FixtureFor(n);
+    b = std::make_unique<bench::Book>(f.dir.path() + u'/', QStringLiteral("bench"));
+    LoadLogbook(b->book);
+  }
+  return *b;
+}
+
+// Today's load: the period list filled from its file, nothing kept.
+void BM_LoadList(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  PeriodListModel list(DayPeriod::Matin);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(LoadPeriodList(list, f.path));
+  }
+  SetCounters(state, f);
+}
+
+// The logbook's load: the same, keeping the version read.
+void BM_LoadWithVersion(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  bench::Book &b = BookFor(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(LoadLogbook(b.book).size());
+  }
+  SetCounters(state, f);
+}
+
+// Today's save: every list holding readings written, changed or not.
+void BM_SaveLists(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  bench::Book &b = BookFor(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(SaveAllPeriodLists(b.book.lists(), b.paths));
+  }
+  SetCounters(state, f);
+  LoadLogbook(b.book); // the next benchmark starts from the version on disk
+}
+
+// The logbook's save of a changed list: the file's version checked, then
+// the list written (one cell set again marks it changed).
+void BM_SaveWithVersion(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  bench::Book &b = BookFor(state.range(0));
+  PeriodListModel &matin = b.book.list(DayPeriod::Matin);
+  const QString pulse = matin.reading(0)[Reading::Pulse];
+  for (auto _ : state) {
+    matin.setCell(0, Reading::Pulse, pulse);
+    benchmark::DoNotOptimize(SaveLogbook(b.book).written);
+  }
+  SetCounters(state, f);
+}
+
+// The logbook's save of lists nobody changed: the check alone.
+void BM_SaveUnchanged(benchmark::State &state) {
+  Fixture &f = FixtureFor(state.range(0));
+  bench::Book &b = BookFor(state.range(0));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(SaveLogbook(b.book).written);
+  }
+  SetCounters(state, f);
+}
+
 // Heap in use: the arena's blocks and the blocks malloc maps on their own
 // (large ones, such as the vector of readings, never show in the arena).
 size_t HeapInUse() {
@@ -178,6 +251,11 @@ BENCHMARK(BM_BlockWrite)->SIZES;
 BENCHMARK(BM_BlockWriteAtomic)->SIZES;
 BENCHMARK(BM_Serialize)->SIZES;
 BENCHMARK(BM_Save)->SIZES;
+BENCHMARK(BM_LoadList)->SIZES;
+BENCHMARK(BM_LoadWithVersion)->SIZES;
+BENCHMARK(BM_SaveLists)->SIZES;
+BENCHMARK(BM_SaveWithVersion)->SIZES;
+BENCHMARK(BM_SaveUnchanged)->SIZES;
 BENCHMARK(BM_Averages)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryPerReading)->Arg(100000)->Iterations(1);
 

@@ -74,7 +74,8 @@ void BM_StartUpToWindowShown(benchmark::State &state) {
   HomeFor(state.range(0));
   int run = 0;
   for (auto _ : state) {
-    Application program(QStringLiteral("tensiolog-bench-%1-%2").arg(state.range(0)).arg(run++));
+    Application program;
+    ++run;
     if (!program.start()) {
       state.SkipWithError("start-up did not reach the main window");
       break;
@@ -88,7 +89,7 @@ void BM_StartUpToWindowShown(benchmark::State &state) {
 
 void BM_SaveAtQuit(benchmark::State &state) {
   Home &home = HomeFor(state.range(0));
-  Application program(QStringLiteral("tensiolog-bench-save-%1").arg(state.range(0)));
+  Application program;
   if (!program.start()) {
     state.SkipWithError("start-up did not reach the main window");
     return;
