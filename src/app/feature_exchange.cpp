@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QStandardPaths>
+#include <functional>
 
 namespace tl {
 
@@ -28,8 +29,9 @@ QString DocumentsFolder() {
 
 // Runs the import with a progress window that shows on long files; its
 // "Annuler" stops the reading, and nothing is imported then.
-ImportOutcome ImportWithProgress(MainWindowApi &main, const QString &path,
-                                 const ColumnMapping &mapping, char separator) {
+ImportOutcome
+ImportWithProgress(MainWindowApi &main, const QString &path,
+                   const std::function<ImportOutcome(const ImportProgress &progress)> &append) {
   QProgressDialog progress(QStringLiteral("Lecture de %1...").arg(QFileInfo(path).fileName()),
                            QStringLiteral("Annuler"), 0, 1000, main.window());
   progress.setWindowTitle(kImportTitle);
@@ -37,15 +39,16 @@ ImportOutcome ImportWithProgress(MainWindowApi &main, const QString &path,
   progress.setMinimumDuration(500);
   progress.setAutoClose(false);
   progress.setAutoReset(false);
-  return ImportCsvFile(
-      main.logbook(), path, mapping, separator, [&progress](qint64 done, qint64 total) {
-        progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
-        // Until the progress window shows (and blocks the main
-        // window), no click or key may start another command.
-        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                             : QEventLoop::ExcludeUserInputEvents);
-        return !progress.wasCanceled();
-      });
+  ImportOutcome outcome = append([&progress](qint64 done, qint64 total) {
+    progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    // Until the progress window shows (and blocks the main window), no click
+    // or key may start another command.
+    QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                         : QEventLoop::ExcludeUserInputEvents);
+    return !progress.wasCanceled();
+  });
+  SaveImport(main.logbook(), outcome);
+  return outcome;
 }
 
 } // namespace
@@ -78,28 +81,47 @@ void ImportReadingsCommand(MainWindowApi &main) {
   QWidget *parent = main.window();
   const QString path = dialogs().openFileName(
       parent, QStringLiteral("Importer des relevés (CSV)"), DocumentsFolder(),
-      QStringLiteral("Fichiers CSV (*.csv *.txt);;Tous les fichiers (*)"));
+      QStringLiteral(
+          "Fichiers de relevés (*.csv *.txt *.json *.xml *.zip);;Tous les fichiers (*)"));
   if (path.isEmpty()) {
     return;
   }
-  const CsvFileStart start = ReadCsvStart(path);
-  if (start.error) {
-    dialogs().error(parent, kImportTitle,
-                    QStringLiteral("Le fichier n'a pu être lu.\n\n") + start.error.text());
-    return;
+  Logbook &book = main.logbook();
+  std::function<ImportOutcome(const ImportProgress &)> append;
+  switch (DetectImportFormat(path)) {
+  case ImportFormat::Fhir:
+    append = [&](const ImportProgress &progress) { return AppendFhirFile(book, path, progress); };
+    break;
+  case ImportFormat::AppleHealth:
+    append = [&](const ImportProgress &progress) {
+      return AppendAppleHealthFile(book, path, progress);
+    };
+    break;
+  case ImportFormat::Csv: {
+    const CsvFileStart start = ReadCsvStart(path);
+    if (start.error) {
+      dialogs().error(parent, kImportTitle,
+                      QStringLiteral("Le fichier n'a pu être lu.\n\n") + start.error.text());
+      return;
+    }
+    if (start.records.isEmpty()) {
+      dialogs().information(parent, kImportTitle,
+                            QStringLiteral("Le fichier « %1 » ne contient aucune ligne à importer.")
+                                .arg(QFileInfo(path).fileName()));
+      return;
+    }
+    ImportPreviewWindow preview(path, start, book.patient(), parent);
+    const std::optional<ColumnMapping> mapping = RunImportPreview(preview);
+    if (!mapping) {
+      return;
+    }
+    append = [&, mapping = *mapping, separator = start.separator](const ImportProgress &progress) {
+      return AppendCsvFile(book, path, mapping, separator, progress);
+    };
+    break;
   }
-  if (start.records.isEmpty()) {
-    dialogs().information(parent, kImportTitle,
-                          QStringLiteral("Le fichier « %1 » ne contient aucune ligne à importer.")
-                              .arg(QFileInfo(path).fileName()));
-    return;
   }
-  ImportPreviewWindow preview(path, start, main.logbook().patient(), parent);
-  const std::optional<ColumnMapping> mapping = RunImportPreview(preview);
-  if (!mapping) {
-    return;
-  }
-  const ImportOutcome outcome = ImportWithProgress(main, path, *mapping, start.separator);
+  const ImportOutcome outcome = ImportWithProgress(main, path, append);
   if (outcome.cancelled) {
     return;
   }

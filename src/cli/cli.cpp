@@ -632,18 +632,30 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
                   err);
   }
 
-  const CsvFileStart start = ReadCsvStart(request.input);
-  if (start.error) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(start.error.text())}, err);
+  ImportOutcome imported;
+  switch (DetectImportFormat(request.input)) {
+  case ImportFormat::Fhir:
+    imported = AppendFhirFile(book, request.input, {}, request.dryRun);
+    break;
+  case ImportFormat::AppleHealth:
+    imported = AppendAppleHealthFile(book, request.input, {}, request.dryRun);
+    break;
+  case ImportFormat::Csv: {
+    const CsvFileStart start = ReadCsvStart(request.input);
+    if (start.error) {
+      return Refuse({QStringLiteral("Lecture impossible : %1.").arg(start.error.text())}, err);
+    }
+    if (!start.records.isEmpty() && !start.guess.complete()) {
+      return Refuse({QStringLiteral("Colonnes non reconnues dans %1 : il faut la date, l'heure, "
+                                    "la systolique, la diastolique et le pouls.")
+                         .arg(request.input)},
+                    err);
+    }
+    imported = AppendCsvFile(book, request.input, start.guess, start.separator, {}, request.dryRun);
+    break;
   }
-  if (!start.records.isEmpty() && !start.guess.complete()) {
-    return Refuse({QStringLiteral("Colonnes non reconnues dans %1 : il faut la date, l'heure, la "
-                                  "systolique, la diastolique et le pouls.")
-                       .arg(request.input)},
-                  err);
   }
-  const ImportOutcome imported =
-      ImportCsvFile(book, request.input, start.guess, start.separator, {}, request.dryRun);
+  SaveImport(book, imported);
   if (imported.error) {
     return Refuse({QStringLiteral("Lecture impossible : %1.").arg(imported.error.text())}, err);
   }

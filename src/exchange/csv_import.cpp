@@ -400,32 +400,48 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       problem = QStringLiteral("valeur manquante");
     }
   }
-  if (problem.isEmpty()) {
-    const qint64 s = *values[0], d = *values[1], p = *values[2];
-    if (s < 50 || s > 300 || d < 30 || d > 200 || p < 25 || p > 250 || d >= s) {
-      problem = QStringLiteral("valeurs invraisemblables");
-    }
-  }
   if (!problem.isEmpty()) {
-    ++rejected_;
-    if (reasons_.size() < 20) {
-      reasons_ << QStringLiteral("ligne %1 : %2").arg(line).arg(problem);
-    }
+    reject(QStringLiteral("ligne %1").arg(line), problem);
     return;
   }
-  const int minutes = *time;
+  if (const char *refused = accept(*date, *time, *values[0], *values[1], *values[2])) {
+    reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
+  }
+}
+
+void CsvImport::reject(const QString &place, const QString &reason) {
+  ++rejected_;
+  if (reasons_.size() < 20) {
+    reasons_ << place + QStringLiteral(" : ") + reason;
+  }
+}
+
+void CsvImport::addReading(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
+                           const QString &place) {
+  if (const char *refused = accept(date, minutes, s, d, p)) {
+    reject(place, QString::fromLatin1(refused));
+  }
+}
+
+const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p) {
+  if (s < 50 || s > 300 || d < 30 || d > 200 || p < 25 || p > 250 || d >= s) {
+    return "valeurs invraisemblables";
+  }
+  if (minutes < 0 || minutes >= 24 * 60 || date.year() < 1000 || date.year() > 9999) {
+    return "date et heure illisibles";
+  }
   // Values in range and a date of four-digit year: the key always exists.
-  const quint64 key = (quint64(date->toJulianDay()) << 38) | (quint64(minutes) << 27) |
-                      (quint64(*values[0]) << 18) | (quint64(*values[1]) << 9) |
-                      quint64(*values[2]);
+  const quint64 key = (quint64(date.toJulianDay()) << 38) | (quint64(minutes) << 27) |
+                      (quint64(s) << 18) | (quint64(d) << 9) | quint64(p);
   if (seen_.contains(key)) {
     ++duplicates_;
-    return;
+    return nullptr;
   }
   seen_.insert(key);
   accepted_[size_t(PeriodIndex(PeriodOfMinutes(minutes)))].push_back(
-      MakeReadingFromValues(*date, minutes, *values[0], *values[1], *values[2]));
+      MakeReadingFromValues(date, minutes, s, d, p));
   ++imported_;
+  return nullptr;
 }
 
 QString CsvImport::summary() const {

@@ -62,6 +62,14 @@ public:
   // (DecodeCsvField) would give.
   void addPlain(std::span<const QByteArrayView> fields, qint64 line);
 
+  // A reading from another source (a FHIR file, Apple Health's export)
+  // through the same checks of its values, the same duplicates and the same
+  // summary; `place` names where it is in its file ("ligne 12").
+  void addReading(const QDate &date, int minutes, qint64 systolic, qint64 diastolic, qint64 pulse,
+                  const QString &place);
+  // A record refused: counted, and "place : reason" kept among the first 20.
+  void reject(const QString &place, const QString &reason);
+
   // The readings accepted, per period, in file order.
   const std::vector<Reading> &accepted(DayPeriod period) const {
     return accepted_[size_t(PeriodIndex(period))];
@@ -80,6 +88,9 @@ public:
 
 private:
   template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
+  // Files the reading, or counts it as a duplicate; the reason it is
+  // refused otherwise.
+  const char *accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p);
 
   ColumnMapping mapping_;
   bool headerPending_;

@@ -123,28 +123,68 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     }
   }
   reader.finish(add);
+  FinishImport(book, import, dryRun, outcome);
+  return outcome;
+}
 
+void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &outcome) {
   outcome.imported = import.imported();
   outcome.duplicates = import.duplicates();
   outcome.rejected = import.rejected();
   outcome.summary = import.summary();
   if (dryRun || outcome.imported == 0) {
-    return outcome;
+    return;
   }
   for (DayPeriod period : kAllPeriods) {
     book.list(period).appendReadings(import.takeAccepted(period));
   }
   outcome.appended = true;
-  return outcome;
+}
+
+void SaveImport(Logbook &book, ImportOutcome &outcome) {
+  if (outcome.appended) {
+    outcome.saved = SaveLogbook(book);
+  }
 }
 
 ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
                             char separator, const ImportProgress &progress, bool dryRun) {
   ImportOutcome outcome = AppendCsvFile(book, path, mapping, separator, progress, dryRun);
-  if (outcome.appended) {
-    outcome.saved = SaveLogbook(book);
-  }
+  SaveImport(book, outcome);
   return outcome;
+}
+
+ImportFormat DetectImportFormat(QByteArrayView bytes) {
+  if (bytes.startsWith("PK\x03\x04")) {
+    return ImportFormat::AppleHealth;
+  }
+  if (bytes.startsWith("\xEF\xBB\xBF")) {
+    bytes = bytes.sliced(3);
+  }
+  qsizetype at = 0;
+  while (at < bytes.size() &&
+         (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n')) {
+    ++at;
+  }
+  if (at == bytes.size()) {
+    return ImportFormat::Csv;
+  }
+  switch (bytes[at]) {
+  case '{':
+    return ImportFormat::Fhir;
+  case '<':
+    return ImportFormat::AppleHealth;
+  default:
+    return ImportFormat::Csv;
+  }
+}
+
+ImportFormat DetectImportFormat(const QString &path) {
+  QFile file;
+  if (OpenForReading(path, file)) {
+    return ImportFormat::Csv;
+  }
+  return DetectImportFormat(file.read(4096));
 }
 
 } // namespace tl

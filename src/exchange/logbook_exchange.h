@@ -90,4 +90,31 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
                             char separator, const ImportProgress &progress = {},
                             bool dryRun = false);
 
+// The kinds of file an import reads besides CSV.
+enum class ImportFormat { Csv, Fhir, AppleHealth };
+
+// The kind of a file from its first bytes: JSON (a "{" after a byte-order
+// mark and blanks) is FHIR, XML or a zip is Apple Health's export, anything
+// else CSV.
+ImportFormat DetectImportFormat(QByteArrayView firstBytes);
+// The same for the file at `path`; CSV when it cannot be read (the CSV
+// reading then says why).
+ImportFormat DetectImportFormat(const QString &path);
+
+// A FHIR R4 JSON file (a Bundle or one Observation), as AppendCsvFile reads
+// a CSV file: the same duplicates, summary and outcome.
+ImportOutcome AppendFhirFile(Logbook &book, const QString &path,
+                             const ImportProgress &progress = {}, bool dryRun = false);
+// Apple Health's export.xml, bare or in the zip Apple exports, likewise.
+ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
+                                    const ImportProgress &progress = {}, bool dryRun = false);
+
+// The end of every import: the counts and summary of `import` in `outcome`
+// and, unless `dryRun` is set or nothing was accepted, its readings appended
+// to the lists of `book` (after the readings there, in file order).
+void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &outcome);
+
+// The lists saved after an append, when it appended anything.
+void SaveImport(Logbook &book, ImportOutcome &outcome);
+
 } // namespace tl

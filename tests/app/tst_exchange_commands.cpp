@@ -248,7 +248,9 @@ private slots:
     QCOMPARE(asked.kind, ShownBox::OpenFile);
     QCOMPARE(asked.title, QStringLiteral("Importer des relevés (CSV)"));
     QCOMPARE(asked.initial, Documents().chopped(1));
-    QCOMPARE(asked.text, QStringLiteral("Fichiers CSV (*.csv *.txt);;Tous les fichiers (*)"));
+    QCOMPARE(asked.text,
+             QStringLiteral(
+                 "Fichiers de relevés (*.csv *.txt *.json *.xml *.zip);;Tous les fichiers (*)"));
     QCOMPARE(preview.shown, button.isEmpty() ? 0 : 1);
     QCOMPARE(preview.importOffered, offered);
     QStringList shown;
