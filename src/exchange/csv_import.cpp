@@ -223,6 +223,10 @@ QString ColumnRoleText(ColumnRole role) {
     return QStringLiteral("Diastolique");
   case ColumnRole::Pulse:
     return QStringLiteral("Pouls");
+  case ColumnRole::Period:
+    return QStringLiteral("Période");
+  case ColumnRole::TimeZone:
+    return QStringLiteral("Fuseau horaire");
   case ColumnRole::Ignore:
     break;
   }
@@ -387,6 +391,8 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       }
       break;
     }
+    case ColumnRole::Period:
+    case ColumnRole::TimeZone:
     case ColumnRole::Ignore:
       break;
     }

@@ -21,7 +21,21 @@ namespace tl {
 
 class PeriodLists;
 
-enum class ColumnRole { Ignore, Date, Time, DateTime, Systolic, Diastolic, Pulse };
+enum class ColumnRole {
+  Ignore,
+  Date,
+  Time,
+  DateTime,
+  Systolic,
+  Diastolic,
+  Pulse,
+  Period,   // the list a reading was in ("Période" of the program's own export)
+  TimeZone, // the UTC offset or time zone of the date and time
+};
+
+// How slash and dot dates are read: day first (the French order) or month
+// first.
+enum class DateOrder { DayMonth, MonthDay };
 
 // The role as the preview's selector shows it ("Date", ..., "Ignorer").
 QString ColumnRoleText(ColumnRole role);
@@ -29,6 +43,9 @@ QString ColumnRoleText(ColumnRole role);
 struct ColumnMapping {
   QList<ColumnRole> roles;
   bool header = false; // the first record names the columns and is no reading
+  DateOrder dateOrder = DateOrder::DayMonth;
+  // The export the header was recognised as ("OMRON connect"), or empty.
+  QString format;
   // Whether a date (with a time, or a date and time) and the three values
   // all have a column.
   bool complete() const;

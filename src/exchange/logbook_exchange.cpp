@@ -184,7 +184,8 @@ ImportFormat DetectImportFormat(const QString &path) {
   if (OpenForReading(path, file)) {
     return ImportFormat::Csv;
   }
-  return DetectImportFormat(file.read(4096));
+  const QByteArray start = file.read(4096);
+  return DetectImportFormat(QByteArrayView(start));
 }
 
 } // namespace tl
