@@ -4,6 +4,9 @@
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 
+#include <QLocale>
+#include <cmath>
+
 namespace tl {
 
 namespace {
@@ -184,15 +187,52 @@ std::optional<QDateTime> DateTimeOf(QByteArrayView field) {
   return ParseImportDateTime(DecodeCsvField(field));
 }
 
-bool IsBlank(const QString &field) { return field.trimmed().isEmpty(); }
+// What exports write for a value they do not have.
+bool IsNoValue(QStringView text) {
+  for (const char *none : {"-", "--", "null", "n/a", "nan"}) {
+    if (text.compare(QLatin1StringView(none), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool IsBlank(const QString &field) {
+  const QStringView text = QStringView(field).trimmed();
+  return text.isEmpty() || IsNoValue(text);
+}
 bool IsBlank(QByteArrayView field) {
   const QByteArrayView rest = TrimmedAscii(field);
   const bool ascii = std::all_of(rest.begin(), rest.end(), [](char c) { return uchar(c) < 0x80; });
-  return rest.isEmpty() || (!ascii && IsBlank(DecodeCsvField(field)));
+  return rest.isEmpty() || (ascii && rest.size() <= 4 && IsNoValue(QString::fromLatin1(rest))) ||
+         (!ascii && IsBlank(DecodeCsvField(field)));
 }
 
-std::optional<qint64> NumberOf(const QString &field) { return WholeNumber(field); }
-std::optional<qint64> NumberOf(QByteArrayView field) {
+// A value: a whole number, or a decimal one with a point or a comma
+// ("120.0", "120,5"), blanks around it allowed.
+std::optional<double> DecimalNumber(QStringView text) {
+  text = text.trimmed();
+  if (text.isEmpty() || text.size() > 18) {
+    return std::nullopt;
+  }
+  qsizetype point = -1;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if ((c == u'.' || c == u',') && point < 0 && i > 0 && i + 1 < text.size()) {
+      point = i;
+    } else if (c < u'0' || c > u'9') {
+      return std::nullopt;
+    }
+  }
+  QString number = text.toString();
+  if (point >= 0) {
+    number[point] = u'.';
+  }
+  return QLocale::c().toDouble(number);
+}
+
+std::optional<double> NumberOf(const QString &field) { return DecimalNumber(field); }
+std::optional<double> NumberOf(QByteArrayView field) {
   const QByteArrayView digits = TrimmedAscii(field);
   if (digits.isEmpty() || digits.size() > 18) {
     return NumberOf(DecodeCsvField(field));
@@ -204,8 +244,35 @@ std::optional<qint64> NumberOf(QByteArrayView field) {
     }
     v = v * 10 + (c - '0');
   }
-  return v;
+  return double(v);
 }
+
+// The list a "Période" cell names (case and accents aside), or none.
+std::optional<DayPeriod> PeriodOf(const QString &field) {
+  const QString name = Folded(field);
+  for (DayPeriod period : kAllPeriods) {
+    if (name == Folded(PeriodInfo(period).name)) {
+      return period;
+    }
+  }
+  return std::nullopt;
+}
+std::optional<DayPeriod> PeriodOf(QByteArrayView field) { return PeriodOf(DecodeCsvField(field)); }
+
+// A spreadsheet's line of averages or totals ("Moyenne", "Total").
+bool IsTotalsField(const QString &field) {
+  const QString n = Folded(field);
+  for (const char *word : {"moyenne", "moy.", "total", "somme", "average", "mean"}) {
+    if (n.startsWith(QLatin1StringView(word))) {
+      return true;
+    }
+  }
+  return false;
+}
+bool IsTotalsField(QByteArrayView field) { return IsTotalsField(DecodeCsvField(field)); }
+
+// One mmHg is 133.322 Pa.
+constexpr double kMmHgPerKPa = 7.50062;
 
 } // namespace
 
@@ -237,7 +304,7 @@ bool ColumnMapping::complete() const {
   const bool when = roles.contains(ColumnRole::DateTime) ||
                     (roles.contains(ColumnRole::Date) && roles.contains(ColumnRole::Time));
   return when && roles.contains(ColumnRole::Systolic) && roles.contains(ColumnRole::Diastolic) &&
-         roles.contains(ColumnRole::Pulse);
+         (roles.contains(ColumnRole::Pulse) || !format.isEmpty());
 }
 
 std::optional<QDate> ParseImportDate(QStringView text) {
@@ -325,7 +392,7 @@ ColumnMapping GuessMapping(const QStringList &first) {
 }
 
 CsvImport::CsvImport(const PeriodLists &existing, ColumnMapping mapping)
-    : mapping_(std::move(mapping)), headerPending_(mapping_.header) {
+    : mapping_(std::move(mapping)), skipPending_(mapping_.skipRecords + (mapping_.header ? 1 : 0)) {
   for (DayPeriod period : kAllPeriods) {
     for (const Reading &r : existing.list(period).readings()) {
       if (const std::optional<quint64> key = ReadingKey(r)) {
@@ -344,11 +411,17 @@ void CsvImport::addPlain(std::span<const QByteArrayView> fields, qint64 line) {
 }
 
 template <typename Field> void CsvImport::addFields(std::span<const Field> fields, qint64 line) {
-  if (headerPending_) {
-    headerPending_ = false;
+  if (skipPending_ > 0) {
+    --skipPending_;
+    return;
+  }
+  // A row of empty cells (a spreadsheet's blank line) holds nothing.
+  if (!fields.empty() &&
+      std::all_of(fields.begin(), fields.end(), [](const Field &f) { return IsBlank(f); })) {
     return;
   }
   std::optional<QDate> date;
+  std::optional<DayPeriod> period;
   std::optional<int> time; // minutes since midnight
   std::array<std::optional<qint64>, 3> values;
   std::array<bool, 3> present{};
@@ -382,16 +455,23 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       static const char *const kUnreadable[] = {"systolique illisible", "diastolique illisible",
                                                 "pouls illisible"};
       static const char *const kMissing[] = {"systolique manquante", "diastolique manquante",
-                                             "pouls manquant"};
+                                             "pouls absent"};
       present[size_t(v)] = true;
       if (IsBlank(field)) {
         problem = QString::fromLatin1(kMissing[v]);
-      } else if (!(values[size_t(v)] = NumberOf(field))) {
+      } else if (const std::optional<double> read = NumberOf(field); read && *read < 1e15) {
+        // Pressures named as kPa converted (never the pulse); then rounded
+        // half away from zero.
+        const bool kPa = v < 2 && mapping_.kPaColumns.contains(i);
+        values[size_t(v)] = std::llround(kPa ? *read * kMmHgPerKPa : *read);
+      } else {
         problem = QString::fromLatin1(kUnreadable[v]);
       }
       break;
     }
     case ColumnRole::Period:
+      period = PeriodOf(field);
+      break;
     case ColumnRole::TimeZone:
     case ColumnRole::Ignore:
       break;
@@ -402,15 +482,21 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       problem = QStringLiteral("date manquante");
     } else if (!time) {
       problem = QStringLiteral("heure manquante");
-    } else if (!present[0] || !present[1] || !present[2]) {
+    } else if (!present[0] || !present[1]) {
       problem = QStringLiteral("valeur manquante");
+    } else if (!present[2]) {
+      problem = QStringLiteral("pouls absent"); // an export without pulse column
     }
+  }
+  if (!date &&
+      std::any_of(fields.begin(), fields.end(), [](const Field &f) { return IsTotalsField(f); })) {
+    problem = QStringLiteral("ligne de moyenne ou de total, pas un relevé");
   }
   if (!problem.isEmpty()) {
     reject(QStringLiteral("ligne %1").arg(line), problem);
     return;
   }
-  if (const char *refused = accept(*date, *time, *values[0], *values[1], *values[2])) {
+  if (const char *refused = accept(*date, *time, *values[0], *values[1], *values[2], period)) {
     reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
   }
 }
@@ -422,6 +508,12 @@ void CsvImport::reject(const QString &place, const QString &reason) {
   }
 }
 
+void CsvImport::rejectLines(qint64 first, qint64 last, const QString &reason) {
+  for (qint64 line = first; line <= last; ++line) {
+    reject(QStringLiteral("ligne %1").arg(line), reason);
+  }
+}
+
 void CsvImport::addReading(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
                            const QString &place) {
   if (const char *refused = accept(date, minutes, s, d, p)) {
@@ -429,7 +521,8 @@ void CsvImport::addReading(const QDate &date, int minutes, qint64 s, qint64 d, q
   }
 }
 
-const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p) {
+const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
+                              std::optional<DayPeriod> period) {
   if (s < 50 || s > 300 || d < 30 || d > 200 || p < 25 || p > 250 || d >= s) {
     return "valeurs invraisemblables";
   }
@@ -444,7 +537,7 @@ const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d
     return nullptr;
   }
   seen_.insert(key);
-  accepted_[size_t(PeriodIndex(PeriodOfMinutes(minutes)))].push_back(
+  accepted_[size_t(PeriodIndex(period.value_or(PeriodOfMinutes(minutes))))].push_back(
       MakeReadingFromValues(date, minutes, s, d, p));
   ++imported_;
   return nullptr;

@@ -46,8 +46,14 @@ struct ColumnMapping {
   DateOrder dateOrder = DateOrder::DayMonth;
   // The export the header was recognised as ("OMRON connect"), or empty.
   QString format;
+  // Records before the header (an export's metadata line, a spreadsheet's
+  // title): no readings.
+  int skipRecords = 0;
+  // The columns whose pressures are in kPa, converted to mmHg.
+  QList<qsizetype> kPaColumns;
   // Whether a date (with a time, or a date and time) and the three values
-  // all have a column.
+  // all have a column; a recognised export without a pulse column is
+  // complete too (its readings are then refused, "pouls absent").
   bool complete() const;
 };
 
@@ -86,6 +92,9 @@ public:
                   const QString &place);
   // A record refused: counted, and "place : reason" kept among the first 20.
   void reject(const QString &place, const QString &reason);
+  // Lines `first` to `last` refused each for `reason` (a record broken over
+  // them, such as an unclosed quote).
+  void rejectLines(qint64 first, qint64 last, const QString &reason);
 
   // The readings accepted, per period, in file order.
   const std::vector<Reading> &accepted(DayPeriod period) const {
@@ -107,10 +116,12 @@ private:
   template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
   // Files the reading, or counts it as a duplicate; the reason it is
   // refused otherwise.
-  const char *accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p);
+  // `period`: the list the file names for the reading; by its time without.
+  const char *accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
+                     std::optional<DayPeriod> period = std::nullopt);
 
   ColumnMapping mapping_;
-  bool headerPending_;
+  qint64 skipPending_; // the records before the readings still to come
   std::array<std::vector<Reading>, 4> accepted_;
   // Date, time and values of every reading there or accepted, packed in one
   // number (see ReadingKey).

@@ -230,6 +230,14 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRe
         continue; // the LF of a CR LF
       }
     }
+    if (skipLine_) {
+      if (c == '\n' || c == '\r') {
+        skipLine_ = false;
+        ++line_;
+        afterCr_ = c == '\r';
+      }
+      continue;
+    }
     if (!recordStarted_) {
       if (lookForPlain) {
         if (const qsizetype end = plainLineEnd(chunk, i); end >= 0) {
@@ -250,6 +258,10 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRe
         quoteSeen_ = false;
         if (c == '"') {
           addByte('"'); // a doubled quote
+          lineEndLast_ = false;
+          if (unclosed_ && recordBytes_ >= kMaxRecordBytes) {
+            dropUnclosed();
+          }
           continue;
         }
         inQuotes_ = false; // the closing quote: this byte is read as outside
@@ -257,13 +269,16 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRe
         quoteSeen_ = true;
         continue;
       } else {
-        if (c == '\n' || c == '\r') {
+        lineEndLast_ = c == '\n' || c == '\r';
+        if (lineEndLast_) {
           ++line_;
           afterCr_ = c == '\r';
-          addByte('\n');
-          continue;
         }
-        addByte(c);
+        addByte(lineEndLast_ ? '\n' : c);
+        // A quote still open at the bound is taken as never closed.
+        if (unclosed_ && recordBytes_ >= kMaxRecordBytes) {
+          dropUnclosed();
+        }
         continue;
       }
     }
@@ -296,7 +311,24 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRe
   return true;
 }
 
+void CsvReader::dropUnclosed() {
+  const qint64 last = lineEndLast_ ? line_ - 1 : line_;
+  skipLine_ = !lineEndLast_;
+  record_.truncate(0);
+  fieldEnds_.clear();
+  recordBytes_ = 0;
+  recordStarted_ = false;
+  inQuotes_ = false;
+  quoteSeen_ = false;
+  lineEndLast_ = false;
+  unclosed_(recordLine_, std::max(last, recordLine_));
+}
+
 bool CsvReader::finish(const RecordFn &record) {
+  if (recordStarted_ && inQuotes_ && !quoteSeen_ && unclosed_) {
+    dropUnclosed();
+    return true;
+  }
   inQuotes_ = false;
   quoteSeen_ = false;
   if (!recordStarted_) {

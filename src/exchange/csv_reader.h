@@ -4,6 +4,8 @@
 // ",", ";" or tab between fields, quoted fields (holding separators, quotes
 // doubled and line breaks), CR, LF or CR LF line ends, UTF-8 with or without
 // a byte-order mark, and Windows-1252 for a record whose bytes are no UTF-8.
+// A quote left open does not take the rest of the file: the record ends at
+// the bound or at the end of the input, and its lines are told as broken.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -51,6 +53,14 @@ public:
   // Whether any record was cut at kMaxRecordBytes.
   bool truncated() const { return truncated_; }
 
+  // Called, when given, for a record whose opening quote is never closed
+  // (within kMaxRecordBytes, or before the end of the input), with the
+  // first and last lines it took; that record is then no record, and the
+  // reading goes on after the line where it was ended. Without it, such a
+  // record is handed over as it stands.
+  using UnclosedFn = std::function<void(qint64 firstLine, qint64 lastLine)>;
+  void setUnclosedQuote(UnclosedFn unclosed) { unclosed_ = std::move(unclosed); }
+
 private:
   // A plain record is looked for no further than this.
   static constexpr qsizetype kMaxPlainBytes = 4096;
@@ -59,6 +69,8 @@ private:
   // plain record within the chunk (its fields then in plainFields_), or -1.
   qsizetype plainLineEnd(QByteArrayView chunk, qsizetype from);
   bool endRecord(const RecordFn &record);
+  // Drops the record of an unclosed quote, telling its lines.
+  void dropUnclosed();
   void endField();
   void addByte(char c);
   void addBytes(QByteArrayView bytes);
@@ -78,6 +90,9 @@ private:
   bool atStart_ = true; // nothing read yet: a byte-order mark may come
   bool recordStarted_ = false;
   bool truncated_ = false;
+  bool lineEndLast_ = false; // inside quotes, the last byte read was a line end
+  bool skipLine_ = false;    // the rest of a line after an unclosed quote
+  UnclosedFn unclosed_;
   qint64 line_ = 1;
   qint64 recordLine_ = 1;
 };

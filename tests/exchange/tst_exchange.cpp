@@ -327,7 +327,7 @@ private slots:
                                               "ligne 6 : diastolique illisible\n"
                                               "ligne 7 : heure illisible\n"
                                               "ligne 8 : valeurs invraisemblables\n"
-                                              "ligne 9 : pouls manquant"));
+                                              "ligne 9 : pouls absent"));
     QCOMPARE(import.accepted(DayPeriod::Soir).size(), size_t(1));
     QCOMPARE(import.accepted(DayPeriod::Soir)[0],
              MakeReadingFromValues(QDate(2026, 3, 2), 20 * 60 + 5, 128, 82, 71));
