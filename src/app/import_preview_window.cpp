@@ -28,7 +28,7 @@ constexpr qsizetype kMaxColumns = 40;
 
 const ColumnRole kRoles[] = {ColumnRole::Date,     ColumnRole::Time,      ColumnRole::DateTime,
                              ColumnRole::Systolic, ColumnRole::Diastolic, ColumnRole::Pulse,
-                             ColumnRole::Ignore};
+                             ColumnRole::Period,   ColumnRole::TimeZone,  ColumnRole::Ignore};
 
 const QColor kMissingColour(200, 0, 0);
 const QColor kHeaderRowColour(128, 128, 128);
@@ -57,7 +57,7 @@ ImportPreviewRunner &Runner() {
 
 ImportPreviewWindow::ImportPreviewWindow(const QString &path, const CsvFileStart &start,
                                          const QString &patient, QWidget *parent)
-    : QDialog(parent), patient_(patient) {
+    : QDialog(parent), patient_(patient), guess_(start.guess) {
   buildWindow(path, start);
   mappingChanged();
 }
@@ -93,8 +93,21 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
                                                Qt::ElideMiddle, inner - 4));
   file->setAccessibleName(QStringLiteral("Fichier : ") + QFileInfo(path).fileName());
 
-  QLabel *instruction =
-      MakeLabel(this, ControlId::ImportInstruction, QRect(kMargin, 68, inner, 20));
+  constexpr int kFormatWidth = 300;
+  QLabel *instruction = MakeLabel(this, ControlId::ImportInstruction,
+                                  QRect(kMargin, 68, inner - kFormatWidth - 8, 20));
+  QLabel *format = MakeLabel(this, ControlId::ImportFormatLabel,
+                             QRect(kMargin + inner - kFormatWidth, 68, kFormatWidth, 20));
+  format->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  if (!start.guess.format.isEmpty()) {
+    format->setText(
+        format->fontMetrics().elidedText(QStringLiteral("Format reconnu : ") + start.guess.format,
+                                         Qt::ElideRight, kFormatWidth - 4));
+    format->setAccessibleName(QStringLiteral("Format reconnu : ") + start.guess.format);
+    QFont bold = format->font();
+    bold.setBold(true);
+    format->setFont(bold);
+  }
   const qsizetype shown = start.records.size();
   instruction->setText(
       QStringLiteral("Choisissez le rôle de chaque colonne. ") +
@@ -201,7 +214,8 @@ void ImportPreviewWindow::setRoleOf(QComboBox *selector, ColumnRole role) {
 }
 
 ColumnMapping ImportPreviewWindow::mapping() const {
-  ColumnMapping mapping;
+  ColumnMapping mapping = guess_;
+  mapping.roles.clear();
   for (const QComboBox *selector : selectors_) {
     mapping.roles.append(ColumnRole(selector->currentData().toInt()));
   }
@@ -235,13 +249,18 @@ void ImportPreviewWindow::mappingChanged() {
                : QStringLiteral("Il faut une colonne pour la date et une pour l'heure (ou une "
                                 "colonne « Date et heure »), la systolique, la diastolique et le "
                                 "pouls."));
-  // The names of the columns are no reading: shown greyed.
-  for (int c = 0; c < table_->columnCount(); ++c) {
-    if (QTableWidgetItem *item = table_->item(1, c)) {
-      QFont font = item->font();
-      font.setItalic(chosen.header);
-      item->setFont(font);
-      item->setForeground(chosen.header ? QBrush(kHeaderRowColour) : QBrush());
+  // The lines above the readings (a title, the names of the columns) are
+  // no reading: shown greyed.
+  const int skipped = chosen.skipRecords + (chosen.header ? 1 : 0);
+  for (int r = 1; r < table_->rowCount(); ++r) {
+    const bool greyed = r <= skipped;
+    for (int c = 0; c < table_->columnCount(); ++c) {
+      if (QTableWidgetItem *item = table_->item(r, c)) {
+        QFont font = item->font();
+        font.setItalic(greyed);
+        item->setFont(font);
+        item->setForeground(greyed ? QBrush(kHeaderRowColour) : QBrush());
+      }
     }
   }
 }

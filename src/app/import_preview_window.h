@@ -19,7 +19,8 @@ namespace tl {
 
 // The import preview: the first records of a CSV file, a role selector over
 // each column (set from the guess), whether the first record names the
-// columns, and "Importer" / "Annuler". "Importer" is only offered while a
+// columns, the export the file was recognised as ("Format reconnu : OMRON
+// connect"), and "Importer" / "Annuler". "Importer" is only offered while a
 // date, a time and the three values each have a column.
 class ImportPreviewWindow : public QDialog {
   Q_OBJECT
@@ -33,7 +34,8 @@ public:
   QComboBox *roleSelector(int column) const;
   int columnCount() const { return int(selectors_.size()); }
 
-  // The roles and the header choice as they stand.
+  // The roles and the header choice as they stand (with what the guess
+  // knew besides: the format, the records before the header, the units).
   ColumnMapping mapping() const;
   void setRole(int column, ColumnRole role);
   void setHeader(bool header);
@@ -44,6 +46,7 @@ private:
   void mappingChanged();
 
   QString patient_;
+  ColumnMapping guess_;
   QList<QComboBox *> selectors_;
   QTableWidget *table_ = nullptr;
   QCheckBox *header_ = nullptr;

@@ -633,6 +633,7 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
 
   ImportOutcome imported;
+  QString format; // the export recognised
   switch (DetectImportFormat(request.input)) {
   case ImportFormat::Fhir:
     imported = AppendFhirFile(book, request.input, {}, request.dryRun);
@@ -652,6 +653,7 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
                     err);
     }
     imported = AppendCsvFile(book, request.input, start.guess, start.separator, {}, request.dryRun);
+    format = start.guess.format;
     break;
   }
   }
@@ -660,7 +662,10 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse({QStringLiteral("Lecture impossible : %1.").arg(imported.error.text())}, err);
   }
   if (imported.imported + imported.duplicates == 0) {
-    return Refuse({QStringLiteral("Aucun relevé importable dans %1.").arg(request.input)}, err);
+    // The sentence, then why each line was refused, as the window tells.
+    QStringList lines = imported.summary.split(u'\n');
+    lines[0] = QStringLiteral("Aucun relevé importable dans %1.").arg(request.input);
+    return Refuse({lines.join(u'\n')}, err);
   }
   if (!imported.saved.failed.isEmpty()) {
     return Refuse({QStringLiteral("Écriture impossible : %1.")
@@ -672,6 +677,9 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
             AddPatientProfile(paths.patientFile, patient, clock().now().date())) {
       return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
     }
+  }
+  if (!format.isEmpty()) {
+    out << QStringLiteral("Format reconnu : %1").arg(format) << u'\n';
   }
   out << imported.summary << u'\n';
   if (request.dryRun) {

@@ -221,6 +221,7 @@ enum class ControlId : int {
   ImportHint = 805,
   ImportButtonImport = 806,
   ImportButtonCancel = 807,
+  ImportFormatLabel = 808,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

@@ -3,9 +3,11 @@
 #include "exchange/csv_export.h"
 #include "exchange/csv_reader.h"
 #include "exchange/fhir_export.h"
+#include "exchange/import_presets.h"
 #include "logbook/logbook.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
 namespace tl {
 
@@ -20,6 +22,33 @@ constexpr qint64 kStartBytes = qint64(1) << 20;
 FileError ReadError(const QString &path, const QFile &file) {
   return {path, FrenchSystemReason(file.errorString())};
 }
+
+// UTF-16 files (Excel's "Texte Unicode"), told by their byte-order mark,
+// are read as UTF-8: the reader and the checks then see the bytes any
+// other file gives. The decoder keeps a character cut between two chunks.
+class Utf16AsUtf8 {
+public:
+  // `start`: the first bytes of the file.
+  explicit Utf16AsUtf8(QByteArrayView start) {
+    if (start.startsWith("\xFF\xFE")) {
+      decoder_.emplace(QStringDecoder::Utf16LE);
+    } else if (start.startsWith("\xFE\xFF")) {
+      decoder_.emplace(QStringDecoder::Utf16BE);
+    }
+  }
+  // The bytes to read for `chunk`, valid until the next call.
+  QByteArrayView convert(QByteArrayView chunk) {
+    if (!decoder_) {
+      return chunk;
+    }
+    utf8_ = QString(decoder_->decode(chunk)).toUtf8();
+    return utf8_;
+  }
+
+private:
+  std::optional<QStringDecoder> decoder_;
+  QByteArray utf8_;
+};
 
 } // namespace
 
@@ -65,11 +94,13 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   if ((start.error = OpenForReading(path, file))) {
     return start;
   }
-  const QByteArray bytes = file.read(kStartBytes);
-  if (bytes.isEmpty() && file.error() != QFileDevice::NoError) {
+  const QByteArray read = file.read(kStartBytes);
+  if (read.isEmpty() && file.error() != QFileDevice::NoError) {
     start.error = ReadError(path, file);
     return start;
   }
+  Utf16AsUtf8 text(read);
+  const QByteArrayView bytes = text.convert(read);
   start.separator = DetectCsvSeparator(bytes);
   CsvReader reader(start.separator);
   const CsvReader::RecordFn keep = [&](const QStringList &fields, qint64) {
@@ -79,9 +110,7 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   if (reader.feed(bytes, keep) && file.atEnd()) {
     reader.finish(keep);
   }
-  if (!start.records.isEmpty()) {
-    start.guess = GuessMapping(start.records.first());
-  }
+  start.guess = GuessFileMapping(start.records);
   return start;
 }
 
@@ -95,6 +124,9 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
   const qint64 total = file.size();
   CsvImport import(book.lists(), mapping);
   CsvReader reader(separator);
+  reader.setUnclosedQuote([&import](qint64 first, qint64 last) {
+    import.rejectLines(first, last, QStringLiteral("guillemet non fermé"));
+  });
   const CsvReader::RecordFn add = [&import](const QStringList &fields, qint64 line) {
     import.add(fields, line);
     return true;
@@ -106,6 +138,7 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
   };
   QByteArray chunk(kChunkBytes, Qt::Uninitialized);
   qint64 done = 0;
+  std::optional<Utf16AsUtf8> text;
   for (;;) {
     const qint64 got = file.read(chunk.data(), kChunkBytes);
     if (got < 0) {
@@ -115,7 +148,11 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     if (got == 0) {
       break;
     }
-    reader.feed(QByteArrayView(chunk.constData(), got), add, addPlain);
+    const QByteArrayView read(chunk.constData(), got);
+    if (!text) {
+      text.emplace(read);
+    }
+    reader.feed(text->convert(read), add, addPlain);
     done += got;
     if (progress && !progress(done, total)) {
       outcome.cancelled = true;

@@ -542,10 +542,11 @@ private slots:
     QTest::newRow("empty file") << marc << QByteArray("\r\n") << none << false << 2 << ""
                                 << "Aucun relevé importable dans #.\n"
                                 << none << false << none;
-    QTest::newRow("every row rejected")
+    QTest::newRow("every row rejected: the reasons told")
         << anne << kHeader + "05/03/2026;07:00;x;82;71\n05/03/2026;07:00;82;128;71" << none << false
         << 2 << ""
-        << "Aucun relevé importable dans #.\n"
+        << "Aucun relevé importable dans #.\nligne 2 : systolique illisible\n"
+           "ligne 3 : valeurs invraisemblables\n"
         << none << false << none;
     QTest::newRow("columns not recognised")
         << marc << QByteArray("a;b;c\nx;y;z\n") << none << false << 2 << ""
