@@ -175,8 +175,8 @@ QList<qsizetype> KPaColumns(const QStringList &header, const QList<ColumnRole> &
   return columns;
 }
 
-// A spreadsheet's header found under its title lines: how many records
-// above it, the first record being no header.
+// How far below the first record a spreadsheet's header is looked for
+// (under its title and blank rows).
 constexpr int kTitleLinesLooked = 10;
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "common/app_state.h"
 #include "common/paths.h"
+#include "exchange/import_presets.h"
 #include "logbook/workflows.h"
 #include "measurements/period_list_model.h"
 #include "ui/assets/assets.h"
@@ -382,9 +383,13 @@ private slots:
                                    "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent "
                                    "une Pression artérielle normale"};
     }
-    start.guess = GuessMapping(start.records.first());
+    start.guess = GuessFileMapping(start.records);
     ImportPreviewWindow known(QStringLiteral("/home/alice/Documents/Alice.csv"), start, "Alice");
     QVERIFY(known.control(ControlId::ImportButtonImport)->isEnabled());
+    QCOMPARE(qobject_cast<QLabel *>(known.control(ControlId::ImportFormatLabel))->text(),
+             QStringLiteral("Format reconnu : Tensiolog"));
+    QCOMPARE(known.mapping().roles[2], ColumnRole::Period);
+    QCOMPARE(known.mapping().format, QStringLiteral("Tensiolog"));
     known.show();
     QVERIFY(QTest::qWaitForWindowExposed(&known));
     QVERIFY(known.grab().save(SnapshotFolder() + QStringLiteral("import_preview.png")));

@@ -11,6 +11,7 @@
 #include "archives/archive_manager_window.h"
 #include "common/app_state.h"
 #include "common/paths.h"
+#include "exchange/import_presets.h"
 #include "maintenance/about_window.h"
 #include "maintenance/destruction_window.h"
 #include "measurements/period_list_model.h"
@@ -111,9 +112,10 @@ private:
     }
     if (name == u"import preview") {
       CsvFileStart start;
-      start.records = {{"Date", "Heure", "Période", "Systolique", "Diastolique", "Pouls"},
-                       {"2026-03-02", "07:15", "Matin", "131", "84", "66"}};
-      start.guess = GuessMapping(start.records.first());
+      start.records = {
+          {"Date", "Heure", "Période", "Systolique", "Diastolique", "Pouls", "Diagnostic"},
+          {"2026-03-02", "07:15", "Matin", "131", "84", "66", "normale"}};
+      start.guess = GuessFileMapping(start.records);
       return std::make_unique<ImportPreviewWindow>(
           Paths().dataFolder + QStringLiteral("mesures.csv"), start, State().currentPatient);
     }

@@ -521,6 +521,15 @@ private slots:
         << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n"
            "ligne 4 : pouls illisible\n"
         << "" << none << true << none;
+    QTest::newRow("a known export: its name told")
+        << anne
+        << QByteArray("Date,Heart rate,Systolic,Diastolic,Comments\n"
+                      "2026-03-05 07:00:00,71,128,82,\n2026-03-05 20:00:00,,128,82,\n")
+        << none << false << 0
+        << "Format reconnu : Withings\n"
+           "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+           "ligne 3 : pouls absent\n"
+        << "" << none << true << none;
     QTest::newRow("duplicates only")
         << anne << kHeader + "02/03/2026;07:00;130;80;70" << none << false << 0
         << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées.\n"

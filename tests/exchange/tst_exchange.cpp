@@ -7,6 +7,7 @@
 #include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
 #include "exchange/fhir_export.h"
+#include "exchange/import_presets.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 #include "measurements/measurement_file.h"
@@ -41,6 +42,30 @@ struct SavedLogbook {
   }
   QString file(DayPeriod p) const { return paths.measurementFile(p); }
 };
+
+// A text as UTF-16 with its byte-order mark, little or big endian.
+QByteArray Utf16(const QString &text, bool littleEndian) {
+  QByteArray out = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+  for (QChar c : text) {
+    const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+    out.append(littleEndian ? lo : hi).append(littleEndian ? hi : lo);
+  }
+  return out;
+}
+
+// "Matin 02/03/2026 07:15 131/84/66" for each reading of the lists, list by
+// list in file order.
+QStringList ReadingTexts(const PeriodLists &lists) {
+  QStringList texts;
+  for (DayPeriod p : kAllPeriods) {
+    for (const Reading &r : lists.list(p).readings()) {
+      texts << QStringLiteral("%1 %2 %3 %4/%5/%6")
+                   .arg(PeriodInfo(p).name, r[Reading::Date], r[Reading::Time],
+                        r[Reading::Systolic], r[Reading::Diastolic], r[Reading::Pulse]);
+    }
+  }
+  return texts;
+}
 
 } // namespace
 
@@ -428,8 +453,147 @@ private slots:
     }
   }
 
+  // The exports people have, each with its truth: the format recognised,
+  // the readings it gives (list, date, time, values) and the lines refused
+  // with their reason; none wrong. Rows marked needsDateForms hold dates
+  // (month names, a time-zone column) the import does not read yet: their
+  // format is checked, their readings once those forms are read.
+  void importSamples_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QStringList>("refused");
+    QTest::addColumn<bool>("needsDateForms");
+    const QString ownHeader =
+        QStringLiteral("Date\tHeure\tPériode\tSystolique\tDiastolique\tPouls\tDiagnostic\r\n");
+
+    QTest::newRow("Tensiolog: the list named kept, an unknown one by the time")
+        << QByteArray("\xEF\xBB\xBF"
+                      "Date;Heure;P\xC3\xA9riode;Systolique;Diastolique;Pouls;Diagnostic\r\n"
+                      "2026-03-02;07:15;Matin;131;84;66;La systole\r\n"
+                      "2026-03-02;13:30;Soir;128;82;71;x\r\n"
+                      "2026-03-02;20:05;Apr\xC3\xA8s-midi;128;82;72;x\r\n"
+                      "2026-03-03;03:10;nuit;118;76;60;\r\n")
+        << "Tensiolog"
+        << QStringList{"Matin 02/03/2026 07:15 131/84/66", "Soir 02/03/2026 13:30 128/82/71",
+                       "Soir 02/03/2026 20:05 128/82/72", "Nuit 03/03/2026 03:10 118/76/60"}
+        << QStringList{} << false;
+    QTest::newRow("derdilla's Blood pressure monitor, a pulse \"null\"")
+        << QByteArray("timestampUnixMs,systolic,diastolic,pulse,notes,color,needlePin\n"
+                      "1772432100000,131,84,66,\"\",,\n"
+                      "1772478300000,128,82,null,,,\n")
+        << "Blood pressure monitor (derdilla)" << QStringList{"Matin 02/03/2026 07:15 131/84/66"}
+        << QStringList{"ligne 3 : pouls absent"} << false;
+    QTest::newRow("OMRON connect, month names")
+        << QByteArray("Date,Time,Systolic (mmHg),Diastolic (mmHg),Pulse (bpm),Symptoms,Consumed,"
+                      "TruRead,Notes\n"
+                      "Jan 12 2025,08:12,114,74,47,-,-,-,-\n"
+                      "Jan 10 2025,19:49,114,71,-,-,-,-,-\n")
+        << "OMRON connect" << QStringList{"Matin 12/01/2025 08:12 114/74/47"}
+        << QStringList{"ligne 3 : pouls absent"} << true;
+    QTest::newRow("Withings bp.csv, a reading without heart rate")
+        << QByteArray("Date,\"Heart rate\",\"Systolic\",\"Diastolic\",\"Comments\"\n"
+                      "\"2026-03-02 07:15:00\",66,131,84,\n"
+                      "\"2026-03-02 20:05:00\",,128,82,\"sans pouls\"\n")
+        << "Withings" << QStringList{"Matin 02/03/2026 07:15 131/84/66"}
+        << QStringList{"ligne 3 : pouls absent"} << false;
+    QTest::newRow("Samsung Health: metadata line, UTC and its offset")
+        << QByteArray("com.samsung.shealth.blood_pressure,6,3\n"
+                      "com.samsung.health.blood_pressure.datauuid,"
+                      "com.samsung.health.blood_pressure.start_time,"
+                      "com.samsung.health.blood_pressure.time_offset,"
+                      "com.samsung.health.blood_pressure.systolic,"
+                      "com.samsung.health.blood_pressure.diastolic,"
+                      "com.samsung.health.blood_pressure.pulse,"
+                      "com.samsung.health.blood_pressure.mean,\n"
+                      "a1,2026-03-02 06:15:00.000,UTC+0100,131.0,84.0,66,99.6,\n"
+                      "a2,2026-03-02 19:05:00.000,UTC+0100,128.0,82.0,,97.3,\n")
+        << "Samsung Health" << QStringList{"Matin 02/03/2026 07:15 131/84/66"}
+        << QStringList{"ligne 4 : pouls absent"} << true;
+    QTest::newRow("Garmin: Unix seconds and the device's offset")
+        << QByteArray("ParticipantID,ParticipantIdentifier,SummaryId,MeasurementTimeInSeconds,"
+                      "MeasurementTimeOffsetInSeconds,Systolic,Diastolic,Pulse,SourceType,"
+                      "InsertedDate\n"
+                      "1be3,TST12345,x45e-1,1673275455,-18000,129,82,53,DEVICE,"
+                      "2023-02-04T16:22:33Z\n"
+                      "1be3,TST12345,x45e-2,1673311455,-18000,120,75,,MANUAL,"
+                      "2023-02-04T16:22:33Z\n")
+        << "Garmin" << QStringList{"Matin 09/01/2023 09:44 129/82/53"}
+        << QStringList{"ligne 3 : pouls absent"} << true;
+    QTest::newRow("Health Connect: no pulse in its records")
+        << QByteArray("time,zoneOffset,systolic,diastolic,bodyPosition,measurementLocation\n"
+                      "2026-03-02T06:15:00Z,+01:00,131.0,84.0,sitting_down,left_upper_arm\n"
+                      "2026-03-02T19:05:00Z,+01:00,128.0,82.0,,\n")
+        << "Health Connect" << QStringList{}
+        << QStringList{"ligne 2 : pouls absent", "ligne 3 : pouls absent"} << false;
+    QTest::newRow("spreadsheet: title, blank rows, decimal commas, an average")
+        << QByteArray("Relev\xE9s de tension de Marie;;;;\r\n;;;;\r\n"
+                      "Date;Heure;Systolique;Diastolique;Pouls\r\n"
+                      "02/03/2026;07:15;131;84;66\r\n;;;;\r\n"
+                      "02/03/2026;20:05;128,5;82,4;71\r\n"
+                      "03/03/2026;07:10;120,0;80;\r\n;;;;\r\n"
+                      "Moyenne;;129,7;82;68\r\n")
+        << "Tableur avec titre"
+        << QStringList{"Matin 02/03/2026 07:15 131/84/66", "Soir 02/03/2026 20:05 129/82/71"}
+        << QStringList{"ligne 7 : pouls absent",
+                       "ligne 9 : ligne de moyenne ou de total, pas un relevé"}
+        << false;
+    QTest::newRow("kPa named in the header, the pulse never")
+        << QByteArray("Date,Time,Systolic (kPa),Diastolic (kPa),Pulse (bpm)\n"
+                      "2026-03-02,07:15,17.5,11.2,66\n"
+                      "2026-03-02,20:05,17.1,10.9,71.5\n")
+        << "" << QStringList{"Matin 02/03/2026 07:15 131/84/66", "Soir 02/03/2026 20:05 128/82/72"}
+        << QStringList{} << false;
+    QTest::newRow("UTF-16 LE, tabs (Excel's Texte Unicode)")
+        << Utf16(ownHeader + "2026-03-02\t07:15\tMatin\t131\t84\t66\tnormale\r\n", true)
+        << "Tensiolog" << QStringList{"Matin 02/03/2026 07:15 131/84/66"} << QStringList{} << false;
+    QTest::newRow("UTF-16 BE")
+        << Utf16(ownHeader + "2026-03-02\t20:05\tSoir\t128\t82\t71\tnormale\r\n", false)
+        << "Tensiolog" << QStringList{"Soir 02/03/2026 20:05 128/82/71"} << QStringList{} << false;
+    QTest::newRow("unclosed quote: every line it took refused")
+        << QByteArray("Date;Heure;Systolique;Diastolique;Pouls;Note\n"
+                      "02/03/2026;07:15;131;84;66;\"sans fin\n"
+                      "02/03/2026;20:05;128;82;71;ok\r\n"
+                      "03/03/2026;07:10;120;80;60;ok")
+        << "" << QStringList{}
+        << QStringList{"ligne 2 : guillemet non fermé", "ligne 3 : guillemet non fermé",
+                       "ligne 4 : guillemet non fermé"}
+        << false;
+    QTest::newRow("unclosed quote ended at the bound, the next lines read")
+        << "Date;Heure;Systolique;Diastolique;Pouls;Note\n"
+           "02/03/2026;07:15;131;84;66;\"" +
+               QByteArray(CsvReader::kMaxRecordBytes + 10, 'x') +
+               "\n02/03/2026;20:05;128;82;71;ok\n"
+        << "" << QStringList{"Soir 02/03/2026 20:05 128/82/71"}
+        << QStringList{"ligne 2 : guillemet non fermé"} << false;
+  }
+  void importSamples() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, format);
+    QFETCH(QStringList, readings);
+    QFETCH(QStringList, refused);
+    QFETCH(bool, needsDateForms);
+    test::TempHome home;
+    const QString path = home.path() + QStringLiteral("mesures.csv");
+    QVERIFY(test::WriteFile(path, file));
+    const CsvFileStart start = ReadCsvStart(path);
+    QCOMPARE(start.guess.format, format);
+    QVERIFY(start.guess.complete());
+    if (needsDateForms) {
+      QSKIP("dates of a form the import does not read yet");
+    }
+    QString patient = QStringLiteral("Anne");
+    StoragePaths paths = SetupStorage(home.path(), patient);
+    Logbook book(patient, paths);
+    const ImportOutcome outcome = AppendCsvFile(book, path, start.guess, start.separator);
+    QCOMPARE(ReadingTexts(book.lists()), readings);
+    QCOMPARE(outcome.summary.split(u'\n').mid(1), refused);
+    QCOMPARE(outcome.rejected, qint64(refused.size()));
+  }
+
   // Readings entered in date order, exported and imported into a new
-  // patient, give the same measurement files, byte for byte.
+  // patient, give the same measurement files, byte for byte; a reading
+  // filed in a list its time does not match comes back to that list.
   void roundTrip() {
     PeriodLists lists;
     int minute = 0;
@@ -440,7 +604,7 @@ private slots:
         Reading r = MakeReadingFromValues(date, t.left(2).toInt() * 60 + t.mid(3).toInt(),
                                           100 + (minute * 7) % 80, 60 + (minute * 3) % 30,
                                           50 + minute % 40);
-        lists.list(PeriodOfTime(t)).append(std::move(r));
+        lists.list(day == 7 ? DayPeriod::Soir : PeriodOfTime(t)).append(std::move(r));
         ++minute;
       }
     }
@@ -451,7 +615,7 @@ private slots:
     std::optional<CsvImport> import;
     const auto record = [&](const QStringList &fields, qint64 line) {
       if (!import) {
-        import.emplace(empty, GuessMapping(fields));
+        import.emplace(empty, GuessFileMapping({fields}));
       }
       import->add(fields, line);
       return true;
