@@ -257,7 +257,23 @@ std::optional<DayPeriod> PeriodOf(const QString &field) {
   }
   return std::nullopt;
 }
-std::optional<DayPeriod> PeriodOf(QByteArrayView field) { return PeriodOf(DecodeCsvField(field)); }
+std::optional<DayPeriod> PeriodOf(QByteArrayView field) {
+  // The names as the export writes them, read from the bytes.
+  static const std::array<QByteArray, 4> kNames = [] {
+    std::array<QByteArray, 4> names;
+    for (DayPeriod period : kAllPeriods) {
+      names[size_t(PeriodIndex(period))] = PeriodInfo(period).name.toUtf8();
+    }
+    return names;
+  }();
+  const QByteArrayView name = TrimmedAscii(field);
+  for (DayPeriod period : kAllPeriods) {
+    if (name.compare(kNames[size_t(PeriodIndex(period))], Qt::CaseInsensitive) == 0) {
+      return period;
+    }
+  }
+  return PeriodOf(DecodeCsvField(field));
+}
 
 // A spreadsheet's line of averages or totals ("Moyenne", "Total").
 bool IsTotalsField(const QString &field) {
