@@ -159,8 +159,14 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
     }
   }
 
+  // Under a title or an export's metadata line, the header is further down.
+  const int headerLine = start.guess.skipRecords + 1;
   header_ = new QCheckBox(
-      QStringLiteral("La première ligne donne le nom des colonnes (elle n'est pas importée)"),
+      headerLine == 1
+          ? QStringLiteral("La première ligne donne le nom des colonnes (elle n'est pas importée)")
+          : QStringLiteral("La ligne %1 donne le nom des colonnes (ni elle ni celles au-dessus "
+                           "ne sont importées)")
+                .arg(headerLine),
       this);
   header_->setGeometry(kMargin, 472, inner, 22);
   header_->setChecked(start.guess.header);
