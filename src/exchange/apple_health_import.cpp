@@ -135,6 +135,7 @@ bool AppleHealthReader::feed(QByteArrayView bytes) {
     return false;
   }
   xml_.addData(bytes.toByteArray());
+  pending_ += bytes.size();
   return parse();
 }
 
@@ -153,7 +154,11 @@ bool AppleHealthReader::finish() {
 
 bool AppleHealthReader::parse() {
   while (!xml_.atEnd()) {
-    switch (xml_.readNext()) {
+    const QXmlStreamReader::TokenType token = xml_.readNext();
+    if (token != QXmlStreamReader::Invalid) {
+      pending_ = 0;
+    }
+    switch (token) {
     case QXmlStreamReader::StartElement:
       startElement();
       break;
@@ -167,6 +172,11 @@ bool AppleHealthReader::parse() {
     }
   }
   if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+    if (pending_ > kMaxTokenBytes) {
+      error_ =
+          QStringLiteral("XML illisible à la ligne %1 : élément démesuré").arg(xml_.lineNumber());
+      return false;
+    }
     return true; // waiting for the next bytes
   }
   if (xml_.hasError()) {

@@ -20,6 +20,9 @@ class AppleHealthReader {
 public:
   // The farthest a heart rate may be from its reading, in seconds.
   static constexpr int kPulseWindowSeconds = 5 * 60;
+  // The longest piece of XML (a tag, a text) read before it is refused: far
+  // past Apple's, short of what would fill the memory.
+  static constexpr qint64 kMaxTokenBytes = qint64(16) << 20;
 
   AppleHealthReader();
 
@@ -52,6 +55,7 @@ private:
 
   QXmlStreamReader xml_;
   QString error_;
+  qint64 pending_ = 0; // bytes fed since the last token read
   bool inPressure_ = false;
   bool hasSystolic_ = false, hasDiastolic_ = false;
   Pressure current_;

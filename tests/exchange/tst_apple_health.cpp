@@ -274,8 +274,9 @@ private slots:
     }
   }
 
-  // Archives that cannot be read, and a DOCTYPE entity that would expand
-  // to gigabytes: a reason each, nothing imported, no crash or hang.
+  // Archives that cannot be read, an attribute that never ends and a
+  // DOCTYPE entity that would expand to gigabytes: a reason each, nothing
+  // imported, no crash, hang or memory filled.
   void unreadable_data() {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("reason");
@@ -309,6 +310,9 @@ private slots:
     }
     laughs += "]>\n<HealthData locale=\"&l9;\">\n" +
               Pressure("2026-12-08 08:05:00 +0100", "128", "82") + kFooter;
+    QTest::newRow("attribute without its end")
+        << "<?xml version=\"1.0\"?>\n<HealthData locale=\"" + QByteArray(20 << 20, 'a')
+        << QStringLiteral("XML illisible à la ligne 2 : élément démesuré");
     QTest::newRow("billion laughs") << laughs << "XML illisible à la ligne 14 : balisage incorrect";
   }
   void unreadable() {
