@@ -1,5 +1,4 @@
 # The CSV import and export of a logbook, against loading and saving it, and
 # the import of an Apple Health export.
 add_executable(bench_exchange ${CMAKE_CURRENT_LIST_DIR}/bench_exchange.cpp)
-find_package(ZLIB REQUIRED) # the zip of the Apple Health export
 target_link_libraries(bench_exchange PRIVATE tl_exchange tl_logbook benchmark::benchmark ZLIB::ZLIB)
