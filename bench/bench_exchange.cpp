@@ -11,6 +11,12 @@
 //
 // BM_Ratios times all sides in the same iterations and reports the median
 // ratios; the memory counters give the heap held and the heap at its highest.
+//
+// BM_ImportAppleHealth reads an export.xml made here, bare and zipped: 16 MiB
+// by default, 1 GiB with TENSIOLOG_BENCH_BIG=1 (about 2 GiB of disk for the
+// file and its zip). Its memory counters are the heap at its highest between
+// chunks and the resident memory at its highest (VmHWM, reset before the
+// import), both above what was there before it.
 #include "bench_logbook.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
@@ -19,15 +25,21 @@
 #include "measurements/period_list_model.h"
 #include "measurements/reading.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <malloc.h>
 #include <memory>
+#include <string>
 #include <sys/resource.h>
+#include <zlib.h>
 
 using namespace tl;
 
@@ -218,6 +230,225 @@ void BM_Ratios(benchmark::State &state) {
   state.counters["save_bytes"] = double(f.savedBytes);
 }
 
+// --- Apple Health ------------------------------------------------------------
+
+bool BigAppleExport() { return qEnvironmentVariableIntValue("TENSIOLOG_BENCH_BIG") == 1; }
+
+// A field of /proc/self/status ("VmHWM", "VmRSS") in bytes, or 0.
+double ProcStatusBytes(const char *field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string key = std::string(field) + ':';
+  while (std::getline(status, line)) {
+    if (line.rfind(key, 0) == 0) {
+      return std::atof(line.c_str() + key.size()) * 1024.0;
+    }
+  }
+  return 0;
+}
+
+// Resets VmHWM to the resident memory now (Linux), so that it gives the
+// highest of what follows.
+void ResetPeakRss() {
+  if (FILE *f = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", f);
+    std::fclose(f);
+  }
+}
+
+// An export in Apple's order: the heart rates grouped first, then step
+// counts making up most of the file, then the blood-pressure correlations,
+// each far from its pulse in the file; and the same file in a zip as the
+// Health app writes it (deflate, sizes after the data).
+struct AppleFixture {
+  QTemporaryDir dir;
+  QString xml = dir.path() + QStringLiteral("/export.xml");
+  QString zip = dir.path() + QStringLiteral("/export.zip");
+  qint64 bytes = 0, zipBytes = 0;
+  qint64 readings = 0;
+
+  AppleFixture() {
+    const qint64 target = BigAppleExport() ? qint64(1) << 30 : qint64(16) << 20;
+    const QByteArray device =
+        "&lt;&lt;HKDevice: 0x283c2a080&gt;, name:iPhone, manufacturer:Apple Inc., model:iPhone, "
+        "hardware:iPhone14,5, software:17.1.1&gt;";
+    const QDateTime start(QDate(2022, 1, 1), QTime(0, 0), QTimeZone(3600));
+    const auto stamp = [&](qint64 seconds) {
+      return start.addSecs(seconds)
+          .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0100"))
+          .toLatin1();
+    };
+    const auto record = [&](const char *type, const char *unit, qint64 at, int value,
+                            const char *indent = " ") {
+      const QByteArray when = stamp(at);
+      return QByteArray(indent) + "<Record type=\"HKQuantityTypeIdentifier" + type +
+             "\" sourceName=\"iPhone de Anne\" sourceVersion=\"17.1.1\" device=\"" + device +
+             "\" unit=\"" + unit + "\" creationDate=\"" + when + "\" startDate=\"" + when +
+             "\" endDate=\"" + when + "\" value=\"" + QByteArray::number(value) + "\"/>\n";
+    };
+    QFile out(xml);
+    out.open(QIODevice::WriteOnly);
+    QByteArray block = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE HealthData [\n"
+                       "<!ELEMENT HealthData (ExportDate,Me,(Record|Correlation)*)>\n"
+                       "<!ATTLIST HealthData locale CDATA #REQUIRED>\n]>\n"
+                       "<HealthData locale=\"fr_FR\">\n"
+                       " <ExportDate value=\"2026-12-08 09:00:00 +0100\"/>\n";
+    const auto flush = [&](bool force) {
+      if (force || block.size() > (1 << 20)) {
+        bytes += out.write(block);
+        block.clear();
+      }
+    };
+    // One reading a day, mornings and evenings, with a heart rate two
+    // minutes after each and others every 40 minutes between.
+    const qint64 pressures = BigAppleExport() ? 6000 : 400;
+    for (qint64 i = 0; i < pressures * 18; ++i) {
+      block += record("HeartRate", "count/min", i * 2400 + 120, 60 + int(i % 40));
+      flush(false);
+    }
+    const qint64 correlationBytes = pressures * 1300;
+    for (qint64 i = 0; bytes + block.size() + correlationBytes < target; ++i) {
+      block += record("StepCount", "count", i * 600, 100 + int(i % 900));
+      flush(false);
+    }
+    for (qint64 i = 0; i < pressures; ++i) {
+      const qint64 at = i * 18 * 2400;
+      const QByteArray when = stamp(at);
+      block +=
+          " <Correlation type=\"HKCorrelationTypeIdentifierBloodPressure\" sourceName=\"Omron\" "
+          "creationDate=\"" +
+          when + "\" startDate=\"" + when + "\" endDate=\"" + when + "\">\n" +
+          record("BloodPressureDiastolic", "mmHg", at, 70 + int(i % 20), "  ") +
+          record("BloodPressureSystolic", "mmHg", at, 115 + int(i % 30), "  ") +
+          " </Correlation>\n";
+      flush(false);
+    }
+    block += "</HealthData>\n";
+    flush(true);
+    out.close();
+    readings = pressures;
+    WriteZip();
+  }
+
+  // export.xml deflated into export.zip in pieces.
+  void WriteZip() {
+    const auto le = [](QByteArray &b, quint64 v, int n) {
+      for (int i = 0; i < n; ++i) {
+        b += char(v >> (8 * i) & 0xFF);
+      }
+    };
+    const QByteArray name = "apple_health_export/export.xml";
+    QFile in(xml), out(zip);
+    in.open(QIODevice::ReadOnly);
+    out.open(QIODevice::WriteOnly);
+    QByteArray local = "PK\x03\x04";
+    le(local, 20, 2);
+    le(local, 8, 2); // sizes and CRC after the data
+    le(local, 8, 2);
+    le(local, 0, 12);
+    le(local, 0, 4);
+    le(local, name.size(), 2);
+    le(local, 0, 2);
+    out.write(local + name);
+    z_stream z{};
+    deflateInit2(&z, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray chunk(1 << 20, Qt::Uninitialized), packed(1 << 20, Qt::Uninitialized);
+    quint32 crc = 0;
+    quint64 compressed = 0;
+    for (bool last = false; !last;) {
+      const qint64 got = in.read(chunk.data(), chunk.size());
+      last = got <= 0;
+      crc = quint32(crc32(crc, reinterpret_cast<const Bytef *>(chunk.constData()),
+                          uInt(std::max<qint64>(got, 0))));
+      z.next_in = reinterpret_cast<Bytef *>(chunk.data());
+      z.avail_in = uInt(std::max<qint64>(got, 0));
+      do {
+        z.next_out = reinterpret_cast<Bytef *>(packed.data());
+        z.avail_out = uInt(packed.size());
+        deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+        const qint64 made = packed.size() - qint64(z.avail_out);
+        compressed += quint64(made);
+        out.write(packed.constData(), made);
+      } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    const quint64 size = quint64(bytes);
+    QByteArray tail = "PK\x07\x08";
+    le(tail, crc, 4);
+    le(tail, compressed, 4);
+    le(tail, size, 4);
+    const quint64 directoryAt = quint64(local.size() + name.size()) + compressed + 16;
+    QByteArray directory = "PK\x01\x02";
+    le(directory, 20, 2);
+    le(directory, 20, 2);
+    le(directory, 8, 2);
+    le(directory, 8, 2);
+    le(directory, 0, 4);
+    le(directory, crc, 4);
+    le(directory, compressed, 4);
+    le(directory, size, 4);
+    le(directory, name.size(), 2);
+    le(directory, 0, 12);
+    le(directory, 0, 4); // the local header's offset
+    directory += name;
+    tail += directory + "PK\x05\x06";
+    le(tail, 0, 4);
+    le(tail, 1, 2);
+    le(tail, 1, 2);
+    le(tail, directory.size(), 4);
+    le(tail, directoryAt, 4);
+    le(tail, 0, 2);
+    out.write(tail);
+    out.close();
+    zipBytes = QFileInfo(zip).size();
+  }
+};
+
+AppleFixture &TheAppleFixture() {
+  static AppleFixture fixture;
+  return fixture;
+}
+
+void ImportApple(benchmark::State &state, bool zipped) {
+  AppleFixture &f = TheAppleFixture();
+  const QString &path = zipped ? f.zip : f.xml;
+  size_t peak = 0;
+  double rssPeak = 0, rssHighest = 0;
+  for (auto _ : state) {
+    Book bruno(f.dir.path() + u'/', QStringLiteral("Bruno"));
+    const size_t before = HeapInUse();
+    ResetPeakRss();
+    const double rssBefore = ProcStatusBytes("VmRSS");
+    peak = 0;
+    const ImportOutcome outcome = AppendAppleHealthFile(bruno.book, path, [&](qint64, qint64) {
+      peak = std::max(peak, HeapAbove(before));
+      return true;
+    });
+    rssHighest = ProcStatusBytes("VmHWM");
+    rssPeak = rssHighest - rssBefore;
+    if (outcome.imported != f.readings) {
+      std::abort(); // the figures would mean nothing
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * f.readings);
+  state.SetBytesProcessed(state.iterations() * f.bytes);
+  state.counters["xml_bytes"] = double(f.bytes);
+  state.counters["zip_bytes"] = double(f.zipBytes);
+  state.counters["heap_peak_bytes"] = double(peak);
+  state.counters["rss_peak_above_start_bytes"] = rssPeak;
+  state.counters["rss_peak_bytes"] = rssHighest;
+}
+
+// The 1 GiB file is read once.
+void OnceWhenBig(benchmark::internal::Benchmark *b) {
+  if (BigAppleExport()) {
+    b->Iterations(1);
+  }
+}
+
+void BM_ImportAppleHealth(benchmark::State &state) { ImportApple(state, false); }
+void BM_ImportAppleHealthZip(benchmark::State &state) { ImportApple(state, true); }
+
 } // namespace
 
 BENCHMARK(BM_LoadLogbook)->Unit(benchmark::kMillisecond);
@@ -226,5 +457,7 @@ BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveLogbook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ratios)->Iterations(9)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportAppleHealth)->Apply(OnceWhenBig)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportAppleHealthZip)->Apply(OnceWhenBig)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -40,7 +40,8 @@ const char kHelp[] =
     "  rapport  le rapport pour le médecin : les statistiques de chaque période\n"
     "           et toutes les mesures d'une plage de dates, en PDF\n"
     "  export   les relevés d'un patient dans un fichier CSV ou FHIR (JSON)\n"
-    "  import   les relevés d'un fichier CSV ajoutés à ceux d'un patient\n"
+    "  import   les relevés d'un fichier CSV, FHIR (JSON) ou Apple Santé (export.xml\n"
+    "           ou son zip) ajoutés à ceux d'un patient\n"
     "\n"
     "Options de releve :\n"
     "  --patient NOM             le patient (obligatoire)\n"
@@ -659,7 +660,11 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
   SaveImport(book, imported);
   if (imported.error) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(imported.error.text())}, err);
+    // A reason that is a sentence of its own keeps its one full stop.
+    const QString text = imported.error.text();
+    return Refuse({QStringLiteral("Lecture impossible : %1%2")
+                       .arg(text, text.endsWith(u'.') ? QString() : QStringLiteral("."))},
+                  err);
   }
   if (imported.imported + imported.duplicates == 0) {
     // The sentence, then why each line was refused, as the window tells.

@@ -1,9 +1,376 @@
+#include "exchange/apple_health_reader.h"
+#include "exchange/csv_import.h"
 #include "exchange/logbook_exchange.h"
+#include "exchange/zip_entry_reader.h"
+#include "logbook/logbook.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <algorithm>
+#include <cmath>
 
 namespace tl {
 
-ImportOutcome AppendAppleHealthFile(Logbook &, const QString &, const ImportProgress &, bool) {
-  return {};
+namespace {
+
+const QLatin1StringView kRecord("Record");
+const QLatin1StringView kCorrelation("Correlation");
+const QLatin1StringView kType("type");
+const QLatin1StringView kValue("value");
+const QLatin1StringView kUnit("unit");
+const QLatin1StringView kStartDate("startDate");
+const QLatin1StringView kPressureType("HKCorrelationTypeIdentifierBloodPressure");
+const QLatin1StringView kSystolicType("HKQuantityTypeIdentifierBloodPressureSystolic");
+const QLatin1StringView kDiastolicType("HKQuantityTypeIdentifierBloodPressureDiastolic");
+const QLatin1StringView kHeartRateType("HKQuantityTypeIdentifierHeartRate");
+
+// Why a correlation is no reading, by Pressure::fault.
+enum Fault : quint8 {
+  kNoFault,
+  kNoSystolic,
+  kNoDiastolic,
+  kBadSystolic,
+  kBadDiastolic,
+  kBadUnit,
+  kBadDate,
+};
+const char *const kFaultReasons[] = {
+    "",
+    "systolique absente",
+    "diastolique absente",
+    "systolique illisible",
+    "diastolique illisible",
+    "unité de tension inconnue",
+    "date et heure illisibles",
+};
+
+constexpr int kPulseBlock = 1 << 16; // heart rates per block (512 KiB)
+constexpr qint64 kTimeBias = qint64(1) << 39;
+constexpr double kMmHgPerKPa = 7.50062;
+
+// Days from 1 January 1970 of a Gregorian date.
+qint64 DaysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return qint64(era) * 146097 + doe - 719468;
+}
+
+// Apple's "2026-12-08 08:05:00 +0100" as UTC seconds, read by hand (the
+// heart rates come by the million); any other form as the CSV import reads
+// dates and times.
+std::optional<qint64> ParseAppleTime(QStringView text) {
+  const auto digits = [&](qsizetype at, qsizetype count) -> int {
+    int v = 0;
+    for (qsizetype i = at; i < at + count; ++i) {
+      const char16_t c = text[i].unicode();
+      if (c < u'0' || c > u'9') {
+        return -1;
+      }
+      v = v * 10 + (c - u'0');
+    }
+    return v;
+  };
+  if (text.size() == 25 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' &&
+      text[13] == u':' && text[16] == u':' && text[19] == u' ' &&
+      (text[20] == u'+' || text[20] == u'-')) {
+    const int y = digits(0, 4), mo = digits(5, 2), d = digits(8, 2), h = digits(11, 2),
+              mi = digits(14, 2), s = digits(17, 2), oh = digits(21, 2), om = digits(23, 2);
+    if (y >= 0 && mo >= 0 && d >= 0 && h >= 0 && h < 24 && mi >= 0 && mi < 60 && s >= 0 && s < 61 &&
+        oh >= 0 && oh < 24 && om >= 0 && om < 60 && QDate::isValid(y, mo, d)) {
+      const qint64 offset = (text[20] == u'-' ? -1 : 1) * (oh * 3600 + om * 60);
+      return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s - offset;
+    }
+  }
+  if (const std::optional<QDateTime> at = ParseImportDateTime(text)) {
+    return at->toSecsSinceEpoch();
+  }
+  return std::nullopt;
+}
+
+// A number rounded half away from zero, kept within ±10^6 (anything that
+// far is refused by the import's checks all the same).
+std::optional<qint32> Rounded(QStringView text, bool kPa = false) {
+  bool ok = false;
+  double v = text.trimmed().toDouble(&ok);
+  if (!ok || !std::isfinite(v)) {
+    return std::nullopt;
+  }
+  if (kPa) {
+    v *= kMmHgPerKPa;
+  }
+  return qint32(std::clamp(std::round(v), -1e6, 1e6));
+}
+
+QString XmlReason(const QXmlStreamReader &xml) {
+  switch (xml.error()) {
+  case QXmlStreamReader::PrematureEndOfDocumentError:
+    return QStringLiteral("fichier incomplet");
+  case QXmlStreamReader::UnexpectedElementError:
+    return QStringLiteral("élément inattendu");
+  case QXmlStreamReader::NotWellFormedError:
+  default:
+    return QStringLiteral("balisage incorrect");
+  }
+}
+
+bool IsExportXml(QByteArrayView name) {
+  return !name.startsWith("__MACOSX/") && (name == "export.xml" || name.endsWith("/export.xml"));
+}
+
+} // namespace
+
+AppleHealthReader::AppleHealthReader() {
+  // The internal subset of export.xml's DOCTYPE declares elements and
+  // attributes only: no entity of it is ever expanded past Qt's limit, and
+  // nothing outside the file is fetched (QXmlStreamReader never does).
+  xml_.setNamespaceProcessing(false);
+}
+
+bool AppleHealthReader::feed(QByteArrayView bytes) {
+  if (!error_.isEmpty()) {
+    return false;
+  }
+  xml_.addData(bytes.toByteArray());
+  pending_ += bytes.size();
+  return parse();
+}
+
+bool AppleHealthReader::finish() {
+  if (!error_.isEmpty()) {
+    return false;
+  }
+  if (xml_.hasError() || !parse()) {
+    error_ = QStringLiteral("XML illisible à la ligne %1 : %2")
+                 .arg(xml_.lineNumber())
+                 .arg(XmlReason(xml_));
+    return false;
+  }
+  return true;
+}
+
+bool AppleHealthReader::parse() {
+  while (!xml_.atEnd()) {
+    const QXmlStreamReader::TokenType token = xml_.readNext();
+    if (token != QXmlStreamReader::Invalid) {
+      pending_ = 0;
+    }
+    switch (token) {
+    case QXmlStreamReader::StartElement:
+      startElement();
+      break;
+    case QXmlStreamReader::EndElement:
+      if (inPressure_ && xml_.name() == kCorrelation) {
+        endCorrelation();
+      }
+      break;
+    default:
+      break;
+    }
+  }
+  if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
+    if (pending_ > kMaxTokenBytes) {
+      error_ =
+          QStringLiteral("XML illisible à la ligne %1 : élément démesuré").arg(xml_.lineNumber());
+      return false;
+    }
+    return true; // waiting for the next bytes
+  }
+  if (xml_.hasError()) {
+    error_ = QStringLiteral("XML illisible à la ligne %1 : %2")
+                 .arg(xml_.lineNumber())
+                 .arg(XmlReason(xml_));
+    return false;
+  }
+  return true;
+}
+
+void AppleHealthReader::startElement() {
+  const QStringView name = xml_.name();
+  if (name == kRecord) {
+    const QXmlStreamAttributes attributes = xml_.attributes();
+    const QStringView type = attributes.value(kType);
+    if (inPressure_) {
+      const bool systolic = type == kSystolicType;
+      if (!systolic && type != kDiastolicType) {
+        return;
+      }
+      bool &has = systolic ? hasSystolic_ : hasDiastolic_;
+      if (has) {
+        return; // the first of each kind is the correlation's
+      }
+      has = true;
+      const QStringView unit = attributes.value(kUnit);
+      std::optional<qint32> value;
+      if (unit == QLatin1StringView("mmHg") || unit == QLatin1StringView("kPa")) {
+        value = Rounded(attributes.value(kValue), unit == QLatin1StringView("kPa"));
+      } else if (current_.fault == kNoFault) {
+        current_.fault = kBadUnit;
+      }
+      if (!value && current_.fault == kNoFault) {
+        current_.fault = systolic ? kBadSystolic : kBadDiastolic;
+      }
+      (systolic ? current_.systolic : current_.diastolic) = value.value_or(0);
+    } else if (type == kHeartRateType) {
+      if (attributes.value(kUnit) != QLatin1StringView("count/min")) {
+        return;
+      }
+      const std::optional<qint64> at = ParseAppleTime(attributes.value(kStartDate));
+      const std::optional<qint32> value = Rounded(attributes.value(kValue));
+      if (!at || !value || *value < 0 || *at <= -kTimeBias / 2 || *at >= kTimeBias / 2) {
+        return;
+      }
+      if (pulses_.empty() || pulses_.back().size() == size_t(kPulseBlock)) {
+        pulses_.emplace_back().reserve(size_t(kPulseBlock));
+      }
+      pulses_.back().push_back(std::uint64_t(*at + kTimeBias) << 16 |
+                               std::uint64_t(std::min(*value, 0xFFFF)));
+    }
+    // A blood-pressure record outside a correlation is Apple's copy of one
+    // inside it: the correlation alone is read.
+  } else if (name == kCorrelation && !inPressure_) {
+    const QXmlStreamAttributes attributes = xml_.attributes();
+    if (attributes.value(kType) != kPressureType) {
+      return;
+    }
+    inPressure_ = true;
+    hasSystolic_ = hasDiastolic_ = false;
+    current_ = Pressure{};
+    current_.line = xml_.lineNumber();
+    if (const std::optional<qint64> at = ParseAppleTime(attributes.value(kStartDate))) {
+      current_.at = *at;
+    } else {
+      current_.fault = kBadDate;
+    }
+  }
+}
+
+void AppleHealthReader::endCorrelation() {
+  inPressure_ = false;
+  if (current_.fault == kNoFault && !hasSystolic_) {
+    current_.fault = kNoSystolic;
+  } else if (current_.fault == kNoFault && !hasDiastolic_) {
+    current_.fault = kNoDiastolic;
+  }
+  readings_.push_back(current_);
+}
+
+void AppleHealthReader::deliver(CsvImport &import) {
+  for (std::vector<std::uint64_t> &block : pulses_) {
+    std::sort(block.begin(), block.end());
+  }
+  const auto timeOf = [](std::uint64_t key) { return qint64(key >> 16) - kTimeBias; };
+  for (const Pressure &p : readings_) {
+    const QString place = QStringLiteral("ligne %1").arg(p.line);
+    if (p.fault != kNoFault) {
+      import.reject(place, QString::fromUtf8(kFaultReasons[p.fault]));
+      continue;
+    }
+    // The nearest heart rate of each block, before or after; the nearest
+    // of all (the earlier, then the lower, at equal distances).
+    std::optional<std::uint64_t> best;
+    qint64 bestDistance = 0;
+    const std::uint64_t key = std::uint64_t(p.at + kTimeBias) << 16;
+    for (const std::vector<std::uint64_t> &block : pulses_) {
+      const auto after = std::lower_bound(block.begin(), block.end(), key);
+      for (auto it : {after, after == block.begin() ? block.end() : after - 1}) {
+        if (it == block.end()) {
+          continue;
+        }
+        const qint64 distance = std::abs(timeOf(*it) - p.at);
+        if (!best || distance < bestDistance || (distance == bestDistance && *it < *best)) {
+          best = *it;
+          bestDistance = distance;
+        }
+      }
+    }
+    if (!best || bestDistance > kPulseWindowSeconds) {
+      import.reject(place, QStringLiteral("pouls absent"));
+      continue;
+    }
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(p.at);
+    const QTime time = local.time();
+    import.addReading(local.date(), time.hour() * 60 + time.minute(), p.systolic, p.diastolic,
+                      qint64(*best & 0xFFFF), place);
+  }
+}
+
+ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
+                                    const ImportProgress &progress, bool dryRun) {
+  ImportOutcome outcome;
+  QFile file;
+  if ((outcome.error = OpenForReading(path, file))) {
+    return outcome;
+  }
+  const qint64 total = file.size();
+  const auto readError = [&] {
+    outcome.error = {path, FrenchSystemReason(file.errorString())};
+    return outcome;
+  };
+  char magic[4] = {};
+  if (file.peek(magic, 4) < 0) {
+    return readError();
+  }
+  AppleHealthReader reader;
+  const auto refuse = [&](const QString &reason) {
+    outcome.error = {path, reason};
+    return outcome;
+  };
+  if (QByteArrayView(magic, 4) == "PK\x03\x04") {
+    ZipEntryReader zip;
+    if (!zip.open(file, total, IsExportXml)) {
+      return file.error() != QFileDevice::NoError ? readError() : refuse(zip.error());
+    }
+    for (;;) {
+      const QByteArrayView bytes = zip.read();
+      if (!zip.error().isEmpty()) {
+        return file.error() != QFileDevice::NoError ? readError() : refuse(zip.error());
+      }
+      if (bytes.isEmpty()) { // the entry's end
+        break;
+      }
+      if (!reader.feed(bytes)) {
+        return refuse(reader.error());
+      }
+      if (progress && !progress(zip.consumed(), total)) {
+        outcome.cancelled = true;
+        return outcome;
+      }
+    }
+  } else {
+    QByteArray chunk(ZipEntryReader::kChunkBytes, Qt::Uninitialized);
+    qint64 done = 0;
+    for (;;) {
+      const qint64 got = file.read(chunk.data(), chunk.size());
+      if (got < 0) {
+        return readError();
+      }
+      if (got == 0) {
+        break;
+      }
+      if (!reader.feed(QByteArrayView(chunk.constData(), got))) {
+        return refuse(reader.error());
+      }
+      done += got;
+      if (progress && !progress(done, total)) {
+        outcome.cancelled = true;
+        return outcome;
+      }
+    }
+  }
+  if (!reader.finish()) {
+    return refuse(reader.error());
+  }
+  if (reader.readings() == 0) {
+    return refuse(QStringLiteral("Aucune mesure de tension dans ce fichier Apple Santé."));
+  }
+  CsvImport import(book.lists(), ColumnMapping{});
+  reader.deliver(import);
+  FinishImport(book, import, dryRun, outcome);
+  return outcome;
 }
 
 } // namespace tl

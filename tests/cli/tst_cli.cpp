@@ -546,6 +546,39 @@ private slots:
         << "Tensiolog est ouvert : fermez-le avant d'importer des relevés, sinon il remplacera "
            "les fichiers en se fermant.\n"
         << none << false << none;
+    // Apple Health's export.xml (the name aside, its first bytes tell it).
+    const auto apple = [](const QByteArray &records) {
+      return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<HealthData locale=\"fr_FR\">\n" +
+             records + "</HealthData>\n";
+    };
+    const auto at = [](const char *time) {
+      const QDateTime local(QDate(2026, 3, 3), QTime::fromString(QString::fromLatin1(time)));
+      const int offset = local.offsetFromUtc() / 60;
+      return "startDate=\"" +
+             (local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+              QString::asprintf("%c%02d%02d", offset < 0 ? '-' : '+', qAbs(offset) / 60,
+                                qAbs(offset) % 60))
+                 .toLatin1() +
+             '"';
+    };
+    const auto pressure = [&](const char *time) {
+      return "<Correlation type=\"HKCorrelationTypeIdentifierBloodPressure\" " + at(time) +
+             ">\n<Record type=\"HKQuantityTypeIdentifierBloodPressureSystolic\" unit=\"mmHg\" " +
+             at(time) +
+             " value=\"128\"/>\n<Record type=\"HKQuantityTypeIdentifierBloodPressureDiastolic\" "
+             "unit=\"mmHg\" " +
+             at(time) + " value=\"82\"/>\n</Correlation>\n";
+    };
+    const QByteArray pulse =
+        "<Record type=\"HKQuantityTypeIdentifierHeartRate\" unit=\"count/min\" " + at("07:43") +
+        " value=\"71\"/>\n";
+    QTest::newRow("Apple Health export")
+        << marc << apple(pressure("07:40") + pressure("07:45") + pulse) << none << false << 0 << two
+        << "" << marcFile << false << marcProfile;
+    QTest::newRow("Apple Health export without blood pressure")
+        << marc << apple(pulse) << none << false << 2 << ""
+        << "Lecture impossible : # : Aucune mesure de tension dans ce fichier Apple Santé.\n"
+        << none << false << none;
     QTest::newRow("file missing") << marc << none << none << false << 2 << ""
                                   << "*Lecture impossible : " << none << false << none;
     QTest::newRow("empty file") << marc << QByteArray("\r\n") << none << false << 2 << ""

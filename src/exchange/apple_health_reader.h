@@ -1,0 +1,68 @@
+#pragma once
+
+// Apple Health's export.xml read as it streams in: each blood-pressure
+// correlation (its systolic and diastolic records) kept in a few bytes, and
+// every heart rate kept as a time and a value, so that the pulse nearest to
+// a reading can be found wherever the heart rates stand in the file. Memory
+// grows with the correlations and heart rates only, never with the file.
+
+#include <QByteArrayView>
+#include <QString>
+#include <QXmlStreamReader>
+#include <cstdint>
+#include <vector>
+
+namespace tl {
+
+class CsvImport;
+
+class AppleHealthReader {
+public:
+  // The farthest a heart rate may be from its reading, in seconds.
+  static constexpr int kPulseWindowSeconds = 5 * 60;
+  // The longest piece of XML (a tag, a text) read before it is refused: far
+  // past Apple's, short of what would fill the memory.
+  static constexpr qint64 kMaxTokenBytes = qint64(16) << 20;
+
+  AppleHealthReader();
+
+  // The next bytes of the file; false once the XML is unreadable (error()).
+  bool feed(QByteArrayView bytes);
+  // The end of the file; false when the XML is unreadable or incomplete.
+  bool finish();
+  // "XML illisible à la ligne N : ...", or empty.
+  const QString &error() const { return error_; }
+
+  // The blood-pressure correlations met so far.
+  qint64 readings() const { return qint64(readings_.size()); }
+  // Each correlation, in file order, through `import` ("ligne N", N the
+  // line of its start tag): with the pulse nearest in time, or refused.
+  void deliver(CsvImport &import);
+
+private:
+  // A correlation: its time (UTC seconds), its line and rounded values, or
+  // why it cannot be a reading.
+  struct Pressure {
+    qint64 at = 0;
+    qint64 line = 0;
+    qint32 systolic = 0, diastolic = 0;
+    quint8 fault = 0; // an index into the reasons, 0: none
+  };
+
+  bool parse();
+  void startElement();
+  void endCorrelation();
+
+  QXmlStreamReader xml_;
+  QString error_;
+  qint64 pending_ = 0; // bytes fed since the last token read
+  bool inPressure_ = false;
+  bool hasSystolic_ = false, hasDiastolic_ = false;
+  Pressure current_;
+  std::vector<Pressure> readings_;
+  // Heart rates as (time + bias) << 16 | value, in blocks of a fixed size
+  // (no reallocation of the whole set), each sorted before the matching.
+  std::vector<std::vector<std::uint64_t>> pulses_;
+};
+
+} // namespace tl
