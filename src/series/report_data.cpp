@@ -22,6 +22,17 @@ std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lis
   return std::pair{latest->addDays(-29), *latest};
 }
 
+QString MovedNote(qint64 moved) {
+  if (moved <= 0) {
+    return QString();
+  }
+  return moved == 1 ? QStringLiteral("1 mesure comptée dans la période de son heure et non dans "
+                                     "celle de sa liste.")
+                    : QStringLiteral("%1 mesures comptées dans la période de leur heure et non "
+                                     "dans celle de leur liste.")
+                          .arg(moved);
+}
+
 DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to) {
   DoctorReportData report;
   report.from = from;

@@ -31,6 +31,10 @@ struct DoctorReportData {
 // period; none without such a reading.
 std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lists);
 
+// "1 mesure comptée dans la période de son heure et non dans celle de sa
+// liste."; "" for none.
+QString MovedNote(qint64 moved);
+
 DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to);
 
 } // namespace tl
