@@ -3,12 +3,14 @@
 #include "common/app_state.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "common/paths.h"
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 #include "platform/system_theme.h"
+#include "preferences/preferences_file.h"
 #include "reports/doctor_report.h"
 #include "reports/report_files.h"
 #include "reports/series_form.h"
@@ -94,6 +96,28 @@ QTableWidgetItem *Cell(const QString &text, Qt::Alignment align = Qt::AlignCente
   return item;
 }
 
+// The protocol kept in the preferences file; the rule of 3 without one.
+Protocol RememberedProtocol() {
+  const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+  return ProtocolFromKey(prefs.seriesProtocol).value_or(Protocol::Rule3);
+}
+
+// Keeps the protocol in the preferences file, every other key as it is
+// there; a file that cannot be read is left alone.
+void RememberProtocol(Protocol protocol) {
+  bool opened = false;
+  const QString path = Paths().preferencesFile;
+  if (path.isEmpty()) {
+    return;
+  }
+  Preferences prefs = ReadPreferences(PreferencesReader::fromFile(path, &opened));
+  if (prefs.seriesProtocol == ProtocolOf(protocol).key) {
+    return;
+  }
+  prefs.seriesProtocol = ProtocolOf(protocol).key;
+  (void)WritePreferencesFile(path, SerializeClosingPreferences(prefs));
+}
+
 QString SessionMeans(const QString &name, const SeriesSums &sums) {
   if (sums.count == 0) {
     return name + QStringLiteral(" : aucune mesure retenue");
@@ -165,10 +189,15 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   connect(close_, &DrawnButton::clicked, this, &QDialog::accept);
   connect(tabs_, &QTabWidget::currentChanged, this, &SeriesWindow::updateButtons);
 
-  // The latest series and the last 30 days by default.
-  if (const auto start =
-          DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
-                             lists_.list(DayPeriod::Soir).readings(), Protocol::Rule3)) {
+  // The protocol chosen last time, the latest series and the last 30 days
+  // by default.
+  const Protocol remembered = RememberedProtocol();
+  {
+    const QSignalBlocker block(protocol_);
+    protocol_->setCurrentIndex(remembered == Protocol::Rule3 ? 0 : 1);
+  }
+  if (const auto start = DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
+                                            lists_.list(DayPeriod::Soir).readings(), remembered)) {
     hasSeriesReadings_ = true;
     const QSignalBlocker block(start_);
     start_->setDate(*start);
@@ -211,6 +240,7 @@ void SeriesWindow::showEvent(QShowEvent *event) {
       }
     }
   }
+  fitGridColumns();
 }
 
 QWidget *SeriesWindow::buildSeriesPage() {
@@ -270,6 +300,7 @@ QWidget *SeriesWindow::buildSeriesPage() {
   connect(protocol_, &QComboBox::currentIndexChanged, this, [this] {
     // Another protocol: the series ends again on the last day measured.
     const Protocol protocol = kProtocols[protocol_->currentIndex()];
+    RememberProtocol(protocol);
     if (const auto start = DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
                                               lists_.list(DayPeriod::Soir).readings(), protocol)) {
       const QSignalBlocker block(start_);
@@ -354,9 +385,10 @@ void SeriesWindow::recomputeSeries() {
     headers << QStringLiteral("Mesure %1").arg(m);
   }
   grid_->setHorizontalHeaderLabels(headers);
-  grid_->setRowCount(2 * info.days);
+  const int days = int(series_.days.size());
+  grid_->setRowCount(2 * days);
   const QBrush apart(QColor(214, 214, 214));
-  for (int d = 0; d < info.days; ++d) {
+  for (int d = 0; d < days; ++d) {
     const SeriesDay &day = series_.days[size_t(d)];
     for (int session = 0; session < 2; ++session) {
       const int row = 2 * d + session;
@@ -386,12 +418,7 @@ void SeriesWindow::recomputeSeries() {
       }
     }
   }
-  grid_->setColumnWidth(0, 210);
-  grid_->setColumnWidth(1, 70);
-  grid_->horizontalHeader()->setStretchLastSection(true);
-  for (int m = 0; m < info.perSession; ++m) {
-    grid_->setColumnWidth(2 + m, (grid_->width() - 300) / info.perSession);
-  }
+  fitGridColumns();
   grid_->resizeRowsToContents();
 
   const auto mean = [&](qint64 SeriesSums::*value) {
@@ -399,17 +426,21 @@ void SeriesWindow::recomputeSeries() {
     return shown.isEmpty() ? QStringLiteral("-") : shown;
   };
   QString daysNote;
-  if (info.firstCounted > 0) {
-    daysNote = QStringLiteral(" (jours %1 à %2)").arg(info.firstCounted + 1).arg(info.days);
+  const int firstCounted = series_.firstCountedDay();
+  if (firstCounted > 0 && firstCounted < days) {
+    daysNote = firstCounted + 1 == days
+                   ? QStringLiteral(" (jour %1)").arg(days)
+                   : QStringLiteral(" (jours %1 à %2)").arg(firstCounted + 1).arg(days);
   }
   means_->setText(QStringLiteral("Moyenne%1 : %2 / %3 mmHg, pouls %4 ; %5 mesures retenues sur "
-                                 "%6 attendues.\n%7\n%8")
+                                 "%6 attendues.\n%7\n%8\n%9")
                       .arg(daysNote, mean(&SeriesSums::systolic), mean(&SeriesSums::diastolic),
                            mean(&SeriesSums::pulse))
                       .arg(series_.all.count)
                       .arg(info.expected)
                       .arg(SessionMeans(QStringLiteral("Matin"), series_.morning),
-                           SessionMeans(QStringLiteral("Soir"), series_.evening)));
+                           SessionMeans(QStringLiteral("Soir"), series_.evening),
+                           ComplianceLine(series_)));
   verdict_->setText(VerdictLines(series_).join(u'\n'));
   QFont bold = verdict_->font();
   bold.setBold(true);
@@ -420,11 +451,35 @@ void SeriesWindow::recomputeSeries() {
 
   QStringList excluded;
   for (const ExcludedReading &e : series_.excluded) {
-    excluded << QStringLiteral("%1 %2, %3 : %4")
-                    .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason);
+    const QString values = e.valuesText();
+    excluded << (values.isEmpty()
+                     ? QStringLiteral("%1 %2, %3 : %4")
+                           .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason)
+                     : QStringLiteral("%1 %2, %3, %4 : %5")
+                           .arg(e.date, e.time, PeriodInfo(e.period).name, values, e.reason));
   }
   excluded_->setPlainText(excluded.isEmpty() ? QStringLiteral("Aucune.") : excluded.join(u'\n'));
   updateButtons();
+}
+
+void SeriesWindow::fitGridColumns() {
+  // Each column as wide as its contents; what is left of the width is
+  // shared by the reading columns.
+  grid_->horizontalHeader()->setStretchLastSection(false);
+  grid_->resizeColumnsToContents();
+  const int readings = grid_->columnCount() - 2;
+  if (readings <= 0) {
+    return;
+  }
+  int used = 0;
+  for (int c = 0; c < grid_->columnCount(); ++c) {
+    used += grid_->columnWidth(c);
+  }
+  const int room = grid_->isVisible() ? grid_->viewport()->width() : 0;
+  const int extra = std::max(0, room - used) / readings;
+  for (int m = 0; m < readings; ++m) {
+    grid_->setColumnWidth(2 + m, grid_->columnWidth(2 + m) + extra);
+  }
 }
 
 void SeriesWindow::recomputeReport() {

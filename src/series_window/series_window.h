@@ -67,6 +67,7 @@ private:
   QWidget *buildReportPage();
   void recomputeSeries();
   void recomputeReport();
+  void fitGridColumns();
   void updateButtons();
   void applyDarkScheme();
 
