@@ -351,6 +351,10 @@ QWidget *SeriesWindow::buildReportPage() {
       reportContent_);
   note->setWordWrap(true);
   content->addWidget(note);
+  reportNotes_ = new QLabel(reportContent_);
+  reportNotes_->setTextFormat(Qt::PlainText);
+  reportNotes_->setWordWrap(true);
+  content->addWidget(reportNotes_);
   classes_ =
       MakeTable(ControlId::ReportClasses, QStringLiteral("Classement des mesures"), reportContent_);
   classes_->setColumnCount(3);
@@ -432,15 +436,19 @@ void SeriesWindow::recomputeSeries() {
                    ? QStringLiteral(" (jour %1)").arg(days)
                    : QStringLiteral(" (jours %1 à %2)").arg(firstCounted + 1).arg(days);
   }
+  // What is missing, unless the verdict says it already.
+  const QString missing = MissingText(series_);
+  const QString missingLine = missing.isEmpty() || series_.verdict == Verdict::Incomplete
+                                  ? QString()
+                                  : QStringLiteral("\nManquent : ") + missing + u'.';
   means_->setText(QStringLiteral("Moyenne%1 : %2 / %3 mmHg, pouls %4 ; %5 mesures retenues sur "
-                                 "%6 attendues.\n%7\n%8\n%9")
+                                 "%6 attendues.\n%7\n%8%9")
                       .arg(daysNote, mean(&SeriesSums::systolic), mean(&SeriesSums::diastolic),
                            mean(&SeriesSums::pulse))
                       .arg(series_.all.count)
                       .arg(info.expected)
                       .arg(SessionMeans(QStringLiteral("Matin"), series_.morning),
-                           SessionMeans(QStringLiteral("Soir"), series_.evening),
-                           ComplianceLine(series_)));
+                           SessionMeans(QStringLiteral("Soir"), series_.evening), missingLine));
   verdict_->setText(VerdictLines(series_).join(u'\n'));
   QFont bold = verdict_->font();
   bold.setBold(true);
@@ -498,6 +506,16 @@ void SeriesWindow::recomputeReport() {
          StatisticsCells(PeriodRowName(period), report_.periods[size_t(PeriodIndex(period))]));
   }
   fill(4, StatisticsCells(AllPeriodsRowName(), report_.overall));
+  // What the statistics leave out or move (the PDF lists the rows).
+  QStringList notes = {report_.unusable.empty()
+                           ? QStringLiteral("Lignes non utilisées : aucune.")
+                           : QStringLiteral("Lignes non utilisées : %1 (listées dans le PDF avec "
+                                            "leur raison).")
+                                 .arg(report_.unusable.size())};
+  if (report_.moved > 0) {
+    notes << MovedNote(report_.moved);
+  }
+  reportNotes_->setText(notes.join(u'\n'));
   const QList<BpClass> classes = ReportedClasses(report_.overall);
   classes_->setRowCount(int(classes.size()));
   for (int row = 0; row < classes.size(); ++row) {

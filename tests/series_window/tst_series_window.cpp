@@ -118,6 +118,8 @@ private slots:
              qPrintable(window.meansLabel()->text()));
     QVERIFY(window.excludedList()->toPlainText().contains(
         QStringLiteral("13/03/2026 07:20, Matin, 150/95, pouls 70 : surnuméraire")));
+    QCOMPARE(window.reportNotes()->text(),
+             QStringLiteral("Lignes non utilisées : 1 (listées dans le PDF avec leur raison)."));
   }
 
   // The protocol chosen is the one the next window opens with; the other
@@ -256,19 +258,27 @@ private slots:
 
   void snapshots_data() {
     QTest::addColumn<bool>("dark");
-    QTest::newRow("light") << false;
-    QTest::newRow("dark") << true;
+    QTest::addColumn<bool>("morningsOnly"); // the longest verdict
+    QTest::newRow("light") << false << false;
+    QTest::newRow("dark") << true << false;
+    QTest::newRow("mornings only") << false << true;
   }
   void snapshots() {
     QFETCH(bool, dark);
+    QFETCH(bool, morningsOnly);
     TestWorld world;
     State().darkAppearance = dark;
     PeriodLists lists;
     FillLists(lists);
+    if (morningsOnly) {
+      lists.list(DayPeriod::Soir).setReadings({});
+    }
     SeriesWindow window(lists, kWho, Paths().printFolder);
     window.protocolSelector()->setCurrentIndex(1);
     window.show();
-    const QString suffix = dark ? QStringLiteral("_dark.png") : QStringLiteral(".png");
+    const QString suffix = morningsOnly ? QStringLiteral("_mornings.png")
+                           : dark       ? QStringLiteral("_dark.png")
+                                        : QStringLiteral(".png");
     QVERIFY(window.grab().save(test::SnapshotFolder() + QStringLiteral("series_window") + suffix));
     window.tabs()->setCurrentIndex(1);
     QVERIFY(window.grab().save(test::SnapshotFolder() + QStringLiteral("series_window_report") +
