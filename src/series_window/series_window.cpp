@@ -115,6 +115,10 @@ void RememberProtocol(Protocol protocol) {
     return;
   }
   prefs.seriesProtocol = ProtocolOf(protocol).key;
+  if (!opened) {
+    // A new file: the curve style chosen so far, as the shut-down would write it.
+    prefs.graphCourbe = State().curveStyle;
+  }
   (void)WritePreferencesFile(path, SerializeClosingPreferences(prefs));
 }
 
