@@ -363,12 +363,12 @@ QJsonArray ExcludedJson(const std::vector<ExcludedReading> &list) {
 QJsonObject SeriesJson(const SeriesResult &series) {
   const QJsonArray excluded = ExcludedJson(series.excluded);
   QJsonArray missing;
-  for (const MissingSession &m : series.missing) {
+  for (const MissingMoment &m : series.missing) {
     missing.append(QJsonObject{
         {QStringLiteral("day"), m.day + 1},
         {QStringLiteral("date"), series.days[size_t(m.day)].date.toString(Qt::ISODate)},
-        {QStringLiteral("session"),
-         m.session == DayPeriod::Matin ? QStringLiteral("morning") : QStringLiteral("evening")},
+        {QStringLiteral("moment"),
+         m.moment == DayPeriod::Matin ? QStringLiteral("morning") : QStringLiteral("evening")},
         {QStringLiteral("count"), m.count}});
   }
   const char *verdict = series.verdict == Verdict::Incomplete ? "incomplete"

@@ -34,16 +34,16 @@ QString DayOrdinal(int index) {
   return index == 0 ? QStringLiteral("1er jour") : QStringLiteral("%1e jour").arg(index + 1);
 }
 
-QString SessionWord(DayPeriod session) {
-  return session == DayPeriod::Matin ? QStringLiteral("matin") : QStringLiteral("soir");
+QString MomentWord(DayPeriod moment) {
+  return moment == DayPeriod::Matin ? QStringLiteral("matin") : QStringLiteral("soir");
 }
 
-// Dates of the readings of a list countable in their own session.
+// The readings of a list countable at their own time of day.
 template <typename Visit>
-void ForEachSessionReading(const std::vector<Reading> &list, DayPeriod period, Visit &&visit) {
+void ForEachMomentReading(const std::vector<Reading> &list, DayPeriod period, Visit &&visit) {
   for (const Reading &reading : list) {
     SeriesReading r;
-    if (ReadingProblem(reading, period, &r).isEmpty() && SessionOfTime(r.minutes) == period) {
+    if (ReadingProblem(reading, period, &r).isEmpty() && MomentOfTime(r.minutes) == period) {
       visit(r);
     }
   }
@@ -71,7 +71,7 @@ std::optional<Protocol> ProtocolFromKey(QStringView key) {
   return std::nullopt;
 }
 
-std::optional<DayPeriod> SessionOfTime(int minutes) {
+std::optional<DayPeriod> MomentOfTime(int minutes) {
   if (minutes >= 6 * 60 + 1 && minutes <= 12 * 60) {
     return DayPeriod::Matin;
   }
@@ -213,7 +213,7 @@ std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
   std::optional<QDate> latest;
   const auto lists = {std::pair{&matin, DayPeriod::Matin}, std::pair{&soir, DayPeriod::Soir}};
   for (const auto &[list, period] : lists) {
-    ForEachSessionReading(*list, period, [&](const SeriesReading &r) {
+    ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
       if (!latest || r.date > *latest) {
         latest = r.date;
       }
@@ -230,7 +230,7 @@ std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
   // the latest day all the same.
   QDate first = *latest;
   for (const auto &[list, period] : lists) {
-    ForEachSessionReading(*list, period, [&](const SeriesReading &r) {
+    ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
       if (r.date >= start && r.date < first) {
         first = r.date;
       }
@@ -253,7 +253,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
     std::optional<QDate> first;
     for (const auto &[list, period] :
          {std::pair{&matin, DayPeriod::Matin}, std::pair{&soir, DayPeriod::Soir}}) {
-      ForEachSessionReading(*list, period, [&](const SeriesReading &r) {
+      ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
         if (r.date >= start && r.date <= windowEnd && (!first || r.date < *first)) {
           first = r.date;
         }
@@ -267,23 +267,23 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
     SeriesReading r;
     const Reading *reading;
   };
-  struct Session {
+  struct Moment {
     const std::vector<Reading> *list;
     DayPeriod period;
     std::vector<SeriesReading> SeriesDay::*kept;
     SeriesSums SeriesResult::*sums;
     std::vector<Candidate> candidates;
   };
-  Session sessions[] = {
+  Moment moments[] = {
       {&matin, DayPeriod::Matin, &SeriesDay::morning, &SeriesResult::morning, {}},
       {&soir, DayPeriod::Soir, &SeriesDay::evening, &SeriesResult::evening, {}},
   };
-  for (Session &session : sessions) {
-    for (const Reading &reading : *session.list) {
+  for (Moment &moment : moments) {
+    for (const Reading &reading : *moment.list) {
       SeriesReading r;
-      const QString problem = ReadingProblem(reading, session.period, &r);
+      const QString problem = ReadingProblem(reading, moment.period, &r);
       const auto exclude = [&](const QString &reason) {
-        series.excluded.push_back(MakeExcluded(reading, session.period, reason));
+        series.excluded.push_back(MakeExcluded(reading, moment.period, reason));
       };
       if (problem == QStringLiteral("date illisible")) {
         exclude(problem); // it may belong to the series: it is listed
@@ -298,19 +298,19 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
         exclude(problem);
         continue;
       }
-      // The time decides the session; a list that says otherwise is not
+      // The time decides the moment; a list that says otherwise is not
       // taken on trust.
-      const std::optional<DayPeriod> byTime = SessionOfTime(r.minutes);
+      const std::optional<DayPeriod> byTime = MomentOfTime(r.minutes);
       if (!byTime) {
         exclude(QStringLiteral("hors des plages matin/soir"));
         continue;
       }
-      if (*byTime != session.period) {
+      if (*byTime != moment.period) {
         exclude(QStringLiteral("heure hors période (liste %1, %2)")
-                    .arg(PeriodInfo(session.period).name, TimeText(r.minutes)));
+                    .arg(PeriodInfo(moment.period).name, TimeText(r.minutes)));
         continue;
       }
-      session.candidates.push_back({r, &reading});
+      moment.candidates.push_back({r, &reading});
     }
   }
 
@@ -322,9 +322,9 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
     series.days.push_back(std::move(day));
   }
 
-  for (Session &session : sessions) {
+  for (Moment &moment : moments) {
     std::vector<std::vector<Candidate>> byDay(static_cast<size_t>(dayCount));
-    for (const Candidate &c : session.candidates) {
+    for (const Candidate &c : moment.candidates) {
       byDay[size_t(series.start.daysTo(c.r.date))].push_back(c);
     }
     // Each session keeps its first readings in time order; the others are
@@ -338,14 +338,14 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
         const SeriesReading &r = list[i].r;
         if (int(i) >= info.perSession) {
           series.excluded.push_back(
-              MakeExcluded(*list[i].reading, session.period, QStringLiteral("surnuméraire")));
+              MakeExcluded(*list[i].reading, moment.period, QStringLiteral("surnuméraire")));
           continue;
         }
-        (day.*session.kept).push_back(r);
+        (day.*moment.kept).push_back(r);
         day.sums.add(r);
         if (day.counts) {
           series.all.add(r);
-          (series.*session.sums).add(r);
+          (series.*moment.sums).add(r);
         }
       }
     }
@@ -357,15 +357,15 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
     if (!day.counts) {
       continue;
     }
-    for (const auto &[kept, session] :
+    for (const auto &[kept, moment] :
          {std::pair{&day.morning, DayPeriod::Matin}, std::pair{&day.evening, DayPeriod::Soir}}) {
       if (int(kept->size()) < info.perSession) {
-        series.missing.push_back({int(d), session, info.perSession - int(kept->size())});
+        series.missing.push_back({int(d), moment, info.perSession - int(kept->size())});
       }
     }
   }
 
-  // Enough readings, in both sessions, for a verdict.
+  // Enough readings, mornings and evenings, for a verdict.
   if (series.all.count < info.minimum || series.morning.count == 0 || series.evening.count == 0) {
     series.verdict = Verdict::Incomplete;
   } else {
@@ -382,9 +382,9 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
 
 QString MissingText(const SeriesResult &series) {
   QStringList items;
-  for (const MissingSession &m : series.missing) {
+  for (const MissingMoment &m : series.missing) {
     items << QStringLiteral("%1 du %2 (%3)")
-                 .arg(SessionWord(m.session), DayOrdinal(m.day))
+                 .arg(MomentWord(m.moment), DayOrdinal(m.day))
                  .arg(m.count);
   }
   return items.join(QStringLiteral(", "));

@@ -44,9 +44,9 @@ struct SeriesReading {
   DayPeriod period = DayPeriod::Matin; // by its time in the report, else its list
 };
 
-// The sessions by the reading's own time: morning 06:01 to 12:00, evening
+// Morning or evening by the reading's own time: morning 06:01 to 12:00, evening
 // 18:01 to 23:59; none for any other time.
-std::optional<DayPeriod> SessionOfTime(int minutes);
+std::optional<DayPeriod> MomentOfTime(int minutes);
 // The period of a time for the report: night to 06:00, morning to 12:00,
 // day to 18:00, evening after.
 DayPeriod PeriodOfTime(int minutes);
@@ -89,10 +89,10 @@ struct SeriesDay {
 
 enum class Verdict { Incomplete, Below, Above };
 
-// Readings a counted session lacks: `day` indexes the series' days.
-struct MissingSession {
+// Readings a counted morning or evening lacks: `day` indexes the series' days.
+struct MissingMoment {
   int day = 0;
-  DayPeriod session = DayPeriod::Matin;
+  DayPeriod moment = DayPeriod::Matin; // Matin or Soir
   int count = 0;
 };
 
@@ -106,7 +106,7 @@ struct SeriesResult {
   SeriesSums all, morning, evening; // counted readings
   Verdict verdict = Verdict::Incomplete;
   std::vector<ExcludedReading> excluded; // in date and time order
-  std::vector<MissingSession> missing;   // in day and session order
+  std::vector<MissingMoment> missing;    // in day order, morning first
   int expected() const { return ProtocolOf(protocol).expected; }
   int minimum() const { return ProtocolOf(protocol).minimum; }
   // Index of the first counted day, or days.size() if none counts.
@@ -124,8 +124,8 @@ std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
                                         const std::vector<Reading> &soir, Protocol protocol);
 
 // The series of `protocol` from `start`, over the Matin and Soir lists. A
-// reading counts in the session of its own time only when its list is that
-// session's. The European protocol's day 1, shown and not counted, is the
+// reading counts in the morning or evening of its own time only when its
+// list is that one. The European protocol's day 1, shown and not counted, is the
 // first day of the protocol's length from `start` that holds such a
 // reading; its seven days run from there.
 SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,

@@ -122,7 +122,7 @@ void RememberProtocol(Protocol protocol) {
   (void)WritePreferencesFile(path, SerializeClosingPreferences(prefs));
 }
 
-QString SessionMeans(const QString &name, const SeriesSums &sums) {
+QString MomentMeans(const QString &name, const SeriesSums &sums) {
   if (sums.count == 0) {
     return name + QStringLiteral(" : aucune mesure retenue");
   }
@@ -451,8 +451,8 @@ void SeriesWindow::recomputeSeries() {
                            mean(&SeriesSums::pulse))
                       .arg(series_.all.count)
                       .arg(info.expected)
-                      .arg(SessionMeans(QStringLiteral("Matin"), series_.morning),
-                           SessionMeans(QStringLiteral("Soir"), series_.evening), missingLine));
+                      .arg(MomentMeans(QStringLiteral("Matin"), series_.morning),
+                           MomentMeans(QStringLiteral("Soir"), series_.evening), missingLine));
   verdict_->setText(VerdictLines(series_).join(u'\n'));
   QFont bold = verdict_->font();
   bold.setBold(true);

@@ -108,7 +108,7 @@ private slots:
            "matin du 5e jour (2), soir du 5e jour (2), matin du 6e jour (2), soir du 6e jour (2), "
            "matin du 7e jour (2), soir du 7e jour (2)."
         << "";
-    // 12 readings in both sessions are enough, the missing day is named.
+    // 12 readings, mornings and evenings, are enough; the missing day is named.
     const QStringList lastDay = {"releve", "--patient", "Anne",      "--dossier",
                                  "@",      "--debut",   "03/03/2026"};
     QTest::newRow("the last day unmeasured")
@@ -518,7 +518,7 @@ private slots:
     QCOMPARE(excluded["systolic"].toString(), QStringLiteral("abc")); // as it stands
     QCOMPARE(excluded["pulse"].toString(), QStringLiteral("70"));
     QCOMPARE(o["missing"].toArray().size(), 0);
-    // A day unmeasured: its sessions, numbered as the form does.
+    // A day unmeasured: its morning and evening, numbered as the form does.
     const QJsonArray missing =
         QJsonDocument::fromJson(run({"releve", "--patient", "Anne", "--dossier", folder_, "--debut",
                                      "03/03/2026", "--json"})
@@ -528,7 +528,7 @@ private slots:
     QCOMPARE(missing.size(), 2);
     QCOMPARE(
         missing[1].toObject(),
-        (QJsonObject{{"day", 3}, {"date", "2026-03-05"}, {"session", "evening"}, {"count", 3}}));
+        (QJsonObject{{"day", 3}, {"date", "2026-03-05"}, {"moment", "evening"}, {"count", 3}}));
   }
   // import: the summary; a new name gets a profile; rejected rows and
   // duplicates are no failure; nothing is written on a dry run, on any

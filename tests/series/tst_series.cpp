@@ -97,7 +97,7 @@ private slots:
         << int(Protocol::Rule3) << more << s << QDate() << kStart << 18 << "130,0/80,0"
         << int(Verdict::Below) << "18 mesures sur 18 attendues." << below
         << QStringList{"surnuméraire"};
-    // The second evening is missing: 15 readings, both sessions measured.
+    // The second evening is missing: 15 readings, mornings and evenings measured.
     std::vector<Reading> gap;
     for (const Reading &r : s) {
       if (r[Reading::Date] != kStart.addDays(1).toString(QStringLiteral("dd/MM/yyyy"))) {
