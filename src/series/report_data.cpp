@@ -46,7 +46,7 @@ DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to
         if (r.date < from || r.date > to) {
           continue;
         }
-        r.period = PeriodOfTime(r.minutes);
+        r.period = PeriodOfMinutes(r.minutes);
         report.moved += r.period != period;
         byPeriod[size_t(PeriodIndex(r.period))].push_back(r);
         continue;

@@ -81,7 +81,7 @@ std::optional<DayPeriod> MomentOfTime(int minutes) {
   return std::nullopt;
 }
 
-DayPeriod PeriodOfTime(int minutes) {
+DayPeriod PeriodOfMinutes(int minutes) {
   if (minutes <= 6 * 60) {
     return DayPeriod::Nuit;
   }
