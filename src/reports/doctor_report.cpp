@@ -262,7 +262,7 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
                               ? QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et "
                                                "d'heure")
                               : QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et "
-                                               "d'heure ; %5 ligne(s) non utilisée(s) à la fin");
+                                               "d'heure ; lignes non utilisées, à la fin : %5");
   QString subtitle = heading.arg(who_.name).arg(first + 1).arg(last).arg(data_.readings.size());
   if (!data_.unusable.empty()) {
     subtitle = subtitle.arg(data_.unusable.size());
