@@ -47,7 +47,8 @@ const char kHelp[] =
     "  --patient NOM             le patient (obligatoire)\n"
     "  --protocole regle3|esh7   règle des 3 (par défaut) ou protocole européen\n"
     "  --debut JJ/MM/AAAA        premier jour du relevé (par défaut : le relevé se\n"
-    "                            termine le dernier jour mesuré)\n"
+    "                            termine le dernier jour mesuré) ; avec esh7, le\n"
+    "                            jour 1 est le premier jour mesuré dès cette date\n"
     "  --pdf FICHIER             écrit aussi la fiche remplie en PDF\n"
     "  --json                    un objet JSON au lieu du texte\n"
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
@@ -302,6 +303,18 @@ QString ReadingsText(const std::vector<SeriesReading> &readings) {
   return items.isEmpty() ? QStringLiteral("-") : items.join(QStringLiteral(", "));
 }
 
+void PrintExcluded(const std::vector<ExcludedReading> &list, QTextStream &out) {
+  for (const ExcludedReading &e : list) {
+    const QString values = e.valuesText();
+    out << (values.isEmpty()
+                ? QStringLiteral("  %1 %2 (%3) : %4")
+                      .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason)
+                : QStringLiteral("  %1 %2 (%3) %4 : %5")
+                      .arg(e.date, e.time, PeriodInfo(e.period).name, values, e.reason))
+        << u'\n';
+  }
+}
+
 void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextStream &out) {
   out << QStringLiteral("Relevé d'automesure de ") << patient << u'\n';
   out << ProtocolOf(series.protocol).text << u'\n';
@@ -314,11 +327,13 @@ void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextSt
         << ReadingsText(day.morning) << QStringLiteral(" ; soir ") << ReadingsText(day.evening)
         << u'\n';
   }
-  out << QStringLiteral("Mesures retenues : %1 sur %2 attendues (au moins %3 pour conclure)")
+  out << QStringLiteral("Mesures retenues : %1 sur %2 attendues (au moins %3 pour conclure, le "
+                        "matin et le soir)")
              .arg(series.all.count)
              .arg(series.expected())
              .arg(series.minimum())
       << u'\n';
+  out << ComplianceLine(series) << u'\n';
   out << QStringLiteral("Moyenne : ") << MeansText(series.all) << u'\n';
   out << QStringLiteral("Moyenne du matin : ") << MeansText(series.morning) << u'\n';
   out << QStringLiteral("Moyenne du soir : ") << MeansText(series.evening) << u'\n';
@@ -327,21 +342,36 @@ void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextSt
   }
   if (!series.excluded.empty()) {
     out << QStringLiteral("Mesures non retenues :") << u'\n';
-    for (const ExcludedReading &e : series.excluded) {
-      out << QStringLiteral("  %1 %2 (%3) : %4")
-                 .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason)
-          << u'\n';
-    }
+    PrintExcluded(series.excluded, out);
   }
 }
 
-QJsonObject SeriesJson(const SeriesResult &series) {
+// The readings left out, with the list that holds them, their cells as
+// they stand and the reason.
+QJsonArray ExcludedJson(const std::vector<ExcludedReading> &list) {
   QJsonArray excluded;
-  for (const ExcludedReading &e : series.excluded) {
+  for (const ExcludedReading &e : list) {
     excluded.append(QJsonObject{{QStringLiteral("date"), e.date},
                                 {QStringLiteral("time"), e.time},
                                 {QStringLiteral("period"), PeriodInfo(e.period).name},
+                                {QStringLiteral("systolic"), e.systolic},
+                                {QStringLiteral("diastolic"), e.diastolic},
+                                {QStringLiteral("pulse"), e.pulse},
                                 {QStringLiteral("reason"), e.reason}});
+  }
+  return excluded;
+}
+
+QJsonObject SeriesJson(const SeriesResult &series) {
+  const QJsonArray excluded = ExcludedJson(series.excluded);
+  QJsonArray missing;
+  for (const MissingMoment &m : series.missing) {
+    missing.append(QJsonObject{
+        {QStringLiteral("day"), m.day + 1},
+        {QStringLiteral("date"), series.days[size_t(m.day)].date.toString(Qt::ISODate)},
+        {QStringLiteral("moment"),
+         m.moment == DayPeriod::Matin ? QStringLiteral("morning") : QStringLiteral("evening")},
+        {QStringLiteral("count"), m.count}});
   }
   const char *verdict = series.verdict == Verdict::Incomplete ? "incomplete"
                         : series.verdict == Verdict::Above    ? "above"
@@ -358,6 +388,8 @@ QJsonObject SeriesJson(const SeriesResult &series) {
       {QStringLiteral("evening"), MeansJson(series.evening)},
       {QStringLiteral("verdict"), QString::fromLatin1(verdict)},
       {QStringLiteral("excluded"), excluded},
+      {QStringLiteral("missing"), missing},
+      {QStringLiteral("compliance"), ComplianceLine(series)},
   };
 }
 
@@ -477,6 +509,8 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
                              {QStringLiteral("to"), to.toString(Qt::ISODate)},
                              {QStringLiteral("periods"), periods},
                              {QStringLiteral("overall"), StatisticsJson(data.overall)},
+                             {QStringLiteral("moved"), data.moved},
+                             {QStringLiteral("excluded"), ExcludedJson(data.unusable)},
                              {QStringLiteral("pdf"), request.pdf}};
     out << QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
     return kCliOk;
@@ -496,6 +530,15 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
                .arg(count)
                .arg(SharePercent(count, data.overall.count))
         << u'\n';
+  }
+  if (data.moved > 0) {
+    out << MovedNote(data.moved) << u'\n';
+  }
+  if (data.unusable.empty()) {
+    out << QStringLiteral("Lignes non utilisées : aucune.") << u'\n';
+  } else {
+    out << QStringLiteral("Lignes non utilisées : %1").arg(data.unusable.size()) << u'\n';
+    PrintExcluded(data.unusable, out);
   }
   out << QStringLiteral("Rapport enregistré dans %1.").arg(request.pdf) << u'\n';
   out << QStringLiteral("Tensiolog n'est pas un dispositif médical : seul votre médecin peut "

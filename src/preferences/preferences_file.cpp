@@ -70,6 +70,15 @@ QByteArray Serialize(const std::initializer_list<Line> &lines) {
 
 QString Num(qint64 v) { return QString::number(v); }
 
+// Keys written only once set, so that a file without them stays as it was.
+QByteArray OptionalKeys(const Preferences &p) {
+  QByteArray out;
+  if (!p.seriesProtocol.isEmpty()) {
+    out = Serialize({{"SeriesProtocol", p.seriesProtocol}}).sliced(5);
+  }
+  return out;
+}
+
 } // namespace
 
 qint64 ParseDecimalValue(QStringView value) {
@@ -193,6 +202,7 @@ Preferences ReadPreferences(const PreferencesReader &r) {
   p.currentUser = r.integer(QStringLiteral("CurrentUser"));
   p.graphCourbe = r.integer(QStringLiteral("GraphCourbe"));
   p.darkmode = r.integer(QStringLiteral("Darkmode"));
+  p.seriesProtocol = r.text(QStringLiteral("SeriesProtocol"));
   return p;
 }
 
@@ -209,7 +219,8 @@ QByteArray SerializeClosingPreferences(const Preferences &p) {
                     {"Username", p.username},
                     {"CurrentUser", Num(p.currentUser)},
                     {"GraphCourbe", Num(p.graphCourbe)},
-                    {"Darkmode", Num(p.darkmode)}});
+                    {"Darkmode", Num(p.darkmode)}}) +
+         OptionalKeys(p);
 }
 
 QByteArray SerializeWindowPreferences(const Preferences &p) {
@@ -221,7 +232,8 @@ QByteArray SerializeWindowPreferences(const Preferences &p) {
                     {"Username", p.username},
                     {"CurrentUser", Num(p.currentUser)},
                     {"GraphCourbe", Num(p.graphCourbe)},
-                    {"Darkmode", Num(p.darkmode)}});
+                    {"Darkmode", Num(p.darkmode)}}) +
+         OptionalKeys(p);
 }
 
 GeometryRule ChooseGeometryRule(qint64 h, qint64 w, qint64 x, qint64 y) {

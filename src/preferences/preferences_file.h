@@ -61,6 +61,7 @@ struct Preferences {
   qint64 currentUser = 0;
   qint64 graphCourbe = 0;
   qint64 darkmode = 0;
+  QString seriesProtocol; // the series window's last protocol, "" before any
 
   bool operator==(const Preferences &other) const = default;
 };

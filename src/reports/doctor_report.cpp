@@ -3,6 +3,7 @@
 #include "measurements/classification.h"
 #include "reports/page_kit.h"
 
+#include <QFontMetricsF>
 #include <cmath>
 
 namespace tl {
@@ -125,17 +126,24 @@ QString DoctorReportDocument::title() const {
   return QStringLiteral("Rapport d'automesure tensionnelle - %1").arg(who_.name);
 }
 
-int DoctorReportDocument::pageCount() const {
+int DoctorReportDocument::readingPages() const {
   const qint64 rows = qint64(data_.readings.size());
-  return 1 + int((rows + kRowsPerPage - 1) / kRowsPerPage);
+  return int((rows + kRowsPerPage - 1) / kRowsPerPage);
+}
+
+int DoctorReportDocument::pageCount() const {
+  const qint64 unusable = qint64(data_.unusable.size());
+  return 1 + readingPages() + int((unusable + kRowsPerPage - 1) / kRowsPerPage);
 }
 
 void DoctorReportDocument::drawPage(QPainter &painter, int index) const {
   Sheet sheet(painter);
   if (index == 0) {
     drawSummary(painter);
-  } else {
+  } else if (index <= readingPages()) {
     drawReadings(painter, index);
+  } else {
+    drawUnusable(painter, index - readingPages());
   }
   sheet.footer({kDisclaimer,
                 QStringLiteral("%1 - du %2 au %3")
@@ -158,6 +166,23 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
   s.field(kMarginMm + 114, y, 68, QStringLiteral("Mesures :"),
           QString::number(data_.overall.count));
   y += 7;
+  // What the statistics leave out or move, said before them.
+  QStringList notes;
+  notes << (data_.unusable.empty()
+                ? QStringLiteral("Lignes non utilisées : aucune.")
+                : QStringLiteral("Lignes non utilisées : %1 (date, heure ou valeurs illisibles ou "
+                                 "invraisemblables), listées avec leur raison page %2.")
+                      .arg(data_.unusable.size())
+                      .arg(readingPages() + 2));
+  if (data_.moved > 0) {
+    notes << MovedNote(data_.moved);
+  }
+  s.setFont(8.5);
+  for (const QString &note : notes) {
+    s.textAt(kMarginMm, y, note);
+    y += 4.5;
+  }
+  y += 2;
 
   // The statistics per period and over all of them.
   const std::vector<double> widths = {25, 14, 26, 18, 26, 18, 15, 15, 25};
@@ -205,10 +230,12 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
   axis.to = std::max<double>(data_.from.daysTo(data_.to) + 1, 1);
   const qint64 days = qint64(axis.to);
   const qint64 step = std::max<qint64>(1, (days + 7) / 8);
+  // The year when the range crosses a year end.
+  const bool yearShown = data_.from.year() != data_.to.year();
   for (qint64 d = 0; d < days; d += step) {
     axis.ticks.push_back(
-        {double(d) + 0.5, data_.from.addDays(d).toString(days > 300 ? QStringLiteral("dd/MM/yy")
-                                                                    : QStringLiteral("dd/MM"))});
+        {double(d) + 0.5, data_.from.addDays(d).toString(yearShown ? QStringLiteral("dd/MM/yy")
+                                                                   : QStringLiteral("dd/MM"))});
   }
   // Points only: a line would join readings of different periods.
   ChartSeries systolic{QStringLiteral("Systolique"), kRed, {}, false, false};
@@ -230,13 +257,17 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
   Sheet s(painter);
   const qint64 first = qint64(index - 1) * kRowsPerPage;
   const qint64 last = std::min<qint64>(first + kRowsPerPage, qint64(data_.readings.size()));
-  Heading(s, QStringLiteral("Relevés de la période"),
-          QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et d'heure")
-              .arg(who_.name)
-              .arg(first + 1)
-              .arg(last)
-              .arg(data_.readings.size()));
   const std::vector<double> widths = {26, 16, 20, 22, 22, 16, 60};
+  const QString heading = data_.unusable.empty()
+                              ? QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et "
+                                               "d'heure")
+                              : QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et "
+                                               "d'heure ; lignes non utilisées, à la fin : %5");
+  QString subtitle = heading.arg(who_.name).arg(first + 1).arg(last).arg(data_.readings.size());
+  if (!data_.unusable.empty()) {
+    subtitle = subtitle.arg(data_.unusable.size());
+  }
+  Heading(s, QStringLiteral("Relevés de la période"), subtitle);
   double y = kMarginMm + 16 + 4;
   Row(s, y, 7, widths,
       {QStringLiteral("Date"), QStringLiteral("Heure"), QStringLiteral("Période"),
@@ -251,6 +282,39 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
          QString::number(r.systolic), QString::number(r.diastolic), QString::number(r.pulse),
          ClassifyReading(r.systolic, r.diastolic)},
         (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
+    y += 5.2;
+  }
+}
+
+void DoctorReportDocument::drawUnusable(QPainter &painter, int index) const {
+  Sheet s(painter);
+  const qint64 first = qint64(index - 1) * kRowsPerPage;
+  const qint64 last = std::min<qint64>(first + kRowsPerPage, qint64(data_.unusable.size()));
+  Heading(s, QStringLiteral("Lignes non utilisées"),
+          QStringLiteral("%1 - lignes %2 à %3 sur %4, laissées hors des statistiques")
+              .arg(who_.name)
+              .arg(first + 1)
+              .arg(last)
+              .arg(data_.unusable.size()));
+  const std::vector<double> widths = {24, 14, 14, 18, 18, 14, 80};
+  double y = kMarginMm + 16 + 4;
+  Row(s, y, 7, widths,
+      {QStringLiteral("Date"), QStringLiteral("Heure"), QStringLiteral("Liste"),
+       QStringLiteral("Systolique"), QStringLiteral("Diastolique"), QStringLiteral("Pouls"),
+       QStringLiteral("Raison")},
+      kShadeDark, true);
+  y += 7;
+  for (qint64 i = first; i < last; ++i) {
+    const ExcludedReading &e = data_.unusable[size_t(i)];
+    // Cells as they stand, cut to their column.
+    QStringList cells = {e.date,  e.time,  PeriodInfo(e.period).name, e.systolic, e.diastolic,
+                         e.pulse, e.reason};
+    s.setFont(8.5);
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    for (int c = 0; c < cells.size(); ++c) {
+      cells[c] = metrics.elidedText(cells[c], Qt::ElideRight, s.mm(widths[size_t(c)] - 3));
+    }
+    Row(s, y, 5.2, widths, cells, (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
     y += 5.2;
   }
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-// The report for the doctor: a summary page (who, the range, the statistics
-// of each period, the classes, a trend chart on a date axis), then every
-// reading of the range in date and time order, numbered "page 2 / 5".
+// The report for the doctor: a summary page (who, the range, how many rows
+// could not be used, the statistics of each period, the classes, a trend
+// chart on a date axis), then every reading of the range in date and time
+// order, then the rows not used with their reasons, numbered "page 2 / 5".
 
 #include "measurements/classification.h"
 #include "reports/document.h"
@@ -27,6 +28,8 @@ public:
 private:
   void drawSummary(QPainter &painter) const;
   void drawReadings(QPainter &painter, int index) const;
+  void drawUnusable(QPainter &painter, int index) const;
+  int readingPages() const;
 
   ReportIdentity who_;
   DoctorReportData data_;

@@ -101,8 +101,10 @@ std::pair<double, double> ValueRange(const std::vector<ChartSeries> &series) {
   double low = 60, high = 160;
   for (const ChartSeries &s : series) {
     for (const QPointF &p : s.points) {
-      low = std::min(low, p.y());
-      high = std::max(high, p.y());
+      if (!std::isnan(p.y())) {
+        low = std::min(low, p.y());
+        high = std::max(high, p.y());
+      }
     }
   }
   return {std::floor(low / 20) * 20, std::ceil(high / 20) * 20};
@@ -110,27 +112,51 @@ std::pair<double, double> ValueRange(const std::vector<ChartSeries> &series) {
 
 } // namespace
 
+QString ThresholdLegend() { return QStringLiteral("Seuils 135 et 85 mmHg"); }
+
 void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
                const std::vector<ChartSeries> &series, const QString &caption) {
   QPainter &p = sheet.painter();
   p.save();
-  // Frame, caption and legend.
+  // Frame, caption and legend: the series, then the threshold lines; the
+  // legend takes a line of its own when it does not fit beside the caption.
+  struct Entry {
+    QString name;
+    QPen pen;
+  };
+  std::vector<Entry> entries;
+  for (const ChartSeries &s : series) {
+    if (s.inLegend) {
+      entries.push_back(
+          {s.name, sheet.pen(s.colour, 0.5, s.dashed ? Qt::DashLine : Qt::SolidLine)});
+    }
+  }
+  entries.push_back({ThresholdLegend(), sheet.pen(kRed, 0.35, Qt::DashLine)});
   sheet.setFont(9, QFont::Bold);
+  const double captionWidth = sheet.textWidthMm(caption);
   sheet.text(QRectF(areaMm.x(), areaMm.y(), areaMm.width(), 5), Qt::AlignLeft | Qt::AlignVCenter,
              caption);
   sheet.setFont(7.5);
+  double legendWidth = 0;
+  for (const Entry &e : entries) {
+    legendWidth += sheet.textWidthMm(e.name) + 9;
+  }
+  const double legendY =
+      captionWidth + 4 + legendWidth > areaMm.width() ? areaMm.y() + 5 : areaMm.y();
   double legendX = areaMm.right();
-  for (auto it = series.rbegin(); it != series.rend(); ++it) {
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     const double w = sheet.textWidthMm(it->name);
     legendX -= w;
-    sheet.text(QRectF(legendX, areaMm.y(), w, 5), Qt::AlignLeft | Qt::AlignVCenter, it->name);
+    sheet.text(QRectF(legendX, legendY, w, 5), Qt::AlignLeft | Qt::AlignVCenter, it->name);
     legendX -= 6;
-    p.setPen(sheet.pen(it->colour, 0.5, it->dashed ? Qt::DashLine : Qt::SolidLine));
-    p.drawLine(sheet.at(legendX, areaMm.y() + 2.5), sheet.at(legendX + 4.5, areaMm.y() + 2.5));
+    p.setPen(it->pen);
+    p.drawLine(sheet.at(legendX, legendY + 2.5), sheet.at(legendX + 4.5, legendY + 2.5));
     legendX -= 3;
   }
 
-  const QRectF plot(areaMm.x() + 10, areaMm.y() + 7, areaMm.width() - 12, areaMm.height() - 7 - 6);
+  const double top = legendY - areaMm.y() + 7;
+  const QRectF plot(areaMm.x() + 10, areaMm.y() + top, areaMm.width() - 12,
+                    areaMm.height() - top - 6);
   const auto [low, high] = ValueRange(series);
   const double span = std::max(axis.to - axis.from, 1e-9);
   const auto toPoint = [&](double x, double y) {
@@ -138,6 +164,15 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
                     plot.bottom() - (y - low) / (high - low) * plot.height());
   };
 
+  // The stretch set apart, under everything else.
+  if (axis.shadedTo > axis.shadedFrom) {
+    const QPointF a = toPoint(axis.shadedFrom, high);
+    const QPointF b = toPoint(axis.shadedTo, low);
+    p.fillRect(QRectF(a, b), QColor(228, 228, 228));
+    sheet.setFont(6.5, QFont::Normal, true);
+    sheet.text(QRectF(a.x() / sheet.mm(1), plot.y() + 0.5, (b.x() - a.x()) / sheet.mm(1), 3.5),
+               Qt::AlignHCenter | Qt::AlignVCenter, axis.shadedLabel, QColor(90, 90, 90));
+  }
   // Horizontal lines every 20 mmHg, labelled.
   sheet.setFont(7);
   for (double v = low; v <= high + 0.5; v += 20) {
@@ -173,9 +208,18 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
       continue;
     }
     if (s.joined && s.points.size() > 1) {
-      QPainterPath path(toPoint(s.points.front().x(), s.points.front().y()));
-      for (size_t i = 1; i < s.points.size(); ++i) {
-        path.lineTo(toPoint(s.points[i].x(), s.points[i].y()));
+      // A NaN point ends a stretch: no line across a gap.
+      QPainterPath path;
+      bool open = false;
+      for (const QPointF &point : s.points) {
+        if (std::isnan(point.y())) {
+          open = false;
+        } else if (open) {
+          path.lineTo(toPoint(point.x(), point.y()));
+        } else {
+          path.moveTo(toPoint(point.x(), point.y()));
+          open = true;
+        }
       }
       p.setPen(sheet.pen(s.colour, 0.45, s.dashed ? Qt::DashLine : Qt::SolidLine));
       p.setBrush(Qt::NoBrush);
@@ -185,7 +229,9 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
     p.setBrush(s.colour);
     const double radius = sheet.mm(s.joined ? 0.8 : 0.55);
     for (const QPointF &point : s.points) {
-      p.drawEllipse(toPoint(point.x(), point.y()), radius, radius);
+      if (!std::isnan(point.y())) {
+        p.drawEllipse(toPoint(point.x(), point.y()), radius, radius);
+      }
     }
   }
   p.setClipping(false);

@@ -65,15 +65,22 @@ private:
 struct ChartSeries {
   QString name;
   QColor colour;
-  std::vector<QPointF> points; // x in axis units, y in mmHg
+  std::vector<QPointF> points; // x in axis units, y in mmHg; a NaN y breaks the line
   bool joined = true;          // a line through the points, else points only
   bool dashed = false;
+  bool inLegend = true;
 };
 
 struct ChartAxis {
   double from = 0, to = 1;                       // axis units
   std::vector<std::pair<double, QString>> ticks; // labelled positions
+  // A stretch of the axis drawn grey and labelled (a day shown, not counted).
+  double shadedFrom = 0, shadedTo = 0;
+  QString shadedLabel;
 };
+
+// The legend entry of the threshold lines.
+QString ThresholdLegend();
 
 void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
                const std::vector<ChartSeries> &series, const QString &caption);

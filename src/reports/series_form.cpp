@@ -2,7 +2,11 @@
 
 #include "reports/page_kit.h"
 
+#include <QFontMetricsF>
+#include <QImage>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace tl {
 
@@ -11,6 +15,9 @@ using namespace page;
 namespace {
 
 const QString kDateMask = QStringLiteral("dd/MM/yyyy");
+constexpr double kExcludedRowMm = 4.4;
+constexpr double kContentBottomMm = kHeightMm - kMarginMm - 12;
+constexpr double kMinChartMm = 38;
 
 class FormPainter {
 public:
@@ -86,6 +93,11 @@ public:
 
   // One row per day and session; each reading kept takes four cells: its
   // time, systolic, diastolic and pulse.
+  int dayCount() const { return series_ ? int(series_->days.size()) : info_.days; }
+  bool counts(int d) const {
+    return series_ ? series_->days[size_t(d)].counts : d >= info_.firstCounted;
+  }
+
   double grid(double y, double rowHeight) {
     const double dayW = 24, momentW = 16;
     const int perSession = info_.perSession;
@@ -111,9 +123,9 @@ public:
     }
     double cy = y + head1 + head2;
     QPainter &p = s_.painter();
-    for (int d = 0; d < info_.days; ++d) {
+    for (int d = 0; d < dayCount(); ++d) {
       const SeriesDay *day = series_ ? &series_->days[size_t(d)] : nullptr;
-      const bool counts = d >= info_.firstCounted;
+      const bool counts = this->counts(d);
       // The day cell: set apart when the day is shown but not counted.
       const QRectF dayCell(left, cy, dayW, 2 * rowHeight);
       s_.cell(dayCell, QString(), counts ? kShade : QColor(214, 214, 214));
@@ -169,20 +181,58 @@ public:
     return cy + 6;
   }
 
+  // "des jours 2 à 7" for the European protocol's counted days.
+  QString countedDays() const {
+    if (info_.firstCounted == 0) {
+      return QString();
+    }
+    if (!series_) {
+      return QStringLiteral(" des jours %1 à %2").arg(info_.firstCounted + 1).arg(info_.days);
+    }
+    const int first = series_->firstCountedDay();
+    const int last = int(series_->days.size());
+    if (first >= last) {
+      return QString();
+    }
+    return first + 1 == last ? QStringLiteral(" du jour %1").arg(last)
+                             : QStringLiteral(" des jours %1 à %2").arg(first + 1).arg(last);
+  }
+
+  // The verdict lines and the height each takes, wrapped to the box.
+  std::vector<std::pair<QString, double>> verdictLines() {
+    std::vector<std::pair<QString, double>> out;
+    if (!series_) {
+      return out;
+    }
+    const QStringList lines = VerdictLines(*series_);
+    for (int i = 0; i < lines.size(); ++i) {
+      verdictFont(i, int(lines.size()));
+      const QRectF used = s_.painter().boundingRect(s_.box(0, 0, kInnerWidthMm - 8, 50),
+                                                    Qt::TextWordWrap | Qt::AlignLeft, lines[i]);
+      out.push_back({lines[i], std::max(4.3, used.height() / s_.mm(1) + 0.6)});
+    }
+    return out;
+  }
+
+  double meansHeight() {
+    double height = 22;
+    for (const auto &line : verdictLines()) {
+      height += line.second;
+    }
+    return height;
+  }
+
   double means(double y) {
     QPainter &p = s_.painter();
-    const QStringList verdict = series_ ? VerdictLines(*series_) : QStringList();
-    const double height = series_ ? 22 + 4.3 * verdict.size() : 22;
+    const auto verdict = verdictLines();
+    const double height = meansHeight();
     p.setPen(s_.pen(kGrid, 0.3));
     p.setBrush(kShade);
     p.drawRect(s_.box(kMarginMm, y, kInnerWidthMm, height));
     p.setBrush(Qt::NoBrush);
     const double x = kMarginMm + 4;
     s_.setFont(9.5, QFont::Bold);
-    const QString days =
-        info_.firstCounted > 0
-            ? QStringLiteral(" des jours %1 à %2").arg(info_.firstCounted + 1).arg(info_.days)
-            : QString();
+    const QString days = countedDays();
     s_.textAt(x, y + 6,
               series_ ? QStringLiteral("Moyenne des %1 mesures retenues%2 (%3 attendues)")
                             .arg(series_->all.count)
@@ -222,37 +272,105 @@ public:
               session(QStringLiteral("Matin"), series_->morning) + QStringLiteral("     ") +
                   session(QStringLiteral("Soir"), series_->evening));
     double ly = y + 22;
-    for (int i = 0; i < verdict.size(); ++i) {
-      s_.setFont(i + 1 < verdict.size() ? 9.5 : 8,
-                 i + 1 < verdict.size() ? QFont::Bold : QFont::Normal, i + 1 == verdict.size());
-      s_.text(QRectF(x, ly, kInnerWidthMm - 8, 4.3), Qt::AlignLeft | Qt::AlignVCenter, verdict[i],
+    for (size_t i = 0; i < verdict.size(); ++i) {
+      verdictFont(int(i), int(verdict.size()));
+      s_.text(QRectF(x, ly, kInnerWidthMm - 8, verdict[i].second),
+              Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, verdict[i].first,
               i == 0 && series_->verdict == Verdict::Above ? kRed : kInk);
-      ly += 4.3;
+      ly += verdict[i].second;
     }
     return y + height + 3;
   }
 
+  // "16 mesures sur 18 attendues; manquent : ..." under the grid.
+  double compliance(double y) {
+    if (!series_) {
+      return y;
+    }
+    s_.setFont(9, QFont::Bold);
+    const QString text = ComplianceLine(*series_);
+    const QRectF used = s_.painter().boundingRect(s_.box(kMarginMm, y, kInnerWidthMm, 30),
+                                                  Qt::TextWordWrap | Qt::AlignLeft, text);
+    s_.text(QRectF(kMarginMm, y, kInnerWidthMm, used.height() / s_.mm(1) + 0.5),
+            Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    return y + used.height() / s_.mm(1) + 1.5;
+  }
+
+  // The readings of the series' days not counted, rows `first` to `last`
+  // (excluded), with a title and the column heads.
+  double excludedTable(double y, size_t first, size_t last, bool continued) {
+    const std::vector<double> widths = {22, 13, 13, 40, kInnerWidthMm - 88};
+    s_.setFont(9, QFont::Bold);
+    s_.textAt(kMarginMm, y + 3.5,
+              continued
+                  ? QStringLiteral("Mesures non comptées (suite)")
+                  : QStringLiteral("Mesures non comptées (%1)").arg(series_->excluded.size()));
+    y += 5;
+    const auto row = [&](const QStringList &cells, const QColor &fill, bool bold) {
+      double x = kMarginMm;
+      s_.setFont(7.5, bold ? QFont::Bold : QFont::Normal);
+      const QFontMetricsF metrics(s_.painter().font(), s_.painter().device());
+      for (size_t i = 0; i < widths.size(); ++i) {
+        s_.cell(QRectF(x, y, widths[i], kExcludedRowMm), QString(), fill);
+        const QString shown =
+            metrics.elidedText(cells[int(i)], Qt::ElideRight, s_.mm(widths[i] - 2));
+        s_.text(QRectF(x + 1, y, widths[i] - 2, kExcludedRowMm), Qt::AlignLeft | Qt::AlignVCenter,
+                shown, Qt::black);
+        x += widths[i];
+      }
+      y += kExcludedRowMm;
+    };
+    row({QStringLiteral("Date"), QStringLiteral("Heure"), QStringLiteral("Liste"),
+         QStringLiteral("Valeurs"), QStringLiteral("Raison")},
+        kShadeDark, true);
+    for (size_t i = first; i < last; ++i) {
+      const ExcludedReading &e = series_->excluded[i];
+      row({e.date, e.time, PeriodInfo(e.period).name, e.valuesText(), e.reason},
+          (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white), false);
+    }
+    if (last < series_->excluded.size()) {
+      s_.setFont(8, QFont::Normal, true);
+      s_.textAt(kMarginMm, y + 3.5, QStringLiteral("Suite page suivante."));
+      y += 4.5;
+    }
+    return y + 2;
+  }
+
   void chart(double y, double height) {
+    const int days = dayCount();
     ChartAxis axis;
     axis.from = 0.5;
-    axis.to = info_.days + 0.5;
-    for (int d = 0; d < info_.days; ++d) {
+    axis.to = days + 0.5;
+    const bool yearShown = series_ && series_->start.year() != series_->end.year();
+    for (int d = 0; d < days; ++d) {
       axis.ticks.push_back(
-          {d + 1.0, series_ ? series_->days[size_t(d)].date.toString(QStringLiteral("dd/MM"))
+          {d + 1.0, series_ ? series_->days[size_t(d)].date.toString(
+                                  yearShown ? QStringLiteral("dd/MM/yy") : QStringLiteral("dd/MM"))
                             : QStringLiteral("Jour %1").arg(d + 1)});
     }
+    // The days shown and not counted are set apart, their points grey.
+    for (int d = 0; d < days && !counts(d); ++d) {
+      axis.shadedFrom = 0.5;
+      axis.shadedTo = d + 1.5;
+      axis.shadedLabel = QStringLiteral("non compté");
+    }
+    const QColor grey(150, 150, 150);
     std::vector<ChartSeries> lines = {
         {QStringLiteral("Systolique matin"), kRed, {}, true, false},
         {QStringLiteral("Systolique soir"), kRed, {}, true, true},
         {QStringLiteral("Diastolique matin"), kBlue, {}, true, false},
         {QStringLiteral("Diastolique soir"), kBlue, {}, true, true},
+        {QStringLiteral("Non compté"), grey, {}, false, false, false},
     };
     if (series_) {
-      for (int d = 0; d < info_.days; ++d) {
+      const double gap = std::numeric_limits<double>::quiet_NaN();
+      for (int d = 0; d < days; ++d) {
         const SeriesDay &day = series_->days[size_t(d)];
         const auto add = [&](const std::vector<SeriesReading> &kept, ChartSeries &sys,
                              ChartSeries &dia) {
           if (kept.empty()) {
+            sys.points.push_back({d + 1.0, gap}); // no line across a day without readings
+            dia.points.push_back({d + 1.0, gap});
             return;
           }
           double s = 0, di = 0;
@@ -260,8 +378,10 @@ public:
             s += r.systolic;
             di += r.diastolic;
           }
-          sys.points.push_back({d + 1.0, s / double(kept.size())});
-          dia.points.push_back({d + 1.0, di / double(kept.size())});
+          ChartSeries &sysTo = day.counts ? sys : lines[4];
+          ChartSeries &diaTo = day.counts ? dia : lines[4];
+          sysTo.points.push_back({d + 1.0, s / double(kept.size())});
+          diaTo.points.push_back({d + 1.0, di / double(kept.size())});
         };
         add(day.morning, lines[0], lines[2]);
         add(day.evening, lines[1], lines[3]);
@@ -272,6 +392,11 @@ public:
   }
 
 private:
+  void verdictFont(int i, int count) {
+    s_.setFont(i + 1 < count ? 9.5 : 8, i + 1 < count ? QFont::Bold : QFont::Normal,
+               i + 1 == count);
+  }
+
   void tickBox(double x, double baseline, const QString &label) {
     QPainter &p = s_.painter();
     p.setPen(s_.pen(kInk, 0.3));
@@ -294,26 +419,133 @@ QString SeriesFormDocument::title() const {
                  : QStringLiteral("Relevé d'automesure tensionnelle");
 }
 
-void SeriesFormDocument::drawPage(QPainter &painter, int) const {
-  Sheet sheet(painter);
-  const ProtocolInfo &info = ProtocolOf(protocol_);
-  FormPainter form(sheet, info, who_, series_ ? &*series_ : nullptr);
+namespace {
+
+// The rows of a page's grid, the means and the chart: the grid takes what
+// the rest leaves, between its smallest and largest row height; the readings
+// not counted follow under the grid as far as they fit, the others on the
+// next pages.
+struct FormPlan {
+  double gridTop = 0, rowHeight = 0, meansHeight = 0;
+  size_t onFirstPage = 0, perPage = 0;
+};
+
+double GridHeight(int days, double rowHeight) { return 15.5 + 2.0 * days * rowHeight + 6; }
+
+FormPlan PlanForm(FormPainter &form, Sheet &sheet, const SeriesResult *series, int days) {
+  FormPlan plan;
   double y = kMarginMm;
   y = form.heading(y) + 2;
   y = form.identity(y) + 2;
-  y = form.instructions(y) + 3;
-  // The grid takes what the means, the chart and the footer leave.
-  const double meansHeight = series_ ? 22 + 4.3 * VerdictLines(*series_).size() + 3 : 25;
-  const double chartHeight = 46;
-  const double gridBottom = kHeightMm - kMarginMm - 12 - chartHeight - 3 - meansHeight - 6;
-  const double rowHeight = std::clamp((gridBottom - y - 15.5) / (2.0 * info.days), 5.0, 11.0);
-  y = form.grid(y, rowHeight) + 2;
-  y = form.means(y);
-  form.chart(y, kHeightMm - kMarginMm - 12 - y);
+  plan.gridTop = form.instructions(y) + 3;
+  plan.meansHeight = form.meansHeight() + 3;
+  double complianceHeight = 0;
+  if (series) {
+    sheet.setFont(9, QFont::Bold);
+    complianceHeight =
+        sheet.painter()
+                .boundingRect(sheet.box(0, 0, kInnerWidthMm, 30), Qt::TextWordWrap | Qt::AlignLeft,
+                              ComplianceLine(*series))
+                .height() /
+            sheet.mm(1) +
+        1.5;
+  }
+  const double minRow = days > 4 ? 5.0 : 5.5;
+  const double free = kContentBottomMm - kMinChartMm - 3 - plan.meansHeight - 2 - complianceHeight -
+                      plan.gridTop - GridHeight(days, minRow);
+  const size_t excluded = series ? series->excluded.size() : 0;
+  double listHeight = 0;
+  if (excluded > 0) {
+    const double rows = std::floor((free - 5 - 2 - kExcludedRowMm) / kExcludedRowMm);
+    plan.onFirstPage = rows >= double(excluded) ? excluded : size_t(std::max(0.0, rows - 1));
+    listHeight = 5 + 2 + kExcludedRowMm * double(plan.onFirstPage + 1) +
+                 (plan.onFirstPage < excluded ? 4.5 : 0);
+  }
+  plan.rowHeight = std::clamp((free + GridHeight(days, minRow) - listHeight - GridHeight(days, 0)) /
+                                  (2.0 * days),
+                              minRow, 11.0);
+  plan.perPage = size_t(std::floor(
+      (kContentBottomMm - (kMarginMm + 16 + 6) - 5 - 2 - kExcludedRowMm - 4.5) / kExcludedRowMm));
+  return plan;
+}
+
+FormPlan PlanOn(QPainter &painter, const ProtocolInfo &info, const ReportIdentity &who,
+                const SeriesResult *series) {
+  Sheet sheet(painter);
+  FormPainter form(sheet, info, who, series);
+  return PlanForm(form, sheet, series, series ? int(series->days.size()) : info.days);
+}
+
+} // namespace
+
+int SeriesFormDocument::pageCount() const {
+  if (!series_ || series_->excluded.empty()) {
+    return 1;
+  }
+  // Measured on a sheet of its own: the fonts scale with the resolution.
+  QImage scratch(1, 1, QImage::Format_RGB32);
+  scratch.setDotsPerMeterX(11811); // 300 dpi
+  scratch.setDotsPerMeterY(11811);
+  QPainter painter(&scratch);
+  const FormPlan plan = PlanOn(painter, ProtocolOf(protocol_), who_, &*series_);
+  const size_t rest = series_->excluded.size() - plan.onFirstPage;
+  return 1 + int((rest + plan.perPage - 1) / plan.perPage);
+}
+
+void SeriesFormDocument::drawPage(QPainter &painter, int index) const {
+  Sheet sheet(painter);
+  const ProtocolInfo &info = ProtocolOf(protocol_);
+  const SeriesResult *series = series_ ? &*series_ : nullptr;
+  FormPainter form(sheet, info, who_, series);
+  const int pages = pageCount();
+  // The plan of the first page, measured at this device's resolution; the
+  // split of the list is the one pageCount() gave.
+  FormPlan plan;
+  {
+    QImage scratch(1, 1, QImage::Format_RGB32);
+    scratch.setDotsPerMeterX(11811);
+    scratch.setDotsPerMeterY(11811);
+    QPainter measure(&scratch);
+    plan = PlanOn(measure, info, who_, series);
+  }
+  if (index == 0) {
+    double y = kMarginMm;
+    y = form.heading(y) + 2;
+    y = form.identity(y) + 2;
+    y = form.instructions(y) + 3;
+    y = form.grid(y, plan.rowHeight) + 2;
+    y = form.compliance(y);
+    if (series && plan.onFirstPage > 0) {
+      y = form.excludedTable(y, 0, plan.onFirstPage, false);
+    } else if (series && !series->excluded.empty()) {
+      sheet.setFont(8, QFont::Normal, true);
+      sheet.textAt(kMarginMm, y + 3.5,
+                   QStringLiteral("Mesures non comptées (%1) : page suivante.")
+                       .arg(series->excluded.size()));
+      y += 6;
+    }
+    y = form.means(y);
+    form.chart(y, kContentBottomMm - y);
+  } else {
+    double y = kMarginMm;
+    sheet.painter().fillRect(sheet.box(kMarginMm, y, kInnerWidthMm, 16), kInk);
+    sheet.setFont(15, QFont::Bold);
+    sheet.text(QRectF(kMarginMm + 4, y, kInnerWidthMm - 8, 10), Qt::AlignLeft | Qt::AlignBottom,
+               QStringLiteral("Relevé d'automesure tensionnelle (suite)"), Qt::white);
+    sheet.setFont(9.5);
+    sheet.text(
+        QRectF(kMarginMm + 4, y + 10, kInnerWidthMm - 8, 5), Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("%1 - du %2 au %3")
+            .arg(who_.name, series->start.toString(kDateMask), series->end.toString(kDateMask)),
+        Qt::white);
+    const size_t first = plan.onFirstPage + size_t(index - 1) * plan.perPage;
+    const size_t last = std::min(series->excluded.size(), first + plan.perPage);
+    form.excludedTable(y + 16 + 6, first, last, first > 0);
+  }
   sheet.footer({QStringLiteral("Apportez cette fiche à votre prochaine consultation."),
                 QStringLiteral("Fiche faite avec Tensiolog. Elle ne remplace pas l'avis de votre "
                                "médecin, seul à même d'interpréter vos mesures.")},
-               0, 0);
+               pages > 1 ? index + 1 : 0, pages > 1 ? pages : 0);
 }
 
 } // namespace tl

@@ -1,8 +1,10 @@
 #pragma once
 
-// The home-measurement form, one A4 page: who, how to measure, the grid of
-// the series' days with every counted reading in its cell, the means, the
-// verdict and a chart of each day's morning and evening means. Without a
+// The home-measurement form: who, how to measure, the grid of the series'
+// days with every counted reading in its cell, the readings not counted and
+// why, what is missing, the means, the verdict and a chart of each day's
+// morning and evening means; the readings not counted that do not fit go on
+// to the next pages. Without a
 // series it is the blank form the patient fills in by hand.
 
 #include "reports/document.h"
@@ -20,7 +22,8 @@ public:
       : protocol_(series.protocol), who_(std::move(who)), series_(std::move(series)) {}
 
   QString title() const override;
-  int pageCount() const override { return 1; }
+  // One page, and more when the readings not counted do not fit under the grid.
+  int pageCount() const override;
   void drawPage(QPainter &painter, int index) const override;
 
 private:

@@ -22,14 +22,48 @@ std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lis
   return std::pair{latest->addDays(-29), *latest};
 }
 
+QString MovedNote(qint64 moved) {
+  if (moved <= 0) {
+    return QString();
+  }
+  return moved == 1 ? QStringLiteral("1 mesure comptée dans la période de son heure et non dans "
+                                     "celle de sa liste.")
+                    : QStringLiteral("%1 mesures comptées dans la période de leur heure et non "
+                                     "dans celle de leur liste.")
+                          .arg(moved);
+}
+
 DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to) {
   DoctorReportData report;
   report.from = from;
   report.to = to;
+  std::array<std::vector<SeriesReading>, 4> byPeriod;
+  for (DayPeriod period : kAllPeriods) {
+    for (const Reading &reading : lists.list(period).readings()) {
+      SeriesReading r;
+      const QString problem = ReadingProblem(reading, period, &r);
+      if (problem.isEmpty()) {
+        if (r.date < from || r.date > to) {
+          continue;
+        }
+        r.period = PeriodOfMinutes(r.minutes);
+        report.moved += r.period != period;
+        byPeriod[size_t(PeriodIndex(r.period))].push_back(r);
+        continue;
+      }
+      const std::optional<QDate> date = reading.date();
+      if (!date || (*date >= from && *date <= to)) {
+        report.unusable.push_back(MakeExcluded(reading, period, problem));
+      }
+    }
+  }
+  SortExcluded(report.unusable);
   StatisticsAccumulator overall;
   for (DayPeriod period : kAllPeriods) {
-    std::vector<SeriesReading> readings =
-        CountableReadings(lists.list(period).readings(), period, from, to);
+    std::vector<SeriesReading> &readings = byPeriod[size_t(PeriodIndex(period))];
+    if (!std::is_sorted(readings.begin(), readings.end(), EarlierReading)) {
+      std::stable_sort(readings.begin(), readings.end(), EarlierReading);
+    }
     StatisticsAccumulator sums;
     for (const SeriesReading &r : readings) {
       sums.add(r);

@@ -22,9 +22,31 @@ std::optional<int> CellNumber(const QString &text) {
   return ok ? std::optional(value) : std::nullopt;
 }
 
-bool Plausible(const SeriesReading &r) {
+bool PlausiblePressures(const SeriesReading &r) {
   return r.systolic >= 50 && r.systolic <= 300 && r.diastolic >= 30 && r.diastolic <= 200 &&
-         r.pulse >= 25 && r.pulse <= 250 && r.diastolic < r.systolic;
+         r.diastolic < r.systolic;
+}
+
+bool PlausiblePulse(const SeriesReading &r) { return r.pulse >= 25 && r.pulse <= 250; }
+
+// "1er jour", "2e jour".
+QString DayOrdinal(int index) {
+  return index == 0 ? QStringLiteral("1er jour") : QStringLiteral("%1e jour").arg(index + 1);
+}
+
+QString MomentWord(DayPeriod moment) {
+  return moment == DayPeriod::Matin ? QStringLiteral("matin") : QStringLiteral("soir");
+}
+
+// The readings of a list countable at their own time of day.
+template <typename Visit>
+void ForEachMomentReading(const std::vector<Reading> &list, DayPeriod period, Visit &&visit) {
+  for (const Reading &reading : list) {
+    SeriesReading r;
+    if (ReadingProblem(reading, period, &r).isEmpty() && MomentOfTime(r.minutes) == period) {
+      visit(r);
+    }
+  }
 }
 
 } // namespace
@@ -47,6 +69,65 @@ std::optional<Protocol> ProtocolFromKey(QStringView key) {
     }
   }
   return std::nullopt;
+}
+
+std::optional<DayPeriod> MomentOfTime(int minutes) {
+  if (minutes >= 6 * 60 + 1 && minutes <= 12 * 60) {
+    return DayPeriod::Matin;
+  }
+  if (minutes >= 18 * 60 + 1 && minutes <= 23 * 60 + 59) {
+    return DayPeriod::Soir;
+  }
+  return std::nullopt;
+}
+
+DayPeriod PeriodOfMinutes(int minutes) {
+  if (minutes <= 6 * 60) {
+    return DayPeriod::Nuit;
+  }
+  if (minutes <= 12 * 60) {
+    return DayPeriod::Matin;
+  }
+  return minutes <= 18 * 60 ? DayPeriod::Jour : DayPeriod::Soir;
+}
+
+QString ExcludedReading::valuesText() const {
+  if (systolic.isEmpty() && diastolic.isEmpty() && pulse.isEmpty()) {
+    return QString();
+  }
+  return QStringLiteral("%1/%2, pouls %3").arg(systolic, diastolic, pulse);
+}
+
+ExcludedReading MakeExcluded(const Reading &reading, DayPeriod list, const QString &reason) {
+  ExcludedReading e;
+  e.date = reading[Reading::Date];
+  e.time = reading[Reading::Time];
+  e.systolic = reading[Reading::Systolic];
+  e.diastolic = reading[Reading::Diastolic];
+  e.pulse = reading[Reading::Pulse];
+  e.period = list;
+  e.reason = reason;
+  e.day = reading.date().value_or(QDate());
+  e.minutes = reading.minutes().value_or(-1);
+  return e;
+}
+
+void SortExcluded(std::vector<ExcludedReading> &excluded) {
+  std::stable_sort(excluded.begin(), excluded.end(), [](const auto &a, const auto &b) {
+    if (a.day.isValid() != b.day.isValid()) {
+      return a.day.isValid();
+    }
+    return a.day != b.day ? a.day < b.day : a.minutes < b.minutes;
+  });
+}
+
+int SeriesResult::firstCountedDay() const {
+  for (size_t d = 0; d < days.size(); ++d) {
+    if (days[d].counts) {
+      return int(d);
+    }
+  }
+  return int(days.size());
 }
 
 void SeriesSums::add(const SeriesReading &r) {
@@ -115,8 +196,11 @@ QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *
     }
     *v.value = *number;
   }
-  if (!Plausible(r)) {
-    return QStringLiteral("valeurs invraisemblables");
+  if (!PlausiblePressures(r)) {
+    return QStringLiteral("valeurs invraisemblables (%1/%2)").arg(r.systolic).arg(r.diastolic);
+  }
+  if (!PlausiblePulse(r)) {
+    return QStringLiteral("valeurs invraisemblables (pouls %1)").arg(r.pulse);
   }
   if (out) {
     *out = r;
@@ -127,19 +211,32 @@ QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *
 std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
                                         const std::vector<Reading> &soir, Protocol protocol) {
   std::optional<QDate> latest;
-  for (const std::vector<Reading> *list : {&matin, &soir}) {
-    for (const Reading &reading : *list) {
-      SeriesReading r;
-      if (ReadingProblem(reading, DayPeriod::Matin, &r).isEmpty() &&
-          (!latest || r.date > *latest)) {
+  const auto lists = {std::pair{&matin, DayPeriod::Matin}, std::pair{&soir, DayPeriod::Soir}};
+  for (const auto &[list, period] : lists) {
+    ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
+      if (!latest || r.date > *latest) {
         latest = r.date;
       }
-    }
+    });
   }
   if (!latest) {
     return std::nullopt;
   }
-  return latest->addDays(-(ProtocolOf(protocol).days - 1));
+  const QDate start = latest->addDays(-(ProtocolOf(protocol).days - 1));
+  if (ProtocolOf(protocol).firstCounted == 0) {
+    return start;
+  }
+  // The European series begins on the first day measured: its window holds
+  // the latest day all the same.
+  QDate first = *latest;
+  for (const auto &[list, period] : lists) {
+    ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
+      if (r.date >= start && r.date < first) {
+        first = r.date;
+      }
+    });
+  }
+  return first;
 }
 
 SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,
@@ -147,87 +244,129 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
   const ProtocolInfo &info = ProtocolOf(protocol);
   SeriesResult series;
   series.protocol = protocol;
+  series.windowStart = start;
   series.start = start;
-  series.end = start.addDays(info.days - 1);
-  for (int d = 0; d < info.days; ++d) {
-    SeriesDay day;
-    day.date = start.addDays(d);
-    day.counts = d >= info.firstCounted;
-    series.days.push_back(std::move(day));
+  if (info.firstCounted > 0) {
+    // The European protocol's day 1 is the patient's first day measured in
+    // the window; its days follow from there.
+    const QDate windowEnd = start.addDays(info.days - 1);
+    std::optional<QDate> first;
+    for (const auto &[list, period] :
+         {std::pair{&matin, DayPeriod::Matin}, std::pair{&soir, DayPeriod::Soir}}) {
+      ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
+        if (r.date >= start && r.date <= windowEnd && (!first || r.date < *first)) {
+          first = r.date;
+        }
+      });
+    }
+    series.start = first.value_or(start);
   }
+  series.end = series.start.addDays(info.days - 1);
 
-  struct Session {
+  struct Candidate {
+    SeriesReading r;
+    const Reading *reading;
+  };
+  struct Moment {
     const std::vector<Reading> *list;
     DayPeriod period;
     std::vector<SeriesReading> SeriesDay::*kept;
     SeriesSums SeriesResult::*sums;
+    std::vector<Candidate> candidates;
   };
-  const Session sessions[] = {
-      {&matin, DayPeriod::Matin, &SeriesDay::morning, &SeriesResult::morning},
-      {&soir, DayPeriod::Soir, &SeriesDay::evening, &SeriesResult::evening},
+  Moment moments[] = {
+      {&matin, DayPeriod::Matin, &SeriesDay::morning, &SeriesResult::morning, {}},
+      {&soir, DayPeriod::Soir, &SeriesDay::evening, &SeriesResult::evening, {}},
   };
-  for (const Session &session : sessions) {
-    std::vector<std::vector<std::pair<SeriesReading, const Reading *>>> candidates(
-        size_t(info.days));
-    for (const Reading &reading : *session.list) {
+  for (Moment &moment : moments) {
+    for (const Reading &reading : *moment.list) {
       SeriesReading r;
-      const QString problem = ReadingProblem(reading, session.period, &r);
+      const QString problem = ReadingProblem(reading, moment.period, &r);
       const auto exclude = [&](const QString &reason) {
-        series.excluded.push_back(
-            {reading[Reading::Date], reading[Reading::Time], session.period, reason});
+        series.excluded.push_back(MakeExcluded(reading, moment.period, reason));
       };
       if (problem == QStringLiteral("date illisible")) {
         exclude(problem); // it may belong to the series: it is listed
         continue;
       }
+      // Readings of the window before the first day measured are listed too.
       const QDate date = reading.date().value_or(QDate());
-      if (date < series.start || date > series.end) {
+      if (date < series.windowStart || date > series.end) {
         continue;
       }
       if (!problem.isEmpty()) {
         exclude(problem);
         continue;
       }
-      candidates[size_t(series.start.daysTo(date))].push_back({r, &reading});
+      // The time decides the moment; a list that says otherwise is not
+      // taken on trust.
+      const std::optional<DayPeriod> byTime = MomentOfTime(r.minutes);
+      if (!byTime) {
+        exclude(QStringLiteral("hors des plages matin/soir"));
+        continue;
+      }
+      if (*byTime != moment.period) {
+        exclude(QStringLiteral("heure hors période (liste %1, %2)")
+                    .arg(PeriodInfo(moment.period).name, TimeText(r.minutes)));
+        continue;
+      }
+      moment.candidates.push_back({r, &reading});
+    }
+  }
+
+  const int dayCount = info.days;
+  for (int d = 0; d < dayCount; ++d) {
+    SeriesDay day;
+    day.date = series.start.addDays(d);
+    day.counts = d >= info.firstCounted;
+    series.days.push_back(std::move(day));
+  }
+
+  for (Moment &moment : moments) {
+    std::vector<std::vector<Candidate>> byDay(static_cast<size_t>(dayCount));
+    for (const Candidate &c : moment.candidates) {
+      byDay[size_t(series.start.daysTo(c.r.date))].push_back(c);
     }
     // Each session keeps its first readings in time order; the others are
     // shown as not counted.
-    for (size_t d = 0; d < candidates.size(); ++d) {
-      auto &list = candidates[d];
-      std::stable_sort(list.begin(), list.end(), [](const auto &a, const auto &b) {
-        return a.first.minutes < b.first.minutes;
-      });
+    for (size_t d = 0; d < byDay.size(); ++d) {
+      auto &list = byDay[d];
+      std::stable_sort(list.begin(), list.end(),
+                       [](const auto &a, const auto &b) { return a.r.minutes < b.r.minutes; });
       SeriesDay &day = series.days[d];
       for (size_t i = 0; i < list.size(); ++i) {
-        const SeriesReading &r = list[i].first;
+        const SeriesReading &r = list[i].r;
         if (int(i) >= info.perSession) {
-          series.excluded.push_back({(*list[i].second)[Reading::Date],
-                                     (*list[i].second)[Reading::Time], session.period,
-                                     QStringLiteral("non retenue")});
+          series.excluded.push_back(
+              MakeExcluded(*list[i].reading, moment.period, QStringLiteral("surnuméraire")));
           continue;
         }
-        (day.*session.kept).push_back(r);
+        (day.*moment.kept).push_back(r);
         day.sums.add(r);
         if (day.counts) {
           series.all.add(r);
-          (series.*session.sums).add(r);
+          (series.*moment.sums).add(r);
         }
       }
     }
   }
+  SortExcluded(series.excluded);
 
-  // Enough readings, spread as the protocol asks, for a verdict.
-  bool spread = true;
-  if (protocol == Protocol::Rule3) {
-    for (const SeriesDay &day : series.days) {
-      spread = spread && !day.morning.empty() && !day.evening.empty();
+  for (size_t d = 0; d < series.days.size(); ++d) {
+    const SeriesDay &day = series.days[d];
+    if (!day.counts) {
+      continue;
     }
-  } else {
-    const auto measured = std::count_if(series.days.begin(), series.days.end(),
-                                        [](const auto &d) { return d.counts && d.sums.count > 0; });
-    spread = measured >= 3;
+    for (const auto &[kept, moment] :
+         {std::pair{&day.morning, DayPeriod::Matin}, std::pair{&day.evening, DayPeriod::Soir}}) {
+      if (int(kept->size()) < info.perSession) {
+        series.missing.push_back({int(d), moment, info.perSession - int(kept->size())});
+      }
+    }
   }
-  if (series.all.count < info.minimum || !spread) {
+
+  // Enough readings, mornings and evenings, for a verdict.
+  if (series.all.count < info.minimum || series.morning.count == 0 || series.evening.count == 0) {
     series.verdict = Verdict::Incomplete;
   } else {
     // The shown (rounded) means decide, so that the verdict and what the
@@ -241,14 +380,47 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
   return series;
 }
 
+QString MissingText(const SeriesResult &series) {
+  QStringList items;
+  for (const MissingMoment &m : series.missing) {
+    items << QStringLiteral("%1 du %2 (%3)")
+                 .arg(MomentWord(m.moment), DayOrdinal(m.day))
+                 .arg(m.count);
+  }
+  return items.join(QStringLiteral(", "));
+}
+
+QString ComplianceLine(const SeriesResult &series) {
+  const QString counted =
+      QStringLiteral("%1 mesures sur %2 attendues").arg(series.all.count).arg(series.expected());
+  const QString missing = MissingText(series);
+  return missing.isEmpty() ? counted + u'.'
+                           : counted + QStringLiteral("; manquent : ") + missing + u'.';
+}
+
 QStringList VerdictLines(const SeriesResult &series) {
   QStringList lines;
   switch (series.verdict) {
-  case Verdict::Incomplete:
-    lines << QStringLiteral("Relevé incomplet : %1 mesures retenues sur %2 attendues.")
-                 .arg(series.all.count)
-                 .arg(series.expected());
+  case Verdict::Incomplete: {
+    if (series.all.count < series.minimum()) {
+      lines << QStringLiteral("Relevé incomplet : %1 mesures retenues sur %2 attendues, il en faut "
+                              "au moins %3 pour conclure.")
+                   .arg(series.all.count)
+                   .arg(series.expected())
+                   .arg(series.minimum());
+    } else {
+      lines << QStringLiteral("Relevé incomplet : %1 mesures retenues, mais aucune %2 ; il faut "
+                              "des mesures du matin et du soir pour conclure.")
+                   .arg(series.all.count)
+                   .arg(series.morning.count == 0 ? QStringLiteral("le matin")
+                                                  : QStringLiteral("le soir"));
+    }
+    const QString missing = MissingText(series);
+    if (!missing.isEmpty()) {
+      lines << QStringLiteral("Manquent : ") + missing + u'.';
+    }
     break;
+  }
   case Verdict::Above:
     lines << QStringLiteral("Moyenne égale ou supérieure au seuil de l'automesure (135/85 mmHg) : "
                             "montrez ce relevé à votre médecin.");

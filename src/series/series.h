@@ -41,15 +41,30 @@ struct SeriesReading {
   QDate date;
   int minutes = 0; // since midnight
   int systolic = 0, diastolic = 0, pulse = 0;
-  DayPeriod period = DayPeriod::Matin;
+  DayPeriod period = DayPeriod::Matin; // by its time in the report, else its list
 };
+
+// Morning or evening by the reading's own time: morning 06:01 to 12:00, evening
+// 18:01 to 23:59; none for any other time.
+std::optional<DayPeriod> MomentOfTime(int minutes);
+// The period of a time for the report, by the bounds PeriodOfTime files a
+// reading with: night to 06:00, morning to 12:00, day to 18:00, evening after.
+DayPeriod PeriodOfMinutes(int minutes);
 
 // A reading of the series' days (or of no readable day) that is not counted.
 struct ExcludedReading {
-  QString date, time; // the cells as they stand
-  DayPeriod period;
-  QString reason; // "date illisible", ..., "non retenue"
+  QString date, time, systolic, diastolic, pulse; // the cells as they stand
+  DayPeriod period;                               // the list holding it
+  QString reason;                                 // "date illisible", ..., "surnuméraire"
+  QDate day; // for the order of the list; invalid when unreadable
+  int minutes = -1;
+  // "130/80, pouls 70" from the cells as they stand.
+  QString valuesText() const;
 };
+// Makes the entry of `reading` of `list`.
+ExcludedReading MakeExcluded(const Reading &reading, DayPeriod list, const QString &reason);
+// In date and time order, unreadable dates last, ties in the order given.
+void SortExcluded(std::vector<ExcludedReading> &excluded);
 
 // Sums of the counted readings; the means are shown with one decimal.
 struct SeriesSums {
@@ -74,29 +89,52 @@ struct SeriesDay {
 
 enum class Verdict { Incomplete, Below, Above };
 
+// Readings a counted morning or evening lacks: `day` indexes the series' days.
+struct MissingMoment {
+  int day = 0;
+  DayPeriod moment = DayPeriod::Matin; // Matin or Soir
+  int count = 0;
+};
+
 struct SeriesResult {
   Protocol protocol = Protocol::Rule3;
+  QDate windowStart; // the first day asked for
+  // The days of the series: the European protocol's begin on the first day
+  // measured from windowStart on, within the protocol's length.
   QDate start, end;
   std::vector<SeriesDay> days;
   SeriesSums all, morning, evening; // counted readings
   Verdict verdict = Verdict::Incomplete;
-  std::vector<ExcludedReading> excluded;
+  std::vector<ExcludedReading> excluded; // in date and time order
+  std::vector<MissingMoment> missing;    // in day order, morning first
   int expected() const { return ProtocolOf(protocol).expected; }
   int minimum() const { return ProtocolOf(protocol).minimum; }
+  // Index of the first counted day, or days.size() if none counts.
+  int firstCountedDay() const;
 };
 
 // Why a reading cannot be counted ("" when it can), and its values.
 QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *out);
 
 // The day the series starts by default: the protocol's length minus one day
-// before the latest date holding a countable morning or evening reading;
-// none when there is no such reading.
+// before the latest date holding a countable morning or evening reading
+// (for the European protocol, the first day of those that holds one); none
+// when there is no such reading.
 std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
                                         const std::vector<Reading> &soir, Protocol protocol);
 
-// The series of `protocol` starting on `start`, over the Matin and Soir lists.
+// The series of `protocol` from `start`, over the Matin and Soir lists. A
+// reading counts in the morning or evening of its own time only when its
+// list is that one. The European protocol's day 1, shown and not counted, is the
+// first day of the protocol's length from `start` that holds such a
+// reading; its seven days run from there.
 SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,
                            Protocol protocol, QDate start);
+
+// "matin du 2e jour (2), soir du 3e jour (1)"; "" when nothing is missing.
+QString MissingText(const SeriesResult &series);
+// "16 mesures sur 18 attendues; manquent : matin du 2e jour (2)."
+QString ComplianceLine(const SeriesResult &series);
 
 // The verdict lines as shown, the not-a-medical-device sentence last.
 QStringList VerdictLines(const SeriesResult &series);

@@ -98,6 +98,7 @@ std::vector<SeriesReading> CountableReadings(const std::vector<Reading> &list, D
   for (const Reading &reading : list) {
     SeriesReading r;
     if (ReadingProblem(reading, period, &r).isEmpty() && r.date >= from && r.date <= to) {
+      r.period = PeriodOfMinutes(r.minutes);
       out.push_back(r);
     }
   }

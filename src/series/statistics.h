@@ -58,7 +58,8 @@ struct StatisticsAccumulator {
 ReadingStatistics ComputeStatistics(const std::vector<SeriesReading> &readings);
 
 // The countable readings of a list dated from `from` to `to` (both included),
-// in date and time order (a list in that order already is not sorted again).
+// in date and time order (a list in that order already is not sorted again),
+// each with the period of its time.
 std::vector<SeriesReading> CountableReadings(const std::vector<Reading> &list, DayPeriod period,
                                              QDate from, QDate to);
 

@@ -3,12 +3,14 @@
 #include "common/app_state.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "common/paths.h"
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 #include "platform/system_theme.h"
+#include "preferences/preferences_file.h"
 #include "reports/doctor_report.h"
 #include "reports/report_files.h"
 #include "reports/series_form.h"
@@ -94,7 +96,33 @@ QTableWidgetItem *Cell(const QString &text, Qt::Alignment align = Qt::AlignCente
   return item;
 }
 
-QString SessionMeans(const QString &name, const SeriesSums &sums) {
+// The protocol kept in the preferences file; the rule of 3 without one.
+Protocol RememberedProtocol() {
+  const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+  return ProtocolFromKey(prefs.seriesProtocol).value_or(Protocol::Rule3);
+}
+
+// Keeps the protocol in the preferences file, every other key as it is
+// there; a file that cannot be read is left alone.
+void RememberProtocol(Protocol protocol) {
+  bool opened = false;
+  const QString path = Paths().preferencesFile;
+  if (path.isEmpty()) {
+    return;
+  }
+  Preferences prefs = ReadPreferences(PreferencesReader::fromFile(path, &opened));
+  if (prefs.seriesProtocol == ProtocolOf(protocol).key) {
+    return;
+  }
+  prefs.seriesProtocol = ProtocolOf(protocol).key;
+  if (!opened) {
+    // A new file: the curve style chosen so far, as the shut-down would write it.
+    prefs.graphCourbe = State().curveStyle;
+  }
+  (void)WritePreferencesFile(path, SerializeClosingPreferences(prefs));
+}
+
+QString MomentMeans(const QString &name, const SeriesSums &sums) {
   if (sums.count == 0) {
     return name + QStringLiteral(" : aucune mesure retenue");
   }
@@ -165,10 +193,15 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   connect(close_, &DrawnButton::clicked, this, &QDialog::accept);
   connect(tabs_, &QTabWidget::currentChanged, this, &SeriesWindow::updateButtons);
 
-  // The latest series and the last 30 days by default.
-  if (const auto start =
-          DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
-                             lists_.list(DayPeriod::Soir).readings(), Protocol::Rule3)) {
+  // The protocol chosen last time, the latest series and the last 30 days
+  // by default.
+  const Protocol remembered = RememberedProtocol();
+  {
+    const QSignalBlocker block(protocol_);
+    protocol_->setCurrentIndex(remembered == Protocol::Rule3 ? 0 : 1);
+  }
+  if (const auto start = DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
+                                            lists_.list(DayPeriod::Soir).readings(), remembered)) {
     hasSeriesReadings_ = true;
     const QSignalBlocker block(start_);
     start_->setDate(*start);
@@ -211,6 +244,7 @@ void SeriesWindow::showEvent(QShowEvent *event) {
       }
     }
   }
+  fitGridColumns();
 }
 
 QWidget *SeriesWindow::buildSeriesPage() {
@@ -270,6 +304,7 @@ QWidget *SeriesWindow::buildSeriesPage() {
   connect(protocol_, &QComboBox::currentIndexChanged, this, [this] {
     // Another protocol: the series ends again on the last day measured.
     const Protocol protocol = kProtocols[protocol_->currentIndex()];
+    RememberProtocol(protocol);
     if (const auto start = DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
                                               lists_.list(DayPeriod::Soir).readings(), protocol)) {
       const QSignalBlocker block(start_);
@@ -320,6 +355,10 @@ QWidget *SeriesWindow::buildReportPage() {
       reportContent_);
   note->setWordWrap(true);
   content->addWidget(note);
+  reportNotes_ = new QLabel(reportContent_);
+  reportNotes_->setTextFormat(Qt::PlainText);
+  reportNotes_->setWordWrap(true);
+  content->addWidget(reportNotes_);
   classes_ =
       MakeTable(ControlId::ReportClasses, QStringLiteral("Classement des mesures"), reportContent_);
   classes_->setColumnCount(3);
@@ -354,9 +393,10 @@ void SeriesWindow::recomputeSeries() {
     headers << QStringLiteral("Mesure %1").arg(m);
   }
   grid_->setHorizontalHeaderLabels(headers);
-  grid_->setRowCount(2 * info.days);
+  const int days = int(series_.days.size());
+  grid_->setRowCount(2 * days);
   const QBrush apart(QColor(214, 214, 214));
-  for (int d = 0; d < info.days; ++d) {
+  for (int d = 0; d < days; ++d) {
     const SeriesDay &day = series_.days[size_t(d)];
     for (int session = 0; session < 2; ++session) {
       const int row = 2 * d + session;
@@ -386,12 +426,7 @@ void SeriesWindow::recomputeSeries() {
       }
     }
   }
-  grid_->setColumnWidth(0, 210);
-  grid_->setColumnWidth(1, 70);
-  grid_->horizontalHeader()->setStretchLastSection(true);
-  for (int m = 0; m < info.perSession; ++m) {
-    grid_->setColumnWidth(2 + m, (grid_->width() - 300) / info.perSession);
-  }
+  fitGridColumns();
   grid_->resizeRowsToContents();
 
   const auto mean = [&](qint64 SeriesSums::*value) {
@@ -399,17 +434,25 @@ void SeriesWindow::recomputeSeries() {
     return shown.isEmpty() ? QStringLiteral("-") : shown;
   };
   QString daysNote;
-  if (info.firstCounted > 0) {
-    daysNote = QStringLiteral(" (jours %1 à %2)").arg(info.firstCounted + 1).arg(info.days);
+  const int firstCounted = series_.firstCountedDay();
+  if (firstCounted > 0 && firstCounted < days) {
+    daysNote = firstCounted + 1 == days
+                   ? QStringLiteral(" (jour %1)").arg(days)
+                   : QStringLiteral(" (jours %1 à %2)").arg(firstCounted + 1).arg(days);
   }
+  // What is missing, unless the verdict says it already.
+  const QString missing = MissingText(series_);
+  const QString missingLine = missing.isEmpty() || series_.verdict == Verdict::Incomplete
+                                  ? QString()
+                                  : QStringLiteral("\nManquent : ") + missing + u'.';
   means_->setText(QStringLiteral("Moyenne%1 : %2 / %3 mmHg, pouls %4 ; %5 mesures retenues sur "
-                                 "%6 attendues.\n%7\n%8")
+                                 "%6 attendues.\n%7\n%8%9")
                       .arg(daysNote, mean(&SeriesSums::systolic), mean(&SeriesSums::diastolic),
                            mean(&SeriesSums::pulse))
                       .arg(series_.all.count)
                       .arg(info.expected)
-                      .arg(SessionMeans(QStringLiteral("Matin"), series_.morning),
-                           SessionMeans(QStringLiteral("Soir"), series_.evening)));
+                      .arg(MomentMeans(QStringLiteral("Matin"), series_.morning),
+                           MomentMeans(QStringLiteral("Soir"), series_.evening), missingLine));
   verdict_->setText(VerdictLines(series_).join(u'\n'));
   QFont bold = verdict_->font();
   bold.setBold(true);
@@ -420,11 +463,35 @@ void SeriesWindow::recomputeSeries() {
 
   QStringList excluded;
   for (const ExcludedReading &e : series_.excluded) {
-    excluded << QStringLiteral("%1 %2, %3 : %4")
-                    .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason);
+    const QString values = e.valuesText();
+    excluded << (values.isEmpty()
+                     ? QStringLiteral("%1 %2, %3 : %4")
+                           .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason)
+                     : QStringLiteral("%1 %2, %3, %4 : %5")
+                           .arg(e.date, e.time, PeriodInfo(e.period).name, values, e.reason));
   }
   excluded_->setPlainText(excluded.isEmpty() ? QStringLiteral("Aucune.") : excluded.join(u'\n'));
   updateButtons();
+}
+
+void SeriesWindow::fitGridColumns() {
+  // Each column as wide as its contents; what is left of the width is
+  // shared by the reading columns.
+  grid_->horizontalHeader()->setStretchLastSection(false);
+  grid_->resizeColumnsToContents();
+  const int readings = grid_->columnCount() - 2;
+  if (readings <= 0) {
+    return;
+  }
+  int used = 0;
+  for (int c = 0; c < grid_->columnCount(); ++c) {
+    used += grid_->columnWidth(c);
+  }
+  const int room = grid_->isVisible() ? grid_->viewport()->width() : 0;
+  const int extra = std::max(0, room - used) / readings;
+  for (int m = 0; m < readings; ++m) {
+    grid_->setColumnWidth(2 + m, grid_->columnWidth(2 + m) + extra);
+  }
 }
 
 void SeriesWindow::recomputeReport() {
@@ -443,6 +510,16 @@ void SeriesWindow::recomputeReport() {
          StatisticsCells(PeriodRowName(period), report_.periods[size_t(PeriodIndex(period))]));
   }
   fill(4, StatisticsCells(AllPeriodsRowName(), report_.overall));
+  // What the statistics leave out or move (the PDF lists the rows).
+  QStringList notes = {report_.unusable.empty()
+                           ? QStringLiteral("Lignes non utilisées : aucune.")
+                           : QStringLiteral("Lignes non utilisées : %1 (listées dans le PDF avec "
+                                            "leur raison).")
+                                 .arg(report_.unusable.size())};
+  if (report_.moved > 0) {
+    notes << MovedNote(report_.moved);
+  }
+  reportNotes_->setText(notes.join(u'\n'));
   const QList<BpClass> classes = ReportedClasses(report_.overall);
   classes_->setRowCount(int(classes.size()));
   for (int row = 0; row < classes.size(); ++row) {

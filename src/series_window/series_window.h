@@ -42,6 +42,7 @@ public:
   QLabel *meansLabel() const { return means_; }
   QLabel *verdictLabel() const { return verdict_; }
   QLabel *emptyLabel() const { return empty_; }
+  QLabel *reportNotes() const { return reportNotes_; }
   QPlainTextEdit *excludedList() const { return excluded_; }
   DrawnButton *pdfButton() const { return pdf_; }
   DrawnButton *printButton() const { return print_; }
@@ -67,6 +68,7 @@ private:
   QWidget *buildReportPage();
   void recomputeSeries();
   void recomputeReport();
+  void fitGridColumns();
   void updateButtons();
   void applyDarkScheme();
 
@@ -90,6 +92,7 @@ private:
   QLabel *verdict_ = nullptr;
   QLabel *empty_ = nullptr;
   QLabel *reportEmpty_ = nullptr;
+  QLabel *reportNotes_ = nullptr;
   QPlainTextEdit *excluded_ = nullptr;
   QWidget *seriesContent_ = nullptr;
   QWidget *reportContent_ = nullptr;

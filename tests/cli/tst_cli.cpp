@@ -87,16 +87,36 @@ private slots:
                                     << "";
     QTest::newRow("excluded with its reason")
         << QStringList{"releve", "--patient", "Anne", "--dossier", "@"} << 0
-        << "  03/03/2026 08:00 (Matin) : systolique illisible"
+        << "  03/03/2026 08:00 (Matin) abc/80, pouls 70 : systolique illisible"
         << "";
+    // From 01/03, unmeasured: day 1 is 02/03, the first day measured, and
+    // only 03/03 and 04/03 count.
+    const QStringList esh7 = {"releve",      "--patient", "Anne",    "--dossier", "@",
+                              "--protocole", "esh7",      "--debut", "01/03/2026"};
     QTest::newRow("European protocol, chosen start")
-        << QStringList{"releve",      "--patient", "Anne",    "--dossier", "@",
-                       "--protocole", "esh7",      "--debut", "01/03/2026"}
-        << 0 << "Mesures retenues : 12 sur 24 attendues (au moins 12 pour conclure)"
+        << esh7 << 0
+        << "Mesures retenues : 8 sur 24 attendues (au moins 12 pour conclure, le matin et le soir)"
         << "";
-    QTest::newRow("incomplete: the last day unmeasured")
-        << QStringList{"releve", "--patient", "Anne", "--dossier", "@", "--debut", "03/03/2026"}
-        << 0 << "Relevé incomplet : 12 mesures retenues sur 18 attendues."
+    QTest::newRow("European protocol, too few")
+        << esh7 << 0
+        << "Relevé incomplet : 8 mesures retenues sur 24 attendues, il en faut au moins 12 pour "
+           "conclure."
+        << "";
+    QTest::newRow("European protocol, the days missing")
+        << esh7 << 0
+        << "8 mesures sur 24 attendues; manquent : matin du 4e jour (2), soir du 4e jour (2), "
+           "matin du 5e jour (2), soir du 5e jour (2), matin du 6e jour (2), soir du 6e jour (2), "
+           "matin du 7e jour (2), soir du 7e jour (2)."
+        << "";
+    // 12 readings, mornings and evenings, are enough; the missing day is named.
+    const QStringList lastDay = {"releve", "--patient", "Anne",      "--dossier",
+                                 "@",      "--debut",   "03/03/2026"};
+    QTest::newRow("the last day unmeasured")
+        << lastDay << 0
+        << "12 mesures sur 18 attendues; manquent : matin du 3e jour (3), soir du 3e jour (3)."
+        << "";
+    QTest::newRow("the last day unmeasured, a verdict")
+        << lastDay << 0 << "Moyenne inférieure au seuil de l'automesure (135/85 mmHg)."
         << "";
     QTest::newRow("no command") << QStringList{} << 2 << ""
                                 << "*Utilisation :";
@@ -167,6 +187,10 @@ private slots:
         << QStringList{"rapport", "--patient", "Anne", "--pdf", "@f"} << 0
         << "Toutes : 18 mesures ; systolique 130,0 ± 0,0 (130 - 130) ; diastolique 80,0 ± 0,0 "
            "(80 - 80) ; pouls 70,0 ; pression pulsée 50,0 ; à 135/85 ou plus : 0 (0,0 %)"
+        << "";
+    QTest::newRow("report, the row not used")
+        << QStringList{"rapport", "--patient", "Anne", "--pdf", "@f"} << 0
+        << "  03/03/2026 08:00 (Matin) abc/80, pouls 70 : systolique illisible"
         << "";
     QTest::newRow("report of a range")
         << QStringList{"rapport", "--patient",  "Anne",  "--du", "03/03/2026",
@@ -243,6 +267,13 @@ private slots:
     QCOMPARE(morning.value("classes").toObject().value("Pression artérielle normale haute").toInt(),
              9);
     QVERIFY(report.value("periods").toObject().value("night").toObject().value("pulse").isNull());
+    // The row the statistics cannot use, with its cells and reason.
+    QCOMPARE(report.value("moved").toInt(), 0);
+    const QJsonArray excluded = report.value("excluded").toArray();
+    QCOMPARE(excluded.size(), 1);
+    QCOMPARE(excluded[0].toObject().value("reason").toString(),
+             QStringLiteral("systolique illisible"));
+    QCOMPARE(excluded[0].toObject().value("date").toString(), QStringLiteral("03/03/2026"));
   }
 
   // export: the file written whole, the summary on the output; nothing
@@ -472,8 +503,9 @@ private slots:
     const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QStringList keys = o.keys();
     keys.sort();
-    QCOMPARE(keys, QStringList({"counted", "end", "evening", "excluded", "expected", "mean",
-                                "minimum", "morning", "protocol", "start", "verdict"}));
+    QCOMPARE(keys,
+             QStringList({"compliance", "counted", "end", "evening", "excluded", "expected", "mean",
+                          "minimum", "missing", "morning", "protocol", "start", "verdict"}));
     QCOMPARE(o["protocol"].toString(), QStringLiteral("regle3"));
     QCOMPARE(o["start"].toString(), QStringLiteral("2026-03-02"));
     QCOMPARE(o["end"].toString(), QStringLiteral("2026-03-04"));
@@ -481,8 +513,22 @@ private slots:
     QCOMPARE(o["verdict"].toString(), QStringLiteral("below"));
     QCOMPARE(o["mean"].toObject()["systolic"].toDouble(), 130.0);
     QCOMPARE(o["excluded"].toArray().size(), 1);
-    QCOMPARE(o["excluded"].toArray()[0].toObject()["reason"].toString(),
-             QStringLiteral("systolique illisible"));
+    const QJsonObject excluded = o["excluded"].toArray()[0].toObject();
+    QCOMPARE(excluded["reason"].toString(), QStringLiteral("systolique illisible"));
+    QCOMPARE(excluded["systolic"].toString(), QStringLiteral("abc")); // as it stands
+    QCOMPARE(excluded["pulse"].toString(), QStringLiteral("70"));
+    QCOMPARE(o["missing"].toArray().size(), 0);
+    // A day unmeasured: its morning and evening, numbered as the form does.
+    const QJsonArray missing =
+        QJsonDocument::fromJson(run({"releve", "--patient", "Anne", "--dossier", folder_, "--debut",
+                                     "03/03/2026", "--json"})
+                                    .out.toUtf8())
+            .object()["missing"]
+            .toArray();
+    QCOMPARE(missing.size(), 2);
+    QCOMPARE(
+        missing[1].toObject(),
+        (QJsonObject{{"day", 3}, {"date", "2026-03-05"}, {"moment", "evening"}, {"count", 3}}));
   }
   // import: the summary; a new name gets a profile; rejected rows and
   // duplicates are no failure; nothing is written on a dry run, on any

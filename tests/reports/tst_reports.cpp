@@ -140,6 +140,95 @@ private slots:
     QVERIFY(Snapshot(pdf, 1, QStringLiteral("form_filled_") + info.key));
   }
 
+  // Every reading of the series' days that is not counted is on the form
+  // with its values and reason, then what is missing; what does not fit
+  // under the grid goes on to the next page.
+  void formExclusions_data() {
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<std::vector<Reading>>("matin");
+    QTest::addColumn<std::vector<Reading>>("soir");
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QStringList>("expected");
+    std::vector<Reading> matin, soir;
+    const QDate yearEnd(2026, 12, 30);
+    Fill(matin, soir, yearEnd, 3, 3, 140, 86);
+    soir.pop_back(); // the third evening's last reading
+    matin.push_back(R(yearEnd, QStringLiteral("07:40"), 150, 90, 70));
+    matin.push_back(R(yearEnd.addDays(1), QStringLiteral("05:50"), 150, 90, 70));
+    matin.push_back(R(yearEnd.addDays(1), QStringLiteral("07:50"), 80, 120, 70));
+    matin.push_back(R(yearEnd.addDays(2), QStringLiteral("20:00"), 150, 90, 70));
+    matin.push_back(test::CellsReading({"32/12/2026", "07:00", "130", "80", "70", ""}));
+    QTest::newRow("rule of 3, five left out")
+        << int(Protocol::Rule3) << matin << soir << yearEnd << 1
+        << QStringList{"Mesures non comptées (5)",
+                       "surnuméraire",
+                       "hors des plages matin/soir",
+                       "valeurs invraisemblables (80/120)",
+                       "80/120, pouls 70",
+                       "heure hors période (liste Matin, 20:00)",
+                       "32/12/2026",
+                       "date illisible",
+                       "17 mesures sur 18 attendues; manquent : soir du 3e jour (1).",
+                       "01/01/27"};
+    // Fifty left out: what does not fit under the grid goes on to page 2.
+    matin.clear();
+    soir.clear();
+    const QDate march(2026, 3, 2);
+    Fill(matin, soir, march, 3, 3, 128, 80);
+    for (int k = 0; k < 50; ++k) {
+      matin.push_back(R(march.addDays(k % 3),
+                        QStringLiteral("08:%1").arg(k, 2, 10, QLatin1Char('0')), 131, 81, 66));
+    }
+    QTest::newRow("rule of 3, fifty left out")
+        << int(Protocol::Rule3) << matin << soir << march << 2
+        << QStringList{"Mesures non comptées (50)",
+                       "Mesures non comptées (suite)",
+                       "Suite page suivante.",
+                       "page 2 / 2",
+                       "08:49",
+                       "18 mesures sur 18 attendues."};
+    // The European grid leaves no room: the list is on page 2.
+    matin.clear();
+    soir.clear();
+    Fill(matin, soir, march, 7, 2, 128, 80);
+    matin.push_back(R(march.addDays(3), QStringLiteral("05:50"), 131, 81, 66));
+    soir.erase(soir.begin() + 6, soir.begin() + 8); // the fourth evening: no line across it
+    QTest::newRow("esh7, one left out")
+        << int(Protocol::European7) << matin << soir << march << 2
+        << QStringList{"Mesures non comptées (1) : page suivante.", "page 2 / 2",
+                       "hors des plages matin/soir",
+                       "22 mesures sur 24 attendues; manquent : soir du 4e jour (2).",
+                       "non compté"};
+  }
+  void formExclusions() {
+    QFETCH(int, protocol);
+    QFETCH(std::vector<Reading>, matin);
+    QFETCH(std::vector<Reading>, soir);
+    QFETCH(QDate, start);
+    QFETCH(int, pages);
+    QFETCH(QStringList, expected);
+    const SeriesResult series = ComputeSeries(matin, soir, Protocol(protocol), start);
+    const SeriesFormDocument form(kWho, series);
+    QCOMPARE(form.pageCount(), pages);
+    const QString name = QStringLiteral("form_excluded_%1_%2")
+                             .arg(ProtocolOf(Protocol(protocol)).key)
+                             .arg(series.excluded.size());
+    const QString pdf = pdfPath(name);
+    QVERIFY(!WritePdf(form, pdf));
+    READ_PDF_OR_KEEP(text, pdf, name);
+    for (const QString &piece : expected) {
+      QVERIFY2(text.contains(piece), qPrintable(piece + QStringLiteral(" missing in:\n") + text));
+    }
+    // Each reading left out is listed once, over all the pages.
+    for (const ExcludedReading &e : series.excluded) {
+      QVERIFY2(text.contains(e.date + QStringLiteral("  ")), qPrintable(e.date));
+    }
+    for (int page = 1; page <= pages; ++page) {
+      QVERIFY(Snapshot(pdf, page, name + QStringLiteral("_%1").arg(page)));
+    }
+  }
+
   void blankForm() {
     const QString pdf = pdfPath(QStringLiteral("blank"));
     QVERIFY(!WritePdf(SeriesFormDocument(Protocol::Rule3), pdf));
@@ -159,6 +248,13 @@ private slots:
     Fill(matin, soir, from.addDays(30), 10, 2, 139, 88);
     nuit.push_back(R(from.addDays(3), QStringLiteral("03:15"), 118, 70, 58));
     nuit.push_back(R(from.addDays(3), QStringLiteral("heure ?"), 118, 70, 58)); // not counted
+    // Rows the report cannot use, and a morning reading taken at 20:00,
+    // which counts in the evening.
+    matin.push_back(R(from.addDays(5), QStringLiteral("07:30"), 80, 120, 70));
+    matin.push_back(R(from.addDays(5), QStringLiteral("07:40"), 130, 80, 0));
+    matin.push_back(test::CellsReading({"06/10/2026", "07:50", "", "80", "70", ""}));
+    matin.push_back(test::CellsReading({"31/02/2026", "07:00", "130", "80", "70", ""}));
+    matin.push_back(R(from.addDays(6), QStringLiteral("20:00"), 131, 81, 71));
     lists.list(DayPeriod::Matin).setReadings(matin);
     lists.list(DayPeriod::Soir).setReadings(soir);
     lists.list(DayPeriod::Nuit).setReadings(nuit);
@@ -167,15 +263,28 @@ private slots:
     QCOMPARE(range->second, from.addDays(39));
     QCOMPARE(range->first, from.addDays(10));
     const DoctorReportData data = MakeDoctorReport(lists, from, from.addDays(39));
-    QCOMPARE(data.overall.count, qint64(101));
+    QCOMPARE(data.overall.count, qint64(102));
     QCOMPARE(data.readings[6].period, DayPeriod::Nuit); // 4 October 03:15, before that morning
+    QCOMPARE(data.periods[size_t(PeriodIndex(DayPeriod::Soir))].count, qint64(51));
+    QCOMPARE(data.periods[size_t(PeriodIndex(DayPeriod::Matin))].count, qint64(50));
+    QCOMPARE(data.moved, qint64(1));
+    QStringList reasons;
+    for (const ExcludedReading &e : data.unusable) {
+      reasons << e.reason;
+    }
+    QCOMPARE(reasons, (QStringList{"heure illisible", "valeurs invraisemblables (80/120)",
+                                   "valeurs invraisemblables (pouls 0)", "systolique illisible",
+                                   "date illisible"}));
     const DoctorReportDocument report(kWho, data, QDate(2026, 11, 10));
-    QCOMPARE(report.pageCount(), 4);
+    QCOMPARE(report.pageCount(), 5); // summary, three pages of readings, the rows not used
     const QString pdf = pdfPath(QStringLiteral("report"));
     QVERIFY(!WritePdf(report, pdf));
     READ_PDF_OR_KEEP(text, pdf, QStringLiteral("report"));
     for (const QString &piece :
-         {QStringLiteral("page 1 / 4"), QStringLiteral("page 4 / 4"), kWho.name,
+         {QStringLiteral("page 1 / 5"), QStringLiteral("page 5 / 5"), kWho.name,
+          QStringLiteral("Lignes non utilisées : 5"), QStringLiteral("Lignes non utilisées"),
+          QStringLiteral("valeurs invraisemblables (80/120)"), QStringLiteral("31/02/2026"),
+          QStringLiteral("1 mesure comptée dans la période de son heure"),
           QStringLiteral("01/10/2026"), QStringLiteral("09/11/2026"), QStringLiteral("Toutes"),
           QStringLiteral("Nuit (0h-6h)"), QStringLiteral("03:15")}) {
       QVERIFY2(text.contains(piece), qPrintable(piece));
@@ -183,6 +292,7 @@ private slots:
     QCOMPARE(text.count(QStringLiteral("Diastolique")) >= 4, true); // one header a page
     QVERIFY(Snapshot(pdf, 1, QStringLiteral("report_summary")));
     QVERIFY(Snapshot(pdf, 2, QStringLiteral("report_readings")));
+    QVERIFY(Snapshot(pdf, 5, QStringLiteral("report_unusable")));
   }
 
   // A file that cannot be written says why and leaves nothing behind.

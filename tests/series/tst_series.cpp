@@ -65,76 +65,166 @@ private slots:
     QCOMPARE(FrenchTenths(MeanTenths(sum, count)), shown);
   }
 
-  // Whole series, one per row: what counts, the means and the verdict.
+  // Whole series, one per row, each answer worked out by hand from the
+  // protocols: the first day, what counts, the means as shown, the verdict,
+  // what is missing and why readings are left out.
   void series_data() {
     QTest::addColumn<int>("protocol");
     QTest::addColumn<std::vector<Reading>>("matin");
     QTest::addColumn<std::vector<Reading>>("soir");
+    QTest::addColumn<QDate>("asked"); // invalid: the default start
+    QTest::addColumn<QDate>("first");
     QTest::addColumn<int>("counted");
-    QTest::addColumn<QString>("systolic"); // overall mean as shown
+    QTest::addColumn<QString>("means"); // systolic/diastolic as shown
     QTest::addColumn<int>("verdict");
+    QTest::addColumn<QString>("compliance");
+    QTest::addColumn<QString>("lines"); // the verdict lines but the last
+    QTest::addColumn<QStringList>("reasons");
+    const QString below =
+        QStringLiteral("Moyenne inférieure au seuil de l'automesure (135/85 mmHg).");
+    const QString above = QStringLiteral("Moyenne égale ou supérieure au seuil de l'automesure "
+                                         "(135/85 mmHg) : montrez ce relevé à votre médecin.");
     std::vector<Reading> m, s;
 
     Fill(m, s, kStart, 3, 3, 130, 80, 70);
     QTest::newRow("rule of 3, complete")
-        << int(Protocol::Rule3) << m << s << 18 << "130,0" << int(Verdict::Below);
-    // The second evening is missing: 15 readings, but one session empty.
+        << int(Protocol::Rule3) << m << s << QDate() << kStart << 18 << "130,0/80,0"
+        << int(Verdict::Below) << "18 mesures sur 18 attendues." << below << QStringList();
+    // A fourth morning reading is not counted.
+    std::vector<Reading> more = m;
+    more.push_back(R(kStart, "07:30", 200, 120, 90));
+    QTest::newRow("rule of 3, a fourth reading")
+        << int(Protocol::Rule3) << more << s << QDate() << kStart << 18 << "130,0/80,0"
+        << int(Verdict::Below) << "18 mesures sur 18 attendues." << below
+        << QStringList{"surnuméraire"};
+    // The second evening is missing: 15 readings, mornings and evenings measured.
     std::vector<Reading> gap;
     for (const Reading &r : s) {
       if (r[Reading::Date] != kStart.addDays(1).toString(QStringLiteral("dd/MM/yyyy"))) {
         gap.push_back(r);
       }
     }
-    QTest::newRow("rule of 3, a session missing")
-        << int(Protocol::Rule3) << m << gap << 15 << "130,0" << int(Verdict::Incomplete);
-    // A fourth morning reading is not counted.
-    m.push_back(R(kStart, "07:30", 200, 120, 90));
-    QTest::newRow("rule of 3, a fourth reading")
-        << int(Protocol::Rule3) << m << s << 18 << "130,0" << int(Verdict::Below);
+    QTest::newRow("rule of 3, an evening missing")
+        << int(Protocol::Rule3) << m << gap << QDate() << kStart << 15 << "130,0/80,0"
+        << int(Verdict::Below) << "15 mesures sur 18 attendues; manquent : soir du 2e jour (3)."
+        << below << QStringList();
+    // A morning reading changed to 20:00 (and to high values) counts nowhere.
+    std::vector<Reading> moved = m;
+    moved[0] = R(kStart, "20:00", 180, 110, 90);
+    QTest::newRow("a time contradicting its list")
+        << int(Protocol::Rule3) << moved << s << QDate() << kStart << 17 << "130,0/80,0"
+        << int(Verdict::Below) << "17 mesures sur 18 attendues; manquent : matin du 1er jour (1)."
+        << below << QStringList{"heure hors période (liste Matin, 20:00)"};
 
+    // The early riser: every morning before 06:01, an evening at 18:00 sharp
+    // and one after midnight. Nine evening readings remain.
+    m.clear();
+    std::vector<Reading> early = s;
+    for (int day = 0; day < 3; ++day) {
+      for (const char *time : {"05:50", "05:53", "05:56"}) {
+        m.push_back(R(kStart.addDays(day), time, 150, 95, 80));
+      }
+    }
+    early.push_back(R(kStart, "18:00", 150, 95, 80));
+    early.push_back(R(kStart.addDays(1), "00:10", 150, 95, 80));
+    const QString mornings =
+        QStringLiteral("matin du 1er jour (3), matin du 2e jour (3), matin du 3e jour (3).");
+    QTest::newRow("the early riser")
+        << int(Protocol::Rule3) << m << early << QDate() << kStart << 9 << "130,0/80,0"
+        << int(Verdict::Incomplete) << "9 mesures sur 18 attendues; manquent : " + mornings
+        << "Relevé incomplet : 9 mesures retenues sur 18 attendues, il en faut au moins 12 pour "
+           "conclure.\nManquent : " +
+               mornings
+        << QStringList(11, QStringLiteral("hors des plages matin/soir"));
+
+    // Four days measured, the first one high: day 1 is her first day, not
+    // the first of the last seven; days 2 to 4 count, 5 to 7 are missing.
     m.clear();
     s.clear();
-    Fill(m, s, kStart, 1, 2, 160, 100, 90); // day 1: shown, not counted
-    Fill(m, s, kStart.addDays(1), 6, 2, 130, 80, 70);
-    QTest::newRow("European, day 1 high")
-        << int(Protocol::European7) << m << s << 24 << "130,0" << int(Verdict::Below);
+    Fill(m, s, kStart, 1, 2, 170, 100, 80);
+    Fill(m, s, kStart.addDays(1), 3, 2, 130, 82, 70);
+    const QString lastDays = QStringLiteral(
+        "12 mesures sur 24 attendues; manquent : matin du 5e jour (2), soir du 5e jour (2), matin "
+        "du 6e jour (2), soir du 6e jour (2), matin du 7e jour (2), soir du 7e jour (2).");
+    QTest::newRow("esh7, four days measured")
+        << int(Protocol::European7) << m << s << QDate() << kStart << 12 << "130,0/82,0"
+        << int(Verdict::Below) << lastDays << below << QStringList();
+    QTest::newRow("esh7, four days, asked from three days before")
+        << int(Protocol::European7) << m << s << kStart.addDays(-3) << kStart << 12 << "130,0/82,0"
+        << int(Verdict::Below) << lastDays << below << QStringList();
+
+    // Mornings only: twelve readings, but no evening.
+    m.clear();
+    s.clear();
+    Fill(m, s, kStart, 7, 2, 130, 80, 70);
+    const QString evenings = QStringLiteral(
+        "soir du 2e jour (2), soir du 3e jour (2), soir du 4e jour (2), soir du 5e jour (2), soir "
+        "du 6e jour (2), soir du 7e jour (2).");
+    QTest::newRow("esh7, mornings only")
+        << int(Protocol::European7) << m << std::vector<Reading>() << QDate() << kStart << 12
+        << "130,0/80,0" << int(Verdict::Incomplete)
+        << "12 mesures sur 24 attendues; manquent : " + evenings
+        << "Relevé incomplet : 12 mesures retenues, mais aucune le soir ; il faut des mesures du "
+           "matin et du soir pour conclure.\nManquent : " +
+               evenings
+        << QStringList();
 
     // 20 counted readings summing 2699: 134,95 shows 135,0 and is at the
     // threshold; one mmHg less, 134,9, is below.
-    for (int below = 0; below < 2; ++below) {
+    for (int less = 0; less < 2; ++less) {
       m.clear();
       s.clear();
-      Fill(m, s, kStart.addDays(1), 5, 2, 135, 80, 70);
-      m[0] = R(kStart.addDays(1), "07:00", 134 - below, 80, 70);
-      QTest::newRow(below ? "threshold, just below" : "threshold, rounded up to it")
-          << int(Protocol::European7) << m << s << 20 << (below ? "134,9" : "135,0")
-          << int(below ? Verdict::Below : Verdict::Above);
+      Fill(m, s, kStart, 6, 2, 135, 80, 70);
+      m[2] = R(kStart.addDays(1), "07:00", 134 - less, 80, 70); // day 2, counted
+      QTest::newRow(less ? "threshold, just below" : "threshold, rounded up to it")
+          << int(Protocol::European7) << m << s << QDate() << kStart << 20
+          << (less ? "134,9/80,0" : "135,0/80,0") << int(less ? Verdict::Below : Verdict::Above)
+          << "20 mesures sur 24 attendues; manquent : matin du 7e jour (2), soir du 7e jour (2)."
+          << (less ? below : above) << QStringList();
     }
     // Across a year end.
     m.clear();
     s.clear();
     Fill(m, s, QDate(2026, 12, 31), 3, 3, 140, 90, 70);
     QTest::newRow("rule of 3 across a year end")
-        << int(Protocol::Rule3) << m << s << 18 << "140,0" << int(Verdict::Above);
+        << int(Protocol::Rule3) << m << s << QDate() << QDate(2026, 12, 31) << 18 << "140,0/90,0"
+        << int(Verdict::Above) << "18 mesures sur 18 attendues." << above << QStringList();
   }
   void series() {
     QFETCH(int, protocol);
     QFETCH(std::vector<Reading>, matin);
     QFETCH(std::vector<Reading>, soir);
+    QFETCH(QDate, asked);
+    QFETCH(QDate, first);
     QFETCH(int, counted);
-    QFETCH(QString, systolic);
+    QFETCH(QString, means);
     QFETCH(int, verdict);
+    QFETCH(QString, compliance);
+    QFETCH(QString, lines);
+    QFETCH(QStringList, reasons);
     const Protocol p = static_cast<Protocol>(protocol);
-    const std::optional<QDate> start = DefaultSeriesStart(matin, soir, p);
+    const std::optional<QDate> start =
+        asked.isValid() ? std::optional(asked) : DefaultSeriesStart(matin, soir, p);
     QVERIFY(start);
     const SeriesResult series = ComputeSeries(matin, soir, p, *start);
+    QCOMPARE(series.start, first);
+    QCOMPARE(series.end, first.addDays(ProtocolOf(p).days - 1));
     QCOMPARE(int(series.all.count), counted);
-    QCOMPARE(FrenchTenths(MeanTenths(series.all.systolic, series.all.count)), systolic);
+    QCOMPARE(FrenchTenths(MeanTenths(series.all.systolic, series.all.count)) + u'/' +
+                 FrenchTenths(MeanTenths(series.all.diastolic, series.all.count)),
+             means);
     QCOMPARE(int(series.verdict), verdict);
-    QCOMPARE(series.end, start->addDays(ProtocolOf(p).days - 1));
-    QCOMPARE(VerdictLines(series).last(),
+    QCOMPARE(ComplianceLine(series), compliance);
+    QStringList shown = VerdictLines(series);
+    QCOMPARE(shown.takeLast(),
              QStringLiteral("Tensiolog n'est pas un dispositif médical : seul votre médecin "
                             "peut interpréter ces mesures."));
+    QCOMPARE(shown.join(u'\n'), lines);
+    QStringList why;
+    for (const ExcludedReading &e : series.excluded) {
+      why << e.reason;
+    }
+    QCOMPARE(why, reasons);
   }
 
   void defaultStartEndsOnTheLastDayMeasured() {
@@ -143,7 +233,8 @@ private slots:
     std::vector<Reading> s = {R(QDate(2026, 3, 10), "20:00", 130, 80, 70),
                               test::CellsReading({"11/03/2026", "20:00", "abc", "80", "70", ""})};
     QCOMPARE(DefaultSeriesStart(m, s, Protocol::Rule3), std::optional(QDate(2026, 3, 8)));
-    QCOMPARE(DefaultSeriesStart(m, s, Protocol::European7), std::optional(QDate(2026, 3, 4)));
+    // The European series begins on the first day measured among the last seven.
+    QCOMPARE(DefaultSeriesStart(m, s, Protocol::European7), std::optional(QDate(2026, 3, 9)));
     QCOMPARE(DefaultSeriesStart({}, {}, Protocol::Rule3), std::nullopt);
   }
 
@@ -161,10 +252,12 @@ private slots:
     QTest::newRow("diastolic") << QStringList{day, "07:00", "130", "", "70"}
                                << "diastolique illisible";
     QTest::newRow("pulse") << QStringList{day, "07:00", "130", "80", "7.0"} << "pouls illisible";
+    QTest::newRow("impossible date")
+        << QStringList{"31/02/2026", "07:00", "130", "80", "70"} << "date illisible";
     QTest::newRow("diastolic above systolic")
-        << QStringList{day, "07:00", "80", "130", "70"} << "valeurs invraisemblables";
-    QTest::newRow("pulse too low")
-        << QStringList{day, "07:00", "130", "80", "20"} << "valeurs invraisemblables";
+        << QStringList{day, "07:00", "80", "120", "70"} << "valeurs invraisemblables (80/120)";
+    QTest::newRow("pulse 0") << QStringList{day, "07:00", "130", "80", "0"}
+                             << "valeurs invraisemblables (pouls 0)";
     QTest::newRow("another day") << QStringList{"01/01/2026", "07:00", "1", "2", "3"} << "";
     QTest::newRow("countable") << QStringList{day, "07:00", "300", "200", "250"} << "";
   }
@@ -180,6 +273,8 @@ private slots:
     QCOMPARE(series.excluded.size(), size_t(1));
     QCOMPARE(series.excluded[0].reason, reason);
     QCOMPARE(series.excluded[0].date, cells[0]);
+    QCOMPARE(series.excluded[0].valuesText(),
+             QStringLiteral("%1/%2, pouls %3").arg(cells[2], cells[3], cells[4]));
     QCOMPARE(series.excluded[0].period, DayPeriod::Matin);
     QCOMPARE(series.all.count, qint64(0));
   }

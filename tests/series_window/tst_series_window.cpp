@@ -97,11 +97,13 @@ private slots:
     QVERIFY(window.verdictLabel()->text().endsWith(
         QStringLiteral("seul votre médecin peut interpréter ces mesures.")));
     QVERIFY(window.excludedList()->toPlainText().contains(
-        QStringLiteral("12/03/2026 21:30, Soir : systolique illisible")));
+        QStringLiteral("12/03/2026 21:30, Soir, douze/80, pouls 70 : systolique illisible")));
     QVERIFY(window.pdfButton()->isEnabled());
-    // Another start date: the series moves with it.
+    // Another start date: the series moves with it, but the European one
+    // still begins on the first day measured.
     window.startPicker()->setDate(start.addDays(-1));
-    QCOMPARE(window.series().start, start.addDays(-1));
+    QCOMPARE(window.series().windowStart, start.addDays(-1));
+    QCOMPARE(window.series().start, protocol == 1 ? start : start.addDays(-1));
   }
 
   void esh7MeansLeaveDayOneOut() {
@@ -115,7 +117,61 @@ private slots:
                                 "mesures retenues sur 24 attendues.")),
              qPrintable(window.meansLabel()->text()));
     QVERIFY(window.excludedList()->toPlainText().contains(
-        QStringLiteral("13/03/2026 07:20, Matin : non retenue")));
+        QStringLiteral("13/03/2026 07:20, Matin, 150/95, pouls 70 : surnuméraire")));
+    QCOMPARE(window.reportNotes()->text(),
+             QStringLiteral("Lignes non utilisées : 1 (listées dans le PDF avec leur raison)."));
+  }
+
+  // The protocol chosen is the one the next window opens with; the other
+  // keys of the preferences file stay as they were.
+  void remembersTheProtocol() {
+    TestWorld world;
+    QVERIFY(test::WriteFile(Paths().preferencesFile, "\xEF\xBB\xBF\r\nDarkmode = 1\r\n"
+                                                     "OpenPanel = Soir\r\n"));
+    PeriodLists lists;
+    FillLists(lists);
+    {
+      SeriesWindow window(lists, kWho, Paths().printFolder);
+      QCOMPARE(window.protocolSelector()->currentIndex(), 0);
+      window.protocolSelector()->setCurrentIndex(1);
+    }
+    const QByteArray file = test::ReadFile(Paths().preferencesFile);
+    QVERIFY2(file.contains("Darkmode = 1\r\n") && file.contains("OpenPanel = Soir\r\n") &&
+                 file.endsWith("SeriesProtocol = esh7\r\n"),
+             file.constData());
+    SeriesWindow again(lists, kWho, Paths().printFolder);
+    QCOMPARE(again.protocolSelector()->currentIndex(), 1);
+    QCOMPARE(again.series().protocol, Protocol::European7);
+    QCOMPARE(again.startPicker()->date(), QDate(2026, 3, 7));
+  }
+
+  // Every column of the grid is at least as wide as what it holds, and the
+  // reading columns share the rest alike.
+  void gridColumnsFitTheirContents_data() {
+    QTest::addColumn<int>("protocol");
+    QTest::newRow("regle3") << 0;
+    QTest::newRow("esh7") << 1;
+  }
+  void gridColumnsFitTheirContents() {
+    QFETCH(int, protocol);
+    TestWorld world;
+    PeriodLists lists;
+    FillLists(lists);
+    SeriesWindow window(lists, kWho, Paths().printFolder);
+    window.show();
+    window.protocolSelector()->setCurrentIndex(protocol);
+    QTableWidget *grid = window.grid();
+    int total = 0;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+      for (int row = 0; row < grid->rowCount(); ++row) {
+        const QString text = grid->item(row, c)->text();
+        QVERIFY2(grid->fontMetrics().horizontalAdvance(text) + 6 <= grid->columnWidth(c),
+                 qPrintable(text));
+      }
+      total += grid->columnWidth(c);
+    }
+    QVERIFY(total <= grid->viewport()->width());
+    QVERIFY(qAbs(grid->columnWidth(2) - grid->columnWidth(grid->columnCount() - 1)) <= 20);
   }
 
   // Without morning or evening readings there is nothing to present.
@@ -202,19 +258,27 @@ private slots:
 
   void snapshots_data() {
     QTest::addColumn<bool>("dark");
-    QTest::newRow("light") << false;
-    QTest::newRow("dark") << true;
+    QTest::addColumn<bool>("morningsOnly"); // the longest verdict
+    QTest::newRow("light") << false << false;
+    QTest::newRow("dark") << true << false;
+    QTest::newRow("mornings only") << false << true;
   }
   void snapshots() {
     QFETCH(bool, dark);
+    QFETCH(bool, morningsOnly);
     TestWorld world;
     State().darkAppearance = dark;
     PeriodLists lists;
     FillLists(lists);
+    if (morningsOnly) {
+      lists.list(DayPeriod::Soir).setReadings({});
+    }
     SeriesWindow window(lists, kWho, Paths().printFolder);
     window.protocolSelector()->setCurrentIndex(1);
     window.show();
-    const QString suffix = dark ? QStringLiteral("_dark.png") : QStringLiteral(".png");
+    const QString suffix = morningsOnly ? QStringLiteral("_mornings.png")
+                           : dark       ? QStringLiteral("_dark.png")
+                                        : QStringLiteral(".png");
     QVERIFY(window.grab().save(test::SnapshotFolder() + QStringLiteral("series_window") + suffix));
     window.tabs()->setCurrentIndex(1);
     QVERIFY(window.grab().save(test::SnapshotFolder() + QStringLiteral("series_window_report") +
