@@ -5,6 +5,7 @@
 // refused with their reason, and the duplicates skipped.
 
 #include "common/day_period.h"
+#include "exchange/import_dates.h"
 #include "measurements/reading.h"
 
 #include <QDateTime>
@@ -33,10 +34,6 @@ enum class ColumnRole {
   TimeZone, // the UTC offset or time zone of the date and time
 };
 
-// How slash and dot dates are read: day first (the French order) or month
-// first.
-enum class DateOrder { DayMonth, MonthDay };
-
 // The role as the preview's selector shows it ("Date", ..., "Ignorer").
 QString ColumnRoleText(ColumnRole role);
 
@@ -44,6 +41,15 @@ struct ColumnMapping {
   QList<ColumnRole> roles;
   bool header = false; // the first record names the columns and is no reading
   DateOrder dateOrder = DateOrder::DayMonth;
+  // Whether dateOrder was chosen (in the preview, on the command line);
+  // otherwise the import decides it from the dates of the whole file.
+  bool dateOrderGiven = false;
+  // The date column's header names a date: numbers in it are Excel serial
+  // days (elsewhere a number is Unix time).
+  bool serialDates = false;
+  // One sentence for each column a role was guessed for that an earlier
+  // column has: that column is ignored.
+  QStringList warnings;
   // The export the header was recognised as ("OMRON connect"), or empty.
   QString format;
   // Whether a date (with a time, or a date and time) and the three values
@@ -51,20 +57,24 @@ struct ColumnMapping {
   bool complete() const;
 };
 
-// The mapping the first record suggests: its names when it is a header
-// (French or English, case, accents and blanks aside; Tensiolog's own
-// export and the common meter exports included), else the look of its
-// values.
-ColumnMapping GuessMapping(const QStringList &firstRecord);
+// The role a column's header names: by whole words (split at blanks,
+// punctuation, underscores and camelCase; case and accents aside) from a
+// list per role in French and English. A header with a word of another
+// measure or of the record's bookkeeping ("pulse pressure", "HRV",
+// "modification", "created", ...) names none.
+ColumnRole RoleOfHeader(const QString &name);
 
-// Dates: dd/MM/yyyy, yyyy-MM-dd, dd.MM.yyyy.
-std::optional<QDate> ParseImportDate(QStringView text);
-// Times: hh:mm or hh:mm:ss (one-digit hours too).
-std::optional<QTime> ParseImportTime(QStringView text);
-// Date and time together: ISO (T or blank, seconds and offset optional, an
-// offset converted to local time), a date then a time as above, or Unix
-// seconds or milliseconds (told apart by their size).
-std::optional<QDateTime> ParseImportDateTime(QStringView text);
+// Keeps each role for the first column that has it (a date and time column
+// counts as the date and as the time); the later ones are ignored. With
+// `names`, one sentence per column ignored goes to `warnings`.
+void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names = nullptr,
+                    QStringList *warnings = nullptr);
+
+// The mapping the first record suggests: its names when it is a header
+// (Tensiolog's own export and the common meter exports included), else the
+// look of its values. `next`, the record after a header, tells whether a
+// date column holds times too.
+ColumnMapping GuessMapping(const QStringList &firstRecord, const QStringList &next = {});
 
 // One pass over the records of a file into a logbook's four lists.
 class CsvImport {
@@ -86,6 +96,8 @@ public:
                   const QString &place);
   // A record refused: counted, and "place : reason" kept among the first 20.
   void reject(const QString &place, const QString &reason);
+  // A sentence the summary gives after its counts.
+  void addNote(const QString &note) { notes_ << note; }
 
   // The readings accepted, per period, in file order.
   const std::vector<Reading> &accepted(DayPeriod period) const {
@@ -99,12 +111,15 @@ public:
   qint64 duplicates() const { return duplicates_; }
   qint64 rejected() const { return rejected_; }
 
-  // "N relevés importés, D doublons ignorés, R lignes rejetées." and up to
-  // 20 lines "ligne 12 : diastolique illisible".
+  // "N relevés importés, D doublons ignorés, R lignes rejetées.", the notes,
+  // and up to 20 lines "ligne 12 : diastolique illisible".
   QString summary() const;
 
 private:
   template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
+  // The zone of a time zone cell (the last one read is kept: a file gives
+  // one zone, or few).
+  template <typename Field> const ImportZone *zoneOf(const Field &field);
   // Files the reading, or counts it as a duplicate; the reason it is
   // refused otherwise.
   const char *accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p);
@@ -117,6 +132,10 @@ private:
   QSet<quint64> seen_;
   qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
   QStringList reasons_; // the first 20
+  QStringList notes_;
+  LocalTimeConverter clock_;
+  QString zoneText_;
+  std::optional<ImportZone> zone_;
 };
 
 } // namespace tl

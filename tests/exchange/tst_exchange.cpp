@@ -238,7 +238,7 @@ private slots:
     QTest::newRow("Tensiolog's own export")
         << QStringList{"Date",        "Heure", "Période",   "Systolique",
                        "Diastolique", "Pouls", "Diagnostic"}
-        << "Date|Heure|Ignorer|Systolique|Diastolique|Pouls|Ignorer" << true;
+        << "Date|Heure|Période|Systolique|Diastolique|Pouls|Ignorer" << true;
     QTest::newRow("Unix milliseconds")
         << QStringList{"timestampUnixMs", "systolic", "diastolic", "pulse", "note"}
         << "Date et heure|Systolique|Diastolique|Pouls|Ignorer" << true;
@@ -577,8 +577,10 @@ private slots:
     QCOMPARE(bool(outcome.error), how == u"missing");
     QCOMPARE(calls, how == u"missing" ? 0 : 1);
     if (how.isEmpty() || how == u"dry run") {
-      QCOMPARE(outcome.summary, QStringLiteral("2 relevés importés, 1 doublons ignorés, 1 lignes "
-                                               "rejetées.\nligne 5 : systolique illisible"));
+      QCOMPARE(outcome.summary,
+               QStringLiteral("2 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n"
+                              "Aucune date ne distingue le jour du mois : les dates sont lues "
+                              "dans l'ordre jour/mois.\nligne 5 : systolique illisible"));
     }
     const PeriodListModel &matin = saved.book.list(DayPeriod::Matin);
     QCOMPARE(matin.size(), qsizetype(appended ? 2 : 1));
