@@ -221,6 +221,9 @@ enum class ControlId : int {
   ImportHint = 805,
   ImportButtonImport = 806,
   ImportButtonCancel = 807,
+  ImportDateOrderLabel = 808,
+  ImportDateOrder = 809,
+  ImportWarnings = 810,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

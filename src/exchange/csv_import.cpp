@@ -371,7 +371,8 @@ ColumnRole RoleOfHeader(const QString &name) {
   return named == 1 ? found : ColumnRole::Ignore;
 }
 
-void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names, QStringList *warnings) {
+void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names,
+                    QList<ColumnWarning> *warnings) {
   QSet<int> taken;
   const auto has = [&taken](ColumnRole r) { return taken.contains(int(r)); };
   for (qsizetype i = 0; i < roles.size(); ++i) {
@@ -395,8 +396,9 @@ void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names, QStringL
     }
     roles[i] = ColumnRole::Ignore;
     if (names && warnings) {
-      warnings->append(QStringLiteral("La colonne « %1 » ressemble aussi %2 : elle est ignorée.")
-                           .arg(names->value(i).trimmed(), RoleResemblance(role)));
+      warnings->append(
+          {i, QStringLiteral("La colonne « %1 » ressemble aussi %2 : elle est ignorée.")
+                  .arg(names->value(i).trimmed(), RoleResemblance(role))});
     }
   }
 }

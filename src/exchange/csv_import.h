@@ -37,6 +37,13 @@ enum class ColumnRole {
 // The role as the preview's selector shows it ("Date", ..., "Ignorer").
 QString ColumnRoleText(ColumnRole role);
 
+// A column ignored because an earlier column has the role it resembles:
+// "La colonne « Pouls 2 » ressemble aussi au pouls : elle est ignorée."
+struct ColumnWarning {
+  qsizetype column = 0;
+  QString text;
+};
+
 struct ColumnMapping {
   QList<ColumnRole> roles;
   bool header = false; // the first record names the columns and is no reading
@@ -47,9 +54,8 @@ struct ColumnMapping {
   // The date column's header names a date: numbers in it are Excel serial
   // days (elsewhere a number is Unix time).
   bool serialDates = false;
-  // One sentence for each column a role was guessed for that an earlier
-  // column has: that column is ignored.
-  QStringList warnings;
+  // Each column a role was guessed for that an earlier column has.
+  QList<ColumnWarning> warnings;
   // The export the header was recognised as ("OMRON connect"), or empty.
   QString format;
   // Whether a date (with a time, or a date and time) and the three values
@@ -66,9 +72,9 @@ ColumnRole RoleOfHeader(const QString &name);
 
 // Keeps each role for the first column that has it (a date and time column
 // counts as the date and as the time); the later ones are ignored. With
-// `names`, one sentence per column ignored goes to `warnings`.
+// `names`, each column ignored goes to `warnings`.
 void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names = nullptr,
-                    QStringList *warnings = nullptr);
+                    QList<ColumnWarning> *warnings = nullptr);
 
 // The mapping the first record suggests: its names when it is a header
 // (Tensiolog's own export and the common meter exports included), else the
