@@ -419,8 +419,10 @@ ColumnMapping GuessMapping(const QStringList &first, const QStringList &next) {
     // A "Date" column holding the time as well, without a time column.
     if (date >= 0 && date < next.size() && !mapping.roles.contains(ColumnRole::Time)) {
       for (DateOrder order : {DateOrder::DayMonth, DateOrder::MonthDay}) {
-        if (!ParseImportDate(next[date], order, mapping.serialDates) &&
-            ParseImportWhen(next[date], order, mapping.serialDates)) {
+        // A date alone, or a whole Excel day, is no date and time.
+        const bool dateOnly =
+            ParseImportDate(next[date], order) || (mapping.serialDates && WholeNumber(next[date]));
+        if (!dateOnly && ParseImportWhen(next[date], order, mapping.serialDates)) {
           mapping.roles[date] = ColumnRole::DateTime;
           break;
         }
@@ -568,16 +570,22 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
 
 template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field) {
   if constexpr (std::is_same_v<Field, QByteArrayView>) {
-    if (const std::optional<ImportZone> fixed = ParseImportZoneAscii(field)) {
-      zone_ = fixed;
-      zoneText_.clear(); // the text kept is no longer that of zone_
+    if (zone_ && !zoneBytes_.isEmpty() && field == zoneBytes_) {
       return &*zone_;
     }
+    if (const std::optional<ImportZone> fixed = ParseImportZoneAscii(field)) {
+      zone_ = fixed;
+      zoneText_.clear();
+      zoneBytes_ = field.toByteArray();
+      return &*zone_;
+    }
+    zoneBytes_.clear();
     return zoneOf(DecodeCsvField(field));
   } else {
     const QString text = field.trimmed();
     if (text != zoneText_ || text.isEmpty()) {
       zoneText_ = text;
+      zoneBytes_.clear();
       zone_ = ParseImportZone(text);
     }
     return zone_ ? &*zone_ : nullptr;

@@ -140,7 +140,8 @@ private:
   QStringList reasons_; // the first 20
   QStringList notes_;
   LocalTimeConverter clock_;
-  QString zoneText_;
+  QString zoneText_;     // the text zone_ was read from, or empty
+  QByteArray zoneBytes_; // the bytes zone_ was read from, or empty
   std::optional<ImportZone> zone_;
 };
 

@@ -3,7 +3,6 @@
 #include "exchange/csv_reader.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace tl {
@@ -30,12 +29,18 @@ bool IsDateSeparator(char16_t c) {
 qint64 FloorDiv(qint64 a, qint64 b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 bool IsAscii(QByteArrayView bytes) {
+  uchar any = 0;
   for (const char c : bytes) {
-    if (uchar(c) >= 0x80) {
-      return false;
-    }
+    any |= uchar(c);
   }
-  return true;
+  return any < 0x80;
+}
+
+// Whether the folded name (ended by 0) is `candidate`.
+bool SameName(const char *candidate, const char *name) {
+  for (; *candidate && *candidate == *name; ++candidate, ++name) {
+  }
+  return *candidate == *name;
 }
 
 // Up to `max` digits at `*at`: their value, their count in `*count`.
@@ -134,22 +139,64 @@ char FoldedLetter(char16_t c) {
   }
 }
 
-// Month names in French and English, full and abbreviated, folded.
-struct MonthName {
-  const char *name;
-  int month;
+// Month names in French and English, full and abbreviated, folded, by
+// month.
+constexpr const char *kMonthNames[12][5] = {
+    {"jan", "janv", "janvier", "january", nullptr},
+    {"fev", "fevr", "fevrier", "feb", "february"},
+    {"mar", "mars", "march", nullptr, nullptr},
+    {"avr", "avril", "apr", "april", nullptr},
+    {"mai", "may", nullptr, nullptr, nullptr},
+    {"juin", "jun", "june", nullptr, nullptr},
+    {"juil", "juillet", "jul", "july", nullptr},
+    {"aou", "aout", "aug", "august", nullptr},
+    {"sep", "sept", "septembre", "september", nullptr},
+    {"oct", "octobre", "october", nullptr, nullptr},
+    {"nov", "novembre", "november", nullptr, nullptr},
+    {"dec", "decembre", "december", nullptr, nullptr},
 };
-constexpr MonthName kMonths[] = {
-    {"janvier", 1},  {"janv", 1},      {"jan", 1},       {"january", 1},   {"fevrier", 2},
-    {"fevr", 2},     {"fev", 2},       {"feb", 2},       {"february", 2},  {"mars", 3},
-    {"mar", 3},      {"march", 3},     {"avril", 4},     {"avr", 4},       {"apr", 4},
-    {"april", 4},    {"mai", 5},       {"may", 5},       {"juin", 6},      {"jun", 6},
-    {"june", 6},     {"juillet", 7},   {"juil", 7},      {"jul", 7},       {"july", 7},
-    {"aout", 8},     {"aou", 8},       {"aug", 8},       {"august", 8},    {"septembre", 9},
-    {"sept", 9},     {"sep", 9},       {"september", 9}, {"octobre", 10},  {"oct", 10},
-    {"october", 10}, {"novembre", 11}, {"nov", 11},      {"november", 11}, {"decembre", 12},
-    {"dec", 12},     {"december", 12},
-};
+
+constexpr quint32 Prefix(const char *p) {
+  return quint32(uchar(p[0])) << 16 | quint32(uchar(p[1])) << 8 | uchar(p[2]);
+}
+
+// The months whose names start with these three letters (two for "jui").
+std::pair<int, int> MonthsOfPrefix(quint32 prefix) {
+  switch (prefix) {
+  case Prefix("jan"):
+    return {1, 0};
+  case Prefix("fev"):
+  case Prefix("feb"):
+    return {2, 0};
+  case Prefix("mar"):
+    return {3, 0};
+  case Prefix("avr"):
+  case Prefix("apr"):
+    return {4, 0};
+  case Prefix("mai"):
+  case Prefix("may"):
+    return {5, 0};
+  case Prefix("jun"):
+    return {6, 0};
+  case Prefix("jui"):
+    return {6, 7};
+  case Prefix("jul"):
+    return {7, 0};
+  case Prefix("aou"):
+  case Prefix("aug"):
+    return {8, 0};
+  case Prefix("sep"):
+    return {9, 0};
+  case Prefix("oct"):
+    return {10, 0};
+  case Prefix("nov"):
+    return {11, 0};
+  case Prefix("dec"):
+    return {12, 0};
+  default:
+    return {0, 0};
+  }
+}
 
 // The month named by the letters at `*at` (moved past them), or 0.
 template <typename View> int MonthAt(View t, qsizetype *at) {
@@ -170,10 +217,16 @@ template <typename View> int MonthAt(View t, qsizetype *at) {
     return 0;
   }
   name[n] = 0;
-  for (const MonthName &m : kMonths) {
-    if (std::strcmp(m.name, name) == 0) {
-      *at = i;
-      return m.month;
+  const auto [first, second] = MonthsOfPrefix(Prefix(name));
+  for (const int month : {first, second}) {
+    if (month == 0) {
+      break;
+    }
+    for (const char *candidate : kMonthNames[month - 1]) {
+      if (candidate && SameName(candidate, name)) {
+        *at = i;
+        return month;
+      }
     }
   }
   return 0;
@@ -495,7 +548,7 @@ bool DateOrderDecision::add(DateOrderHint hint, qint64 at) {
   }
   switch (hint) {
   case DateOrderHint::None:
-    break;
+    return basis == Basis::NoDates && ++others >= kOtherFormsLooked;
   case DateOrderHint::Ambiguous:
     basis = Basis::AllAmbiguous;
     break;
@@ -586,18 +639,34 @@ std::optional<ImportZone> ParseImportZoneAscii(QByteArrayView ascii) {
   return std::nullopt;
 }
 
-int LocalTimeConverter::DayOffsets::at(qint64 seconds) {
-  const auto offsetAt = [this](qint64 s) {
-    const QDateTime utc = QDateTime::fromSecsSinceEpoch(s, Qt::UTC);
-    return zone.isValid() ? zone.offsetFromUtc(utc) : utc.toLocalTime().offsetFromUtc();
-  };
-  const qint64 d = FloorDiv(seconds, 86400);
-  if (d != day) {
-    day = d;
-    start = offsetAt(d * 86400);
-    end = offsetAt(d * 86400 + 86399);
+int LocalTimeConverter::Offsets::at(qint64 seconds) {
+  if (seconds >= from && seconds < to) {
+    return offset;
   }
-  return start == end ? start : offsetAt(seconds);
+  if (!zone.isValid()) {
+    zone = QTimeZone::systemTimeZone();
+  }
+  // The offset holds from the transition before to the one after.
+  const QDateTime utc = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);
+  offset = zone.offsetFromUtc(utc);
+  from = std::numeric_limits<qint64>::min();
+  to = std::numeric_limits<qint64>::max();
+  if (zone.hasTransitions()) {
+    const QTimeZone::OffsetData before = zone.previousTransition(utc.addSecs(1));
+    const QTimeZone::OffsetData after = zone.nextTransition(utc);
+    if (before.atUtc.isValid()) {
+      from = before.atUtc.toSecsSinceEpoch();
+    }
+    if (after.atUtc.isValid()) {
+      to = after.atUtc.toSecsSinceEpoch();
+    }
+    if (from > seconds || to <= seconds) {
+      from = to = seconds; // transitions that do not frame it: asked each time
+    }
+  } else {
+    from = to = seconds;
+  }
+  return offset;
 }
 
 void LocalTimeConverter::toLocal(ImportWhen &when, const ImportZone *zone) {
@@ -611,7 +680,7 @@ void LocalTimeConverter::toLocal(ImportWhen &when, const ImportZone *zone) {
       utc = WallSeconds(when) - zone->offsetSeconds;
     } else {
       if (named_.zone != zone->zone) {
-        named_ = DayOffsets{zone->zone};
+        named_ = Offsets{zone->zone};
       }
       const qint64 wall = WallSeconds(when);
       const int first = named_.at(wall);

@@ -33,14 +33,19 @@ DateOrderHint DateOrderHintOf(QStringView text);
 DateOrderHint DateOrderHintOf(QByteArrayView bytes);
 
 // The order of a whole file: the first date only one order reads decides;
-// when every date is ambiguous the French order is taken, and said so.
+// when every date is ambiguous the French order is taken, and said so. A
+// column whose first dates all are of other forms (ISO, month names, Unix
+// times) is looked at no further.
 struct DateOrderDecision {
   enum class Basis { NoDates, AllAmbiguous, Date };
+  static constexpr int kOtherFormsLooked = 16;
   DateOrder order = DateOrder::DayMonth;
   Basis basis = Basis::NoDates;
   qint64 line = 0; // Basis::Date: the line of the date that decided
+  int others = 0;  // dates of other forms while no date had the year last
 
-  // Adds the hint of the date on `line`; true once the order is decided.
+  // Adds the hint of the date on `line`; true once nothing more is to be
+  // learnt (the order decided, or the column of other forms).
   bool add(DateOrderHint hint, qint64 line);
   bool decided() const { return basis == Basis::Date; }
 };
@@ -91,9 +96,9 @@ struct ImportZone {
 std::optional<ImportZone> ParseImportZone(QStringView text);
 std::optional<ImportZone> ParseImportZoneAscii(QByteArrayView ascii); // offsets only
 
-// Converts dates and times to local time, keeping the UTC offsets of the
-// system zone (and of one named zone) for the UTC day last asked: rows of a
-// file come in date order.
+// Converts dates and times to local time, keeping the UTC offset of the
+// system zone (and of one named zone) between the transitions around the
+// instant last asked: rows of a file come in date order.
 class LocalTimeConverter {
 public:
   // The local date and minutes of `when`, taken in `zone` when it is local
@@ -101,15 +106,15 @@ public:
   void toLocal(ImportWhen &when, const ImportZone *zone = nullptr);
 
 private:
-  struct DayOffsets {
-    QTimeZone zone; // invalid: the system's local time
-    qint64 day = std::numeric_limits<qint64>::min();
-    int start = 0, end = 0;
+  struct Offsets {
+    QTimeZone zone;          // invalid: the system's, taken when first asked
+    qint64 from = 0, to = 0; // UTC seconds where `offset` holds
+    int offset = 0;
     // Seconds east of UTC at the UTC instant `seconds`.
     int at(qint64 seconds);
   };
-  DayOffsets local_;
-  DayOffsets named_;
+  Offsets local_;
+  Offsets named_;
 };
 
 } // namespace tl

@@ -45,7 +45,7 @@ struct OrderPass {
         DateOrderHintOf(size_t(column) < fields.size() ? fields[size_t(column)] : QByteArrayView()),
         line);
   };
-  // False once decided: the reading stops.
+  // False once nothing more is to be learnt: the reading stops.
   bool take(DateOrderHint hint, qint64 line) {
     if (skip) {
       skip = false;
