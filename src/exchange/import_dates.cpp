@@ -250,9 +250,8 @@ template <typename View> int DayAt(View t, qsizetype *at) {
   return day;
 }
 
-// A date at `at`; where it ends in `*end`.
-template <typename View>
-std::optional<QDate> DateAt(View t, qsizetype at, DateOrder order, qsizetype *end) {
+// A date at `at` (invalid when none); where it ends in `*end`.
+template <typename View> QDate DateAt(View t, qsizetype at, DateOrder order, qsizetype *end) {
   if (const std::optional<NumericDate> n = NumericDateAt(t, at)) {
     int y, m, d;
     if (n->na == 4 && n->nc <= 2) {
@@ -262,11 +261,11 @@ std::optional<QDate> DateAt(View t, qsizetype at, DateOrder order, qsizetype *en
       m = order == DateOrder::DayMonth ? n->b : n->a;
       d = order == DateOrder::DayMonth ? n->a : n->b;
     } else {
-      return std::nullopt;
+      return {};
     }
     const QDate date(y, m, d);
     if (!date.isValid()) {
-      return std::nullopt;
+      return {};
     }
     *end = n->end;
     return date;
@@ -278,16 +277,16 @@ std::optional<QDate> DateAt(View t, qsizetype at, DateOrder order, qsizetype *en
     const qsizetype from = i;
     i = Skip(t, i, IsDateSeparator);
     if (i == from || (day = DayAt(t, &i)) < 0) {
-      return std::nullopt;
+      return {};
     }
   } else {
     if ((day = DayAt(t, &i)) < 0) {
-      return std::nullopt;
+      return {};
     }
     const qsizetype from = i;
     i = Skip(t, i, IsDateSeparator);
     if (i == from || !(month = MonthAt(t, &i))) {
-      return std::nullopt;
+      return {};
     }
   }
   const qsizetype from = i;
@@ -295,11 +294,11 @@ std::optional<QDate> DateAt(View t, qsizetype at, DateOrder order, qsizetype *en
   int n = 0;
   const int year = int(Digits(t, &i, 4, &n));
   if (i == from || n != 4 || (i < t.size() && IsDigit(Unit(t[i])))) {
-    return std::nullopt;
+    return {};
   }
   const QDate date(year, month, day);
   if (!date.isValid()) {
-    return std::nullopt;
+    return {};
   }
   *end = i;
   return date;
@@ -454,9 +453,10 @@ template <typename View> DateOrderHint HintOf(View t) {
   return DateOrderHint::Ambiguous;
 }
 
-template <typename View> std::optional<QDate> DateOf(View t, DateOrder order, bool serial) {
+// The date of the whole text, or an invalid one.
+template <typename View> QDate DateOf(View t, DateOrder order, bool serial) {
   qsizetype end = 0;
-  if (const std::optional<QDate> date = DateAt(t, 0, order, &end); date && end == t.size()) {
+  if (const QDate date = DateAt(t, 0, order, &end); date.isValid() && end == t.size()) {
     return date;
   }
   qint64 days;
@@ -464,7 +464,11 @@ template <typename View> std::optional<QDate> DateOf(View t, DateOrder order, bo
   if (serial && SerialOf(t, &days, &fraction)) {
     return kExcelDayZero.addDays(days);
   }
-  return std::nullopt;
+  return {};
+}
+
+std::optional<QDate> Valid(const QDate &date) {
+  return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
 template <typename View> int MinutesOf(View t) {
@@ -496,8 +500,8 @@ template <typename View> std::optional<ImportWhen> WhenOf(View t, DateOrder orde
     return when;
   }
   qsizetype end = 0;
-  const std::optional<QDate> date = DateAt(t, 0, order, &end);
-  if (!date || end == t.size()) {
+  const QDate date = DateAt(t, 0, order, &end);
+  if (!date.isValid() || end == t.size()) {
     return std::nullopt;
   }
   // "T", blanks, a comma or "à" between the date and the time.
@@ -514,7 +518,7 @@ template <typename View> std::optional<ImportWhen> WhenOf(View t, DateOrder orde
   if (minutes < 0) {
     return std::nullopt;
   }
-  when.date = *date;
+  when.date = date;
   when.minutes = minutes;
   if (end < t.size()) {
     const std::optional<int> offset = OffsetOf(t, Skip(t, end, IsBlank));
@@ -563,7 +567,7 @@ bool DateOrderDecision::add(DateOrderHint hint, qint64 at) {
 }
 
 std::optional<QDate> ParseImportDate(QStringView text, DateOrder order, bool serial) {
-  return DateOf(text.trimmed(), order, serial);
+  return Valid(DateOf(text.trimmed(), order, serial));
 }
 
 std::optional<QTime> ParseImportTime(QStringView text) {
@@ -603,7 +607,7 @@ std::optional<QDateTime> ParseImportDateTime(QStringView text, DateOrder order, 
 }
 
 std::optional<QDate> ParseImportDateAscii(QByteArrayView ascii, DateOrder order, bool serial) {
-  return IsAscii(ascii) ? DateOf(ascii.trimmed(), order, serial) : std::nullopt;
+  return IsAscii(ascii) ? Valid(DateOf(ascii.trimmed(), order, serial)) : std::nullopt;
 }
 
 int ParseImportMinutesAscii(QByteArrayView ascii) {
