@@ -2,6 +2,7 @@
 
 #include "exchange/csv_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -623,10 +624,17 @@ std::optional<ImportZone> ParseImportZone(QStringView text) {
   if (const std::optional<int> offset = OffsetOf(text, 0)) {
     return ImportZone{true, *offset, {}};
   }
-  if (text.isEmpty() || text.size() > 64) {
+  // Only the names of the zone list: a cell is never taken for a path.
+  const QByteArray id = text.toLatin1();
+  const bool plain = !text.isEmpty() && text.size() <= 64 && !id.contains("..") &&
+                     std::all_of(text.begin(), text.end(), [](QChar c) {
+                       return (c.isLetterOrNumber() && c.unicode() < 0x80) || c == u'/' ||
+                              c == u'_' || c == u'-' || c == u'+';
+                     });
+  if (!plain || !QTimeZone::isTimeZoneIdAvailable(id)) {
     return std::nullopt;
   }
-  const QTimeZone zone(text.toUtf8());
+  const QTimeZone zone(id);
   if (!zone.isValid()) {
     return std::nullopt;
   }
