@@ -532,7 +532,14 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       break;
     }
     case ColumnRole::TimeZone:
-      // A blank cell: the time is local.
+      // The zone of the row before, the common case; a blank cell: the time
+      // is local.
+      if constexpr (std::is_same_v<Field, QByteArrayView>) {
+        if (zone_ && !zoneBytes_.isEmpty() && field == zoneBytes_) {
+          zone = &*zone_;
+          break;
+        }
+      }
       if (!IsBlank(field) && !(zone = zoneOf(field))) {
         problem = QStringLiteral("fuseau horaire illisible");
       }
@@ -570,9 +577,6 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
 
 template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field) {
   if constexpr (std::is_same_v<Field, QByteArrayView>) {
-    if (zone_ && !zoneBytes_.isEmpty() && field == zoneBytes_) {
-      return &*zone_;
-    }
     if (const std::optional<ImportZone> fixed = ParseImportZoneAscii(field)) {
       zone_ = fixed;
       zoneText_.clear();
