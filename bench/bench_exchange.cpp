@@ -17,6 +17,9 @@
 // file and its zip). Its memory counters are the heap at its highest between
 // chunks and the resident memory at its highest (VmHWM, reset before the
 // import), both above what was there before it.
+//
+// BM_DateForms sets the import of the same readings written in the date
+// forms of other tools against the plain form, each file read whole.
 #include "bench_logbook.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
@@ -40,6 +43,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <zlib.h>
+#include <time.h>
 
 using namespace tl;
 
@@ -121,6 +125,111 @@ size_t ImportOnce(Fixture &f, Book &target, size_t base, bool save = true) {
     std::abort(); // the comparison would mean nothing
   }
   return peak;
+}
+
+// The forms of BM_DateForms, each a header and a row writer.
+struct DateForm {
+  const char *name;
+  const char *header;
+  QByteArray (*row)(const QDate &date, int minutes);
+};
+
+QByteArray Clock24(int minutes) {
+  return QTime(minutes / 60, minutes % 60).toString(QStringLiteral("hh:mm")).toLatin1();
+}
+
+const DateForm kDateForms[] = {
+    {"plain", "Date;Heure",
+     [](const QDate &d, int m) { return d.toString(u"dd/MM/yyyy").toLatin1() + ';' + Clock24(m); }},
+    {"month_names", "Date;Heure",
+     [](const QDate &d, int m) {
+       static const char *const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+       return names[d.month() - 1] + d.toString(u" dd yyyy").toLatin1() + ';' + Clock24(m);
+     }},
+    {"twelve_hour", "Date;Heure",
+     [](const QDate &d, int m) {
+       return d.toString(u"dd/MM/yyyy").toLatin1() + ';' +
+              QTime(m / 60, m % 60).toString(u"hh:mm AP").toLatin1();
+     }},
+    {"excel_serial", "Date",
+     [](const QDate &d, int m) {
+       return QByteArray::number(QDate(1899, 12, 30).daysTo(d)) + '.' +
+              QByteArray::number(qint64(m) * 1000000 / 1440 + 1).rightJustified(6, '0');
+     }},
+    {"month_first", "Date;Heure",
+     [](const QDate &d, int m) { return d.toString(u"MM/dd/yyyy").toLatin1() + ';' + Clock24(m); }},
+    {"time_zone", "Date;Heure;Fuseau",
+     [](const QDate &d, int m) {
+       return d.toString(u"dd/MM/yyyy").toLatin1() + ';' + Clock24(m) + ";+01:00";
+     }},
+};
+
+// The readings of a 100 000-row file: four a day from 2000 on.
+struct FormFiles {
+  QTemporaryDir dir;
+  QString folder = dir.path() + u'/';
+  std::vector<QString> paths;
+  std::vector<CsvFileStart> starts;
+
+  FormFiles() {
+    for (const DateForm &form : kDateForms) {
+      QByteArray csv = QByteArray(form.header) + ";Systolique;Diastolique;Pouls\n";
+      QRandomGenerator rng(7);
+      const int minutes[] = {3 * 60 + 10, 7 * 60 + 20, 13 * 60 + 30, 20 * 60 + 40};
+      for (qsizetype i = 0; i < kReadings; ++i) {
+        csv += form.row(QDate(2000, 1, 1).addDays(i / 4), minutes[i % 4] + int(i % 17)) + ';' +
+               QByteArray::number(100 + rng.bounded(80)) + ';' +
+               QByteArray::number(55 + rng.bounded(40)) + ';' +
+               QByteArray::number(50 + rng.bounded(50)) + '\n';
+      }
+      paths.push_back(folder + QString::fromLatin1(form.name) + QStringLiteral(".csv"));
+      QFile file(paths.back());
+      if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size()) {
+        std::abort();
+      }
+      file.close();
+      starts.push_back(ReadCsvStart(paths.back()));
+    }
+  }
+};
+
+// The processor time of this thread, in seconds: on a machine others share
+// too, the wall clock would time them as well.
+double ThreadSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Each form's import (read, checked, appended, not saved) over the plain
+// form's, timed in the same iterations in processor time: the medians are
+// the figures to read.
+void BM_DateForms(benchmark::State &state) {
+  static FormFiles files;
+  const size_t forms = std::size(kDateForms);
+  std::vector<std::vector<double>> ratios(forms);
+  for (auto _ : state) {
+    std::vector<double> seconds(forms);
+    for (size_t f = 0; f < forms; ++f) {
+      Book target(files.folder, QStringLiteral("Form%1").arg(f));
+      const double t0 = ThreadSeconds();
+      const ImportOutcome outcome = AppendCsvFile(target.book, files.paths[f],
+                                                  files.starts[f].guess, files.starts[f].separator);
+      seconds[f] = ThreadSeconds() - t0;
+      if (outcome.imported != kReadings) {
+        std::abort(); // the form was not read
+      }
+    }
+    for (size_t f = 1; f < forms; ++f) {
+      ratios[f].push_back(seconds[f] / seconds[0]);
+    }
+  }
+  for (size_t f = 1; f < forms; ++f) {
+    std::sort(ratios[f].begin(), ratios[f].end());
+    state.counters[std::string(kDateForms[f].name) + "_over_plain"] =
+        ratios[f].empty() ? 0.0 : ratios[f][ratios[f].size() / 2];
+  }
 }
 
 void BM_LoadLogbook(benchmark::State &state) {
@@ -459,5 +568,6 @@ BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ratios)->Iterations(9)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportAppleHealth)->Apply(OnceWhenBig)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportAppleHealthZip)->Apply(OnceWhenBig)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DateForms)->Iterations(7)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -1,9 +1,12 @@
 // Any bytes as a CSV file to import: reading never crashes, hangs or holds
 // more than its bound per record, gives the same records whatever the chunk
-// size, and the import rules take every record without failing, with the
-// same outcome whether records come as texts or, when plain, as bytes.
+// size, and the import rules (roles from the header words, dates in either
+// order and their other forms, time zones) take every record without
+// failing, with the same outcome whether records come as texts or, when
+// plain, as bytes. The whole-file date order is decided too.
 #include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
+#include "exchange/logbook_exchange.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 
@@ -23,7 +26,8 @@ struct Read {
   bool operator==(const Read &) const = default;
 };
 
-Read ReadAll(QByteArrayView bytes, char separator, qsizetype chunk, bool plain) {
+Read ReadAll(QByteArrayView bytes, char separator, qsizetype chunk, bool plain,
+             tl::DateOrder order) {
   tl::CsvReader reader(separator);
   tl::PeriodLists lists;
   std::optional<tl::CsvImport> import;
@@ -39,7 +43,10 @@ Read ReadAll(QByteArrayView bytes, char separator, qsizetype chunk, bool plain) 
     }
     read.records << fields.join(QChar(0x1f));
     if (!import) {
-      import.emplace(lists, tl::GuessMapping(fields));
+      tl::ColumnMapping mapping = tl::GuessMapping(fields);
+      mapping.dateOrder = order;
+      mapping.dateOrderGiven = true;
+      import.emplace(lists, mapping);
     }
   };
   const tl::CsvReader::RecordFn record = [&](const QStringList &fields, qint64 line) {
@@ -77,10 +84,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
   const char separator = tl::DetectCsvSeparator(bytes.first(qMin<qsizetype>(bytes.size(), 4096)));
   const qsizetype whole = qMax<qsizetype>(bytes.size(), 1);
-  const Read texts = ReadAll(bytes, separator, whole, false);
-  if (ReadAll(bytes, separator, 7, false) != texts ||
-      ReadAll(bytes, separator, whole, true) != texts ||
-      ReadAll(bytes, separator, 7, true) != texts) {
+  for (const tl::DateOrder order : {tl::DateOrder::DayMonth, tl::DateOrder::MonthDay}) {
+    const Read texts = ReadAll(bytes, separator, whole, false, order);
+    if (ReadAll(bytes, separator, 7, false, order) != texts ||
+        ReadAll(bytes, separator, whole, true, order) != texts ||
+        ReadAll(bytes, separator, 7, true, order) != texts) {
+      std::abort();
+    }
+  }
+  // The order of the first column's dates, as the first pass decides it.
+  const tl::DateOrderDecision decision = tl::DecideDateOrder(bytes, separator, 0, 0);
+  if (decision.decided() != (decision.line > 0)) {
     std::abort();
   }
   return 0;

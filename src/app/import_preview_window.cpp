@@ -32,6 +32,7 @@ const ColumnRole kRoles[] = {ColumnRole::Date,     ColumnRole::Time,      Column
 
 const QColor kMissingColour(200, 0, 0);
 const QColor kHeaderRowColour(128, 128, 128);
+const QColor kWarningColour(150, 75, 0);
 
 QLabel *MakeLabel(QWidget *parent, ControlId id, const QRect &rect) {
   auto *label = new QLabel(parent);
@@ -57,7 +58,7 @@ ImportPreviewRunner &Runner() {
 
 ImportPreviewWindow::ImportPreviewWindow(const QString &path, const CsvFileStart &start,
                                          const QString &patient, QWidget *parent)
-    : QDialog(parent), patient_(patient), guess_(start.guess) {
+    : QDialog(parent), patient_(patient), guess_(start.guess), detected_(start.dateOrder) {
   buildWindow(path, start);
   mappingChanged();
 }
@@ -116,7 +117,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
 
   const int columns = int(std::clamp<qsizetype>(start.columns(), 1, kMaxColumns));
   table_ = new QTableWidget(int(shown) + 1, columns, this);
-  table_->setGeometry(kMargin, 92, inner, 372);
+  table_->setGeometry(kMargin, 92, inner, 300);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->setTabKeyNavigation(false); // Tab leaves the table
@@ -168,12 +169,32 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
                            "ne sont importées)")
                 .arg(headerLine),
       this);
-  header_->setGeometry(kMargin, 472, inner, 22);
+  header_->setGeometry(kMargin, 442, inner, 22);
   header_->setChecked(start.guess.header);
   connect(header_, &QCheckBox::toggled, this, [this] { mappingChanged(); });
   SetControlNumber(header_, ControlId::ImportHeaderBox);
 
-  hint_ = MakeLabel(this, ControlId::ImportHint, QRect(kMargin, 500, 560, 48));
+  warnings_ = MakeLabel(this, ControlId::ImportWarnings, QRect(kMargin, 396, inner, 42));
+  warnings_->setWordWrap(true);
+  warnings_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette warningPalette = warnings_->palette();
+  warningPalette.setColor(QPalette::WindowText, kWarningColour);
+  warnings_->setPalette(warningPalette);
+
+  QLabel *orderLabel =
+      MakeLabel(this, ControlId::ImportDateOrderLabel, QRect(kMargin, 468, 110, 24));
+  orderLabel->setText(QStringLiteral("Ordre des dates :"));
+  dateOrder_ = new QComboBox(this);
+  dateOrder_->setGeometry(kMargin + 114, 468, 120, 24);
+  dateOrder_->addItem(QStringLiteral("jour/mois"), int(DateOrder::DayMonth));
+  dateOrder_->addItem(QStringLiteral("mois/jour"), int(DateOrder::MonthDay));
+  dateOrder_->setCurrentIndex(dateOrder_->findData(int(start.guess.dateOrder)));
+  dateOrder_->setAccessibleName(QStringLiteral("Ordre des dates"));
+  orderLabel->setBuddy(dateOrder_);
+  connect(dateOrder_, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
+  SetControlNumber(dateOrder_, ControlId::ImportDateOrder);
+
+  hint_ = MakeLabel(this, ControlId::ImportHint, QRect(kMargin, 500, 560, 52));
   hint_->setWordWrap(true);
 
   auto makeButton = [this](ControlId id, const QString &caption, int x, const QString &tip,
@@ -210,6 +231,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
   }
   chain(table_);
   chain(header_);
+  chain(dateOrder_);
   chain(import_);
   chain(cancel);
   selectors_.first()->setFocus();
@@ -226,6 +248,12 @@ ColumnMapping ImportPreviewWindow::mapping() const {
     mapping.roles.append(ColumnRole(selector->currentData().toInt()));
   }
   mapping.header = header_->isChecked();
+  mapping.serialDates = guess_.serialDates;
+  mapping.format = guess_.format;
+  mapping.dateOrder = DateOrder(dateOrder_->currentData().toInt());
+  // Left as preset, the order is the import's to decide from the whole
+  // file, which the first dates agree with when they decided it.
+  mapping.dateOrderGiven = mapping.dateOrder != guess_.dateOrder;
   return mapping;
 }
 
@@ -236,6 +264,10 @@ void ImportPreviewWindow::setRole(int column, ColumnRole role) {
 }
 
 void ImportPreviewWindow::setHeader(bool header) { header_->setChecked(header); }
+
+void ImportPreviewWindow::setDateOrder(DateOrder order) {
+  dateOrder_->setCurrentIndex(dateOrder_->findData(int(order)));
+}
 
 void ImportPreviewWindow::mappingChanged() {
   if (!import_) {
@@ -255,6 +287,32 @@ void ImportPreviewWindow::mappingChanged() {
                : QStringLiteral("Il faut une colonne pour la date et une pour l'heure (ou une "
                                 "colonne « Date et heure »), la systolique, la diastolique et le "
                                 "pouls."));
+  // The columns ignored for a role an earlier column has, and the date order
+  // when no date of the first lines told it.
+  QStringList warnings;
+  QList<ColumnRole> kept = chosen.roles;
+  KeepFirstRoles(kept);
+  for (qsizetype c = 0; c < chosen.roles.size(); ++c) {
+    if (kept[c] != chosen.roles[c]) {
+      warnings << QStringLiteral("La colonne %1 a le même rôle qu'une colonne avant elle : elle "
+                                 "est ignorée.")
+                      .arg(c + 1);
+    }
+  }
+  for (const ColumnWarning &warning : guess_.warnings) {
+    // A guess's warning stands while its column is still ignored.
+    if (chosen.roles.value(warning.column) == ColumnRole::Ignore) {
+      warnings << warning.text;
+    }
+  }
+  if (detected_.basis == DateOrderDecision::Basis::AllAmbiguous &&
+      chosen.dateOrder == DateOrder::DayMonth) {
+    warnings << QStringLiteral("Aucune date des premières lignes ne distingue le jour du mois : "
+                               "l'ordre jour/mois, l'ordre français, est proposé.");
+  }
+  warnings_->setText(warnings.join(u'\n'));
+  warnings_->setToolTip(warnings.join(u'\n'));
+
   // The lines above the readings (a title, the names of the columns) are
   // no reading: shown greyed.
   const int skipped = chosen.skipRecords + (chosen.header ? 1 : 0);

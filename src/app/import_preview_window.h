@@ -20,8 +20,10 @@ namespace tl {
 // The import preview: the first records of a CSV file, a role selector over
 // each column (set from the guess), whether the first record names the
 // columns, the export the file was recognised as ("Format reconnu : OMRON
-// connect"), and "Importer" / "Annuler". "Importer" is only offered while a
-// date, a time and the three values each have a column.
+// connect"), the order of day and month (preset to the one the first dates
+// give), the columns ignored because an earlier one has their role, and
+// "Importer" / "Annuler". "Importer" is only offered while a date, a time and
+// the three values each have a column.
 class ImportPreviewWindow : public QDialog {
   Q_OBJECT
 public:
@@ -34,11 +36,13 @@ public:
   QComboBox *roleSelector(int column) const;
   int columnCount() const { return int(selectors_.size()); }
 
-  // The roles and the header choice as they stand (with what the guess
-  // knew besides: the format, the records before the header, the units).
+  // The roles, the header choice and the date order as they stand (with
+  // what the guess knew besides: the format, the records before the header,
+  // the units).
   ColumnMapping mapping() const;
   void setRole(int column, ColumnRole role);
   void setHeader(bool header);
+  void setDateOrder(DateOrder order);
 
 private:
   void buildWindow(const QString &path, const CsvFileStart &start);
@@ -47,10 +51,13 @@ private:
 
   QString patient_;
   ColumnMapping guess_;
+  DateOrderDecision detected_;
   QList<QComboBox *> selectors_;
   QTableWidget *table_ = nullptr;
   QCheckBox *header_ = nullptr;
   QLabel *hint_ = nullptr;
+  QLabel *warnings_ = nullptr;
+  QComboBox *dateOrder_ = nullptr;
   QPushButton *import_ = nullptr;
 };
 

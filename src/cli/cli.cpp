@@ -75,6 +75,11 @@ const char kHelp[] =
     "                            reçoit une fiche dans la liste des patients\n"
     "  FICHIER                   le fichier CSV lu ; ses colonnes sont reconnues\n"
     "                            comme dans la fenêtre d'importation\n"
+    "  --colonnes ROLE=COLONNE,...  le rôle des colonnes, par leur numéro (à partir\n"
+    "                            de 1) ou leur nom ; rôles : date, heure, dateheure,\n"
+    "                            systolique, diastolique, pouls, periode, fuseau\n"
+    "  --ordre-dates jm|mj       dates comme 01/02/2026 lues jour/mois ou mois/jour\n"
+    "                            (par défaut : l'ordre que donnent les dates du fichier)\n"
     "  --dry-run                 lit le fichier et affiche le bilan sans rien écrire\n"
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
     "  Tensiolog doit être fermé pendant l'importation (sauf avec --dry-run).\n"
@@ -98,6 +103,8 @@ struct Request {
   QString pdf;
   QString input; // import: the file read
   bool dryRun = false;
+  QString columns; // import: --colonnes as written
+  std::optional<DateOrder> dateOrder;
 };
 
 std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *date) {
@@ -160,6 +167,13 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
         return Refusal{QStringLiteral("Protocole inconnu : %1 (regle3 ou esh7).").arg(value)};
       }
       request->protocol = *protocol;
+    } else if (option == u"--ordre-dates") {
+      if (value != u"jm" && value != u"mj") {
+        return Refusal{QStringLiteral("Ordre des dates inconnu : %1 (jm ou mj).").arg(value)};
+      }
+      request->dateOrder = value == u"jm" ? DateOrder::DayMonth : DateOrder::MonthDay;
+    } else if (option == u"--colonnes") {
+      request->columns = value;
     } else if (option == u"--debut") {
       refused = ParseDate(value, &request->start);
     } else if (option == u"--du") {
@@ -617,13 +631,101 @@ int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
   return kCliOk;
 }
 
+// The mapping --colonnes gives ("date=1,heure=Heure,..."): the roles named,
+// every other column ignored. The first record is a header when a column is
+// named by its header, when the guess took it for one, or when its date
+// cell is no date.
+std::optional<Refusal> MappingOfColumns(const QString &spec, const CsvFileStart &start,
+                                        ColumnMapping *mapping) {
+  static const QList<std::pair<QString, ColumnRole>> kNames = {
+      {QStringLiteral("date"), ColumnRole::Date},
+      {QStringLiteral("heure"), ColumnRole::Time},
+      {QStringLiteral("dateheure"), ColumnRole::DateTime},
+      {QStringLiteral("systolique"), ColumnRole::Systolic},
+      {QStringLiteral("diastolique"), ColumnRole::Diastolic},
+      {QStringLiteral("pouls"), ColumnRole::Pulse},
+      {QStringLiteral("periode"), ColumnRole::Period},
+      {QStringLiteral("période"), ColumnRole::Period},
+      {QStringLiteral("fuseau"), ColumnRole::TimeZone}};
+  const QStringList first = start.records.value(0);
+  const qsizetype columns = std::max(start.columns(), qsizetype(1));
+  ColumnMapping out;
+  out.roles = QList<ColumnRole>(columns, ColumnRole::Ignore);
+  bool byName = false;
+  for (const QString &item : spec.split(u',')) {
+    const qsizetype equals = item.indexOf(u'=');
+    const QString name = item.left(equals).trimmed().toLower();
+    const QString column = item.mid(equals + 1).trimmed();
+    if (equals < 0 || column.isEmpty()) {
+      return Refusal{QStringLiteral("Option --colonnes mal écrite : %1 (attendu : rôle=colonne, "
+                                    "séparés par des virgules).")
+                         .arg(item)};
+    }
+    const auto known = std::find_if(kNames.begin(), kNames.end(),
+                                    [&name](const auto &entry) { return entry.first == name; });
+    if (known == kNames.end()) {
+      return Refusal{QStringLiteral("Rôle de colonne inconnu : %1 (date, heure, dateheure, "
+                                    "systolique, diastolique, pouls, periode ou fuseau).")
+                         .arg(name)};
+    }
+    if (out.roles.contains(known->second)) {
+      return Refusal{QStringLiteral("Rôle donné deux fois dans --colonnes : %1.").arg(name)};
+    }
+    bool isNumber = false;
+    const qsizetype number = column.toLongLong(&isNumber);
+    qsizetype index = -1;
+    if (isNumber) {
+      if (number < 1 || number > columns) {
+        return Refusal{QStringLiteral("Colonne %1 hors du fichier : il a %2 colonnes.")
+                           .arg(column)
+                           .arg(columns)};
+      }
+      index = number - 1;
+    } else {
+      for (qsizetype i = 0; i < first.size() && index < 0; ++i) {
+        if (first[i].trimmed().compare(column, Qt::CaseInsensitive) == 0) {
+          index = i;
+        }
+      }
+      if (index < 0) {
+        return Refusal{
+            QStringLiteral("Colonne introuvable dans l'en-tête du fichier : %1.").arg(column)};
+      }
+      byName = true;
+    }
+    if (out.roles[index] != ColumnRole::Ignore) {
+      return Refusal{
+          QStringLiteral("Colonne %1 donnée pour deux rôles dans --colonnes.").arg(index + 1)};
+    }
+    out.roles[index] = known->second;
+  }
+  qsizetype dated = out.roles.indexOf(ColumnRole::Date);
+  if (dated < 0) {
+    dated = out.roles.indexOf(ColumnRole::DateTime);
+  }
+  const QString firstDate = first.value(dated);
+  bool readsAsDate = false;
+  for (DateOrder order : {DateOrder::DayMonth, DateOrder::MonthDay}) {
+    readsAsDate =
+        readsAsDate || ParseImportDate(firstDate, order) || ParseImportWhen(firstDate, order);
+  }
+  out.header = byName || start.guess.header || (dated >= 0 && !readsAsDate);
+  // Numbers under a "Date" header are Excel serial days, as in a guess.
+  out.serialDates =
+      out.header && dated >= 0 && firstDate.contains(QStringLiteral("date"), Qt::CaseInsensitive);
+  out.dateOrder = start.guess.dateOrder;
+  *mapping = out;
+  return std::nullopt;
+}
+
 // Reads a CSV file into a patient's lists with the columns guessed as the
-// window's preview guesses them, then saves the lists; a patient known
-// neither by a profile nor by measurement files gets a profile.
+// window's preview guesses them (or as --colonnes gives them), then saves the lists; a patient
+// known neither by a profile nor by measurement files gets a profile.
 int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
-  if (const std::optional<Refusal> refused =
-          ParseOptions(args, {"--patient", "--dossier", "--dry-run", "FICHIER"}, &request)) {
+  if (const std::optional<Refusal> refused = ParseOptions(
+          args, {"--patient", "--dossier", "--dry-run", "--colonnes", "--ordre-dates", "FICHIER"},
+          &request)) {
     return Refuse(*refused, err);
   }
   if (request.input.isEmpty()) {
@@ -690,14 +792,25 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
     if (start.error) {
       return Refuse({QStringLiteral("Lecture impossible : %1.").arg(start.error.text())}, err);
     }
-    if (!start.records.isEmpty() && !start.guess.complete()) {
+    ColumnMapping mapping = start.guess;
+    if (!request.columns.isEmpty()) {
+      if (const std::optional<Refusal> refused =
+              MappingOfColumns(request.columns, start, &mapping)) {
+        return Refuse(*refused, err);
+      }
+    }
+    if (request.dateOrder) {
+      mapping.dateOrder = *request.dateOrder;
+      mapping.dateOrderGiven = true;
+    }
+    if (!start.records.isEmpty() && !mapping.complete()) {
       return Refuse({QStringLiteral("Colonnes non reconnues dans %1 : il faut la date, l'heure, "
                                     "la systolique, la diastolique et le pouls.")
                          .arg(request.input)},
                     err);
     }
-    imported = AppendCsvFile(book, request.input, start.guess, start.separator, {}, request.dryRun);
-    format = start.guess.format;
+    imported = AppendCsvFile(book, request.input, mapping, start.separator, {}, request.dryRun);
+    format = mapping.format;
     break;
   }
   }

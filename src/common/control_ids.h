@@ -222,6 +222,9 @@ enum class ControlId : int {
   ImportButtonImport = 806,
   ImportButtonCancel = 807,
   ImportFormatLabel = 808,
+  ImportDateOrderLabel = 809,
+  ImportDateOrder = 810,
+  ImportWarnings = 811,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

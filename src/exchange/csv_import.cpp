@@ -6,6 +6,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <type_traits>
 
 namespace tl {
 
@@ -23,36 +24,88 @@ QString Folded(const QString &name) {
   return out;
 }
 
-ColumnRole RoleOfName(const QString &name) {
-  const QString n = Folded(name);
-  const bool date = n.contains(QStringLiteral("date")) || n == QStringLiteral("jour") ||
-                    n == QStringLiteral("day");
-  const bool time = n.contains(QStringLiteral("heure")) || n.contains(QStringLiteral("time")) ||
-                    n.contains(QStringLiteral("hour"));
-  if (n.contains(QStringLiteral("timestamp")) || (date && time)) {
-    return ColumnRole::DateTime;
+// The words of a header, folded: split at blanks, punctuation and
+// underscores, where a lower-case letter meets an upper-case one
+// ("pulsePressure") and where letters meet digits ("Pouls2").
+QStringList HeaderWords(const QString &name) {
+  QStringList words;
+  QString word;
+  QChar previous;
+  for (const QChar c : name) {
+    if (!c.isLetterOrNumber() && c.category() != QChar::Mark_NonSpacing) {
+      if (!word.isEmpty()) {
+        words << Folded(word);
+        word.clear();
+      }
+    } else {
+      if (!word.isEmpty() && c.isLetterOrNumber() &&
+          ((previous.isLower() && c.isUpper()) || (previous.isDigit() != c.isDigit()))) {
+        words << Folded(word);
+        word.clear();
+      }
+      word += c;
+    }
+    previous = c;
   }
-  if (date) {
-    return ColumnRole::Date;
+  if (!word.isEmpty()) {
+    words << Folded(word);
   }
-  if (time) {
-    return ColumnRole::Time;
+  return words;
+}
+
+// Whether the words hold one of `phrases` ("a b|c"), word for word.
+bool HasPhrase(const QStringList &words, const char *phrases) {
+  for (const QString &phrase : QString::fromLatin1(phrases).split(u'|')) {
+    const QStringList wanted = phrase.split(u' ');
+    for (qsizetype i = 0; i + wanted.size() <= words.size(); ++i) {
+      if (std::equal(wanted.begin(), wanted.end(), words.begin() + i)) {
+        return true;
+      }
+    }
   }
-  if (n.startsWith(QStringLiteral("diag"))) {
-    return ColumnRole::Ignore; // "Diagnostic" is no diastolic value
+  return false;
+}
+
+// The words of each role, folded (no accents, lower case).
+constexpr const char *kExcludedWords =
+    "pression pulsee|pulse pressure|pulsepressure|pp|hrv|modification|modifie|modified|saisie|"
+    "created|creation|updated";
+constexpr const char *kTimeZoneWords =
+    "fuseau|fuseau horaire|time zone|timezone|tz|utc offset|offset|decalage|decalage horaire|zone";
+constexpr const char *kPeriodWords = "periode|period";
+constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
+                                       "timestamp|time stamp|horodatage";
+constexpr const char *kDateWords = "date";
+constexpr const char *kTimeWords = "heure|time|hour";
+constexpr const char *kSystolicWords =
+    "systolique|systolic|sys|pas|systole|sbp|tas|pression systolique";
+constexpr const char *kDiastolicWords = "diastolique|diastolic|dia|pad|diastole|dbp|tad";
+constexpr const char *kPulseWords = "pouls|pulse|bpm|fc|frequence cardiaque|heart rate|heartrate|"
+                                    "hr|rythme cardiaque|pulsations|pulse rate";
+
+// What the warning of a column ignored says it resembles.
+QString RoleResemblance(ColumnRole role) {
+  switch (role) {
+  case ColumnRole::Date:
+    return QStringLiteral("à la date");
+  case ColumnRole::Time:
+    return QStringLiteral("à l'heure");
+  case ColumnRole::DateTime:
+    return QStringLiteral("à la date et l'heure");
+  case ColumnRole::Systolic:
+    return QStringLiteral("à la systolique");
+  case ColumnRole::Diastolic:
+    return QStringLiteral("à la diastolique");
+  case ColumnRole::Pulse:
+    return QStringLiteral("au pouls");
+  case ColumnRole::Period:
+    return QStringLiteral("à la période");
+  case ColumnRole::TimeZone:
+    return QStringLiteral("au fuseau horaire");
+  case ColumnRole::Ignore:
+    break;
   }
-  if (n.startsWith(QStringLiteral("sys"))) {
-    return ColumnRole::Systolic;
-  }
-  if (n.startsWith(QStringLiteral("dia"))) {
-    return ColumnRole::Diastolic;
-  }
-  if (n.startsWith(QStringLiteral("pul")) || n.startsWith(QStringLiteral("pouls")) ||
-      n == QStringLiteral("bpm") || n == QStringLiteral("fc") ||
-      n.contains(QStringLiteral("heart"))) {
-    return ColumnRole::Pulse;
-  }
-  return ColumnRole::Ignore;
+  return {};
 }
 
 // A whole number and nothing else (blanks around it allowed).
@@ -69,15 +122,27 @@ std::optional<qint64> WholeNumber(QStringView text) {
   return text.toLongLong();
 }
 
-// The date, time and three values of a reading packed in one number; none
-// when a cell is no canonical number (such a reading cannot match one an
-// import makes, which are canonical throughout).
+// The date, time and three values of a reading packed in one number, read
+// from its cells as an import reads them ("0120" is 120, "7:05" is 07:05);
+// none when a cell cannot be read so.
 std::optional<quint64> ReadingKey(const Reading &r) {
-  const std::optional<QDate> date = r.date();
-  const std::optional<int> minutes = r.minutes();
-  const std::optional<qint64> s = r.number(Reading::Systolic);
-  const std::optional<qint64> d = r.number(Reading::Diastolic);
-  const std::optional<qint64> p = r.number(Reading::Pulse);
+  std::optional<QDate> date = r.date();
+  if (!date) {
+    date = ParseImportDate(r[Reading::Date]);
+  }
+  std::optional<int> minutes = r.minutes();
+  if (!minutes) {
+    if (const std::optional<QTime> time = ParseImportTime(r[Reading::Time])) {
+      minutes = time->hour() * 60 + time->minute();
+    }
+  }
+  const auto number = [&r](int cell) {
+    const std::optional<qint64> v = r.number(cell);
+    return v ? v : WholeNumber(r[cell]);
+  };
+  const std::optional<qint64> s = number(Reading::Systolic);
+  const std::optional<qint64> d = number(Reading::Diastolic);
+  const std::optional<qint64> p = number(Reading::Pulse);
   const auto fits = [](const std::optional<qint64> &v) { return v && *v >= 0 && *v < 512; };
   if (!date || !minutes || !fits(s) || !fits(d) || !fits(p) || date->toJulianDay() < 0 ||
       date->toJulianDay() >= (qint64(1) << 26)) {
@@ -87,8 +152,7 @@ std::optional<quint64> ReadingKey(const Reading &r) {
          (quint64(*d) << 9) | quint64(*p);
 }
 
-// A character of a text or a byte of plain ASCII, as a UTF-16 unit.
-char16_t Unit(QChar c) { return c.unicode(); }
+// A byte of plain ASCII, as a UTF-16 unit.
 char16_t Unit(char c) { return char16_t(uchar(c)); }
 
 // Two decimal digits at `text[at]`, or -1.
@@ -100,9 +164,9 @@ template <typename View> int TwoDigits(View text, qsizetype at) {
   return (a - u'0') * 10 + (b - u'0');
 }
 
-// "dd/MM/yyyy", "dd.MM.yyyy" and "yyyy-MM-dd" read by hand (the common
-// forms, by far); nothing for any other text.
-template <typename View> std::optional<QDate> FastDate(View text) {
+// "dd/MM/yyyy", "dd.MM.yyyy" (or month first, by `order`) and "yyyy-MM-dd"
+// read by hand (the common forms, by far); nothing for any other text.
+template <typename View> std::optional<QDate> FastDate(View text, DateOrder order) {
   if (text.size() != 10) {
     return std::nullopt;
   }
@@ -111,6 +175,9 @@ template <typename View> std::optional<QDate> FastDate(View text) {
   if ((at(2) == u'/' && at(5) == u'/') || (at(2) == u'.' && at(5) == u'.')) {
     d = TwoDigits(text, 0), m = TwoDigits(text, 3), y1 = TwoDigits(text, 6),
     y2 = TwoDigits(text, 8);
+    if (order == DateOrder::MonthDay) {
+      std::swap(d, m);
+    }
   } else if (at(4) == u'-' && at(7) == u'-') {
     y1 = TwoDigits(text, 0), y2 = TwoDigits(text, 2), m = TwoDigits(text, 5),
     d = TwoDigits(text, 8);
@@ -161,12 +228,18 @@ QByteArrayView TrimmedAscii(QByteArrayView bytes) {
 // common forms straight from the bytes (ASCII, read as the same text) and
 // any other through the text. Blanks around a field of other bytes (a
 // no-break space) are left to the text.
-std::optional<QDate> DateOf(const QString &field) { return ParseImportDate(field); }
-std::optional<QDate> DateOf(QByteArrayView field) {
-  if (const std::optional<QDate> date = FastDate(TrimmedAscii(field))) {
+std::optional<QDate> DateOf(const QString &field, const ColumnMapping &m) {
+  return ParseImportDate(field, m.dateOrder, m.serialDates);
+}
+std::optional<QDate> DateOf(QByteArrayView field, const ColumnMapping &m) {
+  const QByteArrayView ascii = TrimmedAscii(field);
+  if (const std::optional<QDate> date = FastDate(ascii, m.dateOrder)) {
     return date;
   }
-  return ParseImportDate(DecodeCsvField(field));
+  if (const std::optional<QDate> date = ParseImportDateAscii(ascii, m.dateOrder, m.serialDates)) {
+    return date;
+  }
+  return DateOf(DecodeCsvField(field), m);
 }
 
 std::optional<int> MinutesOf(const QString &field) {
@@ -176,15 +249,37 @@ std::optional<int> MinutesOf(const QString &field) {
   return std::nullopt;
 }
 std::optional<int> MinutesOf(QByteArrayView field) {
-  if (const int minutes = FastMinutes(TrimmedAscii(field)); minutes >= 0) {
+  const QByteArrayView ascii = TrimmedAscii(field);
+  if (const int minutes = FastMinutes(ascii); minutes >= 0) {
+    return minutes;
+  }
+  if (const int minutes = ParseImportMinutesAscii(ascii); minutes >= 0) {
     return minutes;
   }
   return MinutesOf(DecodeCsvField(field));
 }
 
-std::optional<QDateTime> DateTimeOf(const QString &field) { return ParseImportDateTime(field); }
-std::optional<QDateTime> DateTimeOf(QByteArrayView field) {
-  return ParseImportDateTime(DecodeCsvField(field));
+std::optional<ImportWhen> WhenOf(const QString &field, const ColumnMapping &m) {
+  return ParseImportWhen(field, m.dateOrder, m.serialDates);
+}
+std::optional<ImportWhen> WhenOf(QByteArrayView field, const ColumnMapping &m) {
+  if (std::optional<ImportWhen> when =
+          ParseImportWhenAscii(TrimmedAscii(field), m.dateOrder, m.serialDates)) {
+    return when;
+  }
+  return WhenOf(DecodeCsvField(field), m);
+}
+
+// The reason for a date the mapping's order cannot read: the other order's
+// date, or an unreadable one.
+template <typename Field>
+QString DateProblem(const Field &field, DateOrder order, const char *unreadable) {
+  const DateOrderHint hint = DateOrderHintOf(field);
+  if ((order == DateOrder::DayMonth && hint == DateOrderHint::MonthDay) ||
+      (order == DateOrder::MonthDay && hint == DateOrderHint::DayMonth)) {
+    return QStringLiteral("date contraire à l'ordre %1 du fichier").arg(DateOrderText(order));
+  }
+  return QString::fromLatin1(unreadable);
 }
 
 // What exports write for a value they do not have.
@@ -323,80 +418,115 @@ bool ColumnMapping::complete() const {
          (roles.contains(ColumnRole::Pulse) || !format.isEmpty());
 }
 
-std::optional<QDate> ParseImportDate(QStringView text) {
-  text = text.trimmed();
-  if (const std::optional<QDate> date = FastDate(text)) {
-    return date;
+ColumnRole RoleOfHeader(const QString &name) {
+  const QStringList words = HeaderWords(name);
+  if (words.isEmpty() || HasPhrase(words, kExcludedWords)) {
+    return ColumnRole::Ignore;
   }
-  for (const char *mask : {"dd/MM/yyyy", "yyyy-MM-dd", "dd.MM.yyyy", "d/M/yyyy", "d.M.yyyy"}) {
-    const QDate date = QDate::fromString(text.toString(), QString::fromLatin1(mask));
-    if (date.isValid()) {
-      return date;
+  if (HasPhrase(words, kTimeZoneWords)) {
+    return ColumnRole::TimeZone;
+  }
+  if (HasPhrase(words, kPeriodWords)) {
+    return ColumnRole::Period;
+  }
+  const bool date = HasPhrase(words, kDateWords), time = HasPhrase(words, kTimeWords);
+  if (HasPhrase(words, kDateTimeWords) || (date && time)) {
+    return ColumnRole::DateTime;
+  }
+  if (date) {
+    return ColumnRole::Date;
+  }
+  if (time) {
+    return ColumnRole::Time;
+  }
+  // One value named, or none: "Systolique/Diastolique" is no one value.
+  ColumnRole found = ColumnRole::Ignore;
+  int named = 0;
+  for (const auto &[role, phrases] : {std::pair{ColumnRole::Systolic, kSystolicWords},
+                                      std::pair{ColumnRole::Diastolic, kDiastolicWords},
+                                      std::pair{ColumnRole::Pulse, kPulseWords}}) {
+    if (HasPhrase(words, phrases)) {
+      found = role;
+      ++named;
     }
   }
-  return std::nullopt;
+  return named == 1 ? found : ColumnRole::Ignore;
 }
 
-std::optional<QTime> ParseImportTime(QStringView text) {
-  text = text.trimmed();
-  if (const int minutes = FastMinutes(text); minutes >= 0) {
-    return QTime(minutes / 60, minutes % 60); // "hh:mm" by hand, the common form
-  }
-  for (const char *mask : {"HH:mm", "H:mm", "HH:mm:ss", "H:mm:ss"}) {
-    const QTime time = QTime::fromString(text.toString(), QString::fromLatin1(mask));
-    if (time.isValid()) {
-      return time;
+void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names,
+                    QList<ColumnWarning> *warnings) {
+  QSet<int> taken;
+  const auto has = [&taken](ColumnRole r) { return taken.contains(int(r)); };
+  for (qsizetype i = 0; i < roles.size(); ++i) {
+    const ColumnRole role = roles[i];
+    if (role == ColumnRole::Ignore) {
+      continue;
+    }
+    // The role of the earlier column this one would steal from.
+    ColumnRole earlier = ColumnRole::Ignore;
+    if (has(role)) {
+      earlier = role;
+    } else if (role == ColumnRole::DateTime && (has(ColumnRole::Date) || has(ColumnRole::Time))) {
+      earlier = has(ColumnRole::Date) ? ColumnRole::Date : ColumnRole::Time;
+    } else if ((role == ColumnRole::Date || role == ColumnRole::Time) &&
+               has(ColumnRole::DateTime)) {
+      earlier = ColumnRole::DateTime;
+    }
+    if (earlier == ColumnRole::Ignore) {
+      taken.insert(int(role));
+      continue;
+    }
+    roles[i] = ColumnRole::Ignore;
+    if (names && warnings) {
+      warnings->append(
+          {i, QStringLiteral("La colonne « %1 » ressemble aussi %2 : elle est ignorée.")
+                  .arg(names->value(i).trimmed(), RoleResemblance(role))});
     }
   }
-  return std::nullopt;
 }
 
-std::optional<QDateTime> ParseImportDateTime(QStringView text) {
-  text = text.trimmed();
-  if (const std::optional<qint64> number = WholeNumber(text)) {
-    // Unix time: milliseconds from 10^11 on (that is after 1973 in
-    // milliseconds, after the year 5000 in seconds).
-    const qint64 ms = *number >= 100000000000LL ? *number : *number * 1000;
-    return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
-  }
-  QString iso = text.toString();
-  iso.replace(u' ', u'T');
-  QDateTime at = QDateTime::fromString(iso, Qt::ISODate);
-  if (at.isValid()) {
-    // Without an offset the time is local already; with one it is converted.
-    return at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime();
-  }
-  const qsizetype blank = text.indexOf(u' ');
-  if (blank > 0) {
-    const std::optional<QDate> date = ParseImportDate(text.first(blank));
-    const std::optional<QTime> time = ParseImportTime(text.sliced(blank + 1));
-    if (date && time) {
-      return QDateTime(*date, *time);
-    }
-  }
-  return std::nullopt;
-}
-
-ColumnMapping GuessMapping(const QStringList &first) {
+ColumnMapping GuessMapping(const QStringList &first, const QStringList &next) {
   ColumnMapping mapping;
   for (const QString &name : first) {
-    mapping.roles.append(RoleOfName(name));
+    mapping.roles.append(RoleOfHeader(name));
   }
   mapping.header = std::any_of(mapping.roles.begin(), mapping.roles.end(),
                                [](ColumnRole r) { return r != ColumnRole::Ignore; });
   if (mapping.header) {
+    KeepFirstRoles(mapping.roles, &first, &mapping.warnings);
+    const qsizetype date = mapping.roles.indexOf(ColumnRole::Date);
+    const qsizetype dateTime = mapping.roles.indexOf(ColumnRole::DateTime);
+    const qsizetype dated = date >= 0 ? date : dateTime;
+    mapping.serialDates = dated >= 0 && HeaderWords(first[dated]).contains(u"date");
+    // A "Date" column holding the time as well, without a time column.
+    if (date >= 0 && date < next.size() && !mapping.roles.contains(ColumnRole::Time)) {
+      for (DateOrder order : {DateOrder::DayMonth, DateOrder::MonthDay}) {
+        // A date alone, or a whole Excel day, is no date and time.
+        const bool dateOnly =
+            ParseImportDate(next[date], order) || (mapping.serialDates && WholeNumber(next[date]));
+        if (!dateOnly && ParseImportWhen(next[date], order, mapping.serialDates)) {
+          mapping.roles[date] = ColumnRole::DateTime;
+          break;
+        }
+      }
+    }
     return mapping;
   }
   // No names: a date (and time) first, then the first three whole numbers
   // are the systolic, diastolic and pulse values.
   mapping.roles.fill(ColumnRole::Ignore);
   const ColumnRole values[] = {ColumnRole::Systolic, ColumnRole::Diastolic, ColumnRole::Pulse};
+  const auto either = [](const auto &parse, const QString &field) {
+    return bool(parse(field, DateOrder::DayMonth)) || bool(parse(field, DateOrder::MonthDay));
+  };
+  const auto date = [](const QString &f, DateOrder o) { return ParseImportDate(f, o); };
+  const auto dateTime = [](const QString &f, DateOrder o) { return ParseImportWhen(f, o); };
   int nextValue = 0;
   for (qsizetype i = 0; i < first.size(); ++i) {
     const QString &field = first[i];
-    if (nextValue == 0 && !WholeNumber(field) && ParseImportDateTime(field)) {
+    if (nextValue == 0 && !WholeNumber(field) && either(dateTime, field) && !either(date, field)) {
       mapping.roles[i] = ColumnRole::DateTime;
-    } else if (nextValue == 0 && ParseImportDate(field)) {
+    } else if (nextValue == 0 && either(date, field)) {
       mapping.roles[i] = ColumnRole::Date;
     } else if (nextValue == 0 && ParseImportTime(field)) {
       mapping.roles[i] = ColumnRole::Time;
@@ -404,11 +534,13 @@ ColumnMapping GuessMapping(const QStringList &first) {
       mapping.roles[i] = values[nextValue++];
     }
   }
+  KeepFirstRoles(mapping.roles);
   return mapping;
 }
 
 CsvImport::CsvImport(const PeriodLists &existing, ColumnMapping mapping)
     : mapping_(std::move(mapping)), skipPending_(mapping_.skipRecords + (mapping_.header ? 1 : 0)) {
+  KeepFirstRoles(mapping_.roles);
   for (DayPeriod period : kAllPeriods) {
     for (const Reading &r : existing.list(period).readings()) {
       if (const std::optional<quint64> key = ReadingKey(r)) {
@@ -439,6 +571,10 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
   std::optional<QDate> date;
   std::optional<DayPeriod> period;
   std::optional<int> time; // minutes since midnight
+  ImportWhen::Kind kind = ImportWhen::Kind::Local;
+  int offset = 0;
+  qint64 instant = 0;
+  const ImportZone *zone = nullptr;
   std::array<std::optional<qint64>, 3> values;
   std::array<bool, 3> present{};
   QString problem;
@@ -447,8 +583,8 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     const Field &field = size_t(i) < fields.size() ? fields[size_t(i)] : none;
     switch (mapping_.roles[i]) {
     case ColumnRole::Date:
-      if (!(date = DateOf(field))) {
-        problem = QStringLiteral("date illisible");
+      if (!(date = DateOf(field, mapping_))) {
+        problem = DateProblem(field, mapping_.dateOrder, "date illisible");
       }
       break;
     case ColumnRole::Time:
@@ -457,11 +593,14 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       }
       break;
     case ColumnRole::DateTime:
-      if (const std::optional<QDateTime> at = DateTimeOf(field)) {
-        date = at->date();
-        time = at->time().hour() * 60 + at->time().minute();
+      if (const std::optional<ImportWhen> at = WhenOf(field, mapping_)) {
+        date = at->date;
+        time = at->minutes;
+        kind = at->kind;
+        offset = at->offsetSeconds;
+        instant = at->epochSeconds;
       } else {
-        problem = QStringLiteral("date et heure illisibles");
+        problem = DateProblem(field, mapping_.dateOrder, "date et heure illisibles");
       }
       break;
     case ColumnRole::Systolic:
@@ -489,6 +628,18 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       period = PeriodOf(field);
       break;
     case ColumnRole::TimeZone:
+      // The zone of the row before, the common case; a blank cell: the time
+      // is local.
+      if constexpr (std::is_same_v<Field, QByteArrayView>) {
+        if (zone_ && !zoneBytes_.isEmpty() && field == zoneBytes_) {
+          zone = &*zone_;
+          break;
+        }
+      }
+      if (!IsBlank(field) && !(zone = zoneOf(field))) {
+        problem = QStringLiteral("fuseau horaire illisible");
+      }
+      break;
     case ColumnRole::Ignore:
       break;
     }
@@ -512,8 +663,41 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     reject(QStringLiteral("ligne %1").arg(line), problem);
     return;
   }
+  // A time at an offset, a Unix time, or a time in the zone of its column:
+  // to local time.
+  if (mapping_.utcTimes && kind == ImportWhen::Kind::Local && !zone) {
+    kind = ImportWhen::Kind::Offset;
+    offset = 0;
+  }
+  if (kind != ImportWhen::Kind::Local || zone) {
+    ImportWhen when{*date, *time, kind, offset, instant};
+    clock_.toLocal(when, zone);
+    date = when.date;
+    time = when.minutes;
+  }
   if (const char *refused = accept(*date, *time, *values[0], *values[1], *values[2], period)) {
     reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
+  }
+}
+
+template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field) {
+  if constexpr (std::is_same_v<Field, QByteArrayView>) {
+    if (const std::optional<ImportZone> fixed = ParseImportZoneAscii(field)) {
+      zone_ = fixed;
+      zoneText_.clear();
+      zoneBytes_ = field.toByteArray();
+      return &*zone_;
+    }
+    zoneBytes_.clear();
+    return zoneOf(DecodeCsvField(field));
+  } else {
+    const QString text = field.trimmed();
+    if (text != zoneText_ || text.isEmpty()) {
+      zoneText_ = text;
+      zoneBytes_.clear();
+      zone_ = ParseImportZone(text);
+    }
+    return zone_ ? &*zone_ : nullptr;
   }
 }
 
@@ -565,6 +749,7 @@ QString CsvImport::summary() const {
                .arg(imported_)
                .arg(duplicates_)
                .arg(rejected_);
+  lines += notes_;
   lines += reasons_;
   return lines.join(u'\n');
 }

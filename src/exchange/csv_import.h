@@ -5,6 +5,7 @@
 // refused with their reason, and the duplicates skipped.
 
 #include "common/day_period.h"
+#include "exchange/import_dates.h"
 #include "measurements/reading.h"
 
 #include <QDateTime>
@@ -33,17 +34,31 @@ enum class ColumnRole {
   TimeZone, // the UTC offset or time zone of the date and time
 };
 
-// How slash and dot dates are read: day first (the French order) or month
-// first.
-enum class DateOrder { DayMonth, MonthDay };
-
 // The role as the preview's selector shows it ("Date", ..., "Ignorer").
 QString ColumnRoleText(ColumnRole role);
+
+// A column ignored because an earlier column has the role it resembles:
+// "La colonne « Pouls 2 » ressemble aussi au pouls : elle est ignorée."
+struct ColumnWarning {
+  qsizetype column = 0;
+  QString text;
+};
 
 struct ColumnMapping {
   QList<ColumnRole> roles;
   bool header = false; // the first record names the columns and is no reading
   DateOrder dateOrder = DateOrder::DayMonth;
+  // Whether dateOrder was chosen (in the preview, on the command line);
+  // otherwise the import decides it from the dates of the whole file.
+  bool dateOrderGiven = false;
+  // The date column's header names a date: numbers in it are Excel serial
+  // days (elsewhere a number is Unix time).
+  bool serialDates = false;
+  // Each column a role was guessed for that an earlier column has.
+  QList<ColumnWarning> warnings;
+  // Dates and times without an offset are UTC, not local (an export that
+  // writes them so).
+  bool utcTimes = false;
   // The export the header was recognised as ("OMRON connect"), or empty.
   QString format;
   // Records before the header (an export's metadata line, a spreadsheet's
@@ -57,20 +72,24 @@ struct ColumnMapping {
   bool complete() const;
 };
 
-// The mapping the first record suggests: its names when it is a header
-// (French or English, case, accents and blanks aside; Tensiolog's own
-// export and the common meter exports included), else the look of its
-// values.
-ColumnMapping GuessMapping(const QStringList &firstRecord);
+// The role a column's header names: by whole words (split at blanks,
+// punctuation, underscores and camelCase; case and accents aside) from a
+// list per role in French and English. A header with a word of another
+// measure or of the record's bookkeeping ("pulse pressure", "HRV",
+// "modification", "created", ...) names none.
+ColumnRole RoleOfHeader(const QString &name);
 
-// Dates: dd/MM/yyyy, yyyy-MM-dd, dd.MM.yyyy.
-std::optional<QDate> ParseImportDate(QStringView text);
-// Times: hh:mm or hh:mm:ss (one-digit hours too).
-std::optional<QTime> ParseImportTime(QStringView text);
-// Date and time together: ISO (T or blank, seconds and offset optional, an
-// offset converted to local time), a date then a time as above, or Unix
-// seconds or milliseconds (told apart by their size).
-std::optional<QDateTime> ParseImportDateTime(QStringView text);
+// Keeps each role for the first column that has it (a date and time column
+// counts as the date and as the time); the later ones are ignored. With
+// `names`, each column ignored goes to `warnings`.
+void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names = nullptr,
+                    QList<ColumnWarning> *warnings = nullptr);
+
+// The mapping the first record suggests: its names when it is a header
+// (Tensiolog's own export and the common meter exports included), else the
+// look of its values. `next`, the record after a header, tells whether a
+// date column holds times too.
+ColumnMapping GuessMapping(const QStringList &firstRecord, const QStringList &next = {});
 
 // One pass over the records of a file into a logbook's four lists.
 class CsvImport {
@@ -95,6 +114,8 @@ public:
   // Lines `first` to `last` refused each for `reason` (a record broken over
   // them, such as an unclosed quote).
   void rejectLines(qint64 first, qint64 last, const QString &reason);
+  // A sentence the summary gives after its counts.
+  void addNote(const QString &note) { notes_ << note; }
 
   // The readings accepted, per period, in file order.
   const std::vector<Reading> &accepted(DayPeriod period) const {
@@ -108,12 +129,15 @@ public:
   qint64 duplicates() const { return duplicates_; }
   qint64 rejected() const { return rejected_; }
 
-  // "N relevés importés, D doublons ignorés, R lignes rejetées." and up to
-  // 20 lines "ligne 12 : diastolique illisible".
+  // "N relevés importés, D doublons ignorés, R lignes rejetées.", the notes,
+  // and up to 20 lines "ligne 12 : diastolique illisible".
   QString summary() const;
 
 private:
   template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
+  // The zone of a time zone cell (the last one read is kept: a file gives
+  // one zone, or few).
+  template <typename Field> const ImportZone *zoneOf(const Field &field);
   // Files the reading, or counts it as a duplicate; the reason it is
   // refused otherwise.
   // `period`: the list the file names for the reading; by its time without.
@@ -128,6 +152,11 @@ private:
   QSet<quint64> seen_;
   qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
   QStringList reasons_; // the first 20
+  QStringList notes_;
+  LocalTimeConverter clock_;
+  QString zoneText_;     // the text zone_ was read from, or empty
+  QByteArray zoneBytes_; // the bytes zone_ was read from, or empty
+  std::optional<ImportZone> zone_;
 };
 
 } // namespace tl

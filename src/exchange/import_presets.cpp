@@ -34,6 +34,8 @@ struct Preset {
   std::initializer_list<PresetColumn> columns;
   // The header has these columns and no other.
   bool exact = false;
+  // Its dates and times are UTC without saying so.
+  bool utcTimes = false;
 };
 
 // Each layout with where it was taken from.
@@ -97,10 +99,13 @@ const Preset kPresets[] = {
     {"Samsung Health",
      "com.samsung.shealth.blood_pressure",
      {{{"com.samsung.health.blood_pressure.start_time"}, ColumnRole::DateTime},
-      {{"com.samsung.health.blood_pressure.time_offset"}, ColumnRole::TimeZone, false},
+      // The device's offset then: the UTC time alone gives the instant.
+      {{"com.samsung.health.blood_pressure.time_offset"}, ColumnRole::Ignore, false},
       {{"com.samsung.health.blood_pressure.systolic"}, ColumnRole::Systolic},
       {{"com.samsung.health.blood_pressure.diastolic"}, ColumnRole::Diastolic},
-      {{"com.samsung.health.blood_pressure.pulse"}, ColumnRole::Pulse, false}}},
+      {{"com.samsung.health.blood_pressure.pulse"}, ColumnRole::Pulse, false}},
+     false,
+     true},
     // Garmin's blood-pressure summary export: MeasurementTimeInSeconds
     // (Unix seconds, UTC), MeasurementTimeOffsetInSeconds (added for the
     // device's local time), Systolic, Diastolic, Pulse, SourceType,
@@ -110,7 +115,9 @@ const Preset kPresets[] = {
     {"Garmin",
      nullptr,
      {{{"measurementtimeinseconds"}, ColumnRole::DateTime},
-      {{"measurementtimeoffsetinseconds"}, ColumnRole::TimeZone, false},
+      // The device's offset then, in seconds: the Unix time alone gives the
+      // instant, read in local time.
+      {{"measurementtimeoffsetinseconds"}, ColumnRole::Ignore, false},
       {{"systolic"}, ColumnRole::Systolic},
       {{"diastolic"}, ColumnRole::Diastolic},
       {{"pulse"}, ColumnRole::Pulse}}},
@@ -159,6 +166,7 @@ std::optional<ColumnMapping> Match(const Preset &preset, const QStringList &head
     return std::nullopt;
   }
   mapping.header = true;
+  mapping.utcTimes = preset.utcTimes;
   mapping.format = QString::fromUtf8(preset.format);
   return mapping;
 }
@@ -204,11 +212,11 @@ ColumnMapping GuessFileMapping(const QList<QStringList> &first) {
   if (std::optional<ColumnMapping> preset = RecognisePreset(first)) {
     return *preset;
   }
-  ColumnMapping mapping = GuessMapping(first.first());
+  ColumnMapping mapping = GuessMapping(first.first(), first.value(1));
   if (!mapping.complete()) {
     // A title, blank rows, a note above the names of the columns.
     for (int at = 1; at < first.size() && at <= kTitleLinesLooked; ++at) {
-      ColumnMapping below = GuessMapping(first[at]);
+      ColumnMapping below = GuessMapping(first[at], first.value(at + 1));
       if (below.header && below.complete()) {
         below.skipRecords = at;
         below.format = QStringLiteral("Tableur avec titre");

@@ -50,6 +50,49 @@ private:
   QByteArray utf8_;
 };
 
+// The records of a file before its first reading: a title or metadata line,
+// and the header.
+qint64 RecordsBefore(const ColumnMapping &mapping) {
+  return mapping.skipRecords + (mapping.header ? 1 : 0);
+}
+
+// The column whose dates tell their order: the first date or date and time
+// column, or -1.
+qsizetype DatedColumn(const ColumnMapping &mapping) {
+  const qsizetype date = mapping.roles.indexOf(ColumnRole::Date);
+  const qsizetype dateTime = mapping.roles.indexOf(ColumnRole::DateTime);
+  return date < 0 ? dateTime : dateTime < 0 ? date : std::min(date, dateTime);
+}
+
+// Feeds the date of each record to a decision, until it is decided.
+struct OrderPass {
+  OrderPass(char separator, qsizetype column, qint64 skip)
+      : reader(separator), column(column), skip(skip) {}
+  CsvReader reader;
+  qsizetype column;
+  qint64 skip; // the records before the first reading
+  DateOrderDecision decision;
+  CsvReader::RecordFn record = [this](const QStringList &fields, qint64 line) {
+    return take(DateOrderHintOf(fields.value(column)), line);
+  };
+  CsvReader::PlainRecordFn plain = [this](std::span<const QByteArrayView> fields, qint64 line) {
+    return take(
+        DateOrderHintOf(size_t(column) < fields.size() ? fields[size_t(column)] : QByteArrayView()),
+        line);
+  };
+  // False once nothing more is to be learnt: the reading stops.
+  bool take(DateOrderHint hint, qint64 line) {
+    if (skip > 0) {
+      --skip;
+      return true;
+    }
+    return !decision.add(hint, line);
+  }
+};
+
+const QString kOrderAssumed = QStringLiteral(
+    "Aucune date ne distingue le jour du mois : les dates sont lues dans l'ordre jour/mois.");
+
 } // namespace
 
 QString ExportFileName(const QString &patient, ExportFormat format) {
@@ -111,7 +154,20 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
     reader.finish(keep);
   }
   start.guess = GuessFileMapping(start.records);
+  if (const qsizetype column = DatedColumn(start.guess); column >= 0) {
+    start.dateOrder = DecideDateOrder(bytes, start.separator, column, RecordsBefore(start.guess));
+    start.guess.dateOrder = start.dateOrder.order;
+  }
   return start;
+}
+
+DateOrderDecision DecideDateOrder(QByteArrayView bytes, char separator, qsizetype column,
+                                  qint64 recordsBefore) {
+  OrderPass pass(separator, column, recordsBefore);
+  if (pass.reader.feed(bytes, pass.record, pass.plain)) {
+    pass.reader.finish(pass.record);
+  }
+  return pass.decision;
 }
 
 ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
@@ -122,7 +178,52 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     return outcome;
   }
   const qint64 total = file.size();
-  CsvImport import(book.lists(), mapping);
+  QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+  // The first pass: the dates until one decides their order. The progress
+  // is told between its chunks too, for a file no date decides early.
+  ColumnMapping chosen = mapping;
+  DateOrderDecision order;
+  if (const qsizetype column = DatedColumn(mapping); column >= 0 && !mapping.dateOrderGiven) {
+    OrderPass pass(separator, column, RecordsBefore(mapping));
+    std::optional<Utf16AsUtf8> text;
+    qint64 read = 0;
+    for (;;) {
+      const qint64 got = file.read(chunk.data(), kChunkBytes);
+      if (got < 0) {
+        outcome.error = ReadError(path, file);
+        return outcome;
+      }
+      if (got == 0) {
+        pass.reader.finish(pass.record);
+        break;
+      }
+      const QByteArrayView bytes(chunk.constData(), got);
+      if (!text) {
+        text.emplace(bytes);
+      }
+      if (!pass.reader.feed(text->convert(bytes), pass.record, pass.plain)) {
+        break;
+      }
+      read += got;
+      if (read < total && progress && !progress(read, total)) {
+        outcome.cancelled = true;
+        return outcome;
+      }
+    }
+    order = pass.decision;
+    chosen.dateOrder = order.order;
+    if (!file.seek(0)) {
+      outcome.error = ReadError(path, file);
+      return outcome;
+    }
+  }
+  CsvImport import(book.lists(), chosen);
+  if (order.basis == DateOrderDecision::Basis::AllAmbiguous) {
+    import.addNote(kOrderAssumed);
+  } else if (order.decided() && order.order == DateOrder::MonthDay) {
+    import.addNote(
+        QStringLiteral("Dates lues dans l'ordre mois/jour, d'après la ligne %1.").arg(order.line));
+  }
   CsvReader reader(separator);
   reader.setUnclosedQuote([&import](qint64 first, qint64 last) {
     import.rejectLines(first, last, QStringLiteral("guillemet non fermé"));
@@ -136,7 +237,6 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     import.addPlain(fields, line);
     return true;
   };
-  QByteArray chunk(kChunkBytes, Qt::Uninitialized);
   qint64 done = 0;
   std::optional<Utf16AsUtf8> text;
   for (;;) {

@@ -54,13 +54,16 @@ struct CsvFileStart {
   FileError error; // the file could not be opened or read
   char separator = ';';
   QList<QStringList> records;
-  ColumnMapping guess;
+  ColumnMapping guess; // its date order that of `dateOrder`
+  // The date order the dates of these first bytes give.
+  DateOrderDecision dateOrder;
   // The widest record's field count (the columns a preview shows).
   qsizetype columns() const;
 };
 
 // Reads no more than the first records of the file at `path` (at most
-// `maxRecords`, from its first 1 MiB).
+// `maxRecords`, from its first 1 MiB), and the date order of the records in
+// that first 1 MiB.
 CsvFileStart ReadCsvStart(const QString &path, int maxRecords = kPreviewRecords);
 
 // Called between chunks with the bytes read so far and the file's size;
@@ -77,12 +80,20 @@ struct ImportOutcome {
 };
 
 // Reads the CSV file at `path` in chunks, each record through a CsvImport
-// against the lists of `book`. Then, unless it was cancelled, could not be
+// against the lists of `book`. Unless the mapping gives the date order, a
+// first pass reads the dates until one decides it (DateOrderDecision), and
+// the summary says when none did. Then, unless it was cancelled, could not be
 // read, or `dryRun` is set, appends the readings accepted to the lists
 // (after the readings there, in file order) and saves the lists.
 ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
                             char separator, const ImportProgress &progress = {},
                             bool dryRun = false);
+
+// The order of the dates in column `column` of the CSV bytes (after the
+// first `recordsBefore` records: a title, a header), from their first date
+// only one order reads.
+DateOrderDecision DecideDateOrder(QByteArrayView bytes, char separator, qsizetype column,
+                                  qint64 recordsBefore);
 
 // ImportCsvFile without its save: the readings accepted are appended to the
 // lists (`appended` tells) and left for the caller to save.

@@ -324,7 +324,7 @@ private slots:
   }
 
   // The preview from the keyboard: the selectors first, then the lines, the
-  // header choice and the two buttons; Escape cancels.
+  // header choice, the date order and the two buttons; Escape cancels.
   void previewFromTheKeyboard() {
     Env env;
     CsvFileStart start;
@@ -341,7 +341,7 @@ private slots:
       expected << w.roleSelector(c);
     }
     expected << w.control(ControlId::ImportTable) << w.control(ControlId::ImportHeaderBox)
-             << w.control(ControlId::ImportButtonImport)
+             << w.control(ControlId::ImportDateOrder) << w.control(ControlId::ImportButtonImport)
              << w.control(ControlId::ImportButtonCancel);
     for (QWidget *next : expected) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -394,9 +394,13 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(&known));
     QVERIFY(known.grab().save(SnapshotFolder() + QStringLiteral("import_preview.png")));
 
-    CsvFileStart odd;
-    odd.records = {{"Quand", "Haut", "Bas", "Coeur"}, {"15/03/2026 07:40", "128", "82", "71"}};
-    odd.guess = GuessMapping(odd.records.first());
+    // A second pulse column and dates no order tells: both said under the
+    // table.
+    const QString oddPath = env.home.path() + QStringLiteral("tension.csv");
+    QVERIFY(WriteFile(oddPath,
+                      "Date de mesure;Haut;Bas;Pouls;Pouls 2\n05/03/2026 07:40;128;82;71;70\n"));
+    const CsvFileStart odd = ReadCsvStart(oddPath);
+    QCOMPARE(odd.dateOrder.basis, DateOrderDecision::Basis::AllAmbiguous);
     ImportPreviewWindow unknown(QStringLiteral("/home/alice/tension.csv"), odd, "Alice");
     QVERIFY(!unknown.control(ControlId::ImportButtonImport)->isEnabled());
     unknown.show();

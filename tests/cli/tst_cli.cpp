@@ -552,7 +552,11 @@ private slots:
                                 "03/03/2026\r\n07:45\r\n128\r\n82\r\n71\r\n" + kNormal;
     const QByteArray marcProfile = "1\r\nMarc\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
     const QByteArray otherProfile = "1\r\nMarc\r\n67\r\n\r\n\r\n\r\n\r\n\r\n02/01/2026\r\n";
-    const QString two = "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n";
+    // Dates of days 12 and less: read day first, and said so.
+    const QString assumed =
+        "Aucune date ne distingue le jour du mois : les dates sont lues dans l'ordre jour/mois.\n";
+    const QString two = "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n" + assumed;
+    const QString dry = "Essai : aucun fichier n'a été écrit.\n";
     const QByteArray none;
 
     QTest::newRow("new name: files and a profile")
@@ -564,8 +568,8 @@ private slots:
         << anne
         << kHeader + "05/03/2026;07:00;128;82;71\n02/03/2026;07:00;130;80;70\n05/03/2026;8:00;1;2;x"
         << none << false << 0
-        << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n"
-           "ligne 4 : pouls illisible\n"
+        << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n" + assumed +
+               "ligne 4 : pouls illisible\n"
         << "" << none << true << none;
     QTest::newRow("a known export: its name told")
         << anne
@@ -578,8 +582,8 @@ private slots:
         << "" << none << true << none;
     QTest::newRow("duplicates only")
         << anne << kHeader + "02/03/2026;07:00;130;80;70" << none << false << 0
-        << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées.\n"
-        << "" << none << false << none;
+        << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées.\n" + assumed << "" << none
+        << false << none;
     QTest::newRow("dry run") << marc + QStringList{"--dry-run"} << twoRows << none << false << 0
                              << two + "Essai : aucun fichier n'a été écrit.\n"
                              << "" << none << false << none;
@@ -619,7 +623,8 @@ private slots:
         "<Record type=\"HKQuantityTypeIdentifierHeartRate\" unit=\"count/min\" " + at("07:43") +
         " value=\"71\"/>\n";
     QTest::newRow("Apple Health export")
-        << marc << apple(pressure("07:40") + pressure("07:45") + pulse) << none << false << 0 << two
+        << marc << apple(pressure("07:40") + pressure("07:45") + pulse) << none << false << 0
+        << "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n"
         << "" << marcFile << false << marcProfile;
     QTest::newRow("Apple Health export without blood pressure")
         << marc << apple(pulse) << none << false << 2 << ""
@@ -633,13 +638,51 @@ private slots:
     QTest::newRow("every row rejected: the reasons told")
         << anne << kHeader + "05/03/2026;07:00;x;82;71\n05/03/2026;07:00;82;128;71" << none << false
         << 2 << ""
-        << "Aucun relevé importable dans #.\nligne 2 : systolique illisible\n"
-           "ligne 3 : valeurs invraisemblables\n"
+        << "Aucun relevé importable dans #.\n" + assumed +
+               "ligne 2 : systolique illisible\nligne 3 : valeurs invraisemblables\n"
         << none << false << none;
     QTest::newRow("columns not recognised")
         << marc << QByteArray("a;b;c\nx;y;z\n") << none << false << 2 << ""
         << "Colonnes non reconnues dans # : il faut la date, l'heure, la systolique, la "
            "diastolique et le pouls.\n"
+        << none << false << none;
+    // The order and the columns given: a date of the other order refused
+    // with its line; roles by number or by header, the other columns left.
+    const QStringList dryMarc = marc + QStringList{"--dry-run"};
+    QTest::newRow("--ordre-dates mj")
+        << dryMarc + QStringList{"--ordre-dates", "mj"}
+        << kHeader + "03/04/2026;07:40;128;82;71\n13/04/2026;07:45;128;82;71" << none << false << 0
+        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+           "ligne 3 : date contraire à l'ordre mois/jour du fichier\n" +
+               dry
+        << "" << none << false << none;
+    QTest::newRow("--ordre-dates of another value")
+        << dryMarc + QStringList{"--ordre-dates", "md"} << twoRows << none << false << 2 << ""
+        << "Ordre des dates inconnu : md (jm ou mj).\n"
+        << none << false << none;
+    const QByteArray shuffled = "Pouls;Quand;Heure;Haut;Bas\n71;03/15/2026;07:40;128;82\n"
+                                "72;03/16/2026;7:40 PM;128;82\n";
+    QTest::newRow("--colonnes by number and by header")
+        << dryMarc +
+               QStringList{"--colonnes", "date=Quand,heure=3,systolique=4,diastolique=bas,pouls=1"}
+        << shuffled << none << false << 0
+        << "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n"
+           "Dates lues dans l'ordre mois/jour, d'après la ligne 2.\n" +
+               dry
+        << "" << none << false << none;
+    QTest::newRow("--colonnes, unknown role")
+        << dryMarc + QStringList{"--colonnes", "date=2,tension=4"} << shuffled << none << false << 2
+        << ""
+        << "Rôle de colonne inconnu : tension (date, heure, dateheure, systolique, diastolique, "
+           "pouls, periode ou fuseau).\n"
+        << none << false << none;
+    QTest::newRow("--colonnes, index out of range")
+        << dryMarc + QStringList{"--colonnes", "date=6"} << shuffled << none << false << 2 << ""
+        << "Colonne 6 hors du fichier : il a 5 colonnes.\n"
+        << none << false << none;
+    QTest::newRow("--colonnes, unknown header")
+        << dryMarc + QStringList{"--colonnes", "date=Jour"} << shuffled << none << false << 2 << ""
+        << "Colonne introuvable dans l'en-tête du fichier : Jour.\n"
         << none << false << none;
     QTest::newRow("unreadable patient file")
         << marc << twoRows << QByteArray("abc\r\n") << false << 2 << ""
