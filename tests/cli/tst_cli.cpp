@@ -267,6 +267,18 @@ private slots:
         << (base + QStringList{"--format", "fhir"}) << 0
         << "18 relevés exportés dans #, 1 laissés de côté (valeurs illisibles).\n"
         << "" << QByteArray("{");
+    QTest::newRow("fhir transaction")
+        << (base + QStringList{"--format", "fhir", "--fhir-type", "transaction"}) << 0
+        << "18 relevés exportés dans #, 1 laissés de côté (valeurs illisibles).\n"
+        << "" << QByteArray("{");
+    QTest::newRow("bad bundle type")
+        << (base + QStringList{"--format", "fhir", "--fhir-type", "batch"}) << 2 << ""
+        << "Type de Bundle inconnu : batch (collection ou transaction).\n"
+        << QByteArray();
+    QTest::newRow("bundle type for csv")
+        << (base + QStringList{"--format", "csv", "--fhir-type", "transaction"}) << 2 << ""
+        << "L'option --fhir-type ne vaut que pour --format fhir.\n"
+        << QByteArray();
     QTest::newRow("no format") << base << 2 << ""
                                << "Indiquez le format avec --format csv ou --format fhir.\n"
                                << QByteArray();
@@ -511,6 +523,26 @@ private slots:
 
     QTest::newRow("new name: files and a profile")
         << marc << twoRows << none << false << 0 << two << "" << marcFile << false << marcProfile;
+    QTest::newRow("FHIR bundle, a panel without pulse")
+        << marc
+        << QByteArray(R"({"resourceType": "Bundle", "entry": [)"
+                      R"({"resource": {"resourceType": "Observation", "code": {"coding": [)"
+                      R"({"system": "http://loinc.org", "code": "85354-9"}]},)"
+                      R"("effectiveDateTime": "2026-03-03T07:40:00", "component": [)"
+                      R"({"code": {"coding": [{"code": "8480-6"}]}, "valueQuantity": )"
+                      R"({"value": 128, "code": "mm[Hg]"}},)"
+                      R"({"code": {"coding": [{"code": "8462-4"}]}, "valueQuantity": )"
+                      R"({"value": 82, "code": "mm[Hg]"}},)"
+                      R"({"code": {"coding": [{"code": "8867-4"}]}, "valueQuantity": )"
+                      R"({"value": 71, "code": "/min"}}]}},)"
+                      R"({"resource": {"resourceType": "Observation", "code": {"coding": [)"
+                      R"({"code": "85354-9"}]}, "effectiveDateTime": "2026-03-03T07:45:00+01:00")"
+                      R"(}}]})")
+        << none << false << 0
+        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+           "entrée 2 : systolique absente\n"
+        << "" << QByteArray("1\r\n03/03/2026\r\n07:40\r\n128\r\n82\r\n71\r\n") + kNormal << false
+        << marcProfile;
     QTest::newRow("name with a profile: the profile kept")
         << marc << twoRows << otherProfile << false << 0 << two << "" << marcFile << false
         << otherProfile;
