@@ -214,7 +214,7 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
                                                         ? QStringLiteral("transaction")
                                                         : QStringLiteral("collection")},
                            {QStringLiteral("entry"), entries}};
-  result.json = QJsonDocument(bundle).toJson(QJsonDocument::Indented);
+  result.json = QJsonDocument(bundle).toJson(QJsonDocument::Compact);
   return result;
 }
 

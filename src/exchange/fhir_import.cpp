@@ -95,10 +95,28 @@ QJsonValue Component(const QJsonObject &panel, QLatin1StringView code) {
 // When an Observation was made: its local time and the instant.
 struct When {
   QDateTime local;
+  qint64 ms = 0;  // the instant, since the epoch
   QString reason; // when it has none
 };
 
-When EffectiveTime(const QJsonObject &o) {
+// The time of an effectiveDateTime text.
+When TimeOfText(const QString &text) {
+  // "2026", "2026-03", "2026-03-02": a day at most, no time of day.
+  if (!text.isEmpty() && text.size() <= 10 &&
+      std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() || c == u'-'; })) {
+    return {{}, 0, u"heure absente"_s};
+  }
+  const QDateTime at = QDateTime::fromString(text, Qt::ISODate);
+  if (!at.isValid()) {
+    return {{}, 0, u"date et heure illisibles"_s};
+  }
+  // A time without an offset (which FHIR does not allow) is taken as local.
+  return {at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime(), at.toMSecsSinceEpoch(), {}};
+}
+
+// The time an Observation was made. `last` keeps the text read before and
+// its time: a panel and its heart rate usually give the same one.
+When EffectiveTime(const QJsonObject &o, std::pair<QString, When> &last) {
   QJsonValue v = o.value("effectiveDateTime"_L1);
   if (v.isUndefined()) {
     v = o.value("effectiveInstant"_L1);
@@ -107,20 +125,15 @@ When EffectiveTime(const QJsonObject &o) {
     v = o.value("effectivePeriod"_L1).toObject().value("start"_L1);
   }
   if (v.isUndefined()) {
-    return {{}, u"date et heure absentes"_s};
+    return {{}, 0, u"date et heure absentes"_s};
   }
   const QString text = v.toString();
-  // "2026", "2026-03", "2026-03-02": a day at most, no time of day.
-  if (!text.isEmpty() && text.size() <= 10 &&
-      std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() || c == u'-'; })) {
-    return {{}, u"heure absente"_s};
+  if (!text.isEmpty() && text == last.first) {
+    return last.second;
   }
-  const QDateTime at = QDateTime::fromString(text, Qt::ISODate);
-  if (!at.isValid()) {
-    return {{}, u"date et heure illisibles"_s};
-  }
-  // A time without an offset (which FHIR does not allow) is taken as local.
-  return {at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime(), {}};
+  last.first = text;
+  last.second = TimeOfText(text);
+  return last.second;
 }
 
 QString Subject(const QJsonObject &o) {
@@ -161,44 +174,49 @@ FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<b
   }
   const QJsonObject top = document.object();
   const QString type = top.value("resourceType"_L1).toString();
-  QJsonArray resources;
+  QJsonArray entries;
   if (type == "Bundle"_L1) {
-    const QJsonArray entries = top.value("entry"_L1).toArray();
-    for (const QJsonValue &entry : entries) {
-      resources.append(entry.toObject().value("resource"_L1));
-    }
+    entries = top.value("entry"_L1).toArray();
   } else if (type == "Observation"_L1) {
-    resources.append(top);
+    entries.append(QJsonObject{{u"resource"_s, top}});
   } else {
     read.error = u"ce fichier JSON n'est ni un Bundle ni une Observation FHIR"_s;
     return read;
   }
 
-  // The heart rates, by instant.
+  // One pass over the entries: the panels in file order, the heart rates
+  // by instant, each time read once.
+  struct Panel {
+    qsizetype entry;
+    QJsonObject resource;
+    When when;
+  };
+  std::vector<Panel> panels;
   std::vector<Rate> rates;
-  for (qsizetype i = 0; i < resources.size(); ++i) {
-    const QJsonObject o = resources[i].toObject();
-    if (o.value("resourceType"_L1).toString() != "Observation"_L1 || Skipped(o) ||
-        !HasLoinc(o.value("code"_L1), "8867-4"_L1) || HasLoinc(o.value("code"_L1), "85354-9"_L1)) {
+  std::pair<QString, When> last;
+  for (qsizetype i = 0; i < entries.size(); ++i) {
+    const QJsonObject o = entries[i].toObject().value("resource"_L1).toObject();
+    if (o.value("resourceType"_L1).toString() != "Observation"_L1 || Skipped(o)) {
       continue;
     }
-    const When when = EffectiveTime(o);
-    if (when.local.isValid()) {
-      rates.push_back({when.local.toMSecsSinceEpoch(), i, Subject(o),
-                       Measure(o.value("valueQuantity"_L1), false, u"pouls"_s)});
+    const QJsonValue code = o.value("code"_L1);
+    if (HasLoinc(code, "85354-9"_L1)) {
+      panels.push_back({i, o, EffectiveTime(o, last)});
+    } else if (HasLoinc(code, "8867-4"_L1)) {
+      if (const When when = EffectiveTime(o, last); when.local.isValid()) {
+        rates.push_back(
+            {when.ms, i, Subject(o), Measure(o.value("valueQuantity"_L1), false, u"pouls"_s)});
+      }
     }
   }
   std::stable_sort(rates.begin(), rates.end(),
                    [](const Rate &a, const Rate &b) { return a.ms < b.ms; });
 
-  for (qsizetype i = 0; i < resources.size(); ++i) {
-    const QJsonObject o = resources[i].toObject();
-    if (o.value("resourceType"_L1).toString() != "Observation"_L1 || Skipped(o) ||
-        !HasLoinc(o.value("code"_L1), "85354-9"_L1)) {
-      continue;
-    }
+  for (const Panel &panel : panels) {
+    const qsizetype i = panel.entry;
+    const QJsonObject &o = panel.resource;
+    const When &when = panel.when;
     const QString place = u"entrée %1"_s.arg(i + 1);
-    const When when = EffectiveTime(o);
     if (!when.local.isValid()) {
       import.reject(place, when.reason);
       continue;
@@ -212,7 +230,7 @@ FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<b
       // The nearest heart rate in time, of the same subject when both name
       // one; between rates as near, the one nearest in the file (a panel's
       // own rate follows it), then the first.
-      const qint64 ms = when.local.toMSecsSinceEpoch();
+      const qint64 ms = when.ms;
       const QString subject = Subject(o);
       const Rate *best = nullptr;
       const auto farness = [&](const Rate &r) {
