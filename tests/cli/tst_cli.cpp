@@ -525,22 +525,18 @@ private slots:
         << marc << twoRows << none << false << 0 << two << "" << marcFile << false << marcProfile;
     QTest::newRow("FHIR bundle, a panel without pulse")
         << marc
-        << QByteArray(R"({"resourceType": "Bundle", "entry": [)"
-                      R"({"resource": {"resourceType": "Observation", "code": {"coding": [)"
-                      R"({"system": "http://loinc.org", "code": "85354-9"}]},)"
-                      R"("effectiveDateTime": "2026-03-03T07:40:00", "component": [)"
-                      R"({"code": {"coding": [{"code": "8480-6"}]}, "valueQuantity": )"
-                      R"({"value": 128, "code": "mm[Hg]"}},)"
-                      R"({"code": {"coding": [{"code": "8462-4"}]}, "valueQuantity": )"
-                      R"({"value": 82, "code": "mm[Hg]"}},)"
-                      R"({"code": {"coding": [{"code": "8867-4"}]}, "valueQuantity": )"
-                      R"({"value": 71, "code": "/min"}}]}},)"
-                      R"({"resource": {"resourceType": "Observation", "code": {"coding": [)"
-                      R"({"code": "85354-9"}]}, "effectiveDateTime": "2026-03-03T07:45:00+01:00")"
-                      R"(}}]})")
+        << QByteArray(
+               R"({"resourceType": "Bundle", "entry": [{"resource": {"resourceType": )"
+               R"("Observation", "code": {"coding": [{"code": "85354-9"}]}, "component": [)"
+               R"({"code": {"coding": [{"code": "8480-6"}]}, "valueQuantity": {"value": 128, )"
+               R"("code": "mm[Hg]"}}, {"code": {"coding": [{"code": "8462-4"}]}, )"
+               R"("valueQuantity": {"value": 82, "code": "mm[Hg]"}}, {"code": {"coding": [)"
+               R"({"code": "8867-4"}]}, "valueQuantity": {"value": 71, "code": "/min"}}], )"
+               R"("effectiveDateTime": "2026-03-03T07:40:00"}}, {"resource": {"resourceType": )"
+               R"("Observation", "code": {"coding": [{"code": "85354-9"}]}}}]})")
         << none << false << 0
         << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
-           "entrée 2 : systolique absente\n"
+           "entrée 2 : date et heure absentes\n"
         << "" << QByteArray("1\r\n03/03/2026\r\n07:40\r\n128\r\n82\r\n71\r\n") + kNormal << false
         << marcProfile;
     QTest::newRow("name with a profile: the profile kept")
