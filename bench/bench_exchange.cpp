@@ -9,6 +9,10 @@
 // file of about as many bytes as the four measurement files a save writes
 // (both byte counts are reported) and is set against the save.
 //
+// The FHIR import (AppendFhirFile: the JSON read whole, parsed, each panel
+// paired with its heart rate and checked) is set against the load likewise,
+// from Tensiolog's own FHIR export of the same readings.
+//
 // BM_Ratios times all sides in the same iterations and reports the median
 // ratios; the memory counters give the heap held and the heap at its highest.
 //
@@ -42,8 +46,8 @@
 #include <memory>
 #include <string>
 #include <sys/resource.h>
-#include <zlib.h>
 #include <time.h>
+#include <zlib.h>
 
 using namespace tl;
 
@@ -75,9 +79,10 @@ struct Fixture {
   QTemporaryDir dir;
   QString folder = dir.path() + u'/';
   QString csv = folder + QStringLiteral("Anne.csv");
+  QString fhir = folder + QStringLiteral("Anne.json");
   ColumnMapping mapping;
   char separator = ';';
-  qint64 csvBytes = 0;
+  qint64 csvBytes = 0, fhirBytes = 0;
   qint64 savedBytes = 0; // the four measurement files
 
   Fixture() {
@@ -95,6 +100,8 @@ struct Fixture {
     }
     SaveLogbook(anne.book);
     ExportLogbook(anne.book, ExportFormat::Csv, csv);
+    ExportLogbook(anne.book, ExportFormat::Fhir, fhir);
+    fhirBytes = QFileInfo(fhir).size();
     const CsvFileStart first = ReadCsvStart(csv);
     mapping = first.guess;
     separator = first.separator;
@@ -232,6 +239,20 @@ void BM_DateForms(benchmark::State &state) {
   }
 }
 
+// The FHIR export into a patient without readings, appended to the lists
+// only; the heap at its highest between steps, above `base`.
+size_t ImportFhirOnce(Fixture &f, Book &target, size_t base) {
+  size_t peak = 0;
+  const ImportOutcome outcome = AppendFhirFile(target.book, f.fhir, [&](qint64, qint64) {
+    peak = std::max(peak, HeapAbove(base));
+    return true;
+  });
+  if (outcome.imported != kReadings || target.book.lists().totalCount() != kReadings) {
+    std::abort();
+  }
+  return peak;
+}
+
 void BM_LoadLogbook(benchmark::State &state) {
   Fixture &f = TheFixture();
   for (auto _ : state) {
@@ -274,6 +295,23 @@ void BM_ImportCsvInMemory(benchmark::State &state) {
   state.counters["heap_peak_bytes"] = double(peak);
 }
 
+// The FHIR file read, parsed, paired, checked and appended, not saved.
+void BM_ImportFhirInMemory(benchmark::State &state) {
+  Fixture &f = TheFixture();
+  size_t held = 0, peak = 0;
+  for (auto _ : state) {
+    Book bruno(f.folder, QStringLiteral("Bruno"));
+    const size_t before = HeapInUse();
+    peak = ImportFhirOnce(f, bruno, before);
+    held = HeapAbove(before);
+  }
+  state.SetItemsProcessed(state.iterations() * kReadings);
+  state.SetBytesProcessed(state.iterations() * f.fhirBytes);
+  state.counters["heap_held_bytes"] = double(held);
+  state.counters["heap_peak_bytes"] = double(peak);
+  state.counters["peak_rss_bytes"] = PeakRssBytes();
+}
+
 void BM_SaveLogbook(benchmark::State &state) {
   Fixture &f = TheFixture();
   Book anne(f.folder, QStringLiteral("Anne"));
@@ -307,7 +345,7 @@ void BM_Ratios(benchmark::State &state) {
   using Clock = std::chrono::steady_clock;
   using Seconds = std::chrono::duration<double>;
   Fixture &f = TheFixture();
-  std::vector<double> inMemoryOverLoad, importOverLoadAndSave, exportOverSave;
+  std::vector<double> inMemoryOverLoad, importOverLoadAndSave, exportOverSave, fhirOverLoad;
   for (auto _ : state) {
     Book anne(f.folder, QStringLiteral("Anne"));
     const auto t0 = Clock::now();
@@ -322,8 +360,12 @@ void BM_Ratios(benchmark::State &state) {
     const auto t4 = Clock::now();
     ExportLogbook(anne.book, ExportFormat::Csv, f.folder + QStringLiteral("export.csv"));
     const auto t5 = Clock::now();
+    Book carla(f.folder, QStringLiteral("Carla"));
+    ImportFhirOnce(f, carla, HeapInUse());
+    const auto t6 = Clock::now();
     const Seconds load = t1 - t0, inMemory = t2 - t1, importSave = t3 - t2, save = t4 - t3,
-                  exported = t5 - t4;
+                  exported = t5 - t4, fhir = t6 - t5;
+    fhirOverLoad.push_back(fhir / load);
     inMemoryOverLoad.push_back(inMemory / load);
     importOverLoadAndSave.push_back((inMemory + importSave) / (load + save));
     exportOverSave.push_back(exported / save);
@@ -335,6 +377,8 @@ void BM_Ratios(benchmark::State &state) {
   state.counters["import_in_memory_over_load"] = median(inMemoryOverLoad);
   state.counters["import_over_load_and_save"] = median(importOverLoadAndSave);
   state.counters["export_over_save"] = median(exportOverSave);
+  state.counters["fhir_import_in_memory_over_load"] = median(fhirOverLoad);
+  state.counters["fhir_bytes"] = double(f.fhirBytes);
   state.counters["export_bytes"] = double(f.csvBytes);
   state.counters["save_bytes"] = double(f.savedBytes);
 }
@@ -563,6 +607,7 @@ void BM_ImportAppleHealthZip(benchmark::State &state) { ImportApple(state, true)
 BENCHMARK(BM_LoadLogbook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportCsvInMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportFhirInMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveLogbook)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ratios)->Iterations(9)->Unit(benchmark::kMillisecond);

@@ -65,6 +65,10 @@ const char kHelp[] =
     "Options de export :\n"
     "  --patient NOM             le patient (obligatoire)\n"
     "  --format csv|fhir         le format du fichier (obligatoire)\n"
+    "  --fhir-type collection|transaction\n"
+    "                            FHIR : un Bundle à lire (collection, par défaut)\n"
+    "                            ou une transaction à envoyer à un serveur, qui ne\n"
+    "                            crée que les relevés qu'il n'a pas encore\n"
     "  --du JJ/MM/AAAA           premier jour exporté\n"
     "  --au JJ/MM/AAAA           dernier jour exporté\n"
     "  -o FICHIER                le fichier écrit (obligatoire)\n"
@@ -73,8 +77,10 @@ const char kHelp[] =
     "Utilisation de import : tensiolog-cli import --patient NOM FICHIER [OPTIONS]\n"
     "  --patient NOM             le patient (obligatoire) ; un nom encore inconnu\n"
     "                            reçoit une fiche dans la liste des patients\n"
-    "  FICHIER                   le fichier CSV lu ; ses colonnes sont reconnues\n"
-    "                            comme dans la fenêtre d'importation\n"
+    "  FICHIER                   le fichier lu : un CSV, dont les colonnes sont\n"
+    "                            reconnues comme dans la fenêtre d'importation ; un\n"
+    "                            fichier FHIR (JSON : un Bundle ou une Observation) ;\n"
+    "                            l'export.xml d'Apple Santé ou son zip\n"
     "  --colonnes ROLE=COLONNE,...  le rôle des colonnes, par leur numéro (à partir\n"
     "                            de 1) ou leur nom ; rôles : date, heure, dateheure,\n"
     "                            systolique, diastolique, pouls, periode, fuseau\n"
@@ -99,6 +105,7 @@ struct Request {
   bool json = false;
   QString folder;
   QString format;
+  QString fhirType; // export: "collection" (when empty) or "transaction"
   QString output;
   QString pdf;
   QString input; // import: the file read
@@ -161,6 +168,12 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
         return Refusal{QStringLiteral("Format inconnu : %1 (csv ou fhir).").arg(value)};
       }
       request->format = value;
+    } else if (option == u"--fhir-type") {
+      if (value != u"collection" && value != u"transaction") {
+        return Refusal{
+            QStringLiteral("Type de Bundle inconnu : %1 (collection ou transaction).").arg(value)};
+      }
+      request->fhirType = value;
     } else if (option == u"--protocole") {
       const std::optional<Protocol> protocol = ProtocolFromKey(value);
       if (!protocol) {
@@ -602,11 +615,15 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
 int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
   if (const std::optional<Refusal> refused = ParseOptions(
-          args, {"--patient", "--format", "--du", "--au", "-o", "--dossier"}, &request)) {
+          args, {"--patient", "--format", "--fhir-type", "--du", "--au", "-o", "--dossier"},
+          &request)) {
     return Refuse(*refused, err);
   }
   if (request.format.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le format avec --format csv ou --format fhir.")}, err);
+  }
+  if (!request.fhirType.isEmpty() && request.format != u"fhir") {
+    return Refuse({QStringLiteral("L'option --fhir-type ne vaut que pour --format fhir.")}, err);
   }
   if (request.output.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le fichier à écrire avec -o FICHIER.")}, err);
@@ -621,9 +638,11 @@ int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse(*refused, err);
   }
   // Written whole or not at all.
+  const ExportFormat format = request.format == u"csv"             ? ExportFormat::Csv
+                              : request.fhirType == u"transaction" ? ExportFormat::FhirTransaction
+                                                                   : ExportFormat::Fhir;
   const ExportOutcome exported =
-      ExportLogbook(book, request.format == u"csv" ? ExportFormat::Csv : ExportFormat::Fhir,
-                    request.output, request.from, request.to);
+      ExportLogbook(book, format, request.output, request.from, request.to);
   if (exported.error) {
     return Refuse({QStringLiteral("Écriture impossible : %1.").arg(exported.error.text())}, err);
   }
@@ -729,7 +748,7 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse(*refused, err);
   }
   if (request.input.isEmpty()) {
-    return Refuse({QStringLiteral("Indiquez le fichier CSV à importer.")}, err);
+    return Refuse({QStringLiteral("Indiquez le fichier à importer.")}, err);
   }
   QString patient;
   StoragePaths paths;

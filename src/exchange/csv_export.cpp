@@ -1,5 +1,6 @@
 #include "exchange/csv_export.h"
 
+#include "exchange/csv_reader.h"
 #include "measurements/period_list_model.h"
 
 #include <algorithm>
@@ -25,16 +26,25 @@ QByteArray CsvField(QStringView text) {
 
 namespace {
 
-// Writes a cell's text at `p` as CsvField would (room for twice its bound
-// plus two quotes); returns the end of what it wrote.
+// Whether a cell written as `written` needs the apostrophe that keeps a
+// spreadsheet from running it: a text that looks like a formula (a number,
+// "-5" too, stays a number).
+bool NeedsFormulaMark(const Reading &r, int cell, QByteArrayView written) {
+  return r.holdsText(cell) && LooksLikeFormula(written);
+}
+
+// Writes a cell's text at `p` as CsvField would, with an apostrophe before
+// a text that looks like a formula (room for twice its bound plus three);
+// returns the end of what it wrote.
 char *WriteCell(const Reading &r, int cell, char *p) {
   char *end = r.writeUtf8(cell, p);
   const QByteArrayView written(p, end - p);
-  if (!written.contains(';') && !written.contains('"') && !written.contains('\r') &&
+  const bool formula = NeedsFormulaMark(r, cell, written);
+  if (!formula && !written.contains(';') && !written.contains('"') && !written.contains('\r') &&
       !written.contains('\n')) {
     return end;
   }
-  const QByteArray quoted = CsvField(r[cell]);
+  const QByteArray quoted = CsvField(formula ? u'\'' + r[cell] : r[cell]);
   std::memcpy(p, quoted.constData(), size_t(quoted.size()));
   return p + quoted.size();
 }
@@ -182,23 +192,27 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
     // field quoted as it needs, when that does not read back the same.
     if (char *dated = row.key < kUndated ? WriteIsoDate(r, p) : nullptr) {
       p = dated;
+      bool formula = false;
       for (int cell : kAfterDate) {
         *p++ = ';';
         if (cell < 0) {
           put(period);
         } else {
+          char *const from = p;
           p = r.writeUtf8(cell, p);
+          formula = formula || (p != from && NeedsFormulaMark(r, cell, QByteArrayView(from, p)));
         }
       }
-      if (IsPlainRow(start, p)) {
+      if (!formula && IsPlainRow(start, p)) {
         put("\r\n");
         continue;
       }
       p = start;
     }
-    // Every cell quoted and its quotes doubled, at most.
+    // Every cell quoted, its quotes doubled and an apostrophe before it, at
+    // most.
     const qsizetype longest =
-        2 * cellsBound(r) + 2 * Reading::kCellCount + period.size() + kSeparatorsAndEnd + 24;
+        2 * cellsBound(r) + 3 * Reading::kCellCount + period.size() + kSeparatorsAndEnd + 24;
     if (const qsizetype at = p - out.constData(); out.size() - at < longest + roomLeft) {
       out.resize(std::max(out.size() * 2, at + longest + roomLeft));
       p = start = out.data() + at;

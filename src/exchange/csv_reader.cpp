@@ -37,6 +37,28 @@ QString DecodeCsvField(QByteArrayView bytes) {
   return text;
 }
 
+bool LooksLikeFormula(QByteArrayView bytes) {
+  qsizetype at = 0;
+  while (at < bytes.size() && bytes[at] == '\'') {
+    ++at;
+  }
+  if (at == bytes.size()) {
+    return false;
+  }
+  const char c = bytes[at];
+  return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+namespace {
+
+// A field without the apostrophe the export puts before a formula.
+QByteArrayView WithoutFormulaMark(QByteArrayView field) {
+  return !field.isEmpty() && field.front() == '\'' && LooksLikeFormula(field) ? field.sliced(1)
+                                                                              : field;
+}
+
+} // namespace
+
 char DetectCsvSeparator(QByteArrayView firstBytes) {
   constexpr std::array<char, 3> candidates = {';', ',', '\t'};
   // Per line (at most 10), how often each candidate stands outside quotes.
@@ -129,7 +151,8 @@ bool CsvReader::endRecord(const RecordFn &record) {
   fields.reserve(qsizetype(fieldEnds_.size()));
   qsizetype start = 0;
   for (const qsizetype end : fieldEnds_) {
-    fields.append(DecodeCsvField(QByteArrayView(record_).sliced(start, end - start)));
+    fields.append(
+        DecodeCsvField(WithoutFormulaMark(QByteArrayView(record_).sliced(start, end - start))));
     start = end;
   }
   record_.truncate(0);
@@ -243,6 +266,9 @@ bool CsvReader::feed(QByteArrayView chunk, const RecordFn &record, const PlainRe
         if (const qsizetype end = plainLineEnd(chunk, i); end >= 0) {
           const qint64 at = line_++;
           afterCr_ = chunk[end] == '\r';
+          for (QByteArrayView &field : plainFields_) {
+            field = WithoutFormulaMark(field);
+          }
           if (!IsBlankLine(plainFields_) && !plain(plainFields_, at)) {
             return false;
           }

@@ -20,6 +20,14 @@ namespace tl {
 // (";" when nothing tells).
 char DetectCsvSeparator(QByteArrayView firstBytes);
 
+// Whether a spreadsheet would take a field for a formula ("=1+1",
+// "@HYPERLINK(...)", "-2+3"): it begins, after any apostrophes, with "=",
+// "+", "-", "@", a tab or a CR. The export writes such a text with an
+// apostrophe before it, which a spreadsheet shows as text and the reader
+// removes again (from a field that begins with an apostrophe and looks like
+// a formula), so that every text reads back as it was written.
+bool LooksLikeFormula(QByteArrayView bytes);
+
 // A field's text from its bytes: UTF-8 when they are UTF-8, Windows-1252
 // otherwise.
 QString DecodeCsvField(QByteArrayView bytes);

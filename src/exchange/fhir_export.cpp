@@ -2,10 +2,12 @@
 
 #include "measurements/period_list_model.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QUuid>
 #include <algorithm>
 #include <vector>
@@ -16,6 +18,9 @@ namespace {
 
 const QString kLoinc = QStringLiteral("http://loinc.org");
 const QString kUcum = QStringLiteral("http://unitsofmeasure.org");
+const QString kBpProfile = QStringLiteral("http://hl7.org/fhir/StructureDefinition/bp");
+const QString kHeartRateProfile =
+    QStringLiteral("http://hl7.org/fhir/StructureDefinition/heartrate");
 
 QJsonObject Coding(const QString &system, const QString &code, const QString &display) {
   return QJsonObject{{QStringLiteral("system"), system},
@@ -42,32 +47,73 @@ QJsonArray VitalSigns() {
                        QStringLiteral("vital-signs"), QStringLiteral("Vital Signs"))}}}};
 }
 
-// Stable identifiers: the same logbook exports the same bundle.
+// The fullUrl of a resource: a version-5 UUID of what names it, so that the
+// same reading gets the same one in every export.
 QString Urn(const QString &name) {
   static const QUuid kNamespace(QStringLiteral("{6f1d5a52-3c1e-4b8e-9a57-54656e73696f}"));
   return QStringLiteral("urn:uuid:") +
          QUuid::createUuidV5(kNamespace, name).toString(QUuid::WithoutBraces);
 }
 
-QJsonObject Entry(const QString &url, const QJsonObject &resource) {
-  return QJsonObject{{QStringLiteral("fullUrl"), url}, {QStringLiteral("resource"), resource}};
+// An identifier value: the SHA-256 of the same name, in hexadecimal.
+QString Digest(const QString &name) {
+  return QString::fromLatin1(
+      QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+QJsonObject Identifier(const char *system, const QString &value) {
+  return QJsonObject{{QStringLiteral("system"), QLatin1StringView(system)},
+                     {QStringLiteral("value"), value}};
+}
+
+// An entry; in a transaction, created only when no resource of the server
+// has the identifier already, so that posting the bundle again adds nothing.
+QJsonObject Entry(const QString &url, const QJsonObject &resource, FhirBundleType type,
+                  const char *system, const QString &identifier) {
+  QJsonObject entry{{QStringLiteral("fullUrl"), url}, {QStringLiteral("resource"), resource}};
+  if (type == FhirBundleType::Transaction) {
+    entry.insert(QStringLiteral("request"),
+                 QJsonObject{{QStringLiteral("method"), QStringLiteral("POST")},
+                             {QStringLiteral("url"), resource[QStringLiteral("resourceType")]},
+                             {QStringLiteral("ifNoneExist"), QStringLiteral("identifier=") +
+                                                                 QLatin1StringView(system) + u'|' +
+                                                                 identifier}});
+  }
+  return entry;
+}
+
+QString Offset(int seconds) {
+  const int magnitude = seconds < 0 ? -seconds : seconds;
+  return (seconds < 0 ? u'-' : u'+') + QStringLiteral("%1:%2")
+                                           .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))
+                                           .arg(magnitude % 3600 / 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
 
 QString LocalDateTimeWithOffset(const QDate &date, int minutes) {
-  const QDateTime local(date, QTime(minutes / 60, minutes % 60), Qt::LocalTime);
-  const int offset = local.offsetFromUtc();
-  const int magnitude = offset < 0 ? -offset : offset;
-  return date.toString(Qt::ISODate) + u'T' + local.time().toString(QStringLiteral("HH:mm:ss")) +
-         (offset < 0 ? u'-' : u'+') +
-         QStringLiteral("%1:%2")
-             .arg(magnitude / 3600, 2, 10, QLatin1Char('0'))
-             .arg(magnitude % 3600 / 60, 2, 10, QLatin1Char('0'));
+  const QTime time(minutes / 60, minutes % 60);
+  QDateTime local(date, time, Qt::LocalTime);
+  if (!local.isValid() || local.date() != date || local.time() != time) {
+    // The clocks skip this time. Whatever Qt does with it, the instant is
+    // the one Qt moves it to: the time read with the offset in force before
+    // the change (a day earlier, well before it). Its local time and its
+    // offset are then written together, so that the text names that
+    // instant and no other: "03:30:00+02:00" for 02:30 in Paris the day
+    // summer time starts (the same instant as "02:30:00+01:00", which would
+    // show a time no clock showed).
+    const QDateTime wall(date, time, Qt::UTC);
+    const qint64 before = wall.toMSecsSinceEpoch() - qint64(24) * 3600 * 1000;
+    const int offset = QDateTime::fromMSecsSinceEpoch(before).toLocalTime().offsetFromUtc();
+    local = QDateTime::fromMSecsSinceEpoch(wall.toMSecsSinceEpoch() - qint64(offset) * 1000)
+                .toLocalTime();
+  }
+  return local.date().toString(Qt::ISODate) + u'T' +
+         local.time().toString(QStringLiteral("HH:mm:ss")) + Offset(local.offsetFromUtc());
 }
 
 FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::optional<QDate> from,
-                      std::optional<QDate> to) {
+                      std::optional<QDate> to, FhirBundleType type) {
   struct Row {
     QDate date;
     int minutes;
@@ -96,18 +142,37 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
   });
 
   const QString patientUrl = Urn(QStringLiteral("patient/") + patient);
+  const QString patientId = Digest(patient);
   QJsonArray entries;
-  entries.append(
-      Entry(patientUrl, QJsonObject{{QStringLiteral("resourceType"), QStringLiteral("Patient")},
-                                    {QStringLiteral("name"),
-                                     QJsonArray{QJsonObject{{QStringLiteral("text"), patient}}}}}));
+  entries.append(Entry(
+      patientUrl,
+      QJsonObject{
+          {QStringLiteral("resourceType"), QStringLiteral("Patient")},
+          {QStringLiteral("identifier"), QJsonArray{Identifier(kFhirPatientSystem, patientId)}},
+          {QStringLiteral("name"), QJsonArray{QJsonObject{{QStringLiteral("text"), patient}}}}},
+      type, kFhirPatientSystem, patientId));
   const QJsonObject subject{{QStringLiteral("reference"), patientUrl}};
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const Row &r = rows[i];
+  const QJsonObject bpMeta{{QStringLiteral("profile"), QJsonArray{kBpProfile}}};
+  const QJsonObject hrMeta{{QStringLiteral("profile"), QJsonArray{kHeartRateProfile}}};
+  QSet<QString> written;
+  for (const Row &r : rows) {
+    // What names a reading: the patient, its wall date and time (not the
+    // offset, which depends on the zone the export runs in) and its values.
+    const QString stem = patient + u'\n' + r.date.toString(Qt::ISODate) + u'T' +
+                         QTime(r.minutes / 60, r.minutes % 60).toString(QStringLiteral("HH:mm")) +
+                         u'\n' + QString::number(r.s) + u'/' + QString::number(r.d) + u'/' +
+                         QString::number(r.p);
+    if (written.contains(stem)) {
+      continue;
+    }
+    written.insert(stem);
     const QString when = LocalDateTimeWithOffset(r.date, r.minutes);
-    const QString stem = patient + u'/' + when + u'/' + QString::number(i);
+    const QString bpId = Digest(stem + QStringLiteral("\nbp"));
+    const QString hrId = Digest(stem + QStringLiteral("\nhr"));
     QJsonObject pressure{
         {QStringLiteral("resourceType"), QStringLiteral("Observation")},
+        {QStringLiteral("meta"), bpMeta},
+        {QStringLiteral("identifier"), QJsonArray{Identifier(kFhirReadingSystem, bpId)}},
         {QStringLiteral("status"), QStringLiteral("final")},
         {QStringLiteral("category"), VitalSigns()},
         {QStringLiteral("code"),
@@ -129,6 +194,8 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
                   Quantity(r.d, QStringLiteral("mmHg"), QStringLiteral("mm[Hg]"))}}}}};
     QJsonObject heart{
         {QStringLiteral("resourceType"), QStringLiteral("Observation")},
+        {QStringLiteral("meta"), hrMeta},
+        {QStringLiteral("identifier"), QJsonArray{Identifier(kFhirReadingSystem, hrId)}},
         {QStringLiteral("status"), QStringLiteral("final")},
         {QStringLiteral("category"), VitalSigns()},
         {QStringLiteral("code"), Concept(QStringLiteral("8867-4"), QStringLiteral("Heart rate"))},
@@ -136,14 +203,18 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
         {QStringLiteral("effectiveDateTime"), when},
         {QStringLiteral("valueQuantity"),
          Quantity(r.p, QStringLiteral("/min"), QStringLiteral("/min"))}};
-    entries.append(Entry(Urn(stem + QStringLiteral("/bp")), pressure));
-    entries.append(Entry(Urn(stem + QStringLiteral("/hr")), heart));
+    entries.append(
+        Entry(Urn(stem + QStringLiteral("\nbp")), pressure, type, kFhirReadingSystem, bpId));
+    entries.append(
+        Entry(Urn(stem + QStringLiteral("\nhr")), heart, type, kFhirReadingSystem, hrId));
+    ++result.exported;
   }
-  result.exported = qsizetype(rows.size());
   const QJsonObject bundle{{QStringLiteral("resourceType"), QStringLiteral("Bundle")},
-                           {QStringLiteral("type"), QStringLiteral("collection")},
+                           {QStringLiteral("type"), type == FhirBundleType::Transaction
+                                                        ? QStringLiteral("transaction")
+                                                        : QStringLiteral("collection")},
                            {QStringLiteral("entry"), entries}};
-  result.json = QJsonDocument(bundle).toJson(QJsonDocument::Indented);
+  result.json = QJsonDocument(bundle).toJson(QJsonDocument::Compact);
   return result;
 }
 

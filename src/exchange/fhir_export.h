@@ -1,8 +1,11 @@
 #pragma once
 
-// Readings out as a FHIR R4 Bundle of type "collection": the Patient, and
-// for each reading whose date, time and values are valid a blood-pressure
-// Observation and a heart-rate Observation.
+// Readings out as a FHIR R4 Bundle: the Patient, and for each reading whose
+// date, time and values are valid a blood-pressure Observation and a
+// heart-rate Observation. Every resource has an identifier and a fullUrl
+// derived from what it holds, never from its place, so that exporting again
+// (with readings added) names the same readings the same way; a transaction
+// Bundle creates each resource only when no resource has its identifier.
 
 #include "measurements/reading.h"
 
@@ -15,19 +18,32 @@ namespace tl {
 
 class PeriodLists;
 
+enum class FhirBundleType {
+  Collection,  // a set of resources to read
+  Transaction, // conditional creates for a server
+};
+
 struct FhirExport {
   QByteArray json;
   qsizetype exported = 0; // readings written (two observations each)
   qsizetype leftOut = 0;  // readings whose cells could not be read
 };
 
+// The identifier systems of the resources written.
+inline constexpr char kFhirReadingSystem[] = "urn:tensiolog:reading";
+inline constexpr char kFhirPatientSystem[] = "urn:tensiolog:patient";
+
 // The local date and time of a reading with the UTC offset in force then,
-// "2026-03-29T07:15:00+02:00".
+// "2026-03-29T07:15:00+02:00". A time the clocks skip when they go forward
+// is written as the instant Qt reads it as: the same time of the offset in
+// force before the change, that is the local time of after it ("02:30" on
+// the day Paris goes to summer time is "03:30:00+02:00").
 QString LocalDateTimeWithOffset(const QDate &date, int minutes);
 
 // The readings of the four lists, in date and time order, dated `from` to
-// `to` when given.
+// `to` when given. A reading written already (the same date, time and
+// values) is not written again.
 FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::optional<QDate> from,
-                      std::optional<QDate> to);
+                      std::optional<QDate> to, FhirBundleType type = FhirBundleType::Collection);
 
 } // namespace tl

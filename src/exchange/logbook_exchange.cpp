@@ -106,7 +106,10 @@ ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QStr
   if (format == ExportFormat::Csv) {
     bytes = ExportCsv(book.lists(), from, to, &outcome.exported);
   } else {
-    FhirExport fhir = ExportFhir(book.lists(), book.patient(), from, to);
+    FhirExport fhir =
+        ExportFhir(book.lists(), book.patient(), from, to,
+                   format == ExportFormat::FhirTransaction ? FhirBundleType::Transaction
+                                                           : FhirBundleType::Collection);
     bytes = std::move(fhir.json);
     outcome.exported = fhir.exported;
     outcome.leftOut = fhir.leftOut;

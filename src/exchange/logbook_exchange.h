@@ -22,7 +22,9 @@ class Logbook;
 
 // --- Export ----------------------------------------------------------------
 
-enum class ExportFormat { Csv, Fhir };
+// FHIR: a collection Bundle; FhirTransaction: a transaction Bundle of
+// conditional creates, for a server.
+enum class ExportFormat { Csv, Fhir, FhirTransaction };
 
 struct ExportOutcome {
   qsizetype exported = 0; // readings written

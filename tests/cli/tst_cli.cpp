@@ -298,6 +298,18 @@ private slots:
         << (base + QStringList{"--format", "fhir"}) << 0
         << "18 relevés exportés dans #, 1 laissés de côté (valeurs illisibles).\n"
         << "" << QByteArray("{");
+    QTest::newRow("fhir transaction")
+        << (base + QStringList{"--format", "fhir", "--fhir-type", "transaction"}) << 0
+        << "18 relevés exportés dans #, 1 laissés de côté (valeurs illisibles).\n"
+        << "" << QByteArray("{");
+    QTest::newRow("bad bundle type")
+        << (base + QStringList{"--format", "fhir", "--fhir-type", "batch"}) << 2 << ""
+        << "Type de Bundle inconnu : batch (collection ou transaction).\n"
+        << QByteArray();
+    QTest::newRow("bundle type for csv")
+        << (base + QStringList{"--format", "csv", "--fhir-type", "transaction"}) << 2 << ""
+        << "L'option --fhir-type ne vaut que pour --format fhir.\n"
+        << QByteArray();
     QTest::newRow("no format") << base << 2 << ""
                                << "Indiquez le format avec --format csv ou --format fhir.\n"
                                << QByteArray();
@@ -561,6 +573,22 @@ private slots:
 
     QTest::newRow("new name: files and a profile")
         << marc << twoRows << none << false << 0 << two << "" << marcFile << false << marcProfile;
+    QTest::newRow("FHIR bundle, a panel without pulse")
+        << marc
+        << QByteArray(
+               R"({"resourceType": "Bundle", "entry": [{"resource": {"resourceType": )"
+               R"("Observation", "code": {"coding": [{"code": "85354-9"}]}, "component": [)"
+               R"({"code": {"coding": [{"code": "8480-6"}]}, "valueQuantity": {"value": 128, )"
+               R"("code": "mm[Hg]"}}, {"code": {"coding": [{"code": "8462-4"}]}, )"
+               R"("valueQuantity": {"value": 82, "code": "mm[Hg]"}}, {"code": {"coding": [)"
+               R"({"code": "8867-4"}]}, "valueQuantity": {"value": 71, "code": "/min"}}], )"
+               R"("effectiveDateTime": "2026-03-03T07:40:00"}}, {"resource": {"resourceType": )"
+               R"("Observation", "code": {"coding": [{"code": "85354-9"}]}}}]})")
+        << none << false << 0
+        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+           "entrée 2 : date et heure absentes\n"
+        << "" << QByteArray("1\r\n03/03/2026\r\n07:40\r\n128\r\n82\r\n71\r\n") + kNormal << false
+        << marcProfile;
     QTest::newRow("name with a profile: the profile kept")
         << marc << twoRows << otherProfile << false << 0 << two << "" << marcFile << false
         << otherProfile;
@@ -689,7 +717,7 @@ private slots:
         << "*Fichier des patients illisible : " << none << false << QByteArray("abc\r\n");
     QTest::newRow("no file named")
         << QStringList{"import", "--patient", "Marc"} << none << none << false << 2 << ""
-        << "Indiquez le fichier CSV à importer.\n"
+        << "Indiquez le fichier à importer.\n"
         << none << false << none;
     QTest::newRow("data folder missing")
         << QStringList{"import", "--patient", "Marc", "--dossier", "@/absent", "#"} << twoRows

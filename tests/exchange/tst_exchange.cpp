@@ -7,6 +7,7 @@
 #include "exchange/csv_import.h"
 #include "exchange/csv_reader.h"
 #include "exchange/fhir_export.h"
+#include "exchange/fhir_import.h"
 #include "exchange/import_presets.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
@@ -65,6 +66,87 @@ QStringList ReadingTexts(const PeriodLists &lists) {
     }
   }
   return texts;
+}
+
+// FHIR resources for the import table: LOINC codes, UCUM quantities.
+QJsonObject Loinc(const char *code) {
+  return {{"coding", QJsonArray{QJsonObject{{"system", "http://loinc.org"}, {"code", code}}}}};
+}
+QJsonObject Quantity(double value, const char *unit) {
+  return {{"value", value}, {"system", "http://unitsofmeasure.org"}, {"code", unit}};
+}
+QJsonObject Member(const char *code, double value, const char *unit) {
+  return {{"code", Loinc(code)}, {"valueQuantity", Quantity(value, unit)}};
+}
+QJsonObject Observation(const char *code, const char *when, const char *subject) {
+  QJsonObject o{
+      {"resourceType", "Observation"}, {"code", Loinc(code)}, {"effectiveDateTime", when}};
+  if (*subject) {
+    o.insert("subject", QJsonObject{{"reference", subject}});
+  }
+  return o;
+}
+// A panel of systolic and diastolic values (and a pulse when `pulse` > 0).
+QJsonObject Panel(const char *when, double s, double d, const char *unit = "mm[Hg]",
+                  double pulse = 0, const char *subject = "") {
+  QJsonObject o = Observation("85354-9", when, subject);
+  QJsonArray members{Member("8480-6", s, unit), Member("8462-4", d, unit)};
+  if (pulse > 0) {
+    members.append(Member("8867-4", pulse, "/min"));
+  }
+  o.insert("component", members);
+  return o;
+}
+QJsonObject Rate(const char *when, double value, const char *unit = "/min",
+                 const char *subject = "") {
+  QJsonObject o = Observation("8867-4", when, subject);
+  o.insert("valueQuantity", Quantity(value, unit));
+  return o;
+}
+QByteArray Bundle(const QList<QJsonObject> &resources) {
+  QJsonArray entries;
+  for (const QJsonObject &r : resources) {
+    entries.append(QJsonObject{{"resource", r}});
+  }
+  return QJsonDocument(
+             QJsonObject{{"resourceType", "Bundle"}, {"type", "collection"}, {"entry", entries}})
+      .toJson(QJsonDocument::Compact);
+}
+
+// The readings of an import, "dd/MM/yyyy hh:mm s/d/p" in period order.
+QStringList Accepted(const CsvImport &import) {
+  QStringList out;
+  for (DayPeriod p : kAllPeriods) {
+    for (const Reading &r : import.accepted(p)) {
+      out << r[Reading::Date] + u' ' + r[Reading::Time] + u' ' + r[Reading::Systolic] + u'/' +
+                 r[Reading::Diastolic] + u'/' + r[Reading::Pulse];
+    }
+  }
+  return out;
+}
+
+// The resources of a bundle by fullUrl.
+QMap<QString, QJsonObject> ByUrl(const QByteArray &json) {
+  QMap<QString, QJsonObject> out;
+  for (const QJsonValue &e : QJsonDocument::fromJson(json)["entry"].toArray()) {
+    out.insert(e["fullUrl"].toString(), e["resource"].toObject());
+  }
+  return out;
+}
+
+// Eighty readings over twenty days, each in the list of its time, or with
+// `misfiled` those of the 7th in Soir.
+void AddEightyReadings(PeriodLists &lists, bool misfiled = false) {
+  int n = 0;
+  for (int day = 1; day <= 20; ++day) {
+    for (int minutes : {3 * 60 + 10, 7 * 60 + 20, 13 * 60 + 30, 20 * 60 + 40}) {
+      Reading r = MakeReadingFromValues(QDate(2026, 2, day), minutes, 100 + (n * 7) % 80,
+                                        60 + (n * 3) % 30, 50 + n % 40);
+      lists.list(misfiled && day == 7 ? DayPeriod::Soir : PeriodOfTime(r[Reading::Time]))
+          .append(std::move(r));
+      ++n;
+    }
+  }
 }
 
 } // namespace
@@ -764,40 +846,295 @@ private slots:
   }
 
   // Readings entered in date order, exported and imported into a new
-  // patient, give the same measurement files, byte for byte; a reading
-  // filed in a list its time does not match comes back to that list.
+  // patient, give the same measurement files, byte for byte: as CSV, as
+  // FHIR, and from FHIR then CSV (the same CSV as straight from the lists).
+  // A reading filed in a list its time does not match comes back to that
+  // list through CSV. Imported again into the same lists they are all
+  // duplicates.
+  void roundTrip_data() {
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<bool>("misfiled");
+    QTest::newRow("CSV") << "csv" << false;
+    QTest::newRow("CSV, a day filed in Soir") << "csv" << true;
+    QTest::newRow("FHIR") << "fhir" << false;
+    QTest::newRow("FHIR then CSV") << "fhir csv" << false;
+  }
   void roundTrip() {
+    QFETCH(QString, via);
+    QFETCH(bool, misfiled);
     PeriodLists lists;
-    int minute = 0;
-    for (int day = 1; day <= 20; ++day) {
-      for (const char *time : {"03:10", "07:20", "13:30", "20:40"}) {
-        const QString t = QString::fromLatin1(time);
-        const QDate date(2026, 2, day);
-        Reading r = MakeReadingFromValues(date, t.left(2).toInt() * 60 + t.mid(3).toInt(),
-                                          100 + (minute * 7) % 80, 60 + (minute * 3) % 30,
-                                          50 + minute % 40);
-        lists.list(day == 7 ? DayPeriod::Soir : PeriodOfTime(t)).append(std::move(r));
-        ++minute;
+    AddEightyReadings(lists, misfiled);
+    const auto importInto = [&](const PeriodLists &into, const QString &format,
+                                const PeriodLists &from) {
+      auto import = std::make_unique<CsvImport>(into, ColumnMapping{});
+      if (format == u"fhir") {
+        const FhirExport out = ExportFhir(from, QStringLiteral("Anne"), std::nullopt, std::nullopt);
+        [&] { QVERIFY(ReadFhir(out.json, *import).error.isEmpty()); }();
+        return import;
       }
-    }
-    const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
-    PeriodLists empty;
-    const char separator = DetectCsvSeparator(csv);
-    CsvReader reader(separator);
-    std::optional<CsvImport> import;
-    const auto record = [&](const QStringList &fields, qint64 line) {
-      if (!import) {
-        import.emplace(empty, GuessFileMapping({fields}));
-      }
-      import->add(fields, line);
-      return true;
+      const QByteArray csv = ExportCsv(from, std::nullopt, std::nullopt);
+      CsvReader reader(DetectCsvSeparator(csv));
+      bool first = true;
+      const auto record = [&](const QStringList &fields, qint64 line) {
+        if (first) {
+          first = false;
+          import = std::make_unique<CsvImport>(into, GuessFileMapping({fields}));
+        }
+        import->add(fields, line);
+        return true;
+      };
+      reader.feed(csv, record);
+      reader.finish(record);
+      return import;
     };
-    QVERIFY(reader.feed(csv, record));
-    QVERIFY(reader.finish(record));
+    const QString first = via.section(u' ', 0, 0);
+    std::unique_ptr<CsvImport> import = importInto(PeriodLists(), first, lists);
     QCOMPARE(import->imported(), qint64(80));
+    PeriodLists back;
     for (DayPeriod p : kAllPeriods) {
       QCOMPARE(SerializeMeasurementFile(import->accepted(p)),
                SerializeMeasurementFile(lists.list(p).readings()));
+      back.list(p).appendReadings(import->takeAccepted(p));
+    }
+    if (via.contains(u' ')) {
+      QCOMPARE(ExportCsv(back, std::nullopt, std::nullopt),
+               ExportCsv(lists, std::nullopt, std::nullopt));
+    }
+    const std::unique_ptr<CsvImport> again = importInto(lists, first, lists);
+    QCOMPARE(again->imported(), qint64(0));
+    QCOMPARE(again->duplicates(), qint64(80));
+  }
+
+  // A text a spreadsheet would run gets an apostrophe before it; numbers
+  // ("-5") stay numbers; the reader gives every text back as it was.
+  void formulaCells_data() {
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<QByteArray>("row"); // after the date, time and period
+    const auto row = [](const char *diagnosis) {
+      return QStringList{"02/03/2026", "20:00", "128", "82", "71", QString::fromUtf8(diagnosis)};
+    };
+    QTest::newRow("equals") << row("=1+1") << QByteArray("128;82;71;'=1+1");
+    QTest::newRow("hyperlink") << row("=HYPERLINK(\"http://x\")")
+                               << QByteArray("128;82;71;\"'=HYPERLINK(\"\"http://x\"\")\"");
+    QTest::newRow("plus") << row("+33 6") << QByteArray("128;82;71;'+33 6");
+    QTest::newRow("at") << row("@SUM(A1)") << QByteArray("128;82;71;'@SUM(A1)");
+    QTest::newRow("tab") << row("\tx") << QByteArray("128;82;71;'\tx");
+    QTest::newRow("an apostrophe kept") << row("'=x") << QByteArray("128;82;71;''=x");
+    QTest::newRow("apostrophe alone") << row("'x") << QByteArray("128;82;71;'x");
+    QTest::newRow("negative number stays")
+        << QStringList{"02/03/2026", "20:00", "-5", "82", "71", "d"} << QByteArray("-5;82;71;d");
+    QTest::newRow("text value") << QStringList{"02/03/2026", "20:00", "+5", "82", "71", "d"}
+                                << QByteArray("'+5;82;71;d");
+  }
+  void formulaCells() {
+    QFETCH(QStringList, cells);
+    QFETCH(QByteArray, row);
+    PeriodLists lists;
+    lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
+    lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
+    const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
+    const QByteArray line = "2026-03-02;20:00;Soir;" + row + "\r\n";
+    QCOMPARE(csv.mid(csv.indexOf('\n') + 1), line + line);
+    // Read back: the plain rows as bytes, the quoted ones as texts.
+    CsvReader reader(';');
+    QList<QStringList> records;
+    const auto keep = [&](const QStringList &fields, qint64) {
+      records << fields;
+      return true;
+    };
+    reader.feed(csv, keep, [&](std::span<const QByteArrayView> fields, qint64) {
+      QStringList texts;
+      for (QByteArrayView f : fields) {
+        texts << DecodeCsvField(f);
+      }
+      return keep(texts, 0);
+    });
+    QStringList expected = cells;
+    expected[0] = QStringLiteral("2026-03-02");
+    expected.insert(2, QStringLiteral("Soir"));
+    QCOMPARE(records, QList<QStringList>({records.value(0), expected, expected}));
+  }
+
+  // FHIR in: the panels of a bundle or one observation, their pulse, units,
+  // rounding, times, and the reasons of the readings refused.
+  void readFhir_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QString>("summary"); // its lines after the counts, or the error
+    const char *t = "2026-03-03T07:40:00+01:00";
+    const auto one = [](const QJsonObject &o) { return QJsonDocument(o).toJson(); };
+    const QStringList none;
+    const QStringList normal{"03/03/2026 07:40 128/82/71"};
+    QTest::newRow("bundle: panel and rate")
+        << Bundle({Panel(t, 128, 82), Rate(t, 71)}) << normal << "";
+    QTest::newRow("one observation, its own pulse")
+        << one(Panel(t, 128, 82, "mm[Hg]", 71)) << normal << "";
+    QTest::newRow("own pulse before a rate")
+        << Bundle({Panel(t, 128, 82, "mm[Hg]", 71), Rate(t, 90)}) << normal << "";
+    QTest::newRow("nearest rate within 5 min")
+        << Bundle({Rate("2026-03-03T07:36:00+01:00", 60), Panel(t, 128, 82),
+                   Rate("2026-03-03T07:42:00+01:00", 65), Rate("2026-03-03T07:39:00+01:00", 71)})
+        << normal << "";
+    QTest::newRow("rate of another patient")
+        << Bundle({Panel(t, 128, 82, "mm[Hg]", 0, "Patient/a"), Rate(t, 60, "/min", "Patient/b"),
+                   Rate("2026-03-03T07:43:00+01:00", 71, "/min", "Patient/a")})
+        << normal << "";
+    QTest::newRow("rate too far") << Bundle(
+                                         {Panel(t, 128, 82), Rate("2026-03-03T07:45:01+01:00", 71)})
+                                  << none << "entrée 1 : pouls absent";
+    QTest::newRow("no pulse, place in the bundle")
+        << Bundle({QJsonObject{{"resourceType", "Patient"}}, Panel(t, 128, 82)}) << none
+        << "entrée 2 : pouls absent";
+    QTest::newRow("kPa") << Bundle({Panel(t, 17.1, 10.9, "kPa"), Rate(t, 71)})
+                         << QStringList{"03/03/2026 07:40 128/82/71"} << "";
+    QTest::newRow("decimals half away from zero")
+        << Bundle({Panel(t, 127.5, 82.49), Rate(t, 70.5)}) << normal << "";
+    QTest::newRow("offset converted")
+        << Bundle({Panel("2026-03-03T12:10:00+05:30", 128, 82), Rate("2026-03-03T06:40:00Z", 71)})
+        << normal << "";
+    QTest::newRow("wrong unit") << Bundle({Panel(t, 128, 82, "cm[H2O]"), Rate(t, 71)}) << none
+                                << "entrée 1 : unité inconnue : cm[H2O]";
+    QTest::newRow("rate in a wrong unit") << Bundle({Panel(t, 128, 82), Rate(t, 71, "Hz")}) << none
+                                          << "entrée 1 : unité inconnue : Hz";
+    QTest::newRow("date only") << Bundle({Panel("2026-03-03", 128, 82, "mm[Hg]", 71)}) << none
+                               << "entrée 1 : heure absente";
+    QTest::newRow("implausible, duplicate")
+        << Bundle({Panel(t, 82, 128, "mm[Hg]", 71), Panel(t, 128, 82, "mm[Hg]", 71),
+                   Panel(t, 128, 82, "mm[Hg]", 71)})
+        << normal << "entrée 1 : valeurs invraisemblables";
+    QTest::newRow("malformed") << QByteArray("\xEF\xBB\xBF{\"resourceType\": x}") << none
+                               << "JSON illisible à l'octet 20";
+    QTest::newRow("not FHIR") << QByteArray("{\"a\": 1}") << none
+                              << "ce fichier JSON n'est ni un Bundle ni une Observation FHIR";
+  }
+  void readFhir() {
+    if (QTimeZone::systemTimeZoneId() != QByteArray("Europe/Paris")) {
+      QSKIP("the system's time zone is not Paris time (Windows ignores TZ)");
+    }
+    QFETCH(QByteArray, json);
+    QFETCH(QStringList, readings);
+    QFETCH(QString, summary);
+    PeriodLists lists;
+    CsvImport import(lists, ColumnMapping{});
+    const FhirRead read = ReadFhir(json, import);
+    QCOMPARE(Accepted(import), readings);
+    if (!read.error.isEmpty()) {
+      QCOMPARE(read.error, summary);
+    } else {
+      QCOMPARE(import.summary().section(u'\n', 1), summary);
+    }
+  }
+
+  // A logbook exported to a file and imported into an empty one gives the
+  // same measurement files; progress comes in steps and a cancel or a file
+  // past the bound imports nothing.
+  void fhirFiles() {
+    test::TempHome home;
+    QString zoe = QStringLiteral("Zoé"), marc = QStringLiteral("Marc");
+    StoragePaths zoePaths = SetupStorage(home.path(), zoe);
+    StoragePaths marcPaths = SetupStorage(home.path(), marc);
+    Logbook source(zoe, zoePaths), other(marc, marcPaths);
+    AddEightyReadings(source.lists());
+    SaveLogbook(source);
+    const QString json = home.path() + QStringLiteral("zoe.json");
+    QVERIFY(!ExportLogbook(source, ExportFormat::FhirTransaction, json).error);
+    int steps = 0;
+    const ImportProgress count = [&](qint64, qint64) { return ++steps > 0; };
+    ImportOutcome cancelled = AppendFhirFile(other, json, [](qint64, qint64) { return false; });
+    QVERIFY(cancelled.cancelled);
+    QCOMPARE(other.lists().totalCount(), qsizetype(0));
+    ImportOutcome outcome = AppendFhirFile(other, json, count);
+    SaveImport(other, outcome);
+    QCOMPARE(outcome.imported, qint64(80));
+    QVERIFY(steps >= 3);
+    for (DayPeriod p : kAllPeriods) {
+      QCOMPARE(test::ReadFile(marcPaths.measurementFile(p)),
+               test::ReadFile(zoePaths.measurementFile(p)));
+    }
+    QCOMPARE(AppendFhirFile(source, json).duplicates, qint64(80));
+
+    QFile big(home.path() + QStringLiteral("big.json"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(kMaxFhirFileBytes + 1));
+    big.close();
+    QVERIFY(AppendFhirFile(other, big.fileName()).error.reason.contains(u"512 Mio"));
+  }
+
+  // Local times with their offset, a time the clocks skip as the instant Qt
+  // reads it as.
+  void localTimes_data() {
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("winter") << QDate(2026, 3, 28) << 7 * 60 + 10 << "2026-03-28T07:10:00+01:00";
+    QTest::newRow("summer") << QDate(2026, 3, 29) << 7 * 60 + 15 << "2026-03-29T07:15:00+02:00";
+    QTest::newRow("skipped") << QDate(2026, 3, 29) << 2 * 60 + 30 << "2026-03-29T03:30:00+02:00";
+    QTest::newRow("after the change")
+        << QDate(2026, 3, 29) << 3 * 60 << "2026-03-29T03:00:00+02:00";
+  }
+  void localTimes() {
+    if (QTimeZone::systemTimeZoneId() != QByteArray("Europe/Paris")) {
+      QSKIP("the system's time zone is not Paris time (Windows ignores TZ)");
+    }
+    QFETCH(QDate, date);
+    QFETCH(int, minutes);
+    QFETCH(QString, text);
+    QCOMPARE(LocalDateTimeWithOffset(date, minutes), text);
+  }
+
+  // The transaction: every entry a conditional create on its own
+  // identifier, its profile, the patient its subject.
+  void fhirTransaction() {
+    PeriodLists lists;
+    AddEightyReadings(lists);
+    const FhirExport out = ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt,
+                                      FhirBundleType::Transaction);
+    const QJsonObject bundle = QJsonDocument::fromJson(out.json).object();
+    QCOMPARE(bundle["type"].toString(), QStringLiteral("transaction"));
+    const QJsonArray entries = bundle["entry"].toArray();
+    QCOMPARE(entries.size(), 161);
+    const QString patientUrl = entries[0]["fullUrl"].toString();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+      const QJsonObject resource = entries[i]["resource"].toObject();
+      const QJsonObject request = entries[i]["request"].toObject();
+      const QJsonObject id = resource["identifier"][0].toObject();
+      const QString type = i == 0 ? "Patient" : "Observation";
+      QCOMPARE(resource["resourceType"].toString(), type);
+      QCOMPARE(id["system"].toString(), i == 0 ? QStringLiteral("urn:tensiolog:patient")
+                                               : QStringLiteral("urn:tensiolog:reading"));
+      QCOMPARE(id["value"].toString().size(), qsizetype(64));
+      QCOMPARE(request["method"].toString(), QStringLiteral("POST"));
+      QCOMPARE(request["url"].toString(), type);
+      QCOMPARE(request["ifNoneExist"].toString(),
+               "identifier=" + id["system"].toString() + u'|' + id["value"].toString());
+      if (i > 0) {
+        QCOMPARE(resource["subject"]["reference"].toString(), patientUrl);
+        QCOMPARE(resource["meta"]["profile"][0].toString(),
+                 i % 2 ? QStringLiteral("http://hl7.org/fhir/StructureDefinition/bp")
+                       : QStringLiteral("http://hl7.org/fhir/StructureDefinition/heartrate"));
+      }
+    }
+    // Unique fullUrls, the same resources as in the collection.
+    const QMap<QString, QJsonObject> resources = ByUrl(out.json);
+    QCOMPARE(resources.size(), 161);
+    QCOMPARE(resources,
+             ByUrl(ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt).json));
+  }
+
+  // A reading added before the others leaves every fullUrl and identifier
+  // of the others as it was; a reading twice is written once.
+  void fhirStableIds() {
+    PeriodLists lists;
+    AddEightyReadings(lists);
+    const QMap<QString, QJsonObject> before =
+        ByUrl(ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt).json);
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:00", 120, 80, 60, "01/01/2026"));
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:00", 120, 80, 60, "01/01/2026"));
+    const FhirExport after = ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt);
+    QCOMPARE(after.exported, qsizetype(81));
+    const QMap<QString, QJsonObject> now = ByUrl(after.json);
+    QCOMPARE(now.size(), before.size() + 2);
+    for (auto it = before.begin(); it != before.end(); ++it) {
+      QCOMPARE(now.value(it.key()), it.value());
     }
   }
 

@@ -1,0 +1,34 @@
+#pragma once
+
+// Readings in from FHIR R4 JSON: a Bundle, or a single Observation. Each
+// blood-pressure panel (LOINC 85354-9, its systolic 8480-6 and diastolic
+// 8462-4 components) is a reading; its pulse is the panel's own heart-rate
+// component (8867-4) or else the heart-rate Observation nearest in time
+// within five minutes (of the same subject when both name one). Pressures in
+// mm[Hg] or kPa, rates in /min, decimals rounded half away from zero; times
+// with an offset converted to local time.
+
+#include <QByteArrayView>
+#include <QString>
+#include <functional>
+
+namespace tl {
+
+class CsvImport;
+
+// A file larger than this is refused before it is read.
+inline constexpr qint64 kMaxFhirFileBytes = qint64(512) << 20;
+
+struct FhirRead {
+  QString error;          // French, "JSON illisible à l'octet 12": nothing was read
+  bool cancelled = false; // `parsed` returned false: nothing was read
+};
+
+// The readings of the JSON `bytes` (a byte-order mark allowed) through
+// `import`, each named "entrée N" (its 1-based index in Bundle.entry) in
+// its refusals. `parsed`, when given, is called once the JSON is read,
+// before any reading goes to `import`; returning false cancels.
+FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import,
+                  const std::function<bool()> &parsed = {});
+
+} // namespace tl
