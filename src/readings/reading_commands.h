@@ -10,7 +10,9 @@ class MainWindowApi;
 // The commands of the input panel, the list menu and the averages page.
 // Each reads and writes the main window's controls by number.
 
-void AddReadingCommand(MainWindowApi &main);        // "Ajouter"
+void AddReadingCommand(MainWindowApi &main);        // "Ajouter", Enter in a value field
+// The date and time fields back to the clock's now.
+void ResetInputDateTime(MainWindowApi &main);
 void ClearInputCommand(MainWindowApi &main);        // "Effacer"
 void DeleteMarkedReadings(MainWindowApi &main);     // list menu 35
 void ShowReadingDetails(MainWindowApi &main);       // list menu 36

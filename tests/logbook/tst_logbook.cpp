@@ -57,21 +57,23 @@ private slots:
     home_.reset();
   }
 
-  // "Ajouter": the period from the time, values by the one parsing rule,
-  // the sentence from the classification; an empty value refuses it all.
+  // "Ajouter": the period from the time, the sentence from the classification;
+  // an empty value, or one that is no whole number, refuses it all.
   void addReading_data() {
     QTest::addColumn<QString>("time");
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<int>("period"); // -1: refused
     QTest::addColumn<QStringList>("stored");
     QTest::addColumn<int>("firstEmpty");
+    QTest::addColumn<int>("notANumber");
     const QStringList normal = {"128", "82", "71",
                                 "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
                                 "Pression artérielle normale"};
     const QStringList typed = {"128", "82", "71"};
     const auto row = [](const char *name, const char *time, QStringList typed, int period,
-                        QStringList stored, int firstEmpty = -1) {
-      QTest::newRow(name) << QString::fromUtf8(time) << typed << period << stored << firstEmpty;
+                        QStringList stored, int firstEmpty = -1, int notANumber = -1) {
+      QTest::newRow(name) << QString::fromUtf8(time) << typed << period << stored << firstEmpty
+                          << notANumber;
     };
     row("00:00 is Nuit", "00:00", typed, PeriodIndex(DayPeriod::Nuit), normal);
     row("06:00 is Nuit", "06:00", typed, PeriodIndex(DayPeriod::Nuit), normal);
@@ -81,14 +83,14 @@ private slots:
     row("18:00 is Jour", "18:00", typed, PeriodIndex(DayPeriod::Jour), normal);
     row("18:01 is Soir", "18:01", typed, PeriodIndex(DayPeriod::Soir), normal);
     row("23:59 is Soir", "23:59", typed, PeriodIndex(DayPeriod::Soir), normal);
-    row("letters count as 0", "08:00", {"abc", "20", "x"}, PeriodIndex(DayPeriod::Matin),
-        {"0", "20", "0",
-         "La systole de 0 mmHg et la diastole de 20 mmHg, indiquent une Hypotension sévère"});
-    row("prefixes, blanks and hexadecimal", "08:00", {"0120", " 78 mmHg", "$40"},
+    row("blanks around and a leading zero", "08:00", {"0120", " 78 ", "64"},
         PeriodIndex(DayPeriod::Matin),
         {"120", "78", "64",
          "La systole de 120 mmHg et la diastole de 78 mmHg, indiquent une Pression artérielle "
          "optimale"});
+    row("a letter O for a zero", "08:00", {"14O", "95", "70"}, -1, {}, -1, 0);
+    row("a unit after the number", "08:00", {"128", "82 mmHg", "71"}, -1, {}, -1, 1);
+    row("hexadecimal", "08:00", {"128", "82", "$40"}, -1, {}, -1, 2);
     row("no pulse", "08:00", {"128", "82", ""}, -1, {}, 2);
     row("no diastolic", "08:00", {"128", "", "71"}, -1, {}, 1);
     row("nothing", "08:00", {"", "", ""}, -1, {}, 0);
@@ -99,6 +101,7 @@ private slots:
     QFETCH(int, period);
     QFETCH(QStringList, stored);
     QFETCH(int, firstEmpty);
+    QFETCH(int, notANumber);
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
 
     const QTime at = QTime::fromString(time, QStringLiteral("hh:mm"));
@@ -108,6 +111,7 @@ private slots:
     if (period < 0) {
       QVERIFY(!added.period);
       QCOMPARE(added.firstEmptyField, firstEmpty);
+      QCOMPARE(added.notANumberField, notANumber);
       QCOMPARE(book_->lists().totalCount(), 1);
       return;
     }
@@ -117,6 +121,67 @@ private slots:
     QCOMPARE(QStringList({r[0], r[1]}), QStringList({QStringLiteral("14/03/2026"), time}));
     QCOMPARE(QStringList({r[2], r[3], r[4], r[5]}), stored);
     QCOMPARE(book_->lists().totalCount(), 2);
+  }
+
+  // Unusual values and a second copy are filed only once confirmed, "Non"
+  // being the default; the ranges' bounds themselves are usual.
+  void addReadingQuestions_data() {
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QStringList>("questions"); // in the order asked
+    QTest::addColumn<bool>("answer");           // to each question
+    QTest::addColumn<bool>("filed");
+    const QString copy = QStringLiteral(
+        "Le relevé du 14/03/2026 à 07:00 (110/70, pouls 60) est déjà dans la liste Matin. "
+        "L'ajouter une seconde fois ?");
+    const auto row = [](const char *name, QStringList typed, const char *time,
+                        QStringList questions, bool answer, bool filed) {
+      QTest::newRow(name) << typed << QString::fromUtf8(time) << questions << answer << filed;
+    };
+    row("usual", {"128", "82", "71"}, "08:00", {}, false, true);
+    row("the bounds are usual", {"260", "30", "220"}, "08:00", {}, false, true);
+    row("lowest bounds", {"60", "30", "30"}, "08:00", {}, false, true);
+    row("systolic too low, no", {"14", "95", "70"}, "08:00",
+        {"Valeurs inhabituelles : 14/95. Enregistrer quand même ?"}, false, false);
+    row("systolic too low, yes", {"14", "95", "70"}, "08:00",
+        {"Valeurs inhabituelles : 14/95. Enregistrer quand même ?"}, true, true);
+    row("diastolic too high", {"200", "161", "70"}, "08:00",
+        {"Valeurs inhabituelles : 200/161. Enregistrer quand même ?"}, false, false);
+    row("pulse too low", {"128", "82", "29"}, "08:00",
+        {"Valeurs inhabituelles : 128/82. Enregistrer quand même ?"}, false, false);
+    row("diastolic not below", {"90", "90", "70"}, "08:00",
+        {"Valeurs inhabituelles : 90/90. Enregistrer quand même ?"}, false, false);
+    row("same reading, no", {"110", "70", "60"}, "07:00", {copy}, false, false);
+    row("same reading, yes", {"110", "70", "60"}, "07:00", {copy}, true, true);
+    row("another minute is no copy", {"110", "70", "60"}, "07:01", {}, false, true);
+  }
+  void addReadingQuestions() {
+    QFETCH(QStringList, typed);
+    QFETCH(QString, time);
+    QFETCH(QStringList, questions);
+    QFETCH(bool, answer);
+    QFETCH(bool, filed);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
+    FakeDialogs dialogs;
+    for (qsizetype i = 0; i < questions.size(); ++i) {
+      answer ? dialogs.answerYes() : dialogs.answerNo();
+    }
+    const QTime at = QTime::fromString(time, QStringLiteral("hh:mm"));
+
+    const AddOutcome added = AddReading(*book_, QDate(2026, 3, 14), at.hour() * 60 + at.minute(),
+                                        typed[0], typed[1], typed[2], &dialogs, nullptr);
+
+    QVERIFY(dialogs.allAnswersUsed());
+    QStringList asked;
+    for (const ShownBox &box : dialogs.shown) {
+      QCOMPARE(box.kind, ShownBox::YesNo);
+      QCOMPARE(box.byDefault, Dialogs::Default::No);
+      asked << box.text;
+    }
+    QCOMPARE(asked, questions);
+    QCOMPARE(bool(added.period), filed);
+    QCOMPARE(added.declined, !filed);
+    QCOMPARE(book_->lists().totalCount(), filed ? 2 : 1);
   }
 
   // Delete asks once per row, in list order; a list emptied this way loses
@@ -168,65 +233,105 @@ private slots:
     QVERIFY(QFileInfo::exists(paths_.measurementFile(DayPeriod::Soir)));
   }
 
-  // "Modifier...": any text for the date to the pulse, the diagnosis never;
-  // an empty answer leaves the cell.
+  // "Modifier...": a valid date, time or plausible value replaces the cell,
+  // anything else is explained and leaves the reading as it was; the
+  // pressures rewrite the sentence, a time of another period moves the
+  // reading; the diagnosis is never asked.
   void modifyReadings_data() {
     QTest::addColumn<int>("cell");
-    QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("date") << 0 << "Modifier Date"
-                          << "15/03/2026"
-                          << "15/03/2026";
-    QTest::newRow("time to the evening stays in Matin") << 1 << "Modifier Heure"
-                                                        << "20:00"
-                                                        << "20:00";
-    QTest::newRow("systolic any text") << 2 << "Modifier Systolique"
-                                       << "200 env."
-                                       << "200 env.";
-    QTest::newRow("diastolic") << 3 << "Modifier Diastolique"
-                               << "90"
-                               << "90";
-    QTest::newRow("pulse") << 4 << "Modifier Pouls"
-                           << "65"
-                           << "65";
-    QTest::newRow("cancelled keeps the cell") << 2 << "Modifier Systolique"
-                                              << ""
-                                              << "128";
-    QTest::newRow("the diagnosis is never asked") << 5 << ""
-                                                  << ""
-                                                  << "";
-    QTest::newRow("no such cell") << 9 << ""
-                                  << ""
-                                  << "";
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("period");       // where the reading ends
+    QTest::addColumn<QString>("diagnosis"); // "": unchanged
+    const auto row = [](const char *name, int cell, const char *answer, bool accepted,
+                        DayPeriod period = DayPeriod::Matin, const char *diagnosis = "") {
+      QTest::newRow(name) << cell << QString::fromUtf8(answer) << accepted << PeriodIndex(period)
+                          << QString::fromUtf8(diagnosis);
+    };
+    row("date", Reading::Date, "15/03/2026", true);
+    row("short date", Reading::Date, "8/12/26", false);
+    row("no such day", Reading::Date, "31/02/2026", false);
+    row("time in the same period", Reading::Time, "11:45", true);
+    row("time to the evening", Reading::Time, "20:00", true, DayPeriod::Soir);
+    row("time to the night", Reading::Time, "05:30", true, DayPeriod::Nuit);
+    row("time without minutes", Reading::Time, "8h", false);
+    row("no such time", Reading::Time, "25:10", false);
+    row("systolic", Reading::Systolic, "150", true, DayPeriod::Matin,
+        "La systole de 150 mmHg et la diastole de 82 mmHg, indiquent une Hypertension légère");
+    row("typed over the old value", Reading::Systolic, "12886", false);
+    row("systolic with text", Reading::Systolic, "200 env.", false);
+    row("diastolic", Reading::Diastolic, "86", true, DayPeriod::Matin,
+        "La systole de 128 mmHg et la diastole de 86 mmHg, indiquent une Pression artérielle "
+        "normale haute");
+    row("diastolic out of range", Reading::Diastolic, "6886", false);
+    row("pulse", Reading::Pulse, "65", true);
+    row("pulse out of range", Reading::Pulse, "250", false);
+    row("cancelled keeps the cell", Reading::Systolic, "", false);
   }
   void modifyReadings() {
     QFETCH(int, cell);
-    QFETCH(QString, title);
     QFETCH(QString, answer);
-    QFETCH(QString, after);
+    QFETCH(bool, accepted);
+    QFETCH(int, period);
+    QFETCH(QString, diagnosis);
     const Reading before = MakeReading(QStringLiteral("08:00"), 128, 82, 71);
     list(DayPeriod::Matin).append(before);
     FakeDialogs dialogs;
-    if (!title.isEmpty()) {
-      dialogs.answerText(answer);
-    }
+    dialogs.answerText(answer);
 
-    ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr);
+    const ModifyOutcome outcome = ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr);
 
     QVERIFY(dialogs.allAnswersUsed());
-    const Reading &now = list(DayPeriod::Matin).reading(0);
-    if (title.isEmpty()) {
-      QVERIFY(dialogs.shown.isEmpty());
+    const ShownBox &input = dialogs.shown.value(0);
+    QCOMPARE(input.kind, ShownBox::Input);
+    QCOMPARE(input.title, QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)]);
+    QCOMPARE(input.text, QStringLiteral("Nouvelles données :"));
+    QCOMPARE(input.initial, before[cell]);
+    QCOMPARE(outcome.changed, accepted ? 1 : 0);
+    const DayPeriod p = static_cast<DayPeriod>(period);
+    QCOMPARE(book_->lists().totalCount(), 1);
+    QCOMPARE(list(p).size(), 1);
+    const Reading &now = list(p).reading(0);
+    if (!accepted) {
       QCOMPARE(now, before);
+      // A refused text is explained; a cancelled box needs no message.
+      QCOMPARE(dialogs.shown.size(), answer.isEmpty() ? 1 : 2);
       return;
     }
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].title, title);
-    QCOMPARE(dialogs.shown[0].text, QStringLiteral("Nouvelles données :"));
-    QCOMPARE(dialogs.shown[0].initial, before[cell]);
-    QCOMPARE(now[cell], after);
-    QCOMPARE(now[Reading::Diagnosis], before[Reading::Diagnosis]);
+    QCOMPARE(now[cell], answer);
+    QCOMPARE(now[Reading::Diagnosis], diagnosis.isEmpty() ? before[Reading::Diagnosis] : diagnosis);
+    // Only a move is told.
+    QCOMPARE(dialogs.shown.size(), p == DayPeriod::Matin ? 1 : 2);
+    QCOMPARE(outcome.movedTo.size(), p == DayPeriod::Matin ? 0 : 1);
+  }
+
+  void modifyNeverAsksForTheDiagnosis() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    FakeDialogs dialogs;
+    QCOMPARE(ModifyReadings(*book_, DayPeriod::Matin, {0}, Reading::Diagnosis, dialogs, nullptr)
+                 .changed,
+             0);
+    QCOMPARE(ModifyReadings(*book_, DayPeriod::Matin, {0}, 9, dialogs, nullptr).changed, 0);
+    QVERIFY(dialogs.shown.isEmpty());
+  }
+
+  // Two selected rows of which the first moves: the second is still the one asked about.
+  void modifyMovesRowsInOrder() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 130, 84, 72));
+    FakeDialogs dialogs;
+    dialogs.answerText(QStringLiteral("13:00"));
+    dialogs.answerText(QStringLiteral("10:00"));
+    const ModifyOutcome outcome =
+        ModifyReadings(*book_, DayPeriod::Matin, {1, 0}, Reading::Time, dialogs, nullptr);
+    QCOMPARE(outcome.changed, 2);
+    QCOMPARE(dialogs.shown[0].initial, QStringLiteral("08:00"));
+    QCOMPARE(dialogs.shown[1].text,
+             QStringLiteral("Le relevé de 13:00 a été déplacé dans la liste « Jour, entre 12h00 "
+                            "et 18h00 »."));
+    QCOMPARE(dialogs.shown[2].initial, QStringLiteral("09:00"));
+    QCOMPARE(list(DayPeriod::Jour).reading(0)[Reading::Systolic], QStringLiteral("128"));
+    QCOMPARE(list(DayPeriod::Matin).reading(0)[Reading::Time], QStringLiteral("10:00"));
   }
 
   // What is saved loads back the same; a file that cannot be written or read
