@@ -346,7 +346,8 @@ void ConnectCommands(MainWindow &main) {
   }
 
   // Enter in any value field adds the reading, as "Ajouter" does.
-  for (ControlId id : {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
+  for (ControlId id :
+       {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
     if (auto *field = qobject_cast<QLineEdit *>(main.control(id))) {
       QObject::connect(field, &QLineEdit::returnPressed, &main,
                        [&main] { AddReadingCommand(main); });

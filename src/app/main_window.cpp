@@ -173,8 +173,7 @@ MainWindow::MainWindow(QWidget *parent)
     const QMargins frame = DefaultFrameMargins();
     // Centred with its frame, the title bar never above the free area.
     const QPoint at = area.center() - QPoint(width() / 2, height() / 2);
-    move(std::max(at.x(), area.left() + frame.left()),
-         std::max(at.y(), area.top() + frame.top()));
+    move(std::max(at.x(), area.left() + frame.left()), std::max(at.y(), area.top() + frame.top()));
   }
   layoutForSize(width(), height());
   // Typing starts in the first value field.

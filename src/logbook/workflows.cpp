@@ -48,7 +48,7 @@ void RecreateFolder(const QString &folder) {
 } // namespace
 
 bool IsPlausibleReading(qint64 systolic, qint64 diastolic, qint64 pulse) {
-  const auto within = [](qint64 v, const qint64 (&range)[2]) {
+  const auto within = [](qint64 v, const qint64(&range)[2]) {
     return v >= range[0] && v <= range[1];
   };
   return within(systolic, kSystolicRange) && within(diastolic, kDiastolicRange) &&
@@ -124,8 +124,7 @@ AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &sys
             QStringLiteral("Le relevé du %1 à %2 (%3/%4, pouls %5) est déjà dans la liste %6. "
                            "L'ajouter une seconde fois ?")
                 .arg(reading[Reading::Date], reading[Reading::Time], reading[Reading::Systolic],
-                     reading[Reading::Diastolic], reading[Reading::Pulse],
-                     PeriodInfo(period).name),
+                     reading[Reading::Diastolic], reading[Reading::Pulse], PeriodInfo(period).name),
             Dialogs::Default::No)) {
       AddOutcome declined;
       declined.declined = true;
@@ -226,10 +225,10 @@ ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selecte
     if (selectedRow < 0 || row >= list.size()) {
       continue;
     }
-    const QString answer =
-        dialogs.inputText(parent, title, QStringLiteral("Nouvelles données :"),
-                          list.reading(row)[cell])
-            .trimmed();
+    const QString answer = dialogs
+                               .inputText(parent, title, QStringLiteral("Nouvelles données :"),
+                                          list.reading(row)[cell])
+                               .trimmed();
     if (answer.isEmpty()) {
       continue;
     }
@@ -242,9 +241,9 @@ ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selecte
     const Reading &changed = list.reading(row);
     if (cell == Reading::Systolic || cell == Reading::Diastolic) {
       // The same sentence "Ajouter" writes for these values.
-      list.setCell(row, Reading::Diagnosis,
-                   DiagnosisSentence(changed.value(Reading::Systolic),
-                                     changed.value(Reading::Diastolic)));
+      list.setCell(
+          row, Reading::Diagnosis,
+          DiagnosisSentence(changed.value(Reading::Systolic), changed.value(Reading::Diastolic)));
     }
     if (cell == Reading::Time) {
       const DayPeriod now = PeriodOfTime(answer);

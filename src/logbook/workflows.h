@@ -55,8 +55,8 @@ qsizetype FindSameReading(const PeriodListModel &list, const Reading &reading);
 // ranges and a reading already in the list are filed only once confirmed
 // ("Non" by default).
 AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
-                      const QString &diastolic, const QString &pulse,
-                      Dialogs *questions = nullptr, QWidget *parent = nullptr);
+                      const QString &diastolic, const QString &pulse, Dialogs *questions = nullptr,
+                      QWidget *parent = nullptr);
 
 // --- Deleting, changing and showing readings ------------------------------
 
@@ -69,8 +69,8 @@ int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &
 
 // What changing cells of readings did.
 struct ModifyOutcome {
-  int changed = 0;                  // cells changed
-  QList<DayPeriod> movedTo;         // one entry per reading moved to another list
+  int changed = 0;          // cells changed
+  QList<DayPeriod> movedTo; // one entry per reading moved to another list
 };
 
 // Asks a new text for `cell` (date to pulse; never the diagnosis) of each

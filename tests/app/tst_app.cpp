@@ -22,13 +22,13 @@
 #include "ui/documents.h"
 #include "ui/drawing.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCursor>
 #include <QDateEdit>
 #include <QDialog>
-#include <QAbstractButton>
-#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -818,23 +818,21 @@ private slots:
     main->resize(size);
     QTRY_COMPARE(main->size(), size);
     const QRect inside = main->rect();
-    for (ControlId id :
-         {ControlId::Banner, ControlId::ButtonQuit, ControlId::ButtonDelete, ControlId::LeftPanel,
-          ControlId::DateField, ControlId::TimeField, ControlId::SystolicField,
-          ControlId::DiastolicField, ControlId::PulseField, ControlId::ButtonAdd,
-          ControlId::ButtonClear, ControlId::InformationPanel, ControlId::Picture,
-          ControlId::PictureCaption, ControlId::RightPanel, ControlId::TabPanel,
-          ControlId::StatusBar}) {
+    for (ControlId id : {ControlId::Banner, ControlId::ButtonQuit, ControlId::ButtonDelete,
+                         ControlId::LeftPanel, ControlId::DateField, ControlId::TimeField,
+                         ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField,
+                         ControlId::ButtonAdd, ControlId::ButtonClear, ControlId::InformationPanel,
+                         ControlId::Picture, ControlId::PictureCaption, ControlId::RightPanel,
+                         ControlId::TabPanel, ControlId::StatusBar}) {
       QWidget *w = main->control(id);
       QVERIFY(w);
       const QRect at(w->mapTo(main.get(), QPoint(0, 0)), w->size());
-      QVERIFY2(w->isVisible() && inside.contains(at),
-               qPrintable(QStringLiteral("%1 at %2,%3 %4x%5")
-                              .arg(ToInt(id))
-                              .arg(at.x())
-                              .arg(at.y())
-                              .arg(at.width())
-                              .arg(at.height())));
+      QVERIFY2(w->isVisible() && inside.contains(at), qPrintable(QStringLiteral("%1 at %2,%3 %4x%5")
+                                                                     .arg(ToInt(id))
+                                                                     .arg(at.x())
+                                                                     .arg(at.y())
+                                                                     .arg(at.width())
+                                                                     .arg(at.height())));
     }
     QCOMPARE(main->control(ControlId::StatusBar)->geometry().bottom(), size.height() - 1);
     QVERIFY(!main->control(ControlId::Picture)
@@ -864,8 +862,8 @@ private slots:
     QTest::mouseClick(main->button(ControlId::ButtonSettings), Qt::LeftButton);
     QVERIFY(seen);
     QCOMPARE(State().curveStyle, 1);
-    QCOMPARE(qobject_cast<QComboBox *>(main->control(ControlId::CurveStyleSelector))->currentIndex(),
-             0);
+    QCOMPARE(
+        qobject_cast<QComboBox *>(main->control(ControlId::CurveStyleSelector))->currentIndex(), 0);
     // The widget that takes the keyboard as the window comes back to the front.
     QCOMPARE(main->focusWidget(), main->control(ControlId::SystolicField));
     QTest::keyClicks(main->focusWidget(), QStringLiteral("128"));

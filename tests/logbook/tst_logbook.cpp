@@ -241,7 +241,7 @@ private slots:
     QTest::addColumn<int>("cell");
     QTest::addColumn<QString>("answer");
     QTest::addColumn<bool>("accepted");
-    QTest::addColumn<int>("period");       // where the reading ends
+    QTest::addColumn<int>("period");        // where the reading ends
     QTest::addColumn<QString>("diagnosis"); // "": unchanged
     const auto row = [](const char *name, int cell, const char *answer, bool accepted,
                         DayPeriod period = DayPeriod::Matin, const char *diagnosis = "") {
@@ -279,7 +279,8 @@ private slots:
     FakeDialogs dialogs;
     dialogs.answerText(answer);
 
-    const ModifyOutcome outcome = ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr);
+    const ModifyOutcome outcome =
+        ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr);
 
     QVERIFY(dialogs.allAnswersUsed());
     const ShownBox &input = dialogs.shown.value(0);
@@ -308,9 +309,9 @@ private slots:
   void modifyNeverAsksForTheDiagnosis() {
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
     FakeDialogs dialogs;
-    QCOMPARE(ModifyReadings(*book_, DayPeriod::Matin, {0}, Reading::Diagnosis, dialogs, nullptr)
-                 .changed,
-             0);
+    QCOMPARE(
+        ModifyReadings(*book_, DayPeriod::Matin, {0}, Reading::Diagnosis, dialogs, nullptr).changed,
+        0);
     QCOMPARE(ModifyReadings(*book_, DayPeriod::Matin, {0}, 9, dialogs, nullptr).changed, 0);
     QVERIFY(dialogs.shown.isEmpty());
   }

@@ -157,8 +157,7 @@ private slots:
                                   << ToInt(ControlId::DiastolicField) << kIncomplete;
     QTest::newRow("nothing") << QStringList{"", "", ""} << ToInt(ControlId::SystolicField)
                              << kIncomplete;
-    QTest::newRow("a letter O") << QStringList{"14O", "95", "70"}
-                                << ToInt(ControlId::SystolicField)
+    QTest::newRow("a letter O") << QStringList{"14O", "95", "70"} << ToInt(ControlId::SystolicField)
                                 << QStringLiteral("La mesure systolique « 14O » n'est pas un "
                                                   "nombre : tapez seulement des chiffres pour "
                                                   "ajouter les données au registre.");
@@ -226,12 +225,11 @@ private slots:
     row("unusual, Oui", "Ajouter", 0, "", {"14", "95", "70"}, {true}, 2, now, rights);
     row("a second copy, Non", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {false}, 1,
         "14/03/2026 07:00", rights);
-    row("a second copy, Oui", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {true}, 2,
-        now, rights);
+    row("a second copy, Oui", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {true}, 2, now,
+        rights);
     row("eleven minutes away", "away", 11, "13/03/2026 20:15", {}, {}, 1, "14/03/2026 08:41",
         rights);
-    row("nine minutes away", "away", 9, "13/03/2026 20:15", {}, {}, 1, "13/03/2026 20:15",
-        rights);
+    row("nine minutes away", "away", 9, "13/03/2026 20:15", {}, {}, 1, "13/03/2026 20:15", rights);
   }
   void entryCases() {
     QFETCH(QString, how);
