@@ -760,28 +760,6 @@ private slots:
     QCOMPARE(env.dialogs.shown.size(), pagesOpen ? 0 : 1);
   }
 
-  // The export chooser opens in the documents folder, or in the home
-  // folder when the profile has none.
-  void exportChooserFolder_data() {
-    QTest::addColumn<bool>("documents");
-    QTest::newRow("documents folder") << true;
-    QTest::newRow("no documents folder") << false;
-  }
-  void exportChooserFolder() {
-    QFETCH(bool, documents);
-    Env env;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (documents) {
-      QVERIFY(QDir().mkpath(folder));
-    }
-    auto main = OpenMain();
-    env.dialogs.answerText(QString());
-    ExportReadingsCommand(*main, ExportFormat::Csv);
-    QCOMPARE(env.dialogs.shown.size(), 1);
-    QCOMPARE(QFileInfo(env.dialogs.shown[0].initial).absolutePath(),
-             QFileInfo(documents ? folder : QDir::homePath()).absoluteFilePath());
-  }
-
   // Help pages there but no program to show them: said so, with the file,
   // rather than a box saying the help is missing.
   void helpWithoutBrowser() {

@@ -205,14 +205,20 @@ private slots:
     QTest::addColumn<int>("filed"); // readings in the lists afterwards (one is there)
     QTest::addColumn<QString>("pickersAfter");
     QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("question"); // asked with "Non" by default, or ""
     const QString rights = RightsNotice(2026);
     const QString now = QStringLiteral("14/03/2026 08:30");
     const auto row = [](const char *name, const char *how, int minutes, const char *pickers,
                         QStringList typed, QList<bool> answers, int filed, QString after,
-                        QString note) {
+                        QString note, QString question = QString()) {
       QTest::newRow(name) << QString::fromUtf8(how) << minutes << QString::fromUtf8(pickers)
-                          << typed << answers << filed << after << note;
+                          << typed << answers << filed << after << note << question;
     };
+    const QString unusual =
+        QStringLiteral("Valeurs inhabituelles : 14/95. Enregistrer quand même ?");
+    const QString copy = QStringLiteral(
+        "Le relevé du 14/03/2026 à 07:00 (110/70, pouls 60) est déjà dans la liste Matin. "
+        "L'ajouter une seconde fois ?");
     const QStringList usual = {"128", "82", "71"};
     row("Enter in the systolic field", "Enter", ToInt(ControlId::SystolicField), "", usual, {}, 2,
         now, rights);
@@ -221,12 +227,20 @@ private slots:
     row("the evening before", "Ajouter", 0, "13/03/2026 20:15", usual, {}, 2, now,
         "Relevé enregistré au 13/03/2026, pas aujourd'hui");
     row("pickers back to now", "Ajouter", 0, "14/03/2026 07:50", usual, {}, 2, now, rights);
-    row("unusual, Non", "Ajouter", 0, "", {"14", "95", "70"}, {false}, 1, now, rights);
-    row("unusual, Oui", "Ajouter", 0, "", {"14", "95", "70"}, {true}, 2, now, rights);
+    row("bounds are usual", "Ajouter", 0, "", {"260", "30", "220"}, {}, 2, now, rights);
+    row("lowest bounds", "Ajouter", 0, "", {"60", "30", "30"}, {}, 2, now, rights);
+    row("unusual, Non", "Ajouter", 0, "", {"14", "95", "70"}, {false}, 1, now, rights, unusual);
+    row("unusual, Oui", "Ajouter", 0, "", {"14", "95", "70"}, {true}, 2, now, rights, unusual);
+    row("pulse too low", "Ajouter", 0, "", {"128", "82", "29"}, {false}, 1, now, rights,
+        QStringLiteral("Valeurs inhabituelles : 128/82. Enregistrer quand même ?"));
+    row("diastolic not below", "Ajouter", 0, "", {"90", "90", "70"}, {false}, 1, now, rights,
+        QStringLiteral("Valeurs inhabituelles : 90/90. Enregistrer quand même ?"));
     row("a second copy, Non", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {false}, 1,
-        "14/03/2026 07:00", rights);
+        "14/03/2026 07:00", rights, copy);
     row("a second copy, Oui", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {true}, 2, now,
-        rights);
+        rights, copy);
+    row("another minute is no copy", "Ajouter", 0, "14/03/2026 07:01", {"110", "70", "60"}, {}, 2,
+        now, rights);
     row("eleven minutes away", "away", 11, "13/03/2026 20:15", {}, {}, 1, "14/03/2026 08:41",
         rights);
     row("nine minutes away", "away", 9, "13/03/2026 20:15", {}, {}, 1, "13/03/2026 20:15", rights);
@@ -240,6 +254,7 @@ private slots:
     QFETCH(int, filed);
     QFETCH(QString, pickersAfter);
     QFETCH(QString, note);
+    QFETCH(QString, question);
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
     auto *date = main_->get<QDateEdit>(ControlId::DateField);
     auto *time = main_->get<QTimeEdit>(ControlId::TimeField);
@@ -282,6 +297,11 @@ private slots:
     }
 
     QVERIFY(dialogs_->allAnswersUsed());
+    QCOMPARE(dialogs_->shown.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+      QCOMPARE(dialogs_->shown[0].text, question);
+      QCOMPARE(dialogs_->shown[0].byDefault, Dialogs::Default::No);
+    }
     QCOMPARE(main_->lists().totalCount(), filed);
     QCOMPARE(shown(), pickersAfter);
     QCOMPARE(main_->statusText(5), note);
@@ -472,6 +492,9 @@ private slots:
     row("time to the evening", Reading::Time, "19:30", "120 / 68\r\n70", optimal,
         {"Matin : 1", "Jour : 0", "Soir : 1", "Nuit : 0"}, true);
     row("no such time", Reading::Time, "9h30", before, optimal, stay);
+    row("no such day", Reading::Date, "31/02/2026", before, optimal, stay);
+    row("pulse out of range", Reading::Pulse, "250", before, optimal, stay);
+    row("cancelled", Reading::Systolic, "", before, optimal, stay);
   }
   void corrections() {
     QFETCH(int, cell);
@@ -491,6 +514,9 @@ private slots:
     dialogs_->answerText(answer);
     ModifyReadingCell(*main_, cell);
 
+    const ShownBox input = dialogs_->shown.value(0);
+    QCOMPARE(input.title, QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)]);
+    QCOMPARE(input.initial, MakeReading(QStringLiteral("09:00"), 120, 68, 70)[cell]);
     QCOMPARE(text(ControlId::AverageValueMatin), matinAverage);
     QCOMPARE(main_->statusFields(), counts);
     const Reading &corrected = counts[2] == QStringLiteral("Soir : 1")
