@@ -1,5 +1,7 @@
 # Registers one Qt Test executable with CTest. Every test runs offscreen, in
 # a temporary home folder of its own (see tests/support), so `ctest -j2` is safe.
+# The offscreen screen is a 1920 × 1080 desktop (offscreen_screens.json), on
+# which the main window opens at its full 1024 × 768.
 #
 #   tensiolog_add_test(test_measurements CORE_ONLY SOURCES a.cpp b.cpp LIBS tl_measurements)
 #
@@ -18,5 +20,5 @@ function(tensiolog_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TENSIOLOG_SNAPSHOT_DIR=${PROJECT_BINARY_DIR}/snapshots;LC_ALL=C.UTF-8")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen:configfile=${PROJECT_SOURCE_DIR}/cmake/offscreen_screens.json;TENSIOLOG_SNAPSHOT_DIR=${PROJECT_BINARY_DIR}/snapshots;LC_ALL=C.UTF-8")
 endfunction()

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QCursor>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStringList>
@@ -94,7 +95,46 @@ void RunButtonCommand(MainWindow &main, ControlId button) {
   }
 }
 
+// The command alone, without the focus afterwards.
+void RunMenuCommandOnly(MainWindow &main, int id);
+
+namespace {
+
+// Whether the command opens a window or box of its own, after which typing
+// goes on in the first value field (never on a command button, where Enter
+// would press it). The About window stays open beside the main window and
+// keeps the keyboard; "Quitter" and "Epingler" open nothing.
+bool OpensSecondaryWindow(int id) {
+  switch (id) {
+  case ToInt(ShortcutId::Quit):
+  case ToInt(ShortcutId::About):
+  case ToInt(ShortcutId::Pin):
+  case ToInt(ShortcutId::Copy):
+    return false;
+  default:
+    return true;
+  }
+}
+
+void ReturnToFirstValueField(MainWindow &main) {
+  if (main.isShutDown()) {
+    return;
+  }
+  if (QWidget *field = main.control(ControlId::SystolicField)) {
+    field->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+} // namespace
+
 void RunMenuCommand(MainWindow &main, int id) {
+  RunMenuCommandOnly(main, id);
+  if (OpensSecondaryWindow(id)) {
+    ReturnToFirstValueField(main);
+  }
+}
+
+void RunMenuCommandOnly(MainWindow &main, int id) {
   switch (id) {
   case ToInt(ControlId::MenuDelete):
     DeleteMarkedReadings(main);
@@ -303,6 +343,15 @@ void ConnectCommands(MainWindow &main) {
   if (auto *style = qobject_cast<QComboBox *>(main.control(ControlId::CurveStyleSelector))) {
     QObject::connect(style, &QComboBox::activated, &main,
                      [&main](int index) { CurveStyleChosen(main, index); });
+  }
+
+  // Enter in any value field adds the reading, as "Ajouter" does.
+  for (ControlId id :
+       {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
+    if (auto *field = qobject_cast<QLineEdit *>(main.control(id))) {
+      QObject::connect(field, &QLineEdit::returnPressed, &main,
+                       [&main] { AddReadingCommand(main); });
+    }
   }
 
   main.setQuitHandler([&main] { return SaveForQuit(main, true); });

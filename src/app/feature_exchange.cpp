@@ -24,7 +24,8 @@ const QString kImportTitle = QStringLiteral("Importation");
 
 // Where the choosers open: the user's documents folder.
 QString DocumentsFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 
 // Runs the import with a progress window that shows on long files; its

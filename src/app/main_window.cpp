@@ -31,6 +31,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QWindow>
 #include <algorithm>
 
 namespace tl {
@@ -45,6 +46,7 @@ constexpr int kPanelTop = 75;
 constexpr int kLeftPanelWidth = 250;
 constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
+constexpr int kInformationBottom = 390; // in the left panel
 
 struct ButtonEntry {
   ControlId id;
@@ -148,7 +150,6 @@ MainWindow::MainWindow(QWidget *parent)
       logbook_(std::make_unique<Logbook>(State().currentPatient, Paths())) {
   setWindowTitle(ProgramTitle());
   setWindowIcon(ImageIcon(0));
-  setMinimumSize(kMinimumWidth, kMinimumHeight);
   resize(kMinimumWidth, kMinimumHeight);
 
   buildBanner();
@@ -166,9 +167,13 @@ MainWindow::MainWindow(QWidget *parent)
   // Ctrl+C is taken by the window (it copies nothing from its fields and lists).
   qApp->installEventFilter(this);
 
+  fitToScreen();
   if (QScreen *screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(kMinimumWidth / 2, kMinimumHeight / 2));
+    const QMargins frame = DefaultFrameMargins();
+    // Centred with its frame, the title bar never above the free area.
+    const QPoint at = area.center() - QPoint(width() / 2, height() / 2);
+    move(std::max(at.x(), area.left() + frame.left()), std::max(at.y(), area.top() + frame.top()));
   }
   layoutForSize(width(), height());
   // Typing starts in the first value field.
@@ -176,6 +181,77 @@ MainWindow::MainWindow(QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+QMargins DefaultFrameMargins() { return QMargins(8, 31, 8, 8); }
+
+QSize FittedWindowSize(const QRect &available, const QMargins &frame) {
+  const int freeWidth = available.width() - frame.left() - frame.right();
+  const int freeHeight = available.height() - frame.top() - frame.bottom();
+  return QSize(std::clamp(freeWidth, 1, int(MainWindow::kMinimumWidth)),
+               std::clamp(freeHeight, 1, int(MainWindow::kMinimumHeight)));
+}
+
+void MainWindow::fitToScreen() {
+  QScreen *on = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!on) {
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    return;
+  }
+  // The frame the window system reports once the window is shown, else
+  // the usual one.
+  QMargins frame = DefaultFrameMargins();
+  if (isVisible() && frameGeometry() != geometry()) {
+    const QRect outer = frameGeometry(), inner = geometry();
+    frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                     outer.right() - inner.right(), outer.bottom() - inner.bottom());
+  }
+  const QSize fitted = FittedWindowSize(on->availableGeometry(), frame);
+  setMinimumSize(fitted);
+  if (!isVisible() && (width() > fitted.width() || height() > fitted.height())) {
+    resize(fitted);
+  }
+}
+
+void MainWindow::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  if (!screenWatched_ && windowHandle()) {
+    screenWatched_ = true;
+    // Moved to another screen (or the screen changed its resolution): the
+    // minimum follows, so the window can always fit.
+    connect(windowHandle(), &QWindow::screenChanged, this, [this](QScreen *s) {
+      fitToScreen();
+      if (s) {
+        connect(s, &QScreen::availableGeometryChanged, this, &MainWindow::fitToScreen,
+                Qt::UniqueConnection);
+      }
+    });
+    if (QScreen *s = windowHandle()->screen()) {
+      connect(s, &QScreen::availableGeometryChanged, this, &MainWindow::fitToScreen,
+              Qt::UniqueConnection);
+    }
+  }
+  fitToScreen();
+}
+
+void MainWindow::changeEvent(QEvent *event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange) {
+    return;
+  }
+  if (!isActiveWindow()) {
+    leftAt_ = clock().now();
+    return;
+  }
+  // A reading typed the next morning must not be filed on the day before.
+  if (leftAt_.isValid() && leftAt_.secsTo(clock().now()) > kAwaySeconds) {
+    ResetInputDateTime(*this);
+  }
+  leftAt_ = QDateTime();
+}
+
+void MainWindow::setStatusNote(const QString &note) {
+  statusFields_[5]->setText(note.isEmpty() ? RightsNotice(clock().now().date().year()) : note);
+}
 
 void MainWindow::registerControl(QWidget *widget, ControlId id) { SetControlNumber(widget, id); }
 
@@ -620,7 +696,13 @@ void MainWindow::layoutForSize(int w, int h) {
     left->resize(kLeftPanelWidth, h - 100);
   }
   if (QWidget *picture = control(ControlId::Picture)) {
-    picture->move(picture->x(), h - 368);
+    // 240 pixels square above its caption; on a short screen it shrinks
+    // rather than cover the information panel, and goes when too small.
+    const int top = std::max(h - 368, kInformationBottom + 2);
+    const int side = std::min(240, h - 128 - top);
+    picture->setGeometry(5 + (240 - std::max(side, 0)) / 2, top, std::max(side, 0),
+                         std::max(side, 0));
+    picture->setVisible(side >= 48);
   }
   if (QWidget *caption = control(ControlId::PictureCaption)) {
     caption->move(caption->x(), h - 128);

@@ -2,6 +2,7 @@
 
 #include "ui/main_window_api.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QTimer>
 #include <QWidget>
@@ -30,8 +31,12 @@ class PeriodLists;
 class MainWindow : public QWidget, public MainWindowApi {
   Q_OBJECT
 public:
+  // The size the window is laid out for; smaller only on a screen too small
+  // for it (see FittedWindowSize).
   static constexpr int kMinimumWidth = 1024;
   static constexpr int kMinimumHeight = 768;
+  // Input fields back to now when the window comes back after this long away.
+  static constexpr qint64 kAwaySeconds = 10 * 60;
 
   explicit MainWindow(QWidget *parent = nullptr);
   ~MainWindow() override;
@@ -48,6 +53,10 @@ public:
   void setCurrentTab(int tab) override;
   QList<int> selectedRows(DayPeriod period) const override;
   QList<int> markedRows(DayPeriod period) const override;
+  void setStatusNote(const QString &note) override;
+
+  // Minimum and starting size for the screen the window is on.
+  void fitToScreen();
 
   QTableView *listView(DayPeriod period) const { return views_[size_t(PeriodIndex(period))]; }
   DrawnButton *button(ControlId id) const;
@@ -85,6 +94,8 @@ protected:
   void resizeEvent(QResizeEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
+  void changeEvent(QEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
   void registerControl(QWidget *widget, ControlId id);
@@ -111,7 +122,17 @@ private:
   QTimer informationTimer_;
   std::function<bool()> quitHandler_;
   bool shutDown_ = false;
+  bool screenWatched_ = false;
+  QDateTime leftAt_; // when the window last stopped being the active one
 };
+
+// The window's minimum (and starting) size on a screen whose free area is
+// `available`, the frame around the window taking `frame`: 1024 × 768 where
+// it fits, never more than the free area.
+QSize FittedWindowSize(const QRect &available, const QMargins &frame);
+// The room taken around the window by its title bar and borders before the
+// window system tells it.
+QMargins DefaultFrameMargins();
 
 // The banner's second line, without a patient or naming one.
 QString BannerLine2(const QString &patient);

@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTime>
 #include <algorithm>
 
 namespace tl {
@@ -45,18 +47,90 @@ void RecreateFolder(const QString &folder) {
 
 } // namespace
 
+bool IsPlausibleReading(qint64 systolic, qint64 diastolic, qint64 pulse) {
+  const auto within = [](qint64 v, const qint64(&range)[2]) {
+    return v >= range[0] && v <= range[1];
+  };
+  return within(systolic, kSystolicRange) && within(diastolic, kDiastolicRange) &&
+         within(pulse, kPulseRange) && diastolic < systolic;
+}
+
+QString UnusualValuesQuestion(qint64 systolic, qint64 diastolic) {
+  return QStringLiteral("Valeurs inhabituelles : %1/%2. Enregistrer quand même ?")
+      .arg(systolic)
+      .arg(diastolic);
+}
+
+std::optional<qint64> TypedNumber(const QString &text) {
+  const QString trimmed = text.trimmed();
+  if (trimmed.isEmpty() || trimmed.size() > 9) {
+    return std::nullopt;
+  }
+  for (QChar c : trimmed) {
+    if (c < u'0' || c > u'9') {
+      return std::nullopt;
+    }
+  }
+  return trimmed.toLongLong();
+}
+
+qsizetype FindSameReading(const PeriodListModel &list, const Reading &reading) {
+  for (qsizetype row = 0; row < list.size(); ++row) {
+    const Reading &r = list.reading(row);
+    bool same = true;
+    for (int cell = Reading::Date; cell <= Reading::Pulse && same; ++cell) {
+      same = r[cell] == reading[cell];
+    }
+    if (same) {
+      return row;
+    }
+  }
+  return -1;
+}
+
 AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
-                      const QString &diastolic, const QString &pulse) {
-  const std::array<const QString *, 3> values = {&systolic, &diastolic, &pulse};
+                      const QString &diastolic, const QString &pulse, Dialogs *questions,
+                      QWidget *parent) {
+  const std::array<const QString *, 3> texts = {&systolic, &diastolic, &pulse};
   for (int i = 0; i < 3; ++i) {
-    if (values[size_t(i)]->isEmpty()) {
+    if (texts[size_t(i)]->isEmpty()) {
       return {std::nullopt, i};
     }
   }
-  Reading reading =
-      MakeReadingFromValues(date, minutes, ParseLeadingInteger(systolic),
-                            ParseLeadingInteger(diastolic), ParseLeadingInteger(pulse));
+  std::array<qint64, 3> values{};
+  for (int i = 0; i < 3; ++i) {
+    const std::optional<qint64> number = TypedNumber(*texts[size_t(i)]);
+    if (!number) {
+      AddOutcome refused;
+      refused.notANumberField = i;
+      return refused;
+    }
+    values[size_t(i)] = *number;
+  }
+  Reading reading = MakeReadingFromValues(date, minutes, values[0], values[1], values[2]);
   const DayPeriod period = PeriodOfTime(reading[Reading::Time]);
+  if (questions) {
+    const QString title = QStringLiteral("Ajouter");
+    if (!IsPlausibleReading(values[0], values[1], values[2]) &&
+        !questions->askYesNo(parent, Dialogs::Icon::Warning, title,
+                             UnusualValuesQuestion(values[0], values[1]), Dialogs::Default::No)) {
+      AddOutcome declined;
+      declined.declined = true;
+      return declined;
+    }
+    if (FindSameReading(book.list(period), reading) >= 0 &&
+        !questions->askYesNo(
+            parent, Dialogs::Icon::Question, title,
+            QStringLiteral("Le relevé du %1 à %2 (%3/%4, pouls %5) est déjà dans la liste %6. "
+                           "L'ajouter une seconde fois ?")
+                .arg(reading[Reading::Date], reading[Reading::Time], reading[Reading::Systolic],
+                     reading[Reading::Diastolic], reading[Reading::Pulse], PeriodInfo(period).name),
+            Dialogs::Default::No)) {
+      AddOutcome declined;
+      declined.declined = true;
+      return declined;
+    }
+  }
   book.list(period).append(std::move(reading));
   return {period, -1};
 }
@@ -95,26 +169,97 @@ int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &
   return removed;
 }
 
-int ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell, Dialogs &dialogs,
-                   QWidget *parent) {
+namespace {
+
+// Why a typed cell text is refused, or "" when it is accepted.
+QString RefusedCellReason(int cell, const QString &text) {
+  static const QRegularExpression date(QStringLiteral("^\\d{2}/\\d{2}/\\d{4}$"));
+  static const QRegularExpression time(QStringLiteral("^\\d{2}:\\d{2}$"));
+  switch (cell) {
+  case Reading::Date:
+    if (!date.match(text).hasMatch() ||
+        !QDate::fromString(text, QStringLiteral("dd/MM/yyyy")).isValid()) {
+      return QStringLiteral("« %1 » n'est pas une date : écrivez le jour, le mois et l'année "
+                            "sous la forme jj/mm/aaaa, par exemple 08/12/2026.")
+          .arg(text);
+    }
+    return QString();
+  case Reading::Time:
+    if (!time.match(text).hasMatch() ||
+        !QTime::fromString(text, QStringLiteral("hh:mm")).isValid()) {
+      return QStringLiteral("« %1 » n'est pas une heure : écrivez les heures et les minutes "
+                            "sous la forme hh:mm, par exemple 08:30.")
+          .arg(text);
+    }
+    return QString();
+  default: {
+    const qint64 *range = cell == Reading::Systolic    ? kSystolicRange
+                          : cell == Reading::Diastolic ? kDiastolicRange
+                                                       : kPulseRange;
+    const std::optional<qint64> number = TypedNumber(text);
+    if (!number || *number < range[0] || *number > range[1]) {
+      return QStringLiteral("« %1 » n'est pas une valeur possible : écrivez un nombre entier "
+                            "de %2 à %3.")
+          .arg(text)
+          .arg(range[0])
+          .arg(range[1]);
+    }
+    return QString();
+  }
+  }
+}
+
+} // namespace
+
+ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell,
+                             Dialogs &dialogs, QWidget *parent) {
+  ModifyOutcome outcome;
   if (cell < Reading::Date || cell > Reading::Pulse) {
-    return 0; // the diagnosis sentence is never edited by hand
+    return outcome; // the diagnosis sentence is never edited by hand
   }
   PeriodListModel &list = book.list(period);
   const QString title = QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)];
-  int changed = 0;
-  for (int row : SortedRows(std::move(selected))) {
-    if (row < 0 || row >= list.size()) {
+  int moved = 0; // each reading moved away shifts the rows after it up by one
+  for (int selectedRow : SortedRows(std::move(selected))) {
+    const int row = selectedRow - moved;
+    if (selectedRow < 0 || row >= list.size()) {
       continue;
     }
-    const QString answer = dialogs.inputText(parent, title, QStringLiteral("Nouvelles données :"),
-                                             list.reading(row)[cell]);
-    if (!answer.isEmpty()) {
-      list.setCell(row, cell, answer);
-      ++changed;
+    const QString answer = dialogs
+                               .inputText(parent, title, QStringLiteral("Nouvelles données :"),
+                                          list.reading(row)[cell])
+                               .trimmed();
+    if (answer.isEmpty()) {
+      continue;
+    }
+    if (const QString reason = RefusedCellReason(cell, answer); !reason.isEmpty()) {
+      dialogs.information(parent, title, reason + QStringLiteral("\n\nLe relevé n'a pas changé."));
+      continue;
+    }
+    list.setCell(row, cell, answer);
+    ++outcome.changed;
+    const Reading &changed = list.reading(row);
+    if (cell == Reading::Systolic || cell == Reading::Diastolic) {
+      // The same sentence "Ajouter" writes for these values.
+      list.setCell(
+          row, Reading::Diagnosis,
+          DiagnosisSentence(changed.value(Reading::Systolic), changed.value(Reading::Diastolic)));
+    }
+    if (cell == Reading::Time) {
+      const DayPeriod now = PeriodOfTime(answer);
+      if (now != period) {
+        Reading reading = changed;
+        list.removeReading(row);
+        ++moved;
+        book.list(now).append(std::move(reading));
+        outcome.movedTo.append(now);
+        dialogs.information(parent, title,
+                            QStringLiteral("Le relevé de %1 a été déplacé dans la liste « %2 ».")
+                                .arg(answer, PeriodInfo(now).tabText.simplified()));
+      }
     }
   }
-  return changed;
+  return outcome;
 }
 
 QString ReadingDetailsText(const Reading &r) {

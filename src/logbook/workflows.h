@@ -21,6 +21,7 @@ namespace tl {
 
 class Dialogs;
 class Logbook;
+class PeriodListModel;
 struct Reading;
 
 // --- Adding a reading ("Ajouter") ----------------------------------------
@@ -28,14 +29,34 @@ struct Reading;
 struct AddOutcome {
   std::optional<DayPeriod> period; // where the reading went; empty when refused
   int firstEmptyField = -1;        // when refused: 0 systolic, 1 diastolic, 2 pulse
+  int notANumberField = -1;        // when refused: the first value that is no number
+  bool declined = false;           // the user answered "Non" to a question
 };
 
+// The plausible ranges of the three values (mmHg, beats per minute).
+inline constexpr qint64 kSystolicRange[2] = {60, 260};
+inline constexpr qint64 kDiastolicRange[2] = {30, 160};
+inline constexpr qint64 kPulseRange[2] = {30, 220};
+
+// Whether the three values are within their ranges, the diastolic below the systolic.
+bool IsPlausibleReading(qint64 systolic, qint64 diastolic, qint64 pulse);
+// "Valeurs inhabituelles : S/D. Enregistrer quand même ?"
+QString UnusualValuesQuestion(qint64 systolic, qint64 diastolic);
+// The value of a typed text that is a whole decimal number (blanks around
+// it allowed), or nothing ("14O", "", "1,5").
+std::optional<qint64> TypedNumber(const QString &text);
+// The row of `list` holding the same date, time and three values, or -1.
+qsizetype FindSameReading(const PeriodListModel &list, const Reading &reading);
+
 // Files the reading typed as three value texts on `date` at `minutes` past
-// midnight at the end of the list of its period: the values are taken by
-// ParseLeadingInteger, the diagnosis sentence by the classification.
-// Refused, with nothing changed, when a value text is empty.
+// midnight at the end of the list of its period, the diagnosis sentence by
+// the classification. Refused, with nothing changed, when a value text is
+// empty or no whole number. With `questions`, values outside the plausible
+// ranges and a reading already in the list are filed only once confirmed
+// ("Non" by default).
 AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
-                      const QString &diastolic, const QString &pulse);
+                      const QString &diastolic, const QString &pulse, Dialogs *questions = nullptr,
+                      QWidget *parent = nullptr);
 
 // --- Deleting, changing and showing readings ------------------------------
 
@@ -46,11 +67,21 @@ AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &sys
 int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &dialogs,
                    QWidget *parent);
 
+// What changing cells of readings did.
+struct ModifyOutcome {
+  int changed = 0;          // cells changed
+  QList<DayPeriod> movedTo; // one entry per reading moved to another list
+};
+
 // Asks a new text for `cell` (date to pulse; never the diagnosis) of each
-// row in `selected`; an empty answer leaves the cell. Returns how many
-// cells changed.
-int ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell, Dialogs &dialogs,
-                   QWidget *parent);
+// row in `selected`; an empty answer leaves the cell. A date must be a day
+// written dd/MM/yyyy, a time hh:mm, a value a whole number in its plausible
+// range: otherwise a message says why and the cell keeps its text. A new
+// systolic or diastolic rewrites the diagnosis sentence; a new time of
+// another period moves the reading to the end of that period's list, and a
+// message says so.
+ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell,
+                             Dialogs &dialogs, QWidget *parent);
 
 // The text of the "Détails tension" box of one reading.
 QString ReadingDetailsText(const Reading &reading);

@@ -551,7 +551,9 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
 }
 
 void PatientManagerWindow::reject() {
-  if (!State().currentPatient.isEmpty() && rowCount() > 0) {
+  // Saved also with no patient in use (the first start): "Fermer" says it
+  // saves the list, and the profiles typed are there at the next start.
+  if (rowCount() > 0) {
     const PatientSave save = SavePatientFileMerged(Paths().patientFile, loaded_, patients());
     if (save.error) {
       // The profiles exist nowhere else: the user may stay and try again.
@@ -578,7 +580,7 @@ void PatientManagerWindow::reject() {
 
 void PatientManagerWindow::keyPressEvent(QKeyEvent *event) {
   // Escape leaves the window only when a patient is in use: without one,
-  // leaving would end the program and drop the profiles just typed.
+  // leaving ends the program, which a stray key must not do.
   if (event->key() == Qt::Key_Escape && State().currentPatient.isEmpty()) {
     event->accept();
     return;

@@ -84,8 +84,8 @@ public:
   };
   static const std::array<ModifyEntry, Patient::kFieldCount> &ModifyEntries();
 
-  // The closing: with a patient in use, the list is saved; without one,
-  // nothing is written (the caller then ends the program).
+  // The closing: a list holding profiles is saved, with or without a
+  // patient in use (without one, the caller then ends the program).
   void reject() override;
 
 protected:

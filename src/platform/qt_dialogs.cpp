@@ -71,6 +71,8 @@ QString QtDialogs::inputText(QWidget *parent, const QString &title, const QStrin
   label->setTextFormat(Qt::PlainText);
   layout->addWidget(label);
   auto *edit = new QLineEdit(initial, &dlg);
+  // Typing replaces the old text rather than being added to it.
+  edit->selectAll();
   layout->addWidget(edit);
   auto *row = new QHBoxLayout;
   row->addStretch();

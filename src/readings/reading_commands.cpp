@@ -7,6 +7,7 @@
 #include "measurements/averages.h"
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
@@ -157,22 +158,58 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
 
 } // namespace
 
+void ResetInputDateTime(MainWindowApi &main) {
+  const QDateTime now = clock().now();
+  if (QDateEdit *date = Control<QDateEdit>(main, ControlId::DateField)) {
+    date->setDate(now.date());
+  }
+  if (QTimeEdit *time = Control<QTimeEdit>(main, ControlId::TimeField)) {
+    time->setTime(QTime(now.time().hour(), now.time().minute()));
+  }
+}
+
 void AddReadingCommand(MainWindowApi &main) {
-  const AddOutcome added = AddReading(
-      main.logbook(), InputDate(main), InputMinutes(main), FieldText(main, kValueFields[0]),
-      FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]));
-  if (!added.period) {
+  const QDate date = InputDate(main);
+  const AddOutcome added =
+      AddReading(main.logbook(), date, InputMinutes(main), FieldText(main, kValueFields[0]),
+                 FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]), &dialogs(),
+                 main.window());
+  int fieldToFix = -1;
+  if (added.firstEmptyField >= 0) {
     dialogs().message(main.window(), Dialogs::Icon::Information, QStringLiteral("Erreur!"),
                       QStringLiteral("Vous n'avez pas rempli tous les champs de saisie pour "
                                      "ajouter les données au registre."));
-    // What was typed stays, and the first empty field takes the keyboard so
-    // the user can complete the reading.
-    if (QLineEdit *edit = Control<QLineEdit>(main, kValueFields[size_t(added.firstEmptyField)])) {
+    fieldToFix = added.firstEmptyField;
+  } else if (added.notANumberField >= 0) {
+    const QString names[] = {QStringLiteral("systolique"), QStringLiteral("diastolique"),
+                             QStringLiteral("du pouls")};
+    dialogs().message(
+        main.window(), Dialogs::Icon::Information, QStringLiteral("Erreur!"),
+        QStringLiteral("La mesure %1 « %2 » n'est pas un nombre : tapez seulement des chiffres "
+                       "pour ajouter les données au registre.")
+            .arg(names[added.notANumberField],
+                 FieldText(main, kValueFields[size_t(added.notANumberField)])));
+    fieldToFix = added.notANumberField;
+  } else if (added.declined) {
+    fieldToFix = 0;
+  }
+  if (!added.period) {
+    // What was typed stays, and the field to complete or correct takes the
+    // keyboard with its text selected.
+    if (QLineEdit *edit = Control<QLineEdit>(main, kValueFields[size_t(fieldToFix)])) {
       edit->setFocus(Qt::OtherFocusReason);
+      edit->selectAll();
     }
   } else {
     main.updateStatusCounts();
     ClearValueFields(main);
+    // A reading filed on another day than today says so, so that a date
+    // left from the day before does not go unnoticed.
+    const QDate today = clock().now().date();
+    main.setStatusNote(date == today ? QString()
+                                     : QStringLiteral("Relevé enregistré au %1, pas aujourd'hui")
+                                           .arg(date.toString(QStringLiteral("dd/MM/yyyy"))));
+    ResetInputDateTime(main);
     if (QLineEdit *first = Control<QLineEdit>(main, ControlId::SystolicField)) {
       first->setFocus(Qt::OtherFocusReason);
     }
@@ -221,7 +258,13 @@ void ModifyReadingCell(MainWindowApi &main, int cell) {
   if (!CurrentListPeriod(main, &period)) {
     return;
   }
-  ModifyReadings(main.logbook(), period, main.selectedRows(period), cell, dialogs(), main.window());
+  const ModifyOutcome modified = ModifyReadings(main.logbook(), period, main.selectedRows(period),
+                                                cell, dialogs(), main.window());
+  if (modified.changed > 0) {
+    // The same refresh as "Ajouter": counts, averages and graphs.
+    main.updateStatusCounts();
+    RefreshAveragesAndGraphs(main);
+  }
 }
 
 void RefreshAverages(MainWindowApi &main) { WriteAverages(main, {}); }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/day_period.h"
 #include "common/control_ids.h"
+#include "common/day_period.h"
 
 namespace tl {
 
@@ -10,15 +10,17 @@ class MainWindowApi;
 // The commands of the input panel, the list menu and the averages page.
 // Each reads and writes the main window's controls by number.
 
-void AddReadingCommand(MainWindowApi &main);        // "Ajouter"
-void ClearInputCommand(MainWindowApi &main);        // "Effacer"
-void DeleteMarkedReadings(MainWindowApi &main);     // list menu 35
-void ShowReadingDetails(MainWindowApi &main);       // list menu 36
+void AddReadingCommand(MainWindowApi &main); // "Ajouter", Enter in a value field
+// The date and time fields back to the clock's now.
+void ResetInputDateTime(MainWindowApi &main);
+void ClearInputCommand(MainWindowApi &main);    // "Effacer"
+void DeleteMarkedReadings(MainWindowApi &main); // list menu 35
+void ShowReadingDetails(MainWindowApi &main);   // list menu 36
 // List menu 37 to 41: `cell` 0 to 4 of the selected rows of the current list.
 void ModifyReadingCell(MainWindowApi &main, int cell);
 // Average boxes, graph period back to Matin, Matin graphs redrawn.
 void RefreshAveragesAndGraphs(MainWindowApi &main);
-void RefreshAverages(MainWindowApi &main);          // "Actualiser": the boxes only
+void RefreshAverages(MainWindowApi &main); // "Actualiser": the boxes only
 // The three graphs of one period in the current curve style.
 void DrawPeriodGraphs(MainWindowApi &main, DayPeriod period);
 // Selector 44 (graph period) or 45 (curve style) changed.

@@ -43,7 +43,16 @@ void OpenHelpFile(QWidget *owner) {
   if (shell().hasHandler(compiled) && shell().openDocument(compiled)) {
     return;
   }
-  if (!shell().openDocument(HelpPagesPath())) {
+  const QString pages = HelpPagesPath();
+  if (QFileInfo(pages).isFile() && !shell().hasHandler(pages)) {
+    // The pages are there but nothing can show them: saying they are
+    // missing would send the user looking for a file that exists.
+    dialogs().error(owner, QStringLiteral("ERREUR"),
+                    QStringLiteral("Aucun navigateur n'est installé pour ouvrir l'aide.") +
+                        QStringLiteral("\n\n") + QDir::toNativeSeparators(pages));
+    return;
+  }
+  if (!shell().openDocument(pages)) {
     dialogs().error(owner, QStringLiteral("ERREUR"),
                     QStringLiteral("Le fichier d'aide n'a pas été trouvé dans le répertoire de "
                                    "l'application."));

@@ -39,6 +39,9 @@ public:
   // Rows of a period list that are selected, or selected or checked, in list order.
   virtual QList<int> selectedRows(DayPeriod period) const = 0;
   virtual QList<int> markedRows(DayPeriod period) const = 0;
+  // A note in the status bar's last field in place of the rights notice,
+  // which comes back with an empty note.
+  virtual void setStatusNote(const QString &note) { Q_UNUSED(note); }
 };
 
 } // namespace tl

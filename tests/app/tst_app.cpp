@@ -22,12 +22,15 @@
 #include "ui/documents.h"
 #include "ui/drawing.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCursor>
 #include <QDateEdit>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -35,6 +38,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTabBar>
 #include <QTabWidget>
@@ -754,6 +758,120 @@ private slots:
     RunMenuCommand(main, ToInt(ControlId::MenuOpenHelp));
     QCOMPARE(env.shell.documents, QStringList{HelpPagesPath()});
     QCOMPARE(env.dialogs.shown.size(), pagesOpen ? 0 : 1);
+  }
+
+  // Help pages there but no program to show them: said so, with the file,
+  // rather than a box saying the help is missing.
+  void helpWithoutBrowser() {
+    Env env;
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(env.home.path()));
+    const auto back = qScopeGuard([&] { QDir::setCurrent(old); });
+    QVERIFY(WriteFile(HelpPagesPath(), "<html></html>"));
+    env.shell.unhandledSuffixes = {QStringLiteral("chm"), QStringLiteral("html")};
+    OpenHelpFile(nullptr);
+    QVERIFY(env.shell.documents.isEmpty());
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown[0].text,
+             QStringLiteral("Aucun navigateur n'est installé pour ouvrir l'aide.\n\n") +
+                 QDir::toNativeSeparators(HelpPagesPath()));
+  }
+
+  // The minimum never exceeds the screen's free area less the frame: the
+  // full 1024 × 768 where it fits. Free areas with a 40-pixel taskbar (27
+  // at 150 %, in logical pixels).
+  void windowFitsTheScreen_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("minimum");
+    QTest::newRow("1366x768") << QRect(0, 0, 1366, 728) << QSize(1024, 689);
+    QTest::newRow("1280x720") << QRect(0, 0, 1280, 680) << QSize(1024, 641);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1040) << QSize(1024, 768);
+    QTest::newRow("1366x768 at 150%") << QRect(0, 0, 911, 485) << QSize(895, 446);
+    QTest::newRow("1280x720 at 150%") << QRect(0, 0, 853, 453) << QSize(837, 414);
+    QTest::newRow("1920x1080 at 150%") << QRect(0, 0, 1280, 693) << QSize(1024, 654);
+    QTest::newRow("second screen on the left") << QRect(-1366, 0, 1366, 728) << QSize(1024, 689);
+  }
+  void windowFitsTheScreen() {
+    QFETCH(QRect, available);
+    QFETCH(QSize, minimum);
+    const QMargins frame = DefaultFrameMargins();
+    const QSize fitted = FittedWindowSize(available, frame);
+    QCOMPARE(fitted, minimum);
+    QVERIFY(fitted.width() + frame.left() + frame.right() <= available.width());
+    QVERIFY(fitted.height() + frame.top() + frame.bottom() <= available.height());
+  }
+
+  // At 1366 × 768 with its taskbar, at the minimum and maximised, every
+  // control shows whole inside the window, the status bar included, and
+  // the picture never covers the information panel.
+  void everyControlShowsOn1366x768_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("minimum") << FittedWindowSize(QRect(0, 0, 1366, 728), DefaultFrameMargins());
+    QTest::newRow("maximised") << QSize(1366, 728 - 23);
+  }
+  void everyControlShowsOn1366x768() {
+    QFETCH(QSize, size);
+    Env env;
+    auto main = OpenMain();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    AddSomeReadings(*main);
+    main->refreshAveragesAndGraphs();
+    main->setMinimumSize(FittedWindowSize(QRect(0, 0, 1366, 728), DefaultFrameMargins()));
+    main->resize(size);
+    QTRY_COMPARE(main->size(), size);
+    const QRect inside = main->rect();
+    for (ControlId id : {ControlId::Banner, ControlId::ButtonQuit, ControlId::ButtonDelete,
+                         ControlId::LeftPanel, ControlId::DateField, ControlId::TimeField,
+                         ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField,
+                         ControlId::ButtonAdd, ControlId::ButtonClear, ControlId::InformationPanel,
+                         ControlId::Picture, ControlId::PictureCaption, ControlId::RightPanel,
+                         ControlId::TabPanel, ControlId::StatusBar}) {
+      QWidget *w = main->control(id);
+      QVERIFY(w);
+      const QRect at(w->mapTo(main.get(), QPoint(0, 0)), w->size());
+      QVERIFY2(w->isVisible() && inside.contains(at), qPrintable(QStringLiteral("%1 at %2,%3 %4x%5")
+                                                                     .arg(ToInt(id))
+                                                                     .arg(at.x())
+                                                                     .arg(at.y())
+                                                                     .arg(at.width())
+                                                                     .arg(at.height())));
+    }
+    QCOMPARE(main->control(ControlId::StatusBar)->geometry().bottom(), size.height() - 1);
+    QVERIFY(!main->control(ControlId::Picture)
+                 ->geometry()
+                 .intersects(main->control(ControlId::InformationPanel)->geometry()));
+    QVERIFY(main->grab().save(SnapshotFolder() +
+                              QStringLiteral("main-1366x768-%1.png").arg(QTest::currentDataTag())));
+  }
+
+  // After "Paramètres" the curve style chosen shows in the selector and
+  // typing goes on in the first value field, not on "Quitter".
+  void preferencesAppliedAndFocusBack() {
+    Env env;
+    auto main = OpenMain();
+    QVERIFY(QTest::qWaitForWindowActive(main.get()));
+    State().curveStyle = 3;
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      QWidget *window = QApplication::activeModalWidget();
+      if (!window) {
+        return;
+      }
+      seen = true;
+      qobject_cast<QAbstractButton *>(FindControl(window, ControlId::PrefCurveLines))->click();
+      qobject_cast<QAbstractButton *>(FindControl(window, ControlId::PrefButtonSave))->click();
+    });
+    QTest::mouseClick(main->button(ControlId::ButtonSettings), Qt::LeftButton);
+    QVERIFY(seen);
+    QCOMPARE(State().curveStyle, 1);
+    QCOMPARE(
+        qobject_cast<QComboBox *>(main->control(ControlId::CurveStyleSelector))->currentIndex(), 0);
+    // The widget that takes the keyboard as the window comes back to the front.
+    QCOMPARE(main->focusWidget(), main->control(ControlId::SystolicField));
+    QTest::keyClicks(main->focusWidget(), QStringLiteral("128"));
+    QCOMPARE(qobject_cast<QLineEdit *>(main->control(ControlId::SystolicField))->text(),
+             QStringLiteral("128"));
+    QVERIFY(main->isVisible());
   }
 
   void licenceAndWebSite() {

@@ -54,8 +54,11 @@ void AddReadings(MainWindow &main) {
   main.updateStatusCounts();
 }
 
+// The folder the choosers open in: the documents folder, or the home
+// folder when there is none (as in the test's empty profile).
 QString Documents() {
-  return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + u'/';
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  return (QFileInfo(documents).isDir() ? documents : QDir::homePath()) + u'/';
 }
 
 // The preview answers by pressing one of its buttons, after the roles given

@@ -57,21 +57,23 @@ private slots:
     home_.reset();
   }
 
-  // "Ajouter": the period from the time, values by the one parsing rule,
-  // the sentence from the classification; an empty value refuses it all.
+  // "Ajouter": the period from the time, the sentence from the classification;
+  // an empty value, or one that is no whole number, refuses it all.
   void addReading_data() {
     QTest::addColumn<QString>("time");
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<int>("period"); // -1: refused
     QTest::addColumn<QStringList>("stored");
     QTest::addColumn<int>("firstEmpty");
+    QTest::addColumn<int>("notANumber");
     const QStringList normal = {"128", "82", "71",
                                 "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
                                 "Pression artérielle normale"};
     const QStringList typed = {"128", "82", "71"};
     const auto row = [](const char *name, const char *time, QStringList typed, int period,
-                        QStringList stored, int firstEmpty = -1) {
-      QTest::newRow(name) << QString::fromUtf8(time) << typed << period << stored << firstEmpty;
+                        QStringList stored, int firstEmpty = -1, int notANumber = -1) {
+      QTest::newRow(name) << QString::fromUtf8(time) << typed << period << stored << firstEmpty
+                          << notANumber;
     };
     row("00:00 is Nuit", "00:00", typed, PeriodIndex(DayPeriod::Nuit), normal);
     row("06:00 is Nuit", "06:00", typed, PeriodIndex(DayPeriod::Nuit), normal);
@@ -81,14 +83,14 @@ private slots:
     row("18:00 is Jour", "18:00", typed, PeriodIndex(DayPeriod::Jour), normal);
     row("18:01 is Soir", "18:01", typed, PeriodIndex(DayPeriod::Soir), normal);
     row("23:59 is Soir", "23:59", typed, PeriodIndex(DayPeriod::Soir), normal);
-    row("letters count as 0", "08:00", {"abc", "20", "x"}, PeriodIndex(DayPeriod::Matin),
-        {"0", "20", "0",
-         "La systole de 0 mmHg et la diastole de 20 mmHg, indiquent une Hypotension sévère"});
-    row("prefixes, blanks and hexadecimal", "08:00", {"0120", " 78 mmHg", "$40"},
+    row("blanks around and a leading zero", "08:00", {"0120", " 78 ", "64"},
         PeriodIndex(DayPeriod::Matin),
         {"120", "78", "64",
          "La systole de 120 mmHg et la diastole de 78 mmHg, indiquent une Pression artérielle "
          "optimale"});
+    row("a letter O for a zero", "08:00", {"14O", "95", "70"}, -1, {}, -1, 0);
+    row("a unit after the number", "08:00", {"128", "82 mmHg", "71"}, -1, {}, -1, 1);
+    row("hexadecimal", "08:00", {"128", "82", "$40"}, -1, {}, -1, 2);
     row("no pulse", "08:00", {"128", "82", ""}, -1, {}, 2);
     row("no diastolic", "08:00", {"128", "", "71"}, -1, {}, 1);
     row("nothing", "08:00", {"", "", ""}, -1, {}, 0);
@@ -99,6 +101,7 @@ private slots:
     QFETCH(int, period);
     QFETCH(QStringList, stored);
     QFETCH(int, firstEmpty);
+    QFETCH(int, notANumber);
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
 
     const QTime at = QTime::fromString(time, QStringLiteral("hh:mm"));
@@ -108,6 +111,7 @@ private slots:
     if (period < 0) {
       QVERIFY(!added.period);
       QCOMPARE(added.firstEmptyField, firstEmpty);
+      QCOMPARE(added.notANumberField, notANumber);
       QCOMPARE(book_->lists().totalCount(), 1);
       return;
     }
@@ -168,65 +172,23 @@ private slots:
     QVERIFY(QFileInfo::exists(paths_.measurementFile(DayPeriod::Soir)));
   }
 
-  // "Modifier...": any text for the date to the pulse, the diagnosis never;
-  // an empty answer leaves the cell.
-  void modifyReadings_data() {
-    QTest::addColumn<int>("cell");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("date") << 0 << "Modifier Date"
-                          << "15/03/2026"
-                          << "15/03/2026";
-    QTest::newRow("time to the evening stays in Matin") << 1 << "Modifier Heure"
-                                                        << "20:00"
-                                                        << "20:00";
-    QTest::newRow("systolic any text") << 2 << "Modifier Systolique"
-                                       << "200 env."
-                                       << "200 env.";
-    QTest::newRow("diastolic") << 3 << "Modifier Diastolique"
-                               << "90"
-                               << "90";
-    QTest::newRow("pulse") << 4 << "Modifier Pouls"
-                           << "65"
-                           << "65";
-    QTest::newRow("cancelled keeps the cell") << 2 << "Modifier Systolique"
-                                              << ""
-                                              << "128";
-    QTest::newRow("the diagnosis is never asked") << 5 << ""
-                                                  << ""
-                                                  << "";
-    QTest::newRow("no such cell") << 9 << ""
-                                  << ""
-                                  << "";
-  }
-  void modifyReadings() {
-    QFETCH(int, cell);
-    QFETCH(QString, title);
-    QFETCH(QString, answer);
-    QFETCH(QString, after);
-    const Reading before = MakeReading(QStringLiteral("08:00"), 128, 82, 71);
-    list(DayPeriod::Matin).append(before);
+  // Two selected rows of which the first moves: the second is still the one asked about.
+  void modifyMovesRowsInOrder() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 130, 84, 72));
     FakeDialogs dialogs;
-    if (!title.isEmpty()) {
-      dialogs.answerText(answer);
-    }
-
-    ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr);
-
-    QVERIFY(dialogs.allAnswersUsed());
-    const Reading &now = list(DayPeriod::Matin).reading(0);
-    if (title.isEmpty()) {
-      QVERIFY(dialogs.shown.isEmpty());
-      QCOMPARE(now, before);
-      return;
-    }
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].title, title);
-    QCOMPARE(dialogs.shown[0].text, QStringLiteral("Nouvelles données :"));
-    QCOMPARE(dialogs.shown[0].initial, before[cell]);
-    QCOMPARE(now[cell], after);
-    QCOMPARE(now[Reading::Diagnosis], before[Reading::Diagnosis]);
+    dialogs.answerText(QStringLiteral("13:00"));
+    dialogs.answerText(QStringLiteral("10:00"));
+    const ModifyOutcome outcome =
+        ModifyReadings(*book_, DayPeriod::Matin, {1, 0}, Reading::Time, dialogs, nullptr);
+    QCOMPARE(outcome.changed, 2);
+    QCOMPARE(dialogs.shown[0].initial, QStringLiteral("08:00"));
+    QCOMPARE(dialogs.shown[1].text,
+             QStringLiteral("Le relevé de 13:00 a été déplacé dans la liste « Jour, entre 12h00 "
+                            "et 18h00 »."));
+    QCOMPARE(dialogs.shown[2].initial, QStringLiteral("09:00"));
+    QCOMPARE(list(DayPeriod::Jour).reading(0)[Reading::Systolic], QStringLiteral("128"));
+    QCOMPARE(list(DayPeriod::Matin).reading(0)[Reading::Time], QStringLiteral("10:00"));
   }
 
   // What is saved loads back the same; a file that cannot be written or read

@@ -258,7 +258,22 @@ private slots:
 
   // --- The window -------------------------------------------------------
 
-  void firstStartEndsWithoutWritingAnything() {
+  // Every way of leaving the window at the first start: the profiles typed
+  // are kept (as "Fermer" says), a chosen one becomes the patient, a stray
+  // Escape leaves nothing.
+  void firstStartExits_data() {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<QString>("patient"); // in use afterwards
+    QTest::newRow("Fermer") << "Fermer" << true << "";
+    QTest::newRow("window close") << "close" << true << "";
+    QTest::newRow("Escape") << "Escape" << false << "";
+    QTest::newRow("double-click") << "double-click" << true << "Marc";
+  }
+  void firstStartExits() {
+    QFETCH(QString, way);
+    QFETCH(bool, closes);
+    QFETCH(QString, patient);
     FakeMain main;
     test::FakeDialogs dialogs;
     PatientManagerWindow w(main, main.window());
@@ -275,15 +290,27 @@ private slots:
     QCOMPARE(w.size(), QSize(600, 475));
 
     AddProfile(w, QStringLiteral("Anne"));
-    QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 1"));
-    // Escape does not leave while no patient is in use.
-    QTest::keyClick(&w, Qt::Key_Escape);
-    QVERIFY(w.isVisible());
-    QTest::mouseClick(Button(w, ControlId::PatientButtonClose), Qt::LeftButton);
-    QVERIFY(!w.isVisible());
-    QVERIFY(!QFile::exists(Paths().patientFile));
+    AddProfile(w, QStringLiteral("Marc"));
+    QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 2"));
+    if (way == QStringLiteral("Fermer")) {
+      QTest::mouseClick(Button(w, ControlId::PatientButtonClose), Qt::LeftButton);
+    } else if (way == QStringLiteral("close")) {
+      w.close();
+    } else if (way == QStringLiteral("Escape")) {
+      QTest::keyClick(&w, Qt::Key_Escape);
+    } else {
+      QTreeWidget *list = w.list();
+      const QRect rect = list->visualItemRect(list->topLevelItem(1));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+      QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    QCOMPARE(w.isVisible(), !closes);
+    QCOMPARE(State().currentPatient, patient);
+    const QByteArray both = "2\r\nAnne\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n"
+                            "Marc\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
+    QCOMPARE(test::ReadFile(Paths().patientFile), closes ? both : QByteArray());
     QVERIFY(!QFile::exists(Paths().preferencesFile));
-    QCOMPARE(QDir(Paths().dataFolder).entryList(QDir::Files), QStringList());
   }
 
   void runPatientManagerAtStartupReturnsFalse() {

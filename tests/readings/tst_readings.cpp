@@ -13,6 +13,7 @@
 #include "measurements/classification.h"
 #include "measurements/measurement_file.h"
 #include "readings/reading_commands.h"
+#include "ui/drawing.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -53,6 +54,7 @@ class TestReadings : public QObject {
   std::unique_ptr<TempHome> home_;
   std::unique_ptr<FakeDialogs> dialogs_;
   std::unique_ptr<DrivenMainWindow> main_;
+  std::unique_ptr<FixedClock> clock_;
 
   QString text(ControlId id) { return main_->get<QLabel>(id)->text(); }
   QString field(ControlId id) { return main_->get<QLineEdit>(id)->text(); }
@@ -72,11 +74,13 @@ private slots:
     Paths() = SetupStorage(home_->path(), QStringLiteral("Jeanne Test"));
     dialogs_ = std::make_unique<FakeDialogs>();
     State() = AppState();
+    clock_ = std::make_unique<FixedClock>(QDateTime(QDate(2026, 3, 14), QTime(8, 30)));
     main_ = std::make_unique<DrivenMainWindow>();
   }
   void cleanup() {
     QVERIFY(dialogs_->allAnswersUsed());
     main_.reset();
+    clock_.reset();
     dialogs_.reset();
     home_.reset();
   }
@@ -97,10 +101,7 @@ private slots:
         "normale");
     row("05:40 is Nuit", "05:40", {"128", "82", "71"}, DayPeriod::Nuit,
         {"128", "82", "71", normal});
-    row("letters count as 0", "08:00", {"abc", "20", "x"}, DayPeriod::Matin,
-        {"0", "20", "0",
-         "La systole de 0 mmHg et la diastole de 20 mmHg, indiquent une Hypotension sévère"});
-    row("parsed numbers are stored", "08:00", {"0120", " 78 mmHg", "$40"}, DayPeriod::Matin,
+    row("numbers are stored as numbers", "08:00", {"0120", " 78 ", "64"}, DayPeriod::Matin,
         {"120", "78", "64",
          "La systole de 120 mmHg et la diastole de 78 mmHg, indiquent une Pression artérielle "
          "optimale"});
@@ -142,19 +143,33 @@ private slots:
     QCOMPARE(text(ControlId::SystolicGraphTitle), QStringLiteral("Relevés systoliques du matin"));
   }
 
-  // An empty value field refuses the reading and keeps what was typed.
+  // An empty value field, or one that is no number, refuses the reading and
+  // keeps what was typed.
   void addRefusesIncompleteInput_data() {
     QTest::addColumn<QStringList>("typed");
     QTest::addColumn<int>("focusField");
-    QTest::newRow("no pulse") << QStringList{"128", "82", ""} << ToInt(ControlId::PulseField);
-    QTest::newRow("no systolic") << QStringList{"", "82", "71"} << ToInt(ControlId::SystolicField);
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no pulse") << QStringList{"128", "82", ""} << ToInt(ControlId::PulseField)
+                              << kIncomplete;
+    QTest::newRow("no systolic") << QStringList{"", "82", "71"} << ToInt(ControlId::SystolicField)
+                                 << kIncomplete;
     QTest::newRow("no diastolic") << QStringList{"128", "", "71"}
-                                  << ToInt(ControlId::DiastolicField);
-    QTest::newRow("nothing") << QStringList{"", "", ""} << ToInt(ControlId::SystolicField);
+                                  << ToInt(ControlId::DiastolicField) << kIncomplete;
+    QTest::newRow("nothing") << QStringList{"", "", ""} << ToInt(ControlId::SystolicField)
+                             << kIncomplete;
+    QTest::newRow("a letter O") << QStringList{"14O", "95", "70"} << ToInt(ControlId::SystolicField)
+                                << QStringLiteral("La mesure systolique « 14O » n'est pas un "
+                                                  "nombre : tapez seulement des chiffres pour "
+                                                  "ajouter les données au registre.");
+    QTest::newRow("a unit") << QStringList{"128", "82", "71 bpm"} << ToInt(ControlId::PulseField)
+                            << QStringLiteral("La mesure du pouls « 71 bpm » n'est pas un "
+                                              "nombre : tapez seulement des chiffres pour "
+                                              "ajouter les données au registre.");
   }
   void addRefusesIncompleteInput() {
     QFETCH(QStringList, typed);
     QFETCH(int, focusField);
+    QFETCH(QString, message);
     main_->show();
     QVERIFY(QTest::qWaitForWindowActive(main_.get()));
     SetLabelsToMarker();
@@ -166,7 +181,7 @@ private slots:
     QCOMPARE(box.kind, ShownBox::Message);
     QCOMPARE(box.icon, Dialogs::Icon::Information);
     QCOMPARE(box.title, QStringLiteral("Erreur!"));
-    QCOMPARE(box.text, kIncomplete);
+    QCOMPARE(box.text, message);
     QCOMPARE(main_->lists().totalCount(), 0);
     QCOMPARE(main_->statusUpdates, 0);
     QCOMPARE(QStringList({field(ControlId::SystolicField), field(ControlId::DiastolicField),
@@ -176,6 +191,125 @@ private slots:
     // The averages and graphs are refreshed all the same.
     QCOMPARE(text(ControlId::AverageCountMatin), QStringLiteral("Base de 0 mesures"));
     QVERIFY(!picture(ControlId::SystolicGraph).isNull());
+  }
+
+  // Entering a reading: Enter adds it as "Ajouter" does; the pickers come
+  // back to now after each one and after ten minutes away; a reading of
+  // another day is named; unusual values and a second copy are asked about.
+  void entryCases_data() {
+    QTest::addColumn<QString>("how"); // "Ajouter", "Enter" in a field, or "away" N minutes
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("pickers"); // date and time set before, "" to leave
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<int>("filed"); // readings in the lists afterwards (one is there)
+    QTest::addColumn<QString>("pickersAfter");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("question"); // asked with "Non" by default, or ""
+    const QString rights = RightsNotice(2026);
+    const QString now = QStringLiteral("14/03/2026 08:30");
+    const auto row = [](const char *name, const char *how, int minutes, const char *pickers,
+                        QStringList typed, QList<bool> answers, int filed, QString after,
+                        QString note, QString question = QString()) {
+      QTest::newRow(name) << QString::fromUtf8(how) << minutes << QString::fromUtf8(pickers)
+                          << typed << answers << filed << after << note << question;
+    };
+    const QString unusual =
+        QStringLiteral("Valeurs inhabituelles : 14/95. Enregistrer quand même ?");
+    const QString copy = QStringLiteral(
+        "Le relevé du 14/03/2026 à 07:00 (110/70, pouls 60) est déjà dans la liste Matin. "
+        "L'ajouter une seconde fois ?");
+    const QStringList usual = {"128", "82", "71"};
+    row("Enter in the systolic field", "Enter", ToInt(ControlId::SystolicField), "", usual, {}, 2,
+        now, rights);
+    row("Enter in the pulse field", "Enter", ToInt(ControlId::PulseField), "", usual, {}, 2, now,
+        rights);
+    row("the evening before", "Ajouter", 0, "13/03/2026 20:15", usual, {}, 2, now,
+        "Relevé enregistré au 13/03/2026, pas aujourd'hui");
+    row("pickers back to now", "Ajouter", 0, "14/03/2026 07:50", usual, {}, 2, now, rights);
+    row("bounds are usual", "Ajouter", 0, "", {"260", "30", "220"}, {}, 2, now, rights);
+    row("lowest bounds", "Ajouter", 0, "", {"60", "30", "30"}, {}, 2, now, rights);
+    row("unusual, Non", "Ajouter", 0, "", {"14", "95", "70"}, {false}, 1, now, rights, unusual);
+    row("unusual, Oui", "Ajouter", 0, "", {"14", "95", "70"}, {true}, 2, now, rights, unusual);
+    row("pulse too low", "Ajouter", 0, "", {"128", "82", "29"}, {false}, 1, now, rights,
+        QStringLiteral("Valeurs inhabituelles : 128/82. Enregistrer quand même ?"));
+    row("diastolic not below", "Ajouter", 0, "", {"90", "90", "70"}, {false}, 1, now, rights,
+        QStringLiteral("Valeurs inhabituelles : 90/90. Enregistrer quand même ?"));
+    row("a second copy, Non", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {false}, 1,
+        "14/03/2026 07:00", rights, copy);
+    row("a second copy, Oui", "Ajouter", 0, "14/03/2026 07:00", {"110", "70", "60"}, {true}, 2, now,
+        rights, copy);
+    row("another minute is no copy", "Ajouter", 0, "14/03/2026 07:01", {"110", "70", "60"}, {}, 2,
+        now, rights);
+    row("eleven minutes away", "away", 11, "13/03/2026 20:15", {}, {}, 1, "14/03/2026 08:41",
+        rights);
+    row("nine minutes away", "away", 9, "13/03/2026 20:15", {}, {}, 1, "13/03/2026 20:15", rights);
+  }
+  void entryCases() {
+    QFETCH(QString, how);
+    QFETCH(int, minutes);
+    QFETCH(QString, pickers);
+    QFETCH(QStringList, typed);
+    QFETCH(QList<bool>, answers);
+    QFETCH(int, filed);
+    QFETCH(QString, pickersAfter);
+    QFETCH(QString, note);
+    QFETCH(QString, question);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
+    auto *date = main_->get<QDateEdit>(ControlId::DateField);
+    auto *time = main_->get<QTimeEdit>(ControlId::TimeField);
+    const auto shown = [&] {
+      return date->date().toString(QStringLiteral("dd/MM/yyyy")) + u' ' +
+             time->time().toString(QStringLiteral("HH:mm"));
+    };
+    const auto setPickers = [&](const QString &at) {
+      const QDateTime when = QDateTime::fromString(at, QStringLiteral("dd/MM/yyyy HH:mm"));
+      date->setDate(when.date());
+      time->setTime(when.time());
+    };
+    setPickers(pickers.isEmpty() ? QStringLiteral("14/03/2026 08:30") : pickers);
+    for (bool yes : answers) {
+      yes ? dialogs_->answerYes() : dialogs_->answerNo();
+    }
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+
+    if (how == QStringLiteral("away")) {
+      QWidget elsewhere;
+      elsewhere.show();
+      elsewhere.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+      clock_->advanceSeconds(minutes * 60);
+      elsewhere.hide();
+      main_->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(main_.get()));
+    } else {
+      main_->get<QLineEdit>(ControlId::SystolicField)->setText(typed[0]);
+      main_->get<QLineEdit>(ControlId::DiastolicField)->setText(typed[1]);
+      main_->get<QLineEdit>(ControlId::PulseField)->setText(typed[2]);
+      if (how == QStringLiteral("Enter")) {
+        QWidget *field = main_->control(static_cast<ControlId>(minutes));
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Return);
+      } else {
+        emit main_->button(ControlId::ButtonAdd)->clicked();
+      }
+    }
+
+    QVERIFY(dialogs_->allAnswersUsed());
+    QCOMPARE(dialogs_->shown.size(), question.isEmpty() ? 0 : 1);
+    if (!question.isEmpty()) {
+      QCOMPARE(dialogs_->shown[0].text, question);
+      QCOMPARE(dialogs_->shown[0].byDefault, Dialogs::Default::No);
+    }
+    QCOMPARE(main_->lists().totalCount(), filed);
+    QCOMPARE(shown(), pickersAfter);
+    QCOMPARE(main_->statusText(5), note);
+    // Typing goes on in the first value field; a declined reading is still there.
+    QCOMPARE(QApplication::focusWidget(), main_->control(ControlId::SystolicField));
+    if (!typed.isEmpty()) {
+      QCOMPARE(field(ControlId::SystolicField).isEmpty(), filed == 2);
+    }
   }
 
   void clearEmptiesValuesOnly() {
@@ -328,25 +462,69 @@ private slots:
     QCOMPARE(list(DayPeriod::Soir).reading(0)[Reading::Systolic], QStringLiteral("128"));
   }
 
-  // A changed value reaches the averages only with "Actualiser", which
-  // leaves the graphs alone.
-  void changedValueReachesAveragesOnRefresh() {
-    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 80, 70));
-    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 120, 80, 70));
+  // "Modifier..." on the window: what is accepted reaches the list, the
+  // sentence, the counts, the averages and the graphs at once; what is
+  // refused changes nothing.
+  void corrections_data() {
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("matinAverage"); // "": no reading left in Matin
+    QTest::addColumn<QString>("diagnosis");    // of the corrected reading
+    QTest::addColumn<QStringList>("counts");
+    QTest::addColumn<bool>("curveChanges"); // the Matin diastolic curve
+    const QString before = QStringLiteral("120 / 68\r\n70");
+    const QString optimal = DiagnosisSentence(120, 68);
+    const QStringList stay = {"Matin : 2", "Jour : 0", "Soir : 0", "Nuit : 0"};
+    const auto row = [](const char *name, int cell, const char *answer, QString average,
+                        QString diagnosis, QStringList counts, bool curve = false) {
+      QTest::newRow(name) << cell << QString::fromUtf8(answer) << average << diagnosis << counts
+                          << curve;
+    };
+    row("diastolic 86", Reading::Diastolic, "86", "120 / 77\r\n70", DiagnosisSentence(120, 86),
+        stay, true);
+    row("diastolic typed after the old one", Reading::Diastolic, "6886", before, optimal, stay);
+    row("systolic 160", Reading::Systolic, "160", "140 / 68\r\n70", DiagnosisSentence(160, 68),
+        stay);
+    row("systolic no number", Reading::Systolic, "16O", before, optimal, stay);
+    row("pulse", Reading::Pulse, "80", "120 / 68\r\n75", optimal, stay);
+    row("date", Reading::Date, "13/03/2026", before, optimal, stay);
+    row("short date", Reading::Date, "8/12/26", before, optimal, stay);
+    row("time to the evening", Reading::Time, "19:30", "120 / 68\r\n70", optimal,
+        {"Matin : 1", "Jour : 0", "Soir : 1", "Nuit : 0"}, true);
+    row("no such time", Reading::Time, "9h30", before, optimal, stay);
+    row("no such day", Reading::Date, "31/02/2026", before, optimal, stay);
+    row("pulse out of range", Reading::Pulse, "250", before, optimal, stay);
+    row("cancelled", Reading::Systolic, "", before, optimal, stay);
+  }
+  void corrections() {
+    QFETCH(int, cell);
+    QFETCH(QString, answer);
+    QFETCH(QString, matinAverage);
+    QFETCH(QString, diagnosis);
+    QFETCH(QStringList, counts);
+    QFETCH(bool, curveChanges);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 120, 68, 70));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 120, 68, 70));
     RefreshAveragesAndGraphs(*main_);
-    const QImage graph = picture(ControlId::SystolicGraph);
-    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("120 / 80\r\n70"));
+    main_->updateStatusCounts();
+    const QImage graph = picture(ControlId::DiastolicGraph);
 
     main_->setCurrentTab(0);
     main_->selectRows(DayPeriod::Matin, {1});
-    dialogs_->answerText(QStringLiteral("200"));
-    ModifyReadingCell(*main_, Reading::Systolic);
-    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("120 / 80\r\n70"));
+    dialogs_->answerText(answer);
+    ModifyReadingCell(*main_, cell);
 
-    QTest::mouseClick(main_->get<QPushButton>(ControlId::ButtonRefresh), Qt::LeftButton);
-    QCOMPARE(text(ControlId::AverageValueMatin), QStringLiteral("160 / 80\r\n70"));
-    QCOMPARE(text(ControlId::AverageValueOverall), QStringLiteral("160 / 80\r\n70"));
-    QCOMPARE(picture(ControlId::SystolicGraph), graph);
+    const ShownBox input = dialogs_->shown.value(0);
+    QCOMPARE(input.title, QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)]);
+    QCOMPARE(input.initial, MakeReading(QStringLiteral("09:00"), 120, 68, 70)[cell]);
+    QCOMPARE(text(ControlId::AverageValueMatin), matinAverage);
+    QCOMPARE(main_->statusFields(), counts);
+    const Reading &corrected = counts[2] == QStringLiteral("Soir : 1")
+                                   ? list(DayPeriod::Soir).reading(0)
+                                   : list(DayPeriod::Matin).reading(1);
+    QCOMPARE(corrected[Reading::Diagnosis], diagnosis);
+    // The curves are redrawn through the same refresh as "Ajouter".
+    QCOMPARE(picture(ControlId::DiastolicGraph) != graph, curveChanges);
   }
 
   void averageTexts() {
