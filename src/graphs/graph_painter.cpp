@@ -203,6 +203,32 @@ std::array<QString, 3> GraphTitles(DayPeriod period) {
           QStringLiteral("Relevés du pouls de la nuit")};
 }
 
+QString GraphDescription(DayPeriod period, const std::vector<Reading> &readings) {
+  QString text;
+  switch (period) {
+  case DayPeriod::Matin:
+    text = QStringLiteral("Courbes du Matin");
+    break;
+  case DayPeriod::Jour:
+    text = QStringLiteral("Courbes de l'Après-midi");
+    break;
+  case DayPeriod::Soir:
+    text = QStringLiteral("Courbes du Soir");
+    break;
+  case DayPeriod::Nuit:
+    text = QStringLiteral("Courbes de la Nuit");
+    break;
+  }
+  if (readings.empty()) {
+    return text + QStringLiteral(" : aucune mesure");
+  }
+  // The curves end with the last row.
+  const Reading &last = readings.back();
+  return text + QStringLiteral(" : dernière mesure %1 %2, %3/%4, pouls %5")
+                    .arg(last[Reading::Date], last[Reading::Time], last[Reading::Systolic],
+                         last[Reading::Diastolic], last[Reading::Pulse]);
+}
+
 GraphSeries SeriesOf(const std::vector<Reading> &readings) {
   GraphSeries s;
   s.systolic.reserve(readings.size());

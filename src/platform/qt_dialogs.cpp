@@ -71,6 +71,13 @@ QString QtDialogs::inputText(QWidget *parent, const QString &title, const QStrin
   label->setTextFormat(Qt::PlainText);
   layout->addWidget(label);
   auto *edit = new QLineEdit(initial, &dlg);
+  // Read out by its prompt, not by the value it starts with.
+  QString name = prompt.simplified();
+  while (name.endsWith(u':') || name.endsWith(u' ')) {
+    name.chop(1);
+  }
+  edit->setAccessibleName(name);
+  label->setBuddy(edit);
   layout->addWidget(edit);
   auto *row = new QHBoxLayout;
   row->addStretch();

@@ -5,6 +5,7 @@
 #include "readings.h"
 #include "test_world.h"
 
+#include "app/commands.h"
 #include "app/import_preview_window.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
@@ -15,6 +16,7 @@
 #include "maintenance/destruction_window.h"
 #include "measurements/period_list_model.h"
 #include "patients/patient_manager.h"
+#include "platform/qt_dialogs.h"
 #include "preferences/preferences_window.h"
 #include "series_window/series_window.h"
 #include "ui/assets/assets.h"
@@ -25,13 +27,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -126,9 +132,9 @@ private:
 
 void AddWindowRows() {
   QTest::addColumn<QString>("window");
-  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
-                           "destruction", "about", "series", "series, report", "import preview",
-                           "splash"}) {
+  for (const char *name :
+       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
+        "about", "series", "series, report", "import preview", "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
   }
 }
@@ -277,7 +283,13 @@ void CollectUnnamed(QAccessibleInterface *node, QStringList &out, int depth = 0)
   }
   const QAccessible::Role role = node->role();
   const bool control = IsControlRole(role) || (depth > 0 && node->state().focusable);
-  if (control && node->text(QAccessible::Name).trimmed().isEmpty()) {
+  // An input or a drop-down list left without a name is read out by its
+  // value, which does not say what it is for.
+  const auto *widget = qobject_cast<const QWidget *>(node->object());
+  const bool valued = role == QAccessible::ComboBox || role == QAccessible::EditableText ||
+                      role == QAccessible::SpinBox;
+  const bool namedByValue = valued && widget && widget->accessibleName().trimmed().isEmpty();
+  if (control && (namedByValue || node->text(QAccessible::Name).trimmed().isEmpty())) {
     const QObject *object = node->object();
     out << QStringLiteral("role 0x%1 %2 %3")
                .arg(int(role), 0, 16)
@@ -315,11 +327,34 @@ private slots:
 
   // Every control a screen reader reaches has a name, and a control with a
   // balloon tip describes itself with the balloon's text.
-  void controlsHaveAccessibleNames_data() { AddWindowRows(); }
+  void controlsHaveAccessibleNames_data() {
+    AddWindowRows();
+    QTest::newRow("input box of Modifier...") << QStringLiteral("input box");
+  }
   void controlsHaveAccessibleNames() {
     QFETCH(QString, window);
     Env env;
     Windows windows;
+    if (window == u"input box") {
+      // The box the list menu's "Modifier..." asks with, walked while open.
+      QStringList unnamed;
+      QString name;
+      QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (box) {
+          CollectUnnamed(QAccessible::queryAccessibleInterface(box), unnamed);
+          if (auto *edit = box->findChild<QLineEdit *>()) {
+            name = QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Name);
+          }
+          box->close();
+        }
+      });
+      QtDialogs().inputText(windows.main.get(), QStringLiteral("Modifier"),
+                            QStringLiteral("Nouvelles données :"), QStringLiteral("132"));
+      QCOMPARE(name, QStringLiteral("Nouvelles données"));
+      QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+      return;
+    }
     QWidget *w = windows.show(window);
     QVERIFY(w);
     QStringList unnamed;
@@ -338,6 +373,102 @@ private slots:
         QCOMPARE(node->role(), QAccessible::Button);
         QVERIFY2(node->state().focusable, qPrintable(drawn->label()));
       }
+    }
+  }
+
+  // The list menu's actions from the keyboard alone, on the Matin list with
+  // its second row marked: Delete asks the menu's question and deletes on
+  // "Oui"; the Menu key and Shift+F10 open the menu, whose items a screen
+  // reader finds from the program's root.
+  void listActionsFromTheKeyboard_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<int>("questions"); // "Suppression" boxes asked (answered Oui)
+    QTest::addColumn<bool>("menuOpens");
+    QTest::addColumn<int>("rowsLeft");
+    const int none = int(Qt::NoModifier);
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << none << true << 1 << false << 1;
+    QTest::newRow("Delete, nothing marked")
+        << int(Qt::Key_Delete) << none << false << 0 << false << 2;
+    QTest::newRow("Menu key") << int(Qt::Key_Menu) << none << true << 0 << true << 2;
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << true << 0 << true
+                               << 2;
+    QTest::newRow("Menu key, nothing marked")
+        << int(Qt::Key_Menu) << none << false << 0 << false << 2;
+    QTest::newRow("F10 alone") << int(Qt::Key_F10) << none << true << 0 << false << 2;
+  }
+  void listActionsFromTheKeyboard() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, marked);
+    QFETCH(int, questions);
+    QFETCH(bool, menuOpens);
+    QFETCH(int, rowsLeft);
+    Env env;
+    Windows windows;
+    MainWindow &main = *windows.main;
+    ConnectCommands(main);
+    main.lists().list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:05"), 140, 90, 72));
+    QVERIFY(windows.show(QStringLiteral("main")));
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    main.setCurrentTab(PeriodInfo(DayPeriod::Matin).tabIndex);
+    QTableView *list = main.listView(DayPeriod::Matin);
+    list->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(list->hasFocus());
+    list->setCurrentIndex(list->model()->index(1, 0));
+    if (!marked) {
+      list->clearSelection();
+    }
+    for (int i = 0; i < questions; ++i) {
+      env.dialogs.answerYes();
+    }
+
+    QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(env.dialogs.shown.size(), questions);
+    for (const ShownBox &box : env.dialogs.shown) {
+      QCOMPARE(box.title, QStringLiteral("Suppression"));
+    }
+    QCOMPARE(int(main.lists().list(DayPeriod::Matin).size()), rowsLeft);
+
+    auto *menu = main.menu(ControlId::ListMenu);
+    QTRY_COMPARE(menu->isVisible(), menuOpens);
+    if (!menuOpens) {
+      return;
+    }
+    // Opened at the marked row, over the list.
+    const QRect row = list->visualRect(list->currentIndex());
+    QVERIFY(QRect(list->viewport()->mapToGlobal(row.topLeft()), row.size())
+                .adjusted(-2, -2, 2, 2)
+                .contains(menu->pos()));
+    // The open menu is a shown popup of the program with its items as children.
+    QAccessibleInterface *found = QAccessible::queryAccessibleInterface(menu);
+    QVERIFY(found && !found->state().invisible);
+    QCOMPARE(found->role(), QAccessible::PopupMenu);
+    QVERIFY(!found->text(QAccessible::Name).isEmpty());
+    QStringList items;
+    for (int i = 0; i < found->childCount(); ++i) {
+      if (found->child(i)->role() != QAccessible::Separator) {
+        items << found->child(i)->text(QAccessible::Name);
+      }
+    }
+    QCOMPARE(items,
+             QStringList({QStringLiteral("Supprimer les données"),
+                          QStringLiteral("Afficher les données"), QStringLiteral("Modifier...")}));
+    menu->close();
+  }
+
+  // Each graph reads out its period and the values its curves end with.
+  void graphsDescribeTheirLastValues() {
+    Env env;
+    Windows windows;
+    for (ControlId id :
+         {ControlId::SystolicGraph, ControlId::DiastolicGraph, ControlId::PulseGraph}) {
+      QCOMPARE(QAccessible::queryAccessibleInterface(windows.main->control(id))
+                   ->text(QAccessible::Description),
+               QStringLiteral("Courbes du Matin : dernière mesure 14/03/2026 08:15, 131/84, "
+                              "pouls 66"));
     }
   }
 
