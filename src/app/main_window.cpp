@@ -319,7 +319,7 @@ void MainWindow::buildLeftPanel() {
   registerControl(picture, ControlId::Picture);
 
   auto *caption =
-      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(255, 0, 0));
+      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(200, 0, 0));
   registerControl(caption, ControlId::PictureCaption);
 }
 

@@ -8,6 +8,7 @@
 #include "measurements/measurement_file.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
@@ -93,6 +94,7 @@ ArchiveManagerWindow::ArchiveManagerWindow(const QString &archiveFolder, const Q
   buildWindow();
   refreshArchiveCount();
   showReadingsCount();
+  FollowDarkAppearance(this);
 }
 
 ArchiveManagerWindow::~ArchiveManagerWindow() = default;

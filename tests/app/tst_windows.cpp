@@ -6,6 +6,7 @@
 #include "test_world.h"
 
 #include "app/commands.h"
+#include "app/feature_calls.h"
 #include "app/import_preview_window.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
@@ -19,17 +20,25 @@
 #include "platform/qt_dialogs.h"
 #include "preferences/preferences_window.h"
 #include "series_window/series_window.h"
+#include "theme/colour_rules.h"
+#include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
@@ -76,6 +85,11 @@ struct Windows {
     if (name != u"main") {
       other = open(name);
       window = other.get();
+    }
+    if (window == main.get() && State().darkAppearance) {
+      // As a start with the dark flag on shows it.
+      ApplyDarkScheme(*main);
+      main->refreshAveragesAndGraphs();
     }
     if (window) {
       window->show();
@@ -136,6 +150,18 @@ void AddWindowRows() {
        {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
         "about", "series", "series, report", "import preview", "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
+  }
+}
+
+// Every window the main window opens, in the light and the dark scheme.
+void AddSchemeRows() {
+  QTest::addColumn<QString>("window");
+  QTest::addColumn<bool>("dark");
+  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
+                           "destruction", "about", "series", "series, report", "import preview"}) {
+    for (bool dark : {false, true}) {
+      QTest::addRow("%s, %s", name, dark ? "dark" : "light") << QString::fromLatin1(name) << dark;
+    }
   }
 }
 
@@ -218,7 +244,18 @@ QStringList Overflows(QWidget *window) {
     if (w->isWindow() && w != window) {
       continue; // menus and the balloon are windows of their own
     }
-    if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
+    if (auto *banner = qobject_cast<Banner *>(w)) {
+      // Each line inside the banner, the second clear of the right text.
+      const Banner::TextPlaces at = banner->textPlaces();
+      for (const QRect &line : {at.line1, at.line2, at.right}) {
+        if (!line.isNull() && !banner->rect().contains(line)) {
+          out << Describe(w, banner->line2()) + QStringLiteral(" is cut by the banner's edge");
+        }
+      }
+      if (!at.right.isNull() && at.line2.intersects(at.right)) {
+        out << Describe(w, banner->line2()) + QStringLiteral(" runs under the right text");
+      }
+    } else if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
       check(w, drawn->label(), drawn->font(), QSize(DrawnLabelRoom(drawn), drawn->height()),
             Qt::TextSingleLine);
     } else if (auto *label = qobject_cast<QLabel *>(w)) {
@@ -245,6 +282,85 @@ QStringList Overflows(QWidget *window) {
     }
   }
   return out;
+}
+
+// What the window draws in colours of its own (gradients of drawn buttons,
+// banners, pictures and graphs): not measured from the palette.
+bool DrawsOwnColours(const QWidget *w) {
+  for (; w; w = w->parentWidget()) {
+    if (qobject_cast<const DrawnButton *>(w) || qobject_cast<const Banner *>(w) ||
+        qobject_cast<const InformationPanel *>(w) || qobject_cast<const PictureBox *>(w) ||
+        w->inherits("tl::GraphCanvas")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The colour behind a control: that of the nearest widget that fills its
+// background, the window at the last.
+QColor BackgroundBehind(const QWidget *w) {
+  for (; w; w = w->parentWidget()) {
+    if (w->autoFillBackground() || w->isWindow()) {
+      return w->palette().color(w->backgroundRole());
+    }
+  }
+  return QColor();
+}
+
+// One line of the contrast table: a control, what is measured, its ratio.
+struct Contrast {
+  QString what;
+  double ratio = 0;
+  double needed = 0;
+};
+
+// The text and border contrasts of every enabled control on show, from
+// the palettes the controls are drawn with (disabled controls need none).
+QList<Contrast> ContrastTable(QWidget *window) {
+  QList<Contrast> table;
+  const auto add = [&](const QWidget *w, const char *what, const QColor &a, const QColor &b,
+                       double needed) {
+    table.append({Describe(w, QString::fromLatin1(what)), ContrastRatio(a, b), needed});
+  };
+  QList<QWidget *> widgets = window->findChildren<QWidget *>();
+  widgets.prepend(window);
+  for (QWidget *w : widgets) {
+    if (w->window() != window || !w->isVisibleTo(window) || !w->isEnabled() || DrawsOwnColours(w)) {
+      continue;
+    }
+    const QPalette &p = w->palette();
+    const QColor behind = BackgroundBehind(w);
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+      if (!label->text().trimmed().isEmpty() && label->pixmap().isNull()) {
+        add(w, "text", p.color(QPalette::WindowText), behind, kTextContrast);
+      }
+    } else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w) ||
+               qobject_cast<QTabBar *>(w)) {
+      add(w, "text", p.color(QPalette::WindowText), behind, kTextContrast);
+    } else if (auto *group = qobject_cast<QGroupBox *>(w); group && !group->title().isEmpty()) {
+      add(w, "title", p.color(QPalette::Text), behind, kTextContrast);
+    } else if (qobject_cast<QPushButton *>(w) || qobject_cast<QComboBox *>(w) ||
+               qobject_cast<QHeaderView *>(w)) {
+      add(w, "text", p.color(QPalette::ButtonText), p.color(QPalette::Button), kTextContrast);
+    } else if (qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
+               qobject_cast<QAbstractItemView *>(w) || qobject_cast<QPlainTextEdit *>(w)) {
+      add(w, "text", p.color(QPalette::Text), p.color(QPalette::Base), kTextContrast);
+      // The selection in the light scheme is the system's own.
+      if (RelativeLuminance(p.color(QPalette::Base)) < 0.18) {
+        add(w, "selected text", p.color(QPalette::HighlightedText), p.color(QPalette::Highlight),
+            kTextContrast);
+      }
+    }
+    // The borders the colouring routine draws, against the control's inside.
+    if (const ColourRecord *r = ColourRecordOf(w); r && BorderWidth(r->borderMode) > 0) {
+      const QColor text = r->text.isValid() ? r->text : p.color(QPalette::WindowText);
+      const QColor inside = r->background.isValid() ? r->background : behind;
+      add(w, "border", BorderColour(r->borderMode, false, text, r->softBorder, r->hotBorder),
+          inside, kBorderContrast);
+    }
+  }
+  return table;
 }
 
 bool IsControlRole(QAccessible::Role role) {
@@ -374,6 +490,66 @@ private slots:
         QVERIFY2(node->state().focusable, qPrintable(drawn->label()));
       }
     }
+  }
+
+  // Text stands out 4.5:1 and borders 3:1 from what is behind them, in
+  // every window and both schemes; the table is written beside the snapshots.
+  void contrastTable_data() { AddSchemeRows(); }
+  void contrastTable() {
+    QFETCH(QString, window);
+    QFETCH(bool, dark);
+    Env env;
+    State().darkAppearance = dark;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    const QList<Contrast> table = ContrastTable(w);
+    QVERIFY(table.size() > 2);
+    QStringList lines, low;
+    for (const Contrast &c : table) {
+      const QString line = QStringLiteral("%1  %2:1 (%3:1 needed)")
+                               .arg(c.what)
+                               .arg(c.ratio, 0, 'f', 2)
+                               .arg(c.needed, 0, 'f', 1);
+      lines << line;
+      if (c.ratio < c.needed) {
+        low << line;
+      }
+    }
+    QString name = window;
+    name.replace(QStringLiteral(", "), QStringLiteral("_")).replace(u' ', u'_');
+    QFile file(SnapshotFolder() +
+               QStringLiteral("contrast_%1%2.txt").arg(name, dark ? "_dark" : ""));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join(u'\n').toUtf8() + '\n');
+    QVERIFY2(low.isEmpty(), qPrintable(low.join(u'\n')));
+  }
+
+  // Each window in both schemes as on a 1366x768 screen, the main window
+  // filling it: nothing cut, written for looking at.
+  void snapshots_data() { AddSchemeRows(); }
+  void snapshots() {
+    QFETCH(QString, window);
+    QFETCH(bool, dark);
+    Env env;
+    State().darkAppearance = dark;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    const QSize screen(1366, 768);
+    if (w == windows.main.get()) {
+      w->resize(screen);
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCoreApplication::processEvents();
+    QVERIFY2(w->width() <= screen.width() && w->height() <= screen.height(),
+             qPrintable(QStringLiteral("%1x%2").arg(w->width()).arg(w->height())));
+    const QStringList overflows = Overflows(w);
+    QVERIFY2(overflows.isEmpty(), qPrintable(overflows.join(u'\n')));
+    QString name = window;
+    name.replace(QStringLiteral(", "), QStringLiteral("_")).replace(u' ', u'_');
+    QVERIFY(w->grab().save(SnapshotFolder() +
+                           QStringLiteral("window_%1%2.png").arg(name, dark ? "_dark" : "")));
   }
 
   // The list menu's actions from the keyboard alone, on the Matin list with
