@@ -202,6 +202,33 @@ class TestTheme : public QObject {
   Q_OBJECT
 
 private slots:
+  // WCAG 2 contrast ratios, and the blend an accent takes to reach one.
+  void contrasts_data() {
+    QTest::addColumn<QColor>("a");
+    QTest::addColumn<QColor>("b");
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<QColor>("readable"); // `a` made readable (4.5:1) on `b`
+    QTest::newRow("black on white") << Rgb(0, 0, 0) << Rgb(255, 255, 255) << 21.0 << Rgb(0, 0, 0);
+    QTest::newRow("same colour") << Rgb(90, 90, 90) << Rgb(90, 90, 90) << 1.0 << Rgb(214, 214, 214);
+    QTest::newRow("grey 118 on white")
+        << Rgb(118, 118, 118) << Rgb(255, 255, 255) << 4.54 << Rgb(118, 118, 118);
+    QTest::newRow("red on the dark base, towards white")
+        << Rgb(204, 0, 0) << Rgb(32, 32, 32) << 2.77 << Rgb(224, 102, 102);
+    QTest::newRow("red on light grey, towards black")
+        << Rgb(255, 0, 0) << Rgb(240, 240, 240) << 3.51 << Rgb(217, 0, 0);
+  }
+  void contrasts() {
+    QFETCH(QColor, a);
+    QFETCH(QColor, b);
+    QFETCH(double, ratio);
+    QFETCH(QColor, readable);
+    QVERIFY2(std::abs(ContrastRatio(a, b) - ratio) < 0.01,
+             qPrintable(QString::number(ContrastRatio(a, b))));
+    QCOMPARE(ContrastRatio(b, a), ContrastRatio(a, b));
+    QCOMPARE(ReadableOn(a, b), readable);
+    QVERIFY(ContrastRatio(ReadableOn(a, b), b) >= kTextContrast);
+  }
+
   void automaticTextColour_data() {
     QTest::addColumn<QColor>("background");
     QTest::addColumn<QColor>("text");
@@ -267,7 +294,8 @@ private slots:
     QCOMPARE(PanelColour(Rgb(200, 200, 200)), Rgb(180, 180, 180));
     QCOMPARE(PanelColour(Rgb(250, 5, 250)), Rgb(255, 25, 255)); // L 106: brighter, held at 255
     // Text T on panel P.
-    QCOMPARE(SoftBorderColour(kDarkText, DarkPanel()), Rgb(95, 95, 95));
+    // A quarter of the text, RGB(95, 95, 95), is 1.96:1 on the panel: raised to 3:1.
+    QCOMPARE(SoftBorderColour(kDarkText, DarkPanel()), Rgb(129, 129, 129));
     QCOMPARE(HotBorderColour(kDarkText, DarkPanel()), Rgb(155, 155, 155));
     QCOMPARE(BorderWidth(BorderReacts | BorderSunken), 2);
     QCOMPARE(BorderWidth(BorderReacts | BorderThin), 1);
@@ -298,14 +326,14 @@ private slots:
     QCOMPARE(edit->palette().color(QPalette::Text), kDarkText);
 
     const auto corner = [edit] { return edit->grab().toImage().pixelColor(0, 12); };
-    QCOMPARE(corner(), Rgb(95, 95, 95));
+    QCOMPARE(corner(), Rgb(129, 129, 129));
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(edit, &enter);
     QVERIFY(r->hot);
     QCOMPARE(corner(), Rgb(155, 155, 155));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(edit, &leave);
-    QCOMPARE(corner(), Rgb(95, 95, 95));
+    QCOMPARE(corner(), Rgb(129, 129, 129));
   }
 
   void textOnlyTakesTheContainerBackground() {
@@ -446,7 +474,7 @@ private slots:
         {"systolic caption", C::SystolicLabel, p, t},
         {"systolic field", C::SystolicField, p, t},
         {"pulse field", C::PulseField, p, t},
-        {"clock caption keeps its red", C::PictureCaption, p, Rgb(255, 0, 0)},
+        {"clock caption's red lightened to 4.5:1", C::PictureCaption, p, Rgb(255, 115, 115)},
         {"list Matin", C::ListMatin, p, automatic},
         {"list Nuit", C::ListNuit, p, automatic},
         {"right panel", C::RightPanel, b, automatic},
@@ -458,8 +486,8 @@ private slots:
         {"average box", C::AverageBoxOverall, p, automatic},
         {"average value", C::AverageValueJour, b, t},
         {"count line", C::AverageCountNuit, b, t},
-        {"systolic title keeps its blue", C::SystolicGraphTitle, b, Rgb(92, 113, 226)},
-        {"diastolic title keeps its red", C::DiastolicGraphTitle, b, Rgb(204, 0, 0)},
+        {"systolic title's blue lightened", C::SystolicGraphTitle, b, Rgb(108, 127, 229)},
+        {"diastolic title's red lightened", C::DiastolicGraphTitle, b, Rgb(224, 102, 102)},
         {"pulse title keeps its green", C::PulseGraphTitle, b, Rgb(61, 162, 25)},
         {"status bar", C::StatusBar, b, t},
     };
