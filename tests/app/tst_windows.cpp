@@ -30,6 +30,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -113,6 +114,11 @@ private:
       return std::make_unique<PreferencesWindow>();
     }
     if (name == u"archives") {
+      // Two archives of the program, of different sizes.
+      WriteFile(Paths().archiveFolder + QStringLiteral("06032026_0905_ARTL_Matin_Jean Dupont.txt"),
+                QByteArray(262, 'x'));
+      WriteFile(Paths().archiveFolder + QStringLiteral("07032026_2110_ARTL_Soir_Jean Dupont.txt"),
+                QByteArray(2000, 'x'));
       return std::make_unique<ArchiveManagerWindow>(Paths().archiveFolder, Paths().printFolder);
     }
     if (name == u"destruction") {
@@ -541,6 +547,17 @@ private slots:
       w->resize(screen);
     }
     QVERIFY(QTest::qWaitForWindowExposed(w));
+    if (auto *archives = qobject_cast<ArchiveManagerWindow *>(w)) {
+      // Every file listed shows its size, and the size column ends in the list.
+      const QModelIndex root = archives->fileList()->rootIndex();
+      QTRY_COMPARE(archives->fileModel()->rowCount(root), 2);
+      QTableView *list = archives->fileList();
+      for (int row = 0; row < 2; ++row) {
+        const QModelIndex size = archives->fileModel()->index(row, 1, root);
+        QTRY_VERIFY(!size.data().toString().isEmpty());
+        QVERIFY(list->viewport()->rect().contains(list->visualRect(size)));
+      }
+    }
     QCoreApplication::processEvents();
     QVERIFY2(w->width() <= screen.width() && w->height() <= screen.height(),
              qPrintable(QStringLiteral("%1x%2").arg(w->width()).arg(w->height())));
