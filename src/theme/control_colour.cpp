@@ -25,6 +25,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -468,6 +469,19 @@ private:
       rect.setTop(static_cast<int>(std::lround(10 * scale)) - 3);
     }
     QPainter painter(widget_);
+    if (auto *group = qobject_cast<QGroupBox *>(widget_); group && !group->title().isEmpty()) {
+      // The frame stops short of the title, as the style's own frame does.
+      QStyleOptionGroupBox option;
+      option.initFrom(group);
+      option.text = group->title();
+      option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+      if (group->isCheckable()) {
+        option.subControls |= QStyle::SC_GroupBoxCheckBox;
+      }
+      const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                         QStyle::SC_GroupBoxLabel, group);
+      painter.setClipRegion(QRegion(group->rect()).subtracted(label.adjusted(-2, 0, 2, 0)));
+    }
     painter.setPen(QPen(colour, 1));
     painter.setBrush(Qt::NoBrush);
     for (int i = 0; i < width; ++i) {

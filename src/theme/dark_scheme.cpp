@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -119,6 +121,14 @@ void ApplyWindowDarkScheme(QWidget *window) {
         button) {
       SetControlColour(widget, kBackgroundColour, panel);
       SetControlColour(widget, kTextColour, text);
+    } else if (qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget)) {
+      // Fusion outlines the tick box and the round mark in a shade darker
+      // than the window colour, which the box does not fill: a light one
+      // gives an outline that stands out 3:1 on the base.
+      QPalette p = widget->palette();
+      p.setColor(QPalette::Active, QPalette::Window, QColor(180, 180, 180));
+      p.setColor(QPalette::Inactive, QPalette::Window, QColor(180, 180, 180));
+      widget->setPalette(p);
     } else if (qobject_cast<QGroupBox *>(widget)) {
       SetControlColour(widget, kBackgroundColour, base);
       SetControlColour(widget, kTextColour, text);
