@@ -253,8 +253,6 @@ private slots:
         << 3 << std::vector<qint64>{100, 150, 200} << 1.0;
     QTest::newRow("circled, falling from the top left")
         << 3 << std::vector<qint64>{200, 150, 100} << 1.0;
-    QTest::newRow("circled, low at the right end")
-        << 3 << std::vector<qint64>{200, 150, 100, 90} << 1.0;
     QTest::newRow("circled at 1.5") << 3 << std::vector<qint64>{100, 150, 200} << 1.5;
     QTest::newRow("values, rising to the top right")
         << 2 << std::vector<qint64>{100, 150, 200} << 1.0;

@@ -202,33 +202,6 @@ class TestTheme : public QObject {
   Q_OBJECT
 
 private slots:
-  // WCAG 2 contrast ratios, and the blend an accent takes to reach one.
-  void contrasts_data() {
-    QTest::addColumn<QColor>("a");
-    QTest::addColumn<QColor>("b");
-    QTest::addColumn<double>("ratio");
-    QTest::addColumn<QColor>("readable"); // `a` made readable (4.5:1) on `b`
-    QTest::newRow("black on white") << Rgb(0, 0, 0) << Rgb(255, 255, 255) << 21.0 << Rgb(0, 0, 0);
-    QTest::newRow("same colour") << Rgb(90, 90, 90) << Rgb(90, 90, 90) << 1.0 << Rgb(214, 214, 214);
-    QTest::newRow("grey 118 on white")
-        << Rgb(118, 118, 118) << Rgb(255, 255, 255) << 4.54 << Rgb(118, 118, 118);
-    QTest::newRow("red on the dark base, towards white")
-        << Rgb(204, 0, 0) << Rgb(32, 32, 32) << 2.77 << Rgb(224, 102, 102);
-    QTest::newRow("red on light grey, towards black")
-        << Rgb(255, 0, 0) << Rgb(240, 240, 240) << 3.51 << Rgb(217, 0, 0);
-  }
-  void contrasts() {
-    QFETCH(QColor, a);
-    QFETCH(QColor, b);
-    QFETCH(double, ratio);
-    QFETCH(QColor, readable);
-    QVERIFY2(std::abs(ContrastRatio(a, b) - ratio) < 0.01,
-             qPrintable(QString::number(ContrastRatio(a, b))));
-    QCOMPARE(ContrastRatio(b, a), ContrastRatio(a, b));
-    QCOMPARE(ReadableOn(a, b), readable);
-    QVERIFY(ContrastRatio(ReadableOn(a, b), b) >= kTextContrast);
-  }
-
   void automaticTextColour_data() {
     QTest::addColumn<QColor>("background");
     QTest::addColumn<QColor>("text");
