@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStringList>
 #include <QTableView>
 
@@ -39,6 +40,28 @@ void OpenPopup(MainWindow &main, ControlId menu, ControlId button) {
     }
   }
   m->popup(at);
+}
+
+// The list menu's actions without the mouse: Delete deletes the marked
+// readings as the menu's "Supprimer les données" does; the Menu key and
+// Shift+F10 open the menu at the current row.
+void ConnectListKeys(MainWindow &main, QTableView *view) {
+  auto *remove = new QShortcut(QKeySequence(Qt::Key_Delete), view);
+  remove->setContext(Qt::WidgetShortcut);
+  QObject::connect(remove, &QShortcut::activated, &main,
+                   [&main] { RunMenuCommand(main, ToInt(ControlId::MenuDelete)); });
+  for (const QKeySequence &keys :
+       {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+    auto *open = new QShortcut(keys, view);
+    open->setContext(Qt::WidgetShortcut);
+    QObject::connect(open, &QShortcut::activated, view, [view] {
+      QRect row = view->visualRect(view->currentIndex());
+      if (!row.isValid()) {
+        row = QRect(0, 0, 1, 1);
+      }
+      emit view->customContextMenuRequested(row.center()); // viewport coordinates
+    });
+  }
 }
 
 void OpenPatientManager(MainWindow &main) {
@@ -331,6 +354,7 @@ void ConnectCommands(MainWindow &main) {
                          }
                        }
                      });
+    ConnectListKeys(main, view);
   }
 
   if (auto *refresh = qobject_cast<QPushButton *>(main.control(ControlId::ButtonRefresh))) {

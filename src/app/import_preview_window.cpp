@@ -1,6 +1,7 @@
 #include "app/import_preview_window.h"
 
 #include "common/identity.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 
@@ -61,6 +62,7 @@ ImportPreviewWindow::ImportPreviewWindow(const QString &path, const CsvFileStart
     : QDialog(parent), patient_(patient), guess_(start.guess), detected_(start.dateOrder) {
   buildWindow(path, start);
   mappingChanged();
+  FollowDarkAppearance(this);
 }
 
 QWidget *ImportPreviewWindow::control(ControlId id) { return FindControl(this, ToInt(id)); }

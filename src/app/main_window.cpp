@@ -395,7 +395,7 @@ void MainWindow::buildLeftPanel() {
   registerControl(picture, ControlId::Picture);
 
   auto *caption =
-      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(255, 0, 0));
+      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(200, 0, 0));
   registerControl(caption, ControlId::PictureCaption);
 }
 
@@ -484,7 +484,7 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
                                   "graphiques."),
                    ImageIcon(11));
-  period->setAccessibleName(QStringLiteral("Graphiques"));
+  period->setAccessibleName(QStringLiteral("Période affichée"));
   FitEntriesToWidth(period);
   registerControl(period, ControlId::GraphPeriodSelector);
 
@@ -497,7 +497,7 @@ QWidget *MainWindow::buildAveragesPage() {
                    QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
                                   "des graphiques."),
                    ImageIcon(11));
-  style->setAccessibleName(QStringLiteral("Apparence des courbes"));
+  style->setAccessibleName(QStringLiteral("Style des courbes"));
   FitEntriesToWidth(style);
   registerControl(style, ControlId::CurveStyleSelector);
 
@@ -618,6 +618,8 @@ void MainWindow::buildMenus() {
   addItem(modify, ToInt(ControlId::MenuModifySystolic), QStringLiteral("La systole"), QIcon());
   addItem(modify, ToInt(ControlId::MenuModifyDiastolic), QStringLiteral("La diastole"), QIcon());
   addItem(modify, ToInt(ControlId::MenuModifyPulse), QStringLiteral("Le pouls"), QIcon());
+  // A screen reader reaches the menu once shown, as a window of the program.
+  list->setAccessibleName(QStringLiteral("Actions sur les relevés"));
   registerControl(list, ControlId::ListMenu);
 
   auto *help = new QMenu(this);

@@ -8,6 +8,7 @@
 #include "measurements/measurement_file.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
@@ -23,6 +24,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTreeView>
 #include <algorithm>
@@ -33,6 +35,7 @@ namespace {
 
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
+constexpr int kFileListWidth = 200;
 constexpr int kBannerHeight = 40;
 constexpr int kStripTop = 40;
 constexpr int kStripHeight = 30;
@@ -93,6 +96,7 @@ ArchiveManagerWindow::ArchiveManagerWindow(const QString &archiveFolder, const Q
   buildWindow();
   refreshArchiveCount();
   showReadingsCount();
+  FollowDarkAppearance(this);
 }
 
 ArchiveManagerWindow::~ArchiveManagerWindow() = default;
@@ -169,7 +173,14 @@ void ArchiveManagerWindow::buildWindow() {
   fileList_->verticalHeader()->setDefaultSectionSize(fileList_->fontMetrics().height() + 6);
   fileList_->horizontalHeader()->setHighlightSections(false);
   fileList_->horizontalHeader()->setStretchLastSection(false);
-  const int fileWidths[] = {150, 80, 80, 80};
+  // The name and the size of every file in view in the 200-pixel list, a
+  // vertical scroll bar included: a wider name column pushed the sizes,
+  // drawn flush right, past the list's edge. Whole names show on hover.
+  const int sizeWidth = 80;
+  const int nameWidth =
+      kFileListWidth - sizeWidth - 2 * fileList_->frameWidth() -
+      fileList_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, fileList_);
+  const int fileWidths[] = {nameWidth, sizeWidth, 80, 80};
   for (int c = 0; c < 4; ++c) {
     fileList_->setColumnWidth(c, fileWidths[c]);
   }
@@ -201,7 +212,7 @@ void ArchiveManagerWindow::buildWindow() {
   splitter_->addWidget(fileList_);
   splitter_->addWidget(readingsList_);
   splitter_->setStretchFactor(1, 1);
-  splitter_->setSizes({200, kWidth - 200 - splitter_->handleWidth()});
+  splitter_->setSizes({kFileListWidth, kWidth - kFileListWidth - splitter_->handleWidth()});
 
   auto *status = new QStatusBar(this);
   status->setSizeGripEnabled(false);

@@ -157,6 +157,10 @@ void PaintCurve(QPainter &p, const GraphGeometry &g, std::span<const qint64> val
   // end of that text (style 2) or from the right of the circle (style 3).
   p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
   PointStamps stamps(colour);
+  // The marks stay inside the canvas and its one-pixel frame: a value at
+  // the top of the scale or at the right end has its text and circle moved
+  // in as a whole, the curve still reaching the point itself.
+  const QRect inside = QRect(QPoint(0, 0), g.deviceSize).adjusted(2, 2, -2, -2);
   QPointF from;
   for (size_t j = 0; j < g.points.size(); ++j) {
     const QPoint at = g.points[j];
@@ -164,13 +168,24 @@ void PaintCurve(QPainter &p, const GraphGeometry &g, std::span<const qint64> val
       p.drawLine(from, QPointF(at));
     }
     const PointStamps::Stamp &text = stamps.text(values[j]);
-    p.drawImage(at + text.offset, text.image);
-    if (style == kCurveCircled) {
-      const PointStamps::Stamp &circle = stamps.circle();
-      p.drawImage(at + circle.offset, circle.image);
-      from = QPointF(at.x() + kCircleDx + kCircleRadius, at.y() + kCircleDy);
+    const PointStamps::Stamp *circle = style == kCurveCircled ? &stamps.circle() : nullptr;
+    QRect marks = text.image.rect().translated(at + text.offset);
+    if (circle) {
+      // The ring itself, without the stamp's transparent margin.
+      const QPointF centre(at.x() + kCircleDx, at.y() + kCircleDy);
+      const double r = kCircleRadius + 1;
+      marks |= QRectF(centre - QPointF(r, r), centre + QPointF(r, r)).toAlignedRect();
+    }
+    const QPoint shift(
+        std::max(0, inside.left() - marks.left()) - std::max(0, marks.right() - inside.right()),
+        std::max(0, inside.top() - marks.top()) - std::max(0, marks.bottom() - inside.bottom()));
+    const QPoint mark = at + shift;
+    p.drawImage(mark + text.offset, text.image);
+    if (circle) {
+      p.drawImage(mark + circle->offset, circle->image);
+      from = QPointF(mark.x() + kCircleDx + kCircleRadius, mark.y() + kCircleDy);
     } else {
-      from = QPointF(at.x() + text.advance, at.y());
+      from = QPointF(mark.x() + text.advance, mark.y());
     }
   }
 }
@@ -201,6 +216,32 @@ std::array<QString, 3> GraphTitles(DayPeriod period) {
   return {QStringLiteral("Relevés systoliques de la nuit "),
           QStringLiteral("Relevés diastoliques de la nuit"),
           QStringLiteral("Relevés du pouls de la nuit")};
+}
+
+QString GraphDescription(DayPeriod period, const std::vector<Reading> &readings) {
+  QString text;
+  switch (period) {
+  case DayPeriod::Matin:
+    text = QStringLiteral("Courbes du Matin");
+    break;
+  case DayPeriod::Jour:
+    text = QStringLiteral("Courbes de l'Après-midi");
+    break;
+  case DayPeriod::Soir:
+    text = QStringLiteral("Courbes du Soir");
+    break;
+  case DayPeriod::Nuit:
+    text = QStringLiteral("Courbes de la Nuit");
+    break;
+  }
+  if (readings.empty()) {
+    return text + QStringLiteral(" : aucune mesure");
+  }
+  // The curves end with the last row.
+  const Reading &last = readings.back();
+  return text + QStringLiteral(" : dernière mesure %1 %2, %3/%4, pouls %5")
+                    .arg(last[Reading::Date], last[Reading::Time], last[Reading::Systolic],
+                         last[Reading::Diastolic], last[Reading::Pulse]);
 }
 
 GraphSeries SeriesOf(const std::vector<Reading> &readings) {

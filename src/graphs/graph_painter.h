@@ -28,6 +28,11 @@ QColor PulseCurveColour();     // 61, 162, 25, alpha 253
 // The titles written above the systolic, diastolic and pulse graphs of a period.
 std::array<QString, 3> GraphTitles(DayPeriod period);
 
+// What a screen reader says of a period's graphs: the period and the values
+// the curves end with, e.g. "Courbes du Matin : dernière mesure 08/12/2026
+// 08:05, 132/84, pouls 70".
+QString GraphDescription(DayPeriod period, const std::vector<Reading> &readings);
+
 // The systolic, diastolic and pulse numbers of some readings, in row order.
 struct GraphSeries {
   std::vector<qint64> systolic;

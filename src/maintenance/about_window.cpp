@@ -3,6 +3,7 @@
 #include "common/control_ids.h"
 #include "common/identity.h"
 #include "maintenance/about_text.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
@@ -148,6 +149,7 @@ AboutWindow::AboutWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Fra
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
+  FollowDarkAppearance(this);
 }
 
 AboutWindow *ShowAboutWindow(QWidget *mainWindow) {

@@ -6,6 +6,7 @@
 #include "maintenance/data_destruction.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
@@ -121,6 +122,7 @@ DataDestructionWindow::DataDestructionWindow(QWidget *parent) : QDialog(parent) 
   items_[0]->setFocus();
 
   CentreOnScreen(this, parent);
+  FollowDarkAppearance(this);
 }
 
 QCheckBox *DataDestructionWindow::itemBox(int item) const {

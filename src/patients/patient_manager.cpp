@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
@@ -125,6 +126,7 @@ PatientManagerWindow::PatientManagerWindow(MainWindowApi &main, QWidget *parent)
     : QDialog(parent), main_(main) {
   buildWindow();
   loadPatients();
+  FollowDarkAppearance(this);
 }
 
 QLabel *PatientManagerWindow::addLabel(ControlId id, const QString &text, int x, int y, int width) {
@@ -167,7 +169,7 @@ void PatientManagerWindow::buildWindow() {
   instruction->setGeometry(4, 45, 592, 30);
   instruction->setWordWrap(true);
   instruction->setFont(FittingFont(instruction->text(), instruction->size()));
-  SetControlColour(instruction, kTextColour, QColor(49, 113, 206));
+  SetControlColour(instruction, kTextColour, QColor(38, 90, 170));
   SetControlNumber(instruction, ControlId::PatientInstruction);
 
   list_ = new PatientListView(this);

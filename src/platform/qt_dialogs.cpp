@@ -73,6 +73,13 @@ QString QtDialogs::inputText(QWidget *parent, const QString &title, const QStrin
   auto *edit = new QLineEdit(initial, &dlg);
   // Typing replaces the old text rather than being added to it.
   edit->selectAll();
+  // Read out by its prompt, not by the value it starts with.
+  QString name = prompt.simplified();
+  while (name.endsWith(u':') || name.endsWith(u' ')) {
+    name.chop(1);
+  }
+  edit->setAccessibleName(name);
+  label->setBuddy(edit);
   layout->addWidget(edit);
   auto *row = new QHBoxLayout;
   row->addStretch();

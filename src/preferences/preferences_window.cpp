@@ -5,6 +5,7 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "preferences/preferences_file.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
@@ -79,6 +80,7 @@ PreferencesWindow::PreferencesWindow(QWidget *parent) : QDialog(parent) {
     status_[1]->hide();
   }
   loadPreferencesIntoWindow();
+  FollowDarkAppearance(this);
 }
 
 QWidget *PreferencesWindow::control(ControlId id) { return FindControl(this, ToInt(id)); }

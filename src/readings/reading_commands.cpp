@@ -147,11 +147,14 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
     }
   }
   const std::array<QString, 3> titles = GraphTitles(period);
+  const QString description = GraphDescription(period, main.lists().list(period).readings());
   for (size_t i = 0; i < graphs.size(); ++i) {
     SetLabel(main, graphs[i].title, titles[i]);
-    // Screen readers name each graph by its title.
+    // Screen readers name each graph by its title and read its period and
+    // last values as its description.
     if (QWidget *canvas = main.control(graphs[i].canvas)) {
       canvas->setAccessibleName(SpokenText(titles[i]));
+      canvas->setAccessibleDescription(description);
     }
   }
 }

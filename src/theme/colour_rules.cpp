@@ -32,8 +32,38 @@ QColor AutomaticTextColour(const QColor &background) {
   return QColor(220, 220, 220);
 }
 
+double RelativeLuminance(const QColor &colour) {
+  const auto linear = [](int channel) {
+    const double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  const QColor rgb = colour.toRgb();
+  return 0.2126 * linear(rgb.red()) + 0.7152 * linear(rgb.green()) + 0.0722 * linear(rgb.blue());
+}
+
+double ContrastRatio(const QColor &a, const QColor &b) {
+  const double la = RelativeLuminance(a);
+  const double lb = RelativeLuminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableOn(const QColor &colour, const QColor &background, double ratio) {
+  const QColor target =
+      RelativeLuminance(background) < 0.18 ? QColor(255, 255, 255) : QColor(0, 0, 0);
+  QColor out = colour.toRgb();
+  for (int step = 1; step <= 20 && ContrastRatio(out, background) < ratio; ++step) {
+    out = Blend(target, colour, step * 0.05);
+  }
+  return out;
+}
+
 QColor SoftBorderColour(const QColor &text, const QColor &background) {
-  return Blend(text, background, 0.25);
+  QColor soft = Blend(text, background, 0.25);
+  for (double w = 0.3; w <= 1.0001 && ContrastRatio(soft, background) < kBorderContrast;
+       w += 0.05) {
+    soft = Blend(text, background, w);
+  }
+  return soft;
 }
 
 QColor HotBorderColour(const QColor &text, const QColor &background) {

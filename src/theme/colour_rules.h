@@ -20,7 +20,22 @@ QColor Blend(const QColor &a, const QColor &b, double w);
 // 128 a light grey RGB(220, 220, 220).
 QColor AutomaticTextColour(const QColor &background);
 
+// Relative luminance of the sRGB colour, 0 (black) to 1 (white), and the
+// contrast ratio of two colours, 1 to 21, as WCAG 2 defines them.
+double RelativeLuminance(const QColor &colour);
+double ContrastRatio(const QColor &a, const QColor &b);
+// Text needs 4.5:1 on its background, a border 3:1 on what it borders.
+inline constexpr double kTextContrast = 4.5;
+inline constexpr double kBorderContrast = 3.0;
+
+// `colour` itself when it stands out `ratio`:1 from `background`, else the
+// first blend of it towards white (on a dark background) or black (on a
+// light one), in steps of 5 %, that does: an accent colour keeps its hue.
+QColor ReadableOn(const QColor &colour, const QColor &background, double ratio = kTextContrast);
+
 // Borders of a coloured control: soft at rest, hot while the mouse is over it.
+// The soft border is a quarter of the text on the background, or more text
+// when that does not stand out 3:1 from the background.
 QColor SoftBorderColour(const QColor &text, const QColor &background);
 QColor HotBorderColour(const QColor &text, const QColor &background);
 

@@ -20,10 +20,12 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -52,6 +54,7 @@ enum class Shape {
   Container,
   GroupFrame,
   TabPanel,
+  Button, // push buttons and drop-down lists: drawn in full, with a thin border
   Other,
 };
 
@@ -96,8 +99,11 @@ Shape ShapeOf(const QWidget *w) {
   if (qobject_cast<const QTabWidget *>(w)) {
     return Shape::TabPanel;
   }
-  if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QComboBox *>(w) ||
-      qobject_cast<const QAbstractSlider *>(w) || qobject_cast<const QTabBar *>(w)) {
+  if (qobject_cast<const QPushButton *>(w) || qobject_cast<const QComboBox *>(w)) {
+    return Shape::Button;
+  }
+  if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QAbstractSlider *>(w) ||
+      qobject_cast<const QTabBar *>(w)) {
     return Shape::Other;
   }
   if (meta == &QFrame::staticMetaObject || meta == &QWidget::staticMetaObject) {
@@ -187,6 +193,9 @@ int BorderModeOf(Shape shape, Edge edge) {
     return edge == Edge::None ? 0 : reactingThin;
   case Shape::DatePicker:
     return BorderThin;
+  case Shape::Button:
+    // The style's own outline is a shade of the background, lost on a dark one.
+    return reactingThin;
   case Shape::Container:
     switch (edge) {
     case Edge::Sunken:
@@ -318,6 +327,12 @@ public:
         SetSurfaceRoles(p, drawBack, text);
         break;
       }
+    }
+    if (!r.lightLook) {
+      // The system's selection colour is too light for white text; on a dark
+      // control the selection takes a deep blue.
+      p.setColor(QPalette::Highlight, QColor(38, 79, 120));
+      p.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
     }
     widget_->setPalette(p);
     const bool fills =
@@ -454,6 +469,19 @@ private:
       rect.setTop(static_cast<int>(std::lround(10 * scale)) - 3);
     }
     QPainter painter(widget_);
+    if (auto *group = qobject_cast<QGroupBox *>(widget_); group && !group->title().isEmpty()) {
+      // The frame stops short of the title, as the style's own frame does.
+      QStyleOptionGroupBox option;
+      option.initFrom(group);
+      option.text = group->title();
+      option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+      if (group->isCheckable()) {
+        option.subControls |= QStyle::SC_GroupBoxCheckBox;
+      }
+      const QRect label = group->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                         QStyle::SC_GroupBoxLabel, group);
+      painter.setClipRegion(QRegion(group->rect()).subtracted(label.adjusted(-2, 0, 2, 0)));
+    }
     painter.setPen(QPen(colour, 1));
     painter.setBrush(Qt::NoBrush);
     for (int i = 0; i < width; ++i) {

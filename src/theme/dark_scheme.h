@@ -1,6 +1,6 @@
 #pragma once
 
-// The dark colour scheme of the main window.
+// The dark colour scheme of the main window and of the windows it opens.
 
 #include "common/control_ids.h"
 
@@ -32,5 +32,14 @@ QList<DarkSchemeEntry> MainWindowDarkScheme();
 // window the base colour. The controls are registered under their numbers.
 void ApplyMainWindowDarkScheme(QWidget *mainWindow,
                                const std::function<QWidget *(ControlId)> &control);
+
+// The dark scheme of any other window: the window's palette takes the base,
+// panel and text colours, its fields, lists, buttons, drop-down lists and
+// frames are coloured by the colouring routine (which draws their borders),
+// and labels keep their accent colours, lightened where they would not be
+// read on the base. Drawn banners and buttons keep their own colours.
+void ApplyWindowDarkScheme(QWidget *window);
+// The same, when the dark flag is on; nothing otherwise.
+void FollowDarkAppearance(QWidget *window);
 
 } // namespace tl

@@ -20,15 +20,9 @@
 
 namespace tl {
 
-ButtonColours NormalButtonColours() {
-  return {{231, 234, 238}, {55, 71, 98}, {0, 0, 0}};
-}
-ButtonColours HoverButtonColours() {
-  return {{231, 234, 238}, {55, 71, 98}, {231, 234, 238}};
-}
-ButtonColours PinnedButtonColours() {
-  return {{237, 201, 63}, {237, 124, 63}, {231, 234, 238}};
-}
+ButtonColours NormalButtonColours() { return {{231, 234, 238}, {55, 71, 98}, {0, 0, 0}}; }
+ButtonColours HoverButtonColours() { return {{231, 234, 238}, {55, 71, 98}, {231, 234, 238}}; }
+ButtonColours PinnedButtonColours() { return {{237, 201, 63}, {237, 124, 63}, {231, 234, 238}}; }
 
 void FillGradient(QPainter &painter, const QRectF &rect, const QColor &a, const QColor &b,
                   Gradient kind) {
@@ -310,6 +304,29 @@ void Banner::setLeftImage(const QIcon &image) {
   update();
 }
 
+Banner::TextPlaces Banner::textPlaces() const {
+  TextPlaces places;
+  places.font = SharedFont(0);
+  const QFontMetrics metrics(places.font);
+  const auto box = [](const QFontMetrics &m, int x, int y, const QString &text) {
+    return text.isEmpty() ? QRect() : QRect(x, y, m.horizontalAdvance(text), m.height());
+  };
+  places.line1 = box(metrics, 70, 5, line1_);
+  places.right = box(metrics, width() - metrics.horizontalAdvance(rightText_) - 40, 20, rightText_);
+  const int end = rightText_.isEmpty() ? width() - 4 : places.right.left() - 8;
+  places.line2Font = places.font;
+  for (int i = 0; i < 20; ++i) {
+    const QFontMetrics m(places.line2Font);
+    if (70 + m.horizontalAdvance(line2_) <= end || places.line2Font.pointSizeF() <= 6) {
+      break;
+    }
+    places.line2Font.setPointSizeF(places.line2Font.pointSizeF() - 0.5);
+  }
+  const QFontMetrics m2(places.line2Font);
+  places.line2 = box(m2, 70, std::min(25, height() - m2.height()), line2_);
+  return places;
+}
+
 void Banner::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -319,22 +336,21 @@ void Banner::paintEvent(QPaintEvent *) {
   if (!left_.isNull()) {
     left_.paint(&painter, QRect(10, 4, 32, 32));
   }
-  const QFont font = SharedFont(0);
-  painter.setFont(font);
+  const TextPlaces places = textPlaces();
   painter.setPen(QColor(231, 234, 238));
-  const QFontMetrics metrics(font);
   // Texts are placed by their top edge, as the layout tables give them.
-  auto drawAt = [&](int x, int y, const QString &text) {
-    painter.drawText(QPoint(x, y + metrics.ascent()), text);
+  auto drawAt = [&](const QRect &at, const QFont &font, const QString &text) {
+    painter.setFont(font);
+    painter.drawText(QPoint(at.x(), at.y() + QFontMetrics(font).ascent()), text);
   };
   if (!line1_.isEmpty()) {
-    drawAt(70, 5, line1_);
+    drawAt(places.line1, places.font, line1_);
   }
   if (!line2_.isEmpty()) {
-    drawAt(70, 25, line2_);
+    drawAt(places.line2, places.line2Font, line2_);
   }
   if (!rightText_.isEmpty()) {
-    drawAt(width() - metrics.horizontalAdvance(rightText_) - 40, 20, rightText_);
+    drawAt(places.right, places.font, rightText_);
     const QImage emblem = SharedImage(2);
     painter.drawImage(QRect(width() - 38, 4, 32, 32), emblem);
   }
@@ -577,7 +593,6 @@ private:
   NudgeMode mode_;
 };
 
-
 } // namespace
 
 void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text,
@@ -634,8 +649,6 @@ void AttachHoverNudge(QWidget *widget, QPoint rest, NudgeMode mode) {
   widget->installEventFilter(new HoverNudge(widget, rest, mode));
 }
 
-QIcon ImageIcon(int sharedImage) {
-  return QIcon(QPixmap::fromImage(SharedImage(sharedImage)));
-}
+QIcon ImageIcon(int sharedImage) { return QIcon(QPixmap::fromImage(SharedImage(sharedImage))); }
 
 } // namespace tl

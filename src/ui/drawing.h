@@ -137,6 +137,17 @@ public:
   QString line2() const { return line2_; }
   QString rightText() const { return rightText_; }
 
+  // Where the painting puts its texts, and in which font: the first line at
+  // (70, 5), the second under it at (70, 25) and lifted as far as needed for
+  // its lowest pixel to stay inside the banner, the right text at the right
+  // end. A second line that would run under the right text is written
+  // smaller until it clears it.
+  struct TextPlaces {
+    QRect line1, line2, right;
+    QFont font, line2Font;
+  };
+  TextPlaces textPlaces() const;
+
 protected:
   void paintEvent(QPaintEvent *event) override;
 

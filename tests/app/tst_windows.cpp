@@ -5,6 +5,8 @@
 #include "readings.h"
 #include "test_world.h"
 
+#include "app/commands.h"
+#include "app/feature_calls.h"
 #include "app/import_preview_window.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
@@ -16,23 +18,37 @@
 #include "maintenance/destruction_window.h"
 #include "measurements/period_list_model.h"
 #include "patients/patient_manager.h"
+#include "platform/qt_dialogs.h"
 #include "preferences/preferences_window.h"
 #include "series_window/series_window.h"
+#include "theme/colour_rules.h"
+#include "theme/control_colour.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -72,6 +88,11 @@ struct Windows {
       other = open(name);
       window = other.get();
     }
+    if (window == main.get() && State().darkAppearance) {
+      // As a start with the dark flag on shows it.
+      ApplyDarkScheme(*main);
+      main->refreshAveragesAndGraphs();
+    }
     if (window) {
       window->show();
     }
@@ -94,6 +115,11 @@ private:
       return std::make_unique<PreferencesWindow>();
     }
     if (name == u"archives") {
+      // Two archives of the program, of different sizes.
+      WriteFile(Paths().archiveFolder + QStringLiteral("06032026_0905_ARTL_Matin_Jean Dupont.txt"),
+                QByteArray(262, 'x'));
+      WriteFile(Paths().archiveFolder + QStringLiteral("07032026_2110_ARTL_Soir_Jean Dupont.txt"),
+                QByteArray(2000, 'x'));
       return std::make_unique<ArchiveManagerWindow>(Paths().archiveFolder, Paths().printFolder);
     }
     if (name == u"destruction") {
@@ -128,10 +154,22 @@ private:
 
 void AddWindowRows() {
   QTest::addColumn<QString>("window");
-  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
-                           "destruction", "about", "series", "series, report", "import preview",
-                           "splash"}) {
+  for (const char *name :
+       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
+        "about", "series", "series, report", "import preview", "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
+  }
+}
+
+// Every window the main window opens, in the light and the dark scheme.
+void AddSchemeRows() {
+  QTest::addColumn<QString>("window");
+  QTest::addColumn<bool>("dark");
+  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
+                           "destruction", "about", "series", "series, report", "import preview"}) {
+    for (bool dark : {false, true}) {
+      QTest::addRow("%s, %s", name, dark ? "dark" : "light") << QString::fromLatin1(name) << dark;
+    }
   }
 }
 
@@ -214,7 +252,18 @@ QStringList Overflows(QWidget *window) {
     if (w->isWindow() && w != window) {
       continue; // menus and the balloon are windows of their own
     }
-    if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
+    if (auto *banner = qobject_cast<Banner *>(w)) {
+      // Each line inside the banner, the second clear of the right text.
+      const Banner::TextPlaces at = banner->textPlaces();
+      for (const QRect &line : {at.line1, at.line2, at.right}) {
+        if (!line.isNull() && !banner->rect().contains(line)) {
+          out << Describe(w, banner->line2()) + QStringLiteral(" is cut by the banner's edge");
+        }
+      }
+      if (!at.right.isNull() && at.line2.intersects(at.right)) {
+        out << Describe(w, banner->line2()) + QStringLiteral(" runs under the right text");
+      }
+    } else if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
       check(w, drawn->label(), drawn->font(), QSize(DrawnLabelRoom(drawn), drawn->height()),
             Qt::TextSingleLine);
     } else if (auto *label = qobject_cast<QLabel *>(w)) {
@@ -241,6 +290,83 @@ QStringList Overflows(QWidget *window) {
     }
   }
   return out;
+}
+
+// What the window draws in colours of its own (gradients of drawn buttons,
+// banners, pictures and graphs): not measured from the palette.
+bool DrawsOwnColours(const QWidget *w) {
+  for (; w; w = w->parentWidget()) {
+    if (qobject_cast<const DrawnButton *>(w) || qobject_cast<const Banner *>(w) ||
+        qobject_cast<const InformationPanel *>(w) || qobject_cast<const PictureBox *>(w) ||
+        w->inherits("tl::GraphCanvas")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The colour behind a control: that of the nearest widget that fills its
+// background, the window at the last.
+QColor BackgroundBehind(const QWidget *w) {
+  for (; w; w = w->parentWidget()) {
+    if (w->autoFillBackground() || w->isWindow()) {
+      return w->palette().color(w->backgroundRole());
+    }
+  }
+  return QColor();
+}
+
+struct Contrast {
+  QString what;
+  double ratio, needed;
+};
+
+// The text and border contrasts of every enabled control on show, from
+// the palettes the controls are drawn with (disabled controls need none).
+QList<Contrast> ContrastTable(QWidget *window) {
+  QList<Contrast> table;
+  const auto add = [&](const QWidget *w, const char *what, const QColor &a, const QColor &b,
+                       double needed) {
+    table.append({Describe(w, QString::fromLatin1(what)), ContrastRatio(a, b), needed});
+  };
+  QList<QWidget *> widgets = window->findChildren<QWidget *>();
+  widgets.prepend(window);
+  for (QWidget *w : widgets) {
+    if (w->window() != window || !w->isVisibleTo(window) || !w->isEnabled() || DrawsOwnColours(w)) {
+      continue;
+    }
+    const QPalette &p = w->palette();
+    const QColor behind = BackgroundBehind(w);
+    if (auto *label = qobject_cast<QLabel *>(w)) {
+      if (!label->text().trimmed().isEmpty() && label->pixmap().isNull()) {
+        add(w, "text", p.color(QPalette::WindowText), behind, kTextContrast);
+      }
+    } else if (qobject_cast<QCheckBox *>(w) || qobject_cast<QRadioButton *>(w) ||
+               qobject_cast<QTabBar *>(w)) {
+      add(w, "text", p.color(QPalette::WindowText), behind, kTextContrast);
+    } else if (auto *group = qobject_cast<QGroupBox *>(w); group && !group->title().isEmpty()) {
+      add(w, "title", p.color(QPalette::Text), behind, kTextContrast);
+    } else if (qobject_cast<QPushButton *>(w) || qobject_cast<QComboBox *>(w) ||
+               qobject_cast<QHeaderView *>(w)) {
+      add(w, "text", p.color(QPalette::ButtonText), p.color(QPalette::Button), kTextContrast);
+    } else if (qobject_cast<QLineEdit *>(w) || qobject_cast<QAbstractSpinBox *>(w) ||
+               qobject_cast<QAbstractItemView *>(w) || qobject_cast<QPlainTextEdit *>(w)) {
+      add(w, "text", p.color(QPalette::Text), p.color(QPalette::Base), kTextContrast);
+      // The selection in the light scheme is the system's own.
+      if (RelativeLuminance(p.color(QPalette::Base)) < 0.18) {
+        add(w, "selected text", p.color(QPalette::HighlightedText), p.color(QPalette::Highlight),
+            kTextContrast);
+      }
+    }
+    // The borders the colouring routine draws, against the control's inside.
+    if (const ColourRecord *r = ColourRecordOf(w); r && BorderWidth(r->borderMode) > 0) {
+      const QColor text = r->text.isValid() ? r->text : p.color(QPalette::WindowText);
+      const QColor inside = r->background.isValid() ? r->background : behind;
+      add(w, "border", BorderColour(r->borderMode, false, text, r->softBorder, r->hotBorder),
+          inside, kBorderContrast);
+    }
+  }
+  return table;
 }
 
 bool IsControlRole(QAccessible::Role role) {
@@ -279,7 +405,13 @@ void CollectUnnamed(QAccessibleInterface *node, QStringList &out, int depth = 0)
   }
   const QAccessible::Role role = node->role();
   const bool control = IsControlRole(role) || (depth > 0 && node->state().focusable);
-  if (control && node->text(QAccessible::Name).trimmed().isEmpty()) {
+  // An input or a drop-down list left without a name is read out by its
+  // value, which does not say what it is for.
+  const auto *widget = qobject_cast<const QWidget *>(node->object());
+  const bool valued = role == QAccessible::ComboBox || role == QAccessible::EditableText ||
+                      role == QAccessible::SpinBox;
+  const bool namedByValue = valued && widget && widget->accessibleName().trimmed().isEmpty();
+  if (control && (namedByValue || node->text(QAccessible::Name).trimmed().isEmpty())) {
     const QObject *object = node->object();
     out << QStringLiteral("role 0x%1 %2 %3")
                .arg(int(role), 0, 16)
@@ -317,11 +449,34 @@ private slots:
 
   // Every control a screen reader reaches has a name, and a control with a
   // balloon tip describes itself with the balloon's text.
-  void controlsHaveAccessibleNames_data() { AddWindowRows(); }
+  void controlsHaveAccessibleNames_data() {
+    AddWindowRows();
+    QTest::newRow("input box of Modifier...") << QStringLiteral("input box");
+  }
   void controlsHaveAccessibleNames() {
     QFETCH(QString, window);
     Env env;
     Windows windows;
+    if (window == u"input box") {
+      // The box the list menu's "Modifier..." asks with, walked while open.
+      QStringList unnamed;
+      QString name;
+      QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (box) {
+          CollectUnnamed(QAccessible::queryAccessibleInterface(box), unnamed);
+          if (auto *edit = box->findChild<QLineEdit *>()) {
+            name = QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Name);
+          }
+          box->close();
+        }
+      });
+      QtDialogs().inputText(windows.main.get(), QStringLiteral("Modifier"),
+                            QStringLiteral("Nouvelles données :"), QStringLiteral("132"));
+      QCOMPARE(name, QStringLiteral("Nouvelles données"));
+      QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+      return;
+    }
     QWidget *w = windows.show(window);
     QVERIFY(w);
     QStringList unnamed;
@@ -341,6 +496,138 @@ private slots:
         QVERIFY2(node->state().focusable, qPrintable(drawn->label()));
       }
     }
+  }
+
+  // Every window in both schemes as on a 1366x768 screen, the main window
+  // filling it: nothing cut, text at 4.5:1 and borders at 3:1 on what is
+  // behind them, every archive's size in view. The snapshot and the
+  // contrast table are written for looking at.
+  void windowsInBothSchemes_data() { AddSchemeRows(); }
+  void windowsInBothSchemes() {
+    QFETCH(QString, window);
+    QFETCH(bool, dark);
+    Env env;
+    State().darkAppearance = dark;
+    Windows windows;
+    QWidget *w = windows.show(window);
+    QVERIFY(w);
+    if (w == windows.main.get()) {
+      w->resize(1366, 768);
+    }
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    if (auto *archives = qobject_cast<ArchiveManagerWindow *>(w)) {
+      const QModelIndex root = archives->fileList()->rootIndex();
+      QTRY_COMPARE(archives->fileModel()->rowCount(root), 2);
+      for (int row = 0; row < 2; ++row) {
+        const QModelIndex size = archives->fileModel()->index(row, 1, root);
+        QTRY_VERIFY(!size.data().toString().isEmpty());
+        QVERIFY(archives->fileList()->viewport()->rect().contains(
+            archives->fileList()->visualRect(size)));
+      }
+    }
+    QCoreApplication::processEvents();
+    QVERIFY(w->width() <= 1366 && w->height() <= 768);
+    QStringList faults = Overflows(w), table;
+    for (const Contrast &c : ContrastTable(w)) {
+      table << QStringLiteral("%1  %2:1").arg(c.what).arg(c.ratio, 0, 'f', 2);
+      if (c.ratio < c.needed) {
+        faults << table.last();
+      }
+    }
+    const QString name =
+        QString(window).replace(QStringLiteral(", "), QStringLiteral("_")).replace(u' ', u'_') +
+        (dark ? QStringLiteral("_dark") : QString());
+    QVERIFY(w->grab().save(SnapshotFolder() + QStringLiteral("window_%1.png").arg(name)));
+    QVERIFY(WriteFile(SnapshotFolder() + QStringLiteral("contrast_%1.txt").arg(name),
+                      table.join(u'\n').toUtf8()));
+    QVERIFY(table.size() > 2);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+  }
+
+  // The list menu's actions from the keyboard alone, on the Matin list with
+  // its second row marked: Delete asks the menu's question and deletes on
+  // "Oui"; the Menu key and Shift+F10 open the menu, a screen reader finding
+  // its items.
+  void listActionsFromTheKeyboard_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("marked");
+    QTest::addColumn<int>("questions"); // "Suppression" boxes asked (answered Oui)
+    QTest::addColumn<bool>("menuOpens");
+    QTest::addColumn<int>("rowsLeft");
+    const int none = int(Qt::NoModifier);
+    QTest::newRow("Delete") << int(Qt::Key_Delete) << none << true << 1 << false << 1;
+    QTest::newRow("Delete, nothing marked")
+        << int(Qt::Key_Delete) << none << false << 0 << false << 2;
+    QTest::newRow("Menu key") << int(Qt::Key_Menu) << none << true << 0 << true << 2;
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << true << 0 << true
+                               << 2;
+    QTest::newRow("Menu key, nothing marked")
+        << int(Qt::Key_Menu) << none << false << 0 << false << 2;
+    QTest::newRow("F10 alone") << int(Qt::Key_F10) << none << true << 0 << false << 2;
+  }
+  void listActionsFromTheKeyboard() {
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, marked);
+    QFETCH(int, questions);
+    QFETCH(bool, menuOpens);
+    QFETCH(int, rowsLeft);
+    Env env;
+    Windows windows;
+    MainWindow &main = *windows.main;
+    ConnectCommands(main);
+    main.lists().list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:05"), 140, 90, 72));
+    QVERIFY(windows.show(QStringLiteral("main")));
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    main.setCurrentTab(PeriodInfo(DayPeriod::Matin).tabIndex);
+    QTableView *list = main.listView(DayPeriod::Matin);
+    list->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(list->hasFocus());
+    list->setCurrentIndex(list->model()->index(1, 0));
+    if (!marked) {
+      list->clearSelection();
+    }
+    for (int i = 0; i < questions; ++i) {
+      env.dialogs.answerYes();
+    }
+
+    QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(env.dialogs.shown.size(), questions);
+    QVERIFY(questions == 0 || env.dialogs.shown[0].title == u"Suppression");
+    QCOMPARE(int(main.lists().list(DayPeriod::Matin).size()), rowsLeft);
+
+    auto *menu = main.menu(ControlId::ListMenu);
+    QTRY_COMPARE(menu->isVisible(), menuOpens);
+    if (!menuOpens) {
+      return;
+    }
+    // The open menu is a shown popup with its items as named children.
+    QAccessibleInterface *found = QAccessible::queryAccessibleInterface(menu);
+    QVERIFY(found && !found->state().invisible);
+    QCOMPARE(found->role(), QAccessible::PopupMenu);
+    QVERIFY(!found->text(QAccessible::Name).isEmpty());
+    QStringList items;
+    for (int i = 0; i < found->childCount(); ++i) {
+      if (found->child(i)->role() != QAccessible::Separator) {
+        items << found->child(i)->text(QAccessible::Name);
+      }
+    }
+    QCOMPARE(items,
+             QStringList({QStringLiteral("Supprimer les données"),
+                          QStringLiteral("Afficher les données"), QStringLiteral("Modifier...")}));
+    menu->close();
+  }
+
+  // Each graph reads out its period and the values its curves end with.
+  void graphsDescribeTheirLastValues() {
+    Env env;
+    Windows windows;
+    QCOMPARE(
+        QAccessible::queryAccessibleInterface(windows.main->control(ControlId::PulseGraph))
+            ->text(QAccessible::Description),
+        QStringLiteral("Courbes du Matin : dernière mesure 14/03/2026 08:15, 131/84, pouls 66"));
   }
 
   // Tab goes through the input panel in reading order, then to the lists,

@@ -242,6 +242,43 @@ private slots:
     }
   }
 
+  // Values written and circled at the top of the scale, at the right end and
+  // at the bottom stay whole inside the canvas and its frame: nothing of them
+  // in the two outer pixels, save the line reaching the top point.
+  void marksStayInside_data() {
+    QTest::addColumn<int>("style");
+    QTest::addColumn<std::vector<qint64>>("values");
+    QTest::addColumn<double>("scale");
+    QTest::newRow("circled, rising to the top right")
+        << 3 << std::vector<qint64>{100, 150, 200} << 1.0;
+    QTest::newRow("circled, falling from the top left")
+        << 3 << std::vector<qint64>{200, 150, 100} << 1.0;
+    QTest::newRow("circled at 1.5") << 3 << std::vector<qint64>{100, 150, 200} << 1.5;
+    QTest::newRow("values, rising to the top right")
+        << 2 << std::vector<qint64>{100, 150, 200} << 1.0;
+  }
+  void marksStayInside() {
+    QFETCH(int, style);
+    QFETCH(std::vector<qint64>, values);
+    QFETCH(double, scale);
+    const QSize size(300, 120);
+    const QImage image = PaintGraph(values, size, scale, SystolicCurveColour(), style, false);
+    const int w = image.width(), h = image.height();
+    const GraphGeometry g = ComputeGraphGeometry(values, size.width(), size.height(), scale, scale);
+    int topX = 0;
+    for (const QPoint &point : g.points) {
+      if (point.y() <= 0) {
+        topX = point.x();
+      }
+    }
+    const QColor c = SystolicCurveColour();
+    QVERIFY2(!HasColourNear(image.copy(w - 2, 0, 2, h), c), "right edge");
+    QVERIFY2(!HasColourNear(image.copy(0, h - 2, w, 2), c), "bottom edge");
+    QVERIFY2(!HasColourNear(image.copy(0, 0, 2, h), c), "left edge");
+    QVERIFY2(!HasColourNear(image.copy(topX + 3, 0, w - topX - 3, 2), c), "top edge");
+    QVERIFY(HasColourNear(image, c));
+  }
+
   // A graph at 144 dpi, drawn in device pixels, for a look at its sharpness.
   void hiDpiSnapshot_data() {
     QTest::addColumn<int>("style");

@@ -267,7 +267,8 @@ private slots:
     QCOMPARE(PanelColour(Rgb(200, 200, 200)), Rgb(180, 180, 180));
     QCOMPARE(PanelColour(Rgb(250, 5, 250)), Rgb(255, 25, 255)); // L 106: brighter, held at 255
     // Text T on panel P.
-    QCOMPARE(SoftBorderColour(kDarkText, DarkPanel()), Rgb(95, 95, 95));
+    // A quarter of the text, RGB(95, 95, 95), is 1.96:1 on the panel: raised to 3:1.
+    QCOMPARE(SoftBorderColour(kDarkText, DarkPanel()), Rgb(129, 129, 129));
     QCOMPARE(HotBorderColour(kDarkText, DarkPanel()), Rgb(155, 155, 155));
     QCOMPARE(BorderWidth(BorderReacts | BorderSunken), 2);
     QCOMPARE(BorderWidth(BorderReacts | BorderThin), 1);
@@ -298,14 +299,14 @@ private slots:
     QCOMPARE(edit->palette().color(QPalette::Text), kDarkText);
 
     const auto corner = [edit] { return edit->grab().toImage().pixelColor(0, 12); };
-    QCOMPARE(corner(), Rgb(95, 95, 95));
+    QCOMPARE(corner(), Rgb(129, 129, 129));
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(edit, &enter);
     QVERIFY(r->hot);
     QCOMPARE(corner(), Rgb(155, 155, 155));
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(edit, &leave);
-    QCOMPARE(corner(), Rgb(95, 95, 95));
+    QCOMPARE(corner(), Rgb(129, 129, 129));
   }
 
   void textOnlyTakesTheContainerBackground() {
@@ -446,7 +447,7 @@ private slots:
         {"systolic caption", C::SystolicLabel, p, t},
         {"systolic field", C::SystolicField, p, t},
         {"pulse field", C::PulseField, p, t},
-        {"clock caption keeps its red", C::PictureCaption, p, Rgb(255, 0, 0)},
+        {"clock caption's red lightened to 4.5:1", C::PictureCaption, p, Rgb(255, 115, 115)},
         {"list Matin", C::ListMatin, p, automatic},
         {"list Nuit", C::ListNuit, p, automatic},
         {"right panel", C::RightPanel, b, automatic},
@@ -458,8 +459,8 @@ private slots:
         {"average box", C::AverageBoxOverall, p, automatic},
         {"average value", C::AverageValueJour, b, t},
         {"count line", C::AverageCountNuit, b, t},
-        {"systolic title keeps its blue", C::SystolicGraphTitle, b, Rgb(92, 113, 226)},
-        {"diastolic title keeps its red", C::DiastolicGraphTitle, b, Rgb(204, 0, 0)},
+        {"systolic title's blue lightened", C::SystolicGraphTitle, b, Rgb(108, 127, 229)},
+        {"diastolic title's red lightened", C::DiastolicGraphTitle, b, Rgb(224, 102, 102)},
         {"pulse title keeps its green", C::PulseGraphTitle, b, Rgb(61, 162, 25)},
         {"status bar", C::StatusBar, b, t},
     };
