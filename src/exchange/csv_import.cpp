@@ -191,17 +191,6 @@ template <typename View> std::optional<QDate> FastDate(View text, DateOrder orde
   return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
-// The period of a time of day, as PeriodOfTime gives it for "hh:mm".
-DayPeriod PeriodOfMinutes(int minutes) {
-  if (minutes <= 6 * 60) {
-    return DayPeriod::Nuit;
-  }
-  if (minutes <= 12 * 60) {
-    return DayPeriod::Matin;
-  }
-  return minutes <= 18 * 60 ? DayPeriod::Jour : DayPeriod::Soir;
-}
-
 // "hh:mm" read by hand: minutes since midnight, or -1.
 template <typename View> int FastMinutes(View text) {
   if (text.size() != 5 || Unit(text[2]) != u':') {

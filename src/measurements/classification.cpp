@@ -17,6 +17,16 @@ int TimeOfDaySeconds(QStringView time) {
   return hours * 3600 + minutes * 60;
 }
 
+DayPeriod PeriodOfMinutes(int minutes) {
+  if (minutes <= 6 * 60) {
+    return DayPeriod::Nuit;
+  }
+  if (minutes <= 12 * 60) {
+    return DayPeriod::Matin;
+  }
+  return minutes <= 18 * 60 ? DayPeriod::Jour : DayPeriod::Soir;
+}
+
 DayPeriod PeriodOfTime(QStringView time) {
   const int t = TimeOfDaySeconds(time);
   if (t < 0 || t <= 21600) {

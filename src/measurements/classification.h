@@ -14,6 +14,8 @@ int TimeOfDaySeconds(QStringView time);
 // The period a time of day belongs to; each upper bound belongs to the
 // earlier period (06:00 is Nuit). A malformed time gives Nuit.
 DayPeriod PeriodOfTime(QStringView time);
+// The same for minutes since midnight (06:00 is 360).
+DayPeriod PeriodOfMinutes(int minutes);
 
 // The classes of a systolic / diastolic pair, None first, then in rising
 // order of severity (both hypotension classes rank lowest); Dead is the

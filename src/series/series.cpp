@@ -81,16 +81,6 @@ std::optional<DayPeriod> MomentOfTime(int minutes) {
   return std::nullopt;
 }
 
-DayPeriod PeriodOfMinutes(int minutes) {
-  if (minutes <= 6 * 60) {
-    return DayPeriod::Nuit;
-  }
-  if (minutes <= 12 * 60) {
-    return DayPeriod::Matin;
-  }
-  return minutes <= 18 * 60 ? DayPeriod::Jour : DayPeriod::Soir;
-}
-
 QString ExcludedReading::valuesText() const {
   if (systolic.isEmpty() && diastolic.isEmpty() && pulse.isEmpty()) {
     return QString();

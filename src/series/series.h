@@ -5,6 +5,7 @@
 // 135/85 mmHg. Pure rules over the Matin and Soir lists.
 
 #include "common/day_period.h"
+#include "measurements/classification.h"
 #include "measurements/reading.h"
 
 #include <QDate>
@@ -47,9 +48,6 @@ struct SeriesReading {
 // Morning or evening by the reading's own time: morning 06:01 to 12:00, evening
 // 18:01 to 23:59; none for any other time.
 std::optional<DayPeriod> MomentOfTime(int minutes);
-// The period of a time for the report, by the bounds PeriodOfTime files a
-// reading with: night to 06:00, morning to 12:00, day to 18:00, evening after.
-DayPeriod PeriodOfMinutes(int minutes);
 
 // A reading of the series' days (or of no readable day) that is not counted.
 struct ExcludedReading {
