@@ -66,7 +66,7 @@ enum class Packing { Deflate, Store, Zip64 };
 
 void Le(QByteArray &out, quint64 v, int bytes) {
   for (int i = 0; i < bytes; ++i) {
-    out += char(v >> (8 * i) & 0xFF);
+    out += char(i < 8 ? v >> (8 * i) & 0xFF : 0);
   }
 }
 
