@@ -654,7 +654,7 @@ int Export(const QStringList &args, QTextStream &out, QTextStream &err) {
 // every other column ignored. The first record is a header when a column is
 // named by its header, when the guess took it for one, or when its date
 // cell is no date.
-std::optional<Refusal> MappingOfColumns(const QString &spec, const CsvFileStart &start,
+std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart &start,
                                         ColumnMapping *mapping) {
   static const QList<std::pair<QString, ColumnRole>> kNames = {
       {QStringLiteral("date"), ColumnRole::Date},
@@ -671,7 +671,7 @@ std::optional<Refusal> MappingOfColumns(const QString &spec, const CsvFileStart 
   ColumnMapping out;
   out.roles = QList<ColumnRole>(columns, ColumnRole::Ignore);
   bool byName = false;
-  for (const QString &item : spec.split(u',')) {
+  for (const QString &item : given.split(u',')) {
     const qsizetype equals = item.indexOf(u'=');
     const QString name = item.left(equals).trimmed().toLower();
     const QString column = item.mid(equals + 1).trimmed();
