@@ -12,18 +12,6 @@ namespace tl {
 
 namespace {
 
-// Lower case, no accents, no surrounding blanks.
-QString Folded(const QString &name) {
-  QString decomposed = name.trimmed().toLower().normalized(QString::NormalizationForm_D);
-  QString out;
-  for (QChar c : decomposed) {
-    if (c.category() != QChar::Mark_NonSpacing) {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // The words of a header, folded: split at blanks, punctuation and
 // underscores, where a lower-case letter meets an upper-case one
 // ("pulsePressure") and where letters meet digits ("Pouls2").
@@ -375,6 +363,17 @@ bool IsTotalsField(QByteArrayView field) { return IsTotalsField(DecodeCsvField(f
 constexpr double kMmHgPerKPa = 7.50062;
 
 } // namespace
+
+QString Folded(const QString &name) {
+  const QString decomposed = name.trimmed().toLower().normalized(QString::NormalizationForm_D);
+  QString out;
+  for (QChar c : decomposed) {
+    if (c.category() != QChar::Mark_NonSpacing) {
+      out += c;
+    }
+  }
+  return out;
+}
 
 QString ColumnRoleText(ColumnRole role) {
   switch (role) {

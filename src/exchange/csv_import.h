@@ -34,6 +34,10 @@ enum class ColumnRole {
   TimeZone, // the UTC offset or time zone of the date and time
 };
 
+// A column's name as the roles and the known exports compare it: lower
+// case, no accents, no surrounding blanks.
+QString Folded(const QString &name);
+
 // The role as the preview's selector shows it ("Date", ..., "Ignorer").
 QString ColumnRoleText(ColumnRole role);
 

@@ -6,18 +6,6 @@ namespace tl {
 
 namespace {
 
-// Lower case, no accents, no surrounding blanks.
-QString Folded(const QString &name) {
-  const QString decomposed = name.trimmed().toLower().normalized(QString::NormalizationForm_D);
-  QString out;
-  for (QChar c : decomposed) {
-    if (c.category() != QChar::Mark_NonSpacing) {
-      out += c;
-    }
-  }
-  return out;
-}
-
 // A column of an export: the names it goes by (folded), its role, and
 // whether the header must have it.
 struct PresetColumn {
