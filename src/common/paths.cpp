@@ -43,6 +43,8 @@ void RebuildMeasurementPaths(StoragePaths &paths, const QString &patientName) {
     paths.measurementFiles[static_cast<int>(period)] =
         paths.dataFolder + PeriodInfo(period).filePrefix + patientName + QStringLiteral(".txt");
   }
+  paths.contextFile =
+      paths.dataFolder + QStringLiteral("ARTL_Notes_") + patientName + QStringLiteral(".txt");
 }
 
 StoragePaths &Paths() {

@@ -18,6 +18,7 @@ struct StoragePaths {
   QString patientFile;
   QString preferencesFile;
   std::array<QString, 4> measurementFiles; // indexed by DayPeriod
+  QString contextFile; // "ARTL_Notes_<name>.txt": the notes and flags of the readings
 
   const QString &measurementFile(DayPeriod p) const {
     return measurementFiles[static_cast<int>(p)];
@@ -32,7 +33,7 @@ QString EnsureFolder(const QString &parent, const QString &name);
 // order) and builds every path with the given patient name.
 StoragePaths SetupStorage(const QString &profileFolder, const QString &patientName = QString());
 
-// Rebuilds the four measurement paths for another patient name.
+// Rebuilds the four measurement paths and the context file's for another patient name.
 void RebuildMeasurementPaths(StoragePaths &paths, const QString &patientName);
 
 // The paths of the running program (set up at start-up).

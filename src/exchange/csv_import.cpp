@@ -703,14 +703,14 @@ void CsvImport::rejectLines(qint64 first, qint64 last, const QString &reason) {
 }
 
 void CsvImport::addReading(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                           const QString &place) {
-  if (const char *refused = accept(date, minutes, s, d, p)) {
+                           const QString &place, const ReadingContext &context) {
+  if (const char *refused = accept(date, minutes, s, d, p, std::nullopt, context)) {
     reject(place, QString::fromLatin1(refused));
   }
 }
 
 const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                              std::optional<DayPeriod> period) {
+                              std::optional<DayPeriod> period, const ReadingContext &context) {
   if (s < 50 || s > 300 || d < 30 || d > 200 || p < 25 || p > 250 || d >= s) {
     return "valeurs invraisemblables";
   }
@@ -720,13 +720,18 @@ const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d
   // Values in range and a date of four-digit year: the key always exists.
   const quint64 key = (quint64(date.toJulianDay()) << 38) | (quint64(minutes) << 27) |
                       (quint64(s) << 18) | (quint64(d) << 9) | quint64(p);
-  if (seen_.contains(key)) {
+  const DayPeriod list = period.value_or(PeriodOfMinutes(minutes));
+  const bool duplicate = seen_.contains(key);
+  if (!context.isEmpty()) {
+    contexts_.push_back(
+        {ContextKey::of(list, MakeReadingFromValues(date, minutes, s, d, p)), context});
+  }
+  if (duplicate) {
     ++duplicates_;
     return nullptr;
   }
   seen_.insert(key);
-  accepted_[size_t(PeriodIndex(period.value_or(PeriodOfMinutes(minutes))))].push_back(
-      MakeReadingFromValues(date, minutes, s, d, p));
+  accepted_[size_t(PeriodIndex(list))].push_back(MakeReadingFromValues(date, minutes, s, d, p));
   ++imported_;
   return nullptr;
 }

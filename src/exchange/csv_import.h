@@ -7,6 +7,7 @@
 #include "common/day_period.h"
 #include "exchange/import_dates.h"
 #include "measurements/reading.h"
+#include "measurements/reading_context.h"
 
 #include <QDateTime>
 #include <QList>
@@ -110,9 +111,10 @@ public:
 
   // A reading from another source (a FHIR file, Apple Health's export)
   // through the same checks of its values, the same duplicates and the same
-  // summary; `place` names where it is in its file ("ligne 12").
+  // summary; `place` names where it is in its file ("ligne 12"). Its
+  // `context` (a note, the meter's flags) is kept among contexts().
   void addReading(const QDate &date, int minutes, qint64 systolic, qint64 diastolic, qint64 pulse,
-                  const QString &place);
+                  const QString &place, const ReadingContext &context = {});
   // A record refused: counted, and "place : reason" kept among the first 20.
   void reject(const QString &place, const QString &reason);
   // Lines `first` to `last` refused each for `reason` (a record broken over
@@ -129,6 +131,10 @@ public:
   std::vector<Reading> takeAccepted(DayPeriod period) {
     return std::move(accepted_[size_t(PeriodIndex(period))]);
   }
+  // The contexts given with readings accepted or found already there (a
+  // duplicate), keyed by the reading as it was made and the period of its
+  // time or of its list in the file.
+  const std::vector<ContextRecord> &contexts() const { return contexts_; }
   qint64 imported() const { return imported_; }
   qint64 duplicates() const { return duplicates_; }
   qint64 rejected() const { return rejected_; }
@@ -146,11 +152,13 @@ private:
   // refused otherwise.
   // `period`: the list the file names for the reading; by its time without.
   const char *accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                     std::optional<DayPeriod> period = std::nullopt);
+                     std::optional<DayPeriod> period = std::nullopt,
+                     const ReadingContext &context = {});
 
   ColumnMapping mapping_;
   qint64 skipPending_; // the records before the readings still to come
   std::array<std::vector<Reading>, 4> accepted_;
+  std::vector<ContextRecord> contexts_;
   // Date, time and values of every reading there or accepted, packed in one
   // number (see ReadingKey).
   QSet<quint64> seen_;

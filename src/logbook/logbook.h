@@ -3,6 +3,7 @@
 #include "common/file_io.h"
 #include "common/paths.h"
 #include "measurements/period_list_model.h"
+#include "measurements/reading_context.h"
 
 #include <QString>
 #include <array>
@@ -24,6 +25,10 @@ public:
   const PeriodLists &lists() const { return lists_; }
   PeriodListModel &list(DayPeriod p) { return lists_.list(p); }
   const PeriodListModel &list(DayPeriod p) const { return lists_.list(p); }
+
+  // The notes and flags of the readings of the four lists.
+  ReadingContexts &contexts() { return contexts_; }
+  const ReadingContexts &contexts() const { return contexts_; }
 
   const QString &patient() const { return *patient_; }
   StoragePaths &paths() { return *paths_; }
@@ -53,6 +58,7 @@ private:
   QString *patient_;
   StoragePaths *paths_;
   PeriodLists lists_;
+  ReadingContexts contexts_;
   std::array<FileBase, 4> files_{};
 };
 

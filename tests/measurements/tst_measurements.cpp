@@ -9,6 +9,7 @@
 #include "measurements/measurement_file.h"
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
+#include "measurements/reading_context.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
@@ -598,6 +599,76 @@ private slots:
       model.append(r);
     }
     QCOMPARE(PeriodAverageText(model), text);
+  }
+
+  // The context file: what is read, and what a save of it writes back.
+  void contextFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QByteArray>("saved");
+    const QByteArray one = "1\r\nMatin\r\n02/03/2026\r\n07:15\r\n132\r\n84\r\n66\r\n"
+                           "pouls irrégulier, traitement pris\r\naprès le café\r\n";
+    QTest::newRow("one record, same bytes back") << one << 1 << one;
+    QTest::newRow("LF only and a byte-order mark")
+        << QByteArray("\xEF\xBB\xBF"
+                      "1\nSoir\n02/03/2026\n20:00\n120\n80\n60\n\nbras gauche\n")
+        << 1
+        << QByteArray("1\r\nSoir\r\n02/03/2026\r\n20:00\r\n120\r\n80\r\n60\r\n\r\nbras gauche\r\n");
+    QTest::newRow("unknown period and empty context skipped")
+        << QByteArray("2\r\nMidi\r\n1\r\n2\r\n3\r\n4\r\n5\r\nmouvement\r\nx\r\n"
+                      "Nuit\r\n02/03/2026\r\n03:00\r\n120\r\n80\r\n60\r\n\r\n\r\n")
+        << 0 << QByteArray("0\r\n");
+    QTest::newRow("unknown flag dropped, known kept")
+        << QByteArray("1\r\nJour\r\nd\r\nt\r\ns\r\nd\r\np\r\nfoo, mouvement\r\n\r\n") << 1
+        << QByteArray("1\r\nJour\r\nd\r\nt\r\ns\r\nd\r\np\r\nmouvement\r\n\r\n");
+    QTest::newRow("count line no number")
+        << QByteArray("x\r\nMatin\r\n") << 0 << QByteArray("0\r\n");
+  }
+  void contextFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, records);
+    QFETCH(QByteArray, saved);
+    const std::vector<ContextRecord> read = ParseContextFile(bytes);
+    QCOMPARE(int(read.size()), records);
+    QCOMPARE(SerializeContextFile(read), saved);
+    ReadingContexts store;
+    store.setRecords(read);
+    QCOMPARE(SerializeContextFile(store.records()), saved);
+  }
+
+  void contextStore() {
+    const QString longNote = QString(250, u'a');
+    QCOMPARE(CleanNote(" un\r\ndeux\t "), QString("un  deux"));
+    QCOMPARE(CleanNote(longNote).size(), kMaxNoteLength);
+    ReadingContexts store;
+    const Reading r = test::MakeReading("07:15", 132, 84, 66);
+    ReadingContext c;
+    c.set(ContextFlag::Irregular, true);
+    store.set(DayPeriod::Matin, r, c);
+    QVERIFY(store.find(DayPeriod::Matin, r));
+    QVERIFY(!store.find(DayPeriod::Soir, r)); // the period is part of the key
+    QCOMPARE(store.find(DayPeriod::Matin, r)->flagsText(), QString("pouls irrégulier"));
+    const quint64 revision = store.revision();
+    store.set(DayPeriod::Matin, r, c); // unchanged: no new revision
+    QCOMPARE(store.revision(), revision);
+    // Many set and removed: the survivors keep their order.
+    for (int i = 0; i < 200; ++i) {
+      ReadingContext note;
+      note.note = QString::number(i);
+      store.set(DayPeriod::Soir, test::MakeReading("20:00", 100 + i, 70, 60), note);
+    }
+    for (int i = 0; i < 200; i += 2) {
+      QCOMPARE(
+          store.take(ContextKey::of(DayPeriod::Soir, test::MakeReading("20:00", 100 + i, 70, 60)))
+              .note,
+          QString::number(i));
+    }
+    QCOMPARE(store.size(), qsizetype(101));
+    const std::vector<ContextRecord> kept = store.records();
+    QCOMPARE(kept.front().context, c);
+    QCOMPARE(kept[1].context.note, QString("1"));
+    QCOMPARE(kept.back().context.note, QString("199"));
+    QVERIFY(store.take(ContextKey::of(DayPeriod::Jour, r)).isEmpty());
   }
 
   void overallAverageWeighsByCount() {
