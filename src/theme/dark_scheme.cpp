@@ -94,6 +94,13 @@ void ApplyWindowDarkScheme(QWidget *window) {
   window->setAutoFillBackground(true);
   const QColor base = kDarkBase, panel = DarkPanel(), text = kDarkText;
   for (QWidget *widget : window->findChildren<QWidget *>()) {
+    // A drawn panel (the About window's body) takes the scheme's colours,
+    // its red title lightened to be read on them.
+    if (auto info = qobject_cast<InformationPanel *>(widget); info && widget->window() == window) {
+      info->setColours(panel, base);
+      info->setTextColours(ReadableOn(QColor(255, 0, 0), panel), text);
+      continue;
+    }
     // Parts of a control (list headers, drop-down pop-ups) follow the control.
     if (widget->window() != window || qobject_cast<QHeaderView *>(widget) ||
         DrawsItsOwnColours(widget) || DrawsItsOwnColours(widget->parentWidget())) {

@@ -391,6 +391,12 @@ void InformationPanel::setIcon(const QIcon &icon, int width, int height) {
   update();
 }
 
+void InformationPanel::setTextColours(const QColor &title, const QColor &text) {
+  titleColour_ = title;
+  textColour_ = text;
+  update();
+}
+
 void InformationPanel::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -403,12 +409,12 @@ void InformationPanel::paintEvent(QPaintEvent *) {
   if (!title_.isEmpty()) {
     const QFont font = SharedFont(0);
     painter.setFont(font);
-    painter.setPen(QColor(255, 0, 0));
+    painter.setPen(titleColour_);
     painter.drawText(QPoint(iconWidth_ + 30, 30 + QFontMetrics(font).ascent()), title_);
   }
   if (!text_.isEmpty()) {
     painter.setFont(font());
-    painter.setPen(Qt::black);
+    painter.setPen(textColour_);
     const QRect area(10, iconHeight_ + 30, width() - 20, height() - iconHeight_ - 30);
     painter.drawText(area, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text_);
   }

@@ -173,9 +173,14 @@ public:
   void setTitle(const QString &title);
   void setText(const QString &text);
   void setIcon(const QIcon &icon, int width, int height);
+  // The title is red and the text black unless set otherwise (a dark scheme).
+  void setTextColours(const QColor &title, const QColor &text);
 
   QString title() const { return title_; }
   QString text() const { return text_; }
+  QColor topColour() const { return a_; }
+  QColor titleColour() const { return titleColour_; }
+  QColor textColour() const { return textColour_; }
 
 protected:
   void paintEvent(QPaintEvent *event) override;
@@ -184,6 +189,8 @@ private:
   QColor a_{231, 234, 238};
   QColor b_{55, 71, 98};
   Gradient gradient_ = Gradient::Diagonal;
+  QColor titleColour_{255, 0, 0};
+  QColor textColour_{Qt::black};
   QString title_, text_;
   QIcon icon_;
   int iconWidth_ = 32;

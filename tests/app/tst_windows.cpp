@@ -332,6 +332,18 @@ QList<Contrast> ContrastTable(QWidget *window) {
   QList<QWidget *> widgets = window->findChildren<QWidget *>();
   widgets.prepend(window);
   for (QWidget *w : widgets) {
+    if (w->window() != window || !w->isVisibleTo(window)) {
+      continue;
+    }
+    if (auto *info = qobject_cast<InformationPanel *>(w)) {
+      // Against the gradient's top colour, where its title and text begin.
+      // The light scheme's red title is the layout's own; the dark scheme
+      // lightens it.
+      add(w, "text", info->textColour(), info->topColour(), kTextContrast);
+      if (RelativeLuminance(info->topColour()) < 0.18) {
+        add(w, "title", info->titleColour(), info->topColour(), kTextContrast);
+      }
+    }
     if (w->window() != window || !w->isVisibleTo(window) || !w->isEnabled() || DrawsOwnColours(w)) {
       continue;
     }
