@@ -1,6 +1,7 @@
 #include "app/import_preview_window.h"
 
 #include "common/identity.h"
+#include "theme/colour_rules.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
@@ -279,8 +280,11 @@ void ImportPreviewWindow::mappingChanged() {
   const bool complete = chosen.complete();
   import_->setEnabled(complete);
   QPalette palette = hint_->palette();
+  // Set after the scheme was applied: the red is made readable on the
+  // window's own colour (a dark scheme's base).
   palette.setColor(QPalette::WindowText,
-                   complete ? this->palette().color(QPalette::WindowText) : kMissingColour);
+                   complete ? this->palette().color(QPalette::WindowText)
+                            : ReadableOn(kMissingColour, this->palette().color(QPalette::Window)));
   hint_->setPalette(palette);
   hint_->setText(
       complete ? QStringLiteral("Les relevés lus seront ajoutés à ceux de « %1 », après les "
@@ -318,6 +322,7 @@ void ImportPreviewWindow::mappingChanged() {
   // The lines above the readings (a title, the names of the columns) are
   // no reading: shown greyed.
   const int skipped = chosen.skipRecords + (chosen.header ? 1 : 0);
+  const QBrush grey(ReadableOn(kHeaderRowColour, table_->palette().color(QPalette::Base)));
   for (int r = 1; r < table_->rowCount(); ++r) {
     const bool greyed = r <= skipped;
     for (int c = 0; c < table_->columnCount(); ++c) {
@@ -325,7 +330,7 @@ void ImportPreviewWindow::mappingChanged() {
         QFont font = item->font();
         font.setItalic(greyed);
         item->setFont(font);
-        item->setForeground(greyed ? QBrush(kHeaderRowColour) : QBrush());
+        item->setForeground(greyed ? grey : QBrush());
       }
     }
   }

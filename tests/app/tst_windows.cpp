@@ -136,11 +136,16 @@ private:
       series->tabs()->setCurrentIndex(name == u"series" ? 0 : 1);
       return series;
     }
-    if (name == u"import preview") {
+    if (name.startsWith(u"import preview")) {
       CsvFileStart start;
       start.records = {
           {"Date", "Heure", "Période", "Systolique", "Diastolique", "Pouls", "Diagnostic"},
           {"2026-03-02", "07:15", "Matin", "131", "84", "66", "normale"}};
+      if (name.endsWith(u"incomplete")) { // no diastolic column: the hint says what is missing
+        for (QStringList &record : start.records) {
+          record.removeAt(4);
+        }
+      }
       start.guess = GuessFileMapping(start.records);
       return std::make_unique<ImportPreviewWindow>(
           Paths().dataFolder + QStringLiteral("mesures.csv"), start, State().currentPatient);
@@ -165,8 +170,9 @@ void AddWindowRows() {
 void AddSchemeRows() {
   QTest::addColumn<QString>("window");
   QTest::addColumn<bool>("dark");
-  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
-                           "destruction", "about", "series", "series, report", "import preview"}) {
+  for (const char *name :
+       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
+        "about", "series", "series, report", "import preview", "import preview, incomplete"}) {
     for (bool dark : {false, true}) {
       QTest::addRow("%s, %s", name, dark ? "dark" : "light") << QString::fromLatin1(name) << dark;
     }
