@@ -182,36 +182,53 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
   }
   const qint64 total = file.size();
   QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+  // Reads the file from where it stands in chunks, each handed as UTF-8 to
+  // `feed` until it returns false. The progress is told after each chunk but
+  // the last (`lastToo`: after that one as well). False on a read error or
+  // a cancel, which `outcome` then holds.
+  const auto readAll = [&](auto &&feed, bool lastToo) {
+    std::optional<Utf16AsUtf8> text;
+    qint64 done = 0;
+    for (;;) {
+      const qint64 got = file.read(chunk.data(), kChunkBytes);
+      if (got < 0) {
+        outcome.error = ReadError(path, file);
+        return false;
+      }
+      if (got == 0) {
+        return true;
+      }
+      const QByteArrayView bytes(chunk.constData(), got);
+      if (!text) {
+        text.emplace(bytes);
+      }
+      if (!feed(text->convert(bytes))) {
+        return true;
+      }
+      done += got;
+      if ((lastToo || done < total) && progress && !progress(done, total)) {
+        outcome.cancelled = true;
+        return false;
+      }
+    }
+  };
   // The first pass: the dates until one decides their order. The progress
   // is told between its chunks too, for a file no date decides early.
   ColumnMapping chosen = mapping;
   DateOrderDecision order;
   if (const qsizetype column = DatedColumn(mapping); column >= 0 && !mapping.dateOrderGiven) {
     OrderPass pass(separator, column, RecordsBefore(mapping));
-    std::optional<Utf16AsUtf8> text;
-    qint64 read = 0;
-    for (;;) {
-      const qint64 got = file.read(chunk.data(), kChunkBytes);
-      if (got < 0) {
-        outcome.error = ReadError(path, file);
-        return outcome;
-      }
-      if (got == 0) {
-        pass.reader.finish(pass.record);
-        break;
-      }
-      const QByteArrayView bytes(chunk.constData(), got);
-      if (!text) {
-        text.emplace(bytes);
-      }
-      if (!pass.reader.feed(text->convert(bytes), pass.record, pass.plain)) {
-        break;
-      }
-      read += got;
-      if (read < total && progress && !progress(read, total)) {
-        outcome.cancelled = true;
-        return outcome;
-      }
+    bool decided = false;
+    if (!readAll(
+            [&](QByteArrayView bytes) {
+              decided = !pass.reader.feed(bytes, pass.record, pass.plain);
+              return !decided;
+            },
+            false)) {
+      return outcome;
+    }
+    if (!decided) {
+      pass.reader.finish(pass.record);
     }
     order = pass.decision;
     chosen.dateOrder = order.order;
@@ -240,27 +257,13 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
     import.addPlain(fields, line);
     return true;
   };
-  qint64 done = 0;
-  std::optional<Utf16AsUtf8> text;
-  for (;;) {
-    const qint64 got = file.read(chunk.data(), kChunkBytes);
-    if (got < 0) {
-      outcome.error = ReadError(path, file);
-      return outcome;
-    }
-    if (got == 0) {
-      break;
-    }
-    const QByteArrayView read(chunk.constData(), got);
-    if (!text) {
-      text.emplace(read);
-    }
-    reader.feed(text->convert(read), add, addPlain);
-    done += got;
-    if (progress && !progress(done, total)) {
-      outcome.cancelled = true;
-      return outcome;
-    }
+  if (!readAll(
+          [&](QByteArrayView bytes) {
+            reader.feed(bytes, add, addPlain);
+            return true;
+          },
+          true)) {
+    return outcome;
   }
   reader.finish(add);
   FinishImport(book, import, dryRun, outcome);
