@@ -244,13 +244,13 @@ quint64 ListRevisions(MainWindow &main) {
 bool SaveSucceeded(const SaveOutcome &saved) {
   // A list holding readings that could not be written is a failure, even
   // when the other lists were saved.
-  return saved.written >= 1 && saved.failed.isEmpty();
+  return saved.written >= 1 && saved.failed.isEmpty() && !saved.contextError;
 }
 
-void WarnSaveFailed(QWidget *parent, const QList<PeriodFileError> &failed) {
+void WarnSaveFailed(QWidget *parent, const SaveOutcome &saved) {
   QString text = QStringLiteral("La sauvegarde de vos données n'a pu se faire.");
-  if (!failed.isEmpty()) {
-    text += QStringLiteral("\n\n") + FailureLines(failed);
+  if (!saved.failed.isEmpty() || saved.contextError) {
+    text += QStringLiteral("\n\n") + FailureLines(saved.failed, saved.contextError);
   }
   dialogs().warning(parent, kSaveTitle, text);
 }
@@ -272,7 +272,7 @@ void SaveNow(MainWindow &main) {
   const SaveOutcome saved = SaveLogbook(main.logbook());
   ShowOutsideChanges(main, saved, before);
   if (!SaveSucceeded(saved)) {
-    WarnSaveFailed(&main, saved.failed);
+    WarnSaveFailed(&main, saved);
   } else {
     dialogs().information(&main, kSaveTitle,
                           QStringLiteral("La sauvegarde de vos données a été correctement "
@@ -308,13 +308,16 @@ bool SaveForQuit(MainWindow &main, bool mayAsk) {
   }
   // Only lists holding readings lose anything when the program ends.
   const QList<PeriodFileError> lost = FailuresHoldingReadings(main.logbook(), saved.failed);
-  if (!lost.isEmpty() && mayAsk) {
+  if ((!lost.isEmpty() || saved.contextError) && mayAsk) {
+    const QString what =
+        lost.isEmpty() ? QStringLiteral("Les remarques des relevés n'ont pas pu être enregistrées.")
+                       : QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.")
+                             .arg(FailedPeriodNames(lost));
     const bool quit = dialogs().askYesNo(
         &main, Dialogs::Icon::Warning, kSaveTitle,
-        QStringLiteral("Les relevés suivants n'ont pas pu être enregistrés : %1.\n\n%2\n\n"
-                       "Si vous quittez maintenant, ils seront perdus. Voulez-vous quitter "
-                       "quand même ?")
-            .arg(FailedPeriodNames(lost), FailureLines(lost)),
+        what + QStringLiteral("\n\n%1\n\nSi vous quittez maintenant, ils seront perdus. "
+                              "Voulez-vous quitter quand même ?")
+                   .arg(FailureLines(lost, saved.contextError)),
         Dialogs::Default::No);
     if (!quit) {
       return false;

@@ -38,7 +38,7 @@ void SaveNow(MainWindow &main);
 bool SaveSucceeded(const SaveOutcome &saved);
 // The warning of a failed "Sauvegarder", for any command that saves, with
 // a line per list that failed and its reason.
-void WarnSaveFailed(QWidget *parent, const QList<PeriodFileError> &failed);
+void WarnSaveFailed(QWidget *parent, const SaveOutcome &saved);
 void TogglePin(MainWindow &main);
 // Asks for confirmation, archives the current files and brings the lists in
 // line with them.

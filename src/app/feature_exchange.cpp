@@ -142,7 +142,7 @@ void ImportReadingsCommand(MainWindowApi &main) {
       dialogs().information(parent, kImportTitle, outside);
     }
     if (!SaveSucceeded(outcome.saved)) {
-      WarnSaveFailed(parent, outcome.saved.failed);
+      WarnSaveFailed(parent, outcome.saved);
     }
   }
   dialogs().information(parent, kImportTitle, outcome.summary);

@@ -143,7 +143,8 @@ bool Application::start() {
     main.setPatientLine(State().currentPatient);
     QStringList notices;
     const QList<PeriodFileError> unreadable = LoadLogbook(main.logbook(), &notices);
-    const QString files = UnreadableFilesText(unreadable, notices);
+    const QString files =
+        UnreadableFilesText(unreadable, notices, UnreadableContextFile(main.logbook()));
     loadWarning +=
         (loadWarning.isEmpty() || files.isEmpty() ? QString() : QStringLiteral("\n\n")) + files;
     main.updateStatusCounts();

@@ -847,10 +847,10 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
     lines[0] = QStringLiteral("Aucun relevé importable dans %1.").arg(request.input);
     return Refuse({lines.join(u'\n')}, err);
   }
-  if (!imported.saved.failed.isEmpty()) {
-    return Refuse({QStringLiteral("Écriture impossible : %1.")
-                       .arg(imported.saved.failed.front().error.text())},
-                  err);
+  if (!imported.saved.failed.isEmpty() || imported.saved.contextError) {
+    const FileError &failed = imported.saved.failed.isEmpty() ? imported.saved.contextError
+                                                              : imported.saved.failed.front().error;
+    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
   }
   if (imported.appended && needsProfile) {
     if (const FileError failed =

@@ -418,8 +418,8 @@ int RemoveInterruptedSaves(const QString &folder) {
       prefixes.append(QRegularExpression::escape(PeriodInfo(period).filePrefix));
     }
     const QString period = u'(' + prefixes.join(u'|') + u')';
-    return QRegularExpression(QStringLiteral("^(ARTL_(Users|Prefs)\\.ini|") + period +
-                              QStringLiteral(".+\\.txt|Imp_") + period +
+    return QRegularExpression(QStringLiteral("^(ARTL_(Users|Prefs)\\.ini|ARTL_Notes_.+\\.txt|") +
+                              period + QStringLiteral(".+\\.txt|Imp_") + period +
                               QStringLiteral(".+_[0-9]{8}_[0-9]{6}\\.txt)\\.[A-Za-z]{6}$"));
   }();
   QDir dir(folder);

@@ -102,7 +102,7 @@ QString KeepFileAside(const QString &path);
 // Removes, from `folder`, what saves interrupted by a crash or a kill left
 // behind: the temporary files the atomic writer creates beside a target
 // (the target's name + "." + six random letters of both cases), and only
-// for the program's own targets: the measurement files, ARTL_Users.ini,
+// for the program's own targets: the measurement and context files, ARTL_Users.ini,
 // ARTL_Prefs.ini and the period reports. Any other name is kept, a word of
 // one case (".backup") too. Returns how many were removed. Call it only
 // while this copy of the program holds the data folder's lock.

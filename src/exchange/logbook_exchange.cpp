@@ -275,13 +275,27 @@ void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &
   outcome.duplicates = import.duplicates();
   outcome.rejected = import.rejected();
   outcome.summary = import.summary();
-  if (dryRun || outcome.imported == 0) {
+  if (dryRun) {
     return;
   }
   for (DayPeriod period : kAllPeriods) {
     book.list(period).appendReadings(import.takeAccepted(period));
   }
-  outcome.appended = true;
+  // The notes and flags of the file, for the readings taken and for those
+  // already in the lists: flags add up, and a note here is not replaced.
+  ReadingContexts &contexts = book.contexts();
+  const quint64 before = contexts.revision();
+  for (const ContextRecord &record : import.contexts()) {
+    ReadingContext merged = record.context;
+    if (const ReadingContext *held = contexts.find(record.key)) {
+      merged.flags |= held->flags;
+      if (!held->note.isEmpty()) {
+        merged.note = held->note;
+      }
+    }
+    contexts.set(record.key, std::move(merged));
+  }
+  outcome.appended = outcome.imported > 0 || contexts.revision() != before;
 }
 
 void SaveImport(Logbook &book, ImportOutcome &outcome) {

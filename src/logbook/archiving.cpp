@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
 
 namespace tl {
 
@@ -34,6 +36,24 @@ QString ArchiveErrorLine(DayPeriod period, const QString &patient) {
          MeasurementFileName(period, patient) + QStringLiteral("\r\n");
 }
 
+QString ArchiveContextPath(const QString &archivePath) {
+  static const QRegularExpression archive = [] {
+    QStringList names;
+    for (DayPeriod period : kAllPeriods) {
+      names.append(QRegularExpression::escape(PeriodInfo(period).name));
+    }
+    return QRegularExpression(QStringLiteral("^([0-9]{8}_[0-9]{4}_ARTL_)((") + names.join(u'|') +
+                              QStringLiteral(")_.+\\.txt)$"));
+  }();
+  const QFileInfo info(archivePath);
+  const QRegularExpressionMatch m = archive.match(info.fileName());
+  if (!m.hasMatch()) {
+    return QString();
+  }
+  const qsizetype folder = archivePath.size() - info.fileName().size();
+  return archivePath.left(folder) + m.captured(1) + QStringLiteral("Notes_") + m.captured(2);
+}
+
 ArchiveRun ArchiveMeasurementFiles(const QString &dataFolder, const QString &archiveFolder,
                                    const QString &patient, const std::array<bool, 4> &refused) {
   ArchiveRun run;
@@ -55,6 +75,7 @@ ArchiveRun ArchiveMeasurementFiles(const QString &dataFolder, const QString &arc
     // QFile::rename refuses an existing destination and never overwrites it.
     if (!QFileInfo::exists(destination) && QFile::rename(source, destination)) {
       outcome = ArchiveOutcome::Archived;
+      run.archivedAs[size_t(PeriodIndex(period))] = destination;
       run.report += ArchivedLine(period, patient);
     } else {
       outcome = ArchiveOutcome::Failed;

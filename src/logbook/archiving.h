@@ -18,6 +18,7 @@ enum class ArchiveOutcome {
 struct ArchiveRun {
   QString report; // one CR LF ended line per file that existed, empty when none did
   std::array<ArchiveOutcome, 4> outcomes{}; // indexed by DayPeriod
+  std::array<QString, 4> archivedAs{};      // the archive file of each period archived
 
   ArchiveOutcome outcome(DayPeriod p) const { return outcomes[size_t(PeriodIndex(p))]; }
 };
@@ -28,6 +29,11 @@ QString ArchiveStamp(const QDateTime &at);
 // The report lines of one period's file.
 QString ArchivedLine(DayPeriod period, const QString &patient);
 QString ArchiveErrorLine(DayPeriod period, const QString &patient);
+
+// The file beside an archive "<stamp>ARTL_<period>_<name>.txt" that keeps
+// the notes and flags of its readings: "<stamp>ARTL_Notes_<period>_<name>.txt",
+// in the context file's format; "" for a name of no archive.
+QString ArchiveContextPath(const QString &archivePath);
 
 // Moves the patient's four measurement files ("ARTL_<period>_" + patient +
 // ".txt" in `dataFolder`) into `archiveFolder` under stamped names, in the

@@ -40,6 +40,7 @@ public:
     *patient_ = name;
     RebuildMeasurementPaths(*paths_, name);
     files_ = {};
+    contextFile_ = {};
   }
 
   // What a list stands on: the version of its file that was last read or
@@ -53,6 +54,10 @@ public:
   const FileBase &base(DayPeriod p) const { return files_[size_t(PeriodIndex(p))]; }
   // The list of `p` now stands on `file`, as it is.
   void settle(DayPeriod p, FileSnapshot file) { base(p) = {std::move(file), list(p).revision()}; }
+  // The same for the context file and the contexts.
+  FileBase &contextBase() { return contextFile_; }
+  const FileBase &contextBase() const { return contextFile_; }
+  void settleContexts(FileSnapshot file) { contextFile_ = {std::move(file), contexts_.revision()}; }
 
 private:
   QString *patient_;
@@ -60,6 +65,7 @@ private:
   PeriodLists lists_;
   ReadingContexts contexts_;
   std::array<FileBase, 4> files_{};
+  FileBase contextFile_;
 };
 
 } // namespace tl

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QTime>
 #include <algorithm>
@@ -42,6 +43,31 @@ void RemoveMeasurementFile(const QString &path) {
 void RecreateFolder(const QString &folder) {
   if (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
     QDir().mkdir(folder);
+  }
+}
+
+// Moves the context of `before`, a reading of `from` that is now `after` in
+// `to`, to its new key. The old key keeps it while an identical reading is
+// still in `from`: identical readings share one context.
+void RekeyContext(Logbook &book, DayPeriod from, const Reading &before, DayPeriod to,
+                  const Reading &after) {
+  ReadingContexts &contexts = book.contexts();
+  const ContextKey oldKey = ContextKey::of(from, before);
+  const ReadingContext *found = contexts.find(oldKey);
+  if (!found) {
+    return;
+  }
+  const ContextKey newKey = ContextKey::of(to, after);
+  if (newKey == oldKey) {
+    return;
+  }
+  ReadingContext context = *found;
+  if (FindSameReading(book.list(from), before) < 0) {
+    contexts.set(oldKey, {});
+  }
+  // A context already held by the new key (an identical reading) is kept.
+  if (!contexts.find(newKey)) {
+    contexts.set(newKey, std::move(context));
   }
 }
 
@@ -150,8 +176,12 @@ int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &
     if (!yes) {
       continue;
     }
+    const Reading gone = list.reading(row - removed);
     list.removeReading(row - removed);
     ++removed;
+    if (FindSameReading(list, gone) < 0) {
+      book.contexts().set(period, gone, {});
+    }
   }
   if (removed > 0 && list.size() == 0) {
     // The file goes only while it holds what was read: readings another
@@ -236,6 +266,7 @@ ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selecte
       dialogs.information(parent, title, reason + QStringLiteral("\n\nLe relevé n'a pas changé."));
       continue;
     }
+    const Reading before = list.reading(row);
     list.setCell(row, cell, answer);
     ++outcome.changed;
     const Reading &changed = list.reading(row);
@@ -251,13 +282,16 @@ ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selecte
         Reading reading = changed;
         list.removeReading(row);
         ++moved;
-        book.list(now).append(std::move(reading));
+        book.list(now).append(reading);
+        RekeyContext(book, period, before, now, reading);
         outcome.movedTo.append(now);
         dialogs.information(parent, title,
                             QStringLiteral("Le relevé de %1 a été déplacé dans la liste « %2 ».")
                                 .arg(answer, PeriodInfo(now).tabText.simplified()));
+        continue;
       }
     }
+    RekeyContext(book, period, before, period, list.reading(row));
   }
   return outcome;
 }
@@ -314,7 +348,23 @@ QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices) {
     }
     book.settle(period, std::move(file));
   }
+  // The context file: one that cannot be read leaves no context, and is never
+  // written over while it stays so (UnreadableContextFile tells).
+  const QString contextPath = book.paths().contextFile;
+  FileSnapshot contextFile = ReadFileSnapshot(contextPath, kMaxMeasurementFileBytes);
+  if (contextFile.isRead() && !HoldsRecords(contextFile)) {
+    contextFile.state = FileSnapshot::State::Unreadable;
+    contextFile.error = {contextPath, ContentUnreadable()};
+  }
+  book.contexts().setRecords(contextFile.isRead() ? ParseContextFile(contextFile.bytes)
+                                                  : std::vector<ContextRecord>());
+  book.settleContexts(std::move(contextFile));
   return failed;
+}
+
+FileError UnreadableContextFile(const Logbook &book) {
+  const FileSnapshot &file = book.contextBase().file;
+  return file.isUnreadable() ? file.error : FileError{};
 }
 
 namespace {
@@ -381,6 +431,76 @@ PeriodSave PlanPeriodSave(Logbook &book, DayPeriod period, SaveOutcome &outcome)
   return {PeriodSave::Action::Write, SerializeMeasurementFile(list.readings())};
 }
 
+// Takes into the contexts what another program changed in the context file
+// since `read` (the records it held then) while this side left them as
+// read; what was changed or removed here stays so. Returns how many records
+// were taken up.
+qint64 MergeOutsideContexts(ReadingContexts &ours, const std::vector<ContextRecord> &read,
+                            const std::vector<ContextRecord> &theirs) {
+  QHash<ContextKey, ReadingContext> before;
+  for (const ContextRecord &r : read) {
+    before.insert(r.key, r.context);
+  }
+  const auto asRead = [&](const ContextKey &key) {
+    const ReadingContext *now = ours.find(key);
+    return (now ? *now : ReadingContext{}) == before.value(key);
+  };
+  qint64 taken = 0;
+  QSet<ContextKey> kept;
+  for (const ContextRecord &r : theirs) {
+    kept.insert(r.key);
+    if (before.value(r.key) != r.context && asRead(r.key)) {
+      ours.set(r.key, r.context);
+      ++taken;
+    }
+  }
+  for (const ContextRecord &r : read) {
+    if (!kept.contains(r.key) && asRead(r.key)) {
+      ours.set(r.key, {}); // removed there
+    }
+  }
+  return taken;
+}
+
+// How the contexts meet the context file: as PlanPeriodSave does for a list.
+PeriodSave PlanContextSave(Logbook &book, SaveOutcome &outcome) {
+  ReadingContexts &contexts = book.contexts();
+  const QString path = book.paths().contextFile;
+  const Logbook::FileBase &base = book.contextBase();
+  const bool changedHere = contexts.revision() != base.revision;
+  bool fileChanged = false;
+  FileSnapshot now = RefreshFileSnapshot(path, base.file, kMaxMeasurementFileBytes, &fileChanged);
+  if (now.isUnreadable() || (now.isRead() && !HoldsRecords(now))) {
+    if (!changedHere && contexts.isEmpty()) {
+      return {}; // nothing of ours to write: the file is left as it is
+    }
+    const QString aside = now.isRead() ? KeepFileAside(path) : QString();
+    if (aside.isEmpty()) {
+      outcome.contextError = now.isRead() ? FileError{path, ContentUnreadable()} : now.error;
+      return {};
+    }
+    outcome.keptAside.append(aside);
+    return {PeriodSave::Action::Write, SerializeContextFile(contexts.records())};
+  }
+  if (!changedHere && !fileChanged) {
+    return {};
+  }
+  if (fileChanged && now.isRead()) {
+    const std::vector<ContextRecord> theirs = ParseContextFile(now.bytes);
+    const std::vector<ContextRecord> read =
+        base.file.isRead() ? ParseContextFile(base.file.bytes) : std::vector<ContextRecord>();
+    outcome.contextsFromOutside += MergeOutsideContexts(contexts, read, theirs);
+    if (!changedHere) {
+      book.settleContexts(std::move(now));
+      return {};
+    }
+  }
+  if (contexts.isEmpty()) {
+    return {now.isRead() ? PeriodSave::Action::Remove : PeriodSave::Action::None, {}};
+  }
+  return {PeriodSave::Action::Write, SerializeContextFile(contexts.records())};
+}
+
 } // namespace
 
 SaveOutcome SaveLogbook(Logbook &book) {
@@ -398,6 +518,15 @@ SaveOutcome SaveLogbook(Logbook &book) {
       written.append(period);
     }
   }
+  // The context file goes with the lists, all or none.
+  PeriodSave contextPlan = PlanContextSave(book, outcome);
+  const QString contextPath = book.paths().contextFile;
+  if (contextPlan.action == PeriodSave::Action::Remove) {
+    RemoveMeasurementFile(contextPath);
+    book.settleContexts(FileSnapshot{});
+  } else if (contextPlan.action == PeriodSave::Action::Write) {
+    writes.append({contextPath, std::move(contextPlan.bytes)});
+  }
   if (writes.isEmpty()) {
     return outcome;
   }
@@ -405,11 +534,17 @@ SaveOutcome SaveLogbook(Logbook &book) {
     for (DayPeriod period : written) {
       outcome.failed.append({period, error});
     }
+    if (contextPlan.action == PeriodSave::Action::Write) {
+      outcome.contextError = error;
+    }
     return outcome;
   }
   for (qsizetype i = 0; i < written.size(); ++i) {
     book.settle(written[i], WrittenSnapshot(writes[i].path, writes[i].bytes));
     ++outcome.written;
+  }
+  if (contextPlan.action == PeriodSave::Action::Write) {
+    book.settleContexts(WrittenSnapshot(writes.back().path, writes.back().bytes));
   }
   return outcome;
 }
@@ -424,6 +559,14 @@ QString OutsideChangesText(const SaveOutcome &saved) {
                      : QStringLiteral("%1 relevés enregistrés par un autre programme depuis la "
                                       "lecture des fichiers (synchronisation, autre ordinateur, "
                                       "tensiolog-cli) ont été ajoutés à vos listes.")
+                           .arg(n));
+  }
+  if (saved.contextsFromOutside > 0) {
+    const qint64 n = saved.contextsFromOutside;
+    parts << (n == 1 ? QStringLiteral("1 remarque enregistrée par un autre programme depuis la "
+                                      "lecture des fichiers a été reprise.")
+                     : QStringLiteral("%1 remarques enregistrées par un autre programme depuis la "
+                                      "lecture des fichiers ont été reprises.")
                            .arg(n));
   }
   if (!saved.keptAside.isEmpty()) {
@@ -441,7 +584,8 @@ QString OutsideChangesText(const SaveOutcome &saved) {
   return parts.join(QStringLiteral("\n\n")) + QStringLiteral("\n\nRien n'a été perdu.");
 }
 
-QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStringList &notices) {
+QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStringList &notices,
+                            const FileError &contextFile) {
   QStringList parts;
   if (!unreadable.isEmpty()) {
     parts << QStringLiteral("Ces fichiers de mesures n'ont pas pu être lus : leurs listes restent "
@@ -451,6 +595,12 @@ QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStr
   }
   if (!notices.isEmpty()) {
     parts << QStringLiteral("Ces fichiers de mesures sont incomplets :\n\n") + notices.join(u'\n');
+  }
+  if (contextFile) {
+    parts << QStringLiteral("Le fichier des remarques n'a pas pu être lu : les relevés restent "
+                            "sans remarque et il ne sera pas remplacé tant qu'il restera "
+                            "illisible.\n\n") +
+                 contextFile.text();
   }
   return parts.join(QStringLiteral("\n\n"));
 }
@@ -474,10 +624,13 @@ QString FailedPeriodNames(const QList<PeriodFileError> &failed) {
   return names.join(QStringLiteral(", "));
 }
 
-QString FailureLines(const QList<PeriodFileError> &failed) {
+QString FailureLines(const QList<PeriodFileError> &failed, const FileError &contextFile) {
   QStringList lines;
   for (const PeriodFileError &f : failed) {
     lines << f.error.text();
+  }
+  if (contextFile) {
+    lines << contextFile.text() + QStringLiteral(" (remarques et indicateurs des relevés)");
   }
   return lines.join(u'\n');
 }
@@ -506,7 +659,8 @@ bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget
   book.setPatient(name);
   QStringList notices;
   const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);
-  if (const QString text = UnreadableFilesText(unreadable, notices); !text.isEmpty()) {
+  if (const QString text = UnreadableFilesText(unreadable, notices, UnreadableContextFile(book));
+      !text.isEmpty()) {
     dialogs.warning(parent, QStringLiteral("Chargement"), text);
   }
   return true;
@@ -533,12 +687,42 @@ ArchiveRun ArchiveLogbook(Logbook &book) {
     run.outcomes.fill(ArchiveOutcome::Failed);
     return run;
   }
-  const ArchiveRun run =
+  ArchiveRun run =
       ArchiveMeasurementFiles(paths.dataFolder, paths.archiveFolder, book.patient(), refused);
+  ReadingContexts &contexts = book.contexts();
+  const quint64 contextsBefore = contexts.revision();
   for (DayPeriod period : kAllPeriods) {
-    if (run.outcome(period) == ArchiveOutcome::Archived) {
-      book.list(period).clear();
-      book.settle(period, FileSnapshot{});
+    if (run.outcome(period) != ArchiveOutcome::Archived) {
+      continue;
+    }
+    // The notes of the readings archived go beside their archive.
+    std::vector<ContextRecord> moved;
+    for (ContextRecord &record : contexts.records()) {
+      if (record.key.period == period) {
+        moved.push_back(std::move(record));
+      }
+    }
+    const QString beside = ArchiveContextPath(run.archivedAs[size_t(PeriodIndex(period))]);
+    if (!moved.empty()) {
+      if (!beside.isEmpty() && !QFileInfo::exists(beside) &&
+          !WriteFilesAtomically({{beside, SerializeContextFile(moved)}})) {
+        for (const ContextRecord &record : moved) {
+          contexts.set(record.key, {});
+        }
+      } else {
+        run.report +=
+            QStringLiteral("Les remarques des relevés %1 n'ont pas pu être archivées : "
+                           "elles restent dans %2.\r\n")
+                .arg(PeriodInfo(period).name, QDir::toNativeSeparators(paths.contextFile));
+      }
+    }
+    book.list(period).clear();
+    book.settle(period, FileSnapshot{});
+  }
+  if (contexts.revision() != contextsBefore) {
+    if (const SaveOutcome saved = SaveLogbook(book); saved.contextError) {
+      run.report += QStringLiteral("Le fichier des remarques n'a pas pu être mis à jour : %1\r\n")
+                        .arg(saved.contextError.text());
     }
   }
   return run;

@@ -94,7 +94,11 @@ QString ReadingDetailsText(const Reading &reading);
 // file, is listed: its list stays empty and the file is never written over
 // while it stays so. A file holding fewer records than its count line
 // announces gives the records it holds, and a line in `notices`.
+// The context file is read too: one that cannot be read leaves no context
+// and is never written over while it stays so.
 QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices = nullptr);
+// The context file's error when it could not be read at load, or none.
+FileError UnreadableContextFile(const Logbook &book);
 
 struct SaveOutcome {
   // Lists holding readings whose file holds them now: written, or already
@@ -108,10 +112,17 @@ struct SaveOutcome {
   qint64 fromOutside = 0;
   // Files that held no readable records, renamed aside before being replaced.
   QStringList keptAside;
+  // The context file could not be written, or could not be read and so was
+  // not written over: the notes and flags changed since exist only in memory.
+  FileError contextError;
+  // Contexts another program wrote in the context file since it was read,
+  // now in the logbook too.
+  qint64 contextsFromOutside = 0;
 };
 
-// Writes the lists that changed since their file was read or written, all
-// of them or none (a full disk leaves every file as it was). A file changed
+// Writes the lists that changed since their file was read or written, and
+// the context file, all of them or none (a full disk leaves every file as
+// it was). A file changed
 // meanwhile by another program is merged first: the readings added there
 // join the list, while those deleted here stay deleted. A list nobody
 // changed takes up what another program wrote in its file.
@@ -121,13 +132,15 @@ SaveOutcome SaveLogbook(Logbook &book);
 // or "" when nothing did.
 QString OutsideChangesText(const SaveOutcome &saved);
 // The box telling which files could not be read at load, or "".
-QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStringList &notices);
+QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStringList &notices,
+                            const FileError &contextFile = {});
 
 // The names of the periods that failed, in the order Matin, Jour, Soir,
 // Nuit, joined by ", ".
 QString FailedPeriodNames(const QList<PeriodFileError> &failed);
-// One line per failure, "path : reason", for a message of its own.
-QString FailureLines(const QList<PeriodFileError> &failed);
+// One line per failure, "path : reason", for a message of its own; the
+// context file's last when it failed.
+QString FailureLines(const QList<PeriodFileError> &failed, const FileError &contextFile = {});
 // The failures of lists that hold readings: those readings exist nowhere
 // but in memory.
 QList<PeriodFileError> FailuresHoldingReadings(const Logbook &book,

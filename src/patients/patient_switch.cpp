@@ -11,7 +11,9 @@ void ReloadAfterPatientChange(MainWindowApi &main) {
   const QList<PeriodFileError> unreadable = LoadLogbook(main.logbook(), &notices);
   main.updateStatusCounts();
   main.refreshAveragesAndGraphs();
-  if (const QString text = UnreadableFilesText(unreadable, notices); !text.isEmpty()) {
+  if (const QString text =
+          UnreadableFilesText(unreadable, notices, UnreadableContextFile(main.logbook()));
+      !text.isEmpty()) {
     dialogs().warning(main.window(), QStringLiteral("Chargement"), text);
   }
 }

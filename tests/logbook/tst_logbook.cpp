@@ -5,6 +5,8 @@
 #include "readings.h"
 
 #include "common/file_io.h"
+#include "exchange/csv_import.h"
+#include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 #include "logbook/patient_file.h"
 #include "logbook/workflows.h"
@@ -14,6 +16,7 @@
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 #include <QDateTime>
 #include <QFile>
@@ -31,6 +34,25 @@ QStringList Systolics(const PeriodListModel &list) {
     values << r[Reading::Systolic];
   }
   return values;
+}
+
+// The context records of a logbook as one line each: "Matin 08:00 128 | pouls irrégulier | café".
+QStringList ContextLines(const Logbook &book) {
+  QStringList lines;
+  for (const ContextRecord &r : book.contexts().records()) {
+    lines << PeriodInfo(r.key.period).name + u' ' + r.key.cells[1] + u' ' + r.key.cells[2] +
+                 QStringLiteral(" | ") + r.context.flagsText() + QStringLiteral(" | ") +
+                 r.context.note;
+  }
+  lines.sort();
+  return lines;
+}
+
+ReadingContext Context(const QString &note, bool irregular) {
+  ReadingContext c;
+  c.note = note;
+  c.set(ContextFlag::Irregular, irregular);
+  return c;
 }
 
 } // namespace
@@ -626,6 +648,147 @@ private slots:
     run = ArchiveLogbook(*book_);
     QCOMPARE(run.outcome(DayPeriod::Jour), ArchiveOutcome::Failed);
     QCOMPARE(list(DayPeriod::Jour).size(), 1);
+  }
+
+  // The notes follow their readings through every workflow that changes or
+  // moves one, on disk: what a fresh logbook loads back after the save.
+  void contextFollowsReadings_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("archived"); // beside the Matin archive
+    const QString a = QStringLiteral("Matin 08:00 128 | pouls irrégulier | café");
+    const QString b = QStringLiteral("Matin 09:00 130 |  | bras gauche");
+    QTest::newRow("save and load") << "none" << QStringList{a, b} << QStringList();
+    QTest::newRow("delete") << "delete" << QStringList{b} << QStringList();
+    QTest::newRow("delete one of two identical")
+        << "delete twin" << QStringList{a, b} << QStringList();
+    QTest::newRow("new value")
+        << "systolic 140"
+        << QStringList{QStringLiteral("Matin 08:00 140 | pouls irrégulier | café"), b}
+        << QStringList();
+    QTest::newRow("new time, other list")
+        << "time 20:30"
+        << QStringList{QStringLiteral("Soir 20:30 128 | pouls irrégulier | café"), b}
+        << QStringList();
+    QTest::newRow("archive") << "archive" << QStringList() << QStringList{a, b};
+    QTest::newRow("import the same reading with a flag")
+        << "import" << QStringList{a, QStringLiteral("Matin 09:00 130 | mouvement | bras gauche")}
+        << QStringList();
+  }
+  void contextFollowsReadings() {
+    QFETCH(QString, action);
+    QFETCH(QStringList, expected);
+    QFETCH(QStringList, archived);
+    FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 12)));
+    const Reading first = MakeReading(QStringLiteral("08:00"), 128, 82, 71);
+    const Reading second = MakeReading(QStringLiteral("09:00"), 130, 84, 72);
+    list(DayPeriod::Matin).append(first);
+    list(DayPeriod::Matin).append(second);
+    if (action == u"delete twin") {
+      list(DayPeriod::Matin).append(first);
+    }
+    QCOMPARE(SaveLogbook(*book_).written, 1);
+    const QByteArray measurements = ReadFile(paths_.measurementFile(DayPeriod::Matin));
+    book_->contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("café"), true));
+    book_->contexts().set(DayPeriod::Matin, second, Context(QStringLiteral("bras gauche"), false));
+    QCOMPARE(SaveLogbook(*book_).contextError.reason, QString());
+    // Notes leave the measurement files as they were, byte for byte.
+    QCOMPARE(ReadFile(paths_.measurementFile(DayPeriod::Matin)), measurements);
+
+    FakeDialogs dialogs;
+    QStringList archivedLines;
+    if (action.startsWith(u"delete")) {
+      dialogs.answerYes();
+      QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0}, dialogs, nullptr), 1);
+    } else if (action.startsWith(u"systolic") || action.startsWith(u"time")) {
+      const QStringList words = action.split(u' ');
+      dialogs.answerText(words[1]);
+      const int cell = words[0] == u"time" ? Reading::Time : Reading::Systolic;
+      QCOMPARE(ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr).changed, 1);
+    } else if (action == u"archive") {
+      const ArchiveRun run = ArchiveLogbook(*book_);
+      QCOMPARE(run.outcome(DayPeriod::Matin), ArchiveOutcome::Archived);
+      const QString beside = ArchiveContextPath(run.archivedAs[0]);
+      QCOMPARE(QFileInfo(beside).fileName(),
+               QStringLiteral("06122026_0905_ARTL_Notes_Matin_Zoé Martin.txt"));
+      Logbook view(patient_, paths_);
+      view.contexts().setRecords(ParseContextFile(ReadFile(beside)));
+      archivedLines = ContextLines(view);
+      QVERIFY(!QFileInfo::exists(paths_.contextFile)); // nothing left to keep
+    } else if (action == u"import") {
+      CsvImport import(book_->lists(), ColumnMapping{});
+      ReadingContext movement;
+      movement.set(ContextFlag::Movement, true);
+      import.addReading(QDate(2026, 3, 14), 9 * 60, 130, 84, 72, QString(), movement);
+      ImportOutcome outcome;
+      FinishImport(*book_, import, false, outcome);
+      QVERIFY(outcome.appended); // a context alone is worth a save
+      SaveImport(*book_, outcome);
+    }
+    QCOMPARE(SaveLogbook(*book_).contextError.reason, QString());
+
+    Logbook reloaded(patient_, paths_);
+    QVERIFY(LoadLogbook(reloaded).isEmpty());
+    QVERIFY(!UnreadableContextFile(reloaded));
+    expected.sort();
+    QCOMPARE(ContextLines(reloaded), expected);
+    QCOMPARE(archivedLines, archived);
+  }
+
+  // The context file meets other programs as the measurement files do: what
+  // they add is taken up, what is changed here wins, a file that cannot be
+  // read is never written over, one that holds no records is kept aside.
+  void contextFileOutsideChanges() {
+    const Reading first = MakeReading(QStringLiteral("08:00"), 128, 82, 71);
+    const Reading second = MakeReading(QStringLiteral("09:00"), 130, 84, 72);
+    list(DayPeriod::Matin).append(first);
+    list(DayPeriod::Matin).append(second);
+    book_->contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("café"), false));
+    QVERIFY(SaveLogbook(*book_).contextError.reason.isEmpty());
+
+    // Another program notes the second reading and changes the first; this
+    // side changes the first too: ours wins, theirs is added.
+    Logbook other(patient_, paths_);
+    LoadLogbook(other);
+    other.contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("thé"), false));
+    other.contexts().set(DayPeriod::Matin, second, Context(QString(), true));
+    QTest::qWait(5); // a later modification time
+    QVERIFY(SaveLogbook(other).contextError.reason.isEmpty());
+    book_->contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("café noir"), false));
+    SaveOutcome saved = SaveLogbook(*book_);
+    QCOMPARE(saved.contextsFromOutside, 1);
+    QVERIFY(OutsideChangesText(saved).contains(QStringLiteral("1 remarque enregistrée")));
+    QCOMPARE(ContextLines(*book_),
+             (QStringList{QStringLiteral("Matin 08:00 128 |  | café noir"),
+                          QStringLiteral("Matin 09:00 130 | pouls irrégulier | ")}));
+
+    // Not a context file: a logbook loading it has no context and says so;
+    // one holding contexts keeps it aside, then writes its own.
+    QVERIFY(WriteFile(paths_.contextFile, "pas un nombre\r\n"));
+    Logbook reloaded(patient_, paths_);
+    LoadLogbook(reloaded);
+    QVERIFY(reloaded.contexts().isEmpty());
+    QVERIFY(UnreadableFilesText({}, {}, UnreadableContextFile(reloaded))
+                .startsWith(QStringLiteral("Le fichier des remarques n'a pas pu être lu")));
+    QVERIFY(SaveLogbook(reloaded).keptAside.isEmpty()); // nothing of its own to write
+    book_->contexts().set(DayPeriod::Matin, second, {});
+    saved = SaveLogbook(*book_);
+    QCOMPARE(saved.keptAside.size(), 1);
+    QCOMPARE(ReadFile(saved.keptAside[0]), QByteArray("pas un nombre\r\n"));
+    QCOMPARE(ParseContextFile(ReadFile(paths_.contextFile)).size(), size_t(1));
+
+#ifdef Q_OS_UNIX
+    // A file that cannot be read: not written over, and the save says so.
+    if (::geteuid() != 0) {
+      QFile::setPermissions(paths_.contextFile, QFileDevice::WriteOwner);
+      book_->contexts().set(DayPeriod::Matin, second, Context(QStringLiteral("x"), false));
+      saved = SaveLogbook(*book_);
+      QVERIFY(saved.contextError);
+      QVERIFY(FailureLines(saved.failed, saved.contextError).contains(QStringLiteral("remarques")));
+      QFile::setPermissions(paths_.contextFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+      QCOMPARE(ParseContextFile(ReadFile(paths_.contextFile)).size(), size_t(1));
+    }
+#endif
   }
 
   // "Imprimer": one report per list holding readings, handed to the shell.
