@@ -4,8 +4,10 @@
 #include "archives/archive_readings_model.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "logbook/archiving.h"
 #include "logbook/reports.h"
 #include "measurements/measurement_file.h"
+#include "measurements/reading_context.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
 #include "theme/dark_scheme.h"
@@ -21,6 +23,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -319,6 +322,46 @@ void ArchiveManagerWindow::setOpenedBand(const QString &name) {
   FitLabelToButton(band_); // a long file name gets a smaller font, not cut
 }
 
+namespace {
+
+// The notes kept beside an archive, one text per reading (none when the
+// archive kept none).
+std::vector<QString> ArchiveRemarks(const QString &archivePath,
+                                    const std::vector<Reading> &readings) {
+  const QString beside = ArchiveContextPath(archivePath);
+  if (beside.isEmpty() || !QFileInfo(beside).isFile()) {
+    return {};
+  }
+  QFile file(beside);
+  if (file.size() > kMaxArchiveBytes || !file.open(QIODevice::ReadOnly)) {
+    return {};
+  }
+  ReadingContexts contexts;
+  std::vector<ContextRecord> records = ParseContextFile(file.readAll());
+  for (ContextRecord &r : records) {
+    r.key.period = DayPeriod::Matin; // one archive, one period
+  }
+  contexts.setRecords(std::move(records));
+  if (contexts.isEmpty()) {
+    return {};
+  }
+  std::vector<QString> remarks;
+  remarks.reserve(readings.size());
+  for (const Reading &r : readings) {
+    const ReadingContext *context = contexts.find(DayPeriod::Matin, r);
+    remarks.push_back(context ? context->text() : QString());
+  }
+  return remarks;
+}
+
+// Whether a file name is that of the notes kept beside an archive.
+bool IsArchiveContextName(const QString &name) {
+  static const QRegularExpression notes(QStringLiteral("^[0-9]{8}_[0-9]{4}_ARTL_Notes_.+\\.txt$"));
+  return notes.match(name).hasMatch();
+}
+
+} // namespace
+
 void ArchiveManagerWindow::loadArchive(const QString &path) {
   readings_->clear();
   QFile file(path);
@@ -329,14 +372,36 @@ void ArchiveManagerWindow::loadArchive(const QString &path) {
     return;
   }
   if (file.open(QIODevice::ReadOnly) && file.size() > 0) {
+    if (IsArchiveContextName(QFileInfo(path).fileName())) {
+      // The notes file itself: its readings as its records name them.
+      std::vector<Reading> rows;
+      std::vector<QString> remarks;
+      for (const ContextRecord &r : ParseContextFile(file.read(kMaxArchiveBytes))) {
+        Reading reading;
+        for (int c = 0; c < 5; ++c) {
+          reading.set(c, r.key.cells[size_t(c)]);
+        }
+        rows.push_back(std::move(reading));
+        remarks.push_back(r.context.text());
+      }
+      readings_->setReadings(std::move(rows), std::move(remarks));
+      showReadingsCount();
+      return;
+    }
+    std::vector<Reading> rows;
     // Mapped rather than read: parsing stops after the records the count
     // line announces, so only those pages of the file are ever touched.
     if (const uchar *data = file.map(0, file.size())) {
-      readings_->setReadings(
-          ParseMeasurementFile(QByteArrayView(reinterpret_cast<const char *>(data), file.size())));
+      rows =
+          ParseMeasurementFile(QByteArrayView(reinterpret_cast<const char *>(data), file.size()));
       file.unmap(const_cast<uchar *>(data));
     } else {
-      readings_->setReadings(ParseMeasurementFile(file.read(kMaxArchiveBytes)));
+      rows = ParseMeasurementFile(file.read(kMaxArchiveBytes));
+    }
+    std::vector<QString> remarks = ArchiveRemarks(path, rows);
+    readings_->setReadings(std::move(rows), std::move(remarks));
+    if (readings_->hasRemarks()) {
+      readingsList_->setColumnWidth(Reading::kCellCount, 300);
     }
   }
   showReadingsCount();
@@ -373,15 +438,21 @@ void ArchiveManagerWindow::deleteSelectedArchives() {
     }
   }
   for (const QString &name : names) {
-    if (name == u"." || name == u"..") {
-      continue;
+    if (name == u"." || name == u".." ||
+        (deletedNames_.contains(name) && !QFileInfo::exists(folder_ + name))) {
+      continue; // the notes of an archive deleted just before
     }
+    const QString beside = ArchiveContextPath(folder_ + name);
     if (!RemoveArchiveFile(folder_ + name)) {
       dialogs().error(
           this, QStringLiteral("Erreur!"),
           name + u'\n' +
               QStringLiteral("n'a pu être supprimé. Il est peut-être en cours d'utilisation"));
       continue;
+    }
+    // The notes kept beside an archive go with it.
+    if (!beside.isEmpty() && QFileInfo(beside).isFile() && RemoveArchiveFile(beside)) {
+      deletedNames_.insert(QFileInfo(beside).fileName());
     }
     afterDeletion_ = true;
     deletedNames_.insert(name);

@@ -8,7 +8,8 @@
 namespace tl {
 
 // The read-only readings list of the archive manager: the six cells of each
-// reading of the opened archive, shown exactly as read from the file.
+// reading of the opened archive, shown exactly as read from the file, and a
+// "Remarque" column when the archive kept notes or flags.
 class ArchiveReadingsModel : public QAbstractTableModel {
   Q_OBJECT
 public:
@@ -21,11 +22,14 @@ public:
                       int role = Qt::DisplayRole) const override;
 
   const std::vector<Reading> &readings() const { return rows_; }
-  void setReadings(std::vector<Reading> readings);
+  // `remarks`: one text per reading (ReadingContext::text), or none at all.
+  void setReadings(std::vector<Reading> readings, std::vector<QString> remarks = {});
   void clear() { setReadings({}); }
+  bool hasRemarks() const { return !remarks_.empty(); }
 
 private:
   std::vector<Reading> rows_;
+  std::vector<QString> remarks_;
 };
 
 } // namespace tl

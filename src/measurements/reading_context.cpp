@@ -51,6 +51,14 @@ QString ReadingContext::flagsText() const {
   return texts.join(QStringLiteral(", "));
 }
 
+QString ReadingContext::text() const {
+  const QString flags = flagsText();
+  if (flags.isEmpty() || note.isEmpty()) {
+    return flags + note;
+  }
+  return flags + QStringLiteral(" ; ") + note;
+}
+
 ContextKey ContextKey::of(DayPeriod period, const Reading &reading) {
   ContextKey key;
   key.period = period;

@@ -8,6 +8,7 @@
 #include "archives/archive_manager_window.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "logbook/archiving.h"
 #include "logbook/reports.h"
 #include "measurements/period_list_model.h"
 #include "theme/control_colour.h"
@@ -347,6 +348,44 @@ private slots:
     w.printOpenedArchive();
     QVERIFY(shell.documents.isEmpty());
     QVERIFY(FilesIn(paths.printFolder).isEmpty());
+  }
+
+  // The notes kept beside an archive: shown in a "Remarque" column of its
+  // readings, readable on their own, deleted with their archive.
+  void archiveNotes() {
+    test::TempHome home;
+    test::FakeDialogs dialogs;
+    const StoragePaths paths = setUpStorage(home);
+    const QString archive = "06122026_0905_ARTL_Matin_P.txt";
+    const QString notes = "06122026_0905_ARTL_Notes_Matin_P.txt";
+    QCOMPARE(ArchiveContextPath(paths.archiveFolder + archive), paths.archiveFolder + notes);
+    QVERIFY(test::WriteFile(paths.archiveFolder + archive, kTwoReadings));
+    QVERIFY(test::WriteFile(paths.archiveFolder + notes,
+                            "1\r\nMatin\r\n06/12/2026\r\n08:02\r\n118\r\n76\r\n64\r\n"
+                            "pouls irr\xC3\xA9gulier\r\napr\xC3\xA8s le caf\xC3\xA9\r\n"));
+    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    const QAbstractItemModel *model = w.readingsList()->model();
+    for (const QString &name : {archive, notes}) {
+      w.loadArchive(paths.archiveFolder + name);
+      QCOMPARE(model->columnCount(), Reading::kCellCount + 1);
+      QCOMPARE(model->headerData(Reading::kCellCount, Qt::Horizontal).toString(), "Remarque");
+      const int row = model->rowCount() - 1;
+      QCOMPARE(model->index(row, Reading::Time).data().toString(), "08:02");
+      QCOMPARE(model->index(row, Reading::kCellCount).data().toString(),
+               QStringLiteral("pouls irrégulier ; après le café"));
+      QCOMPARE(model->index(row, 0).data(Qt::ToolTipRole).toString(),
+               QStringLiteral("pouls irrégulier ; après le café"));
+    }
+    QVERIFY(test::WriteFile(paths.archiveFolder + "a.txt", kTwoReadings));
+    w.loadArchive(paths.archiveFolder + "a.txt");
+    QCOMPARE(model->columnCount(), Reading::kCellCount);
+
+    QTRY_COMPARE(ListedRows(w), 3);
+    SelectFiles(w, {archive, notes});
+    dialogs.answerYes();
+    w.deleteSelectedArchives();
+    QCOMPARE(FilesIn(paths.archiveFolder), QStringList{"a.txt"});
+    QCOMPARE(dialogs.shown.size(), 1); // the question, no error box
   }
 
   void printOpenedArchive() {
