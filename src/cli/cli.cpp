@@ -22,7 +22,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QTextStream>
+#include <QTime>
 #include <optional>
 
 namespace tl {
@@ -42,6 +44,7 @@ const char kHelp[] =
     "  export   les relevés d'un patient dans un fichier CSV ou FHIR (JSON)\n"
     "  import   les relevés d'un fichier CSV, FHIR (JSON) ou Apple Santé (export.xml\n"
     "           ou son zip) ajoutés à ceux d'un patient\n"
+    "  remarque une remarque ou l'indicateur « pouls irrégulier » d'un relevé\n"
     "\n"
     "Options de releve :\n"
     "  --patient NOM             le patient (obligatoire)\n"
@@ -90,6 +93,12 @@ const char kHelp[] =
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
     "  Tensiolog doit être fermé pendant l'importation (sauf avec --dry-run).\n"
     "\n"
+    "Utilisation de remarque : tensiolog-cli remarque --patient NOM --date JJ/MM/AAAA\n"
+    "                          --heure HH:MM [--texte T] [--pouls-irregulier oui|non]\n"
+    "  annote le relevé de cette date et de cette heure : la remarque (200 caractères\n"
+    "  au plus ; --texte \"\" l'efface) et l'indicateur « pouls irrégulier » ;\n"
+    "  --dossier DOSSIER comme ci-dessus. Tensiolog doit être fermé.\n"
+    "\n"
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
     "ces mesures.\n";
 
@@ -112,6 +121,10 @@ struct Request {
   bool dryRun = false;
   QString columns; // import: --colonnes as written
   std::optional<DateOrder> dateOrder;
+  std::optional<QDate> date;     // remarque: the reading's day
+  QString time;                  // remarque: its time, hh:mm
+  std::optional<QString> note;   // remarque: --texte
+  std::optional<bool> irregular; // remarque: --pouls-irregulier
 };
 
 std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *date) {
@@ -149,8 +162,10 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
       request->dryRun = true;
       continue;
     }
-    // Another option in the place of the value: the value was left out.
-    if (i + 1 >= args.size() || args[i + 1].startsWith(QStringLiteral("--"))) {
+    // Another option in the place of the value: the value was left out (a
+    // note may say anything).
+    if (i + 1 >= args.size() ||
+        (option != u"--texte" && args[i + 1].startsWith(QStringLiteral("--")))) {
       return Refusal{QStringLiteral("L'option %1 demande une valeur.").arg(option)};
     }
     const QString value = args[++i];
@@ -187,6 +202,20 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
       request->dateOrder = value == u"jm" ? DateOrder::DayMonth : DateOrder::MonthDay;
     } else if (option == u"--colonnes") {
       request->columns = value;
+    } else if (option == u"--date") {
+      refused = ParseDate(value, &request->date);
+    } else if (option == u"--heure") {
+      if (!QTime::fromString(value, QStringLiteral("hh:mm")).isValid() || value.size() != 5) {
+        return Refusal{QStringLiteral("Heure invalide : %1 (attendu : HH:MM).").arg(value)};
+      }
+      request->time = value;
+    } else if (option == u"--texte") {
+      request->note = value;
+    } else if (option == u"--pouls-irregulier") {
+      if (value != u"oui" && value != u"non") {
+        return Refusal{QStringLiteral("Valeur inconnue : %1 (oui ou non).").arg(value)};
+      }
+      request->irregular = value == u"oui";
     } else if (option == u"--debut") {
       refused = ParseDate(value, &request->start);
     } else if (option == u"--du") {
@@ -740,6 +769,29 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
 // Reads a CSV file into a patient's lists with the columns guessed as the
 // window's preview guesses them (or as --colonnes gives them), then saves the lists; a patient
 // known neither by a profile nor by measurement files gets a profile.
+// Takes the data folder for a command that writes there; otherwise says why
+// ("Tensiolog est ouvert : fermez-le avant <doing>...") and gives the exit code.
+std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
+                                  const QString &impossible, QTextStream &err) {
+  switch (lock.take()) {
+  case DataFolderLock::Result::Taken:
+    return std::nullopt;
+  case DataFolderLock::Result::Held:
+    err << (lock.holder() == QLatin1StringView(kCommandLineProgram)
+                ? QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
+                                 "dossier de données : réessayez quand elle aura fini.")
+                      .arg(lock.holderPid())
+                : QStringLiteral("Tensiolog est ouvert : fermez-le avant %1, sinon il "
+                                 "remplacera les fichiers en se fermant.")
+                      .arg(doing))
+        << u'\n';
+    return kCliProgramRunning;
+  case DataFolderLock::Result::Failed:
+    break;
+  }
+  return Refuse({QStringLiteral("%1 : %2.").arg(impossible, lock.reason())}, err);
+}
+
 int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
   if (const std::optional<Refusal> refused = ParseOptions(
@@ -764,20 +816,10 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   // import would mix with this one.
   DataFolderLock lock(paths.dataFolder);
   if (!request.dryRun) {
-    switch (lock.take()) {
-    case DataFolderLock::Result::Taken:
-      break;
-    case DataFolderLock::Result::Held:
-      err << (lock.holder() == QLatin1StringView(kCommandLineProgram)
-                  ? QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
-                                   "dossier de données : réessayez quand elle aura fini.")
-                        .arg(lock.holderPid())
-                  : QStringLiteral("Tensiolog est ouvert : fermez-le avant d'importer des "
-                                   "relevés, sinon il remplacera les fichiers en se fermant."))
-          << u'\n';
-      return kCliProgramRunning;
-    case DataFolderLock::Result::Failed:
-      return Refuse({QStringLiteral("Importation impossible : %1.").arg(lock.reason())}, err);
+    if (const std::optional<int> refused =
+            TakeFolderLock(lock, QStringLiteral("d'importer des relevés"),
+                           QStringLiteral("Importation impossible"), err)) {
+      return *refused;
     }
   }
   paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
@@ -868,6 +910,87 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   return kCliOk;
 }
 
+// "remarque": sets the note or the irregular-pulse flag of the readings of
+// one date and time.
+int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
+  Request request;
+  if (const std::optional<Refusal> refused = ParseOptions(
+          args, {"--patient", "--date", "--heure", "--texte", "--pouls-irregulier", "--dossier"},
+          &request)) {
+    return Refuse(*refused, err);
+  }
+  if (!request.date || request.time.isEmpty()) {
+    return Refuse({QStringLiteral("Indiquez le relevé avec --date JJ/MM/AAAA et --heure HH:MM.")},
+                  err);
+  }
+  if (!request.note && !request.irregular) {
+    return Refuse({QStringLiteral("Indiquez la remarque avec --texte ou l'indicateur avec "
+                                  "--pouls-irregulier oui|non.")},
+                  err);
+  }
+  QString patient;
+  StoragePaths paths;
+  Logbook book(patient, paths);
+  paths.dataFolder = DataFolder(request);
+  DataFolderLock lock(paths.dataFolder);
+  if (QFileInfo(paths.dataFolder).isDir()) {
+    if (const std::optional<int> refused =
+            TakeFolderLock(lock, QStringLiteral("d'annoter un relevé"),
+                           QStringLiteral("Annotation impossible"), err)) {
+      return *refused;
+    }
+  }
+  if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
+    return Refuse(*refused, err);
+  }
+  if (const FileError unreadable = UnreadableContextFile(book)) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.text())}, err);
+  }
+  const QString date = request.date->toString(kDateMask);
+  QStringList lines;
+  for (DayPeriod period : kAllPeriods) {
+    const PeriodListModel &list = book.list(period);
+    QSet<ContextKey> done; // identical readings share one context
+    for (const Reading &r : list.readings()) {
+      if (r[Reading::Date] != date || r[Reading::Time] != request.time) {
+        continue;
+      }
+      const ContextKey key = ContextKey::of(period, r);
+      if (done.contains(key)) {
+        continue;
+      }
+      done.insert(key);
+      const ReadingContext *held = book.contexts().find(key);
+      ReadingContext context = held ? *held : ReadingContext{};
+      if (request.note) {
+        context.note = CleanNote(*request.note);
+      }
+      if (request.irregular) {
+        context.set(ContextFlag::Irregular, *request.irregular);
+      }
+      book.contexts().set(key, context);
+      lines << QStringLiteral("%1 %2 %3 : %4/%5, pouls %6 : %7")
+                   .arg(PeriodInfo(period).name, date, request.time, r[Reading::Systolic],
+                        r[Reading::Diastolic], r[Reading::Pulse],
+                        context.isEmpty() ? QStringLiteral("sans remarque") : context.text());
+    }
+  }
+  if (lines.isEmpty()) {
+    return Refuse({QStringLiteral("Aucun relevé du %1 à %2 pour le patient « %3 ».")
+                       .arg(date, request.time, request.patient)},
+                  err);
+  }
+  const SaveOutcome saved = SaveLogbook(book);
+  if (saved.contextError || !saved.failed.isEmpty()) {
+    const FileError &failed = saved.contextError ? saved.contextError : saved.failed.front().error;
+    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+  }
+  for (const QString &line : lines) {
+    out << line << u'\n';
+  }
+  return kCliOk;
+}
+
 } // namespace
 
 int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
@@ -887,6 +1010,9 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
   }
   if (command == u"import") {
     return Import(arguments, out, err);
+  }
+  if (command == u"remarque") {
+    return Remarque(arguments, out, err);
   }
   err << QStringLiteral("Commande inconnue : %1 ; tensiolog-cli --help donne la liste des "
                         "commandes.")

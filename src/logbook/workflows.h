@@ -22,7 +22,7 @@ namespace tl {
 class Dialogs;
 class Logbook;
 class PeriodListModel;
-struct Reading;
+class Reading;
 
 // --- Adding a reading ("Ajouter") ----------------------------------------
 

@@ -153,7 +153,32 @@ private slots:
         << "Le nom contient un caractère invisible ou de contrôle (U+200B), qui le ferait paraître "
            "identique à un autre nom tout en désignant d'autres fichiers de mesures : retapez-le "
            "sans ce caractère.\n";
+    const QStringList note = {"remarque", "--patient",  "Anne",    "--dossier", "@",
+                              "--date",   "02/03/2026", "--heure", "07:00"};
+    QTest::newRow("remarque: a note and the flag")
+        << (note + QStringList{"--texte", "après le café", "--pouls-irregulier", "oui"}) << 0
+        << "Matin 02/03/2026 07:00 : 130/80, pouls 70 : pouls irrégulier ; après le café"
+        << "";
+    QTest::newRow("remarque: no such reading")
+        << QStringList{"remarque",   "--patient", "Anne",  "--dossier", "@", "--date",
+                       "02/03/2026", "--heure",   "09:00", "--texte",   "x"}
+        << 2 << ""
+        << "Aucun relevé du 02/03/2026 à 09:00 pour le patient « Anne ».\n";
+    QTest::newRow("remarque: nothing to set")
+        << note << 2 << ""
+        << "Indiquez la remarque avec --texte ou l'indicateur avec --pouls-irregulier oui|non.\n";
+    QTest::newRow("remarque: no time")
+        << QStringList{"remarque", "--patient", "Anne", "--date", "02/03/2026", "--texte", "x"} << 2
+        << ""
+        << "Indiquez le relevé avec --date JJ/MM/AAAA et --heure HH:MM.\n";
+    QTest::newRow("remarque: bad flag value")
+        << (note + QStringList{"--pouls-irregulier", "peut-être"}) << 2 << ""
+        << "Valeur inconnue : peut-être (oui ou non).\n";
+    QTest::newRow("remarque: bad time")
+        << QStringList{"remarque", "--patient", "Anne", "--heure", "7h"} << 2 << ""
+        << "Heure invalide : 7h (attendu : HH:MM).\n";
   }
+
   void commands() {
     QFETCH(QStringList, args);
     QFETCH(int, code);
@@ -506,6 +531,30 @@ private slots:
     QCOMPARE(run({"import", "--patient", "Anne", "--dossier", folder_, csv}).code, 0);
     QVERIFY(!QFileInfo::exists(DataFolderLockPath(folder_))); // let go once written
 #endif
+  }
+
+  // "remarque" writes the context file alone, never while the folder is held.
+  void remarqueWritesTheContextFile() {
+    const QByteArray before = test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt"));
+    const QStringList args = {"remarque", "--patient", "Anne",         "--dossier",
+                              folder_,    "--date",    "03/03/2026",   "--heure",
+                              "20:05",    "--texte",   "--bras gauche"};
+    QLockFile other(DataFolderLockPath(folder_));
+    QVERIFY(other.tryLock(0));
+    QCOMPARE(run(args).code, 3);
+    QVERIFY(!QFileInfo::exists(folder_ + QStringLiteral("ARTL_Notes_Anne.txt")));
+    other.unlock();
+    const Run r = run(args);
+    QCOMPARE(r.code, 0);
+    QCOMPARE(test::ReadFile(folder_ + QStringLiteral("ARTL_Matin_Anne.txt")), before);
+    QCOMPARE(test::ReadFile(folder_ + QStringLiteral("ARTL_Notes_Anne.txt")),
+             QByteArray("1\r\nSoir\r\n03/03/2026\r\n20:05\r\n130\r\n80\r\n70\r\n\r\n"
+                        "--bras gauche\r\n"));
+    // An empty text takes the note away, and the file with it.
+    QStringList clear = args;
+    clear.last() = QString();
+    QCOMPARE(run(clear).code, 0);
+    QVERIFY(!QFileInfo::exists(folder_ + QStringLiteral("ARTL_Notes_Anne.txt")));
   }
 
   void seriesAsJson() {
