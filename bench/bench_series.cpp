@@ -8,6 +8,7 @@
 #include "logbook/workflows.h"
 #include "measurements/classification.h"
 #include "measurements/reading.h"
+#include "measurements/reading_context.h"
 #include "reports/doctor_report.h"
 #include "series/report_data.h"
 #include "series/series.h"
@@ -28,11 +29,13 @@ namespace {
 using bench::Book;
 
 // `count` readings over twenty years from 2006, entered day after day in time
-// order, spread over the four periods; saved once per size.
+// order, spread over the four periods; saved once per size. With
+// `withContext`, one reading in ten carries a note, one in twenty of them
+// the irregular-pulse flag too.
 struct Fixture {
   QTemporaryDir dir;
   QString folder = dir.path() + u'/';
-  explicit Fixture(qsizetype count) {
+  explicit Fixture(qsizetype count, bool withContext = false) {
     Book anne(folder, QStringLiteral("Anne"));
     QRandomGenerator rng(7);
     const QDate start(2006, 1, 1);
@@ -43,17 +46,24 @@ struct Fixture {
       const Reading r =
           MakeReadingFromValues(start.addDays(i / perDay), minute, 105 + rng.bounded(60),
                                 60 + rng.bounded(35), 50 + rng.bounded(50));
-      anne.book.list(PeriodOfTime(r[Reading::Time])).append(r);
+      const DayPeriod period = PeriodOfTime(r[Reading::Time]);
+      anne.book.list(period).append(r);
+      if (withContext && i % 10 == 0) {
+        ReadingContext context;
+        context.note = QStringLiteral("après le café, bras gauche");
+        context.set(ContextFlag::Irregular, i % 200 == 0);
+        anne.book.contexts().set(period, r, context);
+      }
     }
     SaveLogbook(anne.book);
   }
 };
 
-Fixture &TheFixture(qsizetype count) {
-  static std::map<qsizetype, std::unique_ptr<Fixture>> fixtures;
-  auto &f = fixtures[count];
+Fixture &TheFixture(qsizetype count, bool withContext = false) {
+  static std::map<std::pair<qsizetype, bool>, std::unique_ptr<Fixture>> fixtures;
+  auto &f = fixtures[{count, withContext}];
   if (!f) {
-    f = std::make_unique<Fixture>(count);
+    f = std::make_unique<Fixture>(count, withContext);
   }
   return *f;
 }
@@ -130,6 +140,30 @@ void BM_Ratios(benchmark::State &state) {
   state.counters["statistics_over_load"] = median(statistics);
 }
 
+// Start-up (loading the lists and the context file) and the whole report,
+// with one reading in ten carrying context against none, timed in the same
+// iterations: the context must cost little.
+void BM_ContextRatio(benchmark::State &state) {
+  const qsizetype count = state.range(0);
+  TheFixture(count, false);
+  TheFixture(count, true);
+  std::vector<double> ratios;
+  for (auto _ : state) {
+    using Clock = std::chrono::steady_clock;
+    double seconds[2] = {};
+    for (bool withContext : {false, true}) {
+      const auto t0 = Clock::now();
+      Book anne(TheFixture(count, withContext).folder, QStringLiteral("Anne"));
+      LoadLogbook(anne.book);
+      benchmark::DoNotOptimize(WholeReport(anne.book).overall.count);
+      seconds[withContext] = std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+    ratios.push_back(seconds[1] / seconds[0]);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  state.counters["with_over_without"] = ratios.empty() ? 0.0 : ratios[ratios.size() / 2];
+}
+
 // The PDF report of one year: four readings a day, summary and readings pages.
 void BM_OneYearReportPdf(benchmark::State &state) {
   PeriodLists lists;
@@ -159,6 +193,7 @@ BENCHMARK(BM_Load)->Arg(22000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Series)->Arg(22000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReportStatistics)->Arg(22000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Ratios)->Arg(22000)->Arg(1000000)->Iterations(7)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContextRatio)->Arg(22000)->Iterations(15)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneYearReportPdf)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {

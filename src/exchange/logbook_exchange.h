@@ -123,8 +123,11 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
                                     const ImportProgress &progress = {}, bool dryRun = false);
 
 // The end of every import: the counts and summary of `import` in `outcome`
-// and, unless `dryRun` is set or nothing was accepted, its readings appended
-// to the lists of `book` (after the readings there, in file order).
+// and, unless `dryRun` is set, its readings appended to the lists of `book`
+// (after the readings there, in file order) and its notes and flags set in
+// the logbook's contexts, for the readings taken and those already there (a
+// flag already set stays, a note already written is kept). `appended` tells
+// whether anything changed.
 void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &outcome);
 
 // The lists saved after an append, when it appended anything.

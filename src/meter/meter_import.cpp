@@ -181,18 +181,6 @@ ImportOutcome AppendMeterRecords(Logbook &book, std::span<const MeterIndication>
     meter.add(record);
   }
   CsvImport &import = meter.finish();
-  if (!dryRun) {
-    for (const ContextRecord &c : import.contexts()) {
-      ReadingContext merged = c.context;
-      if (const ReadingContext *had = book.contexts().find(c.key)) {
-        merged.flags |= had->flags;
-        if (!had->note.isEmpty()) {
-          merged.note = had->note;
-        }
-      }
-      book.contexts().set(c.key, merged);
-    }
-  }
   ImportOutcome outcome;
   FinishImport(book, import, dryRun, outcome);
   return outcome;
