@@ -377,11 +377,7 @@ void ArchiveManagerWindow::loadArchive(const QString &path) {
       std::vector<Reading> rows;
       std::vector<QString> remarks;
       for (const ContextRecord &r : ParseContextFile(file.read(kMaxArchiveBytes))) {
-        Reading reading;
-        for (int c = 0; c < 5; ++c) {
-          reading.set(c, r.key.cells[size_t(c)]);
-        }
-        rows.push_back(std::move(reading));
+        rows.push_back(r.key.cells);
         remarks.push_back(r.context.text());
       }
       readings_->setReadings(std::move(rows), std::move(remarks));

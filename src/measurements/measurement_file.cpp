@@ -2,6 +2,7 @@
 
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
+#include "measurements/record_file.h"
 
 #include <QFile>
 #include <QHash>
@@ -10,88 +11,6 @@
 #include <cstring>
 
 namespace tl {
-
-namespace {
-
-// Record files repeat the same few texts (dates, times, values, sentences):
-// decoding each distinct line once and sharing the QString saves both time
-// and memory on large files. The cache is bounded so unique lines cannot
-// make it grow without limit.
-class LineDecoder {
-public:
-  QString decode(QByteArrayView bytes) {
-    if (bytes.isEmpty()) {
-      return QString();
-    }
-    auto it = cache_.constFind(bytes);
-    if (it != cache_.constEnd()) {
-      return it.value();
-    }
-    // Not QString::fromUtf8: it drops a byte-order mark at the start of the
-    // text, so a cell beginning with U+FEFF would lose it at every load.
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(bytes);
-    if (cache_.size() >= kMaxEntries) {
-      cache_.clear();
-    }
-    cache_.insert(bytes, text);
-    return text;
-  }
-
-private:
-  static constexpr qsizetype kMaxEntries = 1 << 16;
-  QHash<QByteArrayView, QString> cache_;
-};
-
-QByteArrayView SkipBom(QByteArrayView bytes) {
-  if (bytes.startsWith("\xEF\xBB\xBF")) {
-    return bytes.sliced(3);
-  }
-  return bytes;
-}
-
-// Reads a count line, then up to `count` records of `linesPerRecord` lines,
-// each line handed to `setLine(record, index, bytes, decoder)`. A file that
-// ends early yields the records it holds, the last one's missing lines empty.
-template <typename Record, typename SetLine>
-std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
-                                 qint64 *announced, SetLine setLine) {
-  std::vector<Record> records;
-  bytes = SkipBom(bytes);
-  LineDecoder decoder;
-  bool haveCount = false;
-  qint64 count = 0;
-  int line = 0; // of the record being read, the last one in `records`
-  ForEachLine(bytes, [&](QByteArrayView text) {
-    if (!haveCount) {
-      haveCount = true;
-      count = ParseLeadingInteger(QString::fromUtf8(text.first(qMin<qsizetype>(text.size(), 64))));
-      if (count > 0) {
-        // Every line takes at least one byte, so the bytes bound the records
-        // the file can hold whatever its count line claims.
-        const qint64 held = bytes.size() / linesPerRecord + 1;
-        records.reserve(size_t(qMin(count, held)));
-      }
-      return count > 0;
-    }
-    if (line == 0) {
-      records.push_back(empty);
-    }
-    setLine(records.back(), line++, text, decoder);
-    if (line == linesPerRecord) {
-      line = 0;
-      return qint64(records.size()) < count;
-    }
-    return true;
-  });
-  if (announced) {
-    *announced = qMax<qint64>(count, 0);
-  }
-  return records;
-}
-
-} // namespace
 
 std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord,
                                          qint64 *announced) {

@@ -506,6 +506,31 @@ std::optional<qint64> Reading::number(int cell) const {
   return std::nullopt;
 }
 
+bool Reading::sameKeyCells(const Reading &other) const {
+  for (int cell = Date; cell <= Pulse; ++cell) {
+    const Kind k = kind(cell);
+    if (k != other.kind(cell)) {
+      return false; // a canonical text is always held as its number
+    }
+    if (k == Kind::Text && texts_->cells[size_t(cell)] != other.texts_->cells[size_t(cell)]) {
+      return false;
+    }
+  }
+  return day_ == other.day_ && minutes_ == other.minutes_ && values_ == other.values_;
+}
+
+size_t Reading::hashKeyCells(size_t seed) const {
+  seed = qHashMulti(seed, kinds_ & 0x3FFu, day_, minutes_, values_[0], values_[1], values_[2]);
+  if (texts_) {
+    for (int cell = Date; cell <= Pulse; ++cell) {
+      if (kind(cell) == Kind::Text) {
+        seed = qHash(texts_->cells[size_t(cell)], seed);
+      }
+    }
+  }
+  return seed;
+}
+
 bool Reading::operator==(const Reading &other) const {
   for (int cell = 0; cell < kCellCount; ++cell) {
     const Kind k = kind(cell);

@@ -60,6 +60,11 @@ public:
   }
 
   bool operator==(const Reading &other) const;
+  // Whether the cells date to pulse hold the same texts as those of
+  // `other`, and a hash of those texts that agrees with it: both from the
+  // numbers held, without making a text.
+  bool sameKeyCells(const Reading &other) const;
+  size_t hashKeyCells(size_t seed = 0) const;
 
   // Sets a cell from the UTF-8 bytes of a file line: a canonical or empty
   // cell straight from the bytes, any other with the text `decode(bytes)`

@@ -1,6 +1,9 @@
 #include "measurements/reading_context.h"
 
 #include "measurements/measurement_file.h"
+#include "measurements/record_file.h"
+
+#include <algorithm>
 
 #include <optional>
 
@@ -20,11 +23,28 @@ QString ContextFlagText(ContextFlag flag) {
   return QString();
 }
 
+namespace {
+
+bool IsNoteBreak(QChar c) {
+  return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+         c == QChar::ParagraphSeparator;
+}
+
+} // namespace
+
 QString CleanNote(const QString &text) {
+  // Most notes are clean already: they are given back shared, unchanged.
+  const bool clean = text.size() <= kMaxNoteLength &&
+                     (text.isEmpty() || (!text.front().isSpace() && !text.back().isSpace())) &&
+                     std::none_of(text.begin(), text.end(), [](QChar c) {
+                       return (c.unicode() < 0x20 || c.unicode() >= 0x7F) && IsNoteBreak(c);
+                     });
+  if (clean) {
+    return text;
+  }
   QString note = text;
   for (QChar &c : note) {
-    if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
-        c == QChar::ParagraphSeparator) {
+    if (IsNoteBreak(c)) {
       c = u' ';
     }
   }
@@ -60,41 +80,51 @@ QString ReadingContext::text() const {
 }
 
 ContextKey ContextKey::of(DayPeriod period, const Reading &reading) {
-  ContextKey key;
-  key.period = period;
-  for (int c = Reading::Date; c <= Reading::Pulse; ++c) {
-    key.cells[size_t(c)] = reading[c];
-  }
+  ContextKey key{period, reading};
+  key.cells.set(Reading::Diagnosis, QString());
   return key;
 }
 
 size_t qHash(const ContextKey &key, size_t seed) {
-  seed = ::qHash(int(key.period), seed);
-  for (const QString &cell : key.cells) {
-    seed = ::qHash(cell, seed);
-  }
-  return seed;
+  return key.cells.hashKeyCells(::qHash(int(key.period), seed));
 }
 
 namespace {
 
-std::optional<DayPeriod> PeriodNamed(const QString &name) {
-  for (DayPeriod p : kAllPeriods) {
-    if (PeriodInfo(p).name == name) {
-      return p;
+std::optional<DayPeriod> PeriodNamed(QByteArrayView name) {
+  static const std::array<QByteArray, 4> names = [] {
+    std::array<QByteArray, 4> n;
+    for (size_t i = 0; i < n.size(); ++i) {
+      n[i] = PeriodInfo(kAllPeriods[i]).name.toUtf8();
+    }
+    return n;
+  }();
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (name == names[i]) {
+      return kAllPeriods[i];
     }
   }
   return std::nullopt;
 }
 
-quint8 FlagsOfText(const QString &text) {
+quint8 FlagsOfText(QByteArrayView text) {
+  static const std::array<QByteArray, 4> words = [] {
+    std::array<QByteArray, 4> w;
+    for (size_t i = 0; i < w.size(); ++i) {
+      w[i] = ContextFlagText(kAllContextFlags[i]).toUtf8();
+    }
+    return w;
+  }();
   quint8 flags = 0;
-  for (const QString &word : text.split(u',', Qt::SkipEmptyParts)) {
-    for (ContextFlag f : kAllContextFlags) {
-      if (word.trimmed() == ContextFlagText(f)) {
-        flags |= quint8(f);
+  while (!text.isEmpty()) {
+    const qsizetype comma = text.indexOf(',');
+    const QByteArrayView word = (comma < 0 ? text : text.first(comma)).trimmed();
+    for (size_t i = 0; i < words.size(); ++i) {
+      if (word == words[i]) {
+        flags |= quint8(kAllContextFlags[i]);
       }
     }
+    text = comma < 0 ? QByteArrayView() : text.sliced(comma + 1);
   }
   return flags;
 }
@@ -106,26 +136,32 @@ QByteArray FileLine(const QString &text) {
   return bytes;
 }
 
+// A record's period line names no period: the record is dropped.
+constexpr quint8 kUnknownPeriod = 0x80;
+
 } // namespace
 
 std::vector<ContextRecord> ParseContextFile(QByteArrayView bytes, qint64 *announced) {
-  std::vector<ContextRecord> records;
-  for (const QStringList &lines : ParseRecordFile(bytes, kContextLinesPerRecord, announced)) {
-    const std::optional<DayPeriod> period = PeriodNamed(lines[0]);
-    if (!period) {
-      continue;
-    }
-    ContextRecord record;
-    record.key.period = *period;
-    for (int c = 0; c < 5; ++c) {
-      record.key.cells[size_t(c)] = lines[c + 1];
-    }
-    record.context.flags = FlagsOfText(lines[6]);
-    record.context.note = CleanNote(lines[7]);
-    if (!record.context.isEmpty()) {
-      records.push_back(std::move(record));
-    }
-  }
+  // The cells go from the bytes straight into the key, as in a measurement
+  // file; only the notes are decoded.
+  std::vector<ContextRecord> records = ParseRecords(
+      bytes, kContextLinesPerRecord, ContextRecord{}, announced,
+      [](ContextRecord &r, int line, QByteArrayView text, LineDecoder &decoder) {
+        if (line == 0) {
+          const std::optional<DayPeriod> period = PeriodNamed(text);
+          r.key.period = period.value_or(DayPeriod::Matin);
+          r.context.flags = period ? 0 : kUnknownPeriod;
+        } else if (line <= 5) {
+          r.key.cells.setUtf8(line - 1, text, [&](QByteArrayView b) { return decoder.decode(b); });
+        } else if (line == 6) {
+          r.context.flags |= FlagsOfText(text);
+        } else {
+          r.context.note = CleanNote(decoder.decode(text));
+        }
+      });
+  std::erase_if(records, [](const ContextRecord &r) {
+    return (r.context.flags & kUnknownPeriod) != 0 || r.context.isEmpty();
+  });
   return records;
 }
 
@@ -133,8 +169,8 @@ QByteArray SerializeContextFile(const std::vector<ContextRecord> &records) {
   QByteArray out = QByteArray::number(qulonglong(records.size())) + "\r\n";
   for (const ContextRecord &r : records) {
     out += FileLine(PeriodInfo(r.key.period).name) + "\r\n";
-    for (const QString &cell : r.key.cells) {
-      out += FileLine(cell) + "\r\n";
+    for (int c = Reading::Date; c <= Reading::Pulse; ++c) {
+      out += FileLine(r.key.cells[c]) + "\r\n";
     }
     out += FileLine(r.context.flagsText()) + "\r\n";
     out += FileLine(r.context.note) + "\r\n";
@@ -211,8 +247,20 @@ void ReadingContexts::setRecords(std::vector<ContextRecord> records) {
   const quint64 revision = revision_;
   clear();
   records_.reserve(records.size());
+  index_.reserve(qsizetype(records.size()));
   for (ContextRecord &r : records) {
-    set(r.key, std::move(r.context)); // a key given twice keeps its last context
+    r.context.note = CleanNote(r.context.note);
+    if (r.context.isEmpty()) {
+      continue;
+    }
+    // A key given twice keeps its last context.
+    const auto it = index_.constFind(r.key);
+    if (it == index_.constEnd()) {
+      index_.insert(r.key, records_.size());
+      records_.push_back(std::move(r));
+    } else {
+      records_[it.value()].context = std::move(r.context);
+    }
   }
   revision_ = revision + 1;
 }

@@ -58,13 +58,17 @@ struct ReadingContext {
 };
 
 // What ties a context to its reading: the period and the five cells date,
-// time, systolic, diastolic and pulse, as their texts stand.
+// time, systolic, diastolic and pulse, as their texts stand. They are held
+// as a reading whose diagnosis is empty: compared and hashed from its
+// numbers, without making a text.
 struct ContextKey {
   DayPeriod period = DayPeriod::Matin;
-  std::array<QString, 5> cells;
+  Reading cells; // date to pulse; the diagnosis left empty
 
   static ContextKey of(DayPeriod period, const Reading &reading);
-  bool operator==(const ContextKey &) const = default;
+  bool operator==(const ContextKey &other) const {
+    return period == other.period && cells.sameKeyCells(other.cells);
+  }
 };
 size_t qHash(const ContextKey &key, size_t seed = 0);
 
