@@ -378,7 +378,9 @@ void BluetoothMeterLink::onServiceError(int error) {
 }
 
 void BluetoothMeterLink::onDisconnected() {
-  if (step_ == Step::Collecting)
+  // A meter disconnects once it has sent what it had, possibly before Qt
+  // confirmed that indications are on.
+  if (step_ == Step::Collecting || (step_ == Step::Indications && records_ > 0))
     endTransfer();
   else if (step_ != Step::Idle)
     finish(false, step_ == Step::Connecting ? ConnectFailed() : Lost());

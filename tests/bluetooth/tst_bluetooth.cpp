@@ -14,12 +14,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 using namespace tl;
 
 namespace {
 
 const QString kPython = QStringLiteral("/usr/bin/python3");
 const QString kMeter = QStringLiteral("A4:C1:38:00:00:01");
+
+// A child that ends with the test, even when the test itself is killed.
+void EndWithUs(QProcess &process) {
+  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
 
 // Ends a child by its process ID: politely, then for good.
 void End(QProcess &process) {
@@ -95,6 +103,7 @@ void TestBluetooth::initTestCase() {
           .toUtf8());
   config.close();
 
+  EndWithUs(bus_);
   bus_.start(daemon, {QStringLiteral("--config-file=") + config.fileName(),
                       QStringLiteral("--print-address"), QStringLiteral("--nofork"),
                       QStringLiteral("--nopidfile")});
@@ -173,7 +182,11 @@ void TestBluetooth::read_data() {
       << QJsonObject{{"records", records(five)}, {"end", "drop"}, {"drop_after", 2}} << ""
       << QStringList{meterFound} << "0000" << five.mid(0, 2) << "2a2b:10" << false
       << "La connexion avec le tensiomètre a été perdue";
-  QTest::newRow("no 0x1810")
+  QTest::newRow("no 0x1810 advertised")
+      << QJsonObject{{"advertised", QJsonArray{"180f"}}} << "" << QStringList{} << ""
+      << QStringList{} << "" << false
+      << "Aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez";
+  QTest::newRow("no 0x1810 in a remembered device")
       << QJsonObject{{"known", true}, {"bps", false}, {"advertised", QJsonArray{}}} << kMeter
       << QStringList{} << "" << QStringList{} << "" << false
       << "Cet appareil n'offre pas le service de tension artérielle Bluetooth";
@@ -196,6 +209,7 @@ void TestBluetooth::read() {
   QProcess fake;
   const auto endFake = qScopeGuard([&fake] { End(fake); });
   fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  EndWithUs(fake);
   fake.start(kPython,
              {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
               QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)), log});
@@ -203,7 +217,7 @@ void TestBluetooth::read() {
   QCOMPARE(fake.readLine().trimmed(), QByteArray("ready"));
 
   BluetoothMeterLink link;
-  link.setTimings({.searchMs = 3000, .idleMs = 1000, .totalMs = 8000});
+  link.setTimings({.searchMs = 1500, .idleMs = 1000, .totalMs = 8000});
   QStringList seen, values, features;
   QList<QDateTime> times;
   QSignalSpy finished(&link, &MeterLink::finished);
