@@ -15,6 +15,8 @@ The scenario (JSON object, every key optional):
   bps          false: no Blood Pressure Service in its GATT database
   paired       the meter's Paired property, default true
   connect      "ok" or "auth-failed" (Connect answers AuthenticationFailed)
+  encrypted    true: reads of 0x2A49 are refused for want of a bond (the meter
+               forgot the computer)
   feature      hex of the 0x2A49 value
   clock        "writable" (0x2A2B writable), "refused" (0x2A2B read-only and a
                writable-flagged 0x2A08 that refuses writes), "none"
@@ -310,6 +312,9 @@ class Fake:
     def on_GattCharacteristic1_ReadValue(self, msg):
         uuid = self.char_uuid(msg.path)
         if uuid == "2a49":
+            if self.sc.get("encrypted", False):
+                return Message.new_error(msg, "org.bluez.Error.NotPermitted",
+                                         "Insufficient authentication")
             return self.ok(msg, "ay", [bytes.fromhex(self.sc.get("feature", "0000"))])
         return self.ok(msg, "ay", [self.objects[msg.path][CHAR]["Value"].value])
 

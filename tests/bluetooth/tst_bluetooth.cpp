@@ -137,7 +137,7 @@ void TestBluetooth::read_data() {
   const auto records = [](const QStringList &list) { return QJsonArray::fromStringList(list); };
 
   // mmHg with irregular pulse (flags: time stamp, pulse, status), a NaN mean
-  // pressure, then kPa with exponent -1 (17,1 / 10,9 / 13,0 kPa).
+  // pressure, then kPa with exponent -1 (17.1 / 10.9 / 13.0 kPa).
   const QStringList three = {QStringLiteral("16800052006100ea070c09071e0047000400"),
                              QStringLiteral("0687005500ff07ea070c090800004800"),
                              QStringLiteral("05abf06df082f04200")};
@@ -173,6 +173,9 @@ void TestBluetooth::read_data() {
   QTest::newRow("authentication failure")
       << QJsonObject{{"paired", false}, {"connect", "auth-failed"}} << "" << QStringList{meterFound}
       << "" << QStringList{} << "" << false << pair;
+  QTest::newRow("bond forgotten by the meter")
+      << QJsonObject{{"encrypted", true}} << "" << QStringList{meterFound} << "" << QStringList{}
+      << "" << false << pair;
   QTest::newRow("silent meter") << QJsonObject{{"end", "silent"}} << "" << QStringList{meterFound}
                                 << "0000" << QStringList{} << "2a2b:10" << false
                                 << "Aucune mesure n'a été reçue du tensiomètre";
