@@ -61,6 +61,12 @@ constexpr const char *kExcludedWords =
 constexpr const char *kTimeZoneWords =
     "fuseau|fuseau horaire|time zone|timezone|tz|utc offset|offset|decalage|decalage horaire|zone";
 constexpr const char *kPeriodWords = "periode|period";
+// Looked for before the values: "Pouls irrégulier" is no pulse.
+constexpr const char *kIrregularWords =
+    "irregulier|irreguliers|irreguliere|irregular|irregularity|irregularite|arythmie|arrhythmia|"
+    "ihb";
+constexpr const char *kNoteWords =
+    "remarque|remarques|note|notes|commentaire|commentaires|comment|comments|annotation";
 constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
                                        "timestamp|time stamp|horodatage";
 constexpr const char *kDateWords = "date";
@@ -90,6 +96,10 @@ QString RoleResemblance(ColumnRole role) {
     return QStringLiteral("à la période");
   case ColumnRole::TimeZone:
     return QStringLiteral("au fuseau horaire");
+  case ColumnRole::Note:
+    return QStringLiteral("à la remarque");
+  case ColumnRole::Irregular:
+    return QStringLiteral("au pouls irrégulier");
   case ColumnRole::Ignore:
     break;
   }
@@ -347,6 +357,18 @@ std::optional<DayPeriod> PeriodOf(QByteArrayView field) {
   return PeriodOf(DecodeCsvField(field));
 }
 
+// The text of a note cell, as kept.
+QString NoteOf(const QString &field) { return CleanNote(field); }
+QString NoteOf(QByteArrayView field) {
+  return TrimmedAscii(field).isEmpty() ? QString() : CleanNote(DecodeCsvField(field));
+}
+
+bool IsYes(const QString &field) { return IsYesCell(field); }
+bool IsYes(QByteArrayView field) {
+  const QByteArrayView text = TrimmedAscii(field);
+  return text.size() <= 4 && IsYesCell(QString::fromLatin1(text));
+}
+
 // A spreadsheet's line of averages or totals ("Moyenne", "Total").
 bool IsTotalsField(const QString &field) {
   const QString n = Folded(field);
@@ -393,10 +415,24 @@ QString ColumnRoleText(ColumnRole role) {
     return QStringLiteral("Période");
   case ColumnRole::TimeZone:
     return QStringLiteral("Fuseau horaire");
+  case ColumnRole::Note:
+    return QStringLiteral("Remarque");
+  case ColumnRole::Irregular:
+    return QStringLiteral("Pouls irrégulier");
   case ColumnRole::Ignore:
     break;
   }
   return QStringLiteral("Ignorer");
+}
+
+bool IsYesCell(QStringView text) {
+  text = text.trimmed();
+  for (const char *yes : {"oui", "yes", "1", "true", "x"}) {
+    if (text.compare(QLatin1StringView(yes), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool ColumnMapping::complete() const {
@@ -426,6 +462,12 @@ ColumnRole RoleOfHeader(const QString &name) {
   }
   if (time) {
     return ColumnRole::Time;
+  }
+  if (HasPhrase(words, kIrregularWords)) {
+    return ColumnRole::Irregular;
+  }
+  if (HasPhrase(words, kNoteWords)) {
+    return ColumnRole::Note;
   }
   // One value named, or none: "Systolique/Diastolique" is no one value.
   ColumnRole found = ColumnRole::Ignore;
@@ -565,6 +607,7 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
   const ImportZone *zone = nullptr;
   std::array<std::optional<qint64>, 3> values;
   std::array<bool, 3> present{};
+  ReadingContext context;
   QString problem;
   const Field none{};
   for (qsizetype i = 0; i < mapping_.roles.size() && problem.isEmpty(); ++i) {
@@ -615,6 +658,12 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     case ColumnRole::Period:
       period = PeriodOf(field);
       break;
+    case ColumnRole::Note:
+      context.note = NoteOf(field);
+      break;
+    case ColumnRole::Irregular:
+      context.set(ContextFlag::Irregular, IsYes(field));
+      break;
     case ColumnRole::TimeZone:
       // The zone of the row before, the common case; a blank cell: the time
       // is local.
@@ -663,7 +712,8 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     date = when.date;
     time = when.minutes;
   }
-  if (const char *refused = accept(*date, *time, *values[0], *values[1], *values[2], period)) {
+  if (const char *refused =
+          accept(*date, *time, *values[0], *values[1], *values[2], period, context)) {
     reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
   }
 }

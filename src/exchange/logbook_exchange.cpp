@@ -104,12 +104,13 @@ ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QStr
   ExportOutcome outcome;
   QByteArray bytes;
   if (format == ExportFormat::Csv) {
-    bytes = ExportCsv(book.lists(), from, to, &outcome.exported);
+    bytes = ExportCsv(book.lists(), from, to, &outcome.exported, &book.contexts());
   } else {
     FhirExport fhir =
         ExportFhir(book.lists(), book.patient(), from, to,
                    format == ExportFormat::FhirTransaction ? FhirBundleType::Transaction
-                                                           : FhirBundleType::Collection);
+                                                           : FhirBundleType::Collection,
+                   &book.contexts());
     bytes = std::move(fhir.json);
     outcome.exported = fhir.exported;
     outcome.leftOut = fhir.leftOut;

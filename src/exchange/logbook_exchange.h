@@ -35,8 +35,8 @@ struct ExportOutcome {
 // The name a chooser proposes: the patient's name, ".csv" or ".json".
 QString ExportFileName(const QString &patient, ExportFormat format);
 
-// Writes the readings of the four lists (dated `from` to `to` when given) to
-// `path` in `format`.
+// Writes the readings of the four lists (dated `from` to `to` when given),
+// with their contexts, to `path` in `format`.
 ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QString &path,
                             std::optional<QDate> from = std::nullopt,
                             std::optional<QDate> to = std::nullopt);

@@ -198,12 +198,12 @@ private slots:
     const QList<QByteArray> lines = all.split('\n');
     QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBF"
                                   "Date;Heure;P\xC3\xA9riode;Systolique;Diastolique;Pouls;"
-                                  "Diagnostic\r"));
+                                  "Diagnostic;Remarque;Pouls irr\xC3\xA9gulier\r"));
     QVERIFY(lines[1].startsWith("2026-03-01;14:00;Jour;150;95;80;"));
     QVERIFY(lines[2].startsWith("2026-03-02;07:00;Matin;131;84;66;"));
-    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + "\r");
+    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + ";;\r");
     QVERIFY(lines[4].startsWith("2026-03-03;03:00;Nuit;"));
-    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x\r"));
+    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x;;\r"));
     QCOMPARE(lines[6], QByteArray());
     QCOMPARE(all.count("\r\n"), 6);
 
@@ -214,7 +214,8 @@ private slots:
 
   // Rows written whole as they stand, or field by field when a field needs
   // quotes: the same bytes as the fields' texts quoted one by one, in the
-  // order of a stable sort by date and time over the lists in period order.
+  // order of a stable sort by date and time over the lists in period order;
+  // the note, the user's text, marked as a formula would be.
   void exportAsFieldByField() {
     PeriodLists lists;
     const auto add = [&](DayPeriod p, const QStringList &cells) {
@@ -236,6 +237,18 @@ private slots:
     add(DayPeriod::Nuit, {"hier", "03:00", "118", "76", "60"});
     add(DayPeriod::Matin, {"", "02:00", "118", "76", "60", "x;y"});
     add(DayPeriod::Jour, {"2/3/2026", "", "118", "76", "60"});
+    ReadingContexts contexts;
+    const auto note = [&](DayPeriod p, qsizetype i, const char *text, bool irregular) {
+      ReadingContext context{QString::fromUtf8(text), 0};
+      context.set(ContextFlag::Irregular, irregular);
+      contexts.set(p, lists.list(p).readings()[size_t(i)], context);
+    };
+    note(DayPeriod::Soir, 0, "après le café", false);
+    note(DayPeriod::Soir, 1, "", true);
+    note(DayPeriod::Matin, 0, "=1+1", true);
+    note(DayPeriod::Jour, 1, "bras \"gauche\"; assis", false);
+    note(DayPeriod::Nuit, 0, "@x", false);
+    note(DayPeriod::Matin, 2, "sans date", true);
 
     struct Row {
       const Reading *r;
@@ -263,9 +276,13 @@ private slots:
       for (int c = Reading::Systolic; c <= Reading::Diagnosis; ++c) {
         fields << CsvField(r[c]);
       }
+      const ReadingContext *context = contexts.find(row.period, r);
+      const QString text = context ? context->note : QString();
+      fields << CsvField(LooksLikeFormula(text.toUtf8()) ? u'\'' + text : text)
+             << (context && context->irregular() ? "oui" : "");
       expected += fields.join(';') + "\r\n";
     }
-    QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt), expected);
+    QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts), expected);
   }
 
   // The reader: separators detected, quotes, line ends, encodings, blank
@@ -349,10 +366,19 @@ private slots:
         << "Date|Heure|Période|Systolique|Diastolique|Pouls|Ignorer" << true << "";
     QTest::newRow("Unix milliseconds")
         << QStringList{"timestampUnixMs", "systolic", "diastolic", "pulse", "note"}
-        << "Date et heure|Systolique|Diastolique|Pouls|Ignorer" << true << "";
+        << "Date et heure|Systolique|Diastolique|Pouls|Remarque" << true << "";
     QTest::newRow("datetime, dia before sys")
         << QStringList{"datetime", "dia", "sys", "bpm", "irregular"}
-        << "Date et heure|Diastolique|Systolique|Pouls|Ignorer" << true << "";
+        << "Date et heure|Diastolique|Systolique|Pouls|Pouls irrégulier" << true << "";
+    // The context: an irregular pulse is no pulse, a note's date is a date.
+    QTest::newRow("context columns")
+        << QStringList{"Date de la remarque", "Heure", "Pouls irrégulier", "Systolique",
+                       "Diastolique",         "Pouls", "Remarques",        "IrregularHeartbeat",
+                       "Commentaire"}
+        << "Date|Heure|Pouls irrégulier|Systolique|Diastolique|Pouls|Remarque|Ignorer|Ignorer"
+        << true
+        << "La colonne « IrregularHeartbeat » ressemble aussi au pouls irrégulier : elle est "
+           "ignorée.|La colonne « Commentaire » ressemble aussi à la remarque : elle est ignorée.";
     QTest::newRow("accents, case, blanks and fc")
         << QStringList{" DATE ", "heure", "SYSTOLIQUE", "Diastolique", " FC "}
         << "Date|Heure|Systolique|Diastolique|Pouls" << true << "";
@@ -905,6 +931,76 @@ private slots:
     QCOMPARE(again->duplicates(), qint64(80));
   }
 
+  // The context of a reading out and back in, through CSV and FHIR: the
+  // note as it was (formula, separators, quotes, accents) and the flag; a
+  // reading without context gets none.
+  void contextRoundTrip_data() {
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("irregular");
+    const QString notes[] = {QStringLiteral("=1+1"),
+                             QStringLiteral("après le café, bras gauche"),
+                             QStringLiteral("dit \"assez\"; très fatigué"),
+                             QStringLiteral("+33 6 12"),
+                             QString(),
+                             QStringLiteral("mal de tête")};
+    const bool flags[] = {false, true, false, true, true, false};
+    for (const char *via : {"csv", "fhir"}) {
+      for (size_t i = 0; i < std::size(notes); ++i) {
+        QTest::addRow("%s: %s%s", via, qPrintable(notes[i]), flags[i] ? ", irrégulier" : "")
+            << QString::fromLatin1(via) << notes[i] << flags[i];
+      }
+    }
+  }
+  void contextRoundTrip() {
+    QFETCH(QString, via);
+    QFETCH(QString, note);
+    QFETCH(bool, irregular);
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
+    lists.list(DayPeriod::Soir).append(test::MakeReading("20:05", 128, 82, 71, "02/03/2026"));
+    ReadingContext context{note, 0};
+    context.set(ContextFlag::Irregular, irregular);
+    ReadingContexts contexts;
+    contexts.set(DayPeriod::Soir, lists.list(DayPeriod::Soir).readings()[0], context);
+
+    CsvImport import(PeriodLists(), ColumnMapping{});
+    std::unique_ptr<CsvImport> csvImport;
+    CsvImport *into = &import;
+    if (via == u"fhir") {
+      const FhirExport out = ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt,
+                                        FhirBundleType::Collection, &contexts);
+      QVERIFY(ReadFhir(out.json, import).error.isEmpty());
+    } else {
+      const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts);
+      CsvReader reader(';');
+      const auto record = [&](const QStringList &fields, qint64 line) {
+        if (!csvImport) {
+          csvImport = std::make_unique<CsvImport>(PeriodLists(), GuessFileMapping({fields}));
+        }
+        csvImport->add(fields, line);
+        return true;
+      };
+      reader.feed(csv, record, [&](std::span<const QByteArrayView> fields, qint64 line) {
+        if (!csvImport) {
+          QStringList texts;
+          for (QByteArrayView f : fields) {
+            texts << DecodeCsvField(f);
+          }
+          return record(texts, line);
+        }
+        csvImport->addPlain(fields, line);
+        return true;
+      });
+      reader.finish(record);
+      into = csvImport.get();
+    }
+    QCOMPARE(into->imported(), qint64(2));
+    const std::vector<ContextRecord> expected{
+        {ContextKey::of(DayPeriod::Soir, lists.list(DayPeriod::Soir).readings()[0]), context}};
+    QCOMPARE(into->contexts(), context.isEmpty() ? std::vector<ContextRecord>() : expected);
+  }
+
   // A text a spreadsheet would run gets an apostrophe before it; numbers
   // ("-5") stay numbers; the reader gives every text back as it was.
   void formulaCells_data() {
@@ -933,7 +1029,7 @@ private slots:
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
-    const QByteArray line = "2026-03-02;20:00;Soir;" + row + "\r\n";
+    const QByteArray line = "2026-03-02;20:00;Soir;" + row + ";;\r\n";
     QCOMPARE(csv.mid(csv.indexOf('\n') + 1), line + line);
     // Read back: the plain rows as bytes, the quoted ones as texts.
     CsvReader reader(';');
@@ -952,6 +1048,7 @@ private slots:
     QStringList expected = cells;
     expected[0] = QStringLiteral("2026-03-02");
     expected.insert(2, QStringLiteral("Soir"));
+    expected << QString() << QString();
     QCOMPARE(records, QList<QStringList>({records.value(0), expected, expected}));
   }
 
