@@ -15,6 +15,7 @@
 #include "measurements/period_list_model.h"
 
 #include <QFileInfo>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -112,6 +113,28 @@ QByteArray Bundle(const QList<QJsonObject> &resources) {
              QJsonObject{{"resourceType", "Bundle"}, {"type", "collection"}, {"entry", entries}})
       .toJson(QJsonDocument::Compact);
 }
+
+// Bytes read back a few at a time, so that every token of a JSON text meets
+// the end of a chunk somewhere.
+class Trickle : public QIODevice {
+public:
+  Trickle(QByteArray bytes, qint64 step) : bytes_(std::move(bytes)), step_(step) {
+    open(QIODevice::ReadOnly);
+  }
+
+protected:
+  qint64 readData(char *data, qint64 max) override {
+    const qint64 n = std::min({max, step_, qint64(bytes_.size()) - at_});
+    std::memcpy(data, bytes_.constData() + at_, size_t(n));
+    at_ += n;
+    return n;
+  }
+  qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+  QByteArray bytes_;
+  qint64 step_, at_ = 0;
+};
 
 // The readings of an import, "dd/MM/yyyy hh:mm s/d/p" in period order.
 QStringList Accepted(const CsvImport &import) {
@@ -971,6 +994,12 @@ private slots:
       const FhirExport out = ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt,
                                         FhirBundleType::Collection, &contexts);
       QVERIFY(ReadFhir(out.json, import).error.isEmpty());
+      // Read in chunks of 5 bytes, the same.
+      CsvImport trickled(PeriodLists(), ColumnMapping{});
+      Trickle device(out.json, 5);
+      QVERIFY(ReadFhir(device, trickled, {}, {}).error.isEmpty());
+      QCOMPARE(trickled.imported(), qint64(2));
+      QCOMPARE(trickled.contexts(), import.contexts());
     } else {
       const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts);
       CsvReader reader(';');
@@ -1119,6 +1148,112 @@ private slots:
       QCOMPARE(read.error, summary);
     } else {
       QCOMPARE(import.summary().section(u'\n', 1), summary);
+    }
+  }
+
+  // The JSON grammar of RFC 8259 (stricter than QJsonDocument, which takes
+  // "1." and unknown escapes): a fault is told at its first byte that
+  // cannot be JSON, wherever the chunks end.
+  void fhirJsonGrammar_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<qint64>("at"); // -1: JSON
+    QTest::newRow("empty object") << QByteArray("{}") << qint64(-1);
+    QTest::newRow("every kind of value")
+        << QByteArray(" {\"a\" : [1, -0.5e+3, 0, 2E-2, true, false, null, {}, [],"
+                      " \"\\u00e9\\ud83d\\ude00\\n\\\"\\/\", "
+                      "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"]}\r\n")
+        << qint64(-1);
+    QTest::newRow("leading zero") << QByteArray("{\"a\":01}") << qint64(6);
+    QTest::newRow("no digit after the point") << QByteArray("{\"a\":1.}") << qint64(7);
+    QTest::newRow("bare minus") << QByteArray("{\"a\":-}") << qint64(6);
+    QTest::newRow("unknown escape") << QByteArray("{\"a\":\"\\x\"}") << qint64(7);
+    QTest::newRow("short unicode escape") << QByteArray("{\"a\":\"\\u12\"}") << qint64(10);
+    QTest::newRow("cut UTF-8") << QByteArray("{\"a\":\"\xC3\"}") << qint64(7);
+    QTest::newRow("overlong UTF-8") << QByteArray("{\"a\":\"\xC0\xAF\"}") << qint64(6);
+    QTest::newRow("Latin-1 byte") << QByteArray("{\"a\":\"caf\xE9\"}") << qint64(10);
+    QTest::newRow("raw line break") << QByteArray("{\"a\":\"a\nb\"}") << qint64(7);
+    QTest::newRow("garbage after") << QByteArray("{\"a\":1} x") << qint64(8);
+    QTest::newRow("trailing comma") << QByteArray("{\"a\":1,}") << qint64(7);
+    QTest::newRow("missing colon") << QByteArray("{\"a\" 1}") << qint64(5);
+    QTest::newRow("unquoted key") << QByteArray("{a:1}") << qint64(1);
+    QTest::newRow("misspelt literal") << QByteArray("{\"a\":nul}") << qint64(8);
+    QTest::newRow("cut short") << QByteArray("{\"resourceType\":\"Bundle\",\"entry\":[{")
+                               << qint64(35);
+    QTest::newRow("nothing") << QByteArray("") << qint64(0);
+    QTest::newRow("byte-order mark alone") << QByteArray("\xEF\xBB\xBF") << qint64(3);
+    QTest::newRow("1024 arrays within the object")
+        << QByteArray("{\"a\":") + QByteArray(1024, '[') + QByteArray(1024, ']') + "}"
+        << qint64(-1);
+    QTest::newRow("1025 arrays") << QByteArray("{\"a\":") + QByteArray(1025, '[') +
+                                        QByteArray(1025, ']') + "}"
+                                 << qint64(5 + 1024);
+  }
+  void fhirJsonGrammar() {
+    QFETCH(QByteArray, json);
+    QFETCH(qint64, at);
+    const QString expected =
+        at < 0 ? QString() : QStringLiteral("JSON illisible à l'octet %1").arg(at);
+    for (qint64 step : {qint64(0), qint64(1), qint64(3)}) {
+      PeriodLists lists;
+      CsvImport import(lists, ColumnMapping{});
+      Trickle device(json, step);
+      const FhirRead read = step == 0 ? ReadFhir(json, import) : ReadFhir(device, import, {}, {});
+      QCOMPARE(read.error.startsWith(u"JSON") ? read.error : QString(), expected);
+    }
+  }
+
+  // The context of a panel read back: its notes, and an irregular beat
+  // coded as an interpretation or as a heart-rate-rhythm component.
+  void fhirContexts_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("irregular");
+    const auto panel = [](const char *key, const QJsonValue &value) {
+      QJsonObject o = Panel("2026-03-03T07:40:00+01:00", 128, 82, "mm[Hg]", 71);
+      if (qstrcmp(key, "component") == 0) {
+        QJsonArray members = o["component"].toArray();
+        members.append(value);
+        o.insert("component", members);
+      } else {
+        o.insert(QLatin1StringView(key), value);
+      }
+      return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    };
+    const auto text = [](const char *t) { return QJsonObject{{"text", QString::fromUtf8(t)}}; };
+    const auto snomed = [](const char *code, const char *system = "http://snomed.info/sct") {
+      return QJsonObject{{"coding", QJsonArray{QJsonObject{{"system", system}, {"code", code}}}}};
+    };
+    const auto rhythm = [&](const char *code) {
+      return QJsonObject{{"code", Loinc("8884-9")}, {"valueCodeableConcept", snomed(code)}};
+    };
+    QTest::newRow("a note") << panel("note", QJsonArray{text("après le café")}) << "après le café"
+                            << false;
+    QTest::newRow("two notes, a line break")
+        << panel("note", QJsonArray{text("bras\ngauche"), text("assis")}) << "bras gauche assis"
+        << false;
+    QTest::newRow("interpretation")
+        << panel("interpretation", QJsonArray{snomed("361137007")}) << "" << true;
+    QTest::newRow("rhythm, irregularly irregular")
+        << panel("component", rhythm("271637005")) << "" << true;
+    QTest::newRow("rhythm, regular")
+        << panel("component", rhythm("933506231000036108")) << "" << false;
+    QTest::newRow("the code of another system")
+        << panel("interpretation", QJsonArray{snomed("361137007", "http://loinc.org")}) << ""
+        << false;
+  }
+  void fhirContexts() {
+    QFETCH(QByteArray, json);
+    QFETCH(QString, note);
+    QFETCH(bool, irregular);
+    PeriodLists lists;
+    CsvImport import(lists, ColumnMapping{});
+    QVERIFY(ReadFhir(json, import).error.isEmpty());
+    QCOMPARE(import.imported(), qint64(1));
+    ReadingContext expected{note, 0};
+    expected.set(ContextFlag::Irregular, irregular);
+    QCOMPARE(import.contexts().size(), size_t(expected.isEmpty() ? 0 : 1));
+    if (!expected.isEmpty()) {
+      QCOMPARE(import.contexts()[0].context, expected);
     }
   }
 
