@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -132,6 +133,16 @@ struct Dropped {
 
 // --- The JSON grammar ----------------------------------------------------------
 
+// The bytes a string holds as they stand: ASCII but the controls, the quote
+// and the backslash.
+constexpr std::array<bool, 256> kPlainByte = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) {
+    plain[size_t(c)] = c != '"' && c != '\\';
+  }
+  return plain;
+}();
+
 // Reads JSON as RFC 8259 writes it, the values of interest into what the
 // callers give, everything else checked and dropped. The first fault stops
 // the reading at its offset.
@@ -148,6 +159,10 @@ public:
   }
 
   void blanks() {
+    // Compact JSON has none: told at once.
+    if (const char *p = src_.at(); p != src_.end() && uchar(*p) > ' ') {
+      return;
+    }
     for (;;) {
       const char *p = src_.at(), *end = src_.end();
       while (p != end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t')) {
@@ -169,7 +184,7 @@ public:
     for (;;) {
       // The run of plain ASCII bytes, handed over at once.
       const char *p = src_.at(), *end = src_.end(), *from = p;
-      while (p != end && uchar(*p) >= 0x20 && uchar(*p) < 0x80 && *p != '"' && *p != '\\') {
+      while (p != end && kPlainByte[uchar(*p)]) {
         ++p;
       }
       sink.put(from, p - from);
@@ -618,26 +633,98 @@ struct Resource {
   bool skipped() const { return status.is("entered-in-error"_L1) || status.is("cancelled"_L1); }
 };
 
-// When an Observation was made: its local time and the instant.
+// When an Observation was made: its local date and minute, and the instant.
 struct When {
-  QDateTime local;
-  qint64 ms = 0;  // the instant, since the epoch
-  QString reason; // when it has none
+  QDate date;
+  int minutes = -1; // since midnight, local; -1 when it has no time
+  qint64 ms = 0;    // the instant, since the epoch
+  QString reason;   // when it has none
+  bool valid() const { return minutes >= 0; }
 };
 
-// The time of an effectiveDateTime text.
-When TimeOfText(const QString &text) {
+// The digits at `t[at]`, `n` of them, or -1.
+int DigitsAt(QByteArrayView t, qsizetype at, int n) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) {
+    const char c = t[at + i];
+    if (c < '0' || c > '9') {
+      return -1;
+    }
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+// The instant of "2026-03-03T07:40:00+01:00" (a fraction of a second, "Z"
+// allowed), the form FHIR servers and Tensiolog write, read by hand, in
+// milliseconds since the epoch; false for any other text.
+bool FastInstant(QByteArrayView t, qint64 *ms) {
+  if (t.size() < 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':') {
+    return false;
+  }
+  const int y = DigitsAt(t, 0, 4), mo = DigitsAt(t, 5, 2), d = DigitsAt(t, 8, 2),
+            h = DigitsAt(t, 11, 2), mi = DigitsAt(t, 14, 2), sec = DigitsAt(t, 17, 2);
+  if (y < 1000 || mo < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59) {
+    return false;
+  }
+  const QDate date(y, mo, d);
+  if (!date.isValid()) {
+    return false;
+  }
+  qsizetype at = 19;
+  int millis = 0;
+  if (t[at] == '.') {
+    int scale = 100, n = 0;
+    for (++at; at < t.size() && t[at] >= '0' && t[at] <= '9'; ++at, ++n) {
+      millis += (t[at] - '0') * scale;
+      scale /= 10;
+    }
+    if (n == 0) {
+      return false;
+    }
+  }
+  int offset = 0; // seconds east of UTC
+  if (at + 1 == t.size() && t[at] == 'Z') {
+    offset = 0;
+  } else if (at + 6 == t.size() && (t[at] == '+' || t[at] == '-') && t[at + 3] == ':') {
+    const int oh = DigitsAt(t, at + 1, 2), om = DigitsAt(t, at + 4, 2);
+    if (oh < 0 || oh > 14 || om < 0 || om > 59) {
+      return false;
+    }
+    offset = (t[at] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
+  } else {
+    return false;
+  }
+  constexpr qint64 kUnixEpochDay = 2440588;
+  const qint64 seconds = (date.toJulianDay() - kUnixEpochDay) * 86400 + h * 3600 + mi * 60 + sec;
+  *ms = (seconds - offset) * 1000 + millis;
+  return true;
+}
+
+// The time of an effectiveDateTime text; `clock` gives the local time of
+// an instant.
+When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
+  if (qint64 ms; FastInstant(bytes, &ms)) {
+    ImportWhen when;
+    when.kind = ImportWhen::Kind::Instant;
+    when.epochSeconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    clock.toLocal(when);
+    return {when.date, when.minutes, ms, {}};
+  }
+  const QString text = QString::fromUtf8(bytes);
   // "2026", "2026-03", "2026-03-02": a day at most, no time of day.
   if (!text.isEmpty() && text.size() <= 10 &&
       std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() || c == u'-'; })) {
-    return {{}, 0, u"heure absente"_s};
+    return {{}, -1, 0, u"heure absente"_s};
   }
   const QDateTime at = QDateTime::fromString(text, Qt::ISODate);
   if (!at.isValid()) {
-    return {{}, 0, u"date et heure illisibles"_s};
+    return {{}, -1, 0, u"date et heure illisibles"_s};
   }
   // A time without an offset (which FHIR does not allow) is taken as local.
-  return {at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime(), at.toMSecsSinceEpoch(), {}};
+  const QDateTime local = at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime();
+  const QTime time = local.time();
+  return {local.date(), time.hour() * 60 + time.minute(), at.toMSecsSinceEpoch(), {}};
 }
 
 // A blood-pressure panel, as the checks need it.
@@ -932,14 +1019,15 @@ private:
   When effective(const Resource &r) {
     const size_t i = r.hasTime[0] ? 0 : r.hasTime[1] ? 1 : 2;
     if (!r.hasTime[i]) {
-      return {{}, 0, u"date et heure absentes"_s};
+      return {{}, -1, 0, u"date et heure absentes"_s};
     }
     const QByteArrayView text = r.time[i].view();
     if (!text.isEmpty() && !r.time[i].over && text == QByteArrayView(lastText_)) {
       return lastWhen_;
     }
-    lastText_ = text.toByteArray();
-    lastWhen_ = TimeOfText(r.time[i].text());
+    lastText_.resize(text.size());
+    std::memcpy(lastText_.data(), text.data(), size_t(text.size()));
+    lastWhen_ = r.time[i].over ? TimeOfText("?", clock_) : TimeOfText(text, clock_);
     return lastWhen_;
   }
 
@@ -953,7 +1041,7 @@ private:
       const auto part = [&r](size_t i) { return r.hasPart[i] ? r.part[i] : Quantity{}; };
       Panel panel{index,
                   effective(r),
-                  r.subject,
+                  subjectOf(r),
                   Measure(part(0), true, u"systolique"_s),
                   Measure(part(1), true, u"diastolique"_s),
                   std::nullopt,
@@ -961,18 +1049,31 @@ private:
       if (r.hasPart[2] && r.part[2].present) {
         panel.p = Measure(r.part[2], false, u"pouls"_s);
       }
-      panel.context.note = CleanNote(QString::fromUtf8(r.note));
+      if (!r.note.isEmpty()) {
+        panel.context.note = CleanNote(QString::fromUtf8(r.note));
+      }
       panel.context.set(ContextFlag::Irregular, r.irregular);
       panels_.push_back(std::move(panel));
     } else if (r.code & kRateCode) {
-      if (When when = effective(r); when.local.isValid()) {
-        rates_.push_back({when.ms, index, r.subject, Measure(r.value, false, u"pouls"_s)});
+      if (When when = effective(r); when.valid()) {
+        rates_.push_back({when.ms, index, subjectOf(r), Measure(r.value, false, u"pouls"_s)});
       }
     }
   }
 
+  // The subject of a resource, shared with the one before when the same
+  // (a bundle usually names one patient).
+  const QByteArray &subjectOf(const Resource &r) {
+    if (r.subject != lastSubject_) {
+      lastSubject_ = r.subject;
+    }
+    return lastSubject_;
+  }
+
   Source &source_;
   Parser parser_;
+  LocalTimeConverter clock_;
+  QByteArray lastSubject_;
   Short topType_;
   Resource top_, resource_;
   Quantity part_;
@@ -992,7 +1093,7 @@ void ImportPanels(FhirReader &reader, CsvImport &import) {
     const qsizetype i = panel.entry;
     const When &when = panel.when;
     const QString place = u"entrée %1"_s.arg(i + 1);
-    if (!when.local.isValid()) {
+    if (!when.valid()) {
       import.reject(place, when.reason);
       continue;
     }
@@ -1025,9 +1126,8 @@ void ImportPanels(FhirReader &reader, CsvImport &import) {
       import.reject(place, !s.number ? s.reason : !d.number ? d.reason : p.reason);
       continue;
     }
-    const QTime time = when.local.time();
-    import.addReading(when.local.date(), time.hour() * 60 + time.minute(), *s.number, *d.number,
-                      *p.number, place, panel.context);
+    import.addReading(when.date, when.minutes, *s.number, *d.number, *p.number, place,
+                      panel.context);
   }
 }
 

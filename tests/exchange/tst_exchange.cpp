@@ -709,6 +709,20 @@ private slots:
                       "1772435700,128,82,71\n2026-03-02 07:16:00,131,84,66\njunk,1,2,3\n");
     QTest::newRow("no header") << QByteArray(
         "02/03/2026;07:15;131;84;66\n02/03/2026;07:16;131;84;66\n");
+    QTest::newRow("month names") << QByteArray(
+        "Date;Time;SYS;DIA;Pulse\nDec 08 2026;07:15;131;84;66\n"
+        "dec 09 2026;07:15;131;84;66\nMAI 10 2026;07:15;131;84;66\n"
+        "Fev 11 2026;07:15;131;84;66\nJui 12 2026;07:15;131;84;66\n"
+        "Feb 30 2026;07:15;131;84;66\nSep 1 2026;07:15;131;84;66\n"
+        "Sep 1, 2026;07:15;131;84;66\nD\xC3\xA9\x63 13 2026;07:15;131;84;66\n"
+        "Dez 14 2026;07:15;131;84;66\nDec 15 20266;07:15;131;84;66\n");
+    QTest::newRow("context columns") << header.chopped(2) +
+                                            ";Remarque;Pouls irr\xC3\xA9gulier\r\n" +
+                                            "2026-03-02;07:15;Matin;131;84;66;x;'=1+1;oui\r\n"
+                                            "2026-03-02;07:16;Matin;131;84;66;x;\"a;b\";OUI \r\n"
+                                            "2026-03-02;07:17;Matin;131;84;66;x;caf\xE9;1\r\n"
+                                            "2026-03-02;07:18;Matin;131;84;66;x; ;non\r\n"
+                                            "2026-03-02;07:19;Matin;131;84;66;x;;\r\n";
   }
   void plainRecordsReadAsTexts() {
     QFETCH(QByteArray, csv);
@@ -753,6 +767,7 @@ private slots:
       const CsvImport bytes = import(chunk, true, &plainRecords);
       QCOMPARE(bytes.summary(), texts.summary());
       QCOMPARE(bytes.duplicates(), texts.duplicates());
+      QCOMPARE(bytes.contexts(), texts.contexts());
       for (DayPeriod p : kAllPeriods) {
         QCOMPARE(bytes.accepted(p), texts.accepted(p));
         QCOMPARE(SerializeMeasurementFile(bytes.accepted(p)),
@@ -1118,6 +1133,18 @@ private slots:
     QTest::newRow("offset converted")
         << Bundle({Panel("2026-03-03T12:10:00+05:30", 128, 82), Rate("2026-03-03T06:40:00Z", 71)})
         << normal << "";
+    QTest::newRow("fraction of a second, UTC")
+        << Bundle({Panel("2026-03-03T06:40:59.999Z", 128, 82), Rate("2026-03-03T06:44:00Z", 71)})
+        << normal << "";
+    QTest::newRow("no offset: local")
+        << Bundle({Panel("2026-03-03T07:40:00", 128, 82, "mm[Hg]", 71)}) << normal << "";
+    QTest::newRow("summer time, a day with no 02:30")
+        << Bundle({Panel("2026-03-29T00:30:00Z", 128, 82, "mm[Hg]", 71),
+                   Panel("2026-03-29T01:30:00Z", 128, 82, "mm[Hg]", 72)})
+        << QStringList{"29/03/2026 01:30 128/82/71", "29/03/2026 03:30 128/82/72"} << "";
+    QTest::newRow("impossible day")
+        << Bundle({Panel("2026-02-30T07:40:00+01:00", 128, 82, "mm[Hg]", 71)}) << none
+        << "entrée 1 : date et heure illisibles";
     QTest::newRow("wrong unit") << Bundle({Panel(t, 128, 82, "cm[H2O]"), Rate(t, 71)}) << none
                                 << "entrée 1 : unité inconnue : cm[H2O]";
     QTest::newRow("rate in a wrong unit") << Bundle({Panel(t, 128, 82), Rate(t, 71, "Hz")}) << none
@@ -1544,6 +1571,54 @@ private slots:
 
   // The preview's start of a file: no more records than asked, its
   // separator, and the roles its first record suggests.
+  // The preview shows the lines of an unclosed quote refused, in their
+  // place, as the import refuses them.
+  void csvStartRefusedLines_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("rows"); // each shown row's first field
+    const QByteArray header = "Date;Heure;Systolique;Diastolique;Pouls;Note\n";
+    QTest::newRow("to the end") << header + "02/03/2026;07:15;131;84;66;ok\n"
+                                            "02/03/2026;07:16;131;84;66;\"sans fin\n"
+                                            "02/03/2026;20:05;128;82;71;ok\r\n"
+                                            "03/03/2026;07:10;120;80;60;ok"
+                                << QStringList{"Date", "02/03/2026",
+                                               "ligne 3 : guillemet non fermé",
+                                               "ligne 4 : guillemet non fermé",
+                                               "ligne 5 : guillemet non fermé"};
+    QTest::newRow("ended at the bound")
+        << header + "02/03/2026;07:15;131;84;66;\"" +
+               QByteArray(CsvReader::kMaxRecordBytes + 10, 'x') +
+               "\n02/03/2026;20:05;128;82;71;ok\n"
+        << QStringList{"Date", "ligne 2 : guillemet non fermé", "02/03/2026"};
+    QStringList many{"Date"};
+    for (int line = 2; line <= kPreviewRecords; ++line) {
+      many << QStringLiteral("ligne %1 : guillemet non fermé").arg(line);
+    }
+    QTest::newRow("more lines than shown")
+        << header + "02/03/2026;07:15;131;84;66;\"" + QByteArray(40, '\n') << many;
+  }
+  void csvStartRefusedLines() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, rows);
+    test::TempHome home;
+    const QString path = home.path() + QStringLiteral("q.csv");
+    QVERIFY(test::WriteFile(path, file));
+    const CsvFileStart start = ReadCsvStart(path);
+    QStringList shown;
+    for (const QStringList &row : start.shownRows()) {
+      shown << row.value(0);
+    }
+    QCOMPARE(shown, rows);
+    QCOMPARE(start.records.size() + start.rejected.size(), qsizetype(rows.size()));
+    // The import refuses the same lines.
+    SavedLogbook saved;
+    const QStringList said = AppendCsvFile(saved.book, path, start.guess, start.separator, {}, true)
+                                 .summary.split(u'\n');
+    for (const QString &row : rows) {
+      QVERIFY2(!row.startsWith(u"ligne") || said.contains(row), qPrintable(row));
+    }
+  }
+
   void csvStart() {
     test::TempHome home;
     QByteArray bytes = "timestamp,sys,dia,pulse\n";
