@@ -162,9 +162,53 @@ template <typename View> int TwoDigits(View text, qsizetype at) {
   return (a - u'0') * 10 + (b - u'0');
 }
 
-// "dd/MM/yyyy", "dd.MM.yyyy" (or month first, by `order`) and "yyyy-MM-dd"
-// read by hand (the common forms, by far); nothing for any other text.
+// The month of a three-letter name, English or French, any case ("Dec",
+// "fév" aside: ASCII only), as the month names of ParseImportDate read it;
+// 0 for any other letters.
+int MonthOfThreeLetters(char16_t a, char16_t b, char16_t c) {
+  const auto lower = [](char16_t x) -> quint32 {
+    return x >= u'A' && x <= u'Z' ? x - u'A' + u'a' : x >= u'a' && x <= u'z' ? x : 0;
+  };
+  const auto key = [](const char *n) {
+    return quint32(uchar(n[0])) << 16 | quint32(uchar(n[1])) << 8 | uchar(n[2]);
+  };
+  const quint32 k = lower(a) << 16 | lower(b) << 8 | lower(c);
+  static const char *const kNames[][2] = {{"jan", nullptr}, {"feb", "fev"},   {"mar", nullptr},
+                                          {"apr", "avr"},   {"may", "mai"},   {"jun", nullptr},
+                                          {"jul", nullptr}, {"aug", "aou"},   {"sep", nullptr},
+                                          {"oct", nullptr}, {"nov", nullptr}, {"dec", nullptr}};
+  for (int m = 0; m < 12; ++m) {
+    for (const char *name : kNames[m]) {
+      if (name && key(name) == k) {
+        return m + 1;
+      }
+    }
+  }
+  return 0;
+}
+
+// "Mmm dd yyyy" ("Dec 08 2026", OMRON connect's dates) read by hand.
+template <typename View> std::optional<QDate> FastMonthNameDate(View text) {
+  const auto at = [&text](qsizetype i) { return Unit(text[i]); };
+  if (text.size() != 11 || at(3) != u' ' || at(6) != u' ') {
+    return std::nullopt;
+  }
+  const int m = MonthOfThreeLetters(at(0), at(1), at(2));
+  const int d = TwoDigits(text, 4), y1 = TwoDigits(text, 7), y2 = TwoDigits(text, 9);
+  if (m == 0 || d < 0 || y1 < 0 || y2 < 0) {
+    return std::nullopt;
+  }
+  const QDate date(y1 * 100 + y2, m, d);
+  return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// "dd/MM/yyyy", "dd.MM.yyyy" (or month first, by `order`), "yyyy-MM-dd" and
+// "Mmm dd yyyy" read by hand (the common forms, by far); nothing for any
+// other text.
 template <typename View> std::optional<QDate> FastDate(View text, DateOrder order) {
+  if (text.size() == 11) {
+    return FastMonthNameDate(text);
+  }
   if (text.size() != 10) {
     return std::nullopt;
   }
