@@ -28,9 +28,10 @@ constexpr int kMargin = 10;
 constexpr qsizetype kShownChars = 120;
 constexpr qsizetype kMaxColumns = 40;
 
-const ColumnRole kRoles[] = {ColumnRole::Date,     ColumnRole::Time,      ColumnRole::DateTime,
-                             ColumnRole::Systolic, ColumnRole::Diastolic, ColumnRole::Pulse,
-                             ColumnRole::Period,   ColumnRole::TimeZone,  ColumnRole::Ignore};
+const ColumnRole kRoles[] = {ColumnRole::Date,      ColumnRole::Time,      ColumnRole::DateTime,
+                             ColumnRole::Systolic,  ColumnRole::Diastolic, ColumnRole::Pulse,
+                             ColumnRole::Period,    ColumnRole::TimeZone,  ColumnRole::Note,
+                             ColumnRole::Irregular, ColumnRole::Ignore};
 
 const QColor kMissingColour(200, 0, 0);
 const QColor kHeaderRowColour(128, 128, 128);
@@ -112,7 +113,9 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
     bold.setBold(true);
     format->setFont(bold);
   }
-  const qsizetype shown = start.records.size();
+  // The records, and the lines of an unclosed quote refused in their place.
+  const QList<QStringList> rows = start.shownRows();
+  const qsizetype shown = rows.size();
   instruction->setText(
       QStringLiteral("Choisissez le rôle de chaque colonne. ") +
       (shown == 1 ? QStringLiteral("Aperçu de la première ligne du fichier :")
@@ -154,7 +157,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
   }
   table_->setRowHeight(0, selectors_.first()->sizeHint().height() + 4);
   for (int r = 0; r < int(shown); ++r) {
-    const QStringList &record = start.records[r];
+    const QStringList &record = rows[r];
     for (int c = 0; c < record.size() && c < columns; ++c) {
       auto *item = new QTableWidgetItem(ShownField(record[c]));
       item->setFlags(Qt::ItemIsEnabled);

@@ -2,6 +2,7 @@
 
 #include "exchange/csv_reader.h"
 #include "measurements/period_list_model.h"
+#include "measurements/reading_context.h"
 
 #include <algorithm>
 #include <array>
@@ -49,8 +50,11 @@ char *WriteCell(const Reading &r, int cell, char *p) {
   return p + quoted.size();
 }
 
+// The fields of a row.
+constexpr qsizetype kFields = 9;
+
 // Whether a row written without quotes reads back as the same fields: no
-// quote, CR or LF, and just the separators between its seven fields.
+// quote, CR or LF, and just the separators between its fields.
 bool IsPlainRow(const char *p, const char *end) {
   qsizetype separators = 0;
 #if defined(__SSE2__) || defined(_M_X64)
@@ -81,7 +85,15 @@ bool IsPlainRow(const char *p, const char *end) {
     }
     separators += *p == ';';
   }
-  return separators == 6;
+  return separators == kFields - 1;
+}
+
+// The note of a context as written: as CsvField writes it, with an
+// apostrophe before a note that looks like a formula (the note is the
+// user's text).
+QByteArray NoteField(const QString &note) {
+  const QByteArray bytes = note.toUtf8();
+  return LooksLikeFormula(bytes) ? CsvField(u'\'' + note) : CsvField(note);
 }
 
 // The date cell as Qt::ISODate writes the date, "yyyy-MM-dd", from the
@@ -105,7 +117,7 @@ char *WriteIsoDate(const Reading &r, char *p) {
 } // namespace
 
 QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::optional<QDate> to,
-                     qsizetype *count) {
+                     qsizetype *count, const ReadingContexts *contexts) {
   // A row and its place in the order: the day and minute of a dated
   // reading, after them every other by its minute (24 * 60 without a time).
   struct Row {
@@ -113,6 +125,7 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
     const Reading *reading;
     DayPeriod period;
     qsizetype room = 0; // the row's bytes as it stands, at most
+    const ReadingContext *context = nullptr;
   };
   constexpr quint64 kUndated = quint64(1) << 63;
   std::vector<Row> rows;
@@ -130,7 +143,8 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
       const quint64 minutes = quint64(r.minutes().value_or(24 * 60));
       const quint64 key =
           date ? (quint64(date->toJulianDay()) << 11) | minutes : kUndated | minutes;
-      rows.push_back({key, &r, period, 0});
+      rows.push_back({key, &r, period, 0,
+                      contexts && !contexts->isEmpty() ? contexts->find(period, r) : nullptr});
     }
   }
   segments.back() = rows.size();
@@ -163,12 +177,18 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
     }
     return bound;
   };
-  constexpr qsizetype kSeparatorsAndEnd = Reading::kCellCount + 2;
+  constexpr qsizetype kSeparatorsAndEnd = kFields + 1;
+  // The context's fields past their separators: the note with an
+  // apostrophe (each UTF-16 unit three bytes at most), its quotes doubled,
+  // quoted, then "oui".
+  const auto contextBound = [](const Row &row) {
+    return row.context ? 2 * 3 * (row.context->note.size() + 1) + 2 + 3 : qsizetype(0);
+  };
   const QByteArrayView head = "\xEF\xBB\xBF";
   qsizetype roomLeft = 0; // for the rows not yet written, as they stand
   for (Row &row : rows) {
     row.room = cellsBound(*row.reading) + periodNames[size_t(PeriodIndex(row.period))].size() +
-               kSeparatorsAndEnd;
+               kSeparatorsAndEnd + contextBound(row);
     roomLeft += row.room;
   }
   QByteArray out;
@@ -183,6 +203,18 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
   put("\r\n");
   static constexpr int kAfterDate[] = {
       Reading::Time, -1, Reading::Systolic, Reading::Diastolic, Reading::Pulse, Reading::Diagnosis};
+  // The note and the flag after the cells.
+  const auto putContext = [&put](const Row &row) {
+    put(";");
+    if (row.context) {
+      if (!row.context->note.isEmpty()) {
+        put(NoteField(row.context->note));
+      }
+      put(row.context->irregular() ? ";oui" : ";");
+    } else {
+      put(";");
+    }
+  };
   for (const Row &row : rows) {
     const Reading &r = *row.reading;
     const QByteArrayView period = periodNames[size_t(PeriodIndex(row.period))];
@@ -203,6 +235,7 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
           formula = formula || (p != from && NeedsFormulaMark(r, cell, QByteArrayView(from, p)));
         }
       }
+      putContext(row);
       if (!formula && IsPlainRow(start, p)) {
         put("\r\n");
         continue;
@@ -211,8 +244,8 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
     }
     // Every cell quoted, its quotes doubled and an apostrophe before it, at
     // most.
-    const qsizetype longest =
-        2 * cellsBound(r) + 3 * Reading::kCellCount + period.size() + kSeparatorsAndEnd + 24;
+    const qsizetype longest = 2 * cellsBound(r) + 3 * Reading::kCellCount + period.size() +
+                              kSeparatorsAndEnd + contextBound(row) + 24;
     if (const qsizetype at = p - out.constData(); out.size() - at < longest + roomLeft) {
       out.resize(std::max(out.size() * 2, at + longest + roomLeft));
       p = start = out.data() + at;
@@ -234,6 +267,7 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
         p = WriteCell(r, cell, p);
       }
     }
+    putContext(row);
     put("\r\n");
   }
   out.truncate(p - out.constData());

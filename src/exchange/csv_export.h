@@ -1,7 +1,9 @@
 #pragma once
 
 // Readings out as CSV for a French spreadsheet: UTF-8 with a byte-order
-// mark, ";" between fields, CR LF, fields quoted as RFC 4180 asks.
+// mark, ";" between fields, CR LF, fields quoted as RFC 4180 asks. After
+// the reading's six cells and its list come its context: the note, and
+// "oui" for an irregular heartbeat.
 
 #include "common/day_period.h"
 #include "measurements/reading.h"
@@ -14,9 +16,11 @@
 namespace tl {
 
 class PeriodLists;
+class ReadingContexts;
 
 // The header line's fields.
-inline constexpr char kCsvHeader[] = "Date;Heure;Période;Systolique;Diastolique;Pouls;Diagnostic";
+inline constexpr char kCsvHeader[] =
+    "Date;Heure;Période;Systolique;Diastolique;Pouls;Diagnostic;Remarque;Pouls irrégulier";
 
 // A field as written: quoted, its quotes doubled, when it holds ";", a
 // quote, CR or LF; as it stands otherwise.
@@ -25,8 +29,9 @@ QByteArray CsvField(QStringView text);
 // The readings of the four lists, sorted by date and time (a date cell that
 // is no date comes last, in list order), dated `from` to `to` when given (a
 // range leaves out the readings without a date). `count` gets the rows
-// written.
+// written; `contexts`, when given, are the contexts of the readings of
+// `lists` (without, the two last fields are empty).
 QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::optional<QDate> to,
-                     qsizetype *count = nullptr);
+                     qsizetype *count = nullptr, const ReadingContexts *contexts = nullptr);
 
 } // namespace tl

@@ -61,6 +61,12 @@ constexpr const char *kExcludedWords =
 constexpr const char *kTimeZoneWords =
     "fuseau|fuseau horaire|time zone|timezone|tz|utc offset|offset|decalage|decalage horaire|zone";
 constexpr const char *kPeriodWords = "periode|period";
+// Looked for before the values: "Pouls irrégulier" is no pulse.
+constexpr const char *kIrregularWords =
+    "irregulier|irreguliers|irreguliere|irregular|irregularity|irregularite|arythmie|arrhythmia|"
+    "ihb";
+constexpr const char *kNoteWords =
+    "remarque|remarques|note|notes|commentaire|commentaires|comment|comments|annotation";
 constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
                                        "timestamp|time stamp|horodatage";
 constexpr const char *kDateWords = "date";
@@ -90,6 +96,10 @@ QString RoleResemblance(ColumnRole role) {
     return QStringLiteral("à la période");
   case ColumnRole::TimeZone:
     return QStringLiteral("au fuseau horaire");
+  case ColumnRole::Note:
+    return QStringLiteral("à la remarque");
+  case ColumnRole::Irregular:
+    return QStringLiteral("au pouls irrégulier");
   case ColumnRole::Ignore:
     break;
   }
@@ -152,9 +162,53 @@ template <typename View> int TwoDigits(View text, qsizetype at) {
   return (a - u'0') * 10 + (b - u'0');
 }
 
-// "dd/MM/yyyy", "dd.MM.yyyy" (or month first, by `order`) and "yyyy-MM-dd"
-// read by hand (the common forms, by far); nothing for any other text.
+// The month of a three-letter name, English or French, any case ("Dec",
+// "fév" aside: ASCII only), as the month names of ParseImportDate read it;
+// 0 for any other letters.
+int MonthOfThreeLetters(char16_t a, char16_t b, char16_t c) {
+  const auto lower = [](char16_t x) -> quint32 {
+    return x >= u'A' && x <= u'Z' ? x - u'A' + u'a' : x >= u'a' && x <= u'z' ? x : 0;
+  };
+  const auto key = [](const char *n) {
+    return quint32(uchar(n[0])) << 16 | quint32(uchar(n[1])) << 8 | uchar(n[2]);
+  };
+  const quint32 k = lower(a) << 16 | lower(b) << 8 | lower(c);
+  static const char *const kNames[][2] = {{"jan", nullptr}, {"feb", "fev"},   {"mar", nullptr},
+                                          {"apr", "avr"},   {"may", "mai"},   {"jun", nullptr},
+                                          {"jul", nullptr}, {"aug", "aou"},   {"sep", nullptr},
+                                          {"oct", nullptr}, {"nov", nullptr}, {"dec", nullptr}};
+  for (int m = 0; m < 12; ++m) {
+    for (const char *name : kNames[m]) {
+      if (name && key(name) == k) {
+        return m + 1;
+      }
+    }
+  }
+  return 0;
+}
+
+// "Mmm dd yyyy" ("Dec 08 2026", OMRON connect's dates) read by hand.
+template <typename View> std::optional<QDate> FastMonthNameDate(View text) {
+  const auto at = [&text](qsizetype i) { return Unit(text[i]); };
+  if (text.size() != 11 || at(3) != u' ' || at(6) != u' ') {
+    return std::nullopt;
+  }
+  const int m = MonthOfThreeLetters(at(0), at(1), at(2));
+  const int d = TwoDigits(text, 4), y1 = TwoDigits(text, 7), y2 = TwoDigits(text, 9);
+  if (m == 0 || d < 0 || y1 < 0 || y2 < 0) {
+    return std::nullopt;
+  }
+  const QDate date(y1 * 100 + y2, m, d);
+  return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+// "dd/MM/yyyy", "dd.MM.yyyy" (or month first, by `order`), "yyyy-MM-dd" and
+// "Mmm dd yyyy" read by hand (the common forms, by far); nothing for any
+// other text.
 template <typename View> std::optional<QDate> FastDate(View text, DateOrder order) {
+  if (text.size() == 11) {
+    return FastMonthNameDate(text);
+  }
   if (text.size() != 10) {
     return std::nullopt;
   }
@@ -347,6 +401,18 @@ std::optional<DayPeriod> PeriodOf(QByteArrayView field) {
   return PeriodOf(DecodeCsvField(field));
 }
 
+// The text of a note cell, as kept.
+QString NoteOf(const QString &field) { return CleanNote(field); }
+QString NoteOf(QByteArrayView field) {
+  return TrimmedAscii(field).isEmpty() ? QString() : CleanNote(DecodeCsvField(field));
+}
+
+bool IsYes(const QString &field) { return IsYesCell(field); }
+bool IsYes(QByteArrayView field) {
+  const QByteArrayView text = TrimmedAscii(field);
+  return text.size() <= 4 && IsYesCell(QString::fromLatin1(text));
+}
+
 // A spreadsheet's line of averages or totals ("Moyenne", "Total").
 bool IsTotalsField(const QString &field) {
   const QString n = Folded(field);
@@ -393,10 +459,24 @@ QString ColumnRoleText(ColumnRole role) {
     return QStringLiteral("Période");
   case ColumnRole::TimeZone:
     return QStringLiteral("Fuseau horaire");
+  case ColumnRole::Note:
+    return QStringLiteral("Remarque");
+  case ColumnRole::Irregular:
+    return QStringLiteral("Pouls irrégulier");
   case ColumnRole::Ignore:
     break;
   }
   return QStringLiteral("Ignorer");
+}
+
+bool IsYesCell(QStringView text) {
+  text = text.trimmed();
+  for (const char *yes : {"oui", "yes", "1", "true", "x"}) {
+    if (text.compare(QLatin1StringView(yes), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool ColumnMapping::complete() const {
@@ -426,6 +506,12 @@ ColumnRole RoleOfHeader(const QString &name) {
   }
   if (time) {
     return ColumnRole::Time;
+  }
+  if (HasPhrase(words, kIrregularWords)) {
+    return ColumnRole::Irregular;
+  }
+  if (HasPhrase(words, kNoteWords)) {
+    return ColumnRole::Note;
   }
   // One value named, or none: "Systolique/Diastolique" is no one value.
   ColumnRole found = ColumnRole::Ignore;
@@ -565,6 +651,7 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
   const ImportZone *zone = nullptr;
   std::array<std::optional<qint64>, 3> values;
   std::array<bool, 3> present{};
+  ReadingContext context;
   QString problem;
   const Field none{};
   for (qsizetype i = 0; i < mapping_.roles.size() && problem.isEmpty(); ++i) {
@@ -615,6 +702,12 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     case ColumnRole::Period:
       period = PeriodOf(field);
       break;
+    case ColumnRole::Note:
+      context.note = NoteOf(field);
+      break;
+    case ColumnRole::Irregular:
+      context.set(ContextFlag::Irregular, IsYes(field));
+      break;
     case ColumnRole::TimeZone:
       // The zone of the row before, the common case; a blank cell: the time
       // is local.
@@ -663,7 +756,8 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     date = when.date;
     time = when.minutes;
   }
-  if (const char *refused = accept(*date, *time, *values[0], *values[1], *values[2], period)) {
+  if (const char *refused =
+          accept(*date, *time, *values[0], *values[1], *values[2], period, context)) {
     reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
   }
 }

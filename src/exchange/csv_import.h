@@ -31,8 +31,10 @@ enum class ColumnRole {
   Systolic,
   Diastolic,
   Pulse,
-  Period,   // the list a reading was in ("Période" of the program's own export)
-  TimeZone, // the UTC offset or time zone of the date and time
+  Period,    // the list a reading was in ("Période" of the program's own export)
+  TimeZone,  // the UTC offset or time zone of the date and time
+  Note,      // a note on the reading ("Remarque")
+  Irregular, // the irregular-heartbeat flag ("Pouls irrégulier": "oui" or empty)
 };
 
 // A column's name as the roles and the known exports compare it: lower
@@ -76,6 +78,10 @@ struct ColumnMapping {
   // complete too (its readings are then refused, "pouls absent").
   bool complete() const;
 };
+
+// Whether a flag cell says yes: "oui", "yes", "1", "true" or "x", case
+// and blanks aside.
+bool IsYesCell(QStringView text);
 
 // The role a column's header names: by whole words (split at blanks,
 // punctuation, underscores and camelCase; case and accents aside) from a

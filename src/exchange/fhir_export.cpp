@@ -1,6 +1,7 @@
 #include "exchange/fhir_export.h"
 
 #include "measurements/period_list_model.h"
+#include "measurements/reading_context.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -21,6 +22,7 @@ const QString kUcum = QStringLiteral("http://unitsofmeasure.org");
 const QString kBpProfile = QStringLiteral("http://hl7.org/fhir/StructureDefinition/bp");
 const QString kHeartRateProfile =
     QStringLiteral("http://hl7.org/fhir/StructureDefinition/heartrate");
+const QString kSnomed = QStringLiteral("http://snomed.info/sct");
 
 QJsonObject Coding(const QString &system, const QString &code, const QString &display) {
   return QJsonObject{{QStringLiteral("system"), system},
@@ -82,6 +84,23 @@ QJsonObject Entry(const QString &url, const QJsonObject &resource, FhirBundleTyp
   return entry;
 }
 
+// The irregular heartbeat the meter flagged, as a component of the panel:
+// LOINC 8884-9 "Heart rate rhythm" (the code of HL7 US Core's heart rate
+// rhythm example, Observation-heart-rate-rhythm) valued with SNOMED CT
+// 361137007, shown as "Irregular heart rhythm" in the heart-rhythm-1 value
+// set of CSIRO's Smart Health Checks guide (SNOMED CT, with 933506231000036108
+// "Regular heart rhythm" beside it). The vital-signs blood-pressure profile
+// slices its components openly, so the component stands beside the
+// systolic and diastolic ones.
+QJsonObject IrregularRhythm() {
+  return QJsonObject{{QStringLiteral("code"),
+                      Concept(QStringLiteral("8884-9"), QStringLiteral("Heart rate rhythm"))},
+                     {QStringLiteral("valueCodeableConcept"),
+                      QJsonObject{{QStringLiteral("coding"),
+                                   QJsonArray{Coding(kSnomed, QStringLiteral("361137007"),
+                                                     QStringLiteral("Irregular heart rhythm"))}}}}};
+}
+
 QString Offset(int seconds) {
   const int magnitude = seconds < 0 ? -seconds : seconds;
   return (seconds < 0 ? u'-' : u'+') + QStringLiteral("%1:%2")
@@ -113,11 +132,13 @@ QString LocalDateTimeWithOffset(const QDate &date, int minutes) {
 }
 
 FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::optional<QDate> from,
-                      std::optional<QDate> to, FhirBundleType type) {
+                      std::optional<QDate> to, FhirBundleType type,
+                      const ReadingContexts *contexts) {
   struct Row {
     QDate date;
     int minutes;
     qint64 s, d, p;
+    const ReadingContext *context;
   };
   FhirExport result;
   std::vector<Row> rows;
@@ -134,7 +155,7 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
         ++result.leftOut;
         continue;
       }
-      rows.push_back({*date, *minutes, *s, *d, *p});
+      rows.push_back({*date, *minutes, *s, *d, *p, contexts ? contexts->find(period, r) : nullptr});
     }
   }
   std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
@@ -192,6 +213,15 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
                   Concept(QStringLiteral("8462-4"), QStringLiteral("Diastolic blood pressure"))},
                  {QStringLiteral("valueQuantity"),
                   Quantity(r.d, QStringLiteral("mmHg"), QStringLiteral("mm[Hg]"))}}}}};
+    if (r.context && r.context->irregular()) {
+      QJsonArray components = pressure[QStringLiteral("component")].toArray();
+      components.append(IrregularRhythm());
+      pressure.insert(QStringLiteral("component"), components);
+    }
+    if (r.context && !r.context->note.isEmpty()) {
+      pressure.insert(QStringLiteral("note"),
+                      QJsonArray{QJsonObject{{QStringLiteral("text"), r.context->note}}});
+    }
     QJsonObject heart{
         {QStringLiteral("resourceType"), QStringLiteral("Observation")},
         {QStringLiteral("meta"), hrMeta},

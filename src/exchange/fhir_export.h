@@ -6,6 +6,9 @@
 // derived from what it holds, never from its place, so that exporting again
 // (with readings added) names the same readings the same way; a transaction
 // Bundle creates each resource only when no resource has its identifier.
+// The context of a reading goes on its blood-pressure Observation: the note
+// as Observation.note, the irregular heartbeat as a heart-rate-rhythm
+// component.
 
 #include "measurements/reading.h"
 
@@ -17,6 +20,7 @@
 namespace tl {
 
 class PeriodLists;
+class ReadingContexts;
 
 enum class FhirBundleType {
   Collection,  // a set of resources to read
@@ -42,8 +46,10 @@ QString LocalDateTimeWithOffset(const QDate &date, int minutes);
 
 // The readings of the four lists, in date and time order, dated `from` to
 // `to` when given. A reading written already (the same date, time and
-// values) is not written again.
+// values) is not written again. `contexts`, when given, are the contexts of
+// the readings of `lists`.
 FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::optional<QDate> from,
-                      std::optional<QDate> to, FhirBundleType type = FhirBundleType::Collection);
+                      std::optional<QDate> to, FhirBundleType type = FhirBundleType::Collection,
+                      const ReadingContexts *contexts = nullptr);
 
 } // namespace tl

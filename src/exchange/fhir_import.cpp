@@ -6,11 +6,11 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -24,22 +24,544 @@ using namespace Qt::StringLiterals;
 constexpr qint64 kPulseWindowMs = qint64(5) * 60 * 1000;
 // mm[Hg] in one kPa.
 constexpr double kMmHgPerKPa = 7.50062;
+// A file is read this much at a time.
+constexpr qint64 kChunkBytes = qint64(1) << 20;
+// Deeper nesting is refused, as QJsonDocument refuses it.
+constexpr int kMaxDepth = 1024;
+// A note kept from a file is cut to this many bytes before CleanNote.
+constexpr qsizetype kMaxNoteBytes = 4096;
 
-// Whether a CodeableConcept has the LOINC code (a coding without a system
-// is taken as LOINC too).
-bool HasLoinc(const QJsonValue &codeable, QLatin1StringView code) {
-  const QJsonArray codings = codeable.toObject().value("coding"_L1).toArray();
-  for (const QJsonValue &coding : codings) {
-    const QJsonObject c = coding.toObject();
-    if (c.value("code"_L1).toString() == code) {
-      const QJsonValue system = c.value("system"_L1);
-      if (system.isUndefined() || system.toString() == "http://loinc.org"_L1) {
-        return true;
+// --- The bytes ---------------------------------------------------------------
+
+// JSON bytes in order: a view of them all, or a device read a chunk at a
+// time, so that no more than a chunk of the file is held.
+class Source {
+public:
+  explicit Source(QByteArrayView all)
+      : begin_(all.data()), p_(all.data()), end_(all.data() + all.size()) {}
+  Source(QIODevice &device, const std::function<bool(qint64)> &progress)
+      : device_(&device), progress_(progress), buffer_(kChunkBytes, Qt::Uninitialized) {}
+
+  // The next byte, or -1 at the end.
+  int peek() { return p_ != end_ || refill() ? uchar(*p_) : -1; }
+  // Takes the byte peek() gave.
+  void skip() { ++p_; }
+  int get() {
+    const int c = peek();
+    p_ += c >= 0;
+    return c;
+  }
+  // The bytes left in the chunk at hand, from the next one.
+  const char *at() const { return p_; }
+  const char *end() const { return end_; }
+  void skipTo(const char *p) { p_ = p; }
+  // The place of the next byte in the input.
+  qint64 offset() const { return base_ + (p_ - begin_); }
+
+  bool cancelled() const { return cancelled_; }
+  const QString &readError() const { return readError_; }
+
+private:
+  bool refill() {
+    if (!device_) {
+      return false;
+    }
+    base_ += end_ - begin_;
+    const qint64 got = device_->read(buffer_.data(), kChunkBytes);
+    if (got <= 0) {
+      if (got < 0) {
+        readError_ = FrenchSystemReason(device_->errorString());
+      }
+      device_ = nullptr;
+      begin_ = p_ = end_ = nullptr;
+      return false;
+    }
+    begin_ = p_ = buffer_.constData();
+    end_ = p_ + got;
+    done_ += got;
+    if (progress_ && !progress_(done_)) {
+      cancelled_ = true;
+      device_ = nullptr;
+      end_ = p_;
+      return false;
+    }
+    return true;
+  }
+
+  QIODevice *device_ = nullptr;
+  std::function<bool(qint64)> progress_;
+  QByteArray buffer_;
+  const char *begin_ = nullptr, *p_ = nullptr, *end_ = nullptr;
+  qint64 base_ = 0, done_ = 0;
+  bool cancelled_ = false;
+  QString readError_;
+};
+
+// A short text kept whole up to its room; a longer one keeps its start and
+// is marked so, and then equals no name.
+struct Short {
+  static constexpr int kRoom = 96;
+  char data[kRoom];
+  int size = 0;
+  bool over = false;
+
+  void clear() { size = 0, over = false; }
+  void put(const char *p, qsizetype n) {
+    const qsizetype room = kRoom - size;
+    std::memcpy(data + size, p, size_t(std::min(n, room)));
+    size += int(std::min(n, room));
+    over = over || n > room;
+  }
+  bool is(QLatin1StringView name) const {
+    return !over && size == name.size() && std::memcmp(data, name.data(), size_t(size)) == 0;
+  }
+  QByteArrayView view() const { return {data, size}; }
+  QString text() const { return QString::fromUtf8(data, size); }
+};
+
+// A string kept in a QByteArray, up to `limit` bytes.
+struct Kept {
+  QByteArray *out;
+  qsizetype limit;
+  void put(const char *p, qsizetype n) {
+    out->append(p, std::min(n, std::max<qsizetype>(0, limit - out->size())));
+  }
+};
+struct Dropped {
+  void put(const char *, qsizetype) {}
+};
+
+// --- The JSON grammar ----------------------------------------------------------
+
+// The bytes a string holds as they stand: ASCII but the controls, the quote
+// and the backslash.
+constexpr std::array<bool, 256> kPlainByte = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) {
+    plain[size_t(c)] = c != '"' && c != '\\';
+  }
+  return plain;
+}();
+
+// Reads JSON as RFC 8259 writes it, the values of interest into what the
+// callers give, everything else checked and dropped. The first fault stops
+// the reading at its offset.
+class Parser {
+public:
+  explicit Parser(Source &source) : src_(source) {}
+
+  qint64 errorAt() const { return errorAt_; }
+  bool fail() {
+    if (errorAt_ < 0) {
+      errorAt_ = src_.offset();
+    }
+    return false;
+  }
+
+  void blanks() {
+    // Compact JSON has none: told at once.
+    if (const char *p = src_.at(); p != src_.end() && uchar(*p) > ' ') {
+      return;
+    }
+    for (;;) {
+      const char *p = src_.at(), *end = src_.end();
+      while (p != end && (*p == ' ' || *p == '\n' || *p == '\r' || *p == '\t')) {
+        ++p;
+      }
+      src_.skipTo(p);
+      if (p != end || src_.peek() < 0) {
+        return;
       }
     }
   }
-  return false;
+
+  // The string at the next byte, its text in UTF-8 handed to `sink`.
+  template <typename Sink> bool string(Sink &&sink) {
+    if (src_.peek() != '"') {
+      return fail();
+    }
+    src_.skip();
+    for (;;) {
+      // The run of plain ASCII bytes, handed over at once.
+      const char *p = src_.at(), *end = src_.end(), *from = p;
+      while (p != end && kPlainByte[uchar(*p)]) {
+        ++p;
+      }
+      sink.put(from, p - from);
+      src_.skipTo(p);
+      const int c = src_.peek();
+      if (c < 0 || c < 0x20) {
+        return fail();
+      }
+      if (c == '"') {
+        src_.skip();
+        return true;
+      }
+      if (c == '\\') {
+        src_.skip();
+        if (!escape(sink)) {
+          return false;
+        }
+      } else if (c >= 0x80 && !utf8(sink)) {
+        return false;
+      }
+    }
+  }
+
+  // A number: its value (infinite when out of range).
+  bool number(double *value) {
+    char text[64];
+    int n = 0;
+    bool longer = false;
+    const auto take = [&](int c) {
+      if (n < int(sizeof text) - 1) {
+        text[n++] = char(c);
+      } else {
+        longer = true;
+      }
+      src_.skip();
+    };
+    const auto digits = [&] {
+      int count = 0;
+      for (int c = src_.peek(); c >= '0' && c <= '9'; c = src_.peek(), ++count) {
+        take(c);
+      }
+      return count;
+    };
+    if (src_.peek() == '-') {
+      take('-');
+    }
+    if (src_.peek() == '0') {
+      take('0');
+    } else if (digits() == 0) {
+      return fail();
+    }
+    if (src_.peek() == '.') {
+      take('.');
+      if (digits() == 0) {
+        return fail();
+      }
+    }
+    if (const int e = src_.peek(); e == 'e' || e == 'E') {
+      take(e);
+      if (const int sign = src_.peek(); sign == '+' || sign == '-') {
+        take(sign);
+      }
+      if (digits() == 0) {
+        return fail();
+      }
+    }
+    double v = HUGE_VAL;
+    if (!longer && std::from_chars(text, text + n, v).ec != std::errc()) {
+      v = HUGE_VAL;
+    }
+    *value = v;
+    return true;
+  }
+
+  // The members of the object at the next byte: `member(key, depth)` reads
+  // each value.
+  template <typename Member> bool object(int depth, Member &&member) {
+    if (depth > kMaxDepth || src_.peek() != '{') {
+      return fail();
+    }
+    src_.skip();
+    blanks();
+    if (src_.peek() == '}') {
+      src_.skip();
+      return true;
+    }
+    Short key;
+    for (;;) {
+      blanks();
+      key.clear();
+      if (!string(key)) {
+        return false;
+      }
+      blanks();
+      if (src_.peek() != ':') {
+        return fail();
+      }
+      src_.skip();
+      blanks();
+      if (!member(key, depth + 1)) {
+        return false;
+      }
+      blanks();
+      const int c = src_.peek();
+      if (c == ',') {
+        src_.skip();
+      } else if (c == '}') {
+        src_.skip();
+        return true;
+      } else {
+        return fail();
+      }
+    }
+  }
+
+  // The elements of the array at the next byte: `element(index, depth)`
+  // reads each.
+  template <typename Element> bool array(int depth, Element &&element) {
+    if (depth > kMaxDepth || src_.peek() != '[') {
+      return fail();
+    }
+    src_.skip();
+    blanks();
+    if (src_.peek() == ']') {
+      src_.skip();
+      return true;
+    }
+    for (qsizetype i = 0;; ++i) {
+      blanks();
+      if (!element(i, depth + 1)) {
+        return false;
+      }
+      blanks();
+      const int c = src_.peek();
+      if (c == ',') {
+        src_.skip();
+      } else if (c == ']') {
+        src_.skip();
+        return true;
+      } else {
+        return fail();
+      }
+    }
+  }
+
+  // Any value, checked and dropped.
+  bool skip(int depth) {
+    switch (src_.peek()) {
+    case '{':
+      return object(depth, [this](const Short &, int d) { return skip(d); });
+    case '[':
+      return array(depth, [this](qsizetype, int d) { return skip(d); });
+    case '"':
+      return string(Dropped{});
+    case 't':
+      return literal("true");
+    case 'f':
+      return literal("false");
+    case 'n':
+      return literal("null");
+    default: {
+      double ignored;
+      return number(&ignored);
+    }
+    }
+  }
+
+  // The next value's kind: '{', '[', '"', 'n' (a number), 'l' (a literal).
+  int kind() {
+    const int c = src_.peek();
+    return c == '{' || c == '[' || c == '"' ? c : c == 't' || c == 'f' || c == 'n' ? 'l' : 'n';
+  }
+
+  // The string at the next byte into `sink`, or any other value dropped;
+  // whether it was a string.
+  template <typename Sink> bool stringOrSkip(Sink &&sink, int depth, bool *isString = nullptr) {
+    const bool text = src_.peek() == '"';
+    if (isString) {
+      *isString = text;
+    }
+    return text ? string(sink) : skip(depth);
+  }
+
+private:
+  bool literal(const char *word) {
+    for (const char *w = word; *w; ++w) {
+      if (src_.peek() != uchar(*w)) {
+        return fail();
+      }
+      src_.skip();
+    }
+    return true;
+  }
+
+  template <typename Sink> bool escape(Sink &sink) {
+    const int c = src_.peek();
+    char one = 0;
+    switch (c) {
+    case '"':
+    case '\\':
+    case '/':
+      one = char(c);
+      break;
+    case 'b':
+      one = '\b';
+      break;
+    case 'f':
+      one = '\f';
+      break;
+    case 'n':
+      one = '\n';
+      break;
+    case 'r':
+      one = '\r';
+      break;
+    case 't':
+      one = '\t';
+      break;
+    case 'u': {
+      src_.skip();
+      int unit = hex4();
+      if (unit < 0) {
+        return false;
+      }
+      char32_t code = char32_t(unit);
+      if (unit >= 0xD800 && unit < 0xDC00 && src_.peek() == '\\') {
+        // A high surrogate, its low one in the next escape.
+        src_.skip();
+        if (src_.peek() != 'u') {
+          return fail();
+        }
+        src_.skip();
+        const int low = hex4();
+        if (low < 0) {
+          return false;
+        }
+        code = low >= 0xDC00 && low < 0xE000
+                   ? 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(low) - 0xDC00)
+                   : 0xFFFD;
+      } else if (unit >= 0xD800 && unit < 0xE000) {
+        code = 0xFFFD;
+      }
+      putCode(sink, code);
+      return true;
+    }
+    default:
+      return fail();
+    }
+    src_.skip();
+    sink.put(&one, 1);
+    return true;
+  }
+
+  int hex4() {
+    int v = 0;
+    for (int i = 0; i < 4; ++i) {
+      const int c = src_.peek();
+      const int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
+      if (d < 0) {
+        fail();
+        return -1;
+      }
+      src_.skip();
+      v = v * 16 + d;
+    }
+    return v;
+  }
+
+  template <typename Sink> static void putCode(Sink &sink, char32_t code) {
+    char out[4];
+    int n;
+    if (code < 0x80) {
+      out[0] = char(code), n = 1;
+    } else if (code < 0x800) {
+      out[0] = char(0xC0 | (code >> 6)), out[1] = char(0x80 | (code & 0x3F)), n = 2;
+    } else if (code < 0x10000) {
+      out[0] = char(0xE0 | (code >> 12)), out[1] = char(0x80 | ((code >> 6) & 0x3F)),
+      out[2] = char(0x80 | (code & 0x3F)), n = 3;
+    } else {
+      out[0] = char(0xF0 | (code >> 18)), out[1] = char(0x80 | ((code >> 12) & 0x3F)),
+      out[2] = char(0x80 | ((code >> 6) & 0x3F)), out[3] = char(0x80 | (code & 0x3F)), n = 4;
+    }
+    sink.put(out, n);
+  }
+
+  // One UTF-8 sequence of two to four bytes, checked (no overlong form, no
+  // surrogate, nothing past U+10FFFF).
+  template <typename Sink> bool utf8(Sink &sink) {
+    char seq[4];
+    const int lead = src_.peek();
+    int more;
+    int low = 0x80, high = 0xBF; // the bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      more = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      more = 2;
+      low = lead == 0xE0 ? 0xA0 : 0x80;
+      high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      more = 3;
+      low = lead == 0xF0 ? 0x90 : 0x80;
+      high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+      return fail();
+    }
+    seq[0] = char(lead);
+    src_.skip();
+    for (int i = 1; i <= more; ++i) {
+      const int c = src_.peek();
+      if (c < (i == 1 ? low : 0x80) || c > (i == 1 ? high : 0xBF)) {
+        return fail();
+      }
+      seq[i] = char(c);
+      src_.skip();
+    }
+    sink.put(seq, more + 1);
+    return true;
+  }
+
+  Source &src_;
+  qint64 errorAt_ = -1;
+};
+
+// --- What a FHIR resource holds ------------------------------------------------
+
+// The codes of interest a CodeableConcept holds.
+enum Code : quint8 {
+  kPanelCode = 1,     // LOINC 85354-9, blood-pressure panel
+  kSystolicCode = 2,  // LOINC 8480-6
+  kDiastolicCode = 4, // LOINC 8462-4
+  kRateCode = 8,      // LOINC 8867-4, heart rate
+  kRhythmCode = 16,   // LOINC 8884-9, heart rate rhythm
+  kIrregularCode = 32 // SNOMED CT, an irregular heart beat or pulse
+};
+
+const char *const kLoincSystem = "http://loinc.org";
+const char *const kSnomedSystem = "http://snomed.info/sct";
+
+// The code bits of a coding (a coding without a system is taken as LOINC).
+quint8 CodeOf(const Short &system, bool hasSystem, const Short &code) {
+  if (!hasSystem || system.is(QLatin1StringView(kLoincSystem))) {
+    for (const auto &[name, bit] :
+         {std::pair{"85354-9", kPanelCode}, std::pair{"8480-6", kSystolicCode},
+          std::pair{"8462-4", kDiastolicCode}, std::pair{"8867-4", kRateCode},
+          std::pair{"8884-9", kRhythmCode}}) {
+      if (code.is(QLatin1StringView(name))) {
+        return bit;
+      }
+    }
+  }
+  // 361137007 "Irregular heart rhythm" (the code the export writes),
+  // 271637005 "Pulse irregularly irregular", 271638000 "Pulse regularly
+  // irregular": SNOMED CT, as listed in the CSIRO Smart Health Checks value
+  // set heart-rhythm-1 and IHE PCC's Pulse.Rhythm.VS.
+  if (hasSystem && system.is(QLatin1StringView(kSnomedSystem)) &&
+      (code.is("361137007"_L1) || code.is("271637005"_L1) || code.is("271638000"_L1))) {
+    return kIrregularCode;
+  }
+  return 0;
 }
+
+// A Quantity as read: whether there was one, its value when a number, its
+// UCUM code and displayed unit.
+struct Quantity {
+  bool present = false;
+  bool number = false;
+  double value = 0;
+  Short code, unit;
+  void clear() {
+    present = number = false;
+    code.clear();
+    unit.clear();
+  }
+};
 
 // A measured value, or why it cannot be one.
 struct Value {
@@ -49,31 +571,26 @@ struct Value {
 
 // A Quantity in mm[Hg] (`pressure`) or per minute, rounded half away from
 // zero; `name` names it in the reasons ("systolique").
-Value Measure(const QJsonValue &quantity, bool pressure, const QString &name) {
-  if (quantity.isUndefined()) {
+Value Measure(const Quantity &q, bool pressure, const QString &name) {
+  if (!q.present) {
     return {std::nullopt, name + (pressure ? u" absente"_s : u" absent"_s)};
   }
-  const QJsonObject q = quantity.toObject();
-  const QJsonValue value = q.value("value"_L1);
-  if (!value.isDouble()) {
+  if (!q.number) {
     return {std::nullopt, name + u" illisible"_s};
   }
   // The UCUM code, or the unit as displayed when there is none.
-  QString unit = q.value("code"_L1).toString();
-  if (unit.isEmpty()) {
-    unit = q.value("unit"_L1).toString();
-  }
+  const Short &unit = q.code.size > 0 || q.code.over ? q.code : q.unit;
   double factor = 0;
   if (pressure) {
-    factor = unit == "mm[Hg]"_L1 || unit == "mmHg"_L1 ? 1 : unit == "kPa"_L1 ? kMmHgPerKPa : 0;
-  } else if (unit == "/min"_L1 || unit == "{beats}/min"_L1 || unit == "{beat}/min"_L1) {
+    factor = unit.is("mm[Hg]"_L1) || unit.is("mmHg"_L1) ? 1 : unit.is("kPa"_L1) ? kMmHgPerKPa : 0;
+  } else if (unit.is("/min"_L1) || unit.is("{beats}/min"_L1) || unit.is("{beat}/min"_L1)) {
     factor = 1;
   }
   if (factor == 0) {
-    return {std::nullopt,
-            unit.isEmpty() ? name + u" sans unité"_s : u"unité inconnue : "_s + unit.left(20)};
+    return {std::nullopt, unit.size == 0 ? name + u" sans unité"_s
+                                         : u"unité inconnue : "_s + unit.text().left(20)};
   }
-  double x = value.toDouble() * factor;
+  double x = q.value * factor;
   // Out of every range the checks allow, whatever its size.
   if (!std::isfinite(x) || std::fabs(x) > 1e6) {
     x = 1e6;
@@ -81,157 +598,514 @@ Value Measure(const QJsonValue &quantity, bool pressure, const QString &name) {
   return {qint64(std::round(x)), {}};
 }
 
-// The component of a panel with the LOINC code, or an undefined value.
-QJsonValue Component(const QJsonObject &panel, QLatin1StringView code) {
-  const QJsonArray components = panel.value("component"_L1).toArray();
-  for (const QJsonValue &c : components) {
-    if (HasLoinc(c.toObject().value("code"_L1), code)) {
-      return c.toObject().value("valueQuantity"_L1);
-    }
-  }
-  return QJsonValue(QJsonValue::Undefined);
-}
+// The fields of one resource that the import uses; reused from resource to
+// resource.
+struct Resource {
+  Short type, status;
+  quint8 code = 0;
+  // effectiveDateTime, effectiveInstant, effectivePeriod.start: whether
+  // each is there, and its text (empty when no string).
+  std::array<bool, 3> hasTime{};
+  std::array<Short, 3> time;
+  QByteArray subject;
+  Quantity value;
+  // The first component of each code: systolic, diastolic, heart rate.
+  std::array<bool, 3> hasPart{};
+  std::array<Quantity, 3> part;
+  bool irregular = false;
+  QByteArray note;
 
-// When an Observation was made: its local time and the instant.
-struct When {
-  QDateTime local;
-  qint64 ms = 0;  // the instant, since the epoch
-  QString reason; // when it has none
+  void clear() {
+    type.clear();
+    status.clear();
+    code = 0;
+    hasTime = {};
+    subject.resize(0);
+    value.clear();
+    hasPart = {};
+    for (Quantity &q : part) {
+      q.clear();
+    }
+    irregular = false;
+    note.resize(0);
+  }
+  bool observation() const { return type.is("Observation"_L1); }
+  bool skipped() const { return status.is("entered-in-error"_L1) || status.is("cancelled"_L1); }
 };
 
-// The time of an effectiveDateTime text.
-When TimeOfText(const QString &text) {
+// When an Observation was made: its local date and minute, and the instant.
+struct When {
+  QDate date;
+  int minutes = -1; // since midnight, local; -1 when it has no time
+  qint64 ms = 0;    // the instant, since the epoch
+  QString reason;   // when it has none
+  bool valid() const { return minutes >= 0; }
+};
+
+// The digits at `t[at]`, `n` of them, or -1.
+int DigitsAt(QByteArrayView t, qsizetype at, int n) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) {
+    const char c = t[at + i];
+    if (c < '0' || c > '9') {
+      return -1;
+    }
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
+// The instant of "2026-03-03T07:40:00+01:00" (a fraction of a second, "Z"
+// allowed), the form FHIR servers and Tensiolog write, read by hand, in
+// milliseconds since the epoch; false for any other text.
+bool FastInstant(QByteArrayView t, qint64 *ms) {
+  if (t.size() < 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':') {
+    return false;
+  }
+  const int y = DigitsAt(t, 0, 4), mo = DigitsAt(t, 5, 2), d = DigitsAt(t, 8, 2),
+            h = DigitsAt(t, 11, 2), mi = DigitsAt(t, 14, 2), sec = DigitsAt(t, 17, 2);
+  if (y < 1000 || mo < 0 || d < 0 || h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59) {
+    return false;
+  }
+  const QDate date(y, mo, d);
+  if (!date.isValid()) {
+    return false;
+  }
+  qsizetype at = 19;
+  int millis = 0;
+  if (t[at] == '.') {
+    int scale = 100, n = 0;
+    for (++at; at < t.size() && t[at] >= '0' && t[at] <= '9'; ++at, ++n) {
+      millis += (t[at] - '0') * scale;
+      scale /= 10;
+    }
+    if (n == 0) {
+      return false;
+    }
+  }
+  int offset = 0; // seconds east of UTC
+  if (at + 1 == t.size() && t[at] == 'Z') {
+    offset = 0;
+  } else if (at + 6 == t.size() && (t[at] == '+' || t[at] == '-') && t[at + 3] == ':') {
+    const int oh = DigitsAt(t, at + 1, 2), om = DigitsAt(t, at + 4, 2);
+    if (oh < 0 || oh > 14 || om < 0 || om > 59) {
+      return false;
+    }
+    offset = (t[at] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
+  } else {
+    return false;
+  }
+  constexpr qint64 kUnixEpochDay = 2440588;
+  const qint64 seconds = (date.toJulianDay() - kUnixEpochDay) * 86400 + h * 3600 + mi * 60 + sec;
+  *ms = (seconds - offset) * 1000 + millis;
+  return true;
+}
+
+// The time of an effectiveDateTime text; `clock` gives the local time of
+// an instant.
+When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
+  if (qint64 ms; FastInstant(bytes, &ms)) {
+    ImportWhen when;
+    when.kind = ImportWhen::Kind::Instant;
+    when.epochSeconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+    clock.toLocal(when);
+    return {when.date, when.minutes, ms, {}};
+  }
+  const QString text = QString::fromUtf8(bytes);
   // "2026", "2026-03", "2026-03-02": a day at most, no time of day.
   if (!text.isEmpty() && text.size() <= 10 &&
       std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() || c == u'-'; })) {
-    return {{}, 0, u"heure absente"_s};
+    return {{}, -1, 0, u"heure absente"_s};
   }
   const QDateTime at = QDateTime::fromString(text, Qt::ISODate);
   if (!at.isValid()) {
-    return {{}, 0, u"date et heure illisibles"_s};
+    return {{}, -1, 0, u"date et heure illisibles"_s};
   }
   // A time without an offset (which FHIR does not allow) is taken as local.
-  return {at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime(), at.toMSecsSinceEpoch(), {}};
+  const QDateTime local = at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime();
+  const QTime time = local.time();
+  return {local.date(), time.hour() * 60 + time.minute(), at.toMSecsSinceEpoch(), {}};
 }
 
-// The time an Observation was made. `last` keeps the text read before and
-// its time: a panel and its heart rate usually give the same one.
-When EffectiveTime(const QJsonObject &o, std::pair<QString, When> &last) {
-  QJsonValue v = o.value("effectiveDateTime"_L1);
-  if (v.isUndefined()) {
-    v = o.value("effectiveInstant"_L1);
-  }
-  if (v.isUndefined()) {
-    v = o.value("effectivePeriod"_L1).toObject().value("start"_L1);
-  }
-  if (v.isUndefined()) {
-    return {{}, 0, u"date et heure absentes"_s};
-  }
-  const QString text = v.toString();
-  if (!text.isEmpty() && text == last.first) {
-    return last.second;
-  }
-  last.first = text;
-  last.second = TimeOfText(text);
-  return last.second;
-}
-
-QString Subject(const QJsonObject &o) {
-  return o.value("subject"_L1).toObject().value("reference"_L1).toString();
-}
+// A blood-pressure panel, as the checks need it.
+struct Panel {
+  qsizetype entry;
+  When when;
+  QByteArray subject;
+  Value s, d;
+  std::optional<Value> p; // its own heart-rate component
+  ReadingContext context;
+};
 
 // A heart-rate Observation, for the panels near it in time.
 struct Rate {
   qint64 ms; // the instant, since the epoch
   qsizetype entry;
-  QString subject;
+  QByteArray subject;
   Value value;
 };
 
-bool Skipped(const QJsonObject &o) {
-  const QString status = o.value("status"_L1).toString();
-  return status == "entered-in-error"_L1 || status == "cancelled"_L1;
-}
+// The reading of a Bundle (or of one Observation) into panels and rates.
+class FhirReader {
+public:
+  explicit FhirReader(Source &source) : source_(source), parser_(source) {}
 
-} // namespace
-
-FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<bool()> &parsed) {
-  FhirRead read;
-  qsizetype skip = 0;
-  if (bytes.startsWith("\xEF\xBB\xBF")) {
-    skip = 3;
-  }
-  QJsonParseError error;
-  const QJsonDocument document = QJsonDocument::fromJson(
-      QByteArray::fromRawData(bytes.data() + skip, bytes.size() - skip), &error);
-  if (error.error != QJsonParseError::NoError) {
-    read.error = u"JSON illisible à l'octet %1"_s.arg(qint64(error.offset) + skip);
-    return read;
-  }
-  if (parsed && !parsed()) {
-    read.cancelled = true;
-    return read;
-  }
-  const QJsonObject top = document.object();
-  const QString type = top.value("resourceType"_L1).toString();
-  QJsonArray entries;
-  if (type == "Bundle"_L1) {
-    entries = top.value("entry"_L1).toArray();
-  } else if (type == "Observation"_L1) {
-    entries.append(QJsonObject{{u"resource"_s, top}});
-  } else {
-    read.error = u"ce fichier JSON n'est ni un Bundle ni une Observation FHIR"_s;
-    return read;
-  }
-
-  // One pass over the entries: the panels in file order, the heart rates
-  // by instant, each time read once.
-  struct Panel {
-    qsizetype entry;
-    QJsonObject resource;
-    When when;
-  };
-  std::vector<Panel> panels;
-  std::vector<Rate> rates;
-  std::pair<QString, When> last;
-  for (qsizetype i = 0; i < entries.size(); ++i) {
-    const QJsonObject o = entries[i].toObject().value("resource"_L1).toObject();
-    if (o.value("resourceType"_L1).toString() != "Observation"_L1 || Skipped(o)) {
-      continue;
+  // False on a fault of the JSON (parser().errorAt()).
+  bool read() {
+    parser_.blanks();
+    bool ok;
+    if (parser_.kind() == '{') {
+      ok = parser_.object(0, [this](const Short &key, int depth) {
+        if (key.is("entry"_L1)) {
+          // Only the last of twice the same name counts.
+          panels_.clear();
+          rates_.clear();
+          if (parser_.kind() != '[') {
+            return parser_.skip(depth);
+          }
+          return parser_.array(depth, [this](qsizetype i, int d) { return entry(i, d); });
+        }
+        if (key.is("resourceType"_L1)) {
+          topType_.clear();
+          return parser_.stringOrSkip(topType_, depth);
+        }
+        return member(top_, key, depth);
+      });
+    } else {
+      // An array, a number: JSON, but no FHIR.
+      ok = parser_.skip(0);
+      notFhir_ = true;
     }
-    const QJsonValue code = o.value("code"_L1);
-    if (HasLoinc(code, "85354-9"_L1)) {
-      panels.push_back({i, o, EffectiveTime(o, last)});
-    } else if (HasLoinc(code, "8867-4"_L1)) {
-      if (const When when = EffectiveTime(o, last); when.local.isValid()) {
-        rates.push_back(
-            {when.ms, i, Subject(o), Measure(o.value("valueQuantity"_L1), false, u"pouls"_s)});
+    parser_.blanks();
+    if (ok && source_.peek() >= 0) {
+      return parser_.fail(); // something after the value
+    }
+    if (!ok) {
+      return false;
+    }
+    if (topType_.is("Observation"_L1)) {
+      panels_.clear();
+      rates_.clear();
+      top_.type = topType_;
+      take(top_, 0);
+    } else if (!topType_.is("Bundle"_L1)) {
+      notFhir_ = true;
+    }
+    return true;
+  }
+
+  Parser &parser() { return parser_; }
+  bool notFhir() const { return notFhir_; }
+  std::vector<Panel> &panels() { return panels_; }
+  std::vector<Rate> &rates() { return rates_; }
+
+private:
+  bool entry(qsizetype index, int depth) {
+    if (parser_.kind() != '{') {
+      return parser_.skip(depth);
+    }
+    resource_.clear();
+    bool any = false;
+    if (!parser_.object(depth, [&](const Short &key, int d) {
+          if (!key.is("resource"_L1)) {
+            return parser_.skip(d);
+          }
+          resource_.clear();
+          any = parser_.kind() == '{';
+          return any ? parser_.object(
+                           d, [this](const Short &k, int dd) { return member(resource_, k, dd); })
+                     : parser_.skip(d);
+        })) {
+      return false;
+    }
+    if (any) {
+      take(resource_, index);
+    }
+    return true;
+  }
+
+  // One member of a resource.
+  bool member(Resource &r, const Short &key, int depth) {
+    if (key.is("resourceType"_L1)) {
+      r.type.clear();
+      return parser_.stringOrSkip(r.type, depth);
+    }
+    if (key.is("status"_L1)) {
+      r.status.clear();
+      return parser_.stringOrSkip(r.status, depth);
+    }
+    if (key.is("code"_L1)) {
+      r.code = 0;
+      return codeable(&r.code, depth);
+    }
+    for (int i = 0; i < 3; ++i) {
+      static const QLatin1StringView kTimes[] = {"effectiveDateTime"_L1, "effectiveInstant"_L1,
+                                                 "effectivePeriod"_L1};
+      if (!key.is(kTimes[i])) {
+        continue;
+      }
+      r.time[size_t(i)].clear();
+      if (i < 2) {
+        r.hasTime[size_t(i)] = true;
+        return parser_.stringOrSkip(r.time[size_t(i)], depth);
+      }
+      r.hasTime[2] = false;
+      if (parser_.kind() != '{') {
+        return parser_.skip(depth);
+      }
+      return parser_.object(depth, [&](const Short &k, int d) {
+        if (!k.is("start"_L1)) {
+          return parser_.skip(d);
+        }
+        r.hasTime[2] = true;
+        r.time[2].clear();
+        return parser_.stringOrSkip(r.time[2], d);
+      });
+    }
+    if (key.is("subject"_L1)) {
+      r.subject.resize(0);
+      if (parser_.kind() != '{') {
+        return parser_.skip(depth);
+      }
+      return parser_.object(depth, [&](const Short &k, int d) {
+        if (!k.is("reference"_L1)) {
+          return parser_.skip(d);
+        }
+        r.subject.resize(0);
+        return parser_.stringOrSkip(Kept{&r.subject, 4096}, d);
+      });
+    }
+    if (key.is("valueQuantity"_L1)) {
+      return quantity(r.value, depth);
+    }
+    if (key.is("component"_L1)) {
+      r.hasPart = {};
+      if (parser_.kind() != '[') {
+        return parser_.skip(depth);
+      }
+      return parser_.array(depth, [&](qsizetype, int d) { return component(r, d); });
+    }
+    if (key.is("interpretation"_L1)) {
+      if (parser_.kind() != '[') {
+        return parser_.skip(depth);
+      }
+      return parser_.array(depth, [&](qsizetype, int d) {
+        quint8 code = 0;
+        const bool ok = codeable(&code, d);
+        r.irregular = r.irregular || (code & kIrregularCode);
+        return ok;
+      });
+    }
+    if (key.is("note"_L1)) {
+      r.note.resize(0);
+      if (parser_.kind() != '[') {
+        return parser_.skip(depth);
+      }
+      return parser_.array(depth, [&](qsizetype, int d) {
+        if (parser_.kind() != '{') {
+          return parser_.skip(d);
+        }
+        return parser_.object(d, [&](const Short &k, int dd) {
+          if (!k.is("text"_L1) || parser_.kind() != '"') {
+            return parser_.skip(dd);
+          }
+          if (!r.note.isEmpty()) {
+            r.note.append(' ');
+          }
+          return parser_.string(Kept{&r.note, kMaxNoteBytes});
+        });
+      });
+    }
+    return parser_.skip(depth);
+  }
+
+  // A CodeableConcept: the code bits of its codings into `*code`.
+  bool codeable(quint8 *code, int depth) {
+    if (parser_.kind() != '{') {
+      return parser_.skip(depth);
+    }
+    return parser_.object(depth, [&](const Short &key, int d) {
+      if (!key.is("coding"_L1)) {
+        return parser_.skip(d);
+      }
+      *code = 0;
+      if (parser_.kind() != '[') {
+        return parser_.skip(d);
+      }
+      return parser_.array(d, [&](qsizetype, int dd) {
+        if (parser_.kind() != '{') {
+          return parser_.skip(dd);
+        }
+        Short system, value;
+        bool hasSystem = false;
+        const bool ok = parser_.object(dd, [&](const Short &k, int ddd) {
+          if (k.is("system"_L1)) {
+            hasSystem = true;
+            system.clear();
+            return parser_.stringOrSkip(system, ddd);
+          }
+          if (k.is("code"_L1)) {
+            value.clear();
+            return parser_.stringOrSkip(value, ddd);
+          }
+          return parser_.skip(ddd);
+        });
+        *code |= CodeOf(system, hasSystem, value);
+        return ok;
+      });
+    });
+  }
+
+  bool quantity(Quantity &q, int depth) {
+    q.clear();
+    q.present = true;
+    if (parser_.kind() != '{') {
+      return parser_.skip(depth);
+    }
+    return parser_.object(depth, [&](const Short &key, int d) {
+      if (key.is("value"_L1)) {
+        q.number = parser_.kind() == 'n';
+        return q.number ? parser_.number(&q.value) : parser_.skip(d);
+      }
+      if (key.is("code"_L1)) {
+        q.code.clear();
+        return parser_.stringOrSkip(q.code, d);
+      }
+      if (key.is("unit"_L1)) {
+        q.unit.clear();
+        return parser_.stringOrSkip(q.unit, d);
+      }
+      return parser_.skip(d);
+    });
+  }
+
+  // One component: the first of each value's code is kept; a heart-rate
+  // rhythm whose value is an irregular beat flags the reading.
+  bool component(Resource &r, int depth) {
+    if (parser_.kind() != '{') {
+      return parser_.skip(depth);
+    }
+    quint8 code = 0, valueCode = 0;
+    part_.clear();
+    const bool ok = parser_.object(depth, [&](const Short &key, int d) {
+      if (key.is("code"_L1)) {
+        code = 0;
+        return codeable(&code, d);
+      }
+      if (key.is("valueQuantity"_L1)) {
+        return quantity(part_, d);
+      }
+      if (key.is("valueCodeableConcept"_L1)) {
+        valueCode = 0;
+        return codeable(&valueCode, d);
+      }
+      return parser_.skip(d);
+    });
+    const quint8 bits[] = {kSystolicCode, kDiastolicCode, kRateCode};
+    for (size_t i = 0; i < 3; ++i) {
+      if ((code & bits[i]) && !r.hasPart[i]) {
+        r.hasPart[i] = true;
+        r.part[i] = part_;
+      }
+    }
+    if ((code & kRhythmCode) && (valueCode & kIrregularCode)) {
+      r.irregular = true;
+    }
+    return ok;
+  }
+
+  // The time an Observation was made; a panel and its heart rate usually
+  // give the same text, read once.
+  When effective(const Resource &r) {
+    const size_t i = r.hasTime[0] ? 0 : r.hasTime[1] ? 1 : 2;
+    if (!r.hasTime[i]) {
+      return {{}, -1, 0, u"date et heure absentes"_s};
+    }
+    const QByteArrayView text = r.time[i].view();
+    if (!text.isEmpty() && !r.time[i].over && text == QByteArrayView(lastText_)) {
+      return lastWhen_;
+    }
+    lastText_.resize(text.size());
+    std::memcpy(lastText_.data(), text.data(), size_t(text.size()));
+    lastWhen_ = r.time[i].over ? TimeOfText("?", clock_) : TimeOfText(text, clock_);
+    return lastWhen_;
+  }
+
+  // A resource read whole: a panel or a heart rate kept.
+  void take(const Resource &r, qsizetype index) {
+    if (!r.observation() || r.skipped()) {
+      return;
+    }
+    if (r.code & kPanelCode) {
+      // A component of the code without a value counts as none.
+      const auto part = [&r](size_t i) { return r.hasPart[i] ? r.part[i] : Quantity{}; };
+      Panel panel{index,
+                  effective(r),
+                  subjectOf(r),
+                  Measure(part(0), true, u"systolique"_s),
+                  Measure(part(1), true, u"diastolique"_s),
+                  std::nullopt,
+                  {}};
+      if (r.hasPart[2] && r.part[2].present) {
+        panel.p = Measure(r.part[2], false, u"pouls"_s);
+      }
+      if (!r.note.isEmpty()) {
+        panel.context.note = CleanNote(QString::fromUtf8(r.note));
+      }
+      panel.context.set(ContextFlag::Irregular, r.irregular);
+      panels_.push_back(std::move(panel));
+    } else if (r.code & kRateCode) {
+      if (When when = effective(r); when.valid()) {
+        rates_.push_back({when.ms, index, subjectOf(r), Measure(r.value, false, u"pouls"_s)});
       }
     }
   }
+
+  // The subject of a resource, shared with the one before when the same
+  // (a bundle usually names one patient).
+  const QByteArray &subjectOf(const Resource &r) {
+    if (r.subject != lastSubject_) {
+      lastSubject_ = r.subject;
+    }
+    return lastSubject_;
+  }
+
+  Source &source_;
+  Parser parser_;
+  LocalTimeConverter clock_;
+  QByteArray lastSubject_;
+  Short topType_;
+  Resource top_, resource_;
+  Quantity part_;
+  bool notFhir_ = false;
+  std::vector<Panel> panels_;
+  std::vector<Rate> rates_;
+  QByteArray lastText_;
+  When lastWhen_;
+};
+
+// The readings of the panels through `import`, each with its pulse.
+void ImportPanels(FhirReader &reader, CsvImport &import) {
+  std::vector<Rate> &rates = reader.rates();
   std::stable_sort(rates.begin(), rates.end(),
                    [](const Rate &a, const Rate &b) { return a.ms < b.ms; });
-
-  for (const Panel &panel : panels) {
+  for (const Panel &panel : reader.panels()) {
     const qsizetype i = panel.entry;
-    const QJsonObject &o = panel.resource;
     const When &when = panel.when;
     const QString place = u"entrée %1"_s.arg(i + 1);
-    if (!when.local.isValid()) {
+    if (!when.valid()) {
       import.reject(place, when.reason);
       continue;
     }
-    const Value s = Measure(Component(o, "8480-6"_L1), true, u"systolique"_s);
-    const Value d = Measure(Component(o, "8462-4"_L1), true, u"diastolique"_s);
+    const Value &s = panel.s, &d = panel.d;
     Value p;
-    if (const QJsonValue own = Component(o, "8867-4"_L1); !own.isUndefined()) {
-      p = Measure(own, false, u"pouls"_s);
+    if (panel.p) {
+      p = *panel.p;
     } else {
       // The nearest heart rate in time, of the same subject when both name
       // one; between rates as near, the one nearest in the file (a panel's
       // own rate follows it), then the first.
       const qint64 ms = when.ms;
-      const QString subject = Subject(o);
       const Rate *best = nullptr;
       const auto farness = [&](const Rate &r) {
         return std::pair(std::abs(r.ms - ms), std::abs(r.entry - i));
@@ -239,7 +1113,7 @@ FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<b
       for (auto it = std::lower_bound(rates.begin(), rates.end(), ms - kPulseWindowMs,
                                       [](const Rate &r, qint64 t) { return r.ms < t; });
            it != rates.end() && it->ms <= ms + kPulseWindowMs; ++it) {
-        if (!subject.isEmpty() && !it->subject.isEmpty() && subject != it->subject) {
+        if (!panel.subject.isEmpty() && !it->subject.isEmpty() && panel.subject != it->subject) {
           continue;
         }
         if (!best || farness(*it) < farness(*best)) {
@@ -252,11 +1126,58 @@ FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<b
       import.reject(place, !s.number ? s.reason : !d.number ? d.reason : p.reason);
       continue;
     }
-    const QTime time = when.local.time();
-    import.addReading(when.local.date(), time.hour() * 60 + time.minute(), *s.number, *d.number,
-                      *p.number, place);
+    import.addReading(when.date, when.minutes, *s.number, *d.number, *p.number, place,
+                      panel.context);
   }
+}
+
+FhirRead Read(Source &source, CsvImport &import, const std::function<bool()> &parsed) {
+  FhirRead read;
+  // A byte-order mark first is no JSON, and allowed.
+  for (const char b : {'\xEF', '\xBB', '\xBF'}) {
+    if (source.peek() != uchar(b)) {
+      break;
+    }
+    source.skip();
+  }
+  FhirReader reader(source);
+  const bool ok = reader.read();
+  if (source.cancelled()) {
+    read.cancelled = true;
+    return read;
+  }
+  if (!source.readError().isEmpty()) {
+    read.error = source.readError();
+    return read;
+  }
+  if (!ok) {
+    read.error = u"JSON illisible à l'octet %1"_s.arg(reader.parser().errorAt());
+    return read;
+  }
+  if (reader.notFhir()) {
+    read.error = u"ce fichier JSON n'est ni un Bundle ni une Observation FHIR"_s;
+    return read;
+  }
+  if (parsed && !parsed()) {
+    read.cancelled = true;
+    return read;
+  }
+  ImportPanels(reader, import);
   return read;
+}
+
+} // namespace
+
+FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<bool()> &parsed) {
+  Source source(bytes);
+  return Read(source, import, parsed);
+}
+
+FhirRead ReadFhir(QIODevice &device, CsvImport &import,
+                  const std::function<bool(qint64 read)> &progress,
+                  const std::function<bool()> &parsed) {
+  Source source(device, progress);
+  return Read(source, import, parsed);
 }
 
 ImportOutcome AppendFhirFile(Logbook &book, const QString &path, const ImportProgress &progress,
@@ -271,34 +1192,13 @@ ImportOutcome AppendFhirFile(Logbook &book, const QString &path, const ImportPro
     outcome.error = {path, u"fichier FHIR de plus de 512 Mio, trop grand pour être importé"_s};
     return outcome;
   }
-  // Progress in three steps of a third: the bytes read (in a few chunks),
-  // the JSON parsed, the readings taken.
+  // Progress: two thirds for the bytes read and parsed (a chunk at a time),
+  // the last third for the readings taken.
   const auto step = [&](qint64 done) { return !progress || progress(done, total); };
-  constexpr qint64 kChunk = qint64(16) << 20;
-  QByteArray bytes(total, Qt::Uninitialized);
-  qint64 done = 0;
-  while (done < total) {
-    const qint64 got = file.read(bytes.data() + done, std::min(kChunk, total - done));
-    if (got < 0) {
-      outcome.error = {path, FrenchSystemReason(file.errorString())};
-      return outcome;
-    }
-    if (got == 0) {
-      break; // shorter than it said
-    }
-    done += got;
-    if (!step(done / 3)) {
-      outcome.cancelled = true;
-      return outcome;
-    }
-  }
-  bytes.truncate(done);
   CsvImport import(book.lists(), ColumnMapping{});
-  const FhirRead read = ReadFhir(bytes, import, [&] {
-    // The document holds what it needs: the bytes can go.
-    bytes = QByteArray();
-    return step(2 * total / 3);
-  });
+  const FhirRead read = ReadFhir(
+      file, import, [&](qint64 done) { return step(std::min(done, total) * 2 / 3); },
+      [&] { return step(2 * total / 3); });
   if (!read.error.isEmpty()) {
     outcome.error = {path, read.error};
     return outcome;

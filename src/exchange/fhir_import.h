@@ -6,11 +6,19 @@
 // component (8867-4) or else the heart-rate Observation nearest in time
 // within five minutes (of the same subject when both name one). Pressures in
 // mm[Hg] or kPa, rates in /min, decimals rounded half away from zero; times
-// with an offset converted to local time.
+// with an offset converted to local time. A panel's note (Observation.note)
+// and its irregular heartbeat (an interpretation, or a heart-rate-rhythm
+// component, coded as the export writes it) come with its reading as its
+// context.
+//
+// The JSON is read as a stream: only the fields used are kept, never the
+// document, so that memory grows with the readings, not with the file.
 
 #include <QByteArrayView>
 #include <QString>
 #include <functional>
+
+class QIODevice;
 
 namespace tl {
 
@@ -29,6 +37,11 @@ struct FhirRead {
 // its refusals. `parsed`, when given, is called once the JSON is read,
 // before any reading goes to `import`; returning false cancels.
 FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import,
+                  const std::function<bool()> &parsed = {});
+// The same from `device`, read a chunk at a time: `progress`, when given,
+// gets the bytes read after each chunk, and returning false cancels.
+FhirRead ReadFhir(QIODevice &device, CsvImport &import,
+                  const std::function<bool(qint64 read)> &progress,
                   const std::function<bool()> &parsed = {});
 
 } // namespace tl

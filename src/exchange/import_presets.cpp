@@ -20,7 +20,7 @@ struct Preset {
   // the header comes first.
   const char *metadata;
   std::initializer_list<PresetColumn> columns;
-  // The header has these columns and no other.
+  // The header has these columns and no other (the optional ones may lack).
   bool exact = false;
   // Its dates and times are UTC without saying so.
   bool utcTimes = false;
@@ -37,7 +37,10 @@ const Preset kPresets[] = {
       {{"systolique"}, ColumnRole::Systolic},
       {{"diastolique"}, ColumnRole::Diastolic},
       {{"pouls"}, ColumnRole::Pulse},
-      {{"diagnostic"}, ColumnRole::Ignore}},
+      {{"diagnostic"}, ColumnRole::Ignore},
+      // The context of each reading, absent from the exports of before.
+      {{"remarque"}, ColumnRole::Note, false},
+      {{"pouls irregulier"}, ColumnRole::Irregular, false}},
      true},
     // The default export of derdilla's "Blood pressure monitor" for Android:
     // timestampUnixMs,systolic,diastolic,pulse then notes, color, needlePin
@@ -51,7 +54,8 @@ const Preset kPresets[] = {
      {{{"timestampunixms"}, ColumnRole::DateTime},
       {{"systolic", "sys"}, ColumnRole::Systolic},
       {{"diastolic", "dia"}, ColumnRole::Diastolic},
-      {{"pulse", "pul"}, ColumnRole::Pulse}}},
+      {{"pulse", "pul"}, ColumnRole::Pulse},
+      {{"notes"}, ColumnRole::Note, false}}},
     // OMRON connect's report ("Your Requested OMRON Report from ... .csv"):
     // Date,Time,Systolic (mmHg),Diastolic (mmHg),Pulse (bpm),Symptoms,
     // Consumed,TruRead,Notes with dates as "Jan 12 2025" and "-" for
@@ -64,7 +68,8 @@ const Preset kPresets[] = {
       {{"systolic (mmhg)"}, ColumnRole::Systolic},
       {{"diastolic (mmhg)"}, ColumnRole::Diastolic},
       {{"pulse (bpm)"}, ColumnRole::Pulse},
-      {{"symptoms"}, ColumnRole::Ignore}}},
+      {{"symptoms"}, ColumnRole::Ignore},
+      {{"notes"}, ColumnRole::Note, false}}},
     // Withings' data download, bp.csv: Date (date and time), Heart rate,
     // Systolic, Diastolic (then Comments). Column names from the README.txt
     // Withings puts in the download (as kept in leoluk/oura-analyzer) and
@@ -135,6 +140,7 @@ std::optional<ColumnMapping> Match(const Preset &preset, const QStringList &head
   }
   ColumnMapping mapping;
   mapping.roles = QList<ColumnRole>(header.size(), ColumnRole::Ignore);
+  qsizetype matched = 0;
   for (const PresetColumn &column : preset.columns) {
     qsizetype at = -1;
     for (const char *name : column.names) {
@@ -149,8 +155,9 @@ std::optional<ColumnMapping> Match(const Preset &preset, const QStringList &head
       continue;
     }
     mapping.roles[at] = column.role;
+    ++matched;
   }
-  if (preset.exact && names.size() != qsizetype(preset.columns.size())) {
+  if (preset.exact && names.size() != matched) {
     return std::nullopt;
   }
   mapping.header = true;

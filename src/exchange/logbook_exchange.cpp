@@ -104,12 +104,13 @@ ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QStr
   ExportOutcome outcome;
   QByteArray bytes;
   if (format == ExportFormat::Csv) {
-    bytes = ExportCsv(book.lists(), from, to, &outcome.exported);
+    bytes = ExportCsv(book.lists(), from, to, &outcome.exported, &book.contexts());
   } else {
     FhirExport fhir =
         ExportFhir(book.lists(), book.patient(), from, to,
                    format == ExportFormat::FhirTransaction ? FhirBundleType::Transaction
-                                                           : FhirBundleType::Collection);
+                                                           : FhirBundleType::Collection,
+                   &book.contexts());
     bytes = std::move(fhir.json);
     outcome.exported = fhir.exported;
     outcome.leftOut = fhir.leftOut;
@@ -134,6 +135,23 @@ qsizetype CsvFileStart::columns() const {
   return widest;
 }
 
+QList<QStringList> CsvFileStart::shownRows() const {
+  QList<QStringList> rows;
+  qsizetype next = 0;
+  const auto rejectedUpTo = [&](qsizetype record) {
+    for (; next < rejected.size() && rejected[next].before <= record; ++next) {
+      rows.append({QStringLiteral("ligne %1 : ").arg(rejected[next].line) +
+                   QString::fromUtf8(kUnclosedQuoteReason)});
+    }
+  };
+  for (qsizetype r = 0; r < records.size(); ++r) {
+    rejectedUpTo(r);
+    rows.append(records[r]);
+  }
+  rejectedUpTo(records.size());
+  return rows;
+}
+
 CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   CsvFileStart start;
   QFile file;
@@ -149,9 +167,16 @@ CsvFileStart ReadCsvStart(const QString &path, int maxRecords) {
   const QByteArrayView bytes = text.convert(read);
   start.separator = DetectCsvSeparator(bytes);
   CsvReader reader(start.separator);
+  const auto room = [&] { return start.records.size() + start.rejected.size() < maxRecords; };
+  // The lines of an unclosed quote, as the import refuses them.
+  reader.setUnclosedQuote([&](qint64 first, qint64 last) {
+    for (qint64 line = first; line <= last && room(); ++line) {
+      start.rejected.append({start.records.size(), line});
+    }
+  });
   const CsvReader::RecordFn keep = [&](const QStringList &fields, qint64) {
     start.records.append(fields);
-    return start.records.size() < maxRecords;
+    return room();
   };
   if (reader.feed(bytes, keep) && file.atEnd()) {
     reader.finish(keep);
@@ -246,7 +271,7 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
   }
   CsvReader reader(separator);
   reader.setUnclosedQuote([&import](qint64 first, qint64 last) {
-    import.rejectLines(first, last, QStringLiteral("guillemet non fermé"));
+    import.rejectLines(first, last, QString::fromUtf8(kUnclosedQuoteReason));
   });
   const CsvReader::RecordFn add = [&import](const QStringList &fields, qint64 line) {
     import.add(fields, line);

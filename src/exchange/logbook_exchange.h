@@ -35,8 +35,8 @@ struct ExportOutcome {
 // The name a chooser proposes: the patient's name, ".csv" or ".json".
 QString ExportFileName(const QString &patient, ExportFormat format);
 
-// Writes the readings of the four lists (dated `from` to `to` when given) to
-// `path` in `format`.
+// Writes the readings of the four lists (dated `from` to `to` when given),
+// with their contexts, to `path` in `format`.
 ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QString &path,
                             std::optional<QDate> from = std::nullopt,
                             std::optional<QDate> to = std::nullopt);
@@ -61,11 +61,26 @@ struct CsvFileStart {
   DateOrderDecision dateOrder;
   // The widest record's field count (the columns a preview shows).
   qsizetype columns() const;
+  // The lines of a record whose quote is never closed, each refused as the
+  // import refuses it: no record, but a line of its own where it stood,
+  // before records[before].
+  struct RejectedLine {
+    qsizetype before = 0;
+    qint64 line = 0;
+  };
+  QList<RejectedLine> rejected;
+  // What a preview shows, at most the records asked for: the records and,
+  // in their place, the lines refused, each as one field "ligne 3 :
+  // guillemet non fermé".
+  QList<QStringList> shownRows() const;
 };
 
+// Why the import refuses the lines of an unclosed quote.
+inline constexpr char kUnclosedQuoteReason[] = "guillemet non fermé";
+
 // Reads no more than the first records of the file at `path` (at most
-// `maxRecords`, from its first 1 MiB), and the date order of the records in
-// that first 1 MiB.
+// `maxRecords` records and lines refused, from its first 1 MiB), and the
+// date order of the records in that first 1 MiB.
 CsvFileStart ReadCsvStart(const QString &path, int maxRecords = kPreviewRecords);
 
 // Called between chunks with the bytes read so far and the file's size;

@@ -15,6 +15,7 @@
 #include "measurements/period_list_model.h"
 
 #include <QFileInfo>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -113,6 +114,28 @@ QByteArray Bundle(const QList<QJsonObject> &resources) {
       .toJson(QJsonDocument::Compact);
 }
 
+// Bytes read back a few at a time, so that every token of a JSON text meets
+// the end of a chunk somewhere.
+class Trickle : public QIODevice {
+public:
+  Trickle(QByteArray bytes, qint64 step) : bytes_(std::move(bytes)), step_(step) {
+    open(QIODevice::ReadOnly);
+  }
+
+protected:
+  qint64 readData(char *data, qint64 max) override {
+    const qint64 n = std::min({max, step_, qint64(bytes_.size()) - at_});
+    std::memcpy(data, bytes_.constData() + at_, size_t(n));
+    at_ += n;
+    return n;
+  }
+  qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+  QByteArray bytes_;
+  qint64 step_, at_ = 0;
+};
+
 // The readings of an import, "dd/MM/yyyy hh:mm s/d/p" in period order.
 QStringList Accepted(const CsvImport &import) {
   QStringList out;
@@ -198,12 +221,12 @@ private slots:
     const QList<QByteArray> lines = all.split('\n');
     QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBF"
                                   "Date;Heure;P\xC3\xA9riode;Systolique;Diastolique;Pouls;"
-                                  "Diagnostic\r"));
+                                  "Diagnostic;Remarque;Pouls irr\xC3\xA9gulier\r"));
     QVERIFY(lines[1].startsWith("2026-03-01;14:00;Jour;150;95;80;"));
     QVERIFY(lines[2].startsWith("2026-03-02;07:00;Matin;131;84;66;"));
-    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + "\r");
+    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + ";;\r");
     QVERIFY(lines[4].startsWith("2026-03-03;03:00;Nuit;"));
-    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x\r"));
+    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x;;\r"));
     QCOMPARE(lines[6], QByteArray());
     QCOMPARE(all.count("\r\n"), 6);
 
@@ -214,7 +237,8 @@ private slots:
 
   // Rows written whole as they stand, or field by field when a field needs
   // quotes: the same bytes as the fields' texts quoted one by one, in the
-  // order of a stable sort by date and time over the lists in period order.
+  // order of a stable sort by date and time over the lists in period order;
+  // the note, the user's text, marked as a formula would be.
   void exportAsFieldByField() {
     PeriodLists lists;
     const auto add = [&](DayPeriod p, const QStringList &cells) {
@@ -236,6 +260,18 @@ private slots:
     add(DayPeriod::Nuit, {"hier", "03:00", "118", "76", "60"});
     add(DayPeriod::Matin, {"", "02:00", "118", "76", "60", "x;y"});
     add(DayPeriod::Jour, {"2/3/2026", "", "118", "76", "60"});
+    ReadingContexts contexts;
+    const auto note = [&](DayPeriod p, qsizetype i, const char *text, bool irregular) {
+      ReadingContext context{QString::fromUtf8(text), 0};
+      context.set(ContextFlag::Irregular, irregular);
+      contexts.set(p, lists.list(p).readings()[size_t(i)], context);
+    };
+    note(DayPeriod::Soir, 0, "après le café", false);
+    note(DayPeriod::Soir, 1, "", true);
+    note(DayPeriod::Matin, 0, "=1+1", true);
+    note(DayPeriod::Jour, 1, "bras \"gauche\"; assis", false);
+    note(DayPeriod::Nuit, 0, "@x", false);
+    note(DayPeriod::Matin, 2, "sans date", true);
 
     struct Row {
       const Reading *r;
@@ -263,9 +299,13 @@ private slots:
       for (int c = Reading::Systolic; c <= Reading::Diagnosis; ++c) {
         fields << CsvField(r[c]);
       }
+      const ReadingContext *context = contexts.find(row.period, r);
+      const QString text = context ? context->note : QString();
+      fields << CsvField(LooksLikeFormula(text.toUtf8()) ? u'\'' + text : text)
+             << (context && context->irregular() ? "oui" : "");
       expected += fields.join(';') + "\r\n";
     }
-    QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt), expected);
+    QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts), expected);
   }
 
   // The reader: separators detected, quotes, line ends, encodings, blank
@@ -349,10 +389,19 @@ private slots:
         << "Date|Heure|Période|Systolique|Diastolique|Pouls|Ignorer" << true << "";
     QTest::newRow("Unix milliseconds")
         << QStringList{"timestampUnixMs", "systolic", "diastolic", "pulse", "note"}
-        << "Date et heure|Systolique|Diastolique|Pouls|Ignorer" << true << "";
+        << "Date et heure|Systolique|Diastolique|Pouls|Remarque" << true << "";
     QTest::newRow("datetime, dia before sys")
         << QStringList{"datetime", "dia", "sys", "bpm", "irregular"}
-        << "Date et heure|Diastolique|Systolique|Pouls|Ignorer" << true << "";
+        << "Date et heure|Diastolique|Systolique|Pouls|Pouls irrégulier" << true << "";
+    // The context: an irregular pulse is no pulse, a note's date is a date.
+    QTest::newRow("context columns")
+        << QStringList{"Date de la remarque", "Heure", "Pouls irrégulier", "Systolique",
+                       "Diastolique",         "Pouls", "Remarques",        "IrregularHeartbeat",
+                       "Commentaire"}
+        << "Date|Heure|Pouls irrégulier|Systolique|Diastolique|Pouls|Remarque|Ignorer|Ignorer"
+        << true
+        << "La colonne « IrregularHeartbeat » ressemble aussi au pouls irrégulier : elle est "
+           "ignorée.|La colonne « Commentaire » ressemble aussi à la remarque : elle est ignorée.";
     QTest::newRow("accents, case, blanks and fc")
         << QStringList{" DATE ", "heure", "SYSTOLIQUE", "Diastolique", " FC "}
         << "Date|Heure|Systolique|Diastolique|Pouls" << true << "";
@@ -660,6 +709,20 @@ private slots:
                       "1772435700,128,82,71\n2026-03-02 07:16:00,131,84,66\njunk,1,2,3\n");
     QTest::newRow("no header") << QByteArray(
         "02/03/2026;07:15;131;84;66\n02/03/2026;07:16;131;84;66\n");
+    QTest::newRow("month names") << QByteArray(
+        "Date;Time;SYS;DIA;Pulse\nDec 08 2026;07:15;131;84;66\n"
+        "dec 09 2026;07:15;131;84;66\nMAI 10 2026;07:15;131;84;66\n"
+        "Fev 11 2026;07:15;131;84;66\nJui 12 2026;07:15;131;84;66\n"
+        "Feb 30 2026;07:15;131;84;66\nSep 1 2026;07:15;131;84;66\n"
+        "Sep 1, 2026;07:15;131;84;66\nD\xC3\xA9\x63 13 2026;07:15;131;84;66\n"
+        "Dez 14 2026;07:15;131;84;66\nDec 15 20266;07:15;131;84;66\n");
+    QTest::newRow("context columns") << header.chopped(2) +
+                                            ";Remarque;Pouls irr\xC3\xA9gulier\r\n" +
+                                            "2026-03-02;07:15;Matin;131;84;66;x;'=1+1;oui\r\n"
+                                            "2026-03-02;07:16;Matin;131;84;66;x;\"a;b\";OUI \r\n"
+                                            "2026-03-02;07:17;Matin;131;84;66;x;caf\xE9;1\r\n"
+                                            "2026-03-02;07:18;Matin;131;84;66;x; ;non\r\n"
+                                            "2026-03-02;07:19;Matin;131;84;66;x;;\r\n";
   }
   void plainRecordsReadAsTexts() {
     QFETCH(QByteArray, csv);
@@ -704,6 +767,7 @@ private slots:
       const CsvImport bytes = import(chunk, true, &plainRecords);
       QCOMPARE(bytes.summary(), texts.summary());
       QCOMPARE(bytes.duplicates(), texts.duplicates());
+      QCOMPARE(bytes.contexts(), texts.contexts());
       for (DayPeriod p : kAllPeriods) {
         QCOMPARE(bytes.accepted(p), texts.accepted(p));
         QCOMPARE(SerializeMeasurementFile(bytes.accepted(p)),
@@ -905,6 +969,82 @@ private slots:
     QCOMPARE(again->duplicates(), qint64(80));
   }
 
+  // The context of a reading out and back in, through CSV and FHIR: the
+  // note as it was (formula, separators, quotes, accents) and the flag; a
+  // reading without context gets none.
+  void contextRoundTrip_data() {
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("irregular");
+    const QString notes[] = {QStringLiteral("=1+1"),
+                             QStringLiteral("après le café, bras gauche"),
+                             QStringLiteral("dit \"assez\"; très fatigué"),
+                             QStringLiteral("+33 6 12"),
+                             QString(),
+                             QStringLiteral("mal de tête")};
+    const bool flags[] = {false, true, false, true, true, false};
+    for (const char *via : {"csv", "fhir"}) {
+      for (size_t i = 0; i < std::size(notes); ++i) {
+        QTest::addRow("%s: %s%s", via, qPrintable(notes[i]), flags[i] ? ", irrégulier" : "")
+            << QString::fromLatin1(via) << notes[i] << flags[i];
+      }
+    }
+  }
+  void contextRoundTrip() {
+    QFETCH(QString, via);
+    QFETCH(QString, note);
+    QFETCH(bool, irregular);
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
+    lists.list(DayPeriod::Soir).append(test::MakeReading("20:05", 128, 82, 71, "02/03/2026"));
+    ReadingContext context{note, 0};
+    context.set(ContextFlag::Irregular, irregular);
+    ReadingContexts contexts;
+    contexts.set(DayPeriod::Soir, lists.list(DayPeriod::Soir).readings()[0], context);
+
+    CsvImport import(PeriodLists(), ColumnMapping{});
+    std::unique_ptr<CsvImport> csvImport;
+    CsvImport *into = &import;
+    if (via == u"fhir") {
+      const FhirExport out = ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt,
+                                        FhirBundleType::Collection, &contexts);
+      QVERIFY(ReadFhir(out.json, import).error.isEmpty());
+      // Read in chunks of 5 bytes, the same.
+      CsvImport trickled(PeriodLists(), ColumnMapping{});
+      Trickle device(out.json, 5);
+      QVERIFY(ReadFhir(device, trickled, {}, {}).error.isEmpty());
+      QCOMPARE(trickled.imported(), qint64(2));
+      QCOMPARE(trickled.contexts(), import.contexts());
+    } else {
+      const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts);
+      CsvReader reader(';');
+      const auto record = [&](const QStringList &fields, qint64 line) {
+        if (!csvImport) {
+          csvImport = std::make_unique<CsvImport>(PeriodLists(), GuessFileMapping({fields}));
+        }
+        csvImport->add(fields, line);
+        return true;
+      };
+      reader.feed(csv, record, [&](std::span<const QByteArrayView> fields, qint64 line) {
+        if (!csvImport) {
+          QStringList texts;
+          for (QByteArrayView f : fields) {
+            texts << DecodeCsvField(f);
+          }
+          return record(texts, line);
+        }
+        csvImport->addPlain(fields, line);
+        return true;
+      });
+      reader.finish(record);
+      into = csvImport.get();
+    }
+    QCOMPARE(into->imported(), qint64(2));
+    const std::vector<ContextRecord> expected{
+        {ContextKey::of(DayPeriod::Soir, lists.list(DayPeriod::Soir).readings()[0]), context}};
+    QCOMPARE(into->contexts(), context.isEmpty() ? std::vector<ContextRecord>() : expected);
+  }
+
   // A text a spreadsheet would run gets an apostrophe before it; numbers
   // ("-5") stay numbers; the reader gives every text back as it was.
   void formulaCells_data() {
@@ -933,7 +1073,7 @@ private slots:
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
-    const QByteArray line = "2026-03-02;20:00;Soir;" + row + "\r\n";
+    const QByteArray line = "2026-03-02;20:00;Soir;" + row + ";;\r\n";
     QCOMPARE(csv.mid(csv.indexOf('\n') + 1), line + line);
     // Read back: the plain rows as bytes, the quoted ones as texts.
     CsvReader reader(';');
@@ -952,6 +1092,7 @@ private slots:
     QStringList expected = cells;
     expected[0] = QStringLiteral("2026-03-02");
     expected.insert(2, QStringLiteral("Soir"));
+    expected << QString() << QString();
     QCOMPARE(records, QList<QStringList>({records.value(0), expected, expected}));
   }
 
@@ -992,6 +1133,18 @@ private slots:
     QTest::newRow("offset converted")
         << Bundle({Panel("2026-03-03T12:10:00+05:30", 128, 82), Rate("2026-03-03T06:40:00Z", 71)})
         << normal << "";
+    QTest::newRow("fraction of a second, UTC")
+        << Bundle({Panel("2026-03-03T06:40:59.999Z", 128, 82), Rate("2026-03-03T06:44:00Z", 71)})
+        << normal << "";
+    QTest::newRow("no offset: local")
+        << Bundle({Panel("2026-03-03T07:40:00", 128, 82, "mm[Hg]", 71)}) << normal << "";
+    QTest::newRow("summer time, a day with no 02:30")
+        << Bundle({Panel("2026-03-29T00:30:00Z", 128, 82, "mm[Hg]", 71),
+                   Panel("2026-03-29T01:30:00Z", 128, 82, "mm[Hg]", 72)})
+        << QStringList{"29/03/2026 01:30 128/82/71", "29/03/2026 03:30 128/82/72"} << "";
+    QTest::newRow("impossible day")
+        << Bundle({Panel("2026-02-30T07:40:00+01:00", 128, 82, "mm[Hg]", 71)}) << none
+        << "entrée 1 : date et heure illisibles";
     QTest::newRow("wrong unit") << Bundle({Panel(t, 128, 82, "cm[H2O]"), Rate(t, 71)}) << none
                                 << "entrée 1 : unité inconnue : cm[H2O]";
     QTest::newRow("rate in a wrong unit") << Bundle({Panel(t, 128, 82), Rate(t, 71, "Hz")}) << none
@@ -1022,6 +1175,112 @@ private slots:
       QCOMPARE(read.error, summary);
     } else {
       QCOMPARE(import.summary().section(u'\n', 1), summary);
+    }
+  }
+
+  // The JSON grammar of RFC 8259 (stricter than QJsonDocument, which takes
+  // "1." and unknown escapes): a fault is told at its first byte that
+  // cannot be JSON, wherever the chunks end.
+  void fhirJsonGrammar_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<qint64>("at"); // -1: JSON
+    QTest::newRow("empty object") << QByteArray("{}") << qint64(-1);
+    QTest::newRow("every kind of value")
+        << QByteArray(" {\"a\" : [1, -0.5e+3, 0, 2E-2, true, false, null, {}, [],"
+                      " \"\\u00e9\\ud83d\\ude00\\n\\\"\\/\", "
+                      "\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"]}\r\n")
+        << qint64(-1);
+    QTest::newRow("leading zero") << QByteArray("{\"a\":01}") << qint64(6);
+    QTest::newRow("no digit after the point") << QByteArray("{\"a\":1.}") << qint64(7);
+    QTest::newRow("bare minus") << QByteArray("{\"a\":-}") << qint64(6);
+    QTest::newRow("unknown escape") << QByteArray("{\"a\":\"\\x\"}") << qint64(7);
+    QTest::newRow("short unicode escape") << QByteArray("{\"a\":\"\\u12\"}") << qint64(10);
+    QTest::newRow("cut UTF-8") << QByteArray("{\"a\":\"\xC3\"}") << qint64(7);
+    QTest::newRow("overlong UTF-8") << QByteArray("{\"a\":\"\xC0\xAF\"}") << qint64(6);
+    QTest::newRow("Latin-1 byte") << QByteArray("{\"a\":\"caf\xE9\"}") << qint64(10);
+    QTest::newRow("raw line break") << QByteArray("{\"a\":\"a\nb\"}") << qint64(7);
+    QTest::newRow("garbage after") << QByteArray("{\"a\":1} x") << qint64(8);
+    QTest::newRow("trailing comma") << QByteArray("{\"a\":1,}") << qint64(7);
+    QTest::newRow("missing colon") << QByteArray("{\"a\" 1}") << qint64(5);
+    QTest::newRow("unquoted key") << QByteArray("{a:1}") << qint64(1);
+    QTest::newRow("misspelt literal") << QByteArray("{\"a\":nul}") << qint64(8);
+    QTest::newRow("cut short") << QByteArray("{\"resourceType\":\"Bundle\",\"entry\":[{")
+                               << qint64(35);
+    QTest::newRow("nothing") << QByteArray("") << qint64(0);
+    QTest::newRow("byte-order mark alone") << QByteArray("\xEF\xBB\xBF") << qint64(3);
+    QTest::newRow("1024 arrays within the object")
+        << QByteArray("{\"a\":") + QByteArray(1024, '[') + QByteArray(1024, ']') + "}"
+        << qint64(-1);
+    QTest::newRow("1025 arrays") << QByteArray("{\"a\":") + QByteArray(1025, '[') +
+                                        QByteArray(1025, ']') + "}"
+                                 << qint64(5 + 1024);
+  }
+  void fhirJsonGrammar() {
+    QFETCH(QByteArray, json);
+    QFETCH(qint64, at);
+    const QString expected =
+        at < 0 ? QString() : QStringLiteral("JSON illisible à l'octet %1").arg(at);
+    for (qint64 step : {qint64(0), qint64(1), qint64(3)}) {
+      PeriodLists lists;
+      CsvImport import(lists, ColumnMapping{});
+      Trickle device(json, step);
+      const FhirRead read = step == 0 ? ReadFhir(json, import) : ReadFhir(device, import, {}, {});
+      QCOMPARE(read.error.startsWith(u"JSON") ? read.error : QString(), expected);
+    }
+  }
+
+  // The context of a panel read back: its notes, and an irregular beat
+  // coded as an interpretation or as a heart-rate-rhythm component.
+  void fhirContexts_data() {
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<bool>("irregular");
+    const auto panel = [](const char *key, const QJsonValue &value) {
+      QJsonObject o = Panel("2026-03-03T07:40:00+01:00", 128, 82, "mm[Hg]", 71);
+      if (qstrcmp(key, "component") == 0) {
+        QJsonArray members = o["component"].toArray();
+        members.append(value);
+        o.insert("component", members);
+      } else {
+        o.insert(QLatin1StringView(key), value);
+      }
+      return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    };
+    const auto text = [](const char *t) { return QJsonObject{{"text", QString::fromUtf8(t)}}; };
+    const auto snomed = [](const char *code, const char *system = "http://snomed.info/sct") {
+      return QJsonObject{{"coding", QJsonArray{QJsonObject{{"system", system}, {"code", code}}}}};
+    };
+    const auto rhythm = [&](const char *code) {
+      return QJsonObject{{"code", Loinc("8884-9")}, {"valueCodeableConcept", snomed(code)}};
+    };
+    QTest::newRow("a note") << panel("note", QJsonArray{text("après le café")}) << "après le café"
+                            << false;
+    QTest::newRow("two notes, a line break")
+        << panel("note", QJsonArray{text("bras\ngauche"), text("assis")}) << "bras gauche assis"
+        << false;
+    QTest::newRow("interpretation")
+        << panel("interpretation", QJsonArray{snomed("361137007")}) << "" << true;
+    QTest::newRow("rhythm, irregularly irregular")
+        << panel("component", rhythm("271637005")) << "" << true;
+    QTest::newRow("rhythm, regular")
+        << panel("component", rhythm("933506231000036108")) << "" << false;
+    QTest::newRow("the code of another system")
+        << panel("interpretation", QJsonArray{snomed("361137007", "http://loinc.org")}) << ""
+        << false;
+  }
+  void fhirContexts() {
+    QFETCH(QByteArray, json);
+    QFETCH(QString, note);
+    QFETCH(bool, irregular);
+    PeriodLists lists;
+    CsvImport import(lists, ColumnMapping{});
+    QVERIFY(ReadFhir(json, import).error.isEmpty());
+    QCOMPARE(import.imported(), qint64(1));
+    ReadingContext expected{note, 0};
+    expected.set(ContextFlag::Irregular, irregular);
+    QCOMPARE(import.contexts().size(), size_t(expected.isEmpty() ? 0 : 1));
+    if (!expected.isEmpty()) {
+      QCOMPARE(import.contexts()[0].context, expected);
     }
   }
 
@@ -1312,6 +1571,54 @@ private slots:
 
   // The preview's start of a file: no more records than asked, its
   // separator, and the roles its first record suggests.
+  // The preview shows the lines of an unclosed quote refused, in their
+  // place, as the import refuses them.
+  void csvStartRefusedLines_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("rows"); // each shown row's first field
+    const QByteArray header = "Date;Heure;Systolique;Diastolique;Pouls;Note\n";
+    QTest::newRow("to the end") << header + "02/03/2026;07:15;131;84;66;ok\n"
+                                            "02/03/2026;07:16;131;84;66;\"sans fin\n"
+                                            "02/03/2026;20:05;128;82;71;ok\r\n"
+                                            "03/03/2026;07:10;120;80;60;ok"
+                                << QStringList{"Date", "02/03/2026",
+                                               "ligne 3 : guillemet non fermé",
+                                               "ligne 4 : guillemet non fermé",
+                                               "ligne 5 : guillemet non fermé"};
+    QTest::newRow("ended at the bound")
+        << header + "02/03/2026;07:15;131;84;66;\"" +
+               QByteArray(CsvReader::kMaxRecordBytes + 10, 'x') +
+               "\n02/03/2026;20:05;128;82;71;ok\n"
+        << QStringList{"Date", "ligne 2 : guillemet non fermé", "02/03/2026"};
+    QStringList many{"Date"};
+    for (int line = 2; line <= kPreviewRecords; ++line) {
+      many << QStringLiteral("ligne %1 : guillemet non fermé").arg(line);
+    }
+    QTest::newRow("more lines than shown")
+        << header + "02/03/2026;07:15;131;84;66;\"" + QByteArray(40, '\n') << many;
+  }
+  void csvStartRefusedLines() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, rows);
+    test::TempHome home;
+    const QString path = home.path() + QStringLiteral("q.csv");
+    QVERIFY(test::WriteFile(path, file));
+    const CsvFileStart start = ReadCsvStart(path);
+    QStringList shown;
+    for (const QStringList &row : start.shownRows()) {
+      shown << row.value(0);
+    }
+    QCOMPARE(shown, rows);
+    QCOMPARE(start.records.size() + start.rejected.size(), qsizetype(rows.size()));
+    // The import refuses the same lines.
+    SavedLogbook saved;
+    const QStringList said = AppendCsvFile(saved.book, path, start.guess, start.separator, {}, true)
+                                 .summary.split(u'\n');
+    for (const QString &row : rows) {
+      QVERIFY2(!row.startsWith(u"ligne") || said.contains(row), qPrintable(row));
+    }
+  }
+
   void csvStart() {
     test::TempHome home;
     QByteArray bytes = "timestamp,sys,dia,pulse\n";
