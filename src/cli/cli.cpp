@@ -86,7 +86,8 @@ const char kHelp[] =
     "                            l'export.xml d'Apple Santé ou son zip\n"
     "  --colonnes ROLE=COLONNE,...  le rôle des colonnes, par leur numéro (à partir\n"
     "                            de 1) ou leur nom ; rôles : date, heure, dateheure,\n"
-    "                            systolique, diastolique, pouls, periode, fuseau\n"
+    "                            systolique, diastolique, pouls, periode, fuseau,\n"
+    "                            remarque, pouls-irregulier\n"
     "  --ordre-dates jm|mj       dates comme 01/02/2026 lues jour/mois ou mois/jour\n"
     "                            (par défaut : l'ordre que donnent les dates du fichier)\n"
     "  --dry-run                 lit le fichier et affiche le bilan sans rien écrire\n"
@@ -694,7 +695,9 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
       {QStringLiteral("pouls"), ColumnRole::Pulse},
       {QStringLiteral("periode"), ColumnRole::Period},
       {QStringLiteral("période"), ColumnRole::Period},
-      {QStringLiteral("fuseau"), ColumnRole::TimeZone}};
+      {QStringLiteral("fuseau"), ColumnRole::TimeZone},
+      {QStringLiteral("remarque"), ColumnRole::Note},
+      {QStringLiteral("pouls-irregulier"), ColumnRole::Irregular}};
   const QStringList first = start.records.value(0);
   const qsizetype columns = std::max(start.columns(), qsizetype(1));
   ColumnMapping out;
@@ -713,7 +716,8 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
                                     [&name](const auto &entry) { return entry.first == name; });
     if (known == kNames.end()) {
       return Refusal{QStringLiteral("Rôle de colonne inconnu : %1 (date, heure, dateheure, "
-                                    "systolique, diastolique, pouls, periode ou fuseau).")
+                                    "systolique, diastolique, pouls, periode, fuseau, remarque ou "
+                                    "pouls-irregulier).")
                          .arg(name)};
     }
     if (out.roles.contains(known->second)) {

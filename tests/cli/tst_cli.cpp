@@ -751,7 +751,7 @@ private slots:
         << dryMarc + QStringList{"--colonnes", "date=2,tension=4"} << shuffled << none << false << 2
         << ""
         << "Rôle de colonne inconnu : tension (date, heure, dateheure, systolique, diastolique, "
-           "pouls, periode ou fuseau).\n"
+           "pouls, periode, fuseau, remarque ou pouls-irregulier).\n"
         << none << false << none;
     QTest::newRow("--colonnes, index out of range")
         << dryMarc + QStringList{"--colonnes", "date=6"} << shuffled << none << false << 2 << ""
