@@ -16,6 +16,7 @@ public:
   QString inputText(QWidget *, const QString &, const QString &, const QString &) override {
     return QString();
   }
+  bool editNote(QWidget *, const QString &, NoteForm &) override { return false; }
   QString openFileName(QWidget *, const QString &, const QString &, const QString &) override {
     return QString();
   }

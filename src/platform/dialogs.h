@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QPrinter;
 class QWidget;
@@ -17,6 +19,16 @@ public:
   // The button Enter presses in a yes/no box.
   enum class Default { Yes, No };
 
+  // A small form: a heading, one line of text and a check box per label.
+  struct NoteForm {
+    QString heading;     // what the form is about, above the line
+    QString lineLabel;   // "Remarque :", the line's label and name
+    QString text;        // the line's text
+    int maxLength = 0;   // at most this many characters typed, 0: no limit
+    QStringList labels;  // one check box per label
+    QList<bool> checked; // one per label
+  };
+
   virtual ~Dialogs() = default;
 
   // A box with one "OK" button.
@@ -29,6 +41,10 @@ public:
   // and an OK button. Enter confirms; Escape or closing cancels and gives "".
   virtual QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                             const QString &initial) = 0;
+  // The form filled with `form`, "OK" and "Annuler". On "OK" (or Enter),
+  // true, with what was typed and ticked in `form`; false, `form` as it
+  // was, on "Annuler", Escape or closing.
+  virtual bool editNote(QWidget *parent, const QString &title, NoteForm &form) = 0;
   // File choosers: the path chosen, "" when cancelled. `start` is a folder or
   // a proposed file path; `filter` as Qt writes it ("Fichiers CSV (*.csv)").
   virtual QString openFileName(QWidget *parent, const QString &title, const QString &start,

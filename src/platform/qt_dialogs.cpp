@@ -1,5 +1,6 @@
 #include "platform/qt_dialogs.h"
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -97,6 +98,69 @@ QString QtDialogs::inputText(QWidget *parent, const QString &title, const QStrin
     return QString();
   }
   return edit->text();
+}
+
+bool QtDialogs::editNote(QWidget *parent, const QString &title, NoteForm &form) {
+  QDialog dlg(parent);
+  dlg.setWindowTitle(title);
+  auto *layout = new QVBoxLayout(&dlg);
+  if (!form.heading.isEmpty()) {
+    auto *heading = new QLabel(form.heading, &dlg);
+    heading->setTextFormat(Qt::PlainText);
+    heading->setWordWrap(true);
+    layout->addWidget(heading);
+  }
+  auto *label = new QLabel(form.lineLabel, &dlg);
+  label->setTextFormat(Qt::PlainText);
+  layout->addWidget(label);
+  auto *edit = new QLineEdit(form.text, &dlg);
+  if (form.maxLength > 0) {
+    edit->setMaxLength(form.maxLength);
+    edit->setAccessibleDescription(
+        QStringLiteral("%1 caractères au plus, sur une ligne").arg(form.maxLength));
+  }
+  QString name = form.lineLabel.simplified();
+  while (name.endsWith(u':') || name.endsWith(u' ')) {
+    name.chop(1);
+  }
+  edit->setAccessibleName(name);
+  label->setBuddy(edit);
+  layout->addWidget(edit);
+  QList<QCheckBox *> boxes;
+  for (qsizetype i = 0; i < form.labels.size(); ++i) {
+    auto *box = new QCheckBox(form.labels[i], &dlg);
+    box->setChecked(i < form.checked.size() && form.checked[i]);
+    layout->addWidget(box);
+    boxes.append(box);
+  }
+  auto *row = new QHBoxLayout;
+  row->addStretch();
+  auto *ok = new QPushButton(QStringLiteral("OK"), &dlg);
+  ok->setDefault(true);
+  auto *cancel = new QPushButton(QStringLiteral("Annuler"), &dlg);
+  row->addWidget(ok);
+  row->addWidget(cancel);
+  layout->addLayout(row);
+  QObject::connect(ok, &QPushButton::clicked, &dlg, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, &dlg, &QDialog::reject);
+  dlg.setMinimumWidth(380);
+  dlg.adjustSize();
+  if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    dlg.move(screen->availableGeometry().center() - dlg.rect().center());
+  }
+  // Typing starts in the line, its text selected as in the input box: typed
+  // over, it is replaced; End keeps it and adds to it.
+  edit->selectAll();
+  edit->setFocus(Qt::OtherFocusReason);
+  if (dlg.exec() != QDialog::Accepted) {
+    return false;
+  }
+  form.text = edit->text();
+  form.checked.clear();
+  for (QCheckBox *box : boxes) {
+    form.checked.append(box->isChecked());
+  }
+  return true;
 }
 
 QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &start,

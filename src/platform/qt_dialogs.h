@@ -13,6 +13,7 @@ public:
                 Default byDefault = Default::Yes) override;
   QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                     const QString &initial) override;
+  bool editNote(QWidget *parent, const QString &title, NoteForm &form) override;
   QString openFileName(QWidget *parent, const QString &title, const QString &start,
                        const QString &filter) override;
   QString saveFileName(QWidget *parent, const QString &title, const QString &start,

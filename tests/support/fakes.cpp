@@ -54,6 +54,21 @@ QString FakeDialogs::inputText(QWidget *, const QString &title, const QString &p
   return nextText(QStringLiteral("input box: ") + title);
 }
 
+bool FakeDialogs::editNote(QWidget *, const QString &title, NoteForm &form) {
+  ShownBox box{ShownBox::Note, Icon::Question, title, form.heading, form.text};
+  box.form = form;
+  shown.append(box);
+  if (!answers_.empty() && std::holds_alternative<NoteAnswer>(answers_.front())) {
+    const NoteAnswer answer = std::get<NoteAnswer>(answers_.front());
+    answers_.pop_front();
+    // What the form lets through: one line of at most maxLength characters.
+    form.text = form.maxLength > 0 ? answer.text.left(form.maxLength) : answer.text;
+    form.checked = answer.checked;
+    return true;
+  }
+  return nextBool(QStringLiteral("note form: ") + title);
+}
+
 QString FakeDialogs::openFileName(QWidget *, const QString &title, const QString &start,
                                   const QString &filter) {
   shown.append({ShownBox::OpenFile, Icon::Question, title, filter, start});

@@ -16,18 +16,26 @@ namespace tl::test {
 
 // One box the program showed.
 struct ShownBox {
-  enum Kind { Message, YesNo, Input, OpenFile, SaveFile, Print } kind;
+  enum Kind { Message, YesNo, Input, OpenFile, SaveFile, Print, Note } kind;
   Dialogs::Icon icon = Dialogs::Icon::Information;
   QString title;
   QString text;    // the prompt for an input box, the filter for a chooser
   QString initial; // the starting text or path
   Dialogs::Default byDefault = Dialogs::Default::Yes; // yes/no boxes
+  Dialogs::NoteForm form = {};                        // note forms, as they opened
 };
 
 // Scripted dialogs: each box takes the next queued answer (a bool for
 // yes/no and the print dialog, a QString for the input box and the file
-// choosers, "" to cancel; messages need none). A box with no
+// choosers, "" to cancel; a NoteAnswer for the note form, or a bool: false
+// cancels, true confirms it unchanged; messages need none). A box with no
 // answer queued for it fails the running test. Installs itself while alive.
+// What the note form is given back: the line's text and the boxes ticked.
+struct NoteAnswer {
+  QString text;
+  QList<bool> checked;
+};
+
 class FakeDialogs : public Dialogs {
 public:
   FakeDialogs();
@@ -36,6 +44,9 @@ public:
   void answerYes() { answers_.push_back(true); }
   void answerNo() { answers_.push_back(false); }
   void answerText(const QString &text) { answers_.push_back(text); }
+  void answerNote(const QString &text, const QList<bool> &checked) {
+    answers_.push_back(NoteAnswer{text, checked});
+  }
   // Message boxes are accepted silently unless strict.
   void setStrictMessages(bool strict) { strictMessages_ = strict; }
 
@@ -51,6 +62,7 @@ public:
                 Default byDefault = Default::Yes) override;
   QString inputText(QWidget *parent, const QString &title, const QString &prompt,
                     const QString &initial) override;
+  bool editNote(QWidget *parent, const QString &title, NoteForm &form) override;
   QString openFileName(QWidget *parent, const QString &title, const QString &start,
                        const QString &filter) override;
   QString saveFileName(QWidget *parent, const QString &title, const QString &start,
@@ -61,7 +73,7 @@ private:
   bool nextBool(const QString &what);
   QString nextText(const QString &what);
 
-  std::deque<std::variant<bool, QString>> answers_;
+  std::deque<std::variant<bool, QString, NoteAnswer>> answers_;
   bool strictMessages_ = false;
 };
 
