@@ -152,6 +152,9 @@ void ReturnToFirstValueField(MainWindow &main) {
 
 void RunMenuCommand(MainWindow &main, int id) {
   RunMenuCommandOnly(main, id);
+  // Whatever changed the notes and flags (a note, a change of cells, an
+  // import, another patient), the lists show it.
+  main.refreshContextMarks();
   if (OpensSecondaryWindow(id)) {
     ReturnToFirstValueField(main);
   }
@@ -171,6 +174,9 @@ void RunMenuCommandOnly(MainWindow &main, int id) {
   case ToInt(ControlId::MenuModifyDiastolic):
   case ToInt(ControlId::MenuModifyPulse):
     ModifyReadingCell(main, id - ToInt(ControlId::MenuModifyDate));
+    break;
+  case ToInt(ControlId::MenuNote):
+    EditReadingContexts(main);
     break;
   case ToInt(ControlId::MenuOpenHelp):
   case ToInt(ShortcutId::Help):

@@ -4,15 +4,20 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "graphs/graph_canvas.h"
+#include "measurements/context_texts.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
+#include "readings/context_mark.h"
 #include "readings/reading_commands.h"
 #include "ui/assets/assets.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -33,6 +38,7 @@
 #include <QTimeEdit>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 
 namespace tl {
 
@@ -47,6 +53,7 @@ constexpr int kLeftPanelWidth = 250;
 constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
 constexpr int kInformationBottom = 390; // in the left panel
+constexpr int kInputButtonsY = 177;     // "Ajouter" and "Effacer", under "Pouls irrégulier"
 
 struct ButtonEntry {
   ControlId id;
@@ -82,6 +89,10 @@ const ButtonEntry kButtons[] = {
 };
 
 constexpr int kFillerX = 1010;
+
+QIcon ButtonIcon(const ButtonEntry &entry) {
+  return entry.systemIcon < 0 ? ImageIcon(12) : SystemIcon(entry.systemIcon);
+}
 
 const QString kBannerText = QStringLiteral(
     "Surveillez votre tension artérielle et gardez un suivi de vos relevés d'automesures "
@@ -132,6 +143,49 @@ protected:
   }
 };
 
+// The main window as a screen reader walks it: its controls, then its popup
+// menus. A menu that is only ever popped up is a window of its own, which
+// the tree shows only while it is open; listed here, its items (the only
+// way to some of the list's actions by pointer) are found from the window
+// at any time, as a menu bar's would be.
+class MainWindowAccessible : public QAccessibleWidget {
+public:
+  explicit MainWindowAccessible(QWidget *window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+  int childCount() const override { return QAccessibleWidget::childCount() + int(menus().size()); }
+  QAccessibleInterface *child(int index) const override {
+    const int own = QAccessibleWidget::childCount();
+    if (index < own) {
+      return QAccessibleWidget::child(index);
+    }
+    const QList<QMenu *> list = menus();
+    return index - own < list.size() ? QAccessible::queryAccessibleInterface(list[index - own])
+                                     : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface *child) const override {
+    if (child && child->object()) {
+      const int at = int(menus().indexOf(qobject_cast<QMenu *>(child->object())));
+      if (at >= 0) {
+        return QAccessibleWidget::childCount() + at;
+      }
+    }
+    return QAccessibleWidget::indexOfChild(child);
+  }
+
+private:
+  // The window's own popup menus (not the submenus, reached through them).
+  QList<QMenu *> menus() const {
+    return widget()->findChildren<QMenu *>(Qt::FindDirectChildrenOnly);
+  }
+};
+
+QAccessibleInterface *MainWindowAccessibleFactory(const QString &className, QObject *object) {
+  if (className == QLatin1String("tl::MainWindow") && object && object->isWidgetType()) {
+    return new MainWindowAccessible(static_cast<QWidget *>(object));
+  }
+  return nullptr;
+}
+
 } // namespace
 
 QString BannerLine2(const QString &patient) {
@@ -148,6 +202,11 @@ QString RightsNotice(int year) {
 MainWindow::MainWindow(QWidget *parent)
     : QWidget(parent, Qt::Window),
       logbook_(std::make_unique<Logbook>(State().currentPatient, Paths())) {
+  static const bool accessibleInstalled = [] {
+    QAccessible::installFactory(MainWindowAccessibleFactory);
+    return true;
+  }();
+  Q_UNUSED(accessibleInstalled);
   setWindowTitle(ProgramTitle());
   setWindowIcon(ImageIcon(0));
   resize(kMinimumWidth, kMinimumHeight);
@@ -271,8 +330,8 @@ void MainWindow::orderTabChain() {
   // show); the command buttons, built first, follow round to the date again.
   const ControlId panel[] = {ControlId::DateField,     ControlId::TimeField,
                              ControlId::SystolicField, ControlId::DiastolicField,
-                             ControlId::PulseField,    ControlId::ButtonAdd,
-                             ControlId::ButtonClear};
+                             ControlId::PulseField,    ControlId::IrregularCheck,
+                             ControlId::ButtonAdd,     ControlId::ButtonClear};
   for (size_t i = 1; i < std::size(panel); ++i) {
     setTabOrder(control(panel[i - 1]), control(panel[i]));
   }
@@ -290,7 +349,7 @@ void MainWindow::buildBanner() {
 
 void MainWindow::buildButtons() {
   for (const ButtonEntry &entry : kButtons) {
-    const QIcon icon = entry.systemIcon < 0 ? ImageIcon(12) : SystemIcon(entry.systemIcon);
+    const QIcon icon = ButtonIcon(entry);
     auto *button = new DrawnButton(QString::fromUtf8(entry.label), icon, this);
     button->setGeometry(entry.x, kButtonY, entry.width, kButtonHeight);
     AttachBalloonTip(button, QString::fromUtf8(entry.tipTitle),
@@ -360,8 +419,18 @@ void MainWindow::buildLeftPanel() {
     registerControl(edit, f.field);
   }
 
+  // What the meter shows beside the values: its irregular-heartbeat sign.
+  auto *irregular = new QCheckBox(ContextFlagLabel(ContextFlag::Irregular), panel);
+  irregular->setFont(font1);
+  irregular->setGeometry(20, 155, 220, 20);
+  AttachBalloonTip(irregular, ContextFlagLabel(ContextFlag::Irregular),
+                   QStringLiteral("Cochez si le tensiomètre a signalé un pouls irrégulier pour "
+                                  "cette mesure."),
+                   SystemIcon(269));
+  registerControl(irregular, ControlId::IrregularCheck);
+
   auto *add = new DrawnButton(QStringLiteral("Ajouter"), SystemIcon(269), panel);
-  add->setGeometry(10, 155, 115, 30);
+  add->setGeometry(10, kInputButtonsY, 115, 30);
   AttachBalloonTip(add, QStringLiteral("Ajouter"),
                    QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
                                   "fonction de l'heure. (les champs sont réinitialisés)"),
@@ -370,7 +439,7 @@ void MainWindow::buildLeftPanel() {
   registerControl(add, ControlId::ButtonAdd);
 
   auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
-  clear->setGeometry(125, 155, 115, 30);
+  clear->setGeometry(125, kInputButtonsY, 115, 30);
   AttachBalloonTip(clear, QStringLiteral("Effacer"),
                    QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
                                   "date et heure."),
@@ -379,7 +448,7 @@ void MainWindow::buildLeftPanel() {
   registerControl(clear, ControlId::ButtonClear);
 
   information_ = new InformationPanel(panel);
-  information_->setGeometry(10, 185, 230, 205);
+  information_->setGeometry(10, kInputButtonsY + 30, 230, kInformationBottom - kInputButtonsY - 30);
   information_->setColours(QColor(231, 234, 238), QColor(55, 71, 98));
   information_->setGradient(Gradient::Diagonal);
   information_->setIcon(ImageIcon(3), 32, 32);
@@ -424,7 +493,10 @@ void MainWindow::buildRightPanel() {
   for (DayPeriod period : kAllPeriods) {
     const DayPeriodInfo &info = PeriodInfo(period);
     auto *view = new QTableView;
+    logbook_->list(period).setContexts(&logbook_->contexts());
     view->setModel(&logbook_->list(period));
+    // A reading with a note or flags is marked after its date.
+    view->setItemDelegate(new ContextMarkDelegate(view));
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -436,7 +508,8 @@ void MainWindow::buildRightPanel() {
     view->horizontalHeader()->setHighlightSections(false);
     view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     view->horizontalHeader()->setStretchLastSection(false);
-    const int widths[] = {100, 60, 70, 70, 70, 500};
+    // The date column holds a reading's mark of context after the date.
+    const int widths[] = {118, 60, 70, 70, 70, 500};
     for (int column = 0; column < 6; ++column) {
       view->setColumnWidth(column, widths[column]);
     }
@@ -618,7 +691,10 @@ void MainWindow::buildMenus() {
   addItem(modify, ToInt(ControlId::MenuModifySystolic), QStringLiteral("La systole"), QIcon());
   addItem(modify, ToInt(ControlId::MenuModifyDiastolic), QStringLiteral("La diastole"), QIcon());
   addItem(modify, ToInt(ControlId::MenuModifyPulse), QStringLiteral("Le pouls"), QIcon());
-  // A screen reader reaches the menu once shown, as a window of the program.
+  list->addSeparator();
+  addItem(list, ToInt(ControlId::MenuNote), QStringLiteral("Remarque..."),
+          ContextMarkIcon(PeriodListModel::kNoteBit));
+  // A screen reader finds the menu under the window (see MainWindowAccessible).
   list->setAccessibleName(QStringLiteral("Actions sur les relevés"));
   registerControl(list, ControlId::ListMenu);
 
@@ -633,6 +709,7 @@ void MainWindow::buildMenus() {
   addItem(help, ToInt(ControlId::MenuSeries),
           QStringLiteral("Remplir le relevé d'automesure (Ctrl+R)"), ImageIcon(6));
   help->addSeparator();
+  help->setAccessibleName(QStringLiteral("Aide"));
   registerControl(help, ControlId::HelpMenu);
 
   auto *archive = new QMenu(this);
@@ -652,6 +729,7 @@ void MainWindow::buildMenus() {
   addItem(archive, ToInt(ControlId::MenuImportCsv),
           QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"), SystemIcon(269));
   archive->addSeparator();
+  archive->setAccessibleName(QStringLiteral("Archiver"));
   registerControl(archive, ControlId::ArchiveMenu);
 }
 
@@ -691,8 +769,27 @@ void MainWindow::buildShortcuts() {
 
 void MainWindow::layoutForSize(int w, int h) {
   banner_->setGeometry(0, 0, w, kBannerHeight);
+  // The command buttons keep their places on a window wide enough for them
+  // all; on a narrower one (a small screen at 150 %) they share its width
+  // in proportion, without their icons (which would leave too little room
+  // for "Epingler" and "Suppr."), their labels fitted again: none is cut.
+  const double share = std::min(1.0, double(w) / kFillerX);
+  if (share != buttonShare_) {
+    buttonShare_ = share;
+    for (const ButtonEntry &entry : kButtons) {
+      if (DrawnButton *b = button(entry.id)) {
+        const int left = int(std::lround(entry.x * share));
+        const int right = int(std::lround((entry.x + entry.width) * share));
+        b->setGeometry(left, kButtonY, right - left, kButtonHeight);
+        b->setIcon(share < 1 ? QIcon() : ButtonIcon(entry));
+        AttachHoverNudge(b, QPoint(left, kButtonY), NudgeMode::Down);
+        FitLabelToButton(b);
+      }
+    }
+  }
   if (QWidget *filler = control(ControlId::ButtonFiller)) {
-    filler->setGeometry(kFillerX, kButtonY, std::max(w - kFillerX, 0), kButtonHeight);
+    const int fillerX = std::min(kFillerX, w);
+    filler->setGeometry(fillerX, kButtonY, std::max(w - fillerX, 0), kButtonHeight);
   }
   if (QWidget *left = control(ControlId::LeftPanel)) {
     left->resize(kLeftPanelWidth, h - 100);
@@ -705,9 +802,11 @@ void MainWindow::layoutForSize(int w, int h) {
     picture->setGeometry(5 + (240 - std::max(side, 0)) / 2, top, std::max(side, 0),
                          std::max(side, 0));
     picture->setVisible(side >= 48);
-  }
-  if (QWidget *caption = control(ControlId::PictureCaption)) {
-    caption->move(caption->x(), h - 128);
+    if (QWidget *caption = control(ControlId::PictureCaption)) {
+      // The caption goes with its picture, never over the information panel.
+      caption->move(caption->x(), h - 128);
+      caption->setVisible(side >= 48);
+    }
   }
   if (QWidget *right = control(ControlId::RightPanel)) {
     right->resize(w - kRightPanelX, h - 100);
@@ -715,6 +814,14 @@ void MainWindow::layoutForSize(int w, int h) {
   // The lists fill their pages and the averages page lays out its graphs
   // (and has them redrawn) as the tab panel passes its new size on.
   tabs_->resize(w - kRightPanelX, h - 102);
+  // Narrower than its layout, the tab panel shortens the tabs' texts rather
+  // than hide tabs behind scroll arrows.
+  const bool narrow = w < kMinimumWidth;
+  if (narrow != tabsNarrow_) {
+    tabsNarrow_ = narrow;
+    tabs_->setElideMode(narrow ? Qt::ElideRight : Qt::ElideNone);
+    tabs_->setUsesScrollButtons(!narrow);
+  }
   statusBar_->setGeometry(0, h - kStatusHeight, w, kStatusHeight);
 }
 
@@ -782,6 +889,17 @@ int MainWindow::statusFieldWidth(int field) const {
 void MainWindow::setPatientLine(const QString &patient) { banner_->setLine2(BannerLine2(patient)); }
 
 void MainWindow::refreshAveragesAndGraphs() { RefreshAveragesAndGraphs(*this); }
+
+void MainWindow::refreshContextMarks() {
+  const quint64 revision = logbook_->contexts().revision();
+  if (revision == contextsSeen_) {
+    return;
+  }
+  contextsSeen_ = revision;
+  for (DayPeriod period : kAllPeriods) {
+    logbook_->list(period).contextsChanged();
+  }
+}
 
 void MainWindow::setPinned(bool pinned) {
   State().pinned = pinned;

@@ -55,13 +55,17 @@ public:
   QList<int> markedRows(DayPeriod period) const override;
   void setStatusNote(const QString &note) override;
 
+  // The lists' marks, tooltips and accessible texts drawn again when a
+  // command changed the notes and flags of the readings.
+  void refreshContextMarks();
+
   // Minimum and starting size for the screen the window is on.
   void fitToScreen();
 
   QTableView *listView(DayPeriod period) const { return views_[size_t(PeriodIndex(period))]; }
   DrawnButton *button(ControlId id) const;
   QMenu *menu(ControlId id) const;
-  // The menu item of this id (35 to 41, 73, 74, 150, 151), or nullptr.
+  // The menu item of this id (35 to 41, 73 to 75, 150 to 155), or nullptr.
   QAction *menuAction(int id) const { return actions_.value(id); }
   const QList<QShortcut *> &shortcuts() const { return shortcuts_; }
   QString statusText(int field) const;
@@ -124,6 +128,9 @@ private:
   bool shutDown_ = false;
   bool screenWatched_ = false;
   QDateTime leftAt_; // when the window last stopped being the active one
+  bool tabsNarrow_ = false;
+  double buttonShare_ = 1;   // of their full widths the command buttons take
+  quint64 contextsSeen_ = 0; // the revision of the contexts the lists show
 };
 
 // The window's minimum (and starting) size on a screen whose free area is

@@ -89,6 +89,8 @@ enum class ControlId : int {
   MenuExportCsv = 152,
   MenuExportFhir = 153,
   MenuImportCsv = 154,
+  MenuNote = 155,       // "Remarque..." of the list menu
+  IrregularCheck = 156, // "Pouls irrégulier" beside the value fields
 
   // Splash window: 160 to 169.
   SplashFirst = 160,

@@ -1,6 +1,7 @@
 #include "measurements/period_list_model.h"
 
 #include "common/text.h"
+#include "measurements/context_texts.h"
 
 namespace tl {
 
@@ -32,7 +33,44 @@ QVariant PeriodListModel::data(const QModelIndex &index, int role) const {
   if (role == Qt::CheckStateRole && index.column() == 0) {
     return checked_[size_t(index.row())] ? Qt::Checked : Qt::Unchecked;
   }
+  if (role == ContextRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole ||
+      role == Qt::AccessibleDescriptionRole) {
+    // Only the rows on show are asked, and only for these roles.
+    const ReadingContext *context = contextOf(index.row());
+    if (!context) {
+      return role == ContextRole ? QVariant(0) : QVariant();
+    }
+    switch (role) {
+    case ContextRole:
+      return int(context->flags) | (context->note.isEmpty() ? 0 : kNoteBit);
+    case Qt::ToolTipRole:
+      return ContextToolTip(*context);
+    case Qt::AccessibleTextRole:
+      if (index.column() != 0) {
+        return {};
+      }
+      return rows_[size_t(index.row())][0] + QStringLiteral(", ") + ContextSummary(*context);
+    default:
+      return ContextSummary(*context);
+    }
+  }
   return {};
+}
+
+const ReadingContext *PeriodListModel::contextOf(qsizetype row) const {
+  if (!contexts_ || row < 0 || size_t(row) >= rows_.size()) {
+    return nullptr;
+  }
+  return contexts_->find(period_, rows_[size_t(row)]);
+}
+
+void PeriodListModel::contextsChanged() {
+  if (rows_.empty()) {
+    return;
+  }
+  emit dataChanged(
+      index(0, 0), index(int(rows_.size()) - 1, Reading::kCellCount - 1),
+      {ContextRole, Qt::ToolTipRole, Qt::AccessibleTextRole, Qt::AccessibleDescriptionRole});
 }
 
 bool PeriodListModel::setData(const QModelIndex &index, const QVariant &value, int role) {

@@ -2,6 +2,7 @@
 
 #include "common/day_period.h"
 #include "measurements/reading.h"
+#include "measurements/reading_context.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -19,6 +20,19 @@ public:
   explicit PeriodListModel(DayPeriod period, QObject *parent = nullptr);
 
   DayPeriod period() const { return period_; }
+
+  // The role giving a row's context for its mark: the ContextFlag bits, with
+  // kNoteBit when it has a note; 0 without context.
+  static constexpr int ContextRole = Qt::UserRole + 1;
+  static constexpr int kNoteBit = 0x100;
+
+  // The notes and flags of the readings (read only, not owned; null for
+  // none). A row with context answers ContextRole, has its flags and note as
+  // tooltip and accessible description, and its date cell names them.
+  void setContexts(const ReadingContexts *contexts) { contexts_ = contexts; }
+  const ReadingContext *contextOf(qsizetype row) const;
+  // The contexts changed: the views draw the rows again.
+  void contextsChanged();
 
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -56,6 +70,7 @@ private:
   std::vector<Reading> rows_;
   std::vector<char> checked_;
   quint64 revision_ = 0;
+  const ReadingContexts *contexts_ = nullptr;
 };
 
 // The four period lists of the current patient, indexed by DayPeriod.

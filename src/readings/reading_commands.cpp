@@ -5,6 +5,7 @@
 #include "graphs/graph_painter.h"
 #include "logbook/workflows.h"
 #include "measurements/averages.h"
+#include "measurements/context_texts.h"
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
@@ -12,6 +13,7 @@
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -45,6 +47,33 @@ void ClearValueFields(MainWindowApi &main) {
       edit->clear();
     }
   }
+  if (QCheckBox *irregular = Control<QCheckBox>(main, ControlId::IrregularCheck)) {
+    irregular->setChecked(false);
+  }
+}
+
+// The reading just added at the end of the list of `period` flagged as the
+// meter showed an irregular heartbeat; a note it shares with an identical
+// reading is kept.
+void FlagLastReadingIrregular(MainWindowApi &main, DayPeriod period) {
+  PeriodListModel &list = main.lists().list(period);
+  if (list.size() == 0) {
+    return;
+  }
+  const Reading reading = list.reading(list.size() - 1);
+  ReadingContexts &contexts = main.logbook().contexts();
+  const ReadingContext *known = contexts.find(period, reading);
+  ReadingContext context = known ? *known : ReadingContext();
+  context.set(ContextFlag::Irregular, true);
+  contexts.set(period, reading, std::move(context));
+  list.contextsChanged();
+}
+
+// "Relevé du 14/03/2026 à 08:15 : 131/84, pouls 66 (Matin)".
+QString ReadingHeading(const Reading &r, DayPeriod period) {
+  return QStringLiteral("Relevé du %1 à %2 : %3/%4, pouls %5 (%6)")
+      .arg(r[Reading::Date], r[Reading::Time], r[Reading::Systolic], r[Reading::Diastolic],
+           r[Reading::Pulse], PeriodInfo(period).name);
 }
 
 // The day and time of the input panel; no day, or -1 minutes, without it.
@@ -205,6 +234,10 @@ void AddReadingCommand(MainWindowApi &main) {
     }
   } else {
     main.updateStatusCounts();
+    const QCheckBox *irregular = Control<QCheckBox>(main, ControlId::IrregularCheck);
+    if (irregular && irregular->isChecked()) {
+      FlagLastReadingIrregular(main, *added.period);
+    }
     ClearValueFields(main);
     // A reading filed on another day than today says so, so that a date
     // left from the day before does not go unnoticed.
@@ -250,8 +283,14 @@ void ShowReadingDetails(MainWindowApi &main) {
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   for (int row : rows) {
     if (row >= 0 && row < list.size()) {
+      const Reading &reading = list.reading(row);
+      QString text = ReadingDetailsText(reading);
+      if (const ReadingContext *context = main.logbook().contexts().find(period, reading)) {
+        // The details' own line breaks (LF CR) for the lines of the context.
+        text += ContextDetailsLines(*context, QStringLiteral("\n\r"));
+      }
       dialogs().message(main.window(), Dialogs::Icon::Information,
-                        QStringLiteral("Détails tension"), ReadingDetailsText(list.reading(row)));
+                        QStringLiteral("Détails tension"), text);
     }
   }
 }
@@ -267,6 +306,51 @@ void ModifyReadingCell(MainWindowApi &main, int cell) {
     // The same refresh as "Ajouter": counts, averages and graphs.
     main.updateStatusCounts();
     RefreshAveragesAndGraphs(main);
+  }
+}
+
+void EditReadingContexts(MainWindowApi &main) {
+  DayPeriod period;
+  if (!CurrentListPeriod(main, &period)) {
+    return;
+  }
+  PeriodListModel &list = main.lists().list(period);
+  ReadingContexts &contexts = main.logbook().contexts();
+  QList<int> rows = main.selectedRows(period);
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  bool changed = false;
+  for (int row : rows) {
+    if (row < 0 || row >= list.size()) {
+      continue;
+    }
+    const Reading reading = list.reading(row);
+    const ReadingContext *known = contexts.find(period, reading);
+    const ReadingContext before = known ? *known : ReadingContext();
+    Dialogs::NoteForm form;
+    form.heading = ReadingHeading(reading, period);
+    form.lineLabel = QStringLiteral("Remarque :");
+    form.text = before.note;
+    form.maxLength = int(kMaxNoteLength);
+    for (ContextFlag flag : kAllContextFlags) {
+      form.labels << ContextFlagLabel(flag);
+      form.checked << before.has(flag);
+    }
+    if (!dialogs().editNote(main.window(), QStringLiteral("Remarque"), form)) {
+      continue;
+    }
+    ReadingContext after;
+    after.note = CleanNote(form.text);
+    for (size_t i = 0; i < kAllContextFlags.size(); ++i) {
+      after.set(kAllContextFlags[i], qsizetype(i) < form.checked.size() && form.checked[int(i)]);
+    }
+    if (after != before) {
+      // An empty context removes the reading's record.
+      contexts.set(period, reading, std::move(after));
+      changed = true;
+    }
+  }
+  if (changed) {
+    list.contextsChanged();
   }
 }
 

@@ -18,6 +18,9 @@ void DeleteMarkedReadings(MainWindowApi &main); // list menu 35
 void ShowReadingDetails(MainWindowApi &main);   // list menu 36
 // List menu 37 to 41: `cell` 0 to 4 of the selected rows of the current list.
 void ModifyReadingCell(MainWindowApi &main, int cell);
+// List menu 155, "Remarque...": the note and flags of each selected row of
+// the current list, one form per row.
+void EditReadingContexts(MainWindowApi &main);
 // Average boxes, graph period back to Matin, Matin graphs redrawn.
 void RefreshAveragesAndGraphs(MainWindowApi &main);
 void RefreshAverages(MainWindowApi &main); // "Actualiser": the boxes only

@@ -167,6 +167,7 @@ QList<DarkSchemeEntry> MainWindowDarkScheme() {
       {C::DiastolicField, p, t},
       {C::PulseLabel, p, t},
       {C::PulseField, p, t},
+      {C::IrregularCheck, p, t},
       {C::PictureCaption, p, automatic},
       {C::ListNuit, p, automatic},
       {C::ListMatin, p, automatic},

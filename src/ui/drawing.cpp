@@ -583,6 +583,8 @@ public:
   HoverNudge(QWidget *widget, QPoint rest, NudgeMode mode)
       : QObject(widget), widget_(widget), rest_(rest), mode_(mode) {}
 
+  void setRest(QPoint rest) { rest_ = rest; }
+
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override {
     if (event->type() == QEvent::Enter) {
@@ -652,6 +654,14 @@ QPoint NudgeOffset(NudgeMode mode) {
 }
 
 void AttachHoverNudge(QWidget *widget, QPoint rest, NudgeMode mode) {
+  // Attached again (the widget has a new place to rest): the one filter
+  // takes the new place.
+  for (QObject *child : widget->children()) {
+    if (auto *nudge = dynamic_cast<HoverNudge *>(child)) {
+      nudge->setRest(rest);
+      return;
+    }
+  }
   widget->installEventFilter(new HoverNudge(widget, rest, mode));
 }
 

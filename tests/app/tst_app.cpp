@@ -13,7 +13,9 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "graphs/graph_canvas.h"
+#include "logbook/workflows.h"
 #include "maintenance/about_window.h"
+#include "measurements/context_texts.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 #include "platform/single_instance.h"
@@ -23,7 +25,9 @@
 #include "ui/drawing.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QCursor>
@@ -506,7 +510,7 @@ private slots:
     DrawnButton *add = main->button(ControlId::ButtonAdd);
     QApplication::sendEvent(add, &enter);
     QCOMPARE(add->currentColours(), HoverButtonColours());
-    QCOMPARE(add->pos(), QPoint(10, 155));
+    QCOMPARE(add->pos(), QPoint(10, 177));
     main->closeWithoutSaving();
   }
 
@@ -801,31 +805,206 @@ private slots:
     QVERIFY(fitted.height() + frame.top() + frame.bottom() <= available.height());
   }
 
+  // The note and flags of a reading from the window: "Remarque..." on the
+  // selected Matin reading (08:15, 131/84/66), with a context or not
+  // before, answered, cancelled or emptied; "Ajouter" with "Pouls
+  // irrégulier" ticked. Then the store, the list's mark, tooltip and
+  // accessible name, and "Détails tension".
+  void readingContextInTheWindow_data() {
+    QTest::addColumn<bool>("add");        // "Ajouter" (else "Remarque...")
+    QTest::addColumn<int>("before");      // flags before (the note: "autre bras" when set)
+    QTest::addColumn<QString>("typed");   // the note typed; "-" cancels the form
+    QTest::addColumn<int>("ticked");      // flags ticked in the form, or the box for "Ajouter"
+    QTest::addColumn<QString>("pulse");   // typed for "Ajouter"
+    QTest::addColumn<int>("flags");       // of the reading after
+    QTest::addColumn<QString>("note");    // of the reading after
+    QTest::addColumn<QString>("details"); // the lines "Détails tension" gains
+    QTest::addColumn<bool>("boxTicked");  // "Pouls irrégulier" after "Ajouter"
+    const int irregular = int(ContextFlag::Irregular), medication = int(ContextFlag::Medication);
+    const int movement = int(ContextFlag::Movement);
+    const QString br = QStringLiteral("\n\r");
+    QTest::newRow("note and two flags")
+        << false << 0 << QStringLiteral("  après le café\n") << (irregular | medication) << ""
+        << (irregular | medication) << QStringLiteral("après le café")
+        << QStringLiteral("Contexte : pouls irrégulier, traitement pris") + br +
+               QStringLiteral("Remarque : après le café") + br
+        << false;
+    QTest::newRow("cancelled") << false << movement << QStringLiteral("-") << 0 << "" << movement
+                               << QStringLiteral("autre bras")
+                               << QStringLiteral("Contexte : mouvement") + br +
+                                      QStringLiteral("Remarque : autre bras") + br
+                               << false;
+    QTest::newRow("emptied") << false << movement << QString() << 0 << "" << 0 << QString()
+                             << QString() << false;
+    QTest::newRow("note too long")
+        << false << 0 << QString(250, u'x') << 0 << "" << 0 << QString(200, u'x')
+        << QStringLiteral("Remarque : ") + QString(200, u'x') + br << false;
+    QTest::newRow("Ajouter, Pouls irrégulier")
+        << true << 0 << QString() << irregular << "70" << irregular << QString()
+        << QStringLiteral("Contexte : pouls irrégulier") + br << false;
+    QTest::newRow("Ajouter, refused")
+        << true << 0 << QString() << irregular << "" << 0 << QString() << QString() << true;
+    QTest::newRow("Ajouter, box not ticked")
+        << true << 0 << QString() << 0 << "70" << 0 << QString() << QString() << false;
+  }
+  void readingContextInTheWindow() {
+    QFETCH(bool, add);
+    QFETCH(int, before);
+    QFETCH(QString, typed);
+    QFETCH(int, ticked);
+    QFETCH(QString, pulse);
+    QFETCH(int, flags);
+    QFETCH(QString, note);
+    QFETCH(QString, details);
+    QFETCH(bool, boxTicked);
+    Env env;
+    auto main = OpenMain();
+    AddSomeReadings(*main);
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    PeriodListModel &matin = main->lists().list(DayPeriod::Matin);
+    ReadingContexts &contexts = main->logbook().contexts();
+    if (before) {
+      contexts.set(DayPeriod::Matin, matin.reading(0),
+                   {QStringLiteral("autre bras"), quint8(before)});
+    }
+    main->setCurrentTab(PeriodInfo(DayPeriod::Matin).tabIndex);
+    QTableView *view = main->listView(DayPeriod::Matin);
+    auto *box = qobject_cast<QCheckBox *>(main->control(ControlId::IrregularCheck));
+    QVERIFY(box);
+    QCOMPARE(box->text(), QStringLiteral("Pouls irrégulier"));
+    if (add) {
+      qobject_cast<QTimeEdit *>(main->control(ControlId::TimeField))->setTime(QTime(8, 40));
+      qobject_cast<QLineEdit *>(main->control(ControlId::SystolicField))->setText("142");
+      qobject_cast<QLineEdit *>(main->control(ControlId::DiastolicField))->setText("91");
+      qobject_cast<QLineEdit *>(main->control(ControlId::PulseField))->setText(pulse);
+      box->setChecked(ticked != 0);
+      RunButtonCommand(*main, ControlId::ButtonAdd);
+      QCOMPARE(box->isChecked(), boxTicked);
+    } else {
+      view->selectRow(0);
+      if (typed == u"-") {
+        env.dialogs.answerNo();
+      } else {
+        QList<bool> checked;
+        for (ContextFlag f : kAllContextFlags) {
+          checked << ((ticked & int(f)) != 0);
+        }
+        env.dialogs.answerNote(typed, checked);
+      }
+      RunMenuCommand(*main, ToInt(ControlId::MenuNote));
+      QCOMPARE(env.dialogs.shown.size(), 1);
+      const ShownBox &form = env.dialogs.shown[0];
+      QCOMPARE(form.kind, ShownBox::Note);
+      QCOMPARE(form.title, QStringLiteral("Remarque"));
+      QCOMPARE(form.form.heading,
+               QStringLiteral("Relevé du 14/03/2026 à 08:15 : 131/84, pouls 66 (Matin)"));
+      QCOMPARE(form.form.lineLabel, QStringLiteral("Remarque :"));
+      QCOMPARE(form.form.maxLength, 200);
+      QCOMPARE(form.form.text, before ? QStringLiteral("autre bras") : QString());
+      QCOMPARE(form.form.labels,
+               QStringList({QStringLiteral("Pouls irrégulier"), QStringLiteral("Traitement pris"),
+                            QStringLiteral("Mouvement"), QStringLiteral("Brassard mal placé")}));
+      QCOMPARE(form.form.checked[2], before != 0);
+    }
+    QVERIFY(env.dialogs.allAnswersUsed());
+
+    // The reading the command was about: the one selected, or the one added last.
+    const int row = add ? int(matin.size()) - 1 : 0;
+    const ReadingContext *context = contexts.find(DayPeriod::Matin, matin.reading(row));
+    QCOMPARE(context ? int(context->flags) : 0, flags);
+    QCOMPARE(context ? context->note : QString(), note);
+    QCOMPARE(contexts.isEmpty(), flags == 0 && note.isEmpty());
+    const QModelIndex date = matin.index(row, 0);
+    const bool marked = flags != 0 || !note.isEmpty();
+    QCOMPARE(date.data(PeriodListModel::ContextRole).toInt() != 0, marked);
+    const QString summary = marked ? ContextSummary(*context) : QString();
+    QCOMPARE(matin.index(row, 4).data(Qt::ToolTipRole).toString(),
+             marked ? ContextToolTip(*context) : QString());
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view);
+    QVERIFY(list && list->tableInterface());
+    QCOMPARE(list->tableInterface()->cellAt(row, 0)->text(QAccessible::Name),
+             marked ? matin.reading(row)[0] + QStringLiteral(", ") + summary
+                    : matin.reading(row)[0]);
+    QCOMPARE(list->tableInterface()->cellAt(row, 3)->text(QAccessible::Description), summary);
+    if (marked) {
+      QVERIFY(summary.contains(note.isEmpty() ? ContextFlagText(ContextFlag(flags & -flags))
+                                              : QStringLiteral("remarque : ") + note));
+    }
+
+    env.dialogs.clear();
+    view->clearSelection();
+    view->selectRow(row);
+    RunMenuCommand(*main, ToInt(ControlId::MenuShow));
+    QCOMPARE(env.dialogs.shown.size(), 1);
+    QCOMPARE(env.dialogs.shown[0].text, ReadingDetailsText(matin.reading(row)) + details);
+    if (QByteArray(QTest::currentDataTag()) == "note and two flags") {
+      QVERIFY(main->grab().save(SnapshotFolder() + QStringLiteral("main-context-mark.png")));
+    }
+    main->closeWithoutSaving();
+  }
+
   // At 1366 × 768 with its taskbar, at the minimum and maximised, every
   // control shows whole inside the window, the status bar included, and
-  // the picture never covers the information panel.
+  // the picture never covers the information panel. At 150 % (a logical
+  // screen of 910 × 512), every control the user acts with shows whole: the
+  // command buttons side by side with their labels in them, every tab.
   void everyControlShowsOn1366x768_data() {
+    QTest::addColumn<QRect>("available");
     QTest::addColumn<QSize>("size");
-    QTest::newRow("minimum") << FittedWindowSize(QRect(0, 0, 1366, 728), DefaultFrameMargins());
-    QTest::newRow("maximised") << QSize(1366, 728 - 23);
+    const QRect full(0, 0, 1366, 728), scaled(0, 0, 910, 485);
+    QTest::newRow("minimum") << full << FittedWindowSize(full, DefaultFrameMargins());
+    QTest::newRow("maximised") << full << QSize(1366, 728 - 23);
+    QTest::newRow("150 %, minimum") << scaled << FittedWindowSize(scaled, DefaultFrameMargins());
+    QTest::newRow("150 %, maximised") << scaled << QSize(910, 485 - 23);
   }
   void everyControlShowsOn1366x768() {
+    QFETCH(QRect, available);
     QFETCH(QSize, size);
     Env env;
     auto main = OpenMain();
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     AddSomeReadings(*main);
     main->refreshAveragesAndGraphs();
-    main->setMinimumSize(FittedWindowSize(QRect(0, 0, 1366, 728), DefaultFrameMargins()));
+    main->setMinimumSize(FittedWindowSize(available, DefaultFrameMargins()));
     main->resize(size);
     QTRY_COMPARE(main->size(), size);
     const QRect inside = main->rect();
-    for (ControlId id : {ControlId::Banner, ControlId::ButtonQuit, ControlId::ButtonDelete,
-                         ControlId::LeftPanel, ControlId::DateField, ControlId::TimeField,
-                         ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField,
-                         ControlId::ButtonAdd, ControlId::ButtonClear, ControlId::InformationPanel,
-                         ControlId::Picture, ControlId::PictureCaption, ControlId::RightPanel,
-                         ControlId::TabPanel, ControlId::StatusBar}) {
+    const bool scaled = available.width() < 1024;
+    QList<ControlId> ids = {
+        ControlId::Banner,         ControlId::ButtonQuit,    ControlId::ButtonPatient,
+        ControlId::ButtonSave,     ControlId::ButtonArchive, ControlId::ButtonPrint,
+        ControlId::ButtonAbout,    ControlId::ButtonHelp,    ControlId::ButtonSettings,
+        ControlId::ButtonPin,      ControlId::ButtonDelete,  ControlId::LeftPanel,
+        ControlId::DateField,      ControlId::TimeField,     ControlId::SystolicField,
+        ControlId::DiastolicField, ControlId::PulseField,    ControlId::IrregularCheck,
+        ControlId::ButtonAdd,      ControlId::ButtonClear,   ControlId::RightPanel,
+        ControlId::TabPanel,       ControlId::StatusBar};
+    if (!scaled) {
+      ids << ControlId::InformationPanel << ControlId::Picture << ControlId::PictureCaption;
+    }
+    // The command buttons in a row, none over the next, each label in its button.
+    const ControlId row[] = {ControlId::ButtonQuit,  ControlId::ButtonPatient,
+                             ControlId::ButtonSave,  ControlId::ButtonArchive,
+                             ControlId::ButtonPrint, ControlId::ButtonAbout,
+                             ControlId::ButtonHelp,  ControlId::ButtonSettings,
+                             ControlId::ButtonPin,   ControlId::ButtonDelete};
+    for (size_t i = 1; i < std::size(row); ++i) {
+      QVERIFY2(main->button(row[i - 1])->geometry().right() <
+                   main->button(row[i])->geometry().left(),
+               qPrintable(main->button(row[i])->label()));
+    }
+    for (ControlId id : ids) {
+      if (auto *b = qobject_cast<DrawnButton *>(main->control(id))) {
+        QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->label()) <= b->labelRoom(),
+                 qPrintable(b->label()));
+      }
+    }
+    auto *tabs = qobject_cast<QTabWidget *>(main->control(ControlId::TabPanel));
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+      QVERIFY2(tabs->tabBar()->rect().contains(tabs->tabBar()->tabRect(tab)),
+               qPrintable(tabs->tabText(tab)));
+    }
+    for (ControlId id : ids) {
       QWidget *w = main->control(id);
       QVERIFY(w);
       const QRect at(w->mapTo(main.get(), QPoint(0, 0)), w->size());
@@ -837,11 +1016,15 @@ private slots:
                                                                      .arg(at.height())));
     }
     QCOMPARE(main->control(ControlId::StatusBar)->geometry().bottom(), size.height() - 1);
+    QVERIFY(main->control(ControlId::PictureCaption)->isVisible() ==
+            main->control(ControlId::Picture)->isVisible());
     QVERIFY(!main->control(ControlId::Picture)
                  ->geometry()
                  .intersects(main->control(ControlId::InformationPanel)->geometry()));
-    QVERIFY(main->grab().save(SnapshotFolder() +
-                              QStringLiteral("main-1366x768-%1.png").arg(QTest::currentDataTag())));
+    QVERIFY(main->grab().save(SnapshotFolder() + QStringLiteral("main-1366x768-%1.png")
+                                                     .arg(QString::fromUtf8(QTest::currentDataTag())
+                                                              .remove(QStringLiteral(" %,"))
+                                                              .replace(u' ', u'-'))));
   }
 
   // After "Paramètres" the curve style chosen shows in the selector and
@@ -1142,7 +1325,8 @@ private slots:
     QCOMPARE(texts(main.menu(ControlId::ListMenu)),
              QStringList({QStringLiteral("Supprimer les données"), QStringLiteral("-"),
                           QStringLiteral("Afficher les données"), QStringLiteral("-"),
-                          QStringLiteral("Modifier...")}));
+                          QStringLiteral("Modifier..."), QStringLiteral("-"),
+                          QStringLiteral("Remarque...")}));
     QCOMPARE(
         texts(main.menu(ControlId::HelpMenu)),
         QStringList({QStringLiteral("Ouvrir l'aide (Ctrl+H)"), QStringLiteral("-"),

@@ -632,10 +632,138 @@ private slots:
         items << found->child(i)->text(QAccessible::Name);
       }
     }
-    QCOMPARE(items,
-             QStringList({QStringLiteral("Supprimer les données"),
-                          QStringLiteral("Afficher les données"), QStringLiteral("Modifier...")}));
+    QCOMPARE(items, QStringList({QStringLiteral("Supprimer les données"),
+                                 QStringLiteral("Afficher les données"),
+                                 QStringLiteral("Modifier..."), QStringLiteral("Remarque...")}));
     menu->close();
+  }
+
+  // The list menu's items from the top of the tree, the menu closed: the
+  // window lists its popup menus among its children, each item named and
+  // able to act; "Modifier..." leads to its five items.
+  void listMenuInTheTreeFromTheWindow() {
+    Env env;
+    Windows windows;
+    MainWindow &main = *windows.main;
+    QVERIFY(windows.show(QStringLiteral("main")));
+    QAccessibleInterface *top = QAccessible::queryAccessibleInterface(&main);
+    QVERIFY(top);
+    QAccessibleInterface *menu = nullptr;
+    for (int i = 0; i < top->childCount(); ++i) {
+      QAccessibleInterface *child = top->child(i);
+      QVERIFY(child);
+      QCOMPARE(top->indexOfChild(child), i);
+      if (child->object() == main.menu(ControlId::ListMenu)) {
+        menu = child;
+      }
+    }
+    QVERIFY(menu);
+    QCOMPARE(menu->role(), QAccessible::PopupMenu);
+    QCOMPARE(menu->text(QAccessible::Name), QStringLiteral("Actions sur les relevés"));
+    QStringList items, modify;
+    for (int i = 0; i < menu->childCount(); ++i) {
+      QAccessibleInterface *item = menu->child(i);
+      if (item->role() == QAccessible::Separator) {
+        continue;
+      }
+      items << item->text(QAccessible::Name);
+      QVERIFY(item->actionInterface() && !item->actionInterface()->actionNames().isEmpty());
+      for (int j = 0; j < item->childCount(); ++j) { // the submenu, then its items
+        QAccessibleInterface *sub = item->child(j);
+        for (int k = 0; k < sub->childCount(); ++k) {
+          modify << sub->child(k)->text(QAccessible::Name);
+        }
+      }
+    }
+    QCOMPARE(items, QStringList({QStringLiteral("Supprimer les données"),
+                                 QStringLiteral("Afficher les données"),
+                                 QStringLiteral("Modifier..."), QStringLiteral("Remarque...")}));
+    QCOMPARE(modify, QStringList({QStringLiteral("La date"), QStringLiteral("L'heure"),
+                                  QStringLiteral("La systole"), QStringLiteral("La diastole"),
+                                  QStringLiteral("Le pouls")}));
+    // The help and archive menus are found the same way, by their buttons' names.
+    QStringList menus;
+    for (int i = 0; i < top->childCount(); ++i) {
+      if (top->child(i)->role() == QAccessible::PopupMenu) {
+        menus << top->child(i)->text(QAccessible::Name);
+      }
+    }
+    QCOMPARE(menus.size(), 3);
+    QVERIFY(menus.contains(QStringLiteral("Aide")) && menus.contains(QStringLiteral("Archiver")));
+  }
+
+  // The form of "Remarque...", from the keyboard alone: the note starts
+  // selected, End and typing add to it, Tab and Space tick the boxes, Enter
+  // confirms, Escape cancels; the line holds 200 characters; every control
+  // is named.
+  void noteFormFromTheKeyboard_data() {
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("Enter") << true;
+    QTest::newRow("Escape") << false;
+  }
+  void noteFormFromTheKeyboard() {
+    QFETCH(bool, confirm);
+    Env env;
+    Windows windows;
+    Dialogs::NoteForm form;
+    form.heading = QStringLiteral("Relevé du 14/03/2026 à 08:15 : 131/84, pouls 66 (Matin)");
+    form.lineLabel = QStringLiteral("Remarque :");
+    form.text = QStringLiteral("après le café");
+    form.maxLength = 200;
+    form.labels =
+        QStringList({QStringLiteral("Pouls irrégulier"), QStringLiteral("Traitement pris"),
+                     QStringLiteral("Mouvement"), QStringLiteral("Brassard mal placé")});
+    form.checked = {false, false, true, false};
+    QStringList unnamed, names;
+    bool seen = false, startsInNote = false;
+    QTimer::singleShot(0, [&] {
+      QWidget *box = QApplication::activeModalWidget();
+      if (!box) {
+        return;
+      }
+      seen = true;
+      QCoreApplication::processEvents(); // the form settles as it shows
+      CollectUnnamed(QAccessible::queryAccessibleInterface(box), unnamed);
+      auto *edit = box->findChild<QLineEdit *>();
+      names << QAccessible::queryAccessibleInterface(edit)->text(QAccessible::Name);
+      for (QCheckBox *check : box->findChildren<QCheckBox *>()) {
+        names << QAccessible::queryAccessibleInterface(check)->text(QAccessible::Name);
+      }
+      if (confirm) {
+        box->grab().save(SnapshotFolder() + QStringLiteral("note_form.png"));
+      }
+      // Checked after the form has closed: a failure here would leave it open.
+      startsInNote = box->focusWidget() == edit && edit->selectedText() == edit->text();
+      const auto key = [&](Qt::Key k) { QTest::keyClick(box->focusWidget(), k); };
+      QTest::keyClick(box->focusWidget(), Qt::Key_End); // kept, added to
+      QTest::keyClicks(box->focusWidget(), QStringLiteral(", ") + QString(300, u'x'));
+      key(Qt::Key_Tab);
+      key(Qt::Key_Space); // "Pouls irrégulier" on
+      key(Qt::Key_Tab);
+      key(Qt::Key_Tab);
+      key(Qt::Key_Space); // "Mouvement" off
+      key(confirm ? Qt::Key_Return : Qt::Key_Escape);
+      if (box->isVisible()) {
+        box->close();
+      }
+    });
+    const Dialogs::NoteForm before = form;
+    const bool accepted =
+        QtDialogs().editNote(windows.main.get(), QStringLiteral("Remarque"), form);
+    QVERIFY(seen);
+    QVERIFY(startsInNote);
+    QCOMPARE(accepted, confirm);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u'\n')));
+    QCOMPARE(names, QStringList({QStringLiteral("Remarque")}) + before.labels);
+    if (!confirm) {
+      QCOMPARE(form.text, before.text);
+      QCOMPARE(form.checked, before.checked);
+      return;
+    }
+    QCOMPARE(form.text.size(), 200);
+    QVERIFY2(form.text.startsWith(QStringLiteral("après le café, xxx")),
+             qPrintable(form.text.left(30)));
+    QCOMPARE(form.checked, QList<bool>({true, false, false, false}));
   }
 
   // Each graph reads out its period and the values its curves end with.
@@ -680,6 +808,7 @@ private slots:
                                  main.control(ControlId::SystolicField),
                                  main.control(ControlId::DiastolicField),
                                  main.control(ControlId::PulseField),
+                                 main.control(ControlId::IrregularCheck),
                                  main.control(ControlId::ButtonAdd),
                                  main.control(ControlId::ButtonClear)};
     QCOMPARE(visited.mid(0, start.size()), start);

@@ -1,0 +1,50 @@
+#pragma once
+
+// How the context of a reading (its note and flags) is shown: in the list's
+// tooltips and accessible texts, in "Détails tension" and in the documents;
+// and a quick look-up of the contexts of many readings for the documents.
+
+#include "measurements/reading_context.h"
+
+#include <QSet>
+#include <QString>
+
+namespace tl {
+
+// "Pouls irrégulier", "Traitement pris", "Mouvement", "Brassard mal placé":
+// the flag's text as a label.
+QString ContextFlagLabel(ContextFlag flag);
+
+// "pouls irrégulier, mouvement ; remarque : après le café"; "" without context.
+QString ContextSummary(const ReadingContext &context);
+
+// The lines of a list row's tooltip: "Pouls irrégulier, mouvement" and
+// "Remarque : après le café", each when there is one.
+QString ContextToolTip(const ReadingContext &context);
+
+// The lines added under "Détails tension": "Contexte : pouls irrégulier"
+// and "Remarque : après le café", each ended by `lineBreak`.
+QString ContextDetailsLines(const ReadingContext &context, const QString &lineBreak);
+
+// The contexts of one patient for a pass over many readings: a reading whose
+// date and time no context has is answered from numbers, without building
+// its key; the others from the store.
+class ContextLookup {
+public:
+  explicit ContextLookup(const ReadingContexts *contexts);
+
+  // The context of the reading of the list `period`, or null.
+  const ReadingContext *find(DayPeriod period, const Reading &reading) const;
+  // Its context, or an empty one.
+  ReadingContext of(DayPeriod period, const Reading &reading) const {
+    const ReadingContext *found = find(period, reading);
+    return found ? *found : ReadingContext();
+  }
+  bool isEmpty() const { return contexts_ == nullptr; }
+
+private:
+  const ReadingContexts *contexts_ = nullptr; // null when there is none
+  QSet<qint64> moments_; // period, day and minute of each context read as numbers
+};
+
+} // namespace tl
