@@ -8,7 +8,8 @@ namespace tl {
 
 void OpenSeriesWindow(MainWindowApi &main) {
   Logbook &book = main.logbook();
-  SeriesWindow window(book.lists(), LogbookIdentity(book), book.paths().printFolder, main.window());
+  SeriesWindow window(book.lists(), LogbookIdentity(book), book.paths().printFolder, main.window(),
+                      &book.contexts());
   window.exec();
 }
 

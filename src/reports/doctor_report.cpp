@@ -1,6 +1,7 @@
 #include "reports/doctor_report.h"
 
 #include "measurements/classification.h"
+#include "measurements/context_texts.h"
 #include "reports/page_kit.h"
 
 #include <QFontMetricsF>
@@ -55,7 +56,45 @@ void Row(Sheet &s, double y, double height, const std::vector<double> &widths,
   }
 }
 
+constexpr double kReadingRowMm = 5.2;
+constexpr double kContextLineMm = 3.6;
+// Characters of a context line under a reading, at its font, across the page.
+constexpr qsizetype kContextLineChars = 120;
+
+// The context of a reading as the list shows it under the reading's row.
+QString ContextLine(const ReadingContext &context) {
+  QString text = ContextSummary(context);
+  if (!text.isEmpty()) {
+    text[0] = text[0].toUpper();
+  }
+  return text;
+}
+
+// Lines a reading's context takes under its row: none, one or two.
+int ContextLines(const SeriesReading &r) {
+  if (r.context.isEmpty()) {
+    return 0;
+  }
+  return ContextLine(r.context).size() > kContextLineChars ? 2 : 1;
+}
+
+double ReadingHeightMm(const SeriesReading &r) {
+  return kReadingRowMm + ContextLines(r) * kContextLineMm;
+}
+
 } // namespace
+
+QString IrregularSummary(qint64 irregular, qint64 readings) {
+  if (irregular <= 0) {
+    return QString();
+  }
+  return QStringLiteral("Pouls irrégulier noté pour %1 %2 sur %3 : à signaler au médecin. Cette "
+                        "indication, donnée par le tensiomètre ou le patient, n'est pas un "
+                        "diagnostic.")
+      .arg(irregular)
+      .arg(irregular == 1 ? QStringLiteral("mesure") : QStringLiteral("mesures"))
+      .arg(readings);
+}
 
 QString FrenchOneDecimal(double value) { return FrenchTenths(std::llround(value * 10)); }
 
@@ -120,16 +159,26 @@ QList<BpClass> ReportedClasses(const ReadingStatistics &statistics) {
 }
 
 DoctorReportDocument::DoctorReportDocument(ReportIdentity who, DoctorReportData data, QDate madeOn)
-    : who_(std::move(who)), data_(std::move(data)), madeOn_(madeOn) {}
+    : who_(std::move(who)), data_(std::move(data)), madeOn_(madeOn) {
+  // The pages of readings hold as many rows as their height allows, a row
+  // with a note or flags taking its context's lines too.
+  const double room = kRowsPerPage * kReadingRowMm + 1e-6;
+  double used = room;
+  for (size_t i = 0; i < data_.readings.size(); ++i) {
+    const double height = ReadingHeightMm(data_.readings[i]);
+    if (used + height > room) {
+      readingPageStarts_.push_back(i);
+      used = 0;
+    }
+    used += height;
+  }
+}
 
 QString DoctorReportDocument::title() const {
   return QStringLiteral("Rapport d'automesure tensionnelle - %1").arg(who_.name);
 }
 
-int DoctorReportDocument::readingPages() const {
-  const qint64 rows = qint64(data_.readings.size());
-  return int((rows + kRowsPerPage - 1) / kRowsPerPage);
-}
+int DoctorReportDocument::readingPages() const { return int(readingPageStarts_.size()); }
 
 int DoctorReportDocument::pageCount() const {
   const qint64 unusable = qint64(data_.unusable.size());
@@ -181,6 +230,16 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
   for (const QString &note : notes) {
     s.textAt(kMarginMm, y, note);
     y += 4.5;
+  }
+  if (const QString irregular = IrregularSummary(data_.irregular, data_.overall.count);
+      !irregular.isEmpty()) {
+    s.setFont(8.5, QFont::Bold);
+    const QRectF used = painter.boundingRect(s.box(kMarginMm, 0, kInnerWidthMm, 30),
+                                             Qt::TextWordWrap | Qt::AlignLeft, irregular);
+    const double height = used.height() / s.mm(1);
+    s.text(QRectF(kMarginMm, y - 3.2, kInnerWidthMm, height + 0.5),
+           Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, irregular, kRed);
+    y += height + 1.3;
   }
   y += 2;
 
@@ -255,8 +314,10 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
 
 void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
   Sheet s(painter);
-  const qint64 first = qint64(index - 1) * kRowsPerPage;
-  const qint64 last = std::min<qint64>(first + kRowsPerPage, qint64(data_.readings.size()));
+  const qint64 first = qint64(readingPageStarts_[size_t(index - 1)]);
+  const qint64 last = size_t(index) < readingPageStarts_.size()
+                          ? qint64(readingPageStarts_[size_t(index)])
+                          : qint64(data_.readings.size());
   const std::vector<double> widths = {26, 16, 20, 22, 22, 16, 60};
   const QString heading = data_.unusable.empty()
                               ? QStringLiteral("%1 - mesures %2 à %3 sur %4, en ordre de date et "
@@ -282,7 +343,16 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
          QString::number(r.systolic), QString::number(r.diastolic), QString::number(r.pulse),
          ClassifyReading(r.systolic, r.diastolic)},
         (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
-    y += 5.2;
+    y += kReadingRowMm;
+    if (const int lines = ContextLines(r); lines > 0) {
+      // The flags and the note under the reading, in red when the heartbeat
+      // was flagged irregular.
+      s.setFont(7.5, QFont::Normal, true);
+      s.text(QRectF(kMarginMm + 6, y, kInnerWidthMm - 8, lines * kContextLineMm),
+             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, ContextLine(r.context),
+             r.context.irregular() ? kRed : kInk);
+      y += lines * kContextLineMm;
+    }
   }
 }
 
@@ -307,8 +377,14 @@ void DoctorReportDocument::drawUnusable(QPainter &painter, int index) const {
   for (qint64 i = first; i < last; ++i) {
     const ExcludedReading &e = data_.unusable[size_t(i)];
     // Cells as they stand, cut to their column.
-    QStringList cells = {e.date,  e.time,  PeriodInfo(e.period).name, e.systolic, e.diastolic,
-                         e.pulse, e.reason};
+    const QString context = ContextSummary(e.context);
+    QStringList cells = {e.date,
+                         e.time,
+                         PeriodInfo(e.period).name,
+                         e.systolic,
+                         e.diastolic,
+                         e.pulse,
+                         context.isEmpty() ? e.reason : e.reason + QStringLiteral(" ; ") + context};
     s.setFont(8.5);
     const QFontMetricsF metrics(painter.font(), painter.device());
     for (int c = 0; c < cells.size(); ++c) {

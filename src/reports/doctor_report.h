@@ -22,7 +22,8 @@ public:
   int pageCount() const override;
   void drawPage(QPainter &painter, int index) const override;
 
-  // Readings listed on each page after the summary.
+  // Readings listed on each page after the summary, when none has a note
+  // or flags (a reading with them takes a line more, two for a long note).
   static constexpr int kRowsPerPage = 44;
 
 private:
@@ -30,6 +31,8 @@ private:
   void drawReadings(QPainter &painter, int index) const;
   void drawUnusable(QPainter &painter, int index) const;
   int readingPages() const;
+  // The index in the readings of the first one of each page of readings.
+  std::vector<size_t> readingPageStarts_;
 
   ReportIdentity who_;
   DoctorReportData data_;
@@ -47,6 +50,8 @@ QString AllPeriodsRowName();
 QStringList StatisticsCells(const QString &rowName, const ReadingStatistics &statistics);
 // The classes a report lists, in rising order of severity.
 QList<BpClass> ReportedClasses(const ReadingStatistics &statistics);
+// The summary's line on the readings flagged "pouls irrégulier"; "" for none.
+QString IrregularSummary(qint64 irregular, qint64 readings);
 // "21,8 %", "-" without readings.
 QString SharePercent(qint64 count, qint64 total);
 

@@ -1,5 +1,6 @@
 #include "reports/series_form.h"
 
+#include "measurements/context_texts.h"
 #include "reports/page_kit.h"
 
 #include <QFontMetricsF>
@@ -18,6 +19,12 @@ const QString kDateMask = QStringLiteral("dd/MM/yyyy");
 constexpr double kExcludedRowMm = 4.4;
 constexpr double kContentBottomMm = kHeightMm - kMarginMm - 12;
 constexpr double kMinChartMm = 38;
+// The legend line of the readings flagged "pouls irrégulier", under the grid.
+constexpr double kIrregularLegendMm = 4.5;
+
+double IrregularLegendHeight(const SeriesResult *series) {
+  return series && series->irregular > 0 ? kIrregularLegendMm : 0;
+}
 
 class FormPainter {
 public:
@@ -165,6 +172,9 @@ public:
             s_.cell(QRectF(valuesLeft + (4 * m + k) * valueW, ry, valueW, rowHeight), texts[k],
                     fill, k == 0 ? (r ? kInk : kMuted) : QColor(Qt::black));
           }
+          if (r && r->context.irregular()) {
+            irregularMark(valuesLeft + 4 * m * valueW + 1.9, ry + 1.9);
+          }
         }
       }
       p.setPen(s_.pen(kInk, 0.5));
@@ -178,7 +188,21 @@ public:
     s_.textAt(left, cy + 4,
               QStringLiteral("Systolique et diastolique en mmHg (le 1er et le 2e chiffre du "
                              "tensiomètre), pouls en battements par minute."));
-    return cy + 6;
+    if (IrregularLegendHeight(series_) > 0) {
+      irregularMark(left + 1.2, cy + 4 + kIrregularLegendMm - 1.1);
+      s_.setFont(8, QFont::Normal, true);
+      s_.textAt(left + 3.6, cy + 4 + kIrregularLegendMm, IrregularLegend(series_->irregular), kRed);
+    }
+    return cy + 6 + IrregularLegendHeight(series_);
+  }
+
+  // "Point rouge : pouls irrégulier noté pour cette mesure (3 mesures du
+  // relevé) ; signalez-le à votre médecin."
+  static QString IrregularLegend(qint64 count) {
+    return QStringLiteral("Point rouge : pouls irrégulier noté pour cette mesure (%1 %2 du "
+                          "relevé) ; signalez-le à votre médecin.")
+        .arg(count)
+        .arg(count == 1 ? QStringLiteral("mesure") : QStringLiteral("mesures"));
   }
 
   // "des jours 2 à 7" for the European protocol's counted days.
@@ -325,7 +349,9 @@ public:
         kShadeDark, true);
     for (size_t i = first; i < last; ++i) {
       const ExcludedReading &e = series_->excluded[i];
-      row({e.date, e.time, PeriodInfo(e.period).name, e.valuesText(), e.reason},
+      const QString context = ContextSummary(e.context);
+      row({e.date, e.time, PeriodInfo(e.period).name, e.valuesText(),
+           context.isEmpty() ? e.reason : e.reason + QStringLiteral(" ; ") + context},
           (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white), false);
     }
     if (last < series_->excluded.size()) {
@@ -397,6 +423,15 @@ private:
                i + 1 == count);
   }
 
+  // The red dot of a reading flagged "pouls irrégulier", centred at x, y.
+  void irregularMark(double x, double y) {
+    QPainter &p = s_.painter();
+    p.setPen(Qt::NoPen);
+    p.setBrush(kRed);
+    p.drawEllipse(s_.at(x, y), s_.mm(0.8), s_.mm(0.8));
+    p.setBrush(Qt::NoBrush);
+  }
+
   void tickBox(double x, double baseline, const QString &label) {
     QPainter &p = s_.painter();
     p.setPen(s_.pen(kInk, 0.3));
@@ -452,7 +487,7 @@ FormPlan PlanForm(FormPainter &form, Sheet &sheet, const SeriesResult *series, i
   }
   const double minRow = days > 4 ? 5.0 : 5.5;
   const double free = kContentBottomMm - kMinChartMm - 3 - plan.meansHeight - 2 - complianceHeight -
-                      plan.gridTop - GridHeight(days, minRow);
+                      plan.gridTop - GridHeight(days, minRow) - IrregularLegendHeight(series);
   const size_t excluded = series ? series->excluded.size() : 0;
   double listHeight = 0;
   if (excluded > 0) {

@@ -1,5 +1,6 @@
 #include "series/report_data.h"
 
+#include "measurements/context_texts.h"
 #include "measurements/period_list_model.h"
 
 #include <algorithm>
@@ -33,7 +34,9 @@ QString MovedNote(qint64 moved) {
                           .arg(moved);
 }
 
-DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to) {
+DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to,
+                                  const ReadingContexts *contexts) {
+  const ContextLookup lookup(contexts);
   DoctorReportData report;
   report.from = from;
   report.to = to;
@@ -48,12 +51,16 @@ DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to
         }
         r.period = PeriodOfMinutes(r.minutes);
         report.moved += r.period != period;
+        // The context is kept under the list that holds the reading.
+        r.context = lookup.of(period, reading);
+        report.irregular += r.context.irregular();
         byPeriod[size_t(PeriodIndex(r.period))].push_back(r);
         continue;
       }
       const std::optional<QDate> date = reading.date();
       if (!date || (*date >= from && *date <= to)) {
         report.unusable.push_back(MakeExcluded(reading, period, problem));
+        report.unusable.back().context = lookup.of(period, reading);
       }
     }
   }

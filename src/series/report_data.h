@@ -25,6 +25,9 @@ struct DoctorReportData {
   // Rows of the range (or of no readable date) that could not be used, with
   // their reasons, in date and time order.
   std::vector<ExcludedReading> unusable;
+  // Readings of `readings` flagged "pouls irrégulier"; 0 when no contexts
+  // were given.
+  qint64 irregular = 0;
 };
 
 // The 30 days ending on the latest date holding a countable reading of any
@@ -35,6 +38,8 @@ std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lis
 // liste."; "" for none.
 QString MovedNote(qint64 moved);
 
-DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to);
+// With `contexts`, each reading and row not used carries its note and flags.
+DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to,
+                                  const ReadingContexts *contexts = nullptr);
 
 } // namespace tl

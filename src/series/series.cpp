@@ -1,5 +1,7 @@
 #include "series/series.h"
 
+#include "measurements/context_texts.h"
+
 #include <algorithm>
 #include <array>
 
@@ -230,8 +232,9 @@ std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
 }
 
 SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,
-                           Protocol protocol, QDate start) {
+                           Protocol protocol, QDate start, const ReadingContexts *contexts) {
   const ProtocolInfo &info = ProtocolOf(protocol);
+  const ContextLookup lookup(contexts);
   SeriesResult series;
   series.protocol = protocol;
   series.windowStart = start;
@@ -274,6 +277,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
       const QString problem = ReadingProblem(reading, moment.period, &r);
       const auto exclude = [&](const QString &reason) {
         series.excluded.push_back(MakeExcluded(reading, moment.period, reason));
+        series.excluded.back().context = lookup.of(moment.period, reading);
       };
       if (problem == QStringLiteral("date illisible")) {
         exclude(problem); // it may belong to the series: it is listed
@@ -300,6 +304,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
                     .arg(PeriodInfo(moment.period).name, TimeText(r.minutes)));
         continue;
       }
+      r.context = lookup.of(moment.period, reading);
       moment.candidates.push_back({r, &reading});
     }
   }
@@ -329,6 +334,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
         if (int(i) >= info.perSession) {
           series.excluded.push_back(
               MakeExcluded(*list[i].reading, moment.period, QStringLiteral("surnuméraire")));
+          series.excluded.back().context = r.context;
           continue;
         }
         (day.*moment.kept).push_back(r);
@@ -341,6 +347,18 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
     }
   }
   SortExcluded(series.excluded);
+  if (!lookup.isEmpty()) {
+    for (const SeriesDay &day : series.days) {
+      for (const auto *kept : {&day.morning, &day.evening}) {
+        series.irregular += std::count_if(kept->begin(), kept->end(), [](const SeriesReading &r) {
+          return r.context.irregular();
+        });
+      }
+    }
+    series.irregular +=
+        std::count_if(series.excluded.begin(), series.excluded.end(),
+                      [](const ExcludedReading &e) { return e.context.irregular(); });
+  }
 
   for (size_t d = 0; d < series.days.size(); ++d) {
     const SeriesDay &day = series.days[d];

@@ -7,6 +7,7 @@
 #include "common/day_period.h"
 #include "measurements/classification.h"
 #include "measurements/reading.h"
+#include "measurements/reading_context.h"
 
 #include <QDate>
 #include <QString>
@@ -43,6 +44,7 @@ struct SeriesReading {
   int minutes = 0; // since midnight
   int systolic = 0, diastolic = 0, pulse = 0;
   DayPeriod period = DayPeriod::Matin; // by its time in the report, else its list
+  ReadingContext context;              // its note and flags, when they were given
 };
 
 // Morning or evening by the reading's own time: morning 06:01 to 12:00, evening
@@ -56,6 +58,7 @@ struct ExcludedReading {
   QString reason;                                 // "date illisible", ..., "surnuméraire"
   QDate day; // for the order of the list; invalid when unreadable
   int minutes = -1;
+  ReadingContext context; // its note and flags, when they were given
   // "130/80, pouls 70" from the cells as they stand.
   QString valuesText() const;
 };
@@ -105,6 +108,9 @@ struct SeriesResult {
   Verdict verdict = Verdict::Incomplete;
   std::vector<ExcludedReading> excluded; // in date and time order
   std::vector<MissingMoment> missing;    // in day order, morning first
+  // Readings the form shows (in its grid or among those not counted)
+  // flagged "pouls irrégulier"; 0 when no contexts were given.
+  qint64 irregular = 0;
   int expected() const { return ProtocolOf(protocol).expected; }
   int minimum() const { return ProtocolOf(protocol).minimum; }
   // Index of the first counted day, or days.size() if none counts.
@@ -125,9 +131,11 @@ std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
 // reading counts in the morning or evening of its own time only when its
 // list is that one. The European protocol's day 1, shown and not counted, is the
 // first day of the protocol's length from `start` that holds such a
-// reading; its seven days run from there.
+// reading; its seven days run from there. With `contexts`, each reading
+// kept or not counted carries its note and flags.
 SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,
-                           Protocol protocol, QDate start);
+                           Protocol protocol, QDate start,
+                           const ReadingContexts *contexts = nullptr);
 
 // "matin du 2e jour (2), soir du 3e jour (1)"; "" when nothing is missing.
 QString MissingText(const SeriesResult &series);

@@ -136,8 +136,9 @@ QString MomentMeans(const QString &name, const SeriesSums &sums) {
 } // namespace
 
 SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString printFolder,
-                           QWidget *parent)
-    : QDialog(parent), lists_(lists), who_(std::move(who)), printFolder_(std::move(printFolder)) {
+                           QWidget *parent, const ReadingContexts *contexts)
+    : QDialog(parent), lists_(lists), contexts_(contexts), who_(std::move(who)),
+      printFolder_(std::move(printFolder)) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("Relevé d'automesure"));
@@ -382,8 +383,9 @@ void SeriesWindow::recomputeSeries() {
   protocol_->setEnabled(hasSeriesReadings_);
   const Protocol protocol = kProtocols[protocol_->currentIndex()];
   const ProtocolInfo &info = ProtocolOf(protocol);
-  series_ = ComputeSeries(lists_.list(DayPeriod::Matin).readings(),
-                          lists_.list(DayPeriod::Soir).readings(), protocol, start_->date());
+  series_ =
+      ComputeSeries(lists_.list(DayPeriod::Matin).readings(),
+                    lists_.list(DayPeriod::Soir).readings(), protocol, start_->date(), contexts_);
 
   // One row per day and session; each kept reading as its time, "S/D" and pulse.
   grid_->clear();
@@ -495,7 +497,7 @@ void SeriesWindow::fitGridColumns() {
 }
 
 void SeriesWindow::recomputeReport() {
-  report_ = MakeDoctorReport(lists_, from_->date(), to_->date());
+  report_ = MakeDoctorReport(lists_, from_->date(), to_->date(), contexts_);
   const bool any = hasReportReadings_ && report_.overall.count > 0;
   reportEmpty_->setVisible(!any);
   reportContent_->setVisible(any);
@@ -518,6 +520,10 @@ void SeriesWindow::recomputeReport() {
                                  .arg(report_.unusable.size())};
   if (report_.moved > 0) {
     notes << MovedNote(report_.moved);
+  }
+  if (const QString irregular = IrregularSummary(report_.irregular, report_.overall.count);
+      !irregular.isEmpty()) {
+    notes << irregular;
   }
   reportNotes_->setText(notes.join(u'\n'));
   const QList<BpClass> classes = ReportedClasses(report_.overall);

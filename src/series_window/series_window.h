@@ -23,13 +23,15 @@ namespace tl {
 
 class DrawnButton;
 class PeriodLists;
+class ReadingContexts;
 
 class SeriesWindow : public QDialog {
   Q_OBJECT
 public:
-  // `printFolder` receives the PDF files.
+  // `printFolder` receives the PDF files. With `contexts` (not owned), the
+  // documents show the readings' notes and flags.
   SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString printFolder,
-               QWidget *parent = nullptr);
+               QWidget *parent = nullptr, const ReadingContexts *contexts = nullptr);
   ~SeriesWindow() override;
 
   QTabWidget *tabs() const { return tabs_; }
@@ -73,6 +75,7 @@ private:
   void applyDarkScheme();
 
   const PeriodLists &lists_;
+  const ReadingContexts *contexts_ = nullptr;
   ReportIdentity who_;
   QString printFolder_;
   bool hasSeriesReadings_ = false;

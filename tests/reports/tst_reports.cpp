@@ -295,6 +295,93 @@ private slots:
     QVERIFY(Snapshot(pdf, 5, QStringLiteral("report_unusable")));
   }
 
+  // Readings flagged "pouls irrégulier", with a note on one: the form marks
+  // them and says so under its grid, a surplus reading shows its flags
+  // among those not counted; the report's summary counts them, its list
+  // shows each one's flags and note. Without contexts, none of it.
+  void contextInDocuments_data() {
+    QTest::addColumn<bool>("report");
+    QTest::addColumn<bool>("withContexts");
+    QTest::addColumn<qint64>("irregular");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    const QString legend = QStringLiteral("Point rouge : pouls irrégulier noté pour cette mesure");
+    const QString summary = QStringLiteral("Pouls irrégulier noté pour");
+    QTest::newRow("form") << false << true << qint64(3)
+                          << QStringList{legend + QStringLiteral(" (3 mesures du relevé)"),
+                                         QStringLiteral("surnuméraire ; pouls irrégulier, "
+                                                        "mouvement")}
+                          << QStringList{};
+    QTest::newRow("form without contexts")
+        << false << false << qint64(0) << QStringList{QStringLiteral("surnuméraire")}
+        << QStringList{legend, QStringLiteral("mouvement")};
+    QTest::newRow("report") << true << true << qint64(3)
+                            << QStringList{summary +
+                                               QStringLiteral(" 3 mesures sur 19 : à signaler au "
+                                                              "médecin."),
+                                           QStringLiteral("Pouls irrégulier ; remarque : après "
+                                                          "le café"),
+                                           QStringLiteral("Pouls irrégulier, mouvement")}
+                            << QStringList{};
+    QTest::newRow("report without contexts")
+        << true << false << qint64(0) << QStringList{QStringLiteral("Relevés de la période")}
+        << QStringList{summary, QStringLiteral("après le café")};
+  }
+  void contextInDocuments() {
+    QFETCH(bool, report);
+    QFETCH(bool, withContexts);
+    QFETCH(qint64, irregular);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    // Three days of three readings a session, and a fourth on the first
+    // morning: surplus in the form, counted in the report.
+    std::vector<Reading> matin, soir;
+    const QDate start(2026, 3, 2);
+    Fill(matin, soir, start, 3, 3, 128, 82);
+    matin.push_back(R(start, QStringLiteral("07:40"), 140, 90, 80));
+    ReadingContexts contexts;
+    contexts.set(DayPeriod::Matin, matin[0],
+                 {QStringLiteral("après le café"), quint8(ContextFlag::Irregular)});
+    contexts.set(DayPeriod::Soir, soir[3], {QString(), quint8(ContextFlag::Irregular)});
+    contexts.set(DayPeriod::Matin, matin.back(),
+                 {QString(), quint8(int(ContextFlag::Irregular) | int(ContextFlag::Movement))});
+    contexts.set(DayPeriod::Soir, soir[4], {QStringLiteral("autre bras"), 0});
+    const ReadingContexts *given = withContexts ? &contexts : nullptr;
+    const QString name = QStringLiteral("context_%1%2")
+                             .arg(report ? QStringLiteral("report") : QStringLiteral("form"))
+                             .arg(withContexts ? QString() : QStringLiteral("_none"));
+    const QString pdf = pdfPath(name);
+    if (report) {
+      PeriodLists lists;
+      lists.list(DayPeriod::Matin).setReadings(matin);
+      lists.list(DayPeriod::Soir).setReadings(soir);
+      const DoctorReportData data = MakeDoctorReport(lists, start, start.addDays(2), given);
+      QCOMPARE(data.irregular, irregular);
+      QCOMPARE(data.readings.front().context.note,
+               withContexts ? QStringLiteral("après le café") : QString());
+      QVERIFY(!WritePdf(DoctorReportDocument(kWho, data, QDate(2026, 3, 10)), pdf));
+    } else {
+      const SeriesResult series = ComputeSeries(matin, soir, Protocol::Rule3, start, given);
+      QCOMPARE(series.irregular, irregular);
+      QCOMPARE(series.excluded.size(), size_t(1));
+      QCOMPARE(series.excluded[0].context.irregular(), withContexts);
+      QCOMPARE(series.days[0].morning[0].context.irregular(), withContexts);
+      QVERIFY(!WritePdf(SeriesFormDocument(kWho, series), pdf));
+    }
+    READ_PDF_OR_KEEP(text, pdf, name);
+    const QString flat = text.simplified();
+    for (const QString &piece : present) {
+      QVERIFY2(flat.contains(piece), qPrintable(piece));
+    }
+    for (const QString &piece : absent) {
+      QVERIFY2(!flat.contains(piece), qPrintable(piece));
+    }
+    QVERIFY(Snapshot(pdf, report ? 2 : 1, name));
+    if (report) {
+      QVERIFY(Snapshot(pdf, 1, name + QStringLiteral("_summary")));
+    }
+  }
+
   // A file that cannot be written says why and leaves nothing behind.
   void unwritablePdf() {
     const QString pdf = dir_.filePath(QStringLiteral("missing/folder/form.pdf"));
