@@ -61,18 +61,20 @@ ContextLookup::ContextLookup(const ReadingContexts *contexts) {
   }
   contexts_ = contexts;
   for (const ContextRecord &record : contexts->records()) {
-    if (record.context.isEmpty()) {
-      continue;
-    }
-    // Read as a reading reads its cells: only a canonical date and time
-    // become numbers, the very ones a reading of the same texts holds.
+    // Read as a reading reads its cells: only canonical texts become
+    // numbers, the very ones a reading of the same texts holds.
     Reading cells;
-    cells.set(Reading::Date, record.key.cells[Reading::Date]);
-    cells.set(Reading::Time, record.key.cells[Reading::Time]);
+    for (int c = Reading::Date; c <= Reading::Pulse; ++c) {
+      cells.set(c, record.key.cells[size_t(c)]);
+    }
     const std::optional<QDate> day = cells.date();
     const std::optional<int> minutes = cells.minutes();
-    if (day && minutes) {
-      moments_.insert(MomentKey(record.key.period, *day, *minutes));
+    const std::optional<qint64> s = cells.number(Reading::Systolic);
+    const std::optional<qint64> d = cells.number(Reading::Diastolic);
+    const std::optional<qint64> p = cells.number(Reading::Pulse);
+    const ReadingContext *context = contexts->find(record.key);
+    if (day && minutes && s && d && p && context) {
+      byMoment_.insert(MomentKey(record.key.period, *day, *minutes), {*s, *d, *p, context});
     }
   }
 }
@@ -83,12 +85,20 @@ const ReadingContext *ContextLookup::find(DayPeriod period, const Reading &readi
   }
   const std::optional<QDate> day = reading.date();
   const std::optional<int> minutes = reading.minutes();
-  // A reading of a canonical date and time has a context only if one of
-  // that period, day and minute exists; any other is looked up by its texts.
-  if (day && minutes && !moments_.contains(MomentKey(period, *day, *minutes))) {
-    return nullptr;
+  const std::optional<qint64> s = reading.number(Reading::Systolic);
+  const std::optional<qint64> d = reading.number(Reading::Diastolic);
+  const std::optional<qint64> p = reading.number(Reading::Pulse);
+  if (!day || !minutes || !s || !d || !p) {
+    return contexts_->find(period, reading);
   }
-  return contexts_->find(period, reading);
+  // Canonical cells are equal texts exactly when their numbers are equal.
+  for (auto it = byMoment_.constFind(MomentKey(period, *day, *minutes));
+       it != byMoment_.cend() && it.key() == MomentKey(period, *day, *minutes); ++it) {
+    if (it->systolic == *s && it->diastolic == *d && it->pulse == *p) {
+      return it->context;
+    }
+  }
+  return nullptr;
 }
 
 } // namespace tl

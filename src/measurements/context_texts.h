@@ -6,7 +6,7 @@
 
 #include "measurements/reading_context.h"
 
-#include <QSet>
+#include <QMultiHash>
 #include <QString>
 
 namespace tl {
@@ -26,25 +26,26 @@ QString ContextToolTip(const ReadingContext &context);
 // and "Remarque : après le café", each ended by `lineBreak`.
 QString ContextDetailsLines(const ReadingContext &context, const QString &lineBreak);
 
-// The contexts of one patient for a pass over many readings: a reading whose
-// date and time no context has is answered from numbers, without building
-// its key; the others from the store.
+// The contexts of one patient for a pass over many readings: a reading
+// whose cells are all canonical numbers is answered from those numbers,
+// without building its key; any other from the store. The contexts found
+// are the store's own.
 class ContextLookup {
 public:
   explicit ContextLookup(const ReadingContexts *contexts);
 
   // The context of the reading of the list `period`, or null.
   const ReadingContext *find(DayPeriod period, const Reading &reading) const;
-  // Its context, or an empty one.
-  ReadingContext of(DayPeriod period, const Reading &reading) const {
-    const ReadingContext *found = find(period, reading);
-    return found ? *found : ReadingContext();
-  }
   bool isEmpty() const { return contexts_ == nullptr; }
 
 private:
+  struct Entry {
+    qint64 systolic, diastolic, pulse;
+    const ReadingContext *context;
+  };
   const ReadingContexts *contexts_ = nullptr; // null when there is none
-  QSet<qint64> moments_; // period, day and minute of each context read as numbers
+  // The contexts whose cells are canonical numbers, by period, day and minute.
+  QMultiHash<qint64, Entry> byMoment_;
 };
 
 } // namespace tl

@@ -72,10 +72,10 @@ QString ContextLine(const ReadingContext &context) {
 
 // Lines a reading's context takes under its row: none, one or two.
 int ContextLines(const SeriesReading &r) {
-  if (r.context.isEmpty()) {
+  if (!r.context || r.context->isEmpty()) {
     return 0;
   }
-  return ContextLine(r.context).size() > kContextLineChars ? 2 : 1;
+  return ContextLine(*r.context).size() > kContextLineChars ? 2 : 1;
 }
 
 double ReadingHeightMm(const SeriesReading &r) {
@@ -349,8 +349,8 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
       // was flagged irregular.
       s.setFont(7.5, QFont::Normal, true);
       s.text(QRectF(kMarginMm + 6, y, kInnerWidthMm - 8, lines * kContextLineMm),
-             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, ContextLine(r.context),
-             r.context.irregular() ? kRed : kInk);
+             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, ContextLine(*r.context),
+             r.irregular() ? kRed : kInk);
       y += lines * kContextLineMm;
     }
   }
@@ -377,7 +377,7 @@ void DoctorReportDocument::drawUnusable(QPainter &painter, int index) const {
   for (qint64 i = first; i < last; ++i) {
     const ExcludedReading &e = data_.unusable[size_t(i)];
     // Cells as they stand, cut to their column.
-    const QString context = ContextSummary(e.context);
+    const QString context = e.context ? ContextSummary(*e.context) : QString();
     QStringList cells = {e.date,
                          e.time,
                          PeriodInfo(e.period).name,

@@ -172,7 +172,7 @@ public:
             s_.cell(QRectF(valuesLeft + (4 * m + k) * valueW, ry, valueW, rowHeight), texts[k],
                     fill, k == 0 ? (r ? kInk : kMuted) : QColor(Qt::black));
           }
-          if (r && r->context.irregular()) {
+          if (r && r->irregular()) {
             irregularMark(valuesLeft + 4 * m * valueW + 1.9, ry + 1.9);
           }
         }
@@ -349,7 +349,7 @@ public:
         kShadeDark, true);
     for (size_t i = first; i < last; ++i) {
       const ExcludedReading &e = series_->excluded[i];
-      const QString context = ContextSummary(e.context);
+      const QString context = e.context ? ContextSummary(*e.context) : QString();
       row({e.date, e.time, PeriodInfo(e.period).name, e.valuesText(),
            context.isEmpty() ? e.reason : e.reason + QStringLiteral(" ; ") + context},
           (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white), false);

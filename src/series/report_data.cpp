@@ -52,15 +52,15 @@ DoctorReportData MakeDoctorReport(const PeriodLists &lists, QDate from, QDate to
         r.period = PeriodOfMinutes(r.minutes);
         report.moved += r.period != period;
         // The context is kept under the list that holds the reading.
-        r.context = lookup.of(period, reading);
-        report.irregular += r.context.irregular();
+        r.context = lookup.find(period, reading);
+        report.irregular += r.irregular();
         byPeriod[size_t(PeriodIndex(r.period))].push_back(r);
         continue;
       }
       const std::optional<QDate> date = reading.date();
       if (!date || (*date >= from && *date <= to)) {
         report.unusable.push_back(MakeExcluded(reading, period, problem));
-        report.unusable.back().context = lookup.of(period, reading);
+        report.unusable.back().context = lookup.find(period, reading);
       }
     }
   }

@@ -277,7 +277,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
       const QString problem = ReadingProblem(reading, moment.period, &r);
       const auto exclude = [&](const QString &reason) {
         series.excluded.push_back(MakeExcluded(reading, moment.period, reason));
-        series.excluded.back().context = lookup.of(moment.period, reading);
+        series.excluded.back().context = lookup.find(moment.period, reading);
       };
       if (problem == QStringLiteral("date illisible")) {
         exclude(problem); // it may belong to the series: it is listed
@@ -304,7 +304,7 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
                     .arg(PeriodInfo(moment.period).name, TimeText(r.minutes)));
         continue;
       }
-      r.context = lookup.of(moment.period, reading);
+      r.context = lookup.find(moment.period, reading);
       moment.candidates.push_back({r, &reading});
     }
   }
@@ -350,14 +350,12 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
   if (!lookup.isEmpty()) {
     for (const SeriesDay &day : series.days) {
       for (const auto *kept : {&day.morning, &day.evening}) {
-        series.irregular += std::count_if(kept->begin(), kept->end(), [](const SeriesReading &r) {
-          return r.context.irregular();
-        });
+        series.irregular += std::count_if(kept->begin(), kept->end(),
+                                          [](const SeriesReading &r) { return r.irregular(); });
       }
     }
-    series.irregular +=
-        std::count_if(series.excluded.begin(), series.excluded.end(),
-                      [](const ExcludedReading &e) { return e.context.irregular(); });
+    series.irregular += std::count_if(series.excluded.begin(), series.excluded.end(),
+                                      [](const ExcludedReading &e) { return e.irregular(); });
   }
 
   for (size_t d = 0; d < series.days.size(); ++d) {

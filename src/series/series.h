@@ -44,7 +44,10 @@ struct SeriesReading {
   int minutes = 0; // since midnight
   int systolic = 0, diastolic = 0, pulse = 0;
   DayPeriod period = DayPeriod::Matin; // by its time in the report, else its list
-  ReadingContext context;              // its note and flags, when they were given
+  // Its note and flags in the contexts given, or null: valid while they are
+  // unchanged (a pointer keeps the reading small and quick to sort).
+  const ReadingContext *context = nullptr;
+  bool irregular() const { return context && context->irregular(); }
 };
 
 // Morning or evening by the reading's own time: morning 06:01 to 12:00, evening
@@ -58,7 +61,8 @@ struct ExcludedReading {
   QString reason;                                 // "date illisible", ..., "surnuméraire"
   QDate day; // for the order of the list; invalid when unreadable
   int minutes = -1;
-  ReadingContext context; // its note and flags, when they were given
+  const ReadingContext *context = nullptr; // as SeriesReading's
+  bool irregular() const { return context && context->irregular(); }
   // "130/80, pouls 70" from the cells as they stand.
   QString valuesText() const;
 };

@@ -6,6 +6,7 @@
 #include "common/paths.h"
 #include "measurements/averages.h"
 #include "measurements/classification.h"
+#include "measurements/context_texts.h"
 #include "measurements/measurement_file.h"
 #include "measurements/parse.h"
 #include "measurements/period_list_model.h"
@@ -40,6 +41,59 @@ class TestMeasurements : public QObject {
   Q_OBJECT
 
 private slots:
+  // The quick look-up of the documents gives what the store gives, for
+  // readings of canonical cells and of cells kept as typed ("0120"), of the
+  // same list or another, with or without a context; the list model
+  // answers from the same store.
+  void contextLookupAgreesWithTheStore_data() {
+    QTest::addColumn<QStringList>("cells");
+    QTest::addColumn<int>("period");
+    QTest::addColumn<bool>("found");
+    const int matin = int(DayPeriod::Matin), soir = int(DayPeriod::Soir);
+    QTest::newRow("canonical") << QStringList{"14/03/2026", "08:15", "131", "84", "66"} << matin
+                               << true;
+    QTest::newRow("other list") << QStringList{"14/03/2026", "08:15", "131", "84", "66"} << soir
+                                << false;
+    QTest::newRow("other pulse") << QStringList{"14/03/2026", "08:15", "131", "84", "67"} << matin
+                                 << false;
+    QTest::newRow("other minute") << QStringList{"14/03/2026", "08:16", "131", "84", "66"} << matin
+                                  << false;
+    QTest::newRow("typed cell") << QStringList{"14/03/2026", "08:15", "0120", "84", "66"} << matin
+                                << true;
+    QTest::newRow("typed cell, other text")
+        << QStringList{"14/03/2026", "08:15", "120", "84", "66"} << matin << false;
+    QTest::newRow("typed date") << QStringList{"14/3/2026", "08:15", "131", "84", "66"} << matin
+                                << true;
+  }
+  void contextLookupAgreesWithTheStore() {
+    QFETCH(QStringList, cells);
+    QFETCH(int, period);
+    QFETCH(bool, found);
+    ReadingContexts store;
+    const ReadingContext irregular{QStringLiteral("après le café"), quint8(ContextFlag::Irregular)};
+    for (const QStringList &kept : {QStringList{"14/03/2026", "08:15", "131", "84", "66"},
+                                    QStringList{"14/03/2026", "08:15", "0120", "84", "66"},
+                                    QStringList{"14/3/2026", "08:15", "131", "84", "66"}}) {
+      store.set(DayPeriod::Matin, test::CellsReading(kept), irregular);
+    }
+    const Reading reading = test::CellsReading(cells);
+    const ContextLookup lookup(&store);
+    const ReadingContext *quick = lookup.find(DayPeriod(period), reading);
+    QCOMPARE(quick, store.find(DayPeriod(period), reading));
+    QCOMPARE(quick != nullptr, found);
+    QVERIFY(!ContextLookup(nullptr).find(DayPeriod(period), reading));
+
+    PeriodListModel model{DayPeriod(period)};
+    model.append(reading);
+    model.setContexts(&store);
+    QCOMPARE(model.index(0, 0).data(PeriodListModel::ContextRole).toInt(),
+             found ? int(ContextFlag::Irregular) | PeriodListModel::kNoteBit : 0);
+    QCOMPARE(model.index(0, 5).data(Qt::ToolTipRole).toString(),
+             found ? QStringLiteral("Pouls irrégulier\nRemarque : après le café") : QString());
+    QCOMPARE(model.index(0, 2).data(Qt::AccessibleDescriptionRole).toString(),
+             found ? QStringLiteral("pouls irrégulier ; remarque : après le café") : QString());
+  }
+
   void parseLeadingInteger_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint64>("value");
