@@ -6,7 +6,6 @@
 
 #include "measurements/reading_context.h"
 
-#include <QMultiHash>
 #include <QString>
 
 namespace tl {
@@ -26,26 +25,22 @@ QString ContextToolTip(const ReadingContext &context);
 // and "Remarque : après le café", each ended by `lineBreak`.
 QString ContextDetailsLines(const ReadingContext &context, const QString &lineBreak);
 
-// The contexts of one patient for a pass over many readings: a reading
-// whose cells are all canonical numbers is answered from those numbers,
-// without building its key; any other from the store. The contexts found
-// are the store's own.
+// The contexts of one patient for a pass over many readings (the
+// documents): none given, or none at all, costs nothing per reading. The
+// contexts found are the store's own.
 class ContextLookup {
 public:
-  explicit ContextLookup(const ReadingContexts *contexts);
+  explicit ContextLookup(const ReadingContexts *contexts)
+      : contexts_(contexts && !contexts->isEmpty() ? contexts : nullptr) {}
 
   // The context of the reading of the list `period`, or null.
-  const ReadingContext *find(DayPeriod period, const Reading &reading) const;
+  const ReadingContext *find(DayPeriod period, const Reading &reading) const {
+    return contexts_ ? contexts_->find(period, reading) : nullptr;
+  }
   bool isEmpty() const { return contexts_ == nullptr; }
 
 private:
-  struct Entry {
-    qint64 systolic, diastolic, pulse;
-    const ReadingContext *context;
-  };
   const ReadingContexts *contexts_ = nullptr; // null when there is none
-  // The contexts whose cells are canonical numbers, by period, day and minute.
-  QMultiHash<qint64, Entry> byMoment_;
 };
 
 } // namespace tl
