@@ -82,7 +82,7 @@ SeriesResult Series(const Logbook &book) {
 }
 
 DoctorReportData WholeReport(const Logbook &book) {
-  return MakeDoctorReport(book.lists(), QDate(2000, 1, 1), QDate(2030, 1, 1));
+  return MakeDoctorReport(book.lists(), QDate(2000, 1, 1), QDate(2030, 1, 1), &book.contexts());
 }
 
 void BM_Load(benchmark::State &state) {

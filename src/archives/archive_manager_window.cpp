@@ -6,8 +6,8 @@
 #include "common/identity.h"
 #include "logbook/archiving.h"
 #include "logbook/reports.h"
+#include "measurements/context_texts.h"
 #include "measurements/measurement_file.h"
-#include "measurements/reading_context.h"
 #include "platform/dialogs.h"
 #include "theme/control_colour.h"
 #include "theme/dark_scheme.h"
@@ -349,7 +349,7 @@ std::vector<QString> ArchiveRemarks(const QString &archivePath,
   remarks.reserve(readings.size());
   for (const Reading &r : readings) {
     const ReadingContext *context = contexts.find(DayPeriod::Matin, r);
-    remarks.push_back(context ? context->text() : QString());
+    remarks.push_back(context ? ContextSummary(*context) : QString());
   }
   return remarks;
 }
@@ -378,7 +378,7 @@ void ArchiveManagerWindow::loadArchive(const QString &path) {
       std::vector<QString> remarks;
       for (const ContextRecord &r : ParseContextFile(file.read(kMaxArchiveBytes))) {
         rows.push_back(r.key.cells);
-        remarks.push_back(r.context.text());
+        remarks.push_back(ContextSummary(r.context));
       }
       readings_->setReadings(std::move(rows), std::move(remarks));
       showReadingsCount();

@@ -22,7 +22,7 @@ public:
                       int role = Qt::DisplayRole) const override;
 
   const std::vector<Reading> &readings() const { return rows_; }
-  // `remarks`: one text per reading (ReadingContext::text), or none at all.
+  // `remarks`: one text per reading (ContextSummary), or none at all.
   void setReadings(std::vector<Reading> readings, std::vector<QString> remarks = {});
   void clear() { setReadings({}); }
   bool hasRemarks() const { return !remarks_.empty(); }

@@ -8,6 +8,7 @@
 #include "logbook/logbook.h"
 #include "logbook/patient_file.h"
 #include "logbook/workflows.h"
+#include "measurements/context_texts.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/profile.h"
@@ -368,7 +369,7 @@ void PrintExcluded(const std::vector<ExcludedReading> &list, QTextStream &out) {
                       .arg(e.date, e.time, PeriodInfo(e.period).name, e.reason)
                 : QStringLiteral("  %1 %2 (%3) %4 : %5")
                       .arg(e.date, e.time, PeriodInfo(e.period).name, values, e.reason))
-        << u'\n';
+        << (e.context ? QStringLiteral(" ; ") + ContextSummary(*e.context) : QString()) << u'\n';
   }
 }
 
@@ -397,6 +398,11 @@ void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextSt
   for (const QString &line : VerdictLines(series)) {
     out << line << u'\n';
   }
+  if (const QString irregular =
+          IrregularSummary(series.irregular, series.all.count + qint64(series.excluded.size()));
+      !irregular.isEmpty()) {
+    out << irregular << u'\n';
+  }
   if (!series.excluded.empty()) {
     out << QStringLiteral("Mesures non retenues :") << u'\n';
     PrintExcluded(series.excluded, out);
@@ -414,7 +420,9 @@ QJsonArray ExcludedJson(const std::vector<ExcludedReading> &list) {
                                 {QStringLiteral("systolic"), e.systolic},
                                 {QStringLiteral("diastolic"), e.diastolic},
                                 {QStringLiteral("pulse"), e.pulse},
-                                {QStringLiteral("reason"), e.reason}});
+                                {QStringLiteral("reason"), e.reason},
+                                {QStringLiteral("irregular"), e.irregular()},
+                                {QStringLiteral("note"), e.context ? e.context->note : QString()}});
   }
   return excluded;
 }
@@ -447,6 +455,7 @@ QJsonObject SeriesJson(const SeriesResult &series) {
       {QStringLiteral("excluded"), excluded},
       {QStringLiteral("missing"), missing},
       {QStringLiteral("compliance"), ComplianceLine(series)},
+      {QStringLiteral("irregular"), series.irregular},
   };
 }
 
@@ -549,7 +558,7 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (from > to) {
     return Refuse({QStringLiteral("La date de début suit la date de fin.")}, err);
   }
-  const DoctorReportData data = MakeDoctorReport(book.lists(), from, to);
+  const DoctorReportData data = MakeDoctorReport(book.lists(), from, to, &book.contexts());
   if (const std::optional<Refusal> refused = WriteDocument(
           DoctorReportDocument(LogbookIdentity(book), data, clock().now().date()), request.pdf)) {
     return Refuse(*refused, err);
@@ -567,6 +576,7 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
                              {QStringLiteral("periods"), periods},
                              {QStringLiteral("overall"), StatisticsJson(data.overall)},
                              {QStringLiteral("moved"), data.moved},
+                             {QStringLiteral("irregular"), data.irregular},
                              {QStringLiteral("excluded"), ExcludedJson(data.unusable)},
                              {QStringLiteral("pdf"), request.pdf}};
     out << QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
@@ -590,6 +600,10 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
   if (data.moved > 0) {
     out << MovedNote(data.moved) << u'\n';
+  }
+  if (const QString irregular = IrregularSummary(data.irregular, data.overall.count);
+      !irregular.isEmpty()) {
+    out << irregular << u'\n';
   }
   if (data.unusable.empty()) {
     out << QStringLiteral("Lignes non utilisées : aucune.") << u'\n';
@@ -624,7 +638,8 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (!start) {
     return Refuse({QStringLiteral("Aucune mesure du matin ou du soir : rien à présenter.")}, err);
   }
-  const SeriesResult series = ComputeSeries(matin, soir, request.protocol, *start);
+  const SeriesResult series =
+      ComputeSeries(matin, soir, request.protocol, *start, &book.contexts());
   if (!request.pdf.isEmpty()) {
     if (const std::optional<Refusal> refused =
             WriteDocument(SeriesFormDocument(LogbookIdentity(book), series), request.pdf)) {
@@ -976,7 +991,8 @@ int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
       lines << QStringLiteral("%1 %2 %3 : %4/%5, pouls %6 : %7")
                    .arg(PeriodInfo(period).name, date, request.time, r[Reading::Systolic],
                         r[Reading::Diastolic], r[Reading::Pulse],
-                        context.isEmpty() ? QStringLiteral("sans remarque") : context.text());
+                        context.isEmpty() ? QStringLiteral("sans remarque")
+                                          : ContextSummary(context));
     }
   }
   if (lines.isEmpty()) {

@@ -71,14 +71,6 @@ QString ReadingContext::flagsText() const {
   return texts.join(QStringLiteral(", "));
 }
 
-QString ReadingContext::text() const {
-  const QString flags = flagsText();
-  if (flags.isEmpty() || note.isEmpty()) {
-    return flags + note;
-  }
-  return flags + QStringLiteral(" ; ") + note;
-}
-
 ContextKey ContextKey::of(DayPeriod period, const Reading &reading) {
   ContextKey key{period, reading};
   key.cells.set(Reading::Diagnosis, QString());

@@ -53,8 +53,6 @@ struct ReadingContext {
 
   // The flags set, as their texts joined by ", " ("pouls irrégulier, mouvement").
   QString flagsText() const;
-  // The flags, then the note, for one line of a list: "pouls irrégulier ; café".
-  QString text() const;
 };
 
 // What ties a context to its reading: the period and the five cells date,

@@ -372,9 +372,9 @@ private slots:
       const int row = model->rowCount() - 1;
       QCOMPARE(model->index(row, Reading::Time).data().toString(), "08:02");
       QCOMPARE(model->index(row, Reading::kCellCount).data().toString(),
-               QStringLiteral("pouls irrégulier ; après le café"));
+               QStringLiteral("pouls irrégulier ; remarque : après le café"));
       QCOMPARE(model->index(row, 0).data(Qt::ToolTipRole).toString(),
-               QStringLiteral("pouls irrégulier ; après le café"));
+               QStringLiteral("pouls irrégulier ; remarque : après le café"));
     }
     QVERIFY(test::WriteFile(paths.archiveFolder + "a.txt", kTwoReadings));
     w.loadArchive(paths.archiveFolder + "a.txt");

@@ -157,7 +157,7 @@ private slots:
                               "--date",   "02/03/2026", "--heure", "07:00"};
     QTest::newRow("remarque: a note and the flag")
         << (note + QStringList{"--texte", "après le café", "--pouls-irregulier", "oui"}) << 0
-        << "Matin 02/03/2026 07:00 : 130/80, pouls 70 : pouls irrégulier ; après le café"
+        << "Matin 02/03/2026 07:00 : 130/80, pouls 70 : pouls irrégulier ; remarque : après le café"
         << "";
     QTest::newRow("remarque: no such reading")
         << QStringList{"remarque",   "--patient", "Anne",  "--dossier", "@", "--date",
@@ -550,6 +550,20 @@ private slots:
     QCOMPARE(test::ReadFile(folder_ + QStringLiteral("ARTL_Notes_Anne.txt")),
              QByteArray("1\r\nSoir\r\n03/03/2026\r\n20:05\r\n130\r\n80\r\n70\r\n\r\n"
                         "--bras gauche\r\n"));
+    // The flag reaches the series, as a count and a sentence.
+    QStringList flag = args.mid(0, 9);
+    flag << "--pouls-irregulier"
+         << "oui";
+    QCOMPARE(run(flag).code, 0);
+    const Run series = run({"releve", "--patient", "Anne", "--dossier", folder_});
+    QVERIFY2(series.out.contains(QStringLiteral("Pouls irrégulier noté pour 1 mesure sur ")),
+             qPrintable(series.out));
+    const Run json = run({"releve", "--patient", "Anne", "--dossier", folder_, "--json"});
+    QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8())["irregular"].toInt(), 1);
+    QCOMPARE(run(flag.mid(0, 9) << "--pouls-irregulier"
+                                << "non")
+                 .code,
+             0);
     // An empty text takes the note away, and the file with it.
     QStringList clear = args;
     clear.last() = QString();
@@ -564,9 +578,9 @@ private slots:
     const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QStringList keys = o.keys();
     keys.sort();
-    QCOMPARE(keys,
-             QStringList({"compliance", "counted", "end", "evening", "excluded", "expected", "mean",
-                          "minimum", "missing", "morning", "protocol", "start", "verdict"}));
+    QCOMPARE(keys, QStringList({"compliance", "counted", "end", "evening", "excluded", "expected",
+                                "irregular", "mean", "minimum", "missing", "morning", "protocol",
+                                "start", "verdict"}));
     QCOMPARE(o["protocol"].toString(), QStringLiteral("regle3"));
     QCOMPARE(o["start"].toString(), QStringLiteral("2026-03-02"));
     QCOMPARE(o["end"].toString(), QStringLiteral("2026-03-04"));
