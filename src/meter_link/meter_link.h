@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+namespace tl {
+
+// How long a meter link waits. The defaults are the ones people get; tests
+// shorten them.
+struct MeterLinkTimings {
+  int searchMs = 20000; // looking for meters
+  int idleMs = 5000;    // no record for this long ends the transfer
+  int totalMs = 60000;  // from the connection to the end, whatever happens
+};
+
+// The link to a blood-pressure meter (Bluetooth SIG Blood Pressure Service):
+// finds meters, connects to one and hands over what it sends, undecoded.
+// One reading at a time: search() and/or read(address), then
+// finished() exactly once; the link can then be used again.
+//
+// Signals, in order: meterFound() for each meter the search finds (while
+// searching); progress() whenever the link moves on; featureRead() once with
+// the 0x2A49 value; measurementReceived() for each 0x2A35 indication, with
+// the computer's time of reception; finished() last, ok == true when the
+// meter sent at least one record and the transfer ended normally, otherwise
+// ok == false with a French sentence for the person.
+class MeterLink : public QObject {
+  Q_OBJECT
+public:
+  explicit MeterLink(QObject *parent = nullptr) : QObject(parent) {}
+  ~MeterLink() override = default;
+
+  void setTimings(const MeterLinkTimings &timings) { timings_ = timings; }
+  const MeterLinkTimings &timings() const { return timings_; }
+
+  // Looks for meters advertising the Blood Pressure Service. Returns at once:
+  // the outcome comes by signal. A search that finds nothing ends in
+  // finished(false, ...); one that finds meters waits for read().
+  virtual void search() = 0;
+  // Connects to the meter at this address ("AA:BB:CC:DD:EE:FF", found by
+  // search() or remembered from an earlier time) and collects its records.
+  virtual void read(const QString &address) = 0;
+  // Stops whatever is going on; finished() is not sent.
+  virtual void cancel() = 0;
+
+signals:
+  void meterFound(const QString &name, const QString &address);
+  void progress(const QString &text);
+  void featureRead(const QByteArray &value);
+  void measurementReceived(const QByteArray &value, const QDateTime &received);
+  void finished(bool ok, const QString &error);
+
+private:
+  MeterLinkTimings timings_;
+};
+
+} // namespace tl
