@@ -9,6 +9,7 @@
 #include "logbook/patient_file.h"
 #include "logbook/workflows.h"
 #include "measurements/context_texts.h"
+#include "meter/meter_import.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/profile.h"
@@ -18,15 +19,22 @@
 #include "series/report_data.h"
 #include "series/series.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTextStream>
 #include <QTime>
 #include <optional>
+
+#ifdef TENSIOLOG_HAS_BLUETOOTH
+#include "bluetooth/bluetooth_meter_link.h"
+#endif
 
 namespace tl {
 
@@ -46,6 +54,8 @@ const char kHelp[] =
     "  import   les relevés d'un fichier CSV, FHIR (JSON) ou Apple Santé (export.xml\n"
     "           ou son zip) ajoutés à ceux d'un patient\n"
     "  remarque une remarque ou l'indicateur « pouls irrégulier » d'un relevé\n"
+    "  tensiometre  les relevés lus sur un tensiomètre Bluetooth, ajoutés à ceux\n"
+    "           d'un patient\n"
     "\n"
     "Options de releve :\n"
     "  --patient NOM             le patient (obligatoire)\n"
@@ -101,6 +111,15 @@ const char kHelp[] =
     "  au plus ; --texte \"\" l'efface) et l'indicateur « pouls irrégulier » ;\n"
     "  --dossier DOSSIER comme ci-dessus. Tensiolog doit être fermé.\n"
     "\n"
+    "Utilisation de tensiometre : tensiolog-cli tensiometre --patient NOM [OPTIONS]\n"
+    "  --appareil AA:BB:CC:DD:EE:FF  l'adresse du tensiomètre (par défaut : le\n"
+    "                            premier trouvé)\n"
+    "  --utilisateur N           les mesures de l'utilisateur N du tensiomètre\n"
+    "                            seulement\n"
+    "  --dry-run                 lit le tensiomètre et affiche le bilan sans rien écrire\n"
+    "  --dossier DOSSIER comme ci-dessus. Tensiolog doit être fermé (sauf avec\n"
+    "  --dry-run).\n"
+    "\n"
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
     "ces mesures.\n";
 
@@ -127,6 +146,8 @@ struct Request {
   QString time;                  // remarque: its time, hh:mm
   std::optional<QString> note;   // remarque: --texte
   std::optional<bool> irregular; // remarque: --pouls-irregulier
+  QString meter;                 // tensiometre: --appareil
+  std::optional<quint8> user;    // tensiometre: --utilisateur
 };
 
 std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *date) {
@@ -211,6 +232,22 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
         return Refusal{QStringLiteral("Heure invalide : %1 (attendu : HH:MM).").arg(value)};
       }
       request->time = value;
+    } else if (option == u"--appareil") {
+      static const QRegularExpression address(
+          QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
+      if (!address.match(value).hasMatch()) {
+        return Refusal{
+            QStringLiteral("Adresse invalide : %1 (attendu : AA:BB:CC:DD:EE:FF).").arg(value)};
+      }
+      request->meter = value.toUpper();
+    } else if (option == u"--utilisateur") {
+      bool ok = false;
+      const int user = value.toInt(&ok);
+      if (!ok || user < 1 || user > 254) {
+        return Refusal{
+            QStringLiteral("Utilisateur invalide : %1 (attendu : de 1 à 254).").arg(value)};
+      }
+      request->user = quint8(user);
     } else if (option == u"--texte") {
       request->note = value;
     } else if (option == u"--pouls-irregulier") {
@@ -1011,6 +1048,144 @@ int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
   return kCliOk;
 }
 
+// One line a record received: its date and time, its values and its flags,
+// or why it gives no reading.
+QString MeterRecordLine(const MeterIndication &indication) {
+  const MeterReading r = ReadMeterRecord(indication.value, indication.received);
+  if (!r.ok()) {
+    return QStringLiteral("Mesure refusée : %1").arg(r.reason);
+  }
+  QString line = QStringLiteral("%1 %2 : %3/%4, pouls %5")
+                     .arg(r.date.toString(kDateMask),
+                          QTime(r.minutes / 60, r.minutes % 60).toString(QStringLiteral("hh:mm")))
+                     .arg(r.systolic)
+                     .arg(r.diastolic)
+                     .arg(r.pulse);
+  if (r.user) {
+    line += QStringLiteral(", utilisateur %1").arg(*r.user);
+  }
+  if (!r.context.isEmpty()) {
+    line += QStringLiteral(" : %1").arg(r.context.text());
+  }
+  return line;
+}
+
+// Reads the meter at `address`, or the first one found when it is empty,
+// until the link finishes. Returns the error sentence, empty on success.
+QString ReadMeter(const QString &address, QList<MeterIndication> *records) {
+#ifdef TENSIOLOG_HAS_BLUETOOTH
+  BluetoothMeterLink link;
+  QEventLoop loop;
+  QString error;
+  bool reading = !address.isEmpty();
+  QObject::connect(&link, &MeterLink::meterFound, &loop,
+                   [&](const QString &, const QString &found) {
+                     if (!reading) {
+                       reading = true;
+                       link.read(found);
+                     }
+                   });
+  QObject::connect(&link, &MeterLink::measurementReceived, &loop,
+                   [records](const QByteArray &value, const QDateTime &received) {
+                     records->append({value, received});
+                   });
+  QObject::connect(&link, &MeterLink::finished, &loop, [&](bool ok, const QString &why) {
+    error = ok ? QString() : why;
+    loop.quit();
+  });
+  if (address.isEmpty()) {
+    link.search();
+  } else {
+    link.read(address);
+  }
+  loop.exec();
+  return error;
+#else
+  Q_UNUSED(address);
+  Q_UNUSED(records);
+  return QStringLiteral("Cette version de Tensiolog ne peut pas lire de tensiomètre : Qt n'y a pas "
+                        "le Bluetooth");
+#endif
+}
+
+// "tensiometre": reads the readings of a Bluetooth meter into a patient's
+// lists, with the duplicate rules and the summary of "import".
+int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
+  Request request;
+  if (const std::optional<Refusal> refused = ParseOptions(
+          args, {"--patient", "--appareil", "--utilisateur", "--dry-run", "--dossier"}, &request)) {
+    return Refuse(*refused, err);
+  }
+#ifndef TENSIOLOG_HAS_BLUETOOTH
+  return Refuse({ReadMeter({}, nullptr) + u'.'}, err);
+#endif
+  QString patient;
+  StoragePaths paths;
+  Logbook book(patient, paths);
+  paths.dataFolder = DataFolder(request);
+  if (!QFileInfo(paths.dataFolder).isDir()) {
+    return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
+                       .arg(QDir::toNativeSeparators(paths.dataFolder))},
+                  err);
+  }
+  // Taken before the meter is read: a meter sends its records once.
+  DataFolderLock lock(paths.dataFolder);
+  if (!request.dryRun) {
+    if (const std::optional<int> refused =
+            TakeFolderLock(lock, QStringLiteral("d'importer des relevés"),
+                           QStringLiteral("Importation impossible"), err)) {
+      return *refused;
+    }
+  }
+  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
+  book.setPatient(request.patient);
+  const auto &files = paths.measurementFiles;
+  const bool hasFiles = std::any_of(files.begin(), files.end(),
+                                    [](const QString &path) { return QFileInfo(path).isFile(); });
+  const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
+  const bool needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, patient);
+  if (needsProfile && profiles.unreadable) {
+    return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
+                       .arg(QDir::toNativeSeparators(paths.patientFile))},
+                  err);
+  }
+  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
+                  err);
+  }
+
+  QList<MeterIndication> records;
+  if (const QString error = ReadMeter(request.meter, &records); !error.isEmpty()) {
+    return Refuse({error + u'.'}, err);
+  }
+  ImportOutcome imported = AppendMeterRecords(book, records, request.user, request.dryRun);
+  SaveImport(book, imported);
+  for (const MeterIndication &record : records) {
+    out << MeterRecordLine(record) << u'\n';
+  }
+  if (imported.imported + imported.duplicates == 0) {
+    QStringList lines = imported.summary.split(u'\n');
+    lines[0] = QStringLiteral("Aucun relevé importable reçu du tensiomètre.");
+    return Refuse({lines.join(u'\n')}, err);
+  }
+  if (!imported.saved.failed.isEmpty() || imported.saved.contextError) {
+    const FileError &failed = imported.saved.failed.isEmpty() ? imported.saved.contextError
+                                                              : imported.saved.failed.front().error;
+    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+  }
+  if (imported.appended && needsProfile) {
+    if (const FileError failed =
+            AddPatientProfile(paths.patientFile, patient, clock().now().date())) {
+      return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
+    }
+  }
+  out << imported.summary << u'\n';
+  if (request.dryRun) {
+    out << QStringLiteral("Essai : aucun fichier n'a été écrit.") << u'\n';
+  }
+  return kCliOk;
+}
+
 } // namespace
 
 int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
@@ -1033,6 +1208,9 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
   }
   if (command == u"remarque") {
     return Remarque(arguments, out, err);
+  }
+  if (command == u"tensiometre") {
+    return Tensiometre(arguments, out, err);
   }
   err << QStringLiteral("Commande inconnue : %1 ; tensiolog-cli --help donne la liste des "
                         "commandes.")

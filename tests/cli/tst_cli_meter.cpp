@@ -1,0 +1,205 @@
+// "tensiolog-cli tensiometre" end to end through Qt Bluetooth's BlueZ
+// backend: a private dbus-daemon stands for the system bus and the fake BlueZ
+// of tests/bluetooth plays the meter. The bus and fake start below are the
+// few lines of tests/bluetooth/tst_bluetooth.cpp this test needs.
+#include "cli/cli.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLockFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+#include "platform/instance_lock.h"
+
+#include <csignal>
+#include <sys/prctl.h>
+
+using namespace tl;
+
+namespace {
+
+const QString kPython = QStringLiteral("/usr/bin/python3");
+
+void EndWithUs(QProcess &process) {
+  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+}
+
+void End(QProcess &process) {
+  process.closeReadChannel(QProcess::StandardOutput);
+  if (process.state() == QProcess::NotRunning)
+    return;
+  process.terminate();
+  if (!process.waitForFinished(2000)) {
+    process.kill();
+    process.waitForFinished(2000);
+  }
+}
+
+// One 0x2A35 value in whole mmHg with a time stamp and the pulse, and the
+// status "irregular pulse" when asked (flags 0x06 or 0x16).
+QString Record(int sys, int dia, int day, int hour, int minute, int pulse, bool irregular) {
+  QByteArray v;
+  auto u16 = [&v](int x) { v.append(char(x & 0xFF)).append(char((x >> 8) & 0xFF)); };
+  v.append(char(irregular ? 0x16 : 0x06));
+  u16(sys);
+  u16(dia);
+  u16((sys + 2 * dia) / 3);
+  u16(2026);
+  v.append(char(11)).append(char(day)).append(char(hour)).append(char(minute)).append(char(0));
+  u16(pulse);
+  if (irregular)
+    u16(0x0004);
+  return QString::fromLatin1(v.toHex());
+}
+
+} // namespace
+
+class TestCliMeter : public QObject {
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void cleanupTestCase();
+  void tensiometre_data();
+  void tensiometre();
+
+private:
+  QTemporaryDir dir_;
+  QProcess bus_;
+  QString busAddress_;
+};
+
+void TestCliMeter::initTestCase() {
+  const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+  if (daemon.isEmpty())
+    QSKIP("dbus-daemon is not installed (scripts/setup installs it)");
+  if (QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import dbus_next")}) != 0)
+    QSKIP("python3-dbus-next is not installed (scripts/setup installs it)");
+  QVERIFY(dir_.isValid());
+  QFile config(dir_.filePath(QStringLiteral("bus.conf")));
+  QVERIFY(config.open(QIODevice::WriteOnly));
+  config.write(
+      QStringLiteral(
+          R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <listen>unix:dir=%1</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+)")
+          .arg(dir_.path())
+          .toUtf8());
+  config.close();
+  EndWithUs(bus_);
+  bus_.start(daemon, {QStringLiteral("--config-file=") + config.fileName(),
+                      QStringLiteral("--print-address"), QStringLiteral("--nofork"),
+                      QStringLiteral("--nopidfile")});
+  QVERIFY2(bus_.waitForStarted(5000), qPrintable(bus_.errorString()));
+  while (!bus_.canReadLine() && bus_.waitForReadyRead(5000)) {
+  }
+  busAddress_ = QString::fromUtf8(bus_.readLine()).trimmed();
+  QVERIFY(!busAddress_.isEmpty());
+  qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress_.toUtf8());
+  qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", "5.66");
+}
+
+void TestCliMeter::cleanupTestCase() { End(bus_); }
+
+void TestCliMeter::tensiometre_data() {
+  QTest::addColumn<QJsonObject>("scenario");
+  QTest::addColumn<QStringList>("options"); // after --patient Anne --dossier
+  QTest::addColumn<bool>("running");        // the program holds the data folder
+  QTest::addColumn<int>("code");
+  QTest::addColumn<QStringList>("out"); // lines the output holds, in order
+  QTest::addColumn<QString>("err");
+  QTest::addColumn<QString>("notes"); // ARTL_Notes_Anne.txt holds it; "" when not written
+
+  const QJsonArray two = {Record(128, 82, 5, 7, 30, 71, true),
+                          Record(141, 88, 5, 19, 10, 64, false)};
+  const QStringList lines = {"05/11/2026 07:30 : 128/82, pouls 71 : pouls irrégulier",
+                             "05/11/2026 19:10 : 141/88, pouls 64"};
+  QTest::newRow("two readings saved, the flag in the notes")
+      << QJsonObject{{"records", two}} << QStringList{} << false << 0 << lines << ""
+      << "pouls irrégulier";
+  QTest::newRow("dry run, remembered meter: nothing written")
+      << QJsonObject{{"known", true}, {"records", two}}
+      << QStringList{"--dry-run", "--appareil", "a4:c1:38:00:00:01"} << false << 0
+      << (lines + QStringList{"Essai : aucun fichier n'a été écrit."}) << ""
+      << "";
+  QTest::newRow("adapter off") << QJsonObject{{"powered", false}} << QStringList{} << false << 2
+                               << QStringList{}
+                               << "Le Bluetooth est désactivé : activez-le puis recommencez.\n"
+                               << "";
+  QTest::newRow("program running")
+      << QJsonObject{{"records", two}} << QStringList{} << true << 3 << QStringList{}
+      << "Tensiolog est ouvert : fermez-le avant d'importer des relevés, sinon il remplacera "
+         "les fichiers en se fermant.\n"
+      << "";
+}
+
+void TestCliMeter::tensiometre() {
+  QFETCH(QJsonObject, scenario);
+  QFETCH(QStringList, options);
+  QFETCH(bool, running);
+  QFETCH(int, code);
+  QFETCH(QStringList, out);
+  QFETCH(QString, err);
+  QFETCH(QString, notes);
+
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString data = folder.path() + u'/';
+  QProcess fake;
+  const auto endFake = qScopeGuard([&fake] { End(fake); });
+  fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  EndWithUs(fake);
+  fake.start(kPython, {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
+                       QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)),
+                       folder.filePath(QStringLiteral("fake.log"))});
+  QVERIFY(fake.waitForReadyRead(10000));
+  QCOMPARE(fake.readLine().trimmed(), QByteArray("ready"));
+  QLockFile program(DataFolderLockPath(data));
+  if (running)
+    QVERIFY(program.tryLock(0));
+
+  QString printed, said;
+  QTextStream outStream(&printed), errStream(&said);
+  const int exit =
+      RunCli(QStringList{"tensiometre", "--patient", "Anne", "--dossier", data} + options,
+             outStream, errStream);
+  outStream.flush();
+  errStream.flush();
+  QCOMPARE(said, err);
+  QCOMPARE(exit, code);
+  qsizetype at = 0;
+  for (const QString &line : out) {
+    at = printed.indexOf(line, at);
+    QVERIFY2(at >= 0, qPrintable(line + u'\n' + printed));
+  }
+  QFile file(data + QStringLiteral("ARTL_Notes_Anne.txt"));
+  QCOMPARE(file.exists(), !notes.isEmpty());
+  if (!notes.isEmpty()) {
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(file.readAll()).contains(notes));
+    QVERIFY(QFileInfo::exists(data + QStringLiteral("ARTL_Matin_Anne.txt")));
+  } else {
+    QVERIFY(!QFileInfo::exists(data + QStringLiteral("ARTL_Matin_Anne.txt")));
+  }
+}
+
+QTEST_GUILESS_MAIN(TestCliMeter)
+#include "tst_cli_meter.moc"
