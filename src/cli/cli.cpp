@@ -1065,7 +1065,7 @@ QString MeterRecordLine(const MeterIndication &indication) {
     line += QStringLiteral(", utilisateur %1").arg(*r.user);
   }
   if (!r.context.isEmpty()) {
-    line += QStringLiteral(" : %1").arg(r.context.text());
+    line += QStringLiteral(" : %1").arg(ContextSummary(r.context));
   }
   return line;
 }
