@@ -30,6 +30,7 @@
 #include <QSet>
 #include <QTextStream>
 #include <QTime>
+#include <memory>
 #include <optional>
 
 #ifdef TENSIOLOG_HAS_BLUETOOTH
@@ -848,6 +849,48 @@ std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
   return Refuse({QStringLiteral("%1 : %2.").arg(impossible, lock.reason())}, err);
 }
 
+// Opens the patient's logbook for an import: the data folder held, but for
+// a dry run (the window holds the lists in memory and would write over what
+// is imported, and another import would mix with this one), then the lists
+// loaded. `*needsProfile` tells whether the patient still has neither files
+// nor profile. A refusal gives the exit code, its sentence on `err`.
+std::optional<int> OpenForImport(const Request &request, Logbook &book,
+                                 std::unique_ptr<DataFolderLock> &lock, bool *needsProfile,
+                                 QTextStream &err) {
+  StoragePaths &paths = book.paths();
+  paths.dataFolder = DataFolder(request);
+  if (!QFileInfo(paths.dataFolder).isDir()) {
+    return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
+                       .arg(QDir::toNativeSeparators(paths.dataFolder))},
+                  err);
+  }
+  lock = std::make_unique<DataFolderLock>(paths.dataFolder);
+  if (!request.dryRun) {
+    if (const std::optional<int> refused =
+            TakeFolderLock(*lock, QStringLiteral("d'importer des relevés"),
+                           QStringLiteral("Importation impossible"), err)) {
+      return refused;
+    }
+  }
+  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
+  book.setPatient(request.patient);
+  const auto &files = paths.measurementFiles;
+  const bool hasFiles = std::any_of(files.begin(), files.end(),
+                                    [](const QString &path) { return QFileInfo(path).isFile(); });
+  const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
+  *needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, book.patient());
+  if (*needsProfile && profiles.unreadable) {
+    return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
+                       .arg(QDir::toNativeSeparators(paths.patientFile))},
+                  err);
+  }
+  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
+                  err);
+  }
+  return std::nullopt;
+}
+
 int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
   if (const std::optional<Refusal> refused = ParseOptions(
@@ -861,38 +904,10 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   QString patient;
   StoragePaths paths;
   Logbook book(patient, paths);
-  paths.dataFolder = DataFolder(request);
-  if (!QFileInfo(paths.dataFolder).isDir()) {
-    return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
-                       .arg(QDir::toNativeSeparators(paths.dataFolder))},
-                  err);
-  }
-  // The folder is this command's while it writes: the window holds the
-  // lists in memory and would write over what is imported now, and another
-  // import would mix with this one.
-  DataFolderLock lock(paths.dataFolder);
-  if (!request.dryRun) {
-    if (const std::optional<int> refused =
-            TakeFolderLock(lock, QStringLiteral("d'importer des relevés"),
-                           QStringLiteral("Importation impossible"), err)) {
-      return *refused;
-    }
-  }
-  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
-  book.setPatient(request.patient);
-  const auto &files = paths.measurementFiles;
-  const bool hasFiles = std::any_of(files.begin(), files.end(),
-                                    [](const QString &path) { return QFileInfo(path).isFile(); });
-  const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
-  const bool needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, patient);
-  if (needsProfile && profiles.unreadable) {
-    return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
-                       .arg(QDir::toNativeSeparators(paths.patientFile))},
-                  err);
-  }
-  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
-                  err);
+  std::unique_ptr<DataFolderLock> lock;
+  bool needsProfile = false;
+  if (const std::optional<int> refused = OpenForImport(request, book, lock, &needsProfile, err)) {
+    return *refused;
   }
 
   ImportOutcome imported;
@@ -1119,39 +1134,14 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
 #ifndef TENSIOLOG_HAS_BLUETOOTH
   return Refuse({ReadMeter({}, nullptr) + u'.'}, err);
 #endif
+  // Taken before the meter is read: a meter sends its records once.
   QString patient;
   StoragePaths paths;
   Logbook book(patient, paths);
-  paths.dataFolder = DataFolder(request);
-  if (!QFileInfo(paths.dataFolder).isDir()) {
-    return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
-                       .arg(QDir::toNativeSeparators(paths.dataFolder))},
-                  err);
-  }
-  // Taken before the meter is read: a meter sends its records once.
-  DataFolderLock lock(paths.dataFolder);
-  if (!request.dryRun) {
-    if (const std::optional<int> refused =
-            TakeFolderLock(lock, QStringLiteral("d'importer des relevés"),
-                           QStringLiteral("Importation impossible"), err)) {
-      return *refused;
-    }
-  }
-  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
-  book.setPatient(request.patient);
-  const auto &files = paths.measurementFiles;
-  const bool hasFiles = std::any_of(files.begin(), files.end(),
-                                    [](const QString &path) { return QFileInfo(path).isFile(); });
-  const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
-  const bool needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, patient);
-  if (needsProfile && profiles.unreadable) {
-    return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
-                       .arg(QDir::toNativeSeparators(paths.patientFile))},
-                  err);
-  }
-  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
-                  err);
+  std::unique_ptr<DataFolderLock> lock;
+  bool needsProfile = false;
+  if (const std::optional<int> refused = OpenForImport(request, book, lock, &needsProfile, err)) {
+    return *refused;
   }
 
   QList<MeterIndication> records;
