@@ -352,18 +352,17 @@ QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices) {
   // written over while it stays so (UnreadableContextFile tells).
   const QString contextPath = book.paths().contextFile;
   FileSnapshot contextFile = ReadFileSnapshot(contextPath, kMaxMeasurementFileBytes);
-  if (contextFile.isRead() && !HoldsRecords(contextFile)) {
-    contextFile.state = FileSnapshot::State::Unreadable;
-    contextFile.error = {contextPath, ContentUnreadable()};
-  }
-  book.contexts().setRecords(contextFile.isRead() ? ParseContextFile(contextFile.bytes)
-                                                  : std::vector<ContextRecord>());
+  book.contexts().setRecords(HoldsRecords(contextFile) ? ParseContextFile(contextFile.bytes)
+                                                       : std::vector<ContextRecord>());
   book.settleContexts(std::move(contextFile));
   return failed;
 }
 
 FileError UnreadableContextFile(const Logbook &book) {
   const FileSnapshot &file = book.contextBase().file;
+  if (file.isRead() && !HoldsRecords(file)) {
+    return {book.paths().contextFile, ContentUnreadable()};
+  }
   return file.isUnreadable() ? file.error : FileError{};
 }
 

@@ -771,6 +771,12 @@ private slots:
     QVERIFY(UnreadableFilesText({}, {}, UnreadableContextFile(reloaded))
                 .startsWith(QStringLiteral("Le fichier des remarques n'a pas pu être lu")));
     QVERIFY(SaveLogbook(reloaded).keptAside.isEmpty()); // nothing of its own to write
+    // A note added there keeps the file aside too, rather than failing.
+    reloaded.contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("thé"), false));
+    saved = SaveLogbook(reloaded);
+    QCOMPARE(saved.keptAside.size(), 1);
+    QVERIFY(!saved.contextError);
+    QVERIFY(WriteFile(paths_.contextFile, "pas un nombre\r\n"));
     book_->contexts().set(DayPeriod::Matin, second, {});
     saved = SaveLogbook(*book_);
     QCOMPARE(saved.keptAside.size(), 1);
