@@ -32,7 +32,11 @@ check_root() { # root prefix
   [[ -x "$dir/tensiolog-cli" ]] || fail "no tensiolog-cli beside the program"
   [[ "$(readlink "$root$prefix/bin/tensiolog-cli")" == "$prefix/lib/tensiolog/tensiolog-cli" ]] ||
     fail "tensiolog-cli link"
-  "$dir/tensiolog-cli" --help | grep -q "rapport" || fail "tensiolog-cli --help"
+  # Read whole first: grep -q stops at its match, and the rest of the help
+  # would then meet a closed pipe.
+  local help
+  help="$("$dir/tensiolog-cli" --help)" || fail "tensiolog-cli --help"
+  grep -q "rapport" <<<"$help" || fail "tensiolog-cli --help"
   if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop"; fi
 }
 
