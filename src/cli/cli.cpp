@@ -849,6 +849,33 @@ std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
   return Refuse({QStringLiteral("%1 : %2.").arg(impossible, lock.reason())}, err);
 }
 
+// The first file a save could not write, the context file's last, or none.
+FileError SaveFailure(const SaveOutcome &saved) {
+  return saved.failed.isEmpty() ? saved.contextError : saved.failed.front().error;
+}
+
+// What an import refuses once read: nothing importable (`nothing`, then why
+// each line was refused, as the window tells), a save that failed; then the
+// profile of a new patient made. A refusal gives the exit code.
+std::optional<int> CheckImported(const ImportOutcome &imported, const QString &nothing,
+                                 Logbook &book, bool needsProfile, QTextStream &err) {
+  if (imported.imported + imported.duplicates == 0) {
+    QStringList lines = imported.summary.split(u'\n');
+    lines[0] = nothing;
+    return Refuse({lines.join(u'\n')}, err);
+  }
+  if (const FileError failed = SaveFailure(imported.saved)) {
+    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+  }
+  if (imported.appended && needsProfile) {
+    if (const FileError failed =
+            AddPatientProfile(book.paths().patientFile, book.patient(), clock().now().date())) {
+      return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
+    }
+  }
+  return std::nullopt;
+}
+
 // Opens the patient's logbook for an import: the data folder held, but for
 // a dry run (the window holds the lists in memory and would write over what
 // is imported, and another import would mix with this one), then the lists
@@ -954,22 +981,10 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
                        .arg(text, text.endsWith(u'.') ? QString() : QStringLiteral("."))},
                   err);
   }
-  if (imported.imported + imported.duplicates == 0) {
-    // The sentence, then why each line was refused, as the window tells.
-    QStringList lines = imported.summary.split(u'\n');
-    lines[0] = QStringLiteral("Aucun relevé importable dans %1.").arg(request.input);
-    return Refuse({lines.join(u'\n')}, err);
-  }
-  if (!imported.saved.failed.isEmpty() || imported.saved.contextError) {
-    const FileError &failed = imported.saved.failed.isEmpty() ? imported.saved.contextError
-                                                              : imported.saved.failed.front().error;
-    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
-  }
-  if (imported.appended && needsProfile) {
-    if (const FileError failed =
-            AddPatientProfile(paths.patientFile, patient, clock().now().date())) {
-      return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
-    }
+  if (const std::optional<int> refused = CheckImported(
+          imported, QStringLiteral("Aucun relevé importable dans %1.").arg(request.input), book,
+          needsProfile, err)) {
+    return *refused;
   }
   if (!format.isEmpty()) {
     out << QStringLiteral("Format reconnu : %1").arg(format) << u'\n';
@@ -1052,9 +1067,7 @@ int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
                        .arg(date, request.time, request.patient)},
                   err);
   }
-  const SaveOutcome saved = SaveLogbook(book);
-  if (saved.contextError || !saved.failed.isEmpty()) {
-    const FileError &failed = saved.contextError ? saved.contextError : saved.failed.front().error;
+  if (const FileError failed = SaveFailure(SaveLogbook(book))) {
     return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
   }
   for (const QString &line : lines) {
@@ -1153,21 +1166,10 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
   for (const MeterIndication &record : records) {
     out << MeterRecordLine(record) << u'\n';
   }
-  if (imported.imported + imported.duplicates == 0) {
-    QStringList lines = imported.summary.split(u'\n');
-    lines[0] = QStringLiteral("Aucun relevé importable reçu du tensiomètre.");
-    return Refuse({lines.join(u'\n')}, err);
-  }
-  if (!imported.saved.failed.isEmpty() || imported.saved.contextError) {
-    const FileError &failed = imported.saved.failed.isEmpty() ? imported.saved.contextError
-                                                              : imported.saved.failed.front().error;
-    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
-  }
-  if (imported.appended && needsProfile) {
-    if (const FileError failed =
-            AddPatientProfile(paths.patientFile, patient, clock().now().date())) {
-      return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
-    }
+  if (const std::optional<int> refused =
+          CheckImported(imported, QStringLiteral("Aucun relevé importable reçu du tensiomètre."),
+                        book, needsProfile, err)) {
+    return *refused;
   }
   out << imported.summary << u'\n';
   if (request.dryRun) {
