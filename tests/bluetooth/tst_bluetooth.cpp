@@ -14,32 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/prctl.h>
+#include "private_bus.h"
 
 using namespace tl;
 
 namespace {
 
-const QString kPython = QStringLiteral("/usr/bin/python3");
 const QString kMeter = QStringLiteral("A4:C1:38:00:00:01");
-
-// A child that ends with the test, even when the test itself is killed.
-void EndWithUs(QProcess &process) {
-  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-}
-
-// Ends a child by its process ID: politely, then for good.
-void End(QProcess &process) {
-  process.closeReadChannel(QProcess::StandardOutput);
-  if (process.state() == QProcess::NotRunning)
-    return;
-  process.terminate();
-  if (!process.waitForFinished(2000)) {
-    process.kill();
-    process.waitForFinished(2000);
-  }
-}
 
 // One 0x2A35 value: pressures and pulse in whole mmHg (exponent 0), a time
 // stamp, flags 0x06 (time stamp, pulse).
@@ -75,51 +56,15 @@ private:
 };
 
 void TestBluetooth::initTestCase() {
-  const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-  if (daemon.isEmpty())
-    QSKIP("dbus-daemon is not installed (scripts/setup installs it)");
-  if (QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import dbus_next")}) != 0)
-    QSKIP("python3-dbus-next is not installed (scripts/setup installs it)");
-  QVERIFY(dir_.isValid());
-
-  QFile config(dir_.filePath(QStringLiteral("bus.conf")));
-  QVERIFY(config.open(QIODevice::WriteOnly));
-  config.write(
-      QStringLiteral(
-          R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <listen>unix:dir=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-)")
-          .arg(dir_.path())
-          .toUtf8());
-  config.close();
-
-  EndWithUs(bus_);
-  bus_.start(daemon, {QStringLiteral("--config-file=") + config.fileName(),
-                      QStringLiteral("--print-address"), QStringLiteral("--nofork"),
-                      QStringLiteral("--nopidfile")});
-  QVERIFY2(bus_.waitForStarted(5000), qPrintable(bus_.errorString()));
-  while (!bus_.canReadLine() && bus_.waitForReadyRead(5000)) {
+  if (const QString missing = test::PrivateBusMissing(); !missing.isEmpty()) {
+    QSKIP(qPrintable(missing));
   }
-  busAddress_ = QString::fromUtf8(bus_.readLine()).trimmed();
+  QVERIFY(dir_.isValid());
+  busAddress_ = test::StartPrivateBus(bus_, dir_.path());
   QVERIFY2(!busAddress_.isEmpty(), bus_.readAllStandardError().constData());
-
-  // Qt Bluetooth finds BlueZ on the system bus; it would otherwise ask
-  // bluetoothd its version to choose its D-Bus LE backend.
-  qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress_.toUtf8());
-  qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", "5.66");
 }
 
-void TestBluetooth::cleanupTestCase() { End(bus_); }
+void TestBluetooth::cleanupTestCase() { test::End(bus_); }
 
 void TestBluetooth::read_data() {
   QTest::addColumn<QJsonObject>("scenario");
@@ -210,10 +155,10 @@ void TestBluetooth::read() {
 
   const QString log = dir_.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".log");
   QProcess fake;
-  const auto endFake = qScopeGuard([&fake] { End(fake); });
+  const auto endFake = qScopeGuard([&fake] { test::End(fake); });
   fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  EndWithUs(fake);
-  fake.start(kPython,
+  test::EndWithUs(fake);
+  fake.start(test::kPython,
              {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
               QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)), log});
   QVERIFY(fake.waitForReadyRead(10000));

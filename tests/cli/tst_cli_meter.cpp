@@ -1,8 +1,10 @@
 // "tensiolog-cli tensiometre" end to end through Qt Bluetooth's BlueZ
 // backend: a private dbus-daemon stands for the system bus and the fake BlueZ
-// of tests/bluetooth plays the meter. The bus and fake start below are the
-// few lines of tests/bluetooth/tst_bluetooth.cpp this test needs.
+// of tests/bluetooth plays the meter.
 #include "cli/cli.h"
+#include "platform/instance_lock.h"
+
+#include "../bluetooth/private_bus.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,31 +19,9 @@
 #include <QTest>
 #include <QTextStream>
 
-#include "platform/instance_lock.h"
-
-#include <csignal>
-#include <sys/prctl.h>
-
 using namespace tl;
 
 namespace {
-
-const QString kPython = QStringLiteral("/usr/bin/python3");
-
-void EndWithUs(QProcess &process) {
-  process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-}
-
-void End(QProcess &process) {
-  process.closeReadChannel(QProcess::StandardOutput);
-  if (process.state() == QProcess::NotRunning)
-    return;
-  process.terminate();
-  if (!process.waitForFinished(2000)) {
-    process.kill();
-    process.waitForFinished(2000);
-  }
-}
 
 // One 0x2A35 value in whole mmHg with a time stamp and the pulse, and the
 // status "irregular pulse" when asked (flags 0x06 or 0x16).
@@ -78,46 +58,15 @@ private:
 };
 
 void TestCliMeter::initTestCase() {
-  const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-  if (daemon.isEmpty())
-    QSKIP("dbus-daemon is not installed (scripts/setup installs it)");
-  if (QProcess::execute(kPython, {QStringLiteral("-c"), QStringLiteral("import dbus_next")}) != 0)
-    QSKIP("python3-dbus-next is not installed (scripts/setup installs it)");
-  QVERIFY(dir_.isValid());
-  QFile config(dir_.filePath(QStringLiteral("bus.conf")));
-  QVERIFY(config.open(QIODevice::WriteOnly));
-  config.write(
-      QStringLiteral(
-          R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <listen>unix:dir=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow own="*"/>
-    <allow send_destination="*"/>
-    <allow receive_sender="*"/>
-  </policy>
-</busconfig>
-)")
-          .arg(dir_.path())
-          .toUtf8());
-  config.close();
-  EndWithUs(bus_);
-  bus_.start(daemon, {QStringLiteral("--config-file=") + config.fileName(),
-                      QStringLiteral("--print-address"), QStringLiteral("--nofork"),
-                      QStringLiteral("--nopidfile")});
-  QVERIFY2(bus_.waitForStarted(5000), qPrintable(bus_.errorString()));
-  while (!bus_.canReadLine() && bus_.waitForReadyRead(5000)) {
+  if (const QString missing = test::PrivateBusMissing(); !missing.isEmpty()) {
+    QSKIP(qPrintable(missing));
   }
-  busAddress_ = QString::fromUtf8(bus_.readLine()).trimmed();
-  QVERIFY(!busAddress_.isEmpty());
-  qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress_.toUtf8());
-  qputenv("BLUETOOTH_FORCE_DBUS_LE_VERSION", "5.66");
+  QVERIFY(dir_.isValid());
+  busAddress_ = test::StartPrivateBus(bus_, dir_.path());
+  QVERIFY2(!busAddress_.isEmpty(), bus_.readAllStandardError().constData());
 }
 
-void TestCliMeter::cleanupTestCase() { End(bus_); }
+void TestCliMeter::cleanupTestCase() { test::End(bus_); }
 
 void TestCliMeter::tensiometre_data() {
   QTest::addColumn<QJsonObject>("scenario");
@@ -164,12 +113,13 @@ void TestCliMeter::tensiometre() {
   QVERIFY(folder.isValid());
   const QString data = folder.path() + u'/';
   QProcess fake;
-  const auto endFake = qScopeGuard([&fake] { End(fake); });
+  const auto endFake = qScopeGuard([&fake] { test::End(fake); });
   fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  EndWithUs(fake);
-  fake.start(kPython, {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
-                       QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)),
-                       folder.filePath(QStringLiteral("fake.log"))});
+  test::EndWithUs(fake);
+  fake.start(test::kPython,
+             {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
+              QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)),
+              folder.filePath(QStringLiteral("fake.log"))});
   QVERIFY(fake.waitForReadyRead(10000));
   QCOMPARE(fake.readLine().trimmed(), QByteArray("ready"));
   QLockFile program(DataFolderLockPath(data));
