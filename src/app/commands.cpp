@@ -201,6 +201,10 @@ void RunMenuCommandOnly(MainWindow &main, int id) {
   case ToInt(ShortcutId::ImportCsv):
     ImportReadingsCommand(main);
     break;
+  case ToInt(ControlId::MenuReadMeter):
+  case ToInt(ShortcutId::ReadMeter):
+    ReadMeterCommand(main);
+    break;
   case ToInt(ControlId::MenuArchiveLists):
   case ToInt(ShortcutId::Archive):
     ArchiveWithConfirmation(main);

@@ -41,5 +41,6 @@ void OpenSeriesWindow(MainWindowApi &main); // help menu item 75, Ctrl+R
 // exchange/logbook_exchange.h.
 void ExportReadingsCommand(MainWindowApi &main, ExportFormat format); // Ctrl+E (CSV)
 void ImportReadingsCommand(MainWindowApi &main);                      // Ctrl+L
+void ReadMeterCommand(MainWindowApi &main);                           // Ctrl+B
 
 } // namespace tl

@@ -1,11 +1,14 @@
-// Readings in and out from the archive menu: the CSV and FHIR exports and
-// the CSV import with its preview.
+// Readings in and out from the archive menu: the CSV and FHIR exports, the
+// CSV import with its preview, and the readings of a Bluetooth meter.
 #include "app/commands.h"
 #include "app/feature_calls.h"
 #include "app/import_preview_window.h"
+#include "app/meter_window.h"
 
+#include "common/paths.h"
 #include "exchange/logbook_exchange.h"
 #include "platform/dialogs.h"
+#include "preferences/preferences_file.h"
 #include "ui/main_window_api.h"
 
 #include <QCoreApplication>
@@ -50,6 +53,25 @@ ImportWithProgress(MainWindowApi &main, const QString &path,
   });
   SaveImport(main.logbook(), outcome);
   return outcome;
+}
+
+// After an import was saved: the window brought up to date, the outside
+// changes taken up and a failed save told, then the summary.
+void ShowImported(MainWindowApi &main, const ImportOutcome &outcome) {
+  QWidget *parent = main.window();
+  if (outcome.appended) {
+    main.updateStatusCounts();
+    main.refreshAveragesAndGraphs();
+    // The readings imported are on disk as after "Sauvegarder", or the user
+    // is told they are not.
+    if (const QString outside = OutsideChangesText(outcome.saved); !outside.isEmpty()) {
+      dialogs().information(parent, kImportTitle, outside);
+    }
+    if (!SaveSucceeded(outcome.saved)) {
+      WarnSaveFailed(parent, outcome.saved);
+    }
+  }
+  dialogs().information(parent, kImportTitle, outcome.summary);
 }
 
 } // namespace
@@ -133,19 +155,40 @@ void ImportReadingsCommand(MainWindowApi &main) {
             outcome.error.text());
     return;
   }
-  if (outcome.appended) {
-    main.updateStatusCounts();
-    main.refreshAveragesAndGraphs();
-    // The readings imported are on disk as after "Sauvegarder", or the user
-    // is told they are not.
-    if (const QString outside = OutsideChangesText(outcome.saved); !outside.isEmpty()) {
-      dialogs().information(parent, kImportTitle, outside);
-    }
-    if (!SaveSucceeded(outcome.saved)) {
-      WarnSaveFailed(parent, outcome.saved);
-    }
+  ShowImported(main, outcome);
+}
+
+void ReadMeterCommand(MainWindowApi &main) {
+  QWidget *parent = main.window();
+  const std::unique_ptr<MeterLink> link = MakeMeterLink();
+  if (!link) {
+    dialogs().error(parent, kImportTitle,
+                    QStringLiteral("Cette version de Tensiolog ne peut pas lire de tensiomètre : "
+                                   "Qt n'y a pas le Bluetooth."));
+    return;
   }
-  dialogs().information(parent, kImportTitle, outcome.summary);
+  Logbook &book = main.logbook();
+  const QString patient = book.patient();
+  const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+  MeterWindow window(*link, patient, prefs.meterAddress, MeterUserOf(prefs.meterUsers, patient),
+                     parent);
+  if (!RunMeterWindow(window)) {
+    return;
+  }
+  // The meter that answered is the one read directly next time, and the
+  // user number stays with the patient.
+  UpdatePreferencesFile([&](Preferences &p) {
+    p.meterAddress = window.address();
+    p.meterUsers = TieMeterUser(p.meterUsers, patient, window.user());
+  });
+  ImportPreviewWindow preview({window.meterLine(), window.records(), window.user()}, patient,
+                              parent);
+  if (!RunImportPreview(preview)) {
+    return;
+  }
+  ImportOutcome outcome = AppendMeterRecords(book, window.records(), window.user());
+  SaveImport(book, outcome);
+  ShowImported(main, outcome);
 }
 
 } // namespace tl

@@ -1,6 +1,8 @@
 #include "app/import_preview_window.h"
 
 #include "common/identity.h"
+#include "measurements/context_texts.h"
+#include "meter/blood_pressure.h"
 #include "theme/colour_rules.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
@@ -67,13 +69,21 @@ ImportPreviewWindow::ImportPreviewWindow(const QString &path, const CsvFileStart
   FollowDarkAppearance(this);
 }
 
+ImportPreviewWindow::ImportPreviewWindow(const MeterPreview &meter, const QString &patient,
+                                         QWidget *parent)
+    : QDialog(parent), patient_(patient) {
+  buildMeterWindow(meter);
+  FollowDarkAppearance(this);
+}
+
 QWidget *ImportPreviewWindow::control(ControlId id) { return FindControl(this, ToInt(id)); }
 
 QComboBox *ImportPreviewWindow::roleSelector(int column) const {
   return column >= 0 && column < selectors_.size() ? selectors_[column] : nullptr;
 }
 
-void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &start) {
+void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &source,
+                                     const QString &sourceName, const QString &importTip) {
   setWindowTitle(ProgramTitle() + QStringLiteral(" Importation de relevés"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -83,9 +93,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
   auto *banner = new Banner(this);
   banner->setColours(QColor(0, 153, 204), QColor(0, 70, 140));
   banner->setGradient(Gradient::Vertical);
-  banner->setLines(ProgramTitle() + QStringLiteral(" - Importation"),
-                   QStringLiteral("Vérifiez le rôle de chaque colonne avant d'importer les "
-                                  "relevés."));
+  banner->setLines(ProgramTitle() + QStringLiteral(" - Importation"), subtitle);
   banner->setRightText(AuthorLabel());
   banner->setLeftImage(SystemIcon(269));
   banner->setGeometry(0, 0, kWidth, 40);
@@ -93,11 +101,57 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
 
   const int inner = kWidth - 2 * kMargin;
   QLabel *file = MakeLabel(this, ControlId::ImportFileLabel, QRect(kMargin, 48, inner, 20));
-  const QString native = QDir::toNativeSeparators(path);
-  file->setText(file->fontMetrics().elidedText(QStringLiteral("Fichier : ") + native,
-                                               Qt::ElideMiddle, inner - 4));
-  file->setAccessibleName(QStringLiteral("Fichier : ") + QFileInfo(path).fileName());
+  file->setText(file->fontMetrics().elidedText(source, Qt::ElideMiddle, inner - 4));
+  file->setAccessibleName(sourceName);
 
+  table_ = new QTableWidget(this);
+  table_->setGeometry(kMargin, 92, inner, 300);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSelectionMode(QAbstractItemView::NoSelection);
+  table_->setTabKeyNavigation(false); // Tab leaves the table
+  table_->setWordWrap(false);
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+  table_->horizontalHeader()->setHighlightSections(false);
+  table_->horizontalHeader()->setStretchLastSection(false);
+  SetListHeaderFont(table_->horizontalHeader());
+  SetControlNumber(table_, ControlId::ImportTable);
+
+  hint_ = MakeLabel(this, ControlId::ImportHint, QRect(kMargin, 500, 560, 52));
+  hint_->setWordWrap(true);
+
+  auto makeButton = [this](ControlId id, const QString &caption, int x, const QString &tip,
+                           int icon) {
+    auto *button = new QPushButton(caption, this);
+    button->setGeometry(x, 516, 100, 28);
+    button->setAutoDefault(false);
+    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
+    SetControlNumber(button, id);
+    return button;
+  };
+  import_ = makeButton(ControlId::ImportButtonImport, QStringLiteral("Importer"),
+                       kWidth - 2 * kMargin - 200, importTip, 258);
+  cancel_ =
+      makeButton(ControlId::ImportButtonCancel, QStringLiteral("Annuler"), kWidth - kMargin - 100,
+                 QStringLiteral("Fermer la fenêtre sans rien importer."), 109);
+  import_->setDefault(true);
+  connect(import_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QString ImportPreviewWindow::addedText() const {
+  return QStringLiteral("Les relevés lus seront ajoutés à ceux de « %1 », après les relevés déjà "
+                        "enregistrés.")
+      .arg(patient_);
+}
+
+void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &start) {
+  buildFrame(
+      QStringLiteral("Vérifiez le rôle de chaque colonne avant d'importer les relevés."),
+      QStringLiteral("Fichier : ") + QDir::toNativeSeparators(path),
+      QStringLiteral("Fichier : ") + QFileInfo(path).fileName(),
+      QStringLiteral("Lire tout le fichier et ajouter ses relevés à la liste de leur période."));
+
+  const int inner = kWidth - 2 * kMargin;
   constexpr int kFormatWidth = 300;
   QLabel *instruction = MakeLabel(this, ControlId::ImportInstruction,
                                   QRect(kMargin, 68, inner - kFormatWidth - 8, 20));
@@ -122,23 +176,14 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
                   : QStringLiteral("Aperçu des %1 premières lignes du fichier :").arg(shown)));
 
   const int columns = int(std::clamp<qsizetype>(start.columns(), 1, kMaxColumns));
-  table_ = new QTableWidget(int(shown) + 1, columns, this);
-  table_->setGeometry(kMargin, 92, inner, 300);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setSelectionMode(QAbstractItemView::NoSelection);
-  table_->setTabKeyNavigation(false); // Tab leaves the table
-  table_->setWordWrap(false);
+  table_->setRowCount(int(shown) + 1);
+  table_->setColumnCount(columns);
   table_->setAccessibleName(QStringLiteral("Premières lignes du fichier"));
-  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-  table_->horizontalHeader()->setHighlightSections(false);
-  table_->horizontalHeader()->setStretchLastSection(false);
-  SetListHeaderFont(table_->horizontalHeader());
   QStringList rowNames{QStringLiteral("Rôle")};
   for (qsizetype r = 1; r <= shown; ++r) {
     rowNames << QString::number(r);
   }
   table_->setVerticalHeaderLabels(rowNames);
-  SetControlNumber(table_, ControlId::ImportTable);
 
   for (int c = 0; c < columns; ++c) {
     table_->setHorizontalHeaderItem(c,
@@ -200,29 +245,6 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
   connect(dateOrder_, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
   SetControlNumber(dateOrder_, ControlId::ImportDateOrder);
 
-  hint_ = MakeLabel(this, ControlId::ImportHint, QRect(kMargin, 500, 560, 52));
-  hint_->setWordWrap(true);
-
-  auto makeButton = [this](ControlId id, const QString &caption, int x, const QString &tip,
-                           int icon) {
-    auto *button = new QPushButton(caption, this);
-    button->setGeometry(x, 516, 100, 28);
-    button->setAutoDefault(false);
-    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
-    SetControlNumber(button, id);
-    return button;
-  };
-  import_ = makeButton(
-      ControlId::ImportButtonImport, QStringLiteral("Importer"), kWidth - 2 * kMargin - 200,
-      QStringLiteral("Lire tout le fichier et ajouter ses relevés à la liste de leur période."),
-      258);
-  QPushButton *cancel =
-      makeButton(ControlId::ImportButtonCancel, QStringLiteral("Annuler"), kWidth - kMargin - 100,
-                 QStringLiteral("Fermer la fenêtre sans rien importer."), 109);
-  import_->setDefault(true);
-  connect(import_, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
   // Keyboard order: the selectors from left to right, the lines, the
   // header choice, then the two buttons.
   QWidget *previous = nullptr;
@@ -239,8 +261,93 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
   chain(header_);
   chain(dateOrder_);
   chain(import_);
-  chain(cancel);
+  chain(cancel_);
   selectors_.first()->setFocus();
+}
+
+void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
+  buildFrame(QStringLiteral("Vérifiez les mesures reçues avant de les importer."),
+             QStringLiteral("Tensiomètre : ") + meter.meter,
+             QStringLiteral("Tensiomètre : ") + meter.meter,
+             QStringLiteral("Ajouter les mesures reçues à la liste de leur période."));
+  const int inner = kWidth - 2 * kMargin;
+  const qsizetype count = meter.records.size();
+  QLabel *instruction =
+      MakeLabel(this, ControlId::ImportInstruction, QRect(kMargin, 68, inner, 20));
+  instruction->setText(count == 1 ? QStringLiteral("1 mesure reçue du tensiomètre :")
+                                  : QStringLiteral("%1 mesures reçues du tensiomètre :").arg(count));
+
+  const QStringList names{QStringLiteral("Date"),       QStringLiteral("Heure"),
+                          QStringLiteral("Systolique"), QStringLiteral("Diastolique"),
+                          QStringLiteral("Pouls"),      QStringLiteral("Utilisateur"),
+                          QStringLiteral("Remarque")};
+  table_->setRowCount(int(count));
+  table_->setColumnCount(int(names.size()));
+  table_->setHorizontalHeaderLabels(names);
+  table_->setAccessibleName(QStringLiteral("Mesures reçues du tensiomètre"));
+  const QBrush grey(ReadableOn(kHeaderRowColour, table_->palette().color(QPalette::Base)));
+  qsizetype importable = 0;
+  for (int r = 0; r < int(count); ++r) {
+    const MeterIndication &record = meter.records[r];
+    const MeterReading reading = ReadMeterRecord(record.value, record.received);
+    const bool other = OfOtherMeterUser(reading, meter.user);
+    QStringList cells(names.size());
+    if (reading.ok()) {
+      cells[0] = reading.date.toString(QStringLiteral("dd/MM/yyyy"));
+      cells[1] = QStringLiteral("%1:%2")
+                     .arg(reading.minutes / 60, 2, 10, QChar(u'0'))
+                     .arg(reading.minutes % 60, 2, 10, QChar(u'0'));
+      cells[2] = QString::number(reading.systolic);
+      cells[3] = QString::number(reading.diastolic);
+      cells[4] = QString::number(reading.pulse);
+      cells[6] = ContextSummary(reading.context);
+    } else {
+      cells[6] = QStringLiteral("Mesure refusée : ") + reading.reason;
+    }
+    if (reading.user) {
+      cells[5] = *reading.user == kUnknownMeterUser ? QStringLiteral("inconnu")
+                                                    : QString::number(*reading.user);
+    }
+    if (other) {
+      cells[6] = QStringLiteral("Autre utilisateur : non importée");
+    } else if (reading.ok()) {
+      ++importable;
+    }
+    for (int c = 0; c < int(names.size()); ++c) {
+      auto *item = new QTableWidgetItem(ShownField(cells[c]));
+      item->setFlags(Qt::ItemIsEnabled);
+      item->setToolTip(cells[c]);
+      if (c >= 2 && c <= 5) {
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      }
+      if (other || !reading.ok()) {
+        QFont font = item->font();
+        font.setItalic(true);
+        item->setFont(font);
+        item->setForeground(grey);
+      }
+      table_->setItem(r, c, item);
+    }
+  }
+  table_->resizeColumnsToContents();
+  for (int c = 0; c < int(names.size()) - 1; ++c) {
+    table_->setColumnWidth(c, std::max(table_->columnWidth(c), 90));
+  }
+  table_->horizontalHeader()->setStretchLastSection(true);
+
+  import_->setEnabled(importable > 0);
+  if (importable > 0) {
+    hint_->setText(addedText());
+  } else {
+    QPalette palette = hint_->palette();
+    palette.setColor(QPalette::WindowText,
+                     ReadableOn(kMissingColour, this->palette().color(QPalette::Window)));
+    hint_->setPalette(palette);
+    hint_->setText(QStringLiteral("Aucune mesure reçue ne peut être importée."));
+  }
+  setTabOrder(table_, import_);
+  setTabOrder(import_, cancel_);
+  (importable > 0 ? static_cast<QWidget *>(import_) : cancel_)->setFocus();
 }
 
 void ImportPreviewWindow::setRoleOf(QComboBox *selector, ColumnRole role) {
@@ -249,6 +356,9 @@ void ImportPreviewWindow::setRoleOf(QComboBox *selector, ColumnRole role) {
 
 ColumnMapping ImportPreviewWindow::mapping() const {
   ColumnMapping mapping = guess_;
+  if (!header_) {
+    return mapping; // a meter's records: no column to choose
+  }
   mapping.roles.clear();
   for (const QComboBox *selector : selectors_) {
     mapping.roles.append(ColumnRole(selector->currentData().toInt()));
@@ -269,10 +379,16 @@ void ImportPreviewWindow::setRole(int column, ColumnRole role) {
   }
 }
 
-void ImportPreviewWindow::setHeader(bool header) { header_->setChecked(header); }
+void ImportPreviewWindow::setHeader(bool header) {
+  if (header_) {
+    header_->setChecked(header);
+  }
+}
 
 void ImportPreviewWindow::setDateOrder(DateOrder order) {
-  dateOrder_->setCurrentIndex(dateOrder_->findData(int(order)));
+  if (dateOrder_) {
+    dateOrder_->setCurrentIndex(dateOrder_->findData(int(order)));
+  }
 }
 
 void ImportPreviewWindow::mappingChanged() {
@@ -290,9 +406,7 @@ void ImportPreviewWindow::mappingChanged() {
                             : ReadableOn(kMissingColour, this->palette().color(QPalette::Window)));
   hint_->setPalette(palette);
   hint_->setText(
-      complete ? QStringLiteral("Les relevés lus seront ajoutés à ceux de « %1 », après les "
-                                "relevés déjà enregistrés.")
-                     .arg(patient_)
+      complete ? addedText()
                : QStringLiteral("Il faut une colonne pour la date et une pour l'heure (ou une "
                                 "colonne « Date et heure »), la systolique, la diastolique et le "
                                 "pouls."));

@@ -3,6 +3,7 @@
 #include "common/control_ids.h"
 #include "exchange/csv_import.h"
 #include "exchange/logbook_exchange.h"
+#include "meter/meter_import.h"
 
 #include <QDialog>
 #include <QList>
@@ -24,10 +25,23 @@ namespace tl {
 // give), the columns ignored because an earlier one has their role, and
 // "Importer" / "Annuler". "Importer" is only offered while a date, a time and
 // the three values each have a column.
+//
+// For the records a meter sent, the same window shows them as they will be
+// filed (date, time, values, user, flags and note, or why a record is
+// refused), with no column to choose; "Importer" is offered while one of
+// them gives a reading.
+struct MeterPreview {
+  QString meter; // "name (address)"
+  QList<MeterIndication> records;
+  std::optional<quint8> user; // whose records are taken; nothing: all
+};
+
 class ImportPreviewWindow : public QDialog {
   Q_OBJECT
 public:
   ImportPreviewWindow(const QString &path, const CsvFileStart &start, const QString &patient,
+                      QWidget *parent = nullptr);
+  ImportPreviewWindow(const MeterPreview &meter, const QString &patient,
                       QWidget *parent = nullptr);
 
   // Any control of this window by its number, or nullptr.
@@ -45,7 +59,11 @@ public:
   void setDateOrder(DateOrder order);
 
 private:
+  void buildFrame(const QString &subtitle, const QString &source, const QString &sourceName,
+                  const QString &importTip);
   void buildWindow(const QString &path, const CsvFileStart &start);
+  void buildMeterWindow(const MeterPreview &meter);
+  QString addedText() const;
   static void setRoleOf(QComboBox *selector, ColumnRole role);
   void mappingChanged();
 
@@ -59,6 +77,7 @@ private:
   QLabel *warnings_ = nullptr;
   QComboBox *dateOrder_ = nullptr;
   QPushButton *import_ = nullptr;
+  QPushButton *cancel_ = nullptr;
 };
 
 // Shows the preview and gives the mapping chosen, or nothing when it was

@@ -729,6 +729,11 @@ void MainWindow::buildMenus() {
   addItem(archive, ToInt(ControlId::MenuImportCsv),
           QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"), SystemIcon(269));
   archive->addSeparator();
+#ifdef TENSIOLOG_HAS_BLUETOOTH
+  addItem(archive, ToInt(ControlId::MenuReadMeter),
+          QStringLiteral("Lire le tensiomètre (Bluetooth)... (Ctrl+B)"), SystemIcon(269));
+  archive->addSeparator();
+#endif
   archive->setAccessibleName(QStringLiteral("Archiver"));
   registerControl(archive, ControlId::ArchiveMenu);
 }
@@ -752,6 +757,9 @@ void MainWindow::buildShortcuts() {
       {Qt::Key_R, ShortcutId::Series},
       {Qt::Key_E, ShortcutId::ExportCsv},
       {Qt::Key_L, ShortcutId::ImportCsv},
+#ifdef TENSIOLOG_HAS_BLUETOOTH
+      {Qt::Key_B, ShortcutId::ReadMeter},
+#endif
   };
   for (const auto &[key, shortcutId] : table) {
     const int id = ToInt(shortcutId);

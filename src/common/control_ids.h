@@ -91,6 +91,7 @@ enum class ControlId : int {
   MenuImportCsv = 154,
   MenuNote = 155,       // "Remarque..." of the list menu
   IrregularCheck = 156, // "Pouls irrégulier" beside the value fields
+  MenuReadMeter = 157,  // "Lire le tensiomètre (Bluetooth)... (Ctrl+B)", where Qt has Bluetooth
 
   // Splash window: 160 to 169.
   SplashFirst = 160,
@@ -227,6 +228,19 @@ enum class ControlId : int {
   ImportDateOrderLabel = 809,
   ImportDateOrder = 810,
   ImportWarnings = 811,
+
+  // Meter window: 900 to 919.
+  MeterFirst = 900,
+  MeterBanner = 900,
+  MeterListLabel = 901,
+  MeterList = 902,
+  MeterProgress = 903,
+  MeterUserLabel = 904,
+  MeterUser = 905,
+  MeterUserHint = 906,
+  MeterButtonSearch = 907,
+  MeterButtonRead = 908,
+  MeterButtonCancel = 909,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }
@@ -249,6 +263,7 @@ enum class ShortcutId : int {
   Series = 189,    // Ctrl+R
   ExportCsv = 190, // Ctrl+E
   ImportCsv = 191, // Ctrl+L
+  ReadMeter = 192, // Ctrl+B, where Qt has Bluetooth
 };
 inline constexpr int ToInt(ShortcutId id) { return static_cast<int>(id); }
 

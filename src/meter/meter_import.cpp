@@ -141,7 +141,7 @@ MeterImport::MeterImport(const PeriodLists &existing, std::optional<quint8> user
 MeterReading MeterImport::add(QByteArrayView value, const QDateTime &received) {
   MeterReading reading = ReadMeterRecord(value, received);
   const QString place = QStringLiteral("relevé %1").arg(++records_);
-  if (user_ && reading.user && *reading.user != *user_) {
+  if (OfOtherMeterUser(reading, user_)) {
     ++otherUsers_;
     return reading;
   }

@@ -61,15 +61,22 @@ struct MeterReading {
 // refuses the record; the mean arterial pressure is not read.
 MeterReading ReadMeterRecord(QByteArrayView value, const QDateTime &received);
 
+// Whether a record belongs to another user of the meter than `user`: one
+// giving another user ID (the unknown user 255 too). Without a `user`, or
+// without a user ID in the record (the meter does not tell its users
+// apart), no record does.
+inline bool OfOtherMeterUser(const MeterReading &reading, std::optional<quint8> user) {
+  return user && reading.user && *reading.user != *user;
+}
+
 // The records of one transfer into a logbook's four lists: each read by
 // ReadMeterRecord and filed by CsvImport::addReading ("relevé 3" names the
 // third record received), with its context.
 class MeterImport {
 public:
   // `existing`: the lists the readings go to (for the duplicates). With a
-  // `user`, a record giving another user ID (the unknown user 255 too) is
-  // left out, neither filed nor refused; a record without a user ID is
-  // taken (the meter does not tell its users apart).
+  // `user`, the records of other users (OfOtherMeterUser) are left out,
+  // neither filed nor refused.
   explicit MeterImport(const PeriodLists &existing, std::optional<quint8> user = std::nullopt);
 
   // The next record; what it was read as.

@@ -1,11 +1,14 @@
 #include "preferences/preferences_file.h"
 
+#include "common/app_state.h"
 #include "common/file_io.h"
+#include "common/paths.h"
 #include "common/text.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QUrl>
 #include <array>
 #include <limits>
 
@@ -73,8 +76,13 @@ QString Num(qint64 v) { return QString::number(v); }
 // Keys written only once set, so that a file without them stays as it was.
 QByteArray OptionalKeys(const Preferences &p) {
   QByteArray out;
-  if (!p.seriesProtocol.isEmpty()) {
-    out = Serialize({{"SeriesProtocol", p.seriesProtocol}}).sliced(5);
+  const Line optional[] = {{"SeriesProtocol", p.seriesProtocol},
+                           {"MeterAddress", p.meterAddress},
+                           {"MeterUsers", p.meterUsers}};
+  for (const Line &line : optional) {
+    if (!line.value.isEmpty()) {
+      out += Serialize({line}).sliced(5); // without the byte-order mark and blank line
+    }
   }
   return out;
 }
@@ -203,6 +211,8 @@ Preferences ReadPreferences(const PreferencesReader &r) {
   p.graphCourbe = r.integer(QStringLiteral("GraphCourbe"));
   p.darkmode = r.integer(QStringLiteral("Darkmode"));
   p.seriesProtocol = r.text(QStringLiteral("SeriesProtocol"));
+  p.meterAddress = r.text(QStringLiteral("MeterAddress"));
+  p.meterUsers = r.text(QStringLiteral("MeterUsers"));
   return p;
 }
 
@@ -234,6 +244,65 @@ QByteArray SerializeWindowPreferences(const Preferences &p) {
                     {"GraphCourbe", Num(p.graphCourbe)},
                     {"Darkmode", Num(p.darkmode)}}) +
          OptionalKeys(p);
+}
+
+void UpdatePreferencesFile(const std::function<void(Preferences &)> &change) {
+  const QString path = Paths().preferencesFile;
+  if (path.isEmpty()) {
+    return;
+  }
+  bool opened = false;
+  const Preferences before = ReadPreferences(PreferencesReader::fromFile(path, &opened));
+  Preferences prefs = before;
+  change(prefs);
+  if (prefs == before) {
+    return;
+  }
+  if (!opened) {
+    // A new file: the curve style chosen so far, as the shut-down would write it.
+    prefs.graphCourbe = State().curveStyle;
+  }
+  (void)WritePreferencesFile(path, SerializeClosingPreferences(prefs));
+}
+
+namespace {
+
+// The entries of a `MeterUsers` value that can be read, as (name, number).
+QList<std::pair<QString, quint8>> MeterUserTies(const QString &ties) {
+  QList<std::pair<QString, quint8>> read;
+  for (QStringView entry : QStringView(ties).split(u'|', Qt::SkipEmptyParts)) {
+    const qsizetype colon = entry.lastIndexOf(u':');
+    bool ok = false;
+    const int user = colon > 0 ? entry.sliced(colon + 1).toInt(&ok) : 0;
+    if (ok && user >= 1 && user <= kMeterUserCount) {
+      read.append({QUrl::fromPercentEncoding(entry.first(colon).toLatin1()), quint8(user)});
+    }
+  }
+  return read;
+}
+
+} // namespace
+
+std::optional<quint8> MeterUserOf(const QString &ties, const QString &patient) {
+  for (const auto &[name, user] : MeterUserTies(ties)) {
+    if (name == patient) {
+      return user;
+    }
+  }
+  return std::nullopt;
+}
+
+QString TieMeterUser(const QString &ties, const QString &patient, std::optional<quint8> user) {
+  QStringList kept;
+  for (const auto &[name, number] : MeterUserTies(ties)) {
+    if (name != patient && (!user || number != *user)) {
+      kept << QString::fromLatin1(QUrl::toPercentEncoding(name)) + u':' + QString::number(number);
+    }
+  }
+  if (user) {
+    kept << QString::fromLatin1(QUrl::toPercentEncoding(patient)) + u':' + QString::number(*user);
+  }
+  return kept.join(u'|');
 }
 
 GeometryRule ChooseGeometryRule(qint64 h, qint64 w, qint64 x, qint64 y) {

@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace tl {
 
@@ -62,6 +64,8 @@ struct Preferences {
   qint64 graphCourbe = 0;
   qint64 darkmode = 0;
   QString seriesProtocol; // the series window's last protocol, "" before any
+  QString meterAddress;   // the last meter read ("AA:BB:CC:DD:EE:FF"), "" before any
+  QString meterUsers;     // the patients' meter user numbers (see MeterUserOf)
 
   bool operator==(const Preferences &other) const = default;
 };
@@ -72,6 +76,20 @@ Preferences ReadPreferences(const PreferencesReader &reader);
 QByteArray SerializeClosingPreferences(const Preferences &prefs);
 // The file as the preferences window writes it: no geometry keys.
 QByteArray SerializeWindowPreferences(const Preferences &prefs);
+
+// Changes some keys of the preferences file, every other key as it is there.
+// Nothing is written when the change leaves the keys as they were, nor over
+// a file that cannot be read.
+void UpdatePreferencesFile(const std::function<void(Preferences &)> &change);
+
+// The user number of a multi-user meter tied to `patient` in `ties` (the
+// `MeterUsers` value: entries "NAME:N" joined by '|', NAME percent-encoded
+// as UTF-8), or nothing. Entries that cannot be read are passed over.
+inline constexpr int kMeterUserCount = 8; // the numbers offered: 1 to 8
+std::optional<quint8> MeterUserOf(const QString &ties, const QString &patient);
+// `ties` with `patient` tied to `user` (untied when nothing); the number
+// leaves any other patient it was tied to.
+QString TieMeterUser(const QString &ties, const QString &patient, std::optional<quint8> user);
 
 // What the stored window geometry asks for at start-up (first matching rule).
 enum class GeometryRule { Leave, Resize, Move, MoveAndResize };

@@ -271,7 +271,13 @@ void PreferencesWindow::loadPreferencesIntoWindow() {
 }
 
 FileError PreferencesWindow::writePreferencesFromWindow() {
+  // The keys this window does not show (the series protocol, the meter)
+  // stay as the file has them.
+  const Preferences kept = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
   Preferences p;
+  p.seriesProtocol = kept.seriesProtocol;
+  p.meterAddress = kept.meterAddress;
+  p.meterUsers = kept.meterUsers;
   p.keepWindowSize = windowBoxes_[0]->isChecked() ? 1 : 0;
   p.keepWindowPos = windowBoxes_[1]->isChecked() ? 1 : 0;
   p.windowMax = windowBoxes_[2]->isChecked() ? 1 : 0;

@@ -103,23 +103,10 @@ Protocol RememberedProtocol() {
 }
 
 // Keeps the protocol in the preferences file, every other key as it is
-// there; a file that cannot be read is left alone.
+// there.
 void RememberProtocol(Protocol protocol) {
-  bool opened = false;
-  const QString path = Paths().preferencesFile;
-  if (path.isEmpty()) {
-    return;
-  }
-  Preferences prefs = ReadPreferences(PreferencesReader::fromFile(path, &opened));
-  if (prefs.seriesProtocol == ProtocolOf(protocol).key) {
-    return;
-  }
-  prefs.seriesProtocol = ProtocolOf(protocol).key;
-  if (!opened) {
-    // A new file: the curve style chosen so far, as the shut-down would write it.
-    prefs.graphCourbe = State().curveStyle;
-  }
-  (void)WritePreferencesFile(path, SerializeClosingPreferences(prefs));
+  UpdatePreferencesFile(
+      [protocol](Preferences &prefs) { prefs.seriesProtocol = ProtocolOf(protocol).key; });
 }
 
 QString MomentMeans(const QString &name, const SeriesSums &sums) {

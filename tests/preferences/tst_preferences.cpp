@@ -148,6 +148,40 @@ private slots:
     QCOMPARE(reader.integer(key), number);
   }
 
+  // The patients' meter user numbers: read, tied, untied, moved.
+  void meterUserTies_data() {
+    QTest::addColumn<QString>("ties");
+    QTest::addColumn<QString>("patient");
+    QTest::addColumn<int>("user"); // MeterUserOf(ties, patient); 0: none
+    QTest::addColumn<QString>("tied");
+    QTest::addColumn<int>("tiedTo"); // 0: untied
+    QTest::addColumn<QString>("after");
+    QTest::newRow("found, then untied") << "Anne:1|Jean%20Dupont:2"
+                                        << "Jean Dupont" << 2 << "Jean Dupont" << 0 << "Anne:1";
+    QTest::newRow("name with the separators") << ""
+                                              << "A:b|c" << 0 << "A:b|c" << 3 << "A%3Ab%7Cc:3";
+    QTest::newRow("accented name") << "H%C3%A9l%C3%A8ne:1"
+                                   << "Hélène" << 1 << "Hélène" << 4 << "H%C3%A9l%C3%A8ne:4";
+    QTest::newRow("entries that cannot be read are dropped")
+        << "x|Anne:9|Anne:0|:2|Bob:1|Anne:b"
+        << "Anne" << 0 << "Anne" << 2 << "Bob:1|Anne:2";
+    QTest::newRow("a number leaves the patient it was tied to")
+        << "Anne:1|Bob:2"
+        << "Bob" << 2 << "Carl" << 1 << "Bob:2|Carl:1";
+  }
+  void meterUserTies() {
+    QFETCH(QString, ties);
+    QFETCH(QString, patient);
+    QFETCH(int, user);
+    QFETCH(QString, tied);
+    QFETCH(int, tiedTo);
+    QFETCH(QString, after);
+    const auto number = [](int n) { return n ? std::optional<quint8>(quint8(n)) : std::nullopt; };
+    QCOMPARE(MeterUserOf(ties, patient), number(user));
+    QCOMPARE(TieMeterUser(ties, tied, number(tiedTo)), after);
+    QCOMPARE(MeterUserOf(after, tied), number(tiedTo));
+  }
+
   void writersUseTheirOrder() {
     Preferences p;
     p.keepWindowSize = 1;
@@ -468,6 +502,18 @@ private slots:
     QCOMPARE(State().curveStyle, 2);
     QVERIFY(w.statusText(1).startsWith(QStringLiteral("Fichier de préférences créé le ")));
     QVERIFY(w.statusText(2).startsWith(QStringLiteral("Modifié le ")));
+  }
+
+  // The keys the window does not show survive its save.
+  void saveKeepsTheKeysItDoesNotShow() {
+    const QByteArray optional = "SeriesProtocol = esh7\r\nMeterAddress = 00:11:22:33:44:55\r\n"
+                                "MeterUsers = Anne:1|Jean%20Dupont:2\r\n";
+    QVERIFY(test::WriteFile(Paths().preferencesFile, PrefsFile("Darkmode = 0\r\n" + optional)));
+    PreferencesWindow w;
+    w.show();
+    QTest::mouseClick(Control<QPushButton>(w, ControlId::PrefButtonSave), Qt::LeftButton);
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    QVERIFY(test::ReadFile(Paths().preferencesFile).endsWith("Darkmode = 0\r\n" + optional));
   }
 
   void defaultsSaveThePatientInUse() {
