@@ -274,8 +274,9 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
   const qsizetype count = meter.records.size();
   QLabel *instruction =
       MakeLabel(this, ControlId::ImportInstruction, QRect(kMargin, 68, inner, 20));
-  instruction->setText(count == 1 ? QStringLiteral("1 mesure reçue du tensiomètre :")
-                                  : QStringLiteral("%1 mesures reçues du tensiomètre :").arg(count));
+  instruction->setText(count == 1
+                           ? QStringLiteral("1 mesure reçue du tensiomètre :")
+                           : QStringLiteral("%1 mesures reçues du tensiomètre :").arg(count));
 
   const QStringList names{QStringLiteral("Date"),       QStringLiteral("Heure"),
                           QStringLiteral("Systolique"), QStringLiteral("Diastolique"),
@@ -286,7 +287,7 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
   table_->setHorizontalHeaderLabels(names);
   table_->setAccessibleName(QStringLiteral("Mesures reçues du tensiomètre"));
   const QBrush grey(ReadableOn(kHeaderRowColour, table_->palette().color(QPalette::Base)));
-  qsizetype importable = 0;
+  qsizetype importable = 0, others = 0, refused = 0;
   for (int r = 0; r < int(count); ++r) {
     const MeterIndication &record = meter.records[r];
     const MeterReading reading = ReadMeterRecord(record.value, record.received);
@@ -310,8 +311,11 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
     }
     if (other) {
       cells[6] = QStringLiteral("Autre utilisateur : non importée");
+      ++others;
     } else if (reading.ok()) {
       ++importable;
+    } else {
+      ++refused;
     }
     for (int c = 0; c < int(names.size()); ++c) {
       auto *item = new QTableWidgetItem(ShownField(cells[c]));
@@ -334,6 +338,20 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
     table_->setColumnWidth(c, std::max(table_->columnWidth(c), 90));
   }
   table_->horizontalHeader()->setStretchLastSection(true);
+
+  warnings_ = MakeLabel(this, ControlId::ImportWarnings, QRect(kMargin, 396, inner, 42));
+  warnings_->setWordWrap(true);
+  warnings_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QStringList counts{QStringLiteral("Mesures à importer : %1.").arg(importable)};
+  if (refused > 0) {
+    counts << QStringLiteral("Refusées : %1.").arg(refused);
+  }
+  if (others > 0) {
+    counts << QStringLiteral("D'un autre utilisateur : %1.").arg(others);
+  }
+  warnings_->setText(counts.join(u' ') +
+                     QStringLiteral("\nUne mesure déjà enregistrée n'est pas ajoutée une "
+                                    "seconde fois."));
 
   import_->setEnabled(importable > 0);
   if (importable > 0) {

@@ -41,8 +41,7 @@ class ImportPreviewWindow : public QDialog {
 public:
   ImportPreviewWindow(const QString &path, const CsvFileStart &start, const QString &patient,
                       QWidget *parent = nullptr);
-  ImportPreviewWindow(const MeterPreview &meter, const QString &patient,
-                      QWidget *parent = nullptr);
+  ImportPreviewWindow(const MeterPreview &meter, const QString &patient, QWidget *parent = nullptr);
 
   // Any control of this window by its number, or nullptr.
   QWidget *control(ControlId id);

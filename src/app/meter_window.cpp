@@ -67,9 +67,8 @@ std::unique_ptr<MeterLink> MakeMeterLink() {
 #endif
 }
 
-MeterWindow::MeterWindow(MeterLink &link, const QString &patient,
-                         const QString &rememberedAddress, std::optional<quint8> user,
-                         QWidget *parent)
+MeterWindow::MeterWindow(MeterLink &link, const QString &patient, const QString &rememberedAddress,
+                         std::optional<quint8> user, QWidget *parent)
     : QDialog(parent), link_(link), patient_(patient), remembered_(rememberedAddress) {
   buildWindow();
   if (user) {
@@ -148,9 +147,8 @@ void MeterWindow::buildWindow() {
   progress_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   progress_->setAccessibleName(QStringLiteral("État de la lecture"));
 
-  QLabel *userLabel =
-      MakeLabel(this, ControlId::MeterUserLabel, QRect(kMargin, 238, 170, 24),
-                QStringLiteral("Utilisateur du tensiomètre :"));
+  QLabel *userLabel = MakeLabel(this, ControlId::MeterUserLabel, QRect(kMargin, 238, 170, 24),
+                                QStringLiteral("Utilisateur du tensiomètre :"));
   user_ = new QComboBox(this);
   user_->setGeometry(kMargin + 174, 238, 80, 24);
   user_->addItem(QStringLiteral("Tous"), 0);
@@ -217,7 +215,8 @@ void MeterWindow::startRead() {
   records_.clear();
   reading_ = true;
   setBusy(true);
-  setProgress(QStringLiteral("Connexion au tensiomètre %1…").arg(MeterLine(readName_, readAddress_)));
+  setProgress(
+      QStringLiteral("Connexion au tensiomètre %1…").arg(MeterLine(readName_, readAddress_)));
   link_.read(readAddress_);
 }
 
@@ -232,11 +231,11 @@ void MeterWindow::addMeter(const QString &name, const QString &address) {
       return;
     }
   }
-  auto *item = new QListWidgetItem(
-      name.isEmpty() && address == remembered_
-          ? QStringLiteral("Dernier tensiomètre utilisé (%1)").arg(address)
-          : MeterLine(name, address),
-      meters_);
+  auto *item =
+      new QListWidgetItem(name.isEmpty() && address == remembered_
+                              ? QStringLiteral("Dernier tensiomètre utilisé (%1)").arg(address)
+                              : MeterLine(name, address),
+                          meters_);
   item->setData(kAddressRole, address);
   item->setData(kNameRole, name);
   if (!meters_->currentItem()) {

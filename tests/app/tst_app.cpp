@@ -345,6 +345,9 @@ private slots:
     QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ToInt(ShortcutId::Series);
     QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ToInt(ShortcutId::ExportCsv);
     QTest::newRow("Ctrl+L") << int(Qt::Key_L) << ToInt(ShortcutId::ImportCsv);
+#ifdef TENSIOLOG_HAS_BLUETOOTH
+    QTest::newRow("Ctrl+B") << int(Qt::Key_B) << ToInt(ShortcutId::ReadMeter);
+#endif
   }
   void everyShortcutSendsItsId() {
     QFETCH(int, key);
@@ -1333,13 +1336,20 @@ private slots:
                      QStringLiteral("CNAM-Relévé Automesure-tensionnelle_VF.pdf (Ctrl+F)"),
                      QStringLiteral("-"), QStringLiteral("Remplir le relevé d'automesure (Ctrl+R)"),
                      QStringLiteral("-")}));
-    QCOMPARE(texts(main.menu(ControlId::ArchiveMenu)),
-             QStringList(
-                 {QStringLiteral("Archiver les relevés affichés (Ctrl+A)"), QStringLiteral("-"),
-                  QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"), QStringLiteral("-"),
-                  QStringLiteral("Exporter les relevés (CSV)... (Ctrl+E)"), QStringLiteral("-"),
-                  QStringLiteral("Exporter au format FHIR..."), QStringLiteral("-"),
-                  QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"), QStringLiteral("-")}));
+    QStringList archive{QStringLiteral("Archiver les relevés affichés (Ctrl+A)"),
+                        QStringLiteral("-"),
+                        QStringLiteral("Ouvrir le gestionnaire d'archives (Ctrl+G)"),
+                        QStringLiteral("-"),
+                        QStringLiteral("Exporter les relevés (CSV)... (Ctrl+E)"),
+                        QStringLiteral("-"),
+                        QStringLiteral("Exporter au format FHIR..."),
+                        QStringLiteral("-"),
+                        QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"),
+                        QStringLiteral("-")};
+#ifdef TENSIOLOG_HAS_BLUETOOTH
+    archive << QStringLiteral("Lire le tensiomètre (Bluetooth)... (Ctrl+B)") << QStringLiteral("-");
+#endif
+    QCOMPARE(texts(main.menu(ControlId::ArchiveMenu)), archive);
     QCOMPARE(main.menuAction(ToInt(ControlId::MenuModifyPulse))->text(),
              QStringLiteral("Le pouls"));
     auto *tabs = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel));

@@ -1,5 +1,6 @@
 // The archive menu's exports and import from the main window: the choosers,
 // the preview, the boxes, the files; and the import preview window itself.
+#include "fake_meter_link.h"
 #include "fakes.h"
 #include "readings.h"
 #include "test_world.h"
@@ -7,11 +8,13 @@
 #include "app/commands.h"
 #include "app/import_preview_window.h"
 #include "app/main_window.h"
+#include "app/meter_window.h"
 #include "common/app_state.h"
 #include "common/paths.h"
 #include "exchange/import_presets.h"
 #include "logbook/workflows.h"
 #include "measurements/period_list_model.h"
+#include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
 
 #include <QApplication>
@@ -20,6 +23,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -285,6 +289,165 @@ private slots:
     } else {
       QCOMPARE(ReadFile(Paths().measurementFile(DayPeriod::Matin)), matinBefore);
     }
+    main->closeWithoutSaving();
+  }
+
+  // "Lire le tensiomètre (Bluetooth)...": the search or the remembered
+  // meter, the user number kept for the patient, the records in the
+  // preview, and what is filed, saved and remembered.
+  void readMeterFromTheMenu_data() {
+    QTest::addColumn<QString>("remembered");  // MeterAddress before
+    QTest::addColumn<QString>("ties");        // MeterUsers before
+    QTest::addColumn<QString>("error");       // the link's, when the read fails
+    QTest::addColumn<QStringList>("steps");   // in the meter window
+    QTest::addColumn<QStringList>("calls");   // what the link was asked
+    QTest::addColumn<QString>("progress");    // the line as the window ended
+    QTest::addColumn<QStringList>("preview"); // its lines; empty: not shown
+    QTest::addColumn<QString>("button");      // pressed in the preview
+    QTest::addColumn<QString>("summary");     // the "Importation" box; "": none
+    QTest::addColumn<QString>("address");     // MeterAddress after
+    QTest::addColumn<QString>("tiesAfter");   // MeterUsers after
+    const QString a = QStringLiteral("00:11:22:33:44:55"), b = QStringLiteral("66:77:88:99:AA:BB");
+    const QStringList all{"13/03/2026 | 08:15 | 131 | 84 | 66 | 1 | pouls irrégulier",
+                          "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | ",
+                          " |  |  |  |  | 1 | Mesure refusée : systolique non mesurée"};
+    const QString summary3 = QStringLiteral("2 relevés importés, 0 doublons ignorés, 1 lignes "
+                                            "rejetées.\nrelevé 3 : systolique non mesurée");
+    QTest::newRow("first time: search, choose, read")
+        << ""
+        << ""
+        << "" << QStringList{"select 1", "Lire"} << QStringList{"search", "read " + b} << "" << all
+        << "Importer" << summary3 << b << "";
+    QTest::newRow("remembered meter read at once")
+        << a << ""
+        << "" << QStringList{} << QStringList{"read " + a} << "" << all << "Importer" << summary3
+        << a << "";
+    QTest::newRow("user tied to the patient")
+        << a << "Bob:1|Alice:2"
+        << "" << QStringList{} << QStringList{"read " + a} << ""
+        << QStringList{"13/03/2026 | 08:15 | 131 | 84 | 66 | 1 | Autre utilisateur : non importée",
+                       all[1], " |  |  |  |  | 1 | Autre utilisateur : non importée"}
+        << "Importer"
+        << "1 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n2 relevés d'un autre "
+           "utilisateur du tensiomètre ignorés."
+        << a << "Bob:1|Alice:2";
+    QTest::newRow("a number taken from another patient")
+        << ""
+        << "Bob:1"
+        << "" << QStringList{"user 1", "Lire"} << QStringList{"search", "read " + a} << ""
+        << QStringList{all[0],
+                       "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | Autre utilisateur : non importée",
+                       all[2]}
+        << "Importer"
+        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n1 relevés d'un autre "
+           "utilisateur du tensiomètre ignorés.\nrelevé 3 : systolique non mesurée"
+        << a << "Alice:1";
+    QTest::newRow("read fails, then cancelled")
+        << a << ""
+        << "Appairez le tensiomètre dans les paramètres Bluetooth du système"
+        << QStringList{"Annuler"} << QStringList{"read " + a, "cancel"}
+        << "Appairez le tensiomètre dans les paramètres Bluetooth du système." << QStringList{}
+        << ""
+        << "" << a << "";
+    QTest::newRow("preview cancelled: the meter is remembered all the same")
+        << ""
+        << ""
+        << "" << QStringList{"Lire"} << QStringList{"search", "read " + a} << "" << all << "Annuler"
+        << "" << a << "";
+  }
+  void readMeterFromTheMenu() {
+    QFETCH(QString, remembered);
+    QFETCH(QString, ties);
+    QFETCH(QString, error);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, calls);
+    QFETCH(QString, progress);
+    QFETCH(QStringList, preview);
+    QFETCH(QString, button);
+    QFETCH(QString, summary);
+    QFETCH(QString, address);
+    QFETCH(QString, tiesAfter);
+    Env env;
+    Preferences prefs;
+    prefs.meterAddress = remembered;
+    prefs.meterUsers = ties;
+    QVERIFY(!WritePreferencesFile(Paths().preferencesFile, SerializeClosingPreferences(prefs)));
+    auto main = OpenMain();
+    QVERIFY(SaveLogbook(main->logbook()).failed.isEmpty());
+
+    auto *link = new FakeMeterLink; // handed to the window, which owns it
+    link->meters = {{QStringLiteral("BP7000"), QStringLiteral("00:11:22:33:44:55")},
+                    {QString(), QStringLiteral("66:77:88:99:AA:BB")}};
+    const auto at = [](int day, int h, int m) {
+      return QDateTime(QDate(2026, 3, day), QTime(h, m));
+    };
+    link->records = {MeterRecord(131, 84, 66, at(13, 8, 15), 1, 0x0004),
+                     MeterRecord(128, 82, 71, at(14, 21, 5), 2),
+                     MeterRecord(-1, 82, 71, at(14, 21, 9), 1)};
+    link->error = error;
+    std::unique_ptr<MeterLink> owned(link);
+    SetMeterLinkFactory([&owned] { return std::move(owned); });
+    QString progressShown;
+    QStringList asked; // the link's calls, read while it lives
+    SetMeterWindowRunner([&](MeterWindow &w) {
+      QTest::qWait(0); // the window starts from the event loop
+      auto *list = qobject_cast<QListWidget *>(w.control(ControlId::MeterList));
+      for (const QString &step : steps) {
+        if (step.startsWith(u"select ")) {
+          list->setCurrentRow(step.mid(7).toInt());
+        } else if (step.startsWith(u"user ")) {
+          auto *user = qobject_cast<QComboBox *>(w.control(ControlId::MeterUser));
+          user->setCurrentIndex(user->findData(step.mid(5).toInt()));
+        } else {
+          const ControlId id = step == u"Lire"      ? ControlId::MeterButtonRead
+                               : step == u"Annuler" ? ControlId::MeterButtonCancel
+                                                    : ControlId::MeterButtonSearch;
+          qobject_cast<QPushButton *>(w.control(id))->click();
+        }
+      }
+      progressShown = qobject_cast<QLabel *>(w.control(ControlId::MeterProgress))->text();
+      asked = link->calls;
+      return w.result() == QDialog::Accepted;
+    });
+    QStringList previewLines;
+    SetImportPreviewRunner([&](ImportPreviewWindow &w) -> std::optional<ColumnMapping> {
+      auto *table = qobject_cast<QTableWidget *>(w.control(ControlId::ImportTable));
+      for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c) {
+          cells << table->item(r, c)->text();
+        }
+        previewLines << cells.join(QStringLiteral(" | "));
+      }
+      const ControlId id =
+          button == u"Importer" ? ControlId::ImportButtonImport : ControlId::ImportButtonCancel;
+      qobject_cast<QPushButton *>(w.control(id))->click();
+      return w.result() == QDialog::Accepted ? std::optional(w.mapping()) : std::nullopt;
+    });
+    RunMenuCommand(*main, ToInt(ControlId::MenuReadMeter));
+    SetMeterWindowRunner({});
+    SetImportPreviewRunner({});
+    SetMeterLinkFactory({});
+
+    QCOMPARE(asked, calls);
+    if (!progress.isEmpty()) {
+      QCOMPARE(progressShown, progress);
+    }
+    QCOMPARE(previewLines, preview);
+    QCOMPARE(env.dialogs.shown.isEmpty() ? QString() : env.dialogs.shown.last().text, summary);
+    const Preferences after = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+    QCOMPARE(after.meterAddress, address);
+    QCOMPARE(after.meterUsers, tiesAfter);
+    // What was filed is on disk, flags included.
+    QString patient = main->logbook().patient();
+    StoragePaths paths = Paths();
+    Logbook reloaded(patient, paths);
+    QVERIFY(LoadLogbook(reloaded).isEmpty());
+    const qsizetype filed = summary.isEmpty() ? 0 : summary.section(u' ', 0, 0).toInt();
+    QCOMPARE(reloaded.lists().totalCount(), filed);
+    const bool irregularFiled = filed > 0 && preview.value(0).endsWith(u"pouls irrégulier");
+    QCOMPARE(reloaded.contexts().size(), qsizetype(irregularFiled ? 1 : 0));
+    QCOMPARE(main->lists().totalCount(), filed);
     main->closeWithoutSaving();
   }
 

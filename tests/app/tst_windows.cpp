@@ -1,6 +1,7 @@
 // Every window of the program, control by control: each text fits the
 // control that draws it, each control a screen reader can reach has a name,
 // and the main window can be used from the keyboard alone.
+#include "fake_meter_link.h"
 #include "fakes.h"
 #include "readings.h"
 #include "test_world.h"
@@ -9,6 +10,7 @@
 #include "app/feature_calls.h"
 #include "app/import_preview_window.h"
 #include "app/main_window.h"
+#include "app/meter_window.h"
 #include "app/splash_window.h"
 #include "archives/archive_manager_window.h"
 #include "common/app_state.h"
@@ -79,6 +81,7 @@ std::unique_ptr<MainWindow> OpenMain() {
 // manager works on it.
 struct Windows {
   std::unique_ptr<MainWindow> main = OpenMain();
+  FakeMeterLink meter;
   std::unique_ptr<QWidget> other;
 
   // The window of this name, shown.
@@ -150,6 +153,23 @@ private:
       return std::make_unique<ImportPreviewWindow>(
           Paths().dataFolder + QStringLiteral("mesures.csv"), start, State().currentPatient);
     }
+    if (name == u"meter") {
+      // Searching, two meters found, the patient's user number set.
+      meter.meters = {{QStringLiteral("BP7000 Omron"), QStringLiteral("00:11:22:33:44:55")},
+                      {QString(), QStringLiteral("66:77:88:99:AA:BB")}};
+      auto window = std::make_unique<MeterWindow>(meter, State().currentPatient, QString(), 2);
+      QTest::qWait(0);
+      return window;
+    }
+    if (name == u"meter preview") {
+      const QDateTime at(QDate(2026, 3, 2), QTime(7, 15));
+      MeterPreview preview{QStringLiteral("BP7000 Omron (00:11:22:33:44:55)"),
+                           {{MeterRecord(131, 84, 66, at, 1, 0x0005), at.addDays(1)},
+                            {MeterRecord(128, 82, 71, at.addSecs(600), 2), at.addDays(1)},
+                            {MeterRecord(-1, 82, 71, at.addSecs(900), 1), at.addDays(1)}},
+                           1};
+      return std::make_unique<ImportPreviewWindow>(preview, State().currentPatient);
+    }
     if (name == u"splash") {
       return std::make_unique<SplashWindow>();
     }
@@ -159,9 +179,9 @@ private:
 
 void AddWindowRows() {
   QTest::addColumn<QString>("window");
-  for (const char *name :
-       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
-        "about", "series", "series, report", "import preview", "splash"}) {
+  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
+                           "destruction", "about", "series", "series, report", "import preview",
+                           "meter", "meter preview", "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
   }
 }
@@ -170,9 +190,9 @@ void AddWindowRows() {
 void AddSchemeRows() {
   QTest::addColumn<QString>("window");
   QTest::addColumn<bool>("dark");
-  for (const char *name :
-       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
-        "about", "series", "series, report", "import preview", "import preview, incomplete"}) {
+  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
+                           "destruction", "about", "series", "series, report", "import preview",
+                           "import preview, incomplete", "meter", "meter preview"}) {
     for (bool dark : {false, true}) {
       QTest::addRow("%s, %s", name, dark ? "dark" : "light") << QString::fromLatin1(name) << dark;
     }
