@@ -318,7 +318,8 @@ private slots:
                                  "/index.html",    "/saisie.html",     "/listes.html",
                                  "/moyennes.html", "/patients.html",   "/preferences.html",
                                  "/archives.html", "/impression.html", "/destruction.html",
-                                 "/a_propos.html", "/donnees.html",    "toc.hhc"};
+                                 "/a_propos.html", "/donnees.html",    "/tensiometre.html",
+                                 "toc.hhc"};
     QTest::newRow("form") << QString::fromUtf8("TNV Docs/CNAM-Relévé "
                                                "Automesure-tensionnelle_VF.pdf")
                           << QByteArray("%PDF-") << QByteArrayList{"%%EOF"};
