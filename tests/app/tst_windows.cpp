@@ -153,11 +153,18 @@ private:
       return std::make_unique<ImportPreviewWindow>(
           Paths().dataFolder + QStringLiteral("mesures.csv"), start, State().currentPatient);
     }
-    if (name == u"meter") {
-      // Searching, two meters found, the patient's user number set.
+    if (name.startsWith(u"meter") && !name.endsWith(u"preview")) {
+      // Searching, two meters found, the patient's user number set; or the
+      // remembered meter, which does not answer.
       meter.meters = {{QStringLiteral("BP7000 Omron"), QStringLiteral("00:11:22:33:44:55")},
                       {QString(), QStringLiteral("66:77:88:99:AA:BB")}};
-      auto window = std::make_unique<MeterWindow>(meter, State().currentPatient, QString(), 2);
+      const bool failed = name.endsWith(u"failed");
+      meter.error = failed ? QStringLiteral("La connexion au tensiomètre a échoué : rapprochez-le "
+                                            "de l'ordinateur puis recommencez")
+                           : QString();
+      auto window = std::make_unique<MeterWindow>(
+          meter, State().currentPatient, failed ? QStringLiteral("00:11:22:33:44:55") : QString(),
+          2);
       QTest::qWait(0);
       return window;
     }
@@ -181,7 +188,7 @@ void AddWindowRows() {
   QTest::addColumn<QString>("window");
   for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
                            "destruction", "about", "series", "series, report", "import preview",
-                           "meter", "meter preview", "splash"}) {
+                           "meter", "meter, failed", "meter preview", "splash"}) {
     QTest::newRow(name) << QString::fromLatin1(name);
   }
 }
@@ -190,9 +197,10 @@ void AddWindowRows() {
 void AddSchemeRows() {
   QTest::addColumn<QString>("window");
   QTest::addColumn<bool>("dark");
-  for (const char *name : {"main", "patients", "patients, first launch", "preferences", "archives",
-                           "destruction", "about", "series", "series, report", "import preview",
-                           "import preview, incomplete", "meter", "meter preview"}) {
+  for (const char *name :
+       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
+        "about", "series", "series, report", "import preview", "import preview, incomplete",
+        "meter", "meter, failed", "meter preview"}) {
     for (bool dark : {false, true}) {
       QTest::addRow("%s, %s", name, dark ? "dark" : "light") << QString::fromLatin1(name) << dark;
     }
