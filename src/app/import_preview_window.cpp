@@ -82,22 +82,28 @@ QComboBox *ImportPreviewWindow::roleSelector(int column) const {
   return column >= 0 && column < selectors_.size() ? selectors_[column] : nullptr;
 }
 
-void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &source,
-                                     const QString &sourceName, const QString &importTip) {
-  setWindowTitle(ProgramTitle() + QStringLiteral(" Importation de relevés"));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(kWidth, kHeight);
-  setModal(true);
+void SetUpImportDialog(QDialog &dialog, const QString &title, QSize size, const QString &heading,
+                       const QString &subtitle, ControlId bannerId) {
+  dialog.setWindowTitle(ProgramTitle() + title);
+  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowCloseButtonHint);
+  dialog.setFixedSize(size);
+  dialog.setModal(true);
 
-  auto *banner = new Banner(this);
+  auto *banner = new Banner(&dialog);
   banner->setColours(QColor(0, 153, 204), QColor(0, 70, 140));
   banner->setGradient(Gradient::Vertical);
-  banner->setLines(ProgramTitle() + QStringLiteral(" - Importation"), subtitle);
+  banner->setLines(ProgramTitle() + heading, subtitle);
   banner->setRightText(AuthorLabel());
   banner->setLeftImage(SystemIcon(269));
-  banner->setGeometry(0, 0, kWidth, 40);
-  SetControlNumber(banner, ControlId::ImportBanner);
+  banner->setGeometry(0, 0, size.width(), 40);
+  SetControlNumber(banner, bannerId);
+}
+
+void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &source,
+                                     const QString &sourceName, const QString &importTip) {
+  SetUpImportDialog(*this, QStringLiteral(" Importation de relevés"), QSize(kWidth, kHeight),
+                    QStringLiteral(" - Importation"), subtitle, ControlId::ImportBanner);
 
   const int inner = kWidth - 2 * kMargin;
   QLabel *file = MakeLabel(this, ControlId::ImportFileLabel, QRect(kMargin, 48, inner, 20));

@@ -79,6 +79,11 @@ private:
   QPushButton *cancel_ = nullptr;
 };
 
+// The frame the import windows share: a modal window of fixed `size`
+// titled after the program, and its blue banner along the top.
+void SetUpImportDialog(QDialog &dialog, const QString &title, QSize size, const QString &heading,
+                       const QString &subtitle, ControlId bannerId);
+
 // Shows the preview and gives the mapping chosen, or nothing when it was
 // cancelled. The program runs the window modal; tests install a runner of
 // their own that works on the built window (an empty one restores the

@@ -1,5 +1,7 @@
 #include "app/meter_window.h"
 
+#include "app/import_preview_window.h"
+
 #include "common/identity.h"
 #include "preferences/preferences_file.h"
 #include "theme/colour_rules.h"
@@ -111,21 +113,10 @@ std::optional<quint8> MeterWindow::user() const {
 }
 
 void MeterWindow::buildWindow() {
-  setWindowTitle(ProgramTitle() + QStringLiteral(" Lecture du tensiomètre"));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(kWidth, kHeight);
-  setModal(true);
-
-  auto *banner = new Banner(this);
-  banner->setColours(QColor(0, 153, 204), QColor(0, 70, 140));
-  banner->setGradient(Gradient::Vertical);
-  banner->setLines(ProgramTitle() + QStringLiteral(" - Tensiomètre Bluetooth"),
-                   QStringLiteral("Allumez le tensiomètre et lancez son transfert."));
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(SystemIcon(269));
-  banner->setGeometry(0, 0, kWidth, 40);
-  SetControlNumber(banner, ControlId::MeterBanner);
+  SetUpImportDialog(*this, QStringLiteral(" Lecture du tensiomètre"), QSize(kWidth, kHeight),
+                    QStringLiteral(" - Tensiomètre Bluetooth"),
+                    QStringLiteral("Allumez le tensiomètre et lancez son transfert."),
+                    ControlId::MeterBanner);
 
   const int inner = kWidth - 2 * kMargin;
   QLabel *listLabel = MakeLabel(this, ControlId::MeterListLabel, QRect(kMargin, 48, inner, 20),
