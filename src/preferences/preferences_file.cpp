@@ -275,7 +275,7 @@ QList<std::pair<QString, quint8>> MeterUserTies(const QString &ties) {
     bool ok = false;
     const int user = colon > 0 ? entry.sliced(colon + 1).toInt(&ok) : 0;
     if (ok && user >= 1 && user <= kMeterUserCount) {
-      read.append({QUrl::fromPercentEncoding(entry.first(colon).toLatin1()), quint8(user)});
+      read.append({QUrl::fromPercentEncoding(entry.first(colon).toUtf8()), quint8(user)});
     }
   }
   return read;

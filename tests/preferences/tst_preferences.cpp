@@ -162,6 +162,9 @@ private slots:
                                               << "A:b|c" << 0 << "A:b|c" << 3 << "A%3Ab%7Cc:3";
     QTest::newRow("accented name") << "H%C3%A9l%C3%A8ne:1"
                                    << "Hélène" << 1 << "Hélène" << 4 << "H%C3%A9l%C3%A8ne:4";
+    QTest::newRow("a name written by hand, not encoded")
+        << "Hélène:2"
+        << "Hélène" << 2 << "Bob" << 1 << "H%C3%A9l%C3%A8ne:2|Bob:1";
     QTest::newRow("entries that cannot be read are dropped")
         << "x|Anne:9|Anne:0|:2|Bob:1|Anne:b"
         << "Anne" << 0 << "Anne" << 2 << "Bob:1|Anne:2";
