@@ -162,9 +162,7 @@ void ReadMeterCommand(MainWindowApi &main) {
   QWidget *parent = main.window();
   const std::unique_ptr<MeterLink> link = MakeMeterLink();
   if (!link) {
-    dialogs().error(parent, kImportTitle,
-                    QStringLiteral("Cette version de Tensiolog ne peut pas lire de tensiomètre : "
-                                   "Qt n'y a pas le Bluetooth."));
+    dialogs().error(parent, kImportTitle, NoBluetoothText() + u'.');
     return;
   }
   Logbook &book = main.logbook();
@@ -175,17 +173,21 @@ void ReadMeterCommand(MainWindowApi &main) {
   if (!RunMeterWindow(window)) {
     return;
   }
-  // The meter that answered is the one read directly next time, and the
-  // user number stays with the patient.
-  UpdatePreferencesFile([&](Preferences &p) {
-    p.meterAddress = window.address();
-    p.meterUsers = TieMeterUser(p.meterUsers, patient, window.user());
-  });
-  ImportPreviewWindow preview({window.meterLine(), window.records(), window.user()}, patient,
-                              parent);
+  // The meter that answered is the one read directly next time.
+  UpdatePreferencesFile([&](Preferences &p) { p.meterAddress = window.address(); });
+  // The preview shows each record as the import will take it.
+  MeterPreview shown{window.meterLine(), {}, window.interruption()};
+  MeterImport dryRun(book.lists(), window.user());
+  for (const MeterIndication &record : window.records()) {
+    shown.readings.append(dryRun.add(record));
+  }
+  ImportPreviewWindow preview(shown, patient, parent);
   if (!RunImportPreview(preview)) {
     return;
   }
+  // Confirmed: the user number stays with the patient.
+  UpdatePreferencesFile(
+      [&](Preferences &p) { p.meterUsers = TieMeterUser(p.meterUsers, patient, window.user()); });
   ImportOutcome outcome = AppendMeterRecords(book, window.records(), window.user());
   SaveImport(book, outcome);
   ShowImported(main, outcome);

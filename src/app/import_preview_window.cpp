@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTime>
 #include <algorithm>
 
 namespace tl {
@@ -101,7 +102,7 @@ void SetUpImportDialog(QDialog &dialog, const QString &title, QSize size, const 
 }
 
 void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &source,
-                                     const QString &sourceName, const QString &importTip) {
+                                     const QString &sourceName) {
   SetUpImportDialog(*this, QStringLiteral(" Importation de relevés"), QSize(kWidth, kHeight),
                     QStringLiteral(" - Importation"), subtitle, ControlId::ImportBanner);
 
@@ -109,9 +110,11 @@ void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &sou
   QLabel *file = MakeLabel(this, ControlId::ImportFileLabel, QRect(kMargin, 48, inner, 20));
   file->setText(file->fontMetrics().elidedText(source, Qt::ElideMiddle, inner - 4));
   file->setAccessibleName(sourceName);
+}
 
+void ImportPreviewWindow::buildTable() {
   table_ = new QTableWidget(this);
-  table_->setGeometry(kMargin, 92, inner, 300);
+  table_->setGeometry(kMargin, 92, kWidth - 2 * kMargin, 300);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->setTabKeyNavigation(false); // Tab leaves the table
@@ -121,7 +124,11 @@ void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &sou
   table_->horizontalHeader()->setStretchLastSection(false);
   SetListHeaderFont(table_->horizontalHeader());
   SetControlNumber(table_, ControlId::ImportTable);
+}
 
+// Created last, so that a screen reader meets the hint and the buttons
+// after what they conclude.
+void ImportPreviewWindow::buildButtons(const QString &importTip) {
   hint_ = MakeLabel(this, ControlId::ImportHint, QRect(kMargin, 500, 560, 52));
   hint_->setWordWrap(true);
 
@@ -151,11 +158,9 @@ QString ImportPreviewWindow::addedText() const {
 }
 
 void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &start) {
-  buildFrame(
-      QStringLiteral("Vérifiez le rôle de chaque colonne avant d'importer les relevés."),
-      QStringLiteral("Fichier : ") + QDir::toNativeSeparators(path),
-      QStringLiteral("Fichier : ") + QFileInfo(path).fileName(),
-      QStringLiteral("Lire tout le fichier et ajouter ses relevés à la liste de leur période."));
+  buildFrame(QStringLiteral("Vérifiez le rôle de chaque colonne avant d'importer les relevés."),
+             QStringLiteral("Fichier : ") + QDir::toNativeSeparators(path),
+             QStringLiteral("Fichier : ") + QFileInfo(path).fileName());
 
   const int inner = kWidth - 2 * kMargin;
   constexpr int kFormatWidth = 300;
@@ -173,6 +178,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
     bold.setBold(true);
     format->setFont(bold);
   }
+  buildTable();
   // The records, and the lines of an unclosed quote refused in their place.
   const QList<QStringList> rows = start.shownRows();
   const qsizetype shown = rows.size();
@@ -251,6 +257,9 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
   connect(dateOrder_, &QComboBox::currentIndexChanged, this, [this] { mappingChanged(); });
   SetControlNumber(dateOrder_, ControlId::ImportDateOrder);
 
+  buildButtons(
+      QStringLiteral("Lire tout le fichier et ajouter ses relevés à la liste de leur période."));
+
   // Keyboard order: the selectors from left to right, the lines, the
   // header choice, then the two buttons.
   QWidget *previous = nullptr;
@@ -274,15 +283,15 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
 void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
   buildFrame(QStringLiteral("Vérifiez les mesures reçues avant de les importer."),
              QStringLiteral("Tensiomètre : ") + meter.meter,
-             QStringLiteral("Tensiomètre : ") + meter.meter,
-             QStringLiteral("Ajouter les mesures reçues à la liste de leur période."));
+             QStringLiteral("Tensiomètre : ") + meter.meter);
   const int inner = kWidth - 2 * kMargin;
-  const qsizetype count = meter.records.size();
+  const qsizetype count = meter.readings.size();
   QLabel *instruction =
       MakeLabel(this, ControlId::ImportInstruction, QRect(kMargin, 68, inner, 20));
   instruction->setText(count == 1
                            ? QStringLiteral("1 mesure reçue du tensiomètre :")
                            : QStringLiteral("%1 mesures reçues du tensiomètre :").arg(count));
+  buildTable();
 
   const QStringList names{QStringLiteral("Date"),       QStringLiteral("Heure"),
                           QStringLiteral("Systolique"), QStringLiteral("Diastolique"),
@@ -293,36 +302,37 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
   table_->setHorizontalHeaderLabels(names);
   table_->setAccessibleName(QStringLiteral("Mesures reçues du tensiomètre"));
   const QBrush grey(ReadableOn(kHeaderRowColour, table_->palette().color(QPalette::Base)));
-  qsizetype importable = 0, others = 0, refused = 0;
+  qsizetype filed = 0, duplicates = 0, others = 0, refused = 0;
   for (int r = 0; r < int(count); ++r) {
-    const MeterIndication &record = meter.records[r];
-    const MeterReading reading = ReadMeterRecord(record.value, record.received);
-    const bool other = OfOtherMeterUser(reading, meter.user);
+    const MeterReading &reading = meter.readings[r];
+    // What the record gives, whatever becomes of it.
     QStringList cells(names.size());
-    if (reading.ok()) {
+    if (reading.date.isValid()) {
       cells[0] = reading.date.toString(QStringLiteral("dd/MM/yyyy"));
-      cells[1] = QStringLiteral("%1:%2")
-                     .arg(reading.minutes / 60, 2, 10, QChar(u'0'))
-                     .arg(reading.minutes % 60, 2, 10, QChar(u'0'));
+      cells[1] = QTime(reading.minutes / 60, reading.minutes % 60).toString(u"hh:mm");
       cells[2] = QString::number(reading.systolic);
       cells[3] = QString::number(reading.diastolic);
       cells[4] = QString::number(reading.pulse);
       cells[6] = ContextSummary(reading.context);
-    } else {
-      cells[6] = QStringLiteral("Mesure refusée : ") + reading.reason;
     }
     if (reading.user) {
       cells[5] = *reading.user == kUnknownMeterUser ? QStringLiteral("inconnu")
                                                     : QString::number(*reading.user);
     }
-    if (other) {
+    // What becomes of it.
+    if (reading.otherUser) {
       cells[6] = QStringLiteral("Autre utilisateur : non importée");
       ++others;
-    } else if (reading.ok()) {
-      ++importable;
-    } else {
+    } else if (!reading.ok()) {
+      cells[6] = QStringLiteral("Mesure refusée : ") + reading.reason;
       ++refused;
+    } else if (reading.duplicate) {
+      cells[6] = QStringLiteral("Déjà enregistrée : non ajoutée");
+      ++duplicates;
+    } else {
+      ++filed;
     }
+    const bool left = reading.otherUser || !reading.ok() || reading.duplicate;
     for (int c = 0; c < int(names.size()); ++c) {
       auto *item = new QTableWidgetItem(ShownField(cells[c]));
       item->setFlags(Qt::ItemIsEnabled);
@@ -330,7 +340,7 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
       if (c >= 2 && c <= 5) {
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       }
-      if (other || !reading.ok()) {
+      if (left) {
         QFont font = item->font();
         font.setItalic(true);
         item->setFont(font);
@@ -348,30 +358,42 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
   warnings_ = MakeLabel(this, ControlId::ImportWarnings, QRect(kMargin, 396, inner, 42));
   warnings_->setWordWrap(true);
   warnings_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  QStringList counts{QStringLiteral("Mesures à importer : %1.").arg(importable)};
-  if (refused > 0) {
-    counts << QStringLiteral("Refusées : %1.").arg(refused);
+  QStringList counts{QStringLiteral("Mesures à importer : %1.").arg(filed)};
+  const std::pair<qsizetype, QString> others_[] = {
+      {duplicates, QStringLiteral("Déjà enregistrées : %1.")},
+      {refused, QStringLiteral("Refusées : %1.")},
+      {others, QStringLiteral("D'un autre utilisateur : %1.")}};
+  for (const auto &[n, text] : others_) {
+    if (n > 0) {
+      counts << text.arg(n);
+    }
   }
-  if (others > 0) {
-    counts << QStringLiteral("D'un autre utilisateur : %1.").arg(others);
+  QString warning = counts.join(u' ');
+  if (!meter.interruption.isEmpty()) {
+    // The records received before the link broke are kept: the meter may
+    // not send them again.
+    warning = meter.interruption + QStringLiteral(" : voici les mesures reçues avant.\n") + warning;
+    QPalette palette = warnings_->palette();
+    palette.setColor(QPalette::WindowText,
+                     ReadableOn(kWarningColour, this->palette().color(QPalette::Window)));
+    warnings_->setPalette(palette);
   }
-  warnings_->setText(counts.join(u' ') +
-                     QStringLiteral("\nUne mesure déjà enregistrée n'est pas ajoutée une "
-                                    "seconde fois."));
+  warnings_->setText(warning);
 
-  import_->setEnabled(importable > 0);
-  if (importable > 0) {
+  buildButtons(QStringLiteral("Ajouter les mesures reçues à la liste de leur période."));
+  import_->setEnabled(filed > 0);
+  if (filed > 0) {
     hint_->setText(addedText());
   } else {
     QPalette palette = hint_->palette();
     palette.setColor(QPalette::WindowText,
                      ReadableOn(kMissingColour, this->palette().color(QPalette::Window)));
     hint_->setPalette(palette);
-    hint_->setText(QStringLiteral("Aucune mesure reçue ne peut être importée."));
+    hint_->setText(QStringLiteral("Aucune mesure reçue ne sera importée."));
   }
   setTabOrder(table_, import_);
   setTabOrder(import_, cancel_);
-  (importable > 0 ? static_cast<QWidget *>(import_) : cancel_)->setFocus();
+  (filed > 0 ? static_cast<QWidget *>(import_) : cancel_)->setFocus();
 }
 
 void ImportPreviewWindow::setRoleOf(QComboBox *selector, ColumnRole role) {
@@ -416,7 +438,7 @@ void ImportPreviewWindow::setDateOrder(DateOrder order) {
 }
 
 void ImportPreviewWindow::mappingChanged() {
-  if (!import_) {
+  if (!hint_ || !header_) {
     return; // still being built
   }
   const ColumnMapping chosen = mapping();

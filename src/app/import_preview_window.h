@@ -26,14 +26,14 @@ namespace tl {
 // "Importer" / "Annuler". "Importer" is only offered while a date, a time and
 // the three values each have a column.
 //
-// For the records a meter sent, the same window shows them as they will be
-// filed (date, time, values, user, flags and note, or why a record is
-// refused), with no column to choose; "Importer" is offered while one of
-// them gives a reading.
+// For the records a meter sent, the same window shows them as the import
+// takes them (date, time, values, user, flags and note; or why a record is
+// refused, left to another user or already there), with no column to
+// choose; "Importer" is offered while one of them will be filed.
 struct MeterPreview {
-  QString meter; // "name (address)"
-  QList<MeterIndication> records;
-  std::optional<quint8> user; // whose records are taken; nothing: all
+  QString meter;                // "name (address)"
+  QList<MeterReading> readings; // each record as MeterImport::add read it
+  QString interruption;         // why the transfer ended early, "" when it did not
 };
 
 class ImportPreviewWindow : public QDialog {
@@ -58,8 +58,9 @@ public:
   void setDateOrder(DateOrder order);
 
 private:
-  void buildFrame(const QString &subtitle, const QString &source, const QString &sourceName,
-                  const QString &importTip);
+  void buildFrame(const QString &subtitle, const QString &source, const QString &sourceName);
+  void buildTable();
+  void buildButtons(const QString &importTip);
   void buildWindow(const QString &path, const CsvFileStart &start);
   void buildMeterWindow(const MeterPreview &meter);
   QString addedText() const;

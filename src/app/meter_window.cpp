@@ -150,7 +150,7 @@ void MeterWindow::buildWindow() {
   userLabel->setBuddy(user_);
   SetControlNumber(user_, ControlId::MeterUser);
   QLabel *userHint = MakeLabel(
-      this, ControlId::MeterUserHint, QRect(kMargin, 264, inner, 34),
+      this, ControlId::MeterUserHint, QRect(kMargin, 264, inner, 48),
       QStringLiteral("Sur un tensiomètre à plusieurs utilisateurs, seules les mesures de ce numéro "
                      "sont prises. Le choix est retenu pour « %1 ».")
           .arg(patient_));
@@ -204,6 +204,7 @@ void MeterWindow::startRead() {
   readAddress_ = item->data(kAddressRole).toString();
   readName_ = item->data(kNameRole).toString();
   records_.clear();
+  interruption_.clear();
   reading_ = true;
   setBusy(true);
   setProgress(
@@ -256,7 +257,8 @@ void MeterWindow::setBusy(bool reading) {
 void MeterWindow::onFinished(bool ok, const QString &error) {
   const bool wasReading = reading_;
   reading_ = false;
-  if (ok && wasReading && !records_.isEmpty()) {
+  if (wasReading && !records_.isEmpty()) {
+    interruption_ = ok ? QString() : error;
     accept();
     return;
   }

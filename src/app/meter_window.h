@@ -42,8 +42,11 @@ public:
   QWidget *control(ControlId id);
 
   // Once accepted: what the meter sent, which meter, and whose readings
-  // are taken (nothing: every user's).
+  // are taken (nothing: every user's). A transfer that broke after some
+  // records is accepted too, with its error as the interruption: the
+  // records received are not lost.
   const QList<MeterIndication> &records() const { return records_; }
+  QString interruption() const { return interruption_; }
   QString address() const { return readAddress_; }
   QString meterName() const { return readName_; }
   // "name (address)", or the address of a meter that gave no name.
@@ -67,6 +70,7 @@ private:
   bool reading_ = false;
   QList<MeterIndication> records_;
   QString readAddress_, readName_;
+  QString interruption_;
   QListWidget *meters_ = nullptr;
   QLabel *progress_ = nullptr;
   QComboBox *user_ = nullptr;

@@ -10,6 +10,7 @@
 #include "logbook/workflows.h"
 #include "measurements/context_texts.h"
 #include "meter/meter_import.h"
+#include "meter_link/meter_link.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
 #include "platform/profile.h"
@@ -1131,8 +1132,7 @@ QString ReadMeter(const QString &address, QList<MeterIndication> *records) {
 #else
   Q_UNUSED(address);
   Q_UNUSED(records);
-  return QStringLiteral("Cette version de Tensiolog ne peut pas lire de tensiomètre : Qt n'y a pas "
-                        "le Bluetooth");
+  return NoBluetoothText();
 #endif
 }
 

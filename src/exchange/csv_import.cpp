@@ -785,6 +785,7 @@ template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field
 
 void CsvImport::reject(const QString &place, const QString &reason) {
   ++rejected_;
+  lastRejection_ = reason;
   if (reasons_.size() < 20) {
     reasons_ << place + QStringLiteral(" : ") + reason;
   }

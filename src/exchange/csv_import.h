@@ -144,6 +144,8 @@ public:
   qint64 imported() const { return imported_; }
   qint64 duplicates() const { return duplicates_; }
   qint64 rejected() const { return rejected_; }
+  // Why the last record refused was refused ("" before any).
+  const QString &lastRejection() const { return lastRejection_; }
 
   // "N relevés importés, D doublons ignorés, R lignes rejetées.", the notes,
   // and up to 20 lines "ligne 12 : diastolique illisible".
@@ -169,6 +171,7 @@ private:
   // number (see ReadingKey).
   QSet<quint64> seen_;
   qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
+  QString lastRejection_;
   QStringList reasons_; // the first 20
   QStringList notes_;
   LocalTimeConverter clock_;

@@ -142,6 +142,7 @@ MeterReading MeterImport::add(QByteArrayView value, const QDateTime &received) {
   MeterReading reading = ReadMeterRecord(value, received);
   const QString place = QStringLiteral("relevé %1").arg(++records_);
   if (OfOtherMeterUser(reading, user_)) {
+    reading.otherUser = true;
     ++otherUsers_;
     return reading;
   }
@@ -150,9 +151,15 @@ MeterReading MeterImport::add(QByteArrayView value, const QDateTime &received) {
     return reading;
   }
   const qint64 rejected = import_.rejected();
+  const qint64 duplicates = import_.duplicates();
   import_.addReading(reading.date, reading.minutes, reading.systolic, reading.diastolic,
                      reading.pulse, place, reading.context);
-  if (!reading.meterClock && import_.rejected() == rejected) {
+  if (import_.rejected() != rejected) {
+    reading.reason = import_.lastRejection();
+    return reading;
+  }
+  reading.duplicate = import_.duplicates() != duplicates;
+  if (!reading.meterClock) {
     ++receptionDated_;
   }
   return reading;

@@ -48,6 +48,10 @@ struct MeterReading {
   // The status bits as flags (irregular pulse, movement, cuff), the other
   // status reports and the clock remark as the note.
   ReadingContext context;
+  // Set by MeterImport: the record is another user's (left out), or its
+  // reading is already in the lists or earlier in the transfer.
+  bool otherUser = false;
+  bool duplicate = false;
 
   bool ok() const { return reason.isEmpty(); }
 };
@@ -79,9 +83,13 @@ public:
   // neither filed nor refused.
   explicit MeterImport(const PeriodLists &existing, std::optional<quint8> user = std::nullopt);
 
-  // The next record; what it was read as.
+  // The next record; what it was read as and what became of it: `reason`
+  // also tells why the import refused it (values out of range), and
+  // `otherUser` and `duplicate` are set.
   MeterReading add(QByteArrayView value, const QDateTime &received);
-  void add(const MeterIndication &indication) { add(indication.value, indication.received); }
+  MeterReading add(const MeterIndication &indication) {
+    return add(indication.value, indication.received);
+  }
 
   // The import with the transfer's notes added to its summary (the records
   // of other users left out, the records dated at their reception). Called

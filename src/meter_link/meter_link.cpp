@@ -1,4 +1,12 @@
 #include "meter_link/meter_link.h"
 
-// The interface has no code of its own; this unit gives the library its
-// meta-object.
+// Besides the text below, this unit gives the interface its meta-object.
+
+namespace tl {
+
+QString NoBluetoothText() {
+  return QStringLiteral("Cette version de Tensiolog ne peut pas lire de tensiomètre : elle a été "
+                        "construite sans le Bluetooth de Qt");
+}
+
+} // namespace tl

@@ -7,6 +7,10 @@
 
 namespace tl {
 
+// What a build without a Bluetooth backend says when asked to read a meter
+// (a sentence without its final period).
+QString NoBluetoothText();
+
 // How long a meter link waits. The defaults are the ones people get; tests
 // shorten them.
 struct MeterLinkTimings {

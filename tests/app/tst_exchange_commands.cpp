@@ -13,6 +13,7 @@
 #include "common/paths.h"
 #include "exchange/import_presets.h"
 #include "logbook/workflows.h"
+#include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 #include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
@@ -296,12 +297,12 @@ private slots:
   // meter, the user number kept for the patient, the records in the
   // preview, and what is filed, saved and remembered.
   void readMeterFromTheMenu_data() {
-    QTest::addColumn<QString>("remembered");  // MeterAddress before
-    QTest::addColumn<QString>("ties");        // MeterUsers before
-    QTest::addColumn<QString>("error");       // the link's, when the read fails
-    QTest::addColumn<QStringList>("steps");   // in the meter window
-    QTest::addColumn<QStringList>("calls");   // what the link was asked
-    QTest::addColumn<QString>("progress");    // the line as the window ended
+    QTest::addColumn<QString>("remembered"); // MeterAddress before
+    QTest::addColumn<QString>("ties");       // MeterUsers before
+    QTest::addColumn<QString>("error");      // the link's; "!" first: after the records
+    QTest::addColumn<QStringList>("steps"); // in the meter window ("had 2": record 2 already filed)
+    QTest::addColumn<QStringList>("calls"); // what the link was asked
+    QTest::addColumn<QString>("progress");  // the line as the window ended
     QTest::addColumn<QStringList>("preview"); // its lines; empty: not shown
     QTest::addColumn<QString>("button");      // pressed in the preview
     QTest::addColumn<QString>("summary");     // the "Importation" box; "": none
@@ -349,6 +350,39 @@ private slots:
         << "Appairez le tensiomètre dans les paramètres Bluetooth du système." << QStringList{}
         << ""
         << "" << a << "";
+    QTest::newRow("link broken after the records: they are kept")
+        << a << ""
+        << "!La connexion avec le tensiomètre a été perdue" << QStringList{}
+        << QStringList{"read " + a} << "" << all << "Importer" << summary3 << a << "";
+    QTest::newRow("busy while reading, then cancelled")
+        << ""
+        << ""
+        << "" << QStringList{"hold", "Lire", "busy", "Annuler"}
+        << QStringList{"search", "read " + a, "cancel"} << "Connexion au tensiomètre…"
+        << QStringList{} << ""
+        << ""
+        << ""
+        << "";
+    QTest::newRow("already in the lists")
+        << ""
+        << ""
+        << "" << QStringList{"had 2", "Lire"} << QStringList{"search", "read " + a} << ""
+        << QStringList{all[0],
+                       "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | Déjà enregistrée : non ajoutée",
+                       all[2]}
+        << "Importer"
+        << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\nrelevé 3 : systolique non "
+           "mesurée"
+        << a << "";
+    QTest::newRow("preview cancelled: the tie stays as it was")
+        << ""
+        << "Alice:2"
+        << "" << QStringList{"user 1", "Lire"} << QStringList{"search", "read " + a} << ""
+        << QStringList{all[0],
+                       "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | Autre utilisateur : non importée",
+                       all[2]}
+        << "Annuler"
+        << "" << a << "Alice:2";
     QTest::newRow("preview cancelled: the meter is remembered all the same")
         << ""
         << ""
@@ -375,7 +409,7 @@ private slots:
     auto main = OpenMain();
     QVERIFY(SaveLogbook(main->logbook()).failed.isEmpty());
 
-    auto *link = new FakeMeterLink; // handed to the window, which owns it
+    auto *link = new FakeMeterLink; // the command owns it while the windows use it
     link->meters = {{QStringLiteral("BP7000"), QStringLiteral("00:11:22:33:44:55")},
                     {QString(), QStringLiteral("66:77:88:99:AA:BB")}};
     const auto at = [](int day, int h, int m) {
@@ -384,16 +418,35 @@ private slots:
     link->records = {MeterRecord(131, 84, 66, at(13, 8, 15), 1, 0x0004),
                      MeterRecord(128, 82, 71, at(14, 21, 5), 2),
                      MeterRecord(-1, 82, 71, at(14, 21, 9), 1)};
-    link->error = error;
+    // An error alone, or after the records.
+    if (!error.isEmpty() && !error.startsWith(u'!')) {
+      link->records.clear();
+    }
+    link->error = error.remove(u'!');
     std::unique_ptr<MeterLink> owned(link);
     SetMeterLinkFactory([&owned] { return std::move(owned); });
     QString progressShown;
-    QStringList asked; // the link's calls, read while it lives
+    QStringList asked;                    // the link's calls, read while it lives
+    qsizetype had = 0;                    // readings already in the lists
+    bool busy = !steps.contains(u"busy"); // the controls were disabled while reading
     SetMeterWindowRunner([&](MeterWindow &w) {
       QTest::qWait(0); // the window starts from the event loop
       auto *list = qobject_cast<QListWidget *>(w.control(ControlId::MeterList));
       for (const QString &step : steps) {
-        if (step.startsWith(u"select ")) {
+        if (step == u"hold") {
+          link->holdRead = true;
+        } else if (step.startsWith(u"had ")) {
+          const int n = step.mid(4).toInt() - 1;
+          const MeterReading r = ReadMeterRecord(link->records[n], link->received);
+          main->lists()
+              .list(PeriodOfMinutes(r.minutes))
+              .append(MakeReadingFromValues(r.date, r.minutes, r.systolic, r.diastolic, r.pulse));
+          ++had;
+        } else if (step == u"busy") {
+          busy = !list->isEnabled() && !w.control(ControlId::MeterButtonRead)->isEnabled() &&
+                 !w.control(ControlId::MeterButtonSearch)->isEnabled() &&
+                 !w.control(ControlId::MeterUser)->isEnabled();
+        } else if (step.startsWith(u"select ")) {
           list->setCurrentRow(step.mid(7).toInt());
         } else if (step.startsWith(u"user ")) {
           auto *user = qobject_cast<QComboBox *>(w.control(ControlId::MeterUser));
@@ -430,6 +483,7 @@ private slots:
     SetMeterLinkFactory({});
 
     QCOMPARE(asked, calls);
+    QVERIFY(busy);
     if (!progress.isEmpty()) {
       QCOMPARE(progressShown, progress);
     }
@@ -444,10 +498,10 @@ private slots:
     Logbook reloaded(patient, paths);
     QVERIFY(LoadLogbook(reloaded).isEmpty());
     const qsizetype filed = summary.isEmpty() ? 0 : summary.section(u' ', 0, 0).toInt();
-    QCOMPARE(reloaded.lists().totalCount(), filed);
+    QCOMPARE(reloaded.lists().totalCount(), filed + (summary.isEmpty() ? 0 : had));
     const bool irregularFiled = filed > 0 && preview.value(0).endsWith(u"pouls irrégulier");
     QCOMPARE(reloaded.contexts().size(), qsizetype(irregularFiled ? 1 : 0));
-    QCOMPARE(main->lists().totalCount(), filed);
+    QCOMPARE(main->lists().totalCount(), filed + had);
     main->closeWithoutSaving();
   }
 

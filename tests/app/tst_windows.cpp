@@ -170,11 +170,17 @@ private:
     }
     if (name == u"meter preview") {
       const QDateTime at(QDate(2026, 3, 2), QTime(7, 15));
+      // Read for user 1: one filed, one of user 2, one refused, one
+      // received twice; then the link broke.
+      MeterImport dryRun(main->lists(), 1);
       MeterPreview preview{QStringLiteral("BP7000 Omron (00:11:22:33:44:55)"),
-                           {{MeterRecord(131, 84, 66, at, 1, 0x0005), at.addDays(1)},
-                            {MeterRecord(128, 82, 71, at.addSecs(600), 2), at.addDays(1)},
-                            {MeterRecord(-1, 82, 71, at.addSecs(900), 1), at.addDays(1)}},
-                           1};
+                           {},
+                           QStringLiteral("La connexion avec le tensiomètre a été perdue")};
+      for (const QByteArray &record :
+           {MeterRecord(131, 84, 66, at, 1, 0x0005), MeterRecord(128, 82, 71, at.addSecs(600), 2),
+            MeterRecord(-1, 82, 71, at.addSecs(900), 1), MeterRecord(131, 84, 66, at, 1, 0x0005)}) {
+        preview.readings << dryRun.add(record, at.addDays(1));
+      }
       return std::make_unique<ImportPreviewWindow>(preview, State().currentPatient);
     }
     if (name == u"splash") {
