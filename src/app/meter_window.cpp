@@ -152,7 +152,7 @@ void MeterWindow::buildWindow() {
   QLabel *userHint = MakeLabel(
       this, ControlId::MeterUserHint, QRect(kMargin, 264, inner, 48),
       QStringLiteral("Sur un tensiomètre à plusieurs utilisateurs, seules les mesures de ce numéro "
-                     "sont prises. Le choix est retenu pour « %1 ».")
+                     "sont prises. Le choix est retenu pour « %1 » à l'importation.")
           .arg(patient_));
   userHint->setWordWrap(true);
   userHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
