@@ -359,11 +359,11 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
   warnings_->setWordWrap(true);
   warnings_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QStringList counts{QStringLiteral("Mesures à importer : %1.").arg(filed)};
-  const std::pair<qsizetype, QString> others_[] = {
+  const std::pair<qsizetype, QString> leftOut[] = {
       {duplicates, QStringLiteral("Déjà enregistrées : %1.")},
       {refused, QStringLiteral("Refusées : %1.")},
       {others, QStringLiteral("D'un autre utilisateur : %1.")}};
-  for (const auto &[n, text] : others_) {
+  for (const auto &[n, text] : leftOut) {
     if (n > 0) {
       counts << text.arg(n);
     }
