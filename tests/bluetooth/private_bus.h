@@ -4,9 +4,12 @@
 // on which fake_bluez.py plays BlueZ, and the children ended by process ID.
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -88,5 +91,45 @@ inline QString StartPrivateBus(QProcess &bus, const QString &folder) {
   }
   return address;
 }
+
+// The private bus of one test program, started by its initTestCase and
+// ended with it, and the fake BlueZ of each test played on it.
+class TestBus {
+public:
+  ~TestBus() { End(bus_); }
+
+  // What this machine lacks for the bus ("" when nothing); otherwise starts
+  // it (address() stays empty when it did not start: see errors()).
+  QString start() {
+    if (QString missing = PrivateBusMissing(); !missing.isEmpty()) {
+      return missing;
+    }
+    if (dir_.isValid()) {
+      address_ = StartPrivateBus(bus_, dir_.path());
+    }
+    return QString();
+  }
+  const QString &address() const { return address_; }
+  QByteArray errors() { return bus_.readAllStandardError(); }
+  // A file of the bus's folder, for the fakes' logs.
+  QString file(const QString &name) const { return dir_.filePath(name); }
+
+  // Starts fake_bluez.py (`script`) playing `scenario`, its calls logged to
+  // `log`; true once it is ready. The caller ends it (End).
+  bool startFake(QProcess &fake, const QString &script, const QJsonObject &scenario,
+                 const QString &log) {
+    fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    EndWithUs(fake);
+    fake.start(kPython,
+               {script, address_,
+                QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)), log});
+    return fake.waitForReadyRead(10000) && fake.readLine().trimmed() == "ready";
+  }
+
+private:
+  QTemporaryDir dir_;
+  QProcess bus_;
+  QString address_;
+};
 
 } // namespace tl::test

@@ -45,26 +45,19 @@ class TestBluetooth : public QObject {
 
 private slots:
   void initTestCase();
-  void cleanupTestCase();
   void read_data();
   void read();
 
 private:
-  QTemporaryDir dir_;
-  QProcess bus_;
-  QString busAddress_;
+  test::TestBus bus_;
 };
 
 void TestBluetooth::initTestCase() {
-  if (const QString missing = test::PrivateBusMissing(); !missing.isEmpty()) {
+  if (const QString missing = bus_.start(); !missing.isEmpty()) {
     QSKIP(qPrintable(missing));
   }
-  QVERIFY(dir_.isValid());
-  busAddress_ = test::StartPrivateBus(bus_, dir_.path());
-  QVERIFY2(!busAddress_.isEmpty(), bus_.readAllStandardError().constData());
+  QVERIFY2(!bus_.address().isEmpty(), bus_.errors().constData());
 }
-
-void TestBluetooth::cleanupTestCase() { test::End(bus_); }
 
 void TestBluetooth::read_data() {
   QTest::addColumn<QJsonObject>("scenario");
@@ -153,16 +146,10 @@ void TestBluetooth::read() {
   QFETCH(bool, ok);
   QFETCH(QString, error);
 
-  const QString log = dir_.filePath(QString::fromLatin1(QTest::currentDataTag()) + ".log");
+  const QString log = bus_.file(QString::fromLatin1(QTest::currentDataTag()) + ".log");
   QProcess fake;
   const auto endFake = qScopeGuard([&fake] { test::End(fake); });
-  fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  test::EndWithUs(fake);
-  fake.start(test::kPython,
-             {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
-              QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)), log});
-  QVERIFY(fake.waitForReadyRead(10000));
-  QCOMPARE(fake.readLine().trimmed(), QByteArray("ready"));
+  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), scenario, log));
 
   BluetoothMeterLink link;
   link.setTimings({.searchMs = 1500, .idleMs = 1000, .totalMs = 8000});

@@ -43,15 +43,12 @@ class TestBluetoothWindow : public QObject {
 
 private slots:
   void initTestCase() {
-    if (const QString missing = PrivateBusMissing(); !missing.isEmpty()) {
+    if (const QString missing = bus_.start(); !missing.isEmpty()) {
       QSKIP(qPrintable(missing));
     }
     LoadSharedAssets();
-    QVERIFY(dir_.isValid());
-    busAddress_ = StartPrivateBus(bus_, dir_.path());
-    QVERIFY2(!busAddress_.isEmpty(), bus_.readAllStandardError().constData());
+    QVERIFY2(!bus_.address().isEmpty(), bus_.errors().constData());
   }
-  void cleanupTestCase() { End(bus_); }
 
   void readFromTheMenu_data() {
     QTest::addColumn<bool>("remembered"); // the meter is known and in the preferences
@@ -67,13 +64,8 @@ private slots:
     const QJsonObject scenario{{"known", remembered}, {"records", three}};
     QProcess fake;
     const auto endFake = qScopeGuard([&fake] { End(fake); });
-    fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    EndWithUs(fake);
-    fake.start(kPython, {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
-                         QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)),
-                         dir_.filePath(QStringLiteral("window.log"))});
-    QVERIFY(fake.waitForReadyRead(10000));
-    QCOMPARE(fake.readLine().trimmed(), QByteArray("ready"));
+    QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), scenario,
+                           bus_.file(QStringLiteral("window.log"))));
 
     TestWorld env;
     if (remembered) {
@@ -105,7 +97,9 @@ private slots:
           read->click();
         }
       }
-      QTest::qWaitFor([&] { return w.result() == QDialog::Accepted || read->isEnabled(); }, 10000);
+      // The outcome is read from the window below.
+      (void)QTest::qWaitFor([&] { return w.result() == QDialog::Accepted || read->isEnabled(); },
+                            10000);
       return w.result() == QDialog::Accepted;
     });
     SetImportPreviewRunner([](ImportPreviewWindow &w) -> std::optional<ColumnMapping> {
@@ -141,9 +135,7 @@ private slots:
   }
 
 private:
-  QTemporaryDir dir_;
-  QProcess bus_;
-  QString busAddress_;
+  TestBus bus_;
 };
 
 QTEST_MAIN(TestBluetoothWindow)

@@ -47,26 +47,19 @@ class TestCliMeter : public QObject {
 
 private slots:
   void initTestCase();
-  void cleanupTestCase();
   void tensiometre_data();
   void tensiometre();
 
 private:
-  QTemporaryDir dir_;
-  QProcess bus_;
-  QString busAddress_;
+  test::TestBus bus_;
 };
 
 void TestCliMeter::initTestCase() {
-  if (const QString missing = test::PrivateBusMissing(); !missing.isEmpty()) {
+  if (const QString missing = bus_.start(); !missing.isEmpty()) {
     QSKIP(qPrintable(missing));
   }
-  QVERIFY(dir_.isValid());
-  busAddress_ = test::StartPrivateBus(bus_, dir_.path());
-  QVERIFY2(!busAddress_.isEmpty(), bus_.readAllStandardError().constData());
+  QVERIFY2(!bus_.address().isEmpty(), bus_.errors().constData());
 }
-
-void TestCliMeter::cleanupTestCase() { test::End(bus_); }
 
 void TestCliMeter::tensiometre_data() {
   QTest::addColumn<QJsonObject>("scenario");
@@ -114,14 +107,8 @@ void TestCliMeter::tensiometre() {
   const QString data = folder.path() + u'/';
   QProcess fake;
   const auto endFake = qScopeGuard([&fake] { test::End(fake); });
-  fake.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  test::EndWithUs(fake);
-  fake.start(test::kPython,
-             {QStringLiteral(TENSIOLOG_FAKE_BLUEZ), busAddress_,
-              QString::fromUtf8(QJsonDocument(scenario).toJson(QJsonDocument::Compact)),
-              folder.filePath(QStringLiteral("fake.log"))});
-  QVERIFY(fake.waitForReadyRead(10000));
-  QCOMPARE(fake.readLine().trimmed(), QByteArray("ready"));
+  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), scenario,
+                         folder.filePath(QStringLiteral("fake.log"))));
   QLockFile program(DataFolderLockPath(data));
   if (running)
     QVERIFY(program.tryLock(0));
