@@ -855,6 +855,16 @@ FileError SaveFailure(const SaveOutcome &saved) {
   return saved.failed.isEmpty() ? saved.contextError : saved.failed.front().error;
 }
 
+// The end of an import that went through: its summary, and for a trial
+// that nothing was written.
+int PrintImported(const ImportOutcome &imported, bool dryRun, QTextStream &out) {
+  out << imported.summary << u'\n';
+  if (dryRun) {
+    out << QStringLiteral("Essai : aucun fichier n'a été écrit.") << u'\n';
+  }
+  return kCliOk;
+}
+
 // What an import refuses once read: nothing importable (`nothing`, then why
 // each line was refused, as the window tells), a save that failed; then the
 // profile of a new patient made. A refusal gives the exit code.
@@ -990,11 +1000,7 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (!format.isEmpty()) {
     out << QStringLiteral("Format reconnu : %1").arg(format) << u'\n';
   }
-  out << imported.summary << u'\n';
-  if (request.dryRun) {
-    out << QStringLiteral("Essai : aucun fichier n'a été écrit.") << u'\n';
-  }
-  return kCliOk;
+  return PrintImported(imported, request.dryRun, out);
 }
 
 // "remarque": sets the note or the irregular-pulse flag of the readings of
@@ -1171,11 +1177,7 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
                         book, needsProfile, err)) {
     return *refused;
   }
-  out << imported.summary << u'\n';
-  if (request.dryRun) {
-    out << QStringLiteral("Essai : aucun fichier n'a été écrit.") << u'\n';
-  }
-  return kCliOk;
+  return PrintImported(imported, request.dryRun, out);
 }
 
 } // namespace
