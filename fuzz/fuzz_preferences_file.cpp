@@ -1,6 +1,6 @@
 // Any bytes as the preferences file: reading never crashes or hangs, and the
 // settings read, once written and read again, are the same settings.
-#include "preferences/preferences_file.h"
+#include "common/preferences_file.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,9 +6,9 @@
 #include "app/meter_window.h"
 
 #include "common/paths.h"
+#include "common/preferences_file.h"
 #include "exchange/logbook_exchange.h"
 #include "platform/dialogs.h"
-#include "preferences/preferences_file.h"
 #include "ui/main_window_api.h"
 
 #include <QCoreApplication>
@@ -185,9 +185,12 @@ void ReadMeterCommand(MainWindowApi &main) {
   if (!RunImportPreview(preview)) {
     return;
   }
-  // Confirmed: the user number stays with the patient.
-  UpdatePreferencesFile(
-      [&](Preferences &p) { p.meterUsers = TieMeterUser(p.meterUsers, patient, window.user()); });
+  // Confirmed: the user number stays with the patient, and the meter is
+  // named in the patient's reports.
+  UpdatePreferencesFile([&](Preferences &p) {
+    p.meterUsers = TieMeterUser(p.meterUsers, patient, window.user());
+    KeepMeterName(p, patient, window.meterName(), window.address());
+  });
   ImportOutcome outcome = AppendMeterRecords(book, window.records(), window.user());
   SaveImport(book, outcome);
   ShowImported(main, outcome);

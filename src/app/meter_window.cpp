@@ -3,7 +3,7 @@
 #include "app/import_preview_window.h"
 
 #include "common/identity.h"
-#include "preferences/preferences_file.h"
+#include "common/preferences_file.h"
 #include "theme/colour_rules.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"

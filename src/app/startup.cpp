@@ -8,13 +8,13 @@
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
+#include "common/preferences_file.h"
 #include "logbook/workflows.h"
 #include "platform/desktop_shell.h"
 #include "platform/profile.h"
 #include "platform/qt_dialogs.h"
 #include "platform/session_end.h"
 #include "platform/single_instance.h"
-#include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
 
 #include <QApplication>

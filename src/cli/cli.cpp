@@ -4,6 +4,7 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
+#include "common/preferences_file.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 #include "logbook/patient_file.h"
@@ -911,6 +912,7 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
     }
   }
   paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
+  paths.preferencesFile = paths.dataFolder + QStringLiteral("ARTL_Prefs.ini");
   book.setPatient(request.patient);
   const auto &files = paths.measurementFiles;
   const bool hasFiles = std::any_of(files.begin(), files.end(),
@@ -1106,18 +1108,23 @@ QString MeterRecordLine(const MeterIndication &indication) {
 }
 
 // Reads the meter at `address`, or the first one found when it is empty,
-// until the link finishes. Returns the error sentence, empty on success.
-QString ReadMeter(const QString &address, QList<MeterIndication> *records) {
+// until the link finishes; `*name` is the name it gave when found, else its
+// address. Returns the error sentence, empty on success.
+QString ReadMeter(const QString &address, QList<MeterIndication> *records, QString *name) {
 #ifdef TENSIOLOG_HAS_BLUETOOTH
   BluetoothMeterLink link;
   QEventLoop loop;
   QString error;
   bool reading = !address.isEmpty();
+  *name = address;
   QObject::connect(&link, &MeterLink::meterFound, &loop,
-                   [&](const QString &, const QString &found) {
+                   [&](const QString &foundName, const QString &found) {
                      if (!reading) {
                        reading = true;
+                       *name = foundName.isEmpty() ? found : foundName;
                        link.read(found);
+                     } else if (found == address && !foundName.isEmpty()) {
+                       *name = foundName;
                      }
                    });
   QObject::connect(&link, &MeterLink::measurementReceived, &loop,
@@ -1138,6 +1145,7 @@ QString ReadMeter(const QString &address, QList<MeterIndication> *records) {
 #else
   Q_UNUSED(address);
   Q_UNUSED(records);
+  Q_UNUSED(name);
   return NoBluetoothText();
 #endif
 }
@@ -1151,7 +1159,7 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse(*refused, err);
   }
 #ifndef TENSIOLOG_HAS_BLUETOOTH
-  return Refuse({ReadMeter({}, nullptr) + u'.'}, err);
+  return Refuse({ReadMeter({}, nullptr, nullptr) + u'.'}, err);
 #endif
   // Taken before the meter is read: a meter sends its records once.
   QString patient;
@@ -1164,7 +1172,8 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
 
   QList<MeterIndication> records;
-  if (const QString error = ReadMeter(request.meter, &records); !error.isEmpty()) {
+  QString meterName;
+  if (const QString error = ReadMeter(request.meter, &records, &meterName); !error.isEmpty()) {
     return Refuse({error + u'.'}, err);
   }
   ImportOutcome imported = AppendMeterRecords(book, records, request.user, request.dryRun);
@@ -1176,6 +1185,11 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
           CheckImported(imported, QStringLiteral("Aucun relevé importable reçu du tensiomètre."),
                         book, needsProfile, err)) {
     return *refused;
+  }
+  if (!request.dryRun) { // the meter is named in the patient's reports
+    UpdatePreferencesFile(book.paths().preferencesFile, [&](Preferences &p) {
+      KeepMeterName(p, book.patient(), meterName, QString());
+    });
   }
   return PrintImported(imported, request.dryRun, out);
 }

@@ -5,7 +5,7 @@
 #include "common/file_io.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
-#include "preferences/preferences_file.h"
+#include "common/preferences_file.h"
 #include "ui/main_window_api.h"
 
 #include <QComboBox>

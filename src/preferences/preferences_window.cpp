@@ -4,7 +4,7 @@
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
-#include "preferences/preferences_file.h"
+#include "common/preferences_file.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
@@ -271,13 +271,15 @@ void PreferencesWindow::loadPreferencesIntoWindow() {
 }
 
 FileError PreferencesWindow::writePreferencesFromWindow() {
-  // The keys this window does not show (the series protocol, the meter)
+  // The keys this window does not show (the series settings, the meter)
   // stay as the file has them.
   const Preferences kept = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
   Preferences p;
   p.seriesProtocol = kept.seriesProtocol;
   p.meterAddress = kept.meterAddress;
   p.meterUsers = kept.meterUsers;
+  p.seriesPatients = kept.seriesPatients;
+  p.meterNames = kept.meterNames;
   p.keepWindowSize = windowBoxes_[0]->isChecked() ? 1 : 0;
   p.keepWindowPos = windowBoxes_[1]->isChecked() ? 1 : 0;
   p.windowMax = windowBoxes_[2]->isChecked() ? 1 : 0;

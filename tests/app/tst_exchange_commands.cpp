@@ -11,11 +11,11 @@
 #include "app/meter_window.h"
 #include "common/app_state.h"
 #include "common/paths.h"
+#include "common/preferences_file.h"
 #include "exchange/import_presets.h"
 #include "logbook/workflows.h"
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
-#include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
 
 #include <QApplication>

@@ -12,8 +12,8 @@
 #include "bluetooth/bluetooth_meter_link.h"
 #include "common/app_state.h"
 #include "common/paths.h"
+#include "common/preferences_file.h"
 #include "logbook/workflows.h"
-#include "preferences/preferences_file.h"
 #include "ui/assets/assets.h"
 
 #include <QJsonArray>

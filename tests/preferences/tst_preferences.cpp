@@ -6,9 +6,9 @@
 #include "common/app_state.h"
 #include "common/identity.h"
 #include "common/paths.h"
+#include "common/preferences_file.h"
 #include "measurements/period_list_model.h"
 #include "preferences/preferences_apply.h"
-#include "preferences/preferences_file.h"
 #include "preferences/preferences_window.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
@@ -183,6 +183,46 @@ private slots:
     QCOMPARE(MeterUserOf(ties, patient), number(user));
     QCOMPARE(TieMeterUser(ties, tied, number(tiedTo)), after);
     QCOMPARE(MeterUserOf(after, tied), number(tiedTo));
+  }
+
+  // One value per patient (series settings, meter names): read, set, removed.
+  void patientEntries_data() {
+    QTest::addColumn<QString>("entries");
+    QTest::addColumn<QString>("patient");
+    QTest::addColumn<QString>("value"); // PatientEntryOf(entries, patient)
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<QString>("to"); // "": removed
+    QTest::addColumn<QString>("after");
+    QTest::newRow("found, then removed") << "Anne:a|Jean%20Dupont:regle3%2C0500%2C0130"
+                                         << "Jean Dupont"
+                                         << "regle3,0500,0130"
+                                         << "Jean Dupont"
+                                         << ""
+                                         << "Anne:a";
+    QTest::newRow("set again goes last, separators encoded") << "Anne:a|Bob:b"
+                                                             << "Bob"
+                                                             << "b"
+                                                             << "Anne"
+                                                             << "x:y|z"
+                                                             << "Bob:b|Anne:x%3Ay%7Cz";
+    QTest::newRow("entries that cannot be read are dropped")
+        << "x|:v|Anne:|Bob:b|Bob:c"
+        << "Anne"
+        << ""
+        << "Hélène"
+        << "Omron M7"
+        << "Bob:b|Bob:c|H%C3%A9l%C3%A8ne:Omron%20M7";
+  }
+  void patientEntries() {
+    QFETCH(QString, entries);
+    QFETCH(QString, patient);
+    QFETCH(QString, value);
+    QFETCH(QString, set);
+    QFETCH(QString, to);
+    QFETCH(QString, after);
+    QCOMPARE(PatientEntryOf(entries, patient), value);
+    QCOMPARE(WithPatientEntry(entries, set, to), after);
+    QCOMPARE(PatientEntryOf(after, set), to);
   }
 
   void writersUseTheirOrder() {
@@ -510,7 +550,9 @@ private slots:
   // The keys the window does not show survive its save.
   void saveKeepsTheKeysItDoesNotShow() {
     const QByteArray optional = "SeriesProtocol = esh7\r\nMeterAddress = 00:11:22:33:44:55\r\n"
-                                "MeterUsers = Anne:1|Jean%20Dupont:2\r\n";
+                                "MeterUsers = Anne:1|Jean%20Dupont:2\r\n"
+                                "SeriesPatients = Anne:regle3%2C0500%2C0130\r\n"
+                                "MeterNames = Anne:Omron%20M7\r\n";
     QVERIFY(test::WriteFile(Paths().preferencesFile, PrefsFile("Darkmode = 0\r\n" + optional)));
     PreferencesWindow w;
     w.show();

@@ -3,10 +3,10 @@
 #include "fakes.h"
 
 #include "common/paths.h"
+#include "common/preferences_file.h"
 #include "logbook/patient_file.h"
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
-#include "preferences/preferences_file.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "preferences/preferences_file.h"
+#include "common/preferences_file.h"
 
 #include "common/app_state.h"
 #include "common/file_io.h"
@@ -78,7 +78,9 @@ QByteArray OptionalKeys(const Preferences &p) {
   QByteArray out;
   const Line optional[] = {{"SeriesProtocol", p.seriesProtocol},
                            {"MeterAddress", p.meterAddress},
-                           {"MeterUsers", p.meterUsers}};
+                           {"MeterUsers", p.meterUsers},
+                           {"SeriesPatients", p.seriesPatients},
+                           {"MeterNames", p.meterNames}};
   for (const Line &line : optional) {
     if (!line.value.isEmpty()) {
       out += Serialize({line}).sliced(5); // without the byte-order mark and blank line
@@ -213,6 +215,8 @@ Preferences ReadPreferences(const PreferencesReader &r) {
   p.seriesProtocol = r.text(QStringLiteral("SeriesProtocol"));
   p.meterAddress = r.text(QStringLiteral("MeterAddress"));
   p.meterUsers = r.text(QStringLiteral("MeterUsers"));
+  p.seriesPatients = r.text(QStringLiteral("SeriesPatients"));
+  p.meterNames = r.text(QStringLiteral("MeterNames"));
   return p;
 }
 
@@ -247,7 +251,10 @@ QByteArray SerializeWindowPreferences(const Preferences &p) {
 }
 
 void UpdatePreferencesFile(const std::function<void(Preferences &)> &change) {
-  const QString path = Paths().preferencesFile;
+  UpdatePreferencesFile(Paths().preferencesFile, change);
+}
+
+void UpdatePreferencesFile(const QString &path, const std::function<void(Preferences &)> &change) {
   if (path.isEmpty()) {
     return;
   }
@@ -267,26 +274,75 @@ void UpdatePreferencesFile(const std::function<void(Preferences &)> &change) {
 
 namespace {
 
-// The entries of a `MeterUsers` value that can be read, as (name, number).
-QList<std::pair<QString, quint8>> MeterUserTies(const QString &ties) {
-  QList<std::pair<QString, quint8>> read;
-  for (QStringView entry : QStringView(ties).split(u'|', Qt::SkipEmptyParts)) {
+struct PatientEntry {
+  QString name, value;
+};
+
+// The entries of a "NAME:VALUE|..." value that can be read, decoded. Both
+// sides are percent-encoded, so neither holds ':' or '|'; a name written by
+// hand may hold ':', and the value begins after the last one.
+QList<PatientEntry> PatientEntries(const QString &entries) {
+  QList<PatientEntry> read;
+  for (QStringView entry : QStringView(entries).split(u'|', Qt::SkipEmptyParts)) {
     const qsizetype colon = entry.lastIndexOf(u':');
-    bool ok = false;
-    const int user = colon > 0 ? entry.sliced(colon + 1).toInt(&ok) : 0;
-    if (ok && user >= 1 && user <= kMeterUserCount) {
-      read.append({QUrl::fromPercentEncoding(entry.first(colon).toUtf8()), quint8(user)});
+    if (colon > 0 && colon + 1 < entry.size()) {
+      read.append({QUrl::fromPercentEncoding(entry.first(colon).toUtf8()),
+                   QUrl::fromPercentEncoding(entry.sliced(colon + 1).toUtf8())});
     }
   }
   return read;
 }
 
+QString EntryText(const QString &name, const QString &value) {
+  return QString::fromLatin1(QUrl::toPercentEncoding(name)) + u':' +
+         QString::fromLatin1(QUrl::toPercentEncoding(value));
+}
+
+std::optional<quint8> MeterUserNumber(const QString &value) {
+  bool ok = false;
+  const int user = value.toInt(&ok);
+  return ok && user >= 1 && user <= kMeterUserCount ? std::optional<quint8>(quint8(user))
+                                                    : std::nullopt;
+}
+
 } // namespace
 
+QString PatientEntryOf(const QString &entries, const QString &patient) {
+  for (const PatientEntry &entry : PatientEntries(entries)) {
+    if (entry.name == patient) {
+      return entry.value;
+    }
+  }
+  return QString();
+}
+
+QString WithPatientEntry(const QString &entries, const QString &patient, const QString &value) {
+  QStringList kept;
+  for (const PatientEntry &entry : PatientEntries(entries)) {
+    if (entry.name != patient) {
+      kept << EntryText(entry.name, entry.value);
+    }
+  }
+  if (!value.isEmpty() && !patient.isEmpty()) {
+    kept << EntryText(patient, value);
+  }
+  return kept.join(u'|');
+}
+
+void KeepMeterName(Preferences &prefs, const QString &patient, const QString &name,
+                   const QString &address) {
+  const QString meter = name.isEmpty() ? address : name;
+  if (!meter.isEmpty()) {
+    prefs.meterNames = WithPatientEntry(prefs.meterNames, patient, meter);
+  }
+}
+
 std::optional<quint8> MeterUserOf(const QString &ties, const QString &patient) {
-  for (const auto &[name, user] : MeterUserTies(ties)) {
-    if (name == patient) {
-      return user;
+  for (const PatientEntry &entry : PatientEntries(ties)) {
+    if (const std::optional<quint8> user = MeterUserNumber(entry.value)) {
+      if (entry.name == patient) {
+        return user;
+      }
     }
   }
   return std::nullopt;
@@ -294,13 +350,14 @@ std::optional<quint8> MeterUserOf(const QString &ties, const QString &patient) {
 
 QString TieMeterUser(const QString &ties, const QString &patient, std::optional<quint8> user) {
   QStringList kept;
-  for (const auto &[name, number] : MeterUserTies(ties)) {
-    if (name != patient && (!user || number != *user)) {
-      kept << QString::fromLatin1(QUrl::toPercentEncoding(name)) + u':' + QString::number(number);
+  for (const PatientEntry &entry : PatientEntries(ties)) {
+    const std::optional<quint8> number = MeterUserNumber(entry.value);
+    if (number && entry.name != patient && number != user) {
+      kept << EntryText(entry.name, QString::number(*number));
     }
   }
   if (user) {
-    kept << QString::fromLatin1(QUrl::toPercentEncoding(patient)) + u':' + QString::number(*user);
+    kept << EntryText(patient, QString::number(*user));
   }
   return kept.join(u'|');
 }

@@ -66,6 +66,8 @@ struct Preferences {
   QString seriesProtocol; // the series window's last protocol, "" before any
   QString meterAddress;   // the last meter read ("AA:BB:CC:DD:EE:FF"), "" before any
   QString meterUsers;     // the patients' meter user numbers (see MeterUserOf)
+  QString seriesPatients; // the patients' series settings (see PatientEntryOf)
+  QString meterNames;     // the name of the meter last read for each patient
 
   bool operator==(const Preferences &other) const = default;
 };
@@ -81,10 +83,24 @@ QByteArray SerializeWindowPreferences(const Preferences &prefs);
 // Nothing is written when the change leaves the keys as they were, nor over
 // a file that cannot be read.
 void UpdatePreferencesFile(const std::function<void(Preferences &)> &change);
+// The same on the file at `path` (the command line's, in its data folder).
+void UpdatePreferencesFile(const QString &path, const std::function<void(Preferences &)> &change);
+
+// The value of `patient` in `entries` (entries "NAME:VALUE" joined by '|',
+// both percent-encoded as UTF-8), "" when none. Entries that cannot be read
+// are passed over; the first entry of a name counts.
+QString PatientEntryOf(const QString &entries, const QString &patient);
+// `entries` with `patient`'s value set (removed when `value` is empty), last;
+// entries that cannot be read are dropped.
+QString WithPatientEntry(const QString &entries, const QString &patient, const QString &value);
+// Keeps the meter last read for `patient` in `MeterNames`: its name as the
+// list of meters shows it, or its address when it gave no name.
+void KeepMeterName(Preferences &prefs, const QString &patient, const QString &name,
+                   const QString &address);
 
 // The user number of a multi-user meter tied to `patient` in `ties` (the
-// `MeterUsers` value: entries "NAME:N" joined by '|', NAME percent-encoded
-// as UTF-8), or nothing. Entries that cannot be read are passed over.
+// `MeterUsers` value: patient entries whose value is the number N), or
+// nothing. Entries that cannot be read are passed over.
 inline constexpr int kMeterUserCount = 8; // the numbers offered: 1 to 8
 std::optional<quint8> MeterUserOf(const QString &ties, const QString &patient);
 // `ties` with `patient` tied to `user` (untied when nothing); the number
