@@ -74,11 +74,13 @@ std::unique_ptr<Book> Loaded(qsizetype count) {
   return anne;
 }
 
+// The 2-2-3 series over the four lists with both sessions widened to their
+// limits (04:00 and 01:59 the next day): every list is read.
 SeriesResult Series(const Logbook &book) {
-  const auto &matin = book.list(DayPeriod::Matin).readings();
-  const auto &soir = book.list(DayPeriod::Soir).readings();
-  const QDate start = DefaultSeriesStart(matin, soir, Protocol::European7).value_or(QDate());
-  return ComputeSeries(matin, soir, Protocol::European7, start);
+  const SeriesLists lists = ListsOf(book.lists());
+  const SessionWindows windows{kEarliestMorningStart, 12 * 60, 18 * 60 + 1, kLatestEveningEnd};
+  const QDate start = DefaultSeriesStart(lists, Protocol::Rule223, windows).value_or(QDate());
+  return ComputeSeries(lists, Protocol::Rule223, start, windows, &book.contexts());
 }
 
 DoctorReportData WholeReport(const Logbook &book) {

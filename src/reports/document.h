@@ -15,9 +15,9 @@ class QPainter;
 namespace tl {
 
 // Who a document is about: the patient's name, and from the profile the age
-// and the doctor ("" when unknown).
+// and the doctor; the meter last read for the patient ("" when unknown).
 struct ReportIdentity {
-  QString name, age, doctor;
+  QString name, age, doctor, meter;
 };
 
 class PagedDocument {

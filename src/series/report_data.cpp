@@ -7,6 +7,14 @@
 
 namespace tl {
 
+SeriesLists ListsOf(const PeriodLists &lists) {
+  SeriesLists out{};
+  for (DayPeriod period : kAllPeriods) {
+    out[size_t(PeriodIndex(period))] = &lists.list(period).readings();
+  }
+  return out;
+}
+
 std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lists) {
   std::optional<QDate> latest;
   for (DayPeriod period : kAllPeriods) {

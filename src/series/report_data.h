@@ -30,6 +30,9 @@ struct DoctorReportData {
   qint64 irregular = 0;
 };
 
+// The four lists of `lists`, for the series.
+SeriesLists ListsOf(const PeriodLists &lists);
+
 // The 30 days ending on the latest date holding a countable reading of any
 // period; none without such a reading.
 std::optional<std::pair<QDate, QDate>> DefaultReportRange(const PeriodLists &lists);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 namespace tl {
 
@@ -40,28 +41,21 @@ QString MomentWord(DayPeriod moment) {
   return moment == DayPeriod::Matin ? QStringLiteral("matin") : QStringLiteral("soir");
 }
 
-// The readings of a list countable at their own time of day.
-template <typename Visit>
-void ForEachMomentReading(const std::vector<Reading> &list, DayPeriod period, Visit &&visit) {
-  for (const Reading &reading : list) {
-    SeriesReading r;
-    if (ReadingProblem(reading, period, &r).isEmpty() && MomentOfTime(r.minutes) == period) {
-      visit(r);
-    }
-  }
-}
-
 } // namespace
 
 const ProtocolInfo &ProtocolOf(Protocol protocol) {
-  static const std::array<ProtocolInfo, 2> table = {{
+  static const std::array<ProtocolInfo, 3> table = {{
       {Protocol::Rule3, QStringLiteral("regle3"),
-       QStringLiteral("Règle des 3 : 3 jours, 3 mesures le matin et 3 le soir"), 3, 3, 0, 18, 12},
-      {Protocol::European7, QStringLiteral("esh7"),
-       QStringLiteral("Protocole européen : 7 jours, 2 mesures le matin et 2 le soir"), 7, 2, 1, 24,
+       QStringLiteral("Règle des 3 : 3 jours, 3 mesures le matin et 3 le soir"), 3, 3, 3, 0, 18,
        12},
+      {Protocol::European7, QStringLiteral("esh7"),
+       QStringLiteral("Protocole européen : 7 jours, 2 mesures le matin et 2 le soir"), 7, 7, 2, 1,
+       24, 12},
+      {Protocol::Rule223, QStringLiteral("regle223"),
+       QStringLiteral("Règle des 2-2-3 (ESC 2024) : 2 mesures le matin et 2 le soir, 3 à 7 jours"),
+       7, 3, 2, 0, 28, 12},
   }};
-  return table[protocol == Protocol::Rule3 ? 0 : 1];
+  return table[size_t(protocol)];
 }
 
 std::optional<Protocol> ProtocolFromKey(QStringView key) {
@@ -73,11 +67,177 @@ std::optional<Protocol> ProtocolFromKey(QStringView key) {
   return std::nullopt;
 }
 
-std::optional<DayPeriod> MomentOfTime(int minutes) {
-  if (minutes >= 6 * 60 + 1 && minutes <= 12 * 60) {
+int ProtocolIndex(Protocol protocol) {
+  for (size_t i = 0; i < std::size(kProtocols); ++i) {
+    if (kProtocols[i] == protocol) {
+      return int(i);
+    }
+  }
+  return 0;
+}
+
+SessionWindows ClampedWindows(SessionWindows windows) {
+  const SessionWindows defaults;
+  windows.morningStart =
+      std::clamp(windows.morningStart, kEarliestMorningStart, defaults.morningStart);
+  windows.eveningEnd = std::clamp(windows.eveningEnd, defaults.eveningEnd, kLatestEveningEnd);
+  windows.morningEnd = defaults.morningEnd;
+  windows.eveningStart = defaults.eveningStart;
+  return windows;
+}
+
+QString MorningWindowText(const SessionWindows &windows) {
+  return TimeText(windows.morningStart) + u'-' + TimeText(windows.morningEnd);
+}
+
+QString EveningWindowText(const SessionWindows &windows) {
+  return TimeText(windows.eveningStart) + u'-' + TimeText(windows.eveningEnd % (24 * 60));
+}
+
+QString WindowsSentence(const SessionWindows &windows) {
+  return QStringLiteral("Plages des séances : matin %1, soir %2%3.")
+      .arg(MorningWindowText(windows), EveningWindowText(windows),
+           windows.eveningEnd >= 24 * 60 ? QStringLiteral(" le lendemain") : QString());
+}
+
+namespace {
+
+QString Hhmm(int minutes) {
+  minutes %= 24 * 60;
+  return QStringLiteral("%1%2")
+      .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+      .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<int> FromHhmm(QStringView text) {
+  if (text.size() != 4) {
+    return std::nullopt;
+  }
+  for (QChar c : text) {
+    if (!(c.isDigit() && c.unicode() < 128)) {
+      return std::nullopt;
+    }
+  }
+  const int hours = text.first(2).toInt();
+  const int minutes = text.sliced(2).toInt();
+  if (hours > 23 || minutes > 59) {
+    return std::nullopt;
+  }
+  return hours * 60 + minutes;
+}
+
+} // namespace
+
+QString SeriesSettingsText(const SeriesSettings &settings) {
+  const SessionWindows w = ClampedWindows(settings.windows);
+  return ProtocolOf(settings.protocol).key + u',' + Hhmm(w.morningStart) + u',' +
+         Hhmm(w.eveningEnd);
+}
+
+std::optional<SeriesSettings> SeriesSettingsFromText(QStringView text) {
+  const QList<QStringView> parts = text.trimmed().split(u',');
+  const std::optional<Protocol> protocol = ProtocolFromKey(parts.value(0).trimmed());
+  if (!protocol) {
+    return std::nullopt;
+  }
+  SeriesSettings settings;
+  settings.protocol = *protocol;
+  if (parts.size() == 3) {
+    const std::optional<int> morning = FromHhmm(parts[1].trimmed());
+    std::optional<int> evening = FromHhmm(parts[2].trimmed());
+    // An end in the small hours is the next day's.
+    if (evening && *evening < 2 * 60) {
+      *evening += 24 * 60;
+    }
+    const SessionWindows defaults;
+    if (morning && evening && *morning >= kEarliestMorningStart &&
+        *morning <= defaults.morningStart && *evening >= defaults.eveningEnd &&
+        *evening <= kLatestEveningEnd) {
+      settings.windows.morningStart = *morning;
+      settings.windows.eveningEnd = *evening;
+    }
+  }
+  return settings;
+}
+
+SeriesSettings PatientSeriesSettings(QStringView entry, QStringView lastProtocol) {
+  if (const std::optional<SeriesSettings> settings = SeriesSettingsFromText(entry)) {
+    return *settings;
+  }
+  SeriesSettings settings;
+  settings.protocol = ProtocolFromKey(lastProtocol.trimmed()).value_or(kDefaultProtocol);
+  return settings;
+}
+
+HomeCategory HomeCategoryOf(qint64 systolicTenths, qint64 diastolicTenths) {
+  if (systolicTenths >= kSystolicThresholdTenths || diastolicTenths >= kDiastolicThresholdTenths) {
+    return HomeCategory::Hypertension;
+  }
+  if (systolicTenths >= kElevatedSystolicTenths || diastolicTenths >= kElevatedDiastolicTenths) {
+    return HomeCategory::Elevated;
+  }
+  return HomeCategory::NonElevated;
+}
+
+HomeCategory HomeCategoryOfReading(int systolic, int diastolic) {
+  return HomeCategoryOf(qint64(systolic) * 10, qint64(diastolic) * 10);
+}
+
+QString HomeCategoryKey(HomeCategory category) {
+  switch (category) {
+  case HomeCategory::NonElevated:
+    return QStringLiteral("non_elevated");
+  case HomeCategory::Elevated:
+    return QStringLiteral("elevated");
+  case HomeCategory::Hypertension:
+    return QStringLiteral("hypertension");
+  }
+  return {};
+}
+
+QString HomeCategoryName(HomeCategory category) {
+  switch (category) {
+  case HomeCategory::NonElevated:
+    return QStringLiteral("tension non élevée");
+  case HomeCategory::Elevated:
+    return QStringLiteral("tension élevée");
+  case HomeCategory::Hypertension:
+    return QStringLiteral("hypertension");
+  }
+  return {};
+}
+
+QString HomeCategorySentence(HomeCategory category) {
+  QString range;
+  switch (category) {
+  case HomeCategory::NonElevated:
+    range = QStringLiteral("moins de 120/70 mmHg");
+    break;
+  case HomeCategory::Elevated:
+    range = QStringLiteral("120–134 / 70–84 mmHg");
+    break;
+  case HomeCategory::Hypertension:
+    range = QStringLiteral("135/85 mmHg ou plus");
+    break;
+  }
+  return QStringLiteral("moyenne dans la zone « %1 » (%2) des recommandations ESC 2024")
+      .arg(HomeCategoryName(category), range);
+}
+
+std::optional<DayPeriod> MomentOfTime(int minutes, const SessionWindows &windows, int *dayOffset) {
+  if (dayOffset) {
+    *dayOffset = 0;
+  }
+  if (minutes >= windows.morningStart && minutes <= windows.morningEnd) {
     return DayPeriod::Matin;
   }
-  if (minutes >= 18 * 60 + 1 && minutes <= 23 * 60 + 59) {
+  if (minutes >= windows.eveningStart && minutes <= std::min(windows.eveningEnd, 24 * 60 - 1)) {
+    return DayPeriod::Soir;
+  }
+  if (minutes >= 0 && minutes <= windows.eveningEnd - 24 * 60) {
+    if (dayOffset) {
+      *dayOffset = -1;
+    }
     return DayPeriod::Soir;
   }
   return std::nullopt;
@@ -200,116 +360,182 @@ QString ReadingProblem(const Reading &reading, DayPeriod period, SeriesReading *
   return QString();
 }
 
-std::optional<QDate> DefaultSeriesStart(const std::vector<Reading> &matin,
-                                        const std::vector<Reading> &soir, Protocol protocol) {
-  std::optional<QDate> latest;
-  const auto lists = {std::pair{&matin, DayPeriod::Matin}, std::pair{&soir, DayPeriod::Soir}};
-  for (const auto &[list, period] : lists) {
-    ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
-      if (!latest || r.date > *latest) {
-        latest = r.date;
+namespace {
+
+// A reading of the lists with what the series needs to know of it.
+struct Entry {
+  SeriesReading r;
+  const Reading *reading = nullptr;
+  DayPeriod list = DayPeriod::Matin;
+  QString problem;                 // "" when countable
+  std::optional<DayPeriod> moment; // by its time, when countable
+  QDate sessionDay;                // the day whose session it belongs to
+  int order = 0;                   // minutes within the session day (after midnight: + 24 h)
+};
+
+// Reads `reading` of `list`; false when its date cannot be read.
+bool ReadEntry(const Reading &reading, DayPeriod list, const SessionWindows &windows,
+               Entry &entry) {
+  entry.reading = &reading;
+  entry.list = list;
+  entry.problem = ReadingProblem(reading, list, &entry.r);
+  if (!entry.r.date.isValid()) {
+    entry.r.date = reading.date().value_or(QDate());
+  }
+  if (!entry.r.date.isValid()) {
+    return false;
+  }
+  entry.sessionDay = entry.r.date;
+  if (entry.problem.isEmpty()) {
+    int offset = 0;
+    entry.moment = MomentOfTime(entry.r.minutes, windows, &offset);
+    if (entry.moment) {
+      entry.r.period = *entry.moment;
+      entry.sessionDay = entry.r.date.addDays(offset);
+      entry.order = entry.r.minutes - offset * 24 * 60;
+    }
+  }
+  return true;
+}
+
+const std::vector<Reading> &ListOf(const SeriesLists &lists, DayPeriod period) {
+  static const std::vector<Reading> none;
+  const std::vector<Reading> *list = lists[size_t(PeriodIndex(period))];
+  return list ? *list : none;
+}
+
+// The first and last session days holding a countable morning or evening
+// reading from `from` to `to`.
+std::optional<std::pair<QDate, QDate>> MeasuredSpan(const std::vector<Entry> &entries, QDate from,
+                                                    QDate to) {
+  std::optional<std::pair<QDate, QDate>> span;
+  for (const Entry &e : entries) {
+    if (e.moment && e.sessionDay >= from && e.sessionDay <= to) {
+      if (!span) {
+        span = std::pair{e.sessionDay, e.sessionDay};
       }
-    });
+      span->first = std::min(span->first, e.sessionDay);
+      span->second = std::max(span->second, e.sessionDay);
+    }
+  }
+  return span;
+}
+
+} // namespace
+
+qint64 SeriesResult::shown() const {
+  qint64 count = qint64(excluded.size());
+  for (const SeriesDay &day : days) {
+    count += qint64(day.morning.size() + day.evening.size());
+  }
+  return count;
+}
+
+int SeriesResult::expected() const {
+  const ProtocolInfo &info = ProtocolOf(protocol);
+  const int counted = std::max(0, int(days.size()) - info.firstCounted);
+  return 2 * info.perSession * (days.empty() ? info.days - info.firstCounted : counted);
+}
+
+std::optional<QDate> DefaultSeriesStart(const SeriesLists &lists, Protocol protocol,
+                                        const SessionWindows &given) {
+  const SessionWindows windows = ClampedWindows(given);
+  std::optional<QDate> latest;
+  for (DayPeriod period : kAllPeriods) {
+    for (const Reading &reading : ListOf(lists, period)) {
+      // Cheap tests first: most readings are older than the latest found.
+      const std::optional<QDate> date = reading.date();
+      const std::optional<int> minutes = reading.minutes();
+      if (!date || !minutes) {
+        continue;
+      }
+      int offset = 0;
+      if (!MomentOfTime(*minutes, windows, &offset)) {
+        continue;
+      }
+      const QDate day = date->addDays(offset);
+      if ((!latest || day > *latest) && ReadingProblem(reading, period, nullptr).isEmpty()) {
+        latest = day;
+      }
+    }
   }
   if (!latest) {
     return std::nullopt;
   }
-  const QDate start = latest->addDays(-(ProtocolOf(protocol).days - 1));
-  if (ProtocolOf(protocol).firstCounted == 0) {
-    return start;
+  const ProtocolInfo &info = ProtocolOf(protocol);
+  if (protocol == Protocol::Rule3) {
+    return latest->addDays(-(info.days - 1));
   }
-  // The European series begins on the first day measured: its window holds
-  // the latest day all the same.
-  QDate first = *latest;
-  for (const auto &[list, period] : lists) {
-    ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
-      if (r.date >= start && r.date < first) {
-        first = r.date;
+  // The other series begin on the first day measured among the seven that
+  // end on the latest one.
+  const QDate from = latest->addDays(-(info.days - 1));
+  std::vector<Entry> entries;
+  for (DayPeriod period : kAllPeriods) {
+    for (const Reading &reading : ListOf(lists, period)) {
+      const std::optional<QDate> date = reading.date();
+      if (!date || *date < from.addDays(-1) || *date > latest->addDays(1)) {
+        continue;
       }
-    });
+      Entry e;
+      if (ReadEntry(reading, period, windows, e)) {
+        entries.push_back(std::move(e));
+      }
+    }
   }
-  return first;
+  const auto span = MeasuredSpan(entries, from, *latest);
+  return span ? span->first : *latest;
 }
 
-SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<Reading> &soir,
-                           Protocol protocol, QDate start, const ReadingContexts *contexts) {
+SeriesResult ComputeSeries(const SeriesLists &lists, Protocol protocol, QDate start,
+                           const SessionWindows &given, const ReadingContexts *contexts) {
   const ProtocolInfo &info = ProtocolOf(protocol);
   const ContextLookup lookup(contexts);
   SeriesResult series;
   series.protocol = protocol;
+  series.windows = ClampedWindows(given);
   series.windowStart = start;
+
+  // Only the readings near the window are read whole: the European series
+  // may begin up to six days after `start`, and an evening may end after
+  // midnight.
+  const QDate last = start.addDays(info.days - 1 + (info.firstCounted > 0 ? info.days - 1 : 0));
+  std::vector<Entry> entries;
+  for (DayPeriod period : kAllPeriods) {
+    for (const Reading &reading : ListOf(lists, period)) {
+      const std::optional<QDate> date = reading.date();
+      if (date && (*date < start || *date > last.addDays(1))) {
+        continue;
+      }
+      Entry e;
+      if (!ReadEntry(reading, period, series.windows, e)) {
+        // It may belong to the series: it is listed.
+        series.excluded.push_back(MakeExcluded(reading, period, QStringLiteral("date illisible")));
+        series.excluded.back().context = lookup.find(period, reading);
+        continue;
+      }
+      e.r.context = lookup.find(period, reading);
+      entries.push_back(std::move(e));
+    }
+  }
+
+  // The days of the series.
+  const QDate windowEnd = start.addDays(info.days - 1);
   series.start = start;
   if (info.firstCounted > 0) {
     // The European protocol's day 1 is the patient's first day measured in
     // the window; its days follow from there.
-    const QDate windowEnd = start.addDays(info.days - 1);
-    std::optional<QDate> first;
-    for (const auto &[list, period] :
-         {std::pair{&matin, DayPeriod::Matin}, std::pair{&soir, DayPeriod::Soir}}) {
-      ForEachMomentReading(*list, period, [&](const SeriesReading &r) {
-        if (r.date >= start && r.date <= windowEnd && (!first || r.date < *first)) {
-          first = r.date;
-        }
-      });
+    if (const auto span = MeasuredSpan(entries, start, windowEnd)) {
+      series.start = span->first;
     }
-    series.start = first.value_or(start);
   }
   series.end = series.start.addDays(info.days - 1);
-
-  struct Candidate {
-    SeriesReading r;
-    const Reading *reading;
-  };
-  struct Moment {
-    const std::vector<Reading> *list;
-    DayPeriod period;
-    std::vector<SeriesReading> SeriesDay::*kept;
-    SeriesSums SeriesResult::*sums;
-    std::vector<Candidate> candidates;
-  };
-  Moment moments[] = {
-      {&matin, DayPeriod::Matin, &SeriesDay::morning, &SeriesResult::morning, {}},
-      {&soir, DayPeriod::Soir, &SeriesDay::evening, &SeriesResult::evening, {}},
-  };
-  for (Moment &moment : moments) {
-    for (const Reading &reading : *moment.list) {
-      SeriesReading r;
-      const QString problem = ReadingProblem(reading, moment.period, &r);
-      const auto exclude = [&](const QString &reason) {
-        series.excluded.push_back(MakeExcluded(reading, moment.period, reason));
-        series.excluded.back().context = lookup.find(moment.period, reading);
-      };
-      if (problem == QStringLiteral("date illisible")) {
-        exclude(problem); // it may belong to the series: it is listed
-        continue;
-      }
-      // Readings of the window before the first day measured are listed too.
-      const QDate date = reading.date().value_or(QDate());
-      if (date < series.windowStart || date > series.end) {
-        continue;
-      }
-      if (!problem.isEmpty()) {
-        exclude(problem);
-        continue;
-      }
-      // The time decides the moment; a list that says otherwise is not
-      // taken on trust.
-      const std::optional<DayPeriod> byTime = MomentOfTime(r.minutes);
-      if (!byTime) {
-        exclude(QStringLiteral("hors des plages matin/soir"));
-        continue;
-      }
-      if (*byTime != moment.period) {
-        exclude(QStringLiteral("heure hors période (liste %1, %2)")
-                    .arg(PeriodInfo(moment.period).name, TimeText(r.minutes)));
-        continue;
-      }
-      r.context = lookup.find(moment.period, reading);
-      moment.candidates.push_back({r, &reading});
-    }
+  if (info.minDays < info.days) {
+    // The 2-2-3 rule ends on the last day measured, after 3 days at least.
+    const auto span = MeasuredSpan(entries, start, windowEnd);
+    const QDate shortest = start.addDays(info.minDays - 1);
+    series.end = span ? std::max(span->second, shortest) : shortest;
   }
-
-  const int dayCount = info.days;
+  const int dayCount = int(series.start.daysTo(series.end)) + 1;
   for (int d = 0; d < dayCount; ++d) {
     SeriesDay day;
     day.date = series.start.addDays(d);
@@ -317,32 +543,55 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
     series.days.push_back(std::move(day));
   }
 
-  for (Moment &moment : moments) {
-    std::vector<std::vector<Candidate>> byDay(static_cast<size_t>(dayCount));
-    for (const Candidate &c : moment.candidates) {
-      byDay[size_t(series.start.daysTo(c.r.date))].push_back(c);
+  // Sort each reading into its session, or list it with its reason.
+  std::vector<std::vector<const Entry *>> sessions(size_t(dayCount) * 2);
+  std::set<std::array<qint64, 3>> seen;
+  const auto exclude = [&](const Entry &e, const QString &reason) {
+    series.excluded.push_back(MakeExcluded(*e.reading, e.list, reason));
+    series.excluded.back().context = e.r.context;
+  };
+  for (const Entry &e : entries) {
+    // A reading is of the series' days by its session, or by its date when
+    // it belongs to none; readings of the window before the first day
+    // measured are listed too.
+    const bool inSeries = e.moment && e.sessionDay >= series.start && e.sessionDay <= series.end;
+    if (!inSeries) {
+      if (!e.moment && e.r.date >= series.windowStart && e.r.date <= series.end) {
+        exclude(e, e.problem.isEmpty() ? QStringLiteral("hors des plages matin/soir") : e.problem);
+      }
+      continue;
     }
-    // Each session keeps its first readings in time order; the others are
-    // shown as not counted.
-    for (size_t d = 0; d < byDay.size(); ++d) {
-      auto &list = byDay[d];
-      std::stable_sort(list.begin(), list.end(),
-                       [](const auto &a, const auto &b) { return a.r.minutes < b.r.minutes; });
-      SeriesDay &day = series.days[d];
-      for (size_t i = 0; i < list.size(); ++i) {
-        const SeriesReading &r = list[i].r;
-        if (int(i) >= info.perSession) {
-          series.excluded.push_back(
-              MakeExcluded(*list[i].reading, moment.period, QStringLiteral("surnuméraire")));
-          series.excluded.back().context = r.context;
-          continue;
-        }
-        (day.*moment.kept).push_back(r);
-        day.sums.add(r);
-        if (day.counts) {
-          series.all.add(r);
-          (series.*moment.sums).add(r);
-        }
+    // The same date, time and values twice: the copy is not counted.
+    const std::array<qint64, 3> key = {e.r.date.toJulianDay(), e.r.minutes,
+                                       (qint64(e.r.systolic) << 40) ^
+                                           (qint64(e.r.diastolic) << 20) ^ qint64(e.r.pulse)};
+    if (!seen.insert(key).second) {
+      exclude(e, QStringLiteral("en double"));
+      continue;
+    }
+    const size_t d = size_t(series.start.daysTo(e.sessionDay));
+    sessions[d * 2 + (*e.moment == DayPeriod::Matin ? 0 : 1)].push_back(&e);
+  }
+
+  // Each session keeps its first readings in time order; the others are
+  // shown as not counted.
+  for (size_t i = 0; i < sessions.size(); ++i) {
+    auto &session = sessions[i];
+    std::stable_sort(session.begin(), session.end(),
+                     [](const Entry *a, const Entry *b) { return a->order < b->order; });
+    SeriesDay &day = series.days[i / 2];
+    const bool morning = i % 2 == 0;
+    for (size_t k = 0; k < session.size(); ++k) {
+      const Entry &e = *session[k];
+      if (int(k) >= info.perSession) {
+        exclude(e, QStringLiteral("surnuméraire"));
+        continue;
+      }
+      (morning ? day.morning : day.evening).push_back(e.r);
+      day.sums.add(e.r);
+      if (day.counts) {
+        series.all.add(e.r);
+        (morning ? series.morning : series.evening).add(e.r);
       }
     }
   }
@@ -358,8 +607,10 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
                                       [](const ExcludedReading &e) { return e.irregular(); });
   }
 
+  int measuredDays = 0;
   for (size_t d = 0; d < series.days.size(); ++d) {
     const SeriesDay &day = series.days[d];
+    measuredDays += day.counts && (!day.morning.empty() || !day.evening.empty());
     if (!day.counts) {
       continue;
     }
@@ -374,15 +625,20 @@ SeriesResult ComputeSeries(const std::vector<Reading> &matin, const std::vector<
   // Enough readings, mornings and evenings, for a verdict.
   if (series.all.count < info.minimum || series.morning.count == 0 || series.evening.count == 0) {
     series.verdict = Verdict::Incomplete;
-  } else {
-    // The shown (rounded) means decide, so that the verdict and what the
-    // doctor reads never disagree.
-    const qint64 s = *MeanTenths(series.all.systolic, series.all.count);
-    const qint64 d = *MeanTenths(series.all.diastolic, series.all.count);
-    series.verdict = s >= kSystolicThresholdTenths || d >= kDiastolicThresholdTenths
-                         ? Verdict::Above
-                         : Verdict::Below;
+    return series;
   }
+  // The shown (rounded) means decide, so that the verdict and what the
+  // doctor reads never disagree.
+  const qint64 s = *MeanTenths(series.all.systolic, series.all.count);
+  const qint64 d = *MeanTenths(series.all.diastolic, series.all.count);
+  series.verdict = s >= kSystolicThresholdTenths || d >= kDiastolicThresholdTenths ? Verdict::Above
+                                                                                   : Verdict::Below;
+  series.category = HomeCategoryOf(s, d);
+  // Close to the threshold after fewer than 7 days: the guideline asks for
+  // the full week. How close is this program's rule: the guideline gives
+  // no number.
+  series.extend = protocol == Protocol::Rule223 && measuredDays < info.days &&
+                  ((s >= 1300 && s < 1400) || (d >= 800 && d < 900));
   return series;
 }
 
@@ -435,9 +691,29 @@ QStringList VerdictLines(const SeriesResult &series) {
     lines << QStringLiteral("Moyenne inférieure au seuil de l'automesure (135/85 mmHg).");
     break;
   }
+  if (series.category) {
+    QString category = HomeCategorySentence(*series.category);
+    category[0] = category[0].toUpper();
+    lines << category + QStringLiteral(" ; ce classement n'est pas un diagnostic.");
+  }
+  if (const QString extend = ExtendSentence(series); !extend.isEmpty()) {
+    lines << extend;
+  }
   lines << QStringLiteral("Tensiolog n'est pas un dispositif médical : seul votre médecin peut "
                           "interpréter ces mesures.");
   return lines;
+}
+
+QString ExtendSentence(const SeriesResult &series) {
+  if (!series.extend) {
+    return QString();
+  }
+  const auto measured = std::count_if(series.days.begin(), series.days.end(), [](const auto &day) {
+    return !day.morning.empty() || !day.evening.empty();
+  });
+  return QStringLiteral("Moyenne proche du seuil après %1 jours de mesures : les recommandations "
+                        "ESC 2024 demandent de poursuivre les mesures jusqu'au 7e jour.")
+      .arg(measured);
 }
 
 } // namespace tl

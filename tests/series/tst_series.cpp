@@ -32,6 +32,27 @@ void Fill(std::vector<Reading> &matin, std::vector<Reading> &soir, QDate start, 
 
 const QDate kStart(2026, 3, 2);
 
+SeriesLists Lists(const std::vector<Reading> &matin, const std::vector<Reading> &soir) {
+  return {&matin, nullptr, &soir, nullptr};
+}
+
+// The 2-2-3 rule's sessions: two readings each morning and evening of `days`
+// days from `from`.
+void Fill223(std::vector<Reading> &out, QDate from, int days, int s, int d, int p = 70) {
+  for (int day = 0; day < days; ++day) {
+    for (const char *time : {"07:00", "07:02", "21:00", "21:02"}) {
+      out.push_back(R(from.addDays(day), time, s, d, p));
+    }
+  }
+}
+
+const QString kElevated = QStringLiteral(
+    "Moyenne dans la zone « tension élevée » (120–134 / 70–84 mmHg) des recommandations ESC 2024 "
+    "; ce classement n'est pas un diagnostic.");
+const QString kHypertension = QStringLiteral(
+    "Moyenne dans la zone « hypertension » (135/85 mmHg ou plus) des recommandations ESC 2024 ; ce "
+    "classement n'est pas un diagnostic.");
+
 } // namespace
 
 class TestSeries : public QObject {
@@ -41,7 +62,9 @@ private slots:
   void protocols() {
     QCOMPARE(ProtocolFromKey(u"regle3"), std::optional(Protocol::Rule3));
     QCOMPARE(ProtocolFromKey(u"esh7"), std::optional(Protocol::European7));
+    QCOMPARE(ProtocolFromKey(u"regle223"), std::optional(Protocol::Rule223));
     QCOMPARE(ProtocolFromKey(u"esh"), std::nullopt);
+    QCOMPARE(kProtocols[ProtocolIndex(kDefaultProtocol)], Protocol::Rule223);
     QCOMPARE(ProtocolOf(Protocol::European7).text,
              QStringLiteral("Protocole européen : 7 jours, 2 mesures le matin et 2 le soir"));
   }
@@ -81,9 +104,10 @@ private slots:
     QTest::addColumn<QString>("lines"); // the verdict lines but the last
     QTest::addColumn<QStringList>("reasons");
     const QString below =
-        QStringLiteral("Moyenne inférieure au seuil de l'automesure (135/85 mmHg).");
+        QStringLiteral("Moyenne inférieure au seuil de l'automesure (135/85 mmHg).\n") + kElevated;
     const QString above = QStringLiteral("Moyenne égale ou supérieure au seuil de l'automesure "
-                                         "(135/85 mmHg) : montrez ce relevé à votre médecin.");
+                                         "(135/85 mmHg) : montrez ce relevé à votre médecin.\n") +
+                          kHypertension;
     std::vector<Reading> m, s;
 
     Fill(m, s, kStart, 3, 3, 130, 80, 70);
@@ -108,13 +132,14 @@ private slots:
         << int(Protocol::Rule3) << m << gap << QDate() << kStart << 15 << "130,0/80,0"
         << int(Verdict::Below) << "15 mesures sur 18 attendues; manquent : soir du 2e jour (3)."
         << below << QStringList();
-    // A morning reading changed to 20:00 (and to high values) counts nowhere.
+    // A morning reading changed to 20:00 (and to high values) counts in the
+    // evening of its time, first of it: the last evening reading is one too many.
     std::vector<Reading> moved = m;
     moved[0] = R(kStart, "20:00", 180, 110, 90);
     QTest::newRow("a time contradicting its list")
-        << int(Protocol::Rule3) << moved << s << QDate() << kStart << 17 << "130,0/80,0"
+        << int(Protocol::Rule3) << moved << s << QDate() << kStart << 17 << "132,9/81,8"
         << int(Verdict::Below) << "17 mesures sur 18 attendues; manquent : matin du 1er jour (1)."
-        << below << QStringList{"heure hors période (liste Matin, 20:00)"};
+        << below << QStringList{"surnuméraire"};
 
     // The early riser: every morning before 06:01, an evening at 18:00 sharp
     // and one after midnight. Nine evening readings remain.
@@ -204,9 +229,9 @@ private slots:
     QFETCH(QStringList, reasons);
     const Protocol p = static_cast<Protocol>(protocol);
     const std::optional<QDate> start =
-        asked.isValid() ? std::optional(asked) : DefaultSeriesStart(matin, soir, p);
+        asked.isValid() ? std::optional(asked) : DefaultSeriesStart(Lists(matin, soir), p);
     QVERIFY(start);
-    const SeriesResult series = ComputeSeries(matin, soir, p, *start);
+    const SeriesResult series = ComputeSeries(Lists(matin, soir), p, *start);
     QCOMPARE(series.start, first);
     QCOMPARE(series.end, first.addDays(ProtocolOf(p).days - 1));
     QCOMPARE(int(series.all.count), counted);
@@ -232,10 +257,204 @@ private slots:
                               R(QDate(2026, 3, 9), "07:00", 130, 80, 70)};
     std::vector<Reading> s = {R(QDate(2026, 3, 10), "20:00", 130, 80, 70),
                               test::CellsReading({"11/03/2026", "20:00", "abc", "80", "70", ""})};
-    QCOMPARE(DefaultSeriesStart(m, s, Protocol::Rule3), std::optional(QDate(2026, 3, 8)));
-    // The European series begins on the first day measured among the last seven.
-    QCOMPARE(DefaultSeriesStart(m, s, Protocol::European7), std::optional(QDate(2026, 3, 9)));
-    QCOMPARE(DefaultSeriesStart({}, {}, Protocol::Rule3), std::nullopt);
+    QCOMPARE(DefaultSeriesStart(Lists(m, s), Protocol::Rule3), std::optional(QDate(2026, 3, 8)));
+    // The others begin on the first day measured among the last seven.
+    QCOMPARE(DefaultSeriesStart(Lists(m, s), Protocol::European7),
+             std::optional(QDate(2026, 3, 9)));
+    QCOMPARE(DefaultSeriesStart(Lists(m, s), Protocol::Rule223), std::optional(QDate(2026, 3, 9)));
+    QCOMPARE(DefaultSeriesStart(SeriesLists{}, Protocol::Rule3), std::nullopt);
+  }
+
+  // The 2-2-3 rule: 3 to 7 days, every counted reading averaged, the home
+  // category of the rounded mean, and the advice to go on to the 7th day
+  // when close to the threshold. Readings are filed by their time, as the
+  // program files them, except those of `nuit`, stored in the Nuit list
+  // whatever their time (as an import may do).
+  void rule223_data() {
+    QTest::addColumn<std::vector<Reading>>("filed");
+    QTest::addColumn<std::vector<Reading>>("nuit");
+    QTest::addColumn<int>("days");
+    QTest::addColumn<int>("counted");
+    QTest::addColumn<QString>("means");
+    QTest::addColumn<QString>("category"); // "" while incomplete
+    QTest::addColumn<bool>("extend");
+    QTest::addColumn<QString>("compliance");
+    QTest::addColumn<QStringList>("reasons");
+    const auto row = [](const char *name, const std::vector<Reading> &filed, int days, int counted,
+                        const char *means, const char *category, bool extend,
+                        const QStringList &reasons = {}, const std::vector<Reading> &nuit = {}) {
+      QTest::newRow(name)
+          << filed << nuit << days << counted << means << category << extend
+          << QStringLiteral("%1 mesures sur %2 attendues.").arg(counted).arg(days * 4) << reasons;
+    };
+    std::vector<Reading> v;
+    const auto fresh = [&](int days, int s, int d) {
+      v.clear();
+      Fill223(v, kStart, days, s, d);
+      return v;
+    };
+    row("3 days, close: go on", fresh(3, 130, 80), 3, 12, "130,0/80,0", "elevated", true);
+    row("3 days, elevated, not close", fresh(3, 125, 75), 3, 12, "125,0/75,0", "elevated", false);
+    row("3 days, diastolic close", fresh(3, 118, 89), 3, 12, "118,0/89,0", "hypertension", true);
+    row("5 days", fresh(5, 128, 79), 5, 20, "128,0/79,0", "elevated", false);
+    row("7 days, close but complete", fresh(7, 136, 82), 7, 28, "136,0/82,0", "hypertension",
+        false);
+    row("non-elevated", fresh(3, 119, 69), 3, 12, "119,0/69,0", "non_elevated", false);
+    row("elevated by the diastolic alone", fresh(3, 119, 70), 3, 12, "119,0/70,0", "elevated",
+        false);
+    row("elevated by the systolic alone", fresh(3, 120, 69), 3, 12, "120,0/69,0", "elevated",
+        false);
+    row("hypertension by the diastolic alone", fresh(3, 100, 85), 3, 12, "100,0/85,0",
+        "hypertension", true);
+    row("just under both thresholds", fresh(3, 134, 84), 3, 12, "134,0/84,0", "elevated", true);
+    // 20 readings summing 2699: 134,95 shows 135,0, at the threshold.
+    fresh(5, 135, 70);
+    v[1] = R(kStart, "07:02", 134, 70, 70);
+    row("134,95 shown 135,0", v, 5, 20, "135,0/70,0", "hypertension", true);
+    // A third morning reading and a copy of a reading are listed, not counted;
+    // the copy never pushes the second reading out.
+    fresh(3, 130, 80);
+    v.push_back(R(kStart, "07:10", 200, 120, 90));
+    v.push_back(v[0]);
+    row("a third reading and a copy", v, 3, 12, "130,0/80,0", "elevated", true,
+        {"en double", "surnuméraire"});
+    fresh(3, 130, 80);
+    v.insert(v.begin() + 1, R(kStart, "07:00", 130, 80, 70));
+    v[2] = R(kStart, "07:02", 140, 80, 70);
+    row("a copy before the second reading", v, 3, 12, "130,8/80,0", "elevated", true,
+        {"en double"});
+    // Day 1 counts, whatever it holds.
+    v.clear();
+    Fill223(v, kStart, 1, 170, 100);
+    Fill223(v, kStart.addDays(1), 2, 130, 80);
+    row("day 1 high and counted", v, 3, 12, "143,3/86,7", "hypertension", true);
+    row("far above", fresh(3, 150, 95), 3, 12, "150,0/95,0", "hypertension", false);
+    // A morning reading stored in Nuit still counts by its time.
+    fresh(3, 130, 80);
+    const std::vector<Reading> stored = {v[0]};
+    v.erase(v.begin());
+    row("a morning reading stored in Nuit", v, 3, 12, "130,0/80,0", "elevated", true, {}, stored);
+    // A reading at noon is of the series' days but in no session.
+    fresh(3, 130, 80);
+    v.push_back(R(kStart.addDays(1), "13:00", 150, 90, 80));
+    row("a reading at noon", v, 3, 12, "130,0/80,0", "elevated", true,
+        {"hors des plages matin/soir"});
+
+    v.clear();
+    Fill223(v, kStart, 2, 140, 90);
+    QTest::newRow("2 days only")
+        << v << std::vector<Reading>() << 3 << 8 << "140,0/90,0"
+        << "" << false
+        << "8 mesures sur 12 attendues; manquent : matin du 3e jour (2), soir du 3e jour (2)."
+        << QStringList();
+  }
+  void rule223() {
+    QFETCH(std::vector<Reading>, filed);
+    QFETCH(std::vector<Reading>, nuit);
+    QFETCH(int, days);
+    QFETCH(int, counted);
+    QFETCH(QString, means);
+    QFETCH(QString, category);
+    QFETCH(bool, extend);
+    QFETCH(QString, compliance);
+    QFETCH(QStringList, reasons);
+    std::array<std::vector<Reading>, 4> lists;
+    for (const Reading &r : filed) {
+      lists[size_t(PeriodIndex(PeriodOfTime(r[Reading::Time])))].push_back(r);
+    }
+    for (const Reading &r : nuit) {
+      lists[size_t(PeriodIndex(DayPeriod::Nuit))].push_back(r);
+    }
+    const SeriesLists view = {&lists[0], &lists[1], &lists[2], &lists[3]};
+    const std::optional<QDate> start = DefaultSeriesStart(view, Protocol::Rule223);
+    QCOMPARE(start, std::optional(kStart));
+    const SeriesResult series = ComputeSeries(view, Protocol::Rule223, *start);
+    QCOMPARE(series.end, kStart.addDays(days - 1));
+    QCOMPARE(int(series.all.count), counted);
+    QCOMPARE(FrenchTenths(MeanTenths(series.all.systolic, series.all.count)) + u'/' +
+                 FrenchTenths(MeanTenths(series.all.diastolic, series.all.count)),
+             means);
+    QCOMPARE(series.category ? HomeCategoryKey(*series.category) : QString(), category);
+    QCOMPARE(series.extend, extend);
+    QCOMPARE(ExtendSentence(series).isEmpty(), !extend);
+    QCOMPARE(ComplianceLine(series), compliance);
+    QStringList why;
+    for (const ExcludedReading &e : series.excluded) {
+      why << e.reason;
+    }
+    QCOMPARE(why, reasons);
+  }
+
+  // The sessions by time, default and widened, for every protocol: which
+  // readings of one day count, the one after midnight with the day before.
+  void sessionWindows_data() {
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QString>("morningStart");
+    QTest::addColumn<QString>("eveningEnd");
+    QTest::addColumn<QStringList>("counted"); // times of the readings counted
+    QTest::addColumn<QString>("sentence");
+    for (Protocol p : kProtocols) {
+      const QByteArray key = ProtocolOf(p).key.toUtf8();
+      QTest::addRow("%s, default", key.constData())
+          << int(p) << "06:01"
+          << "23:59" << QStringList{"06:01", "12:00", "18:01", "23:59"}
+          << "Plages des séances : matin 06:01-12:00, soir 18:01-23:59.";
+      QTest::addRow("%s, widened", key.constData())
+          << int(p) << "04:00"
+          << "01:59" << QStringList{"04:00", "05:30", "06:00", "06:01", "12:00",
+                                    "18:01", "23:59", "00:30", "01:59"}
+          << "Plages des séances : matin 04:00-12:00, soir 18:01-01:59 le lendemain.";
+      QTest::addRow("%s, to half past midnight", key.constData())
+          << int(p) << "05:30"
+          << "00:30" << QStringList{"05:30", "06:00", "06:01", "12:00", "18:01", "23:59", "00:30"}
+          << "Plages des séances : matin 05:30-12:00, soir 18:01-00:30 le lendemain.";
+    }
+  }
+  void sessionWindows() {
+    QFETCH(int, protocol);
+    QFETCH(QString, morningStart);
+    QFETCH(QString, eveningEnd);
+    QFETCH(QStringList, counted);
+    QFETCH(QString, sentence);
+    const Protocol p = Protocol(protocol);
+    const auto settings =
+        SeriesSettingsFromText(ProtocolOf(p).key + u',' + QString(morningStart).remove(u':') +
+                               u',' + QString(eveningEnd).remove(u':'));
+    QVERIFY(settings);
+    QCOMPARE(settings->protocol, p);
+    QCOMPARE(SeriesSettingsFromText(SeriesSettingsText(*settings)), settings);
+    QCOMPARE(WindowsSentence(settings->windows), sentence);
+    // The second day of the series: readings at the edges of the sessions,
+    // and the third day's small hours, which belong to the second evening.
+    const QDate day = kStart.addDays(ProtocolOf(p).firstCounted + 1);
+    std::array<std::vector<Reading>, 4> lists;
+    for (const char *time : {"03:59", "04:00", "05:30", "06:00", "06:01", "12:00", "12:01", "18:00",
+                             "18:01", "23:59"}) {
+      lists[size_t(PeriodIndex(PeriodOfTime(QString::fromUtf8(time))))].push_back(
+          R(day, time, 130, 80, 70));
+    }
+    for (const char *time : {"00:30", "01:59", "02:00"}) {
+      lists[size_t(PeriodIndex(DayPeriod::Nuit))].push_back(R(day.addDays(1), time, 130, 80, 70));
+    }
+    const SeriesLists view = {&lists[0], &lists[1], &lists[2], &lists[3]};
+    SeriesResult series = ComputeSeries(view, p, kStart, settings->windows);
+    // No session keeps more than its share: count the kept and the extra.
+    QStringList kept;
+    for (const SeriesDay &d : series.days) {
+      for (const auto *session : {&d.morning, &d.evening}) {
+        for (const SeriesReading &r : *session) {
+          kept << TimeText(r.minutes);
+        }
+      }
+    }
+    for (const ExcludedReading &e : series.excluded) {
+      if (e.reason == QStringLiteral("surnuméraire")) {
+        kept << e.time;
+      }
+    }
+    kept.sort();
+    counted.sort();
+    QCOMPARE(kept, counted);
   }
 
   // Every reading of the series' days that does not count is listed with
@@ -265,7 +484,7 @@ private slots:
     QFETCH(QStringList, cells);
     QFETCH(QString, reason);
     const std::vector<Reading> m = {test::CellsReading(cells)};
-    const SeriesResult series = ComputeSeries(m, {}, Protocol::Rule3, kStart);
+    const SeriesResult series = ComputeSeries(Lists(m, {}), Protocol::Rule3, kStart);
     if (reason.isEmpty()) {
       QVERIFY(series.excluded.empty());
       return;
