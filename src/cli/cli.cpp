@@ -62,7 +62,16 @@ const char kHelp[] =
     "\n"
     "Options de releve :\n"
     "  --patient NOM             le patient (obligatoire)\n"
-    "  --protocole regle3|esh7   règle des 3 (par défaut) ou protocole européen\n"
+    "  --protocole regle223|regle3|esh7\n"
+    "                            règle des 2-2-3, règle des 3 ou protocole européen\n"
+    "                            (par défaut : celui choisi pour le patient dans la\n"
+    "                            fenêtre du relevé, sinon la règle des 2-2-3)\n"
+    "  --matin-des HH:MM         pour cette fois, la séance du matin commence à cette\n"
+    "                            heure, de 04:00 à 06:01 (par défaut : l'heure\n"
+    "                            choisie pour le patient, sinon 06:01)\n"
+    "  --soir-jusqua HH:MM       pour cette fois, la séance du soir finit à cette\n"
+    "                            heure, de 23:59 à 01:59 le lendemain (par défaut :\n"
+    "                            l'heure choisie pour le patient, sinon 23:59)\n"
     "  --debut JJ/MM/AAAA        premier jour du relevé (par défaut : le relevé se\n"
     "                            termine le dernier jour mesuré) ; avec esh7, le\n"
     "                            jour 1 est le premier jour mesuré dès cette date\n"
@@ -133,7 +142,9 @@ struct Refusal {
 
 struct Request {
   QString patient;
-  Protocol protocol = Protocol::Rule3;
+  std::optional<Protocol> protocol; // releve: --protocole; the patient's own without it
+  std::optional<int> morningStart;  // releve: --matin-des, in minutes
+  std::optional<int> eveningEnd;    // releve: --soir-jusqua, past 24:00 for the next day
   std::optional<QDate> start, from, to;
   bool json = false;
   QString folder;
@@ -160,6 +171,15 @@ std::optional<Refusal> ParseDate(const QString &value, std::optional<QDate> *dat
   }
   *date = parsed;
   return std::nullopt;
+}
+
+// Minutes since midnight of "HH:MM"; none for anything else.
+std::optional<int> ParseClock(const QString &value) {
+  const QTime time = QTime::fromString(value, QStringLiteral("hh:mm"));
+  if (!time.isValid() || value.size() != 5) {
+    return std::nullopt;
+  }
+  return time.hour() * 60 + time.minute();
 }
 
 // Refuses an output file (-o, --pdf) that is not safe to write.
@@ -218,9 +238,32 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
     } else if (option == u"--protocole") {
       const std::optional<Protocol> protocol = ProtocolFromKey(value);
       if (!protocol) {
-        return Refusal{QStringLiteral("Protocole inconnu : %1 (regle3 ou esh7).").arg(value)};
+        return Refusal{
+            QStringLiteral("Protocole inconnu : %1 (regle223, regle3 ou esh7).").arg(value)};
       }
       request->protocol = *protocol;
+    } else if (option == u"--matin-des") {
+      const std::optional<int> minutes = ParseClock(value);
+      if (!minutes || *minutes < kEarliestMorningStart ||
+          *minutes > SessionWindows().morningStart) {
+        return Refusal{QStringLiteral("Début du matin invalide : %1 (attendu : HH:MM, de %2 à %3).")
+                           .arg(value, TimeText(kEarliestMorningStart),
+                                TimeText(SessionWindows().morningStart))};
+      }
+      request->morningStart = *minutes;
+    } else if (option == u"--soir-jusqua") {
+      // 23:59 or, past midnight, up to the latest end the evening allows.
+      std::optional<int> minutes = ParseClock(value);
+      if (minutes && *minutes < SessionWindows().eveningEnd) {
+        *minutes += 24 * 60;
+      }
+      if (!minutes || *minutes < SessionWindows().eveningEnd || *minutes > kLatestEveningEnd) {
+        return Refusal{
+            QStringLiteral("Fin du soir invalide : %1 (attendu : HH:MM, de %2 à %3 le lendemain).")
+                .arg(value, TimeText(SessionWindows().eveningEnd),
+                     TimeText(kLatestEveningEnd - 24 * 60))};
+      }
+      request->eveningEnd = *minutes;
     } else if (option == u"--ordre-dates") {
       if (value != u"jm" && value != u"mj") {
         return Refusal{QStringLiteral("Ordre des dates inconnu : %1 (jm ou mj).").arg(value)};
@@ -418,6 +461,7 @@ void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextSt
   out << ProtocolOf(series.protocol).text << u'\n';
   out << QStringLiteral("Du ") << series.start.toString(kDateMask) << QStringLiteral(" au ")
       << series.end.toString(kDateMask) << u'\n';
+  out << WindowsSentence(series.windows) << u'\n';
   for (size_t d = 0; d < series.days.size(); ++d) {
     const SeriesDay &day = series.days[d];
     out << QStringLiteral("Jour %1 (%2)").arg(d + 1).arg(day.date.toString(kDateMask))
@@ -438,8 +482,9 @@ void PrintSeriesText(const SeriesResult &series, const QString &patient, QTextSt
   for (const QString &line : VerdictLines(series)) {
     out << line << u'\n';
   }
-  if (const QString irregular =
-          IrregularSummary(series.irregular, series.all.count + qint64(series.excluded.size()));
+  // Out of every reading the form shows, day 1 of the European protocol
+  // included.
+  if (const QString irregular = IrregularSummary(series.irregular, series.shown());
       !irregular.isEmpty()) {
     out << irregular << u'\n';
   }
@@ -481,7 +526,7 @@ QJsonObject SeriesJson(const SeriesResult &series) {
   const char *verdict = series.verdict == Verdict::Incomplete ? "incomplete"
                         : series.verdict == Verdict::Above    ? "above"
                                                               : "below";
-  return QJsonObject{
+  QJsonObject json{
       {QStringLiteral("protocol"), ProtocolOf(series.protocol).key},
       {QStringLiteral("start"), series.start.toString(Qt::ISODate)},
       {QStringLiteral("end"), series.end.toString(Qt::ISODate)},
@@ -492,11 +537,19 @@ QJsonObject SeriesJson(const SeriesResult &series) {
       {QStringLiteral("morning"), MeansJson(series.morning)},
       {QStringLiteral("evening"), MeansJson(series.evening)},
       {QStringLiteral("verdict"), QString::fromLatin1(verdict)},
+      {QStringLiteral("extend"), series.extend},
+      {QStringLiteral("windows"),
+       QJsonObject{{QStringLiteral("morning"), MorningWindowText(series.windows)},
+                   {QStringLiteral("evening"), EveningWindowText(series.windows)}}},
       {QStringLiteral("excluded"), excluded},
       {QStringLiteral("missing"), missing},
       {QStringLiteral("compliance"), ComplianceLine(series)},
       {QStringLiteral("irregular"), series.irregular},
   };
+  if (series.category) {
+    json.insert(QStringLiteral("category"), HomeCategoryKey(*series.category));
+  }
+  return json;
 }
 
 // Reads the patient's four lists from the data folder; a patient without
@@ -504,6 +557,7 @@ QJsonObject SeriesJson(const SeriesResult &series) {
 std::optional<Refusal> LoadPatient(const Request &request, Logbook &book) {
   book.paths().dataFolder = DataFolder(request);
   book.paths().patientFile = book.paths().dataFolder + QStringLiteral("ARTL_Users.ini");
+  book.paths().preferencesFile = book.paths().dataFolder + QStringLiteral("ARTL_Prefs.ini");
   book.setPatient(request.patient);
   const auto &files = book.paths().measurementFiles;
   if (std::none_of(files.begin(), files.end(),
@@ -516,6 +570,15 @@ std::optional<Refusal> LoadPatient(const Request &request, Logbook &book) {
     return Refusal{QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())};
   }
   return std::nullopt;
+}
+
+// The patient's series settings as the window keeps them in the preferences
+// file of the data folder, read and never written; the defaults without them.
+SeriesSettings PatientSettings(const Logbook &book) {
+  const Preferences prefs =
+      ReadPreferences(PreferencesReader::fromFile(book.paths().preferencesFile));
+  return PatientSeriesSettings(PatientEntryOf(prefs.seriesPatients, book.patient()),
+                               prefs.seriesProtocol);
 }
 
 int Refuse(const Refusal &refusal, QTextStream &err) {
@@ -660,9 +723,11 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
 
 int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
-  if (const std::optional<Refusal> refused = ParseOptions(
-          args, {"--patient", "--protocole", "--debut", "--pdf", "--json", "--dossier"},
-          &request)) {
+  if (const std::optional<Refusal> refused =
+          ParseOptions(args,
+                       {"--patient", "--protocole", "--matin-des", "--soir-jusqua", "--debut",
+                        "--pdf", "--json", "--dossier"},
+                       &request)) {
     return Refuse(*refused, err);
   }
   QString patient;
@@ -671,15 +736,21 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
     return Refuse(*refused, err);
   }
-  const std::vector<Reading> &matin = book.list(DayPeriod::Matin).readings();
-  const std::vector<Reading> &soir = book.list(DayPeriod::Soir).readings();
+  // The patient's protocol and session windows, unless the options say
+  // otherwise for this run.
+  SeriesSettings settings = PatientSettings(book);
+  settings.protocol = request.protocol.value_or(settings.protocol);
+  settings.windows.morningStart = request.morningStart.value_or(settings.windows.morningStart);
+  settings.windows.eveningEnd = request.eveningEnd.value_or(settings.windows.eveningEnd);
+  const SessionWindows windows = ClampedWindows(settings.windows);
+  const SeriesLists lists = ListsOf(book.lists());
   const std::optional<QDate> start =
-      request.start ? request.start : DefaultSeriesStart(matin, soir, request.protocol);
+      request.start ? request.start : DefaultSeriesStart(lists, settings.protocol, windows);
   if (!start) {
     return Refuse({QStringLiteral("Aucune mesure du matin ou du soir : rien à présenter.")}, err);
   }
   const SeriesResult series =
-      ComputeSeries(matin, soir, request.protocol, *start, &book.contexts());
+      ComputeSeries(lists, settings.protocol, *start, windows, &book.contexts());
   if (!request.pdf.isEmpty()) {
     if (const std::optional<Refusal> refused =
             WriteDocument(SeriesFormDocument(LogbookIdentity(book), series), request.pdf)) {

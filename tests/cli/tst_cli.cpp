@@ -109,8 +109,8 @@ private slots:
            "matin du 7e jour (2), soir du 7e jour (2)."
         << "";
     // 12 readings, mornings and evenings, are enough; the missing day is named.
-    const QStringList lastDay = {"releve", "--patient", "Anne",      "--dossier",
-                                 "@",      "--debut",   "03/03/2026"};
+    const QStringList lastDay = {"releve",  "--patient",  "Anne",        "--dossier", "@",
+                                 "--debut", "03/03/2026", "--protocole", "regle3"};
     QTest::newRow("the last day unmeasured")
         << lastDay << 0
         << "12 mesures sur 18 attendues; manquent : matin du 3e jour (3), soir du 3e jour (3)."
@@ -133,7 +133,13 @@ private slots:
                               << "Date invalide : 2/3/2026 (attendu : JJ/MM/AAAA).\n";
     QTest::newRow("bad protocol") << QStringList{"releve", "--patient", "Anne", "--protocole", "x"}
                                   << 2 << ""
-                                  << "Protocole inconnu : x (regle3 ou esh7).\n";
+                                  << "Protocole inconnu : x (regle223, regle3 ou esh7).\n";
+    QTest::newRow("morning start too early")
+        << QStringList{"releve", "--patient", "Anne", "--matin-des", "03:59"} << 2 << ""
+        << "Début du matin invalide : 03:59 (attendu : HH:MM, de 04:00 à 06:01).\n";
+    QTest::newRow("evening end too late")
+        << QStringList{"releve", "--patient", "Anne", "--soir-jusqua", "02:00"} << 2 << ""
+        << "Fin du soir invalide : 02:00 (attendu : HH:MM, de 23:59 à 01:59 le lendemain).\n";
     QTest::newRow("unknown option")
         << QStringList{"releve", "--patient", "Anne", "--vite"} << 2 << ""
         << "Option inconnue : --vite.\n";
@@ -572,15 +578,16 @@ private slots:
   }
 
   void seriesAsJson() {
-    const Run r = run({"releve", "--patient", "Anne", "--dossier", folder_, "--json"});
+    const Run r = run(
+        {"releve", "--patient", "Anne", "--dossier", folder_, "--json", "--protocole", "regle3"});
     QCOMPARE(r.code, 0);
     QCOMPARE(r.err, QString());
     const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
     QStringList keys = o.keys();
     keys.sort();
-    QCOMPARE(keys, QStringList({"compliance", "counted", "end", "evening", "excluded", "expected",
-                                "irregular", "mean", "minimum", "missing", "morning", "protocol",
-                                "start", "verdict"}));
+    QCOMPARE(keys, QStringList({"category", "compliance", "counted", "end", "evening", "excluded",
+                                "expected", "extend", "irregular", "mean", "minimum", "missing",
+                                "morning", "protocol", "start", "verdict", "windows"}));
     QCOMPARE(o["protocol"].toString(), QStringLiteral("regle3"));
     QCOMPARE(o["start"].toString(), QStringLiteral("2026-03-02"));
     QCOMPARE(o["end"].toString(), QStringLiteral("2026-03-04"));
@@ -596,7 +603,7 @@ private slots:
     // A day unmeasured: its morning and evening, numbered as the form does.
     const QJsonArray missing =
         QJsonDocument::fromJson(run({"releve", "--patient", "Anne", "--dossier", folder_, "--debut",
-                                     "03/03/2026", "--json"})
+                                     "03/03/2026", "--json", "--protocole", "regle3"})
                                     .out.toUtf8())
             .object()["missing"]
             .toArray();
@@ -605,6 +612,93 @@ private slots:
         missing[1].toObject(),
         (QJsonObject{{"day", 3}, {"date", "2026-03-05"}, {"moment", "evening"}, {"count", 3}}));
   }
+  // The series' settings: --protocole, else the patient's in the preferences
+  // file, else the 2-2-3 rule; --matin-des and --soir-jusqua widen the
+  // sessions for one run. Anne gets a reading at 05:30 on 03/03, counted only
+  // in a wider morning, and a flag on the first reading of 02/03, day 1 of
+  // the European protocol: shown, and so among the readings the flag is out of.
+  void seriesSettings_data() {
+    QTest::addColumn<QByteArray>("prefs"); // the preferences file; empty: none
+    QTest::addColumn<QStringList>("args"); // after releve --patient Anne
+    QTest::addColumn<QString>("protocol");
+    QTest::addColumn<QString>("category"); // "": absent
+    QTest::addColumn<bool>("extend");
+    QTest::addColumn<QString>("windows"); // morning and evening
+    QTest::addColumn<int>("outside");     // readings "hors des plages matin/soir"
+    QTest::addColumn<QString>("line");    // the start of a line of the text output
+    QTest::newRow("2-2-3 by default")
+        << QByteArray() << QStringList() << "regle223"
+        << "elevated" << true << "06:01-12:00 18:01-23:59" << 1
+        << "Plages des séances : matin 06:01-12:00, soir 18:01-23:59.";
+    QTest::newRow("the patient's settings")
+        << QByteArray("SeriesProtocol=esh7\r\nSeriesPatients=Bob:esh7,0400,0159|"
+                      "Anne:regle3,0500,0100\r\n")
+        << QStringList() << "regle3"
+        << "elevated" << false << "05:00-12:00 18:01-01:00" << 0
+        << "Plages des séances : matin 05:00-12:00, soir 18:01-01:00 le lendemain.";
+    QTest::newRow("--protocole before the patient's, their sessions kept")
+        << QByteArray("SeriesPatients=Anne:regle3,0500,0100\r\n")
+        << QStringList{"--protocole", "regle223"} << "regle223"
+        << "elevated" << true << "05:00-12:00 18:01-01:00" << 0 << "Moyenne : 131,7 / 81,3 mmHg";
+    // Day 1 is not counted: too few readings, no category; the flag is out
+    // of the 12 readings of the grid and the 8 not counted.
+    QTest::newRow("the protocol chosen before settings per patient")
+        << QByteArray("SeriesProtocol=esh7\r\n") << QStringList() << "esh7"
+        << "" << false << "06:01-12:00 18:01-23:59" << 1
+        << "Pouls irrégulier noté pour 1 mesure sur 20 :";
+    QTest::newRow("sessions widened for this run")
+        << QByteArray() << QStringList{"--matin-des", "05:00", "--soir-jusqua", "01:30"}
+        << "regle223"
+        << "elevated" << true << "05:00-12:00 18:01-01:30" << 0
+        << "Plages des séances : matin 05:00-12:00, soir 18:01-01:30 le lendemain.";
+  }
+  void seriesSettings() {
+    QFETCH(QByteArray, prefs);
+    QFETCH(QStringList, args);
+    QFETCH(QString, protocol);
+    QFETCH(QString, category);
+    QFETCH(bool, extend);
+    QFETCH(QString, windows);
+    QFETCH(int, outside);
+    QFETCH(QString, line);
+    QString patient = QStringLiteral("Anne");
+    StoragePaths paths = SetupStorage(home_->path(), patient);
+    Logbook book(patient, paths);
+    QVERIFY(LoadLogbook(book).isEmpty());
+    book.list(DayPeriod::Matin).append(test::MakeReading("05:30", 150, 95, 70, "03/03/2026"));
+    QCOMPARE(SaveLogbook(book).written, 2);
+    QCOMPARE(run({"remarque", "--patient", "Anne", "--dossier", folder_, "--date", "02/03/2026",
+                  "--heure", "07:00", "--pouls-irregulier", "oui"})
+                 .code,
+             0);
+    if (!prefs.isEmpty()) {
+      QVERIFY(test::WriteFile(folder_ + QStringLiteral("ARTL_Prefs.ini"), prefs));
+    }
+    args = QStringList{"releve", "--patient", "Anne", "--dossier", folder_} + args;
+    const Run json = run(args + QStringList{"--json"});
+    QCOMPARE(json.code, 0);
+    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8()).object();
+    QCOMPARE(o["protocol"].toString(), protocol);
+    QCOMPARE(o.contains("category"), !category.isEmpty());
+    QCOMPARE(o["category"].toString(), category);
+    QVERIFY(o["extend"].isBool());
+    QCOMPARE(o["extend"].toBool(), extend);
+    const QJsonObject w = o["windows"].toObject();
+    QCOMPARE(w["morning"].toString() + u' ' + w["evening"].toString(), windows);
+    const QJsonArray excluded = o["excluded"].toArray();
+    QCOMPARE(std::count_if(excluded.begin(), excluded.end(),
+                           [](const QJsonValue &e) {
+                             return e["reason"].toString() ==
+                                    QStringLiteral("hors des plages matin/soir");
+                           }),
+             outside);
+    const Run text = run(args);
+    const QStringList lines = text.out.split(u'\n');
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [&](const QString &l) { return l.startsWith(line); }),
+             qPrintable(text.out));
+  }
+
   // import: the summary; a new name gets a profile; rejected rows and
   // duplicates are no failure; nothing is written on a dry run, on any
   // error, or while the program runs.
