@@ -1,5 +1,6 @@
 #include "reports/report_files.h"
 
+#include "common/preferences_file.h"
 #include "logbook/logbook.h"
 #include "logbook/patient_file.h"
 #include "logbook/reports.h"
@@ -23,7 +24,7 @@ QString PdfPath(const QString &printFolder, const QString &prefix, const QString
 } // namespace
 
 ReportIdentity LogbookIdentity(const Logbook &book) {
-  ReportIdentity who{book.patient(), {}, {}};
+  ReportIdentity who{book.patient(), {}, {}, {}};
   for (const Patient &patient : LoadPatientFile(book.paths().patientFile).patients) {
     if (patient[Patient::Name] == book.patient()) {
       who.age = patient[Patient::Age];
@@ -31,6 +32,9 @@ ReportIdentity LogbookIdentity(const Logbook &book) {
       break;
     }
   }
+  const Preferences prefs =
+      ReadPreferences(PreferencesReader::fromFile(book.paths().preferencesFile));
+  who.meter = PatientEntryOf(prefs.meterNames, book.patient());
   return who;
 }
 

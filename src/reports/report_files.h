@@ -12,8 +12,9 @@ namespace tl {
 
 class Logbook;
 
-// The logbook's patient, and from the profile in the patient file the age
-// and the doctor.
+// The logbook's patient, from the profile in the patient file the age and
+// the doctor, and from the preferences file the meter last read for the
+// patient.
 ReportIdentity LogbookIdentity(const Logbook &book);
 
 // "Releve_automesure_" + patient + "_" + stamp + ".pdf", and
