@@ -213,6 +213,11 @@ enum class ControlId : int {
   SeriesButtonPdf = 720,
   SeriesButtonPrint = 721,
   SeriesButtonClose = 722,
+  SeriesMorningStartLabel = 723,
+  SeriesMorningStart = 724,
+  SeriesEveningEndLabel = 725,
+  SeriesEveningEnd = 726,
+  SeriesWindows = 727,
 
   // Import preview window: 800 to 899.
   ImportFirst = 800,

@@ -32,6 +32,7 @@
 #include <QPrinter>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 
 namespace tl {
@@ -96,17 +97,42 @@ QTableWidgetItem *Cell(const QString &text, Qt::Alignment align = Qt::AlignCente
   return item;
 }
 
-// The protocol kept in the preferences file; the rule of 3 without one.
-Protocol RememberedProtocol() {
+// The patient's settings kept in the preferences file; without them, the
+// protocol chosen before settings were kept per patient, or the defaults.
+SeriesSettings KeptSettings(const QString &patient) {
   const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
-  return ProtocolFromKey(prefs.seriesProtocol).value_or(Protocol::Rule3);
+  return PatientSeriesSettings(PatientEntryOf(prefs.seriesPatients, patient), prefs.seriesProtocol);
 }
 
-// Keeps the protocol in the preferences file, every other key as it is
-// there.
-void RememberProtocol(Protocol protocol) {
-  UpdatePreferencesFile(
-      [protocol](Preferences &prefs) { prefs.seriesProtocol = ProtocolOf(protocol).key; });
+// Keeps the patient's settings in the preferences file, every other key as
+// it is there.
+void KeepSettings(const QString &patient, const SeriesSettings &settings) {
+  UpdatePreferencesFile([&](Preferences &prefs) {
+    prefs.seriesPatients =
+        WithPatientEntry(prefs.seriesPatients, patient, SeriesSettingsText(settings));
+  });
+}
+
+// The ends the evening selector offers: the usual 23:59, then every quarter
+// of an hour of the next day until the latest end.
+std::vector<int> EveningEnds() {
+  std::vector<int> ends = {SessionWindows().eveningEnd};
+  for (int end = 24 * 60 + 15; end < kLatestEveningEnd; end += 15) {
+    ends.push_back(end);
+  }
+  ends.push_back(kLatestEveningEnd);
+  return ends;
+}
+
+QString EveningEndText(int end) {
+  return end >= 24 * 60 ? TimeText(end - 24 * 60) + QStringLiteral(" le lendemain") : TimeText(end);
+}
+
+// A selector sized for its longest text even before its page is first laid out.
+void FitSelector(QComboBox *selector) {
+  selector->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  selector->setMinimumWidth(selector->sizeHint().width());
+  selector->resize(selector->minimumSize());
 }
 
 QString MomentMeans(const QString &name, const SeriesSums &sums) {
@@ -181,18 +207,15 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   connect(close_, &DrawnButton::clicked, this, &QDialog::accept);
   connect(tabs_, &QTabWidget::currentChanged, this, &SeriesWindow::updateButtons);
 
-  // The protocol chosen last time, the latest series and the last 30 days
-  // by default.
-  const Protocol remembered = RememberedProtocol();
-  {
-    const QSignalBlocker block(protocol_);
-    protocol_->setCurrentIndex(remembered == Protocol::Rule3 ? 0 : 1);
-  }
-  if (const auto start = DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
-                                            lists_.list(DayPeriod::Soir).readings(), remembered)) {
+  // The patient's settings, the latest series and the last 30 days by
+  // default.
+  showSettings(KeptSettings(who_.name));
+  const SeriesSettings shown = settings();
+  defaultStart_ = DefaultSeriesStart(ListsOf(lists_), shown.protocol, shown.windows);
+  if (defaultStart_) {
     hasSeriesReadings_ = true;
     const QSignalBlocker block(start_);
-    start_->setDate(*start);
+    start_->setDate(*defaultStart_);
   }
   if (const auto range = DefaultReportRange(lists_)) {
     hasReportReadings_ = true;
@@ -205,7 +228,9 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   recomputeReport();
 
   setTabOrder(protocol_, start_);
-  setTabOrder(start_, grid_);
+  setTabOrder(start_, morningStart_);
+  setTabOrder(morningStart_, eveningEnd_);
+  setTabOrder(eveningEnd_, grid_);
   setTabOrder(grid_, excluded_);
   setTabOrder(excluded_, pdf_);
   setTabOrder(pdf_, print_);
@@ -238,6 +263,9 @@ void SeriesWindow::showEvent(QShowEvent *event) {
 QWidget *SeriesWindow::buildSeriesPage() {
   auto *page = new QWidget;
   auto *layout = new QVBoxLayout(page);
+  // Tight rows: a series of seven days fits without scrolling.
+  layout->setContentsMargins(9, 6, 9, 6);
+  layout->setSpacing(4);
   auto *choices = new QHBoxLayout;
   QLabel *protocolLabel =
       MakeLabel(QStringLiteral("Protocole : "), ControlId::SeriesProtocolLabel, page);
@@ -246,10 +274,7 @@ QWidget *SeriesWindow::buildSeriesPage() {
     protocol_->addItem(ProtocolOf(p).text, ProtocolOf(p).key);
   }
   protocol_->setAccessibleName(QStringLiteral("Protocole"));
-  // Sized for its longest text even before the page is first laid out.
-  protocol_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  protocol_->setMinimumWidth(protocol_->sizeHint().width());
-  protocol_->resize(protocol_->minimumSize());
+  FitSelector(protocol_);
   protocolLabel->setBuddy(protocol_);
   SetControlNumber(protocol_, ControlId::SeriesProtocol);
   QLabel *startLabel =
@@ -263,12 +288,51 @@ QWidget *SeriesWindow::buildSeriesPage() {
   choices->addStretch();
   layout->addLayout(choices);
 
+  // The sessions may start earlier in the morning and end later at night.
+  auto *windows = new QHBoxLayout;
+  QLabel *morningLabel =
+      MakeLabel(QStringLiteral("Matin à partir de : "), ControlId::SeriesMorningStartLabel, page);
+  morningStart_ = new QTimeEdit(page);
+  morningStart_->setDisplayFormat(QStringLiteral("HH:mm"));
+  const SessionWindows usual;
+  morningStart_->setTimeRange(QTime(kEarliestMorningStart / 60, kEarliestMorningStart % 60),
+                              QTime(usual.morningStart / 60, usual.morningStart % 60));
+  morningStart_->setAccessibleName(morningLabel->text().chopped(3));
+  morningStart_->setToolTip(QStringLiteral("L'heure dès laquelle une mesure compte pour le matin, "
+                                           "de 04:00 à 06:01."));
+  morningLabel->setBuddy(morningStart_);
+  SetControlNumber(morningStart_, ControlId::SeriesMorningStart);
+  QLabel *eveningLabel =
+      MakeLabel(QStringLiteral("Soir jusqu'à : "), ControlId::SeriesEveningEndLabel, page);
+  eveningEnd_ = new QComboBox(page);
+  for (int end : EveningEnds()) {
+    eveningEnd_->addItem(EveningEndText(end), end);
+  }
+  eveningEnd_->setAccessibleName(eveningLabel->text().chopped(3));
+  eveningEnd_->setToolTip(
+      QStringLiteral("L'heure jusqu'à laquelle une mesure compte pour le soir ; "
+                     "après minuit, pour le soir de la veille."));
+  FitSelector(eveningEnd_);
+  eveningLabel->setBuddy(eveningEnd_);
+  SetControlNumber(eveningEnd_, ControlId::SeriesEveningEnd);
+  windowsText_ = MakeLabel(QString(), ControlId::SeriesWindows, page);
+  windowsText_->setWordWrap(true);
+  windows->addWidget(morningLabel);
+  windows->addWidget(morningStart_);
+  windows->addSpacing(20);
+  windows->addWidget(eveningLabel);
+  windows->addWidget(eveningEnd_);
+  windows->addSpacing(20);
+  windows->addWidget(windowsText_, 1);
+  layout->addLayout(windows);
+
   empty_ = MakeMessage(kNothingToShow, ControlId::SeriesEmpty, page);
   layout->addWidget(empty_, 1);
 
   seriesContent_ = new QWidget(page);
   auto *content = new QVBoxLayout(seriesContent_);
   content->setContentsMargins(0, 0, 0, 0);
+  content->setSpacing(3);
   grid_ = MakeTable(ControlId::SeriesGrid, QStringLiteral("Mesures du relevé"), seriesContent_);
   content->addWidget(grid_, 1);
   means_ = MakeLabel(QString(), ControlId::SeriesMeans, seriesContent_);
@@ -289,19 +353,54 @@ QWidget *SeriesWindow::buildSeriesPage() {
   content->addWidget(excluded_);
   layout->addWidget(seriesContent_, 1);
 
-  connect(protocol_, &QComboBox::currentIndexChanged, this, [this] {
-    // Another protocol: the series ends again on the last day measured.
-    const Protocol protocol = kProtocols[protocol_->currentIndex()];
-    RememberProtocol(protocol);
-    if (const auto start = DefaultSeriesStart(lists_.list(DayPeriod::Matin).readings(),
-                                              lists_.list(DayPeriod::Soir).readings(), protocol)) {
-      const QSignalBlocker block(start_);
-      start_->setDate(*start);
-    }
-    recomputeSeries();
-  });
+  connect(protocol_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(true); });
+  connect(morningStart_, &QTimeEdit::timeChanged, this, [this] { settingsChanged(false); });
+  connect(eveningEnd_, &QComboBox::currentIndexChanged, this, [this] { settingsChanged(false); });
   connect(start_, &QDateEdit::dateChanged, this, &SeriesWindow::recomputeSeries);
   return page;
+}
+
+SeriesSettings SeriesWindow::settings() const {
+  SeriesSettings shown;
+  shown.protocol = kProtocols[std::max(0, protocol_->currentIndex())];
+  shown.windows.morningStart = morningStart_->time().msecsSinceStartOfDay() / 60000;
+  shown.windows.eveningEnd = eveningEnd_->currentData().toInt();
+  return shown;
+}
+
+void SeriesWindow::showSettings(const SeriesSettings &settings) {
+  const QSignalBlocker blockProtocol(protocol_);
+  const QSignalBlocker blockMorning(morningStart_);
+  const QSignalBlocker blockEvening(eveningEnd_);
+  const SessionWindows windows = ClampedWindows(settings.windows);
+  protocol_->setCurrentIndex(ProtocolIndex(settings.protocol));
+  morningStart_->setTime(QTime(windows.morningStart / 60, windows.morningStart % 60));
+  // An end written by hand between the choices is offered too.
+  int index = eveningEnd_->findData(windows.eveningEnd);
+  if (index < 0) {
+    index = 0;
+    while (index < eveningEnd_->count() &&
+           eveningEnd_->itemData(index).toInt() < windows.eveningEnd) {
+      ++index;
+    }
+    eveningEnd_->insertItem(index, EveningEndText(windows.eveningEnd), windows.eveningEnd);
+  }
+  eveningEnd_->setCurrentIndex(index);
+}
+
+void SeriesWindow::settingsChanged(bool protocolChanged) {
+  const SeriesSettings chosen = settings();
+  KeepSettings(who_.name, chosen);
+  // Another protocol: the series ends again on the last day measured. Other
+  // windows move a series shown by default, not one the person chose.
+  const bool byDefault = !defaultStart_ || start_->date() == *defaultStart_;
+  defaultStart_ = DefaultSeriesStart(ListsOf(lists_), chosen.protocol, chosen.windows);
+  hasSeriesReadings_ = defaultStart_.has_value();
+  if (defaultStart_ && (protocolChanged || byDefault)) {
+    const QSignalBlocker block(start_);
+    start_->setDate(*defaultStart_);
+  }
+  recomputeSeries();
 }
 
 QWidget *SeriesWindow::buildReportPage() {
@@ -368,11 +467,11 @@ void SeriesWindow::recomputeSeries() {
   seriesContent_->setVisible(hasSeriesReadings_);
   start_->setEnabled(hasSeriesReadings_);
   protocol_->setEnabled(hasSeriesReadings_);
-  const Protocol protocol = kProtocols[protocol_->currentIndex()];
-  const ProtocolInfo &info = ProtocolOf(protocol);
+  const SeriesSettings chosen = settings();
+  const ProtocolInfo &info = ProtocolOf(chosen.protocol);
   series_ =
-      ComputeSeries(lists_.list(DayPeriod::Matin).readings(),
-                    lists_.list(DayPeriod::Soir).readings(), protocol, start_->date(), contexts_);
+      ComputeSeries(ListsOf(lists_), chosen.protocol, start_->date(), chosen.windows, contexts_);
+  windowsText_->setText(WindowsSentence(series_.windows));
 
   // One row per day and session; each kept reading as its time, "S/D" and pulse.
   grid_->clear();
@@ -435,13 +534,13 @@ void SeriesWindow::recomputeSeries() {
                                   ? QString()
                                   : QStringLiteral("\nManquent : ") + missing + u'.';
   means_->setText(QStringLiteral("Moyenne%1 : %2 / %3 mmHg, pouls %4 ; %5 mesures retenues sur "
-                                 "%6 attendues.\n%7\n%8%9")
+                                 "%6 attendues.\n%7 ; %8%9")
                       .arg(daysNote, mean(&SeriesSums::systolic), mean(&SeriesSums::diastolic),
                            mean(&SeriesSums::pulse))
                       .arg(series_.all.count)
-                      .arg(info.expected)
+                      .arg(series_.expected())
                       .arg(MomentMeans(QStringLiteral("Matin"), series_.morning),
-                           MomentMeans(QStringLiteral("Soir"), series_.evening), missingLine));
+                           MomentMeans(QStringLiteral("soir"), series_.evening), missingLine));
   verdict_->setText(VerdictLines(series_).join(u'\n'));
   QFont bold = verdict_->font();
   bold.setBold(true);
@@ -468,6 +567,7 @@ void SeriesWindow::fitGridColumns() {
   // shared by the reading columns.
   grid_->horizontalHeader()->setStretchLastSection(false);
   grid_->resizeColumnsToContents();
+  grid_->doItemsLayout(); // the scroll bar as the rows now need it
   const int readings = grid_->columnCount() - 2;
   if (readings <= 0) {
     return;
@@ -594,7 +694,7 @@ void SeriesWindow::applyDarkScheme() {
         SetControlColour(widget, kTextColour, kDarkText);
       }
     } else if (qobject_cast<QTableWidget *>(widget) || qobject_cast<QPlainTextEdit *>(widget) ||
-               qobject_cast<QDateEdit *>(widget) || qobject_cast<QComboBox *>(widget)) {
+               qobject_cast<QDateTimeEdit *>(widget) || qobject_cast<QComboBox *>(widget)) {
       SetControlColour(widget, kBackgroundColour, DarkPanel());
       SetControlColour(widget, kTextColour, kDarkText);
     }

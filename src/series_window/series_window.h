@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QDateEdit;
@@ -18,6 +19,7 @@ class QLabel;
 class QPlainTextEdit;
 class QTableWidget;
 class QTabWidget;
+class QTimeEdit;
 
 namespace tl {
 
@@ -37,6 +39,11 @@ public:
   QTabWidget *tabs() const { return tabs_; }
   QComboBox *protocolSelector() const { return protocol_; }
   QDateEdit *startPicker() const { return start_; }
+  // "Matin à partir de" (04:00 to 06:01) and "Soir jusqu'à" (23:59 to
+  // 01:59 the next day): the patient's session windows.
+  QTimeEdit *morningStartPicker() const { return morningStart_; }
+  QComboBox *eveningEndSelector() const { return eveningEnd_; }
+  QLabel *windowsLabel() const { return windowsText_; }
   QDateEdit *fromPicker() const { return from_; }
   QDateEdit *toPicker() const { return to_; }
   QTableWidget *grid() const { return grid_; }
@@ -52,6 +59,8 @@ public:
 
   const ReportIdentity &identity() const { return who_; }
   const SeriesResult &series() const { return series_; }
+  // The protocol and the windows the controls show.
+  SeriesSettings settings() const;
   const DoctorReportData &report() const { return report_; }
 
   // The document of the page shown.
@@ -68,6 +77,8 @@ protected:
 private:
   QWidget *buildSeriesPage();
   QWidget *buildReportPage();
+  void showSettings(const SeriesSettings &settings);
+  void settingsChanged(bool protocolChanged);
   void recomputeSeries();
   void recomputeReport();
   void fitGridColumns();
@@ -79,6 +90,7 @@ private:
   ReportIdentity who_;
   QString printFolder_;
   bool hasSeriesReadings_ = false;
+  std::optional<QDate> defaultStart_; // of the settings shown
   bool hasReportReadings_ = false;
   SeriesResult series_;
   DoctorReportData report_;
@@ -86,6 +98,9 @@ private:
   QTabWidget *tabs_ = nullptr;
   QComboBox *protocol_ = nullptr;
   QDateEdit *start_ = nullptr;
+  QTimeEdit *morningStart_ = nullptr;
+  QComboBox *eveningEnd_ = nullptr;
+  QLabel *windowsText_ = nullptr;
   QDateEdit *from_ = nullptr;
   QDateEdit *to_ = nullptr;
   QTableWidget *grid_ = nullptr;

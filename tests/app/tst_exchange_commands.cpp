@@ -492,6 +492,11 @@ private slots:
     const Preferences after = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
     QCOMPARE(after.meterAddress, address);
     QCOMPARE(after.meterUsers, tiesAfter);
+    // A confirmed import names the meter for the patient: its name, or its
+    // address when it gave none.
+    const QString meter = PatientEntryOf(after.meterNames, main->logbook().patient());
+    QCOMPARE(!meter.isEmpty(), button == u"Importer");
+    QVERIFY2(meter.isEmpty() || meter == u"BP7000" || meter == address, qPrintable(meter));
     // What was filed is on disk, flags included.
     QString patient = main->logbook().patient();
     StoragePaths paths = Paths();

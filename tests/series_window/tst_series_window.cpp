@@ -1,10 +1,12 @@
 // The "Relevé d'automesure" window: what it shows of the lists in memory,
-// how it follows the protocol and the dates, the PDF files it writes in the
-// print folder, printing, and pictures of both pages in both schemes.
+// how it follows the protocol, the session windows and the dates, the
+// settings it keeps per patient, the PDF files it writes in the print
+// folder, printing, and pictures of both pages in both schemes.
 #include "fakes.h"
 #include "readings.h"
 #include "test_world.h"
 
+#include "common/preferences_file.h"
 #include "measurements/period_list_model.h"
 #include "reports/series_form.h"
 #include "series_window/series_window.h"
@@ -21,6 +23,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimeEdit>
 
 using namespace tl;
 using test::TestWorld;
@@ -56,7 +59,7 @@ void FillLists(PeriodLists &lists) {
 }
 
 const ReportIdentity kWho{QStringLiteral("Jean Dupont"), QStringLiteral("67"),
-                          QStringLiteral("Dr Léon")};
+                          QStringLiteral("Dr Léon"), QString()};
 
 } // namespace
 
@@ -74,9 +77,11 @@ private slots:
     QTest::addColumn<int>("rows");
     QTest::addColumn<QString>("firstDay");
     QTest::addColumn<QString>("verdict");
-    QTest::newRow("regle3") << 0 << QDate(2026, 3, 11) << 6 << "Jour 1  11/03/2026"
+    QTest::newRow("regle223") << 0 << QDate(2026, 3, 7) << 14 << "Jour 1  07/03/2026"
+                              << "Moyenne inférieure au seuil de l'automesure (135/85 mmHg).";
+    QTest::newRow("regle3") << 1 << QDate(2026, 3, 11) << 6 << "Jour 1  11/03/2026"
                             << "Moyenne inférieure au seuil de l'automesure (135/85 mmHg).";
-    QTest::newRow("esh7") << 1 << QDate(2026, 3, 7) << 14 << "Jour 1  07/03/2026 (non compté)"
+    QTest::newRow("esh7") << 2 << QDate(2026, 3, 7) << 14 << "Jour 1  07/03/2026 (non compté)"
                           << "Moyenne inférieure au seuil de l'automesure (135/85 mmHg).";
   }
   void followsTheProtocol() {
@@ -90,6 +95,7 @@ private slots:
     FillLists(lists);
     SeriesWindow window(lists, kWho, Paths().printFolder);
     window.protocolSelector()->setCurrentIndex(protocol);
+    QCOMPARE(window.series().protocol, kProtocols[protocol]);
     QCOMPARE(window.startPicker()->date(), start);
     QCOMPARE(window.grid()->rowCount(), rows);
     QCOMPARE(window.grid()->item(0, 0)->text(), firstDay);
@@ -103,7 +109,7 @@ private slots:
     // still begins on the first day measured.
     window.startPicker()->setDate(start.addDays(-1));
     QCOMPARE(window.series().windowStart, start.addDays(-1));
-    QCOMPARE(window.series().start, protocol == 1 ? start : start.addDays(-1));
+    QCOMPARE(window.series().start, protocol == 2 ? start : start.addDays(-1));
   }
 
   void esh7MeansLeaveDayOneOut() {
@@ -111,7 +117,7 @@ private slots:
     PeriodLists lists;
     FillLists(lists);
     SeriesWindow window(lists, kWho, Paths().printFolder);
-    window.protocolSelector()->setCurrentIndex(1);
+    window.protocolSelector()->setCurrentIndex(2);
     QVERIFY2(window.meansLabel()->text().startsWith(
                  QStringLiteral("Moyenne (jours 2 à 7) : 130,0 / 80,0 mmHg, pouls 68,0 ; 24 "
                                 "mesures retenues sur 24 attendues.")),
@@ -122,27 +128,59 @@ private slots:
              QStringLiteral("Lignes non utilisées : 1 (listées dans le PDF avec leur raison)."));
   }
 
-  // The protocol chosen is the one the next window opens with; the other
-  // keys of the preferences file stay as they were.
-  void remembersTheProtocol() {
+  // Each patient's settings: kept from the preferences file (without an
+  // entry, the protocol of SeriesProtocol), changed in the window, kept for
+  // that patient alone and found again; the windows decide what counts.
+  void keepsSettingsPerPatient_data() {
+    QTest::addColumn<QString>("patient");
+    QTest::addColumn<QString>("opened"); // the settings the window opens with
+    QTest::addColumn<int>("protocol");   // the protocol chosen, -1: none
+    QTest::addColumn<int>("eveningEnd"); // the evening end chosen, -1: none
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<bool>("earlyCounted"); // a reading at 05:10
+    QTest::newRow("no entry yet") << "Jean Dupont"
+                                  << "esh7,0601,2359" << 0 << -1 << "regle223,0601,2359" << false;
+    QTest::newRow("widened windows")
+        << "Anne"
+        << "regle3,0500,0130" << -1 << kLatestEveningEnd << "regle3,0500,0159" << true;
+  }
+  void keepsSettingsPerPatient() {
+    QFETCH(QString, patient);
+    QFETCH(QString, opened);
+    QFETCH(int, protocol);
+    QFETCH(int, eveningEnd);
+    QFETCH(QString, kept);
+    QFETCH(bool, earlyCounted);
     TestWorld world;
-    QVERIFY(test::WriteFile(Paths().preferencesFile, "\xEF\xBB\xBF\r\nDarkmode = 1\r\n"
-                                                     "OpenPanel = Soir\r\n"));
+    QVERIFY(test::WriteFile(Paths().preferencesFile,
+                            "\xEF\xBB\xBF\r\nDarkmode = 1\r\nSeriesProtocol = esh7\r\n"
+                            "SeriesPatients = Anne:regle3%2C0500%2C0130|Bob:esh7\r\n"));
     PeriodLists lists;
     FillLists(lists);
+    lists.list(DayPeriod::Nuit).setReadings({R(QDate(2026, 3, 13), "05:10", 124, 78, 60)});
+    const ReportIdentity who{patient, {}, {}, {}};
     {
-      SeriesWindow window(lists, kWho, Paths().printFolder);
-      QCOMPARE(window.protocolSelector()->currentIndex(), 0);
-      window.protocolSelector()->setCurrentIndex(1);
+      SeriesWindow window(lists, who, Paths().printFolder);
+      QCOMPARE(SeriesSettingsText(window.settings()), opened);
+      if (protocol >= 0) {
+        window.protocolSelector()->setCurrentIndex(protocol);
+      }
+      if (eveningEnd >= 0) {
+        window.eveningEndSelector()->setCurrentIndex(
+            window.eveningEndSelector()->findData(eveningEnd));
+      }
+      QCOMPARE(window.series().windows, window.settings().windows);
+      QCOMPARE(window.excludedList()->toPlainText().contains(QStringLiteral("13/03/2026 05:10")),
+               !earlyCounted);
     }
-    const QByteArray file = test::ReadFile(Paths().preferencesFile);
-    QVERIFY2(file.contains("Darkmode = 1\r\n") && file.contains("OpenPanel = Soir\r\n") &&
-                 file.endsWith("SeriesProtocol = esh7\r\n"),
-             file.constData());
-    SeriesWindow again(lists, kWho, Paths().printFolder);
-    QCOMPARE(again.protocolSelector()->currentIndex(), 1);
-    QCOMPARE(again.series().protocol, Protocol::European7);
-    QCOMPARE(again.startPicker()->date(), QDate(2026, 3, 7));
+    const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+    QCOMPARE(PatientEntryOf(prefs.seriesPatients, patient), kept);
+    QCOMPARE(PatientEntryOf(prefs.seriesPatients, QStringLiteral("Bob")), QStringLiteral("esh7"));
+    QCOMPARE(prefs.seriesProtocol, QStringLiteral("esh7"));
+    QCOMPARE(prefs.darkmode, 1);
+    SeriesWindow again(lists, who, Paths().printFolder);
+    QCOMPARE(SeriesSettingsText(again.settings()), kept);
+    QCOMPARE(again.windowsLabel()->text(), WindowsSentence(again.settings().windows));
   }
 
   // Every column of the grid is at least as wide as what it holds, and the
@@ -274,7 +312,12 @@ private slots:
       lists.list(DayPeriod::Soir).setReadings({});
     }
     SeriesWindow window(lists, kWho, Paths().printFolder);
-    window.protocolSelector()->setCurrentIndex(1);
+    if (dark) {
+      window.protocolSelector()->setCurrentIndex(ProtocolIndex(Protocol::European7));
+    } else { // the default protocol, evenings until 01:30 the next day
+      window.eveningEndSelector()->setCurrentIndex(
+          window.eveningEndSelector()->findData(24 * 60 + 90));
+    }
     window.show();
     const QString suffix = morningsOnly ? QStringLiteral("_mornings.png")
                            : dark       ? QStringLiteral("_dark.png")
