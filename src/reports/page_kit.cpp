@@ -96,7 +96,7 @@ void Sheet::footer(const QStringList &lines, int page, int pages) {
 
 namespace {
 
-// Round mmHg limits around the points and the two threshold lines.
+// Round mmHg limits around the points and the reference lines.
 std::pair<double, double> ValueRange(const std::vector<ChartSeries> &series) {
   double low = 60, high = 160;
   for (const ChartSeries &s : series) {
@@ -112,7 +112,9 @@ std::pair<double, double> ValueRange(const std::vector<ChartSeries> &series) {
 
 } // namespace
 
-QString ThresholdLegend() { return QStringLiteral("Seuils 135 et 85 mmHg"); }
+QString ThresholdLegend() { return QStringLiteral("Repères 135/85 et 120/70 mmHg"); }
+
+QPen ThresholdPen(const Sheet &sheet) { return sheet.pen(kThreshold, 0.25, Qt::DashDotLine); }
 
 void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
                const std::vector<ChartSeries> &series, const QString &caption) {
@@ -131,7 +133,7 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
           {s.name, sheet.pen(s.colour, 0.5, s.dashed ? Qt::DashLine : Qt::SolidLine)});
     }
   }
-  entries.push_back({ThresholdLegend(), sheet.pen(kRed, 0.35, Qt::DashLine)});
+  entries.push_back({ThresholdLegend(), ThresholdPen(sheet)});
   sheet.setFont(9, QFont::Bold);
   const double captionWidth = sheet.textWidthMm(caption);
   sheet.text(QRectF(areaMm.x(), areaMm.y(), areaMm.width(), 5), Qt::AlignLeft | Qt::AlignVCenter,
@@ -155,7 +157,9 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
   }
 
   const double top = legendY - areaMm.y() + 7;
-  const QRectF plot(areaMm.x() + 10, areaMm.y() + top, areaMm.width() - 12,
+  // Values labelled on the left, the reference lines in a gutter on the right.
+  constexpr double kGutterMm = 6;
+  const QRectF plot(areaMm.x() + 10, areaMm.y() + top, areaMm.width() - 10 - kGutterMm,
                     areaMm.height() - top - 6);
   const auto [low, high] = ValueRange(series);
   const double span = std::max(axis.to - axis.from, 1e-9);
@@ -190,14 +194,20 @@ void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
     sheet.text(QRectF(bottom.x() / sheet.mm(1) - 10, plot.bottom() + 1.2, 20, 4),
                Qt::AlignHCenter | Qt::AlignTop, label);
   }
-  // The home threshold lines.
-  for (const double threshold : {135.0, 85.0}) {
-    p.setPen(sheet.pen(kRed, 0.35, Qt::DashLine));
-    p.drawLine(toPoint(axis.from, threshold), toPoint(axis.to, threshold));
-    sheet.setFont(6.5, QFont::Bold);
-    const QPointF right = toPoint(axis.to, threshold);
-    sheet.text(QRectF(right.x() / sheet.mm(1) - 12, right.y() / sheet.mm(1) - 3.4, 11.5, 3.2),
-               Qt::AlignRight | Qt::AlignVCenter, QString::number(int(threshold)), kRed);
+  // The home threshold (135/85) and the start of the ESC 2024 "tension
+  // élevée" zone (120/70): thin grey dash-dot lines, a style no curve uses,
+  // labelled in the right gutter, 135 and 85 above their line, 120 and 70
+  // below it, so that close lines keep their labels apart.
+  sheet.setFont(6);
+  const double labelMm = 2.4;
+  for (const double line : {135.0, 120.0, 85.0, 70.0}) {
+    p.setPen(ThresholdPen(sheet));
+    p.drawLine(toPoint(axis.from, line), toPoint(axis.to, line));
+    const double y = toPoint(axis.to, line).y() / sheet.mm(1);
+    const bool above = line == 135.0 || line == 85.0;
+    sheet.text(QRectF(plot.right() + 0.6, above ? y - labelMm : y, kGutterMm, labelMm),
+               Qt::AlignLeft | (above ? Qt::AlignBottom : Qt::AlignTop), QString::number(int(line)),
+               kThreshold);
   }
 
   // The series, clipped to the plot.

@@ -26,6 +26,8 @@ inline const QColor kShade(232, 238, 246);
 inline const QColor kShadeDark(206, 218, 234);
 inline const QColor kGrid(120, 138, 160);
 inline const QColor kMuted(150, 160, 175);
+// The reference lines of the charts, in a colour no curve has.
+inline const QColor kThreshold(105, 105, 105);
 
 // A painter whose coordinates are device pixels, with helpers in millimetres.
 class Sheet {
@@ -60,8 +62,9 @@ private:
   double scale_;
 };
 
-// A chart: a time or day axis, one or more series of points, and the home
-// threshold lines at 135 and 85 mmHg.
+// A chart: a time or day axis, one or more series of points, and reference
+// lines at 135/85 mmHg (the home threshold) and 120/70 mmHg (where the ESC
+// 2024 "tension élevée" zone begins), thin grey dash-dot.
 struct ChartSeries {
   QString name;
   QColor colour;
@@ -79,8 +82,9 @@ struct ChartAxis {
   QString shadedLabel;
 };
 
-// The legend entry of the threshold lines.
+// The legend entry of the reference lines, and their pen.
 QString ThresholdLegend();
+QPen ThresholdPen(const Sheet &sheet);
 
 void DrawChart(Sheet &sheet, const QRectF &areaMm, const ChartAxis &axis,
                const std::vector<ChartSeries> &series, const QString &caption);
