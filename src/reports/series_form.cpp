@@ -49,7 +49,12 @@ public:
     const double right = kMarginMm + 114;
     s_.field(kMarginMm, y + line, 110, QStringLiteral("Nom et prénom :"), who_.name);
     s_.field(right, y + line, 68, QStringLiteral("Âge :"), who_.age);
-    s_.field(kMarginMm, y + 2 * line, 110, QStringLiteral("Tensiomètre (marque, modèle) :"));
+    // The meter last read for the patient when known, else a line to fill in.
+    if (who_.meter.isEmpty()) {
+      s_.field(kMarginMm, y + 2 * line, 110, QStringLiteral("Tensiomètre (marque, modèle) :"));
+    } else {
+      s_.field(kMarginMm, y + 2 * line, 110, QStringLiteral("Tensiomètre :"), who_.meter);
+    }
     s_.field(right, y + 2 * line, 68, QStringLiteral("Début le :"),
              series_ ? series_->start.toString(kDateMask) : QString());
     s_.field(kMarginMm, y + 3 * line, 110, QStringLiteral("Médecin :"), who_.doctor);
@@ -73,6 +78,11 @@ public:
                              "%1 jours. Les mesures du premier jour ne comptent pas dans la "
                              "moyenne.")
                   .arg(info_.days)
+        : info_.minDays < info_.days
+            ? QStringLiteral("Mesurez-vous %1 jours de suite, %2 au moins, toujours avec le même "
+                             "bras et le même tensiomètre.")
+                  .arg(info_.days)
+                  .arg(info_.minDays)
             : QStringLiteral("Utilisez toujours le même bras et le même tensiomètre pendant les "
                              "%1 jours.")
                   .arg(info_.days),
@@ -205,6 +215,13 @@ public:
         .arg(count == 1 ? QStringLiteral("mesure") : QStringLiteral("mesures"));
   }
 
+  // "28"; "12 à 28" when the series may stop early.
+  QString expectedText() const {
+    const int least = info_.minDays * 2 * info_.perSession;
+    return info_.minDays < info_.days ? QStringLiteral("%1 à %2").arg(least).arg(info_.expected)
+                                      : QString::number(info_.expected);
+  }
+
   // "des jours 2 à 7" for the European protocol's counted days.
   QString countedDays() const {
     if (info_.firstCounted == 0) {
@@ -233,13 +250,13 @@ public:
       verdictFont(i, int(lines.size()));
       const QRectF used = s_.painter().boundingRect(s_.box(0, 0, kInnerWidthMm - 8, 50),
                                                     Qt::TextWordWrap | Qt::AlignLeft, lines[i]);
-      out.push_back({lines[i], std::max(4.3, used.height() / s_.mm(1) + 0.6)});
+      out.push_back({lines[i], std::max(i == 0 ? 4.3 : 3.8, used.height() / s_.mm(1) + 0.5)});
     }
     return out;
   }
 
   double meansHeight() {
-    double height = 22;
+    double height = 20;
     for (const auto &line : verdictLines()) {
       height += line.second;
     }
@@ -257,29 +274,29 @@ public:
     const double x = kMarginMm + 4;
     s_.setFont(9.5, QFont::Bold);
     const QString days = countedDays();
-    s_.textAt(x, y + 6,
+    s_.textAt(x, y + 5.5,
               series_ ? QStringLiteral("Moyenne des %1 mesures retenues%2 (%3 attendues)")
                             .arg(series_->all.count)
                             .arg(days)
-                            .arg(info_.expected)
+                            .arg(series_->expected())
                       : QStringLiteral("Moyenne des %1 mesures%2 (à calculer ou à faire "
                                        "calculer)")
-                            .arg(info_.expected)
+                            .arg(expectedText())
                             .arg(days));
     s_.setFont(9.5);
     const auto mean = [&](qint64 SeriesSums::*value) {
       return series_ ? FrenchTenths(MeanTenths(series_->all.*value, series_->all.count))
                      : QString();
     };
-    s_.field(x, y + 13, 55, QStringLiteral("Systolique :"), mean(&SeriesSums::systolic),
+    s_.field(x, y + 11.5, 55, QStringLiteral("Systolique :"), mean(&SeriesSums::systolic),
              QStringLiteral("mmHg"));
-    s_.field(x + 60, y + 13, 55, QStringLiteral("Diastolique :"), mean(&SeriesSums::diastolic),
+    s_.field(x + 60, y + 11.5, 55, QStringLiteral("Diastolique :"), mean(&SeriesSums::diastolic),
              QStringLiteral("mmHg"));
-    s_.field(x + 120, y + 13, 54, QStringLiteral("Pouls :"), mean(&SeriesSums::pulse),
+    s_.field(x + 120, y + 11.5, 54, QStringLiteral("Pouls :"), mean(&SeriesSums::pulse),
              QStringLiteral("/min"));
     s_.setFont(8.5, QFont::Normal, true);
     if (!series_) {
-      s_.textAt(x, y + 19.5,
+      s_.textAt(x, y + 17,
                 QStringLiteral("Repère : en automesure, une moyenne égale ou supérieure à "
                                "135/85 mmHg doit être signalée à votre médecin."));
       return y + height + 3;
@@ -292,10 +309,10 @@ public:
                                         FrenchTenths(MeanTenths(sums.pulse, sums.count)))
                                    .arg(sums.count);
     };
-    s_.textAt(x, y + 19,
+    s_.textAt(x, y + 16.5,
               session(QStringLiteral("Matin"), series_->morning) + QStringLiteral("     ") +
                   session(QStringLiteral("Soir"), series_->evening));
-    double ly = y + 22;
+    double ly = y + 18.5;
     for (size_t i = 0; i < verdict.size(); ++i) {
       verdictFont(int(i), int(verdict.size()));
       s_.text(QRectF(x, ly, kInnerWidthMm - 8, verdict[i].second),
@@ -306,18 +323,47 @@ public:
     return y + height + 3;
   }
 
-  // "16 mesures sur 18 attendues; manquent : ..." under the grid.
-  double compliance(double y) {
+  // "16 mesures sur 18 attendues; manquent : ..." under the grid, then the
+  // session windows the readings were sorted by, on the same line when it
+  // has room; nothing on the blank form. Measures only unless `draw`.
+  double compliance(double y, bool draw = true) {
     if (!series_) {
       return y;
     }
+    const QString counted = ComplianceLine(*series_);
+    const QString windows = WindowsSentence(series_->windows);
     s_.setFont(9, QFont::Bold);
-    const QString text = ComplianceLine(*series_);
+    const double countedWidth = s_.textWidthMm(counted);
     const QRectF used = s_.painter().boundingRect(s_.box(kMarginMm, y, kInnerWidthMm, 30),
-                                                  Qt::TextWordWrap | Qt::AlignLeft, text);
-    s_.text(QRectF(kMarginMm, y, kInnerWidthMm, used.height() / s_.mm(1) + 0.5),
-            Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
-    return y + used.height() / s_.mm(1) + 1.5;
+                                                  Qt::TextWordWrap | Qt::AlignLeft, counted);
+    const double countedHeight = used.height() / s_.mm(1);
+    const double ascent =
+        QFontMetricsF(s_.painter().font(), s_.painter().device()).ascent() / s_.mm(1);
+    if (draw) {
+      s_.text(QRectF(kMarginMm, y, kInnerWidthMm, countedHeight + 0.5),
+              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, counted);
+    }
+    s_.setFont(8.5);
+    const double gap = 3;
+    const bool sameLine =
+        countedWidth + gap + s_.textWidthMm(windows) <= kInnerWidthMm && countedHeight < 6;
+    if (sameLine) {
+      if (draw) {
+        s_.textAt(kMarginMm + countedWidth + gap, y + ascent, windows); // on the same baseline
+      }
+      return y + countedHeight + 1.5;
+    }
+    y += countedHeight + 0.3;
+    const double windowsHeight = s_.painter()
+                                     .boundingRect(s_.box(kMarginMm, y, kInnerWidthMm, 30),
+                                                   Qt::TextWordWrap | Qt::AlignLeft, windows)
+                                     .height() /
+                                 s_.mm(1);
+    if (draw) {
+      s_.text(QRectF(kMarginMm, y, kInnerWidthMm, windowsHeight + 0.5),
+              Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, windows);
+    }
+    return y + windowsHeight + 1.5;
   }
 
   // The readings of the series' days not counted, rows `first` to `last`
@@ -414,13 +460,18 @@ public:
       }
     }
     DrawChart(s_, QRectF(kMarginMm, y, kInnerWidthMm, height), axis, lines,
-              QStringLiteral("Moyennes par jour (mmHg)"));
+              QStringLiteral("Moyennes par jour (mmHg ; lignes à 135/85 et 120/70 mmHg)"));
   }
 
 private:
+  // The verdict in bold, the category and advice after it plain, the
+  // not-a-medical-device sentence small and slanted.
   void verdictFont(int i, int count) {
-    s_.setFont(i + 1 < count ? 9.5 : 8, i + 1 < count ? QFont::Bold : QFont::Normal,
-               i + 1 == count);
+    if (i + 1 == count) {
+      s_.setFont(8, QFont::Normal, true);
+    } else {
+      s_.setFont(i == 0 ? 9.5 : 8.5, i == 0 ? QFont::Bold : QFont::Normal);
+    }
   }
 
   // The red dot of a reading flagged "pouls irrégulier", centred at x, y.
@@ -459,36 +510,42 @@ namespace {
 // The rows of a page's grid, the means and the chart: the grid takes what
 // the rest leaves, between its smallest and largest row height; the readings
 // not counted follow under the grid as far as they fit, the others on the
-// next pages.
+// next pages. When even the smallest rows leave the chart too little room,
+// the chart goes to the top of the second page, the rest of the list under it.
 struct FormPlan {
   double gridTop = 0, rowHeight = 0, meansHeight = 0;
-  size_t onFirstPage = 0, perPage = 0;
+  bool chartApart = false;
+  size_t onFirstPage = 0, underChart = 0, perPage = 0;
 };
+
+constexpr double kContinuedTopMm = kMarginMm + 16 + 6;
+constexpr double kApartChartMm = 85;
+constexpr double kChartNoteMm = 5;
 
 double GridHeight(int days, double rowHeight) { return 15.5 + 2.0 * days * rowHeight + 6; }
 
-FormPlan PlanForm(FormPainter &form, Sheet &sheet, const SeriesResult *series, int days) {
+// Rows of the list of readings not counted that fit from `top` down.
+size_t ListRows(double top) {
+  return size_t(std::max(
+      0.0, std::floor((kContentBottomMm - top - 5 - 2 - kExcludedRowMm - 4.5) / kExcludedRowMm)));
+}
+
+FormPlan PlanForm(FormPainter &form, const SeriesResult *series, int days) {
   FormPlan plan;
   double y = kMarginMm;
   y = form.heading(y) + 2;
   y = form.identity(y) + 2;
   plan.gridTop = form.instructions(y) + 3;
   plan.meansHeight = form.meansHeight() + 3;
-  double complianceHeight = 0;
-  if (series) {
-    sheet.setFont(9, QFont::Bold);
-    complianceHeight =
-        sheet.painter()
-                .boundingRect(sheet.box(0, 0, kInnerWidthMm, 30), Qt::TextWordWrap | Qt::AlignLeft,
-                              ComplianceLine(*series))
-                .height() /
-            sheet.mm(1) +
-        1.5;
-  }
-  const double minRow = days > 4 ? 5.0 : 5.5;
-  const double free = kContentBottomMm - kMinChartMm - 3 - plan.meansHeight - 2 - complianceHeight -
-                      plan.gridTop - GridHeight(days, minRow) - IrregularLegendHeight(series);
+  const double complianceHeight = form.compliance(0, false);
+  const double minRow = days > 4 ? 4.6 : 5.5;
+  double free = kContentBottomMm - kMinChartMm - 3 - plan.meansHeight - 2 - complianceHeight -
+                plan.gridTop - GridHeight(days, minRow) - IrregularLegendHeight(series);
   const size_t excluded = series ? series->excluded.size() : 0;
+  if (series && free - (excluded > 0 ? 6 : 0) < 0) {
+    plan.chartApart = true;
+    free += kMinChartMm + 3 - kChartNoteMm;
+  }
   double listHeight = 0;
   if (excluded > 0) {
     const double rows = std::floor((free - 5 - 2 - kExcludedRowMm) / kExcludedRowMm);
@@ -499,8 +556,8 @@ FormPlan PlanForm(FormPainter &form, Sheet &sheet, const SeriesResult *series, i
   plan.rowHeight = std::clamp((free + GridHeight(days, minRow) - listHeight - GridHeight(days, 0)) /
                                   (2.0 * days),
                               minRow, 11.0);
-  plan.perPage = size_t(std::floor(
-      (kContentBottomMm - (kMarginMm + 16 + 6) - 5 - 2 - kExcludedRowMm - 4.5) / kExcludedRowMm));
+  plan.perPage = ListRows(kContinuedTopMm);
+  plan.underChart = plan.chartApart ? ListRows(kContinuedTopMm + kApartChartMm + 4) : 0;
   return plan;
 }
 
@@ -508,23 +565,34 @@ FormPlan PlanOn(QPainter &painter, const ProtocolInfo &info, const ReportIdentit
                 const SeriesResult *series) {
   Sheet sheet(painter);
   FormPainter form(sheet, info, who, series);
-  return PlanForm(form, sheet, series, series ? int(series->days.size()) : info.days);
+  return PlanForm(form, series, series ? int(series->days.size()) : info.days);
+}
+
+// The plan measured on a sheet of its own at 300 dpi: the same split of the
+// list on every device, the fonts scaling with the resolution.
+FormPlan MeasuredPlan(const ProtocolInfo &info, const ReportIdentity &who,
+                      const SeriesResult *series) {
+  QImage scratch(1, 1, QImage::Format_RGB32);
+  scratch.setDotsPerMeterX(11811);
+  scratch.setDotsPerMeterY(11811);
+  QPainter painter(&scratch);
+  return PlanOn(painter, info, who, series);
 }
 
 } // namespace
 
 int SeriesFormDocument::pageCount() const {
-  if (!series_ || series_->excluded.empty()) {
+  if (!series_) {
     return 1;
   }
-  // Measured on a sheet of its own: the fonts scale with the resolution.
-  QImage scratch(1, 1, QImage::Format_RGB32);
-  scratch.setDotsPerMeterX(11811); // 300 dpi
-  scratch.setDotsPerMeterY(11811);
-  QPainter painter(&scratch);
-  const FormPlan plan = PlanOn(painter, ProtocolOf(protocol_), who_, &*series_);
+  const FormPlan plan = MeasuredPlan(ProtocolOf(protocol_), who_, &*series_);
   const size_t rest = series_->excluded.size() - plan.onFirstPage;
-  return 1 + int((rest + plan.perPage - 1) / plan.perPage);
+  if (!plan.chartApart) {
+    return 1 + int((rest + plan.perPage - 1) / plan.perPage);
+  }
+  return rest <= plan.underChart
+             ? 2
+             : 2 + int((rest - plan.underChart + plan.perPage - 1) / plan.perPage);
 }
 
 void SeriesFormDocument::drawPage(QPainter &painter, int index) const {
@@ -533,16 +601,7 @@ void SeriesFormDocument::drawPage(QPainter &painter, int index) const {
   const SeriesResult *series = series_ ? &*series_ : nullptr;
   FormPainter form(sheet, info, who_, series);
   const int pages = pageCount();
-  // The plan of the first page, measured at this device's resolution; the
-  // split of the list is the one pageCount() gave.
-  FormPlan plan;
-  {
-    QImage scratch(1, 1, QImage::Format_RGB32);
-    scratch.setDotsPerMeterX(11811);
-    scratch.setDotsPerMeterY(11811);
-    QPainter measure(&scratch);
-    plan = PlanOn(measure, info, who_, series);
-  }
+  const FormPlan plan = MeasuredPlan(info, who_, series);
   if (index == 0) {
     double y = kMarginMm;
     y = form.heading(y) + 2;
@@ -560,7 +619,12 @@ void SeriesFormDocument::drawPage(QPainter &painter, int index) const {
       y += 6;
     }
     y = form.means(y);
-    form.chart(y, kContentBottomMm - y);
+    if (plan.chartApart) {
+      sheet.setFont(8, QFont::Normal, true);
+      sheet.textAt(kMarginMm, y + 2.5, QStringLiteral("Moyennes par jour : page suivante."));
+    } else {
+      form.chart(y, kContentBottomMm - y);
+    }
   } else {
     double y = kMarginMm;
     sheet.painter().fillRect(sheet.box(kMarginMm, y, kInnerWidthMm, 16), kInk);
@@ -573,9 +637,24 @@ void SeriesFormDocument::drawPage(QPainter &painter, int index) const {
         QStringLiteral("%1 - du %2 au %3")
             .arg(who_.name, series->start.toString(kDateMask), series->end.toString(kDateMask)),
         Qt::white);
-    const size_t first = plan.onFirstPage + size_t(index - 1) * plan.perPage;
-    const size_t last = std::min(series->excluded.size(), first + plan.perPage);
-    form.excludedTable(y + 16 + 6, first, last, first > 0);
+    // The rows of this page: under the chart on the second page when it
+    // was set apart, a whole page of them on the others.
+    y = kContinuedTopMm;
+    size_t first = plan.onFirstPage;
+    size_t rows = plan.perPage;
+    if (plan.chartApart && index == 1) {
+      form.chart(y, kApartChartMm);
+      y += kApartChartMm + 4;
+      rows = plan.underChart;
+    } else if (plan.chartApart) {
+      first += plan.underChart + size_t(index - 2) * plan.perPage;
+    } else {
+      first += size_t(index - 1) * plan.perPage;
+    }
+    const size_t last = std::min(series->excluded.size(), first + rows);
+    if (first < last) {
+      form.excludedTable(y, first, last, first > 0);
+    }
   }
   sheet.footer({QStringLiteral("Apportez cette fiche à votre prochaine consultation."),
                 QStringLiteral("Fiche faite avec Tensiolog. Elle ne remplace pas l'avis de votre "

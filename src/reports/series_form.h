@@ -1,11 +1,12 @@
 #pragma once
 
-// The home-measurement form: who, how to measure, the grid of the series'
-// days with every counted reading in its cell, the readings not counted and
-// why, what is missing, the means, the verdict and a chart of each day's
-// morning and evening means; the readings not counted that do not fit go on
-// to the next pages. Without a
-// series it is the blank form the patient fills in by hand.
+// The home-measurement form: who and with which meter, how to measure, the
+// grid of the series' days with every counted reading in its cell, what is
+// missing and the session windows, the readings not counted and why, the
+// means, the verdict lines and a chart of each day's morning and evening
+// means; the readings not counted that do not fit, and the chart when the
+// grid leaves it too little room, go on to the next pages. Without a series
+// it is the blank form the patient fills in by hand.
 
 #include "reports/document.h"
 #include "series/series.h"
