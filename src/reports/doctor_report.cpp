@@ -6,6 +6,7 @@
 
 #include <QFontMetricsF>
 #include <cmath>
+#include <limits>
 
 namespace tl {
 
@@ -80,6 +81,77 @@ int ContextLines(const SeriesReading &r) {
 
 double ReadingHeightMm(const SeriesReading &r) {
   return kReadingRowMm + ContextLines(r) * kContextLineMm;
+}
+
+// Text wrapped to `widthMm` from `topMm` down, in the painter's font; its
+// height in millimetres.
+double Paragraph(Sheet &s, double xMm, double topMm, double widthMm, const QString &text,
+                 const QColor &colour = kInk) {
+  const QRectF used = s.painter().boundingRect(s.box(xMm, topMm, widthMm, 60),
+                                               Qt::TextWordWrap | Qt::AlignLeft, text);
+  const double height = used.height() / s.mm(1);
+  s.text(QRectF(xMm, topMm, widthMm, height + 0.5), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+         text, colour);
+  return height;
+}
+
+QString Capitalised(QString text) {
+  if (!text.isEmpty()) {
+    text[0] = text[0].toUpper();
+  }
+  return text;
+}
+
+// A phrase made a sentence: capital first, full stop last.
+QString Sentence(const QString &text) {
+  return text.isEmpty() || text.endsWith(u'.') ? Capitalised(text) : Capitalised(text) + u'.';
+}
+
+// "+4,5", "-2,0", "0,0"; "-" for none.
+QString SignedTenths(std::optional<qint64> tenths) {
+  if (!tenths) {
+    return QStringLiteral("-");
+  }
+  return *tenths > 0 ? QStringLiteral("+") + FrenchTenths(tenths) : FrenchTenths(tenths);
+}
+
+// Days of `from` to `to` on the axis, one unit a day, about eight labels.
+ChartAxis DateAxis(QDate from, QDate to) {
+  ChartAxis axis;
+  axis.from = 0;
+  axis.to = std::max<double>(from.daysTo(to) + 1, 1);
+  const qint64 days = qint64(axis.to);
+  const qint64 step = std::max<qint64>(1, (days + 7) / 8);
+  // The year when the range crosses a year end.
+  const bool yearShown = from.year() != to.year();
+  for (qint64 d = 0; d < days; d += step) {
+    axis.ticks.push_back(
+        {double(d) + 0.5, from.addDays(d).toString(yearShown ? QStringLiteral("dd/MM/yy")
+                                                             : QStringLiteral("dd/MM"))});
+  }
+  return axis;
+}
+
+// A session's means as shown, in tenths of mmHg, and its readings.
+struct SessionMeans {
+  std::optional<qint64> systolic, diastolic;
+  qint64 count = 0;
+};
+
+SessionMeans MeansOf(const SeriesSums &sums) {
+  return {MeanTenths(sums.systolic, sums.count), MeanTenths(sums.diastolic, sums.count),
+          sums.count};
+}
+
+SessionMeans MeansOf(const ReadingStatistics &st) {
+  if (st.count == 0) {
+    return {};
+  }
+  return {std::llround(st.systolic.mean * 10), std::llround(st.diastolic.mean * 10), st.count};
+}
+
+std::optional<qint64> Difference(std::optional<qint64> a, std::optional<qint64> b) {
+  return a && b ? std::optional<qint64>(*a - *b) : std::nullopt;
 }
 
 } // namespace
@@ -158,8 +230,9 @@ QList<BpClass> ReportedClasses(const ReadingStatistics &statistics) {
   return classes;
 }
 
-DoctorReportDocument::DoctorReportDocument(ReportIdentity who, DoctorReportData data, QDate madeOn)
-    : who_(std::move(who)), data_(std::move(data)), madeOn_(madeOn) {
+DoctorReportDocument::DoctorReportDocument(ReportIdentity who, DoctorReportData data, QDate madeOn,
+                                           std::optional<SeriesResult> series)
+    : who_(std::move(who)), data_(std::move(data)), madeOn_(madeOn), series_(std::move(series)) {
   // The pages of readings hold as many rows as their height allows, a row
   // with a note or flags taking its context's lines too.
   const double room = kRowsPerPage * kReadingRowMm + 1e-6;
@@ -182,22 +255,220 @@ int DoctorReportDocument::readingPages() const { return int(readingPageStarts_.s
 
 int DoctorReportDocument::pageCount() const {
   const qint64 unusable = qint64(data_.unusable.size());
-  return 1 + readingPages() + int((unusable + kRowsPerPage - 1) / kRowsPerPage);
+  // The page for the general practitioner, the summary, the readings, the
+  // rows not used.
+  return 2 + readingPages() + int((unusable + kRowsPerPage - 1) / kRowsPerPage);
 }
 
 void DoctorReportDocument::drawPage(QPainter &painter, int index) const {
   Sheet sheet(painter);
   if (index == 0) {
+    drawPractitioner(painter);
+  } else if (index == 1) {
     drawSummary(painter);
-  } else if (index <= readingPages()) {
-    drawReadings(painter, index);
+  } else if (index <= readingPages() + 1) {
+    drawReadings(painter, index - 1);
   } else {
-    drawUnusable(painter, index - readingPages());
+    drawUnusable(painter, index - 1 - readingPages());
   }
   sheet.footer({kDisclaimer,
                 QStringLiteral("%1 - du %2 au %3")
                     .arg(who_.name, data_.from.toString(kDateMask), data_.to.toString(kDateMask))},
                index + 1, pageCount());
+}
+
+void DoctorReportDocument::drawPractitioner(QPainter &painter) const {
+  Sheet s(painter);
+  Heading(s, QStringLiteral("Automesure tensionnelle : synthèse pour le médecin généraliste"),
+          QStringLiteral("Mesures du %1 au %2, rapport fait le %3")
+              .arg(data_.from.toString(kDateMask), data_.to.toString(kDateMask),
+                   madeOn_.toString(kDateMask)));
+  double y = kMarginMm + 16 + 8;
+  s.setFont(10);
+  s.field(kMarginMm, y, 110, QStringLiteral("Patient :"), who_.name);
+  s.field(kMarginMm + 114, y, 68, QStringLiteral("Âge :"), who_.age);
+  y += 7;
+  s.field(kMarginMm, y, 110, QStringLiteral("Médecin :"), who_.doctor);
+  s.field(kMarginMm + 114, y, 68, QStringLiteral("Mesures :"),
+          QString::number(data_.overall.count));
+  if (!who_.meter.isEmpty()) {
+    y += 7;
+    s.field(kMarginMm, y, kInnerWidthMm, QStringLiteral("Tensiomètre :"), who_.meter);
+  }
+  y += 6;
+
+  // The last home series: its protocol, days and verdict, or why there is none.
+  const SeriesResult *series = series_ ? &*series_ : nullptr;
+  const bool complete = series && series->verdict != Verdict::Incomplete;
+  struct Line {
+    QString text;
+    double points;
+    bool bold;
+    QColor colour;
+  };
+  std::vector<Line> lines;
+  // "du 02/03/2026 au 08/03/2026, règle des 2-2-3 (ESC 2024) : ..."
+  const auto days = [](const SeriesResult &r) {
+    QString protocol = ProtocolOf(r.protocol).text;
+    if (!protocol.isEmpty()) {
+      protocol[0] = protocol[0].toLower();
+    }
+    return QStringLiteral("du %1 au %2, %3")
+        .arg(r.start.toString(kDateMask), r.end.toString(kDateMask), protocol);
+  };
+  if (complete) {
+    const SeriesSums &all = series->all;
+    lines.push_back({Sentence(QStringLiteral("Série ") + days(*series)), 10, true, kInk});
+    lines.push_back(
+        {ComplianceLine(*series) + u' ' + WindowsSentence(series->windows), 8.5, false, kInk});
+    const QString mean = QStringLiteral("Moyenne de la série : %1 / %2 mmHg, pouls %3 : ")
+                             .arg(FrenchTenths(MeanTenths(all.systolic, all.count)),
+                                  FrenchTenths(MeanTenths(all.diastolic, all.count)),
+                                  FrenchTenths(MeanTenths(all.pulse, all.count)));
+    lines.push_back(
+        series->verdict == Verdict::Above
+            ? Line{mean + QStringLiteral("égale ou supérieure au seuil de l'automesure "
+                                         "(135/85 mmHg)."),
+                   10, true, kRed}
+            : Line{mean + QStringLiteral("inférieure au seuil de l'automesure (135/85 mmHg)."), 10,
+                   true, kInk});
+    if (series->category) {
+      lines.push_back({Sentence(HomeCategorySentence(*series->category)), 9.5, false, kInk});
+    }
+    if (const QString extend = ExtendSentence(*series); !extend.isEmpty()) {
+      lines.push_back({Sentence(extend), 9.5, false, kInk});
+    }
+  } else {
+    lines.push_back({QStringLiteral("Aucune série complète d'automesure : pas de moyenne de série, "
+                                    "de verdict ni de zone ESC 2024 à donner."),
+                     10, true, kInk});
+    if (series && series->start.isValid()) {
+      lines.push_back({QStringLiteral("Dernière série commencée, ") + days(*series) +
+                           QStringLiteral(" ; ") + ComplianceLine(*series),
+                       8.5, false, kInk});
+    }
+  }
+  s.setFont(10.5, QFont::Bold);
+  s.textAt(kMarginMm, y + 4, QStringLiteral("Dernière série complète d'automesure à domicile"));
+  y += 6;
+  const double boxTop = y;
+  const double textWidth = kInnerWidthMm - 8;
+  std::vector<double> heights;
+  double boxHeight = 3;
+  for (const Line &line : lines) {
+    s.setFont(line.points, line.bold ? QFont::Bold : QFont::Normal);
+    const QRectF used = painter.boundingRect(s.box(0, 0, textWidth, 60),
+                                             Qt::TextWordWrap | Qt::AlignLeft, line.text);
+    heights.push_back(used.height() / s.mm(1) + 1.2);
+    boxHeight += heights.back();
+  }
+  painter.setPen(s.pen(kGrid, 0.3));
+  painter.setBrush(kShade);
+  painter.drawRect(s.box(kMarginMm, boxTop, kInnerWidthMm, boxHeight));
+  painter.setBrush(Qt::NoBrush);
+  y = boxTop + 1.8;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    s.setFont(lines[i].points, lines[i].bold ? QFont::Bold : QFont::Normal);
+    Paragraph(s, kMarginMm + 4, y, textWidth, lines[i].text, lines[i].colour);
+    y += heights[i];
+  }
+  y = boxTop + boxHeight + 7;
+
+  // The morning and evening means and their difference: of the series when
+  // complete, else of the range's readings by the period of their time.
+  const SessionMeans morning = complete
+                                   ? MeansOf(series->morning)
+                                   : MeansOf(data_.periods[size_t(PeriodIndex(DayPeriod::Matin))]);
+  const SessionMeans evening = complete
+                                   ? MeansOf(series->evening)
+                                   : MeansOf(data_.periods[size_t(PeriodIndex(DayPeriod::Soir))]);
+  s.setFont(9.5, QFont::Bold);
+  s.textAt(kMarginMm, y,
+           complete ? QStringLiteral("Matin et soir : moyennes de la série (mmHg)")
+                    : QStringLiteral("Matin et soir : moyennes des mesures de la "
+                                     "période (mmHg)"));
+  y += 2;
+  const std::vector<double> widths = {56, 36, 36, 26};
+  Row(s, y, 6, widths,
+      {QStringLiteral("Séance"), QStringLiteral("Systolique"), QStringLiteral("Diastolique"),
+       QStringLiteral("Mesures")},
+      kShadeDark, true);
+  y += 6;
+  const auto sessionRow = [&](const QString &name, const SessionMeans &m) {
+    Row(s, y, 6, widths,
+        {name, m.systolic ? FrenchTenths(m.systolic) : QStringLiteral("-"),
+         m.diastolic ? FrenchTenths(m.diastolic) : QStringLiteral("-"), QString::number(m.count)},
+        Qt::white);
+    y += 6;
+  };
+  sessionRow(complete ? QStringLiteral("Matin (%1)").arg(MorningWindowText(series->windows))
+                      : PeriodRowName(DayPeriod::Matin),
+             morning);
+  sessionRow(complete ? QStringLiteral("Soir (%1)").arg(EveningWindowText(series->windows))
+                      : PeriodRowName(DayPeriod::Soir),
+             evening);
+  Row(s, y, 6, widths,
+      {QStringLiteral("Écart matin - soir"),
+       SignedTenths(Difference(morning.systolic, evening.systolic)),
+       SignedTenths(Difference(morning.diastolic, evening.diastolic)), QString()},
+      kShade, true);
+  y += 6 + 4;
+
+  // The readings flagged "pouls irrégulier", and what the flag is worth.
+  s.setFont(9, QFont::Bold);
+  y += Paragraph(
+      s, kMarginMm, y, kInnerWidthMm,
+      data_.irregular > 0
+          ? QStringLiteral("Pouls irrégulier noté pour %1 %2 sur %3.")
+                .arg(data_.irregular)
+                .arg(data_.irregular == 1 ? QStringLiteral("mesure") : QStringLiteral("mesures"))
+                .arg(data_.overall.count)
+          : QStringLiteral("Pouls irrégulier : noté pour aucune mesure de la période."),
+      data_.irregular > 0 ? kRed : kInk);
+  s.setFont(8.5);
+  y += Paragraph(s, kMarginMm, y + 0.5, kInnerWidthMm,
+                 QStringLiteral("Un tensiomètre automatique n'est pas fiable quand le rythme "
+                                "cardiaque est irrégulier. Cette indication, donnée par le "
+                                "tensiomètre ou le patient, n'est pas un diagnostic.")) +
+       0.5;
+  y += 5;
+
+  // The trend: each day's mean, the days of the series set apart.
+  ChartAxis axis = DateAxis(data_.from, data_.to);
+  const double gap = std::numeric_limits<double>::quiet_NaN();
+  ChartSeries systolic{QStringLiteral("Systolique"), kRed, {}, true, false};
+  ChartSeries diastolic{QStringLiteral("Diastolique"), kBlue, {}, true, false};
+  for (size_t i = 0; i < data_.readings.size();) {
+    const QDate day = data_.readings[i].date;
+    double sys = 0, dia = 0;
+    size_t n = 0;
+    for (; i < data_.readings.size() && data_.readings[i].date == day; ++i, ++n) {
+      sys += data_.readings[i].systolic;
+      dia += data_.readings[i].diastolic;
+    }
+    const double x = double(data_.from.daysTo(day)) + 0.5;
+    if (!systolic.points.empty() && x - systolic.points.back().x() > 1.5) {
+      // No line across days without readings.
+      systolic.points.push_back({x - 1, gap});
+      diastolic.points.push_back({x - 1, gap});
+    }
+    systolic.points.push_back({x, sys / double(n)});
+    diastolic.points.push_back({x, dia / double(n)});
+  }
+  // The series' days set apart when the range holds other days too.
+  if (complete) {
+    const double from = std::max(0.0, double(data_.from.daysTo(series->start)));
+    const double to = std::min(axis.to, double(data_.from.daysTo(series->end) + 1));
+    if (to > from && (from > 0 || to < axis.to)) {
+      axis.shadedFrom = from;
+      axis.shadedTo = to;
+      axis.shadedLabel = QStringLiteral("dernière série");
+    }
+  }
+  const double bottom = kHeightMm - kMarginMm - 12;
+  DrawChart(s, QRectF(kMarginMm, y, kInnerWidthMm, std::max(50.0, bottom - y)), axis,
+            {systolic, diastolic},
+            QStringLiteral("Moyenne de chaque jour (mmHg ; lignes à 135/85 et 120/70 mmHg)"));
 }
 
 void DoctorReportDocument::drawSummary(QPainter &painter) const {
@@ -222,7 +493,7 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
                 : QStringLiteral("Lignes non utilisées : %1 (date, heure ou valeurs illisibles ou "
                                  "invraisemblables), listées avec leur raison page %2.")
                       .arg(data_.unusable.size())
-                      .arg(readingPages() + 2));
+                      .arg(readingPages() + 3));
   if (data_.moved > 0) {
     notes << MovedNote(data_.moved);
   }
@@ -265,9 +536,11 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
                         "de l'automesure s'applique à la moyenne d'une série, pas à une mesure."));
   y += 10;
 
-  // The classes, as the logbook gives them reading by reading.
+  // The classes the logbook gives each reading by the office thresholds: not
+  // the verdict of the home series, which judges a series' mean.
   s.setFont(9.5, QFont::Bold);
-  s.textAt(kMarginMm, y + 2, QStringLiteral("Classement des mesures (tel que le carnet le donne)"));
+  s.textAt(kMarginMm, y + 2,
+           QStringLiteral("Classes de consultation du carnet, mesure par mesure (**)"));
   y += 4;
   const std::vector<double> classWidths = {70, 20, 20};
   Row(s, y, 6, classWidths,
@@ -281,21 +554,16 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
         Qt::white);
     y += 5.2;
   }
-  y += 5;
+  s.setFont(7.5, QFont::Normal, true);
+  y += Paragraph(s, kMarginMm, y + 0.8, kInnerWidthMm,
+                 QStringLiteral("(**) Seuils de consultation appliqués à chaque mesure isolée : ce "
+                                "n'est pas le verdict de l'automesure, donné page 1 sur la moyenne "
+                                "d'une série.")) +
+       0.8;
+  y += 4;
 
   // The trend: one point per reading on a real date axis.
-  ChartAxis axis;
-  axis.from = 0;
-  axis.to = std::max<double>(data_.from.daysTo(data_.to) + 1, 1);
-  const qint64 days = qint64(axis.to);
-  const qint64 step = std::max<qint64>(1, (days + 7) / 8);
-  // The year when the range crosses a year end.
-  const bool yearShown = data_.from.year() != data_.to.year();
-  for (qint64 d = 0; d < days; d += step) {
-    axis.ticks.push_back(
-        {double(d) + 0.5, data_.from.addDays(d).toString(yearShown ? QStringLiteral("dd/MM/yy")
-                                                                   : QStringLiteral("dd/MM"))});
-  }
+  const ChartAxis axis = DateAxis(data_.from, data_.to);
   // Points only: a line would join readings of different periods.
   ChartSeries systolic{QStringLiteral("Systolique"), kRed, {}, false, false};
   ChartSeries diastolic{QStringLiteral("Diastolique"), kBlue, {}, false, false};
@@ -307,9 +575,10 @@ void DoctorReportDocument::drawSummary(QPainter &painter) const {
     diastolic.points.push_back({x, double(r.diastolic)});
   }
   const double bottom = kHeightMm - kMarginMm - 12;
-  DrawChart(s, QRectF(kMarginMm, y, kInnerWidthMm, std::max(40.0, bottom - y)), axis,
-            {systolic, diastolic},
-            QStringLiteral("Évolution des mesures (une par point ; lignes à 135 et 85 mmHg)"));
+  DrawChart(
+      s, QRectF(kMarginMm, y, kInnerWidthMm, std::max(40.0, bottom - y)), axis,
+      {systolic, diastolic},
+      QStringLiteral("Évolution des mesures (une par point ; lignes à 135/85 et 120/70 mmHg)"));
 }
 
 void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
@@ -333,7 +602,7 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
   Row(s, y, 7, widths,
       {QStringLiteral("Date"), QStringLiteral("Heure"), QStringLiteral("Période"),
        QStringLiteral("Systolique"), QStringLiteral("Diastolique"), QStringLiteral("Pouls"),
-       QStringLiteral("Classe")},
+       QStringLiteral("Zone ESC 2024")},
       kShadeDark, true);
   y += 7;
   for (qint64 i = first; i < last; ++i) {
@@ -341,7 +610,7 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
     Row(s, y, 5.2, widths,
         {r.date.toString(kDateMask), TimeText(r.minutes), PeriodInfo(r.period).name,
          QString::number(r.systolic), QString::number(r.diastolic), QString::number(r.pulse),
-         ClassifyReading(r.systolic, r.diastolic)},
+         HomeCategoryName(HomeCategoryOfReading(r.systolic, r.diastolic))},
         (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
     y += kReadingRowMm;
     if (const int lines = ContextLines(r); lines > 0) {

@@ -1,13 +1,18 @@
 #pragma once
 
-// The report for the doctor: a summary page (who, the range, how many rows
-// could not be used, the statistics of each period, the classes, a trend
-// chart on a date axis), then every reading of the range in date and time
-// order, then the rows not used with their reasons, numbered "page 2 / 5".
+// The report for the doctor: a first page for the general practitioner (who,
+// the range, the last complete home series with its verdict and ESC 2024
+// category, the morning and evening means and their difference, the readings
+// flagged "pouls irrégulier", a chart of each day's mean), a summary page
+// (how many rows could not be used, the statistics of each period, the
+// logbook's classes, a chart of every reading), then every reading of the
+// range in date and time order, then the rows not used with their reasons,
+// numbered "page 2 / 5".
 
 #include "measurements/classification.h"
 #include "reports/document.h"
 #include "series/report_data.h"
+#include "series/series.h"
 
 #include <QList>
 #include <QStringList>
@@ -16,7 +21,11 @@ namespace tl {
 
 class DoctorReportDocument : public PagedDocument {
 public:
-  DoctorReportDocument(ReportIdentity who, DoctorReportData data, QDate madeOn);
+  // `series`: the patient's last home series, computed by the caller; the
+  // first page gives its verdict when it is complete, and says there is no
+  // complete series otherwise.
+  DoctorReportDocument(ReportIdentity who, DoctorReportData data, QDate madeOn,
+                       std::optional<SeriesResult> series = std::nullopt);
 
   QString title() const override;
   int pageCount() const override;
@@ -27,6 +36,7 @@ public:
   static constexpr int kRowsPerPage = 44;
 
 private:
+  void drawPractitioner(QPainter &painter) const;
   void drawSummary(QPainter &painter) const;
   void drawReadings(QPainter &painter, int index) const;
   void drawUnusable(QPainter &painter, int index) const;
@@ -37,6 +47,7 @@ private:
   ReportIdentity who_;
   DoctorReportData data_;
   QDate madeOn_;
+  std::optional<SeriesResult> series_;
 };
 
 // A number with one decimal and a decimal comma, half away from zero.

@@ -21,7 +21,7 @@ namespace {
 
 const QString kDateMask = QStringLiteral("dd/MM/yyyy");
 const ReportIdentity kWho{QStringLiteral("Jeanne Martin"), QStringLiteral("67 ans"),
-                          QStringLiteral("Dr Lefèvre")};
+                          QStringLiteral("Dr Lefèvre"), QStringLiteral("Omron M3")};
 
 Reading R(QDate day, const QString &time, int s, int d, int p) {
   return test::MakeReading(time, s, d, p, day.toString(kDateMask));
@@ -41,10 +41,24 @@ void Fill(std::vector<Reading> &matin, std::vector<Reading> &soir, QDate start, 
   }
 }
 
-// The text of a PDF, as pdftotext reads it.
-QString PdfText(const QString &pdf) {
+// The Matin and Soir lists, for the series.
+SeriesLists Lists(const std::vector<Reading> &matin, const std::vector<Reading> &soir) {
+  SeriesLists lists{};
+  lists[size_t(PeriodIndex(DayPeriod::Matin))] = &matin;
+  lists[size_t(PeriodIndex(DayPeriod::Soir))] = &soir;
+  return lists;
+}
+
+// The text of a PDF, or of its page `page` (from 1), as pdftotext reads it.
+QString PdfText(const QString &pdf, int page = 0) {
   QProcess process;
-  process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+  QStringList arguments = {QStringLiteral("-layout"), pdf, QStringLiteral("-")};
+  if (page > 0) {
+    arguments = QStringList{QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                            QString::number(page)} +
+                arguments;
+  }
+  process.start(QStringLiteral("pdftotext"), arguments);
   if (!process.waitForFinished(60000) || process.exitCode() != 0) {
     return QStringLiteral("<pdftotext failed>");
   }
@@ -104,38 +118,52 @@ private slots:
 #endif
   }
 
-  // Each form holds the patient, the dates, the means as shown and the
-  // verdict lines; the blank form holds none of them.
+  // Each form holds the patient and the meter, the dates, the session
+  // windows, the means as shown and the verdict lines; the blank form holds
+  // none of them.
   void forms_data() {
     QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("days");
     QTest::addColumn<int>("systolic");
     QTest::addColumn<int>("diastolic");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("regle3 above") << int(Protocol::Rule3) << 140 << 86
+    QTest::newRow("regle3 above") << int(Protocol::Rule3) << 3 << 140 << 86
                                   << QStringList{"142,0", "86,5", "montrez ce relevé"};
-    QTest::newRow("esh7 below") << int(Protocol::European7) << 120 << 76
+    QTest::newRow("esh7 below") << int(Protocol::European7) << 7 << 120 << 76
                                 << QStringList{"125,5", "76,5", "inférieure au seuil", "non compté",
                                                "Jour 7"};
+    QTest::newRow("regle223 three days, near the threshold")
+        << int(Protocol::Rule223) << 3 << 132 << 80
+        << QStringList{"Moyenne des 12 mesures retenues (12 attendues)",
+                       "134,0",
+                       "80,5",
+                       "inférieure au seuil",
+                       "zone « tension élevée »",
+                       "jusqu'au 7e jour"};
   }
   void forms() {
     QFETCH(int, protocol);
+    QFETCH(int, days);
     QFETCH(int, systolic);
     QFETCH(int, diastolic);
     QFETCH(QStringList, expected);
     const ProtocolInfo &info = ProtocolOf(Protocol(protocol));
     std::vector<Reading> matin, soir;
     const QDate start(2026, 12, 28); // across the year end
-    Fill(matin, soir, start, info.days, info.perSession, systolic, diastolic);
-    const SeriesResult series = ComputeSeries(matin, soir, Protocol(protocol), start);
+    Fill(matin, soir, start, days, info.perSession, systolic, diastolic);
+    const SeriesResult series = ComputeSeries(Lists(matin, soir), Protocol(protocol), start);
     const QString pdf = pdfPath(info.key);
     QVERIFY(!WritePdf(SeriesFormDocument(kWho, series), pdf));
     READ_PDF_OR_KEEP(text, pdf, QStringLiteral("form_filled_") + info.key);
+    const QString flat = text.simplified();
     for (const QString &piece :
-         QStringList{kWho.name, kWho.age, kWho.doctor, start.toString(kDateMask),
-                     start.addDays(info.days - 1).toString(kDateMask), info.text,
-                     QStringLiteral("n'est pas un dispositif médical")} +
+         QStringList{kWho.name, kWho.age, kWho.doctor,
+                     QStringLiteral("Tensiomètre : ") + kWho.meter,
+                     QStringLiteral("Plages des séances : matin 06:01-12:00, soir 18:01-23:59."),
+                     start.toString(kDateMask), start.addDays(days - 1).toString(kDateMask),
+                     info.text, QStringLiteral("n'est pas un dispositif médical")} +
              expected) {
-      QVERIFY2(text.contains(piece), qPrintable(piece + QStringLiteral(" missing in:\n") + text));
+      QVERIFY2(flat.contains(piece), qPrintable(piece + QStringLiteral(" missing in:\n") + text));
     }
     QVERIFY(Snapshot(pdf, 1, QStringLiteral("form_filled_") + info.key));
   }
@@ -157,19 +185,20 @@ private slots:
     matin.push_back(R(yearEnd, QStringLiteral("07:40"), 150, 90, 70));
     matin.push_back(R(yearEnd.addDays(1), QStringLiteral("05:50"), 150, 90, 70));
     matin.push_back(R(yearEnd.addDays(1), QStringLiteral("07:50"), 80, 120, 70));
+    // Filed under Matin, taken at 20:00: it completes the third evening.
     matin.push_back(R(yearEnd.addDays(2), QStringLiteral("20:00"), 150, 90, 70));
     matin.push_back(test::CellsReading({"32/12/2026", "07:00", "130", "80", "70", ""}));
-    QTest::newRow("rule of 3, five left out")
+    QTest::newRow("rule of 3, four left out")
         << int(Protocol::Rule3) << matin << soir << yearEnd << 1
-        << QStringList{"Mesures non comptées (5)",
+        << QStringList{"Mesures non comptées (4)",
                        "surnuméraire",
                        "hors des plages matin/soir",
                        "valeurs invraisemblables (80/120)",
                        "80/120, pouls 70",
-                       "heure hors période (liste Matin, 20:00)",
                        "32/12/2026",
                        "date illisible",
-                       "17 mesures sur 18 attendues; manquent : soir du 3e jour (1).",
+                       "18 mesures sur 18 attendues. Plages des séances : matin 06:01-12:00, "
+                       "soir 18:01-23:59.",
                        "01/01/27"};
     // Fifty left out: what does not fit under the grid goes on to page 2.
     matin.clear();
@@ -188,15 +217,19 @@ private slots:
                        "page 2 / 2",
                        "08:49",
                        "18 mesures sur 18 attendues."};
-    // The European grid leaves no room: the list is on page 2.
+    // The European grid leaves room for few rows: the others are on page 2.
     matin.clear();
     soir.clear();
     Fill(matin, soir, march, 7, 2, 128, 80);
-    matin.push_back(R(march.addDays(3), QStringLiteral("05:50"), 131, 81, 66));
+    for (int k = 0; k < 6; ++k) {
+      matin.push_back(R(march.addDays(k), QStringLiteral("05:50"), 131, 81, 66));
+    }
     soir.erase(soir.begin() + 6, soir.begin() + 8); // the fourth evening: no line across it
-    QTest::newRow("esh7, one left out")
+    QTest::newRow("esh7, six left out")
         << int(Protocol::European7) << matin << soir << march << 2
-        << QStringList{"Mesures non comptées (1) : page suivante.", "page 2 / 2",
+        << QStringList{"Mesures non comptées (6)",
+                       "Suite page suivante.",
+                       "page 2 / 2",
                        "hors des plages matin/soir",
                        "22 mesures sur 24 attendues; manquent : soir du 4e jour (2).",
                        "non compté"};
@@ -208,7 +241,7 @@ private slots:
     QFETCH(QDate, start);
     QFETCH(int, pages);
     QFETCH(QStringList, expected);
-    const SeriesResult series = ComputeSeries(matin, soir, Protocol(protocol), start);
+    const SeriesResult series = ComputeSeries(Lists(matin, soir), Protocol(protocol), start);
     const SeriesFormDocument form(kWho, series);
     QCOMPARE(form.pageCount(), pages);
     const QString name = QStringLiteral("form_excluded_%1_%2")
@@ -231,9 +264,9 @@ private slots:
 
   void blankForm() {
     const QString pdf = pdfPath(QStringLiteral("blank"));
-    QVERIFY(!WritePdf(SeriesFormDocument(Protocol::Rule3), pdf));
+    QVERIFY(!WritePdf(SeriesFormDocument(kDefaultProtocol), pdf));
     READ_PDF_OR_KEEP(text, pdf, QStringLiteral("form_blank"));
-    QVERIFY(text.contains(QStringLiteral("Moyenne des 18 mesures (à calculer")));
+    QVERIFY(text.contains(QStringLiteral("Moyenne des 12 à 28 mesures (à calculer")));
     QVERIFY(!text.contains(QStringLiteral("dispositif médical")));
     QVERIFY(Snapshot(pdf, 1, QStringLiteral("form_blank")));
   }
@@ -276,13 +309,16 @@ private slots:
                                    "valeurs invraisemblables (pouls 0)", "systolique illisible",
                                    "date illisible"}));
     const DoctorReportDocument report(kWho, data, QDate(2026, 11, 10));
-    QCOMPARE(report.pageCount(), 5); // summary, three pages of readings, the rows not used
+    // The practitioner's page, the summary, three pages of readings, the rows not used.
+    QCOMPARE(report.pageCount(), 6);
     const QString pdf = pdfPath(QStringLiteral("report"));
     QVERIFY(!WritePdf(report, pdf));
     READ_PDF_OR_KEEP(text, pdf, QStringLiteral("report"));
     for (const QString &piece :
-         {QStringLiteral("page 1 / 5"), QStringLiteral("page 5 / 5"), kWho.name,
-          QStringLiteral("Lignes non utilisées : 5"), QStringLiteral("Lignes non utilisées"),
+         {QStringLiteral("page 1 / 6"), QStringLiteral("page 6 / 6"), kWho.name,
+          QStringLiteral("Lignes non utilisées : 5 (date, heure ou valeurs illisibles ou "
+                         "invraisemblables), listées avec leur raison page 6."),
+          QStringLiteral("Lignes non utilisées"),
           QStringLiteral("valeurs invraisemblables (80/120)"), QStringLiteral("31/02/2026"),
           QStringLiteral("1 mesure comptée dans la période de son heure"),
           QStringLiteral("01/10/2026"), QStringLiteral("09/11/2026"), QStringLiteral("Toutes"),
@@ -290,9 +326,10 @@ private slots:
       QVERIFY2(text.contains(piece), qPrintable(piece));
     }
     QCOMPARE(text.count(QStringLiteral("Diastolique")) >= 4, true); // one header a page
-    QVERIFY(Snapshot(pdf, 1, QStringLiteral("report_summary")));
-    QVERIFY(Snapshot(pdf, 2, QStringLiteral("report_readings")));
-    QVERIFY(Snapshot(pdf, 5, QStringLiteral("report_unusable")));
+    QVERIFY(Snapshot(pdf, 1, QStringLiteral("report_practitioner")));
+    QVERIFY(Snapshot(pdf, 2, QStringLiteral("report_summary")));
+    QVERIFY(Snapshot(pdf, 3, QStringLiteral("report_readings")));
+    QVERIFY(Snapshot(pdf, 6, QStringLiteral("report_unusable")));
   }
 
   // Readings flagged "pouls irrégulier", with a note on one: the form marks
@@ -361,7 +398,8 @@ private slots:
                withContexts ? QStringLiteral("après le café") : QString());
       QVERIFY(!WritePdf(DoctorReportDocument(kWho, data, QDate(2026, 3, 10)), pdf));
     } else {
-      const SeriesResult series = ComputeSeries(matin, soir, Protocol::Rule3, start, given);
+      const SeriesResult series =
+          ComputeSeries(Lists(matin, soir), Protocol::Rule3, start, {}, given);
       QCOMPARE(series.irregular, irregular);
       QCOMPARE(series.excluded.size(), size_t(1));
       QCOMPARE(series.excluded[0].irregular(), withContexts);
@@ -376,10 +414,105 @@ private slots:
     for (const QString &piece : absent) {
       QVERIFY2(!flat.contains(piece), qPrintable(piece));
     }
-    QVERIFY(Snapshot(pdf, report ? 2 : 1, name));
+    QVERIFY(Snapshot(pdf, report ? 3 : 1, name));
     if (report) {
-      QVERIFY(Snapshot(pdf, 1, name + QStringLiteral("_summary")));
+      QVERIFY(Snapshot(pdf, 2, name + QStringLiteral("_summary")));
     }
+  }
+
+  // The practitioner's page gives the last complete series' protocol,
+  // verdict, ESC 2024 zone, its morning and evening means and their
+  // difference, the irregular pulse with its caveat, or says there is no
+  // complete series; the list of readings gives each one's ESC 2024 zone,
+  // no office grade.
+  void practitionerPage_data() {
+    QTest::addColumn<int>("days");
+    QTest::addColumn<QList<int>>("values"); // morning then evening, systolic and diastolic
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("notFirst");
+    const QString caveat = QStringLiteral("Un tensiomètre automatique n'est pas fiable quand le "
+                                          "rythme cardiaque est irrégulier.");
+    QTest::newRow("2-2-3 above")
+        << 7 << QList<int>{150, 92, 138, 86}
+        << QStringList{"Série du 02/03/2026 au 08/03/2026, règle des 2-2-3 (ESC 2024)",
+                       "Moyenne de la série : 144,0 / 89,0 mmHg",
+                       "égale ou supérieure au seuil de l'automesure (135/85 mmHg).",
+                       "zone « hypertension »",
+                       "Écart matin - soir +12,0 +6,0",
+                       "Pouls irrégulier noté pour 1 mesure sur 30.",
+                       caveat}
+        << QStringList{"Aucune série complète", "tension élevée", "7e jour"};
+    QTest::newRow("2-2-3 below, three days")
+        << 3 << QList<int>{128, 80, 132, 82}
+        << QStringList{"du 02/03/2026 au 04/03/2026",
+                       "Moyenne de la série : 130,0 / 81,0 mmHg",
+                       "inférieure au seuil de l'automesure (135/85 mmHg).",
+                       "zone « tension élevée »",
+                       "jusqu'au 7e jour",
+                       "Écart matin - soir -4,0 -2,0",
+                       caveat}
+        << QStringList{"égale ou supérieure", "hypertension"};
+    QTest::newRow("no complete series")
+        << 1 << QList<int>{140, 90, 130, 80}
+        << QStringList{"Aucune série complète d'automesure",
+                       "Dernière série commencée, du 02/03/2026 au 04/03/2026, règle des 2-2-3",
+                       "moyennes des mesures de la période", "Écart matin - soir +10,0 +10,0",
+                       caveat}
+        << QStringList{"Moyenne de la série", "zone «"};
+  }
+  void practitionerPage() {
+    QFETCH(int, days);
+    QFETCH(QList<int>, values);
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, notFirst);
+    const QDate start(2026, 3, 2);
+    std::vector<Reading> matin, soir, jour, nuit;
+    for (int d = 0; d < days; ++d) {
+      for (const QString &minute : {QStringLiteral("10"), QStringLiteral("12")}) {
+        matin.push_back(R(start.addDays(d), "07:" + minute, values[0], values[1], 66));
+        soir.push_back(R(start.addDays(d), "21:" + minute, values[2], values[3], 70));
+      }
+    }
+    // Outside the sessions: in the report's list, not in the series.
+    jour.push_back(R(start, QStringLiteral("14:00"), 120, 80, 60));
+    nuit.push_back(R(start, QStringLiteral("03:00"), 135, 85, 60));
+    ReadingContexts contexts;
+    contexts.set(DayPeriod::Soir, soir[0], {QString(), quint8(ContextFlag::Irregular)});
+    PeriodLists lists;
+    lists.list(DayPeriod::Matin).setReadings(matin);
+    lists.list(DayPeriod::Jour).setReadings(jour);
+    lists.list(DayPeriod::Soir).setReadings(soir);
+    lists.list(DayPeriod::Nuit).setReadings(nuit);
+    const SeriesResult series =
+        ComputeSeries(ListsOf(lists), Protocol::Rule223, start, {}, &contexts);
+    const DoctorReportData data =
+        MakeDoctorReport(lists, start, start.addDays(days - 1), days == 7 ? &contexts : nullptr);
+    const DoctorReportDocument report(kWho, data, QDate(2026, 3, 10), series);
+    QCOMPARE(report.pageCount(), 3); // the practitioner's page, the summary, the readings
+    const QString name = QStringLiteral("practitioner_%1")
+                             .arg(days == 1 ? QStringLiteral("none") : QString::number(days));
+    const QString pdf = pdfPath(name);
+    QVERIFY(!WritePdf(report, pdf));
+    READ_PDF_OR_KEEP(text, pdf, name);
+    const QString page1 = PdfText(pdf, 1).simplified();
+    for (const QString &piece : first + QStringList{kWho.meter, "lignes à 135/85 et 120/70 mmHg",
+                                                    "n'est pas un dispositif médical"}) {
+      QVERIFY2(page1.contains(piece), qPrintable(piece + QStringLiteral(" missing in:\n") + page1));
+    }
+    for (const QString &piece : notFirst) {
+      QVERIFY2(!page1.contains(piece), qPrintable(piece));
+    }
+    // 120/80 and 135/85 by their zone, no office grade.
+    const QString list = PdfText(pdf, 3).simplified();
+    for (const QString &piece : QStringList{"14:00 Jour 120 80 60 tension élevée",
+                                            "03:00 Nuit 135 85 60 hypertension", "Zone ESC 2024"}) {
+      QVERIFY2(list.contains(piece), qPrintable(piece + QStringLiteral(" in:\n") + list));
+    }
+    for (const QString &piece :
+         QStringList{"Pression artérielle", "optimale", "normale", "Hypertension "}) {
+      QVERIFY2(!list.contains(piece), qPrintable(piece));
+    }
+    QVERIFY(Snapshot(pdf, 1, name));
   }
 
   // A file that cannot be written says why and leaves nothing behind.
