@@ -581,6 +581,23 @@ SeriesSettings PatientSettings(const Logbook &book) {
                                prefs.seriesProtocol);
 }
 
+// The patient's last home series, with their protocol and sessions, when it
+// is complete; none otherwise.
+std::optional<SeriesResult> LastCompleteSeries(const Logbook &book) {
+  const SeriesSettings settings = PatientSettings(book);
+  const SeriesLists lists = ListsOf(book.lists());
+  const std::optional<QDate> start = DefaultSeriesStart(lists, settings.protocol, settings.windows);
+  if (!start) {
+    return std::nullopt;
+  }
+  SeriesResult series =
+      ComputeSeries(lists, settings.protocol, *start, settings.windows, &book.contexts());
+  if (series.verdict == Verdict::Incomplete) {
+    return std::nullopt;
+  }
+  return series;
+}
+
 int Refuse(const Refusal &refusal, QTextStream &err) {
   err << refusal.message << u'\n';
   return kCliBadRequest;
@@ -662,8 +679,10 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse({QStringLiteral("La date de début suit la date de fin.")}, err);
   }
   const DoctorReportData data = MakeDoctorReport(book.lists(), from, to, &book.contexts());
+  const std::optional<SeriesResult> series = LastCompleteSeries(book);
   if (const std::optional<Refusal> refused = WriteDocument(
-          DoctorReportDocument(LogbookIdentity(book), data, clock().now().date()), request.pdf)) {
+          DoctorReportDocument(LogbookIdentity(book), data, clock().now().date(), series),
+          request.pdf)) {
     return Refuse(*refused, err);
   }
   if (request.json) {
@@ -673,15 +692,18 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
       periods.insert(QString::fromLatin1(keys[PeriodIndex(period)]),
                      StatisticsJson(data.periods[size_t(PeriodIndex(period))]));
     }
-    const QJsonObject report{{QStringLiteral("patient"), patient},
-                             {QStringLiteral("from"), from.toString(Qt::ISODate)},
-                             {QStringLiteral("to"), to.toString(Qt::ISODate)},
-                             {QStringLiteral("periods"), periods},
-                             {QStringLiteral("overall"), StatisticsJson(data.overall)},
-                             {QStringLiteral("moved"), data.moved},
-                             {QStringLiteral("irregular"), data.irregular},
-                             {QStringLiteral("excluded"), ExcludedJson(data.unusable)},
-                             {QStringLiteral("pdf"), request.pdf}};
+    QJsonObject report{{QStringLiteral("patient"), patient},
+                       {QStringLiteral("from"), from.toString(Qt::ISODate)},
+                       {QStringLiteral("to"), to.toString(Qt::ISODate)},
+                       {QStringLiteral("periods"), periods},
+                       {QStringLiteral("overall"), StatisticsJson(data.overall)},
+                       {QStringLiteral("moved"), data.moved},
+                       {QStringLiteral("irregular"), data.irregular},
+                       {QStringLiteral("excluded"), ExcludedJson(data.unusable)},
+                       {QStringLiteral("pdf"), request.pdf}};
+    if (series) {
+      report.insert(QStringLiteral("series"), SeriesJson(*series));
+    }
     out << QString::fromUtf8(QJsonDocument(report).toJson(QJsonDocument::Indented));
     return kCliOk;
   }
@@ -693,6 +715,21 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
         << u'\n';
   }
   out << StatisticsLine(AllPeriodsRowName(), data.overall) << u'\n';
+  if (series) {
+    out << QStringLiteral("Dernier relevé d'automesure complet : du %1 au %2, moyenne %3")
+               .arg(series->start.toString(kDateMask), series->end.toString(kDateMask),
+                    MeansText(series->all))
+        << u'\n';
+    out << QStringLiteral("  ") << ProtocolOf(series->protocol).text << u'\n';
+    // Its verdict and category; the not-a-medical-device sentence closes the
+    // report.
+    const QStringList verdict = VerdictLines(*series);
+    for (qsizetype i = 0; i + 1 < verdict.size(); ++i) {
+      out << verdict[i] << u'\n';
+    }
+  } else {
+    out << QStringLiteral("Dernier relevé d'automesure complet : aucun.") << u'\n';
+  }
   for (BpClass c : ReportedClasses(data.overall)) {
     const qint64 count = data.overall.classCount(c);
     out << QStringLiteral("  %1 : %2 (%3)")

@@ -219,6 +219,11 @@ private slots:
         << "Toutes : 18 mesures ; systolique 130,0 ± 0,0 (130 - 130) ; diastolique 80,0 ± 0,0 "
            "(80 - 80) ; pouls 70,0 ; pression pulsée 50,0 ; à 135/85 ou plus : 0 (0,0 %)"
         << "";
+    QTest::newRow("report, the last complete series")
+        << QStringList{"rapport", "--patient", "Anne", "--pdf", "@f"} << 0
+        << "Dernier relevé d'automesure complet : du 02/03/2026 au 04/03/2026, moyenne 130,0 / "
+           "80,0 mmHg, pouls 70,0"
+        << "";
     QTest::newRow("report, the row not used")
         << QStringList{"rapport", "--patient", "Anne", "--pdf", "@f"} << 0
         << "  03/03/2026 08:00 (Matin) abc/80, pouls 70 : systolique illisible"
@@ -305,6 +310,10 @@ private slots:
     QCOMPARE(excluded[0].toObject().value("reason").toString(),
              QStringLiteral("systolique illisible"));
     QCOMPARE(excluded[0].toObject().value("date").toString(), QStringLiteral("03/03/2026"));
+    // The last complete series, with the patient's protocol.
+    const QJsonObject series = report.value("series").toObject();
+    QCOMPARE(series.value("protocol").toString(), QStringLiteral("regle223"));
+    QCOMPARE(series.value("category").toString(), QStringLiteral("elevated"));
   }
 
   // export: the file written whole, the summary on the output; nothing
