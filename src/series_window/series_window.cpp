@@ -637,7 +637,13 @@ void SeriesWindow::updateButtons() {
 
 std::unique_ptr<PagedDocument> SeriesWindow::currentDocument() const {
   if (tabs_->currentIndex() == 1) {
-    return std::make_unique<DoctorReportDocument>(who_, report_, clock().now().date());
+    // The series shown, when complete, is the report's last home series.
+    std::optional<SeriesResult> complete;
+    if (hasSeriesReadings_ && series_.verdict != Verdict::Incomplete) {
+      complete = series_;
+    }
+    return std::make_unique<DoctorReportDocument>(who_, report_, clock().now().date(),
+                                                  std::move(complete));
   }
   return std::make_unique<SeriesFormDocument>(who_, series_);
 }
