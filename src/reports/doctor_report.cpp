@@ -333,7 +333,9 @@ void DoctorReportDocument::drawPractitioner(QPainter &painter) const {
             : Line{mean + QStringLiteral("inférieure au seuil de l'automesure (135/85 mmHg)."), 10,
                    true, kInk});
     if (series->category) {
-      lines.push_back({Sentence(HomeCategorySentence(*series->category)), 9.5, false, kInk});
+      lines.push_back({Sentence(HomeCategorySentence(*series->category) +
+                                QStringLiteral(" ; ce classement n'est pas un diagnostic")),
+                       9.5, false, kInk});
     }
     if (const QString extend = ExtendSentence(*series); !extend.isEmpty()) {
       lines.push_back({Sentence(extend), 9.5, false, kInk});

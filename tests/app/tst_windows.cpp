@@ -135,7 +135,7 @@ private:
     }
     if (name == u"series" || name == u"series, report") {
       auto series = std::make_unique<SeriesWindow>(
-          main->lists(), ReportIdentity{State().currentPatient, {}, {}}, Paths().printFolder);
+          main->lists(), ReportIdentity{State().currentPatient, {}, {}, {}}, Paths().printFolder);
       series->tabs()->setCurrentIndex(name == u"series" ? 0 : 1);
       return series;
     }
