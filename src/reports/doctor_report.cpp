@@ -277,9 +277,8 @@ void DoctorReportDocument::drawPage(QPainter &painter, int index) const {
                index + 1, pageCount());
 }
 
-void DoctorReportDocument::drawPractitioner(QPainter &painter) const {
-  Sheet s(painter);
-  Heading(s, QStringLiteral("Automesure tensionnelle : synthèse pour le médecin généraliste"),
+double DoctorReportDocument::drawHeader(Sheet &s, const QString &title) const {
+  Heading(s, title,
           QStringLiteral("Mesures du %1 au %2, rapport fait le %3")
               .arg(data_.from.toString(kDateMask), data_.to.toString(kDateMask),
                    madeOn_.toString(kDateMask)));
@@ -291,6 +290,13 @@ void DoctorReportDocument::drawPractitioner(QPainter &painter) const {
   s.field(kMarginMm, y, 110, QStringLiteral("Médecin :"), who_.doctor);
   s.field(kMarginMm + 114, y, 68, QStringLiteral("Mesures :"),
           QString::number(data_.overall.count));
+  return y;
+}
+
+void DoctorReportDocument::drawPractitioner(QPainter &painter) const {
+  Sheet s(painter);
+  double y = drawHeader(
+      s, QStringLiteral("Automesure tensionnelle : synthèse pour le médecin généraliste"));
   if (!who_.meter.isEmpty()) {
     y += 7;
     s.field(kMarginMm, y, kInnerWidthMm, QStringLiteral("Tensiomètre :"), who_.meter);
@@ -475,18 +481,7 @@ void DoctorReportDocument::drawPractitioner(QPainter &painter) const {
 
 void DoctorReportDocument::drawSummary(QPainter &painter) const {
   Sheet s(painter);
-  Heading(s, QStringLiteral("Automesure tensionnelle : rapport pour le médecin"),
-          QStringLiteral("Mesures du %1 au %2, rapport fait le %3")
-              .arg(data_.from.toString(kDateMask), data_.to.toString(kDateMask),
-                   madeOn_.toString(kDateMask)));
-  double y = kMarginMm + 16 + 8;
-  s.setFont(10);
-  s.field(kMarginMm, y, 110, QStringLiteral("Patient :"), who_.name);
-  s.field(kMarginMm + 114, y, 68, QStringLiteral("Âge :"), who_.age);
-  y += 7;
-  s.field(kMarginMm, y, 110, QStringLiteral("Médecin :"), who_.doctor);
-  s.field(kMarginMm + 114, y, 68, QStringLiteral("Mesures :"),
-          QString::number(data_.overall.count));
+  double y = drawHeader(s, QStringLiteral("Automesure tensionnelle : rapport pour le médecin"));
   y += 7;
   // What the statistics leave out or move, said before them.
   QStringList notes;

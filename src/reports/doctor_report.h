@@ -19,6 +19,10 @@
 
 namespace tl {
 
+namespace page {
+class Sheet;
+}
+
 class DoctorReportDocument : public PagedDocument {
 public:
   // `series`: the patient's last home series, computed by the caller; the
@@ -36,6 +40,9 @@ public:
   static constexpr int kRowsPerPage = 44;
 
 private:
+  // The heading and the patient's fields of the first pages; returns the
+  // top of the last line of fields.
+  double drawHeader(page::Sheet &sheet, const QString &title) const;
   void drawPractitioner(QPainter &painter) const;
   void drawSummary(QPainter &painter) const;
   void drawReadings(QPainter &painter, int index) const;
