@@ -450,7 +450,9 @@ QWidget *SeriesWindow::buildReportPage() {
       MakeTable(ControlId::ReportClasses, QStringLiteral("Classement des mesures"), reportContent_);
   classes_->setColumnCount(3);
   classes_->setHorizontalHeaderLabels(
-      {QStringLiteral("Classe"), QStringLiteral("Mesures"), QStringLiteral("Part")});
+      {QStringLiteral("Classe de consultation du carnet, mesure par mesure (pas le verdict de la "
+                      "série)"),
+       QStringLiteral("Mesures"), QStringLiteral("Part")});
   classes_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   classes_->setColumnWidth(1, 110);
   classes_->setColumnWidth(2, 110);
