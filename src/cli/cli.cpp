@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "common/file_batch.h"
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
@@ -909,6 +910,7 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
                            QStringLiteral("Importation impossible"), err)) {
       return refused;
     }
+    RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
   }
   paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
   book.setPatient(request.patient);
@@ -1032,6 +1034,7 @@ int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
                            QStringLiteral("Annotation impossible"), err)) {
       return *refused;
     }
+    RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
   }
   if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
     return Refuse(*refused, err);
