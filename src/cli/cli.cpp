@@ -879,6 +879,10 @@ std::optional<int> CheckImported(const ImportOutcome &imported, const QString &n
   if (const FileError failed = SaveFailure(imported.saved)) {
     return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
   }
+  // Files kept aside, readings taken from outside: said, nothing lost.
+  if (const QString outside = OutsideChangesText(imported.saved); !outside.isEmpty()) {
+    err << outside << u'\n';
+  }
   if (imported.appended && needsProfile) {
     if (const FileError failed =
             AddPatientProfile(book.paths().patientFile, book.patient(), clock().now().date())) {
@@ -924,9 +928,14 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
                        .arg(QDir::toNativeSeparators(paths.patientFile))},
                   err);
   }
-  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
+  QStringList notices;
+  if (const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);
+      !unreadable.isEmpty()) {
     return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
                   err);
+  }
+  if (const QString text = UnreadableFilesText({}, notices); !text.isEmpty()) {
+    err << text << u'\n'; // every record read; the file kept aside before it is written over
   }
   return std::nullopt;
 }
