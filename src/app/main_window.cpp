@@ -316,6 +316,12 @@ void MainWindow::setStatusNote(const QString &note) {
 
 void MainWindow::setUnsavedNote(const QString &note) {
   unsavedNote_ = note;
+  statusFields_[5]->setToolTip(
+      note.isEmpty()
+          ? QString()
+          : QStringLiteral("Ces relevés n'ont pas pu être enregistrés : ils restent dans "
+                           "la fenêtre, et chaque modification retente "
+                           "l'enregistrement. « Sauvegarder » en donne la raison."));
   setStatusNote(statusNote_);
 }
 

@@ -209,9 +209,7 @@ QString UnsavedNote(MainWindowApi &main, const SaveOutcome &saved) {
                            ? QStringLiteral("remarques")
                            : FailedPeriodNames(lost) +
                                  (saved.contextError ? QStringLiteral(", remarques") : QString());
-  return QStringLiteral("Non enregistré : %1 (gardé dans la fenêtre, nouvel essai à chaque "
-                        "modification)")
-      .arg(what);
+  return QStringLiteral("Non enregistré : %1").arg(what);
 }
 
 SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown) {

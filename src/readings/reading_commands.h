@@ -18,7 +18,8 @@ void AddReadingCommand(MainWindowApi &main); // "Ajouter", Enter in a value fiel
 // untold (the caller tells them).
 struct SaveOutcome;
 SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown = true);
-// The status-bar text for what `saved` could not write, or "" when all was.
+// The status-bar text for what `saved` could not write ("Non enregistré :
+// Soir"), or "" when all was.
 QString UnsavedNote(MainWindowApi &main, const SaveOutcome &saved);
 // The date and time fields back to the clock's now.
 void ResetInputDateTime(MainWindowApi &main);

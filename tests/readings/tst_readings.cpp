@@ -110,9 +110,7 @@ private slots:
     main_->typeReading("20:00", "120", "80", "60");
     AddReadingCommand(*main_);
     QCOMPARE(list(DayPeriod::Soir).size(), 1);
-    QCOMPARE(main_->statusText(5),
-             QStringLiteral("Non enregistré : Soir (gardé dans la fenêtre, nouvel essai à chaque "
-                            "modification)"));
+    QCOMPARE(main_->statusText(5), QStringLiteral("Non enregistré : Soir"));
     QVERIFY(QDir().rmdir(soir));
     main_->typeReading("08:05", "130", "85", "70");
     AddReadingCommand(*main_);
