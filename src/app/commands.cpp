@@ -252,9 +252,10 @@ quint64 ListRevisions(MainWindow &main) {
 }
 
 bool SaveSucceeded(const SaveOutcome &saved) {
-  // A list holding readings that could not be written is a failure, even
-  // when the other lists were saved.
-  return saved.written >= 1 && saved.failed.isEmpty() && !saved.contextError;
+  // A list that could not be written is a failure, even when the other
+  // lists were saved; lists with nothing to write (every reading deleted)
+  // are saved as they are.
+  return saved.failed.isEmpty() && !saved.contextError;
 }
 
 void WarnSaveFailed(QWidget *parent, const SaveOutcome &saved) {
@@ -281,6 +282,7 @@ void SaveNow(MainWindow &main) {
   const quint64 before = ListRevisions(main);
   const SaveOutcome saved = SaveLogbook(main.logbook());
   ShowOutsideChanges(main, saved, before);
+  main.setUnsavedNote(UnsavedNote(main, saved));
   if (!SaveSucceeded(saved)) {
     WarnSaveFailed(&main, saved);
   } else {
@@ -332,6 +334,11 @@ bool SaveForQuit(MainWindow &main, bool mayAsk) {
     if (!quit) {
       return false;
     }
+  }
+  if (!lost.isEmpty() || saved.contextError) {
+    // What could not be saved is not lost with the window: a rescue copy
+    // beside the data files, named at the next start.
+    WriteRescueCopies(main.logbook(), saved);
   }
   SaveClosingPreferences(main);
   return true;

@@ -31,10 +31,10 @@ void RunMenuCommand(MainWindow &main, int id);
 // Runs the left-click command of a drawn button (1 to 10, 22, 23).
 void RunButtonCommand(MainWindow &main, ControlId button);
 
-// "Sauvegarder": saves the four lists and says whether every list holding
-// readings was written.
+// "Sauvegarder": saves the four lists and the notes (every change is saved
+// as it is made: this says that all is saved) or says what could not be.
 void SaveNow(MainWindow &main);
-// Whether a save wrote every list holding readings (and at least one).
+// Whether a save left no list and no notes unwritten.
 bool SaveSucceeded(const SaveOutcome &saved);
 // The warning of a failed "Sauvegarder", for any command that saves, with
 // a line per list that failed and its reason.
@@ -47,6 +47,8 @@ void ArchiveWithConfirmation(MainWindow &main);
 // The save steps of every quit: the four lists, then the closing preferences.
 // When a list holding readings could not be written and `mayAsk` is set, the
 // user is told which ones and may stay in the program (false is returned).
+// Whatever could not be written when the program ends anyway is kept in a
+// rescue copy beside the data files (WriteRescueCopies).
 bool SaveForQuit(MainWindow &main, bool mayAsk);
 
 } // namespace tl

@@ -9,6 +9,7 @@
 #include "common/preferences_file.h"
 #include "exchange/logbook_exchange.h"
 #include "platform/dialogs.h"
+#include "readings/reading_commands.h"
 #include "ui/main_window_api.h"
 
 #include <QCoreApplication>
@@ -70,6 +71,7 @@ void ShowImported(MainWindowApi &main, const ImportOutcome &outcome) {
     if (!SaveSucceeded(outcome.saved)) {
       WarnSaveFailed(parent, outcome.saved);
     }
+    main.setUnsavedNote(UnsavedNote(main, outcome.saved));
   }
   dialogs().information(parent, kImportTitle, outcome.summary);
 }

@@ -309,7 +309,20 @@ void MainWindow::changeEvent(QEvent *event) {
 }
 
 void MainWindow::setStatusNote(const QString &note) {
-  statusFields_[5]->setText(note.isEmpty() ? RightsNotice(clock().now().date().year()) : note);
+  statusNote_ = note;
+  const QString &shown = unsavedNote_.isEmpty() ? statusNote_ : unsavedNote_;
+  statusFields_[5]->setText(shown.isEmpty() ? RightsNotice(clock().now().date().year()) : shown);
+}
+
+void MainWindow::setUnsavedNote(const QString &note) {
+  unsavedNote_ = note;
+  statusFields_[5]->setToolTip(
+      note.isEmpty()
+          ? QString()
+          : QStringLiteral("Ces relevés n'ont pas pu être enregistrés : ils restent dans "
+                           "la fenêtre, et chaque modification retente "
+                           "l'enregistrement. « Sauvegarder » en donne la raison."));
+  setStatusNote(statusNote_);
 }
 
 void MainWindow::registerControl(QWidget *widget, ControlId id) { SetControlNumber(widget, id); }

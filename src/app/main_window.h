@@ -54,6 +54,7 @@ public:
   QList<int> selectedRows(DayPeriod period) const override;
   QList<int> markedRows(DayPeriod period) const override;
   void setStatusNote(const QString &note) override;
+  void setUnsavedNote(const QString &note) override;
 
   // The lists' marks, tooltips and accessible texts drawn again when a
   // command changed the notes and flags of the readings.
@@ -119,6 +120,7 @@ private:
   QList<QShortcut *> shortcuts_;
   std::array<QTableView *, 4> views_{};
   std::array<QLabel *, 6> statusFields_{};
+  QString statusNote_, unsavedNote_; // the last field's texts, the unsaved one first
   Banner *banner_ = nullptr;
   InformationPanel *information_ = nullptr;
   QTabWidget *tabs_ = nullptr;

@@ -9,6 +9,7 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/preferences_file.h"
+#include "logbook/patient_store.h"
 #include "logbook/workflows.h"
 #include "platform/desktop_shell.h"
 #include "platform/profile.h"
@@ -80,10 +81,10 @@ bool Application::start() {
     dialogs().error(nullptr, ProgramTitle(), instance_->reason());
     return false;
   }
-  // Only now that no other copy can be saving: what saves cut short by a
-  // crash left beside the program's files goes.
-  RemoveInterruptedSaves(Paths().dataFolder);
-  RemoveInterruptedSaves(Paths().printFolder);
+  // Only now that no other copy can be saving, and before anything is read:
+  // a save cut short by a crash or a power cut is finished (or undone), and
+  // the temporaries it left go.
+  const QString storeText = StoreStartupText(OpenStore(Paths()));
 
   // The main window, built hidden with its menus and shortcuts.
   main_ = std::make_unique<MainWindow>();
@@ -117,12 +118,13 @@ bool Application::start() {
 
   // A preferences file that cannot be read gives the defaults; it is kept
   // aside, not written over, when the program closes.
-  QString loadWarning;
+  QString loadWarning = storeText;
   if (IsUnreadablePreferencesFile(Paths().preferencesFile)) {
-    loadWarning = QStringLiteral("Le fichier des préférences %1 n'a pas pu être lu : les réglages "
-                                 "par défaut s'appliquent, et il sera conservé sous un autre nom "
-                                 "à la fermeture.")
-                      .arg(QDir::toNativeSeparators(Paths().preferencesFile));
+    loadWarning += (loadWarning.isEmpty() ? QString() : QStringLiteral("\n\n")) +
+                   QStringLiteral("Le fichier des préférences %1 n'a pas pu être lu : les réglages "
+                                  "par défaut s'appliquent, et il sera conservé sous un autre nom "
+                                  "à la fermeture.")
+                       .arg(QDir::toNativeSeparators(Paths().preferencesFile));
   }
   ApplyStartupPreferences(main);
   if (State().darkAppearance) {

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "common/file_batch.h"
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
@@ -987,6 +988,10 @@ std::optional<int> CheckImported(const ImportOutcome &imported, const QString &n
   if (const FileError failed = SaveFailure(imported.saved)) {
     return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
   }
+  // Files kept aside, readings taken from outside: said, nothing lost.
+  if (const QString outside = OutsideChangesText(imported.saved); !outside.isEmpty()) {
+    err << outside << u'\n';
+  }
   if (imported.appended && needsProfile) {
     if (const FileError failed =
             AddPatientProfile(book.paths().patientFile, book.patient(), clock().now().date())) {
@@ -1018,6 +1023,7 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
                            QStringLiteral("Importation impossible"), err)) {
       return refused;
     }
+    RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
   }
   paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
   paths.preferencesFile = paths.dataFolder + QStringLiteral("ARTL_Prefs.ini");
@@ -1032,9 +1038,14 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
                        .arg(QDir::toNativeSeparators(paths.patientFile))},
                   err);
   }
-  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
+  QStringList notices;
+  if (const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);
+      !unreadable.isEmpty()) {
     return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
                   err);
+  }
+  if (const QString text = UnreadableFilesText({}, notices); !text.isEmpty()) {
+    err << text << u'\n'; // every record read; the file kept aside before it is written over
   }
   return std::nullopt;
 }
@@ -1142,6 +1153,7 @@ int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
                            QStringLiteral("Annotation impossible"), err)) {
       return *refused;
     }
+    RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
   }
   if (const std::optional<Refusal> refused = LoadPatient(request, book)) {
     return Refuse(*refused, err);

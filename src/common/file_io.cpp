@@ -1,19 +1,14 @@
 #include "common/file_io.h"
 
-#include "common/day_period.h"
+#include "common/file_batch.h"
 #include "platform/clock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QStorageInfo>
 #include <algorithm>
 #include <cerrno>
-#include <memory>
 #include <utility>
-#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -219,54 +214,6 @@ FileError ReadOpenFile(const QString &path, QFile &file, qint64 maxBytes, QByteA
   return {};
 }
 
-// Why writing `bytes` beside `path` failed: the system's reason (Qt may
-// have lost it: then the error number the write left), or a full disk when
-// the system said nothing useful.
-QString WriteReason(const QString &path, const QFileDevice &file, qsizetype bytes, int code) {
-  const QString reason = file.errorString();
-  if (reason.isEmpty() || reason == u"Unknown error") {
-#ifdef Q_OS_UNIX
-    if (code != 0) {
-      return ErrnoReason(code);
-    }
-#else
-    Q_UNUSED(code);
-#endif
-    const QStorageInfo storage(QFileInfo(path).absolutePath());
-    if (storage.isValid() && storage.bytesAvailable() < bytes) {
-      return QStringLiteral("disque plein");
-    }
-  }
-  return reason;
-}
-
-// Opens and fills the temporary file beside `path`; nothing is renamed yet.
-FileError PrepareWrite(QSaveFile &file, QByteArrayView bytes) {
-  const QString path = file.fileName();
-  if (!file.open(QIODevice::WriteOnly)) {
-    return Failed(path, file.errorString());
-  }
-#ifdef Q_OS_UNIX
-  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-#endif
-  errno = 0;
-  if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.flush()) {
-    const QString reason = WriteReason(path, file, bytes.size(), errno);
-    file.cancelWriting();
-    return Failed(path, reason);
-  }
-#ifdef Q_OS_UNIX
-  // On the disk before any rename: a disk that fills while the data is
-  // flushed fails here, not after another file was replaced.
-  if (::fsync(file.handle()) != 0) {
-    const QString reason = ErrnoReason(errno);
-    file.cancelWriting();
-    return Failed(path, reason);
-  }
-#endif
-  return {};
-}
-
 } // namespace
 
 QString FrenchSystemReason(const QString &reason) {
@@ -300,34 +247,19 @@ FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
   return ReadOpenFile(path, file, maxBytes, bytes);
 }
 
+FileError ErrnoFailure(const QString &path, int code) { return Failed(path, ErrnoReason(code)); }
+
 FileError WriteWholeFile(const QString &path, QByteArrayView bytes) {
-  QSaveFile file(path);
-  if (FileError error = PrepareWrite(file, bytes)) {
-    return error;
-  }
-  if (!file.commit()) {
-    return Failed(path, file.errorString());
-  }
-  return {};
+  FileBatch batch;
+  batch.writes.append({path, bytes.toByteArray()});
+  return CommitBatch(QString(), batch);
 }
 
 FileError WriteFilesAtomically(const QList<PendingWrite> &files) {
-  // Uncommitted temporaries are removed when their QSaveFile goes.
-  std::vector<std::unique_ptr<QSaveFile>> prepared;
-  prepared.reserve(size_t(files.size()));
-  for (const PendingWrite &w : files) {
-    auto file = std::make_unique<QSaveFile>(w.path);
-    if (FileError error = PrepareWrite(*file, w.bytes)) {
-      return error;
-    }
-    prepared.push_back(std::move(file));
-  }
-  for (const std::unique_ptr<QSaveFile> &file : prepared) {
-    if (!file->commit()) {
-      return Failed(file->fileName(), file->errorString());
-    }
-  }
-  return {};
+  FileBatch batch;
+  batch.writes = files;
+  return CommitBatch(files.isEmpty() ? QString() : QFileInfo(files.first().path).absolutePath(),
+                     batch);
 }
 
 bool FileSnapshot::sameContent(const FileSnapshot &other) const {
@@ -391,52 +323,33 @@ FileSnapshot WrittenSnapshot(const QString &path, const QByteArray &bytes) {
   return s;
 }
 
-QString KeepFileAside(const QString &path) {
+QString AsideName(const QString &path) {
   const QString stamp = clock().now().toString(QStringLiteral("yyyyMMdd-hhmmss"));
   const QString base = path + QStringLiteral(".illisible-") + stamp;
   // Two files kept aside in the same second get "-2", "-3"...
   for (int n = 1; n < 100; ++n) {
     const QString target = n == 1 ? base : base + u'-' + QString::number(n);
-    if (QFileInfo::exists(target)) {
-      continue;
+    if (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink()) {
+      return target;
     }
-    return QFile::rename(path, target) ? target : QString();
   }
   return QString();
+}
+
+QString KeepFileAside(const QString &path) {
+  const QString target = AsideName(path);
+  return !target.isEmpty() && QFile::rename(path, target) ? target : QString();
 }
 
 int RemoveInterruptedSaves(const QString &folder) {
   if (folder.isEmpty()) {
     return 0;
   }
-  static const QRegularExpression leftover = [] {
-    // QSaveFile writes into its target's name + "." + six random letters
-    // (A-Z, a-z: Qt's temporary-file template) and renames that over the
-    // target; the targets are the program's own file names, exactly.
-    QStringList prefixes;
-    for (DayPeriod period : kAllPeriods) {
-      prefixes.append(QRegularExpression::escape(PeriodInfo(period).filePrefix));
-    }
-    const QString period = u'(' + prefixes.join(u'|') + u')';
-    return QRegularExpression(QStringLiteral("^(ARTL_(Users|Prefs)\\.ini|ARTL_Notes_.+\\.txt|") +
-                              period + QStringLiteral(".+\\.txt|Imp_") + period +
-                              QStringLiteral(".+_[0-9]{8}_[0-9]{6}\\.txt)\\.[A-Za-z]{6}$"));
-  }();
   QDir dir(folder);
   int removed = 0;
   const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-  // A word of one case (".backup", ".BACKUP") is the user's name for a copy:
-  // random letters mix both cases but for one leftover in 32, which stays.
-  const auto mixedCase = [](QStringView suffix) {
-    const bool lower =
-        std::any_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isLower(); });
-    const bool upper =
-        std::any_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isUpper(); });
-    return lower && upper;
-  };
   for (const QString &name : names) {
-    if (leftover.match(name).hasMatch() && mixedCase(QStringView(name).right(6)) &&
-        dir.remove(name)) {
+    if (IsProgramTemporary(name) && dir.remove(name)) {
       ++removed;
     }
   }

@@ -25,6 +25,10 @@ struct FileError {
   QString text() const;
 };
 
+// The failure of `path` with the system's error number `code`, its reason in
+// French where it is a common one.
+FileError ErrnoFailure(const QString &path, int code);
+
 // Size limits of the reads: no file of the program's own comes near them,
 // and a larger one is not read into memory.
 inline constexpr qint64 kMaxMeasurementFileBytes = qint64(1) << 30; // about 8 million readings
@@ -43,9 +47,10 @@ FileError ReadWholeFile(const QString &path, qint64 maxBytes, QByteArray *bytes)
 // before anything waits on it), for the readers that read in chunks.
 FileError OpenForReading(const QString &path, QFile &file);
 
-// Writes a whole file atomically: beside the target, then renamed over it,
-// so that a failure or a crash leaves the old file whole. On Unix the file
-// is readable by its owner alone.
+// Writes a whole file atomically: beside the target (a temporary whose name
+// carries the program's marker), flushed to the disk, renamed over it, the
+// folder flushed, so that a failure, a crash or a power cut leaves the old
+// file or the new one, whole. On Unix the file is readable by its owner alone.
 FileError WriteWholeFile(const QString &path, QByteArrayView bytes);
 
 // One file of a batch written whole or not at all.
@@ -54,7 +59,8 @@ struct PendingWrite {
   QByteArray bytes;
 };
 // Writes every file beside its target first and renames them over their
-// targets only once all are written whole: a full disk changes none.
+// targets only once all are written whole: a full disk changes none. The
+// batch's journal goes in the first file's folder (see CommitBatch).
 FileError WriteFilesAtomically(const QList<PendingWrite> &files);
 
 // One version of a file as it was read: what identifies it (size,
@@ -98,14 +104,16 @@ FileSnapshot WrittenSnapshot(const QString &path, const QByteArray &bytes);
 // destroy what it holds. Returns the new path, or "" when it could not be
 // renamed (an existing name is never replaced).
 QString KeepFileAside(const QString &path);
+// The name KeepFileAside would give `path` now, or "" when none is free;
+// nothing is renamed.
+QString AsideName(const QString &path);
 
 // Removes, from `folder`, what saves interrupted by a crash or a kill left
-// behind: the temporary files the atomic writer creates beside a target
-// (the target's name + "." + six random letters of both cases), and only
-// for the program's own targets: the measurement and context files, ARTL_Users.ini,
-// ARTL_Prefs.ini and the period reports. Any other name is kept, a word of
-// one case (".backup") too. Returns how many were removed. Call it only
-// while this copy of the program holds the data folder's lock.
+// behind: the temporary files the program writes beside a target, which
+// carry its marker in their names (kTemporaryMarker). Any other name is
+// kept: "ARTL_Matin_Bob.txt.Backup" is the user's copy. Returns how many were
+// removed. Call it only while this copy of the program holds the data
+// folder's lock, once a batch cut short was finished (RecoverInterruptedBatch).
 int RemoveInterruptedSaves(const QString &folder);
 
 // A write past the process's file-size limit fails with an error that is

@@ -49,6 +49,9 @@ public:
   struct FileBase {
     FileSnapshot file;
     quint64 revision = 0;
+    // The file's count line disagreed with its records when read: it is
+    // kept aside whole before it is written over.
+    bool keepAside = false;
   };
   FileBase &base(DayPeriod p) { return files_[size_t(PeriodIndex(p))]; }
   const FileBase &base(DayPeriod p) const { return files_[size_t(PeriodIndex(p))]; }

@@ -305,248 +305,20 @@ QString ReadingDetailsText(const Reading &r) {
          r[Reading::Diagnosis] + br;
 }
 
-namespace {
-
-QString ContentUnreadable() {
-  return QStringLiteral("contenu illisible (la première ligne n'est pas un nombre de relevés)");
-}
-
-// Whether a read file holds records: a count line that is a number, or
-// nothing but blanks.
-bool HoldsRecords(const FileSnapshot &file) {
-  return file.isRead() && HasUsableCountLine(file.bytes);
-}
-
-QString Plural(qint64 n, const char *one, const char *many) {
-  return QString::number(n) + u' ' + QString::fromUtf8(n == 1 ? one : many);
-}
-
-} // namespace
-
 QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices) {
-  QList<PeriodFileError> failed;
-  for (DayPeriod period : kAllPeriods) {
-    const QString path = book.paths().measurementFile(period);
-    PeriodListModel &list = book.list(period);
-    FileSnapshot file = ReadFileSnapshot(path, kMaxMeasurementFileBytes);
-    if (file.isUnreadable()) {
-      list.clear();
-      failed.append({period, file.error});
-    } else if (file.isRead() && !HoldsRecords(file)) {
-      list.clear();
-      failed.append({period, {path, ContentUnreadable()}});
-    } else {
-      qint64 announced = 0;
-      list.setReadings(ParseMeasurementFile(file.bytes, &announced));
-      if (notices && announced > list.size()) {
-        notices->append(
-            QStringLiteral("%1 : annonce %2, n'en contient que %3 ; seuls ceux-là ont "
-                           "été lus.")
-                .arg(QDir::toNativeSeparators(path), Plural(announced, "relevé", "relevés"))
-                .arg(list.size()));
-      }
-    }
-    book.settle(period, std::move(file));
-  }
-  // The context file: one that cannot be read leaves no context, and is never
-  // written over while it stays so (UnreadableContextFile tells).
-  const QString contextPath = book.paths().contextFile;
-  FileSnapshot contextFile = ReadFileSnapshot(contextPath, kMaxMeasurementFileBytes);
-  book.contexts().setRecords(HoldsRecords(contextFile) ? ParseContextFile(contextFile.bytes)
-                                                       : std::vector<ContextRecord>());
-  book.settleContexts(std::move(contextFile));
-  return failed;
+  return LoadStore(book, notices);
 }
 
 FileError UnreadableContextFile(const Logbook &book) {
   const FileSnapshot &file = book.contextBase().file;
-  if (file.isRead() && !HoldsRecords(file)) {
-    return {book.paths().contextFile, ContentUnreadable()};
+  if (file.isRead() && !HasUsableCountLine(file.bytes)) {
+    return {book.paths().contextFile,
+            QStringLiteral("contenu illisible (la première ligne n'est pas un nombre de relevés)")};
   }
   return file.isUnreadable() ? file.error : FileError{};
 }
 
-namespace {
-
-// What saving one list asks for: nothing, a write, or the removal of a file
-// whose readings were all deleted here.
-struct PeriodSave {
-  enum class Action { None, Write, Remove } action = Action::None;
-  QByteArray bytes;
-};
-
-// Decides how the list of `period` meets its file, merging into the list
-// what another program added there, and notes it in `outcome`.
-PeriodSave PlanPeriodSave(Logbook &book, DayPeriod period, SaveOutcome &outcome) {
-  PeriodListModel &list = book.list(period);
-  const QString path = book.paths().measurementFile(period);
-  const Logbook::FileBase &base = book.base(period);
-  const bool listChanged = list.revision() != base.revision;
-  bool fileChanged = false;
-  FileSnapshot now = RefreshFileSnapshot(path, base.file, kMaxMeasurementFileBytes, &fileChanged);
-
-  if (now.isUnreadable()) {
-    // What it holds is unknown: it is never written over.
-    outcome.failed.append({period, now.error});
-    return {};
-  }
-  if (now.isRead() && !HoldsRecords(now)) {
-    // Not a measurement file (any more). With readings to write, it is
-    // kept aside under a dated name and replaced; otherwise left alone.
-    const QString aside = list.size() > 0 ? KeepFileAside(path) : QString();
-    if (aside.isEmpty()) {
-      outcome.failed.append({period, {path, ContentUnreadable()}});
-      return {};
-    }
-    outcome.keptAside.append(aside);
-    return {PeriodSave::Action::Write, SerializeMeasurementFile(list.readings())};
-  }
-  if (!listChanged && !fileChanged) {
-    outcome.written += list.size() > 0 ? 1 : 0;
-    return {};
-  }
-  if (fileChanged && now.isRead()) {
-    const std::vector<Reading> theirs = ParseMeasurementFile(now.bytes);
-    if (!listChanged) {
-      // Nobody changed the list here: it takes up the file as it is now.
-      const std::vector<Reading> added =
-          ReadingsAddedOutside(theirs, list.readings(), list.readings());
-      outcome.fromOutside += qint64(added.size());
-      list.setReadings(theirs);
-      outcome.written += list.size() > 0 ? 1 : 0;
-      book.settle(period, std::move(now));
-      return {};
-    }
-    const std::vector<Reading> read =
-        base.file.isRead() ? ParseMeasurementFile(base.file.bytes) : std::vector<Reading>();
-    std::vector<Reading> added = ReadingsAddedOutside(theirs, read, list.readings());
-    outcome.fromOutside += qint64(added.size());
-    list.appendReadings(std::move(added));
-  }
-  if (list.size() == 0) {
-    // Every reading the file held was deleted here.
-    return {now.isRead() ? PeriodSave::Action::Remove : PeriodSave::Action::None, {}};
-  }
-  return {PeriodSave::Action::Write, SerializeMeasurementFile(list.readings())};
-}
-
-// Takes into the contexts what another program changed in the context file
-// since `read` (the records it held then) while this side left them as
-// read; what was changed or removed here stays so. Returns how many records
-// were taken up.
-qint64 MergeOutsideContexts(ReadingContexts &ours, const std::vector<ContextRecord> &read,
-                            const std::vector<ContextRecord> &theirs) {
-  QHash<ContextKey, ReadingContext> before;
-  for (const ContextRecord &r : read) {
-    before.insert(r.key, r.context);
-  }
-  const auto asRead = [&](const ContextKey &key) {
-    const ReadingContext *now = ours.find(key);
-    return (now ? *now : ReadingContext{}) == before.value(key);
-  };
-  qint64 taken = 0;
-  QSet<ContextKey> kept;
-  for (const ContextRecord &r : theirs) {
-    kept.insert(r.key);
-    if (before.value(r.key) != r.context && asRead(r.key)) {
-      ours.set(r.key, r.context);
-      ++taken;
-    }
-  }
-  for (const ContextRecord &r : read) {
-    if (!kept.contains(r.key) && asRead(r.key)) {
-      ours.set(r.key, {}); // removed there
-    }
-  }
-  return taken;
-}
-
-// How the contexts meet the context file: as PlanPeriodSave does for a list.
-PeriodSave PlanContextSave(Logbook &book, SaveOutcome &outcome) {
-  ReadingContexts &contexts = book.contexts();
-  const QString path = book.paths().contextFile;
-  const Logbook::FileBase &base = book.contextBase();
-  const bool changedHere = contexts.revision() != base.revision;
-  bool fileChanged = false;
-  FileSnapshot now = RefreshFileSnapshot(path, base.file, kMaxMeasurementFileBytes, &fileChanged);
-  if (now.isUnreadable() || (now.isRead() && !HoldsRecords(now))) {
-    if (!changedHere && contexts.isEmpty()) {
-      return {}; // nothing of ours to write: the file is left as it is
-    }
-    const QString aside = now.isRead() ? KeepFileAside(path) : QString();
-    if (aside.isEmpty()) {
-      outcome.contextError = now.isRead() ? FileError{path, ContentUnreadable()} : now.error;
-      return {};
-    }
-    outcome.keptAside.append(aside);
-    return {PeriodSave::Action::Write, SerializeContextFile(contexts.records())};
-  }
-  if (!changedHere && !fileChanged) {
-    return {};
-  }
-  if (fileChanged && now.isRead()) {
-    const std::vector<ContextRecord> theirs = ParseContextFile(now.bytes);
-    const std::vector<ContextRecord> read =
-        base.file.isRead() ? ParseContextFile(base.file.bytes) : std::vector<ContextRecord>();
-    outcome.contextsFromOutside += MergeOutsideContexts(contexts, read, theirs);
-    if (!changedHere) {
-      book.settleContexts(std::move(now));
-      return {};
-    }
-  }
-  if (contexts.isEmpty()) {
-    return {now.isRead() ? PeriodSave::Action::Remove : PeriodSave::Action::None, {}};
-  }
-  return {PeriodSave::Action::Write, SerializeContextFile(contexts.records())};
-}
-
-} // namespace
-
-SaveOutcome SaveLogbook(Logbook &book) {
-  SaveOutcome outcome;
-  QList<PendingWrite> writes;
-  QList<DayPeriod> written;
-  for (DayPeriod period : kSaveOrder) {
-    PeriodSave plan = PlanPeriodSave(book, period, outcome);
-    const QString path = book.paths().measurementFile(period);
-    if (plan.action == PeriodSave::Action::Remove) {
-      RemoveMeasurementFile(path);
-      book.settle(period, FileSnapshot{});
-    } else if (plan.action == PeriodSave::Action::Write) {
-      writes.append({path, std::move(plan.bytes)});
-      written.append(period);
-    }
-  }
-  // The context file goes with the lists, all or none.
-  PeriodSave contextPlan = PlanContextSave(book, outcome);
-  const QString contextPath = book.paths().contextFile;
-  if (contextPlan.action == PeriodSave::Action::Remove) {
-    RemoveMeasurementFile(contextPath);
-    book.settleContexts(FileSnapshot{});
-  } else if (contextPlan.action == PeriodSave::Action::Write) {
-    writes.append({contextPath, std::move(contextPlan.bytes)});
-  }
-  if (writes.isEmpty()) {
-    return outcome;
-  }
-  if (const FileError error = WriteFilesAtomically(writes)) {
-    for (DayPeriod period : written) {
-      outcome.failed.append({period, error});
-    }
-    if (contextPlan.action == PeriodSave::Action::Write) {
-      outcome.contextError = error;
-    }
-    return outcome;
-  }
-  for (qsizetype i = 0; i < written.size(); ++i) {
-    book.settle(written[i], WrittenSnapshot(writes[i].path, writes[i].bytes));
-    ++outcome.written;
-  }
-  if (contextPlan.action == PeriodSave::Action::Write) {
-    book.settleContexts(WrittenSnapshot(writes.back().path, writes.back().bytes));
-  }
-  return outcome;
-}
+SaveOutcome SaveLogbook(Logbook &book) { return SaveStore(book); }
 
 QString OutsideChangesText(const SaveOutcome &saved) {
   QStringList parts;
@@ -568,14 +340,25 @@ QString OutsideChangesText(const SaveOutcome &saved) {
                                       "lecture des fichiers ont été reprises.")
                            .arg(n));
   }
-  if (!saved.keptAside.isEmpty()) {
-    QStringList names;
-    for (const QString &path : saved.keptAside) {
-      names << QDir::toNativeSeparators(path);
+  const auto names = [](const QStringList &paths) {
+    QStringList native;
+    for (const QString &path : paths) {
+      native << QDir::toNativeSeparators(path);
     }
-    parts << QStringLiteral("Ces fichiers illisibles ont été mis de côté avant d'être "
+    return native.join(u'\n');
+  };
+  if (!saved.keptAside.isEmpty()) {
+    parts << QStringLiteral("Ces fichiers illisibles, ou dont la première ligne ne donnait pas le "
+                            "nombre de relevés, ont été mis de côté tels quels avant d'être "
                             "remplacés :\n") +
-                 names.join(u'\n');
+                 names(saved.keptAside);
+  }
+  if (!saved.emptiedOutside.isEmpty()) {
+    parts << QStringLiteral("Ces fichiers ont été trouvés vides alors que vos relevés y étaient "
+                            "(synchronisation interrompue ?) : vos relevés ont été gardés et "
+                            "enregistrés à nouveau, et chaque fichier vide a été mis de côté sous "
+                            "ce nom :\n") +
+                 names(saved.emptiedOutside);
   }
   if (parts.isEmpty()) {
     return QString();
@@ -593,7 +376,9 @@ QString UnreadableFilesText(const QList<PeriodFileError> &unreadable, const QStr
                  FailureLines(unreadable);
   }
   if (!notices.isEmpty()) {
-    parts << QStringLiteral("Ces fichiers de mesures sont incomplets :\n\n") + notices.join(u'\n');
+    parts << QStringLiteral("Dans ces fichiers, la première ligne ne donne pas le nombre de "
+                            "relevés qu'ils contiennent :\n\n") +
+                 notices.join(u'\n');
   }
   if (contextFile) {
     parts << QStringLiteral("Le fichier des remarques n'a pas pu être lu : les relevés restent "
@@ -686,45 +471,7 @@ ArchiveRun ArchiveLogbook(Logbook &book) {
     run.outcomes.fill(ArchiveOutcome::Failed);
     return run;
   }
-  ArchiveRun run =
-      ArchiveMeasurementFiles(paths.dataFolder, paths.archiveFolder, book.patient(), refused);
-  ReadingContexts &contexts = book.contexts();
-  const quint64 contextsBefore = contexts.revision();
-  for (DayPeriod period : kAllPeriods) {
-    if (run.outcome(period) != ArchiveOutcome::Archived) {
-      continue;
-    }
-    // The notes of the readings archived go beside their archive.
-    std::vector<ContextRecord> moved;
-    for (ContextRecord &record : contexts.records()) {
-      if (record.key.period == period) {
-        moved.push_back(std::move(record));
-      }
-    }
-    const QString beside = ArchiveContextPath(run.archivedAs[size_t(PeriodIndex(period))]);
-    if (!moved.empty()) {
-      if (!beside.isEmpty() && !QFileInfo::exists(beside) &&
-          !WriteFilesAtomically({{beside, SerializeContextFile(moved)}})) {
-        for (const ContextRecord &record : moved) {
-          contexts.set(record.key, {});
-        }
-      } else {
-        run.report +=
-            QStringLiteral("Les remarques des relevés %1 n'ont pas pu être archivées : "
-                           "elles restent dans %2.\r\n")
-                .arg(PeriodInfo(period).name, QDir::toNativeSeparators(paths.contextFile));
-      }
-    }
-    book.list(period).clear();
-    book.settle(period, FileSnapshot{});
-  }
-  if (contexts.revision() != contextsBefore) {
-    if (const SaveOutcome saved = SaveLogbook(book); saved.contextError) {
-      run.report += QStringLiteral("Le fichier des remarques n'a pas pu être mis à jour : %1\r\n")
-                        .arg(saved.contextError.text());
-    }
-  }
-  return run;
+  return ArchiveStore(book, refused);
 }
 
 QStringList PrintLogbook(const Logbook &book) {

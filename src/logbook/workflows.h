@@ -6,6 +6,7 @@
 
 #include "common/day_period.h"
 #include "logbook/archiving.h"
+#include "logbook/patient_store.h"
 #include "measurements/measurement_file.h"
 
 #include <QDate>
@@ -92,37 +93,20 @@ QString ReadingDetailsText(const Reading &reading);
 // the version of each file read. A missing file gives an empty list and is
 // no failure; one that cannot be read, or whose content is no measurement
 // file, is listed: its list stays empty and the file is never written over
-// while it stays so. A file holding fewer records than its count line
-// announces gives the records it holds, and a line in `notices`.
+// while it stays so. Every whole record a file holds is read, whatever its
+// count line says; a file whose count line disagrees with it, or whose last
+// record is cut short (left out), gives a line in `notices` and is kept aside
+// whole before the next save writes over it.
 // The context file is read too: one that cannot be read leaves no context
 // and is never written over while it stays so.
 QList<PeriodFileError> LoadLogbook(Logbook &book, QStringList *notices = nullptr);
 // The context file's error when it could not be read at load, or none.
 FileError UnreadableContextFile(const Logbook &book);
 
-struct SaveOutcome {
-  // Lists holding readings whose file holds them now: written, or already
-  // up to date (a list nobody changed is not rewritten).
-  int written = 0;
-  // Lists whose file could not be written, or could not be read and so is
-  // not written over, each with its reason (a list may be empty).
-  QList<PeriodFileError> failed;
-  // Readings another program put in the files since they were read, now in
-  // the lists too.
-  qint64 fromOutside = 0;
-  // Files that held no readable records, renamed aside before being replaced.
-  QStringList keptAside;
-  // The context file could not be written, or could not be read and so was
-  // not written over: the notes and flags changed since exist only in memory.
-  FileError contextError;
-  // Contexts another program wrote in the context file since it was read,
-  // now in the logbook too.
-  qint64 contextsFromOutside = 0;
-};
-
 // Writes the lists that changed since their file was read or written, and
-// the context file, all of them or none (a full disk leaves every file as
-// it was). A file changed
+// the context file, all of them or none, in one batch of the patient store
+// (a full disk, a kill or a power cut leaves every file as it was, or every
+// file written). A file changed
 // meanwhile by another program is merged first: the readings added there
 // join the list, while those deleted here stay deleted. A list nobody
 // changed takes up what another program wrote in its file.

@@ -1,5 +1,7 @@
 #include "maintenance/data_destruction.h"
 
+#include "logbook/patient_store.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -143,8 +145,19 @@ QStringList DestroyData(const DestructionChoice &ticked, const StoragePaths &pat
       const QString pattern =
           data.isEmpty() ? QStringLiteral("ARTL_*.txt") : QStringLiteral("*.txt");
       bool failed = false;
-      const QStringList names =
-          folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+      QStringList names = folder.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System);
+      // Every kind of a patient's record files the store knows, and the
+      // copies the program made of them (kept aside, rescue copies).
+      if (!data.isEmpty()) {
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+          const qsizetype copy = qMax(name.lastIndexOf(QLatin1StringView(".illisible-")),
+                                      name.lastIndexOf(QLatin1StringView(".secours-")));
+          if (!names.contains(name) &&
+              (IsStoreFileName(name) || (copy > 0 && IsStoreFileName(name.left(copy))))) {
+            names << name;
+          }
+        }
+      }
       for (const QString &name : names) {
         if (QFileInfo(data + name).isDir()) {
           continue; // a broken link aside, only files are listed

@@ -30,8 +30,9 @@ bool RemoveFileForced(const QString &path);
 // Runs the ticked deletions in the order 1 to 5 and returns one report line
 // for each (an empty line for item 3 when the data folder cannot be listed).
 // Item 3 removes only the files of the data folder itself whose names end in
-// ".txt"; when the data folder is unknown (its path is empty) and the current
-// directory stands in for it, only the measurement files ("ARTL_*.txt").
+// ".txt", and the record files of every kind the patient store registers
+// with their kept-aside and rescue copies; when the data folder is unknown (its path is empty) and
+// the current directory stands in for it, only the measurement files ("ARTL_*.txt").
 QStringList DestroyData(const DestructionChoice &ticked, const StoragePaths &paths);
 
 } // namespace tl

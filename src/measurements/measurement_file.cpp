@@ -33,6 +33,14 @@ std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes, qint64 *announce
                       });
 }
 
+std::vector<Reading> ReadMeasurementFile(QByteArrayView bytes, RecordShape *shape) {
+  return ParseWholeRecords(bytes, Reading::kCellCount, Reading(), shape,
+                           [](Reading &r, int i, QByteArrayView text, LineDecoder &decoder) {
+                             r.setUtf8(i, text,
+                                       [&](QByteArrayView b) { return decoder.decode(b); });
+                           });
+}
+
 QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings) {
   // Sized once for the longest text each cell can give, written in place,
   // then cut to what was written.

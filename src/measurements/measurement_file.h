@@ -70,7 +70,22 @@ template <typename F> void ForEachLine(QByteArrayView bytes, F &&line) {
 std::vector<QStringList> ParseRecordFile(QByteArrayView bytes, int linesPerRecord,
                                          qint64 *announced = nullptr);
 
-// The readings of a measurement file's bytes, as ParseRecordFile reads them.
+// What a record file's count line announces against what the file holds.
+struct RecordShape {
+  qint64 announced = 0; // the count line's number, as written (it may be negative)
+  qint64 whole = 0;     // whole records found
+  bool cut = false;     // a last record was cut short (and left out)
+  // The count line tells the truth and no record is cut.
+  bool agrees() const { return !cut && announced == whole; }
+};
+
+// Every whole reading a measurement file's bytes hold, whatever their count
+// line says (`shape` tells what it says); a last reading cut short is left
+// out. The reader of the patient's own lists.
+std::vector<Reading> ReadMeasurementFile(QByteArrayView bytes, RecordShape *shape = nullptr);
+
+// The readings of a measurement file's bytes, as ParseRecordFile reads them:
+// no more than its count line announces (the archive viewer).
 std::vector<Reading> ParseMeasurementFile(QByteArrayView bytes, qint64 *announced = nullptr);
 // The bytes of a measurement file holding `readings` (UTF-8, CR LF).
 QByteArray SerializeMeasurementFile(const std::vector<Reading> &readings);

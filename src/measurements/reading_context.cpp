@@ -131,30 +131,40 @@ QByteArray FileLine(const QString &text) {
 // A record's period line names no period: the record is dropped.
 constexpr quint8 kUnknownPeriod = 0x80;
 
-} // namespace
+// One line of a record of the context file into `r`. The cells go from the
+// bytes straight into the key, as in a measurement file; only the notes are
+// decoded.
+void SetContextLine(ContextRecord &r, int line, QByteArrayView text, LineDecoder &decoder) {
+  if (line == 0) {
+    const std::optional<DayPeriod> period = PeriodNamed(text);
+    r.key.period = period.value_or(DayPeriod::Matin);
+    r.context.flags = period ? 0 : kUnknownPeriod;
+  } else if (line <= 5) {
+    r.key.cells.setUtf8(line - 1, text, [&](QByteArrayView b) { return decoder.decode(b); });
+  } else if (line == 6) {
+    r.context.flags |= FlagsOfText(text);
+  } else {
+    r.context.note = CleanNote(decoder.decode(text));
+  }
+}
 
-std::vector<ContextRecord> ParseContextFile(QByteArrayView bytes, qint64 *announced) {
-  // The cells go from the bytes straight into the key, as in a measurement
-  // file; only the notes are decoded.
-  std::vector<ContextRecord> records = ParseRecords(
-      bytes, kContextLinesPerRecord, ContextRecord{}, announced,
-      [](ContextRecord &r, int line, QByteArrayView text, LineDecoder &decoder) {
-        if (line == 0) {
-          const std::optional<DayPeriod> period = PeriodNamed(text);
-          r.key.period = period.value_or(DayPeriod::Matin);
-          r.context.flags = period ? 0 : kUnknownPeriod;
-        } else if (line <= 5) {
-          r.key.cells.setUtf8(line - 1, text, [&](QByteArrayView b) { return decoder.decode(b); });
-        } else if (line == 6) {
-          r.context.flags |= FlagsOfText(text);
-        } else {
-          r.context.note = CleanNote(decoder.decode(text));
-        }
-      });
+std::vector<ContextRecord> Kept(std::vector<ContextRecord> records) {
   std::erase_if(records, [](const ContextRecord &r) {
     return (r.context.flags & kUnknownPeriod) != 0 || r.context.isEmpty();
   });
   return records;
+}
+
+} // namespace
+
+std::vector<ContextRecord> ParseContextFile(QByteArrayView bytes, qint64 *announced) {
+  return Kept(
+      ParseRecords(bytes, kContextLinesPerRecord, ContextRecord{}, announced, SetContextLine));
+}
+
+std::vector<ContextRecord> ReadContextFile(QByteArrayView bytes, RecordShape *shape) {
+  return Kept(
+      ParseWholeRecords(bytes, kContextLinesPerRecord, ContextRecord{}, shape, SetContextLine));
 }
 
 QByteArray SerializeContextFile(const std::vector<ContextRecord> &records) {

@@ -83,6 +83,10 @@ struct ContextRecord {
 // files. A record of an unknown period or without context is skipped.
 inline constexpr int kContextLinesPerRecord = 8;
 std::vector<ContextRecord> ParseContextFile(QByteArrayView bytes, qint64 *announced = nullptr);
+// Every whole record the bytes hold, whatever their count line says, as
+// ReadMeasurementFile reads a list.
+struct RecordShape;
+std::vector<ContextRecord> ReadContextFile(QByteArrayView bytes, RecordShape *shape = nullptr);
 QByteArray SerializeContextFile(const std::vector<ContextRecord> &records);
 
 // The contexts of one patient's readings, in memory. Identical readings of

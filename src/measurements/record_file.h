@@ -92,4 +92,50 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
   return records;
 }
 
+// Reads every whole record the bytes hold after their count line, whatever
+// that line says: `shape` tells the number it announces against the
+// records found, and whether a last record was cut short. A record cut short
+// is never returned; blank lines after the last record are no record.
+template <typename Record, typename SetLine>
+std::vector<Record> ParseWholeRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
+                                      RecordShape *shape, SetLine setLine) {
+  std::vector<Record> records;
+  bytes = SkipBom(bytes);
+  LineDecoder decoder;
+  bool haveCount = false;
+  qint64 count = 0;
+  int line = 0;          // of the record being read, the last one in `records`
+  bool partText = false; // the record being read has a line that is not blank
+  ForEachLine(bytes, [&](QByteArrayView text) {
+    if (!haveCount) {
+      haveCount = true;
+      count = ParseLeadingInteger(QString::fromUtf8(text.first(qMin<qsizetype>(text.size(), 64))));
+      if (count > 0) {
+        records.reserve(size_t(qMin<qint64>(count, bytes.size() / linesPerRecord + 1)));
+      }
+      return true;
+    }
+    if (line == 0) {
+      records.push_back(empty);
+      partText = false;
+    }
+    partText = partText || !text.trimmed().isEmpty();
+    setLine(records.back(), line++, text, decoder);
+    if (line == linesPerRecord) {
+      line = 0;
+    }
+    return true;
+  });
+  const bool cut = line != 0 && partText;
+  if (line != 0) {
+    records.pop_back();
+  }
+  if (shape) {
+    shape->announced = count;
+    shape->whole = qint64(records.size());
+    shape->cut = cut;
+  }
+  return records;
+}
+
 } // namespace tl

@@ -23,6 +23,7 @@ bool SwitchToPatient(MainWindowApi &main, const QString &name, QWidget *parent) 
     return false;
   }
   main.setPatientLine(name);
+  main.setUnsavedNote(QString()); // the lists now stand on the new patient's files
   main.updateStatusCounts();
   main.refreshAveragesAndGraphs();
   return true;

@@ -200,6 +200,38 @@ void ResetInputDateTime(MainWindowApi &main) {
   }
 }
 
+QString UnsavedNote(MainWindowApi &main, const SaveOutcome &saved) {
+  const QList<PeriodFileError> lost = FailuresHoldingReadings(main.logbook(), saved.failed);
+  if (lost.isEmpty() && !saved.contextError) {
+    return QString();
+  }
+  const QString what = lost.isEmpty()
+                           ? QStringLiteral("remarques")
+                           : FailedPeriodNames(lost) +
+                                 (saved.contextError ? QStringLiteral(", remarques") : QString());
+  return QStringLiteral("Non enregistré : %1").arg(what);
+}
+
+SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown) {
+  quint64 before = main.logbook().contexts().revision();
+  for (DayPeriod period : kAllPeriods) {
+    before += main.lists().list(period).revision();
+  }
+  SaveOutcome saved = SaveLogbook(main.logbook());
+  quint64 after = main.logbook().contexts().revision();
+  for (DayPeriod period : kAllPeriods) {
+    after += main.lists().list(period).revision();
+  }
+  if (after != before) {
+    main.updateStatusCounts(); // readings came from outside
+  }
+  if (const QString text = OutsideChangesText(saved); outsideShown && !text.isEmpty()) {
+    dialogs().information(main.window(), QStringLiteral("Sauvegarde"), text);
+  }
+  main.setUnsavedNote(UnsavedNote(main, saved));
+  return saved;
+}
+
 void AddReadingCommand(MainWindowApi &main) {
   const QDate date = InputDate(main);
   const AddOutcome added =
@@ -249,6 +281,7 @@ void AddReadingCommand(MainWindowApi &main) {
     if (QLineEdit *first = Control<QLineEdit>(main, ControlId::SystolicField)) {
       first->setFocus(Qt::OtherFocusReason);
     }
+    SaveChange(main);
   }
   // The refresh runs whatever the outcome.
   RefreshAveragesAndGraphs(main);
@@ -266,6 +299,7 @@ void DeleteMarkedReadings(MainWindowApi &main) {
   if (removed == 0) {
     return;
   }
+  SaveChange(main);
   main.updateStatusCounts();
   // One refresh after the questions gives the texts and graphs that one
   // refresh per deletion would end with.
@@ -303,6 +337,7 @@ void ModifyReadingCell(MainWindowApi &main, int cell) {
   const ModifyOutcome modified = ModifyReadings(main.logbook(), period, main.selectedRows(period),
                                                 cell, dialogs(), main.window());
   if (modified.changed > 0) {
+    SaveChange(main);
     // The same refresh as "Ajouter": counts, averages and graphs.
     main.updateStatusCounts();
     RefreshAveragesAndGraphs(main);
@@ -351,6 +386,7 @@ void EditReadingContexts(MainWindowApi &main) {
   }
   if (changed) {
     list.contextsChanged();
+    SaveChange(main);
   }
 }
 

@@ -11,6 +11,16 @@ class MainWindowApi;
 // Each reads and writes the main window's controls by number.
 
 void AddReadingCommand(MainWindowApi &main); // "Ajouter", Enter in a value field
+// Saves the logbook right after a change (every change is saved as soon as
+// it is made), with the merge rules: what came from outside is shown, and
+// the status bar says which lists could not be saved until a save succeeds.
+// Returns the outcome; `outsideShown` false leaves the outside changes
+// untold (the caller tells them).
+struct SaveOutcome;
+SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown = true);
+// The status-bar text for what `saved` could not write ("Non enregistré :
+// Soir"), or "" when all was.
+QString UnsavedNote(MainWindowApi &main, const SaveOutcome &saved);
 // The date and time fields back to the clock's now.
 void ResetInputDateTime(MainWindowApi &main);
 void ClearInputCommand(MainWindowApi &main);    // "Effacer"

@@ -42,6 +42,9 @@ public:
   // A note in the status bar's last field in place of the rights notice,
   // which comes back with an empty note.
   virtual void setStatusNote(const QString &note) { Q_UNUSED(note); }
+  // What could not be saved, shown in that field before any other note
+  // until a save succeeds (an empty text then).
+  virtual void setUnsavedNote(const QString &note) { Q_UNUSED(note); }
 };
 
 } // namespace tl

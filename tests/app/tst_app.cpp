@@ -13,6 +13,7 @@
 #include "common/identity.h"
 #include "common/paths.h"
 #include "graphs/graph_canvas.h"
+#include "logbook/patient_store.h"
 #include "logbook/workflows.h"
 #include "maintenance/about_window.h"
 #include "measurements/context_texts.h"
@@ -555,7 +556,8 @@ private slots:
     QTest::addColumn<bool>("withReadings");
     QTest::addColumn<bool>("blockSoir");
     QTest::addColumn<bool>("success");
-    QTest::newRow("four empty lists") << false << false << false;
+    // Nothing to write (every reading deleted) is no failure.
+    QTest::newRow("four empty lists") << false << false << true;
     QTest::newRow("every list written") << true << false << true;
     QTest::newRow("one list could not be written") << true << true << false;
   }
@@ -565,12 +567,12 @@ private slots:
     QFETCH(bool, success);
     Env env;
     auto main = OpenMain();
-    if (withReadings) {
-      AddSomeReadings(*main);
-    }
     if (blockSoir) {
       // A folder where the Soir file should go: it cannot be written.
       QVERIFY(QDir().mkpath(Paths().measurementFile(DayPeriod::Soir)));
+    }
+    if (withReadings) {
+      AddSomeReadings(*main);
     }
     RunButtonCommand(*main, ControlId::ButtonSave);
     QCOMPARE(env.dialogs.shown.size(), 1);
@@ -1216,6 +1218,34 @@ private slots:
     QVERIFY(env.dialogs.shown.isEmpty());
     QCOMPARE(ReadFile(Paths().measurementFile(DayPeriod::Nuit)).left(3), QByteArray("1\r\n"));
     QVERIFY(QFileInfo::exists(Paths().measurementFile(DayPeriod::Matin)));
+  }
+
+  // A logout while a list cannot be saved (its file a link into a sync
+  // folder that is not mounted): the list goes to a rescue copy beside the
+  // data files, which the start-up clean-up keeps and names.
+  void terminationRescuesWhatCannotBeSaved() {
+#ifndef Q_OS_UNIX
+    QSKIP("a dangling link stands for the sync folder that is not mounted");
+#else
+    Env env;
+    State().currentPatient = QStringLiteral("Alice");
+    Application app;
+    QVERIFY(app.start());
+    QVERIFY(QFile::link(env.data() + QStringLiteral("absent/soir.txt"),
+                        Paths().measurementFile(DayPeriod::Soir)));
+    AddSomeReadings(*app.mainWindow());
+    app.terminate();
+    QVERIFY(env.dialogs.shown.isEmpty());
+    const QStringList copies =
+        QDir(env.data()).entryList({QStringLiteral("ARTL_Soir_Alice.txt.secours-*")}, QDir::Files);
+    QCOMPARE(copies.size(), 1);
+    const QString rescue = env.data() + copies.first();
+    QCOMPARE(ReadFile(rescue).left(3), QByteArray("1\r\n"));
+    const StoreStartup next = OpenStore(Paths());
+    QCOMPARE(next.rescueCopies, QStringList{rescue});
+    QVERIFY(QFileInfo::exists(rescue));
+    QVERIFY(StoreStartupText(next).contains(QDir::toNativeSeparators(rescue)));
+#endif
   }
 
   void terminationSignalSaves() {

@@ -1,6 +1,7 @@
 // Identity texts and the storage folder tree.
 #include "fakes.h"
 
+#include "common/file_batch.h"
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
@@ -138,33 +139,27 @@ private slots:
     QCOMPARE(p.dataFolder, QString());
   }
 
-  // Only the temporary names the atomic writer gives the program's own files
-  // are taken for leftovers of an interrupted save.
+  // Only the program's own temporaries, named with its marker, are taken for
+  // leftovers of an interrupted save; the user's copies stay, whatever
+  // their suffix.
   void interruptedSavesRemoved_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("removed");
-    QTest::newRow("measurement file") << "ARTL_Matin_Jean Dupont.txt.aBcDeF" << true;
-    QTest::newRow("night file") << "ARTL_Nuit_Zoé.txt.QWeRTY" << true;
-    QTest::newRow("patient file") << "ARTL_Users.ini.QwErTy" << true;
-    QTest::newRow("preferences file") << "ARTL_Prefs.ini.aBcXyZ" << true;
-    QTest::newRow("report") << "Imp_ARTL_Soir_Jean_08122026_101112.txt.zzzZzz" << true;
-    QTest::newRow("backup") << "ARTL_Users.ini.backup" << false;
-    QTest::newRow("BACKUP") << "ARTL_Matin_Jean.txt.BACKUP" << false;
+    QTest::newRow("measurement file") << "ARTL_Matin_Jean Dupont.txt.tltmp-k3x9qa" << true;
+    QTest::newRow("patient file") << "ARTL_Users.ini.tltmp-0a1b2c" << true;
+    QTest::newRow("any target") << "Imp_ARTL_Soir_Jean.txt.tltmp-zzzzzz" << true;
+    QTest::newRow("Backup") << "ARTL_Matin_Bob.txt.Backup" << false;
+    QTest::newRow("Ancien") << "ARTL_Matin_Bob.txt.Ancien" << false;
+    QTest::newRow("Sauveg") << "ARTL_Users.ini.Sauveg" << false;
+    QTest::newRow("six mixed letters") << "ARTL_Matin_Jean Dupont.txt.aBcDeF" << false;
     QTest::newRow("the file itself") << "ARTL_Matin_Jean Dupont.txt" << false;
-    QTest::newRow("five characters") << "ARTL_Users.ini.abcde" << false;
-    QTest::newRow("seven characters") << "ARTL_Users.ini.abcdefg" << false;
-    QTest::newRow("a digit") << "ARTL_Prefs.ini.a1B2c3" << false;
-    QTest::newRow("copy 1") << "ARTL_Users.ini.copie1" << false;
-    QTest::newRow("before 1") << "ARTL_Matin_Jean.txt.avant1" << false;
-    QTest::newRow("not a letter") << "ARTL_Users.ini.ab-c_d" << false;
+    QTest::newRow("marker, five characters") << "ARTL_Users.ini.tltmp-abcde" << false;
+    QTest::newRow("marker, seven characters") << "ARTL_Users.ini.tltmp-abcdefg" << false;
+    QTest::newRow("marker, not a letter") << "ARTL_Users.ini.tltmp-ab_cde" << false;
+    QTest::newRow("marker alone") << ".tltmp-abcdef" << false;
     QTest::newRow("kept aside") << "ARTL_Users.ini.illisible-20261208-101112" << false;
-    QTest::newRow("someone else's") << "notes.txt.aBcDeF" << false;
-    QTest::newRow("other type") << "ARTL_photo.jpg.aBcDeF" << false;
-    QTest::newRow("other ini") << "ARTL_Other.ini.aBcDeF" << false;
-    QTest::newRow("no such period") << "ARTL_Aube_Jean.txt.aBcDeF" << false;
-    QTest::newRow("no patient") << "ARTL_Matin_.txt.aBcDeF" << false;
-    QTest::newRow("report without stamp") << "Imp_ARTL_Soir_Jean.txt.aBcDeF" << false;
-    QTest::newRow("archive") << "06122026_0905_ARTL_Matin_Jean.txt.aBcDeF" << false;
+    QTest::newRow("rescue copy") << "ARTL_Matin_Bob.txt.secours-20261208-101112" << false;
+    QTest::newRow("journal") << "ARTL_Journal.tlj" << false;
   }
   void interruptedSavesRemoved() {
     QFETCH(QString, name);
@@ -173,6 +168,76 @@ private slots:
     QVERIFY(test::WriteFile(home.path() + name, "x"));
     QCOMPARE(RemoveInterruptedSaves(home.path()), removed ? 1 : 0);
     QCOMPARE(QFileInfo::exists(home.path() + name), !removed);
+  }
+
+  // A save reaches the disk in this order: each temporary flushed, the
+  // journal flushed, the renames, the folder flushed, the journal removed;
+  // a single file needs no journal. Every temporary carries the marker.
+  void durabilityOrder_data() {
+    QTest::addColumn<int>("files");
+    QTest::addColumn<bool>("removal");
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("one file") << 1 << false
+                              << QStringList{"temporary a", "renamed a", "folder", "-"};
+    QTest::newRow("two files and a removal")
+        << 2 << true << QStringList{"temporary a", "temporary b", "journal", "renamed a",
+                                    "renamed b",   "renamed c",   "folder",  "journal removed"};
+  }
+  void durabilityOrder() {
+    QFETCH(int, files);
+    QFETCH(bool, removal);
+    QFETCH(QStringList, steps);
+    test::TempHome home;
+    const QString folder = home.path();
+    struct Recorder : BatchProbe {
+      QString folder;
+      QStringList steps;
+      bool step(BatchStep step, const QString &path) override {
+        const QString name = QFileInfo(path).fileName();
+        switch (step) {
+        case BatchStep::TemporarySynced:
+          steps << QStringLiteral("temporary ") + name.left(1);
+          break;
+        case BatchStep::JournalSynced:
+          steps << QStringLiteral("journal");
+          break;
+        case BatchStep::Renamed:
+          steps << QStringLiteral("renamed ") + name;
+          break;
+        case BatchStep::FolderSynced:
+          steps << (QDir(path) == QDir(folder) ? QStringLiteral("folder") : path);
+          break;
+        case BatchStep::JournalRemoved:
+          steps << QStringLiteral("journal removed");
+          break;
+        }
+        if (step == BatchStep::TemporarySynced && !IsProgramTemporary(name)) {
+          steps << QStringLiteral("unmarked ") + name;
+        }
+        return true;
+      }
+    } recorder;
+    recorder.folder = folder;
+    QVERIFY(test::WriteFile(folder + "c", "old"));
+    FileBatch batch;
+    batch.writes.append({folder + "a", "1"});
+    if (files > 1) {
+      batch.writes.append({folder + "b", "2"});
+    }
+    if (removal) {
+      batch.removals.append(folder + "c");
+    }
+    SetBatchProbe(&recorder);
+    const FileError error = CommitBatch(folder, batch);
+    SetBatchProbe(nullptr);
+    QVERIFY(!error);
+    if (!removal) {
+      recorder.steps << QStringLiteral("-");
+    }
+    QCOMPARE(recorder.steps, steps);
+    QCOMPARE(test::ReadFile(folder + "a"), QByteArray("1"));
+    QCOMPARE(QFileInfo::exists(folder + "c"), !removal);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), files + (removal ? 0 : 1));
   }
 
   // A read gives the whole file or the path with a reason; never more than

@@ -4,11 +4,13 @@
 #include "fakes.h"
 #include "readings.h"
 
+#include "common/file_batch.h"
 #include "common/file_io.h"
 #include "exchange/csv_import.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 #include "logbook/patient_file.h"
+#include "logbook/patient_store.h"
 #include "logbook/workflows.h"
 #include "measurements/measurement_file.h"
 
@@ -53,6 +55,53 @@ ReadingContext Context(const QString &note, bool irregular) {
   c.note = note;
   c.set(ContextFlag::Irregular, irregular);
   return c;
+}
+
+// Cuts a batch at its n-th step, as a kill there would; 0 never does.
+struct KillAtStep : BatchProbe {
+  int at = 0, seen = 0;
+  bool step(BatchStep, const QString &) override { return at == 0 || ++seen < at; }
+};
+
+// Everything a patient's store holds, as it is read at the next start: the
+// readings of the lists and of the archives, and each note with its reading
+// (or "sans relevé" when its reading is nowhere beside it).
+QStringList StoreState(const StoragePaths &paths, const QString &patient) {
+  QString name = patient;
+  StoragePaths p = paths;
+  Logbook book(name, p);
+  LoadLogbook(book);
+  QStringList state;
+  const auto cells = [](const Reading &r) {
+    return r[Reading::Date] + u' ' + r[Reading::Time] + u' ' + r[Reading::Systolic];
+  };
+  for (DayPeriod period : kAllPeriods) {
+    for (const Reading &r : book.list(period).readings()) {
+      state << PeriodInfo(period).name + u' ' + cells(r);
+    }
+  }
+  for (const ContextRecord &record : book.contexts().records()) {
+    const bool held = FindSameReading(book.list(record.key.period), record.key.cells) >= 0;
+    state << QStringLiteral("note ") + cells(record.key.cells) + u' ' + record.context.note +
+                 (held ? QString() : QStringLiteral(" sans relevé"));
+  }
+  const QDir archives(paths.archiveFolder);
+  for (const QString &file : archives.entryList({"*ARTL_*.txt"}, QDir::Files)) {
+    const bool notes = file.contains(QStringLiteral("Notes_"));
+    const QByteArray bytes = ReadFile(archives.filePath(file));
+    if (notes) {
+      for (const ContextRecord &record : ParseContextFile(bytes)) {
+        state << QStringLiteral("archive note ") + cells(record.key.cells) + u' ' +
+                     record.context.note;
+      }
+    } else {
+      for (const Reading &r : ParseMeasurementFile(bytes)) {
+        state << QStringLiteral("archive ") + cells(r);
+      }
+    }
+  }
+  state.sort();
+  return state;
 }
 
 } // namespace
@@ -794,6 +843,171 @@ private slots:
       QFile::setPermissions(paths_.contextFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
       QCOMPARE(ParseContextFile(ReadFile(paths_.contextFile)).size(), size_t(1));
     }
+#endif
+  }
+
+  // A batch cut at every step (after each temporary, after the journal,
+  // after each rename, before the journal goes): once the next start has
+  // finished or undone it, the store holds what it held before or what the
+  // change made, each reading once, each note with its reading.
+  void killAtEveryStep_data() {
+    QTest::addColumn<QString>("change");
+    QTest::newRow("move between lists") << "move";
+    QTest::newRow("note of a new reading") << "note";
+    QTest::newRow("archive") << "archive";
+    QTest::newRow("import") << "import";
+  }
+  void killAtEveryStep() {
+    QFETCH(QString, change);
+    const Reading morning = MakeReading("07:00", 131, 84, 70);
+    const Reading evening = MakeReading("20:00", 125, 80, 66);
+    const auto setUp = [&] {
+      init();
+      list(DayPeriod::Matin).append(morning);
+      list(DayPeriod::Soir).append(evening);
+      book_->contexts().set(DayPeriod::Matin, morning, Context("café", true));
+      QVERIFY(SaveLogbook(*book_).failed.isEmpty());
+    };
+    const auto makeChange = [&] {
+      if (change == u"move") {
+        Reading moved = morning;
+        moved.set(Reading::Time, QStringLiteral("19:00"));
+        list(DayPeriod::Matin).removeReading(0);
+        list(DayPeriod::Soir).append(moved);
+        book_->contexts().set(DayPeriod::Matin, morning, {});
+        book_->contexts().set(DayPeriod::Soir, moved, Context("café", true));
+        SaveLogbook(*book_);
+      } else if (change == u"note") {
+        const Reading added = MakeReading("08:00", 140, 90, 75);
+        list(DayPeriod::Matin).append(added);
+        book_->contexts().set(DayPeriod::Matin, added, Context("stress", false));
+        SaveLogbook(*book_);
+      } else if (change == u"archive") {
+        ArchiveLogbook(*book_);
+      } else {
+        const QString csv = home_->path() + "import.csv";
+        QVERIFY(WriteFile(csv, "Date;Heure;Systolique;Diastolique;Pouls\n"
+                               "15/03/2026;07:30;150;95;80\n15/03/2026;21:00;118;76;60\n"));
+        ImportCsvFile(*book_, csv, ReadCsvStart(csv).guess, ';');
+      }
+    };
+    setUp();
+    const QStringList before = StoreState(paths_, patient_);
+    makeChange();
+    const QStringList after = StoreState(paths_, patient_);
+    QVERIFY(before != after);
+    QVERIFY(!after.join(u'\n').contains(QStringLiteral("sans relevé")));
+    cleanup();
+
+    KillAtStep probe;
+    for (probe.at = 1;; ++probe.at) {
+      setUp();
+      probe.seen = 0;
+      SetBatchProbe(&probe);
+      makeChange();
+      SetBatchProbe(nullptr);
+      const bool cut = probe.seen >= probe.at;
+      // The next start.
+      RecoverInterruptedBatch(paths_.dataFolder);
+      RemoveInterruptedSaves(paths_.dataFolder);
+      const QStringList state = StoreState(paths_, patient_);
+      QVERIFY2(state == before || state == after,
+               qPrintable(QStringLiteral("cut at step %1:\n").arg(probe.at) + state.join(u'\n')));
+      const QStringList left =
+          QDir(paths_.dataFolder).entryList({"*.tltmp-*", QString(kJournalName)}, QDir::Files);
+      QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+      cleanup();
+      if (!cut) {
+        QVERIFY(probe.at > 3); // every change above takes several steps
+        break;
+      }
+    }
+  }
+
+  // Files whose count line does not tell what they hold, or that another
+  // program emptied: every whole record is read; the file is kept aside
+  // whole before it is written over; the person is told.
+  void fileStates_data() {
+    QTest::addColumn<QByteArray>("bytes"); // empty: a good file, emptied after it was read
+    QTest::addColumn<QString>("action");   // load, save, import
+    const QByteArray records = "20/01/2026\r\n07:00\r\n120\r\n80\r\n60\r\nx\r\n"
+                               "21/01/2026\r\n07:05\r\n121\r\n81\r\n61\r\nx\r\n"
+                               "22/01/2026\r\n07:10\r\n122\r\n82\r\n62\r\nx\r\n";
+    const QList<std::pair<const char *, QByteArray>> states = {
+        {"count too small", "1\r\n" + records},
+        {"count zero", "0\r\n" + records},
+        {"count negative", "-3\r\n" + records},
+        {"last record cut", "3\r\n" + records + "23/01/2026\r\n07:15\r\n12"},
+        {"0-byte file read with readings", QByteArray()},
+    };
+    for (const auto &[name, bytes] : states) {
+      for (const char *action : {"load", "save", "import"}) {
+        QTest::addRow("%s, %s", name, action) << bytes << QString::fromLatin1(action);
+      }
+    }
+  }
+  void fileStates() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, action);
+    const QString path = paths_.measurementFile(DayPeriod::Matin);
+    const bool emptied = bytes.isEmpty();
+    QVERIFY(WriteFile(path, emptied ? "3\r\n20/01/2026\r\n07:00\r\n120\r\n80\r\n60\r\nx\r\n"
+                                      "21/01/2026\r\n07:05\r\n121\r\n81\r\n61\r\nx\r\n"
+                                      "22/01/2026\r\n07:10\r\n122\r\n82\r\n62\r\nx\r\n"
+                                    : bytes));
+    QStringList notices;
+    QVERIFY(LoadLogbook(*book_, &notices).isEmpty());
+    QCOMPARE(list(DayPeriod::Matin).size(), 3); // the cut record is none
+    QCOMPARE(notices.size(), emptied ? 0 : 1);
+    if (emptied) {
+      QVERIFY(WriteFile(path, QByteArray()));
+    } else {
+      QVERIFY(notices.first().contains(QStringLiteral(".illisible-")));
+    }
+    if (action == u"load") {
+      QCOMPARE(ReadFile(path), bytes); // nothing written at load
+      return;
+    }
+    qsizetype expected = 3;
+    SaveOutcome saved;
+    if (action == u"save") {
+      saved = SaveLogbook(*book_);
+    } else {
+      const QString csv = home_->path() + "import.csv";
+      QVERIFY(
+          WriteFile(csv, "Date;Heure;Systolique;Diastolique;Pouls\n15/03/2026;07:30;150;95;80\n"));
+      saved = ImportCsvFile(*book_, csv, ReadCsvStart(csv).guess, ';').saved;
+      expected = 4;
+    }
+    QVERIFY(saved.failed.isEmpty());
+    const QStringList aside = emptied ? saved.emptiedOutside : saved.keptAside;
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(saved.keptAside.size() + saved.emptiedOutside.size(), 1);
+    QCOMPARE(ReadFile(aside.first()), bytes);
+    QVERIFY(OutsideChangesText(saved).contains(QDir::toNativeSeparators(aside.first())));
+    QCOMPARE(list(DayPeriod::Matin).size(), expected);
+    QCOMPARE(ReadFile(path), SerializeMeasurementFile(list(DayPeriod::Matin).readings()));
+    QVERIFY(ReadFile(path).startsWith(QByteArray::number(expected) + "\r\n"));
+  }
+
+  // A list that cannot be saved when the session ends is written as a rescue
+  // copy beside the data files, which the start-up clean-up keeps and names.
+  void rescueCopyAtSessionEnd() {
+#ifndef Q_OS_UNIX
+    QSKIP("a dangling link stands for a sync folder that is not mounted");
+#else
+    FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
+    list(DayPeriod::Soir).append(MakeReading("20:00", 125, 80, 66));
+    const QString soir = paths_.measurementFile(DayPeriod::Soir);
+    QVERIFY(QFile::link(home_->path() + "absent/soir.txt", soir));
+    const SaveOutcome saved = SaveLogbook(*book_);
+    QCOMPARE(saved.failed.size(), 1);
+    const QString rescue = soir + ".secours-20261206-210745";
+    QCOMPARE(WriteRescueCopies(*book_, saved), QStringList{rescue});
+    QCOMPARE(ReadFile(rescue), SerializeMeasurementFile(list(DayPeriod::Soir).readings()));
+    const StoreStartup startup = OpenStore(paths_);
+    QCOMPARE(startup.rescueCopies, QStringList{rescue});
+    QVERIFY(StoreStartupText(startup).contains(QDir::toNativeSeparators(rescue)));
 #endif
   }
 

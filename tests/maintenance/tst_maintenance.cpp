@@ -92,6 +92,15 @@ private slots:
         << QList<int>{3} << QStringList{"dossier.txt/ARTL_Jour_Léa.txt", "ARTL_Jour_Léa.txt"}
         << QStringList{Line(3, true)} << QStringList{"dossier.txt/ARTL_Jour_Léa.txt"}
         << QStringList{"ARTL_Jour_Léa.txt"};
+    // Every kind the patient store registers goes, with its rescue and
+    // kept-aside copies; the user's own copies stay.
+    QTest::newRow("item 3 takes the store's copies")
+        << QList<int>{3}
+        << QStringList{"ARTL_Soir_Léa.txt.secours-20261208-101112",
+                       "ARTL_Notes_Léa.txt.illisible-20261208-101112", "ARTL_Soir_Léa.txt.Backup"}
+        << QStringList{Line(3, true)} << QStringList{"ARTL_Soir_Léa.txt.Backup"}
+        << QStringList{"ARTL_Soir_Léa.txt.secours-20261208-101112",
+                       "ARTL_Notes_Léa.txt.illisible-20261208-101112"};
     QTest::newRow("folders already gone fail, the next items still run")
         << QList<int>{1, 2, 5} << QStringList{"ARTL_Prefs.ini"}
         << QStringList{Line(1, false), Line(2, false), Line(5, true)} << QStringList{}

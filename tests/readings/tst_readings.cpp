@@ -18,7 +18,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -83,6 +85,45 @@ private slots:
     clock_.reset();
     dialogs_.reset();
     home_.reset();
+  }
+
+  // Every change is on disk as soon as it is made: "Ajouter", a note, a
+  // deletion. A list whose file cannot be written keeps its readings, and
+  // the status bar says so until a save succeeds.
+  void everyChangeSavedAtOnce() {
+    const QString matin = Paths().measurementFile(DayPeriod::Matin);
+    const QString soir = Paths().measurementFile(DayPeriod::Soir);
+    const auto onDisk = [&](DayPeriod p) {
+      return ReadFile(Paths().measurementFile(p)) == SerializeMeasurementFile(list(p).readings());
+    };
+    main_->typeReading("08:00", "128", "82", "71");
+    AddReadingCommand(*main_);
+    QVERIFY(onDisk(DayPeriod::Matin));
+
+    main_->setCurrentTab(0);
+    main_->selectRows(DayPeriod::Matin, {0});
+    dialogs_->answerNote(QStringLiteral("café"), {true, false, false, false});
+    EditReadingContexts(*main_);
+    QVERIFY(QString::fromUtf8(ReadFile(Paths().contextFile)).contains(QStringLiteral("café")));
+
+    QVERIFY(QDir().mkpath(soir)); // a folder where the Soir file goes
+    main_->typeReading("20:00", "120", "80", "60");
+    AddReadingCommand(*main_);
+    QCOMPARE(list(DayPeriod::Soir).size(), 1);
+    QCOMPARE(main_->statusText(5), QStringLiteral("Non enregistré : Soir"));
+    QVERIFY(QDir().rmdir(soir));
+    main_->typeReading("08:05", "130", "85", "70");
+    AddReadingCommand(*main_);
+    QVERIFY(onDisk(DayPeriod::Soir));
+    QVERIFY(onDisk(DayPeriod::Matin));
+    QVERIFY(!main_->statusText(5).startsWith(QStringLiteral("Non enregistré")));
+
+    main_->selectRows(DayPeriod::Matin, {0, 1});
+    dialogs_->answerYes();
+    dialogs_->answerYes();
+    DeleteMarkedReadings(*main_);
+    QVERIFY(!QFileInfo::exists(matin));
+    QVERIFY(!QFileInfo::exists(Paths().contextFile)); // the note went with its reading
   }
 
   // "Ajouter" on the window (the rules are the logbook's): the reading in
