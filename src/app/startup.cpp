@@ -76,14 +76,32 @@ bool Application::start() {
   case SingleInstance::Outcome::HeldByCommand:
     dialogs().warning(nullptr, ProgramTitle(), instance_->reason());
     return false;
+  case SingleInstance::Outcome::HeldElsewhere:
+    // Another computer sharing the folder holds it: opened only if the
+    // person says so, after being told who and since when.
+    if (!dialogs().askYesNo(nullptr, Dialogs::Icon::Warning, ProgramTitle(), instance_->reason(),
+                            Dialogs::Default::No)) {
+      return false;
+    }
+    if (instance_->openAnyway() != SingleInstance::Outcome::Primary) {
+      dialogs().error(nullptr, ProgramTitle(), instance_->reason());
+      return false;
+    }
+    break;
+  case SingleInstance::Outcome::ReadOnly:
+    dialogs().warning(nullptr, ProgramTitle(), instance_->reason());
+    State().readOnlyReason = QStringLiteral("support en lecture seule");
+    break;
   case SingleInstance::Outcome::Failed:
     dialogs().error(nullptr, ProgramTitle(), instance_->reason());
     return false;
   }
   // Only now that no other copy can be saving: what saves cut short by a
   // crash left beside the program's files goes.
-  RemoveInterruptedSaves(Paths().dataFolder);
-  RemoveInterruptedSaves(Paths().printFolder);
+  if (State().readOnlyReason.isEmpty()) {
+    RemoveInterruptedSaves(Paths().dataFolder);
+    RemoveInterruptedSaves(Paths().printFolder);
+  }
 
   // The main window, built hidden with its menus and shortcuts.
   main_ = std::make_unique<MainWindow>();
