@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 
 namespace tl {
 
@@ -59,6 +60,16 @@ QFont FittingFont(const QString &text, const QSize &box) {
   }
   return font;
 }
+
+// Shows a name with its invisible and steering characters written out: a
+// profile read from a file with a hidden U+202E never looks like another.
+class VisibleNameDelegate : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QString displayText(const QVariant &value, const QLocale &locale) const override {
+    return VisiblePatientName(QStyledItemDelegate::displayText(value, locale));
+  }
+};
 
 QString CountText(int rows) {
   return QStringLiteral("Utilisateurs enregistrés : ") + QString::number(rows);
@@ -193,6 +204,7 @@ void PatientManagerWindow::buildWindow() {
   for (int c = 0; c < Patient::kFieldCount; ++c) {
     list_->setColumnWidth(c, widths[c]);
   }
+  list_->setItemDelegateForColumn(Patient::Name, new VisibleNameDelegate(list_));
   SetControlNumber(list_, ControlId::PatientList);
 
   // Input area: labels right-aligned before their fields.
@@ -516,7 +528,7 @@ void PatientManagerWindow::showPatientDetails() {
       continue;
     }
     const Patient p = patientAt(row);
-    const QString text = QStringLiteral("Patient : ") + p[Patient::Name] + end +
+    const QString text = QStringLiteral("Patient : ") + VisiblePatientName(p[Patient::Name]) + end +
                          QStringLiteral("Âge : ") + p[Patient::Age] +
                          QStringLiteral(" ans  -  Poids : ") + p[Patient::Weight] + end +
                          QStringLiteral("Médecin : ") + p[Patient::Doctor] + end +
