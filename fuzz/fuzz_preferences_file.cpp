@@ -1,6 +1,10 @@
 // Any bytes as the preferences file: reading never crashes or hangs, and the
 // settings read, once written and read again, are the same settings.
+#if __has_include("common/preferences_file.h")
+#include "common/preferences_file.h"
+#else
 #include "preferences/preferences_file.h"
+#endif
 
 #include <cstdint>
 #include <cstdlib>
