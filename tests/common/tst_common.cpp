@@ -278,27 +278,6 @@ private slots:
     QCOMPARE(SingleLine("plain"), QString("plain"));
   }
 
-  // A tooltip shows its text as it stands: markup and entities are escaped,
-  // anything else is given unchanged.
-  void plainToolTip_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("tip");
-    QTest::newRow("plain") << "Remarque : bras gauche"
-                           << "Remarque : bras gauche";
-    QTest::newRow("heading and image")
-        << "<h1 style=color:red>95</h1><img src=/x.png>"
-        << "<p style=\"white-space:pre-wrap\">&lt;h1 style=color:red&gt;95&lt;/h1&gt;&lt;img "
-           "src=/x.png&gt;</p>";
-    QTest::newRow("entity, two lines") << "a &lt; b\nc"
-                                       << "<p style=\"white-space:pre-wrap\">a "
-                                          "&amp;lt; b\nc</p>";
-  }
-  void plainToolTip() {
-    QFETCH(QString, text);
-    QFETCH(QString, tip);
-    QCOMPARE(PlainToolTip(text), tip);
-  }
-
   // Names read from a file show their hidden characters; names typed are
   // refused past the length every file name made from them can have.
   void patientNames_data() {
@@ -400,31 +379,6 @@ private slots:
         QDir(QFileInfo(target).absolutePath())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QVERIFY2(left.filter(QStringLiteral("tl-sortie")).isEmpty(), qPrintable(left.join(u' ')));
-#endif
-  }
-
-  // The path is swapped for a link to a list after it was checked, just
-  // before the rename: the rename replaces the link, the list is untouched.
-  void outputFileSwappedAfterTheCheck() {
-#ifndef Q_OS_UNIX
-    QSKIP("the swap is made with POSIX calls here");
-#else
-    test::TempHome home;
-    const StoragePaths p = SetupStorage(ProfileFolder(), QStringLiteral("Bob"));
-    const QString list = p.measurementFile(DayPeriod::Soir);
-    QVERIFY(!WriteWholeFile(list, "1\r\n"));
-    const QString target = home.path() + "export.csv";
-    QVERIFY(!WriteWholeFile(target, "old"));
-    SetOutputFileHookForTesting([&] {
-      QFile::remove(target);
-      QVERIFY(QFile::link(list, target));
-    });
-    const FileError error = WriteOutputFile(target, "export", {p.dataFolder});
-    SetOutputFileHookForTesting({});
-    QVERIFY(!error);
-    QCOMPARE(test::ReadFile(list), QByteArray("1\r\n"));
-    QVERIFY(!QFileInfo(target).isSymLink());
-    QCOMPARE(test::ReadFile(target), QByteArray("export"));
 #endif
   }
 };
