@@ -121,17 +121,10 @@ private slots:
       start.guess = GuessMapping(start.records.first());
       ImportPreviewWindow preview(world.home.path() + QStringLiteral("a.csv"), start, "Alice");
       auto *table = qobject_cast<QTableWidget *>(preview.control(ControlId::ImportTable));
-      QTableWidgetItem *cell = nullptr;
-      for (int r = 0; r < table->rowCount() && !cell; ++r) {
-        for (int c = 0; c < table->columnCount() && !cell; ++c) {
-          if (table->item(r, c) && table->item(r, c)->text() == kRichNote) {
-            cell = table->item(r, c);
-          }
-        }
-      }
-      QVERIFY(cell);
-      tip = cell->toolTip();
-      accessible = cell->text();
+      const QList<QTableWidgetItem *> cells = table->findItems(kRichNote, Qt::MatchExactly);
+      QCOMPARE(cells.size(), 1);
+      tip = cells[0]->toolTip();
+      accessible = cells[0]->text();
     }
     QStringList asked;
     QCOMPARE(ShownToolTip(tip, &asked), expected);
