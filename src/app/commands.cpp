@@ -131,11 +131,7 @@ bool RefusedReadOnly(MainWindow &main, int id) {
   if (State().readOnlyReason.isEmpty() || !ChangesFiles(id)) {
     return false;
   }
-  dialogs().warning(main.window(), QStringLiteral("Lecture seule"),
-                    QStringLiteral("Le dossier de données ne peut pas être modifié (%1) : "
-                                   "Tensiolog est ouvert en lecture seule, et cette commande "
-                                   "changerait vos fichiers.")
-                        .arg(State().readOnlyReason));
+  dialogs().warning(main.window(), QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
   return true;
 }
 

@@ -22,4 +22,8 @@ struct AppState {
 
 AppState &State();
 
+// The sentence that refuses a change while the data folder is read-only
+// (State().readOnlyReason set).
+QString ReadOnlyRefusalText();
+
 } // namespace tl

@@ -422,7 +422,19 @@ bool PatientManagerWindow::acceptName(const QString &name) {
   return true;
 }
 
+// A data folder opened read-only: the list is shown, never changed.
+bool PatientManagerWindow::refusedReadOnly() {
+  if (State().readOnlyReason.isEmpty()) {
+    return false;
+  }
+  dialogs().warning(this, QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
+  return true;
+}
+
 void PatientManagerWindow::addPatient() {
+  if (refusedReadOnly()) {
+    return;
+  }
   Patient typed;
   for (int f = 0; f < int(fields_.size()); ++f) {
     typed[f] = fields_[size_t(f)]->text();
@@ -445,6 +457,9 @@ void PatientManagerWindow::clearPatientFields() {
 }
 
 void PatientManagerWindow::deleteRows(bool includeSelected) {
+  if (refusedReadOnly()) {
+    return;
+  }
   int row = 0;
   while (row < rowCount()) {
     QTreeWidgetItem *item = list_->topLevelItem(row);
@@ -541,6 +556,9 @@ void PatientManagerWindow::showPatientDetails() {
 }
 
 void PatientManagerWindow::modifyPatientField(const QString &label, int column) {
+  if (refusedReadOnly()) {
+    return;
+  }
   if (column < 0 || column >= Patient::kFieldCount) {
     return;
   }
@@ -567,7 +585,8 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
 void PatientManagerWindow::reject() {
   // Saved also with no patient in use (the first start): "Fermer" says it
   // saves the list, and the profiles typed are there at the next start.
-  if (rowCount() > 0) {
+  // Nothing changed in a read-only folder: nothing to save.
+  if (rowCount() > 0 && State().readOnlyReason.isEmpty()) {
     const PatientSave save = SavePatientFileMerged(Paths().patientFile, loaded_, patients());
     if (save.error) {
       // The profiles exist nowhere else: the user may stay and try again.
