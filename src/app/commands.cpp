@@ -97,7 +97,50 @@ int ButtonMenuId(ControlId button) {
   }
 }
 
+namespace {
+
+// Whether a command changes the data folder's files.
+bool ChangesFiles(int id) {
+  switch (id) {
+  case ToInt(ControlId::ButtonAdd):
+  case ToInt(ControlId::MenuDelete):
+  case ToInt(ControlId::MenuModifyDate):
+  case ToInt(ControlId::MenuModifyTime):
+  case ToInt(ControlId::MenuModifySystolic):
+  case ToInt(ControlId::MenuModifyDiastolic):
+  case ToInt(ControlId::MenuModifyPulse):
+  case ToInt(ControlId::MenuNote):
+  case ToInt(ControlId::MenuImportCsv):
+  case ToInt(ShortcutId::ImportCsv):
+  case ToInt(ControlId::MenuReadMeter):
+  case ToInt(ShortcutId::ReadMeter):
+  case ToInt(ControlId::MenuArchiveLists):
+  case ToInt(ShortcutId::Archive):
+  case ToInt(ShortcutId::Save):
+  case ToInt(ShortcutId::Preferences):
+  case ToInt(ShortcutId::Destruction):
+    return true;
+  default:
+    return false;
+  }
+}
+
+// Refuses, with a word, a command that would change the files of a data
+// folder opened read-only.
+bool RefusedReadOnly(MainWindow &main, int id) {
+  if (State().readOnlyReason.isEmpty() || !ChangesFiles(id)) {
+    return false;
+  }
+  dialogs().warning(main.window(), QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
+  return true;
+}
+
+} // namespace
+
 void RunButtonCommand(MainWindow &main, ControlId button) {
+  if (RefusedReadOnly(main, ToInt(button))) {
+    return;
+  }
   switch (button) {
   case ControlId::ButtonArchive:
     OpenPopup(main, ControlId::ArchiveMenu, ControlId::ButtonArchive);
@@ -161,6 +204,9 @@ void RunMenuCommand(MainWindow &main, int id) {
 }
 
 void RunMenuCommandOnly(MainWindow &main, int id) {
+  if (RefusedReadOnly(main, id)) {
+    return;
+  }
   switch (id) {
   case ToInt(ControlId::MenuDelete):
     DeleteMarkedReadings(main);
@@ -394,7 +440,7 @@ void ConnectCommands(MainWindow &main) {
        {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
     if (auto *field = qobject_cast<QLineEdit *>(main.control(id))) {
       QObject::connect(field, &QLineEdit::returnPressed, &main,
-                       [&main] { AddReadingCommand(main); });
+                       [&main] { RunButtonCommand(main, ControlId::ButtonAdd); });
     }
   }
 

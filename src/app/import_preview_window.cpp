@@ -1,6 +1,7 @@
 #include "app/import_preview_window.h"
 
 #include "common/identity.h"
+#include "common/text.h"
 #include "measurements/context_texts.h"
 #include "meter/blood_pressure.h"
 #include "theme/colour_rules.h"
@@ -218,7 +219,7 @@ void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &s
     for (int c = 0; c < record.size() && c < columns; ++c) {
       auto *item = new QTableWidgetItem(ShownField(record[c]));
       item->setFlags(Qt::ItemIsEnabled);
-      item->setToolTip(record[c].left(1000));
+      item->setToolTip(PlainToolTip(record[c].left(1000)));
       table_->setItem(r + 1, c, item);
     }
   }
@@ -336,7 +337,7 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
     for (int c = 0; c < int(names.size()); ++c) {
       auto *item = new QTableWidgetItem(ShownField(cells[c]));
       item->setFlags(Qt::ItemIsEnabled);
-      item->setToolTip(cells[c]);
+      item->setToolTip(PlainToolTip(cells[c]));
       if (c >= 2 && c <= 5) {
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       }
@@ -480,7 +481,7 @@ void ImportPreviewWindow::mappingChanged() {
                                "l'ordre jour/mois, l'ordre français, est proposé.");
   }
   warnings_->setText(warnings.join(u'\n'));
-  warnings_->setToolTip(warnings.join(u'\n'));
+  warnings_->setToolTip(PlainToolTip(warnings.join(u'\n')));
 
   // The lines above the readings (a title, the names of the columns) are
   // no reading: shown greyed.

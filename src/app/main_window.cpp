@@ -3,6 +3,7 @@
 #include "common/app_state.h"
 #include "common/identity.h"
 #include "common/paths.h"
+#include "common/patient_name.h"
 #include "graphs/graph_canvas.h"
 #include "measurements/context_texts.h"
 #include "measurements/period_list_model.h"
@@ -192,7 +193,8 @@ QString BannerLine2(const QString &patient) {
   if (patient.isEmpty()) {
     return kBannerText;
   }
-  return kBannerText + QStringLiteral("      Utilisateur Connecté :  ☞  ") + patient;
+  return kBannerText + QStringLiteral("      Utilisateur Connecté :  ☞  ") +
+         VisiblePatientName(patient);
 }
 
 QString RightsNotice(int year) {

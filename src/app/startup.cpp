@@ -77,14 +77,33 @@ bool Application::start() {
   case SingleInstance::Outcome::HeldByCommand:
     dialogs().warning(nullptr, ProgramTitle(), instance_->reason());
     return false;
+  case SingleInstance::Outcome::HeldElsewhere:
+    // Another computer sharing the folder holds it: opened only if the
+    // person says so, after being told who and since when.
+    if (!dialogs().askYesNo(nullptr, Dialogs::Icon::Warning, ProgramTitle(), instance_->reason(),
+                            Dialogs::Default::No)) {
+      return false;
+    }
+    if (instance_->openAnyway() != SingleInstance::Outcome::Primary) {
+      dialogs().error(nullptr, ProgramTitle(), instance_->reason());
+      return false;
+    }
+    break;
+  case SingleInstance::Outcome::ReadOnly:
+    dialogs().warning(nullptr, ProgramTitle(), instance_->reason());
+    State().readOnlyReason = QStringLiteral("support en lecture seule");
+    break;
   case SingleInstance::Outcome::Failed:
     dialogs().error(nullptr, ProgramTitle(), instance_->reason());
     return false;
   }
   // Only now that no other copy can be saving, and before anything is read:
   // a save cut short by a crash or a power cut is finished (or undone), and
-  // the temporaries it left go.
-  const QString storeText = StoreStartupText(OpenStore(Paths()));
+  // the temporaries it left go. A read-only medium is left as it is.
+  QString storeText;
+  if (State().readOnlyReason.isEmpty()) {
+    storeText = StoreStartupText(OpenStore(Paths()));
+  }
 
   // The main window, built hidden with its menus and shortcuts.
   main_ = std::make_unique<MainWindow>();

@@ -1,5 +1,7 @@
 #include "archives/archive_file_model.h"
 
+#include "common/text.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
@@ -59,7 +61,7 @@ QVariant ArchiveFileModel::data(const QModelIndex &index, int role) const {
   }
   // The name column is narrow: the whole name shows on hover.
   if (index.isValid() && role == Qt::ToolTipRole && index.column() == Name) {
-    return fileInfo(index).fileName();
+    return PlainToolTip(fileInfo(index).fileName());
   }
   return QFileSystemModel::data(index, role);
 }

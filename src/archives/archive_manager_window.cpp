@@ -2,6 +2,7 @@
 
 #include "archives/archive_file_model.h"
 #include "archives/archive_readings_model.h"
+#include "common/app_state.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
 #include "logbook/archiving.h"
@@ -417,6 +418,10 @@ void ArchiveManagerWindow::openCurrentArchive() {
 }
 
 void ArchiveManagerWindow::deleteSelectedArchives() {
+  if (!State().readOnlyReason.isEmpty()) {
+    dialogs().warning(this, QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
+    return;
+  }
   if (!dialogs().askYesNo(
           this, Dialogs::Icon::Warning, QStringLiteral("Suppression"),
           QStringLiteral(

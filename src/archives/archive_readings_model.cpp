@@ -1,5 +1,7 @@
 #include "archives/archive_readings_model.h"
 
+#include "common/text.h"
+
 #include <limits>
 
 namespace tl {
@@ -24,7 +26,7 @@ QVariant ArchiveReadingsModel::data(const QModelIndex &index, int role) const {
     return index.column() < Reading::kCellCount ? rows_[row][index.column()] : remarks_[row];
   }
   if (role == Qt::ToolTipRole && !remarks_.empty() && !remarks_[row].isEmpty()) {
-    return remarks_[row];
+    return PlainToolTip(remarks_[row]);
   }
   return QVariant();
 }

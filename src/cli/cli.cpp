@@ -12,6 +12,7 @@
 #include "logbook/workflows.h"
 #include "measurements/context_texts.h"
 #include "meter/meter_import.h"
+#include "meter/meter_pending.h"
 #include "meter_link/meter_link.h"
 #include "platform/clock.h"
 #include "platform/instance_lock.h"
@@ -116,22 +117,26 @@ const char kHelp[] =
     "                            (par défaut : l'ordre que donnent les dates du fichier)\n"
     "  --dry-run                 lit le fichier et affiche le bilan sans rien écrire\n"
     "  --dossier DOSSIER         un autre dossier de données que celui du profil\n"
+    "  --forcer-verrou           passe outre le verrou d'un autre ordinateur où\n"
+    "                            Tensiolog s'est arrêté sans se fermer\n"
     "  Tensiolog doit être fermé pendant l'importation (sauf avec --dry-run).\n"
     "\n"
     "Utilisation de remarque : tensiolog-cli remarque --patient NOM --date JJ/MM/AAAA\n"
     "                          --heure HH:MM [--texte T] [--pouls-irregulier oui|non]\n"
     "  annote le relevé de cette date et de cette heure : la remarque (200 caractères\n"
     "  au plus ; --texte \"\" l'efface) et l'indicateur « pouls irrégulier » ;\n"
-    "  --dossier DOSSIER comme ci-dessus. Tensiolog doit être fermé.\n"
+    "  --dossier DOSSIER, --forcer-verrou comme ci-dessus. Tensiolog doit être fermé.\n"
     "\n"
     "Utilisation de tensiometre : tensiolog-cli tensiometre --patient NOM [OPTIONS]\n"
     "  --appareil AA:BB:CC:DD:EE:FF  l'adresse du tensiomètre (par défaut : le\n"
     "                            premier trouvé)\n"
     "  --utilisateur N           les mesures de l'utilisateur N du tensiomètre\n"
     "                            seulement\n"
-    "  --dry-run                 lit le tensiomètre et affiche le bilan sans rien écrire\n"
-    "  --dossier DOSSIER comme ci-dessus. Tensiolog doit être fermé (sauf avec\n"
-    "  --dry-run).\n"
+    "  --dry-run                 lit le tensiomètre et affiche le bilan sans rien\n"
+    "                            classer ; ce qu'il a envoyé (il ne l'envoie qu'une\n"
+    "                            fois) est gardé pour la lecture suivante\n"
+    "  --dossier DOSSIER, --forcer-verrou comme ci-dessus. Tensiolog doit être fermé\n"
+    "  (sauf avec --dry-run).\n"
     "\n"
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
     "ces mesures.\n";
@@ -155,7 +160,8 @@ struct Request {
   QString pdf;
   QString input; // import: the file read
   bool dryRun = false;
-  QString columns; // import: --colonnes as written
+  bool forceLock = false; // --forcer-verrou: replaces the lock of another computer
+  QString columns;        // import: --colonnes as written
   std::optional<DateOrder> dateOrder;
   std::optional<QDate> date;     // remarque: the reading's day
   QString time;                  // remarque: its time, hh:mm
@@ -207,6 +213,10 @@ std::optional<Refusal> ParseOptions(const QStringList &args, const QStringList &
     }
     if (option == u"--dry-run") {
       request->dryRun = true;
+      continue;
+    }
+    if (option == u"--forcer-verrou") {
+      request->forceLock = true;
       continue;
     }
     // Another option in the place of the value: the value was left out (a
@@ -396,8 +406,9 @@ bool IsLogbookFile(const QString &path, const Request &request) {
 }
 
 // An output file (-o, --pdf) may be new or an ordinary file, never a part
-// of the logbook, a device, a pipe or a folder. Its type is read without
-// opening it: opening a pipe would block.
+// of the logbook, a link, a device, a pipe or a folder. Its type is read
+// without opening it: opening a pipe would block. The writer checks again
+// through the handle it opens, for a path changed in between.
 std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
                                    const Request &request) {
   if (path.isEmpty()) {
@@ -410,6 +421,11 @@ std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
                        .arg(option, shown)};
   }
   const QFileInfo info(path);
+  if (info.isSymLink()) {
+    return Refusal{
+        QStringLiteral("L'option %1 ne peut pas écrire sur %2 : c'est un lien symbolique.")
+            .arg(option, shown)};
+  }
   if (info.exists() && !info.isFile()) {
     return Refusal{
         QStringLiteral("L'option %1 ne peut pas écrire sur %2 : ce n'est pas un fichier ordinaire.")
@@ -604,9 +620,11 @@ int Refuse(const Refusal &refusal, QTextStream &err) {
   return kCliBadRequest;
 }
 
-// Writes a document as a PDF file, whole or not at all.
-std::optional<Refusal> WriteDocument(const PagedDocument &document, const QString &path) {
-  if (const FileError error = WritePdf(document, path)) {
+// Writes a document as a PDF file, whole or not at all, never through a
+// link nor over a file of the logbook in `dataFolder`.
+std::optional<Refusal> WriteDocument(const PagedDocument &document, const QString &path,
+                                     const QString &dataFolder) {
+  if (const FileError error = WritePdfOutput(document, path, {dataFolder})) {
     return Refusal{QStringLiteral("Écriture impossible : %1.").arg(error.text())};
   }
   return std::nullopt;
@@ -683,7 +701,7 @@ int Rapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   const std::optional<SeriesResult> series = LastCompleteSeries(book);
   if (const std::optional<Refusal> refused = WriteDocument(
           DoctorReportDocument(LogbookIdentity(book), data, clock().now().date(), series),
-          request.pdf)) {
+          request.pdf, book.paths().dataFolder)) {
     return Refuse(*refused, err);
   }
   if (request.json) {
@@ -791,7 +809,8 @@ int Releve(const QStringList &args, QTextStream &out, QTextStream &err) {
       ComputeSeries(lists, settings.protocol, *start, windows, &book.contexts());
   if (!request.pdf.isEmpty()) {
     if (const std::optional<Refusal> refused =
-            WriteDocument(SeriesFormDocument(LogbookIdentity(book), series), request.pdf)) {
+            WriteDocument(SeriesFormDocument(LogbookIdentity(book), series), request.pdf,
+                          book.paths().dataFolder)) {
       return Refuse(*refused, err);
     }
   }
@@ -939,21 +958,47 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
 // known neither by a profile nor by measurement files gets a profile.
 // Takes the data folder for a command that writes there; otherwise says why
 // ("Tensiolog est ouvert : fermez-le avant <doing>...") and gives the exit code.
+// A lock of another computer is replaced only when `force` (--forcer-verrou).
 std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
-                                  const QString &impossible, QTextStream &err) {
+                                  const QString &impossible, QTextStream &err, bool force = false) {
   switch (lock.take()) {
   case DataFolderLock::Result::Taken:
     return std::nullopt;
-  case DataFolderLock::Result::Held:
-    err << (lock.holder() == QLatin1StringView(kCommandLineProgram)
-                ? QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
-                                 "dossier de données : réessayez quand elle aura fini.")
-                      .arg(lock.holderPid())
-                : QStringLiteral("Tensiolog est ouvert : fermez-le avant %1, sinon il "
-                                 "remplacera les fichiers en se fermant.")
-                      .arg(doing))
-        << u'\n';
+  case DataFolderLock::Result::Held: {
+    const LockHolder &holder = lock.holderInfo();
+    if (holder.otherComputer) {
+      if (force && lock.takeOver() == DataFolderLock::Result::Taken) {
+        return std::nullopt;
+      }
+      if (force) {
+        break;
+      }
+      err << QStringLiteral("Le dossier de données est ouvert sur un autre ordinateur : %1. Si "
+                            "Tensiolog n'y tourne plus (une panne, une coupure), relancez la "
+                            "commande avec --forcer-verrou.")
+                 .arg(holder.text())
+          << u'\n';
+      return kCliProgramRunning;
+    }
+    if (holder.program == QLatin1StringView(kCommandLineProgram)) {
+      err << QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
+                            "dossier de données : réessayez quand elle aura fini.")
+                 .arg(holder.pid)
+          << u'\n';
+    } else if (holder.otherAccount) {
+      err << QStringLiteral("Le dossier de données est tenu par un autre compte de cet "
+                            "ordinateur : %1.")
+                 .arg(holder.text())
+          << u'\n';
+    } else {
+      err << QStringLiteral("Tensiolog est ouvert : fermez-le avant %1, sinon il remplacera les "
+                            "fichiers en se fermant.")
+                 .arg(doing)
+          << u'\n';
+    }
     return kCliProgramRunning;
+  }
+  case DataFolderLock::Result::ReadOnly:
   case DataFolderLock::Result::Failed:
     break;
   }
@@ -1020,7 +1065,7 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
   if (!request.dryRun) {
     if (const std::optional<int> refused =
             TakeFolderLock(*lock, QStringLiteral("d'importer des relevés"),
-                           QStringLiteral("Importation impossible"), err)) {
+                           QStringLiteral("Importation impossible"), err, request.forceLock)) {
       return refused;
     }
     RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
@@ -1033,6 +1078,9 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
                                     [](const QString &path) { return QFileInfo(path).isFile(); });
   const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
   *needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, book.patient());
+  if (*needsProfile && IsTooLongPatientName(book.patient())) {
+    return Refuse({TooLongNameMessage()}, err);
+  }
   if (*needsProfile && profiles.unreadable) {
     return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
                        .arg(QDir::toNativeSeparators(paths.patientFile))},
@@ -1052,9 +1100,11 @@ std::optional<int> OpenForImport(const Request &request, Logbook &book,
 
 int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
-  if (const std::optional<Refusal> refused = ParseOptions(
-          args, {"--patient", "--dossier", "--dry-run", "--colonnes", "--ordre-dates", "FICHIER"},
-          &request)) {
+  if (const std::optional<Refusal> refused =
+          ParseOptions(args,
+                       {"--patient", "--dossier", "--dry-run", "--colonnes", "--ordre-dates",
+                        "--forcer-verrou", "FICHIER"},
+                       &request)) {
     return Refuse(*refused, err);
   }
   if (request.input.isEmpty()) {
@@ -1128,9 +1178,11 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
 // one date and time.
 int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
-  if (const std::optional<Refusal> refused = ParseOptions(
-          args, {"--patient", "--date", "--heure", "--texte", "--pouls-irregulier", "--dossier"},
-          &request)) {
+  if (const std::optional<Refusal> refused =
+          ParseOptions(args,
+                       {"--patient", "--date", "--heure", "--texte", "--pouls-irregulier",
+                        "--dossier", "--forcer-verrou"},
+                       &request)) {
     return Refuse(*refused, err);
   }
   if (!request.date || request.time.isEmpty()) {
@@ -1150,7 +1202,7 @@ int Remarque(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (QFileInfo(paths.dataFolder).isDir()) {
     if (const std::optional<int> refused =
             TakeFolderLock(lock, QStringLiteral("d'annoter un relevé"),
-                           QStringLiteral("Annotation impossible"), err)) {
+                           QStringLiteral("Annotation impossible"), err, request.forceLock)) {
       return *refused;
     }
     RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
@@ -1275,7 +1327,9 @@ QString ReadMeter(const QString &address, QList<MeterIndication> *records, QStri
 int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
   Request request;
   if (const std::optional<Refusal> refused = ParseOptions(
-          args, {"--patient", "--appareil", "--utilisateur", "--dry-run", "--dossier"}, &request)) {
+          args,
+          {"--patient", "--appareil", "--utilisateur", "--dry-run", "--dossier", "--forcer-verrou"},
+          &request)) {
     return Refuse(*refused, err);
   }
 #ifndef TENSIOLOG_HAS_BLUETOOTH
@@ -1291,10 +1345,22 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
     return *refused;
   }
 
-  QList<MeterIndication> records;
+  QList<MeterIndication> received;
   QString meterName;
-  if (const QString error = ReadMeter(request.meter, &records, &meterName); !error.isEmpty()) {
-    return Refuse({error + u'.'}, err);
+  const QString meterError = ReadMeter(request.meter, &received, &meterName);
+  // What a trial received before comes first: the meter does not send it again.
+  const QString kept = PendingMeterRecordsPath(paths.dataFolder, book.patient());
+  FileError keptError;
+  const QList<MeterIndication> records = WithPendingMeterRecords(kept, received, &keptError);
+  if (keptError) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(keptError.text())}, err);
+  }
+  if (!meterError.isEmpty()) {
+    if (records.isEmpty()) {
+      return Refuse({meterError + u'.'}, err);
+    }
+    out << meterError << QStringLiteral(" ; les mesures gardées lors de l'essai sont classées.")
+        << u'\n';
   }
   ImportOutcome imported = AppendMeterRecords(book, records, request.user, request.dryRun);
   SaveImport(book, imported);
@@ -1306,12 +1372,30 @@ int Tensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
                         book, needsProfile, err)) {
     return *refused;
   }
-  if (!request.dryRun) { // the meter is named in the patient's reports
-    UpdatePreferencesFile(book.paths().preferencesFile, [&](Preferences &p) {
-      KeepMeterName(p, book.patient(), meterName, QString());
-    });
+  if (!request.dryRun) {
+    QFile::remove(kept);        // filed now
+    if (!meterName.isEmpty()) { // the meter is named in the patient's reports
+      UpdatePreferencesFile(book.paths().preferencesFile, [&](Preferences &p) {
+        KeepMeterName(p, book.patient(), meterName, QString());
+      });
+    }
+    return PrintImported(imported, false, out);
   }
-  return PrintImported(imported, request.dryRun, out);
+  PrintImported(imported, false, out);
+  if (const FileError failed = WriteWholeFile(kept, SerializePendingMeterRecords(records))) {
+    out << QStringLiteral("Essai : aucun relevé n'a été classé. Le tensiomètre n'envoie ses "
+                          "mesures qu'une fois, et elles n'ont pas pu être gardées (%1) : "
+                          "la prochaine lecture ne les recevra plus.")
+               .arg(failed.text())
+        << u'\n';
+  } else {
+    out << QStringLiteral("Essai : aucun relevé n'a été classé. Le tensiomètre n'envoie ses "
+                          "mesures qu'une fois : ce qu'il a envoyé est gardé dans %1, et la "
+                          "prochaine lecture sans --dry-run le classera.")
+               .arg(QDir::toNativeSeparators(kept))
+        << u'\n';
+  }
+  return kCliOk;
 }
 
 } // namespace

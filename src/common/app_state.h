@@ -15,8 +15,15 @@ struct AppState {
   int curveStyle = 0;          // preferences (GraphCourbe), graph style selector; 0: none chosen
   DayPeriod graphPeriod = DayPeriod::Matin;
   int informationText = 0; // 0 to 5, rotated by timer 0
+  // Why the data folder cannot be written (« support en lecture seule »), or
+  // empty: when set, the window shows the readings and refuses every change.
+  QString readOnlyReason;
 };
 
 AppState &State();
+
+// The sentence that refuses a change while the data folder is read-only
+// (State().readOnlyReason set).
+QString ReadOnlyRefusalText();
 
 } // namespace tl

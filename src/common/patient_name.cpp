@@ -43,7 +43,36 @@ bool IsUsablePatientName(const QString &name) {
 }
 
 bool IsNewPatientName(const QString &name) {
-  return IsUsablePatientName(name) && InvisibleCharacter(name) == 0;
+  return IsUsablePatientName(name) && InvisibleCharacter(name) == 0 && !IsTooLongPatientName(name);
+}
+
+bool IsTooLongPatientName(const QString &name) {
+  // Each UTF-16 unit gives at most 3 bytes: most names are settled at once.
+  return name.size() * 3 > kMaxPatientNameBytes && name.toUtf8().size() > kMaxPatientNameBytes;
+}
+
+QString TooLongNameMessage() {
+  return QStringLiteral("Le nom est trop long : il sert aussi à nommer les fichiers de mesures du "
+                        "patient, et ne peut dépasser %1 octets, soit %1 lettres sans accent "
+                        "(une lettre accentuée en compte 2).")
+      .arg(kMaxPatientNameBytes);
+}
+
+QString VisiblePatientName(const QString &name) {
+  if (InvisibleCharacter(name) == 0) {
+    return name;
+  }
+  QString out;
+  for (const char32_t c : name.toUcs4()) {
+    const QChar::Category category = QChar::category(c);
+    if (category == QChar::Other_Control || category == QChar::Other_Format) {
+      out += QStringLiteral("[U+%1]").arg(
+          QString::number(uint(c), 16).toUpper().rightJustified(4, u'0'));
+    } else {
+      out += QString::fromUcs4(&c, 1);
+    }
+  }
+  return out;
 }
 
 QString UnusableNameMessage() {
@@ -64,8 +93,11 @@ QString InvisibleCharacterMessage(char32_t c) {
 }
 
 QString RefusedNameMessage(const QString &name) {
-  const char32_t invisible = InvisibleCharacter(name);
-  return invisible != 0 ? InvisibleCharacterMessage(invisible) : UnusableNameMessage();
+  if (const char32_t invisible = InvisibleCharacter(name)) {
+    return InvisibleCharacterMessage(invisible);
+  }
+  return IsUsablePatientName(name) && IsTooLongPatientName(name) ? TooLongNameMessage()
+                                                                 : UnusableNameMessage();
 }
 
 } // namespace tl

@@ -10,8 +10,8 @@ namespace tl {
 // too (it names no patient).
 bool IsUsablePatientName(const QString &name);
 
-// Whether a name just typed may name a patient: usable, and without an
-// invisible character. A profile already saved keeps its name and its
+// Whether a name just typed may name a patient: usable, not too long, and
+// without an invisible character. A profile already saved keeps its name and its
 // files, whatever the name holds.
 bool IsNewPatientName(const QString &name);
 
@@ -29,6 +29,21 @@ QString TypedPatientName(const QString &typed);
 // U+2069, U+FEFF, and control characters): two names that look the same
 // would name different files. 0 when there is none.
 char32_t InvisibleCharacter(const QString &name);
+
+// A name as it is shown: each invisible or steering character (as
+// InvisibleCharacter finds them) written out as "[U+202E]", so that a name
+// read from a file that holds one never looks like another patient's.
+QString VisiblePatientName(const QString &name);
+
+// Names become part of file names (up to "ARTL_Matin_" + name + ".txt" and
+// the suffixes of the copies kept aside): a new name holds at most this many
+// bytes in UTF-8, so that every one of those names fits the 255 bytes a file
+// system allows.
+inline constexpr qsizetype kMaxPatientNameBytes = 180;
+// Whether `name` is longer than that.
+bool IsTooLongPatientName(const QString &name);
+// The message that refuses a name for its length, with the limit.
+QString TooLongNameMessage();
 
 // The message that refuses a name holding the invisible character `c`.
 QString InvisibleCharacterMessage(char32_t c);

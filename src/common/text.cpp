@@ -24,4 +24,12 @@ QString SingleLine(const QString &text) {
   return out;
 }
 
+QString PlainToolTip(const QString &text) {
+  if (!text.contains(u'<') && !text.contains(u'&')) {
+    return text;
+  }
+  return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+         QStringLiteral("</p>");
+}
+
 } // namespace tl

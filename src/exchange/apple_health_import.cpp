@@ -134,6 +134,11 @@ bool AppleHealthReader::feed(QByteArrayView bytes) {
   if (!error_.isEmpty()) {
     return false;
   }
+  if (!scanMarkup(bytes)) {
+    error_ =
+        QStringLiteral("XML illisible : un élément a plus de %1 attributs").arg(kMaxAttributes);
+    return false;
+  }
   xml_.addData(bytes.toByteArray());
   pending_ += bytes.size();
   return parse();
@@ -148,6 +153,120 @@ bool AppleHealthReader::finish() {
                  .arg(xml_.lineNumber())
                  .arg(XmlReason(xml_));
     return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Where scanMarkup is in the markup.
+enum Scan : quint8 {
+  kText,        // character data
+  kOpen,        // just after "<"
+  kBang,        // just after "<!"
+  kCommentOpen, // just after "<!-"
+  kComment,     // inside "<!-- ... -->"
+  kSection,     // inside "<![CDATA[ ... ]]>"
+  kDeclaration, // inside "<!DOCTYPE ...>" and its internal subset
+  kInstruction, // inside "<? ... ?>"
+  kEndTag,      // inside "</ ... >"
+  kStartTag,    // inside "<name ... >"
+};
+
+} // namespace
+
+bool AppleHealthReader::scanMarkup(QByteArrayView bytes) {
+  for (const char c : bytes) {
+    switch (scan_) {
+    case kText:
+      if (c == '<') {
+        scan_ = kOpen;
+      }
+      break;
+    case kOpen:
+      if (c == '!') {
+        scan_ = kBang;
+      } else if (c == '?') {
+        scan_ = kInstruction;
+        scanRun_ = 0;
+      } else if (c == '/') {
+        scan_ = kEndTag;
+      } else {
+        scan_ = kStartTag;
+        scanQuote_ = 0;
+        scanAttributes_ = 0;
+      }
+      break;
+    case kBang:
+      scanRun_ = 0;
+      scanQuote_ = 0;
+      scan_ = c == '-' ? kCommentOpen : c == '[' ? kSection : kDeclaration;
+      scanBack_ = kText;
+      break;
+    case kCommentOpen:
+      scan_ = c == '-' ? kComment : scanBack_ == kDeclaration ? kDeclaration : kText;
+      scanRun_ = 0;
+      break;
+    case kComment:
+      if (c == '>' && scanRun_ >= 2) {
+        scan_ = scanBack_;
+      }
+      scanRun_ = c == '-' ? scanRun_ + 1 : 0;
+      break;
+    case kSection:
+      if (c == '>' && scanRun_ >= 2) {
+        scan_ = kText;
+      }
+      scanRun_ = c == ']' ? scanRun_ + 1 : 0;
+      break;
+    case kDeclaration:
+      // Quotes, the "<!" declarations of the internal subset and its
+      // comments are nested in it; scanRun_ counts the open "<".
+      if (scanQuote_ != 0) {
+        scanQuote_ = c == scanQuote_ ? 0 : scanQuote_;
+      } else if (c == '"' || c == '\'') {
+        scanQuote_ = c;
+      } else if (c == '<') {
+        ++scanRun_;
+      } else if (c == '-' && scanRun_ > 0 && scanPrevious_ == '!') {
+        // "<!-" inside the subset: a comment, back here once closed.
+        --scanRun_;
+        scanBack_ = kDeclaration;
+        scan_ = kCommentOpen;
+      } else if (c == '>') {
+        if (scanRun_ == 0) {
+          scan_ = kText;
+        } else {
+          --scanRun_;
+        }
+      }
+      scanPrevious_ = c; // to tell "<!-"
+      break;
+    case kInstruction:
+      if (c == '>' && scanRun_ > 0) {
+        scan_ = kText;
+      }
+      scanRun_ = c == '?' ? 1 : 0;
+      break;
+    case kEndTag:
+      if (c == '>') {
+        scan_ = kText;
+      }
+      break;
+    case kStartTag:
+      if (scanQuote_ != 0) {
+        scanQuote_ = c == scanQuote_ ? 0 : scanQuote_;
+      } else if (c == '"' || c == '\'') {
+        scanQuote_ = c;
+      } else if (c == '=') {
+        if (++scanAttributes_ > kMaxAttributes) {
+          return false;
+        }
+      } else if (c == '>') {
+        scan_ = kText;
+      }
+      break;
+    }
   }
   return true;
 }

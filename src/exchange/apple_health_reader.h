@@ -23,6 +23,10 @@ public:
   // The longest piece of XML (a tag, a text) read before it is refused: far
   // past Apple's, short of what would fill the memory.
   static constexpr qint64 kMaxTokenBytes = qint64(16) << 20;
+  // The most attributes one element may have: Apple's have about ten. The
+  // XML reader compares each attribute with those before it, so an element
+  // with very many would take time growing as their square.
+  static constexpr int kMaxAttributes = 1000;
 
   AppleHealthReader();
 
@@ -49,6 +53,9 @@ private:
     quint8 fault = 0; // an index into the reasons, 0: none
   };
 
+  // Counts the attributes of each start tag in `bytes`, before the XML
+  // reader sees them; false when one has more than kMaxAttributes.
+  bool scanMarkup(QByteArrayView bytes);
   bool parse();
   void startElement();
   void endCorrelation();
@@ -56,6 +63,13 @@ private:
   QXmlStreamReader xml_;
   QString error_;
   qint64 pending_ = 0; // bytes fed since the last token read
+  // scanMarkup's place in the markup, kept from one piece of the file to the next.
+  quint8 scan_ = 0;       // what the last byte was part of
+  quint8 scanBack_ = 0;   // where a comment inside a declaration returns
+  char scanQuote_ = 0;    // the quote a value is inside, or 0
+  char scanPrevious_ = 0; // in a declaration, the byte before
+  int scanRun_ = 0;       // the last bytes that may close a comment, a section or a declaration
+  int scanAttributes_ = 0;
   bool inPressure_ = false;
   bool hasSystolic_ = false, hasDiastolic_ = false;
   Pressure current_;

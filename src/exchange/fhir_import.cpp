@@ -6,12 +6,15 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace tl {
@@ -22,8 +25,9 @@ using namespace Qt::StringLiterals;
 
 // Heart rates further than this from a panel are not its pulse.
 constexpr qint64 kPulseWindowMs = qint64(5) * 60 * 1000;
-// mm[Hg] in one kPa.
+// mm[Hg] in one kPa, and the same as an integer of 5 decimals.
 constexpr double kMmHgPerKPa = 7.50062;
+constexpr qint64 kMmHgPerKPaDigits = 750062;
 // A file is read this much at a time.
 constexpr qint64 kChunkBytes = qint64(1) << 20;
 // Deeper nesting is refused, as QJsonDocument refuses it.
@@ -208,8 +212,9 @@ public:
     }
   }
 
-  // A number: its value (infinite when out of range).
-  bool number(double *value) {
+  // A number: its value (infinite when out of range), and its text in
+  // `*written` when given (empty when longer than the buffer).
+  bool number(double *value, QByteArray *written = nullptr) {
     char text[64];
     int n = 0;
     bool longer = false;
@@ -256,6 +261,9 @@ public:
       v = HUGE_VAL;
     }
     *value = v;
+    if (written) {
+      *written = longer ? QByteArray() : QByteArray(text, n);
+    }
     return true;
   }
 
@@ -555,6 +563,7 @@ struct Quantity {
   bool present = false;
   bool number = false;
   double value = 0;
+  QByteArray text; // the number as written, when it is short enough to keep
   Short code, unit;
   void clear() {
     present = number = false;
@@ -562,6 +571,66 @@ struct Quantity {
     unit.clear();
   }
 };
+
+// The number written `text` (JSON's grammar) times multiplier / 10^shift,
+// rounded half away from zero from its decimal digits, without a binary
+// fraction in between. Anything past ±10^6 gives 10^6, out of every range
+// the checks allow.
+qint64 RoundDecimalText(QByteArrayView text, qint64 multiplier, int shift) {
+  constexpr qint64 kOut = 1000000;
+  qsizetype i = 0;
+  const bool negative = i < text.size() && text[i] == '-';
+  i += negative;
+  std::string digits; // the mantissa, most significant first
+  qint64 exponent = -shift;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    digits += text[i];
+  }
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      digits += text[i];
+      --exponent;
+    }
+  }
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    const bool down = i < text.size() && text[i] == '-';
+    i += i < text.size() && (text[i] == '-' || text[i] == '+');
+    qint64 e = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      e = std::min<qint64>(e * 10 + (text[i] - '0'), 100000);
+    }
+    exponent += down ? -e : e;
+  }
+  // The mantissa times the multiplier, digit by digit.
+  qint64 carry = 0;
+  for (auto d = digits.rbegin(); d != digits.rend(); ++d) {
+    carry += qint64(*d - '0') * multiplier;
+    *d = char('0' + carry % 10);
+    carry /= 10;
+  }
+  for (; carry > 0; carry /= 10) {
+    digits.insert(digits.begin(), char('0' + carry % 10));
+  }
+  const size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) {
+    return 0;
+  }
+  digits.erase(0, first);
+  // The integer part and the first digit after the point.
+  const qint64 length = qint64(digits.size());
+  const qint64 whole = length + exponent; // digits before the point
+  if (whole > 7) {
+    return kOut;
+  }
+  qint64 magnitude = 0;
+  for (qint64 k = 0; k < whole; ++k) {
+    magnitude = magnitude * 10 + (k < length ? digits[size_t(k)] - '0' : 0);
+  }
+  const bool up = whole >= 0 && whole < length && digits[size_t(whole)] >= '5';
+  magnitude = std::min(magnitude + (up ? 1 : 0), kOut);
+  return negative && magnitude != kOut ? -magnitude : magnitude;
+}
 
 // A measured value, or why it cannot be one.
 struct Value {
@@ -589,6 +658,12 @@ Value Measure(const Quantity &q, bool pressure, const QString &name) {
   if (factor == 0) {
     return {std::nullopt, unit.size == 0 ? name + u" sans unité"_s
                                          : u"unité inconnue : "_s + unit.text().left(20)};
+  }
+  // From the digits as written: 120.49999999999999999999 is 120, which a
+  // double (120.5) would round to 121.
+  if (!q.text.isEmpty()) {
+    const bool kPa = factor != 1;
+    return {RoundDecimalText(q.text, kPa ? kMmHgPerKPaDigits : 1, kPa ? 5 : 0), {}};
   }
   double x = q.value * factor;
   // Out of every range the checks allow, whatever its size.
@@ -965,7 +1040,7 @@ private:
     return parser_.object(depth, [&](const Short &key, int d) {
       if (key.is("value"_L1)) {
         q.number = parser_.kind() == 'n';
-        return q.number ? parser_.number(&q.value) : parser_.skip(d);
+        return q.number ? parser_.number(&q.value, &q.text) : parser_.skip(d);
       }
       if (key.is("code"_L1)) {
         q.code.clear();
@@ -1084,11 +1159,95 @@ private:
   When lastWhen_;
 };
 
+// The heart rates in order of time (then of place in the file), all of them
+// and by subject, so that a panel finds its pulse in logarithmic time
+// whatever the number of rates at one instant or of subjects.
+class RateIndex {
+public:
+  explicit RateIndex(const std::vector<Rate> &rates) {
+    all_.reserve(rates.size());
+    for (const Rate &r : rates) {
+      all_.push_back(&r);
+      bySubject_[r.subject].push_back(&r);
+    }
+  }
+
+  // The nearest heart rate in time, of the same subject when both name one;
+  // between rates as near, the one nearest in the file (a panel's own rate
+  // follows it), then the first. Null when none is within kPulseWindowMs.
+  const Rate *nearest(qint64 ms, qsizetype entry, const QByteArray &subject) const {
+    if (subject.isEmpty()) {
+      return nearestIn(all_, ms, entry);
+    }
+    const Rate *named = nullptr;
+    if (const auto it = bySubject_.constFind(subject); it != bySubject_.constEnd()) {
+      named = nearestIn(*it, ms, entry);
+    }
+    const Rate *anonymous = nullptr;
+    if (const auto it = bySubject_.constFind(QByteArray()); it != bySubject_.constEnd()) {
+      anonymous = nearestIn(*it, ms, entry);
+    }
+    return better(named, anonymous, ms, entry) ? named : anonymous;
+  }
+
+private:
+  using Rates = std::vector<const Rate *>;
+
+  // Whether `a` is nearer than `b` (or as near and first), a null never.
+  static bool better(const Rate *a, const Rate *b, qint64 ms, qsizetype entry) {
+    if (!a || !b) {
+      return a != nullptr;
+    }
+    const auto farness = [&](const Rate *r) {
+      return std::tuple(std::abs(r->ms - ms), std::abs(r->entry - entry), r->ms, r->entry);
+    };
+    return farness(a) < farness(b);
+  }
+
+  // The best of the rates at one instant, [begin, end) in file order.
+  static const Rate *nearestAt(Rates::const_iterator begin, Rates::const_iterator end, qint64 ms,
+                               qsizetype entry) {
+    if (begin == end) {
+      return nullptr;
+    }
+    const auto after = std::lower_bound(begin, end, entry,
+                                        [](const Rate *r, qsizetype e) { return r->entry < e; });
+    const Rate *next = after != end ? *after : nullptr;
+    const Rate *before = after != begin ? *(after - 1) : nullptr;
+    return better(before, next, ms, entry) ? before : next;
+  }
+
+  static const Rate *nearestIn(const Rates &rates, qint64 ms, qsizetype entry) {
+    const auto byTime = [](const Rate *r, qint64 t) { return r->ms < t; };
+    const auto byTimeAfter = [](qint64 t, const Rate *r) { return t < r->ms; };
+    const auto later = std::lower_bound(rates.begin(), rates.end(), ms, byTime);
+    const Rate *best = nullptr;
+    if (later != rates.end() && (*later)->ms - ms <= kPulseWindowMs) {
+      best = nearestAt(later, std::upper_bound(later, rates.end(), (*later)->ms, byTimeAfter), ms,
+                       entry);
+    }
+    if (later != rates.begin() && ms - (*(later - 1))->ms <= kPulseWindowMs) {
+      const qint64 at = (*(later - 1))->ms;
+      const Rate *earlier =
+          nearestAt(std::lower_bound(rates.begin(), later, at, byTime), later, ms, entry);
+      if (better(earlier, best, ms, entry)) {
+        best = earlier;
+      }
+    }
+    return best;
+  }
+
+  Rates all_;
+  QHash<QByteArray, Rates> bySubject_;
+};
+
 // The readings of the panels through `import`, each with its pulse.
 void ImportPanels(FhirReader &reader, CsvImport &import) {
   std::vector<Rate> &rates = reader.rates();
+  // In time order; rates at one instant keep their order in the file.
   std::stable_sort(rates.begin(), rates.end(),
                    [](const Rate &a, const Rate &b) { return a.ms < b.ms; });
+  const RateIndex index(rates);
   for (const Panel &panel : reader.panels()) {
     const qsizetype i = panel.entry;
     const When &when = panel.when;
@@ -1102,24 +1261,7 @@ void ImportPanels(FhirReader &reader, CsvImport &import) {
     if (panel.p) {
       p = *panel.p;
     } else {
-      // The nearest heart rate in time, of the same subject when both name
-      // one; between rates as near, the one nearest in the file (a panel's
-      // own rate follows it), then the first.
-      const qint64 ms = when.ms;
-      const Rate *best = nullptr;
-      const auto farness = [&](const Rate &r) {
-        return std::pair(std::abs(r.ms - ms), std::abs(r.entry - i));
-      };
-      for (auto it = std::lower_bound(rates.begin(), rates.end(), ms - kPulseWindowMs,
-                                      [](const Rate &r, qint64 t) { return r.ms < t; });
-           it != rates.end() && it->ms <= ms + kPulseWindowMs; ++it) {
-        if (!panel.subject.isEmpty() && !it->subject.isEmpty() && panel.subject != it->subject) {
-          continue;
-        }
-        if (!best || farness(*it) < farness(*best)) {
-          best = &*it;
-        }
-      }
+      const Rate *best = index.nearest(when.ms, i, panel.subject);
       p = best ? best->value : Value{std::nullopt, u"pouls absent"_s};
     }
     if (!s.number || !d.number || !p.number) {

@@ -1,5 +1,6 @@
 #include "exchange/logbook_exchange.h"
 
+#include "common/output_file.h"
 #include "exchange/csv_export.h"
 #include "exchange/csv_reader.h"
 #include "exchange/fhir_export.h"
@@ -115,7 +116,8 @@ ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QStr
     outcome.exported = fhir.exported;
     outcome.leftOut = fhir.leftOut;
   }
-  outcome.error = WriteWholeFile(path, bytes);
+  // A path the person named: never written through a link, nor over the logbook.
+  outcome.error = WriteOutputFile(path, bytes, {book.paths().dataFolder});
   return outcome;
 }
 

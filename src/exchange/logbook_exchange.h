@@ -36,7 +36,7 @@ struct ExportOutcome {
 QString ExportFileName(const QString &patient, ExportFormat format);
 
 // Writes the readings of the four lists (dated `from` to `to` when given),
-// with their contexts, to `path` in `format`.
+// with their contexts, to `path` in `format`, as WriteOutputFile writes.
 ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QString &path,
                             std::optional<QDate> from = std::nullopt,
                             std::optional<QDate> to = std::nullopt);

@@ -44,7 +44,7 @@ QVariant PeriodListModel::data(const QModelIndex &index, int role) const {
     case ContextRole:
       return int(context->flags) | (context->note.isEmpty() ? 0 : kNoteBit);
     case Qt::ToolTipRole:
-      return ContextToolTip(*context);
+      return PlainToolTip(ContextToolTip(*context));
     case Qt::AccessibleTextRole:
       if (index.column() != 0) {
         return {};

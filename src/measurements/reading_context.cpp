@@ -68,16 +68,24 @@ QString ReadingContext::flagsText() const {
       texts << ContextFlagText(f);
     }
   }
+  if (!otherFlags.isEmpty()) {
+    texts << otherFlags;
+  }
   return texts.join(QStringLiteral(", "));
 }
 
 ContextKey ContextKey::of(DayPeriod period, const Reading &reading) {
-  ContextKey key{period, reading};
+  ContextKey key;
+  key.period = period;
+  key.cells = reading;
   key.cells.set(Reading::Diagnosis, QString());
   return key;
 }
 
 size_t qHash(const ContextKey &key, size_t seed) {
+  if (!key.otherPeriod.isEmpty()) {
+    seed = ::qHash(key.otherPeriod, seed);
+  }
   return key.cells.hashKeyCells(::qHash(int(key.period), seed));
 }
 
@@ -99,7 +107,9 @@ std::optional<DayPeriod> PeriodNamed(QByteArrayView name) {
   return std::nullopt;
 }
 
-quint8 FlagsOfText(QByteArrayView text) {
+// The known flags of a flags line; the words it does not know go to
+// `*others`, as written.
+quint8 FlagsOfText(QByteArrayView text, QByteArrayList *others) {
   static const std::array<QByteArray, 4> words = [] {
     std::array<QByteArray, 4> w;
     for (size_t i = 0; i < w.size(); ++i) {
@@ -111,10 +121,15 @@ quint8 FlagsOfText(QByteArrayView text) {
   while (!text.isEmpty()) {
     const qsizetype comma = text.indexOf(',');
     const QByteArrayView word = (comma < 0 ? text : text.first(comma)).trimmed();
+    bool known = false;
     for (size_t i = 0; i < words.size(); ++i) {
       if (word == words[i]) {
         flags |= quint8(kAllContextFlags[i]);
+        known = true;
       }
+    }
+    if (!known && !word.isEmpty()) {
+      others->append(word.toByteArray());
     }
     text = comma < 0 ? QByteArrayView() : text.sliced(comma + 1);
   }
@@ -128,30 +143,30 @@ QByteArray FileLine(const QString &text) {
   return bytes;
 }
 
-// A record's period line names no period: the record is dropped.
-constexpr quint8 kUnknownPeriod = 0x80;
-
 // One line of a record of the context file into `r`. The cells go from the
 // bytes straight into the key, as in a measurement file; only the notes are
-// decoded.
+// decoded. A period or flag the program does not know is kept as written.
 void SetContextLine(ContextRecord &r, int line, QByteArrayView text, LineDecoder &decoder) {
   if (line == 0) {
     const std::optional<DayPeriod> period = PeriodNamed(text);
     r.key.period = period.value_or(DayPeriod::Matin);
-    r.context.flags = period ? 0 : kUnknownPeriod;
+    // An empty line stands for no period too: it is written back as "?".
+    r.key.otherPeriod = period           ? QByteArray()
+                        : text.isEmpty() ? QByteArray("?")
+                                         : text.toByteArray();
   } else if (line <= 5) {
     r.key.cells.setUtf8(line - 1, text, [&](QByteArrayView b) { return decoder.decode(b); });
   } else if (line == 6) {
-    r.context.flags |= FlagsOfText(text);
+    QByteArrayList others;
+    r.context.flags = FlagsOfText(text, &others);
+    r.context.otherFlags = decoder.decode(others.join(", "));
   } else {
     r.context.note = CleanNote(decoder.decode(text));
   }
 }
 
 std::vector<ContextRecord> Kept(std::vector<ContextRecord> records) {
-  std::erase_if(records, [](const ContextRecord &r) {
-    return (r.context.flags & kUnknownPeriod) != 0 || r.context.isEmpty();
-  });
+  std::erase_if(records, [](const ContextRecord &r) { return r.context.isEmpty(); });
   return records;
 }
 
@@ -170,7 +185,9 @@ std::vector<ContextRecord> ReadContextFile(QByteArrayView bytes, RecordShape *sh
 QByteArray SerializeContextFile(const std::vector<ContextRecord> &records) {
   QByteArray out = QByteArray::number(qulonglong(records.size())) + "\r\n";
   for (const ContextRecord &r : records) {
-    out += FileLine(PeriodInfo(r.key.period).name) + "\r\n";
+    out += (r.key.otherPeriod.isEmpty() ? FileLine(PeriodInfo(r.key.period).name)
+                                        : r.key.otherPeriod) +
+           "\r\n";
     for (int c = Reading::Date; c <= Reading::Pulse; ++c) {
       out += FileLine(r.key.cells[c]) + "\r\n";
     }

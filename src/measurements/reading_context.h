@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace tl {
@@ -40,18 +41,24 @@ inline constexpr qsizetype kMaxNoteLength = 200;
 QString CleanNote(const QString &text);
 
 struct ReadingContext {
-  QString note;     // CleanNote form
-  quint8 flags = 0; // ContextFlag bits
+  QString note;       // CleanNote form
+  quint8 flags = 0;   // ContextFlag bits
+  QString otherFlags; // flags of the file this program does not know, as written ("a, b")
+
+  ReadingContext() = default;
+  ReadingContext(QString note, quint8 flags, QString otherFlags = {})
+      : note(std::move(note)), flags(flags), otherFlags(std::move(otherFlags)) {}
 
   bool has(ContextFlag f) const { return (flags & quint8(f)) != 0; }
   void set(ContextFlag f, bool on) {
     flags = on ? quint8(flags | quint8(f)) : quint8(flags & ~quint8(f));
   }
   bool irregular() const { return has(ContextFlag::Irregular); }
-  bool isEmpty() const { return note.isEmpty() && flags == 0; }
+  bool isEmpty() const { return note.isEmpty() && flags == 0 && otherFlags.isEmpty(); }
   bool operator==(const ReadingContext &) const = default;
 
-  // The flags set, as their texts joined by ", " ("pouls irrégulier, mouvement").
+  // The flags set, as their texts joined by ", " ("pouls irrégulier, mouvement"),
+  // then the unknown ones.
   QString flagsText() const;
 };
 
@@ -62,10 +69,15 @@ struct ReadingContext {
 struct ContextKey {
   DayPeriod period = DayPeriod::Matin;
   Reading cells; // date to pulse; the diagnosis left empty
+  // The period line of a record that names none of the four periods (a
+  // later version's, a hand edit), kept as written: such a key matches no
+  // reading, and its record is written back as it was read.
+  QByteArray otherPeriod;
 
   static ContextKey of(DayPeriod period, const Reading &reading);
   bool operator==(const ContextKey &other) const {
-    return period == other.period && cells.sameKeyCells(other.cells);
+    return period == other.period && cells.sameKeyCells(other.cells) &&
+           otherPeriod == other.otherPeriod;
   }
 };
 size_t qHash(const ContextKey &key, size_t seed = 0);
@@ -80,7 +92,8 @@ struct ContextRecord {
 // The record file: a count line, then eight lines per record: the period
 // ("Matin"), date, time, systolic, diastolic, pulse, the flags (their texts
 // joined by ", ", or empty) and the note. UTF-8, CR LF, as the measurement
-// files. A record of an unknown period or without context is skipped.
+// files. A record without context is skipped; one whose period or flags
+// this program does not know is kept, with them as written.
 inline constexpr int kContextLinesPerRecord = 8;
 std::vector<ContextRecord> ParseContextFile(QByteArrayView bytes, qint64 *announced = nullptr);
 // Every whole record the bytes hold, whatever their count line says, as

@@ -45,15 +45,24 @@ QStringList StatusNotes(quint16 status) {
   return notes;
 }
 
+// Whether the meter's clock shows the time it restarts from once its
+// batteries were taken out: 01/01/2000 00:00 or 01/01/2010 00:00, the
+// seconds whatever they are. Such a date is no date the reading was taken.
+bool IsResetClock(const MeterDateTime &at) {
+  return (at.year == 2000 || at.year == 2010) && at.month == 1 && at.day == 1 && at.hours == 0 &&
+         at.minutes == 0;
+}
+
 // The meter's date and time when they are a valid date and time of 2000 or
-// later, at most kMeterClockLeadSeconds after the reception. Both are local
+// later, not the reset clock, at most kMeterClockLeadSeconds after the
+// reception. Both are local
 // times; they are compared as they read, without a time zone, so that a
 // change of daylight saving time between them changes nothing.
 std::optional<std::pair<QDate, QTime>> PlausibleMeterTime(const MeterDateTime &at,
                                                           const QDateTime &received) {
   const QDate date(at.year, at.month, at.day);
   const QTime time(at.hours, at.minutes, at.seconds);
-  if (at.year < 2000 || !date.isValid() || !time.isValid()) {
+  if (at.year < 2000 || !date.isValid() || !time.isValid() || IsResetClock(at)) {
     return std::nullopt;
   }
   if (received.isValid()) {

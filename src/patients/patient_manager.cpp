@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 
 namespace tl {
 
@@ -59,6 +60,16 @@ QFont FittingFont(const QString &text, const QSize &box) {
   }
   return font;
 }
+
+// Shows a name with its invisible and steering characters written out: a
+// profile read from a file with a hidden U+202E never looks like another.
+class VisibleNameDelegate : public QStyledItemDelegate {
+public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QString displayText(const QVariant &value, const QLocale &locale) const override {
+    return VisiblePatientName(QStyledItemDelegate::displayText(value, locale));
+  }
+};
 
 QString CountText(int rows) {
   return QStringLiteral("Utilisateurs enregistrés : ") + QString::number(rows);
@@ -193,6 +204,7 @@ void PatientManagerWindow::buildWindow() {
   for (int c = 0; c < Patient::kFieldCount; ++c) {
     list_->setColumnWidth(c, widths[c]);
   }
+  list_->setItemDelegateForColumn(Patient::Name, new VisibleNameDelegate(list_));
   SetControlNumber(list_, ControlId::PatientList);
 
   // Input area: labels right-aligned before their fields.
@@ -410,7 +422,19 @@ bool PatientManagerWindow::acceptName(const QString &name) {
   return true;
 }
 
+// A data folder opened read-only: the list is shown, never changed.
+bool PatientManagerWindow::refusedReadOnly() {
+  if (State().readOnlyReason.isEmpty()) {
+    return false;
+  }
+  dialogs().warning(this, QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
+  return true;
+}
+
 void PatientManagerWindow::addPatient() {
+  if (refusedReadOnly()) {
+    return;
+  }
   Patient typed;
   for (int f = 0; f < int(fields_.size()); ++f) {
     typed[f] = fields_[size_t(f)]->text();
@@ -433,6 +457,9 @@ void PatientManagerWindow::clearPatientFields() {
 }
 
 void PatientManagerWindow::deleteRows(bool includeSelected) {
+  if (refusedReadOnly()) {
+    return;
+  }
   int row = 0;
   while (row < rowCount()) {
     QTreeWidgetItem *item = list_->topLevelItem(row);
@@ -516,7 +543,7 @@ void PatientManagerWindow::showPatientDetails() {
       continue;
     }
     const Patient p = patientAt(row);
-    const QString text = QStringLiteral("Patient : ") + p[Patient::Name] + end +
+    const QString text = QStringLiteral("Patient : ") + VisiblePatientName(p[Patient::Name]) + end +
                          QStringLiteral("Âge : ") + p[Patient::Age] +
                          QStringLiteral(" ans  -  Poids : ") + p[Patient::Weight] + end +
                          QStringLiteral("Médecin : ") + p[Patient::Doctor] + end +
@@ -529,6 +556,9 @@ void PatientManagerWindow::showPatientDetails() {
 }
 
 void PatientManagerWindow::modifyPatientField(const QString &label, int column) {
+  if (refusedReadOnly()) {
+    return;
+  }
   if (column < 0 || column >= Patient::kFieldCount) {
     return;
   }
@@ -555,7 +585,8 @@ void PatientManagerWindow::modifyPatientField(const QString &label, int column) 
 void PatientManagerWindow::reject() {
   // Saved also with no patient in use (the first start): "Fermer" says it
   // saves the list, and the profiles typed are there at the next start.
-  if (rowCount() > 0) {
+  // Nothing changed in a read-only folder: nothing to save.
+  if (rowCount() > 0 && State().readOnlyReason.isEmpty()) {
     const PatientSave save = SavePatientFileMerged(Paths().patientFile, loaded_, patients());
     if (save.error) {
       // The profiles exist nowhere else: the user may stay and try again.

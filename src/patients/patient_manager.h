@@ -100,6 +100,7 @@ private:
   void showMenu(QTreeWidgetItem *item, const QPoint &globalPos);
   void chooseFromList(QTreeWidgetItem *item);
   bool acceptName(const QString &name);
+  bool refusedReadOnly();
   QLabel *addLabel(ControlId id, const QString &text, int x, int y, int width);
   QLineEdit *addField(ControlId id, int x, int y, int width);
 

@@ -25,37 +25,74 @@ SingleInstance::Outcome SingleInstance::acquire() {
   if (primary_) {
     return Outcome::Primary;
   }
+  const QString folder = QDir::toNativeSeparators(folder_);
   switch (lock_.take()) {
   case DataFolderLock::Result::Taken:
-    break;
+    return becomePrimary();
+  case DataFolderLock::Result::ReadOnly:
+    reason_ = QStringLiteral("Le dossier de données %1 ne peut pas être modifié (%2) : Tensiolog "
+                             "s'ouvre en lecture seule. Vous pouvez consulter vos relevés, mais "
+                             "aucune modification ne sera acceptée ni enregistrée.")
+                  .arg(folder, lock_.reason());
+    return Outcome::ReadOnly;
   case DataFolderLock::Result::Failed:
     reason_ = QStringLiteral("Tensiolog ne peut pas s'ouvrir : %1.").arg(lock_.reason());
     return Outcome::Failed;
-  case DataFolderLock::Result::Held: {
-    if (lock_.holder() == QLatin1StringView(kCommandLineProgram)) {
-      reason_ = QStringLiteral("Une commande tensiolog-cli (processus %1) écrit en ce moment dans "
-                               "le dossier de données %2. Tensiolog s'ouvrira quand elle aura "
-                               "fini : réessayez dans un instant.")
-                    .arg(lock_.holderPid())
-                    .arg(QDir::toNativeSeparators(folder_));
-      return Outcome::HeldByCommand;
-    }
-    QLocalSocket socket;
-    socket.connectToServer(HandOverSocketName(folder_));
-    if (socket.waitForConnected(2000)) {
-      socket.write(kShowRequest.data(), kShowRequest.size());
-      socket.waitForBytesWritten(2000);
-      socket.disconnectFromServer();
-      return Outcome::HandedOver;
-    }
-    reason_ = QStringLiteral("Tensiolog est déjà ouvert sur le dossier de données %1 (processus "
-                             "%2, %3), mais ne répond pas.")
-                  .arg(QDir::toNativeSeparators(folder_))
-                  .arg(lock_.holderPid())
-                  .arg(lock_.holder());
+  case DataFolderLock::Result::Held:
+    break;
+  }
+  const LockHolder &holder = lock_.holderInfo();
+  if (holder.otherComputer) {
+    reason_ = QStringLiteral("Le dossier de données %1 est ouvert sur un autre ordinateur : %2.\n\n"
+                             "Si Tensiolog y est vraiment ouvert, le fermer là-bas d'abord est "
+                             "plus sûr. S'il s'y est arrêté sans se fermer (une panne, une "
+                             "coupure), vous pouvez l'ouvrir ici quand même : les modifications "
+                             "faites des deux côtés sont fusionnées à l'enregistrement.\n\n"
+                             "Ouvrir quand même ?")
+                  .arg(folder, holder.text());
+    return Outcome::HeldElsewhere;
+  }
+  if (holder.program == QLatin1StringView(kCommandLineProgram)) {
+    reason_ = QStringLiteral("Une commande tensiolog-cli (processus %1) écrit en ce moment dans "
+                             "le dossier de données %2. Tensiolog s'ouvrira quand elle aura "
+                             "fini : réessayez dans un instant.")
+                  .arg(holder.pid)
+                  .arg(folder);
+    return Outcome::HeldByCommand;
+  }
+  if (holder.otherAccount) {
+    reason_ = QStringLiteral("Le dossier de données %1 est tenu par un autre compte de cet "
+                             "ordinateur : %2. Tensiolog ne peut pas s'ouvrir sur ce dossier "
+                             "tant que ce compte le garde ouvert.")
+                  .arg(folder, holder.text());
     return Outcome::Failed;
   }
+  QLocalSocket socket;
+  socket.connectToServer(HandOverSocketName(folder_));
+  if (socket.waitForConnected(2000)) {
+    socket.write(kShowRequest.data(), kShowRequest.size());
+    socket.waitForBytesWritten(2000);
+    socket.disconnectFromServer();
+    return Outcome::HandedOver;
   }
+  reason_ = QStringLiteral("Tensiolog est déjà ouvert sur le dossier de données %1 (%2), mais ne "
+                           "répond pas.")
+                .arg(folder, holder.text());
+  return Outcome::Failed;
+}
+
+SingleInstance::Outcome SingleInstance::openAnyway() {
+  if (primary_) {
+    return Outcome::Primary;
+  }
+  if (lock_.takeOver() != DataFolderLock::Result::Taken) {
+    reason_ = QStringLiteral("Tensiolog ne peut pas s'ouvrir : %1.").arg(lock_.reason());
+    return Outcome::Failed;
+  }
+  return becomePrimary();
+}
+
+SingleInstance::Outcome SingleInstance::becomePrimary() {
   primary_ = true;
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);

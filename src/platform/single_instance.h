@@ -22,9 +22,16 @@ public:
     Primary,       // this copy holds the folder and listens for later copies
     HandedOver,    // another window holds it and was asked to come forward
     HeldByCommand, // a command of tensiolog-cli is writing there
+    HeldElsewhere, // another computer holds it: reason() says who and since
+                   // when; openAnyway() takes it over
+    ReadOnly,      // the folder cannot be written: reason() says why; the
+                   // window may open to show the readings, changing nothing
     Failed,        // the lock could not be taken: reason() says why
   };
   Outcome acquire();
+  // After HeldElsewhere and the person's consent: takes the folder over
+  // (Primary), or Failed with reason().
+  Outcome openAnyway();
 
   bool isPrimary() const { return primary_; }
   // The French reason of HeldByCommand and Failed.
@@ -35,6 +42,7 @@ signals:
   void showRequested();
 
 private:
+  Outcome becomePrimary();
   void acceptConnections();
 
   QString folder_;

@@ -118,6 +118,9 @@ void ApplyPreferences(MainWindowApi &main) {
 }
 
 FileError WriteClosingPreferences(MainWindowApi &main) {
+  if (!State().readOnlyReason.isEmpty()) {
+    return {}; // a folder opened read-only: nothing is written there
+  }
   const QString path = Paths().preferencesFile;
   // A file that cannot be read may still hold the user's settings: it is
   // kept aside rather than written over.

@@ -375,6 +375,7 @@ void EditReadingContexts(MainWindowApi &main) {
     }
     ReadingContext after;
     after.note = CleanNote(form.text);
+    after.otherFlags = before.otherFlags; // flags of a later version, not in the form
     for (size_t i = 0; i < kAllContextFlags.size(); ++i) {
       after.set(kAllContextFlags[i], qsizetype(i) < form.checked.size() && form.checked[int(i)]);
     }

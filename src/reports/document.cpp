@@ -1,5 +1,7 @@
 #include "reports/document.h"
 
+#include "common/output_file.h"
+
 #include <QBuffer>
 #include <QPageLayout>
 #include <QPageSize>
@@ -34,21 +36,39 @@ bool DrawDocument(const PagedDocument &document, QPagedPaintDevice &device) {
   return painter.end();
 }
 
-FileError WritePdf(const PagedDocument &document, const QString &path) {
-  // Drawn in memory first: the file is then written whole, or not at all.
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
+namespace {
+
+// The document drawn as PDF bytes in memory, so that its file is then
+// written whole or not at all; false when it could not be drawn.
+bool PdfBytes(const PagedDocument &document, QByteArray *bytes) {
+  QBuffer buffer(bytes);
   buffer.open(QIODevice::WriteOnly);
-  {
-    QPdfWriter writer(&buffer);
-    writer.setResolution(kPdfDpi);
-    writer.setTitle(document.title());
-    writer.setCreator(QStringLiteral("Tensiolog"));
-    if (!DrawDocument(document, writer)) {
-      return {path, QStringLiteral("le document n'a pas pu être dessiné")};
-    }
+  QPdfWriter writer(&buffer);
+  writer.setResolution(kPdfDpi);
+  writer.setTitle(document.title());
+  writer.setCreator(QStringLiteral("Tensiolog"));
+  return DrawDocument(document, writer);
+}
+
+QString NotDrawn() { return QStringLiteral("le document n'a pas pu être dessiné"); }
+
+} // namespace
+
+FileError WritePdf(const PagedDocument &document, const QString &path) {
+  QByteArray bytes;
+  if (!PdfBytes(document, &bytes)) {
+    return {path, NotDrawn()};
   }
   return WriteWholeFile(path, bytes);
+}
+
+FileError WritePdfOutput(const PagedDocument &document, const QString &path,
+                         const QStringList &dataFolders) {
+  QByteArray bytes;
+  if (!PdfBytes(document, &bytes)) {
+    return {path, NotDrawn()};
+  }
+  return WriteOutputFile(path, bytes, dataFolders);
 }
 
 QImage RenderPage(const PagedDocument &document, int index, int dpi) {

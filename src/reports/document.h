@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -36,6 +37,10 @@ bool DrawDocument(const PagedDocument &document, QPagedPaintDevice &device);
 // Writes the document as a PDF file (vector text, fonts embedded), whole or
 // not at all.
 FileError WritePdf(const PagedDocument &document, const QString &path);
+// The same for a file the person names: written as WriteOutputFile writes,
+// never over a file of the logbook of `dataFolders` or through a link.
+FileError WritePdfOutput(const PagedDocument &document, const QString &path,
+                         const QStringList &dataFolders);
 
 // Page `index` as a picture at `dpi` dots per inch, on white.
 QImage RenderPage(const PagedDocument &document, int index, int dpi);

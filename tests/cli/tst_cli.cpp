@@ -3,6 +3,7 @@
 #include "readings.h"
 
 #include "cli/cli.h"
+#include "common/output_file.h"
 #include "common/paths.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
@@ -14,12 +15,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 #endif
 
 using namespace tl;
@@ -420,6 +424,7 @@ private slots:
     };
     const char *logbook = "ce fichier fait partie des données de Tensiolog.";
     const char *type = "ce n'est pas un fichier ordinaire.";
+    const char *link = "c'est un lien symbolique.";
     const char *matin = "@ARTL_Matin_Anne.txt";
     const char *users = "@ARTL_Users.ini";
     row("measurement file", "", "", "", matin, matin, logbook);
@@ -440,11 +445,12 @@ private slots:
     row("folder", "folder", "~sortie", "", "~sortie", "~sortie", type);
 #ifdef Q_OS_UNIX
     row("device", "", "", "", "%", "%", type);
-    row("link to a device", "link", "~nul", "%", "~nul", "%", type);
+    row("link to a device", "link", "~nul", "%", "~nul", "%", link);
     row("fifo", "fifo", "~tube", "", "~tube", "~tube", type);
 #endif
-    row("link to an ordinary file elsewhere: written", "link", "~lien.txt", "~ailleurs.txt",
-        "~lien.txt", "~ailleurs.txt", "");
+    row("link to an ordinary file elsewhere", "link", "~lien.txt", "~ailleurs.txt", "~lien.txt",
+        "~ailleurs.txt", link);
+    row("ordinary file elsewhere: written", "", "", "", "~ailleurs.txt", "~ailleurs.txt", "");
   }
   void outputsRefused() {
     QFETCH(QString, make);
@@ -519,6 +525,53 @@ private slots:
     }
   }
 
+  // The output's path changed after the checks: swapped for a link to a
+  // measurement file just before the rename, or a link planted beforehand
+  // by another account in a shared folder. The logbook and the other
+  // file keep their bytes.
+  void outputRaces() {
+    const QString list = folder_ + QStringLiteral("ARTL_Matin_Anne.txt");
+    const QByteArray listBytes = test::ReadFile(list);
+    const QString out = home_->path() + QStringLiteral("sortie.csv");
+    SetOutputFileHookForTesting([&] {
+      QFile::remove(out);
+      QVERIFY(QFile::link(list, out));
+    });
+    const Run swapped =
+        run({"export", "--patient", "Anne", "--dossier", folder_, "--format", "csv", "-o", out});
+    SetOutputFileHookForTesting({});
+    QCOMPARE(swapped.code, 0);
+    QCOMPARE(test::ReadFile(list), listBytes);
+    QVERIFY(!QFileInfo(out).isSymLink());
+    QVERIFY2(test::ReadFile(out).contains("Date;"), test::ReadFile(out).left(80).constData());
+#ifndef Q_OS_UNIX
+    QSKIP("another account is made with useradd here");
+#else
+    if (::geteuid() != 0) {
+      QSKIP("a second account can be used only when the tests run as root");
+    }
+    const QString other = QStringLiteral("tlautre");
+    if (QProcess::execute(QStringLiteral("id"), {other}) != 0 &&
+        QProcess::execute(QStringLiteral("useradd"), {QStringLiteral("-M"), other}) != 0) {
+      QSKIP("no second account could be made");
+    }
+    QTemporaryDir shared(QStringLiteral("/tmp/tl-partage-XXXXXX"));
+    QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+    const QString victim = home_->path() + QStringLiteral(".bashrc");
+    QVERIFY(test::WriteFile(victim, "alias ll='ls -l'\n"));
+    const QString planted = shared.path() + QStringLiteral("/export.csv");
+    QCOMPARE(QProcess::execute(QStringLiteral("runuser"),
+                               {QStringLiteral("-u"), other, QStringLiteral("--"),
+                                QStringLiteral("ln"), QStringLiteral("-s"), victim, planted}),
+             0);
+    const Run r = run(
+        {"export", "--patient", "Anne", "--dossier", folder_, "--format", "csv", "-o", planted});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("c'est un lien symbolique")), qPrintable(r.err));
+    QCOMPARE(test::ReadFile(victim), QByteArray("alias ll='ls -l'\n"));
+#endif
+  }
+
   // --json: one object with exactly the documented keys.
   // What import reads and where it writes: a FIFO is refused at once, never
   // waited on, and a folder whose lock another command holds is left alone.
@@ -546,6 +599,31 @@ private slots:
     QCOMPARE(run({"import", "--patient", "Anne", "--dossier", folder_, csv}).code, 0);
     QVERIFY(!QFileInfo::exists(DataFolderLockPath(folder_))); // let go once written
 #endif
+  }
+
+  // A lock left by another computer: refused with who holds it and since
+  // when (exit 3), written with --forcer-verrou, and the lock is then ours
+  // until the command ends.
+  void lockOfAnotherComputer() {
+    const QString lock = DataFolderLockPath(folder_);
+    QVERIFY(test::WriteFile(lock, "4242\ntensiolog\nsalon\nm\nb\nbob\n2026-03-14T08:15:00Z\n"));
+    QStringList args = {"remarque",   "--patient", "Anne",  "--dossier", folder_,      "--date",
+                        "03/03/2026", "--heure",   "20:05", "--texte",   "bras gauche"};
+    const Run refused = run(args);
+    QCOMPARE(refused.code, 3);
+    QCOMPARE(refused.err,
+             QStringLiteral("Le dossier de données est ouvert sur un autre ordinateur : "
+                            "tensiolog (processus 4242) sur l'ordinateur « salon », compte « bob "
+                            "», depuis le %1. Si Tensiolog n'y tourne plus (une panne, une "
+                            "coupure), relancez la commande avec --forcer-verrou.\n")
+                 .arg(QDateTime(QDate(2026, 3, 14), QTime(8, 15), Qt::UTC)
+                          .toLocalTime()
+                          .toString(QStringLiteral("dd/MM/yyyy à HH:mm"))));
+    QVERIFY(!QFileInfo::exists(folder_ + QStringLiteral("ARTL_Notes_Anne.txt")));
+    args << "--forcer-verrou";
+    QCOMPARE(run(args).code, 0);
+    QVERIFY(QFileInfo::exists(folder_ + QStringLiteral("ARTL_Notes_Anne.txt")));
+    QVERIFY(!QFileInfo::exists(lock));
   }
 
   // "remarque" writes the context file alone, never while the folder is held.

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -49,6 +50,7 @@ private slots:
   void initTestCase();
   void tensiometre_data();
   void tensiometre();
+  void trialThenReading();
 
 private:
   test::TestBus bus_;
@@ -77,10 +79,12 @@ void TestCliMeter::tensiometre_data() {
   QTest::newRow("two readings saved, the flag in the notes")
       << QJsonObject{{"records", two}} << QStringList{} << false << 0 << lines << ""
       << "pouls irrégulier";
-  QTest::newRow("dry run, remembered meter: nothing written")
+  QTest::newRow("dry run, remembered meter: nothing filed, the records kept")
       << QJsonObject{{"known", true}, {"records", two}}
       << QStringList{"--dry-run", "--appareil", "a4:c1:38:00:00:01"} << false << 0
-      << (lines + QStringList{"Essai : aucun fichier n'a été écrit."}) << ""
+      << (lines + QStringList{"Essai : aucun relevé n'a été classé. Le tensiomètre n'envoie ses "
+                              "mesures qu'une fois : ce qu'il a envoyé est gardé dans "})
+      << ""
       << "";
   QTest::newRow("adapter off") << QJsonObject{{"powered", false}} << QStringList{} << false << 2
                                << QStringList{}
@@ -136,6 +140,44 @@ void TestCliMeter::tensiometre() {
   } else {
     QVERIFY(!QFileInfo::exists(data + QStringLiteral("ARTL_Matin_Anne.txt")));
   }
+}
+
+// A trial keeps what the meter sent; the next reading, from a meter that
+// has nothing more to send, files it, and the kept file goes.
+void TestCliMeter::trialThenReading() {
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString data = folder.path() + u'/';
+  const QString kept = data + QStringLiteral("ARTL_Tensiometre_Anne.txt");
+  const QJsonArray two = {Record(128, 82, 5, 7, 30, 71, true),
+                          Record(141, 88, 5, 19, 10, 64, false)};
+  for (const QJsonArray &records : {two, QJsonArray()}) {
+    QProcess fake;
+    const auto endFake = qScopeGuard([&fake] { test::End(fake); });
+    QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ),
+                           QJsonObject{{"known", true}, {"records", records}},
+                           folder.filePath(QStringLiteral("fake.log"))));
+    const bool trial = !records.isEmpty();
+    QString printed, said;
+    QTextStream outStream(&printed), errStream(&said);
+    QStringList args = {"tensiometre", "--patient",        "Anne", "--dossier", data,
+                        "--appareil",  "a4:c1:38:00:00:01"};
+    if (trial) {
+      args << "--dry-run";
+    }
+    const int exit = RunCli(args, outStream, errStream);
+    outStream.flush();
+    errStream.flush();
+    QCOMPARE(said, QString());
+    QCOMPARE(exit, 0);
+    QVERIFY2(printed.contains(QStringLiteral("05/11/2026 19:10 : 141/88, pouls 64")),
+             qPrintable(printed));
+    QCOMPARE(QFileInfo::exists(kept), trial);
+    QCOMPARE(QFileInfo::exists(data + QStringLiteral("ARTL_Matin_Anne.txt")), !trial);
+  }
+  QFile notes(data + QStringLiteral("ARTL_Notes_Anne.txt"));
+  QVERIFY(notes.open(QIODevice::ReadOnly));
+  QVERIFY(notes.readAll().contains("pouls irrégulier"));
 }
 
 QTEST_GUILESS_MAIN(TestCliMeter)

@@ -4,12 +4,19 @@
 #include "common/file_batch.h"
 #include "common/file_io.h"
 #include "common/identity.h"
+#include "common/output_file.h"
 #include "common/paths.h"
+#include "common/patient_name.h"
 #include "common/text.h"
 #include "platform/profile.h"
 
 #include <QDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace tl;
 
@@ -334,6 +341,110 @@ private slots:
   void singleLine() {
     QCOMPARE(SingleLine("a\r\nb\nc\rd"), QString("a b c d"));
     QCOMPARE(SingleLine("plain"), QString("plain"));
+  }
+
+  // Names read from a file show their hidden characters; names typed are
+  // refused past the length every file name made from them can have.
+  void patientNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("typedOk");
+    QTest::newRow("plain") << "Bob"
+                           << "Bob" << true;
+    QTest::newRow("right-to-left override")
+        << QString::fromUtf8("Bo\u202Eb") << "Bo[U+202E]b" << false;
+    QTest::newRow("zero width space") << QString::fromUtf8("\u200BBob") << "[U+200B]Bob" << false;
+    QTest::newRow("180 bytes") << QString(180, u'a') << QString(180, u'a') << true;
+    QTest::newRow("181 bytes") << QString(181, u'a') << QString(181, u'a') << false;
+    QTest::newRow("90 accented letters, 180 bytes")
+        << QString(90, QChar(0xE9)) << QString(90, QChar(0xE9)) << true;
+    QTest::newRow("91 accented letters, 182 bytes")
+        << QString(91, QChar(0xE9)) << QString(91, QChar(0xE9)) << false;
+  }
+  void patientNames() {
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QFETCH(bool, typedOk);
+    QCOMPARE(VisiblePatientName(name), shown);
+    QCOMPARE(IsNewPatientName(name), typedOk);
+    // Every file name made from an accepted name fits 255 bytes.
+    if (typedOk) {
+      QVERIFY(QByteArray("ARTL_Matin_" + name.toUtf8() + ".txt.illisible-20260314-093000.XXXXXX")
+                  .size() <= 255);
+    }
+    if (IsTooLongPatientName(name)) {
+      QVERIFY(RefusedNameMessage(name).contains(QStringLiteral("180 octets")));
+    }
+  }
+
+  // An output file is written whole, never through a link, never over a
+  // file of the logbook however the path reaches it, and never inside a
+  // logbook folder.
+  void outputFile_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("refusal"); // empty: written
+    QTest::newRow("new file") << ""
+                              << "";
+    QTest::newRow("ordinary file replaced") << "file"
+                                            << "";
+    QTest::newRow("link at the name") << "link"
+                                      << "c'est un lien symbolique";
+    QTest::newRow("dangling link at the name") << "dangling"
+                                               << "c'est un lien symbolique";
+    QTest::newRow("hard link to a list") << "hardlink"
+                                         << "fait partie des données";
+    QTest::newRow("list through a linked folder") << "folderlink"
+                                                  << "données de Tensiolog";
+    QTest::newRow("pipe") << "fifo"
+                          << "pas un fichier ordinaire";
+    QTest::newRow("inside the print folder") << "print"
+                                             << "dossier des données";
+  }
+  void outputFile() {
+#ifndef Q_OS_UNIX
+    QSKIP("links, pipes and hard links are made with POSIX calls here");
+#else
+    QFETCH(QString, setup);
+    QFETCH(QString, refusal);
+    test::TempHome home;
+    const StoragePaths p = SetupStorage(ProfileFolder(), QStringLiteral("Bob"));
+    const QString list = p.measurementFile(DayPeriod::Soir);
+    const QByteArray listBytes = "1\r\n14/03/2026\r\n20:05\r\n130\r\n80\r\n70\r\nN\r\n";
+    QVERIFY(!WriteWholeFile(list, listBytes));
+    QVERIFY(QDir().mkpath(home.path() + "out"));
+    QString target = home.path() + "out/export.csv";
+    const QByteArray t = QFile::encodeName(target), l = QFile::encodeName(list);
+    if (setup == u"file") {
+      QVERIFY(!WriteWholeFile(target, "old"));
+    } else if (setup == u"link") {
+      QCOMPARE(::symlink(l.constData(), t.constData()), 0);
+    } else if (setup == u"dangling") {
+      QCOMPARE(::symlink((l + ".absent").constData(), t.constData()), 0);
+    } else if (setup == u"hardlink") {
+      QCOMPARE(::link(l.constData(), t.constData()), 0);
+    } else if (setup == u"folderlink") {
+      const QByteArray linked = QFile::encodeName(home.path() + "vue");
+      QCOMPARE(::symlink(QFile::encodeName(p.dataFolder).constData(), linked.constData()), 0);
+      target = home.path() + "vue/" + QFileInfo(list).fileName();
+    } else if (setup == u"fifo") {
+      QCOMPARE(::mkfifo(t.constData(), 0600), 0);
+    } else if (setup == u"print") {
+      target = p.printFolder + "export.csv";
+    }
+    const FileError error = WriteOutputFile(target, "export", {p.dataFolder});
+    QCOMPARE(test::ReadFile(list), listBytes);
+    if (refusal.isEmpty()) {
+      QVERIFY2(!error, qPrintable(error.text()));
+      QCOMPARE(test::ReadFile(target), QByteArray("export"));
+    } else {
+      QVERIFY2(error.reason.contains(refusal), qPrintable(error.text()));
+    }
+    // Nothing is left beside the target but what was there.
+    const QStringList left =
+        QDir(QFileInfo(target).absolutePath())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QVERIFY2(left.filter(QStringLiteral("tl-sortie")).isEmpty(), qPrintable(left.join(u' ')));
+#endif
   }
 };
 

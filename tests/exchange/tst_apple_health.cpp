@@ -314,6 +314,15 @@ private slots:
         << "<?xml version=\"1.0\"?>\n<HealthData locale=\"" + QByteArray(20 << 20, 'a')
         << QStringLiteral("XML illisible à la ligne 2 : élément démesuré");
     QTest::newRow("billion laughs") << laughs << "XML illisible à la ligne 14 : balisage incorrect";
+    // Refused before the XML reader, which compares each attribute with all
+    // those before it; quotes, comments and "=" in the DOCTYPE and in values
+    // are not counted.
+    QByteArray many = kHeader + "<!-- \"a=b' --><Record x=\"a=b>c\" ";
+    for (int i = 0; i < 200000; ++i) {
+      many += "a" + QByteArray::number(i) + "='1' ";
+    }
+    QTest::newRow("an element with 200 000 attributes")
+        << many + "/>" + kFooter << "XML illisible : un élément a plus de 1000 attributs";
   }
   void unreadable() {
     QFETCH(QByteArray, file);

@@ -14,6 +14,7 @@
 #include "measurements/measurement_file.h"
 #include "measurements/period_list_model.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QJsonArray>
@@ -1130,6 +1131,14 @@ private slots:
                          << QStringList{"03/03/2026 07:40 128/82/71"} << "";
     QTest::newRow("decimals half away from zero")
         << Bundle({Panel(t, 127.5, 82.49), Rate(t, 70.5)}) << normal << "";
+    // Rounded from the digits written: 120.49999999999999999999 is 120.5 as a double.
+    QTest::newRow("decimal text, not a double") << Bundle({Panel(t, 133, 82), Rate(t, 77)})
+                                                       .replace("133", "120.49999999999999999999")
+                                                       .replace("77", "70.50000000000000000001")
+                                                << QStringList{"03/03/2026 07:40 120/82/71"} << "";
+    QTest::newRow("exponent, kPa from its digits")
+        << Bundle({Panel(t, 133, 10.9, "kPa"), Rate(t, 71)}).replace("133", "1.71e1")
+        << QStringList{"03/03/2026 07:40 128/82/71"} << "";
     QTest::newRow("offset converted")
         << Bundle({Panel("2026-03-03T12:10:00+05:30", 128, 82), Rate("2026-03-03T06:40:00Z", 71)})
         << normal << "";
@@ -1176,6 +1185,35 @@ private slots:
     } else {
       QCOMPARE(import.summary().section(u'\n', 1), summary);
     }
+  }
+
+  // Many panels and heart rates at one instant: each panel finds its pulse
+  // in logarithmic time (the time grew as their product), the nearest in
+  // the file.
+  void fhirPairingIsLinear() {
+    QByteArray json = "{\"resourceType\":\"Bundle\",\"entry\":[";
+    constexpr int kPairs = 80000;
+    for (int i = 0; i < kPairs; ++i) {
+      if (i > 0) {
+        json += ',';
+      }
+      json += "{\"resource\":" +
+              QJsonDocument(i % 2 == 0 ? Panel("2026-03-03T07:40:00+01:00", 100 + i % 97, 70)
+                                       : Rate("2026-03-03T07:40:00+01:00", 50 + i % 89))
+                  .toJson(QJsonDocument::Compact) +
+              '}';
+    }
+    json += "]}";
+    PeriodLists lists;
+    CsvImport import(lists, ColumnMapping{});
+    QElapsedTimer timer;
+    timer.start();
+    const FhirRead read = ReadFhir(json, import);
+    QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(read.error.isEmpty());
+    // The first panel's pulse is the rate right after it.
+    QVERIFY2(Accepted(import).value(0).endsWith(u"100/70/51"),
+             qPrintable(Accepted(import).value(0)));
   }
 
   // The JSON grammar of RFC 8259 (stricter than QJsonDocument, which takes

@@ -668,13 +668,19 @@ private slots:
                       "1\nSoir\n02/03/2026\n20:00\n120\n80\n60\n\nbras gauche\n")
         << 1
         << QByteArray("1\r\nSoir\r\n02/03/2026\r\n20:00\r\n120\r\n80\r\n60\r\n\r\nbras gauche\r\n");
-    QTest::newRow("unknown period and empty context skipped")
+    QTest::newRow("unknown period kept as written, empty context skipped")
         << QByteArray("2\r\nMidi\r\n1\r\n2\r\n3\r\n4\r\n5\r\nmouvement\r\nx\r\n"
                       "Nuit\r\n02/03/2026\r\n03:00\r\n120\r\n80\r\n60\r\n\r\n\r\n")
-        << 0 << QByteArray("0\r\n");
-    QTest::newRow("unknown flag dropped, known kept")
+        << 1 << QByteArray("1\r\nMidi\r\n1\r\n2\r\n3\r\n4\r\n5\r\nmouvement\r\nx\r\n");
+    QTest::newRow("empty period line kept as ?")
+        << QByteArray("1\r\n\r\n1\r\n2\r\n3\r\n4\r\n5\r\n\r\nx\r\n") << 1
+        << QByteArray("1\r\n?\r\n1\r\n2\r\n3\r\n4\r\n5\r\n\r\nx\r\n");
+    QTest::newRow("unknown flag kept after the known")
         << QByteArray("1\r\nJour\r\nd\r\nt\r\ns\r\nd\r\np\r\nfoo, mouvement\r\n\r\n") << 1
-        << QByteArray("1\r\nJour\r\nd\r\nt\r\ns\r\nd\r\np\r\nmouvement\r\n\r\n");
+        << QByteArray("1\r\nJour\r\nd\r\nt\r\ns\r\nd\r\np\r\nmouvement, foo\r\n\r\n");
+    QTest::newRow("only an unknown flag: kept")
+        << QByteArray("1\r\nSoir\r\nd\r\nt\r\ns\r\nd\r\np\r\nsomnolence\r\n\r\n") << 1
+        << QByteArray("1\r\nSoir\r\nd\r\nt\r\ns\r\nd\r\np\r\nsomnolence\r\n\r\n");
     QTest::newRow("count line no number")
         << QByteArray("x\r\nMatin\r\n") << 0 << QByteArray("0\r\n");
   }
@@ -688,6 +694,12 @@ private slots:
     ReadingContexts store;
     store.setRecords(read);
     QCOMPARE(SerializeContextFile(store.records()), saved);
+    // A record of no known period belongs to no reading.
+    for (const ContextRecord &r : read) {
+      if (!r.key.otherPeriod.isEmpty()) {
+        QVERIFY(!store.find(ContextKey::of(r.key.period, r.key.cells)));
+      }
+    }
   }
 
   void contextStore() {

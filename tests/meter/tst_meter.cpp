@@ -7,7 +7,10 @@
 #include "measurements/period_list_model.h"
 #include "meter/blood_pressure.h"
 #include "meter/meter_import.h"
+#include "meter/meter_pending.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tl;
@@ -76,6 +79,7 @@ private slots:
   void import_data();
   void import();
   void appendSetsContexts();
+  void trialRecordsKept();
 };
 
 void TestMeter::decode_data() {
@@ -142,8 +146,12 @@ void TestMeter::decode_data() {
       QStringLiteral("02/03/2026 07:25 120/80/71"), {});
   row("11 minutes ahead", "06 " + mmHg + " EA 07 03 02 07 1A 00 " + pulse, at0715, {}, {}, kClock);
   row("1999", "06 " + mmHg + " CF 07 0C 1F 17 3B 00 " + pulse, at0715, {}, {}, kClock);
-  row("2000", "06 " + mmHg + " D0 07 01 01 00 00 00 " + pulse,
-      QStringLiteral("01/01/2000 00:00 120/80/71"), {});
+  row("reset clock, 01/01/2000 00:00", "06 " + mmHg + " D0 07 01 01 00 00 00 " + pulse, at0715, {},
+      {}, kClock);
+  row("reset clock, 01/01/2010 00:00:42", "06 " + mmHg + " DA 07 01 01 00 00 2A " + pulse, at0715,
+      {}, {}, kClock);
+  row("2000, a minute later", "06 " + mmHg + " D0 07 01 01 00 01 00 " + pulse,
+      QStringLiteral("01/01/2000 00:01 120/80/71"), {});
   row("unknown date", "06 " + mmHg + " 00 00 00 00 07 0A 00 " + pulse, at0715, {}, {}, kClock);
   row("30 February", "06 " + mmHg + " EA 07 02 1E 07 0A 00 " + pulse, at0715, {}, {}, kClock);
   row("year big-endian", "06 " + mmHg + " 07 EA 03 02 07 0A 1E " + pulse, at0710, {});
@@ -282,6 +290,35 @@ void TestMeter::appendSetsContexts() {
   QVERIFY(cuff);
   QCOMPARE(cuff->flagsText(), QStringLiteral("brassard mal placé"));
   QCOMPARE(cuff->note, kClock);
+}
+
+// What a trial received is kept, read back whatever its count line says,
+// and comes first at the next reading; a record sent again is not doubled.
+void TestMeter::trialRecordsKept() {
+  QTemporaryDir dir;
+  const QString path = PendingMeterRecordsPath(dir.path() + u'/', QStringLiteral("Anne"));
+  QCOMPARE(QFileInfo(path).fileName(), QStringLiteral("ARTL_Tensiometre_Anne.txt"));
+  const QDateTime at(QDate(2026, 3, 2), QTime(7, 15, 0, 250), Qt::OffsetFromUTC, 3600);
+  const QList<MeterIndication> first = {{Hex("04 78 00 50 00 5D 00 47 00"), at},
+                                        {Hex("04 80 00 52 00 5D 00 48 00"), at.addSecs(2)}};
+  FileError error;
+  QCOMPARE(WithPendingMeterRecords(path, first, &error).size(), 2); // no file yet
+  QVERIFY(!error);
+  const QByteArray bytes = SerializePendingMeterRecords(first);
+  QCOMPARE(bytes, QByteArray("2\r\n2026-03-02T07:15:00.250+01:00\r\n04780050005d004700\r\n"
+                             "2026-03-02T07:15:02.250+01:00\r\n04800052005d004800\r\n"));
+  // Kept with a count line that says 0: both records are read all the same.
+  QVERIFY(!WriteWholeFile(path, QByteArray(bytes).replace(0, 1, "0")));
+  const QList<MeterIndication> again = {first[1], {Hex("04 82 00 54 00 5D 00 49 00"), at}};
+  const QList<MeterIndication> all = WithPendingMeterRecords(path, again, &error);
+  QVERIFY(!error);
+  QCOMPARE(all.size(), 3);
+  QCOMPARE(all[0].value, first[0].value);
+  QCOMPARE(all[0].received, first[0].received);
+  QCOMPARE(all[1].value, first[1].value);
+  QCOMPARE(all[2].value, again[1].value);
+  // A broken pair is skipped, the rest read.
+  QCOMPARE(ParsePendingMeterRecords("9\r\nnot a time\r\n04\r\n" + bytes.mid(3)).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMeter)

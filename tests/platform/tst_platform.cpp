@@ -18,12 +18,20 @@
 #include <QOperatingSystemVersion>
 #include <QPushButton>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 
+#ifdef Q_OS_UNIX
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using namespace tl;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -182,6 +190,147 @@ private slots:
     DataFolderLock missing(a.path() + QStringLiteral("/absent/"));
     QCOMPARE(missing.take(), DataFolderLock::Result::Failed);
     QVERIFY(missing.reason().contains(QStringLiteral("n'existe pas")));
+  }
+
+  // A lock found in the folder, as its file tells who holds it: taken over
+  // when its holder is gone from this computer, told with who and since
+  // when otherwise.
+  void lockFoundInTheFolder_data() {
+    QTest::addColumn<QString>("pid");      // "self": this process; "gone": a finished one
+    QTest::addColumn<QString>("program");  // "self": this executable's name
+    QTest::addColumn<QString>("computer"); // "self": this computer's name
+    QTest::addColumn<QString>("boot");     // "self": this boot's id
+    QTest::addColumn<int>("ageSeconds");   // the file's age
+    QTest::addColumn<int>("result");       // DataFolderLock::Result
+    QTest::addColumn<bool>("otherComputer");
+    const int taken = int(DataFolderLock::Result::Taken);
+    const int held = int(DataFolderLock::Result::Held);
+    QTest::newRow("process gone") << "gone"
+                                  << "self"
+                                  << "self"
+                                  << "self" << 0 << taken << false;
+    QTest::newRow("process alive") << "self"
+                                   << "self"
+                                   << "self"
+                                   << "self" << 0 << held << false;
+    QTest::newRow("number reused by another program") << "self"
+                                                      << "autre-programme"
+                                                      << "self"
+                                                      << "self" << 0 << taken << false;
+    QTest::newRow("an earlier boot") << "self"
+                                     << "self"
+                                     << "self"
+                                     << "ancien" << 0 << taken << false;
+    QTest::newRow("another computer") << "999999"
+                                      << "tensiolog"
+                                      << "salon"
+                                      << "x" << 0 << held << true;
+    QTest::newRow("written by an older copy: three lines") << "gone"
+                                                           << "self"
+                                                           << "self"
+                                                           << "" << 0 << taken << false;
+    QTest::newRow("empty, being written") << ""
+                                          << ""
+                                          << ""
+                                          << "" << 0 << held << false;
+    QTest::newRow("empty, long left") << ""
+                                      << ""
+                                      << ""
+                                      << "" << 120 << taken << false;
+  }
+  void lockFoundInTheFolder() {
+#ifndef Q_OS_UNIX
+    QSKIP("a finished process's number and file times are set with POSIX calls here");
+#else
+    QFETCH(QString, pid);
+    QFETCH(QString, program);
+    QFETCH(QString, computer);
+    QFETCH(QString, boot);
+    QFETCH(int, ageSeconds);
+    QFETCH(int, result);
+    QFETCH(bool, otherComputer);
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QString path = DataFolderLockPath(folder);
+    if (pid == u"gone") {
+      // A child that has ended and been reaped: its number names no process.
+      const pid_t child = ::fork();
+      if (child == 0) {
+        ::_exit(0);
+      }
+      QVERIFY(child > 0);
+      QCOMPARE(::waitpid(child, nullptr, 0), child);
+      pid = QString::number(child);
+    } else if (pid == u"self") {
+      pid = QString::number(QCoreApplication::applicationPid());
+    }
+    program.replace(u"self"_s, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    computer.replace(u"self"_s, QSysInfo::machineHostName());
+    boot.replace(u"self"_s, QString::fromLatin1(QSysInfo::bootUniqueId()));
+    QByteArray bytes;
+    if (!pid.isEmpty()) {
+      bytes = (pid + u'\n' + program + u'\n' + computer + u'\n').toUtf8();
+      if (!boot.isEmpty()) {
+        bytes += (computer == QSysInfo::machineHostName() ? QSysInfo::machineUniqueId()
+                                                          : QByteArray("autre")) +
+                 '\n' + boot.toUtf8() + "\nbob\n2026-03-14T08:15:00Z\n";
+      }
+    }
+    QVERIFY(test::WriteFile(path, bytes));
+    if (ageSeconds > 0) {
+      const struct timeval old[2] = {{time(nullptr) - ageSeconds, 0},
+                                     {time(nullptr) - ageSeconds, 0}};
+      QCOMPARE(::utimes(QFile::encodeName(path).constData(), old), 0);
+    }
+    DataFolderLock lock(folder);
+    QCOMPARE(int(lock.take()), result);
+    QCOMPARE(lock.holderInfo().otherComputer, otherComputer);
+    if (result == int(DataFolderLock::Result::Taken)) {
+      // Ours now, saying who holds it.
+      const QList<QByteArray> lines = test::ReadFile(path).split('\n');
+      QCOMPARE(lines.value(0).toLongLong(), QCoreApplication::applicationPid());
+      QCOMPARE(lines.value(2), QSysInfo::machineHostName().toUtf8());
+      QVERIFY(QDateTime::fromString(QString::fromLatin1(lines.value(6)), Qt::ISODate).isValid());
+      lock.release();
+      QVERIFY(!QFileInfo::exists(path));
+    } else if (otherComputer) {
+      // Opened anyway: the lock is replaced, and the other holder, closing,
+      // leaves it in place.
+      DataFolderLock other(folder);
+      QCOMPARE(lock.takeOver(), DataFolderLock::Result::Taken);
+      QCOMPARE(other.takeOver(), DataFolderLock::Result::Taken);
+      lock.release();
+      QVERIFY(QFileInfo::exists(path));
+      other.release();
+      QVERIFY(!QFileInfo::exists(path));
+    } else {
+      QCOMPARE(test::ReadFile(path), bytes); // left as it was
+    }
+#endif
+  }
+
+  // A lock file that another account owns says so, with that account.
+  void lockOfAnotherAccount() {
+#ifndef Q_OS_UNIX
+    QSKIP("file owners are POSIX here");
+#else
+    if (::geteuid() != 0) {
+      QSKIP("giving a file to another account needs root");
+    }
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QString path = DataFolderLockPath(folder);
+    QVERIFY(test::WriteFile(
+        path, QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                  QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n' +
+                  QSysInfo::machineHostName().toUtf8() + '\n'));
+    QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    SingleInstance instance(folder);
+    QCOMPARE(instance.acquire(), SingleInstance::Outcome::Failed);
+    QVERIFY2(instance.reason().contains(QStringLiteral("un autre compte")),
+             qPrintable(instance.reason()));
+    QVERIFY2(instance.reason().contains(QStringLiteral("nobody")), qPrintable(instance.reason()));
+#endif
   }
 
   // The compiled help opens through the shell, which hands it to the

@@ -1,0 +1,32 @@
+#pragma once
+
+// A meter sends each stored record once: what a trial read (tensiolog-cli
+// tensiometre --dry-run) received is kept in the data folder, so that the
+// next real reading files it without a second transfer.
+
+#include "common/file_io.h"
+#include "meter/meter_import.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+namespace tl {
+
+// "ARTL_Tensiometre_<patient>.txt" in `dataFolder` (a path ending in "/").
+QString PendingMeterRecordsPath(const QString &dataFolder, const QString &patient);
+
+// The file: a count line, then two lines per record: the time the computer
+// received it (ISO 8601 with its offset) and the record's bytes in
+// hexadecimal. UTF-8, CR LF. Records whose lines cannot be read are skipped.
+QByteArray SerializePendingMeterRecords(const QList<MeterIndication> &records);
+QList<MeterIndication> ParsePendingMeterRecords(QByteArrayView bytes);
+
+// The records kept at `path` (none when there is no file), then those of
+// `received` that are not among them (a meter that sends them again sends
+// the same bytes). `*error` tells a file that is there but cannot be read.
+QList<MeterIndication> WithPendingMeterRecords(const QString &path,
+                                               const QList<MeterIndication> &received,
+                                               FileError *error);
+
+} // namespace tl
