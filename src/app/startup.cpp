@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/feature_calls.h"
 #include "app/main_window.h"
+#include "app/series_companion.h"
 #include "app/splash_window.h"
 #include "common/app_state.h"
 #include "common/file_io.h"
@@ -10,6 +11,7 @@
 #include "common/paths.h"
 #include "common/preferences_file.h"
 #include "logbook/workflows.h"
+#include "platform/autostart.h"
 #include "platform/desktop_shell.h"
 #include "platform/profile.h"
 #include "platform/qt_dialogs.h"
@@ -154,7 +156,14 @@ bool Application::start() {
   State().graphPeriod = DayPeriod::Matin;
   main.refreshAveragesAndGraphs();
 
-  main.show();
+  // Started at log-in for a series: the window stays hidden, the tray icon
+  // brings it back.
+  SeriesCompanion *series = SeriesCompanion::of(main);
+  const bool hidden = QCoreApplication::arguments().contains(QLatin1String(kTrayArgument)) &&
+                      series && series->startHidden();
+  if (!hidden) {
+    main.show();
+  }
   if (splash_) {
     splash_->close();
     splash_.reset();
