@@ -54,7 +54,7 @@ constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
 constexpr int kInformationBottom = 390; // in the left panel
 constexpr int kInputButtonsY = 177;     // "Ajouter" and "Effacer", under "Pouls irrégulier"
-constexpr int kSeriesStripHeight = 34;  // the series line, above the tabs
+constexpr int kSeriesStripHeight = 44;  // the series line (three lines at most), above the tabs
 
 struct ButtonEntry {
   ControlId id;
@@ -592,7 +592,7 @@ void MainWindow::layoutSeriesStrip(int width) {
   for (const auto &[id, w] : buttons) {
     x -= w;
     if (QWidget *button = control(id)) {
-      button->setGeometry(x, 3, w, kSeriesStripHeight - 8);
+      button->setGeometry(x, (kSeriesStripHeight - 2 - 26) / 2, w, 26);
     }
     x -= 2;
   }

@@ -72,7 +72,7 @@ QString ResultText(const SeriesResult &series) {
         .arg(series.all.count)
         .arg(series.expected());
   }
-  QString text = QStringLiteral("moyenne %1/%2 mmHg sur %3 mesures — ")
+  QString text = QStringLiteral("moyenne %1/%2 mmHg sur %3 mesures, ")
                      .arg(FrenchTenths(MeanTenths(series.all.systolic, series.all.count)),
                           FrenchTenths(MeanTenths(series.all.diastolic, series.all.count)))
                      .arg(series.all.count);
@@ -81,7 +81,7 @@ QString ResultText(const SeriesResult &series) {
                                "à votre médecin")
               : QStringLiteral("inférieure au seuil de 135/85 mmHg");
   if (series.category) {
-    text += QStringLiteral(" — catégorie ESC 2024 : ") + HomeCategoryName(*series.category);
+    text += QStringLiteral(" — ESC 2024 : ") + HomeCategoryName(*series.category);
   }
   return text;
 }
@@ -205,8 +205,7 @@ QStringList ProgressLines(const SeriesRun &run, const SeriesProgress &p, const Q
     QStringList lines{parts.join(QStringLiteral(" — "))};
     if (series.verdict != Verdict::Incomplete) {
       lines << QStringLiteral("Ce classement n'est pas un diagnostic ; Tensiolog n'est pas un "
-                              "dispositif médical : seul votre médecin peut interpréter ces "
-                              "mesures.");
+                              "dispositif médical.");
     }
     return lines;
   }

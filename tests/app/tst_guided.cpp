@@ -108,6 +108,7 @@ private slots:
   void noTray();
   void keptInTrayOnClose();
   void autostartEntry();
+  void finishedSeriesStaysReadable();
 };
 
 void TestGuided::guidedSessionFilesEachReading() {
@@ -276,6 +277,39 @@ void TestGuided::autostartEntry() {
   w.dialogs.answerNo();
   w.series->startSeries(run);
   QVERIFY(!QFile::exists(entry));
+}
+
+void TestGuided::finishedSeriesStaysReadable() {
+  World w;
+  SeriesRun run;
+  run.start = QDate(2026, 3, 12);
+  w.dialogs.answerYes();
+  w.series->startSeries(run);
+  QVERIFY(IsAutostartEnabled());
+  // Three days of two morning and two evening readings, typed in the panel.
+  for (int day = 0; day < 3; ++day) {
+    for (const char *time : {"07:00", "07:02", "21:00", "21:02"}) {
+      Reading r;
+      r.set(Reading::Date, run.start.addDays(day).toString(QStringLiteral("dd/MM/yyyy")));
+      r.set(Reading::Time, QString::fromUtf8(time));
+      r.set(Reading::Systolic, QStringLiteral("121"));
+      r.set(Reading::Diastolic, QStringLiteral("75"));
+      r.set(Reading::Pulse, QStringLiteral("70"));
+      w.main->lists().list(time[0] == '0' ? DayPeriod::Matin : DayPeriod::Soir).append(r);
+    }
+  }
+  QTRY_VERIFY(!w.series->running());
+  QCOMPARE(w.line(), QStringLiteral("Série 2-2-3 du 12/03 au 14/03 terminée — moyenne 121,0/75,0 "
+                                    "mmHg sur 12 mesures, inférieure au seuil de 135/85 mmHg — "
+                                    "ESC 2024 : tension élevée\nCe classement n'est pas un "
+                                    "diagnostic ; Tensiolog n'est pas un dispositif médical."));
+  QVERIFY(!IsAutostartEnabled());
+  QCOMPARE(PatientEntryOf(
+               ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile)).seriesRuns,
+               QStringLiteral("Alice")),
+           QStringLiteral("regle223,2026-03-12,0730,2100,terminee"));
+  w.main->resize(1024, 768);
+  w.main->grab().save(SnapshotFolder() + QStringLiteral("main_series_finished.png"));
 }
 
 QTEST_MAIN(TestGuided)
