@@ -15,7 +15,10 @@
 #include "reports/report_files.h"
 #include "series/report_data.h"
 #include "series_window/series_window.h"
+#include "ui/assets/assets.h"
+#include "ui/controls.h"
 #include "ui/drawing.h"
+#include "ui/fit_text.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -243,7 +246,7 @@ void SeriesCompanion::checkReminders() {
   }
 }
 
-void SeriesCompanion::startSeriesCommand() {
+void SeriesCompanion::startSeriesCommand(std::optional<SeriesRun> proposal) {
   refresh();
   if (running() &&
       !dialogs().askYesNo(&main_, Dialogs::Icon::Question, kSeriesTitle,
@@ -254,17 +257,19 @@ void SeriesCompanion::startSeriesCommand() {
                           Dialogs::Default::No)) {
     return;
   }
-  SeriesRun proposal;
-  const Preferences prefs = ReadPrefs();
-  proposal.protocol =
-      PatientSeriesSettings(PatientEntryOf(prefs.seriesPatients, patient_), prefs.seriesProtocol)
-          .protocol;
-  proposal.start = clock().now().date();
-  if (run_) {
-    proposal.morningTime = run_->morningTime;
-    proposal.eveningTime = run_->eveningTime;
+  if (!proposal) {
+    const Preferences prefs = ReadPrefs();
+    proposal = SeriesRun();
+    proposal->protocol =
+        PatientSeriesSettings(PatientEntryOf(prefs.seriesPatients, patient_), prefs.seriesProtocol)
+            .protocol;
+    proposal->start = clock().now().date();
   }
-  if (const std::optional<SeriesRun> chosen = askRun(proposal)) {
+  if (run_) {
+    proposal->morningTime = run_->morningTime;
+    proposal->eveningTime = run_->eveningTime;
+  }
+  if (const std::optional<SeriesRun> chosen = askRun(*proposal)) {
     startSeries(*chosen);
   }
 }
@@ -404,7 +409,28 @@ void SeriesCompanion::openForm() {
     window.protocolSelector()->setCurrentIndex(ProtocolIndex(run_->protocol));
     window.startPicker()->setDate(run_->start);
   }
+  // Beside its document buttons: follow the series it shows, from its first day.
+  auto *follow = new DrawnButton(QStringLiteral("Suivre cette série"), SystemIcon(269),
+                                 window.closeButton()->parentWidget());
+  follow->setGeometry(330, 10, 180, 30);
+  follow->setBorder(QColor(120, 138, 160));
+  AttachBalloonTip(follow, follow->label(),
+                   QStringLiteral("Démarrer le suivi de cette série : la ligne de la fenêtre "
+                                  "principale, les rappels et les séances guidées."),
+                   SystemIcon(269));
+  FitLabelToButton(follow);
+  SetControlNumber(follow, ControlId::SeriesButtonFollow);
+  std::optional<SeriesRun> proposal;
+  connect(follow, &DrawnButton::clicked, &window, [&] {
+    proposal = SeriesRun();
+    proposal->protocol = window.settings().protocol;
+    proposal->start = window.startPicker()->date();
+    window.accept();
+  });
   window.exec();
+  if (proposal) {
+    startSeriesCommand(proposal);
+  }
 }
 
 bool SeriesCompanion::closeToTray() {

@@ -52,7 +52,7 @@ public:
 
   // "Démarrer une nouvelle série..." asks the protocol, the start day and
   // the usual times (askRun), then starts it.
-  void startSeriesCommand();
+  void startSeriesCommand(std::optional<SeriesRun> proposal = std::nullopt);
   // Keeps `run` for the patient, offers the start at log-in (or says once
   // that there is no tray).
   void startSeries(const SeriesRun &run);
@@ -60,7 +60,8 @@ public:
   void stopSeriesCommand();
   // "Mesurer maintenant": the guided session.
   void measureNow();
-  // "Relevé": the series window on the series.
+  // "Relevé": the series window on the series; its "Suivre cette série"
+  // starts a series of the protocol and first day it shows.
   void openForm();
 
   // The window's close button while a series runs: true when the program

@@ -103,6 +103,11 @@ bool Application::start() {
       main.activateWindow();
     } else if (splash_) {
       splash_->raise();
+    } else if (startedUp_) {
+      // Kept in the tray (or started there at log-in): the window comes back.
+      main.showNormal();
+      main.raise();
+      main.activateWindow();
     }
     // A window that holds the program (patient manager, preferences...)
     // must not end up behind the main window.
@@ -172,6 +177,7 @@ bool Application::start() {
     dialogs().warning(&main, QStringLiteral("Chargement"), loadWarning);
   }
 
+  startedUp_ = true;
   sessionEnd_ = std::make_unique<SessionEnd>();
   connect(sessionEnd_.get(), &SessionEnd::saveRequested, this, &Application::terminate);
   connect(sessionEnd_.get(), &SessionEnd::terminateRequested, this, &Application::terminate);

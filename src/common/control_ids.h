@@ -256,6 +256,7 @@ enum class ControlId : int {
   SeriesMenu = 955,
   MenuSeriesStart = 956,
   MenuSeriesStop = 957,
+  SeriesButtonFollow = 958, // in the series window: "Suivre cette série"
   GuidedFirst = 960,
   GuidedHeading = 960,
   GuidedPages = 961,

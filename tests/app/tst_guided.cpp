@@ -11,6 +11,9 @@
 #include "common/preferences_file.h"
 #include "logbook/workflows.h"
 #include "platform/autostart.h"
+#include "readings.h"
+#include "ui/controls.h"
+#include "ui/drawing.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace tl;
 using namespace tl::test;
@@ -109,6 +113,7 @@ private slots:
   void keptInTrayOnClose();
   void autostartEntry();
   void finishedSeriesStaysReadable();
+  void followedFromTheSeriesWindow();
 };
 
 void TestGuided::guidedSessionFilesEachReading() {
@@ -310,6 +315,33 @@ void TestGuided::finishedSeriesStaysReadable() {
            QStringLiteral("regle223,2026-03-12,0730,2100,terminee"));
   w.main->resize(1024, 768);
   w.main->grab().save(SnapshotFolder() + QStringLiteral("main_series_finished.png"));
+}
+
+void TestGuided::followedFromTheSeriesWindow() {
+  World w;
+  w.main->lists()
+      .list(DayPeriod::Matin)
+      .append(
+          test::MakeReading(QStringLiteral("07:00"), 128, 80, 70, QStringLiteral("13/03/2026")));
+  std::optional<SeriesRun> asked;
+  w.series->askRun = [&](const SeriesRun &proposal) {
+    asked = proposal;
+    return std::optional<SeriesRun>(proposal);
+  };
+  QTimer::singleShot(0, [&] {
+    auto *window = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    QVERIFY(window);
+    window->grab().save(SnapshotFolder() + QStringLiteral("series_window_follow.png"));
+    auto *follow = qobject_cast<DrawnButton *>(FindControl(window, ControlId::SeriesButtonFollow));
+    QVERIFY(follow);
+    emit follow->clicked();
+  });
+  w.dialogs.answerNo(); // no start at log-in
+  QTest::mouseClick(w.main->control(ControlId::ButtonSeriesForm), Qt::LeftButton);
+  QVERIFY(asked);
+  QCOMPARE(asked->start, QDate(2026, 3, 13)); // the window's first day
+  QVERIFY(w.series->running());
+  QVERIFY(w.line().startsWith(QStringLiteral("Série 2-2-3 commencée le 13/03 — jour 2 sur 3")));
 }
 
 QTEST_MAIN(TestGuided)
