@@ -2,6 +2,7 @@
 
 #include "app/feature_calls.h"
 #include "app/main_window.h"
+#include "app/series_companion.h"
 #include "common/app_state.h"
 #include "common/paths.h"
 #include "logbook/workflows.h"
@@ -260,7 +261,7 @@ void RunMenuCommandOnly(MainWindow &main, int id) {
     OpenArchiveManager(main);
     break;
   case ToInt(ShortcutId::Quit):
-    main.close();
+    main.quit();
     break;
   case ToInt(ShortcutId::Patient):
     OpenPatientManager(main);
@@ -282,6 +283,19 @@ void RunMenuCommandOnly(MainWindow &main, int id) {
     break;
   case ToInt(ShortcutId::Destruction):
     OpenDataDestruction(main);
+    break;
+  case ToInt(ShortcutId::MeasureNow):
+  case ToInt(ControlId::MenuSeriesStart):
+  case ToInt(ControlId::MenuSeriesStop):
+    if (SeriesCompanion *series = SeriesCompanion::of(main)) {
+      if (id == ToInt(ShortcutId::MeasureNow)) {
+        series->measureNow();
+      } else if (id == ToInt(ControlId::MenuSeriesStart)) {
+        series->startSeriesCommand();
+      } else {
+        series->stopSeriesCommand();
+      }
+    }
     break;
   default: // 188 (Ctrl+C) and anything else: nothing
     break;
@@ -445,6 +459,8 @@ void ConnectCommands(MainWindow &main) {
   }
 
   main.setQuitHandler([&main] { return SaveForQuit(main, true); });
+  // The series line, its buttons, the reminders and the tray.
+  (new SeriesCompanion(main))->refresh();
 }
 
 } // namespace tl

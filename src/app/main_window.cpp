@@ -55,6 +55,7 @@ constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
 constexpr int kInformationBottom = 390; // in the left panel
 constexpr int kInputButtonsY = 177;     // "Ajouter" and "Effacer", under "Pouls irrégulier"
+constexpr int kSeriesStripHeight = 44;  // the series line (three lines at most), above the tabs
 
 struct ButtonEntry {
   ControlId id;
@@ -489,6 +490,8 @@ void MainWindow::buildRightPanel() {
   panel->setGeometry(kRightPanelX, kPanelTop, kMinimumWidth - kRightPanelX, kMinimumHeight - 100);
   registerControl(panel, ControlId::RightPanel);
 
+  buildSeriesStrip(panel);
+
   tabs_ = new QTabWidget(panel);
   // No frame around the pages: a page is as wide as the tab panel.
   tabs_->setDocumentMode(true);
@@ -499,7 +502,8 @@ void MainWindow::buildRightPanel() {
   QFont tabFont = SharedFont(0);
   tabFont.setPointSize(8);
   tabs_->tabBar()->setFont(tabFont);
-  tabs_->setGeometry(0, 0, kMinimumWidth - kRightPanelX, kMinimumHeight - 102);
+  tabs_->setGeometry(0, kSeriesStripHeight, kMinimumWidth - kRightPanelX,
+                     kMinimumHeight - 102 - kSeriesStripHeight);
   tabs_->setAccessibleName(QStringLiteral("Relevés et moyennes"));
   tabs_->tabBar()->setAccessibleName(tabs_->accessibleName());
   registerControl(tabs_, ControlId::TabPanel);
@@ -541,6 +545,75 @@ void MainWindow::buildRightPanel() {
   // Styles with wider tab margins (Windows') take a smaller size still.
   FitTabsToWidth(tabs_->tabBar(), kMinimumWidth - kRightPanelX);
   tabs_->setCurrentIndex(0);
+}
+
+void MainWindow::buildSeriesStrip(QWidget *panel) {
+  // One line over the tabs: where the patient's series stands, what is
+  // next, and the guided session a key press away.
+  auto *strip = new QFrame(panel);
+  strip->setGeometry(1, 1, kMinimumWidth - kRightPanelX - 2, kSeriesStripHeight - 2);
+  registerControl(strip, ControlId::SeriesStrip);
+
+  QFont small = SharedFont(1);
+  auto *line = MakeLabel(QStringLiteral("Aucune série d'automesure en cours."), small, strip,
+                         QRect(6, 0, 400, kSeriesStripHeight - 2));
+  line->setWordWrap(true);
+  line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  line->setFocusPolicy(Qt::TabFocus);
+  line->setAccessibleName(QStringLiteral("Série d'automesure"));
+  registerControl(line, ControlId::SeriesLine);
+
+  const struct {
+    ControlId id;
+    const char *text, *tip;
+  } buttons[] = {
+      {ControlId::ButtonMeasureNow, "Mesurer maintenant",
+       "Séance guidée : les conditions, 5 minutes de repos, puis chaque mesure (Ctrl+M)"},
+      {ControlId::ButtonSeriesForm, "Relevé", "Le relevé d'automesure rempli (Ctrl+R)"},
+      {ControlId::ButtonSeriesMenu, "Série", "Démarrer ou arrêter une série d'automesure"},
+  };
+  for (const auto &b : buttons) {
+    auto *button = new QPushButton(QString::fromUtf8(b.text), strip);
+    button->setFont(small);
+    button->setToolTip(QString::fromUtf8(b.tip));
+    button->setAccessibleDescription(QString::fromUtf8(b.tip));
+    registerControl(button, b.id);
+  }
+  auto *menu = new QMenu(this);
+  QAction *start = menu->addAction(QStringLiteral("Démarrer une nouvelle série..."));
+  actions_.insert(ToInt(ControlId::MenuSeriesStart), start);
+  connect(start, &QAction::triggered, this,
+          [this] { emit menuEvent(ToInt(ControlId::MenuSeriesStart)); });
+  QAction *stop = menu->addAction(QStringLiteral("Arrêter la série"));
+  actions_.insert(ToInt(ControlId::MenuSeriesStop), stop);
+  connect(stop, &QAction::triggered, this,
+          [this] { emit menuEvent(ToInt(ControlId::MenuSeriesStop)); });
+  menu->setAccessibleName(QStringLiteral("Série"));
+  registerControl(menu, ControlId::SeriesMenu);
+  layoutSeriesStrip(kMinimumWidth - kRightPanelX);
+}
+
+void MainWindow::layoutSeriesStrip(int width) {
+  QWidget *strip = control(ControlId::SeriesStrip);
+  if (!strip) {
+    return;
+  }
+  strip->resize(width - 2, kSeriesStripHeight - 2);
+  // The buttons from the right edge; the line takes what is left.
+  int x = width - 2 - 4;
+  const std::pair<ControlId, int> buttons[] = {{ControlId::ButtonSeriesMenu, 74},
+                                               {ControlId::ButtonSeriesForm, 64},
+                                               {ControlId::ButtonMeasureNow, 136}};
+  for (const auto &[id, w] : buttons) {
+    x -= w;
+    if (QWidget *button = control(id)) {
+      button->setGeometry(x, (kSeriesStripHeight - 2 - 26) / 2, w, 26);
+    }
+    x -= 2;
+  }
+  if (QWidget *line = control(ControlId::SeriesLine)) {
+    line->resize(std::max(x - 8, 40), kSeriesStripHeight - 2);
+  }
 }
 
 QWidget *MainWindow::buildAveragesPage() {
@@ -772,6 +845,7 @@ void MainWindow::buildShortcuts() {
       {Qt::Key_R, ShortcutId::Series},
       {Qt::Key_E, ShortcutId::ExportCsv},
       {Qt::Key_L, ShortcutId::ImportCsv},
+      {Qt::Key_M, ShortcutId::MeasureNow},
 #ifdef TENSIOLOG_HAS_BLUETOOTH
       {Qt::Key_B, ShortcutId::ReadMeter},
 #endif
@@ -836,7 +910,8 @@ void MainWindow::layoutForSize(int w, int h) {
   }
   // The lists fill their pages and the averages page lays out its graphs
   // (and has them redrawn) as the tab panel passes its new size on.
-  tabs_->resize(w - kRightPanelX, h - 102);
+  tabs_->resize(w - kRightPanelX, h - 102 - kSeriesStripHeight);
+  layoutSeriesStrip(w - kRightPanelX);
   // Narrower than its layout, the tab panel shortens the tabs' texts rather
   // than hide tabs behind scroll arrows.
   const bool narrow = w < kMinimumWidth;
@@ -855,6 +930,11 @@ void MainWindow::resizeEvent(QResizeEvent *event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
+  if (!shutDown_ && !quitting_ && closeToTray_ && closeToTray_()) {
+    event->ignore();
+    hide();
+    return;
+  }
   if (!shutDown_ && quitHandler_ && !quitHandler_()) {
     event->ignore();
     return;
@@ -863,6 +943,12 @@ void MainWindow::closeEvent(QCloseEvent *event) {
   informationTimer_.stop();
   event->accept();
   emit quitAccepted();
+}
+
+void MainWindow::quit() {
+  quitting_ = true;
+  close();
+  quitting_ = false;
 }
 
 void MainWindow::closeWithoutSaving() {

@@ -88,6 +88,11 @@ public:
   // or must not be done).
   void closeWithoutSaving();
   bool isShutDown() const { return shutDown_; }
+  // Closing the window (its title bar's button, Alt+F4) first asks this
+  // test: true keeps the program running in the tray, the window hidden.
+  void setCloseToTray(std::function<bool()> handler) { closeToTray_ = std::move(handler); }
+  // Ends the program, the saves done, never into the tray ("Quitter", Ctrl+Q).
+  void quit();
 
 signals:
   // The window has accepted to close: the program ends.
@@ -108,6 +113,8 @@ private:
   void buildButtons();
   void buildLeftPanel();
   void buildRightPanel();
+  void buildSeriesStrip(QWidget *panel);
+  void layoutSeriesStrip(int width);
   QWidget *buildAveragesPage();
   void buildStatusBar();
   void buildMenus();
@@ -127,6 +134,8 @@ private:
   QWidget *statusBar_ = nullptr;
   QTimer informationTimer_;
   std::function<bool()> quitHandler_;
+  std::function<bool()> closeToTray_;
+  bool quitting_ = false;
   bool shutDown_ = false;
   bool screenWatched_ = false;
   QDateTime leftAt_; // when the window last stopped being the active one

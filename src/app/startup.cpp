@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/feature_calls.h"
 #include "app/main_window.h"
+#include "app/series_companion.h"
 #include "app/splash_window.h"
 #include "common/app_state.h"
 #include "common/file_io.h"
@@ -11,6 +12,7 @@
 #include "common/preferences_file.h"
 #include "logbook/patient_store.h"
 #include "logbook/workflows.h"
+#include "platform/autostart.h"
 #include "platform/desktop_shell.h"
 #include "platform/profile.h"
 #include "platform/qt_dialogs.h"
@@ -121,6 +123,11 @@ bool Application::start() {
       main.activateWindow();
     } else if (splash_) {
       splash_->raise();
+    } else if (startedUp_) {
+      // Kept in the tray (or started there at log-in): the window comes back.
+      main.showNormal();
+      main.raise();
+      main.activateWindow();
     }
     // A window that holds the program (patient manager, preferences...)
     // must not end up behind the main window.
@@ -175,7 +182,14 @@ bool Application::start() {
   State().graphPeriod = DayPeriod::Matin;
   main.refreshAveragesAndGraphs();
 
-  main.show();
+  // Started at log-in for a series: the window stays hidden, the tray icon
+  // brings it back.
+  SeriesCompanion *series = SeriesCompanion::of(main);
+  const bool hidden = QCoreApplication::arguments().contains(QLatin1String(kTrayArgument)) &&
+                      series && series->startHidden();
+  if (!hidden) {
+    main.show();
+  }
   if (splash_) {
     splash_->close();
     splash_.reset();
@@ -184,6 +198,7 @@ bool Application::start() {
     dialogs().warning(&main, QStringLiteral("Chargement"), loadWarning);
   }
 
+  startedUp_ = true;
   sessionEnd_ = std::make_unique<SessionEnd>();
   connect(sessionEnd_.get(), &SessionEnd::saveRequested, this, &Application::terminate);
   connect(sessionEnd_.get(), &SessionEnd::terminateRequested, this, &Application::terminate);

@@ -58,6 +58,7 @@ private:
   std::unique_ptr<MainWindow> main_;
   std::unique_ptr<SplashWindow> splash_;
   std::unique_ptr<SessionEnd> sessionEnd_;
+  bool startedUp_ = false; // the main window was complete (shown, or kept in the tray)
 };
 
 } // namespace tl

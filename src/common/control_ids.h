@@ -246,6 +246,35 @@ enum class ControlId : int {
   MeterButtonSearch = 907,
   MeterButtonRead = 908,
   MeterButtonCancel = 909,
+
+  // The series in progress on the main window, and the guided session: 950 to 979.
+  SeriesStrip = 950,
+  SeriesLine = 951,
+  ButtonMeasureNow = 952,
+  ButtonSeriesForm = 953,
+  ButtonSeriesMenu = 954,
+  SeriesMenu = 955,
+  MenuSeriesStart = 956,
+  MenuSeriesStop = 957,
+  SeriesButtonFollow = 958, // in the series window: "Suivre cette série"
+  GuidedFirst = 960,
+  GuidedHeading = 960,
+  GuidedPages = 961,
+  GuidedConditions = 962,
+  GuidedStartRest = 963,
+  GuidedCountdown = 964,
+  GuidedSkipWait = 965,
+  GuidedDateTime = 966,
+  GuidedSystolic = 967,
+  GuidedDiastolic = 968,
+  GuidedPulse = 969,
+  GuidedNote = 970,
+  GuidedFlagFirst = 971, // the four flags, 971 to 974, in the order of kAllContextFlags
+  GuidedFile = 975,
+  GuidedError = 976,
+  GuidedSummary = 977,
+  GuidedClose = 978,
+  GuidedNotice = 979,
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }
@@ -264,11 +293,12 @@ enum class ShortcutId : int {
   About = 185,
   Pin = 186,
   Destruction = 187,
-  Copy = 188,      // taken by the window, does nothing
-  Series = 189,    // Ctrl+R
-  ExportCsv = 190, // Ctrl+E
-  ImportCsv = 191, // Ctrl+L
-  ReadMeter = 192, // Ctrl+B, where Qt has Bluetooth
+  Copy = 188,       // taken by the window, does nothing
+  Series = 189,     // Ctrl+R
+  ExportCsv = 190,  // Ctrl+E
+  ImportCsv = 191,  // Ctrl+L
+  ReadMeter = 192,  // Ctrl+B, where Qt has Bluetooth
+  MeasureNow = 193, // Ctrl+M, the guided session
 };
 inline constexpr int ToInt(ShortcutId id) { return static_cast<int>(id); }
 

@@ -76,11 +76,11 @@ QString Num(qint64 v) { return QString::number(v); }
 // Keys written only once set, so that a file without them stays as it was.
 QByteArray OptionalKeys(const Preferences &p) {
   QByteArray out;
-  const Line optional[] = {{"SeriesProtocol", p.seriesProtocol},
-                           {"MeterAddress", p.meterAddress},
-                           {"MeterUsers", p.meterUsers},
-                           {"SeriesPatients", p.seriesPatients},
-                           {"MeterNames", p.meterNames}};
+  const Line optional[] = {
+      {"SeriesProtocol", p.seriesProtocol}, {"MeterAddress", p.meterAddress},
+      {"MeterUsers", p.meterUsers},         {"SeriesPatients", p.seriesPatients},
+      {"MeterNames", p.meterNames},         {"SeriesRuns", p.seriesRuns},
+      {"KeepInTray", p.keepInTray}};
   for (const Line &line : optional) {
     if (!line.value.isEmpty()) {
       out += Serialize({line}).sliced(5); // without the byte-order mark and blank line
@@ -217,6 +217,8 @@ Preferences ReadPreferences(const PreferencesReader &r) {
   p.meterUsers = r.text(QStringLiteral("MeterUsers"));
   p.seriesPatients = r.text(QStringLiteral("SeriesPatients"));
   p.meterNames = r.text(QStringLiteral("MeterNames"));
+  p.seriesRuns = r.text(QStringLiteral("SeriesRuns"));
+  p.keepInTray = r.text(QStringLiteral("KeepInTray"));
   return p;
 }
 

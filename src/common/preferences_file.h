@@ -68,6 +68,8 @@ struct Preferences {
   QString meterUsers;     // the patients' meter user numbers (see MeterUserOf)
   QString seriesPatients; // the patients' series settings (see PatientEntryOf)
   QString meterNames;     // the name of the meter last read for each patient
+  QString seriesRuns;     // the patients' series under way (see SeriesRunText)
+  QString keepInTray;     // closing the window during a series: "1" tray, "0" quit, "" not asked
 
   bool operator==(const Preferences &other) const = default;
 };

@@ -1105,7 +1105,8 @@ private slots:
     QCOMPARE(main.control(ControlId::Picture)->geometry(), QRect(5, H - 368, 240, 240));
     QCOMPARE(main.control(ControlId::PictureCaption)->geometry(), QRect(20, H - 128, 210, 20));
     QCOMPARE(main.control(ControlId::RightPanel)->geometry(), QRect(252, 75, W - 252, H - 100));
-    QCOMPARE(main.control(ControlId::TabPanel)->size(), QSize(W - 252, H - 102));
+    // The tab panel under the series line (44 pixels).
+    QCOMPARE(main.control(ControlId::TabPanel)->size(), QSize(W - 252, H - 102 - 44));
     if (extraHeight == 0) {
       QCOMPARE(main.control(ControlId::Picture)->y(), 400);
       QCOMPARE(main.control(ControlId::PictureCaption)->y(), 640);

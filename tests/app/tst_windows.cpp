@@ -722,8 +722,9 @@ private slots:
         menus << top->child(i)->text(QAccessible::Name);
       }
     }
-    QCOMPARE(menus.size(), 3);
-    QVERIFY(menus.contains(QStringLiteral("Aide")) && menus.contains(QStringLiteral("Archiver")));
+    QCOMPARE(menus.size(), 4);
+    QVERIFY(menus.contains(QStringLiteral("Aide")) && menus.contains(QStringLiteral("Archiver")) &&
+            menus.contains(QStringLiteral("Série")));
   }
 
   // The form of "Remarque...", from the keyboard alone: the note starts
@@ -846,9 +847,14 @@ private slots:
                                  main.control(ControlId::ButtonAdd),
                                  main.control(ControlId::ButtonClear)};
     QCOMPARE(visited.mid(0, start.size()), start);
+    // Then the series line and its buttons, the tabs, the list.
+    const QList<QWidget *> series{
+        main.control(ControlId::SeriesLine), main.control(ControlId::ButtonMeasureNow),
+        main.control(ControlId::ButtonSeriesForm), main.control(ControlId::ButtonSeriesMenu)};
+    QCOMPARE(visited.mid(start.size(), series.size()), series);
     const int matin = int(visited.indexOf(main.control(ControlId::ListMatin)));
-    QVERIFY(matin > int(start.size()));
-    for (int i = int(start.size()); i < matin; ++i) {
+    QVERIFY(matin > int(start.size() + series.size()));
+    for (int i = int(start.size() + series.size()); i < matin; ++i) {
       QVERIFY2(qobject_cast<QTabBar *>(visited[i]), "only the tabs come before the list");
     }
     for (ControlId id : {ControlId::ButtonQuit, ControlId::ButtonPatient, ControlId::ButtonSave,

@@ -1,0 +1,322 @@
+#include "app/guided_dialog.h"
+
+#include "logbook/workflows.h"
+#include "measurements/context_texts.h"
+#include "ui/controls.h"
+#include "ui/drawing.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace tl {
+
+namespace {
+
+enum Page { ConditionsPage, WaitPage, ReadingPage, DonePage };
+
+QLabel *PlainLabel(const QString &text, QWidget *parent) {
+  auto *label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  return label;
+}
+
+} // namespace
+
+QStringList MeasurementConditions() {
+  return {
+      QStringLiteral("Assis depuis 5 minutes, le dos appuyé, les jambes décroisées."),
+      QStringLiteral("Le bras posé sur la table, le brassard à hauteur du cœur, sur le bras nu."),
+      QStringLiteral("Ni café, ni tabac, ni effort dans les 30 minutes qui précèdent."),
+      QStringLiteral("La vessie vidée ; sans parler pendant la mesure."),
+      QStringLiteral("Le matin : avant le petit déjeuner et avant les médicaments, pas juste au "
+                     "saut du lit."),
+      QStringLiteral("Le soir : avant le coucher."),
+  };
+}
+
+GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler filer,
+                           std::function<QString()> progress, QWidget *parent, const Clock &clock)
+    : QDialog(parent), session_(readings, clock), filer_(std::move(filer)),
+      progress_(std::move(progress)) {
+  setWindowTitle(QStringLiteral("Mesurer maintenant"));
+  setWindowIcon(ImageIcon(0));
+  auto *layout = new QVBoxLayout(this);
+
+  heading_ = PlainLabel(QString(), this);
+  QFont big = heading_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.5);
+  big.setBold(true);
+  heading_->setFont(big);
+  SetControlNumber(heading_, ControlId::GuidedHeading);
+  layout->addWidget(heading_);
+
+  pages_ = new QStackedWidget(this);
+  SetControlNumber(pages_, ControlId::GuidedPages);
+  layout->addWidget(pages_, 1);
+
+  // The conditions.
+  auto *conditions = new QWidget;
+  auto *conditionsLayout = new QVBoxLayout(conditions);
+  conditionsLayout->setContentsMargins(0, 0, 0, 0);
+  if (!notice.isEmpty()) {
+    QLabel *warning = PlainLabel(notice, conditions);
+    SetControlNumber(warning, ControlId::GuidedNotice);
+    conditionsLayout->addWidget(warning);
+  }
+  QStringList lines;
+  for (const QString &line : MeasurementConditions()) {
+    lines << QStringLiteral("•  ") + line;
+  }
+  QLabel *list = PlainLabel(lines.join(u'\n'), conditions);
+  list->setAccessibleName(QStringLiteral("Conditions de la mesure"));
+  list->setAccessibleDescription(MeasurementConditions().join(u' '));
+  list->setFocusPolicy(Qt::TabFocus);
+  SetControlNumber(list, ControlId::GuidedConditions);
+  conditionsLayout->addWidget(list);
+  conditionsLayout->addStretch(1);
+  auto *startRest = new QPushButton(QStringLiteral("Commencer les 5 minutes de repos"), conditions);
+  SetControlNumber(startRest, ControlId::GuidedStartRest);
+  conditionsLayout->addWidget(startRest, 0, Qt::AlignRight);
+  connect(startRest, &QPushButton::clicked, this, [this] {
+    session_.startRest();
+    showStep();
+  });
+  pages_->addWidget(conditions);
+
+  // The rest and the minute between readings.
+  auto *wait = new QWidget;
+  auto *waitLayout = new QVBoxLayout(wait);
+  waitLayout->setContentsMargins(0, 0, 0, 0);
+  countdown_ = new QLabel(wait);
+  QFont huge = countdown_->font();
+  huge.setPointSizeF(huge.pointSizeF() * 3);
+  huge.setBold(true);
+  countdown_->setFont(huge);
+  countdown_->setAlignment(Qt::AlignCenter);
+  // Focused while it runs: a screen reader reads its state when asked.
+  countdown_->setFocusPolicy(Qt::StrongFocus);
+  SetControlNumber(countdown_, ControlId::GuidedCountdown);
+  waitLayout->addWidget(countdown_, 1);
+  waitHint_ = PlainLabel(QString(), wait);
+  waitHint_->setAlignment(Qt::AlignCenter);
+  waitLayout->addWidget(waitHint_);
+  skip_ = new QPushButton(QStringLiteral("Mesurer sans attendre"), wait);
+  // Wide enough for either of its texts, whichever comes first.
+  const int skipWidth = skip_->sizeHint().width();
+  skip_->setText(QStringLiteral("Écourter le repos"));
+  skip_->setMinimumWidth(std::max(skipWidth, skip_->sizeHint().width()));
+  SetControlNumber(skip_, ControlId::GuidedSkipWait);
+  waitLayout->addWidget(skip_, 0, Qt::AlignRight);
+  connect(skip_, &QPushButton::clicked, this, [this] {
+    session_.skipWait();
+    showStep();
+  });
+  pages_->addWidget(wait);
+
+  // One reading.
+  auto *reading = new QWidget;
+  auto *readingLayout = new QVBoxLayout(reading);
+  readingLayout->setContentsMargins(0, 0, 0, 0);
+  dateTime_ = PlainLabel(QString(), reading);
+  SetControlNumber(dateTime_, ControlId::GuidedDateTime);
+  readingLayout->addWidget(dateTime_);
+  auto *form = new QFormLayout;
+  const std::pair<ControlId, const char *> fields[] = {
+      {ControlId::GuidedSystolic, "Systolique (mmHg) :"},
+      {ControlId::GuidedDiastolic, "Diastolique (mmHg) :"},
+      {ControlId::GuidedPulse, "Pouls (par minute) :"},
+  };
+  for (size_t i = 0; i < values_.size(); ++i) {
+    auto *edit = new QLineEdit(reading);
+    edit->setMaxLength(3);
+    edit->setMaximumWidth(80);
+    const QString label = QString::fromUtf8(fields[i].second);
+    edit->setAccessibleName(label.chopped(2));
+    SetControlNumber(edit, fields[i].first);
+    form->addRow(label, edit);
+    values_[i] = edit;
+  }
+  note_ = new QLineEdit(reading);
+  note_->setMaxLength(int(kMaxNoteLength));
+  note_->setAccessibleName(QStringLiteral("Remarque"));
+  SetControlNumber(note_, ControlId::GuidedNote);
+  form->addRow(QStringLiteral("Remarque :"), note_);
+  readingLayout->addLayout(form);
+  auto *flagRow = new QHBoxLayout;
+  for (size_t i = 0; i < flags_.size(); ++i) {
+    flags_[i] = new QCheckBox(ContextFlagLabel(kAllContextFlags[i]), reading);
+    SetControlNumber(flags_[i], ToInt(ControlId::GuidedFlagFirst) + int(i));
+    flagRow->addWidget(flags_[i]);
+  }
+  flagRow->addStretch(1);
+  readingLayout->addLayout(flagRow);
+  error_ = PlainLabel(QString(), reading);
+  QPalette red = error_->palette();
+  red.setColor(QPalette::WindowText, QColor(170, 0, 0));
+  error_->setPalette(red);
+  SetControlNumber(error_, ControlId::GuidedError);
+  readingLayout->addWidget(error_);
+  readingLayout->addStretch(1);
+  auto *file = new QPushButton(QStringLiteral("Enregistrer la mesure"), reading);
+  SetControlNumber(file, ControlId::GuidedFile);
+  connect(file, &QPushButton::clicked, this, &GuidedDialog::fileReading);
+  readingLayout->addWidget(file, 0, Qt::AlignRight);
+  pages_->addWidget(reading);
+
+  // The end.
+  summary_ = PlainLabel(QString(), this);
+  summary_->setFocusPolicy(Qt::StrongFocus);
+  summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  SetControlNumber(summary_, ControlId::GuidedSummary);
+  pages_->addWidget(summary_);
+
+  close_ = new QPushButton(QStringLiteral("Fermer"), this);
+  close_->setAutoDefault(false);
+  SetControlNumber(close_, ControlId::GuidedClose);
+  connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addWidget(close_, 0, Qt::AlignRight);
+
+  resize(560, 400);
+  timer_.setInterval(250);
+  connect(&timer_, &QTimer::timeout, this, &GuidedDialog::tick);
+  timer_.start();
+  showStep();
+}
+
+GuidedDialog::~GuidedDialog() = default;
+
+QWidget *GuidedDialog::control(ControlId id) const {
+  return FindControl(const_cast<GuidedDialog *>(this), id);
+}
+
+void GuidedDialog::tick() {
+  if (session_.tick()) {
+    // The wait is over: a beep calls the patient back.
+    QApplication::beep();
+    showStep();
+  } else {
+    updateCountdown();
+  }
+}
+
+void GuidedDialog::updateCountdown() {
+  const QString spoken = session_.spokenState();
+  if (countdown_->text() != session_.countdownText()) {
+    countdown_->setText(session_.countdownText());
+  }
+  if (countdown_->accessibleName() != spoken) {
+    countdown_->setAccessibleName(spoken);
+    heading_->setAccessibleDescription(spoken);
+  }
+  if (session_.step() == GuidedSession::Step::Reading) {
+    dateTime_->setText(QStringLiteral("Date et heure de la mesure : maintenant, %1")
+                           .arg(session_.clockNow().toString(QStringLiteral("dd/MM/yyyy HH:mm"))));
+  }
+}
+
+void GuidedDialog::showStep() {
+  heading_->setText(session_.heading());
+  heading_->setAccessibleName(session_.heading());
+  switch (session_.step()) {
+  case GuidedSession::Step::Conditions:
+    pages_->setCurrentIndex(ConditionsPage);
+    control(ControlId::GuidedStartRest)->setFocus();
+    static_cast<QPushButton *>(control(ControlId::GuidedStartRest))->setDefault(true);
+    break;
+  case GuidedSession::Step::Rest:
+  case GuidedSession::Step::Pause: {
+    const bool rest = session_.step() == GuidedSession::Step::Rest;
+    pages_->setCurrentIndex(WaitPage);
+    waitHint_->setText(rest ? QStringLiteral("Restez assis, le dos appuyé, sans parler. La "
+                                             "première mesure viendra à la fin du repos.")
+                            : QStringLiteral("Gardez le brassard en place, le bras détendu. "
+                                             "La mesure suivante viendra dans une minute."));
+    skip_->setText(rest ? QStringLiteral("Écourter le repos")
+                        : QStringLiteral("Mesurer sans attendre"));
+    skip_->setDefault(true);
+    countdown_->setFocus();
+    break;
+  }
+  case GuidedSession::Step::Reading:
+    pages_->setCurrentIndex(ReadingPage);
+    for (QLineEdit *edit : values_) {
+      edit->clear();
+    }
+    note_->clear();
+    for (QCheckBox *box : flags_) {
+      box->setChecked(false);
+    }
+    error_->clear();
+    // Enter in any field files the reading.
+    static_cast<QPushButton *>(control(ControlId::GuidedFile))->setDefault(true);
+    values_[0]->setFocus();
+    break;
+  case GuidedSession::Step::Done: {
+    pages_->setCurrentIndex(DonePage);
+    QString text = QStringLiteral("Mesures de la séance :\n");
+    for (const QString &line : filed_) {
+      text += QStringLiteral("•  ") + line + u'\n';
+    }
+    if (progress_) {
+      text += u'\n' + progress_();
+    }
+    summary_->setText(text);
+    summary_->setAccessibleName(text);
+    close_->setDefault(true);
+    summary_->setFocus();
+    break;
+  }
+  }
+  updateCountdown();
+}
+
+void GuidedDialog::fileReading() {
+  if (session_.step() != GuidedSession::Step::Reading) {
+    return;
+  }
+  const QString names[] = {QStringLiteral("la systolique"), QStringLiteral("la diastolique"),
+                           QStringLiteral("le pouls")};
+  for (size_t i = 0; i < values_.size(); ++i) {
+    if (!TypedNumber(values_[i]->text())) {
+      error_->setText(values_[i]->text().trimmed().isEmpty()
+                          ? QStringLiteral("Tapez %1.").arg(names[i])
+                          : QStringLiteral("%1 « %2 » n'est pas un nombre entier.")
+                                .arg(QString(names[i]).replace(0, 1, names[i][0].toUpper()),
+                                     values_[i]->text()));
+      values_[i]->setFocus();
+      values_[i]->selectAll();
+      return;
+    }
+  }
+  GuidedReading reading;
+  reading.systolic = values_[0]->text().trimmed();
+  reading.diastolic = values_[1]->text().trimmed();
+  reading.pulse = values_[2]->text().trimmed();
+  for (size_t i = 0; i < flags_.size(); ++i) {
+    reading.context.set(kAllContextFlags[i], flags_[i]->isChecked());
+  }
+  QStringList note{note_->text().trimmed()};
+  note << session_.restNote();
+  note.removeAll(QString());
+  reading.context.note = CleanNote(note.join(QStringLiteral(" ; ")));
+  QString line;
+  if (!filer_ || !filer_(reading, &line)) {
+    values_[0]->setFocus();
+    return;
+  }
+  filed_ << line;
+  session_.readingFiled();
+  showStep();
+}
+
+} // namespace tl
