@@ -2,6 +2,7 @@
 
 #include "common/control_ids.h"
 #include "common/day_period.h"
+#include "measurements/reading_context.h"
 
 namespace tl {
 
@@ -10,7 +11,13 @@ class MainWindowApi;
 // The commands of the input panel, the list menu and the averages page.
 // Each reads and writes the main window's controls by number.
 
-void AddReadingCommand(MainWindowApi &main); // "Ajouter", Enter in a value field
+// "Ajouter", Enter in a value field or the note: the reading with the note
+// and flags of the input panel.
+void AddReadingCommand(MainWindowApi &main);
+// Gives the reading just filed at the end of the list of `period` the flags
+// and note of `context`, beside those an identical reading already has (a
+// new note replaces the old one). Nothing happens for an empty context.
+void FileWithLastReading(MainWindowApi &main, DayPeriod period, const ReadingContext &context);
 // The date and time fields back to the clock's now.
 void ResetInputDateTime(MainWindowApi &main);
 void ClearInputCommand(MainWindowApi &main);    // "Effacer"
