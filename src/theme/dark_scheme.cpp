@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -41,6 +42,8 @@ QColor OwnTextColour(const QWidget *widget) {
   }
   return QColor();
 }
+
+} // namespace
 
 // The palette of a window in the dark scheme.
 QPalette DarkWindowPalette(QPalette p) {
@@ -76,6 +79,8 @@ QPalette DarkWindowPalette(QPalette p) {
   }
   return p;
 }
+
+namespace {
 
 bool DrawsItsOwnColours(const QWidget *widget) {
   return qobject_cast<const DrawnButton *>(widget) || qobject_cast<const Banner *>(widget) ||
@@ -144,7 +149,27 @@ void ApplyWindowDarkScheme(QWidget *window) {
   DarkenTitleBar(window);
 }
 
+void ApplyApplicationScheme(bool dark) {
+  // The light palette is the one the program started with.
+  static const QPalette light = QApplication::palette();
+  static bool darkInForce = false;
+  if (dark == darkInForce) {
+    return;
+  }
+  darkInForce = dark;
+  QApplication::setPalette(dark ? DarkWindowPalette(light) : light);
+}
+
+void RestoreMainWindowLightScheme(const std::function<QWidget *(ControlId)> &control) {
+  for (const DarkSchemeEntry &entry : MainWindowDarkScheme()) {
+    if (QWidget *widget = control ? control(entry.control) : nullptr) {
+      SetControlColour(widget, kDefaultLook);
+    }
+  }
+}
+
 void FollowDarkAppearance(QWidget *window) {
+  ApplyApplicationScheme(State().darkAppearance);
   if (State().darkAppearance) {
     ApplyWindowDarkScheme(window);
   }
@@ -168,6 +193,11 @@ QList<DarkSchemeEntry> MainWindowDarkScheme() {
       {C::PulseLabel, p, t},
       {C::PulseField, p, t},
       {C::IrregularCheck, p, t},
+      {C::MedicationCheck, p, t},
+      {C::MovementCheck, p, t},
+      {C::CuffMisplacedCheck, p, t},
+      {C::NoteLabel, p, t},
+      {C::NoteField, p, t},
       {C::PictureCaption, p, automatic},
       {C::ListNuit, p, automatic},
       {C::ListMatin, p, automatic},
@@ -210,6 +240,14 @@ void ApplyMainWindowDarkScheme(QWidget *mainWindow,
       continue;
     }
     SetControlColour(widget, kBackgroundColour, entry.background);
+    if (qobject_cast<QCheckBox *>(widget)) {
+      // The tick box's outline, light enough to stand out (as in the other
+      // windows); the default look gives the palette back.
+      QPalette p = widget->palette();
+      p.setColor(QPalette::Active, QPalette::Window, QColor(180, 180, 180));
+      p.setColor(QPalette::Inactive, QPalette::Window, QColor(180, 180, 180));
+      widget->setPalette(p);
+    }
     if (entry.text.isValid()) {
       SetControlColour(widget, kTextColour, entry.text);
     } else if (const QColor accent = OwnTextColour(widget); accent.isValid()) {
