@@ -525,6 +525,11 @@ QList<std::pair<QString, QRect>> TextAreas(QWidget *window) {
     }
     if (auto *label = qobject_cast<QLabel *>(w); label && label->pixmap().isNull()) {
       add(w, label->text(), label->contentsRect());
+    } else if (auto *banner = qobject_cast<Banner *>(w)) {
+      const Banner::TextPlaces at = banner->textPlaces();
+      add(w, banner->line1(), at.line1.adjusted(0, 0, 0, 2));
+      add(w, banner->line2(), at.line2.adjusted(0, 0, 0, 2));
+      add(w, QStringLiteral("right text"), at.right.adjusted(0, 0, 0, 2));
     } else if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
       const int room = DrawnLabelRoom(drawn);
       add(w, drawn->label(), QRect((w->width() - room) / 2, 3, room, w->height() - 6));
