@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -150,13 +151,21 @@ void ApplyWindowDarkScheme(QWidget *window) {
 }
 
 void ApplyApplicationScheme(bool dark) {
-  // The light palette is the one the program started with.
+  // The light palette and style are those the program started with. A
+  // native style may draw some controls in the system's own colours
+  // whatever the palette: the dark scheme draws with Qt's Fusion style,
+  // which takes every colour from the palette.
   static const QPalette light = QApplication::palette();
+  static const QString lightStyle = QApplication::style()->name();
   static bool darkInForce = false;
   if (dark == darkInForce) {
     return;
   }
   darkInForce = dark;
+  const QString style = dark ? QStringLiteral("fusion") : lightStyle;
+  if (QApplication::style()->name().compare(style, Qt::CaseInsensitive) != 0) {
+    QApplication::setStyle(style);
+  }
   QApplication::setPalette(dark ? DarkWindowPalette(light) : light);
 }
 
