@@ -249,19 +249,20 @@ void ApplyMainWindowDarkScheme(QWidget *mainWindow,
       continue;
     }
     SetControlColour(widget, kBackgroundColour, entry.background);
-    if (qobject_cast<QCheckBox *>(widget)) {
-      // The tick box's outline, light enough to stand out (as in the other
-      // windows); the default look gives the palette back.
-      QPalette p = widget->palette();
-      p.setColor(QPalette::Active, QPalette::Window, QColor(180, 180, 180));
-      p.setColor(QPalette::Inactive, QPalette::Window, QColor(180, 180, 180));
-      widget->setPalette(p);
-    }
     if (entry.text.isValid()) {
       SetControlColour(widget, kTextColour, entry.text);
     } else if (const QColor accent = OwnTextColour(widget); accent.isValid()) {
       // The graph titles keep their hue, light enough to read on the base.
       SetControlColour(widget, kTextColour, ReadableOn(accent, entry.background));
+    }
+    if (qobject_cast<QCheckBox *>(widget)) {
+      // Fusion outlines the tick box in a shade darker than the window
+      // colour: a light one stands out on the panel, as in the other
+      // windows. The default look gives the palette back.
+      QPalette p = widget->palette();
+      p.setColor(QPalette::Active, QPalette::Window, QColor(180, 180, 180));
+      p.setColor(QPalette::Inactive, QPalette::Window, QColor(180, 180, 180));
+      widget->setPalette(p);
     }
   }
 
