@@ -123,7 +123,14 @@ run_case() {
     wmctrl -i -r "$id" -b add,maximized_vert,maximized_horz
     wait_for 50 sh -c "xprop -id $id _NET_WM_STATE | grep -q MAXIMIZED_VERT"
   fi
-  sleep 1 # the window settles where the manager put it
+  # The window settles where the manager put it: the same place twice.
+  local before="" now
+  for _ in $(seq 30); do
+    sleep 0.2
+    now="$(frame_of "$id")"
+    [[ "$now" == "$before" ]] && break
+    before="$now"
+  done
   check_inside "$size, $label" "$id" "$screen_w" "$screen_h"
   shot="$out/fit_${size}_${label// /_}.png"
   import -window root "$shot"
