@@ -359,7 +359,8 @@ void ArchiveWithConfirmation(MainWindow &main) {
       &main, Dialogs::Icon::Question, kArchiveTitle,
       QStringLiteral("Êtes-vous sûr(e) de vouloir archiver les fichiers de relevés de cet "
                      "utilisateur ? Si oui, vous ne pourrez consulter ces données que dans le "
-                     "module d'archives."));
+                     "module d'archives."),
+      Dialogs::Default::No);
   if (!yes) {
     dialogs().information(&main, kArchiveTitle,
                           QStringLiteral("Vous avez annulé l'archivage des données."));
@@ -449,9 +450,9 @@ void ConnectCommands(MainWindow &main) {
                      [&main](int index) { CurveStyleChosen(main, index); });
   }
 
-  // Enter in any value field adds the reading, as "Ajouter" does.
-  for (ControlId id :
-       {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField}) {
+  // Enter in any value field or in the note adds the reading, as "Ajouter" does.
+  for (ControlId id : {ControlId::SystolicField, ControlId::DiastolicField, ControlId::PulseField,
+                       ControlId::NoteField}) {
     if (auto *field = qobject_cast<QLineEdit *>(main.control(id))) {
       QObject::connect(field, &QLineEdit::returnPressed, &main,
                        [&main] { RunButtonCommand(main, ControlId::ButtonAdd); });

@@ -19,6 +19,8 @@ void OpenPreferencesWindow(MainWindowApi &main);  // "Paramètres", Ctrl+P
 
 // Dark scheme (feature_theme.cpp).
 void ApplyDarkScheme(MainWindowApi &main); // start-up, when the dark flag is on
+// The scheme the dark flag names, at once, over the one in force.
+void ApplyChosenScheme(MainWindowApi &main);
 
 // Patients (feature_patients.cpp). Returns true when a patient is in use
 // once the window has closed.

@@ -16,7 +16,12 @@ void ApplyStartupPreferences(MainWindowApi &main) { ApplyPreferences(main); }
 void SaveClosingPreferences(MainWindowApi &main) { WriteClosingPreferences(main); }
 
 void OpenPreferencesWindow(MainWindowApi &main) {
+  const bool darkBefore = State().darkAppearance;
   OpenPreferences(main);
+  // The scheme chosen there applies at once, to every window.
+  if (State().darkAppearance != darkBefore) {
+    ApplyChosenScheme(main);
+  }
   // The curve style chosen there applies at once: the selector shows it and
   // the graphs on show are drawn in it.
   const int style = State().curveStyle;

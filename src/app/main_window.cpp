@@ -15,6 +15,7 @@
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
 
+#include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -36,6 +38,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextEdit>
 #include <QTimeEdit>
 #include <QWindow>
 #include <algorithm>
@@ -53,8 +56,10 @@ constexpr int kPanelTop = 75;
 constexpr int kLeftPanelWidth = 250;
 constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
-constexpr int kInformationBottom = 390; // in the left panel
-constexpr int kInputButtonsY = 177;     // "Ajouter" and "Effacer", under "Pouls irrégulier"
+constexpr int kInformationBottom = 435; // in the left panel
+constexpr int kFlagsY = 155;            // the four flags, two by two, under the values
+constexpr int kNoteY = 197;             // the note, under the flags
+constexpr int kInputButtonsY = 222;     // "Ajouter" and "Effacer", under the note
 constexpr int kSeriesStripHeight = 44;  // the series line (three lines at most), above the tabs
 
 struct ButtonEntry {
@@ -181,6 +186,14 @@ private:
   }
 };
 
+// A control whose text can be typed and selected: line edits (the value
+// fields), date, time and spin fields, text editors.
+bool IsTextField(const QWidget *widget) {
+  return qobject_cast<const QLineEdit *>(widget) ||
+         qobject_cast<const QAbstractSpinBox *>(widget) ||
+         qobject_cast<const QPlainTextEdit *>(widget) || qobject_cast<const QTextEdit *>(widget);
+}
+
 QAccessibleInterface *MainWindowAccessibleFactory(const QString &className, QObject *object) {
   if (className == QLatin1String("tl::MainWindow") && object && object->isWidgetType()) {
     return new MainWindowAccessible(static_cast<QWidget *>(object));
@@ -231,11 +244,13 @@ MainWindow::MainWindow(QWidget *parent)
 
   fitToScreen();
   if (QScreen *screen = QGuiApplication::primaryScreen()) {
+    // Centred with its frame in the free area (a window's position is its
+    // frame's), the title bar never above it.
     const QRect area = screen->availableGeometry();
     const QMargins frame = DefaultFrameMargins();
-    // Centred with its frame, the title bar never above the free area.
-    const QPoint at = area.center() - QPoint(width() / 2, height() / 2);
-    move(std::max(at.x(), area.left() + frame.left()), std::max(at.y(), area.top() + frame.top()));
+    const QSize outer = size().grownBy(frame);
+    move(area.left() + std::max(0, (area.width() - outer.width()) / 2),
+         area.top() + std::max(0, (area.height() - outer.height()) / 2));
   }
   layoutForSize(width(), height());
   // Typing starts in the first value field.
@@ -253,10 +268,15 @@ QSize FittedWindowSize(const QRect &available, const QMargins &frame) {
                std::clamp(freeHeight, 1, int(MainWindow::kMinimumHeight)));
 }
 
+QSize MinimumWindowSize(const QRect &available, const QMargins &frame) {
+  const QSize fitted = FittedWindowSize(available, frame);
+  return QSize(fitted.width(), std::min(fitted.height(), int(MainWindow::kSmallestHeight)));
+}
+
 void MainWindow::fitToScreen() {
   QScreen *on = screen() ? screen() : QGuiApplication::primaryScreen();
   if (!on) {
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setMinimumSize(kMinimumWidth, kSmallestHeight);
     return;
   }
   // The frame the window system reports once the window is shown, else
@@ -268,7 +288,7 @@ void MainWindow::fitToScreen() {
                      outer.right() - inner.right(), outer.bottom() - inner.bottom());
   }
   const QSize fitted = FittedWindowSize(on->availableGeometry(), frame);
-  setMinimumSize(fitted);
+  setMinimumSize(MinimumWindowSize(on->availableGeometry(), frame));
   if (!isVisible() && (width() > fitted.width() || height() > fitted.height())) {
     resize(fitted);
   }
@@ -293,6 +313,40 @@ void MainWindow::showEvent(QShowEvent *event) {
     }
   }
   fitToScreen();
+  if (!placed_) {
+    // Shown for the first time, before the window system maps it.
+    placed_ = true;
+    keepFrameInside();
+  }
+}
+
+void MainWindow::keepFrameInside() {
+  QScreen *on = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!on || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+    return;
+  }
+  // Before the window manager frames it, the frame is the usual one; a size
+  // kept from a larger screen shrinks to the free area, then the frame is
+  // moved inside it.
+  const QRect area = on->availableGeometry();
+  const QMargins frame = DefaultFrameMargins();
+  const QSize room = area.size().shrunkBy(frame);
+  const QSize fitted(std::max(minimumWidth(), std::min(width(), room.width())),
+                     std::max(minimumHeight(), std::min(height(), room.height())));
+  if (fitted != size()) {
+    resize(fitted);
+  }
+  const QSize outer = fitted.grownBy(frame);
+  const QPoint at(
+      std::clamp(x(), area.left(), std::max(area.left(), area.right() + 1 - outer.width())),
+      std::clamp(y(), area.top(), std::max(area.top(), area.bottom() + 1 - outer.height())));
+  if (testAttribute(Qt::WA_WState_Created) && frameGeometry() == geometry()) {
+    // Once the native window exists, a position is the inside's until the
+    // frame is known: the usual frame is left above and beside it.
+    move(at + QPoint(frame.left(), frame.top()));
+  } else if (at != pos()) {
+    move(at);
+  }
 }
 
 void MainWindow::changeEvent(QEvent *event) {
@@ -344,10 +398,11 @@ void MainWindow::orderTabChain() {
   // Tab follows the input panel from top to bottom. The tab panel, built
   // after it, comes next (the tabs, then the list or the averages page on
   // show); the command buttons, built first, follow round to the date again.
-  const ControlId panel[] = {ControlId::DateField,     ControlId::TimeField,
-                             ControlId::SystolicField, ControlId::DiastolicField,
-                             ControlId::PulseField,    ControlId::IrregularCheck,
-                             ControlId::ButtonAdd,     ControlId::ButtonClear};
+  const ControlId panel[] = {
+      ControlId::DateField,       ControlId::TimeField,     ControlId::SystolicField,
+      ControlId::DiastolicField,  ControlId::PulseField,    ControlId::IrregularCheck,
+      ControlId::MedicationCheck, ControlId::MovementCheck, ControlId::CuffMisplacedCheck,
+      ControlId::NoteField,       ControlId::ButtonAdd,     ControlId::ButtonClear};
   for (size_t i = 1; i < std::size(panel); ++i) {
     setTabOrder(control(panel[i - 1]), control(panel[i]));
   }
@@ -435,15 +490,40 @@ void MainWindow::buildLeftPanel() {
     registerControl(edit, f.field);
   }
 
-  // What the meter shows beside the values: its irregular-heartbeat sign.
-  auto *irregular = new QCheckBox(ContextFlagLabel(ContextFlag::Irregular), panel);
-  irregular->setFont(font1);
-  irregular->setGeometry(20, 155, 220, 20);
-  AttachBalloonTip(irregular, ContextFlagLabel(ContextFlag::Irregular),
-                   QStringLiteral("Cochez si le tensiomètre a signalé un pouls irrégulier pour "
-                                  "cette mesure."),
-                   SystemIcon(269));
-  registerControl(irregular, ControlId::IrregularCheck);
+  // The context taken with the reading: what the meter showed (its
+  // irregular-heartbeat sign), the treatment, the measurement's conditions
+  // and a note; "Ajouter" files them with it.
+  struct Flag {
+    ControlId id;
+    ContextFlag flag;
+    int x, y, width;
+    const char *tip;
+  };
+  const Flag flags[] = {
+      {ControlId::IrregularCheck, ContextFlag::Irregular, 10, kFlagsY, 112,
+       "Cochez si le tensiomètre a signalé un pouls irrégulier pour cette mesure."},
+      {ControlId::MedicationCheck, ContextFlag::Medication, 124, kFlagsY, 120,
+       "Cochez si le traitement a été pris avant cette mesure."},
+      {ControlId::MovementCheck, ContextFlag::Movement, 10, kFlagsY + 20, 112,
+       "Cochez si vous avez bougé ou parlé pendant la mesure."},
+      {ControlId::CuffMisplacedCheck, ContextFlag::CuffMisplaced, 124, kFlagsY + 20, 120,
+       "Cochez si le brassard n'était pas bien placé (sur un vêtement, trop haut ou trop bas)."},
+  };
+  for (const Flag &f : flags) {
+    auto *box = new QCheckBox(ContextFlagLabel(f.flag), panel);
+    box->setFont(font1);
+    box->setGeometry(f.x, f.y, f.width, 20);
+    AttachBalloonTip(box, ContextFlagLabel(f.flag), QString::fromUtf8(f.tip), SystemIcon(269));
+    registerControl(box, f.id);
+  }
+  registerControl(MakeLabel(QStringLiteral("Remarque"), font1, panel, QRect(12, kNoteY, 66, 20)),
+                  ControlId::NoteLabel);
+  auto *note = new QLineEdit(panel);
+  note->setFont(font1);
+  note->setGeometry(80, kNoteY, 160, 20);
+  note->setMaxLength(int(kMaxNoteLength));
+  note->setAccessibleName(QStringLiteral("Remarque"));
+  registerControl(note, ControlId::NoteField);
 
   auto *add = new DrawnButton(QStringLiteral("Ajouter"), SystemIcon(269), panel);
   add->setGeometry(10, kInputButtonsY, 115, 30);
@@ -968,6 +1048,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
   const QKeySequence pressed(key->keyCombination());
   const bool isShortcut = std::any_of(shortcuts_.begin(), shortcuts_.end(),
                                       [&](QShortcut *s) { return s->key() == pressed; });
+  // In a text field Ctrl+A selects the field's text, as everywhere else;
+  // elsewhere in the window it archives.
+  if (isShortcut && pressed == QKeySequence(Qt::CTRL | Qt::Key_A) && IsTextField(widget)) {
+    return QWidget::eventFilter(watched, event);
+  }
   if (event->type() == QEvent::ShortcutOverride && isShortcut) {
     // The window's shortcuts come before the fields' own keys (Ctrl+A, Ctrl+Z,
     // Ctrl+Y, Ctrl+C): left unaccepted, the override lets the shortcut run.

@@ -35,6 +35,11 @@ public:
   // for it (see FittedWindowSize).
   static constexpr int kMinimumWidth = 1024;
   static constexpr int kMinimumHeight = 768;
+  // The least height at which every control shows whole: the input panel,
+  // the information panel and the picture at its smallest above the status
+  // bar. Below the starting height the picture, the lists and the graphs
+  // give up their room first.
+  static constexpr int kSmallestHeight = 620;
   // Input fields back to now when the window comes back after this long away.
   static constexpr qint64 kAwaySeconds = 10 * 60;
 
@@ -62,6 +67,10 @@ public:
 
   // Minimum and starting size for the screen the window is on.
   void fitToScreen();
+  // A window that is not maximised, with the usual frame, brought inside
+  // the screen's free area: shrunk first when it is larger (a size kept
+  // from a larger screen), then moved.
+  void keepFrameInside();
 
   QTableView *listView(DayPeriod period) const { return views_[size_t(PeriodIndex(period))]; }
   DrawnButton *button(ControlId id) const;
@@ -140,6 +149,7 @@ private:
   bool screenWatched_ = false;
   QDateTime leftAt_; // when the window last stopped being the active one
   bool tabsNarrow_ = false;
+  bool placed_ = false;      // brought inside the screen at its first showing
   double buttonShare_ = 1;   // of their full widths the command buttons take
   quint64 contextsSeen_ = 0; // the revision of the contexts the lists show
 };
@@ -148,6 +158,10 @@ private:
 // `available`, the frame around the window taking `frame`: 1024 × 768 where
 // it fits, never more than the free area.
 QSize FittedWindowSize(const QRect &available, const QMargins &frame);
+// The window's minimum size there: as wide as FittedWindowSize, and no
+// higher than kSmallestHeight, so that a window manager can always fit the
+// window into the free area, maximised or not, whatever frame it draws.
+QSize MinimumWindowSize(const QRect &available, const QMargins &frame);
 // The room taken around the window by its title bar and borders before the
 // window system tells it.
 QMargins DefaultFrameMargins();

@@ -2,6 +2,7 @@
 
 #include "archives/archive_manager_window.h"
 #include "logbook/workflows.h"
+#include "ui/documents.h"
 #include "ui/main_window_api.h"
 
 namespace tl {
@@ -18,7 +19,9 @@ QString ArchiveShownLists(MainWindowApi &main) {
   return run.report;
 }
 
-void PrintShownLists(MainWindowApi &main) { PrintLogbook(main.logbook()); }
+void PrintShownLists(MainWindowApi &main) {
+  ShowWrittenFiles(main.window(), QStringLiteral("Imprimer"), PrintLogbook(main.logbook()));
+}
 
 void RunArchiveManager(QWidget *parent, const StoragePaths &paths) {
   ArchiveManagerWindow window(paths.archiveFolder, paths.printFolder, parent);

@@ -13,6 +13,7 @@
 #include "theme/control_colour.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
+#include "ui/documents.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
 
@@ -46,20 +47,15 @@ constexpr int kStripHeight = 30;
 constexpr int kListsTop = 70;
 constexpr int kStatusHeight = 25;
 
-const QColor kListText(60, 233, 24);
-const QColor kListBackground(49, 51, 56);
-
 const QString kBlanks20(20, u' ');
 
 // Larger files are no archive the program wrote: they are not opened.
 constexpr qint64 kMaxArchiveBytes = qint64(64) * 1024 * 1024;
 
-// Green on dark in light and dark appearance alike, through the colouring
-// routine (which also darkens the header and the scroll bars). The selection
-// stays drawn when the list loses the focus.
+// The lists take the colours of the scheme in force (the dark scheme colours
+// them with the window); the selection stays drawn when a list loses the
+// focus.
 void ColourArchiveList(QAbstractItemView *view) {
-  SetControlColour(view, kBackgroundColour, kListBackground);
-  SetControlColour(view, kTextColour, kListText);
   QPalette pal = view->palette();
   pal.setColor(QPalette::Inactive, QPalette::Highlight,
                pal.color(QPalette::Active, QPalette::Highlight));
@@ -480,7 +476,10 @@ void ArchiveManagerWindow::printOpenedArchive() {
        printout.canonicalFilePath() == archive.canonicalFilePath())) {
     return;
   }
-  PrintArchive(printFolder_, openedName_, rows);
+  const QString written = PrintArchive(printFolder_, openedName_, rows);
+  if (!written.isEmpty()) {
+    ShowWrittenFiles(this, QStringLiteral("Imprimer"), {written});
+  }
 }
 
 void ArchiveManagerWindow::done(int result) {

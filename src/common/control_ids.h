@@ -92,6 +92,12 @@ enum class ControlId : int {
   MenuNote = 155,       // "Remarque..." of the list menu
   IrregularCheck = 156, // "Pouls irrégulier" beside the value fields
   MenuReadMeter = 157,  // "Lire le tensiomètre (Bluetooth)... (Ctrl+B)", where Qt has Bluetooth
+  // The rest of a reading's context in the input panel, taken with it.
+  NoteLabel = 158,          // "Remarque"
+  NoteField = 159,          // the note, one line
+  MedicationCheck = 170,    // "Traitement pris"
+  MovementCheck = 171,      // "Mouvement"
+  CuffMisplacedCheck = 172, // "Brassard mal placé"
 
   // Splash window: 160 to 169.
   SplashFirst = 160,
@@ -218,6 +224,7 @@ enum class ControlId : int {
   SeriesEveningEndLabel = 725,
   SeriesEveningEnd = 726,
   SeriesWindows = 727,
+  SeriesButtonPreview = 790, // "Aperçu..."
 
   // Import preview window: 800 to 899.
   ImportFirst = 800,

@@ -3,9 +3,6 @@
 #include "common/file_io.h"
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
-#include "platform/shell.h"
-
-#include <QFileInfo>
 
 namespace tl {
 
@@ -115,7 +112,6 @@ QStringList PrintPeriodReports(const std::array<const std::vector<Reading> *, 4>
       continue;
     }
     written.append(path);
-    shell().openDocument(QFileInfo(path).absoluteFilePath());
   }
   return written;
 }
@@ -138,7 +134,6 @@ QString PrintArchive(const QString &printFolder, const QString &fileName,
   if (WriteWholeFile(path, PrintableArchive(fileName, readings))) {
     return QString();
   }
-  shell().openDocument(QFileInfo(path).absoluteFilePath());
   return path;
 }
 

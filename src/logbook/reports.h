@@ -34,7 +34,7 @@ QByteArray PeriodReport(DayPeriod period, const QString &patient,
 QByteArray PrintableArchive(const QString &fileName, const std::vector<Reading> &readings);
 
 // Writes one report per non-empty period into `printFolder` (empty: the
-// current directory) and hands each file to the shell once it is closed.
+// current directory); the window opens them and says where they went.
 // The names are stamped in the order Matin, Jour, Soir, Nuit; the files are
 // written in the order Nuit, Matin, Jour, Soir. A file that cannot be written
 // is skipped silently. Returns the paths written, in writing order.
@@ -44,7 +44,7 @@ QStringList PrintPeriodLists(const PeriodLists &lists, const QString &printFolde
                              const QString &patient);
 
 // Writes the printable form of an opened archive into `printFolder` under the
-// archive's own name and hands it to the shell. Nothing happens for an empty
+// archive's own name. Nothing happens for an empty
 // list or a file that cannot be written. Returns the path written, or "".
 QString PrintArchive(const QString &printFolder, const QString &fileName,
                      const std::vector<Reading> &readings);

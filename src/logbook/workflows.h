@@ -144,9 +144,8 @@ bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget
 // its file. The archive folder is made again if it was erased.
 ArchiveRun ArchiveLogbook(Logbook &book);
 
-// "Imprimer": one report per list holding readings, each handed to the shell
-// once written; the print folder is made again if it was erased. Returns the
-// paths written.
+// "Imprimer": one report per list holding readings; the print folder is
+// made again if it was erased. Returns the paths written.
 QStringList PrintLogbook(const Logbook &book);
 
 } // namespace tl

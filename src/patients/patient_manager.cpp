@@ -318,8 +318,14 @@ void PatientManagerWindow::buildWindow() {
   connect(list_, &PatientListView::menuRequested, this, &PatientManagerWindow::showMenu);
   connect(list_, &QTreeWidget::itemDoubleClicked, this,
           [this](QTreeWidgetItem *item) { chooseFromList(item); });
-  connect(list_, &PatientListView::enterPressed, this,
-          [this](QTreeWidgetItem *item) { chooseFromList(item); });
+  // Enter takes the row under the keyboard's cursor, marked or not: with a
+  // single patient the arrow keys cannot move the cursor to mark it.
+  connect(list_, &PatientListView::enterPressed, this, [this](QTreeWidgetItem *item) {
+    if (item) {
+      item->setSelected(true);
+    }
+    chooseFromList(item);
+  });
 
   setTabOrder(list_, fields_[Patient::Name]);
   setTabOrder(fields_[Patient::Name], fields_[Patient::Age]);
@@ -346,6 +352,7 @@ void PatientManagerWindow::loadPatients() {
   for (const Patient &p : contents.patients) {
     appendRow(p);
   }
+  placeListCursor();
   if (!contents.exists) {
     fields_[Patient::Name]->setFocus();
   } else {
@@ -405,6 +412,26 @@ void PatientManagerWindow::appendRow(const Patient &patient) {
   list_->addTopLevelItem(item);
 }
 
+void PatientManagerWindow::placeListCursor() {
+  if (list_->currentItem() || rowCount() == 0) {
+    return;
+  }
+  // On the patient in use, else the first one; nothing is marked by it.
+  QTreeWidgetItem *at = list_->topLevelItem(0);
+  for (int row = 0; row < rowCount(); ++row) {
+    if (list_->topLevelItem(row)->text(Patient::Name) == State().currentPatient) {
+      at = list_->topLevelItem(row);
+      break;
+    }
+  }
+  list_->setCurrentItem(at, 0, QItemSelectionModel::NoUpdate);
+}
+
+void PatientManagerWindow::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  placeListCursor();
+}
+
 void PatientManagerWindow::updateStatusCount() { status_->setText(CountText(rowCount())); }
 
 bool PatientManagerWindow::acceptName(const QString &name) {
@@ -446,6 +473,7 @@ void PatientManagerWindow::addPatient() {
     return;
   }
   appendRow(p);
+  placeListCursor();
   updateStatusCount();
   clearPatientFields();
 }

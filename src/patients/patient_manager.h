@@ -90,8 +90,12 @@ public:
 
 protected:
   void keyPressEvent(QKeyEvent *event) override;
+  void showEvent(QShowEvent *event) override;
 
 private:
+  // The list's keyboard cursor on a row, so that the arrow keys and Enter
+  // work from the first key.
+  void placeListCursor();
   void buildWindow();
   void loadPatients();
   void appendRow(const Patient &patient);

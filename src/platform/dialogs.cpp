@@ -24,6 +24,14 @@ public:
     return QString();
   }
   bool choosePrinter(QWidget *, QPrinter *) override { return false; }
+  bool messageWithAction(QWidget *, Icon, const QString &, const QString &,
+                         const QString &) override {
+    return false;
+  }
+  bool previewPrint(QWidget *, const QString &, QPrinter *,
+                    const std::function<void(QPrinter *)> &) override {
+    return false;
+  }
 };
 
 Dialogs *g_override = nullptr;

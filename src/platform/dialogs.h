@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QPrinter;
 class QWidget;
@@ -53,6 +54,14 @@ public:
                                const QString &filter) = 0;
   // The system print dialog over `printer`; true when the user chose to print.
   virtual bool choosePrinter(QWidget *parent, QPrinter *printer) = 0;
+  // A box with "OK" and a second button named `action` ("Ouvrir le
+  // dossier"); true when the action was chosen.
+  virtual bool messageWithAction(QWidget *parent, Icon icon, const QString &title,
+                                 const QString &text, const QString &action) = 0;
+  // The print preview of what `draw` paints on `printer`, pages side by
+  // side, with its own print button; true when the user printed from it.
+  virtual bool previewPrint(QWidget *parent, const QString &title, QPrinter *printer,
+                            const std::function<void(QPrinter *)> &draw) = 0;
 
   void information(QWidget *parent, const QString &title, const QString &text) {
     message(parent, Icon::Information, title, text);

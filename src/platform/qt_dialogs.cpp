@@ -1,5 +1,6 @@
 #include "platform/qt_dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
@@ -9,6 +10,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -40,6 +43,13 @@ QString DisplayText(const QString &text) {
   out.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
   out.replace(u'\r', u'\n');
   return out;
+}
+
+// The system's own file chooser keeps the system's colours; under the
+// program's dark palette, Qt's chooser takes it like every other window.
+QFileDialog::Options ChooserOptions() {
+  const bool dark = QApplication::palette().color(QPalette::Window).lightness() < 128;
+  return dark ? QFileDialog::DontUseNativeDialog : QFileDialog::Options();
 }
 
 } // namespace
@@ -165,16 +175,42 @@ bool QtDialogs::editNote(QWidget *parent, const QString &title, NoteForm &form) 
 
 QString QtDialogs::openFileName(QWidget *parent, const QString &title, const QString &start,
                                 const QString &filter) {
-  return QFileDialog::getOpenFileName(parent, title, start, filter);
+  return QFileDialog::getOpenFileName(parent, title, start, filter, nullptr, ChooserOptions());
 }
 
 QString QtDialogs::saveFileName(QWidget *parent, const QString &title, const QString &start,
                                 const QString &filter) {
-  return QFileDialog::getSaveFileName(parent, title, start, filter);
+  return QFileDialog::getSaveFileName(parent, title, start, filter, nullptr, ChooserOptions());
 }
 
 bool QtDialogs::choosePrinter(QWidget *parent, QPrinter *printer) {
   QPrintDialog dialog(printer, parent);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtDialogs::messageWithAction(QWidget *parent, Icon icon, const QString &title,
+                                  const QString &text, const QString &action) {
+  QMessageBox box(toQtIcon(icon), title, DisplayText(text), QMessageBox::NoButton, parent);
+  box.setTextFormat(Qt::PlainText);
+  QPushButton *chosen = box.addButton(action, QMessageBox::ActionRole);
+  QPushButton *ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+  return box.clickedButton() == chosen;
+}
+
+bool QtDialogs::previewPrint(QWidget *parent, const QString &title, QPrinter *printer,
+                             const std::function<void(QPrinter *)> &draw) {
+  QPrintPreviewDialog dialog(printer, parent);
+  dialog.setWindowTitle(title);
+  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                   [&draw](QPrinter *on) { draw(on); });
+  // As large as the screen allows: a page is read in it.
+  if (QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+    const QRect free = screen->availableGeometry();
+    dialog.resize(std::min(900, free.width() - 40), free.height() - 60);
+  }
   return dialog.exec() == QDialog::Accepted;
 }
 

@@ -19,6 +19,10 @@ public:
   QString saveFileName(QWidget *parent, const QString &title, const QString &start,
                        const QString &filter) override;
   bool choosePrinter(QWidget *parent, QPrinter *printer) override;
+  bool messageWithAction(QWidget *parent, Icon icon, const QString &title, const QString &text,
+                         const QString &action) override;
+  bool previewPrint(QWidget *parent, const QString &title, QPrinter *printer,
+                    const std::function<void(QPrinter *)> &draw) override;
 };
 
 } // namespace tl

@@ -302,6 +302,7 @@ FileError PreferencesWindow::writePreferencesFromWindow() {
   }
   p.graphCourbe = State().curveStyle;
   p.darkmode = darkOn_->isChecked() ? 1 : 0;
+  State().darkAppearance = darkOn_->isChecked();
   return WritePreferencesFile(Paths().preferencesFile, SerializeWindowPreferences(p));
 }
 

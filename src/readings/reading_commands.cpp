@@ -41,32 +41,41 @@ QString FieldText(MainWindowApi &main, ControlId id) {
   return edit ? edit->text() : QString();
 }
 
+// The flag boxes of the input panel.
+constexpr std::pair<ControlId, ContextFlag> kFlagBoxes[] = {
+    {ControlId::IrregularCheck, ContextFlag::Irregular},
+    {ControlId::MedicationCheck, ContextFlag::Medication},
+    {ControlId::MovementCheck, ContextFlag::Movement},
+    {ControlId::CuffMisplacedCheck, ContextFlag::CuffMisplaced}};
+
+// The note and flags typed and ticked in the input panel.
+ReadingContext InputContext(MainWindowApi &main) {
+  ReadingContext context;
+  for (const auto &[id, flag] : kFlagBoxes) {
+    if (const QCheckBox *box = Control<QCheckBox>(main, id)) {
+      context.set(flag, box->isChecked());
+    }
+  }
+  if (const QLineEdit *note = Control<QLineEdit>(main, ControlId::NoteField)) {
+    context.note = CleanNote(note->text());
+  }
+  return context;
+}
+
 void ClearValueFields(MainWindowApi &main) {
   for (ControlId id : kValueFields) {
     if (QLineEdit *edit = Control<QLineEdit>(main, id)) {
       edit->clear();
     }
   }
-  if (QCheckBox *irregular = Control<QCheckBox>(main, ControlId::IrregularCheck)) {
-    irregular->setChecked(false);
+  for (const auto &[id, flag] : kFlagBoxes) {
+    if (QCheckBox *box = Control<QCheckBox>(main, id)) {
+      box->setChecked(false);
+    }
   }
-}
-
-// The reading just added at the end of the list of `period` flagged as the
-// meter showed an irregular heartbeat; a note it shares with an identical
-// reading is kept.
-void FlagLastReadingIrregular(MainWindowApi &main, DayPeriod period) {
-  PeriodListModel &list = main.lists().list(period);
-  if (list.size() == 0) {
-    return;
+  if (QLineEdit *note = Control<QLineEdit>(main, ControlId::NoteField)) {
+    note->clear();
   }
-  const Reading reading = list.reading(list.size() - 1);
-  ReadingContexts &contexts = main.logbook().contexts();
-  const ReadingContext *known = contexts.find(period, reading);
-  ReadingContext context = known ? *known : ReadingContext();
-  context.set(ContextFlag::Irregular, true);
-  contexts.set(period, reading, std::move(context));
-  list.contextsChanged();
 }
 
 // "Relevé du 14/03/2026 à 08:15 : 131/84, pouls 66 (Matin)".
@@ -190,6 +199,23 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
 
 } // namespace
 
+void FileWithLastReading(MainWindowApi &main, DayPeriod period, const ReadingContext &context) {
+  PeriodListModel &list = main.lists().list(period);
+  if (context.isEmpty() || list.size() == 0) {
+    return;
+  }
+  const Reading reading = list.reading(list.size() - 1);
+  ReadingContexts &contexts = main.logbook().contexts();
+  const ReadingContext *known = contexts.find(period, reading);
+  ReadingContext merged = known ? *known : ReadingContext();
+  merged.flags = quint8(merged.flags | context.flags);
+  if (!context.note.isEmpty()) {
+    merged.note = context.note;
+  }
+  contexts.set(period, reading, std::move(merged));
+  list.contextsChanged();
+}
+
 void ResetInputDateTime(MainWindowApi &main) {
   const QDateTime now = clock().now();
   if (QDateEdit *date = Control<QDateEdit>(main, ControlId::DateField)) {
@@ -266,10 +292,7 @@ void AddReadingCommand(MainWindowApi &main) {
     }
   } else {
     main.updateStatusCounts();
-    const QCheckBox *irregular = Control<QCheckBox>(main, ControlId::IrregularCheck);
-    if (irregular && irregular->isChecked()) {
-      FlagLastReadingIrregular(main, *added.period);
-    }
+    FileWithLastReading(main, *added.period, InputContext(main));
     ClearValueFields(main);
     // A reading filed on another day than today says so, so that a date
     // left from the day before does not go unnoticed.

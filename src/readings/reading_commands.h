@@ -2,6 +2,7 @@
 
 #include "common/control_ids.h"
 #include "common/day_period.h"
+#include "measurements/reading_context.h"
 
 namespace tl {
 
@@ -10,7 +11,6 @@ class MainWindowApi;
 // The commands of the input panel, the list menu and the averages page.
 // Each reads and writes the main window's controls by number.
 
-void AddReadingCommand(MainWindowApi &main); // "Ajouter", Enter in a value field
 // Saves the logbook right after a change (every change is saved as soon as
 // it is made), with the merge rules: what came from outside is shown, and
 // the status bar says which lists could not be saved until a save succeeds.
@@ -21,6 +21,13 @@ SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown = true);
 // The status-bar text for what `saved` could not write ("Non enregistré :
 // Soir"), or "" when all was.
 QString UnsavedNote(MainWindowApi &main, const SaveOutcome &saved);
+// "Ajouter", Enter in a value field or the note: the reading with the note
+// and flags of the input panel.
+void AddReadingCommand(MainWindowApi &main);
+// Gives the reading just filed at the end of the list of `period` the flags
+// and note of `context`, beside those an identical reading already has (a
+// new note replaces the old one). Nothing happens for an empty context.
+void FileWithLastReading(MainWindowApi &main, DayPeriod period, const ReadingContext &context);
 // The date and time fields back to the clock's now.
 void ResetInputDateTime(MainWindowApi &main);
 void ClearInputCommand(MainWindowApi &main);    // "Effacer"

@@ -9,15 +9,16 @@
 #include "measurements/period_list_model.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/shell.h"
 #include "platform/system_theme.h"
 #include "reports/doctor_report.h"
 #include "reports/report_files.h"
 #include "reports/series_form.h"
+#include "theme/colour_rules.h"
 #include "theme/control_colour.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/controls.h"
+#include "ui/documents.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
 
@@ -185,10 +186,12 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   };
   const ButtonEntry buttons[] = {
       {&pdf_, ControlId::SeriesButtonPdf, 10, 170, 258, QStringLiteral("Enregistrer le PDF"),
-       QStringLiteral("Enregistrer la page affichée en PDF dans le dossier d'impression et "
-                      "l'ouvrir.")},
+       QStringLiteral("Enregistrer la page affichée en PDF dans le dossier d'impression, "
+                      "l'ouvrir et dire où il est.")},
       {&print_, ControlId::SeriesButtonPrint, 190, 130, 225, QStringLiteral("Imprimer..."),
        QStringLiteral("Choisir une imprimante et imprimer la page affichée.")},
+      {&preview_, ControlId::SeriesButtonPreview, 330, 130, 70, QStringLiteral("Aperçu..."),
+       QStringLiteral("Voir les pages avant de les imprimer.")},
       {&close_, ControlId::SeriesButtonClose, kWidth - 120, 110, 109, QStringLiteral("Fermer"),
        QStringLiteral("Fermer la fenêtre.")},
   };
@@ -204,6 +207,7 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   }
   connect(pdf_, &DrawnButton::clicked, this, [this] { savePdf(); });
   connect(print_, &DrawnButton::clicked, this, &SeriesWindow::print);
+  connect(preview_, &DrawnButton::clicked, this, &SeriesWindow::preview);
   connect(close_, &DrawnButton::clicked, this, &QDialog::accept);
   connect(tabs_, &QTabWidget::currentChanged, this, &SeriesWindow::updateButtons);
 
@@ -234,7 +238,8 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   setTabOrder(grid_, excluded_);
   setTabOrder(excluded_, pdf_);
   setTabOrder(pdf_, print_);
-  setTabOrder(print_, close_);
+  setTabOrder(print_, preview_);
+  setTabOrder(preview_, close_);
   protocol_->setFocus();
   if (State().darkAppearance) {
     applyDarkScheme();
@@ -548,8 +553,13 @@ void SeriesWindow::recomputeSeries() {
   bold.setBold(true);
   verdict_->setFont(bold);
   const QColor plain = State().darkAppearance ? kDarkText : QColor();
+  // The warning red, deepened or lightened to be read on the page (in the
+  // dark scheme the tab's pane is drawn lighter than the window).
+  const QColor page =
+      State().darkAppearance ? QColor(72, 72, 72) : palette().color(QPalette::Window);
   SetControlColour(verdict_, kTextColour,
-                   series_.verdict == Verdict::Above ? QColor(196, 30, 50) : plain);
+                   series_.verdict == Verdict::Above ? ReadableOn(QColor(196, 30, 50), page)
+                                                     : plain);
 
   QStringList excluded;
   for (const ExcludedReading &e : series_.excluded) {
@@ -634,6 +644,7 @@ void SeriesWindow::updateButtons() {
   if (pdf_) {
     pdf_->setEnabled(any);
     print_->setEnabled(any);
+    preview_->setEnabled(any);
   }
 }
 
@@ -661,7 +672,7 @@ QString SeriesWindow::savePdf() {
         QStringLiteral("Le fichier n'a pas pu être enregistré :\n%1").arg(error.text()));
     return QString();
   }
-  shell().openDocument(path);
+  ShowWrittenFiles(this, QStringLiteral("Enregistrer le PDF"), {path});
   return path;
 }
 
@@ -673,6 +684,19 @@ void SeriesWindow::print() {
     return;
   }
   if (!DrawDocument(*currentDocument(), printer)) {
+    dialogs().error(this, kErrorTitle, QStringLiteral("L'impression n'a pas pu se faire."));
+  }
+}
+
+void SeriesWindow::preview() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setFullPage(true);
+  const std::unique_ptr<PagedDocument> document = currentDocument();
+  printer.setDocName(document->title());
+  bool drawn = true;
+  dialogs().previewPrint(this, QStringLiteral("Aperçu avant impression"), &printer,
+                         [&](QPrinter *on) { drawn = DrawDocument(*document, *on) && drawn; });
+  if (!drawn) {
     dialogs().error(this, kErrorTitle, QStringLiteral("L'impression n'a pas pu se faire."));
   }
 }

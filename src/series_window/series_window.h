@@ -55,6 +55,7 @@ public:
   QPlainTextEdit *excludedList() const { return excluded_; }
   DrawnButton *pdfButton() const { return pdf_; }
   DrawnButton *printButton() const { return print_; }
+  DrawnButton *previewButton() const { return preview_; }
   DrawnButton *closeButton() const { return close_; }
 
   const ReportIdentity &identity() const { return who_; }
@@ -70,6 +71,8 @@ public:
   QString savePdf();
   // "Imprimer...": the system print dialog, then the document.
   void print();
+  // "Aperçu...": the pages in the print preview, printed from there.
+  void preview();
 
 protected:
   void showEvent(QShowEvent *event) override;
@@ -116,6 +119,7 @@ private:
   QWidget *reportContent_ = nullptr;
   DrawnButton *pdf_ = nullptr;
   DrawnButton *print_ = nullptr;
+  DrawnButton *preview_ = nullptr;
   DrawnButton *close_ = nullptr;
 };
 

@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTextEdit>
 #include <QWidget>
 
@@ -41,6 +43,8 @@ QColor OwnTextColour(const QWidget *widget) {
   }
   return QColor();
 }
+
+} // namespace
 
 // The palette of a window in the dark scheme.
 QPalette DarkWindowPalette(QPalette p) {
@@ -76,6 +80,8 @@ QPalette DarkWindowPalette(QPalette p) {
   }
   return p;
 }
+
+namespace {
 
 bool DrawsItsOwnColours(const QWidget *widget) {
   return qobject_cast<const DrawnButton *>(widget) || qobject_cast<const Banner *>(widget) ||
@@ -144,7 +150,35 @@ void ApplyWindowDarkScheme(QWidget *window) {
   DarkenTitleBar(window);
 }
 
+void ApplyApplicationScheme(bool dark) {
+  // The light palette and style are those the program started with. A
+  // native style may draw some controls in the system's own colours
+  // whatever the palette: the dark scheme draws with Qt's Fusion style,
+  // which takes every colour from the palette.
+  static const QPalette light = QApplication::palette();
+  static const QString lightStyle = QApplication::style()->name();
+  static bool darkInForce = false;
+  if (dark == darkInForce) {
+    return;
+  }
+  darkInForce = dark;
+  const QString style = dark ? QStringLiteral("fusion") : lightStyle;
+  if (QApplication::style()->name().compare(style, Qt::CaseInsensitive) != 0) {
+    QApplication::setStyle(style);
+  }
+  QApplication::setPalette(dark ? DarkWindowPalette(light) : light);
+}
+
+void RestoreMainWindowLightScheme(const std::function<QWidget *(ControlId)> &control) {
+  for (const DarkSchemeEntry &entry : MainWindowDarkScheme()) {
+    if (QWidget *widget = control ? control(entry.control) : nullptr) {
+      SetControlColour(widget, kDefaultLook);
+    }
+  }
+}
+
 void FollowDarkAppearance(QWidget *window) {
+  ApplyApplicationScheme(State().darkAppearance);
   if (State().darkAppearance) {
     ApplyWindowDarkScheme(window);
   }
@@ -168,6 +202,11 @@ QList<DarkSchemeEntry> MainWindowDarkScheme() {
       {C::PulseLabel, p, t},
       {C::PulseField, p, t},
       {C::IrregularCheck, p, t},
+      {C::MedicationCheck, p, t},
+      {C::MovementCheck, p, t},
+      {C::CuffMisplacedCheck, p, t},
+      {C::NoteLabel, p, t},
+      {C::NoteField, p, t},
       {C::PictureCaption, p, automatic},
       {C::ListNuit, p, automatic},
       {C::ListMatin, p, automatic},
@@ -215,6 +254,15 @@ void ApplyMainWindowDarkScheme(QWidget *mainWindow,
     } else if (const QColor accent = OwnTextColour(widget); accent.isValid()) {
       // The graph titles keep their hue, light enough to read on the base.
       SetControlColour(widget, kTextColour, ReadableOn(accent, entry.background));
+    }
+    if (qobject_cast<QCheckBox *>(widget)) {
+      // Fusion outlines the tick box in a shade darker than the window
+      // colour: a light one stands out on the panel, as in the other
+      // windows. The default look gives the palette back.
+      QPalette p = widget->palette();
+      p.setColor(QPalette::Active, QPalette::Window, QColor(180, 180, 180));
+      p.setColor(QPalette::Inactive, QPalette::Window, QColor(180, 180, 180));
+      widget->setPalette(p);
     }
   }
 

@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QPalette>
 #include <functional>
 
 class QWidget;
@@ -39,7 +40,18 @@ void ApplyMainWindowDarkScheme(QWidget *mainWindow,
 // and labels keep their accent colours, lightened where they would not be
 // read on the base. Drawn banners and buttons keep their own colours.
 void ApplyWindowDarkScheme(QWidget *window);
-// The same, when the dark flag is on; nothing otherwise.
+// The same, when the dark flag is on; nothing otherwise. Either way the
+// application's palette follows the flag (see ApplyApplicationScheme).
 void FollowDarkAppearance(QWidget *window);
+
+// The palette every window, dialog, menu and message box starts from: the
+// dark one, or the style's light one. Nothing happens when it is already
+// in force.
+void ApplyApplicationScheme(bool dark);
+// The palette of a window in the dark scheme, from `light`.
+QPalette DarkWindowPalette(QPalette light);
+
+// The main window's controls of the table back to their light look.
+void RestoreMainWindowLightScheme(const std::function<QWidget *(ControlId)> &control);
 
 } // namespace tl

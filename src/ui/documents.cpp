@@ -121,4 +121,49 @@ QString InformationText(int number) {
   }
 }
 
+void ShowWrittenFiles(QWidget *owner, const QString &title, const QStringList &paths) {
+  if (paths.isEmpty()) {
+    return;
+  }
+  QStringList unopened;
+  for (const QString &path : paths) {
+    // Opening can report success with nothing behind it: the handler is
+    // asked first.
+    if (!shell().hasHandler(path) || !shell().openDocument(path)) {
+      unopened << QFileInfo(path).fileName();
+    }
+  }
+  const QString folder = QFileInfo(paths.first()).absolutePath();
+  const QString shownFolder = QDir::toNativeSeparators(folder);
+  QString text;
+  if (paths.size() == 1) {
+    text = QStringLiteral("Le fichier a été enregistré :\n%1")
+               .arg(QDir::toNativeSeparators(QFileInfo(paths.first()).absoluteFilePath()));
+  } else {
+    QStringList names;
+    for (const QString &path : paths) {
+      names << QStringLiteral("  ") + QFileInfo(path).fileName();
+    }
+    text = QStringLiteral("Les fichiers ont été enregistrés dans le dossier %1 :\n%2")
+               .arg(shownFolder, names.join(u'\n'));
+  }
+  if (!unopened.isEmpty()) {
+    text += paths.size() == 1
+                ? QStringLiteral("\n\nAucun programme n'est installé pour l'ouvrir : ouvrez-le "
+                                 "depuis son dossier.")
+                : QStringLiteral("\n\nAucun programme n'est installé pour ouvrir %1 : "
+                                 "ouvrez-les depuis leur dossier.")
+                      .arg(unopened.join(QStringLiteral(", ")));
+  }
+  if (dialogs().messageWithAction(
+          owner, unopened.isEmpty() ? Dialogs::Icon::Information : Dialogs::Icon::Warning, title,
+          text, QStringLiteral("Ouvrir le dossier")) &&
+      !shell().openDocument(folder)) {
+    dialogs().error(owner, title,
+                    QStringLiteral("Le dossier %1 n'a pas pu être ouvert : aucun gestionnaire de "
+                                   "fichiers n'est installé.")
+                        .arg(shownFolder));
+  }
+}
+
 } // namespace tl

@@ -4,6 +4,7 @@
 // information texts of the main window's information panel.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -31,6 +32,13 @@ void OpenLicenceText();
 // Opens the web site in the default browser; on failure a "Connexion..."
 // box. Returns whether it opened (the caller closes its window either way).
 bool OpenWebSite(QWidget *owner);
+
+// After files were written (PDF, printouts): each is opened with the
+// program the system names for its type, then one box titled `title` says
+// where they went, names those no program could open, and offers to open
+// their folder ("Ouvrir le dossier"); a folder that cannot be opened says
+// so. Nothing happens for an empty list.
+void ShowWrittenFiles(QWidget *owner, const QString &title, const QStringList &paths);
 
 // The information panel's title and its texts 1 to 5 (other numbers give "").
 QString InformationTitle();

@@ -17,6 +17,8 @@
 #include <QScreen>
 #include <QTextLayout>
 #include <QToolTip>
+#include <algorithm>
+#include <cmath>
 
 namespace tl {
 
@@ -327,17 +329,51 @@ Banner::TextPlaces Banner::textPlaces() const {
   return places;
 }
 
+namespace {
+
+// Relative luminance and contrast ratio as WCAG 2 defines them.
+double RelativeLight(const QColor &colour) {
+  const auto channel = [](int value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) +
+         0.0722 * channel(colour.blue());
+}
+
+double Contrast(const QColor &a, const QColor &b) {
+  const double la = RelativeLight(a), lb = RelativeLight(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// `background` darkened towards black, 5 % a step, until the light `text`
+// reads on it at 4.5:1: a band keeps its hue, and its texts can be read
+// wherever the gradient puts them.
+QColor UnderLightText(const QColor &background, const QColor &text) {
+  QColor shade = background;
+  for (int step = 1; step <= 20 && Contrast(shade, text) < 4.5; ++step) {
+    const double keep = 1.0 - 0.05 * step;
+    shade = QColor(int(std::lround(background.red() * keep)),
+                   int(std::lround(background.green() * keep)),
+                   int(std::lround(background.blue() * keep)));
+  }
+  return shade;
+}
+
+} // namespace
+
 void Banner::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setRenderHint(QPainter::TextAntialiasing);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  FillGradient(painter, rect(), a_, b_, gradient_);
+  const QColor text(231, 234, 238);
+  FillGradient(painter, rect(), UnderLightText(a_, text), UnderLightText(b_, text), gradient_);
   if (!left_.isNull()) {
     left_.paint(&painter, QRect(10, 4, 32, 32));
   }
   const TextPlaces places = textPlaces();
-  painter.setPen(QColor(231, 234, 238));
+  painter.setPen(text);
   // Texts are placed by their top edge, as the layout tables give them.
   auto drawAt = [&](const QRect &at, const QFont &font, const QString &text) {
     painter.setFont(font);

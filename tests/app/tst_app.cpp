@@ -133,7 +133,7 @@ private slots:
     QVERIFY(!app.splash());
     QCOMPARE(main.windowTitle(), ProgramTitle());
     QCOMPARE(main.size(), QSize(1024, 768));
-    QCOMPARE(main.minimumSize(), QSize(1024, 768));
+    QCOMPARE(main.minimumSize(), QSize(1024, MainWindow::kSmallestHeight));
     QVERIFY(main.informationTimer().isActive());
     QCOMPARE(main.informationTimer().interval(), 10000);
     QCOMPARE(Paths().measurementFile(DayPeriod::Nuit),
@@ -360,11 +360,56 @@ private slots:
     QApplication::setActiveWindow(&main);
     QVERIFY(QTest::qWaitForWindowActive(&main));
     QSignalSpy spy(&main, &MainWindow::menuEvent);
-    auto *field = main.control(ControlId::SystolicField);
+    // From a value field, but Ctrl+A, which selects a field's text, from a button.
+    auto *field = main.control(key == Qt::Key_A ? ControlId::ButtonAdd : ControlId::SystolicField);
     field->setFocus();
     QTest::keyClick(field, Qt::Key(key), Qt::ControlModifier);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), id);
+  }
+
+  // Ctrl+A selects the text of the field that has the keyboard; anywhere
+  // else in the window it archives.
+  void ctrlASelectsInAFieldArchivesElsewhere_data() {
+    QTest::addColumn<int>("control");
+    QTest::addColumn<bool>("archives");
+    QTest::newRow("systolic field") << ToInt(ControlId::SystolicField) << false;
+    QTest::newRow("pulse field") << ToInt(ControlId::PulseField) << false;
+    QTest::newRow("note") << ToInt(ControlId::NoteField) << false;
+    QTest::newRow("date") << ToInt(ControlId::DateField) << false;
+    QTest::newRow("time") << ToInt(ControlId::TimeField) << false;
+    QTest::newRow("Matin list") << ToInt(ControlId::ListMatin) << true;
+    QTest::newRow("Ajouter") << ToInt(ControlId::ButtonAdd) << true;
+    QTest::newRow("flag box") << ToInt(ControlId::MovementCheck) << true;
+  }
+  void ctrlASelectsInAFieldArchivesElsewhere() {
+    QFETCH(int, control);
+    QFETCH(bool, archives);
+    Env env;
+    MainWindow main;
+    main.show();
+    QApplication::setActiveWindow(&main);
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    main.setCurrentTab(PeriodInfo(DayPeriod::Matin).tabIndex);
+    QSignalSpy spy(&main, &MainWindow::menuEvent);
+    QWidget *w = main.control(ControlId(control));
+    QVERIFY(w);
+    auto *edit =
+        qobject_cast<QLineEdit *>(w) ? qobject_cast<QLineEdit *>(w) : w->findChild<QLineEdit *>();
+    if (qobject_cast<QLineEdit *>(w)) {
+      edit->setText(QStringLiteral("131"));
+    }
+    w->setFocus();
+    QTRY_VERIFY(w->hasFocus());
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(spy.count(), archives ? 1 : 0);
+    if (archives) {
+      QCOMPARE(spy.at(0).at(0).toInt(), ToInt(ShortcutId::Archive));
+    } else {
+      QVERIFY(edit);
+      QVERIFY(edit->hasSelectedText());
+      QCOMPARE(edit->selectedText(), edit->text());
+    }
   }
 
   // The About window blocks nothing: the shortcuts work while it has the
@@ -514,7 +559,7 @@ private slots:
     DrawnButton *add = main->button(ControlId::ButtonAdd);
     QApplication::sendEvent(add, &enter);
     QCOMPARE(add->currentColours(), HoverButtonColours());
-    QCOMPARE(add->pos(), QPoint(10, 177));
+    QCOMPARE(add->pos(), QPoint(10, 222));
     main->closeWithoutSaving();
   }
 
@@ -610,6 +655,8 @@ private slots:
     QCOMPARE(question.kind, ShownBox::YesNo);
     QCOMPARE(question.icon, Dialogs::Icon::Question);
     QCOMPARE(question.title, QStringLiteral("Archivage"));
+    // Enter keeps the lists: the question's default answer is "Non".
+    QCOMPARE(question.byDefault, Dialogs::Default::No);
     QCOMPARE(question.text,
              QStringLiteral("Êtes-vous sûr(e) de vouloir archiver les fichiers de relevés de cet "
                             "utilisateur ? Si oui, vous ne pourrez consulter ces données que dans "
@@ -786,26 +833,35 @@ private slots:
                  QDir::toNativeSeparators(HelpPagesPath()));
   }
 
-  // The minimum never exceeds the screen's free area less the frame: the
-  // full 1024 × 768 where it fits. Free areas with a 40-pixel taskbar (27
+  // The starting size and the minimum never exceed the screen's free area
+  // less the frame: the full 1024 × 768 where it fits, the minimum no
+  // higher than the layout needs. Free areas with a 40-pixel taskbar (27
   // at 150 %, in logical pixels).
   void windowFitsTheScreen_data() {
     QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("start");
     QTest::addColumn<QSize>("minimum");
-    QTest::newRow("1366x768") << QRect(0, 0, 1366, 728) << QSize(1024, 689);
-    QTest::newRow("1280x720") << QRect(0, 0, 1280, 680) << QSize(1024, 641);
-    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1040) << QSize(1024, 768);
-    QTest::newRow("1366x768 at 150%") << QRect(0, 0, 911, 485) << QSize(895, 446);
-    QTest::newRow("1280x720 at 150%") << QRect(0, 0, 853, 453) << QSize(837, 414);
-    QTest::newRow("1920x1080 at 150%") << QRect(0, 0, 1280, 693) << QSize(1024, 654);
-    QTest::newRow("second screen on the left") << QRect(-1366, 0, 1366, 728) << QSize(1024, 689);
+    const int least = MainWindow::kSmallestHeight;
+    QTest::newRow("1366x768") << QRect(0, 0, 1366, 728) << QSize(1024, 689) << QSize(1024, least);
+    QTest::newRow("1280x720") << QRect(0, 0, 1280, 680) << QSize(1024, 641) << QSize(1024, least);
+    QTest::newRow("1920x1080") << QRect(0, 0, 1920, 1040) << QSize(1024, 768) << QSize(1024, least);
+    QTest::newRow("1366x768 at 150%")
+        << QRect(0, 0, 911, 485) << QSize(895, 446) << QSize(895, 446);
+    QTest::newRow("1280x720 at 150%")
+        << QRect(0, 0, 853, 453) << QSize(837, 414) << QSize(837, 414);
+    QTest::newRow("1920x1080 at 150%")
+        << QRect(0, 0, 1280, 693) << QSize(1024, 654) << QSize(1024, least);
+    QTest::newRow("second screen on the left")
+        << QRect(-1366, 0, 1366, 728) << QSize(1024, 689) << QSize(1024, least);
   }
   void windowFitsTheScreen() {
     QFETCH(QRect, available);
+    QFETCH(QSize, start);
     QFETCH(QSize, minimum);
     const QMargins frame = DefaultFrameMargins();
     const QSize fitted = FittedWindowSize(available, frame);
-    QCOMPARE(fitted, minimum);
+    QCOMPARE(fitted, start);
+    QCOMPARE(MinimumWindowSize(available, frame), minimum);
     QVERIFY(fitted.width() + frame.left() + frame.right() <= available.width());
     QVERIFY(fitted.height() + frame.top() + frame.bottom() <= available.height());
   }
@@ -847,8 +903,18 @@ private slots:
     QTest::newRow("Ajouter, Pouls irrégulier")
         << true << 0 << QString() << irregular << "70" << irregular << QString()
         << QStringLiteral("Contexte : pouls irrégulier") + br << false;
-    QTest::newRow("Ajouter, refused")
-        << true << 0 << QString() << irregular << "" << 0 << QString() << QString() << true;
+    QTest::newRow("Ajouter, note and every flag")
+        << true << 0 << QStringLiteral(" après le café ") << 15 << "70" << 15
+        << QStringLiteral("après le café")
+        << QStringLiteral("Contexte : pouls irrégulier, traitement pris, mouvement, brassard mal "
+                          "placé") +
+               br + QStringLiteral("Remarque : après le café") + br
+        << false;
+    QTest::newRow("Ajouter, note alone")
+        << true << 0 << QStringLiteral("bras gauche") << 0 << "70" << 0
+        << QStringLiteral("bras gauche") << QStringLiteral("Remarque : bras gauche") + br << false;
+    QTest::newRow("Ajouter, refused") << true << 0 << QStringLiteral("gardée") << irregular << ""
+                                      << 0 << QString() << QString() << true;
     QTest::newRow("Ajouter, box not ticked")
         << true << 0 << QString() << 0 << "70" << 0 << QString() << QString() << false;
   }
@@ -882,9 +948,25 @@ private slots:
       qobject_cast<QLineEdit *>(main->control(ControlId::SystolicField))->setText("142");
       qobject_cast<QLineEdit *>(main->control(ControlId::DiastolicField))->setText("91");
       qobject_cast<QLineEdit *>(main->control(ControlId::PulseField))->setText(pulse);
-      box->setChecked(ticked != 0);
+      // The note and the four flags of the input panel go with the reading;
+      // the panel is emptied once it is filed, kept when it is refused.
+      const std::pair<ControlId, ContextFlag> boxes[] = {
+          {ControlId::IrregularCheck, ContextFlag::Irregular},
+          {ControlId::MedicationCheck, ContextFlag::Medication},
+          {ControlId::MovementCheck, ContextFlag::Movement},
+          {ControlId::CuffMisplacedCheck, ContextFlag::CuffMisplaced}};
+      for (const auto &[id, flag] : boxes) {
+        qobject_cast<QCheckBox *>(main->control(id))->setChecked((ticked & int(flag)) != 0);
+      }
+      auto *noteField = qobject_cast<QLineEdit *>(main->control(ControlId::NoteField));
+      QVERIFY(noteField);
+      noteField->setText(typed);
       RunButtonCommand(*main, ControlId::ButtonAdd);
-      QCOMPARE(box->isChecked(), boxTicked);
+      for (const auto &[id, flag] : boxes) {
+        QCOMPARE(qobject_cast<QCheckBox *>(main->control(id))->isChecked(),
+                 boxTicked && (ticked & int(flag)) != 0);
+      }
+      QCOMPARE(noteField->text(), boxTicked ? typed : QString());
     } else {
       view->selectRow(0);
       if (typed == u"-") {
@@ -957,9 +1039,10 @@ private slots:
     QTest::addColumn<QRect>("available");
     QTest::addColumn<QSize>("size");
     const QRect full(0, 0, 1366, 728), scaled(0, 0, 910, 485);
-    QTest::newRow("minimum") << full << FittedWindowSize(full, DefaultFrameMargins());
+    QTest::newRow("starting size") << full << FittedWindowSize(full, DefaultFrameMargins());
+    QTest::newRow("minimum") << full << MinimumWindowSize(full, DefaultFrameMargins());
     QTest::newRow("maximised") << full << QSize(1366, 728 - 23);
-    QTest::newRow("150 %, minimum") << scaled << FittedWindowSize(scaled, DefaultFrameMargins());
+    QTest::newRow("150 %, minimum") << scaled << MinimumWindowSize(scaled, DefaultFrameMargins());
     QTest::newRow("150 %, maximised") << scaled << QSize(910, 485 - 23);
   }
   void everyControlShowsOn1366x768() {
@@ -970,20 +1053,21 @@ private slots:
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     AddSomeReadings(*main);
     main->refreshAveragesAndGraphs();
-    main->setMinimumSize(FittedWindowSize(available, DefaultFrameMargins()));
+    main->setMinimumSize(MinimumWindowSize(available, DefaultFrameMargins()));
     main->resize(size);
     QTRY_COMPARE(main->size(), size);
     const QRect inside = main->rect();
     const bool scaled = available.width() < 1024;
     QList<ControlId> ids = {
-        ControlId::Banner,         ControlId::ButtonQuit,    ControlId::ButtonPatient,
-        ControlId::ButtonSave,     ControlId::ButtonArchive, ControlId::ButtonPrint,
-        ControlId::ButtonAbout,    ControlId::ButtonHelp,    ControlId::ButtonSettings,
-        ControlId::ButtonPin,      ControlId::ButtonDelete,  ControlId::LeftPanel,
-        ControlId::DateField,      ControlId::TimeField,     ControlId::SystolicField,
-        ControlId::DiastolicField, ControlId::PulseField,    ControlId::IrregularCheck,
-        ControlId::ButtonAdd,      ControlId::ButtonClear,   ControlId::RightPanel,
-        ControlId::TabPanel,       ControlId::StatusBar};
+        ControlId::Banner,          ControlId::ButtonQuit,    ControlId::ButtonPatient,
+        ControlId::ButtonSave,      ControlId::ButtonArchive, ControlId::ButtonPrint,
+        ControlId::ButtonAbout,     ControlId::ButtonHelp,    ControlId::ButtonSettings,
+        ControlId::ButtonPin,       ControlId::ButtonDelete,  ControlId::LeftPanel,
+        ControlId::DateField,       ControlId::TimeField,     ControlId::SystolicField,
+        ControlId::DiastolicField,  ControlId::PulseField,    ControlId::IrregularCheck,
+        ControlId::MedicationCheck, ControlId::MovementCheck, ControlId::CuffMisplacedCheck,
+        ControlId::NoteField,       ControlId::ButtonAdd,     ControlId::ButtonClear,
+        ControlId::RightPanel,      ControlId::TabPanel,      ControlId::StatusBar};
     if (!scaled) {
       ids << ControlId::InformationPanel << ControlId::Picture << ControlId::PictureCaption;
     }
@@ -1102,13 +1186,15 @@ private slots:
     QCOMPARE(main.control(ControlId::Banner)->geometry(), QRect(0, 0, W, 40));
     QCOMPARE(main.control(ControlId::ButtonFiller)->geometry(), QRect(1010, 40, W - 1010, 30));
     QCOMPARE(main.control(ControlId::LeftPanel)->geometry(), QRect(0, 75, 250, H - 100));
-    QCOMPARE(main.control(ControlId::Picture)->geometry(), QRect(5, H - 368, 240, 240));
+    // Under the information panel (its bottom at 435 in the left panel), the
+    // picture takes up to 240 pixels square above its caption, centred.
+    const QRect picture = extraHeight == 0 ? QRect(23, 437, 203, 203) : QRect(5, H - 368, 240, 240);
+    QCOMPARE(main.control(ControlId::Picture)->geometry(), picture);
     QCOMPARE(main.control(ControlId::PictureCaption)->geometry(), QRect(20, H - 128, 210, 20));
     QCOMPARE(main.control(ControlId::RightPanel)->geometry(), QRect(252, 75, W - 252, H - 100));
     // The tab panel under the series line (44 pixels).
     QCOMPARE(main.control(ControlId::TabPanel)->size(), QSize(W - 252, H - 102 - 44));
     if (extraHeight == 0) {
-      QCOMPARE(main.control(ControlId::Picture)->y(), 400);
       QCOMPARE(main.control(ControlId::PictureCaption)->y(), 640);
       // All five tabs, "Les moyennes" included, show without scroll arrows.
       auto *bar = qobject_cast<QTabWidget *>(main.control(ControlId::TabPanel))->tabBar();

@@ -25,6 +25,7 @@
 #include "series_window/series_window.h"
 #include "theme/colour_rules.h"
 #include "theme/control_colour.h"
+#include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 
@@ -39,9 +40,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyleOptionButton>
@@ -133,6 +137,23 @@ private:
       about->setAttribute(Qt::WA_DeleteOnClose, false);
       return about;
     }
+    if (name == u"series, above") {
+      // A complete 2-2-3 series above 135/85: the verdict's warning red.
+      PeriodLists &lists = main->lists();
+      for (int day = 0; day < 3; ++day) {
+        const QString date = QDate(2026, 3, 10 + day).toString(QStringLiteral("dd/MM/yyyy"));
+        for (const char *time : {"07:30", "07:32"}) {
+          lists.list(DayPeriod::Matin)
+              .append(MakeReading(QString::fromLatin1(time), 152, 96, 70, date));
+        }
+        for (const char *time : {"21:00", "21:02"}) {
+          lists.list(DayPeriod::Soir)
+              .append(MakeReading(QString::fromLatin1(time), 150, 95, 72, date));
+        }
+      }
+      return std::make_unique<SeriesWindow>(
+          lists, ReportIdentity{State().currentPatient, {}, {}, {}}, Paths().printFolder);
+    }
     if (name == u"series" || name == u"series, report") {
       auto series = std::make_unique<SeriesWindow>(
           main->lists(), ReportIdentity{State().currentPatient, {}, {}, {}}, Paths().printFolder);
@@ -199,14 +220,35 @@ void AddWindowRows() {
   }
 }
 
-// Every window the main window opens, in the light and the dark scheme.
+// Every window the main window opens, the boxes, forms, choosers and menus
+// it shows, and the main window switched from one scheme to the other while
+// it is open, in the light and the dark scheme.
 void AddSchemeRows() {
   QTest::addColumn<QString>("window");
   QTest::addColumn<bool>("dark");
-  for (const char *name :
-       {"main", "patients", "patients, first launch", "preferences", "archives", "destruction",
-        "about", "series", "series, report", "import preview", "import preview, incomplete",
-        "meter", "meter, failed", "meter preview"}) {
+  for (const char *name : {"main",
+                           "main, switched",
+                           "patients",
+                           "patients, first launch",
+                           "preferences",
+                           "archives",
+                           "destruction",
+                           "about",
+                           "series",
+                           "series, report",
+                           "series, above",
+                           "import preview",
+                           "import preview, incomplete",
+                           "meter",
+                           "meter, failed",
+                           "meter preview",
+                           "note form",
+                           "message box",
+                           "question box",
+                           "file chooser",
+                           "print preview",
+                           "list menu",
+                           "archive menu"}) {
     for (bool dark : {false, true}) {
       QTest::addRow("%s, %s", name, dark ? "dark" : "light") << QString::fromLatin1(name) << dark;
     }
@@ -421,6 +463,148 @@ QList<Contrast> ContrastTable(QWidget *window) {
   return table;
 }
 
+// The contrast of a text as the snapshot shows it: in each pixel row of
+// `area` the most frequent colour is the background (gradients change it
+// from row to row), and the text is the colour standing out most from the
+// background of its row among those drawn at least twice (a glyph's stems
+// reach the text's own colour; lone edge pixels do not count). 0 when the
+// area holds a single colour.
+double RenderedContrast(const QImage &image, QRect area) {
+  area &= image.rect();
+  QHash<QRgb, int> counts;
+  QList<QRgb> rowBackground;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    QHash<QRgb, int> row;
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QRgb c = image.pixel(x, y) | 0xff000000u;
+      ++row[c];
+      ++counts[c];
+    }
+    QRgb most = 0;
+    int seen = -1;
+    for (auto it = row.cbegin(); it != row.cend(); ++it) {
+      if (it.value() > seen) {
+        most = it.key();
+        seen = it.value();
+      }
+    }
+    rowBackground << most;
+  }
+  double best = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    const QColor back = QColor::fromRgb(rowBackground[y - area.top()]);
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QRgb c = image.pixel(x, y) | 0xff000000u;
+      if (counts.value(c) >= 2 && c != back.rgb()) {
+        best = std::max(best, ContrastRatio(QColor::fromRgb(c), back));
+      }
+    }
+  }
+  return best;
+}
+
+// Where each text of the window is drawn, in the window's coordinates:
+// labels, buttons, boxes, fields, drop-down lists, tabs, headers, the cells
+// of lists and the entries of menus, without icons and frames.
+QList<std::pair<QString, QRect>> TextAreas(QWidget *window) {
+  QList<std::pair<QString, QRect>> out;
+  const auto add = [&](const QWidget *w, const QString &text, const QRect &local) {
+    // A lone glyph ("1") may never reach its colour through antialiasing:
+    // the palettes' table measures those.
+    if (text.trimmed().size() > 1 && local.width() > 2 && local.height() > 2) {
+      out.append(
+          {Describe(w, text.left(40)), QRect(w->mapTo(window, local.topLeft()), local.size())});
+    }
+  };
+  QList<QWidget *> widgets = window->findChildren<QWidget *>();
+  widgets.prepend(window);
+  for (QWidget *w : widgets) {
+    if ((w->window() != window && !qobject_cast<QMenu *>(window)) || !w->isVisibleTo(window) ||
+        !w->isEnabled() || w->inherits("tl::GraphCanvas") || w->inherits("tl::PictureBox")) {
+      continue;
+    }
+    if (auto *label = qobject_cast<QLabel *>(w); label && label->pixmap().isNull()) {
+      add(w, label->text(), label->contentsRect());
+    } else if (auto *banner = qobject_cast<Banner *>(w)) {
+      const Banner::TextPlaces at = banner->textPlaces();
+      add(w, banner->line1(), at.line1.adjusted(0, 0, 0, 2));
+      add(w, banner->line2(), at.line2.adjusted(0, 0, 0, 2));
+      add(w, QStringLiteral("right text"), at.right.adjusted(0, 0, 0, 2));
+    } else if (auto *drawn = qobject_cast<DrawnButton *>(w)) {
+      const int room = DrawnLabelRoom(drawn);
+      add(w, drawn->label(), QRect((w->width() - room) / 2, 3, room, w->height() - 6));
+    } else if (auto *button = qobject_cast<QAbstractButton *>(w);
+               button && !button->inherits("QToolButton")) {
+      QStyleOptionButton option;
+      option.initFrom(button);
+      option.text = button->text();
+      QStyle::SubElement element = button->inherits("QCheckBox") ? QStyle::SE_CheckBoxContents
+                                   : button->inherits("QRadioButton")
+                                       ? QStyle::SE_RadioButtonContents
+                                       : QStyle::SE_PushButtonContents;
+      QRect r = button->style()->subElementRect(element, &option, button);
+      if (!button->icon().isNull() && element == QStyle::SE_PushButtonContents) {
+        r.setLeft(r.left() + button->iconSize().width() + 4);
+      }
+      add(w, button->text(), r.adjusted(1, 1, -1, -1));
+    } else if (auto *edit = qobject_cast<QLineEdit *>(w)) {
+      add(w, edit->text().isEmpty() ? edit->placeholderText() : edit->text(),
+          edit->rect().adjusted(3, 3, -3, -3));
+    } else if (auto *combo = qobject_cast<QComboBox *>(w)) {
+      QStyleOptionComboBox option;
+      option.initFrom(combo);
+      option.editable = combo->isEditable();
+      const QRect r = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                     QStyle::SC_ComboBoxEditField, combo);
+      add(w, combo->currentText(), r.adjusted(1, 1, -1, -1));
+    } else if (auto *bar = qobject_cast<QTabBar *>(w)) {
+      for (int i = 0; i < bar->count(); ++i) {
+        const int icon = bar->tabIcon(i).isNull() ? 0 : bar->iconSize().width() + 6;
+        add(w, bar->tabText(i), bar->tabRect(i).adjusted(4 + icon, 4, -4, -3));
+      }
+    } else if (auto *header = qobject_cast<QHeaderView *>(w)) {
+      for (int i = 0; i < header->count(); ++i) {
+        const int at = header->sectionViewportPosition(i);
+        const QRect section = header->orientation() == Qt::Horizontal
+                                  ? QRect(at, 0, header->sectionSize(i), header->height())
+                                  : QRect(0, at, header->width(), header->sectionSize(i));
+        if (header->viewport()->rect().contains(section)) { // partly shown: cut
+          add(header->viewport(), header->model()->headerData(i, header->orientation()).toString(),
+              section.adjusted(3, 2, -3, -2));
+        }
+      }
+    } else if (auto *view = qobject_cast<QAbstractItemView *>(w); view && view->model()) {
+      const QModelIndex root = view->rootIndex();
+      for (int row = 0; row < std::min(view->model()->rowCount(root), 3); ++row) {
+        for (int column = 0; column < view->model()->columnCount(root); ++column) {
+          const QModelIndex index = view->model()->index(row, column, root);
+          if (view->selectionModel() && view->selectionModel()->isSelected(index)) {
+            continue;
+          }
+          QRect r = view->visualRect(index);
+          if (!view->viewport()->rect().contains(r)) {
+            continue; // partly shown: cut
+          }
+          if (!index.data(Qt::DecorationRole).isNull() ||
+              !index.data(Qt::CheckStateRole).isNull()) {
+            r.setLeft(r.left() + 40);
+          }
+          add(view->viewport(), index.data().toString(), r.adjusted(3, 1, -3, -1));
+        }
+      }
+    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(w)) {
+      add(plain->viewport(), plain->toPlainText(), plain->viewport()->rect());
+    } else if (auto *menu = qobject_cast<QMenu *>(w)) {
+      for (QAction *action : menu->actions()) {
+        if (!action->isSeparator() && action->isVisible()) {
+          add(w, action->text(), menu->actionGeometry(action).adjusted(30, 2, -4, -2));
+        }
+      }
+    }
+  }
+  return out;
+}
+
 bool IsControlRole(QAccessible::Role role) {
   switch (role) {
   case QAccessible::Button:
@@ -550,46 +734,135 @@ private slots:
     }
   }
 
-  // Every window in both schemes as on a 1366x768 screen, the main window
-  // filling it: nothing cut, text at 4.5:1 and borders at 3:1 on what is
-  // behind them, every archive's size in view. The snapshot and the
+  // Every window, box, chooser and menu in both schemes as on a 1366x768
+  // screen, the main window filling it: nothing cut, text at 4.5:1 and
+  // borders at 3:1 on what is behind them, both as the palettes say and as
+  // the snapshot shows ("drawn"), every archive's size in view. The main
+  // window is also switched to the scheme while open. The snapshot and the
   // contrast table are written for looking at.
   void windowsInBothSchemes_data() { AddSchemeRows(); }
   void windowsInBothSchemes() {
     QFETCH(QString, window);
     QFETCH(bool, dark);
     Env env;
-    State().darkAppearance = dark;
+    const bool switched = window == u"main, switched";
+    State().darkAppearance = switched ? !dark : dark;
+    ApplyApplicationScheme(State().darkAppearance);
+    const auto reset = qScopeGuard([] { ApplyApplicationScheme(false); });
     Windows windows;
-    QWidget *w = windows.show(window);
-    QVERIFY(w);
-    if (w == windows.main.get()) {
-      w->resize(1366, 768);
-    }
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-    if (auto *archives = qobject_cast<ArchiveManagerWindow *>(w)) {
-      const QModelIndex root = archives->fileList()->rootIndex();
-      QTRY_COMPARE(archives->fileModel()->rowCount(root), 2);
-      for (int row = 0; row < 2; ++row) {
-        const QModelIndex size = archives->fileModel()->index(row, 1, root);
-        QTRY_VERIFY(!size.data().toString().isEmpty());
-        QVERIFY(archives->fileList()->viewport()->rect().contains(
-            archives->fileList()->visualRect(size)));
-      }
-    }
-    QCoreApplication::processEvents();
-    QVERIFY(w->width() <= 1366 && w->height() <= 768);
-    QStringList faults = Overflows(w), table;
-    for (const Contrast &c : ContrastTable(w)) {
-      table << QStringLiteral("%1  %2:1").arg(c.what).arg(c.ratio, 0, 'f', 2);
-      if (c.ratio < c.needed) {
-        faults << table.last();
-      }
-    }
     const QString name =
         QString(window).replace(QStringLiteral(", "), QStringLiteral("_")).replace(u' ', u'_') +
         (dark ? QStringLiteral("_dark") : QString());
-    QVERIFY(w->grab().save(SnapshotFolder() + QStringLiteral("window_%1.png").arg(name)));
+    QStringList faults, table;
+    int measured = 0;
+    // The palettes' contrasts and the drawn ones, then the files to look at.
+    const auto measure = [&](QWidget *w, bool ours) {
+      ++measured;
+      QCoreApplication::processEvents();
+      if (ours) {
+        faults << Overflows(w);
+      }
+      for (const Contrast &c : ContrastTable(w)) {
+        table << QStringLiteral("%1  %2:1").arg(c.what).arg(c.ratio, 0, 'f', 2);
+        if (c.ratio < c.needed) {
+          faults << table.last();
+        }
+      }
+      const QImage shot = w->grab().toImage();
+      for (const auto &[what, area] : TextAreas(w)) {
+        const double ratio = RenderedContrast(shot, area);
+        table << QStringLiteral("drawn %1  %2:1").arg(what).arg(ratio, 0, 'f', 2);
+        if (ratio < kTextContrast) {
+          faults << table.last();
+        }
+      }
+      if (!shot.save(SnapshotFolder() + QStringLiteral("window_%1.png").arg(name))) {
+        faults << QStringLiteral("snapshot not saved");
+      }
+    };
+
+    const QStringList boxes = {QStringLiteral("note form"), QStringLiteral("message box"),
+                               QStringLiteral("question box"), QStringLiteral("file chooser"),
+                               QStringLiteral("print preview")};
+    if (boxes.contains(window)) {
+      // The program's own boxes, measured while open, then closed.
+      QVERIFY(windows.show(QStringLiteral("main")));
+      QTimer::singleShot(0, [&] {
+        QWidget *box = QApplication::activeModalWidget();
+        if (box && QTest::qWaitForWindowExposed(box)) {
+          measure(box, false);
+        }
+        if (auto *dialog = qobject_cast<QDialog *>(box)) {
+          dialog->reject();
+        }
+      });
+      QtDialogs real;
+      MainWindow *owner = windows.main.get();
+      if (window == u"note form") {
+        Dialogs::NoteForm form;
+        form.heading = QStringLiteral("Relevé du 14/03/2026 à 08:15 : 131/84, pouls 66 (Matin)");
+        form.lineLabel = QStringLiteral("Remarque :");
+        form.text = QStringLiteral("après le café");
+        form.labels = QStringList{QStringLiteral("Pouls irrégulier"), QStringLiteral("Mouvement")};
+        form.checked = {true, false};
+        real.editNote(owner, QStringLiteral("Remarque"), form);
+      } else if (window == u"message box") {
+        real.messageWithAction(owner, Dialogs::Icon::Warning, QStringLiteral("Imprimer"),
+                               QStringLiteral("Le fichier a été enregistré :\n/tmp/x.txt\n\n"
+                                              "Aucun programme n'est installé pour l'ouvrir."),
+                               QStringLiteral("Ouvrir le dossier"));
+      } else if (window == u"question box") {
+        real.askYesNo(owner, Dialogs::Icon::Question, QStringLiteral("Archivage"),
+                      QStringLiteral("Êtes-vous sûr(e) de vouloir archiver ?"),
+                      Dialogs::Default::No);
+      } else if (window == u"file chooser") {
+        QVERIFY(WriteFile(env.home.path() + QStringLiteral("mesures.csv"), "x"));
+        real.openFileName(owner, QStringLiteral("Importer des relevés"), env.home.path(),
+                          QStringLiteral("Fichiers CSV (*.csv)"));
+      } else {
+        QPrinter printer(QPrinter::HighResolution);
+        real.previewPrint(owner, QStringLiteral("Aperçu avant impression"), &printer,
+                          [](QPrinter *on) {
+                            QPainter painter(on);
+                            painter.drawText(QPoint(200, 200), QStringLiteral("Relevé"));
+                          });
+      }
+    } else if (window.endsWith(u"menu")) {
+      QVERIFY(windows.show(QStringLiteral("main")));
+      QMenu *menu =
+          windows.main->menu(window == u"list menu" ? ControlId::ListMenu : ControlId::ArchiveMenu);
+      QVERIFY(menu);
+      menu->popup(windows.main->mapToGlobal(QPoint(300, 120)));
+      QVERIFY(QTest::qWaitForWindowExposed(menu));
+      measure(menu, false);
+      menu->close();
+    } else {
+      QWidget *w = windows.show(switched ? QStringLiteral("main") : window);
+      QVERIFY(w);
+      if (w == windows.main.get()) {
+        w->resize(1366, 768);
+      }
+      QVERIFY(QTest::qWaitForWindowExposed(w));
+      if (switched) {
+        // As the preferences switch it: at once, nothing restarted.
+        State().darkAppearance = dark;
+        ApplyChosenScheme(*windows.main);
+      }
+      if (auto *archives = qobject_cast<ArchiveManagerWindow *>(w)) {
+        const QModelIndex root = archives->fileList()->rootIndex();
+        QTRY_COMPARE(archives->fileModel()->rowCount(root), 2);
+        for (int row = 0; row < 2; ++row) {
+          const QModelIndex size = archives->fileModel()->index(row, 1, root);
+          QTRY_VERIFY(!size.data().toString().isEmpty());
+          QVERIFY(archives->fileList()->viewport()->rect().contains(
+              archives->fileList()->visualRect(size)));
+        }
+      }
+      QCoreApplication::processEvents();
+      QVERIFY(w->width() <= 1366 && w->height() <= 768);
+      measure(w, true);
+    }
+    QCOMPARE(measured, 1);
     QVERIFY(WriteFile(SnapshotFolder() + QStringLiteral("contrast_%1.txt").arg(name),
                       table.join(u'\n').toUtf8()));
     QVERIFY(table.size() > 2);
@@ -844,6 +1117,10 @@ private slots:
                                  main.control(ControlId::DiastolicField),
                                  main.control(ControlId::PulseField),
                                  main.control(ControlId::IrregularCheck),
+                                 main.control(ControlId::MedicationCheck),
+                                 main.control(ControlId::MovementCheck),
+                                 main.control(ControlId::CuffMisplacedCheck),
+                                 main.control(ControlId::NoteField),
                                  main.control(ControlId::ButtonAdd),
                                  main.control(ControlId::ButtonClear)};
     QCOMPARE(visited.mid(0, start.size()), start);

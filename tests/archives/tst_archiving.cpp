@@ -286,7 +286,7 @@ private slots:
                                folder + "Imp_ARTL_Matin_P_06122026_210749.txt",
                                folder + "Imp_ARTL_Soir_P_06122026_210751.txt"};
     QCOMPARE(PrintPeriodLists(lists, folder, "P"), expected);
-    QCOMPARE(shell.documents, expected);
+    QVERIFY(shell.documents.isEmpty()); // the window opens them and says where they went
     QCOMPARE(test::ReadFile(expected[1]),
              PeriodReport(DayPeriod::Matin, "P", lists.list(DayPeriod::Matin).readings()));
   }
@@ -304,7 +304,7 @@ private slots:
     QCOMPARE(FilesIn(home.path()), QStringList{name});
     QCOMPARE(test::ReadFile(home.path() + name),
              PeriodReport(DayPeriod::Jour, "P", lists.list(DayPeriod::Jour).readings()));
-    QCOMPARE(shell.documents.size(), 2);
+    QVERIFY(shell.documents.isEmpty());
   }
 
   void fileListTexts_data() {

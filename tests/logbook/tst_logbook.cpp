@@ -1012,6 +1012,7 @@ private slots:
   }
 
   // "Imprimer": one report per list holding readings, handed to the shell.
+  // "Imprimer": one report per list holding readings, in the print folder.
   // The data destruction window may erase the archive and print folders
   // while the program runs: both are made again.
   void printAndFoldersErasedWhileRunning() {
@@ -1024,7 +1025,7 @@ private slots:
 
     const QString report = paths_.printFolder + "Imp_ARTL_Soir_Zoé Martin_06122026_210745.txt";
     QCOMPARE(PrintLogbook(*book_), QStringList{report});
-    QCOMPARE(shell.documents, QStringList{report});
+    QVERIFY(shell.documents.isEmpty()); // the window opens it and says where it went
     QCOMPARE(ArchiveLogbook(*book_).report,
              QStringLiteral("ARTL_Soir_Zoé Martin.txt a été archivé.\r\n"));
     QVERIFY(QFileInfo::exists(paths_.archiveFolder + "06122026_2107_ARTL_Soir_Zoé Martin.txt"));

@@ -462,6 +462,48 @@ private slots:
     QCOMPARE(test::ReadFile(Paths().patientFile), expected);
   }
 
+  // The list from the keyboard alone: the cursor starts on the first
+  // patient, the arrows move it and Enter chooses the row under it, marked
+  // or not, whatever the number of patients.
+  void arrowsAndEnterChoose_data() {
+    QTest::addColumn<int>("patients");
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("chosen");
+    const int down = Qt::Key_Down, up = Qt::Key_Up;
+    QTest::newRow("one, Down") << 1 << QList<int>{down} << 0;
+    QTest::newRow("one, Up") << 1 << QList<int>{up} << 0;
+    QTest::newRow("one, Enter alone") << 1 << QList<int>{} << 0;
+    QTest::newRow("three, Down") << 3 << QList<int>{down} << 1;
+    QTest::newRow("three, past the end") << 3 << QList<int>{down, down, down} << 2;
+    QTest::newRow("three, Down then Up") << 3 << QList<int>{down, up} << 0;
+  }
+  void arrowsAndEnterChoose() {
+    QFETCH(int, patients);
+    QFETCH(QList<int>, keys);
+    QFETCH(int, chosen);
+    const QStringList names = {QStringLiteral("Hélène"), QStringLiteral("Marc"),
+                               QStringLiteral("Zoé")};
+    QByteArray file = QByteArray::number(patients) + "\r\n";
+    for (int i = 0; i < patients; ++i) {
+      file += names[i].toUtf8() + "\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
+    }
+    QVERIFY(test::WriteFile(Paths().patientFile, file));
+    FakeMain main;
+    test::FakeDialogs dialogs;
+    PatientManagerWindow w(main, main.window());
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QCOMPARE(w.rowCount(), patients);
+    QTRY_VERIFY(w.list()->hasFocus());
+    for (int key : keys) {
+      QTest::keyClick(w.list(), Qt::Key(key));
+    }
+    QTest::keyClick(w.list(), Qt::Key_Return);
+    QCOMPARE(State().currentPatient, names[chosen]);
+    QVERIFY(!w.isVisible());
+  }
+
   void selectByMenuTakesTheLastMarkedRow() {
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;

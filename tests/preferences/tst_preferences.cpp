@@ -596,6 +596,17 @@ private slots:
     QVERIFY(w.statusText(2).startsWith(QStringLiteral("Modifié le ") + today + " à "));
   }
 
+  // The scheme chosen is the one in force as soon as it is saved: the main
+  // window applies it then (see the window test's "main, switched").
+  void savedSchemeIsInForceAtOnce() {
+    for (bool dark : {true, false}) {
+      PreferencesWindow w;
+      Control<QRadioButton>(w, dark ? ControlId::PrefDarkOn : ControlId::PrefDarkOff)->click();
+      w.save();
+      QCOMPARE(State().darkAppearance, dark);
+    }
+  }
+
   void patientPairBehavesLikeOptions_data() {
     QTest::addColumn<bool>("clickReopen");
     QTest::addColumn<int>("clicks");

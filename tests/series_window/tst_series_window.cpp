@@ -257,7 +257,11 @@ private slots:
     QCOMPARE(path, Paths().printFolder + name);
     QVERIFY(test::ReadFile(path).startsWith("%PDF"));
     QCOMPARE(world.shell.documents, QStringList{path});
-    QVERIFY(world.dialogs.shown.isEmpty());
+    // Where it went, with the folder offered.
+    QCOMPARE(world.dialogs.shown.size(), 1);
+    QCOMPARE(world.dialogs.shown[0].text,
+             QStringLiteral("Le fichier a été enregistré :\n") + QDir::toNativeSeparators(path));
+    QCOMPARE(world.dialogs.shown[0].initial, QStringLiteral("Ouvrir le dossier"));
   }
 
   void unwritableFolderSaysSo() {
@@ -285,6 +289,13 @@ private slots:
     window.print();
     QCOMPARE(world.dialogs.shown.size(), 1);
     QCOMPARE(world.dialogs.shown[0].kind, test::ShownBox::Print);
+    // "Aperçu...": the same pages in the print preview.
+    QVERIFY(window.previewButton()->isEnabled());
+    world.dialogs.answerNo();
+    window.preview();
+    QCOMPARE(world.dialogs.shown.size(), 2);
+    QCOMPARE(world.dialogs.shown[1].kind, test::ShownBox::Preview);
+    QCOMPARE(world.dialogs.shown[1].title, QStringLiteral("Aperçu avant impression"));
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);

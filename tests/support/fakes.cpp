@@ -86,6 +86,21 @@ bool FakeDialogs::choosePrinter(QWidget *, QPrinter *) {
   return nextBool(QStringLiteral("print dialog"));
 }
 
+bool FakeDialogs::messageWithAction(QWidget *, Icon icon, const QString &title, const QString &text,
+                                    const QString &action) {
+  shown.append({ShownBox::Message, icon, title, text, action});
+  if (!answers_.empty() && std::holds_alternative<bool>(answers_.front())) {
+    return nextBool(QStringLiteral("action: ") + action);
+  }
+  return false;
+}
+
+bool FakeDialogs::previewPrint(QWidget *, const QString &title, QPrinter *,
+                               const std::function<void(QPrinter *)> &) {
+  shown.append({ShownBox::Preview, Icon::Question, title, {}, {}});
+  return nextBool(QStringLiteral("print preview: ") + title);
+}
+
 RecordingShell::RecordingShell() { setShell(this); }
 RecordingShell::~RecordingShell() { setShell(nullptr); }
 

@@ -16,7 +16,7 @@ namespace tl::test {
 
 // One box the program showed.
 struct ShownBox {
-  enum Kind { Message, YesNo, Input, OpenFile, SaveFile, Print, Note } kind;
+  enum Kind { Message, YesNo, Input, OpenFile, SaveFile, Print, Note, Preview } kind;
   Dialogs::Icon icon = Dialogs::Icon::Information;
   QString title;
   QString text;    // the prompt for an input box, the filter for a chooser
@@ -68,6 +68,14 @@ public:
   QString saveFileName(QWidget *parent, const QString &title, const QString &start,
                        const QString &filter) override;
   bool choosePrinter(QWidget *parent, QPrinter *printer) override;
+  // Recorded as a message whose `initial` names the action; the action is
+  // chosen only when a yes is queued for it.
+  bool messageWithAction(QWidget *parent, Icon icon, const QString &title, const QString &text,
+                         const QString &action) override;
+  // Recorded as a Preview box (nothing drawn: the printer is the caller's);
+  // the next queued bool answers.
+  bool previewPrint(QWidget *parent, const QString &title, QPrinter *printer,
+                    const std::function<void(QPrinter *)> &draw) override;
 
 private:
   bool nextBool(const QString &what);

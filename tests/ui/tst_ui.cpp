@@ -6,6 +6,7 @@
 #include "ui/drawing.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
@@ -35,6 +36,80 @@ class TestUi : public QObject {
   Q_OBJECT
 
 private slots:
+  // Files written: each opened where a program takes its type, one box
+  // saying where they went (naming those nothing opens) and offering the
+  // folder, which opens on request or says it cannot.
+  void writtenFilesSayWhereTheyWent_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("viewer");      // a program opens PDF files
+    QTest::addColumn<bool>("askFolder");   // "Ouvrir le dossier" chosen
+    QTest::addColumn<bool>("folderOpens"); // the shell opens folders
+    QTest::addColumn<QString>("text");     // the box's text, "%1" for the folder
+    QTest::addColumn<int>("errors");       // boxes after it
+    const QStringList pdf{QStringLiteral("Releve.pdf")};
+    const QString one = QStringLiteral("Le fichier a été enregistré :\n%1/Releve.pdf");
+    const QString noViewer = QStringLiteral("\n\nAucun programme n'est installé pour l'ouvrir : "
+                                            "ouvrez-le depuis son dossier.");
+    QTest::newRow("opened, OK") << pdf << true << false << true << one << 0;
+    QTest::newRow("no viewer") << pdf << false << false << true << one + noViewer << 0;
+    QTest::newRow("folder asked") << pdf << true << true << true << one << 0;
+    // A shell that opens nothing: neither the file nor its folder.
+    QTest::newRow("folder asked, nothing opens")
+        << pdf << true << true << false << one + noViewer << 1;
+    QTest::newRow("three printouts")
+        << QStringList{QStringLiteral("Imp_Nuit.txt"), QStringLiteral("Imp_Matin.txt"),
+                       QStringLiteral("Imp_Soir.txt")}
+        << true << false << true
+        << QStringLiteral("Les fichiers ont été enregistrés dans le dossier %1 :\n"
+                          "  Imp_Nuit.txt\n  Imp_Matin.txt\n  Imp_Soir.txt")
+        << 0;
+    QTest::newRow("nothing written") << QStringList() << true << true << true << QString() << 0;
+  }
+  void writtenFilesSayWhereTheyWent() {
+    QFETCH(QStringList, names);
+    QFETCH(bool, viewer);
+    QFETCH(bool, askFolder);
+    QFETCH(bool, folderOpens);
+    QFETCH(QString, text);
+    QFETCH(int, errors);
+    test::TempHome home;
+    test::FakeDialogs dialogs;
+    test::RecordingShell shell;
+    if (!viewer) {
+      shell.unhandledSuffixes << QStringLiteral("pdf");
+    }
+    shell.result = folderOpens;
+    const QString folder = home.path() + QStringLiteral("impressions");
+    QStringList paths;
+    for (const QString &name : names) {
+      paths << folder + u'/' + name;
+    }
+    if (askFolder && !names.isEmpty()) {
+      dialogs.answerYes();
+    }
+    ShowWrittenFiles(nullptr, QStringLiteral("Imprimer"), paths);
+    if (names.isEmpty()) {
+      QVERIFY(dialogs.shown.isEmpty() && shell.documents.isEmpty());
+      return;
+    }
+    QStringList opened = viewer ? paths : QStringList();
+    if (askFolder) {
+      opened << folder;
+    }
+    QCOMPARE(shell.documents, opened);
+    QCOMPARE(dialogs.shown.size(), 1 + errors);
+    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Imprimer"));
+    QCOMPARE(dialogs.shown[0].text, text.arg(QDir::toNativeSeparators(folder)));
+    QCOMPARE(dialogs.shown[0].initial, QStringLiteral("Ouvrir le dossier"));
+    QCOMPARE(dialogs.shown[0].icon,
+             viewer && folderOpens ? Dialogs::Icon::Information : Dialogs::Icon::Warning);
+    if (errors) {
+      QCOMPARE(dialogs.shown[1].icon, Dialogs::Icon::Error);
+      QVERIFY(dialogs.shown[1].text.contains(QDir::toNativeSeparators(folder)));
+    }
+    QVERIFY(dialogs.allAnswersUsed());
+  }
+
   void gradientEnds_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QPoint>("nearA");
