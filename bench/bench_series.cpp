@@ -181,7 +181,7 @@ void BM_OneYearReportPdf(benchmark::State &state) {
   }
   QTemporaryDir dir;
   const DoctorReportDocument report(
-      {QStringLiteral("Anne"), QStringLiteral("60"), QStringLiteral("Dr Roux")},
+      {QStringLiteral("Anne"), QStringLiteral("60"), QStringLiteral("Dr Roux"), {}},
       MakeDoctorReport(lists, start, start.addDays(364)), QDate(2026, 1, 2));
   for (auto _ : state) {
     benchmark::DoNotOptimize(bool(WritePdf(report, dir.filePath(QStringLiteral("r.pdf")))));
