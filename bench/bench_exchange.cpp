@@ -34,7 +34,6 @@
 #include "measurements/reading.h"
 
 #include <QDir>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
