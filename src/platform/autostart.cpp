@@ -62,8 +62,8 @@ QString AutostartLocation() {
 
 namespace {
 
-// Exec values quote an argument holding blanks or the characters the
-// specification reserves, backslash-escaping ", `, $ and \.
+// A desktop entry's Exec line quotes an argument holding blanks or one of
+// the characters desktop entries reserve, backslash-escaping ", `, $ and \.
 QString ExecArgument(const QString &argument) {
   static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
   if (std::none_of(argument.begin(), argument.end(),
