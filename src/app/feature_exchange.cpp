@@ -7,7 +7,7 @@
 
 #include "common/paths.h"
 #include "common/preferences_file.h"
-#include "exchange/logbook_exchange.h"
+#include "exchange/import_format.h"
 #include "platform/dialogs.h"
 #include "readings/reading_commands.h"
 #include "ui/main_window_api.h"
@@ -104,48 +104,36 @@ void ExportReadingsCommand(MainWindowApi &main, ExportFormat format) {
 
 void ImportReadingsCommand(MainWindowApi &main) {
   QWidget *parent = main.window();
-  const QString path = dialogs().openFileName(
-      parent, QStringLiteral("Importer des relevés (CSV)"), DocumentsFolder(),
-      QStringLiteral(
-          "Fichiers de relevés (*.csv *.txt *.json *.xml *.zip);;Tous les fichiers (*)"));
+  const QString path = dialogs().openFileName(parent, QStringLiteral("Importer des relevés (CSV)"),
+                                              DocumentsFolder(), ImportFileFilter());
   if (path.isEmpty()) {
     return;
   }
   Logbook &book = main.logbook();
-  std::function<ImportOutcome(const ImportProgress &)> append;
-  switch (DetectImportFormat(path)) {
-  case ImportFormat::Fhir:
-    append = [&](const ImportProgress &progress) { return AppendFhirFile(book, path, progress); };
-    break;
-  case ImportFormat::AppleHealth:
-    append = [&](const ImportProgress &progress) {
-      return AppendAppleHealthFile(book, path, progress);
-    };
-    break;
-  case ImportFormat::Csv: {
-    const CsvFileStart start = ReadCsvStart(path);
-    if (start.error) {
-      dialogs().error(parent, kImportTitle,
-                      QStringLiteral("Le fichier n'a pu être lu.\n\n") + start.error.text());
-      return;
-    }
-    if (start.records.isEmpty()) {
+  const ImportPlan plan = PlanImport(path);
+  if (plan.error) {
+    dialogs().error(parent, kImportTitle,
+                    QStringLiteral("Le fichier n'a pu être lu.\n\n") + plan.error.text());
+    return;
+  }
+  // A format with columns: the person checks or chooses them first.
+  std::optional<ColumnMapping> mapping;
+  if (plan.format->columns) {
+    if (plan.start.records.isEmpty()) {
       dialogs().information(parent, kImportTitle,
                             QStringLiteral("Le fichier « %1 » ne contient aucune ligne à importer.")
                                 .arg(QFileInfo(path).fileName()));
       return;
     }
-    ImportPreviewWindow preview(path, start, book.patient(), parent);
-    const std::optional<ColumnMapping> mapping = RunImportPreview(preview);
+    ImportPreviewWindow preview(path, plan.start, book.patient(), parent);
+    mapping = RunImportPreview(preview);
     if (!mapping) {
       return;
     }
-    append = [&, mapping = *mapping, separator = start.separator](const ImportProgress &progress) {
-      return AppendCsvFile(book, path, mapping, separator, progress);
-    };
-    break;
   }
-  }
+  const auto append = [&](const ImportProgress &progress) {
+    return ImportFile(book, path, plan, mapping ? &*mapping : nullptr, progress);
+  };
   const ImportOutcome outcome = ImportWithProgress(main, path, append);
   if (outcome.cancelled) {
     return;

@@ -6,7 +6,7 @@
 #include "common/paths.h"
 #include "common/patient_name.h"
 #include "common/preferences_file.h"
-#include "exchange/logbook_exchange.h"
+#include "exchange/import_format.h"
 #include "logbook/logbook.h"
 #include "logbook/patient_file.h"
 #include "logbook/workflows.h"
@@ -140,6 +140,22 @@ const char kHelp[] =
     "\n"
     "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter\n"
     "ces mesures.\n";
+
+// The part of the help about `command`: its usage and its options; empty
+// for a command the help does not name.
+QString CommandHelp(const QString &command) {
+  const QString help = QString::fromUtf8(kHelp);
+  const QStringList blocks = help.split(QStringLiteral("\n\n"));
+  for (const QString &block : blocks) {
+    if (block.startsWith(QStringLiteral("Options de %1 :").arg(command))) {
+      return QStringLiteral("Utilisation : tensiolog-cli %1 [OPTIONS]\n%2\n").arg(command, block);
+    }
+    if (block.startsWith(QStringLiteral("Utilisation de %1 :").arg(command))) {
+      return block + u'\n';
+    }
+  }
+  return {};
+}
 
 // A failed request: the sentence for the error stream.
 struct Refusal {
@@ -1119,24 +1135,16 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
     return *refused;
   }
 
-  ImportOutcome imported;
-  QString format; // the export recognised
-  switch (DetectImportFormat(request.input)) {
-  case ImportFormat::Fhir:
-    imported = AppendFhirFile(book, request.input, {}, request.dryRun);
-    break;
-  case ImportFormat::AppleHealth:
-    imported = AppendAppleHealthFile(book, request.input, {}, request.dryRun);
-    break;
-  case ImportFormat::Csv: {
-    const CsvFileStart start = ReadCsvStart(request.input);
-    if (start.error) {
-      return Refuse({QStringLiteral("Lecture impossible : %1.").arg(start.error.text())}, err);
-    }
-    ColumnMapping mapping = start.guess;
+  const ImportPlan plan = PlanImport(request.input);
+  if (plan.error) {
+    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(plan.error.text())}, err);
+  }
+  // A format with columns: those of --colonnes, or those the file suggests.
+  ColumnMapping mapping = plan.start.guess;
+  if (plan.format->columns) {
     if (!request.columns.isEmpty()) {
       if (const std::optional<Refusal> refused =
-              MappingOfColumns(request.columns, start, &mapping)) {
+              MappingOfColumns(request.columns, plan.start, &mapping)) {
         return Refuse(*refused, err);
       }
     }
@@ -1144,17 +1152,15 @@ int Import(const QStringList &args, QTextStream &out, QTextStream &err) {
       mapping.dateOrder = *request.dateOrder;
       mapping.dateOrderGiven = true;
     }
-    if (!start.records.isEmpty() && !mapping.complete()) {
+    if (!plan.start.records.isEmpty() && !mapping.complete()) {
       return Refuse({QStringLiteral("Colonnes non reconnues dans %1 : il faut la date, l'heure, "
                                     "la systolique, la diastolique et le pouls.")
                          .arg(request.input)},
                     err);
     }
-    imported = AppendCsvFile(book, request.input, mapping, start.separator, {}, request.dryRun);
-    format = mapping.format;
-    break;
   }
-  }
+  ImportOutcome imported = ImportFile(book, request.input, plan, &mapping, {}, request.dryRun);
+  const QString format = mapping.format; // the export recognised
   SaveImport(book, imported);
   if (imported.error) {
     // A reason that is a sentence of its own keeps its one full stop.
@@ -1405,6 +1411,12 @@ int RunCli(const QStringList &arguments, QTextStream &out, QTextStream &err) {
   if (command.isEmpty() || command == u"--help" || command == u"-h" || command == u"aide") {
     (command.isEmpty() ? err : out) << QString::fromUtf8(kHelp);
     return command.isEmpty() ? kCliBadRequest : kCliOk;
+  }
+  if (arguments.mid(1).contains(u"--help") || arguments.mid(1).contains(u"-h")) {
+    if (const QString help = CommandHelp(command); !help.isEmpty()) {
+      out << help;
+      return kCliOk;
+    }
   }
   if (command == u"releve") {
     return Releve(arguments, out, err);

@@ -306,7 +306,7 @@ void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &
     return;
   }
   for (DayPeriod period : kAllPeriods) {
-    book.list(period).appendReadings(import.takeAccepted(period));
+    book.list(period).mergeReadings(import.takeAccepted(period));
   }
   // The notes and flags of the file, for the readings taken and for those
   // already in the lists: flags add up, and a note here is not replaced.
@@ -336,40 +336,6 @@ ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapp
   ImportOutcome outcome = AppendCsvFile(book, path, mapping, separator, progress, dryRun);
   SaveImport(book, outcome);
   return outcome;
-}
-
-ImportFormat DetectImportFormat(QByteArrayView bytes) {
-  if (bytes.startsWith("PK\x03\x04")) {
-    return ImportFormat::AppleHealth;
-  }
-  if (bytes.startsWith("\xEF\xBB\xBF")) {
-    bytes = bytes.sliced(3);
-  }
-  qsizetype at = 0;
-  while (at < bytes.size() &&
-         (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n')) {
-    ++at;
-  }
-  if (at == bytes.size()) {
-    return ImportFormat::Csv;
-  }
-  switch (bytes[at]) {
-  case '{':
-    return ImportFormat::Fhir;
-  case '<':
-    return ImportFormat::AppleHealth;
-  default:
-    return ImportFormat::Csv;
-  }
-}
-
-ImportFormat DetectImportFormat(const QString &path) {
-  QFile file;
-  if (OpenForReading(path, file)) {
-    return ImportFormat::Csv;
-  }
-  const QByteArray start = file.read(4096);
-  return DetectImportFormat(QByteArrayView(start));
 }
 
 } // namespace tl

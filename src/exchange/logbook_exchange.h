@@ -100,8 +100,8 @@ struct ImportOutcome {
 // against the lists of `book`. Unless the mapping gives the date order, a
 // first pass reads the dates until one decides it (DateOrderDecision), and
 // the summary says when none did. Then, unless it was cancelled, could not be
-// read, or `dryRun` is set, appends the readings accepted to the lists
-// (after the readings there, in file order) and saves the lists.
+// read, or `dryRun` is set, files the readings accepted in the lists (as
+// FinishImport does) and saves the lists.
 ImportOutcome ImportCsvFile(Logbook &book, const QString &path, const ColumnMapping &mapping,
                             char separator, const ImportProgress &progress = {},
                             bool dryRun = false);
@@ -118,16 +118,8 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
                             char separator, const ImportProgress &progress = {},
                             bool dryRun = false);
 
-// The kinds of file an import reads besides CSV.
+// The formats an import reads (see import_format.h).
 enum class ImportFormat { Csv, Fhir, AppleHealth };
-
-// The kind of a file from its first bytes: JSON (a "{" after a byte-order
-// mark and blanks) is FHIR, XML or a zip is Apple Health's export, anything
-// else CSV.
-ImportFormat DetectImportFormat(QByteArrayView firstBytes);
-// The same for the file at `path`; CSV when it cannot be read (the CSV
-// reading then says why).
-ImportFormat DetectImportFormat(const QString &path);
 
 // A FHIR R4 JSON file (a Bundle or one Observation), as AppendCsvFile reads
 // a CSV file: the same duplicates, summary and outcome.
@@ -139,7 +131,8 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
 
 // The end of every import: the counts and summary of `import` in `outcome`
 // and, unless `dryRun` is set, its readings appended to the lists of `book`
-// (after the readings there, in file order) and its notes and flags set in
+// (in date and time order among the readings there: mergeReadings) and its
+// notes and flags set in
 // the logbook's contexts, for the readings taken and those already there (a
 // flag already set stays, a note already written is kept). `appended` tells
 // whether anything changed.

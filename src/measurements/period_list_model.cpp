@@ -3,6 +3,9 @@
 #include "common/text.h"
 #include "measurements/context_texts.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace tl {
 
 const std::array<QString, Reading::kCellCount> &ReadingColumnTitles() {
@@ -141,6 +144,87 @@ void PeriodListModel::appendReadings(std::vector<Reading> readings) {
   checked_.resize(rows_.size(), 0);
   ++revision_;
   endInsertRows();
+}
+
+namespace {
+
+// Date and time as one number, or -1 when either cell is not canonical.
+qint64 WhenOf(const Reading &reading) {
+  const std::optional<QDate> date = reading.date();
+  const std::optional<int> minutes = reading.minutes();
+  return date && minutes ? date->toJulianDay() * 1440 + *minutes : -1;
+}
+
+} // namespace
+
+void PeriodListModel::mergeReadings(std::vector<Reading> readings) {
+  if (readings.empty()) {
+    return;
+  }
+  for (Reading &reading : readings) {
+    MakeCellsSingleLine(reading);
+  }
+  std::vector<std::pair<qint64, Reading>> incoming;
+  incoming.reserve(readings.size());
+  for (Reading &reading : readings) {
+    const qint64 when = WhenOf(reading);
+    incoming.emplace_back(when, std::move(reading));
+  }
+  // Undated readings (none come from an import) go to the end, in their order.
+  std::stable_sort(incoming.begin(), incoming.end(), [](const auto &a, const auto &b) {
+    return (a.first < 0 ? std::numeric_limits<qint64>::max() : a.first) <
+           (b.first < 0 ? std::numeric_limits<qint64>::max() : b.first);
+  });
+  // Where the first reading goes: past every reading of the list dated
+  // later than it.
+  const auto firstBefore = [&](size_t i) {
+    const qint64 when = WhenOf(rows_[i]);
+    return when >= 0 && incoming.front().first >= 0 && incoming.front().first < when;
+  };
+  size_t tail = 0;
+  while (tail < rows_.size() && !firstBefore(tail)) {
+    ++tail;
+  }
+  if (tail == rows_.size()) { // all after the list, as most imports are: one insertion
+    std::vector<Reading> sorted;
+    sorted.reserve(incoming.size());
+    for (auto &entry : incoming) {
+      sorted.push_back(std::move(entry.second));
+    }
+    const int first = int(rows_.size());
+    beginInsertRows(QModelIndex(), first, first + int(sorted.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(sorted.begin()),
+                 std::make_move_iterator(sorted.end()));
+    checked_.resize(rows_.size(), 0);
+    ++revision_;
+    endInsertRows();
+    return;
+  }
+  std::vector<Reading> rows;
+  std::vector<char> checked;
+  rows.reserve(rows_.size() + incoming.size());
+  checked.reserve(rows_.size() + incoming.size());
+  size_t next = 0;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (const qint64 when = WhenOf(rows_[i]); when >= 0) {
+      for (; next < incoming.size() && incoming[next].first >= 0 && incoming[next].first < when;
+           ++next) {
+        rows.push_back(std::move(incoming[next].second));
+        checked.push_back(0);
+      }
+    }
+    rows.push_back(std::move(rows_[i]));
+    checked.push_back(checked_[i]);
+  }
+  for (; next < incoming.size(); ++next) {
+    rows.push_back(std::move(incoming[next].second));
+    checked.push_back(0);
+  }
+  beginResetModel();
+  rows_ = std::move(rows);
+  checked_ = std::move(checked);
+  ++revision_;
+  endResetModel();
 }
 
 void PeriodListModel::setReadings(std::vector<Reading> readings) {

@@ -50,6 +50,11 @@ public:
   void append(Reading reading);
   // Appends readings at the end in one insertion (an import).
   void appendReadings(std::vector<Reading> readings);
+  // Files readings in date and time order (an import, a meter): each goes
+  // before the first reading of the list dated later, after those of the
+  // same minute; the list's own order is kept as it stands, and a reading
+  // of the list without a readable date or time stays where it is.
+  void mergeReadings(std::vector<Reading> readings);
   // Replaces every row at once (loading a file); check marks are cleared.
   void setReadings(std::vector<Reading> readings);
   void clear();

@@ -86,6 +86,21 @@ private slots:
     QTest::addColumn<QString>("err"); // the error stream, whole
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Commandes :"
                           << "";
+    // Each command's own help, after any other option.
+    for (const auto &[command, line] :
+         {std::pair{"releve", "  --protocole regle223|regle3|esh7"},
+          std::pair{"rapport", "  --pdf FICHIER             le rapport écrit en PDF (obligatoire)"},
+          std::pair{"export", "  --format csv|fhir         le format du fichier (obligatoire)"},
+          std::pair{"import",
+                    "  --ordre-dates jm|mj       dates comme 01/02/2026 lues jour/mois ou "
+                    "mois/jour"},
+          std::pair{"remarque", "  annote le relevé de cette date et de cette heure : la remarque "
+                                "(200 caractères"},
+          std::pair{"tensiometre", "  --utilisateur N           les mesures de l'utilisateur N du "
+                                   "tensiomètre"}}) {
+      QTest::addRow("help of %s", command) << QStringList{command, "--patient", "Anne", "--help"}
+                                           << 0 << QString::fromUtf8(line) << "";
+    }
     QTest::newRow("series as text") << QStringList{"releve", "--patient", "Anne", "--dossier", "@"}
                                     << 0 << "Moyenne : 130,0 / 80,0 mmHg, pouls 70,0"
                                     << "";

@@ -227,7 +227,7 @@ private slots:
                Pulse("2026-12-08 08:05:00 +0100", "70") +
                Pressure("2026-07-01 01:30:00 -0500", "131", "84") +
                Pulse("2026-07-01 06:30:00 +0000", "64")
-        << QStringList{"08/12/2026 08:05 128/82 70", "01/07/2026 08:30 131/84 64"}
+        << QStringList{"01/07/2026 08:30 131/84 64", "08/12/2026 08:05 128/82 70"}
         << QStringLiteral("2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.");
     QTest::newRow("refusals, duplicates, bare records")
         << Pulse("2026-12-08 08:05:00 +0100", "70") +
