@@ -25,18 +25,6 @@ QList<int> SortedRows(QList<int> rows) {
   return rows;
 }
 
-// Removes a period's measurement file, also when it is marked read-only.
-void RemoveMeasurementFile(const QString &path) {
-  if (path.isEmpty() || !QFile::exists(path)) {
-    return;
-  }
-  QFile file(path);
-  if (!file.remove()) {
-    file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-    file.remove();
-  }
-}
-
 // The archive and print folders are made at start-up; the data destruction
 // window may have removed them since. Making them again keeps "Archiver" and
 // "Imprimer" working until the next start.
@@ -181,19 +169,6 @@ int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &
     ++removed;
     if (FindSameReading(list, gone) < 0) {
       book.contexts().set(period, gone, {});
-    }
-  }
-  if (removed > 0 && list.size() == 0) {
-    // The file goes only while it holds what was read: readings another
-    // program added since are merged by the next save instead, and the file
-    // then keeps those alone.
-    const QString path = book.paths().measurementFile(period);
-    bool changed = false;
-    const FileSnapshot now =
-        RefreshFileSnapshot(path, book.base(period).file, kMaxMeasurementFileBytes, &changed);
-    if (!changed && !now.isUnreadable()) {
-      RemoveMeasurementFile(path);
-      book.settle(period, FileSnapshot{});
     }
   }
   return removed;

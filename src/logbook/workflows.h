@@ -63,8 +63,9 @@ AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &sys
 
 // Deletes the rows `marked` of a period list, asking once per row
 // ("Suppression"); the rows are those marked when the command starts, in
-// list order. A list emptied this way loses its file, so that the readings
-// do not come back at the next start. Returns how many rows went.
+// list order. A list emptied this way loses its file at the next save, in
+// the same batch as its notes, so that neither comes back at the next
+// start without the other. Returns how many rows went.
 int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &dialogs,
                    QWidget *parent);
 

@@ -239,6 +239,9 @@ private slots:
       QCOMPARE(box.icon, Dialogs::Icon::Warning);
     }
     QCOMPARE(Systolics(list(DayPeriod::Matin)), remaining);
+    // An emptied list's file goes with the save that also drops its notes.
+    QVERIFY(QFileInfo::exists(file));
+    SaveLogbook(*book_);
     QCOMPARE(QFileInfo::exists(file), !remaining.isEmpty());
     QVERIFY(QFileInfo::exists(paths_.measurementFile(DayPeriod::Soir)));
   }
