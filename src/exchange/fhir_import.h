@@ -6,7 +6,7 @@
 // component (8867-4) or else the heart-rate Observation nearest in time
 // within five minutes (of the same subject when both name one). Pressures in
 // mm[Hg] or kPa, rates in /min, decimals rounded half away from zero; times
-// with an offset converted to local time. A panel's note (Observation.note)
+// at the wall-clock time where they were taken. A panel's note (Observation.note)
 // and its irregular heartbeat (an interpretation, or a heart-rate-rhythm
 // component, coded as the export writes it) come with its reading as its
 // context.
@@ -15,6 +15,7 @@
 // document, so that memory grows with the readings, not with the file.
 
 #include <QByteArrayView>
+#include <QDate>
 #include <QString>
 #include <functional>
 
@@ -23,6 +24,19 @@ class QIODevice;
 namespace tl {
 
 class CsvImport;
+class LocalTimeConverter;
+
+// The time a reading is filed at, from its instant and the UTC offset it
+// was given with: the clock time of that offset, where it was taken
+// ("07:05-04:00" is 07:05), or for UTC (an offset of 0) the computer's
+// clock time then. `otherOffset` tells an offset the computer's zone did
+// not have then (nor within three hours, as on the day the clocks change).
+struct WallTime {
+  QDate date;
+  int minutes = 0; // since midnight
+  bool otherOffset = false;
+};
+WallTime WallTimeOf(qint64 utcSeconds, int offsetSeconds, LocalTimeConverter &clock);
 
 // A file larger than this is refused before it is read.
 inline constexpr qint64 kMaxFhirFileBytes = qint64(512) << 20;
