@@ -845,11 +845,26 @@ When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
   return {wall.date, wall.minutes, ms, {}, wall.otherOffset};
 }
 
+// An identifier without its last part ("…|42-bp" gives "…|42"), or empty
+// when its value has no part to drop: what a panel and its heart rate share
+// when a program names them after the same reading.
+QByteArray IdentifierBase(const QByteArray &identifier) {
+  const qsizetype bar = identifier.indexOf('|');
+  qsizetype cut = -1;
+  for (qsizetype i = identifier.size() - 1; i > bar + 1; --i) {
+    if (const char c = identifier[i]; c == '-' || c == '_' || c == '.' || c == ':' || c == '/') {
+      cut = i;
+      break;
+    }
+  }
+  return cut < 0 ? QByteArray() : identifier.left(cut);
+}
+
 // What names an Observation in its bundle, and the Observations it names.
 struct Links {
-  QByteArray url;        // its entry's fullUrl
-  QByteArray id;         // "Observation/<id>"
-  QByteArray identifier; // its first identifier, "system|value"
+  QByteArray url;  // its entry's fullUrl
+  QByteArray id;   // "Observation/<id>"
+  QByteArray base; // IdentifierBase of its first identifier
   std::vector<QByteArray> references;
 };
 
@@ -1328,8 +1343,8 @@ private:
   }
 
   Links linksOf(const Resource &r) const {
-    return {entryUrl_, r.id.isEmpty() ? QByteArray() : "Observation/" + r.id, r.identifier,
-            r.references};
+    return {entryUrl_, r.id.isEmpty() ? QByteArray() : "Observation/" + r.id,
+            IdentifierBase(r.identifier), r.references};
   }
 
   // The subject of a resource, shared with the one before when the same
@@ -1516,21 +1531,6 @@ QByteArray ReferenceKey(const QByteArray &reference) {
   return key;
 }
 
-// An identifier without its last part ("…|42-bp" gives "…|42"), or empty
-// when its value has no part to drop: what a panel and its heart rate share
-// when a program names them after the same reading.
-QByteArray IdentifierBase(const QByteArray &identifier) {
-  const qsizetype bar = identifier.indexOf('|');
-  qsizetype cut = -1;
-  for (qsizetype i = identifier.size() - 1; i > bar + 1; --i) {
-    if (const char c = identifier[i]; c == '-' || c == '_' || c == '.' || c == ':' || c == '/') {
-      cut = i;
-      break;
-    }
-  }
-  return cut < 0 ? QByteArray() : identifier.left(cut);
-}
-
 // The heart rate of each panel that has none of its own, as an index into
 // `rates` (in order of time, then of entry), or -1: first the rate the
 // panel names (or that names it), then the one of the same instant whose
@@ -1588,13 +1588,12 @@ std::vector<qsizetype> PairRates(const std::vector<Panel> &panels, const std::ve
   };
   QHash<QByteArray, std::vector<qsizetype>> byBase;
   for (size_t r = 0; r < rates.size(); ++r) {
-    if (const QByteArray base = IdentifierBase(rates[r].links.identifier);
-        !base.isEmpty() && !taken[r]) {
-      byBase[sameReading(base, rates[r].ms)].push_back(qsizetype(r));
+    if (!rates[r].links.base.isEmpty() && !taken[r]) {
+      byBase[sameReading(rates[r].links.base, rates[r].ms)].push_back(qsizetype(r));
     }
   }
   for (size_t i = 0; i < panels.size() && !byBase.isEmpty(); ++i) {
-    const QByteArray base = IdentifierBase(panels[i].links.identifier);
+    const QByteArray &base = panels[i].links.base;
     if (panels[i].p || pulse[i] >= 0 || base.isEmpty() || !panels[i].when.valid()) {
       continue;
     }
@@ -1603,7 +1602,7 @@ std::vector<qsizetype> PairRates(const std::vector<Panel> &panels, const std::ve
       continue;
     }
     for (const qsizetype r : *it) {
-      if (!taken[size_t(r)] && rates[size_t(r)].links.identifier != panels[i].links.identifier) {
+      if (!taken[size_t(r)]) {
         give(i, r);
         break;
       }

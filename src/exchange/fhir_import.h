@@ -2,14 +2,16 @@
 
 // Readings in from FHIR R4 JSON: a Bundle, or a single Observation. Each
 // blood-pressure panel (LOINC 85354-9, its systolic 8480-6 and diastolic
-// 8462-4 components) is a reading; its pulse is the panel's own heart-rate
-// component (8867-4) or else the heart-rate Observation nearest in time
-// within five minutes (of the same subject when both name one). Pressures in
-// mm[Hg] or kPa, rates in /min, decimals rounded half away from zero; times
-// at the wall-clock time where they were taken. A panel's note (Observation.note)
-// and its irregular heartbeat (an interpretation, or a heart-rate-rhythm
-// component, coded as the export writes it) come with its reading as its
-// context.
+// 8462-4 components; 55284-4, the older panel, likewise) is a reading; its
+// pulse is the panel's own heart-rate component (8867-4) or else a
+// heart-rate Observation, each given to one panel: the one the panel names
+// (hasMember, derivedFrom), then the one of its instant and identifier, then
+// the nearest in time within five minutes (of the same subject when both
+// name one). Pressures in mm[Hg] or kPa, rates in /min, decimals rounded
+// half away from zero; times at the wall-clock time where they were taken.
+// A panel's note (Observation.note), its irregular heartbeat (an
+// interpretation, or a heart-rate-rhythm component) and its other flags
+// (the components the export writes) come with its reading as its context.
 //
 // The JSON is read as a stream: only the fields used are kept, never the
 // document, so that memory grows with the readings, not with the file.
