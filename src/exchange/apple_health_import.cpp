@@ -1,5 +1,6 @@
 #include "exchange/apple_health_reader.h"
 #include "exchange/csv_import.h"
+#include "exchange/fhir_import.h"
 #include "exchange/logbook_exchange.h"
 #include "exchange/zip_entry_reader.h"
 #include "logbook/logbook.h"
@@ -7,8 +8,11 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <memory>
 
 namespace tl {
 
@@ -59,10 +63,18 @@ qint64 DaysFromCivil(int y, int m, int d) {
   return qint64(era) * 146097 + doe - 719468;
 }
 
-// Apple's "2026-12-08 08:05:00 +0100" as UTC seconds, read by hand (the
-// heart rates come by the million); any other form as the CSV import reads
-// dates and times.
-std::optional<qint64> ParseAppleTime(QStringView text) {
+// A date and time of the file: the instant, in UTC seconds, and the offset
+// it was written with (seconds east of UTC), or kNoOffset.
+struct AppleTime {
+  static constexpr qint32 kNoOffset = std::numeric_limits<qint32>::min();
+  qint64 at = 0;
+  qint32 offset = kNoOffset;
+};
+
+// Apple's "2026-12-08 08:05:00 +0100", read by hand (the heart rates come
+// by the million); any other form as the CSV import reads dates and times
+// (without an offset, in local time).
+std::optional<AppleTime> ParseAppleTime(QStringView text) {
   const auto digits = [&](qsizetype at, qsizetype count) -> int {
     int v = 0;
     for (qsizetype i = at; i < at + count; ++i) {
@@ -81,14 +93,27 @@ std::optional<qint64> ParseAppleTime(QStringView text) {
               mi = digits(14, 2), s = digits(17, 2), oh = digits(21, 2), om = digits(23, 2);
     if (y >= 0 && mo >= 0 && d >= 0 && h >= 0 && h < 24 && mi >= 0 && mi < 60 && s >= 0 && s < 61 &&
         oh >= 0 && oh < 24 && om >= 0 && om < 60 && QDate::isValid(y, mo, d)) {
-      const qint64 offset = (text[20] == u'-' ? -1 : 1) * (oh * 3600 + om * 60);
-      return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s - offset;
+      const qint32 offset = (text[20] == u'-' ? -1 : 1) * (oh * 3600 + om * 60);
+      return AppleTime{DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s - offset, offset};
     }
   }
-  if (const std::optional<QDateTime> at = ParseImportDateTime(text)) {
-    return at->toSecsSinceEpoch();
+  const std::optional<ImportWhen> when = ParseImportWhen(text);
+  if (!when) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  switch (when->kind) {
+  case ImportWhen::Kind::Offset:
+    return AppleTime{(when->date.toJulianDay() - 2440588) * 86400 + when->minutes * 60 -
+                         when->offsetSeconds,
+                     when->offsetSeconds};
+  case ImportWhen::Kind::Instant:
+    return AppleTime{when->epochSeconds, 0};
+  case ImportWhen::Kind::Local:
+    break;
+  }
+  return AppleTime{
+      QDateTime(when->date, QTime(when->minutes / 60, when->minutes % 60)).toSecsSinceEpoch(),
+      AppleTime::kNoOffset};
 }
 
 // A number rounded half away from zero, kept within ±10^6 (anything that
@@ -117,8 +142,45 @@ QString XmlReason(const QXmlStreamReader &xml) {
   }
 }
 
-bool IsExportXml(QByteArrayView name) {
-  return !name.startsWith("__MACOSX/") && (name == "export.xml" || name.endsWith("/export.xml"));
+// An XML file of the archive's root or of the export folder
+// ("apple_health_export/export.xml", "apple_health_export/exportar.xml"):
+// the export's name depends on the phone's language. The files of the
+// folders within (electrocardiograms, workout routes) and the Finder's
+// copies (__MACOSX/, "._" files) are not.
+// The order they are tried in: 0 for "export.xml", 1 for another name, 2
+// for a name of the clinical document beside it ("export_cda.xml"), -1 for
+// no candidate.
+int ExportCandidateRank(QByteArrayView name) {
+  const QByteArrayView base = name.sliced(name.lastIndexOf('/') + 1);
+  const auto endsWith = [&](QByteArrayView end) {
+    return base.size() >= end.size() &&
+           base.sliced(base.size() - end.size()).compare(end, Qt::CaseInsensitive) == 0;
+  };
+  if (name.startsWith("__MACOSX/") || name.count('/') > 1 || base.startsWith("._") ||
+      base.size() <= 4 || !endsWith(".xml")) {
+    return -1;
+  }
+  return base == "export.xml" ? 0 : endsWith("_cda.xml") ? 2 : 1;
+}
+
+// The most of an entry read to find its root element: past the DOCTYPE of
+// Apple's export, which declares every element and attribute.
+constexpr qsizetype kMaxProlog = qsizetype(4) << 20;
+
+// The name of the root element of the XML that starts with `head`; empty
+// when it is not there yet (`more` true), or when the bytes are no XML.
+QString RootElement(QByteArrayView head, bool *more) {
+  QXmlStreamReader xml;
+  xml.setNamespaceProcessing(false);
+  xml.addData(head.toByteArray());
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement) {
+      *more = false;
+      return xml.name().toString();
+    }
+  }
+  *more = xml.error() == QXmlStreamReader::PrematureEndOfDocumentError;
+  return {};
 }
 
 } // namespace
@@ -337,15 +399,16 @@ void AppleHealthReader::startElement() {
       if (attributes.value(kUnit) != QLatin1StringView("count/min")) {
         return;
       }
-      const std::optional<qint64> at = ParseAppleTime(attributes.value(kStartDate));
+      const std::optional<AppleTime> time = ParseAppleTime(attributes.value(kStartDate));
       const std::optional<qint32> value = Rounded(attributes.value(kValue));
-      if (!at || !value || *value < 0 || *at <= -kTimeBias / 2 || *at >= kTimeBias / 2) {
+      if (!time || !value || *value < 0 || time->at <= -kTimeBias / 2 ||
+          time->at >= kTimeBias / 2) {
         return;
       }
       if (pulses_.empty() || pulses_.back().size() == size_t(kPulseBlock)) {
         pulses_.emplace_back().reserve(size_t(kPulseBlock));
       }
-      pulses_.back().push_back(std::uint64_t(*at + kTimeBias) << 16 |
+      pulses_.back().push_back(std::uint64_t(time->at + kTimeBias) << 16 |
                                std::uint64_t(std::min(*value, 0xFFFF)));
     }
     // A blood-pressure record outside a correlation is Apple's copy of one
@@ -359,8 +422,9 @@ void AppleHealthReader::startElement() {
     hasSystolic_ = hasDiastolic_ = false;
     current_ = Pressure{};
     current_.line = xml_.lineNumber();
-    if (const std::optional<qint64> at = ParseAppleTime(attributes.value(kStartDate))) {
-      current_.at = *at;
+    if (const std::optional<AppleTime> time = ParseAppleTime(attributes.value(kStartDate))) {
+      current_.at = time->at;
+      current_.offset = time->offset;
     } else {
       current_.fault = kBadDate;
     }
@@ -382,6 +446,8 @@ void AppleHealthReader::deliver(CsvImport &import) {
     std::sort(block.begin(), block.end());
   }
   const auto timeOf = [](std::uint64_t key) { return qint64(key >> 16) - kTimeBias; };
+  LocalTimeConverter clock;
+  qint64 otherOffsets = 0;
   for (const Pressure &p : readings_) {
     const QString place = QStringLiteral("ligne %1").arg(p.line);
     if (p.fault != kNoFault) {
@@ -410,10 +476,15 @@ void AppleHealthReader::deliver(CsvImport &import) {
       import.reject(place, QStringLiteral("pouls absent"));
       continue;
     }
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(p.at);
-    const QTime time = local.time();
-    import.addReading(local.date(), time.hour() * 60 + time.minute(), p.systolic, p.diastolic,
-                      qint64(*best & 0xFFFF), place);
+    // At the phone's clock time when it was taken, whatever the computer's
+    // zone (the offset is the phone's).
+    const WallTime wall = WallTimeOf(p.at, p.offset == AppleTime::kNoOffset ? 0 : p.offset, clock);
+    import.addReading(wall.date, wall.minutes, p.systolic, p.diastolic, qint64(*best & 0xFFFF),
+                      place);
+    otherOffsets += wall.otherOffset;
+  }
+  if (otherOffsets > 0) {
+    import.addOtherOffsets(otherOffsets);
   }
 }
 
@@ -439,10 +510,58 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
     return outcome;
   };
   if (QByteArrayView(magic, 4) == "PK\x03\x04") {
-    ZipEntryReader zip;
-    if (!zip.open(file, total, IsExportXml)) {
-      return file.error() != QFileDevice::NoError ? readError() : refuse(zip.error());
+    // The XML file whose root is HealthData, whatever its name; each other
+    // one (export_cda.xml, its root ClinicalDocument) is passed over.
+    QSet<QByteArray> passed;
+    QByteArray name;
+    std::unique_ptr<ZipEntryReader> found;
+    for (int rank = 0; !found;) {
+      auto zip = std::make_unique<ZipEntryReader>();
+      if (!zip->open(file, total, [&](QByteArrayView entry) {
+            if (ExportCandidateRank(entry) != rank || passed.contains(entry.toByteArray())) {
+              return false;
+            }
+            name = entry.toByteArray();
+            return true;
+          })) {
+        if (file.error() != QFileDevice::NoError) {
+          return readError();
+        }
+        if (zip->missing() && rank < 2) {
+          ++rank;
+          continue;
+        }
+        return refuse(zip->missing()
+                          ? QStringLiteral("L'archive zip ne contient pas l'export d'Apple Santé : "
+                                           "aucun fichier XML dont l'élément racine est HealthData "
+                                           "(export.xml, ou son nom dans la langue du téléphone : "
+                                           "exportar.xml, Export.xml…)")
+                          : zip->error());
+      }
+      QByteArray head;
+      bool more = true;
+      QString root;
+      while (more && head.size() < kMaxProlog) {
+        const QByteArrayView bytes = zip->read();
+        if (!zip->error().isEmpty() && bytes.isEmpty()) {
+          return file.error() != QFileDevice::NoError ? readError() : refuse(zip->error());
+        }
+        if (bytes.isEmpty()) {
+          break;
+        }
+        head.append(bytes);
+        root = RootElement(head, &more);
+      }
+      if (root == QLatin1StringView("HealthData")) {
+        if (!reader.feed(head)) {
+          return refuse(reader.error());
+        }
+        found = std::move(zip);
+      } else {
+        passed.insert(name);
+      }
     }
+    ZipEntryReader &zip = *found;
     for (;;) {
       const QByteArrayView bytes = zip.read();
       if (!zip.error().isEmpty()) {

@@ -48,6 +48,7 @@ private:
   // why it cannot be a reading.
   struct Pressure {
     qint64 at = 0;
+    qint32 offset = 0; // seconds east of UTC it was written with, or INT32_MIN for none
     qint64 line = 0;
     qint32 systolic = 0, diastolic = 0;
     quint8 fault = 0; // an index into the reasons, 0: none

@@ -128,6 +128,7 @@ public:
   void rejectLines(qint64 first, qint64 last, const QString &reason);
   // A sentence the summary gives after its counts.
   void addNote(const QString &note) { notes_ << note; }
+  void addOtherOffsets(qint64 n) { otherOffsets_ += n; }
 
   // The readings accepted, per period, in file order.
   const std::vector<Reading> &accepted(DayPeriod period) const {
@@ -171,6 +172,7 @@ private:
   // number (see ReadingKey).
   QSet<quint64> seen_;
   qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
+  qint64 otherOffsets_ = 0;
   QString lastRejection_;
   QStringList reasons_; // the first 20
   QStringList notes_;

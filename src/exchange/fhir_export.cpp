@@ -101,6 +101,18 @@ QJsonObject IrregularRhythm() {
                                                      QStringLiteral("Irregular heart rhythm"))}}}}};
 }
 
+// A context flag as a component: its code in Tensiolog's system with the
+// flag's French text, valued true; or, for the flags of another program,
+// valued with their text.
+QJsonObject FlagComponent(const char *code, const QString &text, const QJsonValue &value) {
+  return QJsonObject{
+      {QStringLiteral("code"),
+       QJsonObject{{QStringLiteral("coding"), QJsonArray{Coding(QLatin1StringView(kFhirFlagSystem),
+                                                                QLatin1StringView(code), text)}},
+                   {QStringLiteral("text"), text}}},
+      {value.isBool() ? QStringLiteral("valueBoolean") : QStringLiteral("valueString"), value}};
+}
+
 QString Offset(int seconds) {
   const int magnitude = seconds < 0 ? -seconds : seconds;
   return (seconds < 0 ? u'-' : u'+') + QStringLiteral("%1:%2")
@@ -112,23 +124,25 @@ QString Offset(int seconds) {
 
 QString LocalDateTimeWithOffset(const QDate &date, int minutes) {
   const QTime time(minutes / 60, minutes % 60);
-  QDateTime local(date, time, Qt::LocalTime);
+  const QDateTime local(date, time, Qt::LocalTime);
+  int offset = local.offsetFromUtc();
   if (!local.isValid() || local.date() != date || local.time() != time) {
-    // The clocks skip this time. Whatever Qt does with it, the instant is
-    // the one Qt moves it to: the time read with the offset in force before
-    // the change (a day earlier, well before it). Its local time and its
-    // offset are then written together, so that the text names that
-    // instant and no other: "03:30:00+02:00" for 02:30 in Paris the day
-    // summer time starts (the same instant as "02:30:00+01:00", which would
-    // show a time no clock showed).
+    // The clocks skip this time, yet it was typed: it is written as it
+    // stands with the offset in force before the change (a day earlier),
+    // or after it when that one is UTC's, which a reader converts. Read
+    // back at the clock time of its offset, it gives the same time.
     const QDateTime wall(date, time, Qt::UTC);
-    const qint64 before = wall.toMSecsSinceEpoch() - qint64(24) * 3600 * 1000;
-    const int offset = QDateTime::fromMSecsSinceEpoch(before).toLocalTime().offsetFromUtc();
-    local = QDateTime::fromMSecsSinceEpoch(wall.toMSecsSinceEpoch() - qint64(offset) * 1000)
-                .toLocalTime();
+    const auto offsetAt = [](qint64 ms) {
+      return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().offsetFromUtc();
+    };
+    constexpr qint64 kDayMs = qint64(24) * 3600 * 1000;
+    offset = offsetAt(wall.toMSecsSinceEpoch() - kDayMs);
+    if (offset == 0) {
+      offset = offsetAt(wall.toMSecsSinceEpoch() + kDayMs);
+    }
   }
-  return local.date().toString(Qt::ISODate) + u'T' +
-         local.time().toString(QStringLiteral("HH:mm:ss")) + Offset(local.offsetFromUtc());
+  return date.toString(Qt::ISODate) + u'T' + time.toString(QStringLiteral("HH:mm:ss")) +
+         Offset(offset);
 }
 
 FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::optional<QDate> from,
@@ -190,6 +204,7 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
     const QString when = LocalDateTimeWithOffset(r.date, r.minutes);
     const QString bpId = Digest(stem + QStringLiteral("\nbp"));
     const QString hrId = Digest(stem + QStringLiteral("\nhr"));
+    const QString hrUrl = Urn(stem + QStringLiteral("\nhr"));
     QJsonObject pressure{
         {QStringLiteral("resourceType"), QStringLiteral("Observation")},
         {QStringLiteral("meta"), bpMeta},
@@ -201,6 +216,10 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
                                                            "optional"))},
         {QStringLiteral("subject"), subject},
         {QStringLiteral("effectiveDateTime"), when},
+        // The heart rate of the same reading: readers pair them by it, not
+        // by their time, which two readings may share.
+        {QStringLiteral("hasMember"),
+         QJsonArray{QJsonObject{{QStringLiteral("reference"), hrUrl}}}},
         {QStringLiteral("component"),
          QJsonArray{
              QJsonObject{
@@ -213,9 +232,22 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
                   Concept(QStringLiteral("8462-4"), QStringLiteral("Diastolic blood pressure"))},
                  {QStringLiteral("valueQuantity"),
                   Quantity(r.d, QStringLiteral("mmHg"), QStringLiteral("mm[Hg]"))}}}}};
-    if (r.context && r.context->irregular()) {
+    if (r.context && (r.context->flags != 0 || !r.context->otherFlags.isEmpty())) {
       QJsonArray components = pressure[QStringLiteral("component")].toArray();
-      components.append(IrregularRhythm());
+      if (r.context->irregular()) {
+        components.append(IrregularRhythm());
+      }
+      for (const auto &[flag, code] : {std::pair{ContextFlag::Medication, kFhirFlagMedication},
+                                       std::pair{ContextFlag::Movement, kFhirFlagMovement},
+                                       std::pair{ContextFlag::CuffMisplaced, kFhirFlagCuff}}) {
+        if (r.context->has(flag)) {
+          components.append(FlagComponent(code, ContextFlagText(flag), true));
+        }
+      }
+      if (!r.context->otherFlags.isEmpty()) {
+        components.append(FlagComponent(kFhirFlagOther, QStringLiteral("autres indications"),
+                                        r.context->otherFlags));
+      }
       pressure.insert(QStringLiteral("component"), components);
     }
     if (r.context && !r.context->note.isEmpty()) {
@@ -235,8 +267,7 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
          Quantity(r.p, QStringLiteral("/min"), QStringLiteral("/min"))}};
     entries.append(
         Entry(Urn(stem + QStringLiteral("\nbp")), pressure, type, kFhirReadingSystem, bpId));
-    entries.append(
-        Entry(Urn(stem + QStringLiteral("\nhr")), heart, type, kFhirReadingSystem, hrId));
+    entries.append(Entry(hrUrl, heart, type, kFhirReadingSystem, hrId));
     ++result.exported;
   }
   const QJsonObject bundle{{QStringLiteral("resourceType"), QStringLiteral("Bundle")},

@@ -2,13 +2,14 @@
 
 // Readings out as a FHIR R4 Bundle: the Patient, and for each reading whose
 // date, time and values are valid a blood-pressure Observation and a
-// heart-rate Observation. Every resource has an identifier and a fullUrl
-// derived from what it holds, never from its place, so that exporting again
-// (with readings added) names the same readings the same way; a transaction
-// Bundle creates each resource only when no resource has its identifier.
-// The context of a reading goes on its blood-pressure Observation: the note
-// as Observation.note, the irregular heartbeat as a heart-rate-rhythm
-// component.
+// heart-rate Observation, which the first names in hasMember. Every
+// resource has an identifier and a fullUrl derived from what it holds,
+// never from its place, so that exporting again (with readings added)
+// names the same readings the same way; a transaction Bundle creates each
+// resource only when no resource has its identifier. The context of a
+// reading goes on its blood-pressure Observation: the note as
+// Observation.note, the irregular heartbeat as a heart-rate-rhythm
+// component, the other flags as components of Tensiolog's own codes.
 
 #include "measurements/reading.h"
 
@@ -36,12 +37,21 @@ struct FhirExport {
 // The identifier systems of the resources written.
 inline constexpr char kFhirReadingSystem[] = "urn:tensiolog:reading";
 inline constexpr char kFhirPatientSystem[] = "urn:tensiolog:patient";
+// The codes of the context flags, each a component of the blood-pressure
+// Observation valued true (valueBoolean), the flags of another program one
+// component valued with their text (valueString).
+inline constexpr char kFhirFlagSystem[] = "urn:tensiolog:flag";
+inline constexpr char kFhirFlagMedication[] = "medication";
+inline constexpr char kFhirFlagMovement[] = "movement";
+inline constexpr char kFhirFlagCuff[] = "cuff-misplaced";
+inline constexpr char kFhirFlagOther[] = "other";
 
 // The local date and time of a reading with the UTC offset in force then,
-// "2026-03-29T07:15:00+02:00". A time the clocks skip when they go forward
-// is written as the instant Qt reads it as: the same time of the offset in
-// force before the change, that is the local time of after it ("02:30" on
-// the day Paris goes to summer time is "03:30:00+02:00").
+// "2026-03-29T07:15:00+02:00": the time as typed, whatever the day. A time
+// the clocks skip when they go forward keeps the offset in force before the
+// change ("02:30" on the day Paris goes to summer time is
+// "02:30:00+01:00"), a time they show twice the offset Qt gives it, so that
+// a reader filing each time at the clock time of its offset gets it back.
 QString LocalDateTimeWithOffset(const QDate &date, int minutes);
 
 // The readings of the four lists, in date and time order, dated `from` to

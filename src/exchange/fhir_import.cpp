@@ -1,6 +1,7 @@
 #include "exchange/fhir_import.h"
 
 #include "exchange/csv_import.h"
+#include "exchange/fhir_export.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 
@@ -34,6 +35,10 @@ constexpr qint64 kChunkBytes = qint64(1) << 20;
 constexpr int kMaxDepth = 1024;
 // A note kept from a file is cut to this many bytes before CleanNote.
 constexpr qsizetype kMaxNoteBytes = 4096;
+// A reference, a fullUrl, an id or an identifier is kept up to this many
+// bytes, and a resource's references to others up to this many.
+constexpr qsizetype kMaxNameBytes = 512;
+constexpr size_t kMaxReferences = 16;
 
 // --- The bytes ---------------------------------------------------------------
 
@@ -360,6 +365,9 @@ public:
     }
   }
 
+  // The next byte, or -1 at the end.
+  int next() { return src_.peek(); }
+
   // The next value's kind: '{', '[', '"', 'n' (a number), 'l' (a literal).
   int kind() {
     const int c = src_.peek();
@@ -522,25 +530,31 @@ private:
 // --- What a FHIR resource holds ------------------------------------------------
 
 // The codes of interest a CodeableConcept holds.
-enum Code : quint8 {
-  kPanelCode = 1,     // LOINC 85354-9, blood-pressure panel
-  kSystolicCode = 2,  // LOINC 8480-6
-  kDiastolicCode = 4, // LOINC 8462-4
-  kRateCode = 8,      // LOINC 8867-4, heart rate
-  kRhythmCode = 16,   // LOINC 8884-9, heart rate rhythm
-  kIrregularCode = 32 // SNOMED CT, an irregular heart beat or pulse
+enum Code : quint16 {
+  kPanelCode = 1,      // LOINC 85354-9, blood-pressure panel
+  kSystolicCode = 2,   // LOINC 8480-6
+  kDiastolicCode = 4,  // LOINC 8462-4
+  kRateCode = 8,       // LOINC 8867-4, heart rate
+  kRhythmCode = 16,    // LOINC 8884-9, heart rate rhythm
+  kIrregularCode = 32, // SNOMED CT, an irregular heart beat or pulse
+  kOldPanelCode = 64,  // LOINC 55284-4, blood pressure systolic and diastolic
+  // The context flags the export writes (system kFhirFlagSystem).
+  kMedicationFlag = 128,
+  kMovementFlag = 256,
+  kCuffFlag = 512,
+  kOtherFlags = 1024,
 };
 
 const char *const kLoincSystem = "http://loinc.org";
 const char *const kSnomedSystem = "http://snomed.info/sct";
 
 // The code bits of a coding (a coding without a system is taken as LOINC).
-quint8 CodeOf(const Short &system, bool hasSystem, const Short &code) {
+quint16 CodeOf(const Short &system, bool hasSystem, const Short &code) {
   if (!hasSystem || system.is(QLatin1StringView(kLoincSystem))) {
     for (const auto &[name, bit] :
-         {std::pair{"85354-9", kPanelCode}, std::pair{"8480-6", kSystolicCode},
-          std::pair{"8462-4", kDiastolicCode}, std::pair{"8867-4", kRateCode},
-          std::pair{"8884-9", kRhythmCode}}) {
+         {std::pair{"85354-9", kPanelCode}, std::pair{"55284-4", kOldPanelCode},
+          std::pair{"8480-6", kSystolicCode}, std::pair{"8462-4", kDiastolicCode},
+          std::pair{"8867-4", kRateCode}, std::pair{"8884-9", kRhythmCode}}) {
       if (code.is(QLatin1StringView(name))) {
         return bit;
       }
@@ -553,6 +567,16 @@ quint8 CodeOf(const Short &system, bool hasSystem, const Short &code) {
   if (hasSystem && system.is(QLatin1StringView(kSnomedSystem)) &&
       (code.is("361137007"_L1) || code.is("271637005"_L1) || code.is("271638000"_L1))) {
     return kIrregularCode;
+  }
+  if (hasSystem && system.is(QLatin1StringView(kFhirFlagSystem))) {
+    for (const auto &[name, bit] :
+         {std::pair{kFhirFlagMedication, kMedicationFlag},
+          std::pair{kFhirFlagMovement, kMovementFlag}, std::pair{kFhirFlagCuff, kCuffFlag},
+          std::pair{kFhirFlagOther, kOtherFlags}}) {
+      if (code.is(QLatin1StringView(name))) {
+        return bit;
+      }
+    }
   }
   return 0;
 }
@@ -677,7 +701,8 @@ Value Measure(const Quantity &q, bool pressure, const QString &name) {
 // resource.
 struct Resource {
   Short type, status;
-  quint8 code = 0;
+  quint16 code = 0;
+  Short firstCode; // the code of its first coding, for the reasons
   // effectiveDateTime, effectiveInstant, effectivePeriod.start: whether
   // each is there, and its text (empty when no string).
   std::array<bool, 3> hasTime{};
@@ -688,12 +713,19 @@ struct Resource {
   std::array<bool, 3> hasPart{};
   std::array<Quantity, 3> part;
   bool irregular = false;
+  quint8 flags = 0;      // the other ContextFlag bits its components set
+  QByteArray otherFlags; // the flags of another program, as written
   QByteArray note;
+  // Its id, its first identifier ("system|value"), and the Observations it
+  // names in hasMember and derivedFrom.
+  QByteArray id, identifier;
+  std::vector<QByteArray> references;
 
   void clear() {
     type.clear();
     status.clear();
     code = 0;
+    firstCode.clear();
     hasTime = {};
     subject.resize(0);
     value.clear();
@@ -702,7 +734,12 @@ struct Resource {
       q.clear();
     }
     irregular = false;
+    flags = 0;
+    otherFlags.resize(0);
     note.resize(0);
+    id.resize(0);
+    identifier.resize(0);
+    references.clear();
   }
   bool observation() const { return type.is("Observation"_L1); }
   bool skipped() const { return status.is("entered-in-error"_L1) || status.is("cancelled"_L1); }
@@ -711,9 +748,10 @@ struct Resource {
 // When an Observation was made: its local date and minute, and the instant.
 struct When {
   QDate date;
-  int minutes = -1; // since midnight, local; -1 when it has no time
-  qint64 ms = 0;    // the instant, since the epoch
-  QString reason;   // when it has none
+  int minutes = -1;         // since midnight, local; -1 when it has no time
+  qint64 ms = 0;            // the instant, since the epoch
+  QString reason;           // when it has none
+  bool otherOffset = false; // given with an offset the computer's zone did not have then
   bool valid() const { return minutes >= 0; }
 };
 
@@ -732,8 +770,9 @@ int DigitsAt(QByteArrayView t, qsizetype at, int n) {
 
 // The instant of "2026-03-03T07:40:00+01:00" (a fraction of a second, "Z"
 // allowed), the form FHIR servers and Tensiolog write, read by hand, in
-// milliseconds since the epoch; false for any other text.
-bool FastInstant(QByteArrayView t, qint64 *ms) {
+// milliseconds since the epoch, and its offset in seconds east of UTC;
+// false for any other text.
+bool FastInstant(QByteArrayView t, qint64 *ms, int *offsetSeconds) {
   if (t.size() < 20 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':') {
     return false;
   }
@@ -773,18 +812,18 @@ bool FastInstant(QByteArrayView t, qint64 *ms) {
   constexpr qint64 kUnixEpochDay = 2440588;
   const qint64 seconds = (date.toJulianDay() - kUnixEpochDay) * 86400 + h * 3600 + mi * 60 + sec;
   *ms = (seconds - offset) * 1000 + millis;
+  *offsetSeconds = offset;
   return true;
 }
 
 // The time of an effectiveDateTime text; `clock` gives the local time of
 // an instant.
 When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
-  if (qint64 ms; FastInstant(bytes, &ms)) {
-    ImportWhen when;
-    when.kind = ImportWhen::Kind::Instant;
-    when.epochSeconds = ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-    clock.toLocal(when);
-    return {when.date, when.minutes, ms, {}};
+  const auto floorSeconds = [](qint64 ms) { return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000); };
+  qint64 instant = 0;
+  if (int offset = 0; FastInstant(bytes, &instant, &offset)) {
+    const WallTime wall = WallTimeOf(floorSeconds(instant), offset, clock);
+    return {wall.date, wall.minutes, instant, {}, wall.otherOffset};
   }
   const QString text = QString::fromUtf8(bytes);
   // "2026", "2026-03", "2026-03-02": a day at most, no time of day.
@@ -796,11 +835,38 @@ When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
   if (!at.isValid()) {
     return {{}, -1, 0, u"date et heure illisibles"_s};
   }
-  // A time without an offset (which FHIR does not allow) is taken as local.
-  const QDateTime local = at.timeSpec() == Qt::LocalTime ? at : at.toLocalTime();
-  const QTime time = local.time();
-  return {local.date(), time.hour() * 60 + time.minute(), at.toMSecsSinceEpoch(), {}};
+  // A time without an offset (which FHIR does not allow) is taken as it is
+  // written, in local time.
+  if (at.timeSpec() == Qt::LocalTime) {
+    return {at.date(), at.time().hour() * 60 + at.time().minute(), at.toMSecsSinceEpoch(), {}};
+  }
+  const qint64 ms = at.toMSecsSinceEpoch();
+  const WallTime wall = WallTimeOf(floorSeconds(ms), at.offsetFromUtc(), clock);
+  return {wall.date, wall.minutes, ms, {}, wall.otherOffset};
 }
+
+// An identifier without its last part ("…|42-bp" gives "…|42"), or empty
+// when its value has no part to drop: what a panel and its heart rate share
+// when a program names them after the same reading.
+QByteArray IdentifierBase(const QByteArray &identifier) {
+  const qsizetype bar = identifier.indexOf('|');
+  qsizetype cut = -1;
+  for (qsizetype i = identifier.size() - 1; i > bar + 1; --i) {
+    if (const char c = identifier[i]; c == '-' || c == '_' || c == '.' || c == ':' || c == '/') {
+      cut = i;
+      break;
+    }
+  }
+  return cut < 0 ? QByteArray() : identifier.left(cut);
+}
+
+// What names an Observation in its bundle, and the Observations it names.
+struct Links {
+  QByteArray url;  // its entry's fullUrl
+  QByteArray id;   // "Observation/<id>"
+  QByteArray base; // IdentifierBase of its first identifier
+  std::vector<QByteArray> references;
+};
 
 // A blood-pressure panel, as the checks need it.
 struct Panel {
@@ -810,14 +876,16 @@ struct Panel {
   Value s, d;
   std::optional<Value> p; // its own heart-rate component
   ReadingContext context;
+  Links links;
 };
 
-// A heart-rate Observation, for the panels near it in time.
+// A heart-rate Observation, for the panel that names it or is near it.
 struct Rate {
   qint64 ms; // the instant, since the epoch
   qsizetype entry;
   QByteArray subject;
   Value value;
+  Links links;
 };
 
 // The reading of a Bundle (or of one Observation) into panels and rates.
@@ -835,10 +903,20 @@ public:
           // Only the last of twice the same name counts.
           panels_.clear();
           rates_.clear();
+          matches_ = 0;
           if (parser_.kind() != '[') {
             return parser_.skip(depth);
           }
           return parser_.array(depth, [this](qsizetype i, int d) { return entry(i, d); });
+        }
+        if (key.is("total"_L1)) {
+          hasTotal_ = parser_.kind() == 'n';
+          return hasTotal_ ? parser_.number(&total_) : parser_.skip(depth);
+        }
+        if (key.is("link"_L1)) {
+          return parser_.kind() != '['
+                     ? parser_.skip(depth)
+                     : parser_.array(depth, [this](qsizetype, int d) { return link(d); });
         }
         if (key.is("resourceType"_L1)) {
           topType_.clear();
@@ -871,6 +949,11 @@ public:
 
   Parser &parser() { return parser_; }
   bool notFhir() const { return notFhir_; }
+  // A Bundle that is one page of a search: the results it announces
+  // (-1 when it does not say), and whether it links to a next page.
+  bool page() const { return topType_.is("Bundle"_L1) && (next_ || results() > matches_); }
+  qint64 results() const { return hasTotal_ && total_ >= 0 && total_ < 1e15 ? qint64(total_) : -1; }
+  qint64 matches() const { return matches_; }
   std::vector<Panel> &panels() { return panels_; }
   std::vector<Rate> &rates() { return rates_; }
 
@@ -880,8 +963,25 @@ private:
       return parser_.skip(depth);
     }
     resource_.clear();
-    bool any = false;
+    entryUrl_.resize(0);
+    bool any = false, match = true;
     if (!parser_.object(depth, [&](const Short &key, int d) {
+          if (key.is("search"_L1) && parser_.kind() == '{') {
+            // An included resource or an outcome is no result of the search.
+            return parser_.object(d, [&](const Short &k, int dd) {
+              if (!k.is("mode"_L1)) {
+                return parser_.skip(dd);
+              }
+              Short mode;
+              const bool ok = parser_.stringOrSkip(mode, dd);
+              match = !mode.is("include"_L1) && !mode.is("outcome"_L1);
+              return ok;
+            });
+          }
+          if (key.is("fullUrl"_L1)) {
+            entryUrl_.resize(0);
+            return parser_.stringOrSkip(Kept{&entryUrl_, kMaxNameBytes}, d);
+          }
           if (!key.is("resource"_L1)) {
             return parser_.skip(d);
           }
@@ -896,7 +996,24 @@ private:
     if (any) {
       take(resource_, index);
     }
+    matches_ += match;
     return true;
+  }
+
+  // One of the Bundle's links: whether it is to the next page.
+  bool link(int depth) {
+    if (parser_.kind() != '{') {
+      return parser_.skip(depth);
+    }
+    return parser_.object(depth, [&](const Short &k, int d) {
+      if (!k.is("relation"_L1)) {
+        return parser_.skip(d);
+      }
+      Short relation;
+      const bool ok = parser_.stringOrSkip(relation, d);
+      next_ = next_ || relation.is("next"_L1);
+      return ok;
+    });
   }
 
   // One member of a resource.
@@ -911,7 +1028,8 @@ private:
     }
     if (key.is("code"_L1)) {
       r.code = 0;
-      return codeable(&r.code, depth);
+      r.firstCode.clear();
+      return codeable(&r.code, depth, &r.firstCode);
     }
     for (int i = 0; i < 3; ++i) {
       static const QLatin1StringView kTimes[] = {"effectiveDateTime"_L1, "effectiveInstant"_L1,
@@ -953,6 +1071,35 @@ private:
     if (key.is("valueQuantity"_L1)) {
       return quantity(r.value, depth);
     }
+    if (key.is("id"_L1)) {
+      r.id.resize(0);
+      return parser_.stringOrSkip(Kept{&r.id, kMaxNameBytes}, depth);
+    }
+    if (key.is("identifier"_L1)) {
+      r.identifier.resize(0);
+      return parser_.kind() != '[' ? parser_.skip(depth)
+                                   : parser_.array(depth, [&](qsizetype, int d) {
+                                       return identifier(r.identifier, d);
+                                     });
+    }
+    if (key.is("hasMember"_L1) || key.is("derivedFrom"_L1)) {
+      if (parser_.kind() != '[') {
+        return parser_.skip(depth);
+      }
+      return parser_.array(depth, [&](qsizetype, int d) {
+        if (parser_.kind() != '{') {
+          return parser_.skip(d);
+        }
+        return parser_.object(d, [&](const Short &k, int dd) {
+          if (!k.is("reference"_L1) || parser_.kind() != '"' ||
+              r.references.size() >= kMaxReferences) {
+            return parser_.skip(dd);
+          }
+          QByteArray &reference = r.references.emplace_back();
+          return parser_.string(Kept{&reference, kMaxNameBytes});
+        });
+      });
+    }
     if (key.is("component"_L1)) {
       r.hasPart = {};
       if (parser_.kind() != '[') {
@@ -965,7 +1112,7 @@ private:
         return parser_.skip(depth);
       }
       return parser_.array(depth, [&](qsizetype, int d) {
-        quint8 code = 0;
+        quint16 code = 0;
         const bool ok = codeable(&code, d);
         r.irregular = r.irregular || (code & kIrregularCode);
         return ok;
@@ -994,8 +1141,29 @@ private:
     return parser_.skip(depth);
   }
 
+  // One Identifier: "system|value" into `out` when it holds none yet.
+  bool identifier(QByteArray &out, int depth) {
+    if (parser_.kind() != '{') {
+      return parser_.skip(depth);
+    }
+    QByteArray system, value;
+    const bool ok = parser_.object(depth, [&](const Short &k, int d) {
+      if (k.is("system"_L1) || k.is("value"_L1)) {
+        QByteArray &into = k.is("system"_L1) ? system : value;
+        into.resize(0);
+        return parser_.stringOrSkip(Kept{&into, kMaxNameBytes}, d);
+      }
+      return parser_.skip(d);
+    });
+    if (out.isEmpty() && !value.isEmpty()) {
+      out = system + '|' + value;
+    }
+    return ok;
+  }
+
   // A CodeableConcept: the code bits of its codings into `*code`.
-  bool codeable(quint8 *code, int depth) {
+  // `first`, when given, gets the code of its first coding.
+  bool codeable(quint16 *code, int depth, Short *first = nullptr) {
     if (parser_.kind() != '{') {
       return parser_.skip(depth);
     }
@@ -1026,6 +1194,9 @@ private:
           return parser_.skip(ddd);
         });
         *code |= CodeOf(system, hasSystem, value);
+        if (first && first->size == 0 && !first->over) {
+          *first = value;
+        }
         return ok;
       });
     });
@@ -1060,9 +1231,19 @@ private:
     if (parser_.kind() != '{') {
       return parser_.skip(depth);
     }
-    quint8 code = 0, valueCode = 0;
+    quint16 code = 0, valueCode = 0;
+    bool yes = false;
     part_.clear();
+    text_.resize(0);
     const bool ok = parser_.object(depth, [&](const Short &key, int d) {
+      if (key.is("valueBoolean"_L1)) {
+        yes = parser_.next() == 't';
+        return parser_.skip(d);
+      }
+      if (key.is("valueString"_L1)) {
+        text_.resize(0);
+        return parser_.stringOrSkip(Kept{&text_, kMaxNoteBytes}, d);
+      }
       if (key.is("code"_L1)) {
         code = 0;
         return codeable(&code, d);
@@ -1076,7 +1257,7 @@ private:
       }
       return parser_.skip(d);
     });
-    const quint8 bits[] = {kSystolicCode, kDiastolicCode, kRateCode};
+    const quint16 bits[] = {kSystolicCode, kDiastolicCode, kRateCode};
     for (size_t i = 0; i < 3; ++i) {
       if ((code & bits[i]) && !r.hasPart[i]) {
         r.hasPart[i] = true;
@@ -1085,6 +1266,16 @@ private:
     }
     if ((code & kRhythmCode) && (valueCode & kIrregularCode)) {
       r.irregular = true;
+    }
+    for (const auto &[bit, flag] : {std::pair{kMedicationFlag, ContextFlag::Medication},
+                                    std::pair{kMovementFlag, ContextFlag::Movement},
+                                    std::pair{kCuffFlag, ContextFlag::CuffMisplaced}}) {
+      if ((code & bit) && yes) {
+        r.flags |= quint8(flag);
+      }
+    }
+    if ((code & kOtherFlags) && !text_.isEmpty() && r.otherFlags.isEmpty()) {
+      r.otherFlags = text_;
     }
     return ok;
   }
@@ -1111,7 +1302,7 @@ private:
     if (!r.observation() || r.skipped()) {
       return;
     }
-    if (r.code & kPanelCode) {
+    if (r.code & (kPanelCode | kOldPanelCode)) {
       // A component of the code without a value counts as none.
       const auto part = [&r](size_t i) { return r.hasPart[i] ? r.part[i] : Quantity{}; };
       Panel panel{index,
@@ -1120,7 +1311,8 @@ private:
                   Measure(part(0), true, u"systolique"_s),
                   Measure(part(1), true, u"diastolique"_s),
                   std::nullopt,
-                  {}};
+                  {},
+                  linksOf(r)};
       if (r.hasPart[2] && r.part[2].present) {
         panel.p = Measure(r.part[2], false, u"pouls"_s);
       }
@@ -1128,12 +1320,31 @@ private:
         panel.context.note = CleanNote(QString::fromUtf8(r.note));
       }
       panel.context.set(ContextFlag::Irregular, r.irregular);
+      panel.context.flags |= r.flags;
+      if (!r.otherFlags.isEmpty()) {
+        // One line, as the context file keeps it.
+        panel.context.otherFlags = CleanNote(QString::fromUtf8(r.otherFlags));
+      }
       panels_.push_back(std::move(panel));
     } else if (r.code & kRateCode) {
       if (When when = effective(r); when.valid()) {
-        rates_.push_back({when.ms, index, subjectOf(r), Measure(r.value, false, u"pouls"_s)});
+        rates_.push_back(
+            {when.ms, index, subjectOf(r), Measure(r.value, false, u"pouls"_s), linksOf(r)});
       }
+    } else if (r.hasPart[0] || r.hasPart[1]) {
+      // Systolic and diastolic values under a code this program does not
+      // know as a panel's: refused, and said why, rather than passed over.
+      const QString reason =
+          r.firstCode.size > 0 || r.firstCode.over
+              ? u"tension sous un code inconnu : "_s + r.firstCode.text().left(20)
+              : u"tension sans code connu"_s;
+      panels_.push_back({index, When{{}, -1, 0, reason}, {}, {}, {}, std::nullopt, {}, {}});
     }
+  }
+
+  Links linksOf(const Resource &r) const {
+    return {entryUrl_, r.id.isEmpty() ? QByteArray() : "Observation/" + r.id,
+            IdentifierBase(r.identifier), r.references};
   }
 
   // The subject of a resource, shared with the one before when the same
@@ -1152,94 +1363,269 @@ private:
   Short topType_;
   Resource top_, resource_;
   Quantity part_;
+  QByteArray text_; // a component's valueString
+  QByteArray entryUrl_;
   bool notFhir_ = false;
+  bool next_ = false, hasTotal_ = false;
+  double total_ = 0;
+  qint64 matches_ = 0; // entries that are results of a search
   std::vector<Panel> panels_;
   std::vector<Rate> rates_;
   QByteArray lastText_;
   When lastWhen_;
 };
 
-// The heart rates in order of time (then of place in the file), all of them
-// and by subject, so that a panel finds its pulse in logarithmic time
-// whatever the number of rates at one instant or of subjects.
+// Positions 0 to n - 1 of a list, some taken: the free one nearest to a
+// position on either side in near-constant time (each search shortens the
+// jumps over the taken ones it made).
+class FreeSlots {
+public:
+  explicit FreeSlots(qsizetype n) : right_(size_t(n) + 1), left_(size_t(n) + 1) {
+    for (size_t i = 0; i <= size_t(n); ++i) {
+      right_[i] = left_[i] = qsizetype(i);
+    }
+  }
+  // The first free position at or after `i`, or n.
+  qsizetype rightOf(qsizetype i) { return root(right_, i); }
+  // The last free position at or before `i`, or -1.
+  qsizetype leftOf(qsizetype i) { return root(left_, i + 1) - 1; }
+  void take(qsizetype i) {
+    right_[size_t(i)] = i + 1;
+    left_[size_t(i) + 1] = i;
+  }
+
+private:
+  static qsizetype root(std::vector<qsizetype> &up, qsizetype i) {
+    while (up[size_t(i)] != i) {
+      up[size_t(i)] = up[size_t(up[size_t(i)])];
+      i = up[size_t(i)];
+    }
+    return i;
+  }
+  std::vector<qsizetype> right_, left_;
+};
+
+// The heart rates not given to a panel yet, in order of time (then of place
+// in the file), all of them and by subject, so that a panel finds the
+// nearest in logarithmic time whatever the number of rates at one instant
+// or of subjects.
 class RateIndex {
 public:
-  explicit RateIndex(const std::vector<Rate> &rates) {
-    all_.reserve(rates.size());
-    for (const Rate &r : rates) {
-      all_.push_back(&r);
-      bySubject_[r.subject].push_back(&r);
+  // `rates` in order of time, then of entry.
+  explicit RateIndex(const std::vector<Rate> &rates)
+      : rates_(rates), all_(rates.size()), place_(rates.size()) {
+    for (size_t i = 0; i < rates.size(); ++i) {
+      all_.rates[i] = qsizetype(i);
+      List &list = bySubject_[rates[i].subject];
+      place_[i] = qsizetype(list.rates.size());
+      list.rates.push_back(qsizetype(i));
+    }
+    for (List &list : bySubject_) {
+      list.free = FreeSlots(qsizetype(list.rates.size()));
     }
   }
 
-  // The nearest heart rate in time, of the same subject when both name one;
-  // between rates as near, the one nearest in the file (a panel's own rate
-  // follows it), then the first. Null when none is within kPulseWindowMs.
-  const Rate *nearest(qint64 ms, qsizetype entry, const QByteArray &subject) const {
+  // The rate `i` is given to a panel: no other panel gets it.
+  void take(qsizetype i) {
+    all_.free.take(i);
+    bySubject_[rates_[size_t(i)].subject].free.take(place_[size_t(i)]);
+  }
+
+  // The nearest free heart rate in time, of the same subject when both name
+  // one; between rates as near, the one nearest in the file (a panel's own
+  // rate follows it), then the first. -1 when none is within kPulseWindowMs.
+  qsizetype nearest(qint64 ms, qsizetype entry, const QByteArray &subject) {
     if (subject.isEmpty()) {
       return nearestIn(all_, ms, entry);
     }
-    const Rate *named = nullptr;
-    if (const auto it = bySubject_.constFind(subject); it != bySubject_.constEnd()) {
+    qsizetype named = -1, anonymous = -1;
+    if (const auto it = bySubject_.find(subject); it != bySubject_.end()) {
       named = nearestIn(*it, ms, entry);
     }
-    const Rate *anonymous = nullptr;
-    if (const auto it = bySubject_.constFind(QByteArray()); it != bySubject_.constEnd()) {
+    if (const auto it = bySubject_.find(QByteArray()); it != bySubject_.end()) {
       anonymous = nearestIn(*it, ms, entry);
     }
     return better(named, anonymous, ms, entry) ? named : anonymous;
   }
 
 private:
-  using Rates = std::vector<const Rate *>;
+  struct List {
+    explicit List(size_t n = 0) : rates(n), free(qsizetype(n)) {}
+    std::vector<qsizetype> rates; // into rates_, in its order
+    FreeSlots free;
+  };
 
-  // Whether `a` is nearer than `b` (or as near and first), a null never.
-  static bool better(const Rate *a, const Rate *b, qint64 ms, qsizetype entry) {
-    if (!a || !b) {
-      return a != nullptr;
+  // Whether rate `a` is nearer than `b` (or as near and first); -1 never.
+  bool better(qsizetype a, qsizetype b, qint64 ms, qsizetype entry) const {
+    if (a < 0 || b < 0) {
+      return a >= 0;
     }
-    const auto farness = [&](const Rate *r) {
-      return std::tuple(std::abs(r->ms - ms), std::abs(r->entry - entry), r->ms, r->entry);
+    const auto farness = [&](qsizetype i) {
+      const Rate &r = rates_[size_t(i)];
+      return std::tuple(std::abs(r.ms - ms), std::abs(r.entry - entry), r.ms, r.entry);
     };
     return farness(a) < farness(b);
   }
 
-  // The best of the rates at one instant, [begin, end) in file order.
-  static const Rate *nearestAt(Rates::const_iterator begin, Rates::const_iterator end, qint64 ms,
-                               qsizetype entry) {
-    if (begin == end) {
-      return nullptr;
-    }
-    const auto after = std::lower_bound(begin, end, entry,
-                                        [](const Rate *r, qsizetype e) { return r->entry < e; });
-    const Rate *next = after != end ? *after : nullptr;
-    const Rate *before = after != begin ? *(after - 1) : nullptr;
-    return better(before, next, ms, entry) ? before : next;
+  // The best free rate of `list` at the instant `at`, the nearest in the file.
+  qsizetype nearestAt(List &list, qint64 at, qint64 ms, qsizetype entry) const {
+    const auto begin = list.rates.begin(), end = list.rates.end();
+    const auto first = std::lower_bound(
+        begin, end, at, [this](qsizetype i, qint64 t) { return rates_[size_t(i)].ms < t; });
+    const auto last = std::upper_bound(
+        first, end, at, [this](qint64 t, qsizetype i) { return t < rates_[size_t(i)].ms; });
+    const qsizetype from = first - begin, to = last - begin;
+    const qsizetype middle =
+        std::lower_bound(first, last, entry,
+                         [this](qsizetype i, qsizetype e) { return rates_[size_t(i)].entry < e; }) -
+        begin;
+    const qsizetype after = list.free.rightOf(middle), before = list.free.leftOf(middle - 1);
+    const qsizetype next = after < to ? list.rates[size_t(after)] : -1;
+    const qsizetype previous = before >= from ? list.rates[size_t(before)] : -1;
+    return better(previous, next, ms, entry) ? previous : next;
   }
 
-  static const Rate *nearestIn(const Rates &rates, qint64 ms, qsizetype entry) {
-    const auto byTime = [](const Rate *r, qint64 t) { return r->ms < t; };
-    const auto byTimeAfter = [](qint64 t, const Rate *r) { return t < r->ms; };
-    const auto later = std::lower_bound(rates.begin(), rates.end(), ms, byTime);
-    const Rate *best = nullptr;
-    if (later != rates.end() && (*later)->ms - ms <= kPulseWindowMs) {
-      best = nearestAt(later, std::upper_bound(later, rates.end(), (*later)->ms, byTimeAfter), ms,
-                       entry);
+  qsizetype nearestIn(List &list, qint64 ms, qsizetype entry) const {
+    const auto at = std::lower_bound(list.rates.begin(), list.rates.end(), std::pair(ms, entry),
+                                     [this](qsizetype i, const std::pair<qint64, qsizetype> &key) {
+                                       const Rate &r = rates_[size_t(i)];
+                                       return std::pair(r.ms, r.entry) < key;
+                                     });
+    const qsizetype place = at - list.rates.begin();
+    const qsizetype n = qsizetype(list.rates.size());
+    qsizetype best = -1;
+    if (const qsizetype later = list.free.rightOf(place); later < n) {
+      const qint64 t = rates_[size_t(list.rates[size_t(later)])].ms;
+      if (t - ms <= kPulseWindowMs) {
+        best = nearestAt(list, t, ms, entry);
+      }
     }
-    if (later != rates.begin() && ms - (*(later - 1))->ms <= kPulseWindowMs) {
-      const qint64 at = (*(later - 1))->ms;
-      const Rate *earlier =
-          nearestAt(std::lower_bound(rates.begin(), later, at, byTime), later, ms, entry);
-      if (better(earlier, best, ms, entry)) {
-        best = earlier;
+    if (const qsizetype earlier = list.free.leftOf(place - 1); earlier >= 0) {
+      const qint64 t = rates_[size_t(list.rates[size_t(earlier)])].ms;
+      if (ms - t <= kPulseWindowMs) {
+        if (const qsizetype other = nearestAt(list, t, ms, entry); better(other, best, ms, entry)) {
+          best = other;
+        }
       }
     }
     return best;
   }
 
-  Rates all_;
-  QHash<QByteArray, Rates> bySubject_;
+  const std::vector<Rate> &rates_;
+  List all_;
+  std::vector<qsizetype> place_; // each rate's place in its subject's list
+  QHash<QByteArray, List> bySubject_;
 };
+
+// The Observation a reference names: "Observation/<id>" as it stands, or
+// the end of an absolute URL ("https://host/fhir/Observation/7/_history/2").
+QByteArray ReferenceKey(const QByteArray &reference) {
+  const qsizetype at = reference.lastIndexOf("/Observation/");
+  if (at < 0) {
+    return reference;
+  }
+  QByteArray key = reference.mid(at + 1);
+  if (const qsizetype history = key.indexOf("/_history/"); history >= 0) {
+    key.truncate(history);
+  }
+  return key;
+}
+
+// The heart rate of each panel that has none of its own, as an index into
+// `rates` (in order of time, then of entry), or -1: first the rate the
+// panel names (or that names it), then the one of the same instant whose
+// identifier has the same base, then the nearest in time within five
+// minutes. Each rate goes to one panel at most, a panel's own component
+// aside. Hash maps and the index keep this in proportion to the bundle.
+std::vector<qsizetype> PairRates(const std::vector<Panel> &panels, const std::vector<Rate> &rates) {
+  std::vector<qsizetype> pulse(panels.size(), -1);
+  std::vector<bool> taken(rates.size(), false);
+  QHash<QByteArray, qsizetype> rateNamed, panelNamed;
+  const auto name = [](QHash<QByteArray, qsizetype> &names, const Links &links, qsizetype i) {
+    for (const QByteArray &key : {links.url, ReferenceKey(links.url), links.id}) {
+      if (!key.isEmpty() && !names.contains(key)) {
+        names.insert(key, i);
+      }
+    }
+  };
+  const auto find = [](const QHash<QByteArray, qsizetype> &names, const QByteArray &reference) {
+    const auto it = names.constFind(reference);
+    return it != names.constEnd() ? *it : names.value(ReferenceKey(reference), -1);
+  };
+  for (size_t i = 0; i < rates.size(); ++i) {
+    name(rateNamed, rates[i].links, qsizetype(i));
+  }
+  for (size_t i = 0; i < panels.size(); ++i) {
+    name(panelNamed, panels[i].links, qsizetype(i));
+  }
+  // A rate named by a panel with a pulse of its own is that panel's too,
+  // and no other's.
+  const auto give = [&](size_t panel, qsizetype rate) {
+    taken[size_t(rate)] = true;
+    if (!panels[panel].p) {
+      pulse[panel] = rate;
+    }
+  };
+  for (size_t i = 0; i < panels.size(); ++i) {
+    for (const QByteArray &reference : panels[i].links.references) {
+      if (const qsizetype r = find(rateNamed, reference);
+          r >= 0 && !taken[size_t(r)] && pulse[i] < 0) {
+        give(i, r);
+      }
+    }
+  }
+  for (size_t r = 0; r < rates.size(); ++r) {
+    for (const QByteArray &reference : rates[r].links.references) {
+      if (const qsizetype p = find(panelNamed, reference);
+          p >= 0 && !taken[r] && pulse[size_t(p)] < 0) {
+        give(size_t(p), qsizetype(r));
+      }
+    }
+  }
+  // The same instant and the same identifier but its last part.
+  const auto sameReading = [](const QByteArray &base, qint64 ms) {
+    return base + '\n' + QByteArray::number(ms);
+  };
+  QHash<QByteArray, std::vector<qsizetype>> byBase;
+  for (size_t r = 0; r < rates.size(); ++r) {
+    if (!rates[r].links.base.isEmpty() && !taken[r]) {
+      byBase[sameReading(rates[r].links.base, rates[r].ms)].push_back(qsizetype(r));
+    }
+  }
+  for (size_t i = 0; i < panels.size() && !byBase.isEmpty(); ++i) {
+    const QByteArray &base = panels[i].links.base;
+    if (panels[i].p || pulse[i] >= 0 || base.isEmpty() || !panels[i].when.valid()) {
+      continue;
+    }
+    const auto it = byBase.find(sameReading(base, panels[i].when.ms));
+    if (it == byBase.end()) {
+      continue;
+    }
+    for (const qsizetype r : *it) {
+      if (!taken[size_t(r)]) {
+        give(i, r);
+        break;
+      }
+    }
+  }
+  RateIndex index(rates);
+  for (size_t r = 0; r < rates.size(); ++r) {
+    if (taken[r]) {
+      index.take(qsizetype(r));
+    }
+  }
+  for (size_t i = 0; i < panels.size(); ++i) {
+    const Panel &panel = panels[i];
+    if (panel.p || pulse[i] >= 0 || !panel.when.valid()) {
+      continue;
+    }
+    if (const qsizetype r = index.nearest(panel.when.ms, panel.entry, panel.subject); r >= 0) {
+      index.take(r);
+      pulse[i] = r;
+    }
+  }
+  return pulse;
+}
 
 // The readings of the panels through `import`, each with its pulse.
 void ImportPanels(FhirReader &reader, CsvImport &import) {
@@ -1247,8 +1633,11 @@ void ImportPanels(FhirReader &reader, CsvImport &import) {
   // In time order; rates at one instant keep their order in the file.
   std::stable_sort(rates.begin(), rates.end(),
                    [](const Rate &a, const Rate &b) { return a.ms < b.ms; });
-  const RateIndex index(rates);
-  for (const Panel &panel : reader.panels()) {
+  const std::vector<Panel> &panels = reader.panels();
+  const std::vector<qsizetype> pulses = PairRates(panels, rates);
+  qint64 otherOffsets = 0;
+  for (size_t k = 0; k < panels.size(); ++k) {
+    const Panel &panel = panels[k];
     const qsizetype i = panel.entry;
     const When &when = panel.when;
     const QString place = u"entrée %1"_s.arg(i + 1);
@@ -1257,19 +1646,19 @@ void ImportPanels(FhirReader &reader, CsvImport &import) {
       continue;
     }
     const Value &s = panel.s, &d = panel.d;
-    Value p;
-    if (panel.p) {
-      p = *panel.p;
-    } else {
-      const Rate *best = index.nearest(when.ms, i, panel.subject);
-      p = best ? best->value : Value{std::nullopt, u"pouls absent"_s};
-    }
+    const Value p = panel.p          ? *panel.p
+                    : pulses[k] >= 0 ? rates[size_t(pulses[k])].value
+                                     : Value{std::nullopt, u"pouls absent"_s};
     if (!s.number || !d.number || !p.number) {
       import.reject(place, !s.number ? s.reason : !d.number ? d.reason : p.reason);
       continue;
     }
     import.addReading(when.date, when.minutes, *s.number, *d.number, *p.number, place,
                       panel.context);
+    otherOffsets += when.otherOffset;
+  }
+  if (otherOffsets > 0) {
+    import.addOtherOffsets(otherOffsets);
   }
 }
 
@@ -1304,11 +1693,54 @@ FhirRead Read(Source &source, CsvImport &import, const std::function<bool()> &pa
     read.cancelled = true;
     return read;
   }
+  if (reader.page()) {
+    const qint64 announced = reader.results(), present = reader.matches();
+    import.addNote(u"Ce fichier n'est qu'une page d'une recherche plus large : "_s +
+                   (announced > present
+                        ? u"%1 résultat%2 annoncé%2, %3 présent%4."_s.arg(announced)
+                              .arg(announced > 1 ? u"s"_s : QString())
+                              .arg(present)
+                              .arg(present > 1 ? u"s"_s : QString())
+                        : u"les pages suivantes (lien « next ») ne sont pas importées."_s));
+  }
   ImportPanels(reader, import);
   return read;
 }
 
 } // namespace
+
+WallTime WallTimeOf(qint64 utcSeconds, int offsetSeconds, LocalTimeConverter &clock) {
+  constexpr qint64 kDay = 86400, kUnixEpochDay = 2440588;
+  const auto floorDiv = [](qint64 a, qint64 b) { return a / b - (a % b != 0 && a < 0); };
+  // The computer's offset at an instant: its local time less the instant,
+  // to the minute.
+  const auto computer = [&](qint64 utc, WallTime *local) {
+    ImportWhen when;
+    when.kind = ImportWhen::Kind::Instant;
+    when.epochSeconds = utc;
+    clock.toLocal(when);
+    if (local) {
+      *local = {when.date, when.minutes, false};
+    }
+    return (when.date.toJulianDay() - kUnixEpochDay) * kDay + when.minutes * 60 -
+           floorDiv(utc, 60) * 60;
+  };
+  WallTime local;
+  const qint64 here = computer(utcSeconds, &local);
+  if (offsetSeconds == 0) {
+    return local; // UTC: the time of the computer's clock then
+  }
+  const qint64 wall = utcSeconds + offsetSeconds;
+  const qint64 day = floorDiv(wall, kDay);
+  // An offset the computer's zone has within three hours of the instant is
+  // its own: the offset before the change, which the export writes for a
+  // time the clocks skip.
+  constexpr qint64 kNear = 3 * 3600;
+  const bool other = offsetSeconds != here &&
+                     offsetSeconds != computer(utcSeconds - kNear, nullptr) &&
+                     offsetSeconds != computer(utcSeconds + kNear, nullptr);
+  return {QDate::fromJulianDay(kUnixEpochDay + day), int((wall - day * kDay) / 60), other};
+}
 
 FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<bool()> &parsed) {
   Source source(bytes);

@@ -215,7 +215,8 @@ bool ZipEntryReader::open(QIODevice &device, qint64 size,
     }
     return true;
   }
-  return fail(QStringLiteral("L'archive zip ne contient pas de fichier export.xml d'Apple Santé"));
+  missing_ = true;
+  return fail(QStringLiteral("L'archive zip ne contient pas le fichier cherché"));
 }
 
 bool ZipEntryReader::finishEntry() {

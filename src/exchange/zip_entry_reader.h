@@ -42,6 +42,8 @@ public:
   qint64 consumed() const { return consumed_; }
   // Why the archive or the entry could not be read; empty while it can.
   const QString &error() const { return error_; }
+  // Whether open() failed because no entry was wanted.
+  bool missing() const { return missing_; }
 
 private:
   bool fail(const QString &reason);
@@ -52,6 +54,7 @@ private:
   qint64 size_ = 0;
   QString error_;
   bool finished_ = false;
+  bool missing_ = false;
   bool deflated_ = false;
   quint32 expectedCrc_ = 0, crc_ = 0;
   quint64 expectedSize_ = 0, produced_ = 0;

@@ -222,12 +222,12 @@ private slots:
                Pulse("2026-12-08 08:10:00 +0100", "70.5")
         << QStringList{"08/12/2026 08:05 128/80 71", "08/12/2026 08:15 121/79 71"}
         << QStringLiteral("2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.");
-    QTest::newRow("offsets converted to local time")
+    QTest::newRow("UTC converted, another offset at its clock time")
         << Pressure("2026-12-08 07:05:00 +0000", "128", "82") +
                Pulse("2026-12-08 08:05:00 +0100", "70") +
                Pressure("2026-07-01 01:30:00 -0500", "131", "84") +
                Pulse("2026-07-01 06:30:00 +0000", "64")
-        << QStringList{"01/07/2026 08:30 131/84 64", "08/12/2026 08:05 128/82 70"}
+        << QStringList{"08/12/2026 08:05 128/82 70", "01/07/2026 01:30 131/84 64"}
         << QStringLiteral("2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.");
     QTest::newRow("refusals, duplicates, bare records")
         << Pulse("2026-12-08 08:05:00 +0100", "70") +
@@ -290,9 +290,15 @@ private slots:
                                << QStringLiteral(
                                       "Archive zip endommagée : répertoire central introuvable");
     QTest::newRow("compressed bytes changed") << flipped << "*Archive zip endommagée : ";
-    QTest::newRow("no export.xml")
-        << Zip({{"apple_health_export/export_cda.xml", xml}}, Packing::Deflate)
-        << QStringLiteral("L'archive zip ne contient pas de fichier export.xml d'Apple Santé");
+    QTest::newRow("no export")
+        << Zip({{"apple_health_export/export_cda.xml", "<ClinicalDocument/>"},
+                {"apple_health_export/workout-routes/route.xml", xml},
+                {"apple_health_export/notes.xml", "pas du XML"}},
+               Packing::Deflate)
+        << QStringLiteral(
+               "L'archive zip ne contient pas l'export d'Apple Santé : aucun fichier XML "
+               "dont l'élément racine est HealthData (export.xml, ou son nom dans la "
+               "langue du téléphone : exportar.xml, Export.xml…)");
     QTest::newRow("encrypted")
         << Zip(AppleZip(xml), Packing::Deflate, 1)
         << QStringLiteral("apple_health_export/export.xml est chiffré dans l'archive zip : "
@@ -336,6 +342,27 @@ private slots:
     }
     QVERIFY(!outcome.appended);
     QCOMPARE(home.book.lists().totalCount(), qsizetype(0));
+  }
+
+  // The export named in the phone's language, beside the clinical document
+  // (listed first, as another archiver may): found by its root element.
+  void exportInAnyLanguage_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("Spanish") << QByteArray("apple_health_export/exportar.xml");
+    QTest::newRow("German") << QByteArray("apple_health_export/Export.xml");
+    QTest::newRow("French, at the root") << QByteArray("exporter.xml");
+  }
+  void exportInAnyLanguage() {
+    QFETCH(QByteArray, name);
+    const QByteArray xml = kHeader + Pressure("2026-12-08 08:05:00 +0100", "128", "82") +
+                           Pulse("2026-12-08 08:05:00 +0100", "70") + kFooter;
+    Home home;
+    const ImportOutcome outcome = AppendAppleHealthFile(
+        home.book, home.write(Zip({{"apple_health_export/exportar_cda.xml", "<ClinicalDocument/>"},
+                                   {name, xml}},
+                                  Packing::Deflate)));
+    QVERIFY2(!outcome.error, qPrintable(outcome.error.reason));
+    QCOMPARE(Readings(home.book), QStringList{"08/12/2026 08:05 128/82 70"});
   }
 
   // A cancel between chunks of a long export, bare or zipped: nothing

@@ -1049,6 +1049,83 @@ private slots:
     QCOMPARE(into->contexts(), context.isEmpty() ? std::vector<ContextRecord>() : expected);
   }
 
+  // Readings out to FHIR and back in: the same dates, times, values and
+  // context (the first reading's), collection or transaction; with
+  // `rewrite` ("from>to") the export's text changed first.
+  void fhirRoundTrips_data() {
+    QTest::addColumn<QStringList>("readings"); // "dd/MM/yyyy hh:mm s/d/p", Matin then Soir
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("rewrite");
+    QTest::addColumn<bool>("transaction");
+    const QStringList one{"02/03/2026 07:15 131/84/66"};
+    for (ContextFlag flag : kAllContextFlags) {
+      QTest::addRow("%s", qPrintable(ContextFlagText(flag))) << one << int(flag) << ""
+                                                             << ""
+                                                             << "" << false;
+    }
+    QTest::newRow("every flag, others, a note; transaction")
+        << one << 15 << "position allongée, bras droit"
+        << "après le café"
+        << "" << true;
+    QTest::newRow("others alone") << one << 0 << "stress"
+                                  << ""
+                                  << "" << false;
+    QTest::newRow("two readings of one minute")
+        << QStringList{"02/03/2026 07:15 127/80/66", "02/03/2026 07:15 131/84/62"} << 0 << ""
+        << ""
+        << "" << false;
+    QTest::newRow("a time the clocks skip")
+        << QStringList{"29/03/2026 02:30 128/82/71", "29/03/2026 03:30 129/83/72"} << 0 << ""
+        << ""
+        << "" << true;
+    QTest::newRow("a time the clocks show twice")
+        << QStringList{"25/10/2026 02:30 128/82/71"} << 0 << ""
+        << ""
+        << "" << false;
+    QTest::newRow("a foreign offset") << one << 0 << ""
+                                      << ""
+                                      << "+01:00>-04:00" << false;
+  }
+  void fhirRoundTrips() {
+    if (QTimeZone::systemTimeZoneId() != QByteArray("Europe/Paris")) {
+      QSKIP("the system's time zone is not Paris time (Windows ignores TZ)");
+    }
+    QFETCH(QStringList, readings);
+    QFETCH(int, flags);
+    QFETCH(QString, other);
+    QFETCH(QString, note);
+    QFETCH(QString, rewrite);
+    QFETCH(bool, transaction);
+    PeriodLists lists;
+    for (const QString &r : readings) {
+      const QStringList v = r.section(u' ', 2).split(u'/');
+      lists.list(PeriodOfTime(r.section(u' ', 1, 1)))
+          .append(test::MakeReading(r.section(u' ', 1, 1), v[0].toInt(), v[1].toInt(), v[2].toInt(),
+                                    r.section(u' ', 0, 0)));
+    }
+    const DayPeriod first = PeriodOfTime(readings[0].section(u' ', 1, 1));
+    const ReadingContext context{note, quint8(flags), other};
+    ReadingContexts contexts;
+    contexts.set(first, lists.list(first).readings()[0], context);
+    QByteArray json =
+        ExportFhir(lists, QStringLiteral("Anne"), std::nullopt, std::nullopt,
+                   transaction ? FhirBundleType::Transaction : FhirBundleType::Collection,
+                   &contexts)
+            .json;
+    if (!rewrite.isEmpty()) {
+      json.replace(rewrite.section(u'>', 0, 0).toLatin1(), rewrite.section(u'>', 1).toLatin1());
+    }
+    CsvImport import(PeriodLists(), ColumnMapping{});
+    QVERIFY(ReadFhir(json, import).error.isEmpty());
+    QCOMPARE(Accepted(import), readings);
+    QCOMPARE(import.contexts().size(), size_t(context.isEmpty() ? 0 : 1));
+    if (!context.isEmpty()) {
+      QCOMPARE(import.contexts()[0].context, context);
+    }
+  }
+
   // A text a spreadsheet would run gets an apostrophe before it; numbers
   // ("-5") stay numbers; the reader gives every text back as it was.
   void formulaCells_data() {
@@ -1142,9 +1219,9 @@ private slots:
     QTest::newRow("exponent, kPa from its digits")
         << Bundle({Panel(t, 133, 10.9, "kPa"), Rate(t, 71)}).replace("133", "1.71e1")
         << QStringList{"03/03/2026 07:40 128/82/71"} << "";
-    QTest::newRow("offset converted")
+    QTest::newRow("offset: the clock time where it was taken")
         << Bundle({Panel("2026-03-03T12:10:00+05:30", 128, 82), Rate("2026-03-03T06:40:00Z", 71)})
-        << normal << "";
+        << QStringList{"03/03/2026 12:10 128/82/71"} << "";
     QTest::newRow("fraction of a second, UTC")
         << Bundle({Panel("2026-03-03T06:40:59.999Z", 128, 82), Rate("2026-03-03T06:44:00Z", 71)})
         << normal << "";
@@ -1167,6 +1244,72 @@ private slots:
         << Bundle({Panel(t, 82, 128, "mm[Hg]", 71), Panel(t, 128, 82, "mm[Hg]", 71),
                    Panel(t, 128, 82, "mm[Hg]", 71)})
         << normal << "entrée 1 : valeurs invraisemblables";
+    // Files as other programs write them.
+    const auto entry = [](const char *url, QJsonObject resource, const char *key = nullptr,
+                          const char *reference = nullptr) {
+      if (key) {
+        resource.insert(QLatin1StringView(key), QJsonArray{QJsonObject{{"reference", reference}}});
+      }
+      return QJsonObject{{"fullUrl", url}, {"resource", resource}};
+    };
+    const auto bundle = [](QJsonObject top, const QList<QJsonObject> &entries) {
+      QJsonArray list;
+      for (const QJsonObject &e : entries) {
+        list.append(e);
+      }
+      top.insert("resourceType", "Bundle");
+      top.insert("entry", list);
+      return QJsonDocument(top).toJson(QJsonDocument::Compact);
+    };
+    const auto identified = [](QJsonObject o, const char *value) {
+      o.insert("identifier", QJsonArray{QJsonObject{{"system", "urn:meter"}, {"value", value}}});
+      return QJsonObject{{"resource", o}};
+    };
+    QTest::newRow("older panel code 55284-4")
+        << Bundle({Panel(t, 128, 82), Rate(t, 71)}).replace("85354-9", "55284-4") << normal << "";
+    QTest::newRow("panel of an unknown code")
+        << Bundle({Panel(t, 128, 82, "mm[Hg]", 71)}).replace("85354-9", "35094-2") << none
+        << "entrée 1 : tension sous un code inconnu : 35094-2";
+    QTest::newRow("a page of a search")
+        << bundle(
+               {{"type", "searchset"},
+                {"total", 31},
+                {"link", QJsonArray{QJsonObject{{"relation", "next"}, {"url", "https://x/p2"}}}}},
+               {entry("https://x/Observation/1", Panel(t, 128, 82, "mm[Hg]", 71)),
+                QJsonObject{{"resource", QJsonObject{{"resourceType", "Patient"}}},
+                            {"search", QJsonObject{{"mode", "include"}}}}})
+        << normal
+        << "Ce fichier n'est qu'une page d'une recherche plus large : 31 résultats annoncés, "
+           "1 présent.";
+    QTest::newRow("a page, a next link only")
+        << bundle({{"type", "searchset"}, {"link", QJsonArray{QJsonObject{{"relation", "next"}}}}},
+                  {entry("https://x/Observation/1", Panel(t, 128, 82, "mm[Hg]", 71))})
+        << normal
+        << "Ce fichier n'est qu'une page d'une recherche plus large : les pages suivantes (lien "
+           "« next ») ne sont pas importées.";
+    QTest::newRow("offsets of a watch abroad")
+        << Bundle({Panel("2024-05-03T07:05:00-04:00", 128, 82), Rate("2024-05-03T11:06:00Z", 71)})
+        << QStringList{"03/05/2024 07:05 128/82/71"} << "";
+    // The rate nearest in time and in the file is another panel's.
+    QTest::newRow("rate named by hasMember, and by an id")
+        << bundle({}, {entry("urn:uuid:p1", Panel(t, 128, 82), "hasMember", "urn:uuid:r2"),
+                       entry("urn:uuid:r1",
+                             [&] {
+                               QJsonObject rate = Rate(t, 71);
+                               rate.insert("id", "r1");
+                               return rate;
+                             }()),
+                       entry("urn:uuid:p2", Panel(t, 131, 84), "derivedFrom",
+                             "https://x/fhir/Observation/r1/_history/3"),
+                       entry("urn:uuid:r2", Rate("2026-03-03T07:43:00+01:00", 66))})
+        << QStringList{"03/03/2026 07:40 128/82/66", "03/03/2026 07:40 131/84/71"} << "";
+    QTest::newRow("rate of the same identifier")
+        << bundle({}, {identified(Panel(t, 128, 82), "r42-bp"), identified(Rate(t, 60), "r41-hr"),
+                       identified(Rate(t, 71), "r42-hr")})
+        << normal << "";
+    QTest::newRow("each rate to one panel")
+        << Bundle({Panel(t, 128, 82), Rate(t, 71), Panel(t, 131, 84)}) << normal
+        << "entrée 3 : pouls absent";
     QTest::newRow("malformed") << QByteArray("\xEF\xBB\xBF{\"resourceType\": x}") << none
                                << "JSON illisible à l'octet 20";
     QTest::newRow("not FHIR") << QByteArray("{\"a\": 1}") << none
@@ -1367,7 +1510,8 @@ private slots:
     QTest::addColumn<QString>("text");
     QTest::newRow("winter") << QDate(2026, 3, 28) << 7 * 60 + 10 << "2026-03-28T07:10:00+01:00";
     QTest::newRow("summer") << QDate(2026, 3, 29) << 7 * 60 + 15 << "2026-03-29T07:15:00+02:00";
-    QTest::newRow("skipped") << QDate(2026, 3, 29) << 2 * 60 + 30 << "2026-03-29T03:30:00+02:00";
+    QTest::newRow("skipped") << QDate(2026, 3, 29) << 2 * 60 + 30 << "2026-03-29T02:30:00+01:00";
+    QTest::newRow("twice") << QDate(2026, 10, 25) << 2 * 60 + 30 << "2026-10-25T02:30:00+01:00";
     QTest::newRow("after the change")
         << QDate(2026, 3, 29) << 3 * 60 << "2026-03-29T03:00:00+02:00";
   }

@@ -43,11 +43,13 @@ def main():
                                    ("29/03/2026", "02:30", 131, 84, 66)]))
         with open(os.path.join(data, "ARTL_Soir_Anne.txt"), "wb") as f:
             f.write(readings_file([("03/03/2026", "20:05", 128, 82, 71)]))
-        # The evening reading's context: a note and the irregular heartbeat.
+        # The evening reading's context: a note, every flag and one of
+        # another program.
         with open(os.path.join(data, "ARTL_Notes_Anne.txt"), "wb") as f:
             f.write("\r\n".join(["1", "Soir", "03/03/2026", "20:05", "128", "82", "71",
-                                  "pouls irr\u00e9gulier", "apr\u00e8s le caf\u00e9, =1+1",
-                                  ""]).encode("utf-8"))
+                                  "pouls irr\u00e9gulier, traitement pris, mouvement, "
+                                  "brassard mal plac\u00e9, position allong\u00e9e",
+                                  "apr\u00e8s le caf\u00e9, =1+1", ""]).encode("utf-8"))
         env = dict(os.environ, HOME=home, TZ="Europe/Paris", QT_QPA_PLATFORM="offscreen")
         for kind in ("collection", "transaction"):
             out = os.path.join(home, kind + ".json")
