@@ -57,7 +57,8 @@ int main(int argc, char *argv[]) {
   // run with Qt Core alone, where no graphics plugin may be installed.
   bool drawsPdf = false;
   for (int i = 1; i < argc; ++i) {
-    drawsPdf = drawsPdf || qstrcmp(argv[i], "--pdf") == 0 || qstrcmp(argv[i], "rapport") == 0;
+    drawsPdf = drawsPdf || qstrcmp(argv[i], "--pdf") == 0 || qstrncmp(argv[i], "--pdf=", 6) == 0 ||
+               qstrcmp(argv[i], "rapport") == 0;
   }
   std::unique_ptr<QCoreApplication> app;
   if (drawsPdf) {

@@ -3,6 +3,7 @@
 #include "common/app_state.h"
 #include "graphs/graph_canvas.h"
 #include "graphs/graph_painter.h"
+#include "logbook/context_edit.h"
 #include "logbook/workflows.h"
 #include "measurements/averages.h"
 #include "measurements/context_texts.h"
@@ -373,7 +374,6 @@ void EditReadingContexts(MainWindowApi &main) {
     return;
   }
   PeriodListModel &list = main.lists().list(period);
-  ReadingContexts &contexts = main.logbook().contexts();
   QList<int> rows = main.selectedRows(period);
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   bool changed = false;
@@ -382,7 +382,7 @@ void EditReadingContexts(MainWindowApi &main) {
       continue;
     }
     const Reading reading = list.reading(row);
-    const ReadingContext *known = contexts.find(period, reading);
+    const ReadingContext *known = main.logbook().contexts().find(period, reading);
     const ReadingContext before = known ? *known : ReadingContext();
     Dialogs::NoteForm form;
     form.heading = ReadingHeading(reading, period);
@@ -396,20 +396,16 @@ void EditReadingContexts(MainWindowApi &main) {
     if (!dialogs().editNote(main.window(), QStringLiteral("Remarque"), form)) {
       continue;
     }
-    ReadingContext after;
-    after.note = CleanNote(form.text);
-    after.otherFlags = before.otherFlags; // flags of a later version, not in the form
+    // The form shows the note and every flag; flags of a later version,
+    // not in the form, stay.
+    ContextChange change;
+    change.note = form.text;
     for (size_t i = 0; i < kAllContextFlags.size(); ++i) {
-      after.set(kAllContextFlags[i], qsizetype(i) < form.checked.size() && form.checked[int(i)]);
+      change.set(kAllContextFlags[i], qsizetype(i) < form.checked.size() && form.checked[int(i)]);
     }
-    if (after != before) {
-      // An empty context removes the reading's record.
-      contexts.set(period, reading, std::move(after));
-      changed = true;
-    }
+    changed = ChangeReadingContext(main.logbook(), period, reading, change) || changed;
   }
   if (changed) {
-    list.contextsChanged();
     SaveChange(main);
   }
 }

@@ -100,7 +100,34 @@ private slots:
                                    "tensiomètre"}}) {
       QTest::addRow("help of %s", command) << QStringList{command, "--patient", "Anne", "--help"}
                                            << 0 << QString::fromUtf8(line) << "";
+      QTest::addRow("help of %s, not a medical device", command)
+          << QStringList{command, "-h", "--vite"} << 0
+          << "Tensiolog n'est pas un dispositif médical : seul votre médecin peut interpréter"
+          << "";
     }
+    // How the options are read: a value joined with "=", the last of an
+    // option given twice; what is no option of the command.
+    QTest::newRow("values joined with =")
+        << QStringList{"releve", "--patient=Anne", "--dossier=@", "--protocole=regle3"} << 0
+        << "Règle des 3 : 3 jours, 3 mesures le matin et 3 le soir"
+        << "";
+    QTest::newRow("an option given twice: the last")
+        << QStringList{"releve", "--patient", "Marc", "--dossier", "@", "--patient", "Anne"} << 0
+        << "Relevé d'automesure de Anne"
+        << "";
+    QTest::newRow("each value checked")
+        << QStringList{"releve",   "--patient", "Anne",      "--debut",
+                       "2/3/2026", "--debut",   "02/03/2026"}
+        << 2 << ""
+        << "Date invalide : 2/3/2026 (attendu : JJ/MM/AAAA).\n";
+    for (const char *stray : {"-patient", "--json=oui", "--", "x.csv"}) {
+      QTest::addRow("not an option: %s", stray)
+          << QStringList{"releve", "--json", stray, "Anne"} << 2 << ""
+          << QStringLiteral("Option inconnue : %1.\n").arg(QLatin1StringView(stray));
+    }
+    QTest::newRow("a second file")
+        << QStringList{"import", "--patient", "Anne", "a.csv", "b.csv"} << 2 << ""
+        << "Option inconnue : b.csv.\n";
     QTest::newRow("series as text") << QStringList{"releve", "--patient", "Anne", "--dossier", "@"}
                                     << 0 << "Moyenne : 130,0 / 80,0 mmHg, pouls 70,0"
                                     << "";
