@@ -35,7 +35,7 @@ public:
   QByteArray serialize(const Logbook &book) const override {
     return SerializeMeasurementFile(book.list(period_).readings());
   }
-  qint64 merge(Logbook &book, QByteArrayView read, QByteArrayView theirs, bool changedHere,
+  Merged merge(Logbook &book, QByteArrayView read, QByteArrayView theirs, bool changedHere,
                RecordShape *shape) const override {
     PeriodListModel &list = book.list(period_);
     std::vector<Reading> outside = ReadMeasurementFile(theirs, shape);
@@ -44,49 +44,89 @@ public:
       const qint64 added =
           qint64(ReadingsAddedOutside(outside, list.readings(), list.readings()).size());
       list.setReadings(std::move(outside));
-      return added;
+      return {added};
     }
     // The readings added there join the list; those deleted here stay deleted.
     std::vector<Reading> added =
         ReadingsAddedOutside(outside, ReadMeasurementFile(read), list.readings());
     const qint64 n = qint64(added.size());
     list.appendReadings(std::move(added));
-    return n;
+    return {n};
   }
 
 private:
   DayPeriod period_;
 };
 
+// One context changed both here (`ours`) and there (`theirs`) since it was
+// `read`, field by field: each flag and the other flags as the side that
+// changed them left them; a note changed on both sides to two texts holds
+// both, "ours / theirs", when they fit in one note (`*tooLong` otherwise,
+// and ours stays).
+ReadingContext JoinContexts(const ReadingContext &read, const ReadingContext &ours,
+                            const ReadingContext &theirs, bool *joined, bool *tooLong) {
+  ReadingContext out = ours;
+  const quint8 changedHere = ours.flags ^ read.flags;
+  out.flags = quint8((ours.flags & changedHere) | (theirs.flags & ~changedHere));
+  if (ours.otherFlags == read.otherFlags) {
+    out.otherFlags = theirs.otherFlags;
+  }
+  if (ours.note == read.note) {
+    out.note = theirs.note;
+  } else if (theirs.note != read.note && theirs.note != ours.note && !theirs.note.isEmpty()) {
+    if (ours.note.isEmpty()) {
+      out.note = theirs.note; // removed here, rewritten there: the text is kept
+    } else if (const QString both = ours.note + QStringLiteral(" / ") + theirs.note;
+               both.size() <= kMaxNoteLength) {
+      out.note = both;
+      *joined = true;
+    } else {
+      *tooLong = true;
+    }
+  }
+  return out;
+}
+
 // Takes into the contexts what another program changed in the context file
-// since `read` (the records it held then) while this side left them as
-// read; what was changed or removed here stays so. Returns how many records
-// were taken up.
-qint64 MergeOutsideContexts(ReadingContexts &ours, const std::vector<ContextRecord> &read,
-                            const std::vector<ContextRecord> &theirs) {
+// since `read` (the records it held then): what this side left as read
+// takes the other program's change, what was removed here stays removed,
+// and a context changed on both sides joins both (JoinContexts).
+StoreKind::Merged MergeOutsideContexts(ReadingContexts &ours,
+                                       const std::vector<ContextRecord> &read,
+                                       const std::vector<ContextRecord> &theirs) {
   QHash<ContextKey, ReadingContext> before;
   for (const ContextRecord &r : read) {
     before.insert(r.key, r.context);
   }
-  const auto asRead = [&](const ContextKey &key) {
+  const auto current = [&](const ContextKey &key) {
     const ReadingContext *now = ours.find(key);
-    return (now ? *now : ReadingContext{}) == before.value(key);
+    return now ? *now : ReadingContext{};
   };
-  qint64 taken = 0;
+  StoreKind::Merged merged;
   QSet<ContextKey> kept;
   for (const ContextRecord &r : theirs) {
     kept.insert(r.key);
-    if (before.value(r.key) != r.context && asRead(r.key)) {
+    const ReadingContext was = before.value(r.key);
+    if (was == r.context) {
+      continue;
+    }
+    const ReadingContext here = current(r.key);
+    if (here == was) {
       ours.set(r.key, r.context);
-      ++taken;
+      ++merged.taken;
+    } else if (!here.isEmpty() && here != r.context) {
+      bool joined = false, tooLong = false;
+      ours.set(r.key, JoinContexts(was, here, r.context, &joined, &tooLong));
+      merged.joined += joined ? 1 : 0;
+      merged.keepAside = merged.keepAside || tooLong;
     }
   }
   for (const ContextRecord &r : read) {
-    if (!kept.contains(r.key) && asRead(r.key)) {
+    if (!kept.contains(r.key) && current(r.key) == r.context) {
       ours.set(r.key, {}); // removed there
     }
   }
-  return taken;
+  return merged;
 }
 
 // The notes and flags of the readings: "ARTL_Notes_<name>.txt".
@@ -105,7 +145,7 @@ public:
   QByteArray serialize(const Logbook &book) const override {
     return SerializeContextFile(book.contexts().records());
   }
-  qint64 merge(Logbook &book, QByteArrayView read, QByteArrayView theirs, bool,
+  Merged merge(Logbook &book, QByteArrayView read, QByteArrayView theirs, bool,
                RecordShape *shape) const override {
     return MergeOutsideContexts(book.contexts(), ReadContextFile(read),
                                 ReadContextFile(theirs, shape));
@@ -215,9 +255,11 @@ KindPlan PlanKind(Logbook &book, const StoreKind &kind, SaveOutcome &outcome) {
       emptied = true;
     } else {
       RecordShape shape;
-      const qint64 outside = kind.merge(book, base.file.bytes, now.bytes, changedHere, &shape);
-      (isList ? outcome.fromOutside : outcome.contextsFromOutside) += outside;
-      aside = !shape.agrees() && !now.bytes.trimmed().isEmpty();
+      const StoreKind::Merged merged =
+          kind.merge(book, base.file.bytes, now.bytes, changedHere, &shape);
+      (isList ? outcome.fromOutside : outcome.contextsFromOutside) += merged.taken;
+      outcome.notesJoined += merged.joined;
+      aside = (!shape.agrees() || merged.keepAside) && !now.bytes.trimmed().isEmpty();
       if (!changedHere && !aside) {
         outcome.written += isList && !kind.holdsNothing(book) ? 1 : 0;
         KindPlan plan;

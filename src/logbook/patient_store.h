@@ -41,6 +41,9 @@ struct SaveOutcome {
   // Contexts another program wrote in the context file since it was read,
   // now in the logbook too.
   qint64 contextsFromOutside = 0;
+  // Notes changed both here and by another program since the file was
+  // read: both texts kept, "ours / theirs".
+  qint64 notesJoined = 0;
 };
 
 // Where a kind of file goes when the patient's files are archived.
@@ -72,11 +75,16 @@ public:
   virtual void load(Logbook &book, QByteArrayView bytes, RecordShape *shape) const = 0;
   // Writer: the file's bytes for the part as it stands.
   virtual QByteArray serialize(const Logbook &book) const = 0;
+  // What a merge did.
+  struct Merged {
+    qint64 taken = 0;       // records that came from outside
+    qint64 joined = 0;      // notes changed on both sides, now holding both texts
+    bool keepAside = false; // `theirs` holds what the part cannot: keep the file aside whole
+  };
   // Merge rule: takes into the part what another program wrote in the file
   // (`theirs`) since `read` was read; what was changed here stays so.
-  // Returns how many records came from outside; `shape` tells what
-  // `theirs` announced.
-  virtual qint64 merge(Logbook &book, QByteArrayView read, QByteArrayView theirs, bool changedHere,
+  // `shape` tells what `theirs` announced.
+  virtual Merged merge(Logbook &book, QByteArrayView read, QByteArrayView theirs, bool changedHere,
                        RecordShape *shape) const = 0;
 };
 

@@ -322,10 +322,19 @@ QString OutsideChangesText(const SaveOutcome &saved) {
     }
     return native.join(u'\n');
   };
+  if (saved.notesJoined > 0) {
+    const qint64 n = saved.notesJoined;
+    parts << (n == 1 ? QStringLiteral("1 remarque a été changée à la fois ici et par un autre "
+                                      "programme : elle garde les deux textes, séparés par « / ».")
+                     : QStringLiteral("%1 remarques ont été changées à la fois ici et par un autre "
+                                      "programme : elles gardent les deux textes, séparés par "
+                                      "« / ».")
+                           .arg(n));
+  }
   if (!saved.keptAside.isEmpty()) {
-    parts << QStringLiteral("Ces fichiers illisibles, ou dont la première ligne ne donnait pas le "
-                            "nombre de relevés, ont été mis de côté tels quels avant d'être "
-                            "remplacés :\n") +
+    parts << QStringLiteral("Ces fichiers, illisibles, sans le bon nombre de relevés en première "
+                            "ligne, ou avec une remarque trop longue pour être réunie à la vôtre, "
+                            "ont été mis de côté tels quels avant d'être remplacés :\n") +
                  names(saved.keptAside);
   }
   if (!saved.emptiedOutside.isEmpty()) {

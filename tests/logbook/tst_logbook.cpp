@@ -799,7 +799,8 @@ private slots:
     QVERIFY(SaveLogbook(*book_).contextError.reason.isEmpty());
 
     // Another program notes the second reading and changes the first; this
-    // side changes the first too: ours wins, theirs is added.
+    // side changes the first too: the first keeps both texts, the second is
+    // taken.
     Logbook other(patient_, paths_);
     LoadLogbook(other);
     other.contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("thé"), false));
@@ -809,10 +810,25 @@ private slots:
     book_->contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("café noir"), false));
     SaveOutcome saved = SaveLogbook(*book_);
     QCOMPARE(saved.contextsFromOutside, 1);
+    QCOMPARE(saved.notesJoined, 1);
     QVERIFY(OutsideChangesText(saved).contains(QStringLiteral("1 remarque enregistrée")));
+    QVERIFY(OutsideChangesText(saved).contains(QStringLiteral("séparés par « / »")));
     QCOMPARE(ContextLines(*book_),
-             (QStringList{QStringLiteral("Matin 08:00 128 |  | café noir"),
+             (QStringList{QStringLiteral("Matin 08:00 128 |  | café noir / thé"),
                           QStringLiteral("Matin 09:00 130 | pouls irrégulier | ")}));
+
+    // Both sides again: the flag set there and the note changed here join;
+    // two notes too long for one keep ours, and theirs in the file kept aside.
+    LoadLogbook(other);
+    other.contexts().set(DayPeriod::Matin, first, Context(QString(200, u'b'), true));
+    QTest::qWait(5);
+    QVERIFY(SaveLogbook(other).contextError.reason.isEmpty());
+    book_->contexts().set(DayPeriod::Matin, first, Context(QStringLiteral("café"), false));
+    saved = SaveLogbook(*book_);
+    QCOMPARE(saved.keptAside.size(), 1);
+    QVERIFY(test::ReadFile(saved.keptAside.front()).contains(QByteArray(200, 'b')));
+    QCOMPARE(ContextLines(*book_).front(),
+             QStringLiteral("Matin 08:00 128 | pouls irrégulier | café"));
 
     // Not a context file: a logbook loading it has no context and says so;
     // one holding contexts keeps it aside, then writes its own.
