@@ -287,8 +287,11 @@ void RunMenuCommandOnly(MainWindow &main, int id) {
   case ToInt(ShortcutId::MeasureNow):
   case ToInt(ControlId::MenuSeriesStart):
   case ToInt(ControlId::MenuSeriesStop):
+  case ToInt(ControlId::MenuSeriesKeepInTray):
     if (SeriesCompanion *series = SeriesCompanion::of(main)) {
-      if (id == ToInt(ShortcutId::MeasureNow)) {
+      if (id == ToInt(ControlId::MenuSeriesKeepInTray)) {
+        series->keepInTrayCommand();
+      } else if (id == ToInt(ShortcutId::MeasureNow)) {
         series->measureNow();
       } else if (id == ToInt(ControlId::MenuSeriesStart)) {
         series->startSeriesCommand();

@@ -668,6 +668,13 @@ void MainWindow::buildSeriesStrip(QWidget *panel) {
   actions_.insert(ToInt(ControlId::MenuSeriesStop), stop);
   connect(stop, &QAction::triggered, this,
           [this] { emit menuEvent(ToInt(ControlId::MenuSeriesStop)); });
+  menu->addSeparator();
+  QAction *keepInTray =
+      menu->addAction(QStringLiteral("Garder Tensiolog près de l'horloge pendant une série"));
+  keepInTray->setCheckable(true);
+  actions_.insert(ToInt(ControlId::MenuSeriesKeepInTray), keepInTray);
+  connect(keepInTray, &QAction::triggered, this,
+          [this] { emit menuEvent(ToInt(ControlId::MenuSeriesKeepInTray)); });
   menu->setAccessibleName(QStringLiteral("Série"));
   registerControl(menu, ControlId::SeriesMenu);
   layoutSeriesStrip(kMinimumWidth - kRightPanelX);

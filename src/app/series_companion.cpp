@@ -157,6 +157,7 @@ void SeriesCompanion::load() {
   patient_ = main_.logbook().patient();
   loaded_ = true;
   const Preferences prefs = ReadPrefs();
+  showKeepInTray(prefs.keepInTray);
   run_ = SeriesRunFromText(PatientEntryOf(prefs.seriesRuns, patient_));
   windows_ =
       PatientSeriesSettings(PatientEntryOf(prefs.seriesPatients, patient_), prefs.seriesProtocol)
@@ -433,6 +434,18 @@ void SeriesCompanion::openForm() {
   }
 }
 
+void SeriesCompanion::showKeepInTray(const QString &answer) {
+  if (QAction *keep = main_.menuAction(ToInt(ControlId::MenuSeriesKeepInTray))) {
+    keep->setChecked(answer == u"1");
+  }
+}
+
+void SeriesCompanion::keepInTrayCommand() {
+  QAction *keep = main_.menuAction(ToInt(ControlId::MenuSeriesKeepInTray));
+  const QString answer = keep && keep->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+  UpdatePreferencesFile([&](Preferences &p) { p.keepInTray = answer; });
+}
+
 bool SeriesCompanion::closeToTray() {
   refresh();
   if (!running() || !trayAvailable()) {
@@ -450,6 +463,7 @@ bool SeriesCompanion::closeToTray() {
                        "« Quitter »."));
     answer = keepIn ? QStringLiteral("1") : QStringLiteral("0");
     UpdatePreferencesFile([&](Preferences &p) { p.keepInTray = answer; });
+    showKeepInTray(answer);
   }
   if (answer != u"1") {
     return false;

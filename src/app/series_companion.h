@@ -58,6 +58,9 @@ public:
   void startSeries(const SeriesRun &run);
   // "Arrêter la série", once confirmed.
   void stopSeriesCommand();
+  // "Garder Tensiolog près de l'horloge pendant une série": the answer to
+  // the question asked at the first close during a series, changed.
+  void keepInTrayCommand();
   // "Mesurer maintenant": the guided session.
   void measureNow();
   // "Relevé": the series window on the series; its "Suivre cette série"
@@ -85,6 +88,8 @@ public:
 private:
   void load();
   void keep();
+  // The menu's tick from the kept answer ("1": kept near the clock).
+  void showKeepInTray(const QString &answer);
   void end(RunState state);
   void updateTray();
   bool trayAvailable();

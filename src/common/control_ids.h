@@ -264,6 +264,7 @@ enum class ControlId : int {
   MenuSeriesStart = 956,
   MenuSeriesStop = 957,
   SeriesButtonFollow = 958, // in the series window: "Suivre cette série"
+  MenuSeriesKeepInTray = 959,
   GuidedFirst = 960,
   GuidedHeading = 960,
   GuidedPages = 961,

@@ -250,6 +250,14 @@ void TestGuided::keptInTrayOnClose() {
   w.main->close();
   QCOMPARE(w.dialogs.shown.size(), boxes);
   QVERIFY(!w.main->isVisible());
+  // The answer is ticked in the series menu, where it can be changed.
+  QAction *keep = w.main->menuAction(ToInt(ControlId::MenuSeriesKeepInTray));
+  QVERIFY(keep->isChecked());
+  for (const char *answer : {"0", "1"}) {
+    keep->trigger();
+    QCOMPARE(ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile)).keepInTray,
+             QString::fromLatin1(answer));
+  }
   // Quitting still quits, and saves.
   w.tray->quitRequested();
   QVERIFY(w.main->isShutDown());
