@@ -120,36 +120,6 @@ std::optional<qint64> WholeNumber(QStringView text) {
   return text.toLongLong();
 }
 
-// The date, time and three values of a reading packed in one number, read
-// from its cells as an import reads them ("0120" is 120, "7:05" is 07:05);
-// none when a cell cannot be read so.
-std::optional<quint64> ReadingKey(const Reading &r) {
-  std::optional<QDate> date = r.date();
-  if (!date) {
-    date = ParseImportDate(r[Reading::Date]);
-  }
-  std::optional<int> minutes = r.minutes();
-  if (!minutes) {
-    if (const std::optional<QTime> time = ParseImportTime(r[Reading::Time])) {
-      minutes = time->hour() * 60 + time->minute();
-    }
-  }
-  const auto number = [&r](int cell) {
-    const std::optional<qint64> v = r.number(cell);
-    return v ? v : WholeNumber(r[cell]);
-  };
-  const std::optional<qint64> s = number(Reading::Systolic);
-  const std::optional<qint64> d = number(Reading::Diastolic);
-  const std::optional<qint64> p = number(Reading::Pulse);
-  const auto fits = [](const std::optional<qint64> &v) { return v && *v >= 0 && *v < 512; };
-  if (!date || !minutes || !fits(s) || !fits(d) || !fits(p) || date->toJulianDay() < 0 ||
-      date->toJulianDay() >= (qint64(1) << 26)) {
-    return std::nullopt;
-  }
-  return (quint64(date->toJulianDay()) << 38) | (quint64(*minutes) << 27) | (quint64(*s) << 18) |
-         (quint64(*d) << 9) | quint64(*p);
-}
-
 // A byte of plain ASCII, as a UTF-16 unit.
 char16_t Unit(char c) { return char16_t(uchar(c)); }
 
@@ -613,15 +583,9 @@ ColumnMapping GuessMapping(const QStringList &first, const QStringList &next) {
 }
 
 CsvImport::CsvImport(const PeriodLists &existing, ColumnMapping mapping)
-    : mapping_(std::move(mapping)), skipPending_(mapping_.skipRecords + (mapping_.header ? 1 : 0)) {
+    : ImportSink(existing), mapping_(std::move(mapping)),
+      skipPending_(mapping_.skipRecords + (mapping_.header ? 1 : 0)) {
   KeepFirstRoles(mapping_.roles);
-  for (DayPeriod period : kAllPeriods) {
-    for (const Reading &r : existing.list(period).readings()) {
-      if (const std::optional<quint64> key = ReadingKey(r)) {
-        seen_.insert(*key);
-      }
-    }
-  }
 }
 
 void CsvImport::add(const QStringList &fields, qint64 line) {
@@ -756,10 +720,7 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     date = when.date;
     time = when.minutes;
   }
-  if (const char *refused =
-          accept(*date, *time, *values[0], *values[1], *values[2], period, context)) {
-    reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
-  }
+  addReading(*date, *time, *values[0], *values[1], *values[2], line, period, context);
 }
 
 template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field) {
@@ -781,65 +742,6 @@ template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field
     }
     return zone_ ? &*zone_ : nullptr;
   }
-}
-
-void CsvImport::reject(const QString &place, const QString &reason) {
-  ++rejected_;
-  lastRejection_ = reason;
-  if (reasons_.size() < 20) {
-    reasons_ << place + QStringLiteral(" : ") + reason;
-  }
-}
-
-void CsvImport::rejectLines(qint64 first, qint64 last, const QString &reason) {
-  for (qint64 line = first; line <= last; ++line) {
-    reject(QStringLiteral("ligne %1").arg(line), reason);
-  }
-}
-
-void CsvImport::addReading(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                           const QString &place, const ReadingContext &context) {
-  if (const char *refused = accept(date, minutes, s, d, p, std::nullopt, context)) {
-    reject(place, QString::fromLatin1(refused));
-  }
-}
-
-const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                              std::optional<DayPeriod> period, const ReadingContext &context) {
-  if (s < 50 || s > 300 || d < 30 || d > 200 || p < 25 || p > 250 || d >= s) {
-    return "valeurs invraisemblables";
-  }
-  if (minutes < 0 || minutes >= 24 * 60 || date.year() < 1000 || date.year() > 9999) {
-    return "date et heure illisibles";
-  }
-  // Values in range and a date of four-digit year: the key always exists.
-  const quint64 key = (quint64(date.toJulianDay()) << 38) | (quint64(minutes) << 27) |
-                      (quint64(s) << 18) | (quint64(d) << 9) | quint64(p);
-  const DayPeriod list = period.value_or(PeriodOfMinutes(minutes));
-  const bool duplicate = seen_.contains(key);
-  if (!context.isEmpty()) {
-    contexts_.push_back(
-        {ContextKey::of(list, MakeReadingFromValues(date, minutes, s, d, p)), context});
-  }
-  if (duplicate) {
-    ++duplicates_;
-    return nullptr;
-  }
-  seen_.insert(key);
-  accepted_[size_t(PeriodIndex(list))].push_back(MakeReadingFromValues(date, minutes, s, d, p));
-  ++imported_;
-  return nullptr;
-}
-
-QString CsvImport::summary() const {
-  QStringList lines;
-  lines << QStringLiteral("%1 relevés importés, %2 doublons ignorés, %3 lignes rejetées.")
-               .arg(imported_)
-               .arg(duplicates_)
-               .arg(rejected_);
-  lines += notes_;
-  lines += reasons_;
-  return lines.join(u'\n');
 }
 
 } // namespace tl
