@@ -1,6 +1,7 @@
 #include "exchange/csv_import.h"
 
 #include "exchange/csv_reader.h"
+#include "exchange/import_presets.h"
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 
@@ -69,13 +70,13 @@ constexpr const char *kNoteWords =
     "remarque|remarques|note|notes|commentaire|commentaires|comment|comments|annotation";
 constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
                                        "timestamp|time stamp|horodatage";
-constexpr const char *kDateWords = "date";
-constexpr const char *kTimeWords = "heure|time|hour";
+constexpr const char *kDateWords = "date|datum";
+constexpr const char *kTimeWords = "heure|time|hour|uhrzeit|zeit";
 constexpr const char *kSystolicWords =
     "systolique|systolic|sys|pas|systole|sbp|tas|pression systolique";
 constexpr const char *kDiastolicWords = "diastolique|diastolic|dia|pad|diastole|dbp|tad";
 constexpr const char *kPulseWords = "pouls|pulse|bpm|fc|frequence cardiaque|heart rate|heartrate|"
-                                    "hr|rythme cardiaque|pulsations|pulse rate";
+                                    "hr|rythme cardiaque|pulsations|pulse rate|puls";
 
 // What the warning of a column ignored says it resembles.
 QString RoleResemblance(ColumnRole role) {
@@ -395,6 +396,67 @@ bool IsTotalsField(const QString &field) {
 }
 bool IsTotalsField(QByteArrayView field) { return IsTotalsField(DecodeCsvField(field)); }
 
+// The texts of a record's fields.
+QStringList Texts(std::span<const QString> fields) {
+  return QStringList(fields.begin(), fields.end());
+}
+QStringList Texts(std::span<const QByteArrayView> fields) {
+  QStringList texts;
+  texts.reserve(qsizetype(fields.size()));
+  for (const QByteArrayView field : fields) {
+    texts << DecodeCsvField(field);
+  }
+  return texts;
+}
+
+// Whether a record names columns rather than giving values: two texts at
+// least, none a number, a date or a time, one naming a column's role.
+bool IsHeaderRecord(const QStringList &cells) {
+  int texts = 0, named = 0;
+  for (const QString &cell : cells) {
+    if (IsBlank(cell)) {
+      continue;
+    }
+    if (DecimalNumber(cell) || ParseImportTime(cell) ||
+        ParseImportWhen(cell, DateOrder::DayMonth) || ParseImportWhen(cell, DateOrder::MonthDay) ||
+        ParseImportDate(cell, DateOrder::DayMonth) || ParseImportDate(cell, DateOrder::MonthDay)) {
+      return false;
+    }
+    ++texts;
+    named += RoleOfHeader(cell) != ColumnRole::Ignore;
+  }
+  return texts >= 2 && named > 0;
+}
+
+// The text of a record that is one text alone, without digits (a section's
+// title, "Poids"), or none.
+std::optional<QString> TitleOf(const QStringList &cells) {
+  std::optional<QString> title;
+  for (const QString &cell : cells) {
+    if (IsBlank(cell)) {
+      continue;
+    }
+    if (title || IsTotalsField(cell) ||
+        std::any_of(cell.begin(), cell.end(), [](QChar c) { return c.isDigit(); })) {
+      return std::nullopt;
+    }
+    title = cell.trimmed();
+  }
+  return title;
+}
+
+// A section's name: the first column of its header that is no role
+// ("Poids (kg)"), without its unit ("Poids").
+QString SectionName(const QStringList &header, const QList<ColumnRole> &roles) {
+  for (qsizetype i = 0; i < header.size(); ++i) {
+    const QString name = header[i].section(u'(', 0, 0).trimmed();
+    if (roles.value(i) == ColumnRole::Ignore && !name.isEmpty()) {
+      return name;
+    }
+  }
+  return header.value(0).trimmed();
+}
+
 // One mmHg is 133.322 Pa.
 constexpr double kMmHgPerKPa = 7.50062;
 
@@ -606,6 +668,10 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       std::all_of(fields.begin(), fields.end(), [](const Field &f) { return IsBlank(f); })) {
     return;
   }
+  if ((section_ != Section::Readings || !header_.isEmpty() || titleLine_ > 0) &&
+      !sectionRecord(Texts(fields), line)) {
+    return;
+  }
   std::optional<QDate> date;
   std::optional<DayPeriod> period;
   std::optional<int> time; // minutes since midnight
@@ -700,11 +766,23 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       problem = QStringLiteral("pouls absent"); // an export without pulse column
     }
   }
-  if (!date &&
-      std::any_of(fields.begin(), fields.end(), [](const Field &f) { return IsTotalsField(f); })) {
-    problem = QStringLiteral("ligne de moyenne ou de total, pas un relevé");
-  }
   if (!problem.isEmpty()) {
+    // A header starts a section; a title may name the one under it.
+    const QStringList cells = Texts(fields);
+    if (IsHeaderRecord(cells)) {
+      beginSection(cells, line);
+      return;
+    }
+    if (const std::optional<QString> title = TitleOf(cells)) {
+      titleLine_ = line;
+      title_ = *title;
+      titleProblem_ = problem;
+      return;
+    }
+    if (!date && std::any_of(fields.begin(), fields.end(),
+                             [](const Field &f) { return IsTotalsField(f); })) {
+      problem = QStringLiteral("ligne de moyenne ou de total, pas un relevé");
+    }
     reject(QStringLiteral("ligne %1").arg(line), problem);
     return;
   }
@@ -721,6 +799,54 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     time = when.minutes;
   }
   addReading(*date, *time, *values[0], *values[1], *values[2], line, period, context);
+}
+
+void CsvImport::beginSection(const QStringList &header, qint64 line) {
+  ColumnMapping mapping = GuessFileMapping({header});
+  const qint64 first = titleLine_ > 0 ? titleLine_ : line;
+  const QString name = titleLine_ > 0 ? title_ : SectionName(header, mapping.roles);
+  titleLine_ = 0;
+  header_.clear();
+  if (mapping.roles.contains(ColumnRole::Systolic) &&
+      mapping.roles.contains(ColumnRole::Diastolic)) {
+    section_ = Section::Readings;
+    header_ = header;
+    mapping.dateOrder = mapping_.dateOrder;
+    mapping.dateOrderGiven = mapping_.dateOrderGiven;
+    mapping_ = std::move(mapping);
+    KeepFirstRoles(mapping_.roles);
+    return;
+  }
+  section_ = Section::Skipped;
+  skipReason_ =
+      QStringLiteral("section « %1 » ignorée, ce ne sont pas des mesures de tension").arg(name);
+  skipLines(first, line, skipReason_);
+}
+
+bool CsvImport::sectionRecord(const QStringList &cells, qint64 line) {
+  if (IsHeaderRecord(cells)) {
+    beginSection(cells, line);
+    return false;
+  }
+  if (titleLine_ > 0) {
+    // A text alone with no header under it: a record refused.
+    reject(QStringLiteral("ligne %1").arg(titleLine_), titleProblem_);
+    titleLine_ = 0;
+  }
+  if (section_ == Section::Skipped) {
+    skipLines(line, line, skipReason_);
+    return false;
+  }
+  if (!header_.isEmpty()) {
+    // The first record under a header of readings: the mapping seen with it.
+    ColumnMapping mapping = GuessFileMapping({header_, cells});
+    header_.clear();
+    mapping.dateOrder = mapping_.dateOrder;
+    mapping.dateOrderGiven = mapping_.dateOrderGiven;
+    mapping_ = std::move(mapping);
+    KeepFirstRoles(mapping_.roles);
+  }
+  return true;
 }
 
 template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field) {

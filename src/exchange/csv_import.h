@@ -125,6 +125,17 @@ public:
 
 private:
   template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
+  // A file may hold several sections, each under its own header (a meter's
+  // export: the blood pressures, then the weights). A header whose columns
+  // name blood pressures starts a section read by them; any other header
+  // starts a section whose lines are left aside, with its name and lines in
+  // the summary.
+  void beginSection(const QStringList &header, qint64 line);
+  // A record read while a section has just begun or is left aside, or under
+  // a title: true when it is to be read as a reading.
+  bool sectionRecord(const QStringList &cells, qint64 line);
+
+  enum class Section { Readings, Skipped };
   // The zone of a time zone cell (the last one read is kept: a file gives
   // one zone, or few).
   template <typename Field> const ImportZone *zoneOf(const Field &field);
@@ -135,6 +146,16 @@ private:
   QString zoneText_;     // the text zone_ was read from, or empty
   QByteArray zoneBytes_; // the bytes zone_ was read from, or empty
   std::optional<ImportZone> zone_;
+  Section section_ = Section::Readings;
+  QString skipReason_; // Section::Skipped: why its lines are left aside
+  // The header of a section of readings whose first record is still to
+  // come: that record tells whether its date column holds times too.
+  QStringList header_;
+  // A lone text held until the next record tells whether it names the
+  // section under it (the line, the text, and why it is refused otherwise).
+  qint64 titleLine_ = 0;
+  QString title_;
+  QString titleProblem_;
 };
 
 } // namespace tl
