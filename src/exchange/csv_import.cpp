@@ -286,8 +286,10 @@ QString DateProblem(const Field &field, DateOrder order, const char *unreadable)
 
 // What exports write for a value they do not have.
 bool IsNoValue(QStringView text) {
-  for (const char *none : {"-", "--", "null", "n/a", "nan"}) {
-    if (text.compare(QLatin1StringView(none), Qt::CaseInsensitive) == 0) {
+  static constexpr std::u16string_view kNone[] = {u"-",   u"--", u"\u2014", u"null",
+                                                  u"n/a", u"na", u"nan"};
+  for (const std::u16string_view none : kNone) {
+    if (text.compare(QStringView(none.data(), qsizetype(none.size())), Qt::CaseInsensitive) == 0) {
       return true;
     }
   }
@@ -372,10 +374,10 @@ std::optional<DayPeriod> PeriodOf(QByteArrayView field) {
   return PeriodOf(DecodeCsvField(field));
 }
 
-// The text of a note cell, as kept.
-QString NoteOf(const QString &field) { return CleanNote(field); }
+// The text of a note cell, as kept; none for an empty marker ("-").
+QString NoteOf(const QString &field) { return IsBlank(field) ? QString() : CleanNote(field); }
 QString NoteOf(QByteArrayView field) {
-  return TrimmedAscii(field).isEmpty() ? QString() : CleanNote(DecodeCsvField(field));
+  return IsBlank(field) ? QString() : CleanNote(DecodeCsvField(field));
 }
 
 bool IsYes(const QString &field) { return IsYesCell(field); }
@@ -688,12 +690,12 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     const Field &field = size_t(i) < fields.size() ? fields[size_t(i)] : none;
     switch (mapping_.roles[i]) {
     case ColumnRole::Date:
-      if (!(date = DateOf(field, mapping_))) {
+      if (!(date = DateOf(field, mapping_)) && !IsBlank(field)) {
         problem = DateProblem(field, mapping_.dateOrder, "date illisible");
       }
       break;
     case ColumnRole::Time:
-      if (!(time = MinutesOf(field))) {
+      if (!(time = MinutesOf(field)) && !IsBlank(field)) {
         problem = QStringLiteral("heure illisible");
       }
       break;
@@ -704,7 +706,7 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
         kind = at->kind;
         offset = at->offsetSeconds;
         instant = at->epochSeconds;
-      } else {
+      } else if (!IsBlank(field)) {
         problem = DateProblem(field, mapping_.dateOrder, "date et heure illisibles");
       }
       break;
