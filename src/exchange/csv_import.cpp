@@ -606,6 +606,14 @@ ColumnMapping GuessMapping(const QStringList &first, const QStringList &next) {
     const qsizetype dateTime = mapping.roles.indexOf(ColumnRole::DateTime);
     const qsizetype dated = date >= 0 ? date : dateTime;
     mapping.serialDates = dated >= 0 && HeaderWords(first[dated]).contains(u"date");
+    // "Timestamp (GMT)", "Date (UTC)": times in UTC.
+    const qsizetype time = mapping.roles.indexOf(ColumnRole::Time);
+    for (const qsizetype column : {dated, time}) {
+      if (column >= 0) {
+        const QStringList words = HeaderWords(first[column]);
+        mapping.utcTimes = mapping.utcTimes || words.contains(u"utc") || words.contains(u"gmt");
+      }
+    }
     // A "Date" column holding the time as well, without a time column.
     if (date >= 0 && date < next.size() && !mapping.roles.contains(ColumnRole::Time)) {
       for (DateOrder order : {DateOrder::DayMonth, DateOrder::MonthDay}) {
@@ -788,19 +796,19 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     reject(QStringLiteral("ligne %1").arg(line), problem);
     return;
   }
-  // A time at an offset, a Unix time, or a time in the zone of its column:
-  // to local time.
-  if (mapping_.utcTimes && kind == ImportWhen::Kind::Local && !zone) {
-    kind = ImportWhen::Kind::Offset;
-    offset = 0;
-  }
-  if (kind != ImportWhen::Kind::Local || zone) {
+  // A time at an offset, a Unix time, or a time with a zone column: at the
+  // clock time of its place when that is known, else in local time.
+  bool otherOffset = false;
+  if (kind != ImportWhen::Kind::Local || zone || mapping_.utcTimes) {
     ImportWhen when{*date, *time, kind, offset, instant};
-    clock_.toLocal(when, zone);
+    otherOffset = clock_.toWallClock(when, zone, mapping_.utcTimes);
     date = when.date;
     time = when.minutes;
   }
-  addReading(*date, *time, *values[0], *values[1], *values[2], line, period, context);
+  if (addReading(*date, *time, *values[0], *values[1], *values[2], line, period, context) &&
+      otherOffset) {
+    addOtherOffsets(1);
+  }
 }
 
 void CsvImport::beginSection(const QStringList &header, qint64 line) {

@@ -65,7 +65,7 @@ struct ColumnMapping {
   // Each column a role was guessed for that an earlier column has.
   QList<ColumnWarning> warnings;
   // Dates and times without an offset are UTC, not local (an export that
-  // writes them so).
+  // writes them so, or a date column whose name says UTC or GMT).
   bool utcTimes = false;
   // The export the header was recognised as ("OMRON connect"), or empty.
   QString format;

@@ -92,8 +92,8 @@ const Preset kPresets[] = {
     {"Samsung Health",
      "com.samsung.shealth.blood_pressure",
      {{{"com.samsung.health.blood_pressure.start_time"}, ColumnRole::DateTime},
-      // The device's offset then: the UTC time alone gives the instant.
-      {{"com.samsung.health.blood_pressure.time_offset"}, ColumnRole::Ignore, false},
+      // The device's offset then: the reading is filed at that clock time.
+      {{"com.samsung.health.blood_pressure.time_offset"}, ColumnRole::TimeZone, false},
       {{"com.samsung.health.blood_pressure.systolic"}, ColumnRole::Systolic},
       {{"com.samsung.health.blood_pressure.diastolic"}, ColumnRole::Diastolic},
       {{"com.samsung.health.blood_pressure.pulse"}, ColumnRole::Pulse, false}},
@@ -108,9 +108,9 @@ const Preset kPresets[] = {
     {"Garmin",
      nullptr,
      {{{"measurementtimeinseconds"}, ColumnRole::DateTime},
-      // The device's offset then, in seconds: the Unix time alone gives the
-      // instant, read in local time.
-      {{"measurementtimeoffsetinseconds"}, ColumnRole::Ignore, false},
+      // The device's offset then, in seconds: the reading is filed at that
+      // clock time.
+      {{"measurementtimeoffsetinseconds"}, ColumnRole::TimeZone, false},
       {{"systolic"}, ColumnRole::Systolic},
       {{"diastolic"}, ColumnRole::Diastolic},
       {{"pulse"}, ColumnRole::Pulse}}},

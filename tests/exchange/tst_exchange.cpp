@@ -601,9 +601,11 @@ private slots:
                       "29/03/2026;01:30;GMT-05:00;128;82;71\n02/03/2026;07:21;;128;82;71\n")
         << ""
         << "6 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+           "3 relevés portaient un autre décalage horaire que celui de l'ordinateur : ils sont "
+           "classés à l'heure de leur lieu de mesure.\n"
            "ligne 6 : fuseau horaire illisible"
-        << "02/03/2026 06:15|02/03/2026 07:17|02/03/2026 07:21|02/03/2026 08:16|"
-           "02/03/2026 13:18|29/03/2026 08:30";
+        << "02/03/2026 07:15|02/03/2026 07:17|02/03/2026 07:18|02/03/2026 07:21|"
+           "02/03/2026 08:16|29/03/2026 01:30";
   }
   void fileDateOrder() {
     QFETCH(QByteArray, rows);
@@ -840,7 +842,7 @@ private slots:
                       "2023-02-04T16:22:33Z\n"
                       "1be3,TST12345,x45e-2,1673311455,-18000,120,75,,MANUAL,"
                       "2023-02-04T16:22:33Z\n")
-        << "Garmin" << QStringList{"Jour 09/01/2023 15:44 129/82/53"}
+        << "Garmin" << QStringList{"Matin 09/01/2023 09:44 129/82/53"}
         << QStringList{"ligne 3 : pouls absent"};
     QTest::newRow("Health Connect: no pulse in its records")
         << QByteArray("time,zoneOffset,systolic,diastolic,bodyPosition,measurementLocation\n"
