@@ -66,6 +66,14 @@ constexpr const char *kPeriodWords = "periode|period";
 constexpr const char *kIrregularWords =
     "irregulier|irreguliers|irreguliere|irregular|irregularity|irregularite|arythmie|arrhythmia|"
     "ihb";
+constexpr const char *kMedicationWords =
+    "traitement pris|traitement|medicament|medicaments|medication|medications|medicine|"
+    "treatment";
+constexpr const char *kMovementWords = "mouvement|mouvements|movement|body movement|motion";
+constexpr const char *kCuffWords = "brassard mal place|cuff misplaced|misplaced cuff|cuff error|"
+                                   "cuff placement|cuff wrap|cuff fit";
+constexpr const char *kOtherFlagsWords =
+    "autres indications|autres indicateurs|other flags|other indications";
 constexpr const char *kNoteWords =
     "remarque|remarques|note|notes|commentaire|commentaires|comment|comments|annotation";
 constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
@@ -101,6 +109,14 @@ QString RoleResemblance(ColumnRole role) {
     return QStringLiteral("à la remarque");
   case ColumnRole::Irregular:
     return QStringLiteral("au pouls irrégulier");
+  case ColumnRole::Medication:
+    return QStringLiteral("au traitement pris");
+  case ColumnRole::Movement:
+    return QStringLiteral("au mouvement");
+  case ColumnRole::CuffMisplaced:
+    return QStringLiteral("au brassard mal placé");
+  case ColumnRole::OtherFlags:
+    return QStringLiteral("aux autres indications");
   case ColumnRole::Ignore:
     break;
   }
@@ -497,6 +513,14 @@ QString ColumnRoleText(ColumnRole role) {
     return QStringLiteral("Remarque");
   case ColumnRole::Irregular:
     return QStringLiteral("Pouls irrégulier");
+  case ColumnRole::Medication:
+    return QStringLiteral("Traitement pris");
+  case ColumnRole::Movement:
+    return QStringLiteral("Mouvement");
+  case ColumnRole::CuffMisplaced:
+    return QStringLiteral("Brassard mal placé");
+  case ColumnRole::OtherFlags:
+    return QStringLiteral("Autres indications");
   case ColumnRole::Ignore:
     break;
   }
@@ -543,6 +567,14 @@ ColumnRole RoleOfHeader(const QString &name) {
   }
   if (HasPhrase(words, kIrregularWords)) {
     return ColumnRole::Irregular;
+  }
+  for (const auto &[role, phrases] : {std::pair{ColumnRole::OtherFlags, kOtherFlagsWords},
+                                      std::pair{ColumnRole::Medication, kMedicationWords},
+                                      std::pair{ColumnRole::Movement, kMovementWords},
+                                      std::pair{ColumnRole::CuffMisplaced, kCuffWords}}) {
+    if (HasPhrase(words, phrases)) {
+      return role;
+    }
   }
   if (HasPhrase(words, kNoteWords)) {
     return ColumnRole::Note;
@@ -747,6 +779,18 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       break;
     case ColumnRole::Irregular:
       context.set(ContextFlag::Irregular, IsYes(field));
+      break;
+    case ColumnRole::Medication:
+      context.set(ContextFlag::Medication, IsYes(field));
+      break;
+    case ColumnRole::Movement:
+      context.set(ContextFlag::Movement, IsYes(field));
+      break;
+    case ColumnRole::CuffMisplaced:
+      context.set(ContextFlag::CuffMisplaced, IsYes(field));
+      break;
+    case ColumnRole::OtherFlags:
+      context.otherFlags = NoteOf(field);
       break;
     case ColumnRole::TimeZone:
       // The zone of the row before, the common case; a blank cell: the time

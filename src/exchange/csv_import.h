@@ -36,6 +36,12 @@ enum class ColumnRole {
   TimeZone,  // the UTC offset or time zone of the date and time
   Note,      // a note on the reading ("Remarque")
   Irregular, // the irregular-heartbeat flag ("Pouls irrégulier": "oui" or empty)
+  // The other flags of a reading, "oui" or empty each: "Traitement pris",
+  // "Mouvement", "Brassard mal placé".
+  Medication,
+  Movement,
+  CuffMisplaced,
+  OtherFlags, // the flags of a later version, as written ("Autres indications")
 };
 
 // A column's name as the roles and the known exports compare it: lower

@@ -40,7 +40,11 @@ const Preset kPresets[] = {
       {{"diagnostic"}, ColumnRole::Ignore},
       // The context of each reading, absent from the exports of before.
       {{"remarque"}, ColumnRole::Note, false},
-      {{"pouls irregulier"}, ColumnRole::Irregular, false}},
+      {{"pouls irregulier"}, ColumnRole::Irregular, false},
+      {{"traitement pris"}, ColumnRole::Medication, false},
+      {{"mouvement"}, ColumnRole::Movement, false},
+      {{"brassard mal place"}, ColumnRole::CuffMisplaced, false},
+      {{"autres indications"}, ColumnRole::OtherFlags, false}},
      true},
     // The default export of derdilla's "Blood pressure monitor" for Android:
     // timestampUnixMs,systolic,diastolic,pulse then notes, color, needlePin

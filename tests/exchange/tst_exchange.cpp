@@ -222,12 +222,13 @@ private slots:
     const QList<QByteArray> lines = all.split('\n');
     QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBF"
                                   "Date;Heure;P\xC3\xA9riode;Systolique;Diastolique;Pouls;"
-                                  "Diagnostic;Remarque;Pouls irr\xC3\xA9gulier\r"));
+                                  "Diagnostic;Remarque;Pouls irr\xC3\xA9gulier;Traitement pris;"
+                                  "Mouvement;Brassard mal plac\xC3\xA9;Autres indications\r"));
     QVERIFY(lines[1].startsWith("2026-03-01;14:00;Jour;150;95;80;"));
     QVERIFY(lines[2].startsWith("2026-03-02;07:00;Matin;131;84;66;"));
-    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + ";;\r");
+    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + ";;;;;;\r");
     QVERIFY(lines[4].startsWith("2026-03-03;03:00;Nuit;"));
-    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x;;\r"));
+    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x;;;;;;\r"));
     QCOMPARE(lines[6], QByteArray());
     QCOMPARE(all.count("\r\n"), 6);
 
@@ -262,10 +263,10 @@ private slots:
     add(DayPeriod::Matin, {"", "02:00", "118", "76", "60", "x;y"});
     add(DayPeriod::Jour, {"2/3/2026", "", "118", "76", "60"});
     ReadingContexts contexts;
-    const auto note = [&](DayPeriod p, qsizetype i, const char *text, bool irregular) {
-      ReadingContext context{QString::fromUtf8(text), 0};
-      context.set(ContextFlag::Irregular, irregular);
-      contexts.set(p, lists.list(p).readings()[size_t(i)], context);
+    const auto note = [&](DayPeriod p, qsizetype i, const char *text, quint8 flags,
+                          const char *others = "") {
+      contexts.set(p, lists.list(p).readings()[size_t(i)],
+                   ReadingContext{QString::fromUtf8(text), flags, QString::fromUtf8(others)});
     };
     note(DayPeriod::Soir, 0, "après le café", false);
     note(DayPeriod::Soir, 1, "", true);
@@ -273,6 +274,8 @@ private slots:
     note(DayPeriod::Jour, 1, "bras \"gauche\"; assis", false);
     note(DayPeriod::Nuit, 0, "@x", false);
     note(DayPeriod::Matin, 2, "sans date", true);
+    note(DayPeriod::Jour, 0, "", quint8(ContextFlag::Medication) | quint8(ContextFlag::Movement));
+    note(DayPeriod::Nuit, 1, "", quint8(ContextFlag::CuffMisplaced), "=tremblement; repos");
 
     struct Row {
       const Reading *r;
@@ -302,8 +305,14 @@ private slots:
       }
       const ReadingContext *context = contexts.find(row.period, r);
       const QString text = context ? context->note : QString();
-      fields << CsvField(LooksLikeFormula(text.toUtf8()) ? u'\'' + text : text)
-             << (context && context->irregular() ? "oui" : "");
+      const auto marked = [](const QString &t) {
+        return CsvField(LooksLikeFormula(t.toUtf8()) ? u'\'' + t : t);
+      };
+      fields << marked(text);
+      for (ContextFlag flag : kAllContextFlags) {
+        fields << (context && context->has(flag) ? "oui" : "");
+      }
+      fields << marked(context ? context->otherFlags : QString());
       expected += fields.join(';') + "\r\n";
     }
     QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts), expected);
@@ -974,11 +983,14 @@ private slots:
 
   // The context of a reading out and back in, through CSV and FHIR: the
   // note as it was (formula, separators, quotes, accents) and the flag; a
-  // reading without context gets none.
+  // reading without context gets none. Through CSV every flag and the
+  // flags of a later version too.
   void contextRoundTrip_data() {
     QTest::addColumn<QString>("via");
     QTest::addColumn<QString>("note");
     QTest::addColumn<bool>("irregular");
+    QTest::addColumn<int>("flags"); // the other flags
+    QTest::addColumn<QString>("others");
     const QString notes[] = {QStringLiteral("=1+1"),
                              QStringLiteral("après le café, bras gauche"),
                              QStringLiteral("dit \"assez\"; très fatigué"),
@@ -989,18 +1001,26 @@ private slots:
     for (const char *via : {"csv", "fhir"}) {
       for (size_t i = 0; i < std::size(notes); ++i) {
         QTest::addRow("%s: %s%s", via, qPrintable(notes[i]), flags[i] ? ", irrégulier" : "")
-            << QString::fromLatin1(via) << notes[i] << flags[i];
+            << QString::fromLatin1(via) << notes[i] << flags[i] << 0 << QString();
       }
     }
+    for (ContextFlag flag : kAllContextFlags) {
+      QTest::addRow("csv: %s", qPrintable(ContextFlagText(flag)))
+          << "csv" << QString() << false << int(flag) << QString();
+    }
+    QTest::newRow("csv: every flag, a note, others")
+        << "csv" << QStringLiteral("assis") << true << 0xE << QStringLiteral("=toux; repos");
   }
   void contextRoundTrip() {
     QFETCH(QString, via);
     QFETCH(QString, note);
     QFETCH(bool, irregular);
+    QFETCH(int, flags);
+    QFETCH(QString, others);
     PeriodLists lists;
     lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
     lists.list(DayPeriod::Soir).append(test::MakeReading("20:05", 128, 82, 71, "02/03/2026"));
-    ReadingContext context{note, 0};
+    ReadingContext context{note, quint8(flags), others};
     context.set(ContextFlag::Irregular, irregular);
     ReadingContexts contexts;
     contexts.set(DayPeriod::Soir, lists.list(DayPeriod::Soir).readings()[0], context);
@@ -1076,7 +1096,7 @@ private slots:
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
-    const QByteArray line = "2026-03-02;20:00;Soir;" + row + ";;\r\n";
+    const QByteArray line = "2026-03-02;20:00;Soir;" + row + ";;;;;;\r\n";
     QCOMPARE(csv.mid(csv.indexOf('\n') + 1), line + line);
     // Read back: the plain rows as bytes, the quoted ones as texts.
     CsvReader reader(';');
@@ -1095,7 +1115,7 @@ private slots:
     QStringList expected = cells;
     expected[0] = QStringLiteral("2026-03-02");
     expected.insert(2, QStringLiteral("Soir"));
-    expected << QString() << QString();
+    expected += QStringList(6);
     QCOMPARE(records, QList<QStringList>({records.value(0), expected, expected}));
   }
 
