@@ -70,10 +70,11 @@ constexpr const char *kMedicationWords =
     "traitement pris|traitement|medicament|medicaments|medication|medications|medicine|"
     "treatment";
 constexpr const char *kMovementWords = "mouvement|mouvements|movement|body movement|motion";
-constexpr const char *kCuffWords = "brassard mal place|cuff misplaced|misplaced cuff|cuff error|"
-                                   "cuff placement|cuff wrap|cuff fit";
+constexpr const char *kCuffWords =
+    "brassard mal place|brassard decale|cuff misplaced|misplaced cuff|cuff error|"
+    "cuff placement|cuff wrap|cuff fit";
 constexpr const char *kOtherFlagsWords =
-    "autres indications|autres indicateurs|other flags|other indications";
+    "autres indications|autres indicateurs|autres mentions|other flags|other indications";
 constexpr const char *kNoteWords =
     "remarque|remarques|note|notes|commentaire|commentaires|comment|comments|annotation";
 constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
@@ -518,9 +519,9 @@ QString ColumnRoleText(ColumnRole role) {
   case ColumnRole::Movement:
     return QStringLiteral("Mouvement");
   case ColumnRole::CuffMisplaced:
-    return QStringLiteral("Brassard mal placé");
+    return QStringLiteral("Brassard décalé"); // short enough for the preview's selector
   case ColumnRole::OtherFlags:
-    return QStringLiteral("Autres indications");
+    return QStringLiteral("Autres mentions");
   case ColumnRole::Ignore:
     break;
   }
