@@ -257,8 +257,9 @@ template <typename View> QDate DateAt(View t, qsizetype at, DateOrder order, qsi
     int y, m, d;
     if (n->na == 4 && n->nc <= 2) {
       y = n->a, m = n->b, d = n->c;
-    } else if (n->nc == 4 && n->na <= 2) {
-      y = n->c;
+    } else if ((n->nc == 4 || n->nc == 2) && n->na <= 2) {
+      // A two-digit year is of 2000 to 2099 ("03/05/24").
+      y = n->nc == 2 ? 2000 + n->c : n->c;
       m = order == DateOrder::DayMonth ? n->b : n->a;
       d = order == DateOrder::DayMonth ? n->a : n->b;
     } else {
@@ -463,7 +464,7 @@ template <typename View> std::optional<int> NumericOffsetOf(View t) {
 
 template <typename View> DateOrderHint HintOf(View t) {
   const std::optional<NumericDate> n = NumericDateAt(t, 0);
-  if (!n || n->nc != 4 || n->na > 2 || n->a < 1 || n->b < 1) {
+  if (!n || (n->nc != 4 && n->nc != 2) || n->na > 2 || n->a < 1 || n->b < 1) {
     return DateOrderHint::None;
   }
   if (n->end < t.size() && !IsBlank(Unit(t[n->end])) && Unit(t[n->end]) != u'T' &&

@@ -61,7 +61,8 @@ struct ImportWhen {
   qint64 epochSeconds = 0; // Kind::Instant
 };
 
-// Dates: day and month by `order` ("8/12/2026", "08.12.2026", "08-12-2026"),
+// Dates: day and month by `order` ("8/12/2026", "08.12.2026", "08-12-2026",
+// a two-digit year of 2000 to 2099: "08/12/26"),
 // year first ("2026-12-08", "2026/12/08"), month names ("Dec 08 2026",
 // "8 déc. 2026", "December 8, 2026", "1er décembre 2026"), and with
 // `serial` Excel serial days (days since 1899-12-30; a fraction is left).

@@ -84,7 +84,8 @@ const Preset kPresets[] = {
      {{{"date"}, ColumnRole::DateTime},
       {{"heart rate"}, ColumnRole::Pulse},
       {{"systolic"}, ColumnRole::Systolic},
-      {{"diastolic"}, ColumnRole::Diastolic}}},
+      {{"diastolic"}, ColumnRole::Diastolic},
+      {{"comments"}, ColumnRole::Note, false}}},
     // Samsung Health's com.samsung.shealth.blood_pressure.<date>.csv: a
     // first line "com.samsung.shealth.blood_pressure,<n>,<n>", then the
     // header of prefixed names (a trailing comma), start_time in UTC

@@ -52,6 +52,12 @@ std::optional<quint64> ReadingKey(const Reading &r) {
   return PackedKey(*date, *minutes, *s, *d, *p);
 }
 
+// "1 relevé importé" or "2 relevés importés": French takes the singular for
+// 0 and 1.
+QString Counted(qint64 n, const char *one, const char *many) {
+  return QString::number(n) + u' ' + QString::fromUtf8(n <= 1 ? one : many);
+}
+
 } // namespace
 
 ImportSink::ImportSink(const PeriodLists &existing) {
@@ -131,10 +137,9 @@ const char *ImportSink::accept(const QDate &date, int minutes, qint64 s, qint64 
 
 QString ImportSink::summary() const {
   QStringList lines;
-  lines << QStringLiteral("%1 relevés importés, %2 doublons ignorés, %3 lignes rejetées.")
-               .arg(imported_)
-               .arg(duplicates_)
-               .arg(rejected_);
+  lines << Counted(imported_, "relevé importé", "relevés importés") + QStringLiteral(", ") +
+               Counted(duplicates_, "doublon ignoré", "doublons ignorés") + QStringLiteral(", ") +
+               Counted(rejected_, "ligne rejetée", "lignes rejetées") + u'.';
   if (otherOffsets_ > 0) {
     lines << (otherOffsets_ == 1
                   ? QStringLiteral("1 relevé portait un autre décalage horaire que celui de "

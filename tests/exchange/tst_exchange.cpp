@@ -564,7 +564,7 @@ private slots:
     QTest::addColumn<QString>("given");   // "", "jm" or "mj"
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QString>("read"); // the readings imported, sorted
-    const QString none = "0 doublons ignorés, 0 lignes rejetées.";
+    const QString none = "0 doublon ignoré, 0 ligne rejetée.";
     QTest::newRow("month first, decided on line 3")
         << QByteArray("12/01/2026;07:00;;128;82;71\n12/13/2026;07:00;;128;82;71\n") << ""
         << "2 relevés importés, " + none +
@@ -577,7 +577,7 @@ private slots:
     QTest::newRow("month first, decided past the first chunk")
         << ambiguousFirst + "02/13/2026;07:00;;128;82;71\n"
         << ""
-        << "2 relevés importés, 11999 doublons ignorés, 0 lignes rejetées.\n"
+        << "2 relevés importés, 11999 doublons ignorés, 0 ligne rejetée.\n"
            "Dates lues dans l'ordre mois/jour, d'après la ligne 12002."
         << "02/01/2026 07:00|13/02/2026 07:00";
     QTest::newRow("every date ambiguous")
@@ -590,17 +590,17 @@ private slots:
         << QByteArray("01/02/2026;07:00;;128;82;71\n13/01/2026;07:00;;128;82;71\n"
                       "01/14/2026;07:00;;128;82;71\n")
         << ""
-        << "2 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "2 relevés importés, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 4 : date contraire à l'ordre jour/mois du fichier"
         << "01/02/2026 07:00|13/01/2026 07:00";
     QTest::newRow("order given")
         << QByteArray("01/02/2026;07:00;;128;82;71\n13/01/2026;07:00;;128;82;71\n") << "mj"
-        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 3 : date contraire à l'ordre mois/jour du fichier"
         << "02/01/2026 07:00";
     QTest::newRow("a reading there in cells of another form")
         << QByteArray("02/03/2026;07:20;;128;82;71\n") << "jm"
-        << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées."
+        << "0 relevé importé, 1 doublon ignoré, 0 ligne rejetée."
         << "";
     QTest::newRow("time zones")
         << QByteArray("02/03/2026;07:15;+02:00;128;82;71\n02/03/2026;07:16;UTC;128;82;71\n"
@@ -609,7 +609,7 @@ private slots:
                       "02/03/2026;07:19;Mars/Olympus;128;82;71\n"
                       "29/03/2026;01:30;GMT-05:00;128;82;71\n02/03/2026;07:21;;128;82;71\n")
         << ""
-        << "6 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "6 relevés importés, 0 doublon ignoré, 1 ligne rejetée.\n"
            "3 relevés portaient un autre décalage horaire que celui de l'ordinateur : ils sont "
            "classés à l'heure de leur lieu de mesure.\n"
            "ligne 6 : fuseau horaire illisible"
@@ -1570,7 +1570,7 @@ private slots:
     QCOMPARE(calls, how == u"missing" ? 0 : 1);
     if (how.isEmpty() || how == u"dry run") {
       QCOMPARE(outcome.summary,
-               QStringLiteral("2 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n"
+               QStringLiteral("2 relevés importés, 1 doublon ignoré, 1 ligne rejetée.\n"
                               "Aucune date ne distingue le jour du mois : les dates sont lues "
                               "dans l'ordre jour/mois.\nligne 5 : systolique illisible"));
     }
