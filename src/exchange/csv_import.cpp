@@ -65,6 +65,7 @@ constexpr const char *kPeriodWords = "periode|period";
 // Looked for before the values: "Pouls irrégulier" is no pulse.
 constexpr const char *kIrregularWords =
     "irregulier|irreguliers|irreguliere|irregular|irregularity|irregularite|arythmie|arrhythmia|"
+    "arrhythmie|"
     "ihb";
 constexpr const char *kMedicationWords =
     "traitement pris|traitement|medicament|medicaments|medication|medications|medicine|"

@@ -921,6 +921,146 @@ private slots:
     QCOMPARE(outcome.rejected, qint64(refused.size()));
   }
 
+  // Files as meters' apps write them, each with what is filed (list, date,
+  // time, values, then the note and flags) and what the summary tells after
+  // its counts: sections left aside, readings at another offset, refusals.
+  // `roles`, when given, replaces the guessed roles as --colonnes does.
+  void meterAppFiles_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("roles");
+    QTest::addColumn<QStringList>("filed");
+    QTest::addColumn<QStringList>("told");
+    const QString skipped = QStringLiteral("ce ne sont pas des mesures de tension");
+    const QString ambiguous = QStringLiteral("Aucune date ne distingue le jour du mois : les dates "
+                                             "sont lues dans l'ordre jour/mois.");
+    const QByteArray beurer = "Date;Heure;Systolique (mmHg);Diastolique (mmHg);Pouls (bpm);"
+                              "Commentaire\r\n"
+                              "13/05/2024;07:05;131;84;66;-\r\n"
+                              "13/05/2024;20:10;128;82;71;apr\xC3\xA8s le d\xC3\xAEner\r\n"
+                              "\r\n"
+                              "Date;Heure;Poids (kg);IMC;Graisse (%)\r\n"
+                              "13/05/2024;07:00;96,0;31,5;35\r\n"
+                              "14/05/2024;07:00;95,8;31,4;35\r\n";
+    QTest::newRow("Beurer, a weight section")
+        << beurer << ""
+        << QStringList{"Matin 13/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 "
+                                                           "après le dîner"}
+        << QStringList{"lignes 5 à 7 : section « Poids » ignorée, " + skipped};
+    QTest::newRow("Beurer, the weights never read by the columns given")
+        << beurer << "date heure systolique diastolique pouls remarque"
+        << QStringList{"Matin 13/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 "
+                                                           "après le dîner"}
+        << QStringList{"lignes 5 à 7 : section « Poids » ignorée, " + skipped};
+    QTest::newRow("Beurer in German, a titled weight section, then blood pressures again")
+        << QByteArray("Datum;Uhrzeit;Sys;Dia;Puls\n03.05.2024;07:05;131;84;66\n"
+                      "Gewicht\nDatum;Uhrzeit;Gewicht;BMI;K\xC3\xB6rperfett\n"
+                      "03.05.2024;07:00;96,0;31,5;35\n"
+                      "Datum;Uhrzeit;Sys;Dia;Puls;Arrhythmie\n04.05.2024;21:30;135;88;72;x\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66",
+                       "Soir 04/05/2024 21:30 135/88/72 | pouls irrégulier"}
+        << QStringList{ambiguous, "lignes 3 à 5 : section « Gewicht » ignorée, " + skipped};
+    QTest::newRow("OMRON connect, \"-\" for nothing, an activity section")
+        << QByteArray("Date,Time,Systolic (mmHg),Diastolic (mmHg),Pulse (bpm),Symptoms,Consumed,"
+                      "TruRead,Notes\n"
+                      "May 03 2024,08:12,114,74,47,-,-,-,-\n"
+                      "May 03 2024,19:49,116,71,-,-,-,-,\u2014\n"
+                      "May 04 2024,08:02,118,75,N/A,-,-,-,NA\n"
+                      "Date,Steps (steps),Total Calories (kcal),Distance (km)\n"
+                      "May 03 2024,8120,2200,5.8\n")
+        << "" << QStringList{"Matin 03/05/2024 08:12 114/74/47"}
+        << QStringList{"lignes 5 à 6 : section « Steps » ignorée, " + skipped,
+                       "ligne 3 : pouls absent", "ligne 4 : pouls absent"};
+    QTest::newRow("UTC with the device's offset column, as -04:00 or minutes")
+        << QByteArray("Timestamp (GMT),Timezone offset,Systolic,Diastolic,Pulse\n"
+                      "2024-05-03 11:05:00,-04:00,131,84,66\n"
+                      "2024-05-03 23:40:00,-240,128,82,71\n"
+                      "2024-05-04 16:00:00,+02:00,120,80,60\n"
+                      "2024-05-05 05:30:00,,121,79,61\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Matin 05/05/2024 07:30 121/79/61",
+                       "Jour 04/05/2024 18:00 120/80/60", "Soir 03/05/2024 19:40 128/82/71"}
+        << QStringList{"2 relevés portaient un autre décalage horaire que celui de l'ordinateur : "
+                       "ils sont classés à l'heure de leur lieu de mesure."};
+    QTest::newRow("Garmin, Unix seconds and the offset in seconds")
+        << QByteArray("MeasurementTimeInSeconds,MeasurementTimeOffsetInSeconds,Systolic,"
+                      "Diastolic,Pulse\n1714748700,-14400,131,84,66\n")
+        << "" << QStringList{"Matin 03/05/2024 11:05 131/84/66"}
+        << QStringList{"1 relevé portait un autre décalage horaire que celui de l'ordinateur : "
+                       "il est classé à l'heure de son lieu de mesure."};
+    QTest::newRow("ISO times: their own offset kept, UTC converted, none as written")
+        << QByteArray("Date,Systolic,Diastolic,Pulse\n2024-05-03T07:05:00-04:00,131,84,66\n"
+                      "2024-05-03T05:05:00Z,128,82,71\n2024-05-03T09:05:00+00:00,120,80,60\n"
+                      "2024-05-03T21:15:00+02:00,121,79,61\n2024-05-04T06:50:00,122,78,62\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Matin 03/05/2024 07:05 128/82/71",
+                       "Matin 03/05/2024 11:05 120/80/60", "Matin 04/05/2024 06:50 122/78/62",
+                       "Soir 03/05/2024 21:15 121/79/61"}
+        << QStringList{"1 relevé portait un autre décalage horaire que celui de l'ordinateur : "
+                       "il est classé à l'heure de son lieu de mesure."};
+    QTest::newRow("iBP, two-digit years")
+        << QByteArray("Date,Time,Systolic,Diastolic,Pulse,Notes\n"
+                      "03/05/24,07:05,131,84,66,\n13/05/24,20:10,128,82,71,repos\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 repos"}
+        << QStringList{};
+    QTest::newRow("Withings, Comments is the note")
+        << QByteArray("Date,\"Heart rate\",\"Systolic\",\"Diastolic\",\"Comments\"\n"
+                      "\"2024-05-03 07:05:00\",66,131,84,\"bras gauche\"\n")
+        << "" << QStringList{"Matin 03/05/2024 07:05 131/84/66 bras gauche"} << QStringList{};
+    QTest::newRow("French spreadsheet in Windows-1252, the flags by name")
+        << QByteArray("Date;Heure;Systolique;Diastolique;Fr\xE9quence cardiaque;Remarque;"
+                      "Traitement pris;Mouvement;Brassard mal plac\xE9\r\n"
+                      "13/05/2024;07:05;131;84;66;apr\xE8s caf\xE9;oui;;oui\r\n"
+                      "13/05/2024;20:10;128;82;71;;;oui;\r\n")
+        << ""
+        << QStringList{"Matin 13/05/2024 07:05 131/84/66 après café | traitement pris, brassard "
+                       "mal placé",
+                       "Soir 13/05/2024 20:10 128/82/71 | mouvement"}
+        << QStringList{};
+  }
+  void meterAppFiles() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, roles);
+    QFETCH(QStringList, filed);
+    QFETCH(QStringList, told);
+    test::TempHome home;
+    const QString path = home.path() + QStringLiteral("export.csv");
+    QVERIFY(test::WriteFile(path, file));
+    const CsvFileStart start = ReadCsvStart(path);
+    ColumnMapping mapping = start.guess;
+    if (!roles.isEmpty()) {
+      mapping.roles.fill(ColumnRole::Ignore);
+      const QStringList names = roles.split(u' ');
+      for (qsizetype i = 0; i < names.size(); ++i) {
+        for (int r = 0; r <= int(ColumnRole::OtherFlags); ++r) {
+          if (Folded(ColumnRoleText(ColumnRole(r))) == names[i]) {
+            mapping.roles[i] = ColumnRole(r);
+          }
+        }
+      }
+    }
+    QVERIFY(mapping.complete());
+    QString patient = QStringLiteral("Anne");
+    StoragePaths paths = SetupStorage(home.path(), patient);
+    Logbook book(patient, paths);
+    const ImportOutcome outcome = AppendCsvFile(book, path, mapping, start.separator);
+    QStringList readings = ReadingTexts(book.lists());
+    qsizetype i = 0;
+    for (DayPeriod p : kAllPeriods) {
+      for (const Reading &r : book.list(p).readings()) {
+        if (const ReadingContext *context = book.contexts().find(p, r)) {
+          QString &text = readings[i];
+          text += context->note.isEmpty() ? QString() : u' ' + context->note;
+          text += context->flags == 0 ? QString() : QStringLiteral(" | ") + context->flagsText();
+        }
+        ++i;
+      }
+    }
+    QCOMPARE(readings, filed);
+    QCOMPARE(outcome.summary.split(u'\n').mid(1), told);
+  }
+
   // Readings entered in date order, exported and imported into a new
   // patient, give the same measurement files, byte for byte: as CSV, as
   // FHIR, and from FHIR then CSV (the same CSV as straight from the lists).
