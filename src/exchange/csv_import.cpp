@@ -400,8 +400,9 @@ QString NoteOf(QByteArrayView field) {
 
 bool IsYes(const QString &field) { return IsYesCell(field); }
 bool IsYes(QByteArrayView field) {
-  const QByteArrayView text = TrimmedAscii(field);
-  return text.size() <= 4 && IsYesCell(QString::fromLatin1(text));
+  // An empty cell, the usual one, is read at once.
+  const QByteArrayView text = field.isEmpty() ? field : TrimmedAscii(field);
+  return !text.isEmpty() && text.size() <= 4 && IsYesCell(QString::fromLatin1(text));
 }
 
 // A spreadsheet's line of averages or totals ("Moyenne", "Total").
@@ -792,7 +793,9 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       context.set(ContextFlag::CuffMisplaced, IsYes(field));
       break;
     case ColumnRole::OtherFlags:
-      context.otherFlags = NoteOf(field);
+      if (!field.isEmpty()) {
+        context.otherFlags = NoteOf(field);
+      }
       break;
     case ColumnRole::TimeZone:
       // The zone of the row before, the common case; a blank cell: the time
