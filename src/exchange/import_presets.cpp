@@ -24,6 +24,8 @@ struct Preset {
   bool exact = false;
   // Its dates and times are UTC without saying so.
   bool utcTimes = false;
+  // Names the header must not have (folded): a layout like another's.
+  std::initializer_list<const char *> absent = {};
 };
 
 // Each layout with where it was taken from.
@@ -85,7 +87,11 @@ const Preset kPresets[] = {
       {{"heart rate"}, ColumnRole::Pulse},
       {{"systolic"}, ColumnRole::Systolic},
       {{"diastolic"}, ColumnRole::Diastolic},
-      {{"comments"}, ColumnRole::Note, false}}},
+      {{"comments"}, ColumnRole::Note, false}},
+     false,
+     false,
+     // A separate time column: another export, whose Date holds no time.
+     {"time", "heure"}},
     // Samsung Health's com.samsung.shealth.blood_pressure.<date>.csv: a
     // first line "com.samsung.shealth.blood_pressure,<n>,<n>", then the
     // header of prefixed names (a trailing comma), start_time in UTC
@@ -164,6 +170,11 @@ std::optional<ColumnMapping> Match(const Preset &preset, const QStringList &head
   }
   if (preset.exact && names.size() != matched) {
     return std::nullopt;
+  }
+  for (const char *name : preset.absent) {
+    if (names.contains(QLatin1StringView(name))) {
+      return std::nullopt;
+    }
   }
   mapping.header = true;
   mapping.utcTimes = preset.utcTimes;

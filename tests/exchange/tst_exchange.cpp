@@ -999,7 +999,7 @@ private slots:
         << QStringList{"1 relevé portait un autre décalage horaire que celui de l'ordinateur : "
                        "il est classé à l'heure de son lieu de mesure."};
     QTest::newRow("iBP, two-digit years")
-        << QByteArray("Date,Time,Systolic,Diastolic,Pulse,Notes\n"
+        << QByteArray("Date,Time,Systolic,Diastolic,Heart Rate,Notes\n"
                       "03/05/24,07:05,131,84,66,\n13/05/24,20:10,128,82,71,repos\n")
         << ""
         << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 repos"}
