@@ -1,8 +1,9 @@
 #pragma once
 
 // Readings in from CSV: the role of each column (guessed from a header or
-// from the first row), the reading of dates, times and values, the rows
-// refused with their reason, and the duplicates skipped.
+// from the first row), the sections of a file, the reading of dates, times,
+// values and flags, and the rows refused with their reason; the readings
+// are filed through an ImportSink.
 
 #include "common/day_period.h"
 #include "exchange/import_dates.h"
