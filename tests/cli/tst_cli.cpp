@@ -852,10 +852,18 @@ private slots:
            "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 3 : pouls absent\n"
         << "" << none << true << none;
+    QTest::newRow("--colonnes: a weight section left aside, never read by them")
+        << anne + QStringList{"--colonnes", "date=1,heure=2,systolique=3,diastolique=4,pouls=5"}
+        << QByteArray("Date;Heure;Sys;Dia;Pouls\n13/03/2026;07:00;128;82;71\n"
+                      "Date;Heure;Poids (kg);IMC;Graisse (%)\n13/03/2026;07:05;96;31,5;35\n")
+        << none << false << 0
+        << "1 relevé importé, 0 doublon ignoré, 0 ligne rejetée.\n"
+           "lignes 3 à 4 : section « Poids » ignorée, ce ne sont pas des mesures de tension\n"
+        << "" << none << true << none;
     QTest::newRow("duplicates only")
         << anne << kHeader + "02/03/2026;07:00;130;80;70" << none << false << 0
-        << "0 relevé importé, 1 doublon ignoré, 0 ligne rejetée.\n" + assumed << "" << none
-        << false << none;
+        << "0 relevé importé, 1 doublon ignoré, 0 ligne rejetée.\n" + assumed << "" << none << false
+        << none;
     QTest::newRow("dry run") << marc + QStringList{"--dry-run"} << twoRows << none << false << 0
                              << two + "Essai : aucun fichier n'a été écrit.\n"
                              << "" << none << false << none;
