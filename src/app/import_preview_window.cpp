@@ -32,10 +32,11 @@ constexpr int kMargin = 10;
 constexpr qsizetype kShownChars = 120;
 constexpr qsizetype kMaxColumns = 40;
 
-const ColumnRole kRoles[] = {ColumnRole::Date,      ColumnRole::Time,      ColumnRole::DateTime,
-                             ColumnRole::Systolic,  ColumnRole::Diastolic, ColumnRole::Pulse,
-                             ColumnRole::Period,    ColumnRole::TimeZone,  ColumnRole::Note,
-                             ColumnRole::Irregular, ColumnRole::Ignore};
+const ColumnRole kRoles[] = {
+    ColumnRole::Date,          ColumnRole::Time,       ColumnRole::DateTime,   ColumnRole::Systolic,
+    ColumnRole::Diastolic,     ColumnRole::Pulse,      ColumnRole::Period,     ColumnRole::TimeZone,
+    ColumnRole::Note,          ColumnRole::Irregular,  ColumnRole::Medication, ColumnRole::Movement,
+    ColumnRole::CuffMisplaced, ColumnRole::OtherFlags, ColumnRole::Ignore};
 
 const QColor kMissingColour(200, 0, 0);
 const QColor kHeaderRowColour(128, 128, 128);

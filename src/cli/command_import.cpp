@@ -38,7 +38,8 @@ CommandSpec Spec(ImportOptions &o) {
                   QStringLiteral("le rôle des colonnes, par leur numéro (à partir\n"
                                  "de 1) ou leur nom ; rôles : date, heure, dateheure,\n"
                                  "systolique, diastolique, pouls, periode, fuseau,\n"
-                                 "remarque, pouls-irregulier"),
+                                 "remarque, pouls-irregulier, traitement, mouvement,\n"
+                                 "brassard, autres-indications"),
                   &o.columns),
        ChoiceOption(QStringLiteral("--ordre-dates"), {QStringLiteral("jm"), QStringLiteral("mj")},
                     QStringLiteral("dates comme 01/02/2026 lues jour/mois ou mois/jour\n"
@@ -69,7 +70,11 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
       {QStringLiteral("période"), ColumnRole::Period},
       {QStringLiteral("fuseau"), ColumnRole::TimeZone},
       {QStringLiteral("remarque"), ColumnRole::Note},
-      {QStringLiteral("pouls-irregulier"), ColumnRole::Irregular}};
+      {QStringLiteral("pouls-irregulier"), ColumnRole::Irregular},
+      {QStringLiteral("traitement"), ColumnRole::Medication},
+      {QStringLiteral("mouvement"), ColumnRole::Movement},
+      {QStringLiteral("brassard"), ColumnRole::CuffMisplaced},
+      {QStringLiteral("autres-indications"), ColumnRole::OtherFlags}};
   const QStringList first = start.records.value(0);
   const qsizetype columns = std::max(start.columns(), qsizetype(1));
   ColumnMapping out;
@@ -88,8 +93,9 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
                                     [&name](const auto &entry) { return entry.first == name; });
     if (known == kNames.end()) {
       return Refusal{QStringLiteral("Rôle de colonne inconnu : %1 (date, heure, dateheure, "
-                                    "systolique, diastolique, pouls, periode, fuseau, remarque ou "
-                                    "pouls-irregulier).")
+                                    "systolique, diastolique, pouls, periode, fuseau, remarque, "
+                                    "pouls-irregulier, traitement, mouvement, brassard ou "
+                                    "autres-indications).")
                          .arg(name)};
     }
     if (out.roles.contains(known->second)) {

@@ -1,6 +1,6 @@
 #include "exchange/apple_health_reader.h"
-#include "exchange/csv_import.h"
 #include "exchange/fhir_import.h"
+#include "exchange/import_sink.h"
 #include "exchange/logbook_exchange.h"
 #include "exchange/zip_entry_reader.h"
 #include "logbook/logbook.h"
@@ -441,7 +441,7 @@ void AppleHealthReader::endCorrelation() {
   readings_.push_back(current_);
 }
 
-void AppleHealthReader::deliver(CsvImport &import) {
+void AppleHealthReader::deliver(ImportSink &import) {
   for (std::vector<std::uint64_t> &block : pulses_) {
     std::sort(block.begin(), block.end());
   }
@@ -605,7 +605,7 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
   if (reader.readings() == 0) {
     return refuse(QStringLiteral("Aucune mesure de tension dans ce fichier Apple Santé."));
   }
-  CsvImport import(book.lists(), ColumnMapping{});
+  ImportSink import(book.lists());
   reader.deliver(import);
   FinishImport(book, import, dryRun, outcome);
   return outcome;

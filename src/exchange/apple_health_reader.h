@@ -14,7 +14,7 @@
 
 namespace tl {
 
-class CsvImport;
+class ImportSink;
 
 class AppleHealthReader {
 public:
@@ -41,7 +41,7 @@ public:
   qint64 readings() const { return qint64(readings_.size()); }
   // Each correlation, in file order, through `import` ("ligne N", N the
   // line of its start tag): with the pulse nearest in time, or refused.
-  void deliver(CsvImport &import);
+  void deliver(ImportSink &import);
 
 private:
   // A correlation: its time (UTC seconds), its line and rounded values, or

@@ -51,7 +51,7 @@ char *WriteCell(const Reading &r, int cell, char *p) {
 }
 
 // The fields of a row.
-constexpr qsizetype kFields = 9;
+constexpr qsizetype kFields = 13;
 
 // Whether a row written without quotes reads back as the same fields: no
 // quote, CR or LF, and just the separators between its fields.
@@ -88,9 +88,9 @@ bool IsPlainRow(const char *p, const char *end) {
   return separators == kFields - 1;
 }
 
-// The note of a context as written: as CsvField writes it, with an
-// apostrophe before a note that looks like a formula (the note is the
-// user's text).
+// The note (or the other flags) of a context as written: as CsvField
+// writes it, with an apostrophe before a text that looks like a formula
+// (the note is the user's text).
 QByteArray NoteField(const QString &note) {
   const QByteArray bytes = note.toUtf8();
   return LooksLikeFormula(bytes) ? CsvField(u'\'' + note) : CsvField(note);
@@ -178,11 +178,14 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
     return bound;
   };
   constexpr qsizetype kSeparatorsAndEnd = kFields + 1;
-  // The context's fields past their separators: the note with an
-  // apostrophe (each UTF-16 unit three bytes at most), its quotes doubled,
-  // quoted, then "oui".
+  // The context's fields past their separators: the note and the other
+  // flags each with an apostrophe (each UTF-16 unit three bytes at most),
+  // its quotes doubled, quoted, and "oui" for each flag.
   const auto contextBound = [](const Row &row) {
-    return row.context ? 2 * 3 * (row.context->note.size() + 1) + 2 + 3 : qsizetype(0);
+    return row.context ? 2 * 3 * (row.context->note.size() + 1) + 2 +
+                             3 * qsizetype(kAllContextFlags.size()) +
+                             2 * 3 * (row.context->otherFlags.size() + 1) + 2
+                       : qsizetype(0);
   };
   const QByteArrayView head = "\xEF\xBB\xBF";
   qsizetype roomLeft = 0; // for the rows not yet written, as they stand
@@ -203,16 +206,22 @@ QByteArray ExportCsv(const PeriodLists &lists, std::optional<QDate> from, std::o
   put("\r\n");
   static constexpr int kAfterDate[] = {
       Reading::Time, -1, Reading::Systolic, Reading::Diastolic, Reading::Pulse, Reading::Diagnosis};
-  // The note and the flag after the cells.
+  // The note, the flags and the other flags after the cells.
   const auto putContext = [&put](const Row &row) {
     put(";");
     if (row.context) {
       if (!row.context->note.isEmpty()) {
         put(NoteField(row.context->note));
       }
-      put(row.context->irregular() ? ";oui" : ";");
-    } else {
+      for (ContextFlag flag : kAllContextFlags) {
+        put(row.context->has(flag) ? ";oui" : ";");
+      }
       put(";");
+      if (!row.context->otherFlags.isEmpty()) {
+        put(NoteField(row.context->otherFlags));
+      }
+    } else {
+      put(";;;;;");
     }
   };
   for (const Row &row : rows) {

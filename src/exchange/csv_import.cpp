@@ -1,6 +1,7 @@
 #include "exchange/csv_import.h"
 
 #include "exchange/csv_reader.h"
+#include "exchange/import_presets.h"
 #include "measurements/classification.h"
 #include "measurements/period_list_model.h"
 
@@ -64,18 +65,28 @@ constexpr const char *kPeriodWords = "periode|period";
 // Looked for before the values: "Pouls irrégulier" is no pulse.
 constexpr const char *kIrregularWords =
     "irregulier|irreguliers|irreguliere|irregular|irregularity|irregularite|arythmie|arrhythmia|"
+    "arrhythmie|"
     "ihb";
+constexpr const char *kMedicationWords =
+    "traitement pris|traitement|medicament|medicaments|medication|medications|medicine|"
+    "treatment";
+constexpr const char *kMovementWords = "mouvement|mouvements|movement|body movement|motion";
+constexpr const char *kCuffWords =
+    "brassard mal place|brassard decale|cuff misplaced|misplaced cuff|cuff error|"
+    "cuff placement|cuff wrap|cuff fit";
+constexpr const char *kOtherFlagsWords =
+    "autres indications|autres indicateurs|autres mentions|other flags|other indications";
 constexpr const char *kNoteWords =
     "remarque|remarques|note|notes|commentaire|commentaires|comment|comments|annotation";
 constexpr const char *kDateTimeWords = "date et heure|date heure|date time|date and time|datetime|"
                                        "timestamp|time stamp|horodatage";
-constexpr const char *kDateWords = "date";
-constexpr const char *kTimeWords = "heure|time|hour";
+constexpr const char *kDateWords = "date|datum";
+constexpr const char *kTimeWords = "heure|time|hour|uhrzeit|zeit";
 constexpr const char *kSystolicWords =
     "systolique|systolic|sys|pas|systole|sbp|tas|pression systolique";
 constexpr const char *kDiastolicWords = "diastolique|diastolic|dia|pad|diastole|dbp|tad";
 constexpr const char *kPulseWords = "pouls|pulse|bpm|fc|frequence cardiaque|heart rate|heartrate|"
-                                    "hr|rythme cardiaque|pulsations|pulse rate";
+                                    "hr|rythme cardiaque|pulsations|pulse rate|puls";
 
 // What the warning of a column ignored says it resembles.
 QString RoleResemblance(ColumnRole role) {
@@ -100,6 +111,14 @@ QString RoleResemblance(ColumnRole role) {
     return QStringLiteral("à la remarque");
   case ColumnRole::Irregular:
     return QStringLiteral("au pouls irrégulier");
+  case ColumnRole::Medication:
+    return QStringLiteral("au traitement pris");
+  case ColumnRole::Movement:
+    return QStringLiteral("au mouvement");
+  case ColumnRole::CuffMisplaced:
+    return QStringLiteral("au brassard mal placé");
+  case ColumnRole::OtherFlags:
+    return QStringLiteral("aux autres indications");
   case ColumnRole::Ignore:
     break;
   }
@@ -118,36 +137,6 @@ std::optional<qint64> WholeNumber(QStringView text) {
     }
   }
   return text.toLongLong();
-}
-
-// The date, time and three values of a reading packed in one number, read
-// from its cells as an import reads them ("0120" is 120, "7:05" is 07:05);
-// none when a cell cannot be read so.
-std::optional<quint64> ReadingKey(const Reading &r) {
-  std::optional<QDate> date = r.date();
-  if (!date) {
-    date = ParseImportDate(r[Reading::Date]);
-  }
-  std::optional<int> minutes = r.minutes();
-  if (!minutes) {
-    if (const std::optional<QTime> time = ParseImportTime(r[Reading::Time])) {
-      minutes = time->hour() * 60 + time->minute();
-    }
-  }
-  const auto number = [&r](int cell) {
-    const std::optional<qint64> v = r.number(cell);
-    return v ? v : WholeNumber(r[cell]);
-  };
-  const std::optional<qint64> s = number(Reading::Systolic);
-  const std::optional<qint64> d = number(Reading::Diastolic);
-  const std::optional<qint64> p = number(Reading::Pulse);
-  const auto fits = [](const std::optional<qint64> &v) { return v && *v >= 0 && *v < 512; };
-  if (!date || !minutes || !fits(s) || !fits(d) || !fits(p) || date->toJulianDay() < 0 ||
-      date->toJulianDay() >= (qint64(1) << 26)) {
-    return std::nullopt;
-  }
-  return (quint64(date->toJulianDay()) << 38) | (quint64(*minutes) << 27) | (quint64(*s) << 18) |
-         (quint64(*d) << 9) | quint64(*p);
 }
 
 // A byte of plain ASCII, as a UTF-16 unit.
@@ -315,8 +304,10 @@ QString DateProblem(const Field &field, DateOrder order, const char *unreadable)
 
 // What exports write for a value they do not have.
 bool IsNoValue(QStringView text) {
-  for (const char *none : {"-", "--", "null", "n/a", "nan"}) {
-    if (text.compare(QLatin1StringView(none), Qt::CaseInsensitive) == 0) {
+  static constexpr std::u16string_view kNone[] = {u"-",   u"--", u"\u2014", u"null",
+                                                  u"n/a", u"na", u"nan"};
+  for (const std::u16string_view none : kNone) {
+    if (text.compare(QStringView(none.data(), qsizetype(none.size())), Qt::CaseInsensitive) == 0) {
       return true;
     }
   }
@@ -401,16 +392,17 @@ std::optional<DayPeriod> PeriodOf(QByteArrayView field) {
   return PeriodOf(DecodeCsvField(field));
 }
 
-// The text of a note cell, as kept.
-QString NoteOf(const QString &field) { return CleanNote(field); }
+// The text of a note cell, as kept; none for an empty marker ("-").
+QString NoteOf(const QString &field) { return IsBlank(field) ? QString() : CleanNote(field); }
 QString NoteOf(QByteArrayView field) {
-  return TrimmedAscii(field).isEmpty() ? QString() : CleanNote(DecodeCsvField(field));
+  return IsBlank(field) ? QString() : CleanNote(DecodeCsvField(field));
 }
 
 bool IsYes(const QString &field) { return IsYesCell(field); }
 bool IsYes(QByteArrayView field) {
-  const QByteArrayView text = TrimmedAscii(field);
-  return text.size() <= 4 && IsYesCell(QString::fromLatin1(text));
+  // An empty cell, the usual one, is read at once.
+  const QByteArrayView text = field.isEmpty() ? field : TrimmedAscii(field);
+  return !text.isEmpty() && text.size() <= 4 && IsYesCell(QString::fromLatin1(text));
 }
 
 // A spreadsheet's line of averages or totals ("Moyenne", "Total").
@@ -424,6 +416,67 @@ bool IsTotalsField(const QString &field) {
   return false;
 }
 bool IsTotalsField(QByteArrayView field) { return IsTotalsField(DecodeCsvField(field)); }
+
+// The texts of a record's fields.
+QStringList Texts(std::span<const QString> fields) {
+  return QStringList(fields.begin(), fields.end());
+}
+QStringList Texts(std::span<const QByteArrayView> fields) {
+  QStringList texts;
+  texts.reserve(qsizetype(fields.size()));
+  for (const QByteArrayView field : fields) {
+    texts << DecodeCsvField(field);
+  }
+  return texts;
+}
+
+// Whether a record names columns rather than giving values: two texts at
+// least, none a number, a date or a time, one naming a column's role.
+bool IsHeaderRecord(const QStringList &cells) {
+  int texts = 0, named = 0;
+  for (const QString &cell : cells) {
+    if (IsBlank(cell)) {
+      continue;
+    }
+    if (DecimalNumber(cell) || ParseImportTime(cell) ||
+        ParseImportWhen(cell, DateOrder::DayMonth) || ParseImportWhen(cell, DateOrder::MonthDay) ||
+        ParseImportDate(cell, DateOrder::DayMonth) || ParseImportDate(cell, DateOrder::MonthDay)) {
+      return false;
+    }
+    ++texts;
+    named += RoleOfHeader(cell) != ColumnRole::Ignore;
+  }
+  return texts >= 2 && named > 0;
+}
+
+// The text of a record that is one text alone, without digits (a section's
+// title, "Poids"), or none.
+std::optional<QString> TitleOf(const QStringList &cells) {
+  std::optional<QString> title;
+  for (const QString &cell : cells) {
+    if (IsBlank(cell)) {
+      continue;
+    }
+    if (title || IsTotalsField(cell) ||
+        std::any_of(cell.begin(), cell.end(), [](QChar c) { return c.isDigit(); })) {
+      return std::nullopt;
+    }
+    title = cell.trimmed();
+  }
+  return title;
+}
+
+// A section's name: the first column of its header that is no role
+// ("Poids (kg)"), without its unit ("Poids").
+QString SectionName(const QStringList &header, const QList<ColumnRole> &roles) {
+  for (qsizetype i = 0; i < header.size(); ++i) {
+    const QString name = header[i].section(u'(', 0, 0).trimmed();
+    if (roles.value(i) == ColumnRole::Ignore && !name.isEmpty()) {
+      return name;
+    }
+  }
+  return header.value(0).trimmed();
+}
 
 // One mmHg is 133.322 Pa.
 constexpr double kMmHgPerKPa = 7.50062;
@@ -463,6 +516,14 @@ QString ColumnRoleText(ColumnRole role) {
     return QStringLiteral("Remarque");
   case ColumnRole::Irregular:
     return QStringLiteral("Pouls irrégulier");
+  case ColumnRole::Medication:
+    return QStringLiteral("Traitement pris");
+  case ColumnRole::Movement:
+    return QStringLiteral("Mouvement");
+  case ColumnRole::CuffMisplaced:
+    return QStringLiteral("Brassard décalé"); // short enough for the preview's selector
+  case ColumnRole::OtherFlags:
+    return QStringLiteral("Autres mentions");
   case ColumnRole::Ignore:
     break;
   }
@@ -509,6 +570,14 @@ ColumnRole RoleOfHeader(const QString &name) {
   }
   if (HasPhrase(words, kIrregularWords)) {
     return ColumnRole::Irregular;
+  }
+  for (const auto &[role, phrases] : {std::pair{ColumnRole::OtherFlags, kOtherFlagsWords},
+                                      std::pair{ColumnRole::Medication, kMedicationWords},
+                                      std::pair{ColumnRole::Movement, kMovementWords},
+                                      std::pair{ColumnRole::CuffMisplaced, kCuffWords}}) {
+    if (HasPhrase(words, phrases)) {
+      return role;
+    }
   }
   if (HasPhrase(words, kNoteWords)) {
     return ColumnRole::Note;
@@ -572,6 +641,14 @@ ColumnMapping GuessMapping(const QStringList &first, const QStringList &next) {
     const qsizetype dateTime = mapping.roles.indexOf(ColumnRole::DateTime);
     const qsizetype dated = date >= 0 ? date : dateTime;
     mapping.serialDates = dated >= 0 && HeaderWords(first[dated]).contains(u"date");
+    // "Timestamp (GMT)", "Date (UTC)": times in UTC.
+    const qsizetype time = mapping.roles.indexOf(ColumnRole::Time);
+    for (const qsizetype column : {dated, time}) {
+      if (column >= 0) {
+        const QStringList words = HeaderWords(first[column]);
+        mapping.utcTimes = mapping.utcTimes || words.contains(u"utc") || words.contains(u"gmt");
+      }
+    }
     // A "Date" column holding the time as well, without a time column.
     if (date >= 0 && date < next.size() && !mapping.roles.contains(ColumnRole::Time)) {
       for (DateOrder order : {DateOrder::DayMonth, DateOrder::MonthDay}) {
@@ -613,15 +690,9 @@ ColumnMapping GuessMapping(const QStringList &first, const QStringList &next) {
 }
 
 CsvImport::CsvImport(const PeriodLists &existing, ColumnMapping mapping)
-    : mapping_(std::move(mapping)), skipPending_(mapping_.skipRecords + (mapping_.header ? 1 : 0)) {
+    : ImportSink(existing), mapping_(std::move(mapping)),
+      skipPending_(mapping_.skipRecords + (mapping_.header ? 1 : 0)) {
   KeepFirstRoles(mapping_.roles);
-  for (DayPeriod period : kAllPeriods) {
-    for (const Reading &r : existing.list(period).readings()) {
-      if (const std::optional<quint64> key = ReadingKey(r)) {
-        seen_.insert(*key);
-      }
-    }
-  }
 }
 
 void CsvImport::add(const QStringList &fields, qint64 line) {
@@ -642,6 +713,10 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       std::all_of(fields.begin(), fields.end(), [](const Field &f) { return IsBlank(f); })) {
     return;
   }
+  if ((section_ != Section::Readings || !header_.isEmpty() || titleLine_ > 0) &&
+      !sectionRecord(Texts(fields), line)) {
+    return;
+  }
   std::optional<QDate> date;
   std::optional<DayPeriod> period;
   std::optional<int> time; // minutes since midnight
@@ -658,12 +733,12 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     const Field &field = size_t(i) < fields.size() ? fields[size_t(i)] : none;
     switch (mapping_.roles[i]) {
     case ColumnRole::Date:
-      if (!(date = DateOf(field, mapping_))) {
+      if (!(date = DateOf(field, mapping_)) && !IsBlank(field)) {
         problem = DateProblem(field, mapping_.dateOrder, "date illisible");
       }
       break;
     case ColumnRole::Time:
-      if (!(time = MinutesOf(field))) {
+      if (!(time = MinutesOf(field)) && !IsBlank(field)) {
         problem = QStringLiteral("heure illisible");
       }
       break;
@@ -674,7 +749,7 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
         kind = at->kind;
         offset = at->offsetSeconds;
         instant = at->epochSeconds;
-      } else {
+      } else if (!IsBlank(field)) {
         problem = DateProblem(field, mapping_.dateOrder, "date et heure illisibles");
       }
       break;
@@ -708,6 +783,20 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
     case ColumnRole::Irregular:
       context.set(ContextFlag::Irregular, IsYes(field));
       break;
+    case ColumnRole::Medication:
+      context.set(ContextFlag::Medication, IsYes(field));
+      break;
+    case ColumnRole::Movement:
+      context.set(ContextFlag::Movement, IsYes(field));
+      break;
+    case ColumnRole::CuffMisplaced:
+      context.set(ContextFlag::CuffMisplaced, IsYes(field));
+      break;
+    case ColumnRole::OtherFlags:
+      if (!field.isEmpty()) {
+        context.otherFlags = NoteOf(field);
+      }
+      break;
     case ColumnRole::TimeZone:
       // The zone of the row before, the common case; a blank cell: the time
       // is local.
@@ -736,30 +825,87 @@ template <typename Field> void CsvImport::addFields(std::span<const Field> field
       problem = QStringLiteral("pouls absent"); // an export without pulse column
     }
   }
-  if (!date &&
-      std::any_of(fields.begin(), fields.end(), [](const Field &f) { return IsTotalsField(f); })) {
-    problem = QStringLiteral("ligne de moyenne ou de total, pas un relevé");
-  }
   if (!problem.isEmpty()) {
+    // A header starts a section; a title may name the one under it.
+    const QStringList cells = Texts(fields);
+    if (IsHeaderRecord(cells)) {
+      beginSection(cells, line);
+      return;
+    }
+    if (const std::optional<QString> title = TitleOf(cells)) {
+      titleLine_ = line;
+      title_ = *title;
+      titleProblem_ = problem;
+      return;
+    }
+    if (!date && std::any_of(fields.begin(), fields.end(),
+                             [](const Field &f) { return IsTotalsField(f); })) {
+      problem = QStringLiteral("ligne de moyenne ou de total, pas un relevé");
+    }
     reject(QStringLiteral("ligne %1").arg(line), problem);
     return;
   }
-  // A time at an offset, a Unix time, or a time in the zone of its column:
-  // to local time.
-  if (mapping_.utcTimes && kind == ImportWhen::Kind::Local && !zone) {
-    kind = ImportWhen::Kind::Offset;
-    offset = 0;
-  }
-  if (kind != ImportWhen::Kind::Local || zone) {
+  // A time at an offset, a Unix time, or a time with a zone column: at the
+  // clock time of its place when that is known, else in local time.
+  bool otherOffset = false;
+  if (kind != ImportWhen::Kind::Local || zone || mapping_.utcTimes) {
     ImportWhen when{*date, *time, kind, offset, instant};
-    clock_.toLocal(when, zone);
+    otherOffset = clock_.toWallClock(when, zone, mapping_.utcTimes);
     date = when.date;
     time = when.minutes;
   }
-  if (const char *refused =
-          accept(*date, *time, *values[0], *values[1], *values[2], period, context)) {
-    reject(QStringLiteral("ligne %1").arg(line), QString::fromLatin1(refused));
+  if (addReading(*date, *time, *values[0], *values[1], *values[2], line, period, context) &&
+      otherOffset) {
+    addOtherOffsets(1);
   }
+}
+
+void CsvImport::beginSection(const QStringList &header, qint64 line) {
+  ColumnMapping mapping = GuessFileMapping({header});
+  const qint64 first = titleLine_ > 0 ? titleLine_ : line;
+  const QString name = titleLine_ > 0 ? title_ : SectionName(header, mapping.roles);
+  titleLine_ = 0;
+  header_.clear();
+  if (mapping.roles.contains(ColumnRole::Systolic) &&
+      mapping.roles.contains(ColumnRole::Diastolic)) {
+    section_ = Section::Readings;
+    header_ = header;
+    mapping.dateOrder = mapping_.dateOrder;
+    mapping.dateOrderGiven = mapping_.dateOrderGiven;
+    mapping_ = std::move(mapping);
+    KeepFirstRoles(mapping_.roles);
+    return;
+  }
+  section_ = Section::Skipped;
+  skipReason_ =
+      QStringLiteral("section « %1 » ignorée, ce ne sont pas des mesures de tension").arg(name);
+  skipLines(first, line, skipReason_);
+}
+
+bool CsvImport::sectionRecord(const QStringList &cells, qint64 line) {
+  if (IsHeaderRecord(cells)) {
+    beginSection(cells, line);
+    return false;
+  }
+  if (titleLine_ > 0) {
+    // A text alone with no header under it: a record refused.
+    reject(QStringLiteral("ligne %1").arg(titleLine_), titleProblem_);
+    titleLine_ = 0;
+  }
+  if (section_ == Section::Skipped) {
+    skipLines(line, line, skipReason_);
+    return false;
+  }
+  if (!header_.isEmpty()) {
+    // The first record under a header of readings: the mapping seen with it.
+    ColumnMapping mapping = GuessFileMapping({header_, cells});
+    header_.clear();
+    mapping.dateOrder = mapping_.dateOrder;
+    mapping.dateOrderGiven = mapping_.dateOrderGiven;
+    mapping_ = std::move(mapping);
+    KeepFirstRoles(mapping_.roles);
+  }
+  return true;
 }
 
 template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field) {
@@ -781,65 +927,6 @@ template <typename Field> const ImportZone *CsvImport::zoneOf(const Field &field
     }
     return zone_ ? &*zone_ : nullptr;
   }
-}
-
-void CsvImport::reject(const QString &place, const QString &reason) {
-  ++rejected_;
-  lastRejection_ = reason;
-  if (reasons_.size() < 20) {
-    reasons_ << place + QStringLiteral(" : ") + reason;
-  }
-}
-
-void CsvImport::rejectLines(qint64 first, qint64 last, const QString &reason) {
-  for (qint64 line = first; line <= last; ++line) {
-    reject(QStringLiteral("ligne %1").arg(line), reason);
-  }
-}
-
-void CsvImport::addReading(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                           const QString &place, const ReadingContext &context) {
-  if (const char *refused = accept(date, minutes, s, d, p, std::nullopt, context)) {
-    reject(place, QString::fromLatin1(refused));
-  }
-}
-
-const char *CsvImport::accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                              std::optional<DayPeriod> period, const ReadingContext &context) {
-  if (s < 50 || s > 300 || d < 30 || d > 200 || p < 25 || p > 250 || d >= s) {
-    return "valeurs invraisemblables";
-  }
-  if (minutes < 0 || minutes >= 24 * 60 || date.year() < 1000 || date.year() > 9999) {
-    return "date et heure illisibles";
-  }
-  // Values in range and a date of four-digit year: the key always exists.
-  const quint64 key = (quint64(date.toJulianDay()) << 38) | (quint64(minutes) << 27) |
-                      (quint64(s) << 18) | (quint64(d) << 9) | quint64(p);
-  const DayPeriod list = period.value_or(PeriodOfMinutes(minutes));
-  const bool duplicate = seen_.contains(key);
-  if (!context.isEmpty()) {
-    contexts_.push_back(
-        {ContextKey::of(list, MakeReadingFromValues(date, minutes, s, d, p)), context});
-  }
-  if (duplicate) {
-    ++duplicates_;
-    return nullptr;
-  }
-  seen_.insert(key);
-  accepted_[size_t(PeriodIndex(list))].push_back(MakeReadingFromValues(date, minutes, s, d, p));
-  ++imported_;
-  return nullptr;
-}
-
-QString CsvImport::summary() const {
-  QStringList lines;
-  lines << QStringLiteral("%1 relevés importés, %2 doublons ignorés, %3 lignes rejetées.")
-               .arg(imported_)
-               .arg(duplicates_)
-               .arg(rejected_);
-  lines += notes_;
-  lines += reasons_;
-  return lines.join(u'\n');
 }
 
 } // namespace tl

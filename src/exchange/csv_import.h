@@ -1,11 +1,13 @@
 #pragma once
 
 // Readings in from CSV: the role of each column (guessed from a header or
-// from the first row), the reading of dates, times and values, the rows
-// refused with their reason, and the duplicates skipped.
+// from the first row), the sections of a file, the reading of dates, times,
+// values and flags, and the rows refused with their reason; the readings
+// are filed through an ImportSink.
 
 #include "common/day_period.h"
 #include "exchange/import_dates.h"
+#include "exchange/import_sink.h"
 #include "measurements/reading.h"
 #include "measurements/reading_context.h"
 
@@ -35,6 +37,12 @@ enum class ColumnRole {
   TimeZone,  // the UTC offset or time zone of the date and time
   Note,      // a note on the reading ("Remarque")
   Irregular, // the irregular-heartbeat flag ("Pouls irrégulier": "oui" or empty)
+  // The other flags of a reading, "oui" or empty each: "Traitement pris",
+  // "Mouvement", "Brassard mal placé".
+  Medication,
+  Movement,
+  CuffMisplaced,
+  OtherFlags, // the flags of a later version, as written ("Autres indications")
 };
 
 // A column's name as the roles and the known exports compare it: lower
@@ -64,7 +72,7 @@ struct ColumnMapping {
   // Each column a role was guessed for that an earlier column has.
   QList<ColumnWarning> warnings;
   // Dates and times without an offset are UTC, not local (an export that
-  // writes them so).
+  // writes them so, or a date column whose name says UTC or GMT).
   bool utcTimes = false;
   // The export the header was recognised as ("OMRON connect"), or empty.
   QString format;
@@ -102,11 +110,18 @@ void KeepFirstRoles(QList<ColumnRole> &roles, const QStringList *names = nullptr
 // date column holds times too.
 ColumnMapping GuessMapping(const QStringList &firstRecord, const QStringList &next = {});
 
-// One pass over the records of a file into a logbook's four lists.
-class CsvImport {
+// One pass over the records of a file, each read by the roles of its
+// columns and filed into the sink it is: the CSV reading here, the filing
+// (checks, duplicates, counts, summary) in ImportSink, which the other
+// formats feed too.
+class CsvImport : public ImportSink {
 public:
   // `existing`: the lists the readings go to (for the duplicates).
   CsvImport(const PeriodLists &existing, ColumnMapping mapping);
+
+  // The sink the records are filed into.
+  ImportSink &sink() { return *this; }
+  const ImportSink &sink() const { return *this; }
 
   // One record; `line` is where it starts in the file.
   void add(const QStringList &fields, qint64 line);
@@ -115,71 +130,39 @@ public:
   // (DecodeCsvField) would give.
   void addPlain(std::span<const QByteArrayView> fields, qint64 line);
 
-  // A reading from another source (a FHIR file, Apple Health's export)
-  // through the same checks of its values, the same duplicates and the same
-  // summary; `place` names where it is in its file ("ligne 12"). Its
-  // `context` (a note, the meter's flags) is kept among contexts().
-  void addReading(const QDate &date, int minutes, qint64 systolic, qint64 diastolic, qint64 pulse,
-                  const QString &place, const ReadingContext &context = {});
-  // A record refused: counted, and "place : reason" kept among the first 20.
-  void reject(const QString &place, const QString &reason);
-  // Lines `first` to `last` refused each for `reason` (a record broken over
-  // them, such as an unclosed quote).
-  void rejectLines(qint64 first, qint64 last, const QString &reason);
-  // A sentence the summary gives after its counts.
-  void addNote(const QString &note) { notes_ << note; }
-  void addOtherOffsets(qint64 n) { otherOffsets_ += n; }
-
-  // The readings accepted, per period, in file order.
-  const std::vector<Reading> &accepted(DayPeriod period) const {
-    return accepted_[size_t(PeriodIndex(period))];
-  }
-  // Hands the readings accepted for `period` over; the import keeps none.
-  std::vector<Reading> takeAccepted(DayPeriod period) {
-    return std::move(accepted_[size_t(PeriodIndex(period))]);
-  }
-  // The contexts given with readings accepted or found already there (a
-  // duplicate), keyed by the reading as it was made and the period of its
-  // time or of its list in the file.
-  const std::vector<ContextRecord> &contexts() const { return contexts_; }
-  qint64 imported() const { return imported_; }
-  qint64 duplicates() const { return duplicates_; }
-  qint64 rejected() const { return rejected_; }
-  // Why the last record refused was refused ("" before any).
-  const QString &lastRejection() const { return lastRejection_; }
-
-  // "N relevés importés, D doublons ignorés, R lignes rejetées.", the notes,
-  // and up to 20 lines "ligne 12 : diastolique illisible".
-  QString summary() const;
-
 private:
   template <typename Field> void addFields(std::span<const Field> fields, qint64 line);
+  // A file may hold several sections, each under its own header (a meter's
+  // export: the blood pressures, then the weights). A header whose columns
+  // name blood pressures starts a section read by them; any other header
+  // starts a section whose lines are left aside, with its name and lines in
+  // the summary.
+  void beginSection(const QStringList &header, qint64 line);
+  // A record read while a section has just begun or is left aside, or under
+  // a title: true when it is to be read as a reading.
+  bool sectionRecord(const QStringList &cells, qint64 line);
+
+  enum class Section { Readings, Skipped };
   // The zone of a time zone cell (the last one read is kept: a file gives
   // one zone, or few).
   template <typename Field> const ImportZone *zoneOf(const Field &field);
-  // Files the reading, or counts it as a duplicate; the reason it is
-  // refused otherwise.
-  // `period`: the list the file names for the reading; by its time without.
-  const char *accept(const QDate &date, int minutes, qint64 s, qint64 d, qint64 p,
-                     std::optional<DayPeriod> period = std::nullopt,
-                     const ReadingContext &context = {});
 
   ColumnMapping mapping_;
   qint64 skipPending_; // the records before the readings still to come
-  std::array<std::vector<Reading>, 4> accepted_;
-  std::vector<ContextRecord> contexts_;
-  // Date, time and values of every reading there or accepted, packed in one
-  // number (see ReadingKey).
-  QSet<quint64> seen_;
-  qint64 imported_ = 0, duplicates_ = 0, rejected_ = 0;
-  qint64 otherOffsets_ = 0;
-  QString lastRejection_;
-  QStringList reasons_; // the first 20
-  QStringList notes_;
   LocalTimeConverter clock_;
   QString zoneText_;     // the text zone_ was read from, or empty
   QByteArray zoneBytes_; // the bytes zone_ was read from, or empty
   std::optional<ImportZone> zone_;
+  Section section_ = Section::Readings;
+  QString skipReason_; // Section::Skipped: why its lines are left aside
+  // The header of a section of readings whose first record is still to
+  // come: that record tells whether its date column holds times too.
+  QStringList header_;
+  // A lone text held until the next record tells whether it names the
+  // section under it (the line, the text, and why it is refused otherwise).
+  qint64 titleLine_ = 0;
+  QString title_;
+  QString titleProblem_;
 };
 
 } // namespace tl

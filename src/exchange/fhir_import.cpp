@@ -1,7 +1,7 @@
 #include "exchange/fhir_import.h"
 
-#include "exchange/csv_import.h"
 #include "exchange/fhir_export.h"
+#include "exchange/import_sink.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
 
@@ -1628,7 +1628,7 @@ std::vector<qsizetype> PairRates(const std::vector<Panel> &panels, const std::ve
 }
 
 // The readings of the panels through `import`, each with its pulse.
-void ImportPanels(FhirReader &reader, CsvImport &import) {
+void ImportPanels(FhirReader &reader, ImportSink &import) {
   std::vector<Rate> &rates = reader.rates();
   // In time order; rates at one instant keep their order in the file.
   std::stable_sort(rates.begin(), rates.end(),
@@ -1662,7 +1662,7 @@ void ImportPanels(FhirReader &reader, CsvImport &import) {
   }
 }
 
-FhirRead Read(Source &source, CsvImport &import, const std::function<bool()> &parsed) {
+FhirRead Read(Source &source, ImportSink &import, const std::function<bool()> &parsed) {
   FhirRead read;
   // A byte-order mark first is no JSON, and allowed.
   for (const char b : {'\xEF', '\xBB', '\xBF'}) {
@@ -1742,12 +1742,12 @@ WallTime WallTimeOf(qint64 utcSeconds, int offsetSeconds, LocalTimeConverter &cl
   return {QDate::fromJulianDay(kUnixEpochDay + day), int((wall - day * kDay) / 60), other};
 }
 
-FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import, const std::function<bool()> &parsed) {
+FhirRead ReadFhir(QByteArrayView bytes, ImportSink &import, const std::function<bool()> &parsed) {
   Source source(bytes);
   return Read(source, import, parsed);
 }
 
-FhirRead ReadFhir(QIODevice &device, CsvImport &import,
+FhirRead ReadFhir(QIODevice &device, ImportSink &import,
                   const std::function<bool(qint64 read)> &progress,
                   const std::function<bool()> &parsed) {
   Source source(device, progress);
@@ -1769,7 +1769,7 @@ ImportOutcome AppendFhirFile(Logbook &book, const QString &path, const ImportPro
   // Progress: two thirds for the bytes read and parsed (a chunk at a time),
   // the last third for the readings taken.
   const auto step = [&](qint64 done) { return !progress || progress(done, total); };
-  CsvImport import(book.lists(), ColumnMapping{});
+  ImportSink import(book.lists());
   const FhirRead read = ReadFhir(
       file, import, [&](qint64 done) { return step(std::min(done, total) * 2 / 3); },
       [&] { return step(2 * total / 3); });

@@ -25,7 +25,7 @@ class QIODevice;
 
 namespace tl {
 
-class CsvImport;
+class ImportSink;
 class LocalTimeConverter;
 
 // The time a reading is filed at, from its instant and the UTC offset it
@@ -52,11 +52,11 @@ struct FhirRead {
 // `import`, each named "entrée N" (its 1-based index in Bundle.entry) in
 // its refusals. `parsed`, when given, is called once the JSON is read,
 // before any reading goes to `import`; returning false cancels.
-FhirRead ReadFhir(QByteArrayView bytes, CsvImport &import,
+FhirRead ReadFhir(QByteArrayView bytes, ImportSink &import,
                   const std::function<bool()> &parsed = {});
 // The same from `device`, read a chunk at a time: `progress`, when given,
 // gets the bytes read after each chunk, and returning false cancels.
-FhirRead ReadFhir(QIODevice &device, CsvImport &import,
+FhirRead ReadFhir(QIODevice &device, ImportSink &import,
                   const std::function<bool(qint64 read)> &progress,
                   const std::function<bool()> &parsed = {});
 

@@ -257,8 +257,9 @@ template <typename View> QDate DateAt(View t, qsizetype at, DateOrder order, qsi
     int y, m, d;
     if (n->na == 4 && n->nc <= 2) {
       y = n->a, m = n->b, d = n->c;
-    } else if (n->nc == 4 && n->na <= 2) {
-      y = n->c;
+    } else if ((n->nc == 4 || n->nc == 2) && n->na <= 2) {
+      // A two-digit year is of 2000 to 2099 ("03/05/24").
+      y = n->nc == 2 ? 2000 + n->c : n->c;
       m = order == DateOrder::DayMonth ? n->b : n->a;
       d = order == DateOrder::DayMonth ? n->a : n->b;
     } else {
@@ -433,9 +434,37 @@ template <typename View> std::optional<int> OffsetOf(View t, qsizetype at) {
   return sign == u'+' ? seconds : -seconds;
 }
 
+// A zone cell's offset written as a signed whole number: hours up to 14,
+// minutes up to 14 hours ("-240"), or seconds ("-18000"), each in steps of
+// a quarter of an hour beyond the hours.
+template <typename View> std::optional<int> NumericOffsetOf(View t) {
+  qsizetype at = 0;
+  const bool negative = at < t.size() && (Unit(t[at]) == u'-' || Unit(t[at]) == 0x2212);
+  if (negative || (at < t.size() && Unit(t[at]) == u'+')) {
+    ++at;
+  }
+  int n = 0;
+  const qint64 v = Digits(t, &at, 6, &n);
+  if (n == 0 || at != t.size()) {
+    return std::nullopt;
+  }
+  qint64 seconds = -1;
+  if (v <= 14) {
+    seconds = v * 3600;
+  } else if (v <= 14 * 60 && v % 15 == 0) {
+    seconds = v * 60;
+  } else if (v <= 14 * 3600 && v % 900 == 0) {
+    seconds = v;
+  }
+  if (seconds < 0) {
+    return std::nullopt;
+  }
+  return int(negative ? -seconds : seconds);
+}
+
 template <typename View> DateOrderHint HintOf(View t) {
   const std::optional<NumericDate> n = NumericDateAt(t, 0);
-  if (!n || n->nc != 4 || n->na > 2 || n->a < 1 || n->b < 1) {
+  if (!n || (n->nc != 4 && n->nc != 2) || n->na > 2 || n->a < 1 || n->b < 1) {
     return DateOrderHint::None;
   }
   if (n->end < t.size() && !IsBlank(Unit(t[n->end])) && Unit(t[n->end]) != u'T' &&
@@ -624,6 +653,9 @@ std::optional<ImportZone> ParseImportZone(QStringView text) {
   if (const std::optional<int> offset = OffsetOf(text, 0)) {
     return ImportZone{true, *offset, {}};
   }
+  if (const std::optional<int> offset = NumericOffsetOf(text)) {
+    return ImportZone{true, *offset, {}};
+  }
   // Only the names of the zone list: a cell is never taken for a path.
   const QByteArray id = text.toLatin1();
   const bool plain = !text.isEmpty() && text.size() <= 64 && !id.contains("..") &&
@@ -646,6 +678,9 @@ std::optional<ImportZone> ParseImportZoneAscii(QByteArrayView ascii) {
     return std::nullopt;
   }
   if (const std::optional<int> offset = OffsetOf(ascii.trimmed(), 0)) {
+    return ImportZone{true, *offset, {}};
+  }
+  if (const std::optional<int> offset = NumericOffsetOf(ascii.trimmed())) {
     return ImportZone{true, *offset, {}};
   }
   return std::nullopt;
@@ -679,6 +714,71 @@ int LocalTimeConverter::Offsets::at(qint64 seconds) {
     from = to = seconds;
   }
   return offset;
+}
+
+bool LocalTimeConverter::toWallClock(ImportWhen &when, const ImportZone *zone, bool utcTimes) {
+  const qint64 written = WallSeconds(when);
+  // The instant, when the cell or the file tells it.
+  std::optional<qint64> utc;
+  switch (when.kind) {
+  case ImportWhen::Kind::Local:
+    if (utcTimes) {
+      utc = written;
+    }
+    break;
+  case ImportWhen::Kind::Offset:
+    utc = written - when.offsetSeconds;
+    break;
+  case ImportWhen::Kind::Instant:
+    utc = when.epochSeconds;
+    break;
+  }
+  // The offset of the place: the zone column's, else a cell's own offset;
+  // one of zero ("UTC", "Z") tells the instant, not the place.
+  const bool utcZone = zone && zone->fixed && zone->offsetSeconds == 0;
+  if (utcZone && !utc) {
+    utc = written;
+  }
+  std::optional<int> place;
+  if (utcZone) {
+    if (when.kind == ImportWhen::Kind::Offset && when.offsetSeconds != 0) {
+      place = when.offsetSeconds;
+    }
+  } else if (zone && zone->fixed) {
+    place = zone->offsetSeconds;
+  } else if (zone) {
+    if (named_.zone != zone->zone) {
+      named_ = Offsets{zone->zone};
+    }
+    if (utc) {
+      place = named_.at(*utc);
+    } else {
+      // A time written in the zone: its offset then.
+      const int first = named_.at(written);
+      const int second = named_.at(written - first);
+      place = second;
+    }
+  } else if (when.kind == ImportWhen::Kind::Offset && when.offsetSeconds != 0) {
+    place = when.offsetSeconds;
+  }
+  if (!place) {
+    if (utc) {
+      when.kind = ImportWhen::Kind::Instant;
+      when.epochSeconds = *utc;
+      toLocal(when);
+    }
+    when.kind = ImportWhen::Kind::Local;
+    return false;
+  }
+  if (!utc) {
+    utc = written - *place; // written at the place: kept as written
+  }
+  const qint64 wall = *utc + *place;
+  const qint64 day = FloorDiv(wall, 86400);
+  when.date = QDate::fromJulianDay(kEpochDay + day);
+  when.minutes = int((wall - day * 86400) / 60);
+  when.kind = ImportWhen::Kind::Local;
+  return *place != local_.at(*utc);
 }
 
 void LocalTimeConverter::toLocal(ImportWhen &when, const ImportZone *zone) {

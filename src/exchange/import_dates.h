@@ -61,7 +61,8 @@ struct ImportWhen {
   qint64 epochSeconds = 0; // Kind::Instant
 };
 
-// Dates: day and month by `order` ("8/12/2026", "08.12.2026", "08-12-2026"),
+// Dates: day and month by `order` ("8/12/2026", "08.12.2026", "08-12-2026",
+// a two-digit year of 2000 to 2099: "08/12/26"),
 // year first ("2026-12-08", "2026/12/08"), month names ("Dec 08 2026",
 // "8 déc. 2026", "December 8, 2026", "1er décembre 2026"), and with
 // `serial` Excel serial days (days since 1899-12-30; a fraction is left).
@@ -87,7 +88,9 @@ int ParseImportMinutesAscii(QByteArrayView ascii); // -1 when not read
 std::optional<ImportWhen> ParseImportWhenAscii(QByteArrayView ascii, DateOrder order, bool serial);
 
 // A time zone cell: a UTC offset ("+02:00", "+0200", "-5", "UTC+1",
-// "GMT-05:00", "Z", "UTC") or a zone name QTimeZone knows ("Europe/Paris").
+// "GMT-05:00", "Z", "UTC"), a whole number of hours up to 14, of minutes
+// ("-240") or of seconds ("-18000"), or a zone name QTimeZone knows
+// ("Europe/Paris").
 struct ImportZone {
   bool fixed = true;
   int offsetSeconds = 0; // fixed
@@ -104,6 +107,16 @@ public:
   // The local date and minutes of `when`, taken in `zone` when it is local
   // and a zone is given.
   void toLocal(ImportWhen &when, const ImportZone *zone = nullptr);
+
+  // Files `when` at the clock time of the place where it was taken, when
+  // the place's offset is known: the zone column's (a local time then stays
+  // as written, an instant goes to that offset), or the cell's own offset
+  // when it is not UTC's. A time known only as an instant (a Unix time, an
+  // offset of zero in the cell or in the zone column, or a local time with
+  // `utcTimes`) goes to the computer's
+  // local time; a time without offset stays as written. True when the
+  // place's offset differs from the computer's at that instant.
+  bool toWallClock(ImportWhen &when, const ImportZone *zone, bool utcTimes);
 
 private:
   struct Offsets {

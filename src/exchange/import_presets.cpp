@@ -24,6 +24,8 @@ struct Preset {
   bool exact = false;
   // Its dates and times are UTC without saying so.
   bool utcTimes = false;
+  // Names the header must not have (folded): a layout like another's.
+  std::initializer_list<const char *> absent = {};
 };
 
 // Each layout with where it was taken from.
@@ -40,7 +42,11 @@ const Preset kPresets[] = {
       {{"diagnostic"}, ColumnRole::Ignore},
       // The context of each reading, absent from the exports of before.
       {{"remarque"}, ColumnRole::Note, false},
-      {{"pouls irregulier"}, ColumnRole::Irregular, false}},
+      {{"pouls irregulier"}, ColumnRole::Irregular, false},
+      {{"traitement pris"}, ColumnRole::Medication, false},
+      {{"mouvement"}, ColumnRole::Movement, false},
+      {{"brassard mal place"}, ColumnRole::CuffMisplaced, false},
+      {{"autres indications"}, ColumnRole::OtherFlags, false}},
      true},
     // The default export of derdilla's "Blood pressure monitor" for Android:
     // timestampUnixMs,systolic,diastolic,pulse then notes, color, needlePin
@@ -80,7 +86,12 @@ const Preset kPresets[] = {
      {{{"date"}, ColumnRole::DateTime},
       {{"heart rate"}, ColumnRole::Pulse},
       {{"systolic"}, ColumnRole::Systolic},
-      {{"diastolic"}, ColumnRole::Diastolic}}},
+      {{"diastolic"}, ColumnRole::Diastolic},
+      {{"comments"}, ColumnRole::Note, false}},
+     false,
+     false,
+     // A separate time column: another export, whose Date holds no time.
+     {"time", "heure"}},
     // Samsung Health's com.samsung.shealth.blood_pressure.<date>.csv: a
     // first line "com.samsung.shealth.blood_pressure,<n>,<n>", then the
     // header of prefixed names (a trailing comma), start_time in UTC
@@ -92,8 +103,8 @@ const Preset kPresets[] = {
     {"Samsung Health",
      "com.samsung.shealth.blood_pressure",
      {{{"com.samsung.health.blood_pressure.start_time"}, ColumnRole::DateTime},
-      // The device's offset then: the UTC time alone gives the instant.
-      {{"com.samsung.health.blood_pressure.time_offset"}, ColumnRole::Ignore, false},
+      // The device's offset then: the reading is filed at that clock time.
+      {{"com.samsung.health.blood_pressure.time_offset"}, ColumnRole::TimeZone, false},
       {{"com.samsung.health.blood_pressure.systolic"}, ColumnRole::Systolic},
       {{"com.samsung.health.blood_pressure.diastolic"}, ColumnRole::Diastolic},
       {{"com.samsung.health.blood_pressure.pulse"}, ColumnRole::Pulse, false}},
@@ -108,9 +119,9 @@ const Preset kPresets[] = {
     {"Garmin",
      nullptr,
      {{{"measurementtimeinseconds"}, ColumnRole::DateTime},
-      // The device's offset then, in seconds: the Unix time alone gives the
-      // instant, read in local time.
-      {{"measurementtimeoffsetinseconds"}, ColumnRole::Ignore, false},
+      // The device's offset then, in seconds: the reading is filed at that
+      // clock time.
+      {{"measurementtimeoffsetinseconds"}, ColumnRole::TimeZone, false},
       {{"systolic"}, ColumnRole::Systolic},
       {{"diastolic"}, ColumnRole::Diastolic},
       {{"pulse"}, ColumnRole::Pulse}}},
@@ -159,6 +170,11 @@ std::optional<ColumnMapping> Match(const Preset &preset, const QStringList &head
   }
   if (preset.exact && names.size() != matched) {
     return std::nullopt;
+  }
+  for (const char *name : preset.absent) {
+    if (names.contains(QLatin1StringView(name))) {
+      return std::nullopt;
+    }
   }
   mapping.header = true;
   mapping.utcTimes = preset.utcTimes;

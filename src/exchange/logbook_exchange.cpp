@@ -297,7 +297,7 @@ ImportOutcome AppendCsvFile(Logbook &book, const QString &path, const ColumnMapp
   return outcome;
 }
 
-void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &outcome) {
+void FinishImport(Logbook &book, ImportSink &import, bool dryRun, ImportOutcome &outcome) {
   outcome.imported = import.imported();
   outcome.duplicates = import.duplicates();
   outcome.rejected = import.rejected();

@@ -91,7 +91,7 @@ struct ImportOutcome {
   FileError error;        // the file could not be read: nothing imported
   bool cancelled = false; // nothing imported
   qint64 imported = 0, duplicates = 0, rejected = 0;
-  QString summary;       // CsvImport::summary()
+  QString summary;       // ImportSink::summary()
   bool appended = false; // readings went to the lists (and the lists were saved)
   SaveOutcome saved;
 };
@@ -136,7 +136,7 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
 // the logbook's contexts, for the readings taken and those already there (a
 // flag already set stays, a note already written is kept). `appended` tells
 // whether anything changed.
-void FinishImport(Logbook &book, CsvImport &import, bool dryRun, ImportOutcome &outcome);
+void FinishImport(Logbook &book, ImportSink &import, bool dryRun, ImportOutcome &outcome);
 
 // The lists saved after an append, when it appended anything.
 void SaveImport(Logbook &book, ImportOutcome &outcome);

@@ -145,7 +145,7 @@ MeterReading ReadMeterRecord(QByteArrayView value, const QDateTime &received) {
 }
 
 MeterImport::MeterImport(const PeriodLists &existing, std::optional<quint8> user)
-    : import_(existing, ColumnMapping{}), user_(user) {}
+    : import_(existing), user_(user) {}
 
 MeterReading MeterImport::add(QByteArrayView value, const QDateTime &received) {
   MeterReading reading = ReadMeterRecord(value, received);
@@ -174,17 +174,23 @@ MeterReading MeterImport::add(QByteArrayView value, const QDateTime &received) {
   return reading;
 }
 
-CsvImport &MeterImport::finish() {
+ImportSink &MeterImport::finish() {
   if (!finished_) {
     finished_ = true;
     if (otherUsers_ > 0) {
-      import_.addNote(QStringLiteral("%1 relevés d'un autre utilisateur du tensiomètre ignorés.")
-                          .arg(otherUsers_));
+      import_.addNote(otherUsers_ == 1
+                          ? QStringLiteral("1 relevé d'un autre utilisateur du tensiomètre ignoré.")
+                          : QStringLiteral("%1 relevés d'un autre utilisateur du tensiomètre "
+                                           "ignorés.")
+                                .arg(otherUsers_));
     }
     if (receptionDated_ > 0) {
-      import_.addNote(QStringLiteral("%1 relevés datés à leur réception : l'horloge du "
-                                     "tensiomètre n'a pas été utilisée.")
-                          .arg(receptionDated_));
+      import_.addNote(receptionDated_ == 1
+                          ? QStringLiteral("1 relevé daté à sa réception : l'horloge du "
+                                           "tensiomètre n'a pas été utilisée.")
+                          : QStringLiteral("%1 relevés datés à leur réception : l'horloge du "
+                                           "tensiomètre n'a pas été utilisée.")
+                                .arg(receptionDated_));
     }
   }
   return import_;
@@ -196,7 +202,7 @@ ImportOutcome AppendMeterRecords(Logbook &book, std::span<const MeterIndication>
   for (const MeterIndication &record : records) {
     meter.add(record);
   }
-  CsvImport &import = meter.finish();
+  ImportSink &import = meter.finish();
   ImportOutcome outcome;
   FinishImport(book, import, dryRun, outcome);
   return outcome;

@@ -5,7 +5,7 @@
 // then filed through the rules of the CSV import, so that the duplicates and
 // the summary are those of "Importation".
 
-#include "exchange/csv_import.h"
+#include "exchange/import_sink.h"
 #include "exchange/logbook_exchange.h"
 #include "measurements/reading_context.h"
 
@@ -74,7 +74,7 @@ inline bool OfOtherMeterUser(const MeterReading &reading, std::optional<quint8> 
 }
 
 // The records of one transfer into a logbook's four lists: each read by
-// ReadMeterRecord and filed by CsvImport::addReading ("relevé 3" names the
+// ReadMeterRecord and filed by ImportSink::addReading ("relevé 3" names the
 // third record received), with its context.
 class MeterImport {
 public:
@@ -94,13 +94,13 @@ public:
   // The import with the transfer's notes added to its summary (the records
   // of other users left out, the records dated at their reception). Called
   // once all records are in; later calls give the same.
-  CsvImport &finish();
+  ImportSink &finish();
 
   qint64 otherUsers() const { return otherUsers_; }
   qint64 receptionDated() const { return receptionDated_; }
 
 private:
-  CsvImport import_;
+  ImportSink import_;
   std::optional<quint8> user_;
   qint64 records_ = 0, otherUsers_ = 0, receptionDated_ = 0;
   bool finished_ = false;

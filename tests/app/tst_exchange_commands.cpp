@@ -197,8 +197,8 @@ private slots:
                              "13/03/2026;08:15;131;84;66\r\n"
                              "15/03/2026;07:40;128;82;71\r\n"
                              "15/03/2026;07:45;12;82;71\r\n";
-    const QString summary = QStringLiteral("Importation|1 relevés importés, 1 doublons ignorés, 1 "
-                                           "lignes rejetées.\nligne 4 : valeurs invraisemblables");
+    const QString summary = QStringLiteral("Importation|1 relevé importé, 1 doublon ignoré, 1 "
+                                           "ligne rejetée.\nligne 4 : valeurs invraisemblables");
     const QList<ColumnRole> guessed;
     QTest::newRow("as guessed") << menu << named << "@" << guessed << "Importer" << false << true
                                 << "Matin : 2" << QStringList{summary};
@@ -209,7 +209,7 @@ private slots:
         << QList<ColumnRole>{ColumnRole::DateTime, ColumnRole::Systolic, ColumnRole::Diastolic,
                              ColumnRole::Pulse}
         << "Importer" << false << false << "Matin : 2"
-        << QStringList{"Importation|1 relevés importés, 0 doublons ignorés, 0 lignes rejetées."};
+        << QStringList{"Importation|1 relevé importé, 0 doublon ignoré, 0 ligne rejetée."};
     QTest::newRow("save fails") << menu << named << "@" << guessed << "Importer" << true << true
                                 << "Matin : 2"
                                 << QStringList{"*Sauvegarde|La sauvegarde de vos données n'a pu "
@@ -312,8 +312,8 @@ private slots:
     const QStringList all{"13/03/2026 | 08:15 | 131 | 84 | 66 | 1 | pouls irrégulier",
                           "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | ",
                           " |  |  |  |  | 1 | Mesure refusée : systolique non mesurée"};
-    const QString summary3 = QStringLiteral("2 relevés importés, 0 doublons ignorés, 1 lignes "
-                                            "rejetées.\nrelevé 3 : systolique non mesurée");
+    const QString summary3 = QStringLiteral("2 relevés importés, 0 doublon ignoré, 1 ligne "
+                                            "rejetée.\nrelevé 3 : systolique non mesurée");
     QTest::newRow("first time: search, choose, read")
         << ""
         << ""
@@ -329,7 +329,7 @@ private slots:
         << QStringList{"13/03/2026 | 08:15 | 131 | 84 | 66 | 1 | Autre utilisateur : non importée",
                        all[1], " |  |  |  |  | 1 | Autre utilisateur : non importée"}
         << "Importer"
-        << "1 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n2 relevés d'un autre "
+        << "1 relevé importé, 0 doublon ignoré, 0 ligne rejetée.\n2 relevés d'un autre "
            "utilisateur du tensiomètre ignorés."
         << a << "Bob:1|Alice:2";
     QTest::newRow("a number taken from another patient")
@@ -340,8 +340,8 @@ private slots:
                        "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | Autre utilisateur : non importée",
                        all[2]}
         << "Importer"
-        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n1 relevés d'un autre "
-           "utilisateur du tensiomètre ignorés.\nrelevé 3 : systolique non mesurée"
+        << "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n1 relevé d'un autre "
+           "utilisateur du tensiomètre ignoré.\nrelevé 3 : systolique non mesurée"
         << a << "Alice:1";
     QTest::newRow("read fails, then cancelled")
         << a << ""
@@ -371,7 +371,7 @@ private slots:
                        "14/03/2026 | 21:05 | 128 | 82 | 71 | 2 | Déjà enregistrée : non ajoutée",
                        all[2]}
         << "Importer"
-        << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\nrelevé 3 : systolique non "
+        << "1 relevé importé, 1 doublon ignoré, 1 ligne rejetée.\nrelevé 3 : systolique non "
            "mesurée"
         << a << "";
     QTest::newRow("preview cancelled: the tie stays as it was")
@@ -537,7 +537,7 @@ private slots:
     env.dialogs.answerText(csv);
     RunMenuCommand(*main, ToInt(ControlId::MenuImportCsv));
     QCOMPARE(env.dialogs.shown.last().text,
-             QStringLiteral("50 relevés importés, 0 doublons ignorés, 0 lignes rejetées."));
+             QStringLiteral("50 relevés importés, 0 doublon ignoré, 0 ligne rejetée."));
     for (DayPeriod p : kAllPeriods) {
       const QString bruno = Paths().measurementFile(p);
       QString alice = bruno;

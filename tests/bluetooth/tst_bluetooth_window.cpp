@@ -116,7 +116,7 @@ private slots:
     QCOMPARE(listed, remembered ? QStringList{} : QStringList{"BPM Fake (" + kMeter + ")"});
     QVERIFY(!env.dialogs.shown.isEmpty());
     QVERIFY2(env.dialogs.shown.last().text.startsWith(
-                 QStringLiteral("3 relevés importés, 0 doublons ignorés, 0 lignes rejetées.")),
+                 QStringLiteral("3 relevés importés, 0 doublon ignoré, 0 ligne rejetée.")),
              qPrintable(env.dialogs.shown.last().text));
     QCOMPARE(ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile)).meterAddress,
              kMeter);

@@ -853,7 +853,7 @@ private slots:
     // Dates of days 12 and less: read day first, and said so.
     const QString assumed =
         "Aucune date ne distingue le jour du mois : les dates sont lues dans l'ordre jour/mois.\n";
-    const QString two = "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n" + assumed;
+    const QString two = "2 relevés importés, 0 doublon ignoré, 0 ligne rejetée.\n" + assumed;
     const QString dry = "Essai : aucun fichier n'a été écrit.\n";
     const QByteArray none;
 
@@ -871,7 +871,7 @@ private slots:
                R"("effectiveDateTime": "2026-03-03T07:40:00"}}, {"resource": {"resourceType": )"
                R"("Observation", "code": {"coding": [{"code": "85354-9"}]}}}]})")
         << none << false << 0
-        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
            "entrée 2 : date et heure absentes\n"
         << "" << QByteArray("1\r\n03/03/2026\r\n07:40\r\n128\r\n82\r\n71\r\n") + kNormal << false
         << marcProfile;
@@ -882,7 +882,7 @@ private slots:
         << anne
         << kHeader + "05/03/2026;07:00;128;82;71\n02/03/2026;07:00;130;80;70\n05/03/2026;8:00;1;2;x"
         << none << false << 0
-        << "1 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n" + assumed +
+        << "1 relevé importé, 1 doublon ignoré, 1 ligne rejetée.\n" + assumed +
                "ligne 4 : pouls illisible\n"
         << "" << none << true << none;
     QTest::newRow("a known export: its name told")
@@ -891,13 +891,21 @@ private slots:
                       "2026-03-05 07:00:00,71,128,82,\n2026-03-05 20:00:00,,128,82,\n")
         << none << false << 0
         << "Format reconnu : Withings\n"
-           "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+           "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 3 : pouls absent\n"
+        << "" << none << true << none;
+    QTest::newRow("--colonnes: a weight section left aside, never read by them")
+        << anne + QStringList{"--colonnes", "date=1,heure=2,systolique=3,diastolique=4,pouls=5"}
+        << QByteArray("Date;Heure;Sys;Dia;Pouls\n13/03/2026;07:00;128;82;71\n"
+                      "Date;Heure;Poids (kg);IMC;Graisse (%)\n13/03/2026;07:05;96;31,5;35\n")
+        << none << false << 0
+        << "1 relevé importé, 0 doublon ignoré, 0 ligne rejetée.\n"
+           "lignes 3 à 4 : section « Poids » ignorée, ce ne sont pas des mesures de tension\n"
         << "" << none << true << none;
     QTest::newRow("duplicates only")
         << anne << kHeader + "02/03/2026;07:00;130;80;70" << none << false << 0
-        << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées.\n" + assumed << "" << none
-        << false << none;
+        << "0 relevé importé, 1 doublon ignoré, 0 ligne rejetée.\n" + assumed << "" << none << false
+        << none;
     QTest::newRow("dry run") << marc + QStringList{"--dry-run"} << twoRows << none << false << 0
                              << two + "Essai : aucun fichier n'a été écrit.\n"
                              << "" << none << false << none;
@@ -938,7 +946,7 @@ private slots:
         " value=\"71\"/>\n";
     QTest::newRow("Apple Health export")
         << marc << apple(pressure("07:40") + pressure("07:45") + pulse) << none << false << 0
-        << "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n"
+        << "2 relevés importés, 0 doublon ignoré, 0 ligne rejetée.\n"
         << "" << marcFile << false << marcProfile;
     QTest::newRow("Apple Health export without blood pressure")
         << marc << apple(pulse) << none << false << 2 << ""
@@ -966,7 +974,7 @@ private slots:
     QTest::newRow("--ordre-dates mj")
         << dryMarc + QStringList{"--ordre-dates", "mj"}
         << kHeader + "03/04/2026;07:40;128;82;71\n13/04/2026;07:45;128;82;71" << none << false << 0
-        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 3 : date contraire à l'ordre mois/jour du fichier\n" +
                dry
         << "" << none << false << none;
@@ -980,7 +988,7 @@ private slots:
         << dryMarc +
                QStringList{"--colonnes", "date=Quand,heure=3,systolique=4,diastolique=bas,pouls=1"}
         << shuffled << none << false << 0
-        << "2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n"
+        << "2 relevés importés, 0 doublon ignoré, 0 ligne rejetée.\n"
            "Dates lues dans l'ordre mois/jour, d'après la ligne 2.\n" +
                dry
         << "" << none << false << none;
@@ -988,7 +996,8 @@ private slots:
         << dryMarc + QStringList{"--colonnes", "date=2,tension=4"} << shuffled << none << false << 2
         << ""
         << "Rôle de colonne inconnu : tension (date, heure, dateheure, systolique, diastolique, "
-           "pouls, periode, fuseau, remarque ou pouls-irregulier).\n"
+           "pouls, periode, fuseau, remarque, pouls-irregulier, traitement, mouvement, brassard "
+           "ou autres-indications).\n"
         << none << false << none;
     QTest::newRow("--colonnes, index out of range")
         << dryMarc + QStringList{"--colonnes", "date=6"} << shuffled << none << false << 2 << ""

@@ -199,8 +199,7 @@ private slots:
     QTest::addColumn<QStringList>("readings");
     QTest::addColumn<QString>("summary"); // or the reason nothing was read
 
-    const QString one =
-        QStringLiteral("1 relevés importés, 0 doublons ignorés, 0 lignes rejetées.");
+    const QString one = QStringLiteral("1 relevé importé, 0 doublon ignoré, 0 ligne rejetée.");
     QTest::newRow("nearest pulse, after it")
         << Pressure("2026-12-08 08:05:00 +0100", "128", "82") +
                Pulse("2026-12-08 08:02:00 +0100", "70") + Pulse("2026-12-08 08:06:30 +0100", "75")
@@ -210,7 +209,7 @@ private slots:
                Pressure("2026-12-08 08:05:00 +0100", "128", "82") +
                Pressure("2026-12-08 07:54:59 +0100", "131", "84")
         << QStringList{"08/12/2026 08:05 128/82 66"}
-        << QStringLiteral("1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << QStringLiteral("1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
                           "ligne 15 : pouls absent");
     QTest::newRow("heart rates grouped after the correlations")
         << Pressure("2026-12-08 20:10:00 +0100", "135", "88") + Steps("2026-12-08 20:00:00 +0100") +
@@ -221,14 +220,16 @@ private slots:
                Pressure("2026-12-08 08:15:00 +0100", "120.5", "79.49") +
                Pulse("2026-12-08 08:10:00 +0100", "70.5")
         << QStringList{"08/12/2026 08:05 128/80 71", "08/12/2026 08:15 121/79 71"}
-        << QStringLiteral("2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.");
+        << QStringLiteral("2 relevés importés, 0 doublon ignoré, 0 ligne rejetée.");
     QTest::newRow("UTC converted, another offset at its clock time")
         << Pressure("2026-12-08 07:05:00 +0000", "128", "82") +
                Pulse("2026-12-08 08:05:00 +0100", "70") +
                Pressure("2026-07-01 01:30:00 -0500", "131", "84") +
                Pulse("2026-07-01 06:30:00 +0000", "64")
         << QStringList{"08/12/2026 08:05 128/82 70", "01/07/2026 01:30 131/84 64"}
-        << QStringLiteral("2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.");
+        << QStringLiteral("2 relevés importés, 0 doublon ignoré, 0 ligne rejetée.\n1 relevé "
+                          "portait un autre décalage horaire que celui de l'ordinateur : il est "
+                          "classé à l'heure de son lieu de mesure.");
     QTest::newRow("refusals, duplicates, bare records")
         << Pulse("2026-12-08 08:05:00 +0100", "70") +
                Pressure("2026-12-08 08:05:00 +0100", "128", nullptr) +
@@ -240,7 +241,7 @@ private slots:
                Quantity("BloodPressureSystolic", "mmHg", "2026-12-08 08:07:00 +0100", "140") +
                Quantity("BloodPressureDiastolic", "mmHg", "2026-12-08 08:07:00 +0100", "90")
         << QStringList{"08/12/2026 08:05 128/82 70"}
-        << QStringLiteral("1 relevés importés, 1 doublons ignorés, 4 lignes rejetées.\n"
+        << QStringLiteral("1 relevé importé, 1 doublon ignoré, 4 lignes rejetées.\n"
                           "ligne 10 : diastolique absente\n"
                           "ligne 15 : unité de tension inconnue\n"
                           "ligne 30 : valeurs invraisemblables\n"

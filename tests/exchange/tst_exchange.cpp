@@ -28,6 +28,11 @@ using namespace tl;
 
 namespace {
 
+// The summary's line for one reading filed at the clock time of its own offset.
+const QString kOtherOffset = QStringLiteral(
+    "1 relevé portait un autre décalage horaire que celui de l'ordinateur : il est classé à "
+    "l'heure de son lieu de mesure.");
+
 const QByteArray kSoirFile = "1\r\n03/03/2026\r\n20:05\r\n128\r\n82\r\n71\r\n"
                              "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
                              "Pression art\xC3\xA9rielle normale\r\n";
@@ -222,12 +227,13 @@ private slots:
     const QList<QByteArray> lines = all.split('\n');
     QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBF"
                                   "Date;Heure;P\xC3\xA9riode;Systolique;Diastolique;Pouls;"
-                                  "Diagnostic;Remarque;Pouls irr\xC3\xA9gulier\r"));
+                                  "Diagnostic;Remarque;Pouls irr\xC3\xA9gulier;Traitement pris;"
+                                  "Mouvement;Brassard mal plac\xC3\xA9;Autres indications\r"));
     QVERIFY(lines[1].startsWith("2026-03-01;14:00;Jour;150;95;80;"));
     QVERIFY(lines[2].startsWith("2026-03-02;07:00;Matin;131;84;66;"));
-    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + ";;\r");
+    QCOMPARE(lines[3], "2026-03-02;20:00;Soir;128;82;71;" + normal + ";;;;;;\r");
     QVERIFY(lines[4].startsWith("2026-03-03;03:00;Nuit;"));
-    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x;;\r"));
+    QCOMPARE(lines[5], QByteArray("hier;07:30;Matin;\"12;0\";80;70;x;;;;;;\r"));
     QCOMPARE(lines[6], QByteArray());
     QCOMPARE(all.count("\r\n"), 6);
 
@@ -262,10 +268,10 @@ private slots:
     add(DayPeriod::Matin, {"", "02:00", "118", "76", "60", "x;y"});
     add(DayPeriod::Jour, {"2/3/2026", "", "118", "76", "60"});
     ReadingContexts contexts;
-    const auto note = [&](DayPeriod p, qsizetype i, const char *text, bool irregular) {
-      ReadingContext context{QString::fromUtf8(text), 0};
-      context.set(ContextFlag::Irregular, irregular);
-      contexts.set(p, lists.list(p).readings()[size_t(i)], context);
+    const auto note = [&](DayPeriod p, qsizetype i, const char *text, quint8 flags,
+                          const char *others = "") {
+      contexts.set(p, lists.list(p).readings()[size_t(i)],
+                   ReadingContext{QString::fromUtf8(text), flags, QString::fromUtf8(others)});
     };
     note(DayPeriod::Soir, 0, "après le café", false);
     note(DayPeriod::Soir, 1, "", true);
@@ -273,6 +279,8 @@ private slots:
     note(DayPeriod::Jour, 1, "bras \"gauche\"; assis", false);
     note(DayPeriod::Nuit, 0, "@x", false);
     note(DayPeriod::Matin, 2, "sans date", true);
+    note(DayPeriod::Jour, 0, "", quint8(ContextFlag::Medication) | quint8(ContextFlag::Movement));
+    note(DayPeriod::Nuit, 1, "", quint8(ContextFlag::CuffMisplaced), "=tremblement; repos");
 
     struct Row {
       const Reading *r;
@@ -302,8 +310,14 @@ private slots:
       }
       const ReadingContext *context = contexts.find(row.period, r);
       const QString text = context ? context->note : QString();
-      fields << CsvField(LooksLikeFormula(text.toUtf8()) ? u'\'' + text : text)
-             << (context && context->irregular() ? "oui" : "");
+      const auto marked = [](const QString &t) {
+        return CsvField(LooksLikeFormula(t.toUtf8()) ? u'\'' + t : t);
+      };
+      fields << marked(text);
+      for (ContextFlag flag : kAllContextFlags) {
+        fields << (context && context->has(flag) ? "oui" : "");
+      }
+      fields << marked(context ? context->otherFlags : QString());
       expected += fields.join(';') + "\r\n";
     }
     QCOMPARE(ExportCsv(lists, std::nullopt, std::nullopt, nullptr, &contexts), expected);
@@ -555,7 +569,7 @@ private slots:
     QTest::addColumn<QString>("given");   // "", "jm" or "mj"
     QTest::addColumn<QString>("summary");
     QTest::addColumn<QString>("read"); // the readings imported, sorted
-    const QString none = "0 doublons ignorés, 0 lignes rejetées.";
+    const QString none = "0 doublon ignoré, 0 ligne rejetée.";
     QTest::newRow("month first, decided on line 3")
         << QByteArray("12/01/2026;07:00;;128;82;71\n12/13/2026;07:00;;128;82;71\n") << ""
         << "2 relevés importés, " + none +
@@ -568,7 +582,7 @@ private slots:
     QTest::newRow("month first, decided past the first chunk")
         << ambiguousFirst + "02/13/2026;07:00;;128;82;71\n"
         << ""
-        << "2 relevés importés, 11999 doublons ignorés, 0 lignes rejetées.\n"
+        << "2 relevés importés, 11999 doublons ignorés, 0 ligne rejetée.\n"
            "Dates lues dans l'ordre mois/jour, d'après la ligne 12002."
         << "02/01/2026 07:00|13/02/2026 07:00";
     QTest::newRow("every date ambiguous")
@@ -581,17 +595,17 @@ private slots:
         << QByteArray("01/02/2026;07:00;;128;82;71\n13/01/2026;07:00;;128;82;71\n"
                       "01/14/2026;07:00;;128;82;71\n")
         << ""
-        << "2 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "2 relevés importés, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 4 : date contraire à l'ordre jour/mois du fichier"
         << "01/02/2026 07:00|13/01/2026 07:00";
     QTest::newRow("order given")
         << QByteArray("01/02/2026;07:00;;128;82;71\n13/01/2026;07:00;;128;82;71\n") << "mj"
-        << "1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
            "ligne 3 : date contraire à l'ordre mois/jour du fichier"
         << "02/01/2026 07:00";
     QTest::newRow("a reading there in cells of another form")
         << QByteArray("02/03/2026;07:20;;128;82;71\n") << "jm"
-        << "0 relevés importés, 1 doublons ignorés, 0 lignes rejetées."
+        << "0 relevé importé, 1 doublon ignoré, 0 ligne rejetée."
         << "";
     QTest::newRow("time zones")
         << QByteArray("02/03/2026;07:15;+02:00;128;82;71\n02/03/2026;07:16;UTC;128;82;71\n"
@@ -600,10 +614,12 @@ private slots:
                       "02/03/2026;07:19;Mars/Olympus;128;82;71\n"
                       "29/03/2026;01:30;GMT-05:00;128;82;71\n02/03/2026;07:21;;128;82;71\n")
         << ""
-        << "6 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+        << "6 relevés importés, 0 doublon ignoré, 1 ligne rejetée.\n"
+           "3 relevés portaient un autre décalage horaire que celui de l'ordinateur : ils sont "
+           "classés à l'heure de leur lieu de mesure.\n"
            "ligne 6 : fuseau horaire illisible"
-        << "02/03/2026 06:15|02/03/2026 07:17|02/03/2026 07:21|02/03/2026 08:16|"
-           "02/03/2026 13:18|29/03/2026 08:30";
+        << "02/03/2026 07:15|02/03/2026 07:17|02/03/2026 07:18|02/03/2026 07:21|"
+           "02/03/2026 08:16|29/03/2026 01:30";
   }
   void fileDateOrder() {
     QFETCH(QByteArray, rows);
@@ -843,7 +859,7 @@ private slots:
                       "2023-02-04T16:22:33Z\n"
                       "1be3,TST12345,x45e-2,1673311455,-18000,120,75,,MANUAL,"
                       "2023-02-04T16:22:33Z\n")
-        << "Garmin" << QStringList{"Jour 09/01/2023 15:44 129/82/53"}
+        << "Garmin" << QStringList{"Matin 09/01/2023 09:44 129/82/53"}
         << QStringList{"ligne 3 : pouls absent"};
     QTest::newRow("Health Connect: no pulse in its records")
         << QByteArray("time,zoneOffset,systolic,diastolic,bodyPosition,measurementLocation\n"
@@ -913,6 +929,146 @@ private slots:
     QCOMPARE(outcome.rejected, qint64(refused.size()));
   }
 
+  // Files as meters' apps write them, each with what is filed (list, date,
+  // time, values, then the note and flags) and what the summary tells after
+  // its counts: sections left aside, readings at another offset, refusals.
+  // `roles`, when given, replaces the guessed roles as --colonnes does.
+  void meterAppFiles_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("roles");
+    QTest::addColumn<QStringList>("filed");
+    QTest::addColumn<QStringList>("told");
+    const QString skipped = QStringLiteral("ce ne sont pas des mesures de tension");
+    const QString ambiguous = QStringLiteral("Aucune date ne distingue le jour du mois : les dates "
+                                             "sont lues dans l'ordre jour/mois.");
+    const QByteArray beurer = "Date;Heure;Systolique (mmHg);Diastolique (mmHg);Pouls (bpm);"
+                              "Commentaire\r\n"
+                              "13/05/2024;07:05;131;84;66;-\r\n"
+                              "13/05/2024;20:10;128;82;71;apr\xC3\xA8s le d\xC3\xAEner\r\n"
+                              "\r\n"
+                              "Date;Heure;Poids (kg);IMC;Graisse (%)\r\n"
+                              "13/05/2024;07:00;96,0;31,5;35\r\n"
+                              "14/05/2024;07:00;95,8;31,4;35\r\n";
+    QTest::newRow("Beurer, a weight section")
+        << beurer << ""
+        << QStringList{"Matin 13/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 "
+                                                           "après le dîner"}
+        << QStringList{"lignes 5 à 7 : section « Poids » ignorée, " + skipped};
+    QTest::newRow("Beurer, the weights never read by the columns given")
+        << beurer << "date heure systolique diastolique pouls remarque"
+        << QStringList{"Matin 13/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 "
+                                                           "après le dîner"}
+        << QStringList{"lignes 5 à 7 : section « Poids » ignorée, " + skipped};
+    QTest::newRow("Beurer in German, a titled weight section, then blood pressures again")
+        << QByteArray("Datum;Uhrzeit;Sys;Dia;Puls\n03.05.2024;07:05;131;84;66\n"
+                      "Gewicht\nDatum;Uhrzeit;Gewicht;BMI;K\xC3\xB6rperfett\n"
+                      "03.05.2024;07:00;96,0;31,5;35\n"
+                      "Datum;Uhrzeit;Sys;Dia;Puls;Arrhythmie\n04.05.2024;21:30;135;88;72;x\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66",
+                       "Soir 04/05/2024 21:30 135/88/72 | pouls irrégulier"}
+        << QStringList{ambiguous, "lignes 3 à 5 : section « Gewicht » ignorée, " + skipped};
+    QTest::newRow("OMRON connect, \"-\" for nothing, an activity section")
+        << QByteArray("Date,Time,Systolic (mmHg),Diastolic (mmHg),Pulse (bpm),Symptoms,Consumed,"
+                      "TruRead,Notes\n"
+                      "May 03 2024,08:12,114,74,47,-,-,-,-\n"
+                      "May 03 2024,19:49,116,71,-,-,-,-,\u2014\n"
+                      "May 04 2024,08:02,118,75,N/A,-,-,-,NA\n"
+                      "Date,Steps (steps),Total Calories (kcal),Distance (km)\n"
+                      "May 03 2024,8120,2200,5.8\n")
+        << "" << QStringList{"Matin 03/05/2024 08:12 114/74/47"}
+        << QStringList{"lignes 5 à 6 : section « Steps » ignorée, " + skipped,
+                       "ligne 3 : pouls absent", "ligne 4 : pouls absent"};
+    QTest::newRow("UTC with the device's offset column, as -04:00 or minutes")
+        << QByteArray("Timestamp (GMT),Timezone offset,Systolic,Diastolic,Pulse\n"
+                      "2024-05-03 11:05:00,-04:00,131,84,66\n"
+                      "2024-05-03 23:40:00,-240,128,82,71\n"
+                      "2024-05-04 16:00:00,+02:00,120,80,60\n"
+                      "2024-05-05 05:30:00,,121,79,61\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Matin 05/05/2024 07:30 121/79/61",
+                       "Jour 04/05/2024 18:00 120/80/60", "Soir 03/05/2024 19:40 128/82/71"}
+        << QStringList{"2 relevés portaient un autre décalage horaire que celui de l'ordinateur : "
+                       "ils sont classés à l'heure de leur lieu de mesure."};
+    QTest::newRow("Garmin, Unix seconds and the offset in seconds")
+        << QByteArray("MeasurementTimeInSeconds,MeasurementTimeOffsetInSeconds,Systolic,"
+                      "Diastolic,Pulse\n1714748700,-14400,131,84,66\n")
+        << "" << QStringList{"Matin 03/05/2024 11:05 131/84/66"}
+        << QStringList{"1 relevé portait un autre décalage horaire que celui de l'ordinateur : "
+                       "il est classé à l'heure de son lieu de mesure."};
+    QTest::newRow("ISO times: their own offset kept, UTC converted, none as written")
+        << QByteArray("Date,Systolic,Diastolic,Pulse\n2024-05-03T07:05:00-04:00,131,84,66\n"
+                      "2024-05-03T05:05:00Z,128,82,71\n2024-05-03T09:05:00+00:00,120,80,60\n"
+                      "2024-05-03T21:15:00+02:00,121,79,61\n2024-05-04T06:50:00,122,78,62\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Matin 03/05/2024 07:05 128/82/71",
+                       "Matin 03/05/2024 11:05 120/80/60", "Matin 04/05/2024 06:50 122/78/62",
+                       "Soir 03/05/2024 21:15 121/79/61"}
+        << QStringList{"1 relevé portait un autre décalage horaire que celui de l'ordinateur : "
+                       "il est classé à l'heure de son lieu de mesure."};
+    QTest::newRow("iBP, two-digit years")
+        << QByteArray("Date,Time,Systolic,Diastolic,Heart Rate,Notes\n"
+                      "03/05/24,07:05,131,84,66,\n13/05/24,20:10,128,82,71,repos\n")
+        << ""
+        << QStringList{"Matin 03/05/2024 07:05 131/84/66", "Soir 13/05/2024 20:10 128/82/71 repos"}
+        << QStringList{};
+    QTest::newRow("Withings, Comments is the note")
+        << QByteArray("Date,\"Heart rate\",\"Systolic\",\"Diastolic\",\"Comments\"\n"
+                      "\"2024-05-03 07:05:00\",66,131,84,\"bras gauche\"\n")
+        << "" << QStringList{"Matin 03/05/2024 07:05 131/84/66 bras gauche"} << QStringList{};
+    QTest::newRow("French spreadsheet in Windows-1252, the flags by name")
+        << QByteArray("Date;Heure;Systolique;Diastolique;Fr\xE9quence cardiaque;Remarque;"
+                      "Traitement pris;Mouvement;Brassard mal plac\xE9\r\n"
+                      "13/05/2024;07:05;131;84;66;apr\xE8s caf\xE9;oui;;oui\r\n"
+                      "13/05/2024;20:10;128;82;71;;;oui;\r\n")
+        << ""
+        << QStringList{"Matin 13/05/2024 07:05 131/84/66 après café | traitement pris, brassard "
+                       "mal placé",
+                       "Soir 13/05/2024 20:10 128/82/71 | mouvement"}
+        << QStringList{};
+  }
+  void meterAppFiles() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, roles);
+    QFETCH(QStringList, filed);
+    QFETCH(QStringList, told);
+    test::TempHome home;
+    const QString path = home.path() + QStringLiteral("export.csv");
+    QVERIFY(test::WriteFile(path, file));
+    const CsvFileStart start = ReadCsvStart(path);
+    ColumnMapping mapping = start.guess;
+    if (!roles.isEmpty()) {
+      mapping.roles.fill(ColumnRole::Ignore);
+      const QStringList names = roles.split(u' ');
+      for (qsizetype i = 0; i < names.size(); ++i) {
+        for (int r = 0; r <= int(ColumnRole::OtherFlags); ++r) {
+          if (Folded(ColumnRoleText(ColumnRole(r))) == names[i]) {
+            mapping.roles[i] = ColumnRole(r);
+          }
+        }
+      }
+    }
+    QVERIFY(mapping.complete());
+    QString patient = QStringLiteral("Anne");
+    StoragePaths paths = SetupStorage(home.path(), patient);
+    Logbook book(patient, paths);
+    const ImportOutcome outcome = AppendCsvFile(book, path, mapping, start.separator);
+    QStringList readings = ReadingTexts(book.lists());
+    qsizetype i = 0;
+    for (DayPeriod p : kAllPeriods) {
+      for (const Reading &r : book.list(p).readings()) {
+        if (const ReadingContext *context = book.contexts().find(p, r)) {
+          QString &text = readings[i];
+          text += context->note.isEmpty() ? QString() : u' ' + context->note;
+          text += context->flags == 0 ? QString() : QStringLiteral(" | ") + context->flagsText();
+        }
+        ++i;
+      }
+    }
+    QCOMPARE(readings, filed);
+    QCOMPARE(outcome.summary.split(u'\n').mid(1), told);
+  }
+
   // Readings entered in date order, exported and imported into a new
   // patient, give the same measurement files, byte for byte: as CSV, as
   // FHIR, and from FHIR then CSV (the same CSV as straight from the lists).
@@ -975,11 +1131,14 @@ private slots:
 
   // The context of a reading out and back in, through CSV and FHIR: the
   // note as it was (formula, separators, quotes, accents) and the flag; a
-  // reading without context gets none.
+  // reading without context gets none. Through CSV every flag and the
+  // flags of a later version too.
   void contextRoundTrip_data() {
     QTest::addColumn<QString>("via");
     QTest::addColumn<QString>("note");
     QTest::addColumn<bool>("irregular");
+    QTest::addColumn<int>("flags"); // the other flags
+    QTest::addColumn<QString>("others");
     const QString notes[] = {QStringLiteral("=1+1"),
                              QStringLiteral("après le café, bras gauche"),
                              QStringLiteral("dit \"assez\"; très fatigué"),
@@ -990,18 +1149,26 @@ private slots:
     for (const char *via : {"csv", "fhir"}) {
       for (size_t i = 0; i < std::size(notes); ++i) {
         QTest::addRow("%s: %s%s", via, qPrintable(notes[i]), flags[i] ? ", irrégulier" : "")
-            << QString::fromLatin1(via) << notes[i] << flags[i];
+            << QString::fromLatin1(via) << notes[i] << flags[i] << 0 << QString();
       }
     }
+    for (ContextFlag flag : kAllContextFlags) {
+      QTest::addRow("csv: %s", qPrintable(ContextFlagText(flag)))
+          << "csv" << QString() << false << int(flag) << QString();
+    }
+    QTest::newRow("csv: every flag, a note, others")
+        << "csv" << QStringLiteral("assis") << true << 0xE << QStringLiteral("=toux; repos");
   }
   void contextRoundTrip() {
     QFETCH(QString, via);
     QFETCH(QString, note);
     QFETCH(bool, irregular);
+    QFETCH(int, flags);
+    QFETCH(QString, others);
     PeriodLists lists;
     lists.list(DayPeriod::Matin).append(test::MakeReading("07:15", 131, 84, 66, "02/03/2026"));
     lists.list(DayPeriod::Soir).append(test::MakeReading("20:05", 128, 82, 71, "02/03/2026"));
-    ReadingContext context{note, 0};
+    ReadingContext context{note, quint8(flags), others};
     context.set(ContextFlag::Irregular, irregular);
     ReadingContexts contexts;
     contexts.set(DayPeriod::Soir, lists.list(DayPeriod::Soir).readings()[0], context);
@@ -1154,7 +1321,7 @@ private slots:
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     lists.list(DayPeriod::Soir).append(test::CellsReading(cells));
     const QByteArray csv = ExportCsv(lists, std::nullopt, std::nullopt);
-    const QByteArray line = "2026-03-02;20:00;Soir;" + row + ";;\r\n";
+    const QByteArray line = "2026-03-02;20:00;Soir;" + row + ";;;;;;\r\n";
     QCOMPARE(csv.mid(csv.indexOf('\n') + 1), line + line);
     // Read back: the plain rows as bytes, the quoted ones as texts.
     CsvReader reader(';');
@@ -1173,7 +1340,7 @@ private slots:
     QStringList expected = cells;
     expected[0] = QStringLiteral("2026-03-02");
     expected.insert(2, QStringLiteral("Soir"));
-    expected << QString() << QString();
+    expected += QStringList(6);
     QCOMPARE(records, QList<QStringList>({records.value(0), expected, expected}));
   }
 
@@ -1221,7 +1388,7 @@ private slots:
         << QStringList{"03/03/2026 07:40 128/82/71"} << "";
     QTest::newRow("offset: the clock time where it was taken")
         << Bundle({Panel("2026-03-03T12:10:00+05:30", 128, 82), Rate("2026-03-03T06:40:00Z", 71)})
-        << QStringList{"03/03/2026 12:10 128/82/71"} << "";
+        << QStringList{"03/03/2026 12:10 128/82/71"} << kOtherOffset;
     QTest::newRow("fraction of a second, UTC")
         << Bundle({Panel("2026-03-03T06:40:59.999Z", 128, 82), Rate("2026-03-03T06:44:00Z", 71)})
         << normal << "";
@@ -1289,7 +1456,7 @@ private slots:
            "« next ») ne sont pas importées.";
     QTest::newRow("offsets of a watch abroad")
         << Bundle({Panel("2024-05-03T07:05:00-04:00", 128, 82), Rate("2024-05-03T11:06:00Z", 71)})
-        << QStringList{"03/05/2024 07:05 128/82/71"} << "";
+        << QStringList{"03/05/2024 07:05 128/82/71"} << kOtherOffset;
     // The rate nearest in time and in the file is another panel's.
     QTest::newRow("rate named by hasMember, and by an id")
         << bundle({}, {entry("urn:uuid:p1", Panel(t, 128, 82), "hasMember", "urn:uuid:r2"),
@@ -1695,7 +1862,7 @@ private slots:
     QCOMPARE(calls, how == u"missing" ? 0 : 1);
     if (how.isEmpty() || how == u"dry run") {
       QCOMPARE(outcome.summary,
-               QStringLiteral("2 relevés importés, 1 doublons ignorés, 1 lignes rejetées.\n"
+               QStringLiteral("2 relevés importés, 1 doublon ignoré, 1 ligne rejetée.\n"
                               "Aucune date ne distingue le jour du mois : les dates sont lues "
                               "dans l'ordre jour/mois.\nligne 5 : systolique illisible"));
     }

@@ -211,7 +211,7 @@ void TestMeter::import_data() {
   QTest::newRow("filed and refused")
       << QStringList{} << QStringList{head + " 01 00 00", "04 FF 07 50 00 5D 00 47 00"} << -1
       << QStringList{"Matin 02/03/2026 07:10 120/80/71"}
-      << QStringLiteral("1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
+      << QStringLiteral("1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
                         "relevé 2 : systolique non mesurée");
   QTest::newRow("duplicates: already there, sent twice")
       << QStringList{"Matin 02/03/2026 07:10 120/80/71"}
@@ -219,20 +219,20 @@ void TestMeter::import_data() {
                      "06 82 00 50 00 5D 00 EA 07 03 02 06 00 00 47 00",
                      "06 82 00 50 00 5D 00 EA 07 03 02 06 00 00 47 00"}
       << -1 << QStringList{"Nuit 02/03/2026 06:00 130/80/71"}
-      << QStringLiteral("1 relevés importés, 3 doublons ignorés, 0 lignes rejetées.");
+      << QStringLiteral("1 relevé importé, 3 doublons ignorés, 0 ligne rejetée.");
   QTest::newRow("one user of the meter")
       << QStringList{}
       << QStringList{head + " 01 00 00", "1E 82 00 50 00 5D 00 EA 07 03 02 07 0A 1E 47 00 02 00 00",
                      head + " FF 00 00", "06 8C 00 50 00 5D 00 EA 07 03 02 07 0A 1E 47 00",
                      "1C FF 07 FF 07 FF 07 FF 07 02 00 00"}
       << 1 << QStringList{"Matin 02/03/2026 07:10 120/80/71", "Matin 02/03/2026 07:10 140/80/71"}
-      << QStringLiteral("2 relevés importés, 0 doublons ignorés, 0 lignes rejetées.\n"
+      << QStringLiteral("2 relevés importés, 0 doublon ignoré, 0 ligne rejetée.\n"
                         "3 relevés d'un autre utilisateur du tensiomètre ignorés.");
   QTest::newRow("dated at reception, implausible values")
       << QStringList{} << QStringList{"04 78 00 50 00 5D 00 47 00", "04 FF 17 50 00 5D 00 47 00"}
       << -1 << QStringList{"Matin 02/03/2026 07:15 120/80/71"}
-      << QStringLiteral("1 relevés importés, 0 doublons ignorés, 1 lignes rejetées.\n"
-                        "1 relevés datés à leur réception : l'horloge du tensiomètre n'a pas été "
+      << QStringLiteral("1 relevé importé, 0 doublon ignoré, 1 ligne rejetée.\n"
+                        "1 relevé daté à sa réception : l'horloge du tensiomètre n'a pas été "
                         "utilisée.\n"
                         "relevé 2 : valeurs invraisemblables");
 }
@@ -249,7 +249,7 @@ void TestMeter::import() {
   for (const QString &record : records) {
     meter.add(Hex(record), kReceived);
   }
-  const CsvImport &done = meter.finish();
+  const ImportSink &done = meter.finish();
   QCOMPARE(ListTexts({&done.accepted(DayPeriod::Matin), &done.accepted(DayPeriod::Jour),
                       &done.accepted(DayPeriod::Soir), &done.accepted(DayPeriod::Nuit)}),
            accepted);
