@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/qt_tray.h"
+#include "readings/reading_commands.h"
 #include "reports/report_files.h"
 #include "series/report_data.h"
 #include "series_window/series_window.h"
@@ -339,8 +340,8 @@ void SeriesCompanion::end(RunState state) {
 bool SeriesCompanion::fileReading(const GuidedReading &typed, QString *line, QWidget *parent) {
   Logbook &book = main_.logbook();
   const QDateTime now = clock().now();
-  const AddOutcome added = AddReading(book, now.date(), Minutes(now.time()), typed.systolic,
-                                      typed.diastolic, typed.pulse, &dialogs(), parent);
+  const AddOutcome added = AddReadingAsking(book, now.date(), Minutes(now.time()), typed.systolic,
+                                            typed.diastolic, typed.pulse, parent);
   if (!added.period) {
     return false;
   }

@@ -4,7 +4,6 @@
 #include "logbook/reports.h"
 #include "measurements/classification.h"
 #include "measurements/parse.h"
-#include "platform/dialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,12 +68,6 @@ bool IsPlausibleReading(qint64 systolic, qint64 diastolic, qint64 pulse) {
          within(pulse, kPulseRange) && diastolic < systolic;
 }
 
-QString UnusualValuesQuestion(qint64 systolic, qint64 diastolic) {
-  return QStringLiteral("Valeurs inhabituelles : %1/%2. Enregistrer quand même ?")
-      .arg(systolic)
-      .arg(diastolic);
-}
-
 std::optional<qint64> TypedNumber(const QString &text) {
   const QString trimmed = text.trimmed();
   if (trimmed.isEmpty() || trimmed.size() > 9) {
@@ -102,68 +95,51 @@ qsizetype FindSameReading(const PeriodListModel &list, const Reading &reading) {
   return -1;
 }
 
+QList<int> ListRows(const PeriodListModel &list, QList<int> rows) {
+  rows = SortedRows(std::move(rows));
+  rows.erase(std::remove_if(rows.begin(), rows.end(),
+                            [&list](int row) { return row < 0 || row >= list.size(); }),
+             rows.end());
+  return rows;
+}
+
 AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
-                      const QString &diastolic, const QString &pulse, Dialogs *questions,
-                      QWidget *parent) {
+                      const QString &diastolic, const QString &pulse, AddAnswers answers) {
+  AddOutcome outcome;
   const std::array<const QString *, 3> texts = {&systolic, &diastolic, &pulse};
   for (int i = 0; i < 3; ++i) {
     if (texts[size_t(i)]->isEmpty()) {
-      return {std::nullopt, i};
+      outcome.firstEmptyField = i;
+      return outcome;
     }
   }
   std::array<qint64, 3> values{};
   for (int i = 0; i < 3; ++i) {
     const std::optional<qint64> number = TypedNumber(*texts[size_t(i)]);
     if (!number) {
-      AddOutcome refused;
-      refused.notANumberField = i;
-      return refused;
+      outcome.notANumberField = i;
+      return outcome;
     }
     values[size_t(i)] = *number;
   }
-  Reading reading = MakeReadingFromValues(date, minutes, values[0], values[1], values[2]);
-  const DayPeriod period = PeriodOfTime(reading[Reading::Time]);
-  if (questions) {
-    const QString title = QStringLiteral("Ajouter");
-    if (!IsPlausibleReading(values[0], values[1], values[2]) &&
-        !questions->askYesNo(parent, Dialogs::Icon::Warning, title,
-                             UnusualValuesQuestion(values[0], values[1]), Dialogs::Default::No)) {
-      AddOutcome declined;
-      declined.declined = true;
-      return declined;
-    }
-    if (FindSameReading(book.list(period), reading) >= 0 &&
-        !questions->askYesNo(
-            parent, Dialogs::Icon::Question, title,
-            QStringLiteral("Le relevé du %1 à %2 (%3/%4, pouls %5) est déjà dans la liste %6. "
-                           "L'ajouter une seconde fois ?")
-                .arg(reading[Reading::Date], reading[Reading::Time], reading[Reading::Systolic],
-                     reading[Reading::Diastolic], reading[Reading::Pulse], PeriodInfo(period).name),
-            Dialogs::Default::No)) {
-      AddOutcome declined;
-      declined.declined = true;
-      return declined;
-    }
+  outcome.reading = MakeReadingFromValues(date, minutes, values[0], values[1], values[2]);
+  outcome.list = PeriodOfTime(outcome.reading[Reading::Time]);
+  outcome.unusual = !IsPlausibleReading(values[0], values[1], values[2]);
+  outcome.duplicate = FindSameReading(book.list(outcome.list), outcome.reading) >= 0;
+  if ((outcome.unusual && !answers.unusualConfirmed) ||
+      (outcome.duplicate && !answers.duplicateConfirmed)) {
+    return outcome;
   }
-  book.list(period).append(std::move(reading));
-  return {period, -1};
+  book.list(outcome.list).append(outcome.reading);
+  outcome.period = outcome.list;
+  return outcome;
 }
 
-int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &dialogs,
-                   QWidget *parent) {
+int DeleteReadings(Logbook &book, DayPeriod period, QList<int> confirmed) {
   PeriodListModel &list = book.list(period);
   int removed = 0;
   // Each removal shifts the rows after it up by one.
-  for (int row : SortedRows(std::move(marked))) {
-    if (row < 0 || row - removed >= list.size()) {
-      continue;
-    }
-    const bool yes = dialogs.askYesNo(
-        parent, Dialogs::Icon::Warning, QStringLiteral("Suppression"),
-        QStringLiteral("Êtes-vous sûr(e) de vouloir supprimer définitivement ces données ?"));
-    if (!yes) {
-      continue;
-    }
+  for (int row : ListRows(list, std::move(confirmed))) {
     const Reading gone = list.reading(row - removed);
     list.removeReading(row - removed);
     ++removed;
@@ -176,74 +152,61 @@ int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &
 
 namespace {
 
-// Why a typed cell text is refused, or "" when it is accepted.
-QString RefusedCellReason(int cell, const QString &text) {
+// Why a typed cell text is refused, or None when it is accepted.
+CellRefusal RefusedCell(int cell, const QString &text) {
   static const QRegularExpression date(QStringLiteral("^\\d{2}/\\d{2}/\\d{4}$"));
   static const QRegularExpression time(QStringLiteral("^\\d{2}:\\d{2}$"));
   switch (cell) {
   case Reading::Date:
-    if (!date.match(text).hasMatch() ||
-        !QDate::fromString(text, QStringLiteral("dd/MM/yyyy")).isValid()) {
-      return QStringLiteral("« %1 » n'est pas une date : écrivez le jour, le mois et l'année "
-                            "sous la forme jj/mm/aaaa, par exemple 08/12/2026.")
-          .arg(text);
-    }
-    return QString();
+    return date.match(text).hasMatch() &&
+                   QDate::fromString(text, QStringLiteral("dd/MM/yyyy")).isValid()
+               ? CellRefusal::None
+               : CellRefusal::NotADate;
   case Reading::Time:
-    if (!time.match(text).hasMatch() ||
-        !QTime::fromString(text, QStringLiteral("hh:mm")).isValid()) {
-      return QStringLiteral("« %1 » n'est pas une heure : écrivez les heures et les minutes "
-                            "sous la forme hh:mm, par exemple 08:30.")
-          .arg(text);
-    }
-    return QString();
+    return time.match(text).hasMatch() && QTime::fromString(text, QStringLiteral("hh:mm")).isValid()
+               ? CellRefusal::None
+               : CellRefusal::NotATime;
   default: {
     const qint64 *range = cell == Reading::Systolic    ? kSystolicRange
                           : cell == Reading::Diastolic ? kDiastolicRange
                                                        : kPulseRange;
     const std::optional<qint64> number = TypedNumber(text);
-    if (!number || *number < range[0] || *number > range[1]) {
-      return QStringLiteral("« %1 » n'est pas une valeur possible : écrivez un nombre entier "
-                            "de %2 à %3.")
-          .arg(text)
-          .arg(range[0])
-          .arg(range[1]);
-    }
-    return QString();
+    return number && *number >= range[0] && *number <= range[1] ? CellRefusal::None
+                                                                : CellRefusal::NotAValue;
   }
   }
 }
 
 } // namespace
 
-ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell,
-                             Dialogs &dialogs, QWidget *parent) {
-  ModifyOutcome outcome;
+QList<CellOutcome> ModifyReadings(Logbook &book, DayPeriod period, int cell,
+                                  QList<CellChange> changes) {
+  QList<CellOutcome> outcomes;
   if (cell < Reading::Date || cell > Reading::Pulse) {
-    return outcome; // the diagnosis sentence is never edited by hand
+    return outcomes; // the diagnosis sentence is never edited by hand
   }
+  std::stable_sort(changes.begin(), changes.end(),
+                   [](const CellChange &a, const CellChange &b) { return a.row < b.row; });
   PeriodListModel &list = book.list(period);
-  const QString title = QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)];
   int moved = 0; // each reading moved away shifts the rows after it up by one
-  for (int selectedRow : SortedRows(std::move(selected))) {
-    const int row = selectedRow - moved;
-    if (selectedRow < 0 || row >= list.size()) {
+  for (qsizetype i = 0; i < changes.size(); ++i) {
+    if (i > 0 && changes[i].row == changes[i - 1].row) {
+      continue; // one change per row
+    }
+    CellOutcome &outcome = outcomes.emplace_back();
+    outcome.row = changes[i].row;
+    outcome.text = changes[i].text.trimmed();
+    const int row = outcome.row - moved;
+    if (outcome.row < 0 || row >= list.size() || outcome.text.isEmpty()) {
       continue;
     }
-    const QString answer = dialogs
-                               .inputText(parent, title, QStringLiteral("Nouvelles données :"),
-                                          list.reading(row)[cell])
-                               .trimmed();
-    if (answer.isEmpty()) {
-      continue;
-    }
-    if (const QString reason = RefusedCellReason(cell, answer); !reason.isEmpty()) {
-      dialogs.information(parent, title, reason + QStringLiteral("\n\nLe relevé n'a pas changé."));
+    outcome.refused = RefusedCell(cell, outcome.text);
+    if (outcome.refused != CellRefusal::None) {
       continue;
     }
     const Reading before = list.reading(row);
-    list.setCell(row, cell, answer);
-    ++outcome.changed;
+    list.setCell(row, cell, outcome.text);
+    outcome.changed = true;
     const Reading &changed = list.reading(row);
     if (cell == Reading::Systolic || cell == Reading::Diastolic) {
       // The same sentence "Ajouter" writes for these values.
@@ -252,23 +215,20 @@ ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selecte
           DiagnosisSentence(changed.value(Reading::Systolic), changed.value(Reading::Diastolic)));
     }
     if (cell == Reading::Time) {
-      const DayPeriod now = PeriodOfTime(answer);
+      const DayPeriod now = PeriodOfTime(outcome.text);
       if (now != period) {
         Reading reading = changed;
         list.removeReading(row);
         ++moved;
         book.list(now).append(reading);
         RekeyContext(book, period, before, now, reading);
-        outcome.movedTo.append(now);
-        dialogs.information(parent, title,
-                            QStringLiteral("Le relevé de %1 a été déplacé dans la liste « %2 ».")
-                                .arg(answer, PeriodInfo(now).tabText.simplified()));
+        outcome.movedTo = now;
         continue;
       }
     }
     RekeyContext(book, period, before, period, list.reading(row));
   }
-  return outcome;
+  return outcomes;
 }
 
 QString ReadingDetailsText(const Reading &r) {
@@ -403,35 +363,22 @@ QString FailureLines(const QList<PeriodFileError> &failed, const FileError &cont
   return lines.join(u'\n');
 }
 
-bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget *parent) {
-  const SaveOutcome saved = SaveLogbook(book);
-  if (const QString outside = OutsideChangesText(saved); !outside.isEmpty()) {
-    dialogs.information(parent, QStringLiteral("Sauvegarde"), outside);
-  }
-  QList<PeriodFileError> lost = FailuresHoldingReadings(book, saved.failed);
-  if (!lost.isEmpty()) {
-    std::sort(lost.begin(), lost.end(), [](const PeriodFileError &a, const PeriodFileError &b) {
-      return PeriodIndex(a.period) < PeriodIndex(b.period);
-    });
-    const QString text =
-        QStringLiteral("Les mesures de « ") + book.patient() +
-        QStringLiteral(" » n'ont pas pu être enregistrées (") + FailedPeriodNames(lost) +
-        QStringLiteral(").\n\n") + FailureLines(lost) +
-        QStringLiteral("\n\nSi vous changez de patient maintenant, ces mesures seront perdues.\n"
-                       "Voulez-vous tout de même changer de patient ?");
-    if (!dialogs.askYesNo(parent, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"), text,
-                          Dialogs::Default::No)) {
-      return false;
-    }
+SwitchOutcome SwitchPatient(Logbook &book, const QString &name, bool evenIfUnsaved) {
+  SwitchOutcome outcome;
+  outcome.saved = SaveLogbook(book);
+  outcome.unsaved = FailuresHoldingReadings(book, outcome.saved.failed);
+  std::sort(outcome.unsaved.begin(), outcome.unsaved.end(),
+            [](const PeriodFileError &a, const PeriodFileError &b) {
+              return PeriodIndex(a.period) < PeriodIndex(b.period);
+            });
+  if (!outcome.unsaved.isEmpty() && !evenIfUnsaved) {
+    return outcome;
   }
   book.setPatient(name);
-  QStringList notices;
-  const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);
-  if (const QString text = UnreadableFilesText(unreadable, notices, UnreadableContextFile(book));
-      !text.isEmpty()) {
-    dialogs.warning(parent, QStringLiteral("Chargement"), text);
-  }
-  return true;
+  outcome.unreadable = LoadLogbook(book, &outcome.notices);
+  outcome.unreadableContext = UnreadableContextFile(book);
+  outcome.switched = true;
+  return outcome;
 }
 
 ArchiveRun ArchiveLogbook(Logbook &book) {

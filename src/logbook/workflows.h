@@ -1,13 +1,15 @@
 #pragma once
 
 // What the window and the command line do with a logbook, without widgets:
-// each workflow acts on the lists and the files and reports its outcome; the
-// callers show it. Questions go through the Dialogs interface given.
+// each workflow acts on the lists and the files and reports its outcome. A
+// workflow never asks: what needs the person's word comes back as a finding,
+// and the caller, once it has the answer, calls again with it.
 
 #include "common/day_period.h"
 #include "logbook/archiving.h"
 #include "logbook/patient_store.h"
 #include "measurements/measurement_file.h"
+#include "measurements/reading.h"
 
 #include <QDate>
 #include <QList>
@@ -16,22 +18,34 @@
 #include <array>
 #include <optional>
 
-class QWidget;
-
 namespace tl {
 
-class Dialogs;
 class Logbook;
 class PeriodListModel;
-class Reading;
 
 // --- Adding a reading ("Ajouter") ----------------------------------------
 
+// The person's answers to what AddReading found; "no" until asked.
+struct AddAnswers {
+  bool unusualConfirmed = false;   // file values outside the plausible ranges
+  bool duplicateConfirmed = false; // file a second copy of a reading of the list
+};
+
 struct AddOutcome {
-  std::optional<DayPeriod> period; // where the reading went; empty when refused
+  std::optional<DayPeriod> period; // where the reading went; empty when not filed
   int firstEmptyField = -1;        // when refused: 0 systolic, 1 diastolic, 2 pulse
   int notANumberField = -1;        // when refused: the first value that is no number
-  bool declined = false;           // the user answered "Non" to a question
+  // Found in the typed values, whether answered or not.
+  bool unusual = false;              // outside the plausible ranges
+  bool duplicate = false;            // the same date, time and values are already in `list`
+  Reading reading;                   // as read from the texts (and filed, when it was)
+  DayPeriod list = DayPeriod::Matin; // the list of its time
+
+  // Left unfiled only because `given` does not confirm a finding.
+  bool awaitsAnswers(const AddAnswers &given) const {
+    return !period && firstEmptyField < 0 && notANumberField < 0 &&
+           ((unusual && !given.unusualConfirmed) || (duplicate && !given.duplicateConfirmed));
+  }
 };
 
 // The plausible ranges of the three values (mmHg, beats per minute).
@@ -41,49 +55,65 @@ inline constexpr qint64 kPulseRange[2] = {30, 220};
 
 // Whether the three values are within their ranges, the diastolic below the systolic.
 bool IsPlausibleReading(qint64 systolic, qint64 diastolic, qint64 pulse);
-// "Valeurs inhabituelles : S/D. Enregistrer quand même ?"
-QString UnusualValuesQuestion(qint64 systolic, qint64 diastolic);
 // The value of a typed text that is a whole decimal number (blanks around
 // it allowed), or nothing ("14O", "", "1,5").
 std::optional<qint64> TypedNumber(const QString &text);
 // The row of `list` holding the same date, time and three values, or -1.
 qsizetype FindSameReading(const PeriodListModel &list, const Reading &reading);
+// The rows of `list` among `rows`, in list order, each once.
+QList<int> ListRows(const PeriodListModel &list, QList<int> rows);
 
 // Files the reading typed as three value texts on `date` at `minutes` past
 // midnight at the end of the list of its period, the diagnosis sentence by
 // the classification. Refused, with nothing changed, when a value text is
-// empty or no whole number. With `questions`, values outside the plausible
-// ranges and a reading already in the list are filed only once confirmed
-// ("Non" by default).
+// empty or no whole number. Values outside the plausible ranges, and a
+// reading already in its list, are reported; such a reading is filed only
+// when `answers` confirm every finding, so nothing is filed before all the
+// answers are known.
 AddOutcome AddReading(Logbook &book, QDate date, int minutes, const QString &systolic,
-                      const QString &diastolic, const QString &pulse, Dialogs *questions = nullptr,
-                      QWidget *parent = nullptr);
+                      const QString &diastolic, const QString &pulse, AddAnswers answers = {});
 
 // --- Deleting, changing and showing readings ------------------------------
 
-// Deletes the rows `marked` of a period list, asking once per row
-// ("Suppression"); the rows are those marked when the command starts, in
-// list order. A list emptied this way loses its file at the next save, in
-// the same batch as its notes, so that neither comes back at the next
-// start without the other. Returns how many rows went.
-int DeleteReadings(Logbook &book, DayPeriod period, QList<int> marked, Dialogs &dialogs,
-                   QWidget *parent);
+// Deletes the rows `confirmed` of a period list (numbered as before the
+// call; repeated rows and rows past the end are ignored). A list emptied this
+// way loses its file at the next save, in the same batch as its notes, so
+// that neither comes back at the next start without the other. Returns how
+// many rows went.
+int DeleteReadings(Logbook &book, DayPeriod period, QList<int> confirmed);
 
-// What changing cells of readings did.
-struct ModifyOutcome {
-  int changed = 0;          // cells changed
-  QList<DayPeriod> movedTo; // one entry per reading moved to another list
+// A new text for one cell of a row of a period list.
+struct CellChange {
+  int row = -1; // numbered as before the call
+  QString text;
 };
 
-// Asks a new text for `cell` (date to pulse; never the diagnosis) of each
-// row in `selected`; an empty answer leaves the cell. A date must be a day
-// written dd/MM/yyyy, a time hh:mm, a value a whole number in its plausible
-// range: otherwise a message says why and the cell keeps its text. A new
-// systolic or diastolic rewrites the diagnosis sentence; a new time of
-// another period moves the reading to the end of that period's list, and a
-// message says so.
-ModifyOutcome ModifyReadings(Logbook &book, DayPeriod period, QList<int> selected, int cell,
-                             Dialogs &dialogs, QWidget *parent);
+// Why a cell text was refused.
+enum class CellRefusal {
+  None,
+  NotADate,  // no day written dd/MM/yyyy
+  NotATime,  // no time written hh:mm
+  NotAValue, // no whole number within the value's plausible range
+};
+
+// What a CellChange did.
+struct CellOutcome {
+  int row = -1;         // as given
+  QString text;         // as applied, blanks around it removed
+  bool changed = false; // false for an empty text, a refusal or no such row
+  CellRefusal refused = CellRefusal::None;
+  std::optional<DayPeriod> movedTo; // the list the reading went to
+};
+
+// Sets `cell` (date to pulse; never the diagnosis) of each row changed, in
+// row order; an empty text leaves the cell. A date must be a day written
+// dd/MM/yyyy, a time hh:mm, a value a whole number in its plausible range:
+// otherwise the cell keeps its text. A new systolic or diastolic rewrites the
+// diagnosis sentence; a new time of another period moves the reading to the
+// end of that period's list (the rows after it move up). One outcome per
+// change, in row order.
+QList<CellOutcome> ModifyReadings(Logbook &book, DayPeriod period, int cell,
+                                  QList<CellChange> changes);
 
 // The text of the "Détails tension" box of one reading.
 QString ReadingDetailsText(const Reading &reading);
@@ -133,11 +163,24 @@ QList<PeriodFileError> FailuresHoldingReadings(const Logbook &book,
 
 // --- Changing patient, archiving, printing ---------------------------------
 
+// What changing patient did.
+struct SwitchOutcome {
+  bool switched = false;
+  SaveOutcome saved; // the save of the outgoing patient's lists
+  // The lists holding readings that could not be saved, Matin to Nuit: those
+  // readings would be lost by switching.
+  QList<PeriodFileError> unsaved;
+  // When switched: the files of the incoming patient that could not be read.
+  QList<PeriodFileError> unreadable;
+  QStringList notices;
+  FileError unreadableContext;
+};
+
 // Makes `name` the logbook's patient: saves the outgoing lists under the
 // outgoing names, then sets the name and paths and reloads the lists. When a
-// list holding readings could not be saved, a "Sauvegarde" question naming
-// each failure lets the user stay: false then, and nothing changed.
-bool SwitchPatient(Logbook &book, const QString &name, Dialogs &dialogs, QWidget *parent);
+// list holding readings could not be saved, nothing changes unless
+// `evenIfUnsaved`: the outcome names those lists for the person to decide.
+SwitchOutcome SwitchPatient(Logbook &book, const QString &name, bool evenIfUnsaved = false);
 
 // "Archiver", once confirmed: saves the lists (what is archived is what they
 // show), moves the patient's files into the archive folder, and empties the

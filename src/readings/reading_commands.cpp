@@ -198,7 +198,75 @@ void DrawGraphs(MainWindowApi &main, DayPeriod period, const GraphSeries &series
   }
 }
 
+// "Valeurs inhabituelles : S/D. Enregistrer quand même ?"
+QString UnusualValuesQuestion(const Reading &r) {
+  return QStringLiteral("Valeurs inhabituelles : %1/%2. Enregistrer quand même ?")
+      .arg(r[Reading::Systolic], r[Reading::Diastolic]);
+}
+
+QString SecondCopyQuestion(const Reading &r, DayPeriod list) {
+  return QStringLiteral("Le relevé du %1 à %2 (%3/%4, pouls %5) est déjà dans la liste %6. "
+                        "L'ajouter une seconde fois ?")
+      .arg(r[Reading::Date], r[Reading::Time], r[Reading::Systolic], r[Reading::Diastolic],
+           r[Reading::Pulse], PeriodInfo(list).name);
+}
+
+// Why "Modifier" refused a typed cell text, for its message.
+QString RefusedCellText(int cell, CellRefusal refused, const QString &text) {
+  switch (refused) {
+  case CellRefusal::NotADate:
+    return QStringLiteral("« %1 » n'est pas une date : écrivez le jour, le mois et l'année "
+                          "sous la forme jj/mm/aaaa, par exemple 08/12/2026.")
+        .arg(text);
+  case CellRefusal::NotATime:
+    return QStringLiteral("« %1 » n'est pas une heure : écrivez les heures et les minutes "
+                          "sous la forme hh:mm, par exemple 08:30.")
+        .arg(text);
+  case CellRefusal::NotAValue: {
+    const qint64 *range = cell == Reading::Systolic    ? kSystolicRange
+                          : cell == Reading::Diastolic ? kDiastolicRange
+                                                       : kPulseRange;
+    return QStringLiteral("« %1 » n'est pas une valeur possible : écrivez un nombre entier "
+                          "de %2 à %3.")
+        .arg(text)
+        .arg(range[0])
+        .arg(range[1]);
+  }
+  case CellRefusal::None:
+    break;
+  }
+  return QString();
+}
+
 } // namespace
+
+AddOutcome AddReadingAsking(Logbook &book, QDate date, int minutes, const QString &systolic,
+                            const QString &diastolic, const QString &pulse, QWidget *parent) {
+  const QString title = QStringLiteral("Ajouter");
+  AddAnswers answers;
+  AddOutcome added = AddReading(book, date, minutes, systolic, diastolic, pulse, answers);
+  // Each question is asked once; a finding that appears only on the second
+  // call (the list changed meanwhile) is asked about in its turn.
+  while (added.awaitsAnswers(answers)) {
+    if (added.unusual && !answers.unusualConfirmed) {
+      if (!dialogs().askYesNo(parent, Dialogs::Icon::Warning, title,
+                              UnusualValuesQuestion(added.reading), Dialogs::Default::No)) {
+        return added;
+      }
+      answers.unusualConfirmed = true;
+    }
+    if (added.duplicate && !answers.duplicateConfirmed) {
+      if (!dialogs().askYesNo(parent, Dialogs::Icon::Question, title,
+                              SecondCopyQuestion(added.reading, added.list),
+                              Dialogs::Default::No)) {
+        return added;
+      }
+      answers.duplicateConfirmed = true;
+    }
+    added = AddReading(book, date, minutes, systolic, diastolic, pulse, answers);
+  }
+  return added;
+}
 
 void FileWithLastReading(MainWindowApi &main, DayPeriod period, const ReadingContext &context) {
   PeriodListModel &list = main.lists().list(period);
@@ -261,10 +329,9 @@ SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown) {
 
 void AddReadingCommand(MainWindowApi &main) {
   const QDate date = InputDate(main);
-  const AddOutcome added =
-      AddReading(main.logbook(), date, InputMinutes(main), FieldText(main, kValueFields[0]),
-                 FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]), &dialogs(),
-                 main.window());
+  const AddOutcome added = AddReadingAsking(
+      main.logbook(), date, InputMinutes(main), FieldText(main, kValueFields[0]),
+      FieldText(main, kValueFields[1]), FieldText(main, kValueFields[2]), main.window());
   int fieldToFix = -1;
   if (added.firstEmptyField >= 0) {
     dialogs().message(main.window(), Dialogs::Icon::Information, QStringLiteral("Erreur!"),
@@ -281,8 +348,8 @@ void AddReadingCommand(MainWindowApi &main) {
             .arg(names[added.notANumberField],
                  FieldText(main, kValueFields[size_t(added.notANumberField)])));
     fieldToFix = added.notANumberField;
-  } else if (added.declined) {
-    fieldToFix = 0;
+  } else if (!added.period) {
+    fieldToFix = 0; // a question answered "Non"
   }
   if (!added.period) {
     // What was typed stays, and the field to complete or correct takes the
@@ -318,8 +385,16 @@ void DeleteMarkedReadings(MainWindowApi &main) {
   if (!CurrentListPeriod(main, &period)) {
     return;
   }
-  const int removed =
-      DeleteReadings(main.logbook(), period, main.markedRows(period), dialogs(), main.window());
+  // One question per row, in list order; the rows said yes to go together.
+  QList<int> confirmed;
+  for (int row : ListRows(main.lists().list(period), main.markedRows(period))) {
+    if (dialogs().askYesNo(
+            main.window(), Dialogs::Icon::Warning, QStringLiteral("Suppression"),
+            QStringLiteral("Êtes-vous sûr(e) de vouloir supprimer définitivement ces données ?"))) {
+      confirmed << row;
+    }
+  }
+  const int removed = DeleteReadings(main.logbook(), period, confirmed);
   if (removed == 0) {
     return;
   }
@@ -358,9 +433,42 @@ void ModifyReadingCell(MainWindowApi &main, int cell) {
   if (!CurrentListPeriod(main, &period)) {
     return;
   }
-  const ModifyOutcome modified = ModifyReadings(main.logbook(), period, main.selectedRows(period),
-                                                cell, dialogs(), main.window());
-  if (modified.changed > 0) {
+  if (cell < Reading::Date || cell > Reading::Pulse) {
+    return; // the diagnosis sentence is never edited by hand
+  }
+  PeriodListModel &list = main.lists().list(period);
+  const QString title = QStringLiteral("Modifier ") + ReadingColumnTitles()[size_t(cell)];
+  int changed = 0;
+  int moved = 0; // each reading moved away shifts the rows after it up by one
+  // One row at a time: each answer is told about before the next question.
+  for (int selected : ListRows(list, main.selectedRows(period))) {
+    const int row = selected - moved;
+    if (row >= list.size()) {
+      break;
+    }
+    const QString answer = dialogs().inputText(
+        main.window(), title, QStringLiteral("Nouvelles données :"), list.reading(row)[cell]);
+    const QList<CellOutcome> done =
+        ModifyReadings(main.logbook(), period, cell, {CellChange{row, answer}});
+    if (done.isEmpty()) {
+      continue;
+    }
+    const CellOutcome &outcome = done[0];
+    if (outcome.refused != CellRefusal::None) {
+      dialogs().information(main.window(), title,
+                            RefusedCellText(cell, outcome.refused, outcome.text) +
+                                QStringLiteral("\n\nLe relevé n'a pas changé."));
+    }
+    changed += outcome.changed ? 1 : 0;
+    if (outcome.movedTo) {
+      ++moved;
+      dialogs().information(
+          main.window(), title,
+          QStringLiteral("Le relevé de %1 a été déplacé dans la liste « %2 ».")
+              .arg(outcome.text, PeriodInfo(*outcome.movedTo).tabText.simplified()));
+    }
+  }
+  if (changed > 0) {
     SaveChange(main);
     // The same refresh as "Ajouter": counts, averages and graphs.
     main.updateStatusCounts();

@@ -4,9 +4,16 @@
 #include "common/day_period.h"
 #include "measurements/reading_context.h"
 
+#include <QDate>
+#include <QString>
+
+class QWidget;
+
 namespace tl {
 
+class Logbook;
 class MainWindowApi;
+struct AddOutcome;
 
 // The commands of the input panel, the list menu and the averages page.
 // Each reads and writes the main window's controls by number.
@@ -21,6 +28,12 @@ SaveOutcome SaveChange(MainWindowApi &main, bool outsideShown = true);
 // The status-bar text for what `saved` could not write ("Non enregistré :
 // Soir"), or "" when all was.
 QString UnsavedNote(MainWindowApi &main, const SaveOutcome &saved);
+// Files a typed reading as AddReading does, asking first, "Non" by default
+// and in this order, about values outside the plausible ranges and about a
+// second copy of a reading of its list. Shared by "Ajouter" and the guided
+// series; `parent` owns the questions.
+AddOutcome AddReadingAsking(Logbook &book, QDate date, int minutes, const QString &systolic,
+                            const QString &diastolic, const QString &pulse, QWidget *parent);
 // "Ajouter", Enter in a value field or the note: the reading with the note
 // and flags of the input panel.
 void AddReadingCommand(MainWindowApi &main);

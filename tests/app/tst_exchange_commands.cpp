@@ -531,7 +531,7 @@ private slots:
     env.dialogs.answerText(csv);
     RunMenuCommand(*main, ToInt(ControlId::MenuExportCsv));
 
-    QVERIFY(SwitchPatient(main->logbook(), QStringLiteral("Bruno"), env.dialogs, main.get()));
+    QVERIFY(SwitchPatient(main->logbook(), QStringLiteral("Bruno")).switched);
     QCOMPARE(main->lists().totalCount(), qsizetype(0));
     PreviewScript preview;
     env.dialogs.answerText(csv);

@@ -194,26 +194,76 @@ private slots:
     QCOMPARE(book_->lists().totalCount(), 2);
   }
 
-  // Delete asks once per row, in list order; a list emptied this way loses
-  // its file, read-only or not; a refusal keeps rows and file.
+  // Unusual values and a second copy are reported; the reading is filed
+  // only once every finding is confirmed. Matin holds 110/70 at 07:00 and
+  // 300/90 at 07:30.
+  void addReadingFindings_data() {
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<bool>("unusualYes");
+    QTest::addColumn<bool>("duplicateYes");
+    QTest::addColumn<QString>("found"); // "u" unusual, "d" duplicate
+    QTest::addColumn<bool>("filed");
+    const auto row = [](const char *name, const char *time, QStringList typed, bool unusualYes,
+                        bool duplicateYes, const char *found, bool filed) {
+      QTest::newRow(name) << QString::fromUtf8(time) << typed << unusualYes << duplicateYes
+                          << QString::fromUtf8(found) << filed;
+    };
+    const QStringList copy = {"110", "70", "60"};
+    const QStringList odd = {"14", "95", "70"};
+    const QStringList oddCopy = {"300", "90", "60"};
+    row("none", "08:00", {"128", "82", "71"}, false, false, "", true);
+    row("unusual, no", "08:00", odd, false, false, "u", false);
+    row("unusual, yes", "08:00", odd, true, false, "u", true);
+    row("pulse too low, no", "08:00", {"128", "82", "29"}, false, false, "u", false);
+    row("diastolic not below, no", "08:00", {"90", "90", "70"}, false, false, "u", false);
+    row("duplicate, no", "07:00", copy, false, false, "d", false);
+    row("duplicate, yes", "07:00", copy, false, true, "d", true);
+    row("another minute is no duplicate", "07:01", copy, false, false, "", true);
+    row("both, unusual only", "07:30", oddCopy, true, false, "ud", false);
+    row("both, duplicate only", "07:30", oddCopy, false, true, "ud", false);
+    row("both, yes", "07:30", oddCopy, true, true, "ud", true);
+  }
+  void addReadingFindings() {
+    QFETCH(QString, time);
+    QFETCH(QStringList, typed);
+    QFETCH(bool, unusualYes);
+    QFETCH(bool, duplicateYes);
+    QFETCH(QString, found);
+    QFETCH(bool, filed);
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:00"), 110, 70, 60));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("07:30"), 300, 90, 60));
+    const QTime at = QTime::fromString(time, QStringLiteral("hh:mm"));
+    const AddAnswers answers{unusualYes, duplicateYes};
+
+    const AddOutcome added = AddReading(*book_, QDate(2026, 3, 14), at.hour() * 60 + at.minute(),
+                                        typed[0], typed[1], typed[2], answers);
+
+    QCOMPARE(added.unusual, found.contains(u'u'));
+    QCOMPARE(added.duplicate, found.contains(u'd'));
+    QCOMPARE(added.period.has_value(), filed);
+    QCOMPARE(added.awaitsAnswers(answers), !filed);
+    QCOMPARE(added.list, DayPeriod::Matin);
+    QCOMPARE(added.reading[Reading::Time], time);
+    QCOMPARE(list(DayPeriod::Matin).size(), filed ? 3 : 2);
+  }
+
+  // Delete takes the rows confirmed, in any order; a list emptied this way
+  // loses its file, read-only or not; no row confirmed keeps rows and file.
   void deleteReadings_data() {
-    QTest::addColumn<QList<int>>("marked");
-    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<QList<int>>("confirmed");
     QTest::addColumn<QStringList>("remaining");
     QTest::addColumn<bool>("readOnlyFile");
-    QTest::newRow("yes no yes, unsorted and repeated")
-        << QList<int>{3, 0, 2, 0} << QList<bool>{true, false, true} << QStringList{"111", "112"}
-        << false;
-    QTest::newRow("all no") << QList<int>{0, 1} << QList<bool>{false, false}
-                            << QStringList{"110", "111", "112", "113"} << false;
-    QTest::newRow("every row") << QList<int>{0, 1, 2, 3} << QList<bool>{true, true, true, true}
-                               << QStringList{} << false;
-    QTest::newRow("every row, read-only file")
-        << QList<int>{0, 1, 2, 3} << QList<bool>{true, true, true, true} << QStringList{} << true;
+    QTest::newRow("unsorted and repeated")
+        << QList<int>{3, 0, 3} << QStringList{"111", "112"} << false;
+    QTest::newRow("past the end") << QList<int>{-1, 0, 4} << QStringList{"111", "112", "113"}
+                                  << false;
+    QTest::newRow("none") << QList<int>{} << QStringList{"110", "111", "112", "113"} << false;
+    QTest::newRow("every row") << QList<int>{0, 1, 2, 3} << QStringList{} << false;
+    QTest::newRow("every row, read-only file") << QList<int>{0, 1, 2, 3} << QStringList{} << true;
   }
   void deleteReadings() {
-    QFETCH(QList<int>, marked);
-    QFETCH(QList<bool>, answers);
+    QFETCH(QList<int>, confirmed);
     QFETCH(QStringList, remaining);
     QFETCH(bool, readOnlyFile);
     for (int i = 0; i < 4; ++i) {
@@ -225,19 +275,10 @@ private slots:
     if (readOnlyFile) {
       QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadUser);
     }
-    FakeDialogs dialogs;
-    for (bool yes : answers) {
-      yes ? dialogs.answerYes() : dialogs.answerNo();
-    }
 
-    const int removed = DeleteReadings(*book_, DayPeriod::Matin, marked, dialogs, nullptr);
+    const int removed = DeleteReadings(*book_, DayPeriod::Matin, confirmed);
 
     QCOMPARE(removed, 4 - int(remaining.size()));
-    QVERIFY(dialogs.allAnswersUsed());
-    for (const ShownBox &box : dialogs.shown) {
-      QCOMPARE(box.title, QStringLiteral("Suppression"));
-      QCOMPARE(box.icon, Dialogs::Icon::Warning);
-    }
     QCOMPARE(Systolics(list(DayPeriod::Matin)), remaining);
     // An emptied list's file goes with the save that also drops its notes.
     QVERIFY(QFileInfo::exists(file));
@@ -246,21 +287,18 @@ private slots:
     QVERIFY(QFileInfo::exists(paths_.measurementFile(DayPeriod::Soir)));
   }
 
-  // Two selected rows of which the first moves: the second is still the one asked about.
+  // Two rows of which the first moves: the second is still the one changed.
   void modifyMovesRowsInOrder() {
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 130, 84, 72));
-    FakeDialogs dialogs;
-    dialogs.answerText(QStringLiteral("13:00"));
-    dialogs.answerText(QStringLiteral("10:00"));
-    const ModifyOutcome outcome =
-        ModifyReadings(*book_, DayPeriod::Matin, {1, 0}, Reading::Time, dialogs, nullptr);
-    QCOMPARE(outcome.changed, 2);
-    QCOMPARE(dialogs.shown[0].initial, QStringLiteral("08:00"));
-    QCOMPARE(dialogs.shown[1].text,
-             QStringLiteral("Le relevé de 13:00 a été déplacé dans la liste « Jour, entre 12h00 "
-                            "et 18h00 »."));
-    QCOMPARE(dialogs.shown[2].initial, QStringLiteral("09:00"));
+    const QList<CellOutcome> done =
+        ModifyReadings(*book_, DayPeriod::Matin, Reading::Time,
+                       {{1, QStringLiteral("10:00")}, {0, QStringLiteral(" 13:00 ")}});
+    QCOMPARE(done.size(), 2);
+    QCOMPARE(done[0].row, 0);
+    QCOMPARE(done[0].text, QStringLiteral("13:00"));
+    QCOMPARE(done[0].movedTo, std::optional(DayPeriod::Jour));
+    QVERIFY(done[1].changed && !done[1].movedTo);
     QCOMPARE(list(DayPeriod::Jour).reading(0)[Reading::Systolic], QStringLiteral("128"));
     QCOMPARE(list(DayPeriod::Matin).reading(0)[Reading::Time], QStringLiteral("10:00"));
   }
@@ -365,14 +403,14 @@ private slots:
       QVERIFY(WriteFile(matin, onDisk));
     }
 
-    FakeDialogs dialogs;
     SaveOutcome saved;
     QString file = matin;
     if (operation.startsWith(QStringLiteral("save"))) {
       saved = SaveLogbook(*book_);
     } else if (operation.startsWith(QStringLiteral("switch"))) {
-      QVERIFY(SwitchPatient(*book_, QStringLiteral("Autre"), dialogs, nullptr));
-      QCOMPARE(dialogs.shown.size(), fromOutside + keptAside > 0 ? 1 : 0);
+      const SwitchOutcome switched = SwitchPatient(*book_, QStringLiteral("Autre"));
+      QVERIFY(switched.switched);
+      QCOMPARE(OutsideChangesText(switched.saved).isEmpty(), fromOutside + keptAside == 0);
     } else {
       const ArchiveRun run = ArchiveLogbook(*book_);
       QCOMPARE(run.outcome(DayPeriod::Matin), ArchiveOutcome::Archived);
@@ -413,10 +451,7 @@ private slots:
       list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), s, 80, 70));
     }
     QCOMPARE(SaveLogbook(*book_).written, 1);
-    FakeDialogs dialogs;
-    dialogs.answerYes();
-    dialogs.answerYes();
-    QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0, 1}, dialogs, nullptr), 2);
+    QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0, 1}), 2);
     std::vector<Reading> theirs;
     for (int s : {120, 121, 122, 140}) {
       theirs.push_back(MakeReading(QStringLiteral("08:00"), s, 80, 70));
@@ -430,9 +465,7 @@ private slots:
     // Every reading deleted after the file gained one: the file keeps that one.
     theirs.push_back(MakeReading(QStringLiteral("08:00"), 150, 80, 70));
     QVERIFY(WriteFile(matin, SerializeMeasurementFile({theirs[2], theirs[3], theirs[4]})));
-    dialogs.answerYes();
-    dialogs.answerYes();
-    QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0, 1}, dialogs, nullptr), 2);
+    QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0, 1}), 2);
     QVERIFY(QFileInfo::exists(matin));
     SaveLogbook(*book_);
     QCOMPARE(Systolics(list(DayPeriod::Matin)), QStringList{"150"});
@@ -641,23 +674,19 @@ private slots:
     }
     list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
     const QString matinFile = QDir::toNativeSeparators(paths_.measurementFile(DayPeriod::Matin));
-    FakeDialogs dialogs;
-    if (saveFails) {
-      answer ? dialogs.answerYes() : dialogs.answerNo();
-    }
 
-    QCOMPARE(SwitchPatient(*book_, QStringLiteral("Hélène"), dialogs, nullptr), switched);
-
-    QCOMPARE(dialogs.shown.size(), saveFails ? 1 : 0);
+    SwitchOutcome outcome = SwitchPatient(*book_, QStringLiteral("Hélène"));
+    QCOMPARE(outcome.switched, !saveFails);
     if (saveFails) {
-      QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
-      QCOMPARE(dialogs.shown[0].byDefault, Dialogs::Default::No); // Enter keeps the readings
-      // The period, then the file and the system's reason on a line of its own.
-      QVERIFY(dialogs.shown[0].text.startsWith(
-          QStringLiteral(
-              "Les mesures de « Zoé Martin » n'ont pas pu être enregistrées (Matin).\n\n") +
-          matinFile + QStringLiteral(" : ")));
+      // The list, its file and the system's reason, for the person to decide.
+      QCOMPARE(outcome.unsaved.size(), 1);
+      QCOMPARE(outcome.unsaved[0].period, DayPeriod::Matin);
+      QVERIFY(outcome.unsaved[0].error.text().startsWith(matinFile + QStringLiteral(" : ")));
+      if (answer) {
+        outcome = SwitchPatient(*book_, QStringLiteral("Hélène"), true);
+      }
     }
+    QCOMPARE(outcome.switched, switched);
     QCOMPARE(book_->patient(), switched ? QStringLiteral("Hélène") : QStringLiteral("Zoé Martin"));
     QCOMPARE(patient_, book_->patient()); // the name is the caller's, by reference
     QCOMPARE(list(DayPeriod::Matin).size(), switched ? 0 : 1);
@@ -747,16 +776,13 @@ private slots:
     // Notes leave the measurement files as they were, byte for byte.
     QCOMPARE(ReadFile(paths_.measurementFile(DayPeriod::Matin)), measurements);
 
-    FakeDialogs dialogs;
     QStringList archivedLines;
     if (action.startsWith(u"delete")) {
-      dialogs.answerYes();
-      QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0}, dialogs, nullptr), 1);
+      QCOMPARE(DeleteReadings(*book_, DayPeriod::Matin, {0}), 1);
     } else if (action.startsWith(u"systolic") || action.startsWith(u"time")) {
       const QStringList words = action.split(u' ');
-      dialogs.answerText(words[1]);
       const int cell = words[0] == u"time" ? Reading::Time : Reading::Systolic;
-      QCOMPARE(ModifyReadings(*book_, DayPeriod::Matin, {0}, cell, dialogs, nullptr).changed, 1);
+      QVERIFY(ModifyReadings(*book_, DayPeriod::Matin, cell, {{0, words[1]}}).value(0).changed);
     } else if (action == u"archive") {
       const ArchiveRun run = ArchiveLogbook(*book_);
       QCOMPARE(run.outcome(DayPeriod::Matin), ArchiveOutcome::Archived);

@@ -245,13 +245,18 @@ private slots:
     // A folder where the Matin file should be: that list cannot be saved.
     QVERIFY(QDir().mkpath(Paths().measurementFile(DayPeriod::Matin)));
     main.lists().list(DayPeriod::Matin).append(OneReading(QStringLiteral("07:00")));
+    const QString matin = QDir::toNativeSeparators(Paths().measurementFile(DayPeriod::Matin));
 
     test::FakeDialogs dialogs;
     change ? dialogs.answerYes() : dialogs.answerNo();
     QCOMPARE(SwitchToPatient(main, QStringLiteral("Nouveau"), nullptr), change);
     QCOMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
-    QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("Matin")));
+    QCOMPARE(dialogs.shown[0].byDefault, Dialogs::Default::No); // Enter keeps the readings
+    // The period, then the file and the system's reason on a line of its own.
+    QVERIFY(dialogs.shown[0].text.startsWith(
+        QStringLiteral("Les mesures de « Ancien » n'ont pas pu être enregistrées (Matin).\n\n") +
+        matin + QStringLiteral(" : ")));
     QCOMPARE(State().currentPatient, change ? QStringLiteral("Nouveau") : QStringLiteral("Ancien"));
     QCOMPARE(main.lists().list(DayPeriod::Matin).size(), change ? 0 : 1);
   }

@@ -503,6 +503,30 @@ private slots:
     QCOMPARE(list(DayPeriod::Soir).reading(0)[Reading::Systolic], QStringLiteral("128"));
   }
 
+  // Each row is asked and told about in turn: the first moves, the second is
+  // still the one asked about; a refused text says why.
+  void modifyAsksRowByRow() {
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("08:00"), 128, 82, 71));
+    list(DayPeriod::Matin).append(MakeReading(QStringLiteral("09:00"), 130, 84, 72));
+    main_->setCurrentTab(0);
+    main_->selectRows(DayPeriod::Matin, {1, 0});
+    dialogs_->answerText(QStringLiteral("13:00"));
+    dialogs_->answerText(QStringLiteral("9h"));
+
+    ModifyReadingCell(*main_, Reading::Time);
+
+    QCOMPARE(dialogs_->shown.size(), 4);
+    QCOMPARE(dialogs_->shown[0].initial, QStringLiteral("08:00"));
+    QCOMPARE(dialogs_->shown[1].text,
+             QStringLiteral("Le relevé de 13:00 a été déplacé dans la liste « Jour, entre 12h00 "
+                            "et 18h00 »."));
+    QCOMPARE(dialogs_->shown[2].initial, QStringLiteral("09:00"));
+    QCOMPARE(dialogs_->shown[3].text,
+             QStringLiteral("« 9h » n'est pas une heure : écrivez les heures et les minutes sous "
+                            "la forme hh:mm, par exemple 08:30.\n\nLe relevé n'a pas changé."));
+    QCOMPARE(list(DayPeriod::Jour).size(), 1);
+  }
+
   // "Modifier..." on the window: what is accepted reaches the list, the
   // sentence, the counts, the averages and the graphs at once; what is
   // refused changes nothing.
