@@ -58,9 +58,10 @@ constexpr int kBannerHeight = 40;
 constexpr int kButtonHeight = 30;
 constexpr int kLeftPanelWidth = 250;
 constexpr int kStatusHeight = 23;
-constexpr int kSeriesStripHeight = 42; // the series line (three lines at most), above the tabs
-constexpr int kPictureSide = 240;      // the picture at its largest
-constexpr int kLeastPictureSide = 48;  // smaller, it is not shown
+constexpr int kSeriesStripHeight = 42;    // the series line (three lines at most), above the tabs
+constexpr int kPictureSide = 240;         // the picture at its largest
+constexpr int kLeastPictureSide = 48;     // smaller, it is not shown
+constexpr int kStartingGraphHeight = 150; // each graph's, before the averages page shows
 
 struct ButtonEntry {
   ControlId id;
@@ -895,6 +896,12 @@ QWidget *MainWindow::buildAveragesPage() {
     column->addSpacing(i > 0 ? 1 : 0);
     column->addWidget(graph, 1);
   }
+  // Until the tab panel first shows it, the page is laid out with graphs of
+  // 150 pixels across a 1024-pixel window, so that what is drawn on them
+  // meanwhile has a useful size.
+  page->resize(kMinimumWidth - kLeftPanelWidth - 2,
+               column->totalMinimumSize().height() + 3 * (kStartingGraphHeight - 1));
+  column->activate();
   page->redraw = [this] { DrawPeriodGraphs(*this, State().graphPeriod); };
   return page;
 }
