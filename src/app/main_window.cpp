@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "app/window_layouts.h"
+
 #include "common/app_state.h"
 #include "common/identity.h"
 #include "common/paths.h"
@@ -24,6 +26,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -40,6 +44,7 @@
 #include <QTableView>
 #include <QTextEdit>
 #include <QTimeEdit>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -48,23 +53,18 @@ namespace tl {
 
 namespace {
 
-// Geometry of the window's fixed parts (96-DPI pixels).
+// Sizes of the window's fixed parts (96-DPI pixels).
 constexpr int kBannerHeight = 40;
-constexpr int kButtonY = 40;
 constexpr int kButtonHeight = 30;
-constexpr int kPanelTop = 75;
 constexpr int kLeftPanelWidth = 250;
-constexpr int kRightPanelX = 252;
 constexpr int kStatusHeight = 23;
-constexpr int kInformationBottom = 435; // in the left panel
-constexpr int kFlagsY = 155;            // the four flags, two by two, under the values
-constexpr int kNoteY = 197;             // the note, under the flags
-constexpr int kInputButtonsY = 222;     // "Ajouter" and "Effacer", under the note
-constexpr int kSeriesStripHeight = 44;  // the series line (three lines at most), above the tabs
+constexpr int kSeriesStripHeight = 42;    // the series line (three lines at most), above the tabs
+constexpr int kPictureSide = 240;         // the picture at its largest
+constexpr int kLeastPictureSide = 48;     // smaller, it is not shown
+constexpr int kStartingGraphHeight = 150; // each graph's, before the averages page shows
 
 struct ButtonEntry {
   ControlId id;
-  int x;
   int width;
   const char *label;
   int systemIcon; // -1: shared image 12
@@ -74,28 +74,26 @@ struct ButtonEntry {
 
 // The command buttons in the order they are built.
 const ButtonEntry kButtons[] = {
-    {ControlId::ButtonQuit, 0, 100, "Quitter", 27, "Quitter (Ctrl+Q)",
+    {ControlId::ButtonQuit, 100, "Quitter", 27, "Quitter (Ctrl+Q)",
      "Fermer la fenêtre et quitter le programme"},
-    {ControlId::ButtonPatient, 100, 100, "Patient", 159, "Patient (Ctrl+U)",
+    {ControlId::ButtonPatient, 100, "Patient", 159, "Patient (Ctrl+U)",
      "Sélection ou création d'un utilisateur et de son compte individuel en tant que patient"},
-    {ControlId::ButtonSave, 200, 120, "Sauvegarder", 258, "Sauvegarder (Ctrl+S)",
+    {ControlId::ButtonSave, 120, "Sauvegarder", 258, "Sauvegarder (Ctrl+S)",
      "les données maintenant (la sauvegarde est automatique à la fermeture de la fenêtre)"},
-    {ControlId::ButtonArchive, 320, 110, "Archiver ∇", 316, "Archiver",
+    {ControlId::ButtonArchive, 110, "Archiver ∇", 316, "Archiver",
      "les données actuellement affichées dans les listes de relevés."},
-    {ControlId::ButtonPrint, 430, 100, "Imprimer", 225, "Imprimer (Ctrl+I)",
+    {ControlId::ButtonPrint, 100, "Imprimer", 225, "Imprimer (Ctrl+I)",
      "Chaque liste de vos relevés de mesures est formatée dans un fichier texte imprimable qui "
      "est immédiatement ouvert."},
-    {ControlId::ButtonAbout, 530, 100, "A propos", 221, "A propos (Ctrl+Z)", "de %1"},
-    {ControlId::ButtonHelp, 630, 100, "Aide ∇", 23, "Aide ?", "Ouvrir le fichier d'aide"},
-    {ControlId::ButtonSettings, 730, 110, "Paramètres", 314, "Paramètres (Ctrl+P)",
+    {ControlId::ButtonAbout, 100, "A propos", 221, "A propos (Ctrl+Z)", "de %1"},
+    {ControlId::ButtonHelp, 100, "Aide ∇", 23, "Aide ?", "Ouvrir le fichier d'aide"},
+    {ControlId::ButtonSettings, 110, "Paramètres", 314, "Paramètres (Ctrl+P)",
      "Choisissez les paramètres de fonctionnement de %1"},
-    {ControlId::ButtonPin, 840, 90, "Epingler", -1, "Epingler (Ctrl+Y)",
+    {ControlId::ButtonPin, 90, "Epingler", -1, "Epingler (Ctrl+Y)",
      "Toujours garder la fenêtre au premier plan"},
-    {ControlId::ButtonDelete, 930, 80, "Suppr.", 32, "Supprimer tout (Ctrl+D)",
+    {ControlId::ButtonDelete, 80, "Suppr.", 32, "Supprimer tout (Ctrl+D)",
      "Sélection des fichiers de données utilisateurs à supprimer."},
 };
-
-constexpr int kFillerX = 1010;
 
 QIcon ButtonIcon(const ButtonEntry &entry) {
   return entry.systemIcon < 0 ? ImageIcon(12) : SystemIcon(entry.systemIcon);
@@ -105,12 +103,14 @@ const QString kBannerText = QStringLiteral(
     "Surveillez votre tension artérielle et gardez un suivi de vos relevés d'automesures "
     "tensionnelles. ");
 
-QLabel *MakeLabel(const QString &text, const QFont &font, QWidget *parent, const QRect &geometry,
+QLabel *MakeLabel(const QString &text, const QFont &font, QWidget *parent, QSize size,
                   std::optional<QColor> colour = std::nullopt) {
   auto *label = new QLabel(text, parent);
   label->setTextFormat(Qt::PlainText);
   label->setFont(font);
-  label->setGeometry(geometry);
+  if (size.isValid()) {
+    label->setFixedSize(size);
+  }
   if (colour) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, *colour);
@@ -119,31 +119,36 @@ QLabel *MakeLabel(const QString &text, const QFont &font, QWidget *parent, const
   return label;
 }
 
-// The averages page lays out its three graphs whenever it is resized (the
-// resize rule of the main window, step 5) and has them redrawn.
+// A layout without margins whose items are `spacing` apart.
+template <class Layout> Layout *Tight(int spacing, Layout *layout = new Layout) {
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(spacing);
+  return layout;
+}
+
+// Widgets side by side from `indent` pixels in, `gap` pixels apart, the
+// room left on the right.
+QHBoxLayout *Row(int indent, int gap, std::initializer_list<QWidget *> widgets) {
+  auto *row = Tight(gap, new QHBoxLayout);
+  row->setContentsMargins(indent, 0, 0, 0);
+  for (QWidget *widget : widgets) {
+    row->addWidget(widget);
+  }
+  row->addStretch();
+  return row;
+}
+
+// The averages page has its graphs redrawn at their new size whenever it
+// is resized (its layout has placed them by then).
 class AveragesPage : public QWidget {
 public:
   using QWidget::QWidget;
 
-  QLabel *titles[3] = {};
-  GraphCanvas *graphs[3] = {};
   std::function<void()> redraw;
 
 protected:
   void resizeEvent(QResizeEvent *event) override {
     QWidget::resizeEvent(event);
-    const int w = width() - 20;
-    const int h = (height() - 190) / 3;
-    int y = graphs[0]->y();
-    for (int i = 0; i < 3; ++i) {
-      if (i > 0) {
-        titles[i]->move(titles[i]->x(), y + 1);
-        y = titles[i]->y() + 18;
-        graphs[i]->move(graphs[i]->x(), y);
-      }
-      graphs[i]->resize(w, std::max(h, 1));
-      y += h;
-    }
     if (redraw) {
       redraw();
     }
@@ -227,11 +232,19 @@ MainWindow::MainWindow(QWidget *parent)
   setWindowIcon(ImageIcon(0));
   resize(kMinimumWidth, kMinimumHeight);
 
-  buildBanner();
-  buildButtons();
-  buildLeftPanel();
-  buildRightPanel();
-  buildStatusBar();
+  // Top to bottom: the banner, the command buttons, the input panel beside
+  // the series line and the tabs, the status bar. The panels take the
+  // height the window gains.
+  auto *column = Tight(0, new QVBoxLayout(this));
+  column->addWidget(buildBanner());
+  column->addLayout(buildButtons());
+  column->addSpacing(5);
+  auto *panels = Tight(2, new QHBoxLayout);
+  panels->addWidget(buildLeftPanel());
+  panels->addWidget(buildRightPanel(), 1);
+  column->addLayout(panels, 1);
+  column->addSpacing(2);
+  column->addWidget(buildStatusBar());
   buildMenus();
   buildShortcuts();
   orderTabChain();
@@ -252,7 +265,8 @@ MainWindow::MainWindow(QWidget *parent)
     move(area.left() + std::max(0, (area.width() - outer.width()) / 2),
          area.top() + std::max(0, (area.height() - outer.height()) / 2));
   }
-  layoutForSize(width(), height());
+  column->activate();
+  followSize();
   // Typing starts in the first value field.
   control(ControlId::SystolicField)->setFocus();
 }
@@ -408,125 +422,145 @@ void MainWindow::orderTabChain() {
   }
 }
 
-void MainWindow::buildBanner() {
+QWidget *MainWindow::buildBanner() {
   banner_ = new Banner(this);
   banner_->setColours(QColor(99, 184, 255), QColor(0, 0, 128));
   banner_->setGradient(Gradient::Vertical);
   banner_->setLeftImage(ImageIcon(0));
   banner_->setLines(TitleLine(), BannerLine2(QString()));
   banner_->setRightText(AuthorLabel());
+  banner_->setFixedHeight(kBannerHeight);
   registerControl(banner_, ControlId::Banner);
+  return banner_;
 }
 
-void MainWindow::buildButtons() {
+QLayout *MainWindow::buildButtons() {
+  buttonRow_ = new ShareRowLayout(kButtonHeight);
   for (const ButtonEntry &entry : kButtons) {
     const QIcon icon = ButtonIcon(entry);
     auto *button = new DrawnButton(QString::fromUtf8(entry.label), icon, this);
-    button->setGeometry(entry.x, kButtonY, entry.width, kButtonHeight);
     AttachBalloonTip(button, QString::fromUtf8(entry.tipTitle),
                      QString::fromUtf8(entry.tipText).replace(QStringLiteral("%1"), ProgramTitle()),
                      icon);
-    AttachHoverNudge(button, QPoint(entry.x, kButtonY), NudgeMode::Down);
-    FitLabelToButton(button);
     registerControl(button, entry.id);
+    buttonRow_->addWidget(button, entry.width);
   }
   auto *filler = new DrawnButton(QString(), QIcon(), this);
   filler->setInteractive(false);
-  filler->setGeometry(kFillerX, kButtonY, kMinimumWidth - kFillerX, kButtonHeight);
   registerControl(filler, ControlId::ButtonFiller);
+  buttonRow_->setFiller(filler);
+  return buttonRow_;
 }
 
-void MainWindow::buildLeftPanel() {
+QWidget *MainWindow::buildLeftPanel() {
   auto *panel = new QFrame(this);
   panel->setFrameStyle(QFrame::Box | QFrame::Plain);
-  panel->setGeometry(0, kPanelTop, kLeftPanelWidth, kMinimumHeight - 100);
+  panel->setFixedWidth(kLeftPanelWidth);
+  // Laid out over the whole panel, its border included: the margins are
+  // the distances from its edges.
+  panel->setAttribute(Qt::WA_LayoutOnEntireRect);
   registerControl(panel, ControlId::LeftPanel);
+  auto *column = Tight(0, new QVBoxLayout(panel));
+  column->setContentsMargins(10, 10, 10, 8);
 
   const QFont font1 = SharedFont(1);
   const QFont font3 = SharedFont(3);
 
   auto *prompt = MakeLabel(QStringLiteral("Saisissez ici les données indiquées par le "
                                           "tensiomètre, ainsi que la date et l'heure."),
-                           font1, panel, QRect(10, 10, 230, 40));
+                           font1, panel, QSize(230, 40));
   prompt->setWordWrap(true);
   prompt->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   registerControl(prompt, ControlId::InputPrompt);
+  column->addWidget(prompt);
 
   const QDateTime now = clock().now();
   auto *date = new QDateEdit(now.date(), panel);
   date->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
   date->setLocale(QLocale(QLocale::French, QLocale::France));
-  date->setGeometry(20, 55, 100, 20);
+  date->setFixedSize(100, 20);
   date->setAccessibleName(QStringLiteral("Date"));
   registerControl(date, ControlId::DateField);
 
   auto *time = new QTimeEdit(QTime(now.time().hour(), now.time().minute()), panel);
   time->setDisplayFormat(QStringLiteral("HH:mm"));
   time->setLocale(QLocale(QLocale::French, QLocale::France));
-  time->setGeometry(180, 55, 60, 20);
+  time->setFixedSize(60, 20);
   time->setAccessibleName(QStringLiteral("Heure"));
   registerControl(time, ControlId::TimeField);
+  column->addSpacing(5);
+  column->addLayout(Row(10, 60, {date, time}));
 
   struct Field {
     ControlId label, field;
     const char *text;
-    int y;
   };
   const Field fields[] = {
-      {ControlId::SystolicLabel, ControlId::SystolicField, "Mesure Systolique ................",
-       80},
-      {ControlId::DiastolicLabel, ControlId::DiastolicField, "Mesure Diastolique ..............",
-       105},
-      {ControlId::PulseLabel, ControlId::PulseField, "Mesure du Pouls ..................", 130},
+      {ControlId::SystolicLabel, ControlId::SystolicField, "Mesure Systolique ................"},
+      {ControlId::DiastolicLabel, ControlId::DiastolicField, "Mesure Diastolique .............."},
+      {ControlId::PulseLabel, ControlId::PulseField, "Mesure du Pouls .................."},
   };
   for (const Field &f : fields) {
-    registerControl(MakeLabel(QString::fromUtf8(f.text), font1, panel, QRect(20, f.y, 160, 20)),
-                    f.label);
+    auto *label = MakeLabel(QString::fromUtf8(f.text), font1, panel, QSize(160, 20));
+    registerControl(label, f.label);
     auto *edit = new QLineEdit(panel);
     edit->setFont(font3);
-    edit->setGeometry(180, f.y, 60, 20);
+    edit->setFixedSize(60, 20);
     edit->setTextMargins(0, 0, 0, 0);
     edit->setAccessibleName(SpokenText(QString::fromUtf8(f.text)));
     registerControl(edit, f.field);
+    column->addSpacing(5);
+    column->addLayout(Row(10, 0, {label, edit}));
   }
 
   // The context taken with the reading: what the meter showed (its
   // irregular-heartbeat sign), the treatment, the measurement's conditions
-  // and a note; "Ajouter" files them with it.
+  // and a note; "Ajouter" files them with it. Two by two under the values.
   struct Flag {
     ControlId id;
     ContextFlag flag;
-    int x, y, width;
     const char *tip;
   };
   const Flag flags[] = {
-      {ControlId::IrregularCheck, ContextFlag::Irregular, 10, kFlagsY, 112,
+      {ControlId::IrregularCheck, ContextFlag::Irregular,
        "Cochez si le tensiomètre a signalé un pouls irrégulier pour cette mesure."},
-      {ControlId::MedicationCheck, ContextFlag::Medication, 124, kFlagsY, 120,
+      {ControlId::MedicationCheck, ContextFlag::Medication,
        "Cochez si le traitement a été pris avant cette mesure."},
-      {ControlId::MovementCheck, ContextFlag::Movement, 10, kFlagsY + 20, 112,
+      {ControlId::MovementCheck, ContextFlag::Movement,
        "Cochez si vous avez bougé ou parlé pendant la mesure."},
-      {ControlId::CuffMisplacedCheck, ContextFlag::CuffMisplaced, 124, kFlagsY + 20, 120,
+      {ControlId::CuffMisplacedCheck, ContextFlag::CuffMisplaced,
        "Cochez si le brassard n'était pas bien placé (sur un vêtement, trop haut ou trop bas)."},
   };
-  for (const Flag &f : flags) {
+  auto *flagGrid = new QGridLayout;
+  flagGrid->setHorizontalSpacing(2);
+  flagGrid->setVerticalSpacing(0);
+  // The right-hand flags' texts take 4 pixels of the panel's margin.
+  flagGrid->setContentsMargins(0, 0, -4, 0);
+  for (int i = 0; i < int(std::size(flags)); ++i) {
+    const Flag &f = flags[i];
     auto *box = new QCheckBox(ContextFlagLabel(f.flag), panel);
     box->setFont(font1);
-    box->setGeometry(f.x, f.y, f.width, 20);
+    box->setFixedSize(i % 2 ? 120 : 112, 20);
     AttachBalloonTip(box, ContextFlagLabel(f.flag), QString::fromUtf8(f.tip), SystemIcon(269));
     registerControl(box, f.id);
+    flagGrid->addWidget(box, i / 2, i % 2);
   }
-  registerControl(MakeLabel(QStringLiteral("Remarque"), font1, panel, QRect(12, kNoteY, 66, 20)),
-                  ControlId::NoteLabel);
+  column->addSpacing(5);
+  column->addLayout(flagGrid);
+
+  auto *noteLabel = MakeLabel(QStringLiteral("Remarque"), font1, panel, QSize(66, 20));
+  registerControl(noteLabel, ControlId::NoteLabel);
   auto *note = new QLineEdit(panel);
   note->setFont(font1);
-  note->setGeometry(80, kNoteY, 160, 20);
+  note->setFixedSize(160, 20);
   note->setMaxLength(int(kMaxNoteLength));
   note->setAccessibleName(QStringLiteral("Remarque"));
   registerControl(note, ControlId::NoteField);
+  column->addSpacing(2);
+  column->addLayout(Row(2, 2, {noteLabel, note}));
 
   auto *add = new DrawnButton(QStringLiteral("Ajouter"), SystemIcon(269), panel);
-  add->setGeometry(10, kInputButtonsY, 115, 30);
+  add->setFixedSize(115, 30);
   AttachBalloonTip(add, QStringLiteral("Ajouter"),
                    QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
                                   "fonction de l'heure. (les champs sont réinitialisés)"),
@@ -535,42 +569,58 @@ void MainWindow::buildLeftPanel() {
   registerControl(add, ControlId::ButtonAdd);
 
   auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
-  clear->setGeometry(125, kInputButtonsY, 115, 30);
+  clear->setFixedSize(115, 30);
   AttachBalloonTip(clear, QStringLiteral("Effacer"),
                    QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
                                   "date et heure."),
                    SystemIcon(152));
   FitLabelToButton(clear);
   registerControl(clear, ControlId::ButtonClear);
+  column->addSpacing(5);
+  column->addLayout(Row(0, 0, {add, clear}));
 
   information_ = new InformationPanel(panel);
-  information_->setGeometry(10, kInputButtonsY + 30, 230, kInformationBottom - kInputButtonsY - 30);
+  information_->setFixedSize(230, 183);
   information_->setColours(QColor(231, 234, 238), QColor(55, 71, 98));
   information_->setGradient(Gradient::Diagonal);
   information_->setIcon(ImageIcon(3), 32, 32);
   information_->setTitle(InformationTitle());
   information_->setText(InformationText(1));
   registerControl(information_, ControlId::InformationPanel);
+  column->addWidget(information_);
 
-  // The picture is named after its caption.
+  // The picture, named after its caption, takes the height left above its
+  // caption: a square up to 240 pixels, hidden when too small (its place kept).
   const QString captionText = QStringLiteral("Je veille sur mon horloge");
   auto *picture = new PictureBox(SharedImage(1), panel);
-  picture->setGeometry(5, 400, 240, 240);
   picture->setAccessibleName(captionText);
+  QSizePolicy keepPlace = picture->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  picture->setSizePolicy(keepPlace);
   registerControl(picture, ControlId::Picture);
+  column->addSpacing(2);
+  column->addLayout(new BottomSquareLayout(picture, kPictureSide, kLeastPictureSide), 1);
 
-  auto *caption =
-      MakeLabel(captionText, SharedFont(2), panel, QRect(20, 640, 210, 20), QColor(200, 0, 0));
+  auto *caption = MakeLabel(captionText, SharedFont(2), panel, QSize(210, 20), QColor(200, 0, 0));
+  caption->setSizePolicy(keepPlace);
   registerControl(caption, ControlId::PictureCaption);
+  column->addLayout(Row(10, 0, {caption}));
+  return panel;
 }
 
-void MainWindow::buildRightPanel() {
+QWidget *MainWindow::buildRightPanel() {
   auto *panel = new QFrame(this);
   panel->setFrameStyle(QFrame::Box | QFrame::Plain);
-  panel->setGeometry(kRightPanelX, kPanelTop, kMinimumWidth - kRightPanelX, kMinimumHeight - 100);
+  // The tab panel covers the border at its sides, as wide as the panel.
+  panel->setAttribute(Qt::WA_LayoutOnEntireRect);
   registerControl(panel, ControlId::RightPanel);
+  auto *column = Tight(0, new QVBoxLayout(panel));
+  column->setContentsMargins(0, 0, 0, 2);
 
-  buildSeriesStrip(panel);
+  auto *stripRow = Tight(0, new QHBoxLayout);
+  stripRow->setContentsMargins(1, 1, 1, 1);
+  stripRow->addWidget(buildSeriesStrip(panel));
+  column->addLayout(stripRow);
 
   tabs_ = new QTabWidget(panel);
   // No frame around the pages: a page is as wide as the tab panel.
@@ -582,82 +632,107 @@ void MainWindow::buildRightPanel() {
   QFont tabFont = SharedFont(0);
   tabFont.setPointSize(8);
   tabs_->tabBar()->setFont(tabFont);
-  tabs_->setGeometry(0, kSeriesStripHeight, kMinimumWidth - kRightPanelX,
-                     kMinimumHeight - 102 - kSeriesStripHeight);
   tabs_->setAccessibleName(QStringLiteral("Relevés et moyennes"));
   tabs_->tabBar()->setAccessibleName(tabs_->accessibleName());
   registerControl(tabs_, ControlId::TabPanel);
+  column->addWidget(tabs_, 1);
 
+  // The tabs in their order: the four lists, then the averages page.
+  struct Tab {
+    QWidget *page;
+    int image;
+    QString text;
+  };
+  QList<Tab> pages(qsizetype(kAllPeriods.size()));
   const int tabImages[] = {7, 8, 9, 10};
   for (DayPeriod period : kAllPeriods) {
     const DayPeriodInfo &info = PeriodInfo(period);
-    auto *view = new QTableView;
-    logbook_->list(period).setContexts(&logbook_->contexts());
-    view->setModel(&logbook_->list(period));
-    // A reading with a note or flags is marked after its date.
-    view->setItemDelegate(new ContextMarkDelegate(view));
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view->setShowGrid(false);
-    view->setWordWrap(false);
-    view->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    view->verticalHeader()->hide();
-    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
-    view->horizontalHeader()->setHighlightSections(false);
-    view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    view->horizontalHeader()->setStretchLastSection(false);
-    // The date column holds a reading's mark of context after the date.
-    const int widths[] = {118, 60, 70, 70, 70, 500};
-    for (int column = 0; column < 6; ++column) {
-      view->setColumnWidth(column, widths[column]);
-    }
-    SetListHeaderFont(view->horizontalHeader());
-    view->setContextMenuPolicy(Qt::CustomContextMenu);
-    // Rows are chosen whole: Tab leaves the list instead of stepping through cells.
-    view->setTabKeyNavigation(false);
-    view->setAccessibleName(info.tabText.simplified());
+    QTableView *view = buildList(period);
     views_[size_t(PeriodIndex(period))] = view;
-    registerControl(view, info.listControl);
-    tabs_->insertTab(info.tabIndex, view, ImageIcon(tabImages[PeriodIndex(period)]), info.tabText);
+    pages[info.tabIndex] = {view, tabImages[PeriodIndex(period)], info.tabText};
   }
-  tabs_->addTab(buildAveragesPage(), ImageIcon(11), QStringLiteral(" Les moyennes   "));
+  pages.append({buildAveragesPage(), 11, QStringLiteral(" Les moyennes   ")});
+  for (const Tab &tab : pages) {
+    tabs_->addTab(tab.page, ImageIcon(tab.image), tab.text);
+  }
   // Styles with wider tab margins (Windows') take a smaller size still.
-  FitTabsToWidth(tabs_->tabBar(), kMinimumWidth - kRightPanelX);
+  FitTabsToWidth(tabs_->tabBar(), kMinimumWidth - kLeftPanelWidth - 2);
   tabs_->setCurrentIndex(0);
+  return panel;
 }
 
-void MainWindow::buildSeriesStrip(QWidget *panel) {
+QTableView *MainWindow::buildList(DayPeriod period) {
+  auto *view = new QTableView;
+  logbook_->list(period).setContexts(&logbook_->contexts());
+  view->setModel(&logbook_->list(period));
+  // A reading with a note or flags is marked after its date.
+  view->setItemDelegate(new ContextMarkDelegate(view));
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view->setShowGrid(false);
+  view->setWordWrap(false);
+  view->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  view->verticalHeader()->hide();
+  view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+  view->horizontalHeader()->setHighlightSections(false);
+  view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  view->horizontalHeader()->setStretchLastSection(false);
+  // The date column holds a reading's mark of context after the date.
+  const int widths[] = {118, 60, 70, 70, 70, 500};
+  for (int column = 0; column < 6; ++column) {
+    view->setColumnWidth(column, widths[column]);
+  }
+  SetListHeaderFont(view->horizontalHeader());
+  view->setContextMenuPolicy(Qt::CustomContextMenu);
+  // Rows are chosen whole: Tab leaves the list instead of stepping through cells.
+  view->setTabKeyNavigation(false);
+  view->setAccessibleName(PeriodInfo(period).tabText.simplified());
+  registerControl(view, PeriodInfo(period).listControl);
+  return view;
+}
+
+QWidget *MainWindow::buildSeriesStrip(QWidget *panel) {
   // One line over the tabs: where the patient's series stands, what is
   // next, and the guided session a key press away.
   auto *strip = new QFrame(panel);
-  strip->setGeometry(1, 1, kMinimumWidth - kRightPanelX - 2, kSeriesStripHeight - 2);
+  strip->setFixedHeight(kSeriesStripHeight);
   registerControl(strip, ControlId::SeriesStrip);
+  // The line takes what the buttons leave, the buttons from the right edge.
+  auto *row = Tight(2, new QHBoxLayout(strip));
+  row->setContentsMargins(6, 0, 4, 0);
 
   QFont small = SharedFont(1);
-  auto *line = MakeLabel(QStringLiteral("Aucune série d'automesure en cours."), small, strip,
-                         QRect(6, 0, 400, kSeriesStripHeight - 2));
+  auto *line =
+      MakeLabel(QStringLiteral("Aucune série d'automesure en cours."), small, strip, QSize());
   line->setWordWrap(true);
   line->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   line->setFocusPolicy(Qt::TabFocus);
   line->setAccessibleName(QStringLiteral("Série d'automesure"));
+  line->setMinimumWidth(40);
+  line->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   registerControl(line, ControlId::SeriesLine);
+  row->addWidget(line, 1);
+  row->addSpacing(2);
 
   const struct {
     ControlId id;
+    int width;
     const char *text, *tip;
   } buttons[] = {
-      {ControlId::ButtonMeasureNow, "Mesurer maintenant",
+      {ControlId::ButtonMeasureNow, 136, "Mesurer maintenant",
        "Séance guidée : les conditions, 5 minutes de repos, puis chaque mesure (Ctrl+M)"},
-      {ControlId::ButtonSeriesForm, "Relevé", "Le relevé d'automesure rempli (Ctrl+R)"},
-      {ControlId::ButtonSeriesMenu, "Série", "Démarrer ou arrêter une série d'automesure"},
+      {ControlId::ButtonSeriesForm, 64, "Relevé", "Le relevé d'automesure rempli (Ctrl+R)"},
+      {ControlId::ButtonSeriesMenu, 74, "Série", "Démarrer ou arrêter une série d'automesure"},
   };
   for (const auto &b : buttons) {
     auto *button = new QPushButton(QString::fromUtf8(b.text), strip);
     button->setFont(small);
+    button->setFixedSize(b.width, 26);
     button->setToolTip(QString::fromUtf8(b.tip));
     button->setAccessibleDescription(QString::fromUtf8(b.tip));
     registerControl(button, b.id);
+    row->addWidget(button, 0, Qt::AlignVCenter);
   }
   auto *menu = new QMenu(this);
   QAction *start = menu->addAction(QStringLiteral("Démarrer une nouvelle série..."));
@@ -677,46 +752,25 @@ void MainWindow::buildSeriesStrip(QWidget *panel) {
           [this] { emit menuEvent(ToInt(ControlId::MenuSeriesKeepInTray)); });
   menu->setAccessibleName(QStringLiteral("Série"));
   registerControl(menu, ControlId::SeriesMenu);
-  layoutSeriesStrip(kMinimumWidth - kRightPanelX);
-}
-
-void MainWindow::layoutSeriesStrip(int width) {
-  QWidget *strip = control(ControlId::SeriesStrip);
-  if (!strip) {
-    return;
-  }
-  strip->resize(width - 2, kSeriesStripHeight - 2);
-  // The buttons from the right edge; the line takes what is left.
-  int x = width - 2 - 4;
-  const std::pair<ControlId, int> buttons[] = {{ControlId::ButtonSeriesMenu, 74},
-                                               {ControlId::ButtonSeriesForm, 64},
-                                               {ControlId::ButtonMeasureNow, 136}};
-  for (const auto &[id, w] : buttons) {
-    x -= w;
-    if (QWidget *button = control(id)) {
-      button->setGeometry(x, (kSeriesStripHeight - 2 - 26) / 2, w, 26);
-    }
-    x -= 2;
-  }
-  if (QWidget *line = control(ControlId::SeriesLine)) {
-    line->resize(std::max(x - 8, 40), kSeriesStripHeight - 2);
-  }
+  return strip;
 }
 
 QWidget *MainWindow::buildAveragesPage() {
   auto *page = new AveragesPage;
+  auto *column = Tight(0, new QVBoxLayout(page));
+  column->setContentsMargins(10, 3, 10, 0);
   const QFont font0 = SharedFont(0);
   const QFont font1 = SharedFont(1);
   const QFont font3 = SharedFont(3);
 
   QLabel *heading = MakeLabel(QStringLiteral("Moyennes générales basées sur les données "
                                              "présentes dans chaque liste."),
-                              font0, page, QRect(10, 5, 370, 20), QColor(73, 90, 139));
+                              font0, page, QSize(370, 20), QColor(73, 90, 139));
   FitTextToWidth(heading, heading->text(), heading->contentsRect().width());
   registerControl(heading, ControlId::AveragesHeading);
 
   auto *refresh = new QPushButton(QStringLiteral("Actualiser"), page);
-  refresh->setGeometry(380, 3, 70, 20);
+  refresh->setFixedSize(70, 20);
   AttachBalloonTip(refresh, QStringLiteral("Actualiser"),
                    QStringLiteral("Mettre à jour l'affichage des moyennes si de nouvelles mesures "
                                   "ont été ajoutées ou d'anciennes retirées."),
@@ -727,7 +781,7 @@ QWidget *MainWindow::buildAveragesPage() {
   period->addItems({QStringLiteral("Matin"), QStringLiteral("Après-midi"), QStringLiteral("Soir"),
                     QStringLiteral("Nuit")});
   period->setCurrentIndex(0);
-  period->setGeometry(470, 3, 100, 20);
+  period->setFixedSize(100, 20);
   AttachBalloonTip(period, QStringLiteral("Graphiques"),
                    QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
                                   "graphiques."),
@@ -740,7 +794,7 @@ QWidget *MainWindow::buildAveragesPage() {
   style->addItems({QStringLiteral("Lignes uniquement"), QStringLiteral("Lignes + valeurs"),
                    QStringLiteral("Lignes + valeurs encerclées")});
   style->setCurrentIndex(2);
-  style->setGeometry(575, 3, 170, 20);
+  style->setFixedSize(170, 20);
   AttachBalloonTip(style, QStringLiteral("Apparence des courbes"),
                    QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
                                   "des graphiques."),
@@ -748,6 +802,20 @@ QWidget *MainWindow::buildAveragesPage() {
   style->setAccessibleName(QStringLiteral("Style des courbes"));
   FitEntriesToWidth(style);
   registerControl(style, ControlId::CurveStyleSelector);
+
+  // The heading's text sits 2 pixels lower than the controls beside it.
+  auto *top = Tight(0, new QHBoxLayout);
+  auto *headingBox = Tight(0, new QVBoxLayout);
+  headingBox->setContentsMargins(0, 2, 0, 0);
+  headingBox->addWidget(heading);
+  top->addLayout(headingBox);
+  top->addWidget(refresh, 0, Qt::AlignTop);
+  top->addSpacing(20);
+  top->addWidget(period, 0, Qt::AlignTop);
+  top->addSpacing(5);
+  top->addWidget(style, 0, Qt::AlignTop);
+  top->addStretch();
+  column->addLayout(top);
 
   struct Box {
     ControlId box, heading, value, count;
@@ -768,63 +836,87 @@ QWidget *MainWindow::buildAveragesPage() {
        ControlId::AverageValueOverall, ControlId::AverageCountOverall, "Moyenne générale",
        QColor(255, 206, 232), QColor(255, 0, 0)},
   };
-  int x = 10;
+  auto *boxRow = Tight(10, new QHBoxLayout);
   for (const Box &b : boxes) {
     auto *box = new QFrame(page);
     box->setFrameStyle(QFrame::Box | QFrame::Plain);
-    box->setGeometry(x, 30, 140, 100);
+    box->setFixedSize(140, 100);
+    // The heading covers the box's border.
+    box->setAttribute(Qt::WA_LayoutOnEntireRect);
     registerControl(box, b.box);
+    auto *inside = Tight(0, new QVBoxLayout(box));
 
     auto *heading = new DrawnButton(QString::fromUtf8(b.title), QIcon(), box);
     heading->setInteractive(false);
     heading->setColours({b.bottom, b.top, QColor(0, 0, 0)});
-    heading->setGeometry(0, 0, 140, 30);
+    heading->setFixedSize(140, 30);
     FitLabelToButton(heading);
     registerControl(heading, b.heading);
+    inside->addWidget(heading);
 
-    auto *value = MakeLabel(QString(), font3, box, QRect(10, 35, 120, 40));
+    auto *value = MakeLabel(QString(), font3, box, QSize(120, 40));
     value->setAlignment(Qt::AlignCenter);
     registerControl(value, b.value);
+    inside->addSpacing(5);
+    inside->addWidget(value, 0, Qt::AlignHCenter);
 
-    auto *count = MakeLabel(QString(), font(), box, QRect(5, 80, 130, 17));
+    auto *count = MakeLabel(QString(), font(), box, QSize(130, 17));
     count->setAlignment(Qt::AlignCenter);
     registerControl(count, b.count);
-    x += 150;
+    inside->addSpacing(5);
+    inside->addWidget(count, 0, Qt::AlignHCenter);
+    inside->addStretch();
+    boxRow->addWidget(box);
   }
+  boxRow->addStretch();
+  column->addSpacing(5);
+  column->addLayout(boxRow);
 
+  // The three graphs share the height left, each under its title.
   struct Graph {
     ControlId title, canvas;
     const char *text;
     QColor colour;
-    int y;
   };
   const Graph graphs[] = {
       {ControlId::SystolicGraphTitle, ControlId::SystolicGraph,
-       "Relevés systoliques :", QColor(92, 113, 226), 135},
+       "Relevés systoliques :", QColor(92, 113, 226)},
       {ControlId::DiastolicGraphTitle, ControlId::DiastolicGraph,
-       "Relevés diastoliques :", QColor(204, 0, 0), 303},
-      {ControlId::PulseGraphTitle, ControlId::PulseGraph, "Relevés du pouls :", QColor(61, 162, 25),
-       471},
+       "Relevés diastoliques :", QColor(204, 0, 0)},
+      {ControlId::PulseGraphTitle, ControlId::PulseGraph,
+       "Relevés du pouls :", QColor(61, 162, 25)},
   };
+  column->addSpacing(5);
   for (int i = 0; i < 3; ++i) {
     const Graph &g = graphs[i];
-    page->titles[i] =
-        MakeLabel(QString::fromUtf8(g.text), font1, page, QRect(10, g.y, 300, 17), g.colour);
-    registerControl(page->titles[i], g.title);
-    page->graphs[i] = new GraphCanvas(page);
-    page->graphs[i]->setGeometry(10, g.y + 17, 752, 150);
+    QLabel *title = MakeLabel(QString::fromUtf8(g.text), font1, page, QSize(300, 17), g.colour);
+    registerControl(title, g.title);
+    auto *graph = new GraphCanvas(page);
+    graph->setMinimumHeight(1);
     // Named by its title; the graph drawing renames it with the period.
-    page->graphs[i]->setAccessibleName(SpokenText(page->titles[i]->text()));
-    registerControl(page->graphs[i], g.canvas);
+    graph->setAccessibleName(SpokenText(title->text()));
+    registerControl(graph, g.canvas);
+    if (i > 0) {
+      column->addSpacing(1);
+    }
+    column->addWidget(title);
+    column->addSpacing(i > 0 ? 1 : 0);
+    column->addWidget(graph, 1);
   }
+  // Until the tab panel first shows it, the page is laid out with graphs of
+  // 150 pixels across a 1024-pixel window, so that what is drawn on them
+  // meanwhile has a useful size.
+  page->resize(kMinimumWidth - kLeftPanelWidth - 2,
+               column->totalMinimumSize().height() + 3 * (kStartingGraphHeight - 1));
+  column->activate();
   page->redraw = [this] { DrawPeriodGraphs(*this, State().graphPeriod); };
   return page;
 }
 
-void MainWindow::buildStatusBar() {
+QWidget *MainWindow::buildStatusBar() {
   auto *bar = new QStatusBar(this);
   bar->setSizeGripEnabled(true);
-  statusBar_ = bar;
+  bar->setFixedHeight(kStatusHeight);
   const int widths[] = {300, 100, 100, 100, 100};
   QStringList texts = {QStringLiteral("  Automesures tensionnelles enregistrées :")};
   for (DayPeriod period : kAllPeriods) {
@@ -844,6 +936,7 @@ void MainWindow::buildStatusBar() {
     statusFields_[size_t(i)] = field;
   }
   registerControl(bar, ControlId::StatusBar);
+  return bar;
 }
 
 void MainWindow::buildMenus() {
@@ -951,68 +1044,43 @@ void MainWindow::buildShortcuts() {
   }
 }
 
-void MainWindow::layoutForSize(int w, int h) {
-  banner_->setGeometry(0, 0, w, kBannerHeight);
-  // The command buttons keep their places on a window wide enough for them
+void MainWindow::followSize() {
+  // The command buttons keep their widths on a window wide enough for them
   // all; on a narrower one (a small screen at 150 %) they share its width
   // in proportion, without their icons (which would leave too little room
   // for "Epingler" and "Suppr."), their labels fitted again: none is cut.
-  const double share = std::min(1.0, double(w) / kFillerX);
+  const double share = buttonRow_->share();
   if (share != buttonShare_) {
     buttonShare_ = share;
     for (const ButtonEntry &entry : kButtons) {
       if (DrawnButton *b = button(entry.id)) {
-        const int left = int(std::lround(entry.x * share));
-        const int right = int(std::lround((entry.x + entry.width) * share));
-        b->setGeometry(left, kButtonY, right - left, kButtonHeight);
         b->setIcon(share < 1 ? QIcon() : ButtonIcon(entry));
-        AttachHoverNudge(b, QPoint(left, kButtonY), NudgeMode::Down);
+        AttachHoverNudge(b, b->pos(), NudgeMode::Down);
         FitLabelToButton(b);
       }
     }
   }
-  if (QWidget *filler = control(ControlId::ButtonFiller)) {
-    const int fillerX = std::min(kFillerX, w);
-    filler->setGeometry(fillerX, kButtonY, std::max(w - fillerX, 0), kButtonHeight);
-  }
-  if (QWidget *left = control(ControlId::LeftPanel)) {
-    left->resize(kLeftPanelWidth, h - 100);
-  }
+  // The picture goes with its caption when a short screen leaves it too
+  // little room.
   if (QWidget *picture = control(ControlId::Picture)) {
-    // 240 pixels square above its caption; on a short screen it shrinks
-    // rather than cover the information panel, and goes when too small.
-    const int top = std::max(h - 368, kInformationBottom + 2);
-    const int side = std::min(240, h - 128 - top);
-    picture->setGeometry(5 + (240 - std::max(side, 0)) / 2, top, std::max(side, 0),
-                         std::max(side, 0));
-    picture->setVisible(side >= 48);
-    if (QWidget *caption = control(ControlId::PictureCaption)) {
-      // The caption goes with its picture, never over the information panel.
-      caption->move(caption->x(), h - 128);
-      caption->setVisible(side >= 48);
-    }
+    const bool shown = picture->height() > 0;
+    picture->setVisible(shown);
+    control(ControlId::PictureCaption)->setVisible(shown);
   }
-  if (QWidget *right = control(ControlId::RightPanel)) {
-    right->resize(w - kRightPanelX, h - 100);
-  }
-  // The lists fill their pages and the averages page lays out its graphs
-  // (and has them redrawn) as the tab panel passes its new size on.
-  tabs_->resize(w - kRightPanelX, h - 102 - kSeriesStripHeight);
-  layoutSeriesStrip(w - kRightPanelX);
   // Narrower than its layout, the tab panel shortens the tabs' texts rather
   // than hide tabs behind scroll arrows.
-  const bool narrow = w < kMinimumWidth;
+  const bool narrow = width() < kMinimumWidth;
   if (narrow != tabsNarrow_) {
     tabsNarrow_ = narrow;
     tabs_->setElideMode(narrow ? Qt::ElideRight : Qt::ElideNone);
     tabs_->setUsesScrollButtons(!narrow);
   }
-  statusBar_->setGeometry(0, h - kStatusHeight, w, kStatusHeight);
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event) {
+  // The layout has placed every widget for the new size by now.
   QWidget::resizeEvent(event);
-  layoutForSize(width(), height());
+  followSize();
   update();
 }
 

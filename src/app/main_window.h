@@ -23,6 +23,7 @@ class Banner;
 class DrawnButton;
 class InformationPanel;
 class PeriodLists;
+class ShareRowLayout;
 
 // The program's one permanent window: banner, command buttons, input panel,
 // tab panel with the four period lists and the averages page, status bar.
@@ -118,18 +119,20 @@ protected:
 
 private:
   void registerControl(QWidget *widget, ControlId id);
-  void buildBanner();
-  void buildButtons();
-  void buildLeftPanel();
-  void buildRightPanel();
-  void buildSeriesStrip(QWidget *panel);
-  void layoutSeriesStrip(int width);
+  QWidget *buildBanner();
+  QLayout *buildButtons();
+  QWidget *buildLeftPanel();
+  QWidget *buildRightPanel();
+  QTableView *buildList(DayPeriod period);
+  QWidget *buildSeriesStrip(QWidget *panel);
   QWidget *buildAveragesPage();
-  void buildStatusBar();
+  QWidget *buildStatusBar();
   void buildMenus();
   void buildShortcuts();
   void orderTabChain();
-  void layoutForSize(int w, int h);
+  // What the layout leaves to the window after a resize: the command
+  // buttons' icons, the picture shown or not, the tabs' texts shortened.
+  void followSize();
 
   std::unique_ptr<Logbook> logbook_;
   QHash<int, QAction *> actions_;
@@ -140,7 +143,7 @@ private:
   Banner *banner_ = nullptr;
   InformationPanel *information_ = nullptr;
   QTabWidget *tabs_ = nullptr;
-  QWidget *statusBar_ = nullptr;
+  ShareRowLayout *buttonRow_ = nullptr;
   QTimer informationTimer_;
   std::function<bool()> quitHandler_;
   std::function<bool()> closeToTray_;
@@ -150,7 +153,7 @@ private:
   QDateTime leftAt_; // when the window last stopped being the active one
   bool tabsNarrow_ = false;
   bool placed_ = false;      // brought inside the screen at its first showing
-  double buttonShare_ = 1;   // of their full widths the command buttons take
+  double buttonShare_ = 0;   // of their full widths the command buttons take (0: not yet placed)
   quint64 contextsSeen_ = 0; // the revision of the contexts the lists show
 };
 
