@@ -154,8 +154,8 @@ void ImportPreviewWindow::buildButtons(const QString &importTip) {
 }
 
 QString ImportPreviewWindow::addedText() const {
-  return QStringLiteral("Les relevés lus seront ajoutés à ceux de « %1 », après les relevés déjà "
-                        "enregistrés.")
+  return QStringLiteral("Les relevés lus seront ajoutés à ceux de « %1 », chacun à sa place "
+                        "par date et heure.")
       .arg(patient_);
 }
 
