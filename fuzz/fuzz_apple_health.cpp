@@ -22,7 +22,7 @@ QByteArray ReadXml(QByteArrayView xml, qsizetype chunk) {
     ok = reader.feed(xml.sliced(at, qMin(chunk, xml.size() - at)));
   }
   if (!ok || !reader.finish()) {
-    return reader.error().toUtf8();
+    return reader.error().why().toUtf8();
   }
   tl::PeriodLists lists;
   tl::CsvImport import(lists, tl::ColumnMapping{});

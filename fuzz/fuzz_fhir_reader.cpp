@@ -22,7 +22,7 @@ Read ReadAll(QByteArrayView bytes) {
   tl::PeriodLists lists;
   tl::CsvImport import(lists, tl::ColumnMapping{});
   Read read;
-  read.error = tl::ReadFhir(bytes, import).error;
+  read.error = tl::ReadFhir(bytes, import).error.why();
   read.summary = import.summary();
   for (tl::DayPeriod p : tl::kAllPeriods) {
     read.accepted[size_t(tl::PeriodIndex(p))] = import.takeAccepted(p);

@@ -4,6 +4,7 @@
 #include "app/feature_calls.h"
 #include "app/import_preview_window.h"
 #include "app/meter_window.h"
+#include "common/error_text.h"
 
 #include "common/paths.h"
 #include "common/preferences_file.h"
@@ -93,9 +94,9 @@ void ExportReadingsCommand(MainWindowApi &main, ExportFormat format) {
   const ExportOutcome outcome = ExportLogbook(main.logbook(), format, path);
   if (outcome.error) {
     dialogs().error(parent, kExportTitle,
-                    QStringLiteral("Le fichier n'a pu être écrit : aucun relevé n'a été "
-                                   "exporté.\n\n") +
-                        outcome.error.text());
+                    ErrorBoxText(QStringLiteral("Le fichier n'a pu être écrit : aucun relevé n'a "
+                                                "été exporté."),
+                                 outcome.error));
     return;
   }
   dialogs().information(parent, kExportTitle,
@@ -113,7 +114,7 @@ void ImportReadingsCommand(MainWindowApi &main) {
   const ImportPlan plan = PlanImport(path);
   if (plan.error) {
     dialogs().error(parent, kImportTitle,
-                    QStringLiteral("Le fichier n'a pu être lu.\n\n") + plan.error.text());
+                    ErrorBoxText(QStringLiteral("Le fichier n'a pu être lu."), plan.error));
     return;
   }
   // A format with columns: the person checks or chooses them first.
@@ -141,8 +142,8 @@ void ImportReadingsCommand(MainWindowApi &main) {
   if (outcome.error) {
     dialogs().error(
         parent, kImportTitle,
-        QStringLiteral("Le fichier n'a pu être lu : aucun relevé n'a été importé.\n\n") +
-            outcome.error.text());
+        ErrorBoxText(QStringLiteral("Le fichier n'a pu être lu : aucun relevé n'a été importé."),
+                     outcome.error));
     return;
   }
   ShowImported(main, outcome);
@@ -152,7 +153,7 @@ void ReadMeterCommand(MainWindowApi &main) {
   QWidget *parent = main.window();
   const std::unique_ptr<MeterLink> link = MakeMeterLink();
   if (!link) {
-    dialogs().error(parent, kImportTitle, NoBluetoothText() + u'.');
+    dialogs().error(parent, kImportTitle, ErrorBoxText(QString(), NoBluetoothFailure()));
     return;
   }
   Logbook &book = main.logbook();

@@ -1,5 +1,6 @@
 #include "app/import_preview_window.h"
 
+#include "common/error_text.h"
 #include "common/identity.h"
 #include "common/text.h"
 #include "measurements/context_texts.h"
@@ -371,10 +372,12 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
     }
   }
   QString warning = counts.join(u' ');
-  if (!meter.interruption.isEmpty()) {
+  if (meter.interruption) {
     // The records received before the link broke are kept: the meter may
     // not send them again.
-    warning = meter.interruption + QStringLiteral(" : voici les mesures reçues avant.\n") + warning;
+    warning = ErrorSentence(QString(), meter.interruption,
+                            QStringLiteral(" : voici les mesures reçues avant")) +
+              u'\n' + warning;
     QPalette palette = warnings_->palette();
     palette.setColor(QPalette::WindowText,
                      ReadableOn(kWarningColour, this->palette().color(QPalette::Window)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/control_ids.h"
+#include "common/file_io.h"
 #include "exchange/csv_import.h"
 #include "exchange/logbook_exchange.h"
 #include "meter/meter_import.h"
@@ -33,7 +34,7 @@ namespace tl {
 struct MeterPreview {
   QString meter;                // "name (address)"
   QList<MeterReading> readings; // each record as MeterImport::add read it
-  QString interruption;         // why the transfer ended early, "" when it did not
+  FileError interruption;       // why the transfer ended early, none when it did not
 };
 
 class ImportPreviewWindow : public QDialog {

@@ -1,6 +1,7 @@
 #include "app/meter_window.h"
 
 #include "app/import_preview_window.h"
+#include "common/error_text.h"
 
 #include "common/identity.h"
 #include "common/preferences_file.h"
@@ -204,7 +205,7 @@ void MeterWindow::startRead() {
   readAddress_ = item->data(kAddressRole).toString();
   readName_ = item->data(kNameRole).toString();
   records_.clear();
-  interruption_.clear();
+  interruption_ = {};
   reading_ = true;
   setBusy(true);
   setProgress(
@@ -254,16 +255,17 @@ void MeterWindow::setBusy(bool reading) {
   read_->setEnabled(!reading && meters_->currentItem() != nullptr);
 }
 
-void MeterWindow::onFinished(bool ok, const QString &error) {
+void MeterWindow::onFinished(bool ok, const FileError &error) {
   const bool wasReading = reading_;
   reading_ = false;
   if (wasReading && !records_.isEmpty()) {
-    interruption_ = ok ? QString() : error;
+    interruption_ = ok ? FileError() : error;
     accept();
     return;
   }
   setBusy(false);
-  setProgress(ok ? QStringLiteral("Aucune mesure n'a été reçue du tensiomètre.") : error + u'.',
+  setProgress(ok ? QStringLiteral("Aucune mesure n'a été reçue du tensiomètre.")
+                 : ErrorStatusText(error),
               true);
 }
 

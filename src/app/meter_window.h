@@ -46,7 +46,7 @@ public:
   // records is accepted too, with its error as the interruption: the
   // records received are not lost.
   const QList<MeterIndication> &records() const { return records_; }
-  QString interruption() const { return interruption_; }
+  FileError interruption() const { return interruption_; }
   QString address() const { return readAddress_; }
   QString meterName() const { return readName_; }
   // "name (address)", or the address of a meter that gave no name.
@@ -62,7 +62,7 @@ private:
   void addMeter(const QString &name, const QString &address);
   void setProgress(const QString &text, bool error = false);
   void setBusy(bool reading);
-  void onFinished(bool ok, const QString &error);
+  void onFinished(bool ok, const FileError &error);
 
   MeterLink &link_;
   QString patient_;
@@ -70,7 +70,7 @@ private:
   bool reading_ = false;
   QList<MeterIndication> records_;
   QString readAddress_, readName_;
-  QString interruption_;
+  FileError interruption_;
   QListWidget *meters_ = nullptr;
   QLabel *progress_ = nullptr;
   QComboBox *user_ = nullptr;

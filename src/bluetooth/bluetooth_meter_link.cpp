@@ -21,29 +21,30 @@ const QBluetoothUuid kFeature(QBluetoothUuid::CharacteristicType::BloodPressureF
 const QBluetoothUuid kCurrentTime(QBluetoothUuid::CharacteristicType::CurrentTime);
 const QBluetoothUuid kDateTime(QBluetoothUuid::CharacteristicType::DateTime);
 
-QString PoweredOff() {
-  return QStringLiteral("Le Bluetooth est désactivé : activez-le puis recommencez");
+// Why a reading failed: no file is concerned, the reason alone.
+FileError Failed(const char *reason) { return FileError{QString(), QString::fromUtf8(reason)}; }
+FileError PoweredOff() {
+  return Failed("le Bluetooth est désactivé : activez-le puis recommencez");
 }
-QString NoAdapter() {
-  return QStringLiteral("Aucun adaptateur Bluetooth n'a été trouvé sur cet ordinateur");
+FileError NoAdapter() {
+  return Failed("aucun adaptateur Bluetooth n'a été trouvé sur cet ordinateur");
 }
-QString Pair() {
-  return QStringLiteral("Appairez le tensiomètre dans les paramètres Bluetooth du système");
+FileError Pair() {
+  return Failed("appairez le tensiomètre dans les paramètres Bluetooth du système");
 }
-QString NoReading() { return QStringLiteral("Aucune mesure n'a été reçue du tensiomètre"); }
-QString Lost() { return QStringLiteral("La connexion avec le tensiomètre a été perdue"); }
-QString NoMeter() {
-  return QStringLiteral(
-      "Aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez");
+FileError NoReading() { return Failed("aucune mesure n'a été reçue du tensiomètre"); }
+FileError Lost() { return Failed("la connexion avec le tensiomètre a été perdue"); }
+FileError NoMeter() {
+  return Failed("aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez");
 }
-QString NotAMeter() {
-  return QStringLiteral("Cet appareil n'offre pas le service de tension artérielle Bluetooth");
+FileError NotAMeter() {
+  return Failed("cet appareil n'offre pas le service de tension artérielle Bluetooth");
 }
-QString ConnectFailed() {
-  return QStringLiteral(
-      "La connexion au tensiomètre a échoué : rapprochez-le de l'ordinateur puis recommencez");
+FileError ConnectFailed() {
+  return Failed(
+      "la connexion au tensiomètre a échoué : rapprochez-le de l'ordinateur puis recommencez");
 }
-QString SearchFailed() { return QStringLiteral("La recherche des appareils Bluetooth a échoué"); }
+FileError SearchFailed() { return Failed("la recherche des appareils Bluetooth a échoué"); }
 
 // The 7-byte Date Time value (year little-endian, month, day, hours,
 // minutes, seconds) of a local time.
@@ -388,12 +389,12 @@ void BluetoothMeterLink::onDisconnected() {
 
 void BluetoothMeterLink::endTransfer() {
   if (records_ > 0)
-    finish(true, QString());
+    finish(true, {});
   else
     finish(false, NoReading());
 }
 
-void BluetoothMeterLink::finish(bool ok, const QString &error) {
+void BluetoothMeterLink::finish(bool ok, const FileError &error) {
   if (step_ == Step::Idle)
     return;
   release();

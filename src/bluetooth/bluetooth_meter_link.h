@@ -60,7 +60,7 @@ private:
   void onServiceError(int error);
   void onDisconnected();
   void endTransfer();
-  void finish(bool ok, const QString &error);
+  void finish(bool ok, const FileError &error);
   void release();
 
   Step step_ = Step::Idle;

@@ -1,5 +1,6 @@
 #include "cli/command.h"
 
+#include "common/error_text.h"
 #include "common/file_batch.h"
 #include "common/paths.h"
 #include "common/patient_name.h"
@@ -350,7 +351,7 @@ std::optional<Refusal> LoadPatient(const Target &target, Logbook &book) {
   }
   const QList<PeriodFileError> unreadable = LoadLogbook(book);
   if (!unreadable.isEmpty()) {
-    return Refusal{QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())};
+    return Refusal{ErrorSentence(QStringLiteral("Lecture impossible"), unreadable.front().error)};
   }
   return std::nullopt;
 }
@@ -421,7 +422,7 @@ std::optional<int> CheckImported(const ImportOutcome &imported, const QString &n
     return Refuse({lines.join(u'\n')}, err);
   }
   if (const FileError failed = SaveFailure(imported.saved)) {
-    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+    return Refuse({ErrorSentence(QStringLiteral("Écriture impossible"), failed)}, err);
   }
   // Files kept aside, readings taken from outside: said, nothing lost.
   if (const QString outside = OutsideChangesText(imported.saved); !outside.isEmpty()) {
@@ -430,7 +431,7 @@ std::optional<int> CheckImported(const ImportOutcome &imported, const QString &n
   if (imported.appended && needsProfile) {
     if (const FileError failed =
             AddPatientProfile(book.paths().patientFile, book.patient(), clock().now().date())) {
-      return Refuse({QStringLiteral("Fiche du patient non créée : %1.").arg(failed.text())}, err);
+      return Refuse({ErrorSentence(QStringLiteral("Fiche du patient non créée"), failed)}, err);
     }
   }
   return std::nullopt;
@@ -477,7 +478,7 @@ std::optional<int> OpenForImport(const Target &target, bool dryRun, Logbook &boo
   QStringList notices;
   if (const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);
       !unreadable.isEmpty()) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.front().error.text())},
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), unreadable.front().error)},
                   err);
   }
   if (const QString text = UnreadableFilesText({}, notices); !text.isEmpty()) {

@@ -1,5 +1,6 @@
 // "export": a patient's readings written to a CSV or FHIR (JSON) file.
 #include "cli/command.h"
+#include "common/error_text.h"
 #include "common/paths.h"
 #include "exchange/logbook_exchange.h"
 #include "logbook/logbook.h"
@@ -76,7 +77,7 @@ int RunExport(const QStringList &args, QTextStream &out, QTextStream &err) {
   const ExportOutcome exported =
       ExportLogbook(book, format, request.output, request.from, request.to);
   if (exported.error) {
-    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(exported.error.text())}, err);
+    return Refuse({ErrorSentence(QStringLiteral("Écriture impossible"), exported.error)}, err);
   }
   out << ExportSummary(exported, request.output) << u'\n';
   return kCliOk;

@@ -1,6 +1,7 @@
 // "import": the readings of a CSV, FHIR (JSON) or Apple Health file added to
 // a patient's lists, through the one import path the window uses.
 #include "cli/command.h"
+#include "common/error_text.h"
 #include "common/paths.h"
 #include "exchange/import_format.h"
 #include "exchange/logbook_exchange.h"
@@ -176,7 +177,7 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
 
   const ImportPlan plan = PlanImport(request.input);
   if (plan.error) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(plan.error.text())}, err);
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), plan.error)}, err);
   }
   // A format with columns: those of --colonnes, or those the file suggests.
   ColumnMapping mapping = plan.start.guess;
@@ -202,11 +203,7 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
   const QString format = mapping.format; // the export recognised
   SaveImport(book, imported);
   if (imported.error) {
-    // A reason that is a sentence of its own keeps its one full stop.
-    const QString text = imported.error.text();
-    return Refuse({QStringLiteral("Lecture impossible : %1%2")
-                       .arg(text, text.endsWith(u'.') ? QString() : QStringLiteral("."))},
-                  err);
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), imported.error)}, err);
   }
   if (const std::optional<int> refused = CheckImported(
           imported, QStringLiteral("Aucun relevé importable dans %1.").arg(request.input), book,

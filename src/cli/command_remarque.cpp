@@ -1,6 +1,7 @@
 // "remarque": the note or the irregular-pulse flag of the readings of one
 // date and time.
 #include "cli/command.h"
+#include "common/error_text.h"
 #include "common/file_batch.h"
 #include "common/paths.h"
 #include "logbook/context_edit.h"
@@ -92,7 +93,7 @@ int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse(*refused, err);
   }
   if (const FileError unreadable = UnreadableContextFile(book)) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(unreadable.text())}, err);
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), unreadable)}, err);
   }
   ContextChange change;
   change.note = request.note;
@@ -107,7 +108,7 @@ int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
                   err);
   }
   if (const FileError failed = SaveFailure(SaveLogbook(book))) {
-    return Refuse({QStringLiteral("Écriture impossible : %1.").arg(failed.text())}, err);
+    return Refuse({ErrorSentence(QStringLiteral("Écriture impossible"), failed)}, err);
   }
   for (const ChangedContext &c : changed) {
     const Reading &r = c.reading;

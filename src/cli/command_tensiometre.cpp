@@ -1,6 +1,7 @@
 // "tensiometre": the readings of a Bluetooth meter filed in a patient's
 // lists, with the duplicate rules and the summary of "import".
 #include "cli/command.h"
+#include "common/error_text.h"
 #include "common/file_io.h"
 #include "common/paths.h"
 #include "common/preferences_file.h"
@@ -97,11 +98,11 @@ QString MeterRecordLine(const MeterIndication &indication) {
 // Reads the meter at `address`, or the first one found when it is empty,
 // until the link finishes; `*name` is the name it gave when found, else its
 // address. Returns the error sentence, empty on success.
-QString ReadMeter(const QString &address, QList<MeterIndication> *records, QString *name) {
+FileError ReadMeter(const QString &address, QList<MeterIndication> *records, QString *name) {
 #ifdef TENSIOLOG_HAS_BLUETOOTH
   BluetoothMeterLink link;
   QEventLoop loop;
-  QString error;
+  FileError error;
   bool reading = !address.isEmpty();
   *name = address;
   QObject::connect(&link, &MeterLink::meterFound, &loop,
@@ -118,8 +119,8 @@ QString ReadMeter(const QString &address, QList<MeterIndication> *records, QStri
                    [records](const QByteArray &value, const QDateTime &received) {
                      records->append({value, received});
                    });
-  QObject::connect(&link, &MeterLink::finished, &loop, [&](bool ok, const QString &why) {
-    error = ok ? QString() : why;
+  QObject::connect(&link, &MeterLink::finished, &loop, [&](bool ok, const FileError &why) {
+    error = ok ? FileError() : why;
     loop.quit();
   });
   if (address.isEmpty()) {
@@ -133,7 +134,7 @@ QString ReadMeter(const QString &address, QList<MeterIndication> *records, QStri
   Q_UNUSED(address);
   Q_UNUSED(records);
   Q_UNUSED(name);
-  return NoBluetoothText();
+  return NoBluetoothFailure();
 #endif
 }
 
@@ -145,7 +146,7 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
     return *stop;
   }
 #ifndef TENSIOLOG_HAS_BLUETOOTH
-  return Refuse({ReadMeter({}, nullptr, nullptr) + u'.'}, err);
+  return Refuse({ErrorSentence(QString(), ReadMeter({}, nullptr, nullptr))}, err);
 #endif
   // Taken before the meter is read: a meter sends its records once.
   QString patient;
@@ -160,19 +161,20 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
 
   QList<MeterIndication> received;
   QString meterName;
-  const QString meterError = ReadMeter(request.meter, &received, &meterName);
+  const FileError meterError = ReadMeter(request.meter, &received, &meterName);
   // What a trial received before comes first: the meter does not send it again.
   const QString kept = PendingMeterRecordsPath(paths.dataFolder, book.patient());
   FileError keptError;
   const QList<MeterIndication> records = WithPendingMeterRecords(kept, received, &keptError);
   if (keptError) {
-    return Refuse({QStringLiteral("Lecture impossible : %1.").arg(keptError.text())}, err);
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), keptError)}, err);
   }
-  if (!meterError.isEmpty()) {
+  if (meterError) {
     if (records.isEmpty()) {
-      return Refuse({meterError + u'.'}, err);
+      return Refuse({ErrorSentence(QString(), meterError)}, err);
     }
-    out << meterError << QStringLiteral(" ; les mesures gardées lors de l'essai sont classées.")
+    out << ErrorSentence(QString(), meterError,
+                         QStringLiteral(" ; les mesures gardées lors de l'essai sont classées"))
         << u'\n';
   }
   ImportOutcome imported = AppendMeterRecords(book, records, request.user, request.dryRun);

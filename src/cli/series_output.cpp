@@ -1,5 +1,6 @@
 #include "cli/series_output.h"
 
+#include "common/error_text.h"
 #include "common/preferences_file.h"
 #include "logbook/logbook.h"
 #include "measurements/context_texts.h"
@@ -177,7 +178,7 @@ std::optional<SeriesResult> LastCompleteSeries(const Logbook &book) {
 std::optional<Refusal> WriteDocument(const PagedDocument &document, const QString &path,
                                      const QString &dataFolder) {
   if (const FileError error = WritePdfOutput(document, path, {dataFolder})) {
-    return Refusal{QStringLiteral("Écriture impossible : %1.").arg(error.text())};
+    return Refusal{ErrorSentence(QStringLiteral("Écriture impossible"), error)};
   }
   return std::nullopt;
 }

@@ -20,8 +20,23 @@
 
 namespace tl {
 
+QString FileError::why() const {
+  QString place;
+  if (line >= 0) {
+    place = QStringLiteral(" à la ligne %1").arg(line);
+  } else if (offset >= 0) {
+    place = QStringLiteral(" à l'octet %1").arg(offset);
+  }
+  if (place.isEmpty()) {
+    return reason;
+  }
+  const qsizetype clause = reason.indexOf(QStringLiteral(" : "));
+  QString full = reason;
+  return full.insert(clause < 0 ? reason.size() : clause, place);
+}
+
 QString FileError::text() const {
-  return QDir::toNativeSeparators(path) + QStringLiteral(" : ") + reason;
+  return path.isEmpty() ? why() : QDir::toNativeSeparators(path) + QStringLiteral(" : ") + why();
 }
 
 namespace {
@@ -229,7 +244,10 @@ QString FrenchSystemReason(const QString &reason) {
       return QString::fromUtf8(french);
     }
   }
-  return reason;
+  // A reason is framed by whoever shows it: a system text's own full stop
+  // would make two.
+  return reason.endsWith(u'.') && !reason.endsWith(QStringLiteral("..")) ? reason.chopped(1)
+                                                                         : reason;
 }
 
 FileError OpenForReading(const QString &path, QFile &file) {

@@ -12,16 +12,29 @@ class QFile;
 
 namespace tl {
 
-// What went wrong with a file: its path and the reason the system gave. An
-// empty one means success, so `if (FileError e = WriteWholeFile(...))` reads
-// "if it failed".
+// What went wrong, for a person to read: the file (when there is one), the
+// place in it (a line or a byte offset, when known) and why. `reason` is a
+// French sentence fragment, lower case and without a final full stop
+// ("disque plein", "JSON illisible"); the framing functions of
+// common/error_text.h make it a box, a status line or a line of standard
+// error. An empty one means success, so `if (FileError e = WriteWholeFile(...))`
+// reads "if it failed". Failures that concern no file (the meter link) leave
+// `path` empty.
 struct FileError {
   QString path;
   QString reason;
+  qint64 line = -1;   // 1-based line where the content went wrong, or -1
+  qint64 offset = -1; // 0-based byte where it went wrong, or -1
 
   explicit operator bool() const { return !reason.isEmpty(); }
-  // "path : reason", for a line of its own in a message; the path with the
-  // system's separators, as the other messages name files.
+  bool operator==(const FileError &) const = default;
+  // The reason with its place, which qualifies the reason's first clause:
+  // "JSON illisible à l'octet 12", "XML illisible à la ligne 14 : balisage
+  // incorrect".
+  QString why() const;
+  // "path : why", for a line of its own in a message (the path with the
+  // system's separators, as the other messages name files); why() alone
+  // when no file is concerned.
   QString text() const;
 };
 
@@ -35,7 +48,8 @@ inline constexpr qint64 kMaxMeasurementFileBytes = qint64(1) << 30; // about 8 m
 inline constexpr qint64 kMaxSmallFileBytes = qint64(16) << 20;      // patient and preferences files
 
 // The system's reason for a failure in French where it is one of the common
-// ones ("disque plein", "accès refusé"...); any other text as it stands.
+// ones ("disque plein", "accès refusé"...); any other text as it stands,
+// without a final full stop.
 QString FrenchSystemReason(const QString &reason);
 
 // Reads the whole file at `path` into `bytes` (emptied first). A missing or

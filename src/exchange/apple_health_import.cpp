@@ -192,13 +192,16 @@ AppleHealthReader::AppleHealthReader() {
   xml_.setNamespaceProcessing(false);
 }
 
+void AppleHealthReader::fail(const QString &reason, qint64 line) {
+  error_ = {QString(), QStringLiteral("XML illisible : ") + reason, line};
+}
+
 bool AppleHealthReader::feed(QByteArrayView bytes) {
-  if (!error_.isEmpty()) {
+  if (error_) {
     return false;
   }
   if (!scanMarkup(bytes)) {
-    error_ =
-        QStringLiteral("XML illisible : un élément a plus de %1 attributs").arg(kMaxAttributes);
+    fail(QStringLiteral("un élément a plus de %1 attributs").arg(kMaxAttributes));
     return false;
   }
   xml_.addData(bytes.toByteArray());
@@ -207,13 +210,11 @@ bool AppleHealthReader::feed(QByteArrayView bytes) {
 }
 
 bool AppleHealthReader::finish() {
-  if (!error_.isEmpty()) {
+  if (error_) {
     return false;
   }
   if (xml_.hasError() || !parse()) {
-    error_ = QStringLiteral("XML illisible à la ligne %1 : %2")
-                 .arg(xml_.lineNumber())
-                 .arg(XmlReason(xml_));
+    fail(XmlReason(xml_), xml_.lineNumber());
     return false;
   }
   return true;
@@ -354,16 +355,13 @@ bool AppleHealthReader::parse() {
   }
   if (xml_.error() == QXmlStreamReader::PrematureEndOfDocumentError) {
     if (pending_ > kMaxTokenBytes) {
-      error_ =
-          QStringLiteral("XML illisible à la ligne %1 : élément démesuré").arg(xml_.lineNumber());
+      fail(QStringLiteral("élément démesuré"), xml_.lineNumber());
       return false;
     }
     return true; // waiting for the next bytes
   }
   if (xml_.hasError()) {
-    error_ = QStringLiteral("XML illisible à la ligne %1 : %2")
-                 .arg(xml_.lineNumber())
-                 .arg(XmlReason(xml_));
+    fail(XmlReason(xml_), xml_.lineNumber());
     return false;
   }
   return true;
@@ -505,8 +503,9 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
     return readError();
   }
   AppleHealthReader reader;
-  const auto refuse = [&](const QString &reason) {
-    outcome.error = {path, reason};
+  const auto refuse = [&](FileError error) {
+    error.path = path;
+    outcome.error = std::move(error);
     return outcome;
   };
   if (QByteArrayView(magic, 4) == "PK\x03\x04") {
@@ -531,12 +530,13 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
           ++rank;
           continue;
         }
-        return refuse(zip->missing()
-                          ? QStringLiteral("L'archive zip ne contient pas l'export d'Apple Santé : "
-                                           "aucun fichier XML dont l'élément racine est HealthData "
-                                           "(export.xml, ou son nom dans la langue du téléphone : "
-                                           "exportar.xml, Export.xml…)")
-                          : zip->error());
+        return refuse(
+            {path, zip->missing()
+                       ? QStringLiteral("l'archive zip ne contient pas l'export d'Apple Santé : "
+                                        "aucun fichier XML dont l'élément racine est HealthData "
+                                        "(export.xml, ou son nom dans la langue du téléphone : "
+                                        "exportar.xml, Export.xml…)")
+                       : zip->error()});
       }
       QByteArray head;
       bool more = true;
@@ -544,7 +544,7 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
       while (more && head.size() < kMaxProlog) {
         const QByteArrayView bytes = zip->read();
         if (!zip->error().isEmpty() && bytes.isEmpty()) {
-          return file.error() != QFileDevice::NoError ? readError() : refuse(zip->error());
+          return file.error() != QFileDevice::NoError ? readError() : refuse({path, zip->error()});
         }
         if (bytes.isEmpty()) {
           break;
@@ -565,7 +565,7 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
     for (;;) {
       const QByteArrayView bytes = zip.read();
       if (!zip.error().isEmpty()) {
-        return file.error() != QFileDevice::NoError ? readError() : refuse(zip.error());
+        return file.error() != QFileDevice::NoError ? readError() : refuse({path, zip.error()});
       }
       if (bytes.isEmpty()) { // the entry's end
         break;
@@ -603,7 +603,7 @@ ImportOutcome AppendAppleHealthFile(Logbook &book, const QString &path,
     return refuse(reader.error());
   }
   if (reader.readings() == 0) {
-    return refuse(QStringLiteral("Aucune mesure de tension dans ce fichier Apple Santé."));
+    return refuse({path, QStringLiteral("aucune mesure de tension dans ce fichier Apple Santé")});
   }
   ImportSink import(book.lists());
   reader.deliver(import);

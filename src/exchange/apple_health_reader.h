@@ -6,6 +6,8 @@
 // a reading can be found wherever the heart rates stand in the file. Memory
 // grows with the correlations and heart rates only, never with the file.
 
+#include "common/file_io.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QXmlStreamReader>
@@ -34,8 +36,9 @@ public:
   bool feed(QByteArrayView bytes);
   // The end of the file; false when the XML is unreadable or incomplete.
   bool finish();
-  // "XML illisible à la ligne N : ...", or empty.
-  const QString &error() const { return error_; }
+  // Why the XML is unreadable ("XML illisible : balisage incorrect" at its
+  // line), without a path; none while it reads.
+  const FileError &error() const { return error_; }
 
   // The blood-pressure correlations met so far.
   qint64 readings() const { return qint64(readings_.size()); }
@@ -58,11 +61,12 @@ private:
   // reader sees them; false when one has more than kMaxAttributes.
   bool scanMarkup(QByteArrayView bytes);
   bool parse();
+  void fail(const QString &reason, qint64 line = -1);
   void startElement();
   void endCorrelation();
 
   QXmlStreamReader xml_;
-  QString error_;
+  FileError error_;
   qint64 pending_ = 0; // bytes fed since the last token read
   // scanMarkup's place in the markup, kept from one piece of the file to the next.
   quint8 scan_ = 0;       // what the last byte was part of

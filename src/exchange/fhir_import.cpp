@@ -1678,15 +1678,16 @@ FhirRead Read(Source &source, ImportSink &import, const std::function<bool()> &p
     return read;
   }
   if (!source.readError().isEmpty()) {
-    read.error = source.readError();
+    read.error.reason = source.readError();
     return read;
   }
   if (!ok) {
-    read.error = u"JSON illisible à l'octet %1"_s.arg(reader.parser().errorAt());
+    read.error.reason = u"JSON illisible"_s;
+    read.error.offset = reader.parser().errorAt();
     return read;
   }
   if (reader.notFhir()) {
-    read.error = u"ce fichier JSON n'est ni un Bundle ni une Observation FHIR"_s;
+    read.error.reason = u"ce fichier JSON n'est ni un Bundle ni une Observation FHIR"_s;
     return read;
   }
   if (parsed && !parsed()) {
@@ -1773,8 +1774,9 @@ ImportOutcome AppendFhirFile(Logbook &book, const QString &path, const ImportPro
   const FhirRead read = ReadFhir(
       file, import, [&](qint64 done) { return step(std::min(done, total) * 2 / 3); },
       [&] { return step(2 * total / 3); });
-  if (!read.error.isEmpty()) {
-    outcome.error = {path, read.error};
+  if (read.error) {
+    outcome.error = read.error;
+    outcome.error.path = path;
     return outcome;
   }
   if (read.cancelled || !step(total)) {

@@ -16,6 +16,8 @@
 // The JSON is read as a stream: only the fields used are kept, never the
 // document, so that memory grows with the readings, not with the file.
 
+#include "common/file_io.h"
+
 #include <QByteArrayView>
 #include <QDate>
 #include <QString>
@@ -44,7 +46,7 @@ WallTime WallTimeOf(qint64 utcSeconds, int offsetSeconds, LocalTimeConverter &cl
 inline constexpr qint64 kMaxFhirFileBytes = qint64(512) << 20;
 
 struct FhirRead {
-  QString error;          // French, "JSON illisible à l'octet 12": nothing was read
+  FileError error;        // why nothing was read ("JSON illisible", offset 12); no path
   bool cancelled = false; // `parsed` returned false: nothing was read
 };
 

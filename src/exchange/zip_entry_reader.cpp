@@ -21,7 +21,7 @@ quint64 Le64(const char *p) { return quint64(Le32(p)) | quint64(Le32(p + 4)) << 
 bool HasSignature(const char *p, quint32 signature) { return Le32(p) == signature; }
 
 QString Damaged(const QString &what) {
-  return QStringLiteral("Archive zip endommagée : %1").arg(what);
+  return QStringLiteral("archive zip endommagée : %1").arg(what);
 }
 
 } // namespace
@@ -52,13 +52,13 @@ bool ZipEntryReader::readAt(qint64 at, char *into, qint64 bytes) {
     return fail(Damaged(QStringLiteral("une position ou une taille sort du fichier")));
   }
   if (!device_->seek(at)) {
-    return fail(QStringLiteral("Lecture impossible dans l'archive zip"));
+    return fail(QStringLiteral("lecture impossible dans l'archive zip"));
   }
   qint64 done = 0;
   while (done < bytes) {
     const qint64 got = device_->read(into + done, bytes - done);
     if (got <= 0) {
-      return fail(QStringLiteral("Lecture impossible dans l'archive zip"));
+      return fail(QStringLiteral("lecture impossible dans l'archive zip"));
     }
     done += got;
   }
@@ -193,7 +193,7 @@ bool ZipEntryReader::open(QIODevice &device, qint64 size,
     const quint64 dataAt = localAt + kLocalHeaderBytes + Le16(local + 26) + Le16(local + 28);
     if (dataAt > quint64(size) || compressed > quint64(size) - dataAt) {
       return fail(
-          QStringLiteral("Archive zip tronquée : %1 est incomplet").arg(QString::fromUtf8(name)));
+          QStringLiteral("archive zip tronquée : %1 est incomplet").arg(QString::fromUtf8(name)));
     }
     if (method == 0 && compressed != expectedSize_) {
       return fail(Damaged(QStringLiteral("tailles incohérentes")));
@@ -201,7 +201,7 @@ bool ZipEntryReader::open(QIODevice &device, qint64 size,
     deflated_ = method == 8;
     compressedLeft_ = compressed;
     if (!device.seek(qint64(dataAt))) {
-      return fail(QStringLiteral("Lecture impossible dans l'archive zip"));
+      return fail(QStringLiteral("lecture impossible dans l'archive zip"));
     }
     consumed_ = qint64(dataAt);
     in_.resize(kChunkBytes);
@@ -209,14 +209,14 @@ bool ZipEntryReader::open(QIODevice &device, qint64 size,
     if (deflated_) {
       inflater_ = std::make_unique<Inflater>();
       if (inflateInit2(&inflater_->stream, -MAX_WBITS) != Z_OK) {
-        return fail(QStringLiteral("Mémoire insuffisante pour décompresser l'archive zip"));
+        return fail(QStringLiteral("mémoire insuffisante pour décompresser l'archive zip"));
       }
       inflater_->ready = true;
     }
     return true;
   }
   missing_ = true;
-  return fail(QStringLiteral("L'archive zip ne contient pas le fichier cherché"));
+  return fail(QStringLiteral("l'archive zip ne contient pas le fichier cherché"));
 }
 
 bool ZipEntryReader::finishEntry() {
@@ -234,7 +234,7 @@ QByteArrayView ZipEntryReader::read() {
   const auto fill = [this](qint64 want) -> qint64 {
     const qint64 got = device_->read(in_.data(), want);
     if (got <= 0) {
-      fail(QStringLiteral("Archive zip tronquée"));
+      fail(QStringLiteral("archive zip tronquée"));
       return 0;
     }
     compressedLeft_ -= quint64(got);
@@ -263,7 +263,7 @@ QByteArrayView ZipEntryReader::read() {
   while (z.avail_out == uInt(out_.size())) {
     if (z.avail_in == 0) {
       if (compressedLeft_ == 0) {
-        fail(QStringLiteral("Archive zip tronquée"));
+        fail(QStringLiteral("archive zip tronquée"));
         return {};
       }
       const qint64 got = fill(qint64(std::min<quint64>(compressedLeft_, quint64(kChunkBytes))));

@@ -40,7 +40,8 @@ public:
   bool atEnd() const { return finished_; }
   // The archive's bytes read so far (for a progress told against its size).
   qint64 consumed() const { return consumed_; }
-  // Why the archive or the entry could not be read; empty while it can.
+  // Why the archive or the entry could not be read, a fragment ("archive zip
+  // tronquée"); empty while it can.
   const QString &error() const { return error_; }
   // Whether open() failed because no entry was wanted.
   bool missing() const { return missing_; }

@@ -4,9 +4,9 @@
 
 namespace tl {
 
-QString NoBluetoothText() {
-  return QStringLiteral("Cette version de Tensiolog ne peut pas lire de tensiomètre : elle a été "
-                        "construite sans le Bluetooth de Qt");
+FileError NoBluetoothFailure() {
+  return {QString(), QStringLiteral("cette version de Tensiolog ne peut pas lire de tensiomètre : "
+                                    "elle a été construite sans le Bluetooth de Qt")};
 }
 
 } // namespace tl

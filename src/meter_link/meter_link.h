@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/file_io.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QObject>
@@ -7,9 +9,8 @@
 
 namespace tl {
 
-// What a build without a Bluetooth backend says when asked to read a meter
-// (a sentence without its final period).
-QString NoBluetoothText();
+// Why a build without a Bluetooth backend cannot read a meter.
+FileError NoBluetoothFailure();
 
 // How long a meter link waits. The defaults are the ones people get; tests
 // shorten them.
@@ -29,7 +30,7 @@ struct MeterLinkTimings {
 // the 0x2A49 value; measurementReceived() for each 0x2A35 indication, with
 // the computer's time of reception; finished() last, ok == true when the
 // meter sent at least one record and the transfer ended normally, otherwise
-// ok == false with a French sentence for the person.
+// ok == false with the reason for the person (no path).
 class MeterLink : public QObject {
   Q_OBJECT
 public:
@@ -54,7 +55,7 @@ signals:
   void progress(const QString &text);
   void featureRead(const QByteArray &value);
   void measurementReceived(const QByteArray &value, const QDateTime &received);
-  void finished(bool ok, const QString &error);
+  void finished(bool ok, const tl::FileError &error);
 
 private:
   MeterLinkTimings timings_;

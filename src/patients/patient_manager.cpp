@@ -1,6 +1,7 @@
 #include "patients/patient_manager.h"
 
 #include "common/app_state.h"
+#include "common/error_text.h"
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
@@ -620,11 +621,11 @@ void PatientManagerWindow::reject() {
       // The profiles exist nowhere else: the user may stay and try again.
       const bool leave = dialogs().askYesNo(
           this, Dialogs::Icon::Warning, QStringLiteral("Sauvegarde"),
-          QStringLiteral("La liste des patients n'a pas pu être enregistrée.\n\n") +
-              save.error.text() +
-              QStringLiteral(
-                  "\n\nSi vous fermez la fenêtre maintenant, les profils ajoutés ou "
-                  "modifiés seront perdus.\nVoulez-vous tout de même fermer la fenêtre ?"),
+          ErrorBoxText(QStringLiteral("La liste des patients n'a pas pu être enregistrée."),
+                       save.error,
+                       QStringLiteral("Si vous fermez la fenêtre maintenant, les profils ajoutés "
+                                      "ou modifiés seront perdus.\nVoulez-vous tout de même "
+                                      "fermer la fenêtre ?")),
           Dialogs::Default::No);
       if (!leave) {
         return;

@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/control_ids.h"
+#include "common/error_text.h"
 #include "common/identity.h"
 #include "common/paths.h"
 #include "common/preferences_file.h"
@@ -667,9 +668,8 @@ QString SeriesWindow::savePdf() {
                            ? DoctorReportPdfPath(printFolder_, who_.name, now)
                            : SeriesPdfPath(printFolder_, who_.name, now);
   if (const FileError error = SaveDocumentPdf(*currentDocument(), path)) {
-    dialogs().error(
-        this, kErrorTitle,
-        QStringLiteral("Le fichier n'a pas pu être enregistré :\n%1").arg(error.text()));
+    dialogs().error(this, kErrorTitle,
+                    ErrorBoxText(QStringLiteral("Le fichier n'a pas pu être enregistré."), error));
     return QString();
   }
   ShowWrittenFiles(this, QStringLiteral("Enregistrer le PDF"), {path});

@@ -345,14 +345,14 @@ private slots:
         << a << "Alice:1";
     QTest::newRow("read fails, then cancelled")
         << a << ""
-        << "Appairez le tensiomètre dans les paramètres Bluetooth du système"
+        << "appairez le tensiomètre dans les paramètres Bluetooth du système"
         << QStringList{"Annuler"} << QStringList{"read " + a, "cancel"}
         << "Appairez le tensiomètre dans les paramètres Bluetooth du système." << QStringList{}
         << ""
         << "" << a << "";
     QTest::newRow("link broken after the records: they are kept")
         << a << ""
-        << "!La connexion avec le tensiomètre a été perdue" << QStringList{}
+        << "!la connexion avec le tensiomètre a été perdue" << QStringList{}
         << QStringList{"read " + a} << "" << all << "Importer" << summary3 << a << "";
     QTest::newRow("busy while reading, then cancelled")
         << ""

@@ -180,7 +180,7 @@ private:
       meter.meters = {{QStringLiteral("BP7000 Omron"), QStringLiteral("00:11:22:33:44:55")},
                       {QString(), QStringLiteral("66:77:88:99:AA:BB")}};
       const bool failed = name.endsWith(u"failed");
-      meter.error = failed ? QStringLiteral("La connexion au tensiomètre a échoué : rapprochez-le "
+      meter.error = failed ? QStringLiteral("la connexion au tensiomètre a échoué : rapprochez-le "
                                             "de l'ordinateur puis recommencez")
                            : QString();
       auto window = std::make_unique<MeterWindow>(
@@ -196,7 +196,8 @@ private:
       MeterImport dryRun(main->lists(), 1);
       MeterPreview preview{QStringLiteral("BP7000 Omron (00:11:22:33:44:55)"),
                            {},
-                           QStringLiteral("La connexion avec le tensiomètre a été perdue")};
+                           FileError{QString(), QStringLiteral("la connexion avec le tensiomètre "
+                                                               "a été perdue")}};
       for (const QByteArray &record :
            {MeterRecord(131, 84, 66, at, 1, 0x0005), MeterRecord(128, 82, 71, at.addSecs(600), 2),
             MeterRecord(-1, 82, 71, at.addSecs(900), 1), MeterRecord(131, 84, 66, at, 1, 0x0005)}) {

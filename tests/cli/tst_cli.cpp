@@ -950,7 +950,7 @@ private slots:
         << "" << marcFile << false << marcProfile;
     QTest::newRow("Apple Health export without blood pressure")
         << marc << apple(pulse) << none << false << 2 << ""
-        << "Lecture impossible : # : Aucune mesure de tension dans ce fichier Apple Santé.\n"
+        << "Lecture impossible : # : aucune mesure de tension dans ce fichier Apple Santé.\n"
         << none << false << none;
     QTest::newRow("file missing") << marc << none << none << false << 2 << ""
                                   << "*Lecture impossible : " << none << false << none;

@@ -1,6 +1,7 @@
 // Identity texts and the storage folder tree.
 #include "fakes.h"
 
+#include "common/error_text.h"
 #include "common/file_batch.h"
 #include "common/file_io.h"
 #include "common/identity.h"
@@ -336,6 +337,58 @@ private slots:
       QVERIFY(!QFileInfo::exists(path));
     }
     QCOMPARE(KeepFileAside(path), QString()); // nothing there
+  }
+
+  // A failure framed for each place it is shown: the place in the file
+  // qualifies the reason's first clause; a sentence has one capital and one
+  // full stop, never a capital on a path.
+  void errorFraming_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<qint64>("line");
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("box");           // under "Le fichier n'a pu être lu."
+    QTest::addColumn<QString>("status");        // alone
+    QTest::addColumn<QString>("standardError"); // after "Lecture impossible"
+    QTest::newRow("path and offset")
+        << "relevés.json" << qint64(-1) << qint64(12) << "JSON illisible"
+        << "Le fichier n'a pu être lu.\n\nrelevés.json : JSON illisible à l'octet 12"
+        << "relevés.json : JSON illisible à l'octet 12."
+        << "Lecture impossible : relevés.json : JSON illisible à l'octet 12.";
+    QTest::newRow("path and line, before the detail")
+        << "export.xml" << qint64(14) << qint64(-1) << "XML illisible : balisage incorrect"
+        << "Le fichier n'a pu être lu.\n\nexport.xml : XML illisible à la ligne 14 : balisage "
+           "incorrect"
+        << "export.xml : XML illisible à la ligne 14 : balisage incorrect."
+        << "Lecture impossible : export.xml : XML illisible à la ligne 14 : balisage incorrect.";
+    QTest::newRow("path alone") << "mesures.csv" << qint64(-1) << qint64(-1) << "disque plein"
+                                << "Le fichier n'a pu être lu.\n\nmesures.csv : disque plein"
+                                << "mesures.csv : disque plein."
+                                << "Lecture impossible : mesures.csv : disque plein.";
+    QTest::newRow("no file")
+        << "" << qint64(-1) << qint64(-1) << "la connexion avec le tensiomètre a été perdue"
+        << "Le fichier n'a pu être lu.\n\nla connexion avec le tensiomètre a été perdue"
+        << "La connexion avec le tensiomètre a été perdue."
+        << "Lecture impossible : la connexion avec le tensiomètre a été perdue.";
+    QTest::newRow("no file, a line")
+        << "" << qint64(3) << qint64(-1) << "relevé illisible"
+        << "Le fichier n'a pu être lu.\n\nrelevé illisible à la ligne 3"
+        << "Relevé illisible à la ligne 3."
+        << "Lecture impossible : relevé illisible à la ligne 3.";
+  }
+  void errorFraming() {
+    QFETCH(QString, path);
+    QFETCH(qint64, line);
+    QFETCH(qint64, offset);
+    QFETCH(QString, reason);
+    const FileError error{path, reason, line, offset};
+    QFETCH(QString, box);
+    QFETCH(QString, status);
+    QFETCH(QString, standardError);
+    QCOMPARE(ErrorBoxText(QStringLiteral("Le fichier n'a pu être lu."), error), box);
+    QCOMPARE(ErrorStatusText(error), status);
+    QCOMPARE(ErrorBoxText(QString(), error), status); // a box with nothing else to say
+    QCOMPARE(ErrorSentence(QStringLiteral("Lecture impossible"), error), standardError);
   }
 
   void singleLine() {

@@ -19,7 +19,7 @@ public:
   QList<std::pair<QString, QString>> meters; // (name, address) found by search()
   QList<QByteArray> records;                 // received by read()
   QDateTime received = QDateTime::currentDateTime();
-  QString error;         // read() ends with it; empty: ends well
+  QString error;         // read() ends with this reason; empty: ends well
   bool holdRead = false; // read() stays connected until finishRead()
   QStringList calls;     // "search", "read AA:…", "cancel"
 
@@ -29,7 +29,8 @@ public:
       emit meterFound(name, address);
     }
     if (meters.isEmpty()) {
-      emit finished(false, QStringLiteral("Aucun tensiomètre n'a été trouvé"));
+      emit finished(false,
+                    FileError{QString(), QStringLiteral("aucun tensiomètre n'a été trouvé")});
     } else {
       emit progress(QStringLiteral("Recherche terminée : choisissez le tensiomètre"));
     }
@@ -45,7 +46,7 @@ public:
     for (const QByteArray &record : records) {
       emit measurementReceived(record, received);
     }
-    emit finished(error.isEmpty(), error);
+    emit finished(error.isEmpty(), FileError{QString(), error});
   }
   void cancel() override { calls << QStringLiteral("cancel"); }
 };
