@@ -318,11 +318,31 @@ bool IsBlank(const QString &field) {
   const QStringView text = QStringView(field).trimmed();
   return text.isEmpty() || IsNoValue(text);
 }
+// Read for every cell of every row: no allocation for the cells that are
+// plainly values (a digit or a letter first, as nearly all are).
 bool IsBlank(QByteArrayView field) {
   const QByteArrayView rest = TrimmedAscii(field);
-  const bool ascii = std::all_of(rest.begin(), rest.end(), [](char c) { return uchar(c) < 0x80; });
-  return rest.isEmpty() || (ascii && rest.size() <= 4 && IsNoValue(QString::fromLatin1(rest))) ||
-         (!ascii && IsBlank(DecodeCsvField(field)));
+  if (rest.isEmpty()) {
+    return true;
+  }
+  if (uchar(rest.front()) >= 0x80) {
+    // A dash or a blank of Unicode (an em dash, a no-break space): short.
+    return rest.size() <= 16 && IsBlank(DecodeCsvField(field));
+  }
+  // The ASCII markers all begin with "-" or "n", and have four letters at most.
+  if ((rest.front() != '-' && (rest.front() | 0x20) != 'n') || rest.size() > 4) {
+    return false;
+  }
+  char folded[4];
+  for (qsizetype i = 0; i < rest.size(); ++i) {
+    if (uchar(rest[i]) >= 0x80) {
+      return IsBlank(DecodeCsvField(field));
+    }
+    folded[i] = char(rest[i] | (rest[i] >= 'A' && rest[i] <= 'Z' ? 0x20 : 0));
+  }
+  const QByteArrayView text(folded, rest.size());
+  return text == "-" || text == "--" || text == "null" || text == "n/a" || text == "na" ||
+         text == "nan";
 }
 
 // A value: a whole number, or a decimal one with a point or a comma

@@ -13,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -848,7 +849,7 @@ When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
 // An identifier without its last part ("…|42-bp" gives "…|42"), or empty
 // when its value has no part to drop: what a panel and its heart rate share
 // when a program names them after the same reading.
-QByteArray IdentifierBase(const QByteArray &identifier) {
+QByteArrayView IdentifierBase(QByteArrayView identifier) {
   const qsizetype bar = identifier.indexOf('|');
   qsizetype cut = -1;
   for (qsizetype i = identifier.size() - 1; i > bar + 1; --i) {
@@ -857,15 +858,80 @@ QByteArray IdentifierBase(const QByteArray &identifier) {
       break;
     }
   }
-  return cut < 0 ? QByteArray() : identifier.left(cut);
+  return cut < 0 ? QByteArrayView() : identifier.first(cut);
 }
+
+// A fullUrl, a reference, an id or an identifier's base, as one number
+// (FNV-1a, 64 bits; 0 for none): a bundle holds hundreds of thousands, and
+// numbers keep the pairing's memory and time small. Two texts of one bundle
+// giving the same number is a chance in about 10^8 for a million of them.
+using LinkKey = quint64;
+// `prefix` then `text`, as the key of their concatenation.
+LinkKey KeyOf(QByteArrayView text, QByteArrayView prefix = {}) {
+  if (text.isEmpty()) {
+    return 0;
+  }
+  quint64 h = 14695981039346656037ull;
+  for (const QByteArrayView part : {prefix, text}) {
+    for (const char c : part) {
+      h = (h ^ uchar(c)) * 1099511628211ull;
+    }
+  }
+  return h ? h : 1;
+}
+
+// The Observation a reference names: "Observation/<id>" as it stands, or
+// the end of an absolute URL ("https://host/fhir/Observation/7/_history/2").
+QByteArrayView ReferenceKey(QByteArrayView reference) {
+  const qsizetype at = reference.lastIndexOf("/Observation/");
+  if (at < 0) {
+    return reference;
+  }
+  QByteArrayView key = reference.sliced(at + 1);
+  if (const qsizetype history = key.indexOf("/_history/"); history >= 0) {
+    key.truncate(history);
+  }
+  return key;
+}
+
+// A reference as written and as the Observation it names (ReferenceKey).
+struct Reference {
+  LinkKey written = 0, named = 0;
+};
 
 // What names an Observation in its bundle, and the Observations it names.
 struct Links {
-  QByteArray url;  // its entry's fullUrl
-  QByteArray id;   // "Observation/<id>"
-  QByteArray base; // IdentifierBase of its first identifier
-  std::vector<QByteArray> references;
+  LinkKey url = 0;      // its entry's fullUrl
+  LinkKey urlNamed = 0; // the Observation the fullUrl names (ReferenceKey)
+  LinkKey id = 0;       // "Observation/<id>"
+  LinkKey base = 0;     // IdentifierBase of its first identifier
+  // Nearly always one reference or none: the first kept in place, the
+  // others apart.
+  Reference first;
+  quint8 count = 0;
+  std::unique_ptr<std::vector<Reference>> more;
+
+  void add(Reference r) {
+    if (count == 0) {
+      first = r;
+      count = 1;
+      return;
+    }
+    if (!more) {
+      more = std::make_unique<std::vector<Reference>>();
+    }
+    more->push_back(r);
+  }
+  template <typename Fn> void forEach(Fn &&fn) const {
+    if (count > 0) {
+      fn(first);
+    }
+    if (more) {
+      for (const Reference &r : *more) {
+        fn(r);
+      }
+    }
+  }
 };
 
 // A blood-pressure panel, as the checks need it.
@@ -1343,8 +1409,15 @@ private:
   }
 
   Links linksOf(const Resource &r) const {
-    return {entryUrl_, r.id.isEmpty() ? QByteArray() : "Observation/" + r.id,
-            IdentifierBase(r.identifier), r.references};
+    Links links;
+    links.url = KeyOf(entryUrl_);
+    links.urlNamed = KeyOf(ReferenceKey(entryUrl_));
+    links.id = KeyOf(r.id, "Observation/");
+    links.base = KeyOf(IdentifierBase(r.identifier));
+    for (const QByteArray &reference : r.references) {
+      links.add({KeyOf(reference), KeyOf(ReferenceKey(reference))});
+    }
+    return links;
   }
 
   // The subject of a resource, shared with the one before when the same
@@ -1517,20 +1590,6 @@ private:
   QHash<QByteArray, List> bySubject_;
 };
 
-// The Observation a reference names: "Observation/<id>" as it stands, or
-// the end of an absolute URL ("https://host/fhir/Observation/7/_history/2").
-QByteArray ReferenceKey(const QByteArray &reference) {
-  const qsizetype at = reference.lastIndexOf("/Observation/");
-  if (at < 0) {
-    return reference;
-  }
-  QByteArray key = reference.mid(at + 1);
-  if (const qsizetype history = key.indexOf("/_history/"); history >= 0) {
-    key.truncate(history);
-  }
-  return key;
-}
-
 // The heart rate of each panel that has none of its own, as an index into
 // `rates` (in order of time, then of entry), or -1: first the rate the
 // panel names (or that names it), then the one of the same instant whose
@@ -1540,24 +1599,34 @@ QByteArray ReferenceKey(const QByteArray &reference) {
 std::vector<qsizetype> PairRates(const std::vector<Panel> &panels, const std::vector<Rate> &rates) {
   std::vector<qsizetype> pulse(panels.size(), -1);
   std::vector<bool> taken(rates.size(), false);
-  QHash<QByteArray, qsizetype> rateNamed, panelNamed;
-  const auto name = [](QHash<QByteArray, qsizetype> &names, const Links &links, qsizetype i) {
-    for (const QByteArray &key : {links.url, ReferenceKey(links.url), links.id}) {
-      if (!key.isEmpty() && !names.contains(key)) {
-        names.insert(key, i);
+  // The names of the rates, or of the panels, only when the other side
+  // names any (most bundles link one way, or not at all).
+  const auto names = [](const auto &observations, const auto &named) {
+    QHash<LinkKey, qsizetype> map;
+    bool any = false;
+    for (const auto &o : named) {
+      any = any || o.links.count > 0;
+    }
+    if (!any) {
+      return map;
+    }
+    map.reserve(qsizetype(observations.size()) * 2);
+    for (size_t i = 0; i < observations.size(); ++i) {
+      const Links &links = observations[i].links;
+      for (const LinkKey key : {links.url, links.urlNamed, links.id}) {
+        if (key != 0 && !map.contains(key)) {
+          map.insert(key, qsizetype(i));
+        }
       }
     }
+    return map;
   };
-  const auto find = [](const QHash<QByteArray, qsizetype> &names, const QByteArray &reference) {
-    const auto it = names.constFind(reference);
-    return it != names.constEnd() ? *it : names.value(ReferenceKey(reference), -1);
+  const auto find = [](const QHash<LinkKey, qsizetype> &map, const Reference &reference) {
+    const auto it = map.constFind(reference.written);
+    return it != map.constEnd() ? *it : map.value(reference.named, -1);
   };
-  for (size_t i = 0; i < rates.size(); ++i) {
-    name(rateNamed, rates[i].links, qsizetype(i));
-  }
-  for (size_t i = 0; i < panels.size(); ++i) {
-    name(panelNamed, panels[i].links, qsizetype(i));
-  }
+  const QHash<LinkKey, qsizetype> rateNamed = names(rates, panels);
+  const QHash<LinkKey, qsizetype> panelNamed = names(panels, rates);
   // A rate named by a panel with a pulse of its own is that panel's too,
   // and no other's.
   const auto give = [&](size_t panel, qsizetype rate) {
@@ -1566,45 +1635,60 @@ std::vector<qsizetype> PairRates(const std::vector<Panel> &panels, const std::ve
       pulse[panel] = rate;
     }
   };
-  for (size_t i = 0; i < panels.size(); ++i) {
-    for (const QByteArray &reference : panels[i].links.references) {
+  for (size_t i = 0; i < panels.size() && !rateNamed.isEmpty(); ++i) {
+    panels[i].links.forEach([&](const Reference &reference) {
       if (const qsizetype r = find(rateNamed, reference);
           r >= 0 && !taken[size_t(r)] && pulse[i] < 0) {
         give(i, r);
       }
-    }
+    });
   }
-  for (size_t r = 0; r < rates.size(); ++r) {
-    for (const QByteArray &reference : rates[r].links.references) {
+  for (size_t r = 0; r < rates.size() && !panelNamed.isEmpty(); ++r) {
+    rates[r].links.forEach([&](const Reference &reference) {
       if (const qsizetype p = find(panelNamed, reference);
           p >= 0 && !taken[r] && pulse[size_t(p)] < 0) {
         give(size_t(p), qsizetype(r));
       }
-    }
+    });
   }
-  // The same instant and the same identifier but its last part.
-  const auto sameReading = [](const QByteArray &base, qint64 ms) {
-    return base + '\n' + QByteArray::number(ms);
+  // The same instant and the same identifier but its last part: the rates
+  // of one (base, instant) chained in file order from the first.
+  const auto sameReading = [](LinkKey base, qint64 ms) {
+    return base ^ (quint64(ms) * 0x9E3779B97F4A7C15ull);
   };
-  QHash<QByteArray, std::vector<qsizetype>> byBase;
-  for (size_t r = 0; r < rates.size(); ++r) {
-    if (!rates[r].links.base.isEmpty() && !taken[r]) {
-      byBase[sameReading(rates[r].links.base, rates[r].ms)].push_back(qsizetype(r));
+  std::vector<qsizetype> nextOfReading; // the next rate of the same reading, or -1
+  {
+    QHash<quint64, std::pair<qsizetype, qsizetype>> chain; // its first and last rate
+    for (size_t r = 0; r < rates.size(); ++r) {
+      if (rates[r].links.base == 0 || taken[r]) {
+        continue;
+      }
+      if (nextOfReading.empty()) {
+        nextOfReading.assign(rates.size(), -1);
+        chain.reserve(qsizetype(rates.size()));
+      }
+      const quint64 key = sameReading(rates[r].links.base, rates[r].ms);
+      const auto it = chain.find(key);
+      if (it == chain.end()) {
+        chain.insert(key, {qsizetype(r), qsizetype(r)});
+      } else {
+        nextOfReading[size_t(it->second)] = qsizetype(r);
+        it->second = qsizetype(r);
+      }
     }
-  }
-  for (size_t i = 0; i < panels.size() && !byBase.isEmpty(); ++i) {
-    const QByteArray &base = panels[i].links.base;
-    if (panels[i].p || pulse[i] >= 0 || base.isEmpty() || !panels[i].when.valid()) {
-      continue;
-    }
-    const auto it = byBase.find(sameReading(base, panels[i].when.ms));
-    if (it == byBase.end()) {
-      continue;
-    }
-    for (const qsizetype r : *it) {
-      if (!taken[size_t(r)]) {
-        give(i, r);
-        break;
+    for (size_t i = 0; i < panels.size() && !chain.isEmpty(); ++i) {
+      const LinkKey base = panels[i].links.base;
+      if (panels[i].p || pulse[i] >= 0 || base == 0 || !panels[i].when.valid()) {
+        continue;
+      }
+      const auto it = chain.constFind(sameReading(base, panels[i].when.ms));
+      for (qsizetype r = it == chain.constEnd() ? -1 : it->first; r >= 0;
+           r = nextOfReading[size_t(r)]) {
+        if (!taken[size_t(r)] && rates[size_t(r)].links.base == base &&
+            rates[size_t(r)].ms == panels[i].when.ms) {
+          give(i, r);
+          break;
+        }
       }
     }
   }

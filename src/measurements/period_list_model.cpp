@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace tl {
 
@@ -161,63 +162,55 @@ void PeriodListModel::mergeReadings(std::vector<Reading> readings) {
   if (readings.empty()) {
     return;
   }
+  // Undated readings (none come from an import) sort last, in their order.
+  std::vector<qint64> when(readings.size());
+  for (size_t i = 0; i < readings.size(); ++i) {
+    const qint64 w = WhenOf(readings[i]);
+    when[i] = w < 0 ? std::numeric_limits<qint64>::max() : w;
+  }
+  // Most imports come in date order already: then nothing is sorted.
+  std::vector<size_t> order(readings.size());
+  std::iota(order.begin(), order.end(), size_t(0));
+  if (!std::is_sorted(when.begin(), when.end())) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return when[a] < when[b]; });
+  }
+  // Each goes before the first reading of the list dated later than it.
+  const auto before = [&](size_t incoming, qint64 there) {
+    return there >= 0 && when[incoming] < there;
+  };
+  size_t row = 0;
+  while (row < rows_.size() && !before(order.front(), WhenOf(rows_[row]))) {
+    ++row;
+  }
+  if (row == rows_.size()) { // all after the list, as most imports are: one insertion
+    std::vector<Reading> sorted;
+    sorted.reserve(readings.size());
+    for (const size_t i : order) {
+      sorted.push_back(std::move(readings[i]));
+    }
+    appendReadings(std::move(sorted));
+    return;
+  }
   for (Reading &reading : readings) {
     MakeCellsSingleLine(reading);
   }
-  std::vector<std::pair<qint64, Reading>> incoming;
-  incoming.reserve(readings.size());
-  for (Reading &reading : readings) {
-    const qint64 when = WhenOf(reading);
-    incoming.emplace_back(when, std::move(reading));
-  }
-  // Undated readings (none come from an import) go to the end, in their order.
-  std::stable_sort(incoming.begin(), incoming.end(), [](const auto &a, const auto &b) {
-    return (a.first < 0 ? std::numeric_limits<qint64>::max() : a.first) <
-           (b.first < 0 ? std::numeric_limits<qint64>::max() : b.first);
-  });
-  // Where the first reading goes: past every reading of the list dated
-  // later than it.
-  const auto firstBefore = [&](size_t i) {
-    const qint64 when = WhenOf(rows_[i]);
-    return when >= 0 && incoming.front().first >= 0 && incoming.front().first < when;
-  };
-  size_t tail = 0;
-  while (tail < rows_.size() && !firstBefore(tail)) {
-    ++tail;
-  }
-  if (tail == rows_.size()) { // all after the list, as most imports are: one insertion
-    std::vector<Reading> sorted;
-    sorted.reserve(incoming.size());
-    for (auto &entry : incoming) {
-      sorted.push_back(std::move(entry.second));
-    }
-    const int first = int(rows_.size());
-    beginInsertRows(QModelIndex(), first, first + int(sorted.size()) - 1);
-    rows_.insert(rows_.end(), std::make_move_iterator(sorted.begin()),
-                 std::make_move_iterator(sorted.end()));
-    checked_.resize(rows_.size(), 0);
-    ++revision_;
-    endInsertRows();
-    return;
-  }
   std::vector<Reading> rows;
   std::vector<char> checked;
-  rows.reserve(rows_.size() + incoming.size());
-  checked.reserve(rows_.size() + incoming.size());
+  rows.reserve(rows_.size() + readings.size());
+  checked.reserve(rows_.size() + readings.size());
   size_t next = 0;
   for (size_t i = 0; i < rows_.size(); ++i) {
-    if (const qint64 when = WhenOf(rows_[i]); when >= 0) {
-      for (; next < incoming.size() && incoming[next].first >= 0 && incoming[next].first < when;
-           ++next) {
-        rows.push_back(std::move(incoming[next].second));
-        checked.push_back(0);
-      }
+    for (const qint64 there = WhenOf(rows_[i]); next < order.size() && before(order[next], there);
+         ++next) {
+      rows.push_back(std::move(readings[order[next]]));
+      checked.push_back(0);
     }
     rows.push_back(std::move(rows_[i]));
     checked.push_back(checked_[i]);
   }
-  for (; next < incoming.size(); ++next) {
-    rows.push_back(std::move(incoming[next].second));
+  for (; next < order.size(); ++next) {
+    rows.push_back(std::move(readings[order[next]]));
     checked.push_back(0);
   }
   beginResetModel();
