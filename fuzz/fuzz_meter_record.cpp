@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ++records;
     at += 1 + n;
   }
-  const tl::CsvImport &done = import.finish();
+  const tl::ImportSink &done = import.finish();
   if (done.imported() + done.duplicates() + done.rejected() + import.otherUsers() != records ||
       done.summary().isEmpty()) {
     std::abort();

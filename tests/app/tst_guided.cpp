@@ -18,10 +18,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -265,31 +267,45 @@ void TestGuided::keptInTrayOnClose() {
 
 void TestGuided::autostartEntry() {
   World w;
+#ifdef Q_OS_WIN
+  // The user's Run key: a value naming the program, quoted, with --tray.
+  const QString runKey =
+      QStringLiteral("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+  QCOMPARE(AutostartLocation(), runKey + QStringLiteral("\\Tensiolog"));
+  const auto written = [&] {
+    return QSettings(runKey, QSettings::NativeFormat).value(QStringLiteral("Tensiolog")).toString();
+  };
+  const QString expected =
+      QStringLiteral("\"%1\" --tray")
+          .arg(QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
+#else
   const QString entry = w.home.path() + QStringLiteral("config/autostart/tensiolog.desktop");
   QCOMPARE(AutostartLocation(), entry);
+  const auto written = [&] {
+    QFile file(entry);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  };
+  const QString expected = QStringLiteral("[Desktop Entry]\n"
+                                          "Type=Application\n"
+                                          "Name=Tensiolog\n"
+                                          "Comment=Rappels de la série d'automesure tensionnelle\n"
+                                          "Exec=%1 --tray\n"
+                                          "Terminal=false\n"
+                                          "X-GNOME-Autostart-enabled=true\n")
+                               .arg(QCoreApplication::applicationFilePath());
+#endif
   SeriesRun run;
   run.start = w.clock.now().date();
   w.dialogs.answerYes();
   w.series->startSeries(run);
-  QFile file(entry);
-  QVERIFY(file.open(QIODevice::ReadOnly));
-  QCOMPARE(QString::fromUtf8(file.readAll()),
-           QStringLiteral("[Desktop Entry]\n"
-                          "Type=Application\n"
-                          "Name=Tensiolog\n"
-                          "Comment=Rappels de la série d'automesure tensionnelle\n"
-                          "Exec=%1 --tray\n"
-                          "Terminal=false\n"
-                          "X-GNOME-Autostart-enabled=true\n")
-               .arg(QCoreApplication::applicationFilePath()));
-  file.close();
+  QCOMPARE(written(), expected);
   w.dialogs.answerYes();
   w.series->stopSeriesCommand();
-  QVERIFY(!QFile::exists(entry));
+  QCOMPARE(written(), QString());
   // Refused when a new series starts: none written.
   w.dialogs.answerNo();
   w.series->startSeries(run);
-  QVERIFY(!QFile::exists(entry));
+  QCOMPARE(written(), QString());
 }
 
 void TestGuided::finishedSeriesStaysReadable() {
