@@ -47,7 +47,8 @@ private slots:
     QTest::addColumn<QString>("text");     // the box's text, "%1" for the folder
     QTest::addColumn<int>("errors");       // boxes after it
     const QStringList pdf{QStringLiteral("Releve.pdf")};
-    const QString one = QStringLiteral("Le fichier a été enregistré :\n%1/Releve.pdf");
+    const QString one = QStringLiteral("Le fichier a été enregistré :\n%1") + QDir::separator() +
+                        QStringLiteral("Releve.pdf");
     const QString noViewer = QStringLiteral("\n\nAucun programme n'est installé pour l'ouvrir : "
                                             "ouvrez-le depuis son dossier.");
     QTest::newRow("opened, OK") << pdf << true << false << true << one << 0;
