@@ -36,7 +36,12 @@ constexpr qint64 kUnwrittenLockSeconds = 30;
 
 QString OwnProgram() {
   if (QCoreApplication::instance()) {
+#ifdef Q_OS_WIN
+    // "tensiolog", as people and Qt's own lock files name it, not "tensiolog.exe".
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+#else
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+#endif
   }
   return QString();
 }
@@ -97,7 +102,9 @@ LockContents OwnContents() {
 }
 
 bool SameComputer(const LockContents &c) {
-  if (c.computer != QSysInfo::machineHostName()) {
+  // Computer names are the same in any case: Windows gives Qt's lock files
+  // its NetBIOS name ("VM") and the host name as "vm".
+  if (c.computer.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0) {
     return false;
   }
   return c.machineId.isEmpty() || c.machineId == QSysInfo::machineUniqueId();

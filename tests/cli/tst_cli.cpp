@@ -950,7 +950,7 @@ private slots:
         << "" << marcFile << false << marcProfile;
     QTest::newRow("Apple Health export without blood pressure")
         << marc << apple(pulse) << none << false << 2 << ""
-        << "Lecture impossible : # : aucune mesure de tension dans ce fichier Apple Santé.\n"
+        << "Lecture impossible : § : aucune mesure de tension dans ce fichier Apple Santé.\n"
         << none << false << none;
     QTest::newRow("file missing") << marc << none << none << false << 2 << ""
                                   << "*Lecture impossible : " << none << false << none;
@@ -1048,6 +1048,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
     err.replace(u'#', file);
+    err.replace(u'§', QDir::toNativeSeparators(file)); // a file the reading names
     const Run r = run(args);
     QCOMPARE(r.code, code);
     QCOMPARE(r.out, out);
