@@ -190,33 +190,33 @@ int Refuse(const Refusal &refusal, QTextStream &err) {
   return kCliBadRequest;
 }
 
-QString HelpText(const CommandSpec &spec) {
+QString HelpText(const CommandDefinition &definition) {
   // Continuation lines of the usage under its first word, the text indented.
   QString text = QStringLiteral("Utilisation : tensiolog-cli %1\n")
-                     .arg(QString(spec.usage).replace(u'\n', u'\n' + QString(28, u' ')));
-  if (!spec.about.isEmpty()) {
-    text +=
-        QStringLiteral("  ") + QString(spec.about).replace(u'\n', QStringLiteral("\n  ")) + u'\n';
+                     .arg(QString(definition.usage).replace(u'\n', u'\n' + QString(28, u' ')));
+  if (!definition.about.isEmpty()) {
+    text += QStringLiteral("  ") +
+            QString(definition.about).replace(u'\n', QStringLiteral("\n  ")) + u'\n';
   }
   text += QStringLiteral("\nOptions :\n");
-  for (const Option &option : spec.options) {
+  for (const Option &option : definition.options) {
     text += OptionHelp(option);
   }
-  if (!spec.notes.isEmpty()) {
-    text += u'\n' + spec.notes + u'\n';
+  if (!definition.notes.isEmpty()) {
+    text += u'\n' + definition.notes + u'\n';
   }
   return text + u'\n' + QString::fromUtf8(kNotMedicalDevice);
 }
 
-std::optional<int> ParseCommand(const QStringList &args, const CommandSpec &spec, Target &target,
-                                QTextStream &out, QTextStream &err) {
+std::optional<int> ParseCommand(const QStringList &args, const CommandDefinition &definition,
+                                Target &target, QTextStream &out, QTextStream &err) {
   // The help comes before anything else the line holds.
   const QStringList given = args.mid(1);
   if (given.contains(u"--help") || given.contains(u"-h")) {
-    out << HelpText(spec);
+    out << HelpText(definition);
     return kCliOk;
   }
-  if (const std::optional<Refusal> refused = ReadOptions(args, spec.options)) {
+  if (const std::optional<Refusal> refused = ReadOptions(args, definition.options)) {
     return Refuse(*refused, err);
   }
   if (target.patient.isEmpty()) {

@@ -56,7 +56,7 @@ struct Option {
 };
 
 // A command's options and help.
-struct CommandSpec {
+struct CommandDefinition {
   QString usage; // after "Utilisation : tensiolog-cli "; lines separated by '\n'
   QString about; // what the command does, before its options; may be empty
   QList<Option> options;
@@ -65,14 +65,14 @@ struct CommandSpec {
 
 // The command's help: its usage, what it does, its options, and the
 // not-a-medical-device sentence.
-QString HelpText(const CommandSpec &spec);
+QString HelpText(const CommandDefinition &definition);
 
 // Reads `args` (the command name first) into the fields the options of
-// `spec` fill, then checks the patient of `target`. `--help` or `-h`
+// `definition` fill, then checks the patient of `target`. `--help` or `-h`
 // anywhere prints the help instead. Returns the exit code when the command
 // stops there (its help or its refusal written), none to go on.
-std::optional<int> ParseCommand(const QStringList &args, const CommandSpec &spec, Target &target,
-                                QTextStream &out, QTextStream &err);
+std::optional<int> ParseCommand(const QStringList &args, const CommandDefinition &definition,
+                                Target &target, QTextStream &out, QTextStream &err);
 
 // The options most commands share.
 Option PatientOption(Target &target,

@@ -19,7 +19,7 @@ struct ExportOptions {
   QString output;
 };
 
-CommandSpec Spec(ExportOptions &o) {
+CommandDefinition Definition(ExportOptions &o) {
   return {QStringLiteral("export --patient NOM --format csv|fhir\n-o FICHIER [OPTIONS]"),
           QStringLiteral("les relevés d'un patient dans un fichier CSV ou FHIR (JSON)."),
           {PatientOption(o.target),
@@ -45,7 +45,8 @@ CommandSpec Spec(ExportOptions &o) {
 
 int RunExport(const QStringList &args, QTextStream &out, QTextStream &err) {
   ExportOptions request;
-  if (const std::optional<int> stop = ParseCommand(args, Spec(request), request.target, out, err)) {
+  if (const std::optional<int> stop =
+          ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
   if (const std::optional<Refusal> refused =

@@ -22,7 +22,7 @@ struct ImportOptions {
   bool dryRun = false;
 };
 
-CommandSpec Spec(ImportOptions &o) {
+CommandDefinition Definition(ImportOptions &o) {
   return {
       QStringLiteral("import --patient NOM FICHIER [OPTIONS]"),
       QStringLiteral("les relevés d'un fichier CSV, FHIR (JSON) ou Apple Santé (export.xml ou son\n"
@@ -159,7 +159,8 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
 
 int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
   ImportOptions request;
-  if (const std::optional<int> stop = ParseCommand(args, Spec(request), request.target, out, err)) {
+  if (const std::optional<int> stop =
+          ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
   if (request.input.isEmpty()) {

@@ -25,7 +25,7 @@ struct RapportOptions {
   bool json = false;
 };
 
-CommandSpec Spec(RapportOptions &o) {
+CommandDefinition Definition(RapportOptions &o) {
   return {QStringLiteral("rapport --patient NOM --pdf FICHIER [OPTIONS]"),
           QStringLiteral("le rapport pour le médecin : les statistiques de chaque période et\n"
                          "toutes les mesures d'une plage de dates, en PDF."),
@@ -86,7 +86,8 @@ QString StatisticsLine(const QString &name, const ReadingStatistics &st) {
 
 int RunRapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   RapportOptions request;
-  if (const std::optional<int> stop = ParseCommand(args, Spec(request), request.target, out, err)) {
+  if (const std::optional<int> stop =
+          ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
   if (const std::optional<Refusal> refused =

@@ -84,7 +84,7 @@ Option EveningOption(std::optional<int> *end) {
       }};
 }
 
-CommandSpec Spec(ReleveOptions &o) {
+CommandDefinition Definition(ReleveOptions &o) {
   return {
       QStringLiteral("releve --patient NOM [OPTIONS]"),
       QStringLiteral("le relevé d'automesure d'un patient : les mesures retenues, les moyennes\n"
@@ -108,7 +108,8 @@ CommandSpec Spec(ReleveOptions &o) {
 
 int RunReleve(const QStringList &args, QTextStream &out, QTextStream &err) {
   ReleveOptions request;
-  if (const std::optional<int> stop = ParseCommand(args, Spec(request), request.target, out, err)) {
+  if (const std::optional<int> stop =
+          ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
   if (const std::optional<Refusal> refused =

@@ -25,7 +25,7 @@ struct RemarqueOptions {
   QString irregular;           // --pouls-irregulier: "oui", "non" or empty
 };
 
-CommandSpec Spec(RemarqueOptions &o) {
+CommandDefinition Definition(RemarqueOptions &o) {
   return {QStringLiteral("remarque --patient NOM --date JJ/MM/AAAA\n"
                          "--heure HH:MM [--texte T]\n"
                          "[--pouls-irregulier oui|non] [OPTIONS]"),
@@ -64,7 +64,8 @@ CommandSpec Spec(RemarqueOptions &o) {
 
 int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
   RemarqueOptions request;
-  if (const std::optional<int> stop = ParseCommand(args, Spec(request), request.target, out, err)) {
+  if (const std::optional<int> stop =
+          ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
   if (!request.date || request.time.isEmpty()) {

@@ -34,7 +34,7 @@ struct TensiometreOptions {
   bool dryRun = false;
 };
 
-CommandSpec Spec(TensiometreOptions &o) {
+CommandDefinition Definition(TensiometreOptions &o) {
   return {
       QStringLiteral("tensiometre --patient NOM [OPTIONS]"),
       QStringLiteral("les relevés lus sur un tensiomètre Bluetooth, ajoutés à ceux d'un patient."),
@@ -142,7 +142,8 @@ FileError ReadMeter(const QString &address, QList<MeterIndication> *records, QSt
 
 int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
   TensiometreOptions request;
-  if (const std::optional<int> stop = ParseCommand(args, Spec(request), request.target, out, err)) {
+  if (const std::optional<int> stop =
+          ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
 #ifndef TENSIOLOG_HAS_BLUETOOTH
