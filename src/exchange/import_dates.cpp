@@ -717,7 +717,10 @@ int LocalTimeConverter::Offsets::at(qint64 seconds) {
 }
 
 bool LocalTimeConverter::toWallClock(ImportWhen &when, const ImportZone *zone, bool utcTimes) {
-  const qint64 written = WallSeconds(when);
+  if (when.kind != ImportWhen::Kind::Instant && !when.date.isValid()) {
+    return false; // no day to convert: the caller refuses the reading
+  }
+  const qint64 written = when.date.isValid() ? WallSeconds(when) : 0;
   // The instant, when the cell or the file tells it.
   std::optional<qint64> utc;
   switch (when.kind) {
