@@ -170,7 +170,7 @@ autohide = 0
 EOF
   tint2 -c "$work/tint2rc" >"$work/tint2.log" 2>&1 &
   pids+=($!)
-  wait_for 100 workarea_ready || {
+  wait_for 300 workarea_ready || {
     echo "FAIL: the panel's strut did not reach the window manager"
     exit 1
   }
