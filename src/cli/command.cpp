@@ -440,9 +440,11 @@ std::optional<int> CheckImported(const ImportOutcome &imported, const QString &n
 // The window holds the lists in memory and would write over what is
 // imported, and another import would mix with this one: the folder is held,
 // but for a dry run, which writes nothing.
-std::optional<int> OpenForImport(const Target &target, bool dryRun, Logbook &book,
-                                 std::unique_ptr<DataFolderLock> &lock, bool *needsProfile,
+std::optional<int> OpenForImport(const Target &target, bool dryRun, ImportLogbook &opened,
                                  QTextStream &err) {
+  Logbook &book = opened.book;
+  std::unique_ptr<DataFolderLock> &lock = opened.lock;
+  bool *needsProfile = &opened.needsProfile;
   StoragePaths &paths = book.paths();
   paths.dataFolder = DataFolder(target);
   if (!QFileInfo(paths.dataFolder).isDir()) {

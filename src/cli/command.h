@@ -8,6 +8,8 @@
 
 #include "cli/cli.h"
 #include "common/file_io.h"
+#include "common/paths.h"
+#include "logbook/logbook.h"
 
 #include <QDate>
 #include <QList>
@@ -22,7 +24,6 @@ class QTextStream;
 namespace tl {
 
 class DataFolderLock;
-class Logbook;
 struct ImportOutcome;
 struct SaveOutcome;
 
@@ -114,12 +115,21 @@ std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
 // The first file a save could not write, the context file's last, or none.
 FileError SaveFailure(const SaveOutcome &saved);
 
+// A patient's logbook opened for an import: the name and paths the
+// logbook refers to, the data folder's lock, and whether the patient still
+// has neither files nor profile.
+struct ImportLogbook {
+  QString patient;
+  StoragePaths paths;
+  Logbook book{patient, paths};
+  std::unique_ptr<DataFolderLock> lock;
+  bool needsProfile = false;
+};
+
 // Opens the patient's logbook for an import: the data folder held, but for
-// a dry run, a save cut short finished, then the lists loaded.
-// `*needsProfile` tells whether the patient still has neither files nor
-// profile. A refusal gives the exit code, its sentence on `err`.
-std::optional<int> OpenForImport(const Target &target, bool dryRun, Logbook &book,
-                                 std::unique_ptr<DataFolderLock> &lock, bool *needsProfile,
+// a dry run, a save cut short finished, then the lists loaded. A refusal
+// gives the exit code, its sentence on `err`.
+std::optional<int> OpenForImport(const Target &target, bool dryRun, ImportLogbook &opened,
                                  QTextStream &err);
 
 // What an import refuses once read: nothing importable (`nothing`, then why

@@ -166,15 +166,12 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (request.input.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le fichier à importer.")}, err);
   }
-  QString patient;
-  StoragePaths paths;
-  Logbook book(patient, paths);
-  std::unique_ptr<DataFolderLock> lock;
-  bool needsProfile = false;
+  ImportLogbook opened;
   if (const std::optional<int> refused =
-          OpenForImport(request.target, request.dryRun, book, lock, &needsProfile, err)) {
+          OpenForImport(request.target, request.dryRun, opened, err)) {
     return *refused;
   }
+  Logbook &book = opened.book;
 
   const ImportPlan plan = PlanImport(request.input);
   if (plan.error) {
@@ -208,7 +205,7 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
   }
   if (const std::optional<int> refused = CheckImported(
           imported, QStringLiteral("Aucun relevé importable dans %1.").arg(request.input), book,
-          needsProfile, err)) {
+          opened.needsProfile, err)) {
     return *refused;
   }
   if (!format.isEmpty()) {

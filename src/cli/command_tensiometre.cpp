@@ -150,21 +150,18 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
   return Refuse({ErrorSentence(QString(), ReadMeter({}, nullptr, nullptr))}, err);
 #endif
   // Taken before the meter is read: a meter sends its records once.
-  QString patient;
-  StoragePaths paths;
-  Logbook book(patient, paths);
-  std::unique_ptr<DataFolderLock> lock;
-  bool needsProfile = false;
+  ImportLogbook opened;
   if (const std::optional<int> refused =
-          OpenForImport(request.target, request.dryRun, book, lock, &needsProfile, err)) {
+          OpenForImport(request.target, request.dryRun, opened, err)) {
     return *refused;
   }
+  Logbook &book = opened.book;
 
   QList<MeterIndication> received;
   QString meterName;
   const FileError meterError = ReadMeter(request.meter, &received, &meterName);
   // What a trial received before comes first: the meter does not send it again.
-  const QString kept = PendingMeterRecordsPath(paths.dataFolder, book.patient());
+  const QString kept = PendingMeterRecordsPath(book.paths().dataFolder, book.patient());
   FileError keptError;
   const QList<MeterIndication> records = WithPendingMeterRecords(kept, received, &keptError);
   if (keptError) {
@@ -185,7 +182,7 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
   }
   if (const std::optional<int> refused =
           CheckImported(imported, QStringLiteral("Aucun relevé importable reçu du tensiomètre."),
-                        book, needsProfile, err)) {
+                        book, opened.needsProfile, err)) {
     return *refused;
   }
   if (!request.dryRun) {
