@@ -434,43 +434,37 @@ FileError CommitBatch(const QString &journalFolder, const FileBatch &batch) {
     }
     return error;
   };
-  const auto step = [&](const QString &path) {
-    ++done;
-    folders << FolderOf(path);
-    return Reached(BatchStep::Renamed, path);
-  };
-  for (const FileBatch::Rename &r : journal.asides) {
-    if (FileError error = RenameFile(r.from, r.to, false)) {
+  // One step: a rename of `from` to `to`, or with no `from` the removal of
+  // `to`. An empty error when it was done and no probe stopped there.
+  const auto apply = [&](const QString &from, const QString &to, bool replace) -> FileError {
+    if (FileError error = from.isEmpty() ? RemoveFile(to) : RenameFile(from, to, replace)) {
       return failed(error);
     }
-    folders << FolderOf(r.from);
-    if (!step(r.to)) {
-      return Interrupted(r.to);
+    ++done;
+    folders << FolderOf(to);
+    if (!from.isEmpty()) {
+      folders << FolderOf(from);
+    }
+    return Reached(BatchStep::Renamed, to) ? FileError{} : Interrupted(to);
+  };
+  for (const FileBatch::Rename &r : journal.asides) {
+    if (FileError error = apply(r.from, r.to, false)) {
+      return error;
     }
   }
   for (const Journal::Write &w : journal.writes) {
-    if (FileError error = RenameFile(w.temporary, w.target, true)) {
-      return failed(error);
-    }
-    if (!step(w.target)) {
-      return Interrupted(w.target);
+    if (FileError error = apply(w.temporary, w.target, true)) {
+      return error;
     }
   }
   for (const FileBatch::Rename &r : journal.moves) {
-    if (FileError error = RenameFile(r.from, r.to, false)) {
-      return failed(error);
-    }
-    folders << FolderOf(r.from);
-    if (!step(r.to)) {
-      return Interrupted(r.to);
+    if (FileError error = apply(r.from, r.to, false)) {
+      return error;
     }
   }
   for (const QString &path : journal.removals) {
-    if (FileError error = RemoveFile(path)) {
-      return failed(error);
-    }
-    if (!step(path)) {
-      return Interrupted(path);
+    if (FileError error = apply(QString(), path, false)) {
+      return error;
     }
   }
   for (const QString &folder : folders) {

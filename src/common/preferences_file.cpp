@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <array>
 #include <limits>
+#include <vector>
 
 namespace tl {
 
@@ -60,7 +61,7 @@ struct Line {
   QString value;
 };
 
-QByteArray Serialize(const std::initializer_list<Line> &lines) {
+QByteArray Serialize(const std::vector<Line> &lines) {
   QByteArray out("\xEF\xBB\xBF\r\n");
   for (const Line &line : lines) {
     out.append(line.key);
@@ -222,34 +223,39 @@ Preferences ReadPreferences(const PreferencesReader &r) {
   return p;
 }
 
+namespace {
+
+// The file's keys in their order; the shut-down writes the window's size and
+// place among them, the preferences window does not.
+QByteArray SerializePreferences(const Preferences &p, bool geometry) {
+  std::vector<Line> lines{{"KeepWindowSize", Num(p.keepWindowSize)}};
+  if (geometry) {
+    lines.push_back({"WindowHeight", Num(p.windowHeight)});
+    lines.push_back({"WindowWidth", Num(p.windowWidth)});
+  }
+  lines.push_back({"KeepWindowPos", Num(p.keepWindowPos)});
+  if (geometry) {
+    lines.push_back({"WindowPosX", Num(p.windowPosX)});
+    lines.push_back({"WindowPosY", Num(p.windowPosY)});
+  }
+  lines.insert(lines.end(), {{"WindowMax", Num(p.windowMax)},
+                             {"StickyWindow", Num(p.stickyWindow)},
+                             {"OpenPanel", p.openPanel},
+                             {"Username", p.username},
+                             {"CurrentUser", Num(p.currentUser)},
+                             {"GraphCourbe", Num(p.graphCourbe)},
+                             {"Darkmode", Num(p.darkmode)}});
+  return Serialize(lines) + OptionalKeys(p);
+}
+
+} // namespace
+
 QByteArray SerializeClosingPreferences(const Preferences &p) {
-  return Serialize({{"KeepWindowSize", Num(p.keepWindowSize)},
-                    {"WindowHeight", Num(p.windowHeight)},
-                    {"WindowWidth", Num(p.windowWidth)},
-                    {"KeepWindowPos", Num(p.keepWindowPos)},
-                    {"WindowPosX", Num(p.windowPosX)},
-                    {"WindowPosY", Num(p.windowPosY)},
-                    {"WindowMax", Num(p.windowMax)},
-                    {"StickyWindow", Num(p.stickyWindow)},
-                    {"OpenPanel", p.openPanel},
-                    {"Username", p.username},
-                    {"CurrentUser", Num(p.currentUser)},
-                    {"GraphCourbe", Num(p.graphCourbe)},
-                    {"Darkmode", Num(p.darkmode)}}) +
-         OptionalKeys(p);
+  return SerializePreferences(p, true);
 }
 
 QByteArray SerializeWindowPreferences(const Preferences &p) {
-  return Serialize({{"KeepWindowSize", Num(p.keepWindowSize)},
-                    {"KeepWindowPos", Num(p.keepWindowPos)},
-                    {"WindowMax", Num(p.windowMax)},
-                    {"StickyWindow", Num(p.stickyWindow)},
-                    {"OpenPanel", p.openPanel},
-                    {"Username", p.username},
-                    {"CurrentUser", Num(p.currentUser)},
-                    {"GraphCourbe", Num(p.graphCourbe)},
-                    {"Darkmode", Num(p.darkmode)}}) +
-         OptionalKeys(p);
+  return SerializePreferences(p, false);
 }
 
 void UpdatePreferencesFile(const std::function<void(Preferences &)> &change) {

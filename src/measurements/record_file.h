@@ -52,53 +52,15 @@ inline QByteArrayView SkipBom(QByteArrayView bytes) {
   return bytes;
 }
 
-// Reads a count line, then up to `count` records of `linesPerRecord` lines,
-// each line handed to `setLine(record, index, bytes, decoder)`. A file that
-// ends early yields the records it holds, the last one's missing lines empty.
+// The one loop of both readers below: the count line, then records of
+// `linesPerRecord` lines, each line handed to `setLine(record, index, bytes,
+// decoder)`. With `upToCount`, reading stops after the announced number of
+// records (none when it is 0 or less) and a last record cut short is kept
+// with its missing lines empty; without it, every record the bytes hold is
+// read and one cut short is dropped.
 template <typename Record, typename SetLine>
-std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
-                                 qint64 *announced, SetLine setLine) {
-  std::vector<Record> records;
-  bytes = SkipBom(bytes);
-  LineDecoder decoder;
-  bool haveCount = false;
-  qint64 count = 0;
-  int line = 0; // of the record being read, the last one in `records`
-  ForEachLine(bytes, [&](QByteArrayView text) {
-    if (!haveCount) {
-      haveCount = true;
-      count = ParseLeadingInteger(QString::fromUtf8(text.first(qMin<qsizetype>(text.size(), 64))));
-      if (count > 0) {
-        // Every line takes at least one byte, so the bytes bound the records
-        // the file can hold whatever its count line claims.
-        const qint64 held = bytes.size() / linesPerRecord + 1;
-        records.reserve(size_t(qMin(count, held)));
-      }
-      return count > 0;
-    }
-    if (line == 0) {
-      records.push_back(empty);
-    }
-    setLine(records.back(), line++, text, decoder);
-    if (line == linesPerRecord) {
-      line = 0;
-      return qint64(records.size()) < count;
-    }
-    return true;
-  });
-  if (announced) {
-    *announced = qMax<qint64>(count, 0);
-  }
-  return records;
-}
-
-// Reads every whole record the bytes hold after their count line, whatever
-// that line says: `shape` tells the number it announces against the
-// records found, and whether a last record was cut short. A record cut short
-// is never returned; blank lines after the last record are no record.
-template <typename Record, typename SetLine>
-std::vector<Record> ParseWholeRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
-                                      RecordShape *shape, SetLine setLine) {
+std::vector<Record> ReadRecordLines(QByteArrayView bytes, int linesPerRecord, const Record &empty,
+                                    bool upToCount, RecordShape &shape, SetLine setLine) {
   std::vector<Record> records;
   bytes = SkipBom(bytes);
   LineDecoder decoder;
@@ -111,9 +73,11 @@ std::vector<Record> ParseWholeRecords(QByteArrayView bytes, int linesPerRecord, 
       haveCount = true;
       count = ParseLeadingInteger(QString::fromUtf8(text.first(qMin<qsizetype>(text.size(), 64))));
       if (count > 0) {
+        // Every line takes at least one byte, so the bytes bound the records
+        // the file can hold whatever its count line claims.
         records.reserve(size_t(qMin<qint64>(count, bytes.size() / linesPerRecord + 1)));
       }
-      return true;
+      return !upToCount || count > 0;
     }
     if (line == 0) {
       records.push_back(empty);
@@ -123,17 +87,46 @@ std::vector<Record> ParseWholeRecords(QByteArrayView bytes, int linesPerRecord, 
     setLine(records.back(), line++, text, decoder);
     if (line == linesPerRecord) {
       line = 0;
+      return !upToCount || qint64(records.size()) < count;
     }
     return true;
   });
-  const bool cut = line != 0 && partText;
-  if (line != 0) {
+  const bool partial = line != 0;
+  shape.announced = count;
+  shape.whole = qint64(records.size()) - (partial ? 1 : 0);
+  shape.cut = partial && partText;
+  if (partial && !upToCount) {
     records.pop_back();
   }
+  return records;
+}
+
+// Reads a count line, then up to `count` records; a file that ends early
+// yields the records it holds, the last one's missing lines empty.
+template <typename Record, typename SetLine>
+std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
+                                 qint64 *announced, SetLine setLine) {
+  RecordShape shape;
+  std::vector<Record> records =
+      ReadRecordLines(bytes, linesPerRecord, empty, true, shape, std::move(setLine));
+  if (announced) {
+    *announced = qMax<qint64>(shape.announced, 0);
+  }
+  return records;
+}
+
+// Reads every whole record the bytes hold after their count line, whatever
+// that line says: `shape` tells the number it announces against the
+// records found, and whether a last record was cut short. A record cut short
+// is never returned; blank lines after the last record are no record.
+template <typename Record, typename SetLine>
+std::vector<Record> ParseWholeRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
+                                      RecordShape *shape, SetLine setLine) {
+  RecordShape found;
+  std::vector<Record> records =
+      ReadRecordLines(bytes, linesPerRecord, empty, false, found, std::move(setLine));
   if (shape) {
-    shape->announced = count;
-    shape->whole = qint64(records.size());
-    shape->cut = cut;
+    *shape = found;
   }
   return records;
 }
