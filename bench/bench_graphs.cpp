@@ -3,6 +3,7 @@
 // run: the style-1 refresh of a list should cost no more than its loading,
 // and no step should grow faster than the number of readings.
 #include "bench_logbook.h"
+#include "bench_support.h"
 
 #include "common/app_state.h"
 #include "graphs/graph_canvas.h"
@@ -95,18 +96,16 @@ struct Fixture {
 
 // One file and one window holding the list in Matin per size, made once.
 Fixture &FixtureFor(qsizetype n) {
-  static std::map<qsizetype, std::unique_ptr<Fixture>> fixtures;
-  auto &f = fixtures[n];
-  if (!f) {
-    f = std::make_unique<Fixture>();
+  return bench::MadeOnce<Fixture>(n, [n] {
+    auto f = std::make_unique<Fixture>();
     std::vector<Reading> readings = MakeReadings(n);
     f->path = f->dir.path() + QStringLiteral("/ARTL_Matin_bench.txt");
     WriteWholeFile(f->path, SerializeMeasurementFile(readings));
     f->series = SeriesOf(readings);
     f->window = std::make_unique<BenchWindow>();
     f->window->lists().list(DayPeriod::Matin).setReadings(std::move(readings));
-  }
-  return *f;
+    return f;
+  });
 }
 
 // Baseline: the list loaded from its file into its model.
@@ -204,16 +203,4 @@ BENCHMARK(BM_PaintOneGraph)
     ->Args({100000, 3})
     ->Apply(Sizes);
 
-int main(int argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-    return 1;
-  }
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char **argv) { return tl::bench::RunInApplication<QApplication>(argc, argv); }

@@ -4,6 +4,7 @@
 // against the plain list load and save. Compare the times as ratios within
 // one run.
 #include "bench_logbook.h"
+#include "bench_support.h"
 
 #include "common/file_io.h"
 #include "logbook/workflows.h"
@@ -59,17 +60,15 @@ struct Fixture {
 
 // One file per size, made once per run.
 Fixture &FixtureFor(qsizetype n) {
-  static std::map<qsizetype, std::unique_ptr<Fixture>> fixtures;
-  auto &f = fixtures[n];
-  if (!f) {
-    f = std::make_unique<Fixture>();
+  return bench::MadeOnce<Fixture>(n, [n] {
+    auto f = std::make_unique<Fixture>();
     // The readings as the program holds them: loaded from their file.
     f->bytes = SerializeMeasurementFile(MakeReadings(n));
     f->readings = ParseMeasurementFile(f->bytes);
     f->path = f->dir.path() + QStringLiteral("/ARTL_Matin_bench.txt");
     WriteWholeFile(f->path, f->bytes);
-  }
-  return *f;
+    return f;
+  });
 }
 
 QByteArray ReadOrEmpty(const QString &path) {
@@ -160,14 +159,12 @@ void BM_Averages(benchmark::State &state) {
 // The logbook of one patient whose Matin file is the fixture's (the other
 // three periods have no file).
 bench::Book &BookFor(qsizetype n) {
-  static std::map<qsizetype, std::unique_ptr<bench::Book>> books;
-  auto &b = books[n];
-  if (!b) {
-    Fixture &f = FixtureFor(n);
-    b = std::make_unique<bench::Book>(f.dir.path() + u'/', QStringLiteral("bench"));
+  return bench::MadeOnce<bench::Book>(n, [n] {
+    auto b =
+        std::make_unique<bench::Book>(FixtureFor(n).dir.path() + u'/', QStringLiteral("bench"));
     LoadLogbook(b->book);
-  }
-  return *b;
+    return b;
+  });
 }
 
 // Today's load: the period list filled from its file, nothing kept.
@@ -232,23 +229,21 @@ struct FullBook {
   std::unique_ptr<bench::Book> b;
 };
 bench::Book &FullBookFor(const char *tag, qsizetype n) {
-  static std::map<std::pair<std::string, qsizetype>, std::unique_ptr<FullBook>> books;
-  auto &f = books[{tag, n}];
-  if (!f) {
-    f = std::make_unique<FullBook>();
-    f->b = std::make_unique<bench::Book>(f->dir.path() + u'/', QStringLiteral("bench"));
-    Logbook &book = f->b->book;
-    const std::vector<Reading> readings = MakeReadings(n);
-    for (DayPeriod period : kAllPeriods) {
-      book.list(period).setReadings(readings);
-    }
-    ReadingContext note;
-    note.note = QStringLiteral("café");
-    book.contexts().set(DayPeriod::Matin, readings[1], note);
-    SaveLogbook(book);
-    LoadLogbook(book);
-  }
-  return *f->b;
+  return *bench::MadeOnce<FullBook>(std::pair(std::string(tag), n), [n] {
+            auto f = std::make_unique<FullBook>();
+            f->b = std::make_unique<bench::Book>(f->dir.path() + u'/', QStringLiteral("bench"));
+            Logbook &book = f->b->book;
+            const std::vector<Reading> readings = MakeReadings(n);
+            for (DayPeriod period : kAllPeriods) {
+              book.list(period).setReadings(readings);
+            }
+            ReadingContext note;
+            note.note = QStringLiteral("café");
+            book.contexts().set(DayPeriod::Matin, readings[1], note);
+            SaveLogbook(book);
+            LoadLogbook(book);
+            return f;
+          }).b;
 }
 
 // The save before the store: the changed files of a full logbook, each

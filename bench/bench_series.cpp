@@ -4,6 +4,7 @@
 // write the PDF report of one year. BM_Ratios reports series / load and
 // statistics / load per size: they must stay flat as the size grows.
 #include "bench_logbook.h"
+#include "bench_support.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
 #include "measurements/classification.h"
@@ -60,12 +61,8 @@ struct Fixture {
 };
 
 Fixture &TheFixture(qsizetype count, bool withContext = false) {
-  static std::map<std::pair<qsizetype, bool>, std::unique_ptr<Fixture>> fixtures;
-  auto &f = fixtures[{count, withContext}];
-  if (!f) {
-    f = std::make_unique<Fixture>(count, withContext);
-  }
-  return *f;
+  return bench::MadeOnce<Fixture>(std::pair(count, withContext),
+                                  [=] { return std::make_unique<Fixture>(count, withContext); });
 }
 
 std::unique_ptr<Book> Loaded(qsizetype count) {
@@ -198,12 +195,5 @@ BENCHMARK(BM_Ratios)->Arg(22000)->Arg(1000000)->Iterations(7)->Unit(benchmark::k
 BENCHMARK(BM_ContextRatio)->Arg(22000)->Iterations(15)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OneYearReportPdf)->Iterations(3)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char **argv) {
-  // The report draws its text with Qt Gui's fonts, without a display.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+// The report draws its text with Qt Gui's fonts, without a display.
+int main(int argc, char **argv) { return tl::bench::RunInApplication<QGuiApplication>(argc, argv); }

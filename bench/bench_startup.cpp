@@ -2,6 +2,8 @@
 // window on show, offscreen, for a patient with 1 000 to 100 000 readings per
 // period, and the save at quit; the baselines load and save the same four
 // files alone. Compare as ratios within one run.
+#include "bench_support.h"
+
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "common/paths.h"
@@ -29,10 +31,8 @@ struct Home {
 };
 
 Home &HomeFor(qsizetype n) {
-  static std::map<qsizetype, std::unique_ptr<Home>> homes;
-  auto &home = homes[n];
-  if (!home) {
-    home = std::make_unique<Home>();
+  Home &made = bench::MadeOnce<Home>(n, [n] {
+    auto home = std::make_unique<Home>();
     home->paths = SetupStorage(home->dir.path() + u'/', kPatient);
     QRandomGenerator rng(7);
     for (DayPeriod period : kAllPeriods) {
@@ -54,9 +54,10 @@ Home &HomeFor(qsizetype n) {
     WriteWholeFile(home->paths.preferencesFile, QByteArray("\xEF\xBB\xBF\r\nUsername = ") +
                                                     kPatient.toUtf8() +
                                                     QByteArray("\r\nCurrentUser = 1\r\n"));
-  }
-  qputenv("HOME", QFile::encodeName(home->dir.path()));
-  return *home;
+    return home;
+  });
+  qputenv("HOME", QFile::encodeName(made.dir.path()));
+  return made;
 }
 
 void BM_LoadFilesAlone(benchmark::State &state) {
@@ -120,12 +121,4 @@ BENCHMARK(BM_StartUpToWindowShown)->SIZES;
 BENCHMARK(BM_SaveFilesAlone)->SIZES;
 BENCHMARK(BM_SaveAtQuit)->SIZES;
 
-int main(int argc, char **argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  app.setQuitOnLastWindowClosed(false);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char **argv) { return tl::bench::RunInApplication<QApplication>(argc, argv); }
