@@ -228,6 +228,12 @@ std::optional<int> ParseCommand(const QStringList &args, const CommandDefinition
   if (!IsUsablePatientName(target.patient)) {
     return Refuse({QStringLiteral("Nom de patient inutilisable : %1.").arg(target.patient)}, err);
   }
+  if (definition.output) {
+    if (const std::optional<Refusal> refused =
+            CheckOutput(definition.outputOption, *definition.output, target)) {
+      return Refuse(*refused, err);
+    }
+  }
   return std::nullopt;
 }
 

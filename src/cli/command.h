@@ -62,6 +62,10 @@ struct CommandDefinition {
   QString about; // what the command does, before its options; may be empty
   QList<Option> options;
   QString notes; // after the options; may be empty
+  // The file the command writes and its option, checked once the options
+  // are read (see CheckOutput); none for a command that writes no file.
+  QString outputOption;
+  const QString *output = nullptr;
 };
 
 // The command's help: its usage, what it does, its options, and the
@@ -69,7 +73,8 @@ struct CommandDefinition {
 QString HelpText(const CommandDefinition &definition);
 
 // Reads `args` (the command name first) into the fields the options of
-// `definition` fill, then checks the patient of `target`. `--help` or `-h`
+// `definition` fill, then checks the patient of `target` and the output
+// file. `--help` or `-h`
 // anywhere prints the help instead. Returns the exit code when the command
 // stops there (its help or its refusal written), none to go on.
 std::optional<int> ParseCommand(const QStringList &args, const CommandDefinition &definition,

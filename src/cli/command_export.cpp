@@ -38,7 +38,9 @@ CommandDefinition Definition(ExportOptions &o) {
            TextOption(QStringLiteral("-o"), QStringLiteral("FICHIER"),
                       QStringLiteral("le fichier écrit (obligatoire)"), &o.output),
            FolderOption(o.target)},
-          {}};
+          {},
+          QStringLiteral("-o"),
+          &o.output};
 }
 
 } // namespace
@@ -48,10 +50,6 @@ int RunExport(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (const std::optional<int> stop =
           ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
-  }
-  if (const std::optional<Refusal> refused =
-          CheckOutput(QStringLiteral("-o"), request.output, request.target)) {
-    return Refuse(*refused, err);
   }
   if (request.format.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le format avec --format csv ou --format fhir.")}, err);

@@ -40,7 +40,9 @@ CommandDefinition Definition(RapportOptions &o) {
            SwitchOption(QStringLiteral("--json"), QStringLiteral("un objet JSON au lieu du texte"),
                         &o.json),
            FolderOption(o.target)},
-          {}};
+          {},
+          QStringLiteral("--pdf"),
+          &o.pdf};
 }
 
 QJsonObject ValueJson(const ValueStatistics &v) {
@@ -89,10 +91,6 @@ int RunRapport(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (const std::optional<int> stop =
           ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
-  }
-  if (const std::optional<Refusal> refused =
-          CheckOutput(QStringLiteral("--pdf"), request.pdf, request.target)) {
-    return Refuse(*refused, err);
   }
   if (request.pdf.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le fichier PDF à écrire avec --pdf FICHIER.")}, err);

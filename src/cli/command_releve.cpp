@@ -101,7 +101,9 @@ CommandDefinition Definition(ReleveOptions &o) {
        SwitchOption(QStringLiteral("--json"), QStringLiteral("un objet JSON au lieu du texte"),
                     &o.json),
        FolderOption(o.target)},
-      {}};
+      {},
+      QStringLiteral("--pdf"),
+      &o.pdf};
 }
 
 } // namespace
@@ -111,10 +113,6 @@ int RunReleve(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (const std::optional<int> stop =
           ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
-  }
-  if (const std::optional<Refusal> refused =
-          CheckOutput(QStringLiteral("--pdf"), request.pdf, request.target)) {
-    return Refuse(*refused, err);
   }
   QString patient;
   StoragePaths paths;
