@@ -273,21 +273,41 @@ public:
     return true;
   }
 
-  // The members of the object at the next byte: `member(key, depth)` reads
-  // each value.
-  template <typename Member> bool object(int depth, Member &&member) {
-    if (depth > kMaxDepth || src_.peek() != '{') {
+  // The items of the list that `open` starts at the next byte and `close`
+  // ends, separated by commas: `item(index)` reads each.
+  template <typename Item> bool list(int depth, char open, char close, Item &&item) {
+    if (depth > kMaxDepth || src_.peek() != open) {
       return fail();
     }
     src_.skip();
     blanks();
-    if (src_.peek() == '}') {
+    if (src_.peek() == close) {
       src_.skip();
       return true;
     }
-    Short key;
-    for (;;) {
+    for (qsizetype i = 0;; ++i) {
       blanks();
+      if (!item(i)) {
+        return false;
+      }
+      blanks();
+      const int c = src_.peek();
+      if (c == ',') {
+        src_.skip();
+      } else if (c == close) {
+        src_.skip();
+        return true;
+      } else {
+        return fail();
+      }
+    }
+  }
+
+  // The members of the object at the next byte: `member(key, depth)` reads
+  // each value.
+  template <typename Member> bool object(int depth, Member &&member) {
+    Short key;
+    return list(depth, '{', '}', [&](qsizetype) {
       key.clear();
       if (!string(key)) {
         return false;
@@ -298,50 +318,14 @@ public:
       }
       src_.skip();
       blanks();
-      if (!member(key, depth + 1)) {
-        return false;
-      }
-      blanks();
-      const int c = src_.peek();
-      if (c == ',') {
-        src_.skip();
-      } else if (c == '}') {
-        src_.skip();
-        return true;
-      } else {
-        return fail();
-      }
-    }
+      return member(key, depth + 1);
+    });
   }
 
   // The elements of the array at the next byte: `element(index, depth)`
   // reads each.
   template <typename Element> bool array(int depth, Element &&element) {
-    if (depth > kMaxDepth || src_.peek() != '[') {
-      return fail();
-    }
-    src_.skip();
-    blanks();
-    if (src_.peek() == ']') {
-      src_.skip();
-      return true;
-    }
-    for (qsizetype i = 0;; ++i) {
-      blanks();
-      if (!element(i, depth + 1)) {
-        return false;
-      }
-      blanks();
-      const int c = src_.peek();
-      if (c == ',') {
-        src_.skip();
-      } else if (c == ']') {
-        src_.skip();
-        return true;
-      } else {
-        return fail();
-      }
-    }
+    return list(depth, '[', ']', [&](qsizetype i) { return element(i, depth + 1); });
   }
 
   // Any value, checked and dropped.
