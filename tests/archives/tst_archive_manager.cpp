@@ -2,6 +2,7 @@
 // and the archive manager window: live file list, opening, deleting,
 // printing an archive, and an offscreen snapshot.
 #include "fakes.h"
+#include "readings.h"
 #include "stub_main_window.h"
 
 #include "archives/archive_commands.h"
@@ -31,22 +32,13 @@
 #include <QTableView>
 #include <QTest>
 #include <QTreeView>
+#include <memory>
 
 using namespace tl;
 
 namespace {
 
 using FakeMainWindow = test::StubMainWindow;
-
-Reading Row(const QString &date, const QString &time, const QString &s, const QString &d,
-            const QString &p, const QString &diagnosis) {
-  Reading r;
-  const QString cells[] = {date, time, s, d, p, diagnosis};
-  for (int c = 0; c < Reading::kCellCount; ++c) {
-    r.set(c, cells[c]);
-  }
-  return r;
-}
 
 const QByteArray kTwoReadings = "2\r\n"
                                 "06/12/2026\r\n"
@@ -99,29 +91,32 @@ int ListedRows(ArchiveManagerWindow &w) {
 class TestArchiveManager : public QObject {
   Q_OBJECT
 
-private:
-  // The program-wide patient and paths, which the stand-in main window's
-  // logbook works on.
-  StoragePaths setUpStorage(const test::TempHome &home) {
-    State().currentPatient = QStringLiteral("Zoé Martin");
-    Paths() = SetupStorage(home.path(), State().currentPatient);
-    return Paths();
-  }
+  std::unique_ptr<test::TempHome> home_;
+  StoragePaths paths_;
 
 private slots:
   // The program's own fonts, so that the snapshots look as the user sees them.
   void initTestCase() { LoadSharedAssets(); }
 
+  // Each test's own home; the program-wide patient and paths are those the
+  // stand-in main window's logbook works on.
+  void init() {
+    home_ = std::make_unique<test::TempHome>();
+    State().currentPatient = QStringLiteral("Zoé Martin");
+    paths_ = Paths() = SetupStorage(home_->path(), State().currentPatient);
+  }
+  void cleanup() { home_.reset(); }
+
   // The rules of archiving and printing are the logbook's; the command
   // refreshes the window only when a list was emptied.
   void archiveRefreshesOnlyWhatChanged() {
-    test::TempHome home;
     test::FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5)));
-    setUpStorage(home);
     FakeMainWindow main;
     QCOMPARE(ArchiveShownLists(main), QString());
     QCOMPARE(main.refreshes, 0);
-    main.lists().list(DayPeriod::Nuit).append(Row("06/12/2026", "05:15", "4", "5", "6", "y"));
+    main.lists()
+        .list(DayPeriod::Nuit)
+        .append(test::CellsReading({"06/12/2026", "05:15", "4", "5", "6", "y"}));
     QCOMPARE(ArchiveShownLists(main),
              QStringLiteral("ARTL_Nuit_Zoé Martin.txt a été archivé.\r\n"));
     QCOMPARE(main.lists().totalCount(), 0);
@@ -129,11 +124,21 @@ private slots:
     QCOMPARE(main.refreshes, 1);
   }
 
+  // An empty archive folder, or one erased by the data destruction window
+  // (it comes back only at the next start): the list stays empty, never the
+  // drives or the file system's root, and "Supprimer" only asks.
+  void emptyFolder_data() {
+    QTest::addColumn<bool>("missing");
+    QTest::newRow("empty") << false;
+    QTest::newRow("missing") << true;
+  }
   void emptyFolder() {
-    test::TempHome home;
+    QFETCH(bool, missing);
     test::FakeDialogs dialogs;
-    const StoragePaths paths = setUpStorage(home);
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    if (missing) {
+      QVERIFY(QDir(paths_.archiveFolder).removeRecursively());
+    }
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     QCOMPARE(w.windowTitle(), ProgramTitle() + " Archives");
     QCOMPARE(w.size(), QSize(800, 600));
     QCOMPARE(w.minimumSize(), w.maximumSize());
@@ -153,39 +158,25 @@ private slots:
 
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QVERIFY(w.grab().save(test::SnapshotFolder() + "archive_manager_empty.png"));
-  }
-
-  // The archive folder erased by the data destruction window (it comes back
-  // only at the next start): the list stays empty, never the drives or the
-  // file system's root.
-  void missingArchiveFolder() {
-    test::TempHome home;
-    test::FakeDialogs dialogs;
-    const StoragePaths paths = setUpStorage(home);
-    QVERIFY(QDir(paths.archiveFolder).removeRecursively());
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(w.fileList()->rootIndex().isValid());
     QCOMPARE(ListedRows(w), 0);
-    QTRY_COMPARE(w.archiveCountText(), kNoArchive);
+    if (!missing) {
+      QVERIFY(w.grab().save(test::SnapshotFolder() + "archive_manager_empty.png"));
+    }
   }
 
   void fileListFollowsTheFolder() {
-    test::TempHome home;
-    const StoragePaths paths = setUpStorage(home);
-    QVERIFY(test::WriteFile(paths.archiveFolder + "06122026_0905_ARTL_Matin_P.txt", kTwoReadings));
-    QVERIFY(test::WriteFile(paths.archiveFolder + "notes.txt", "hello"));
-    QVERIFY(QDir().mkpath(paths.archiveFolder + "a folder"));
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QVERIFY(test::WriteFile(paths_.archiveFolder + "06122026_0905_ARTL_Matin_P.txt", kTwoReadings));
+    QVERIFY(test::WriteFile(paths_.archiveFolder + "notes.txt", "hello"));
+    QVERIFY(QDir().mkpath(paths_.archiveFolder + "a folder"));
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     QTRY_COMPARE(w.archiveCountText(), QStringLiteral("     2 fichiers archivés."));
     QCOMPARE(ListedRows(w), 2); // files only: the folder is not listed
 
-    QVERIFY(test::WriteFile(paths.archiveFolder + "07122026_1000_ARTL_Soir_P.txt", "0\r\n"));
+    QVERIFY(test::WriteFile(paths_.archiveFolder + "07122026_1000_ARTL_Soir_P.txt", "0\r\n"));
     QTRY_COMPARE(ListedRows(w), 3);
     QTRY_COMPARE(w.archiveCountText(), QStringLiteral("     3 fichiers archivés."));
-    QVERIFY(QFile::remove(paths.archiveFolder + "notes.txt"));
+    QVERIFY(QFile::remove(paths_.archiveFolder + "notes.txt"));
     QTRY_COMPARE(ListedRows(w), 2);
     QTRY_COMPARE(w.archiveCountText(), QStringLiteral("     2 fichiers archivés."));
   }
@@ -235,19 +226,17 @@ private slots:
     QFETCH(QString, status);
     QFETCH(QStringList, lastRow);
     QFETCH(qint64, grownTo);
-    test::TempHome home;
-    const StoragePaths paths = setUpStorage(home);
-    QVERIFY(test::WriteFile(paths.archiveFolder + "a.txt", bytes));
+    QVERIFY(test::WriteFile(paths_.archiveFolder + "a.txt", bytes));
     if (grownTo > 0) {
-      QVERIFY(QFile::resize(paths.archiveFolder + "a.txt", grownTo)); // sparse: no disk used
+      QVERIFY(QFile::resize(paths_.archiveFolder + "a.txt", grownTo)); // sparse: no disk used
     }
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     // Both models keep Qt's model contract through every change below.
     QAbstractItemModelTester files(w.fileModel(),
                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     QAbstractItemModelTester readings(w.readingsList()->model(),
                                       QAbstractItemModelTester::FailureReportingMode::QtTest);
-    w.loadArchive(paths.archiveFolder + "a.txt");
+    w.loadArchive(paths_.archiveFolder + "a.txt");
     QCOMPARE(int(w.readings().size()), rows);
     QCOMPARE(w.readingsList()->model()->rowCount(), rows);
     QCOMPARE(w.readingsCountText(), status);
@@ -259,17 +248,15 @@ private slots:
       QCOMPARE(cells, lastRow);
     }
     // A vanished file empties the list again.
-    w.loadArchive(paths.archiveFolder + "gone.txt");
+    w.loadArchive(paths_.archiveFolder + "gone.txt");
     QCOMPARE(int(w.readings().size()), 0);
     QCOMPARE(w.readingsCountText(), kNoReading);
   }
 
   void doubleClickOpens() {
-    test::TempHome home;
-    const StoragePaths paths = setUpStorage(home);
     const QString name = "06122026_0905_ARTL_Matin_P.txt";
-    QVERIFY(test::WriteFile(paths.archiveFolder + name, kTwoReadings));
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QVERIFY(test::WriteFile(paths_.archiveFolder + name, kTwoReadings));
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_VERIFY(RowOf(w, name).isValid() && ListedRows(w) == 1);
@@ -301,15 +288,13 @@ private slots:
   }
 
   void deleteSelected() {
-    test::TempHome home;
     test::FakeDialogs dialogs;
-    const StoragePaths paths = setUpStorage(home);
     const QStringList names{"a.txt", "b.txt", "c.txt", "d.txt"};
     for (const QString &n : names) {
-      QVERIFY(test::WriteFile(paths.archiveFolder + n, kTwoReadings));
+      QVERIFY(test::WriteFile(paths_.archiveFolder + n, kTwoReadings));
     }
-    QVERIFY(QFile::setPermissions(paths.archiveFolder + "b.txt", QFile::ReadOwner));
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QVERIFY(QFile::setPermissions(paths_.archiveFolder + "b.txt", QFile::ReadOwner));
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     QTRY_COMPARE(ListedRows(w), 4);
     SelectFiles(w, {"b.txt"});
     w.openCurrentArchive();
@@ -319,14 +304,14 @@ private slots:
     SelectFiles(w, {"a.txt", "b.txt", "c.txt"});
     dialogs.answerNo();
     w.deleteSelectedArchives();
-    QCOMPARE(FilesIn(paths.archiveFolder), names);
+    QCOMPARE(FilesIn(paths_.archiveFolder), names);
 
     // One of the selected files vanished meanwhile: the others go, one box.
-    QVERIFY(QFile::remove(paths.archiveFolder + "c.txt"));
+    QVERIFY(QFile::remove(paths_.archiveFolder + "c.txt"));
     dialogs.clear();
     dialogs.answerYes();
     w.deleteSelectedArchives();
-    QCOMPARE(FilesIn(paths.archiveFolder), QStringList{"d.txt"});
+    QCOMPARE(FilesIn(paths_.archiveFolder), QStringList{"d.txt"});
     QCOMPARE(dialogs.shown.size(), 2);
     QCOMPARE(dialogs.shown[1].kind, test::ShownBox::Message);
     QCOMPARE(dialogs.shown[1].icon, Dialogs::Icon::Error);
@@ -347,26 +332,24 @@ private slots:
     test::RecordingShell shell;
     w.printOpenedArchive();
     QVERIFY(shell.documents.isEmpty());
-    QVERIFY(FilesIn(paths.printFolder).isEmpty());
+    QVERIFY(FilesIn(paths_.printFolder).isEmpty());
   }
 
   // The notes kept beside an archive: shown in a "Remarque" column of its
   // readings, readable on their own, deleted with their archive.
   void archiveNotes() {
-    test::TempHome home;
     test::FakeDialogs dialogs;
-    const StoragePaths paths = setUpStorage(home);
     const QString archive = "06122026_0905_ARTL_Matin_P.txt";
     const QString notes = "06122026_0905_ARTL_Notes_Matin_P.txt";
-    QCOMPARE(ArchiveContextPath(paths.archiveFolder + archive), paths.archiveFolder + notes);
-    QVERIFY(test::WriteFile(paths.archiveFolder + archive, kTwoReadings));
-    QVERIFY(test::WriteFile(paths.archiveFolder + notes,
+    QCOMPARE(ArchiveContextPath(paths_.archiveFolder + archive), paths_.archiveFolder + notes);
+    QVERIFY(test::WriteFile(paths_.archiveFolder + archive, kTwoReadings));
+    QVERIFY(test::WriteFile(paths_.archiveFolder + notes,
                             "1\r\nMatin\r\n06/12/2026\r\n08:02\r\n118\r\n76\r\n64\r\n"
                             "pouls irr\xC3\xA9gulier\r\napr\xC3\xA8s le caf\xC3\xA9\r\n"));
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     const QAbstractItemModel *model = w.readingsList()->model();
     for (const QString &name : {archive, notes}) {
-      w.loadArchive(paths.archiveFolder + name);
+      w.loadArchive(paths_.archiveFolder + name);
       QCOMPARE(model->columnCount(), Reading::kCellCount + 1);
       QCOMPARE(model->headerData(Reading::kCellCount, Qt::Horizontal).toString(), "Remarque");
       const int row = model->rowCount() - 1;
@@ -376,32 +359,30 @@ private slots:
       QCOMPARE(model->index(row, 0).data(Qt::ToolTipRole).toString(),
                QStringLiteral("pouls irrégulier ; remarque : après le café"));
     }
-    QVERIFY(test::WriteFile(paths.archiveFolder + "a.txt", kTwoReadings));
-    w.loadArchive(paths.archiveFolder + "a.txt");
+    QVERIFY(test::WriteFile(paths_.archiveFolder + "a.txt", kTwoReadings));
+    w.loadArchive(paths_.archiveFolder + "a.txt");
     QCOMPARE(model->columnCount(), Reading::kCellCount);
 
     QTRY_COMPARE(ListedRows(w), 3);
     SelectFiles(w, {archive, notes});
     dialogs.answerYes();
     w.deleteSelectedArchives();
-    QCOMPARE(FilesIn(paths.archiveFolder), QStringList{"a.txt"});
+    QCOMPARE(FilesIn(paths_.archiveFolder), QStringList{"a.txt"});
     QCOMPARE(dialogs.shown.size(), 1); // the question, no error box
   }
 
   void printOpenedArchive() {
-    test::TempHome home;
     test::RecordingShell shell;
-    const StoragePaths paths = setUpStorage(home);
     const QString name = "06122026_0905_ARTL_Matin_P.txt";
-    QVERIFY(test::WriteFile(paths.archiveFolder + name, kTwoReadings));
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    QVERIFY(test::WriteFile(paths_.archiveFolder + name, kTwoReadings));
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     w.printOpenedArchive(); // nothing opened
     QVERIFY(shell.documents.isEmpty());
 
     QTRY_COMPARE(ListedRows(w), 1);
     SelectFiles(w, {name});
     w.openCurrentArchive();
-    QVERIFY(test::WriteFile(paths.printFolder + name, "an earlier printout, longer than this"));
+    QVERIFY(test::WriteFile(paths_.printFolder + name, "an earlier printout, longer than this"));
     w.printOpenedArchive();
     const QByteArray hyphens(82, '-');
     const QByteArray expected =
@@ -419,22 +400,21 @@ private slots:
         "Diagnostic : La systole de 118 mmHg et la diastole de 76 mmHg, indiquent une Pression "
         "art\xC3\xA9rielle optimale\r\n" +
         hyphens + "\r\n";
-    QCOMPARE(test::ReadFile(paths.printFolder + name), expected);
-    QCOMPARE(shell.documents, QStringList{paths.printFolder + name});
-    QCOMPARE(test::ReadFile(paths.archiveFolder + name), kTwoReadings);
+    QCOMPARE(test::ReadFile(paths_.printFolder + name), expected);
+    QCOMPARE(shell.documents, QStringList{paths_.printFolder + name});
+    QCOMPARE(test::ReadFile(paths_.archiveFolder + name), kTwoReadings);
   }
 
   void printNeverOverwritesTheArchive() {
-    test::TempHome home;
     test::RecordingShell shell;
-    QVERIFY(test::WriteFile(home.path() + "x.txt", kTwoReadings));
-    ArchiveManagerWindow w(home.path(), home.path());
+    QVERIFY(test::WriteFile(home_->path() + "x.txt", kTwoReadings));
+    ArchiveManagerWindow w(home_->path(), home_->path());
     QTRY_COMPARE(ListedRows(w), 1);
     SelectFiles(w, {"x.txt"});
     w.openCurrentArchive();
     QCOMPARE(int(w.readings().size()), 2);
     w.printOpenedArchive();
-    QCOMPARE(test::ReadFile(home.path() + "x.txt"), kTwoReadings);
+    QCOMPARE(test::ReadFile(home_->path() + "x.txt"), kTwoReadings);
     QVERIFY(shell.documents.isEmpty());
   }
 
@@ -442,8 +422,6 @@ private slots:
   // scrolled, widened, measured and read through the accessibility interface.
   // Each file shows its own size, type and date.
   void everyCellReadable() {
-    test::TempHome home;
-    const StoragePaths paths = setUpStorage(home);
     const struct {
       QString name;
       qint64 size;
@@ -455,10 +433,10 @@ private slots:
         {"large.bin", qint64(3) << 20, "3,0 Mo", "Fichier BIN"},
     };
     for (const auto &f : files) {
-      QVERIFY(test::WriteFile(paths.archiveFolder + f.name, QByteArray()));
-      QVERIFY(QFile::resize(paths.archiveFolder + f.name, f.size));
+      QVERIFY(test::WriteFile(paths_.archiveFolder + f.name, QByteArray()));
+      QVERIFY(QFile::resize(paths_.archiveFolder + f.name, f.size));
     }
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTableView *view = w.fileList();
@@ -495,7 +473,7 @@ private slots:
       QCOMPARE(model->data(row.siblingAtColumn(1)).toString(), f.sizeText);
       QCOMPARE(model->data(row.siblingAtColumn(2)).toString(), f.typeText);
       QCOMPARE(model->data(row.siblingAtColumn(3)).toString(),
-               QFileInfo(paths.archiveFolder + f.name)
+               QFileInfo(paths_.archiveFolder + f.name)
                    .lastModified()
                    .toString(QStringLiteral("dd/MM/yyyy HH:mm")));
 
@@ -519,13 +497,11 @@ private slots:
   }
 
   void lookAndSnapshot() {
-    test::TempHome home;
-    const StoragePaths paths = setUpStorage(home);
     const QString name = "06122026_0905_ARTL_Matin_Patient1.txt";
-    QVERIFY(test::WriteFile(paths.archiveFolder + name, kTwoReadings));
-    QVERIFY(test::WriteFile(paths.archiveFolder + "07122026_2110_ARTL_Soir_Patient1.txt",
+    QVERIFY(test::WriteFile(paths_.archiveFolder + name, kTwoReadings));
+    QVERIFY(test::WriteFile(paths_.archiveFolder + "07122026_2110_ARTL_Soir_Patient1.txt",
                             "1\r\n07/12/2026\r\n21:10\r\n142\r\n91\r\n75\r\nx\r\n"));
-    ArchiveManagerWindow w(paths.archiveFolder, paths.printFolder);
+    ArchiveManagerWindow w(paths_.archiveFolder, paths_.printFolder);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QTRY_COMPARE(ListedRows(w), 2);

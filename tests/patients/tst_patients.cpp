@@ -1,5 +1,6 @@
 // The patient file, the change of patient and the patient manager window.
 #include "fakes.h"
+#include "readings.h"
 #include "stub_main_window.h"
 
 #include "common/app_state.h"
@@ -26,6 +27,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <memory>
 
 using namespace tl;
 
@@ -53,16 +55,7 @@ const QByteArray kTwoProfiles = "2\r\n"
                                 "\r\n"
                                 "05/03/2026\r\n";
 
-Reading OneReading(const QString &time) {
-  Reading r;
-  r.set(Reading::Date, QStringLiteral("14/03/2026"));
-  r.set(Reading::Time, time);
-  r.set(Reading::Systolic, QStringLiteral("128"));
-  r.set(Reading::Diastolic, QStringLiteral("82"));
-  r.set(Reading::Pulse, QStringLiteral("71"));
-  r.set(Reading::Diagnosis, QStringLiteral("x"));
-  return r;
-}
+Reading OneReading(const QString &time) { return test::MakeReading(time, 128, 82, 71); }
 
 QLineEdit *Field(PatientManagerWindow &w, ControlId id) {
   return qobject_cast<QLineEdit *>(w.control(id));
@@ -98,6 +91,7 @@ class TestPatients : public QObject {
 
   test::TempHome *home_ = nullptr;
   test::FixedClock *clock_ = nullptr;
+  std::unique_ptr<test::FakeDialogs> dialogs_;
 
 private slots:
   void initTestCase() { LoadSharedAssets(); } // the program's fonts in the snapshots
@@ -107,8 +101,10 @@ private slots:
     clock_ = new test::FixedClock(QDateTime(QDate(2026, 3, 14), QTime(9, 30)));
     Paths() = SetupStorage(home_->path());
     State() = AppState();
+    dialogs_ = std::make_unique<test::FakeDialogs>();
   }
   void cleanup() {
+    dialogs_.reset();
     delete clock_;
     delete home_;
   }
@@ -217,8 +213,7 @@ private slots:
     QVERIFY(test::WriteFile(dir + "ARTL_Nuit_Hélène.txt",
                             SerializeMeasurementFile({OneReading("01:00")})));
 
-    test::FakeDialogs dialogs;
-    dialogs.setStrictMessages(true);
+    dialogs_->setStrictMessages(true);
     QVERIFY(SwitchToPatient(main, QStringLiteral("Hélène"), nullptr));
 
     QCOMPARE(ParseMeasurementFile(test::ReadFile(dir + "ARTL_Nuit_Ancien.txt")).size(), size_t(1));
@@ -247,14 +242,13 @@ private slots:
     main.lists().list(DayPeriod::Matin).append(OneReading(QStringLiteral("07:00")));
     const QString matin = QDir::toNativeSeparators(Paths().measurementFile(DayPeriod::Matin));
 
-    test::FakeDialogs dialogs;
-    change ? dialogs.answerYes() : dialogs.answerNo();
+    change ? dialogs_->answerYes() : dialogs_->answerNo();
     QCOMPARE(SwitchToPatient(main, QStringLiteral("Nouveau"), nullptr), change);
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
-    QCOMPARE(dialogs.shown[0].byDefault, Dialogs::Default::No); // Enter keeps the readings
+    QCOMPARE(dialogs_->shown.size(), 1);
+    QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Sauvegarde"));
+    QCOMPARE(dialogs_->shown[0].byDefault, Dialogs::Default::No); // Enter keeps the readings
     // The period, then the file and the system's reason on a line of its own.
-    QVERIFY(dialogs.shown[0].text.startsWith(
+    QVERIFY(dialogs_->shown[0].text.startsWith(
         QStringLiteral("Les mesures de « Ancien » n'ont pas pu être enregistrées (Matin).\n\n") +
         matin + QStringLiteral(" : ")));
     QCOMPARE(State().currentPatient, change ? QStringLiteral("Nouveau") : QStringLiteral("Ancien"));
@@ -264,8 +258,8 @@ private slots:
   // --- The window -------------------------------------------------------
 
   // Every way of leaving the window at the first start: the profiles typed
-  // are kept (as "Fermer" says), a chosen one becomes the patient, a stray
-  // Escape leaves nothing.
+  // are kept (as "Fermer" says), a chosen one becomes the patient of the
+  // main window, a stray Escape leaves nothing.
   void firstStartExits_data() {
     QTest::addColumn<QString>("way");
     QTest::addColumn<bool>("closes");
@@ -280,7 +274,6 @@ private slots:
     QFETCH(bool, closes);
     QFETCH(QString, patient);
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main, main.window());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -294,7 +287,7 @@ private slots:
     QCOMPARE(QApplication::focusWidget(), w.control(ControlId::PatientNameField));
     QCOMPARE(w.size(), QSize(600, 475));
 
-    AddProfile(w, QStringLiteral("Anne"));
+    AddProfile(w, QStringLiteral("Hélène"), QStringLiteral("67"));
     AddProfile(w, QStringLiteral("Marc"));
     QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 2"));
     if (way == QStringLiteral("Fermer")) {
@@ -312,7 +305,8 @@ private slots:
 
     QCOMPARE(w.isVisible(), !closes);
     QCOMPARE(State().currentPatient, patient);
-    const QByteArray both = "2\r\nAnne\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n"
+    QCOMPARE(main.patientLines, patient.isEmpty() ? QStringList() : QStringList{patient});
+    const QByteArray both = "2\r\nH\xC3\xA9l\xC3\xA8ne\r\n67\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n"
                             "Marc\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
     QCOMPARE(test::ReadFile(Paths().patientFile), closes ? both : QByteArray());
     QVERIFY(!QFile::exists(Paths().preferencesFile));
@@ -320,7 +314,6 @@ private slots:
 
   void runPatientManagerAtStartupReturnsFalse() {
     FakeMain main;
-    test::FakeDialogs dialogs;
     QTimer::singleShot(0, [] {
       auto *w = qobject_cast<PatientManagerWindow *>(QApplication::activeModalWidget());
       QVERIFY(w);
@@ -343,15 +336,14 @@ private slots:
     QFETCH(QString, name);
     QFETCH(QString, text);
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     w.show();
     Field(w, ControlId::PatientDoctorField)->setText(QStringLiteral("Dr X"));
     AddProfile(w, name);
     QCOMPARE(w.rowCount(), 0);
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Nouveau patient"));
-    QCOMPARE(dialogs.shown[0].text, text);
+    QCOMPARE(dialogs_->shown.size(), 1);
+    QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Nouveau patient"));
+    QCOMPARE(dialogs_->shown[0].text, text);
     QCOMPARE(Field(w, ControlId::PatientDoctorField)->text(), QStringLiteral("Dr X"));
   }
 
@@ -393,7 +385,6 @@ private slots:
     QFETCH(QString, stored);
     QFETCH(QString, text);
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     AddProfile(w, QStringLiteral("Marc"));
     AddProfile(w, typed);
@@ -401,30 +392,29 @@ private slots:
     if (!stored.isEmpty()) {
       QCOMPARE(w.patientAt(1)[Patient::Name], stored);
     }
-    QCOMPARE(dialogs.shown.size(), text.isEmpty() ? 0 : 1);
+    QCOMPARE(dialogs_->shown.size(), text.isEmpty() ? 0 : 1);
     if (!text.isEmpty()) {
-      QCOMPARE(dialogs.shown[0].title, QStringLiteral("Nouveau patient"));
-      QCOMPARE(dialogs.shown[0].text, text);
+      QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Nouveau patient"));
+      QCOMPARE(dialogs_->shown[0].text, text);
     }
 
-    dialogs.clear();
+    dialogs_->clear();
     SelectOnly(w, 0);
-    dialogs.answerText(typed);
+    dialogs_->answerText(typed);
     w.action(ControlId::PatientMenuModifyFirst)->trigger();
     QCOMPARE(w.patientAt(0)[Patient::Name], stored.isEmpty() ? QStringLiteral("Marc") : stored);
     // Blanks alone are an empty answer there, which changes nothing.
     const QString refusal = typed.trimmed().isEmpty() ? QString() : text;
-    QCOMPARE(dialogs.shown.size(), refusal.isEmpty() ? 1 : 2);
+    QCOMPARE(dialogs_->shown.size(), refusal.isEmpty() ? 1 : 2);
     if (!refusal.isEmpty()) {
-      QCOMPARE(dialogs.shown[1].title, QStringLiteral("Modifier nom & prénom"));
-      QCOMPARE(dialogs.shown[1].text, refusal);
+      QCOMPARE(dialogs_->shown[1].title, QStringLiteral("Modifier nom & prénom"));
+      QCOMPARE(dialogs_->shown[1].text, refusal);
     }
   }
 
   void addStoresTheFieldsOnOneLine() {
     FakeMain main;
-    test::FakeDialogs dialogs;
-    dialogs.setStrictMessages(true);
+    dialogs_->setStrictMessages(true);
     PatientManagerWindow w(main);
     Field(w, ControlId::PatientNameField)->setText(QStringLiteral("Anne\nMarie"));
     Field(w, ControlId::PatientWeightField)->setText(QStringLiteral("60"));
@@ -442,29 +432,6 @@ private slots:
     QCOMPARE(p[Patient::CreatedOn], QStringLiteral("14/03/2026"));
     QCOMPARE(Field(w, ControlId::PatientNameField)->text(), QString());
     QCOMPARE(Field(w, ControlId::PatientAddressField)->text(), QString());
-  }
-
-  void selectByDoubleClickWritesTheFile() {
-    FakeMain main;
-    test::FakeDialogs dialogs;
-    PatientManagerWindow w(main, main.window());
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    AddProfile(w, QStringLiteral("Hélène"), QStringLiteral("67"));
-    AddProfile(w, QStringLiteral("Marc"));
-
-    QTreeWidget *list = w.list();
-    const QRect rect = list->visualItemRect(list->topLevelItem(1));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-
-    QCOMPARE(State().currentPatient, QStringLiteral("Marc"));
-    QCOMPARE(main.patientLines, QStringList{QStringLiteral("Marc")});
-    QVERIFY(!w.isVisible());
-    const QByteArray expected =
-        "2\r\nH\xC3\xA9l\xC3\xA8ne\r\n67\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n"
-        "Marc\r\n\r\n\r\n\r\n\r\n\r\n\r\n14/03/2026\r\n";
-    QCOMPARE(test::ReadFile(Paths().patientFile), expected);
   }
 
   // The list from the keyboard alone: the cursor starts on the first
@@ -494,7 +461,6 @@ private slots:
     }
     QVERIFY(test::WriteFile(Paths().patientFile, file));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main, main.window());
     w.show();
     QApplication::setActiveWindow(&w);
@@ -512,7 +478,6 @@ private slots:
   void selectByMenuTakesTheLastMarkedRow() {
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     QCOMPARE(w.rowCount(), 2);
     QCOMPARE(StatusText(w), QStringLiteral("Utilisateurs enregistrés : 2"));
@@ -544,7 +509,6 @@ private slots:
     QFETCH(bool, shown);
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -583,7 +547,6 @@ private slots:
     QFETCH(QList<bool>, answers);
     QFETCH(QStringList, left);
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     for (const char *name : {"A", "B", "C"}) {
       AddProfile(w, QString::fromLatin1(name));
@@ -592,13 +555,13 @@ private slots:
     Tick(w, 1);
     SelectOnly(w, 2); // selected rows do not count for "Supprimer"
     for (bool yes : answers) {
-      yes ? dialogs.answerYes() : dialogs.answerNo();
+      yes ? dialogs_->answerYes() : dialogs_->answerNo();
     }
     QTest::mouseClick(Button(w, ControlId::PatientButtonDelete), Qt::LeftButton);
-    QVERIFY(dialogs.allAnswersUsed());
-    QCOMPARE(dialogs.shown.size(), 2);
-    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Suppression"));
-    QCOMPARE(dialogs.shown[0].text,
+    QVERIFY(dialogs_->allAnswersUsed());
+    QCOMPARE(dialogs_->shown.size(), 2);
+    QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Suppression"));
+    QCOMPARE(dialogs_->shown[0].text,
              QStringLiteral(
                  "Êtes-vous sûr(e) de vouloir supprimer définitivement cet utilisateur/patient ?"));
     QStringList names;
@@ -613,12 +576,11 @@ private slots:
   void deletingTheLastProfileRemovesTheFile() {
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     SelectOnly(w, 0);
     Tick(w, 1);
-    dialogs.answerYes();
-    dialogs.answerYes();
+    dialogs_->answerYes();
+    dialogs_->answerYes();
     w.action(ControlId::PatientMenuDelete)->trigger();
     QCOMPARE(w.rowCount(), 0);
     QVERIFY(!QFile::exists(Paths().patientFile));
@@ -652,7 +614,6 @@ private slots:
     }
     test::FixedClock now(QDateTime(QDate(2026, 12, 8), QTime(10, 11, 12)));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     QCOMPARE(w.rowCount(), 0);
     const QString aside = path + QStringLiteral(".illisible-20261208-101112");
@@ -669,7 +630,7 @@ private slots:
     }
     QTest::mouseClick(Button(w, ControlId::PatientButtonDelete), Qt::LeftButton);
     QVERIFY(!QFileInfo::exists(path));
-    QVERIFY(dialogs.shown.isEmpty());
+    QVERIFY(dialogs_->shown.isEmpty());
     PatientManagerWindow again(main);
     QVERIFY(!again.patientFileExisted()); // the first-launch instruction again
   }
@@ -705,20 +666,19 @@ private slots:
     QFETCH(QString, title);
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     Tick(w, 0); // ticked rows are not modified
     SelectOnly(w, 1);
     const QString before = w.patientAt(1)[column];
-    dialogs.answerText(answer);
+    dialogs_->answerText(answer);
     w.action(ControlId(ToInt(ControlId::PatientMenuModifyFirst) + column))->trigger();
-    QVERIFY(dialogs.allAnswersUsed());
-    QCOMPARE(dialogs.shown[0].title, title);
-    QCOMPARE(dialogs.shown[0].text, QStringLiteral("Nouvelles données :"));
-    QCOMPARE(dialogs.shown[0].initial, before);
+    QVERIFY(dialogs_->allAnswersUsed());
+    QCOMPARE(dialogs_->shown[0].title, title);
+    QCOMPARE(dialogs_->shown[0].text, QStringLiteral("Nouvelles données :"));
+    QCOMPARE(dialogs_->shown[0].initial, before);
     // A refused name is explained in a box named after the same modification.
-    for (qsizetype i = 1; i < dialogs.shown.size(); ++i) {
-      QCOMPARE(dialogs.shown[i].title, title);
+    for (qsizetype i = 1; i < dialogs_->shown.size(); ++i) {
+      QCOMPARE(dialogs_->shown[i].title, title);
     }
     QCOMPARE(w.patientAt(1)[column], expected);
     QCOMPARE(w.patientAt(0), ParsePatientFile(kTwoProfiles)[0]);
@@ -727,25 +687,23 @@ private slots:
   void detailsOfEachSelectedRow() {
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     w.list()->topLevelItem(0)->setSelected(true);
     w.list()->topLevelItem(1)->setSelected(true);
     w.action(ControlId::PatientMenuShow)->trigger();
-    QCOMPARE(dialogs.shown.size(), 2);
-    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Détails utilisateur"));
-    QCOMPARE(dialogs.shown[0].text,
+    QCOMPARE(dialogs_->shown.size(), 2);
+    QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Détails utilisateur"));
+    QCOMPARE(dialogs_->shown[0].text,
              QStringLiteral("Patient : Hélène Dupré\n\rÂge : 67 ans  -  Poids : 58 kg\n\r"
                             "Médecin : Dr Léon\n\rCabinet situé : 3 rue de l'Église, Sète\n\r"
                             "E-mail du médecin : leon@exemple.fr\n\r"
                             "N° de tel du médecin : 04 67 00 00 00\n\r"
                             "Enregistré/modifié le : 02/03/2026\n\r"));
-    QVERIFY(dialogs.shown[1].text.startsWith(QStringLiteral("Patient : Marc\n\r")));
+    QVERIFY(dialogs_->shown[1].text.startsWith(QStringLiteral("Patient : Marc\n\r")));
   }
 
   void closingWithAPatientSavesTheList() {
     FakeMain main;
-    test::FakeDialogs dialogs;
     State().currentPatient = QStringLiteral("Anne");
     PatientManagerWindow w(main);
     w.show();
@@ -764,16 +722,15 @@ private slots:
     QFETCH(bool, leave);
     QVERIFY(QDir().mkpath(Paths().patientFile)); // a folder where the file goes
     FakeMain main;
-    test::FakeDialogs dialogs;
     State().currentPatient = QStringLiteral("Anne");
     PatientManagerWindow w(main);
     w.show();
     AddProfile(w, QStringLiteral("Anne"));
-    leave ? dialogs.answerYes() : dialogs.answerNo();
+    leave ? dialogs_->answerYes() : dialogs_->answerNo();
     QTest::mouseClick(Button(w, ControlId::PatientButtonClose), Qt::LeftButton);
-    QCOMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown[0].title, QStringLiteral("Sauvegarde"));
-    QCOMPARE(dialogs.shown[0].byDefault, Dialogs::Default::No); // Enter keeps the profiles
+    QCOMPARE(dialogs_->shown.size(), 1);
+    QCOMPARE(dialogs_->shown[0].title, QStringLiteral("Sauvegarde"));
+    QCOMPARE(dialogs_->shown[0].byDefault, Dialogs::Default::No); // Enter keeps the profiles
     QCOMPARE(w.isVisible(), !leave);
     QCOMPARE(w.rowCount(), 1);
   }
@@ -822,7 +779,6 @@ private slots:
   void snapshot() {
     QVERIFY(test::WriteFile(Paths().patientFile, kTwoProfiles));
     FakeMain main;
-    test::FakeDialogs dialogs;
     PatientManagerWindow w(main);
     w.list()->topLevelItem(0)->setSelected(true);
     w.list()->topLevelItem(1)->setCheckState(0, Qt::Checked);

@@ -18,6 +18,7 @@
 #include <QOperatingSystemVersion>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,7 +164,7 @@ private slots:
 
   // The lock belongs to the data folder: another folder is another lock,
   // another temporary folder is the same one, and a later copy on the same
-  // folder is handed over to the first.
+  // folder is handed over to the first, which is asked to show itself.
   void lockBelongsToTheDataFolder() {
     QTemporaryDir a, b;
     const QString folderA = a.path() + u'/';
@@ -172,6 +173,7 @@ private slots:
     {
       SingleInstance running(folderA);
       QCOMPARE(running.acquire(), SingleInstance::Outcome::Primary);
+      QSignalSpy shown(&running, &SingleInstance::showRequested);
       QVERIFY(QFileInfo::exists(folderA + QStringLiteral(".tensiolog.lock")));
       QCOMPARE(DataFolderLockHolder(folderA), QCoreApplication::applicationName());
       QVERIFY(DataFolderLockHolder(folderB).isEmpty());
@@ -179,6 +181,7 @@ private slots:
       qputenv("TMPDIR", b.path().toUtf8());
       SingleInstance second(folderA);
       QCOMPARE(second.acquire(), SingleInstance::Outcome::HandedOver);
+      QTRY_COMPARE(shown.count(), 1);
       DataFolderLock command(folderA);
       QCOMPARE(command.take(), DataFolderLock::Result::Held);
       qputenv("TMPDIR", tmp);

@@ -314,63 +314,57 @@ private slots:
              Paths().dataFolder + QStringLiteral("ARTL_Nuit_Hélène.txt"));
   }
 
+  // What a start applies from other files: a value it does not know leaves
+  // the controls as they are (the stored style is carried as read, for the
+  // next write); a missing file applies nothing; a file that cannot be read
+  // applies zeros but keeps the curve style in use.
   void applyOtherValues_data() {
-    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArray>("lines"); // null: no file; "/": a folder stands there
     QTest::addColumn<bool>("dark");
     QTest::addColumn<int>("tab");
+    QTest::addColumn<int>("style"); // State().curveStyle after; 3 before
     QTest::addColumn<int>("selector");
     QTest::addColumn<QString>("patient");
+    QTest::addColumn<QList<bool>>("pinned");
+    const QList<bool> unpinned{false};
     QTest::newRow("unknown values leave things")
         << QByteArray("Darkmode = 2\r\nOpenPanel = jour\r\n"
                       "GraphCourbe = 7\r\nUsername = Anne\r\n")
-        << true << 3 << 2 << "Anne";
-    QTest::newRow("dark off") << QByteArray("Darkmode = 0\r\n") << false << 3 << 2 << "";
+        << true << 3 << 7 << 2 << "Anne" << unpinned;
+    QTest::newRow("dark off") << QByteArray("Darkmode = 0\r\n") << false << 3 << 0 << 2 << ""
+                              << unpinned;
     // An absent Darkmode reads 0 and clears the flag.
     QTest::newRow("unusable stored name")
-        << QByteArray("Username = ../../x\r\n") << false << 3 << 2 << "";
+        << QByteArray("Username = ../../x\r\n") << false << 3 << 0 << 2 << "" << unpinned;
     QTest::newRow("tab Moyennes") << QByteArray("OpenPanel = Moyennes\r\nGraphCourbe = 2\r\n")
-                                  << false << 4 << 1 << "";
+                                  << false << 4 << 2 << 1 << "" << unpinned;
+    QTest::newRow("missing file") << QByteArray() << true << 3 << 3 << 2 << "" << QList<bool>();
+    QTest::newRow("unreadable file") << QByteArray("/") << false << 3 << 3 << 2 << "" << unpinned;
   }
   void applyOtherValues() {
     QFETCH(QByteArray, lines);
     QFETCH(bool, dark);
     QFETCH(int, tab);
+    QFETCH(int, style);
     QFETCH(int, selector);
     QFETCH(QString, patient);
-    QVERIFY(test::WriteFile(Paths().preferencesFile, PrefsFile(lines)));
+    QFETCH(QList<bool>, pinned);
+    if (lines == "/") {
+      QVERIFY(QDir().mkpath(Paths().preferencesFile)); // exists, cannot be read
+    } else if (!lines.isNull()) {
+      QVERIFY(test::WriteFile(Paths().preferencesFile, PrefsFile(lines)));
+    }
     FakeMain main;
     main.tab = 3;
+    State().curveStyle = 3;
     State().darkAppearance = true;
     ApplyPreferences(main);
     QCOMPARE(State().darkAppearance, dark);
     QCOMPARE(main.tab, tab);
+    QCOMPARE(State().curveStyle, style);
     QCOMPARE(main.selector()->currentIndex(), selector);
     QCOMPARE(State().currentPatient, patient);
-    QCOMPARE(main.pinned, QList<bool>{false});
-  }
-
-  void missingFileAppliesNothing() {
-    FakeMain main;
-    State().curveStyle = 3;
-    State().darkAppearance = true;
-    ApplyPreferences(main);
-    QCOMPARE(State().curveStyle, 3);
-    QVERIFY(State().darkAppearance);
-    QVERIFY(main.pinned.isEmpty());
-    QCOMPARE(State().currentPatient, QString());
-  }
-
-  void unreadableFileAppliesZerosButKeepsTheStyle() {
-    QVERIFY(QDir().mkpath(Paths().preferencesFile)); // exists, cannot be read
-    FakeMain main;
-    State().curveStyle = 3;
-    State().darkAppearance = true;
-    ApplyPreferences(main);
-    QCOMPARE(State().curveStyle, 3);
-    QCOMPARE(main.selector()->currentIndex(), 2);
-    QVERIFY(!State().darkAppearance);
-    QCOMPARE(main.pinned, QList<bool>{false});
-    QCOMPARE(State().currentPatient, QString());
+    QCOMPARE(main.pinned, pinned);
   }
 
   // --- Shut-down --------------------------------------------------------
@@ -503,9 +497,18 @@ private slots:
 
   // --- The window -------------------------------------------------------
 
+  // A real first start: the program's initial state, and the start-up
+  // reads no file; the curve style shown is the one in use, if any.
+  void builtStateWithoutFile_data() {
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("no style in use") << 0 << ToInt(ControlId::PrefCurveLines) + 1;
+    QTest::newRow("style in use") << 3 << ToInt(ControlId::PrefCurveCircled);
+  }
   void builtStateWithoutFile() {
-    // A real first start: the program's initial state, and the start-up
-    // reads no file.
+    QFETCH(int, style);
+    QFETCH(int, shown);
+    State().curveStyle = style;
     FakeMain main;
     ApplyPreferences(main);
     PreferencesWindow w;
@@ -519,14 +522,8 @@ private slots:
     QVERIFY(Control<QRadioButton>(w, ControlId::PrefTabMoyennes)->isChecked());
     QVERIFY(!Control<QCheckBox>(w, ControlId::PrefReopenPatient)->isChecked());
     QVERIFY(Control<QCheckBox>(w, ControlId::PrefChoosePatient)->isChecked());
-    QVERIFY(Control<QRadioButton>(w, ControlId(ToInt(ControlId::PrefCurveLines) + 1))->isChecked());
+    QVERIFY(Control<QRadioButton>(w, ControlId(shown))->isChecked());
     QVERIFY(Control<QRadioButton>(w, ControlId::PrefDarkOff)->isChecked());
-  }
-
-  void styleInUseShownWithoutFile() {
-    State().curveStyle = 3;
-    PreferencesWindow w;
-    QVERIFY(Control<QRadioButton>(w, ControlId::PrefCurveCircled)->isChecked());
   }
 
   void saveUntouchedWritesTheBuiltState() {

@@ -426,13 +426,18 @@ private slots:
                         : QStringLiteral("marker"));
   }
 
+  // Deleting a list's only reading removes its file, read-only or not; a
+  // refused deletion keeps both.
   void deletingTheOnlyReadingRemovesItsFile_data() {
     QTest::addColumn<bool>("readOnly");
-    QTest::newRow("plain file") << false;
-    QTest::newRow("read-only file") << true;
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("plain file") << false << true;
+    QTest::newRow("read-only file") << true << true;
+    QTest::newRow("refused") << false << false;
   }
   void deletingTheOnlyReadingRemovesItsFile() {
     QFETCH(bool, readOnly);
+    QFETCH(bool, yes);
     list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
     list(DayPeriod::Soir).append(MakeReading(QStringLiteral("20:00"), 128, 82, 71));
     QCOMPARE(SaveLogbook(main_->logbook()).written, 2);
@@ -444,28 +449,20 @@ private slots:
     }
     main_->setCurrentTab(3);
     main_->selectRows(DayPeriod::Nuit, {0});
-    dialogs_->answerYes();
+    yes ? dialogs_->answerYes() : dialogs_->answerNo();
 
     DeleteMarkedReadings(*main_);
 
-    QCOMPARE(list(DayPeriod::Nuit).size(), 0);
-    QVERIFY(!QFile::exists(nuit));
+    QCOMPARE(list(DayPeriod::Nuit).size(), yes ? 0 : 1);
+    QCOMPARE(QFile::exists(nuit), !yes);
     QVERIFY(QFile::exists(soir));
+    if (!yes) {
+      return;
+    }
     QCOMPARE(main_->statusFields()[3], QStringLiteral("Nuit : 0"));
     QCOMPARE(text(ControlId::AverageValueNuit), QString());
     QCOMPARE(text(ControlId::AverageCountNuit), QStringLiteral("Base de 0 mesures"));
     QCOMPARE(text(ControlId::AverageCountOverall), QStringLiteral("Base de 1 mesures"));
-  }
-
-  void refusedDeleteKeepsTheFile() {
-    list(DayPeriod::Nuit).append(MakeReading(QStringLiteral("05:40"), 128, 82, 71));
-    QCOMPARE(SaveAllPeriodLists(main_->lists(), Paths()), 1);
-    main_->setCurrentTab(3);
-    main_->selectRows(DayPeriod::Nuit, {0});
-    dialogs_->answerNo();
-    DeleteMarkedReadings(*main_);
-    QCOMPARE(list(DayPeriod::Nuit).size(), 1);
-    QVERIFY(QFile::exists(Paths().measurementFile(DayPeriod::Nuit)));
   }
 
   void detailsOfSelectedRows() {
