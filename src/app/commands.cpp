@@ -10,6 +10,7 @@
 #include "readings/reading_commands.h"
 #include "ui/documents.h"
 #include "ui/drawing.h"
+#include "ui/read_only.h"
 
 #include <QComboBox>
 #include <QCursor>
@@ -100,7 +101,8 @@ int ButtonMenuId(ControlId button) {
 
 namespace {
 
-// Whether a command changes the data folder's files.
+// Whether a command changes the data folder's files. The series commands,
+// reached from the tray and the series line too, guard themselves.
 bool ChangesFiles(int id) {
   switch (id) {
   case ToInt(ControlId::ButtonAdd):
@@ -118,6 +120,7 @@ bool ChangesFiles(int id) {
   case ToInt(ControlId::MenuArchiveLists):
   case ToInt(ShortcutId::Archive):
   case ToInt(ShortcutId::Save):
+  case ToInt(ShortcutId::Print): // the reports go to the print folder
   case ToInt(ShortcutId::Preferences):
   case ToInt(ShortcutId::Destruction):
     return true;
@@ -129,11 +132,7 @@ bool ChangesFiles(int id) {
 // Refuses, with a word, a command that would change the files of a data
 // folder opened read-only.
 bool RefusedReadOnly(MainWindow &main, int id) {
-  if (State().readOnlyReason.isEmpty() || !ChangesFiles(id)) {
-    return false;
-  }
-  dialogs().warning(main.window(), QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
-  return true;
+  return ChangesFiles(id) && RefusedWhileReadOnly(main.window());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "common/paths.h"
 #include "common/preferences_file.h"
 #include "exchange/import_format.h"
+#include "meter/meter_pending.h"
 #include "platform/dialogs.h"
 #include "readings/reading_commands.h"
 #include "ui/main_window_api.h"
@@ -166,10 +167,21 @@ void ReadMeterCommand(MainWindowApi &main) {
   }
   // The meter that answered is the one read directly next time.
   UpdatePreferencesFile([&](Preferences &p) { p.meterAddress = window.address(); });
+  // What a trial read kept comes first: the meter does not send it again.
+  const QString keptPath = PendingMeterRecordsPath(book.paths().dataFolder, patient);
+  FileError keptError;
+  qsizetype kept = 0;
+  const QList<MeterIndication> records =
+      WithPendingMeterRecords(keptPath, window.records(), &keptError, &kept);
+  if (keptError) {
+    // What the meter just sent is still offered; the kept file stays as it is.
+    dialogs().warning(parent, kImportTitle,
+                      ErrorSentence(QStringLiteral("Lecture impossible"), keptError));
+  }
   // The preview shows each record as the import will take it.
-  MeterPreview shown{window.meterLine(), {}, window.interruption()};
+  MeterPreview shown{window.meterLine(), {}, window.interruption(), kept};
   MeterImport dryRun(book.lists(), window.user());
-  for (const MeterIndication &record : window.records()) {
+  for (const MeterIndication &record : records) {
     shown.readings.append(dryRun.add(record));
   }
   ImportPreviewWindow preview(shown, patient, parent);
@@ -182,8 +194,11 @@ void ReadMeterCommand(MainWindowApi &main) {
     p.meterUsers = TieMeterUser(p.meterUsers, patient, window.user());
     KeepMeterName(p, patient, window.meterName(), window.address());
   });
-  ImportOutcome outcome = AppendMeterRecords(book, window.records(), window.user());
+  ImportOutcome outcome = AppendMeterRecords(book, records, window.user());
   SaveImport(book, outcome);
+  if (kept > 0) {
+    RemoveFiledMeterRecords(keptPath, outcome);
+  }
   ShowImported(main, outcome);
 }
 

@@ -371,12 +371,19 @@ void ImportPreviewWindow::buildMeterWindow(const MeterPreview &meter) {
       counts << text.arg(n);
     }
   }
+  if (meter.kept > 0) {
+    counts << QStringLiteral("Gardées lors de l'essai (tensiometre --dry-run), en tête de "
+                             "liste : %1.")
+                  .arg(meter.kept);
+  }
   QString warning = counts.join(u' ');
   if (meter.interruption) {
     // The records received before the link broke are kept: the meter may
     // not send them again.
     warning = ErrorSentence(QString(), meter.interruption,
-                            QStringLiteral(" : voici les mesures reçues avant")) +
+                            meter.kept == count
+                                ? QStringLiteral(" ; voici les mesures gardées lors de l'essai")
+                                : QStringLiteral(" : voici les mesures reçues avant")) +
               u'\n' + warning;
     QPalette palette = warnings_->palette();
     palette.setColor(QPalette::WindowText,

@@ -35,6 +35,7 @@ struct MeterPreview {
   QString meter;                // "name (address)"
   QList<MeterReading> readings; // each record as MeterImport::add read it
   FileError interruption;       // why the transfer ended early, none when it did not
+  qsizetype kept = 0;           // the first readings: records a trial read kept
 };
 
 class ImportPreviewWindow : public QDialog {

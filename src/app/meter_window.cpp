@@ -4,7 +4,9 @@
 #include "common/error_text.h"
 
 #include "common/identity.h"
+#include "common/paths.h"
 #include "common/preferences_file.h"
+#include "meter/meter_pending.h"
 #include "theme/colour_rules.h"
 #include "theme/dark_scheme.h"
 #include "ui/assets/assets.h"
@@ -258,7 +260,9 @@ void MeterWindow::setBusy(bool reading) {
 void MeterWindow::onFinished(bool ok, const FileError &error) {
   const bool wasReading = reading_;
   reading_ = false;
-  if (wasReading && !records_.isEmpty()) {
+  // Records a trial read kept for the patient are offered too, even when
+  // the meter sent nothing new.
+  if (wasReading && (!records_.isEmpty() || HasPendingMeterRecords(Paths().dataFolder, patient_))) {
     interruption_ = ok ? FileError() : error;
     accept();
     return;

@@ -20,6 +20,7 @@
 #include "ui/controls.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
+#include "ui/read_only.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -249,6 +250,9 @@ void SeriesCompanion::checkReminders() {
 }
 
 void SeriesCompanion::startSeriesCommand(std::optional<SeriesRun> proposal) {
+  if (RefusedWhileReadOnly(&main_)) {
+    return;
+  }
   refresh();
   if (running() &&
       !dialogs().askYesNo(&main_, Dialogs::Icon::Question, kSeriesTitle,
@@ -316,6 +320,9 @@ void SeriesCompanion::startSeries(const SeriesRun &chosen) {
 }
 
 void SeriesCompanion::stopSeriesCommand() {
+  if (RefusedWhileReadOnly(&main_)) {
+    return;
+  }
   refresh();
   if (!running()) {
     return;
@@ -375,6 +382,9 @@ void SeriesCompanion::measureNow() {
   if (dialog_) {
     dialog_->raise();
     dialog_->activateWindow();
+    return;
+  }
+  if (RefusedWhileReadOnly(&main_)) {
     return;
   }
   refresh();
@@ -443,6 +453,12 @@ void SeriesCompanion::showKeepInTray(const QString &answer) {
 
 void SeriesCompanion::keepInTrayCommand() {
   QAction *keep = main_.menuAction(ToInt(ControlId::MenuSeriesKeepInTray));
+  if (RefusedWhileReadOnly(&main_)) {
+    if (keep) {
+      keep->setChecked(!keep->isChecked()); // the answer kept stays shown
+    }
+    return;
+  }
   const QString answer = keep && keep->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
   UpdatePreferencesFile([&](Preferences &p) { p.keepInTray = answer; });
 }

@@ -2,7 +2,6 @@
 
 #include "archives/archive_file_model.h"
 #include "archives/archive_readings_model.h"
-#include "common/app_state.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
 #include "logbook/archiving.h"
@@ -16,6 +15,7 @@
 #include "ui/documents.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
+#include "ui/read_only.h"
 
 #include <QDir>
 #include <QFile>
@@ -414,8 +414,7 @@ void ArchiveManagerWindow::openCurrentArchive() {
 }
 
 void ArchiveManagerWindow::deleteSelectedArchives() {
-  if (!State().readOnlyReason.isEmpty()) {
-    dialogs().warning(this, QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
+  if (RefusedWhileReadOnly(this)) {
     return;
   }
   if (!dialogs().askYesNo(
@@ -464,7 +463,7 @@ void ArchiveManagerWindow::deleteSelectedArchives() {
 
 void ArchiveManagerWindow::printOpenedArchive() {
   const std::vector<Reading> &rows = readings_->readings();
-  if (rows.empty() || openedName_.isEmpty()) {
+  if (rows.empty() || openedName_.isEmpty() || RefusedWhileReadOnly(this)) {
     return;
   }
   // When the print folder is the archive folder (both fell back to the

@@ -15,11 +15,13 @@ namespace {
 // --- The kinds ---------------------------------------------------------------
 
 // One period's list: "ARTL_<period>_<name>.txt".
-class ListKind final : public StoreKind {
+class ListKind final : public HeldKind {
 public:
   explicit ListKind(DayPeriod period) : period_(period) {}
   QString filePrefix() const override { return PeriodInfo(period_).filePrefix; }
-  QString path(const StoragePaths &paths) const override { return paths.measurementFile(period_); }
+  QString path(const StoragePaths &paths, const QString &) const override {
+    return paths.measurementFile(period_);
+  }
   std::optional<DayPeriod> period() const override { return period_; }
   ArchiveRule archiveRule() const override { return ArchiveRule::MovedWithStamp; }
   quint64 revision(const Logbook &book) const override { return book.list(period_).revision(); }
@@ -91,9 +93,8 @@ ReadingContext JoinContexts(const ReadingContext &read, const ReadingContext &ou
 // since `read` (the records it held then): what this side left as read
 // takes the other program's change, what was removed here stays removed,
 // and a context changed on both sides joins both (JoinContexts).
-StoreKind::Merged MergeOutsideContexts(ReadingContexts &ours,
-                                       const std::vector<ContextRecord> &read,
-                                       const std::vector<ContextRecord> &theirs) {
+HeldKind::Merged MergeOutsideContexts(ReadingContexts &ours, const std::vector<ContextRecord> &read,
+                                      const std::vector<ContextRecord> &theirs) {
   QHash<ContextKey, ReadingContext> before;
   for (const ContextRecord &r : read) {
     before.insert(r.key, r.context);
@@ -102,7 +103,7 @@ StoreKind::Merged MergeOutsideContexts(ReadingContexts &ours,
     const ReadingContext *now = ours.find(key);
     return now ? *now : ReadingContext{};
   };
-  StoreKind::Merged merged;
+  HeldKind::Merged merged;
   QSet<ContextKey> kept;
   for (const ContextRecord &r : theirs) {
     kept.insert(r.key);
@@ -130,10 +131,12 @@ StoreKind::Merged MergeOutsideContexts(ReadingContexts &ours,
 }
 
 // The notes and flags of the readings: "ARTL_Notes_<name>.txt".
-class NotesKind final : public StoreKind {
+class NotesKind final : public HeldKind {
 public:
   QString filePrefix() const override { return QStringLiteral("ARTL_Notes_"); }
-  QString path(const StoragePaths &paths) const override { return paths.contextFile; }
+  QString path(const StoragePaths &paths, const QString &) const override {
+    return paths.contextFile;
+  }
   ArchiveRule archiveRule() const override { return ArchiveRule::SplitBesideArchives; }
   quint64 revision(const Logbook &book) const override { return book.contexts().revision(); }
   bool holdsNothing(const Logbook &book) const override { return book.contexts().isEmpty(); }
@@ -220,8 +223,8 @@ struct KindPlan {
 
 // Decides how a kind's part meets its file, merging into it what another
 // program wrote there, and notes it in `outcome`.
-KindPlan PlanKind(Logbook &book, const StoreKind &kind, SaveOutcome &outcome) {
-  const QString path = kind.path(book.paths());
+KindPlan PlanKind(Logbook &book, const HeldKind &kind, SaveOutcome &outcome) {
+  const QString path = kind.path(book.paths(), book.patient());
   const Logbook::FileBase &base = kind.base(book);
   const bool changedHere = kind.revision(book) != base.revision;
   const bool isList = kind.period().has_value();
@@ -255,7 +258,7 @@ KindPlan PlanKind(Logbook &book, const StoreKind &kind, SaveOutcome &outcome) {
       emptied = true;
     } else {
       RecordShape shape;
-      const StoreKind::Merged merged =
+      const HeldKind::Merged merged =
           kind.merge(book, base.file.bytes, now.bytes, changedHere, &shape);
       (isList ? outcome.fromOutside : outcome.contextsFromOutside) += merged.taken;
       outcome.notesJoined += merged.joined;
@@ -300,14 +303,35 @@ QString StampNow() { return clock().now().toString(QStringLiteral("yyyyMMdd-hhmm
 
 constexpr QLatin1StringView kRescueMarker(".secours-");
 
+// The records a meter sent during a trial read: "ARTL_Tensiometre_<name>.txt".
+class MeterRecordsFileKind final : public StoreKind {
+public:
+  QString filePrefix() const override { return QStringLiteral("ARTL_Tensiometre_"); }
+  ArchiveRule archiveRule() const override { return ArchiveRule::MovedWithStamp; }
+};
+
 } // namespace
 
-const QList<const StoreKind *> &StoreKinds() {
+const QList<const HeldKind *> &HeldKinds() {
   static const ListKind nuit(DayPeriod::Nuit), matin(DayPeriod::Matin), jour(DayPeriod::Jour),
       soir(DayPeriod::Soir);
   static const NotesKind notes;
   // The lists in the order the program always wrote them, the notes last.
-  static const QList<const StoreKind *> kinds = {&nuit, &matin, &jour, &soir, &notes};
+  static const QList<const HeldKind *> kinds = {&nuit, &matin, &jour, &soir, &notes};
+  return kinds;
+}
+
+const StoreKind &MeterRecordsKind() {
+  static const MeterRecordsFileKind kind;
+  return kind;
+}
+
+const QList<const StoreKind *> &StoreKinds() {
+  static const QList<const StoreKind *> kinds = [] {
+    QList<const StoreKind *> all(HeldKinds().begin(), HeldKinds().end());
+    all.append(&MeterRecordsKind());
+    return all;
+  }();
   return kinds;
 }
 
@@ -325,8 +349,8 @@ bool IsStoreFileName(QStringView name) {
 
 QList<PeriodFileError> LoadStore(Logbook &book, QStringList *notices) {
   QList<PeriodFileError> failed;
-  for (const StoreKind *kind : StoreKinds()) {
-    const QString path = kind->path(book.paths());
+  for (const HeldKind *kind : HeldKinds()) {
+    const QString path = kind->path(book.paths(), book.patient());
     FileSnapshot file = ReadFileSnapshot(path, kMaxMeasurementFileBytes);
     RecordShape shape;
     const bool readable = HoldsRecords(file);
@@ -357,10 +381,10 @@ QList<PeriodFileError> LoadStore(Logbook &book, QStringList *notices) {
 SaveOutcome SaveStore(Logbook &book) {
   SaveOutcome outcome;
   FileBatch batch;
-  QList<std::pair<const StoreKind *, KindPlan>> plans;
-  for (const StoreKind *kind : StoreKinds()) {
+  QList<std::pair<const HeldKind *, KindPlan>> plans;
+  for (const HeldKind *kind : HeldKinds()) {
     KindPlan plan = PlanKind(book, *kind, outcome);
-    const QString path = kind->path(book.paths());
+    const QString path = kind->path(book.paths(), book.patient());
     if (!plan.aside.isEmpty()) {
       batch.asides.append({path, plan.aside});
     }
@@ -391,7 +415,7 @@ SaveOutcome SaveStore(Logbook &book) {
     return outcome;
   }
   for (const auto &[kind, plan] : plans) {
-    const QString path = kind->path(book.paths());
+    const QString path = kind->path(book.paths(), book.patient());
     if (!plan.aside.isEmpty()) {
       (plan.emptied ? outcome.emptiedOutside : outcome.keptAside).append(plan.aside);
     }
@@ -409,30 +433,40 @@ ArchiveRun ArchiveStore(Logbook &book, const std::array<bool, 4> &refused) {
   const StoragePaths &paths = book.paths();
   ArchiveRun run;
   FileBatch batch;
-  QList<const StoreKind *> moved;
+  // The files of no list (the meter's kept records) go with the lists:
+  // their names, and whether their archive name was free.
+  QList<std::pair<QString, bool>> others;
   for (const StoreKind *kind : StoreKinds()) {
     if (kind->archiveRule() != ArchiveRule::MovedWithStamp) {
       continue;
     }
-    const DayPeriod period = kind->period().value_or(DayPeriod::Matin);
-    const size_t i = size_t(PeriodIndex(period));
-    const QString source = kind->path(paths);
+    const QString source = kind->path(paths, book.patient());
     const QFileInfo info(source);
+    const bool present = info.exists() && !info.isDir();
+    const QString destination =
+        paths.archiveFolder + ArchiveStamp(clock().now()) + kind->fileName(book.patient());
+    const std::optional<DayPeriod> period = kind->period();
+    if (!period) {
+      if (present) {
+        const bool free = !QFileInfo::exists(destination);
+        if (free) {
+          batch.moves.append({source, destination});
+        }
+        others.append({kind->fileName(book.patient()), free});
+      }
+      continue;
+    }
+    const size_t i = size_t(PeriodIndex(*period));
     if (refused[i]) {
       run.outcomes[i] = ArchiveOutcome::Failed;
-    } else if (!info.exists() || info.isDir()) {
+    } else if (!present) {
       run.outcomes[i] = ArchiveOutcome::Missing;
+    } else if (QFileInfo::exists(destination)) {
+      run.outcomes[i] = ArchiveOutcome::Failed;
     } else {
-      const QString destination =
-          paths.archiveFolder + ArchiveStamp(clock().now()) + kind->fileName(book.patient());
-      if (QFileInfo::exists(destination)) {
-        run.outcomes[i] = ArchiveOutcome::Failed;
-      } else {
-        batch.moves.append({source, destination});
-        run.archivedAs[i] = destination;
-        run.outcomes[i] = ArchiveOutcome::Archived;
-        moved.append(kind);
-      }
+      batch.moves.append({source, destination});
+      run.archivedAs[i] = destination;
+      run.outcomes[i] = ArchiveOutcome::Archived;
     }
   }
   // The records of the other kinds follow their readings: beside each
@@ -489,6 +523,11 @@ ArchiveRun ArchiveStore(Logbook &book, const std::array<bool, 4> &refused) {
       lines += ArchiveErrorLine(period, book.patient());
     }
   }
+  for (const auto &[name, free] : others) {
+    lines += free && !error ? name + QStringLiteral(" a été archivé.\r\n")
+                            : QStringLiteral("Une erreur est survenue lors de l'archivage de ") +
+                                  name + QStringLiteral("\r\n");
+  }
   run.report = lines + (error ? QString() : run.report);
   if (!error && contextsChange) {
     contexts.setRecords(kept.records());
@@ -500,25 +539,50 @@ ArchiveRun ArchiveStore(Logbook &book, const std::array<bool, 4> &refused) {
   return run;
 }
 
-QStringList WriteRescueCopies(const Logbook &book, const SaveOutcome &saved) {
-  QStringList written;
-  const QString stamp = StampNow();
-  for (const StoreKind *kind : StoreKinds()) {
+namespace {
+
+// The kinds whose part `saved` could not write and that hold anything.
+QList<const HeldKind *> KindsToRescue(const Logbook &book, const SaveOutcome &saved) {
+  QList<const HeldKind *> kinds;
+  for (const HeldKind *kind : HeldKinds()) {
     const std::optional<DayPeriod> period = kind->period();
     const bool failed =
         period ? std::any_of(saved.failed.begin(), saved.failed.end(),
                              [&](const PeriodFileError &f) { return f.period == *period; })
                : bool(saved.contextError);
-    if (!failed || kind->holdsNothing(book)) {
-      continue;
+    if (failed && !kind->holdsNothing(book)) {
+      kinds.append(kind);
     }
+  }
+  return kinds;
+}
+
+} // namespace
+
+QStringList WriteRescueCopies(const Logbook &book, const SaveOutcome &saved,
+                              QList<FileError> *failed) {
+  QStringList written;
+  const QString stamp = StampNow();
+  for (const HeldKind *kind : KindsToRescue(book, saved)) {
     const QString path =
         book.paths().dataFolder + kind->fileName(book.patient()) + kRescueMarker + stamp;
-    if (!WriteWholeFile(path, kind->serialize(book))) {
+    if (const FileError error = WriteWholeFile(path, kind->serialize(book))) {
+      if (failed) {
+        failed->append(error);
+      }
+    } else {
       written << path;
     }
   }
   return written;
+}
+
+QStringList RescuedFileNames(const Logbook &book, const SaveOutcome &saved) {
+  QStringList names;
+  for (const HeldKind *kind : KindsToRescue(book, saved)) {
+    names << kind->fileName(book.patient());
+  }
+  return names;
 }
 
 QStringList RescueCopies(const QString &dataFolder) {
@@ -559,7 +623,7 @@ QString StoreStartupText(const StoreStartup &startup) {
       names << QDir::toNativeSeparators(path);
     }
     parts << QStringLiteral("Des relevés qui n'avaient pas pu être enregistrés à la fermeture de "
-                            "session ont été copiés ici :\n") +
+                            "session ou à un changement de patient ont été copiés ici :\n") +
                  names.join(u'\n') +
                  QStringLiteral("\n\nChaque copie a le format du fichier de sa liste : pour la "
                                 "reprendre, Tensiolog fermé, remettez-la sous le nom du fichier "

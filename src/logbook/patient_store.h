@@ -61,11 +61,21 @@ public:
   QString fileName(const QString &patient) const {
     return filePrefix() + patient + QStringLiteral(".txt");
   }
-  virtual QString path(const StoragePaths &paths) const = 0;
+  // The file of `patient` in the data folder of `paths`.
+  virtual QString path(const StoragePaths &paths, const QString &patient) const {
+    return paths.dataFolder + fileName(patient);
+  }
   // The period of a list's file; none for the other kinds.
   virtual std::optional<DayPeriod> period() const { return std::nullopt; }
   virtual ArchiveRule archiveRule() const = 0;
+};
 
+// A kind whose records the logbook holds: loaded, merged and saved with it.
+// The other kinds (the meter's records kept by a trial read) are read and
+// written by their own workflow; the store archives them, destroys them and
+// spares them at start-up like the others.
+class HeldKind : public StoreKind {
+public:
   // The part of the logbook that this kind of file holds.
   virtual quint64 revision(const Logbook &book) const = 0;
   virtual bool holdsNothing(const Logbook &book) const = 0;
@@ -90,6 +100,11 @@ public:
 
 // The registry, in the order the files are written.
 const QList<const StoreKind *> &StoreKinds();
+// Those of them that the logbook holds, in the same order.
+const QList<const HeldKind *> &HeldKinds();
+// The records a meter sent during a trial read, "ARTL_Tensiometre_<name>.txt",
+// until a real reading files them.
+const StoreKind &MeterRecordsKind();
 
 // Whether `name` (no folder) is a record file of some patient, of any kind
 // registered.
@@ -108,8 +123,12 @@ ArchiveRun ArchiveStore(Logbook &book, const std::array<bool, 4> &refused);
 
 // Writes, beside the data files, a rescue copy of every part that `saved`
 // could not write and that holds anything: "<file name>.secours-yyyyMMdd-hhmmss".
-// The start-up clean-up never removes them. Returns the paths written.
-QStringList WriteRescueCopies(const Logbook &book, const SaveOutcome &saved);
+// The start-up clean-up never removes them. Returns the paths written; the
+// copies that could not be written go to `*failed`.
+QStringList WriteRescueCopies(const Logbook &book, const SaveOutcome &saved,
+                              QList<FileError> *failed = nullptr);
+// The names of the files WriteRescueCopies would copy ("ARTL_Matin_Bob.txt").
+QStringList RescuedFileNames(const Logbook &book, const SaveOutcome &saved);
 // The rescue copies found in the data folder.
 QStringList RescueCopies(const QString &dataFolder);
 

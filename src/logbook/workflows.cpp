@@ -371,8 +371,20 @@ SwitchOutcome SwitchPatient(Logbook &book, const QString &name, bool evenIfUnsav
             [](const PeriodFileError &a, const PeriodFileError &b) {
               return PeriodIndex(a.period) < PeriodIndex(b.period);
             });
-  if (!outcome.unsaved.isEmpty() && !evenIfUnsaved) {
-    return outcome;
+  if (LeavesUnsaved(outcome)) {
+    if (!evenIfUnsaved) {
+      return outcome;
+    }
+    outcome.rescueCopies = WriteRescueCopies(book, outcome.saved, &outcome.rescueFailed);
+    if (!outcome.rescueFailed.isEmpty()) {
+      // The lists stay here: the copies made would only name a loss that
+      // did not happen.
+      for (const QString &copy : std::as_const(outcome.rescueCopies)) {
+        QFile::remove(copy);
+      }
+      outcome.rescueCopies.clear();
+      return outcome;
+    }
   }
   book.setPatient(name);
   outcome.unreadable = LoadLogbook(book, &outcome.notices);

@@ -167,9 +167,13 @@ QList<PeriodFileError> FailuresHoldingReadings(const Logbook &book,
 struct SwitchOutcome {
   bool switched = false;
   SaveOutcome saved; // the save of the outgoing patient's lists
-  // The lists holding readings that could not be saved, Matin to Nuit: those
-  // readings would be lost by switching.
+  // The lists holding readings that could not be saved, Matin to Nuit, and
+  // `saved.contextError` for the notes: what switching would leave behind.
   QList<PeriodFileError> unsaved;
+  // Switched although something could not be saved: the rescue copies of it.
+  QStringList rescueCopies;
+  // The rescue copies that could not be written: the switch did not happen.
+  QList<FileError> rescueFailed;
   // When switched: the files of the incoming patient that could not be read.
   QList<PeriodFileError> unreadable;
   QStringList notices;
@@ -178,9 +182,16 @@ struct SwitchOutcome {
 
 // Makes `name` the logbook's patient: saves the outgoing lists under the
 // outgoing names, then sets the name and paths and reloads the lists. When a
-// list holding readings could not be saved, nothing changes unless
-// `evenIfUnsaved`: the outcome names those lists for the person to decide.
+// list holding readings, or the notes, could not be saved, nothing changes
+// unless `evenIfUnsaved`: the outcome names them for the person to decide.
+// Switching anyway first writes what could not be saved as rescue copies,
+// as at the session's end (WriteRescueCopies); when a copy cannot be
+// written, the patient stays.
 SwitchOutcome SwitchPatient(Logbook &book, const QString &name, bool evenIfUnsaved = false);
+// Whether a switch finds something that could not be saved.
+inline bool LeavesUnsaved(const SwitchOutcome &outcome) {
+  return !outcome.unsaved.isEmpty() || outcome.saved.contextError;
+}
 
 // "Archiver", once confirmed: saves the lists (what is archived is what they
 // show), moves the patient's files into the archive folder, and empties the

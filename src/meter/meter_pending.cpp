@@ -1,5 +1,8 @@
 #include "meter/meter_pending.h"
 
+#include "logbook/patient_store.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
@@ -13,7 +16,14 @@ constexpr qint64 kMaxPendingBytes = qint64(4) << 20;
 } // namespace
 
 QString PendingMeterRecordsPath(const QString &dataFolder, const QString &patient) {
-  return dataFolder + QStringLiteral("ARTL_Tensiometre_") + patient + QStringLiteral(".txt");
+  return dataFolder + MeterRecordsKind().fileName(patient);
+}
+
+bool HasPendingMeterRecords(const QString &dataFolder, const QString &patient) {
+  FileError error;
+  qsizetype kept = 0;
+  WithPendingMeterRecords(PendingMeterRecordsPath(dataFolder, patient), {}, &error, &kept);
+  return kept > 0;
 }
 
 QByteArray SerializePendingMeterRecords(const QList<MeterIndication> &records) {
@@ -50,9 +60,12 @@ QList<MeterIndication> ParsePendingMeterRecords(QByteArrayView bytes) {
 
 QList<MeterIndication> WithPendingMeterRecords(const QString &path,
                                                const QList<MeterIndication> &received,
-                                               FileError *error) {
+                                               FileError *error, qsizetype *kept) {
   QList<MeterIndication> all;
   *error = {};
+  if (kept) {
+    *kept = 0;
+  }
   if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
     QByteArray bytes;
     if (const FileError failed = ReadWholeFile(path, kMaxPendingBytes, &bytes)) {
@@ -61,14 +74,22 @@ QList<MeterIndication> WithPendingMeterRecords(const QString &path,
     }
     all = ParsePendingMeterRecords(bytes);
   }
-  const qsizetype kept = all.size();
+  const qsizetype fromFile = all.size();
+  if (kept) {
+    *kept = fromFile;
+  }
   for (const MeterIndication &r : received) {
     const auto same = [&r](const MeterIndication &k) { return k.value == r.value; };
-    if (std::none_of(all.cbegin(), all.cbegin() + kept, same)) {
+    if (std::none_of(all.cbegin(), all.cbegin() + fromFile, same)) {
       all.append(r);
     }
   }
   return all;
+}
+
+bool RemoveFiledMeterRecords(const QString &path, const ImportOutcome &filed) {
+  const bool saved = filed.saved.failed.isEmpty() && !filed.saved.contextError;
+  return filed.imported + filed.duplicates > 0 && saved && QFile::remove(path);
 }
 
 } // namespace tl

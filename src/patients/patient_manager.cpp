@@ -15,6 +15,7 @@
 #include "ui/assets/assets.h"
 #include "ui/drawing.h"
 #include "ui/main_window_api.h"
+#include "ui/read_only.h"
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -451,13 +452,7 @@ bool PatientManagerWindow::acceptName(const QString &name) {
 }
 
 // A data folder opened read-only: the list is shown, never changed.
-bool PatientManagerWindow::refusedReadOnly() {
-  if (State().readOnlyReason.isEmpty()) {
-    return false;
-  }
-  dialogs().warning(this, QStringLiteral("Lecture seule"), ReadOnlyRefusalText());
-  return true;
-}
+bool PatientManagerWindow::refusedReadOnly() { return RefusedWhileReadOnly(this); }
 
 void PatientManagerWindow::addPatient() {
   if (refusedReadOnly()) {

@@ -22,6 +22,7 @@
 #include "ui/documents.h"
 #include "ui/drawing.h"
 #include "ui/fit_text.h"
+#include "ui/read_only.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -663,6 +664,9 @@ std::unique_ptr<PagedDocument> SeriesWindow::currentDocument() const {
 }
 
 QString SeriesWindow::savePdf() {
+  if (RefusedWhileReadOnly(this)) { // the print folder is in the data folder
+    return QString();
+  }
   const QDateTime now = clock().now();
   const QString path = tabs_->currentIndex() == 1
                            ? DoctorReportPdfPath(printFolder_, who_.name, now)

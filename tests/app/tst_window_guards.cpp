@@ -1,28 +1,38 @@
 // What the window guards against: a text from a person or a file taken for
 // markup (shown as plain text in every tooltip and list), a lock of another
-// computer taken for a live one, and a read-only data folder.
+// computer taken for a live one, a read-only data folder, and meter records
+// that a trial read kept left unfiled.
+#include "fake_meter_link.h"
 #include "fakes.h"
 #include "test_world.h"
 
 #include "app/commands.h"
 #include "app/import_preview_window.h"
 #include "app/main_window.h"
+#include "app/meter_window.h"
 #include "app/startup.h"
 #include "archives/archive_readings_model.h"
 #include "common/app_state.h"
 #include "common/control_ids.h"
 #include "common/identity.h"
+#include "common/preferences_file.h"
 #include "common/text.h"
 #include "exchange/import_presets.h"
 #include "measurements/period_list_model.h"
+#include "meter/meter_pending.h"
 #include "platform/instance_lock.h"
+#include "reports/report_files.h"
+#include "series_window/series_window.h"
 #include "ui/assets/assets.h"
+#include "ui/drawing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QDirIterator>
 #include <QLabel>
 #include <QPainter>
 #include <QProcess>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSysInfo>
 #include <QTableWidget>
@@ -74,6 +84,26 @@ Reading SomeReading() {
   r.set(Reading::Diastolic, QStringLiteral("84"));
   r.set(Reading::Pulse, QStringLiteral("66"));
   return r;
+}
+
+// Every file under `folder`, with its size.
+QStringList FilesUnder(const QString &folder) {
+  QStringList files;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    files << path + u' ' + QString::number(QFileInfo(path).size());
+  }
+  files.sort();
+  return files;
+}
+
+std::unique_ptr<MainWindow> OpenMain() {
+  State().currentPatient = QStringLiteral("Alice");
+  RebuildMeasurementPaths(Paths(), State().currentPatient);
+  auto main = std::make_unique<MainWindow>();
+  ConnectCommands(*main);
+  return main;
 }
 
 } // namespace
@@ -178,6 +208,115 @@ private slots:
     } else {
       QCOMPARE(ReadFile(lock), foreign);
     }
+  }
+
+  // A data folder opened read-only: each way of writing there, from the
+  // main window and the series window, is refused up front with the same
+  // box, and nothing in the folder changes.
+  void readOnlyRefusesEveryWrite_data() {
+    QTest::addColumn<int>("id"); // a menu or shortcut id; 0: the series PDF, -1: the series button
+    QTest::newRow("Imprimer") << ToInt(ShortcutId::Print);
+    QTest::newRow("Imprimer (bouton)") << -ToInt(ControlId::ButtonPrint);
+    QTest::newRow("Importer") << ToInt(ControlId::MenuImportCsv);
+    QTest::newRow("Lire le tensiomètre") << ToInt(ControlId::MenuReadMeter);
+    QTest::newRow("Archiver") << ToInt(ControlId::MenuArchiveLists);
+    QTest::newRow("Remarque") << ToInt(ControlId::MenuNote);
+    QTest::newRow("Paramètres") << ToInt(ShortcutId::Preferences);
+    QTest::newRow("Mesurer maintenant") << ToInt(ShortcutId::MeasureNow);
+    QTest::newRow("Démarrer une série") << ToInt(ControlId::MenuSeriesStart);
+    QTest::newRow("Arrêter la série") << ToInt(ControlId::MenuSeriesStop);
+    QTest::newRow("Garder près de l'horloge") << ToInt(ControlId::MenuSeriesKeepInTray);
+    QTest::newRow("Mesurer maintenant (bouton)") << -1;
+    QTest::newRow("Relevé : Enregistrer le PDF") << 0;
+  }
+  void readOnlyRefusesEveryWrite() {
+    QFETCH(int, id);
+    TestWorld world;
+    auto main = OpenMain();
+    main->lists().list(DayPeriod::Matin).append(SomeReading());
+    const QStringList before = FilesUnder(world.data());
+    State().readOnlyReason = QStringLiteral("support en lecture seule");
+    if (id == 0) {
+      SeriesWindow series(main->lists(), LogbookIdentity(main->logbook()), Paths().printFolder);
+      emit series.pdfButton()->clicked();
+    } else if (id == -1) {
+      qobject_cast<QPushButton *>(main->control(ControlId::ButtonMeasureNow))->click();
+    } else if (id < 0) {
+      RunButtonCommand(*main, ControlId(-id));
+    } else {
+      RunMenuCommand(*main, id);
+    }
+    QCOMPARE(world.dialogs.shown.size(), 1);
+    QCOMPARE(world.dialogs.shown[0].title, QStringLiteral("Lecture seule"));
+    QCOMPARE(world.dialogs.shown[0].text, ReadOnlyRefusalText());
+    QCOMPARE(FilesUnder(world.data()), before);
+    main->closeWithoutSaving();
+  }
+
+  // "Lire le tensiomètre" with records a trial read kept
+  // (ARTL_Tensiometre_<patient>.txt): they come first in the preview, even
+  // when the meter sends nothing new or fails; once imported and saved the
+  // file goes, and a cancelled preview leaves it.
+  void keptMeterRecordsOffered_data() {
+    QTest::addColumn<bool>("sendsNew");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<bool>("import");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("nothing new") << false << "" << true << 1;
+    QTest::newRow("the meter fails") << false << "connexion perdue" << true << 1;
+    QTest::newRow("the kept one again and a new one") << true << "" << true << 2;
+    QTest::newRow("preview cancelled") << false << "" << false << 1;
+  }
+  void keptMeterRecordsOffered() {
+    QFETCH(bool, sendsNew);
+    QFETCH(QString, error);
+    QFETCH(bool, import);
+    QFETCH(int, rows);
+    TestWorld world;
+    Preferences prefs;
+    prefs.meterAddress = QStringLiteral("00:11:22:33:44:55"); // read at once
+    QVERIFY(!WritePreferencesFile(Paths().preferencesFile, SerializeClosingPreferences(prefs)));
+    auto main = OpenMain();
+    const QDateTime at(QDate(2026, 3, 13), QTime(8, 15));
+    const QByteArray keptRecord = MeterRecord(131, 84, 66, at);
+    const QString kept = PendingMeterRecordsPath(Paths().dataFolder, QStringLiteral("Alice"));
+    QVERIFY(WriteFile(kept, SerializePendingMeterRecords({{keptRecord, at}})));
+
+    auto *link = new FakeMeterLink;
+    if (sendsNew) {
+      link->records = {keptRecord, MeterRecord(128, 82, 71, at.addSecs(3600))};
+    }
+    link->error = error;
+    std::unique_ptr<MeterLink> owned(link);
+    SetMeterLinkFactory([&owned] { return std::move(owned); });
+    SetMeterWindowRunner([](MeterWindow &w) {
+      QTest::qWait(0); // the window reads from the event loop
+      return w.result() == QDialog::Accepted;
+    });
+    int shownRows = -1;
+    QString warnings;
+    SetImportPreviewRunner([&](ImportPreviewWindow &w) -> std::optional<ColumnMapping> {
+      shownRows = qobject_cast<QTableWidget *>(w.control(ControlId::ImportTable))->rowCount();
+      warnings = qobject_cast<QLabel *>(w.control(ControlId::ImportWarnings))->text();
+      if (!error.isEmpty()) {
+        w.grab().save(SnapshotFolder() + QStringLiteral("import_preview_kept_meter_records.png"));
+      }
+      return import ? std::optional(w.mapping()) : std::nullopt;
+    });
+    RunMenuCommand(*main, ToInt(ControlId::MenuReadMeter));
+    SetMeterWindowRunner({});
+    SetImportPreviewRunner({});
+    SetMeterLinkFactory({});
+
+    QCOMPARE(shownRows, rows);
+    QVERIFY2(warnings.contains(QStringLiteral("Gardées lors de l'essai (tensiometre --dry-run), "
+                                              "en tête de liste : 1.")),
+             qPrintable(warnings));
+    QCOMPARE(warnings.contains(QStringLiteral("Connexion perdue ; voici les mesures gardées")),
+             !error.isEmpty());
+    QCOMPARE(main->lists().totalCount(), import ? rows : 0);
+    QCOMPARE(QFileInfo::exists(kept), !import);
+    main->closeWithoutSaving();
   }
 
   // A data folder on a read-only medium: the window opens and says why,

@@ -1035,25 +1035,76 @@ private slots:
     QVERIFY(ReadFile(path).startsWith(QByteArray::number(expected) + "\r\n"));
   }
 
-  // A list that cannot be saved when the session ends is written as a rescue
-  // copy beside the data files, which the start-up clean-up keeps and names.
-  void rescueCopyAtSessionEnd() {
+  // A list that cannot be saved is written as a rescue copy beside the data
+  // files when the session ends, or when the person changes patient anyway;
+  // the start-up clean-up keeps it and names it. A switch whose copy cannot
+  // be written does not happen.
+  void rescueCopy_data() {
+    QTest::addColumn<QString>("when");
+    QTest::newRow("session end") << "end";
+    QTest::newRow("patient switched anyway") << "switch";
+    QTest::newRow("switch, copy refused") << "refused";
+  }
+  void rescueCopy() {
 #ifndef Q_OS_UNIX
     QSKIP("a dangling link stands for a sync folder that is not mounted");
 #else
+    QFETCH(QString, when);
     FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(21, 7, 45)));
     list(DayPeriod::Soir).append(MakeReading("20:00", 125, 80, 66));
+    const QByteArray soirBytes = SerializeMeasurementFile(list(DayPeriod::Soir).readings());
     const QString soir = paths_.measurementFile(DayPeriod::Soir);
     QVERIFY(QFile::link(home_->path() + "absent/soir.txt", soir));
-    const SaveOutcome saved = SaveLogbook(*book_);
-    QCOMPARE(saved.failed.size(), 1);
     const QString rescue = soir + ".secours-20261206-210745";
-    QCOMPARE(WriteRescueCopies(*book_, saved), QStringList{rescue});
-    QCOMPARE(ReadFile(rescue), SerializeMeasurementFile(list(DayPeriod::Soir).readings()));
+    if (when == u"refused") {
+      QVERIFY(QDir().mkpath(rescue));
+    }
+    QStringList written;
+    if (when == u"end") {
+      const SaveOutcome saved = SaveLogbook(*book_);
+      QCOMPARE(saved.failed.size(), 1);
+      written = WriteRescueCopies(*book_, saved);
+    } else {
+      QVERIFY(!SwitchPatient(*book_, "Autre").switched); // asked first
+      const SwitchOutcome outcome = SwitchPatient(*book_, "Autre", true);
+      QCOMPARE(outcome.switched, when == u"switch");
+      QCOMPARE(outcome.rescueFailed.size(), when == u"switch" ? 0 : 1);
+      QCOMPARE(list(DayPeriod::Soir).size(), when == u"switch" ? 0 : 1);
+      written = outcome.rescueCopies;
+    }
+    if (when == u"refused") {
+      QVERIFY(written.isEmpty());
+      QCOMPARE(book_->patient(), QStringLiteral("Zoé Martin"));
+      return;
+    }
+    QCOMPARE(written, QStringList{rescue});
+    QCOMPARE(ReadFile(rescue), soirBytes);
     const StoreStartup startup = OpenStore(paths_);
     QCOMPARE(startup.rescueCopies, QStringList{rescue});
     QVERIFY(StoreStartupText(startup).contains(QDir::toNativeSeparators(rescue)));
 #endif
+  }
+
+  // The meter's records kept by a trial read are a kind of the store: its
+  // name is a record file's, start-up and saves leave it, and it is archived
+  // with the lists.
+  void meterRecordsFileIsAStoreKind() {
+    FixedClock clock(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 12)));
+    const QString kept = paths_.dataFolder + "ARTL_Tensiometre_Zoé Martin.txt";
+    QCOMPARE(MeterRecordsKind().path(paths_, patient_), kept);
+    QVERIFY(IsStoreFileName(u"ARTL_Tensiometre_Zoé Martin.txt"));
+    const QByteArray bytes = "1\r\n2026-12-05T08:00:00.000+01:00\r\n1e8000\r\n";
+    QVERIFY(WriteFile(kept, bytes));
+    QCOMPARE(OpenStore(paths_).temporariesRemoved, 0);
+    list(DayPeriod::Matin).append(MakeReading("08:00", 125, 80, 66));
+    QVERIFY(SaveLogbook(*book_).failed.isEmpty());
+    QCOMPARE(ReadFile(kept), bytes);
+    QCOMPARE(ArchiveLogbook(*book_).report,
+             QStringLiteral("ARTL_Matin_Zoé Martin.txt a été archivé.\r\n"
+                            "ARTL_Tensiometre_Zoé Martin.txt a été archivé.\r\n"));
+    QVERIFY(!QFileInfo::exists(kept));
+    QCOMPARE(ReadFile(paths_.archiveFolder + "06122026_0905_ARTL_Tensiometre_Zoé Martin.txt"),
+             bytes);
   }
 
   // "Imprimer": one report per list holding readings, handed to the shell.

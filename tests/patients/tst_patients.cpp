@@ -251,8 +251,16 @@ private slots:
     QVERIFY(dialogs_->shown[0].text.startsWith(
         QStringLiteral("Les mesures de « Ancien » n'ont pas pu être enregistrées (Matin).\n\n") +
         matin + QStringLiteral(" : ")));
+    // Where the readings will be: a rescue copy in the data folder, written
+    // only when the person changes patient.
+    QVERIFY2(dialogs.shown[0].text.contains(QDir::toNativeSeparators(Paths().dataFolder) +
+                                            "\nARTL_Matin_Ancien.txt.secours-…"),
+             qPrintable(dialogs.shown[0].text));
     QCOMPARE(State().currentPatient, change ? QStringLiteral("Nouveau") : QStringLiteral("Ancien"));
     QCOMPARE(main.lists().list(DayPeriod::Matin).size(), change ? 0 : 1);
+    const QStringList copies =
+        QDir(Paths().dataFolder).entryList({QStringLiteral("ARTL_Matin_Ancien.txt.secours-*")});
+    QCOMPARE(copies.size(), change ? 1 : 0);
   }
 
   // --- The window -------------------------------------------------------
