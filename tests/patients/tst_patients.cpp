@@ -253,9 +253,9 @@ private slots:
         matin + QStringLiteral(" : ")));
     // Where the readings will be: a rescue copy in the data folder, written
     // only when the person changes patient.
-    QVERIFY2(dialogs.shown[0].text.contains(QDir::toNativeSeparators(Paths().dataFolder) +
-                                            "\nARTL_Matin_Ancien.txt.secours-…"),
-             qPrintable(dialogs.shown[0].text));
+    QVERIFY2(dialogs_->shown[0].text.contains(QDir::toNativeSeparators(Paths().dataFolder) +
+                                              "\nARTL_Matin_Ancien.txt.secours-…"),
+             qPrintable(dialogs_->shown[0].text));
     QCOMPARE(State().currentPatient, change ? QStringLiteral("Nouveau") : QStringLiteral("Ancien"));
     QCOMPARE(main.lists().list(DayPeriod::Matin).size(), change ? 0 : 1);
     const QStringList copies =
