@@ -328,6 +328,15 @@ public:
     return list(depth, '[', ']', [&](qsizetype i) { return element(i, depth + 1); });
   }
 
+  // The same, when the next value is an object (an array); any other value
+  // is skipped.
+  template <typename Member> bool objectOrSkip(int depth, Member &&member) {
+    return src_.peek() == '{' ? object(depth, member) : skip(depth);
+  }
+  template <typename Element> bool arrayOrSkip(int depth, Element &&element) {
+    return src_.peek() == '[' ? array(depth, element) : skip(depth);
+  }
+
   // Any value, checked and dropped.
   bool skip(int depth) {
     switch (src_.peek()) {
@@ -954,19 +963,14 @@ public:
           panels_.clear();
           rates_.clear();
           matches_ = 0;
-          if (parser_.kind() != '[') {
-            return parser_.skip(depth);
-          }
-          return parser_.array(depth, [this](qsizetype i, int d) { return entry(i, d); });
+          return parser_.arrayOrSkip(depth, [this](qsizetype i, int d) { return entry(i, d); });
         }
         if (key.is("total"_L1)) {
           hasTotal_ = parser_.kind() == 'n';
           return hasTotal_ ? parser_.number(&total_) : parser_.skip(depth);
         }
         if (key.is("link"_L1)) {
-          return parser_.kind() != '['
-                     ? parser_.skip(depth)
-                     : parser_.array(depth, [this](qsizetype, int d) { return link(d); });
+          return parser_.arrayOrSkip(depth, [this](qsizetype, int d) { return link(d); });
         }
         if (key.is("resourceType"_L1)) {
           topType_.clear();
@@ -1052,10 +1056,7 @@ private:
 
   // One of the Bundle's links: whether it is to the next page.
   bool link(int depth) {
-    if (parser_.kind() != '{') {
-      return parser_.skip(depth);
-    }
-    return parser_.object(depth, [&](const Short &k, int d) {
+    return parser_.objectOrSkip(depth, [&](const Short &k, int d) {
       if (!k.is("relation"_L1)) {
         return parser_.skip(d);
       }
@@ -1093,10 +1094,7 @@ private:
         return parser_.stringOrSkip(r.time[size_t(i)], depth);
       }
       r.hasTime[2] = false;
-      if (parser_.kind() != '{') {
-        return parser_.skip(depth);
-      }
-      return parser_.object(depth, [&](const Short &k, int d) {
+      return parser_.objectOrSkip(depth, [&](const Short &k, int d) {
         if (!k.is("start"_L1)) {
           return parser_.skip(d);
         }
@@ -1107,10 +1105,7 @@ private:
     }
     if (key.is("subject"_L1)) {
       r.subject.resize(0);
-      if (parser_.kind() != '{') {
-        return parser_.skip(depth);
-      }
-      return parser_.object(depth, [&](const Short &k, int d) {
+      return parser_.objectOrSkip(depth, [&](const Short &k, int d) {
         if (!k.is("reference"_L1)) {
           return parser_.skip(d);
         }
@@ -1127,20 +1122,12 @@ private:
     }
     if (key.is("identifier"_L1)) {
       r.identifier.resize(0);
-      return parser_.kind() != '[' ? parser_.skip(depth)
-                                   : parser_.array(depth, [&](qsizetype, int d) {
-                                       return identifier(r.identifier, d);
-                                     });
+      return parser_.arrayOrSkip(depth,
+                                 [&](qsizetype, int d) { return identifier(r.identifier, d); });
     }
     if (key.is("hasMember"_L1) || key.is("derivedFrom"_L1)) {
-      if (parser_.kind() != '[') {
-        return parser_.skip(depth);
-      }
-      return parser_.array(depth, [&](qsizetype, int d) {
-        if (parser_.kind() != '{') {
-          return parser_.skip(d);
-        }
-        return parser_.object(d, [&](const Short &k, int dd) {
+      return parser_.arrayOrSkip(depth, [&](qsizetype, int d) {
+        return parser_.objectOrSkip(d, [&](const Short &k, int dd) {
           if (!k.is("reference"_L1) || parser_.kind() != '"' ||
               r.references.size() >= kMaxReferences) {
             return parser_.skip(dd);
@@ -1152,16 +1139,10 @@ private:
     }
     if (key.is("component"_L1)) {
       r.hasPart = {};
-      if (parser_.kind() != '[') {
-        return parser_.skip(depth);
-      }
-      return parser_.array(depth, [&](qsizetype, int d) { return component(r, d); });
+      return parser_.arrayOrSkip(depth, [&](qsizetype, int d) { return component(r, d); });
     }
     if (key.is("interpretation"_L1)) {
-      if (parser_.kind() != '[') {
-        return parser_.skip(depth);
-      }
-      return parser_.array(depth, [&](qsizetype, int d) {
+      return parser_.arrayOrSkip(depth, [&](qsizetype, int d) {
         quint16 code = 0;
         const bool ok = codeable(&code, d);
         r.irregular = r.irregular || (code & kIrregularCode);
@@ -1170,14 +1151,8 @@ private:
     }
     if (key.is("note"_L1)) {
       r.note.resize(0);
-      if (parser_.kind() != '[') {
-        return parser_.skip(depth);
-      }
-      return parser_.array(depth, [&](qsizetype, int d) {
-        if (parser_.kind() != '{') {
-          return parser_.skip(d);
-        }
-        return parser_.object(d, [&](const Short &k, int dd) {
+      return parser_.arrayOrSkip(depth, [&](qsizetype, int d) {
+        return parser_.objectOrSkip(d, [&](const Short &k, int dd) {
           if (!k.is("text"_L1) || parser_.kind() != '"') {
             return parser_.skip(dd);
           }
@@ -1214,18 +1189,12 @@ private:
   // A CodeableConcept: the code bits of its codings into `*code`.
   // `first`, when given, gets the code of its first coding.
   bool codeable(quint16 *code, int depth, Short *first = nullptr) {
-    if (parser_.kind() != '{') {
-      return parser_.skip(depth);
-    }
-    return parser_.object(depth, [&](const Short &key, int d) {
+    return parser_.objectOrSkip(depth, [&](const Short &key, int d) {
       if (!key.is("coding"_L1)) {
         return parser_.skip(d);
       }
       *code = 0;
-      if (parser_.kind() != '[') {
-        return parser_.skip(d);
-      }
-      return parser_.array(d, [&](qsizetype, int dd) {
+      return parser_.arrayOrSkip(d, [&](qsizetype, int dd) {
         if (parser_.kind() != '{') {
           return parser_.skip(dd);
         }
@@ -1255,10 +1224,7 @@ private:
   bool quantity(Quantity &q, int depth) {
     q.clear();
     q.present = true;
-    if (parser_.kind() != '{') {
-      return parser_.skip(depth);
-    }
-    return parser_.object(depth, [&](const Short &key, int d) {
+    return parser_.objectOrSkip(depth, [&](const Short &key, int d) {
       if (key.is("value"_L1)) {
         q.number = parser_.kind() == 'n';
         return q.number ? parser_.number(&q.value, &q.text) : parser_.skip(d);

@@ -60,7 +60,7 @@ inline QByteArrayView SkipBom(QByteArrayView bytes) {
 // read and one cut short is dropped.
 template <typename Record, typename SetLine>
 std::vector<Record> ReadRecordLines(QByteArrayView bytes, int linesPerRecord, const Record &empty,
-                                    bool upToCount, RecordShape &shape, SetLine setLine) {
+                                    bool upToCount, RecordShape *shape, SetLine setLine) {
   std::vector<Record> records;
   bytes = SkipBom(bytes);
   LineDecoder decoder;
@@ -92,9 +92,11 @@ std::vector<Record> ReadRecordLines(QByteArrayView bytes, int linesPerRecord, co
     return true;
   });
   const bool partial = line != 0;
-  shape.announced = count;
-  shape.whole = qint64(records.size()) - (partial ? 1 : 0);
-  shape.cut = partial && partText;
+  if (shape) {
+    shape->announced = count;
+    shape->whole = qint64(records.size()) - (partial ? 1 : 0);
+    shape->cut = partial && partText;
+  }
   if (partial && !upToCount) {
     records.pop_back();
   }
@@ -108,7 +110,7 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
                                  qint64 *announced, SetLine setLine) {
   RecordShape shape;
   std::vector<Record> records =
-      ReadRecordLines(bytes, linesPerRecord, empty, true, shape, std::move(setLine));
+      ReadRecordLines(bytes, linesPerRecord, empty, true, &shape, std::move(setLine));
   if (announced) {
     *announced = qMax<qint64>(shape.announced, 0);
   }
@@ -122,13 +124,7 @@ std::vector<Record> ParseRecords(QByteArrayView bytes, int linesPerRecord, const
 template <typename Record, typename SetLine>
 std::vector<Record> ParseWholeRecords(QByteArrayView bytes, int linesPerRecord, const Record &empty,
                                       RecordShape *shape, SetLine setLine) {
-  RecordShape found;
-  std::vector<Record> records =
-      ReadRecordLines(bytes, linesPerRecord, empty, false, found, std::move(setLine));
-  if (shape) {
-    *shape = found;
-  }
-  return records;
+  return ReadRecordLines(bytes, linesPerRecord, empty, false, shape, std::move(setLine));
 }
 
 } // namespace tl
