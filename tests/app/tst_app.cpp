@@ -2,6 +2,7 @@
 // commands, pin, save, archive confirmation, information texts, documents,
 // resize rule, the three ways to quit and the single-instance rule.
 #include "fakes.h"
+#include "open_main.h"
 #include "readings.h"
 #include "test_world.h"
 
@@ -67,16 +68,8 @@ const QByteArray kNuitFile = "1\r\n14/03/2026\r\n05:40\r\n128\r\n82\r\n71\r\n"
                              "La systole de 128 mmHg et la diastole de 82 mmHg, indiquent une "
                              "Pression art\xC3\xA9rielle normale\r\n";
 
-// A main window wired to its commands, for a known patient, shown.
 std::unique_ptr<MainWindow> OpenMain(const QString &patient = QStringLiteral("Alice")) {
-  State().currentPatient = patient;
-  RebuildMeasurementPaths(Paths(), patient);
-  auto main = std::make_unique<MainWindow>();
-  ConnectCommands(*main);
-  main->setPatientLine(patient);
-  main->show();
-  QApplication::setActiveWindow(main.get());
-  return main;
+  return OpenWiredMain(patient);
 }
 
 // A main window not wired to the commands, shown and active.

@@ -2,6 +2,7 @@
 // the preview, the boxes, the files; and the import preview window itself.
 #include "fake_meter_link.h"
 #include "fakes.h"
+#include "open_main.h"
 #include "readings.h"
 #include "test_world.h"
 
@@ -39,13 +40,7 @@ namespace {
 using Env = TestWorld;
 
 std::unique_ptr<MainWindow> OpenMain(const QString &patient = QStringLiteral("Alice")) {
-  State().currentPatient = patient;
-  RebuildMeasurementPaths(Paths(), patient);
-  auto main = std::make_unique<MainWindow>();
-  ConnectCommands(*main);
-  main->setPatientLine(patient);
-  main->show();
-  return main;
+  return OpenWiredMain(patient);
 }
 
 // Three readable readings and one whose systolic cell is no number.

@@ -4,6 +4,7 @@
 // that a trial read kept left unfiled.
 #include "fake_meter_link.h"
 #include "fakes.h"
+#include "open_main.h"
 #include "test_world.h"
 
 #include "app/commands.h"
@@ -98,13 +99,7 @@ QStringList FilesUnder(const QString &folder) {
   return files;
 }
 
-std::unique_ptr<MainWindow> OpenMain() {
-  State().currentPatient = QStringLiteral("Alice");
-  RebuildMeasurementPaths(Paths(), State().currentPatient);
-  auto main = std::make_unique<MainWindow>();
-  ConnectCommands(*main);
-  return main;
-}
+std::unique_ptr<MainWindow> OpenMain() { return OpenWiredMain(QStringLiteral("Alice"), false); }
 
 } // namespace
 
