@@ -454,13 +454,14 @@ private slots:
   // of the profile, "~" the profile, "%" a device.
   void outputsRefused_data() {
     QTest::addColumn<QString>("make"); // "link" (to `to`; a folder made first when `to`
-                                       // ends in "/"), "fifo", "folder" or ""
+                                       // ends in "/"), "hard link", "fifo", "folder" or ""
     QTest::addColumn<QString>("made"); // where
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("output"); // the file named
     QTest::addColumn<QString>("watched");
     QTest::addColumn<QString>("dossier");
-    QTest::addColumn<QString>("reason"); // the end of the sentence; "": written
+    QTest::addColumn<QString>("reason"); // the end of the sentence; "": written; "!…":
+                                         // refused by the writer (by file identity)
     const auto row = [](const char *name, const char *make, const char *made, const char *to,
                         const char *output, const char *watched, const char *reason,
                         const char *dossier = "@") {
@@ -494,6 +495,10 @@ private slots:
 #endif
     row("link to an ordinary file elsewhere", "link", "~lien.txt", "~ailleurs.txt", "~lien.txt",
         "~ailleurs.txt", link);
+    row("hard link to a measurement file", "hard link", "~dur.txt", matin, "~dur.txt", matin,
+        "!ce fichier fait partie des données de Tensiolog.");
+    row("hard link to the patient file", "hard link", "~dur.ini", users, "~dur.ini", users,
+        "!ce fichier fait partie des données de Tensiolog.");
     row("ordinary file elsewhere: written", "", "", "", "~ailleurs.txt", "~ailleurs.txt", "");
   }
   void outputsRefused() {
@@ -522,12 +527,16 @@ private slots:
       }
       return path.startsWith(u'~') ? home_->path() + path.mid(1) : path;
     };
+    // A symbolic link before the files are written (through it, for a
+    // folder), a hard link to a file once it is there.
     if (make == u"link") {
       QDir().rmdir(place(made));
       if (to.endsWith(u'/')) {
         QVERIFY(QDir().mkpath(place(to)));
       }
-      QVERIFY(QFile::link(place(to), place(made)));
+      if (const QString why = test::MakeLink(place(to), place(made)); !why.isEmpty()) {
+        QSKIP(qPrintable(why));
+      }
     } else if (make == u"folder") {
       QVERIFY(QDir().mkpath(place(made)));
     }
@@ -540,6 +549,12 @@ private slots:
     QVERIFY(test::WriteFile(folder_ + "ARTL_Prefs.ini", "\xEF\xBB\xBF\r\nDarkmode = 1\r\n"));
     QVERIFY(test::WriteFile(folder_ + "Archives Arteline/ARTL_Matin_Anne_1.txt", "0\r\n"));
     QVERIFY(test::WriteFile(home_->path() + "ailleurs.txt", "autre\r\n"));
+    if (make == u"hard link") {
+      if (const QString why = test::MakeLink(place(to), place(made), test::LinkKind::Hard);
+          !why.isEmpty()) {
+        QSKIP(qPrintable(why));
+      }
+    }
     const QFileInfo before(place(watched));
     const QByteArray bytes = before.isFile() ? test::ReadFile(before.filePath()) : QByteArray();
     const QString path = place(output);
@@ -557,8 +572,11 @@ private slots:
       }
       QCOMPARE(r.code, 2);
       QCOMPARE(r.out, QString());
-      QCOMPARE(r.err, QStringLiteral("L'option %1 ne peut pas écrire sur %2 : %3\n")
-                          .arg(option, QDir::toNativeSeparators(path), reason));
+      QCOMPARE(r.err, reason.startsWith(u'!')
+                          ? QStringLiteral("Écriture impossible : %1 : %2\n")
+                                .arg(QDir::toNativeSeparators(path), reason.mid(1))
+                          : QStringLiteral("L'option %1 ne peut pas écrire sur %2 : %3\n")
+                                .arg(option, QDir::toNativeSeparators(path), reason));
       const QFileInfo after(before.filePath());
       QCOMPARE(after.exists(), before.exists());
       QCOMPARE(after.isFile(), before.isFile());
