@@ -100,8 +100,7 @@ void ExportReadingsCommand(MainWindowApi &main, ExportFormat format) {
                                  outcome.error));
     return;
   }
-  dialogs().information(parent, kExportTitle,
-                        ExportSummary(outcome, QDir::toNativeSeparators(path)));
+  dialogs().information(parent, kExportTitle, ExportSummary(outcome, path));
 }
 
 void ImportReadingsCommand(MainWindowApi &main) {

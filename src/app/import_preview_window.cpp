@@ -162,7 +162,7 @@ QString ImportPreviewWindow::addedText() const {
 
 void ImportPreviewWindow::buildWindow(const QString &path, const CsvFileStart &start) {
   buildFrame(QStringLiteral("Vérifiez le rôle de chaque colonne avant d'importer les relevés."),
-             QStringLiteral("Fichier : ") + QDir::toNativeSeparators(path),
+             QStringLiteral("Fichier : ") + ShownPath(path),
              QStringLiteral("Fichier : ") + QFileInfo(path).fileName());
 
   const int inner = kWidth - 2 * kMargin;

@@ -6,6 +6,7 @@
 #include "app/series_companion.h"
 #include "app/splash_window.h"
 #include "common/app_state.h"
+#include "common/error_text.h"
 #include "common/file_io.h"
 #include "common/identity.h"
 #include "common/paths.h"
@@ -59,12 +60,11 @@ bool Application::start() {
   if (Paths().dataFolder.isEmpty()) {
     // Never the working folder in its place: the readings would be written
     // where nobody looks for them.
-    dialogs().error(
-        nullptr, ProgramTitle(),
-        QStringLiteral("Le dossier de données « %1 » n'est pas utilisable : un fichier "
-                       "porte son nom, ou il n'a pas pu être créé. Tensiolog ne peut "
-                       "pas enregistrer vos relevés.")
-            .arg(QDir::toNativeSeparators(ProfileFolder() + QStringLiteral("Kestrune Arteline"))));
+    dialogs().error(nullptr, ProgramTitle(),
+                    QStringLiteral("Le dossier de données « %1 » n'est pas utilisable : un fichier "
+                                   "porte son nom, ou il n'a pas pu être créé. Tensiolog ne peut "
+                                   "pas enregistrer vos relevés.")
+                        .arg(ShownPath(ProfileFolder() + QStringLiteral("Kestrune Arteline"))));
     return false;
   }
 
@@ -150,7 +150,7 @@ bool Application::start() {
                    QStringLiteral("Le fichier des préférences %1 n'a pas pu être lu : les réglages "
                                   "par défaut s'appliquent, et il sera conservé sous un autre nom "
                                   "à la fermeture.")
-                       .arg(QDir::toNativeSeparators(Paths().preferencesFile));
+                       .arg(ShownPath(Paths().preferencesFile));
   }
   ApplyStartupPreferences(main);
   if (State().darkAppearance) {

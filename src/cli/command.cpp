@@ -324,7 +324,7 @@ std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
   if (path.isEmpty()) {
     return std::nullopt;
   }
-  const QString shown = QDir::toNativeSeparators(path);
+  const QString shown = ShownPath(path);
   if (IsLogbookFile(path, target)) {
     return Refusal{QStringLiteral("L'option %1 ne peut pas écrire sur %2 : ce fichier fait partie "
                                   "des données de Tensiolog.")
@@ -353,7 +353,7 @@ std::optional<Refusal> LoadPatient(const Target &target, Logbook &book) {
   if (std::none_of(files.begin(), files.end(),
                    [](const QString &path) { return QFileInfo(path).isFile(); })) {
     return Refusal{QStringLiteral("Aucun fichier de mesures pour le patient « %1 » dans %2.")
-                       .arg(target.patient, QDir::toNativeSeparators(book.paths().dataFolder))};
+                       .arg(target.patient, ShownPath(book.paths().dataFolder))};
   }
   const QList<PeriodFileError> unreadable = LoadLogbook(book);
   if (!unreadable.isEmpty()) {
@@ -454,9 +454,9 @@ std::optional<int> OpenForImport(const Target &target, bool dryRun, ImportLogboo
   StoragePaths &paths = book.paths();
   paths.dataFolder = DataFolder(target);
   if (!QFileInfo(paths.dataFolder).isDir()) {
-    return Refuse({QStringLiteral("Dossier de données introuvable : %1.")
-                       .arg(QDir::toNativeSeparators(paths.dataFolder))},
-                  err);
+    return Refuse(
+        {QStringLiteral("Dossier de données introuvable : %1.").arg(ShownPath(paths.dataFolder))},
+        err);
   }
   lock = std::make_unique<DataFolderLock>(paths.dataFolder);
   if (!dryRun) {
@@ -479,9 +479,9 @@ std::optional<int> OpenForImport(const Target &target, bool dryRun, ImportLogboo
     return Refuse({TooLongNameMessage()}, err);
   }
   if (*needsProfile && profiles.unreadable) {
-    return Refuse({QStringLiteral("Fichier des patients illisible : %1.")
-                       .arg(QDir::toNativeSeparators(paths.patientFile))},
-                  err);
+    return Refuse(
+        {QStringLiteral("Fichier des patients illisible : %1.").arg(ShownPath(paths.patientFile))},
+        err);
   }
   QStringList notices;
   if (const QList<PeriodFileError> unreadable = LoadLogbook(book, &notices);

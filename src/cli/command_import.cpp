@@ -193,7 +193,7 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
     if (!plan.start.records.isEmpty() && !mapping.complete()) {
       return Refuse({QStringLiteral("Colonnes non reconnues dans %1 : il faut la date, l'heure, "
                                     "la systolique, la diastolique et le pouls.")
-                         .arg(request.input)},
+                         .arg(ShownPath(request.input))},
                     err);
     }
   }
@@ -204,7 +204,8 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
     return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), imported.error)}, err);
   }
   if (const std::optional<int> refused = CheckImported(
-          imported, QStringLiteral("Aucun relevé importable dans %1.").arg(request.input), book,
+          imported,
+          QStringLiteral("Aucun relevé importable dans %1.").arg(ShownPath(request.input)), book,
           opened.needsProfile, err)) {
     return *refused;
   }

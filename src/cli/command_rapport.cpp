@@ -2,6 +2,7 @@
 // statistics on the output.
 #include "cli/command.h"
 #include "cli/series_output.h"
+#include "common/error_text.h"
 #include "common/paths.h"
 #include "logbook/logbook.h"
 #include "logbook/reports.h"
@@ -187,7 +188,7 @@ int RunRapport(const QStringList &args, QTextStream &out, QTextStream &err) {
     out << QStringLiteral("Lignes non utilisées : %1").arg(data.unusable.size()) << u'\n';
     PrintExcluded(data.unusable, out);
   }
-  out << QStringLiteral("Rapport enregistré dans %1.").arg(request.pdf) << u'\n';
+  out << QStringLiteral("Rapport enregistré dans %1.").arg(ShownPath(request.pdf)) << u'\n';
   out << QStringLiteral("Tensiolog n'est pas un dispositif médical : seul votre médecin peut "
                         "interpréter ces mesures.")
       << u'\n';

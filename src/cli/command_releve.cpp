@@ -2,6 +2,7 @@
 // the filled form as PDF.
 #include "cli/command.h"
 #include "cli/series_output.h"
+#include "common/error_text.h"
 #include "common/paths.h"
 #include "logbook/logbook.h"
 #include "logbook/reports.h"
@@ -147,7 +148,7 @@ int RunReleve(const QStringList &args, QTextStream &out, QTextStream &err) {
   } else {
     PrintSeriesText(series, patient, out);
     if (!request.pdf.isEmpty()) {
-      out << QStringLiteral("Fiche enregistrée dans %1.").arg(request.pdf) << u'\n';
+      out << QStringLiteral("Fiche enregistrée dans %1.").arg(ShownPath(request.pdf)) << u'\n';
     }
   }
   return kCliOk;

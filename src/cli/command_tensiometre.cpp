@@ -205,7 +205,7 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
     out << QStringLiteral("Essai : aucun relevé n'a été classé. Le tensiomètre n'envoie ses "
                           "mesures qu'une fois : ce qu'il a envoyé est gardé dans %1, et la "
                           "prochaine lecture sans --dry-run le classera.")
-               .arg(QDir::toNativeSeparators(kept))
+               .arg(ShownPath(kept))
         << u'\n';
   }
   return kCliOk;

@@ -1,6 +1,10 @@
 #include "common/error_text.h"
 
+#include <QDir>
+
 namespace tl {
+
+QString ShownPath(const QString &path) { return QDir::toNativeSeparators(path); }
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// How a failure (FileError) is shown to a person, one function per place it
-// is shown. A FileError's reason is a sentence fragment; only these
+// How a path and a failure (FileError) are shown to a person, one function
+// per place they are shown. A FileError's reason is a sentence fragment; only these
 // functions make sentences of it, so that every message has its one final
 // full stop and none has two.
 
@@ -10,6 +10,11 @@
 #include <QString>
 
 namespace tl {
+
+// A path as a person reads it, wherever one is shown (messages, boxes,
+// status lines, the command line's output): with the system's separators,
+// "C:\dossier\relevés.csv" on Windows. Paths are built with "/" inside.
+QString ShownPath(const QString &path);
 
 // A message box: `heading` (whole sentences, with their full stops), a
 // blank line, "path : why" on a line of its own, and `after` (whole

@@ -1,5 +1,6 @@
 #include "common/file_io.h"
 
+#include "common/error_text.h"
 #include "common/file_batch.h"
 #include "platform/clock.h"
 
@@ -36,7 +37,7 @@ QString FileError::why() const {
 }
 
 QString FileError::text() const {
-  return path.isEmpty() ? why() : QDir::toNativeSeparators(path) + QStringLiteral(" : ") + why();
+  return path.isEmpty() ? why() : ShownPath(path) + QStringLiteral(" : ") + why();
 }
 
 namespace {

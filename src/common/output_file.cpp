@@ -227,14 +227,17 @@ FileError WriteUnix(const QString &path, QByteArrayView bytes, const QStringList
 
 #ifdef Q_OS_WIN
 
-// Volume serial number and file index of a file opened with its reparse
-// points not followed; false when nothing can be opened there.
-bool WinIdentity(const QString &path, bool *reparse, bool *regular,
+// Volume serial number and file index of what stands at `path` (the
+// identity the Unix code takes from device and inode: a hard link has its
+// file's), opened through its links with `follow`, else the link itself;
+// false when nothing can be opened there.
+bool WinIdentity(const QString &path, bool follow, bool *reparse, bool *regular,
                  std::pair<quint64, quint64> *id) {
   const HANDLE h = ::CreateFileW(
       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
       FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      OPEN_EXISTING, (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT) | FILE_FLAG_BACKUP_SEMANTICS,
+      nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     return false;
   }
@@ -252,29 +255,33 @@ bool WinIdentity(const QString &path, bool *reparse, bool *regular,
 }
 
 FileError WriteWindows(const QString &path, QByteArrayView bytes, const QStringList &dataFolders) {
+  // The logbook's folders and files through their links (a junction or a
+  // link there to a file elsewhere protects that file too), as on Unix.
   QSet<std::pair<quint64, quint64>> folders, files;
   for (const QString &data : LogbookFolders(dataFolders)) {
     for (const QString &folder : FoldersOf(data)) {
       bool reparse = false, regular = false;
       std::pair<quint64, quint64> id;
-      if (WinIdentity(folder, &reparse, &regular, &id)) {
+      if (WinIdentity(folder, true, &reparse, &regular, &id)) {
         folders.insert(id);
       }
       for (const QFileInfo &entry :
            QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (WinIdentity(entry.absoluteFilePath(), &reparse, &regular, &id)) {
+        if (WinIdentity(entry.absoluteFilePath(), true, &reparse, &regular, &id)) {
           files.insert(id);
         }
       }
     }
   }
+  // The output's folder wherever its path leads; what stands at its name
+  // never followed.
   bool reparse = false, regular = false;
   std::pair<quint64, quint64> id;
-  if (WinIdentity(QFileInfo(path).absolutePath(), &reparse, &regular, &id) &&
+  if (WinIdentity(QFileInfo(path).absolutePath(), true, &reparse, &regular, &id) &&
       folders.contains(id)) {
     return {path, QStringLiteral("ce dossier est un dossier des données de Tensiolog")};
   }
-  if (WinIdentity(path, &reparse, &regular, &id)) {
+  if (WinIdentity(path, false, &reparse, &regular, &id)) {
     if (reparse) {
       return {path, QStringLiteral("c'est un lien symbolique")};
     }

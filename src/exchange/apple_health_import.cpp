@@ -1,3 +1,4 @@
+#include "common/wall_clock.h"
 #include "exchange/apple_health_reader.h"
 #include "exchange/fhir_import.h"
 #include "exchange/import_sink.h"
@@ -111,9 +112,10 @@ std::optional<AppleTime> ParseAppleTime(QStringView text) {
   case ImportWhen::Kind::Local:
     break;
   }
-  return AppleTime{
-      QDateTime(when->date, QTime(when->minutes / 60, when->minutes % 60)).toSecsSinceEpoch(),
-      AppleTime::kNoOffset};
+  // A time without an offset is the computer's clock time.
+  const QTime time(when->minutes / 60, when->minutes % 60);
+  const qint64 wall = QDateTime(when->date, time, Qt::UTC).toSecsSinceEpoch();
+  return AppleTime{wall - ComputerOffsetOfWallClock(when->date, time), AppleTime::kNoOffset};
 }
 
 // A number rounded half away from zero, kept within ±10^6 (anything that

@@ -1,5 +1,6 @@
 #include "exchange/fhir_export.h"
 
+#include "common/wall_clock.h"
 #include "measurements/period_list_model.h"
 #include "measurements/reading_context.h"
 
@@ -124,25 +125,8 @@ QString Offset(int seconds) {
 
 QString LocalDateTimeWithOffset(const QDate &date, int minutes) {
   const QTime time(minutes / 60, minutes % 60);
-  const QDateTime local(date, time, Qt::LocalTime);
-  int offset = local.offsetFromUtc();
-  if (!local.isValid() || local.date() != date || local.time() != time) {
-    // The clocks skip this time, yet it was typed: it is written as it
-    // stands with the offset in force before the change (a day earlier),
-    // or after it when that one is UTC's, which a reader converts. Read
-    // back at the clock time of its offset, it gives the same time.
-    const QDateTime wall(date, time, Qt::UTC);
-    const auto offsetAt = [](qint64 ms) {
-      return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().offsetFromUtc();
-    };
-    constexpr qint64 kDayMs = qint64(24) * 3600 * 1000;
-    offset = offsetAt(wall.toMSecsSinceEpoch() - kDayMs);
-    if (offset == 0) {
-      offset = offsetAt(wall.toMSecsSinceEpoch() + kDayMs);
-    }
-  }
   return date.toString(Qt::ISODate) + u'T' + time.toString(QStringLiteral("HH:mm:ss")) +
-         Offset(offset);
+         Offset(ComputerOffsetOfWallClock(date, time));
 }
 
 FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::optional<QDate> from,

@@ -46,11 +46,13 @@ inline constexpr char kFhirFlagMovement[] = "movement";
 inline constexpr char kFhirFlagCuff[] = "cuff-misplaced";
 inline constexpr char kFhirFlagOther[] = "other";
 
-// The local date and time of a reading with the UTC offset in force then,
+// The local date and time of a reading with the UTC offset the computer's
+// zone had then (ComputerOffsetOfWallClock),
 // "2026-03-29T07:15:00+02:00": the time as typed, whatever the day. A time
 // the clocks skip when they go forward keeps the offset in force before the
 // change ("02:30" on the day Paris goes to summer time is
-// "02:30:00+01:00"), a time they show twice the offset Qt gives it, so that
+// "02:30:00+01:00"), a time they show twice the offset of its second
+// showing ("02:30:00+01:00" on the day Paris leaves summer time), so that
 // a reader filing each time at the clock time of its offset gets it back.
 QString LocalDateTimeWithOffset(const QDate &date, int minutes);
 

@@ -1,5 +1,6 @@
 #include "exchange/fhir_import.h"
 
+#include "common/wall_clock.h"
 #include "exchange/fhir_export.h"
 #include "exchange/import_sink.h"
 #include "exchange/logbook_exchange.h"
@@ -832,7 +833,11 @@ When TimeOfText(QByteArrayView bytes, LocalTimeConverter &clock) {
   // A time without an offset (which FHIR does not allow) is taken as it is
   // written, in local time.
   if (at.timeSpec() == Qt::LocalTime) {
-    return {at.date(), at.time().hour() * 60 + at.time().minute(), at.toMSecsSinceEpoch(), {}};
+    const qint64 wall = QDateTime(at.date(), at.time(), Qt::UTC).toMSecsSinceEpoch();
+    return {at.date(),
+            at.time().hour() * 60 + at.time().minute(),
+            wall - qint64(ComputerOffsetOfWallClock(at.date(), at.time())) * 1000,
+            {}};
   }
   const qint64 ms = at.toMSecsSinceEpoch();
   const WallTime wall = WallTimeOf(floorSeconds(ms), at.offsetFromUtc(), clock);

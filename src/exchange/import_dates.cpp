@@ -1,5 +1,6 @@
 #include "exchange/import_dates.h"
 
+#include "common/wall_clock.h"
 #include "exchange/csv_reader.h"
 
 #include <algorithm>
@@ -691,7 +692,7 @@ int LocalTimeConverter::Offsets::at(qint64 seconds) {
     return offset;
   }
   if (!zone.isValid()) {
-    zone = QTimeZone::systemTimeZone();
+    zone = ComputerTimeZone();
   }
   // The offset holds from the transition before to the one after.
   const QDateTime utc = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC);

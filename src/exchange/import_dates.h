@@ -120,7 +120,7 @@ public:
 
 private:
   struct Offsets {
-    QTimeZone zone;          // invalid: the system's, taken when first asked
+    QTimeZone zone;          // invalid: ComputerTimeZone(), taken when first asked
     qint64 from = 0, to = 0; // UTC seconds where `offset` holds
     int offset = 0;
     // Seconds east of UTC at the UTC instant `seconds`.

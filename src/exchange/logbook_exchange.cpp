@@ -1,5 +1,6 @@
 #include "exchange/logbook_exchange.h"
 
+#include "common/error_text.h"
 #include "common/output_file.h"
 #include "exchange/csv_export.h"
 #include "exchange/csv_reader.h"
@@ -122,7 +123,8 @@ ExportOutcome ExportLogbook(const Logbook &book, ExportFormat format, const QStr
 }
 
 QString ExportSummary(const ExportOutcome &outcome, const QString &file) {
-  QString text = QStringLiteral("%1 relevés exportés dans %2").arg(outcome.exported).arg(file);
+  QString text =
+      QStringLiteral("%1 relevés exportés dans %2").arg(outcome.exported).arg(ShownPath(file));
   if (outcome.leftOut > 0) {
     text += QStringLiteral(", %1 laissés de côté (valeurs illisibles)").arg(outcome.leftOut);
   }

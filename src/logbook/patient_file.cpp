@@ -1,5 +1,6 @@
 #include "logbook/patient_file.h"
 
+#include "common/error_text.h"
 #include "common/text.h"
 #include "measurements/measurement_file.h"
 #include "measurements/parse.h"
@@ -147,7 +148,7 @@ QString PatientSaveText(const PatientSave &save) {
   if (!save.keptAside.isEmpty()) {
     parts << QStringLiteral("Le fichier des patients, modifié entre-temps par un autre programme, "
                             "a été conservé sous le nom :\n") +
-                 QDir::toNativeSeparators(save.keptAside);
+                 ShownPath(save.keptAside);
   }
   return parts.join(QStringLiteral("\n\n"));
 }

@@ -1,5 +1,6 @@
 #include "logbook/patient_store.h"
 
+#include "common/error_text.h"
 #include "platform/clock.h"
 
 #include <QDir>
@@ -185,7 +186,7 @@ QString Plural(qint64 n, const char *one, const char *many) {
 
 // The line telling that a file's count line disagrees with what it holds.
 QString DisagreementNotice(const QString &path, const RecordShape &shape) {
-  QString text = QDir::toNativeSeparators(path) + QStringLiteral(" : ");
+  QString text = ShownPath(path) + QStringLiteral(" : ");
   if (shape.announced > shape.whole) {
     text += QStringLiteral("annonce %1, n'en contient que %2 ; ceux-là ont été lus.")
                 .arg(Plural(shape.announced, "relevé", "relevés"))
@@ -491,7 +492,7 @@ ArchiveRun ArchiveStore(Logbook &book, const std::array<bool, 4> &refused) {
     if (beside.isEmpty() || QFileInfo::exists(beside)) {
       run.report += QStringLiteral("Les remarques des relevés %1 n'ont pas pu être archivées : "
                                    "elles restent dans %2.\r\n")
-                        .arg(PeriodInfo(period).name, QDir::toNativeSeparators(paths.contextFile));
+                        .arg(PeriodInfo(period).name, ShownPath(paths.contextFile));
       continue;
     }
     batch.writes.append({beside, SerializeContextFile(records)});
@@ -620,7 +621,7 @@ QString StoreStartupText(const StoreStartup &startup) {
   if (!startup.rescueCopies.isEmpty()) {
     QStringList names;
     for (const QString &path : startup.rescueCopies) {
-      names << QDir::toNativeSeparators(path);
+      names << ShownPath(path);
     }
     parts << QStringLiteral("Des relevés qui n'avaient pas pu être enregistrés à la fermeture de "
                             "session ou à un changement de patient ont été copiés ici :\n") +

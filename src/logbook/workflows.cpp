@@ -1,5 +1,6 @@
 #include "logbook/workflows.h"
 
+#include "common/error_text.h"
 #include "logbook/logbook.h"
 #include "logbook/reports.h"
 #include "measurements/classification.h"
@@ -278,7 +279,7 @@ QString OutsideChangesText(const SaveOutcome &saved) {
   const auto names = [](const QStringList &paths) {
     QStringList native;
     for (const QString &path : paths) {
-      native << QDir::toNativeSeparators(path);
+      native << ShownPath(path);
     }
     return native.join(u'\n');
   };
@@ -406,11 +407,10 @@ ArchiveRun ArchiveLogbook(Logbook &book) {
   if (paths.archiveFolder.isEmpty() || !QFileInfo(paths.archiveFolder).isDir()) {
     // Never the working folder in its place: the files would leave the logbook.
     ArchiveRun run;
-    run.report =
-        QStringLiteral("Le dossier des archives « %1 » n'est pas utilisable (un fichier "
-                       "porte son nom, ou il n'a pas pu être créé) : rien n'a été "
-                       "archivé.\r\n")
-            .arg(QDir::toNativeSeparators(paths.dataFolder + QStringLiteral("Archives Arteline")));
+    run.report = QStringLiteral("Le dossier des archives « %1 » n'est pas utilisable (un fichier "
+                                "porte son nom, ou il n'a pas pu être créé) : rien n'a été "
+                                "archivé.\r\n")
+                     .arg(ShownPath(paths.dataFolder + QStringLiteral("Archives Arteline")));
     run.outcomes.fill(ArchiveOutcome::Failed);
     return run;
   }

@@ -1,5 +1,6 @@
 #include "meter/meter_import.h"
 
+#include "common/wall_clock.h"
 #include "logbook/logbook.h"
 #include "meter/blood_pressure.h"
 
@@ -66,7 +67,7 @@ std::optional<std::pair<QDate, QTime>> PlausibleMeterTime(const MeterDateTime &a
     return std::nullopt;
   }
   if (received.isValid()) {
-    const QDateTime local = received.toLocalTime();
+    const QDateTime local = ComputerWallClock(received);
     const QDateTime reception(local.date(), local.time(), Qt::UTC);
     if (QDateTime(date, time, Qt::UTC) > reception.addSecs(kMeterClockLeadSeconds)) {
       return std::nullopt;
@@ -133,7 +134,7 @@ MeterReading ReadMeterRecord(QByteArrayView value, const QDateTime &received) {
       reading.reason = QStringLiteral("date et heure illisibles");
       return reading;
     }
-    const QDateTime local = received.toLocalTime();
+    const QDateTime local = ComputerWallClock(received);
     when = std::pair{local.date(), local.time()};
     notes << MeterClockNotUsedNote();
   }

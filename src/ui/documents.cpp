@@ -1,5 +1,6 @@
 #include "ui/documents.h"
 
+#include "common/error_text.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 
@@ -49,7 +50,7 @@ void OpenHelpFile(QWidget *owner) {
     // missing would send the user looking for a file that exists.
     dialogs().error(owner, QStringLiteral("ERREUR"),
                     QStringLiteral("Aucun navigateur n'est installé pour ouvrir l'aide.") +
-                        QStringLiteral("\n\n") + QDir::toNativeSeparators(pages));
+                        QStringLiteral("\n\n") + ShownPath(pages));
     return;
   }
   if (!shell().openDocument(pages)) {
@@ -134,11 +135,11 @@ void ShowWrittenFiles(QWidget *owner, const QString &title, const QStringList &p
     }
   }
   const QString folder = QFileInfo(paths.first()).absolutePath();
-  const QString shownFolder = QDir::toNativeSeparators(folder);
+  const QString shownFolder = ShownPath(folder);
   QString text;
   if (paths.size() == 1) {
     text = QStringLiteral("Le fichier a été enregistré :\n%1")
-               .arg(QDir::toNativeSeparators(QFileInfo(paths.first()).absoluteFilePath()));
+               .arg(ShownPath(QFileInfo(paths.first()).absoluteFilePath()));
   } else {
     QStringList names;
     for (const QString &path : paths) {

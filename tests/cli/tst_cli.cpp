@@ -328,7 +328,9 @@ private slots:
       QVERIFY(!QFileInfo::exists(home_->path() + QStringLiteral("nowhere")));
       return;
     }
-    QVERIFY2(r.out.split(u'\n').contains(place(out)), qPrintable(r.out));
+    QVERIFY2(r.out.split(u'\n').contains(
+                 QString(out).replace(QStringLiteral("@f"), QDir::toNativeSeparators(pdf))),
+             qPrintable(r.out));
     QVERIFY(test::ReadFile(pdf).startsWith("%PDF-"));
   }
 
@@ -431,7 +433,7 @@ private slots:
     const QString file = home_->path() + QStringLiteral("export.out");
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
-    out.replace(u'#', file);
+    out.replace(u'#', QDir::toNativeSeparators(file)); // a path shown
     const Run r = run(args);
     QCOMPARE(r.code, code);
     QCOMPARE(r.out, out);
@@ -452,13 +454,14 @@ private slots:
   // of the profile, "~" the profile, "%" a device.
   void outputsRefused_data() {
     QTest::addColumn<QString>("make"); // "link" (to `to`; a folder made first when `to`
-                                       // ends in "/"), "fifo", "folder" or ""
+                                       // ends in "/"), "hard link", "fifo", "folder" or ""
     QTest::addColumn<QString>("made"); // where
     QTest::addColumn<QString>("to");
     QTest::addColumn<QString>("output"); // the file named
     QTest::addColumn<QString>("watched");
     QTest::addColumn<QString>("dossier");
-    QTest::addColumn<QString>("reason"); // the end of the sentence; "": written
+    QTest::addColumn<QString>("reason"); // the end of the sentence; "": written; "!…":
+                                         // refused by the writer (by file identity)
     const auto row = [](const char *name, const char *make, const char *made, const char *to,
                         const char *output, const char *watched, const char *reason,
                         const char *dossier = "@") {
@@ -492,6 +495,10 @@ private slots:
 #endif
     row("link to an ordinary file elsewhere", "link", "~lien.txt", "~ailleurs.txt", "~lien.txt",
         "~ailleurs.txt", link);
+    row("hard link to a measurement file", "hard link", "~dur.txt", matin, "~dur.txt", matin,
+        "!ce fichier fait partie des données de Tensiolog.");
+    row("hard link to the patient file", "hard link", "~dur.ini", users, "~dur.ini", users,
+        "!ce fichier fait partie des données de Tensiolog.");
     row("ordinary file elsewhere: written", "", "", "", "~ailleurs.txt", "~ailleurs.txt", "");
   }
   void outputsRefused() {
@@ -520,12 +527,16 @@ private slots:
       }
       return path.startsWith(u'~') ? home_->path() + path.mid(1) : path;
     };
+    // A symbolic link before the files are written (through it, for a
+    // folder), a hard link to a file once it is there.
     if (make == u"link") {
       QDir().rmdir(place(made));
       if (to.endsWith(u'/')) {
         QVERIFY(QDir().mkpath(place(to)));
       }
-      QVERIFY(QFile::link(place(to), place(made)));
+      if (const QString why = test::MakeLink(place(to), place(made)); !why.isEmpty()) {
+        QSKIP(qPrintable(why));
+      }
     } else if (make == u"folder") {
       QVERIFY(QDir().mkpath(place(made)));
     }
@@ -538,6 +549,12 @@ private slots:
     QVERIFY(test::WriteFile(folder_ + "ARTL_Prefs.ini", "\xEF\xBB\xBF\r\nDarkmode = 1\r\n"));
     QVERIFY(test::WriteFile(folder_ + "Archives Arteline/ARTL_Matin_Anne_1.txt", "0\r\n"));
     QVERIFY(test::WriteFile(home_->path() + "ailleurs.txt", "autre\r\n"));
+    if (make == u"hard link") {
+      if (const QString why = test::MakeLink(place(to), place(made), test::LinkKind::Hard);
+          !why.isEmpty()) {
+        QSKIP(qPrintable(why));
+      }
+    }
     const QFileInfo before(place(watched));
     const QByteArray bytes = before.isFile() ? test::ReadFile(before.filePath()) : QByteArray();
     const QString path = place(output);
@@ -555,8 +572,11 @@ private slots:
       }
       QCOMPARE(r.code, 2);
       QCOMPARE(r.out, QString());
-      QCOMPARE(r.err, QStringLiteral("L'option %1 ne peut pas écrire sur %2 : %3\n")
-                          .arg(option, QDir::toNativeSeparators(path), reason));
+      QCOMPARE(r.err, reason.startsWith(u'!')
+                          ? QStringLiteral("Écriture impossible : %1 : %2\n")
+                                .arg(QDir::toNativeSeparators(path), reason.mid(1))
+                          : QStringLiteral("L'option %1 ne peut pas écrire sur %2 : %3\n")
+                                .arg(option, QDir::toNativeSeparators(path), reason));
       const QFileInfo after(before.filePath());
       QCOMPARE(after.exists(), before.exists());
       QCOMPARE(after.isFile(), before.isFile());
@@ -950,7 +970,7 @@ private slots:
         << "" << marcFile << false << marcProfile;
     QTest::newRow("Apple Health export without blood pressure")
         << marc << apple(pulse) << none << false << 2 << ""
-        << "Lecture impossible : § : aucune mesure de tension dans ce fichier Apple Santé.\n"
+        << "Lecture impossible : # : aucune mesure de tension dans ce fichier Apple Santé.\n"
         << none << false << none;
     QTest::newRow("file missing") << marc << none << none << false << 2 << ""
                                   << "*Lecture impossible : " << none << false << none;
@@ -1047,8 +1067,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@/"), folder_);
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
-    err.replace(u'#', file);
-    err.replace(u'§', QDir::toNativeSeparators(file)); // a file the reading names
+    err.replace(u'#', QDir::toNativeSeparators(file)); // a path shown
     const Run r = run(args);
     QCOMPARE(r.code, code);
     QCOMPARE(r.out, out);

@@ -503,7 +503,10 @@ private slots:
       QSKIP("no FIFO on this system");
 #endif
     } else if (state == u"dangling link") {
-      QVERIFY(QFile::link(home_->path() + QStringLiteral("absent.txt"), matin));
+      if (const QString why = MakeLink(home_->path() + QStringLiteral("absent.txt"), matin);
+          !why.isEmpty()) {
+        QSKIP(qPrintable(why));
+      }
     } else {
       QVERIFY(WriteFile(matin, "[junk]\r\n"));
     }

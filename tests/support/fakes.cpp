@@ -8,6 +8,17 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <cstdlib>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <string>
+#include <windows.h>
+#include <winioctl.h>
+#endif
 
 namespace tl::test {
 
@@ -193,6 +204,110 @@ QString SnapshotFolder() {
   }
   QDir().mkpath(dir);
   return dir + u'/';
+}
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+std::wstring NativePath(const QString &path) {
+  return QDir::toNativeSeparators(QDir::cleanPath(path)).toStdWString();
+}
+
+bool IsReparsePoint(const QString &path) {
+  const DWORD attributes = ::GetFileAttributesW(NativePath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A junction: an empty folder given a mount-point reparse point.
+bool MakeJunction(const QString &target, const QString &link) {
+  const std::wstring name = NativePath(link);
+  if (!::CreateDirectoryW(name.c_str(), nullptr)) {
+    return false;
+  }
+  const std::wstring printed = NativePath(QFileInfo(target).absoluteFilePath());
+  const std::wstring substitute = L"\\??\\" + printed;
+  struct Header {
+    DWORD tag;
+    WORD length, reserved;
+    WORD substituteOffset, substituteLength, printOffset, printLength;
+  };
+  const WORD substituteBytes = WORD(substitute.size() * sizeof(wchar_t));
+  const WORD printBytes = WORD(printed.size() * sizeof(wchar_t));
+  std::string buffer(sizeof(Header) + substituteBytes + printBytes + 2 * sizeof(wchar_t), '\0');
+  Header header{IO_REPARSE_TAG_MOUNT_POINT,
+                WORD(buffer.size() - 8),
+                0,
+                0,
+                substituteBytes,
+                WORD(substituteBytes + sizeof(wchar_t)),
+                printBytes};
+  std::memcpy(buffer.data(), &header, sizeof header);
+  std::memcpy(buffer.data() + sizeof header, substitute.data(), substituteBytes);
+  std::memcpy(buffer.data() + sizeof header + substituteBytes + sizeof(wchar_t), printed.data(),
+              printBytes);
+  const HANDLE folder =
+      ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  DWORD returned = 0;
+  const bool made = folder != INVALID_HANDLE_VALUE &&
+                    ::DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                      DWORD(buffer.size()), nullptr, 0, &returned, nullptr);
+  if (folder != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(folder);
+  }
+  if (!made || !IsReparsePoint(link)) {
+    ::RemoveDirectoryW(name.c_str());
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+#endif
+
+QString MakeLink(const QString &target, const QString &link, LinkKind kind) {
+#if defined(Q_OS_UNIX)
+  const QByteArray from = QFile::encodeName(QDir::cleanPath(target));
+  const QByteArray to = QFile::encodeName(QDir::cleanPath(link));
+  const int made = kind == LinkKind::Hard ? ::link(from.constData(), to.constData())
+                                          : ::symlink(from.constData(), to.constData());
+  return made == 0 ? QString()
+                   : QStringLiteral("no link could be made here: ") +
+                         QString::fromLocal8Bit(std::strerror(errno));
+#elif defined(Q_OS_WIN)
+  if (kind == LinkKind::Hard) {
+    return ::CreateHardLinkW(NativePath(link).c_str(), NativePath(target).c_str(), nullptr)
+               ? QString()
+               : QStringLiteral("this system makes no hard link here (error %1)")
+                     .arg(::GetLastError());
+  }
+#ifndef SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+#define SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE 0x2
+#endif
+  const bool folder = QFileInfo(target).isDir();
+  const DWORD flags =
+      SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE | (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
+  // Wine reports a symbolic link made and makes none: what stands there tells.
+  if (::CreateSymbolicLinkW(NativePath(link).c_str(), NativePath(target).c_str(), flags) &&
+      IsReparsePoint(link)) {
+    return {};
+  }
+  if (folder && MakeJunction(target, link)) {
+    return {};
+  }
+  return folder ? QStringLiteral("this system makes neither a symbolic link nor a junction here "
+                                 "(symbolic links need developer mode or the privilege to make "
+                                 "them; Wine makes neither)")
+                : QStringLiteral("this system makes no symbolic link here (it needs developer "
+                                 "mode or the privilege to make them; Wine makes none)");
+#else
+  Q_UNUSED(target);
+  Q_UNUSED(link);
+  Q_UNUSED(kind);
+  return QStringLiteral("no links on this system");
+#endif
 }
 
 bool DenyReading(const QString &path) {

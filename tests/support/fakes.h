@@ -143,6 +143,16 @@ bool IsProfileFolder(const QString &folder);
 // read it all the same (root can), so that the test has nothing to check.
 bool DenyReading(const QString &path);
 
+// The links a test makes where the system has them.
+enum class LinkKind {
+  Symbolic, // a symbolic link; on Windows to a folder, else a junction there
+  Hard,     // a second name of the same file
+};
+// Makes `link` a link of `kind` to `target` (which need not exist for a
+// symbolic link). Empty when made; else why this system cannot make it here,
+// for QSKIP.
+QString MakeLink(const QString &target, const QString &link, LinkKind kind = LinkKind::Symbolic);
+
 // Writes `bytes` to `path`, creating parent folders.
 bool WriteFile(const QString &path, QByteArrayView bytes);
 QByteArray ReadFile(const QString &path);
