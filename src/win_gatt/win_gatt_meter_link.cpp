@@ -63,6 +63,18 @@ HRESULT Characteristics(const GattApi &api, HANDLE h,
   return hr;
 }
 
+HRESULT Descriptors(const GattApi &api, HANDLE h, BTH_LE_GATT_CHARACTERISTIC *c,
+                    std::vector<BTH_LE_GATT_DESCRIPTOR> *list) {
+  USHORT count = 0;
+  HRESULT hr = api.getDescriptors(h, c, 0, nullptr, &count, BLUETOOTH_GATT_FLAG_NONE);
+  if (hr != HRESULT_FROM_WIN32(ERROR_MORE_DATA))
+    return FAILED(hr) ? hr : S_OK;
+  list->resize(count);
+  hr = api.getDescriptors(h, c, count, list->data(), &count, BLUETOOTH_GATT_FLAG_NONE);
+  list->resize(SUCCEEDED(hr) ? count : 0);
+  return hr;
+}
+
 const BTH_LE_GATT_CHARACTERISTIC *Find(const std::vector<BTH_LE_GATT_CHARACTERISTIC> &list,
                                        USHORT uuid) {
   for (const BTH_LE_GATT_CHARACTERISTIC &c : list) {
@@ -276,24 +288,20 @@ void WinGattMeterLink::Run::collect(const GattApi &api, GattDevices &devices,
     return;
 
   // Registered before the indications are on, so that none is missed.
-  std::vector<BTH_LE_GATT_DESCRIPTOR> descriptors(8);
-  USHORT count = 0;
   BTH_LE_GATT_CHARACTERISTIC m = *measurement;
-  HRESULT hr = api.getDescriptors(h, &m, USHORT(descriptors.size()), descriptors.data(), &count,
-                                  BLUETOOTH_GATT_FLAG_NONE);
-  if (FAILED(hr))
+  std::vector<BTH_LE_GATT_DESCRIPTOR> descriptors;
+  if (const HRESULT hr = Descriptors(api, h, &m, &descriptors); FAILED(hr))
     return fail(Failure(hr, Lost()));
-  const auto cccd =
-      std::find_if(descriptors.begin(), descriptors.begin() + count, [](const auto &d) {
-        return d.DescriptorType == ClientCharacteristicConfiguration;
-      });
-  if (cccd == descriptors.begin() + count)
+  const auto cccd = std::find_if(descriptors.begin(), descriptors.end(), [](const auto &d) {
+    return d.DescriptorType == ClientCharacteristicConfiguration;
+  });
+  if (cccd == descriptors.end())
     return fail(NotAMeter());
   BLUETOOTH_GATT_VALUE_CHANGED_EVENT_REGISTRATION registration = {};
   registration.NumCharacteristics = 1;
   registration.Characteristics[0] = m;
-  hr = api.registerEvent(h, CharacteristicValueChangedEvent, &registration, &Run::OnValueChanged,
-                         this, &event, BLUETOOTH_GATT_FLAG_NONE);
+  HRESULT hr = api.registerEvent(h, CharacteristicValueChangedEvent, &registration,
+                                 &Run::OnValueChanged, this, &event, BLUETOOTH_GATT_FLAG_NONE);
   if (FAILED(hr)) {
     event = nullptr;
     return fail(Failure(hr, Lost()));
