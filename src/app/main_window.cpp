@@ -997,7 +997,7 @@ void MainWindow::buildMenus() {
   addItem(archive, ToInt(ControlId::MenuImportCsv),
           QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"), SystemIcon(269));
   archive->addSeparator();
-#ifdef TENSIOLOG_HAS_BLUETOOTH
+#ifdef TENSIOLOG_HAS_METER_LINK
   addItem(archive, ToInt(ControlId::MenuReadMeter),
           QStringLiteral("Lire le tensiomètre (Bluetooth)... (Ctrl+B)"), SystemIcon(269));
   archive->addSeparator();
@@ -1026,7 +1026,7 @@ void MainWindow::buildShortcuts() {
       {Qt::Key_E, ShortcutId::ExportCsv},
       {Qt::Key_L, ShortcutId::ImportCsv},
       {Qt::Key_M, ShortcutId::MeasureNow},
-#ifdef TENSIOLOG_HAS_BLUETOOTH
+#ifdef TENSIOLOG_HAS_METER_LINK
       {Qt::Key_B, ShortcutId::ReadMeter},
 #endif
   };

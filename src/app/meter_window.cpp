@@ -14,6 +14,8 @@
 
 #ifdef TENSIOLOG_HAS_BLUETOOTH
 #include "bluetooth/bluetooth_meter_link.h"
+#elif defined(TENSIOLOG_HAS_WIN_GATT)
+#include "win_gatt/win_gatt_meter_link.h"
 #endif
 
 #include <QComboBox>
@@ -67,6 +69,8 @@ std::unique_ptr<MeterLink> MakeMeterLink() {
   }
 #ifdef TENSIOLOG_HAS_BLUETOOTH
   return std::make_unique<BluetoothMeterLink>();
+#elif defined(TENSIOLOG_HAS_WIN_GATT)
+  return std::make_unique<WinGattMeterLink>();
 #else
   return nullptr;
 #endif

@@ -21,52 +21,7 @@ const QBluetoothUuid kFeature(QBluetoothUuid::CharacteristicType::BloodPressureF
 const QBluetoothUuid kCurrentTime(QBluetoothUuid::CharacteristicType::CurrentTime);
 const QBluetoothUuid kDateTime(QBluetoothUuid::CharacteristicType::DateTime);
 
-// Why a reading failed: no file is concerned, the reason alone.
-FileError Failed(const char *reason) { return FileError{QString(), QString::fromUtf8(reason)}; }
-FileError PoweredOff() {
-  return Failed("le Bluetooth est désactivé : activez-le puis recommencez");
-}
-FileError NoAdapter() {
-  return Failed("aucun adaptateur Bluetooth n'a été trouvé sur cet ordinateur");
-}
-FileError Pair() {
-  return Failed("appairez le tensiomètre dans les paramètres Bluetooth du système");
-}
-FileError NoReading() { return Failed("aucune mesure n'a été reçue du tensiomètre"); }
-FileError Lost() { return Failed("la connexion avec le tensiomètre a été perdue"); }
-FileError NoMeter() {
-  return Failed("aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez");
-}
-FileError NotAMeter() {
-  return Failed("cet appareil n'offre pas le service de tension artérielle Bluetooth");
-}
-FileError ConnectFailed() {
-  return Failed(
-      "la connexion au tensiomètre a échoué : rapprochez-le de l'ordinateur puis recommencez");
-}
-FileError SearchFailed() { return Failed("la recherche des appareils Bluetooth a échoué"); }
-
-// The 7-byte Date Time value (year little-endian, month, day, hours,
-// minutes, seconds) of a local time.
-QByteArray DateTimeValue(const QDateTime &t) {
-  const QDate d = t.date();
-  const QTime h = t.time();
-  QByteArray v;
-  v.append(char(d.year() & 0xFF)).append(char(d.year() >> 8));
-  v.append(char(d.month())).append(char(d.day()));
-  v.append(char(h.hour())).append(char(h.minute())).append(char(h.second()));
-  return v;
-}
-
-// Current Time: Date Time, day of week (1 Monday .. 7 Sunday), fractions of
-// 1/256 s, adjust reason (bit 0: manual time update).
-QByteArray CurrentTimeValue(const QDateTime &t) {
-  QByteArray v = DateTimeValue(t);
-  v.append(char(t.date().dayOfWeek()));
-  v.append(char(t.time().msec() * 256 / 1000));
-  v.append(char(0x01));
-  return v;
-}
+using namespace meter_failure;
 
 bool Writable(const QLowEnergyCharacteristic &c) {
   return c.isValid() && (c.properties() & (QLowEnergyCharacteristic::Write |
@@ -291,11 +246,11 @@ void BluetoothMeterLink::setClock() {
   if (time_ && Writable(time_->characteristic(kCurrentTime))) {
     service = time_;
     clock = time_->characteristic(kCurrentTime);
-    value = CurrentTimeValue(now);
+    value = MeterCurrentTimeValue(now);
   } else if (Writable(pressure_->characteristic(kDateTime))) {
     service = pressure_;
     clock = pressure_->characteristic(kDateTime);
-    value = DateTimeValue(now);
+    value = MeterDateTimeValue(now);
   }
   if (!service) {
     enableIndications();

@@ -21,6 +21,8 @@
 
 #ifdef TENSIOLOG_HAS_BLUETOOTH
 #include "bluetooth/bluetooth_meter_link.h"
+#elif defined(TENSIOLOG_HAS_WIN_GATT)
+#include "win_gatt/win_gatt_meter_link.h"
 #endif
 
 namespace tl {
@@ -99,8 +101,12 @@ QString MeterRecordLine(const MeterIndication &indication) {
 // until the link finishes; `*name` is the name it gave when found, else its
 // address. Returns the error sentence, empty on success.
 FileError ReadMeter(const QString &address, QList<MeterIndication> *records, QString *name) {
+#ifdef TENSIOLOG_HAS_METER_LINK
 #ifdef TENSIOLOG_HAS_BLUETOOTH
   BluetoothMeterLink link;
+#else
+  WinGattMeterLink link;
+#endif
   QEventLoop loop;
   FileError error;
   bool reading = !address.isEmpty();
@@ -146,7 +152,7 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
           ParseCommand(args, Definition(request), request.target, out, err)) {
     return *stop;
   }
-#ifndef TENSIOLOG_HAS_BLUETOOTH
+#ifndef TENSIOLOG_HAS_METER_LINK
   return Refuse({ErrorSentence(QString(), ReadMeter({}, nullptr, nullptr))}, err);
 #endif
   // Taken before the meter is read: a meter sends its records once.

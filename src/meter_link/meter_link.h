@@ -12,6 +12,27 @@ namespace tl {
 // Why a build without a Bluetooth backend cannot read a meter.
 FileError NoBluetoothFailure();
 
+// Why a reading failed, in the same words whichever link reads the meter (no
+// file is concerned: the reason alone).
+namespace meter_failure {
+FileError PoweredOff();
+FileError NoAdapter();
+FileError Pair();
+FileError NoReading();
+FileError Lost();
+FileError NoMeter();
+FileError NotAMeter();
+FileError ConnectFailed();
+FileError SearchFailed();
+} // namespace meter_failure
+
+// The 7-byte Date Time value (0x2A08: year little-endian, month, day, hours,
+// minutes, seconds) of a local time.
+QByteArray MeterDateTimeValue(const QDateTime &t);
+// Current Time (0x2A2B): Date Time, day of week (1 Monday .. 7 Sunday),
+// fractions of 1/256 s, adjust reason (bit 0: manual time update).
+QByteArray MeterCurrentTimeValue(const QDateTime &t);
+
 // How long a meter link waits. The defaults are the ones people get; tests
 // shorten them.
 struct MeterLinkTimings {

@@ -324,7 +324,7 @@ private slots:
     QTest::newRow("Ctrl+R") << int(Qt::Key_R) << ToInt(ShortcutId::Series);
     QTest::newRow("Ctrl+E") << int(Qt::Key_E) << ToInt(ShortcutId::ExportCsv);
     QTest::newRow("Ctrl+L") << int(Qt::Key_L) << ToInt(ShortcutId::ImportCsv);
-#ifdef TENSIOLOG_HAS_BLUETOOTH
+#ifdef TENSIOLOG_HAS_METER_LINK
     QTest::newRow("Ctrl+B") << int(Qt::Key_B) << ToInt(ShortcutId::ReadMeter);
 #endif
   }
@@ -1389,7 +1389,7 @@ private slots:
                         QStringLiteral("-"),
                         QStringLiteral("Importer des relevés (CSV)... (Ctrl+L)"),
                         QStringLiteral("-")};
-#ifdef TENSIOLOG_HAS_BLUETOOTH
+#ifdef TENSIOLOG_HAS_METER_LINK
     archive << QStringLiteral("Lire le tensiomètre (Bluetooth)... (Ctrl+B)") << QStringLiteral("-");
 #endif
     QCOMPARE(texts(main.menu(ControlId::ArchiveMenu)), archive);

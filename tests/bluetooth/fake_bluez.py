@@ -7,6 +7,8 @@ GattCharacteristic1, GattDescriptor1), playing one blood-pressure meter.
     fake_bluez.py BUS_ADDRESS SCENARIO_JSON LOG_FILE
 
 The scenario (JSON object, every key optional):
+  meter        the name of a scenario of meters.json (beside this script),
+               which the object's other keys amend
   adapter      false: no adapter at all
   powered      false: the adapter is off
   known        true: the meter is already known (bonded) before any discovery
@@ -32,6 +34,7 @@ meter: connect, write (uuid, hex value), start_notify.
 
 import asyncio
 import json
+import os
 import sys
 
 from dbus_next import Message, MessageType, Variant
@@ -360,8 +363,21 @@ class Fake:
             self.later(10, self.remove_meter)
 
 
+def load_scenario(text):
+    """The scenario: a meter of meters.json, the scenarios this fake shares
+    with the Windows one, amended by the other keys given."""
+    given = json.loads(text)
+    if "meter" not in given:
+        return given
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "meters.json"),
+              encoding="utf-8") as f:
+        scenario = dict(json.load(f)[given.pop("meter")])
+    scenario.update(given)
+    return scenario
+
+
 async def main():
-    address, scenario, log_path = sys.argv[1], json.loads(sys.argv[2]), sys.argv[3]
+    address, scenario, log_path = sys.argv[1], load_scenario(sys.argv[2]), sys.argv[3]
     bus = await MessageBus(bus_address=address).connect()
     with open(log_path, "a", encoding="utf-8") as log:
         fake = Fake(bus, scenario, log)

@@ -4,7 +4,6 @@
 #include "bluetooth/bluetooth_meter_link.h"
 
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -14,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "meters.h"
 #include "private_bus.h"
 
 using namespace tl;
@@ -21,22 +21,6 @@ using namespace tl;
 namespace {
 
 const QString kMeter = QStringLiteral("A4:C1:38:00:00:01");
-
-// One 0x2A35 value: pressures and pulse in whole mmHg (exponent 0), a time
-// stamp, flags 0x06 (time stamp, pulse).
-QString Record(int sys, int dia, int map, int year, int month, int day, int hour, int minute,
-               int pulse) {
-  QByteArray v;
-  auto u16 = [&v](int x) { v.append(char(x & 0xFF)).append(char((x >> 8) & 0xFF)); };
-  v.append(char(0x06));
-  u16(sys);
-  u16(dia);
-  u16(map);
-  u16(year);
-  v.append(char(month)).append(char(day)).append(char(hour)).append(char(minute)).append(char(0));
-  u16(pulse);
-  return QString::fromLatin1(v.toHex());
-}
 
 } // namespace
 
@@ -60,88 +44,61 @@ void TestBluetooth::initTestCase() {
 }
 
 void TestBluetooth::read_data() {
-  QTest::addColumn<QJsonObject>("scenario");
+  QTest::addColumn<QString>("meter");   // in meters.json
   QTest::addColumn<QString>("address"); // "" searches and reads the first meter found
   QTest::addColumn<QStringList>("found");
   QTest::addColumn<QString>("feature");
-  QTest::addColumn<QStringList>("records");
+  QTest::addColumn<int>("received");       // how many of its records arrive (-1: all)
   QTest::addColumn<QString>("clockWrite"); // uuid and length of the clock value written
   QTest::addColumn<bool>("ok");
   QTest::addColumn<QString>("error");
 
-  const QString meterFound = QStringLiteral("BPM Fake ") + kMeter;
+  const QStringList found = {QStringLiteral("BPM Fake ") + kMeter};
   const QString pair =
       QStringLiteral("appairez le tensiomètre dans les paramètres Bluetooth du système");
-  const auto records = [](const QStringList &list) { return QJsonArray::fromStringList(list); };
 
-  // mmHg with irregular pulse (flags: time stamp, pulse, status), a NaN mean
-  // pressure, then kPa with exponent -1 (17.1 / 10.9 / 13.0 kPa).
-  const QStringList three = {QStringLiteral("16800052006100ea070c09071e0047000400"),
-                             QStringLiteral("0687005500ff07ea070c090800004800"),
-                             QStringLiteral("05abf06df082f04200")};
+  // mmHg with irregular pulse, a NaN mean pressure, then kPa; another device.
   QTest::newRow("three records, another device ignored")
-      << QJsonObject{{"feature", "0700"},
-                     {"records", records(three)},
-                     {"others", QJsonArray{QJsonObject{{"address", "11:22:33:44:55:66"},
-                                                       {"name", "Casque"},
-                                                       {"advertised", QJsonArray{"110b"}}}}}}
-      << "" << QStringList{meterFound} << "0700" << three << "2a2b:10" << true << "";
-
-  QStringList sixty;
-  for (int i = 0; i < 60; ++i)
-    sixty << Record(110 + i, 70 + i % 20, 85 + i % 20, 2026, 11, 1 + i / 4, 7 + i % 4, i, 60 + i);
+      << "three"
+      << "" << found << "0700" << -1 << "2a2b:10" << true << "";
   QTest::newRow("burst of 60 from a remembered meter")
-      << QJsonObject{{"known", true},
-                     {"feature", "0000"},
-                     {"records", records(sixty)},
-                     {"interval_ms", 0}}
-      << kMeter << QStringList{} << "0000" << sixty << "2a2b:10" << true << "";
-
-  const QStringList reset = {Record(131, 84, 100, 2000, 1, 1, 0, 3, 66)};
+      << "burst" << kMeter << QStringList{} << "0000" << -1 << "2a2b:10" << true << "";
   QTest::newRow("meter clock reset to 2000")
-      << QJsonObject{{"records", records(reset)}} << "" << QStringList{meterFound} << "0000"
-      << reset << "2a2b:10" << true << "";
-
-  QTest::newRow("adapter off") << QJsonObject{{"powered", false}} << "" << QStringList{} << ""
-                               << QStringList{} << "" << false
+      << "clock_reset"
+      << "" << found << "0000" << -1 << "2a2b:10" << true << "";
+  QTest::newRow("adapter off") << "off"
+                               << "" << QStringList{} << "" << 0 << "" << false
                                << "le Bluetooth est désactivé : activez-le puis recommencez";
-  QTest::newRow("no adapter") << QJsonObject{{"adapter", false}} << kMeter << QStringList{} << ""
-                              << QStringList{} << "" << false
+  QTest::newRow("no adapter") << "no_adapter" << kMeter << QStringList{} << "" << 0 << "" << false
                               << "aucun adaptateur Bluetooth n'a été trouvé sur cet ordinateur";
-  QTest::newRow("authentication failure")
-      << QJsonObject{{"paired", false}, {"connect", "auth-failed"}} << "" << QStringList{meterFound}
-      << "" << QStringList{} << "" << false << pair;
-  QTest::newRow("bond forgotten by the meter")
-      << QJsonObject{{"encrypted", true}} << "" << QStringList{meterFound} << "" << QStringList{}
-      << "" << false << pair;
-  QTest::newRow("silent meter") << QJsonObject{{"end", "silent"}} << "" << QStringList{meterFound}
-                                << "0000" << QStringList{} << "2a2b:10" << false
+  QTest::newRow("authentication failure") << "auth_failed"
+                                          << "" << found << "" << 0 << "" << false << pair;
+  QTest::newRow("bond forgotten by the meter") << "bond_forgotten"
+                                               << "" << found << "" << 0 << "" << false << pair;
+  QTest::newRow("silent meter") << "silent"
+                                << "" << found << "0000" << 0 << "2a2b:10" << false
                                 << "aucune mesure n'a été reçue du tensiomètre";
-
-  const QStringList five = sixty.mid(0, 5);
   QTest::newRow("link dropped after two of five")
-      << QJsonObject{{"records", records(five)}, {"end", "drop"}, {"drop_after", 2}} << ""
-      << QStringList{meterFound} << "0000" << five.mid(0, 2) << "2a2b:10" << false
+      << "drop"
+      << "" << found << "0000" << 2 << "2a2b:10" << false
       << "la connexion avec le tensiomètre a été perdue";
   QTest::newRow("no 0x1810 advertised")
-      << QJsonObject{{"advertised", QJsonArray{"180f"}}} << "" << QStringList{} << ""
-      << QStringList{} << "" << false
+      << "not_a_meter"
+      << "" << QStringList{} << "" << 0 << "" << false
       << "aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez";
   QTest::newRow("no 0x1810 in a remembered device")
-      << QJsonObject{{"known", true}, {"bps", false}, {"advertised", QJsonArray{}}} << kMeter
-      << QStringList{} << "" << QStringList{} << "" << false
+      << "remembered_not_a_meter" << kMeter << QStringList{} << "" << 0 << "" << false
       << "cet appareil n'offre pas le service de tension artérielle Bluetooth";
-  QTest::newRow("clock that cannot be written")
-      << QJsonObject{{"clock", "refused"}, {"records", records(reset)}} << ""
-      << QStringList{meterFound} << "0000" << reset << "" << true << "";
+  QTest::newRow("clock that cannot be written") << "clock_refused"
+                                                << "" << found << "0000" << -1 << "" << true << "";
 }
 
 void TestBluetooth::read() {
-  QFETCH(QJsonObject, scenario);
+  QFETCH(QString, meter);
   QFETCH(QString, address);
   QFETCH(QStringList, found);
   QFETCH(QString, feature);
-  QFETCH(QStringList, records);
+  QFETCH(int, received);
   QFETCH(QString, clockWrite);
   QFETCH(bool, ok);
   QFETCH(QString, error);
@@ -149,7 +106,7 @@ void TestBluetooth::read() {
   const QString log = bus_.file(QString::fromLatin1(QTest::currentDataTag()) + ".log");
   QProcess fake;
   const auto endFake = qScopeGuard([&fake] { test::End(fake); });
-  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), scenario, log));
+  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), {{"meter", meter}}, log));
 
   BluetoothMeterLink link;
   link.setTimings({.searchMs = 1500, .idleMs = 1000, .totalMs = 8000});
@@ -178,7 +135,7 @@ void TestBluetooth::read() {
   QCOMPARE(finished.at(0).at(0).toBool(), ok);
   QCOMPARE(seen, found);
   QCOMPARE(features, feature.isEmpty() ? QStringList{} : QStringList{feature});
-  QCOMPARE(values, records);
+  QCOMPARE(values, test::MeterRecords(meter, received));
   for (const QDateTime &t : times)
     QVERIFY(t.isValid());
 

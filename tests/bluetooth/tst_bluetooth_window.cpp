@@ -16,7 +16,6 @@
 #include "logbook/workflows.h"
 #include "ui/assets/assets.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QListWidget>
@@ -58,10 +57,7 @@ private slots:
   void readFromTheMenu() {
     QFETCH(bool, remembered);
     // mmHg with irregular pulse, a NaN mean pressure, then kPa (exponent -1).
-    const QJsonArray three{QStringLiteral("16800052006100ea070c09071e0047000400"),
-                           QStringLiteral("0687005500ff07ea070c090800004800"),
-                           QStringLiteral("05abf06df082f04200")};
-    const QJsonObject scenario{{"known", remembered}, {"records", three}};
+    const QJsonObject scenario{{"meter", "three"}, {"known", remembered}};
     QProcess fake;
     const auto endFake = qScopeGuard([&fake] { End(fake); });
     QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), scenario,
