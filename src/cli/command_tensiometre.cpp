@@ -163,12 +163,18 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
   }
   Logbook &book = opened.book;
 
+  // What a trial received before comes first: the meter does not send it
+  // again. Its file is read before the meter too, so that a file that
+  // cannot be read is refused while the meter still holds its records.
+  const QString kept = PendingMeterRecordsPath(book.paths().dataFolder, book.patient());
+  FileError keptError;
+  WithPendingMeterRecords(kept, {}, &keptError);
+  if (keptError) {
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), keptError)}, err);
+  }
   QList<MeterIndication> received;
   QString meterName;
   const FileError meterError = ReadMeter(request.meter, &received, &meterName);
-  // What a trial received before comes first: the meter does not send it again.
-  const QString kept = PendingMeterRecordsPath(book.paths().dataFolder, book.patient());
-  FileError keptError;
   const QList<MeterIndication> records = WithPendingMeterRecords(kept, received, &keptError);
   if (keptError) {
     return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), keptError)}, err);

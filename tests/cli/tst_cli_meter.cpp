@@ -51,6 +51,7 @@ private slots:
   void tensiometre_data();
   void tensiometre();
   void trialThenReading();
+  void unreadableKeptFileLeavesTheMeterAlone();
 
 private:
   test::TestBus bus_;
@@ -178,6 +179,30 @@ void TestCliMeter::trialThenReading() {
   QFile notes(data + QStringLiteral("ARTL_Notes_Anne.txt"));
   QVERIFY(notes.open(QIODevice::ReadOnly));
   QVERIFY(notes.readAll().contains("pouls irrégulier"));
+}
+
+// A kept file that cannot be read is refused before the meter is reached:
+// the meter sends its records once, and they would be lost with the refusal.
+void TestCliMeter::unreadableKeptFileLeavesTheMeterAlone() {
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  const QString data = folder.path() + u'/';
+  QVERIFY(QDir().mkpath(data + QStringLiteral("ARTL_Tensiometre_Anne.txt")));
+  const QString log = folder.filePath(QStringLiteral("fake.log"));
+  QProcess fake;
+  const auto endFake = qScopeGuard([&fake] { test::End(fake); });
+  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ),
+                         QJsonObject{{"records", QJsonArray{Record(128, 82, 5, 7, 30, 71, true)}}},
+                         log));
+  QString printed, said;
+  QTextStream outStream(&printed), errStream(&said);
+  const int exit =
+      RunCli({"tensiometre", "--patient", "Anne", "--dossier", data}, outStream, errStream);
+  errStream.flush();
+  QVERIFY(exit != 0);
+  QVERIFY2(said.startsWith(QStringLiteral("Lecture impossible")), qPrintable(said));
+  QFile events(log);
+  QVERIFY(!events.open(QIODevice::ReadOnly) || !events.readAll().contains("connect"));
 }
 
 QTEST_GUILESS_MAIN(TestCliMeter)
