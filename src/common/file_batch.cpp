@@ -44,6 +44,27 @@ QString RealTarget(const QString &path) {
 
 QString FolderOf(const QString &path) { return QFileInfo(path).absolutePath(); }
 
+// Writes `bytes` to the open `file` and puts them on the disk, then closes
+// it; a file that could not be written whole is removed, and the failure is
+// told for `shown`.
+FileError WriteDurably(QFile &file, const QByteArray &bytes, const QString &shown) {
+  bool ok = file.write(bytes) == bytes.size() && file.flush();
+#ifdef Q_OS_UNIX
+  ok = ok && ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+  ok = ok && ::FlushFileBuffers(HANDLE(::_get_osfhandle(file.handle())));
+#endif
+  if (!ok) {
+    const QString reason = file.errorString();
+    file.close();
+    file.remove();
+    return FileError{
+        shown, FrenchSystemReason(reason.isEmpty() ? QStringLiteral("disque plein") : reason)};
+  }
+  file.close();
+  return {};
+}
+
 // Writes `bytes` to a new file beside `target`, named with the program's
 // marker, and flushes it to the disk. `*temporary` gets its path.
 FileError WriteTemporary(const QString &target, const QByteArray &bytes, QString *temporary) {
@@ -96,19 +117,7 @@ FileError WriteTemporary(const QString &target, const QByteArray &bytes, QString
       return FileError{target, FrenchSystemReason(file.errorString())};
     }
     *temporary = name;
-    bool ok = file.write(bytes) == bytes.size() && file.flush();
-#ifdef Q_OS_WIN
-    ok = ok && ::FlushFileBuffers(HANDLE(::_get_osfhandle(file.handle())));
-#endif
-    if (!ok) {
-      const QString reason = file.errorString();
-      file.close();
-      file.remove();
-      return FileError{
-          target, FrenchSystemReason(reason.isEmpty() ? QStringLiteral("disque plein") : reason)};
-    }
-    file.close();
-    return {};
+    return WriteDurably(file, bytes, target);
 #endif
   }
   return FileError{target, QStringLiteral("aucun nom de fichier temporaire libre")};
@@ -264,19 +273,9 @@ FileError WriteJournal(const QString &path, const QByteArray &bytes) {
 #ifdef Q_OS_UNIX
   file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 #endif
-  bool ok = file.write(bytes) == bytes.size() && file.flush();
-#ifdef Q_OS_UNIX
-  ok = ok && ::fsync(file.handle()) == 0;
-#elif defined(Q_OS_WIN)
-  ok = ok && ::FlushFileBuffers(HANDLE(::_get_osfhandle(file.handle())));
-#endif
-  if (!ok) {
-    const QString reason = file.errorString();
-    file.close();
-    file.remove();
-    return FileError{path, FrenchSystemReason(reason)};
+  if (FileError error = WriteDurably(file, bytes, path)) {
+    return error;
   }
-  file.close();
   SyncFolder(FolderOf(path));
   return {};
 }
