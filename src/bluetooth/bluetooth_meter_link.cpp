@@ -30,17 +30,7 @@ bool Writable(const QLowEnergyCharacteristic &c) {
 
 } // namespace
 
-BluetoothMeterLink::BluetoothMeterLink(QObject *parent) : MeterLink(parent) {
-  idle_.setSingleShot(true);
-  total_.setSingleShot(true);
-  connect(&idle_, &QTimer::timeout, this, [this] { endTransfer(); });
-  connect(&total_, &QTimer::timeout, this, [this] {
-    if (step_ == Step::Collecting)
-      endTransfer();
-    else
-      finish(false, ConnectFailed());
-  });
-}
+BluetoothMeterLink::BluetoothMeterLink(QObject *parent) : MeterLink(parent) {}
 
 BluetoothMeterLink::~BluetoothMeterLink() { release(); }
 
@@ -340,20 +330,6 @@ void BluetoothMeterLink::onDisconnected() {
     endTransfer();
   else if (step_ != Step::Idle)
     finish(false, step_ == Step::Connecting ? ConnectFailed() : Lost());
-}
-
-void BluetoothMeterLink::endTransfer() {
-  if (records_ > 0)
-    finish(true, {});
-  else
-    finish(false, NoReading());
-}
-
-void BluetoothMeterLink::finish(bool ok, const FileError &error) {
-  if (step_ == Step::Idle)
-    return;
-  release();
-  emit finished(ok, error);
 }
 
 void BluetoothMeterLink::release() {

@@ -59,21 +59,18 @@ private:
   void onControllerError(int error);
   void onServiceError(int error);
   void onDisconnected();
-  void endTransfer();
-  void finish(bool ok, const FileError &error);
-  void release();
+  bool active() const override { return step_ != Step::Idle; }
+  bool collecting() const override { return step_ == Step::Collecting; }
+  void release() override;
 
   Step step_ = Step::Idle;
   int generation_ = 0; // a pending start belongs to the run it was queued for
   QString address_;
-  int records_ = 0;
   QSet<QString> found_;
   QPointer<QBluetoothDeviceDiscoveryAgent> agent_;
   QPointer<QLowEnergyController> controller_;
   QPointer<QLowEnergyService> pressure_; // 0x1810
   QPointer<QLowEnergyService> time_;     // 0x1805, when the meter has it
-  QTimer idle_;
-  QTimer total_;
 };
 
 } // namespace tl

@@ -5,6 +5,32 @@
 
 namespace tl {
 
+MeterLink::MeterLink(QObject *parent) : QObject(parent) {
+  idle_.setSingleShot(true);
+  total_.setSingleShot(true);
+  connect(&idle_, &QTimer::timeout, this, [this] { endTransfer(); });
+  connect(&total_, &QTimer::timeout, this, [this] {
+    if (collecting())
+      endTransfer();
+    else
+      finish(false, meter_failure::ConnectFailed());
+  });
+}
+
+void MeterLink::endTransfer() {
+  if (records_ > 0)
+    finish(true, {});
+  else
+    finish(false, meter_failure::NoReading());
+}
+
+void MeterLink::finish(bool ok, const FileError &error) {
+  if (!active())
+    return;
+  release();
+  emit finished(ok, error);
+}
+
 FileError NoBluetoothFailure() {
   return {QString(), QStringLiteral("cette version de Tensiolog ne peut pas lire de tensiomètre : "
                                     "elle a été construite sans le Bluetooth de Qt")};

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 namespace tl {
 
@@ -55,7 +56,7 @@ struct MeterLinkTimings {
 class MeterLink : public QObject {
   Q_OBJECT
 public:
-  explicit MeterLink(QObject *parent = nullptr) : QObject(parent) {}
+  explicit MeterLink(QObject *parent = nullptr);
   ~MeterLink() override = default;
 
   void setTimings(const MeterLinkTimings &timings) { timings_ = timings; }
@@ -77,6 +78,24 @@ signals:
   void featureRead(const QByteArray &value);
   void measurementReceived(const QByteArray &value, const QDateTime &received);
   void finished(bool ok, const tl::FileError &error);
+
+protected:
+  // What every link does alike. A link counts each record in `records_`,
+  // starts `total_` when it connects and `idle_` at each record (and when
+  // the records start to come); when one of them runs out, the transfer
+  // ends, or fails to connect when no record could come yet.
+  virtual bool active() const = 0;     // a search or a read is going on
+  virtual bool collecting() const = 0; // the meter's records may come now
+  // Stops whatever is going on, the timers too; finished() is not sent.
+  virtual void release() = 0;
+  // The transfer is over: ok when at least one record came.
+  void endTransfer();
+  // Ends what is going on with this outcome (nothing when nothing is).
+  void finish(bool ok, const FileError &error);
+
+  int records_ = 0;
+  QTimer idle_;
+  QTimer total_;
 
 private:
   MeterLinkTimings timings_;

@@ -318,17 +318,7 @@ void WinGattMeterLink::Run::collect(const GattApi &api, GattDevices &devices,
   post([](WinGattMeterLink &l) { l.onCollecting(); });
 }
 
-WinGattMeterLink::WinGattMeterLink(QObject *parent) : MeterLink(parent) {
-  idle_.setSingleShot(true);
-  total_.setSingleShot(true);
-  connect(&idle_, &QTimer::timeout, this, [this] { endTransfer(); });
-  connect(&total_, &QTimer::timeout, this, [this] {
-    if (step_ == Step::Collecting)
-      endTransfer();
-    else
-      finish(false, ConnectFailed());
-  });
-}
+WinGattMeterLink::WinGattMeterLink(QObject *parent) : MeterLink(parent) {}
 
 WinGattMeterLink::~WinGattMeterLink() { release(); }
 
@@ -382,20 +372,6 @@ void WinGattMeterLink::onRecord(const QByteArray &value, const QDateTime &receiv
   ++records_;
   emit measurementReceived(value, received);
   idle_.start(timings().idleMs);
-}
-
-void WinGattMeterLink::endTransfer() {
-  if (records_ > 0)
-    finish(true, {});
-  else
-    finish(false, NoReading());
-}
-
-void WinGattMeterLink::finish(bool ok, const FileError &error) {
-  if (step_ == Step::Idle)
-    return;
-  release();
-  emit finished(ok, error);
 }
 
 void WinGattMeterLink::release() {

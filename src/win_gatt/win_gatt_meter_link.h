@@ -43,16 +43,13 @@ private:
   void onSearched(int meters);
   void onCollecting();
   void onRecord(const QByteArray &value, const QDateTime &received);
-  void endTransfer();
-  void finish(bool ok, const FileError &error);
-  void release();
+  bool active() const override { return step_ != Step::Idle; }
+  bool collecting() const override { return step_ == Step::Collecting; }
+  void release() override;
 
   Step step_ = Step::Idle;
   int runId_ = 0; // the run whose results are still wanted
-  int records_ = 0;
   std::shared_ptr<Run> run_;
-  QTimer idle_;
-  QTimer total_;
 };
 
 } // namespace tl

@@ -49,6 +49,12 @@ public:
     emit finished(error.isEmpty(), FileError{QString(), error});
   }
   void cancel() override { calls << QStringLiteral("cancel"); }
+
+protected:
+  // Its outcomes are sent at once: no timer is ever started.
+  bool active() const override { return false; }
+  bool collecting() const override { return false; }
+  void release() override {}
 };
 
 // A 0x2A35 value in mmHg with its time stamp and pulse, and a user ID and
