@@ -1,5 +1,6 @@
 #include "app/guided_dialog.h"
 
+#include "common/error_text.h"
 #include "logbook/workflows.h"
 #include "measurements/context_texts.h"
 #include "ui/controls.h"
@@ -18,6 +19,13 @@
 #include <algorithm>
 
 namespace tl {
+
+namespace {
+
+// A meter's reading older than this is not the one just taken.
+constexpr qint64 kMeterReadingFreshSeconds = 15 * 60;
+
+} // namespace
 
 namespace {
 
@@ -166,11 +174,46 @@ GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler file
   error_->setPalette(red);
   SetControlNumber(error_, ControlId::GuidedError);
   readingLayout->addWidget(error_);
+  meterStatus_ = PlainLabel(QString(), reading);
+  meterStatus_->setWordWrap(true);
+  // Room for its longest sentence: the page does not grow with its text.
+  meterStatus_->setMinimumHeight(3 * meterStatus_->fontMetrics().lineSpacing() + 4);
+  SetControlNumber(meterStatus_, ControlId::GuidedMeterStatus);
+  readingLayout->addWidget(meterStatus_);
   readingLayout->addStretch(1);
+  auto *buttons = new QHBoxLayout;
+  readMeter_ = new QPushButton(QStringLiteral("Lire la mesure du tensiomètre"), reading);
+  readMeter_->setVisible(false);
+  SetControlNumber(readMeter_, ControlId::GuidedReadMeter);
+  connect(readMeter_, &QPushButton::clicked, this, [this] {
+    if (!makeLink_ || link_) {
+      return;
+    }
+    link_ = makeLink_();
+    if (!link_) {
+      return;
+    }
+    received_.clear();
+    readMeter_->setEnabled(false);
+    meterStatus_->setText(QStringLiteral("Lecture du tensiomètre…"));
+    connect(link_.get(), &MeterLink::measurementReceived, this,
+            [this](const QByteArray &value, const QDateTime &received) {
+              received_.append({value, received});
+            });
+    connect(link_.get(), &MeterLink::finished, this, [this](bool, const FileError &error) {
+      // The link is done with once this returns.
+      link_.release()->deleteLater();
+      meterRead(received_, error);
+    });
+    link_->read(meterAddress_);
+  });
+  buttons->addWidget(readMeter_);
+  buttons->addStretch(1);
   auto *file = new QPushButton(QStringLiteral("Enregistrer la mesure"), reading);
   SetControlNumber(file, ControlId::GuidedFile);
   connect(file, &QPushButton::clicked, this, &GuidedDialog::fileReading);
-  readingLayout->addWidget(file, 0, Qt::AlignRight);
+  buttons->addWidget(file);
+  readingLayout->addLayout(buttons);
   pages_->addWidget(reading);
 
   // The end.
@@ -193,7 +236,66 @@ GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler file
   showStep();
 }
 
-GuidedDialog::~GuidedDialog() = default;
+GuidedDialog::~GuidedDialog() {
+  if (link_) {
+    link_->cancel();
+  }
+}
+
+void GuidedDialog::offerMeter(std::function<std::unique_ptr<MeterLink>()> makeLink,
+                              const QString &address, std::optional<quint8> user) {
+  makeLink_ = std::move(makeLink);
+  meterAddress_ = address;
+  meterUser_ = user;
+  readMeter_->setVisible(makeLink_ && !address.isEmpty());
+}
+
+void GuidedDialog::meterRead(const QList<MeterIndication> &records, const FileError &error) {
+  readMeter_->setEnabled(true);
+  // The newest reading of this patient's user that the meter could give.
+  std::optional<MeterReading> newest;
+  for (const MeterIndication &record : records) {
+    MeterReading r = ReadMeterRecord(record.value, record.received);
+    if (r.ok() && !OfOtherMeterUser(r, meterUser_) &&
+        (!newest || std::pair(r.date, r.minutes) >= std::pair(newest->date, newest->minutes))) {
+      newest = std::move(r);
+    }
+  }
+  if (!newest) {
+    meterStatus_->setText(
+        error ? ErrorSentence(QStringLiteral("Le tensiomètre n'a pas pu être lu"), error)
+              : QStringLiteral("Le tensiomètre n'a envoyé aucune mesure de ce patient : "
+                               "tapez la mesure."));
+    return;
+  }
+  const QDateTime taken(newest->date, QTime(newest->minutes / 60, newest->minutes % 60));
+  const QString when = QStringLiteral("du %1 à %2")
+                           .arg(taken.toString(QStringLiteral("dd/MM/yyyy")),
+                                taken.toString(QStringLiteral("HH:mm")));
+  // Only a reading of these last minutes is this one: an older one is the
+  // meter's last reading of another time.
+  if (taken.secsTo(session_.clockNow()) > kMeterReadingFreshSeconds) {
+    meterStatus_->setText(QStringLiteral("La dernière mesure du tensiomètre date %1 : ce n'est "
+                                         "pas celle de maintenant. Mesurez, puis lisez-la à "
+                                         "nouveau ou tapez-la.")
+                              .arg(when));
+    return;
+  }
+  values_[0]->setText(QString::number(newest->systolic));
+  values_[1]->setText(QString::number(newest->diastolic));
+  values_[2]->setText(newest->pulse > 0 ? QString::number(newest->pulse) : QString());
+  for (size_t i = 0; i < flags_.size(); ++i) {
+    if (newest->context.has(kAllContextFlags[i])) {
+      flags_[i]->setChecked(true);
+    }
+  }
+  meterStatus_->setText(
+      QStringLiteral("Mesure du tensiomètre %1 : %2/%3%4. Vérifiez-la, puis "
+                     "enregistrez-la.")
+          .arg(when, values_[0]->text(), values_[1]->text(),
+               newest->pulse > 0 ? QStringLiteral(", pouls %1").arg(newest->pulse) : QString()));
+  values_[newest->pulse > 0 ? 0 : 2]->setFocus();
+}
 
 QWidget *GuidedDialog::control(ControlId id) const {
   return FindControl(const_cast<GuidedDialog *>(this), id);
@@ -257,6 +359,7 @@ void GuidedDialog::showStep() {
       box->setChecked(false);
     }
     error_->clear();
+    meterStatus_->clear();
     // Enter in any field files the reading.
     static_cast<QPushButton *>(control(ControlId::GuidedFile))->setDefault(true);
     values_[0]->setFocus();

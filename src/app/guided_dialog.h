@@ -2,12 +2,16 @@
 
 #include "common/control_ids.h"
 #include "measurements/reading_context.h"
+#include "meter/meter_import.h"
+#include "meter_link/meter_link.h"
 #include "series/guided_session.h"
 
 #include <QDialog>
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -51,6 +55,13 @@ public:
   // The reading typed, filed: what "Enregistrer la mesure" and Enter do.
   void fileReading();
   const QStringList &filed() const { return filed_; }
+  // Offers to take each reading from the meter at `address` (its newest
+  // record of `user`'s), through a link `makeLink` makes; without an
+  // address, the readings are typed only.
+  void offerMeter(std::function<std::unique_ptr<MeterLink>()> makeLink, const QString &address,
+                  std::optional<quint8> user);
+  // What the meter sent: the newest reading fills the fields.
+  void meterRead(const QList<MeterIndication> &records, const FileError &error);
 
 private:
   void showStep();
@@ -71,6 +82,13 @@ private:
   QLineEdit *note_ = nullptr;
   std::array<QCheckBox *, 4> flags_{};
   QLabel *error_ = nullptr;
+  QPushButton *readMeter_ = nullptr;
+  QLabel *meterStatus_ = nullptr;
+  std::function<std::unique_ptr<MeterLink>()> makeLink_;
+  QString meterAddress_;
+  std::optional<quint8> meterUser_;
+  std::unique_ptr<MeterLink> link_;
+  QList<MeterIndication> received_;
   QLabel *summary_ = nullptr;
   QPushButton *close_ = nullptr;
 };

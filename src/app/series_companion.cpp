@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/feature_calls.h"
 #include "app/main_window.h"
+#include "app/meter_window.h"
 #include "common/paths.h"
 #include "common/preferences_file.h"
 #include "logbook/workflows.h"
@@ -408,6 +409,12 @@ void SeriesCompanion::measureNow() {
         return fileReading(reading, line, dialog_);
       },
       [this] { return lines().join(u'\n'); }, &main_);
+  // Where a meter link is built, the remembered meter gives the readings.
+  if (MakeMeterLink()) {
+    const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
+    dialog.offerMeter(&MakeMeterLink, prefs.meterAddress,
+                      MeterUserOf(prefs.meterUsers, main_.logbook().patient()));
+  }
   dialog_ = &dialog;
   runDialog(dialog);
   dialog_ = nullptr;

@@ -283,6 +283,8 @@ enum class ControlId : int {
   GuidedSummary = 977,
   GuidedClose = 978,
   GuidedNotice = 979,
+  GuidedReadMeter = 980,   // "Lire la mesure du tensiomètre", where a meter is remembered
+  GuidedMeterStatus = 981, // what the meter gave, or why it gave nothing
 };
 
 inline constexpr int ToInt(ControlId id) { return static_cast<int>(id); }

@@ -1,6 +1,7 @@
 // The series under way on the main window: the guided session by keyboard,
 // each reading on disk at once with its note and flags; the reminders
 // through the tray; the window kept in the tray; the start at log-in.
+#include "fake_meter_link.h"
 #include "fakes.h"
 #include "test_world.h"
 
@@ -116,6 +117,8 @@ private slots:
   void autostartEntry();
   void finishedSeriesStaysReadable();
   void followedFromTheSeriesWindow();
+  void readingFromTheMeter_data();
+  void readingFromTheMeter();
 };
 
 void TestGuided::guidedSessionFilesEachReading() {
@@ -366,6 +369,86 @@ void TestGuided::followedFromTheSeriesWindow() {
   QCOMPARE(asked->start, QDate(2026, 3, 13)); // the window's first day
   QVERIFY(w.series->running());
   QVERIFY(w.line().startsWith(QStringLiteral("Série 2-2-3 commencée le 13/03 — jour 2 sur 3")));
+}
+
+// The remembered meter's newest record of the patient's user fills the
+// reading: only one of these last minutes, never another user's.
+void TestGuided::readingFromTheMeter_data() {
+  QTest::addColumn<QList<QByteArray>>("records");
+  QTest::addColumn<QString>("error");     // the link's failure; empty: it ended well
+  QTest::addColumn<QStringList>("shown"); // systolic, diastolic, pulse in the fields
+  QTest::addColumn<bool>("irregular");
+  QTest::addColumn<QString>("status");
+  const QDateTime now(QDate(2026, 3, 14), QTime(21, 0));
+  const QByteArray fresh = MeterRecord(131, 84, 66, now.addSecs(-120), 1, 0x0004);
+  QTest::newRow("fresh, irregular pulse")
+      << QList<QByteArray>{fresh} << QString() << QStringList{"131", "84", "66"} << true
+      << "Mesure du tensiomètre du 14/03/2026 à 20:58 : 131/84, pouls 66. Vérifiez-la, puis "
+         "enregistrez-la.";
+  QTest::newRow("the newest of several, the link then lost")
+      << QList<QByteArray>{MeterRecord(150, 95, 80, now.addSecs(-600), 1), fresh,
+                           MeterRecord(128, 82, 71, now.addSecs(-60), 2)}
+      << QStringLiteral("la connexion avec le tensiomètre a été perdue")
+      << QStringList{"131", "84", "66"} << true
+      << "Mesure du tensiomètre du 14/03/2026 à 20:58 : 131/84, pouls 66. Vérifiez-la, puis "
+         "enregistrez-la.";
+  QTest::newRow("an hour old")
+      << QList<QByteArray>{MeterRecord(131, 84, 66, now.addSecs(-3600), 1)} << QString()
+      << QStringList{"", "", ""} << false
+      << "La dernière mesure du tensiomètre date du 14/03/2026 à 20:00 : ce n'est pas celle de "
+         "maintenant. Mesurez, puis lisez-la à nouveau ou tapez-la.";
+  QTest::newRow("another user's only")
+      << QList<QByteArray>{MeterRecord(128, 82, 71, now.addSecs(-60), 2)} << QString()
+      << QStringList{"", "", ""} << false
+      << "Le tensiomètre n'a envoyé aucune mesure de ce patient : tapez la mesure.";
+  QTest::newRow("nothing, the link failed")
+      << QList<QByteArray>{} << QStringLiteral("la connexion avec le tensiomètre a été perdue")
+      << QStringList{"", "", ""} << false
+      << "Le tensiomètre n'a pas pu être lu : la connexion avec le tensiomètre a été perdue.";
+}
+
+void TestGuided::readingFromTheMeter() {
+  QFETCH(QList<QByteArray>, records);
+  QFETCH(QString, error);
+  QFETCH(QStringList, shown);
+  QFETCH(bool, irregular);
+  QFETCH(QString, status);
+  TestWorld w;
+  w.clock.set(QDateTime(QDate(2026, 3, 14), QTime(21, 0)));
+  GuidedDialog d(
+      2, QString(), [](const GuidedReading &, QString *) { return true; }, [] { return QString(); },
+      nullptr, w.clock);
+  QStringList reads;
+  d.offerMeter(
+      [&]() -> std::unique_ptr<MeterLink> {
+        auto link = std::make_unique<FakeMeterLink>();
+        link->records = records;
+        link->error = error;
+        link->received = w.clock.now();
+        reads << QStringLiteral("read");
+        return link;
+      },
+      QStringLiteral("00:11:22:33:44:55"), 1);
+  d.show();
+  Get<QPushButton>(d, ControlId::GuidedStartRest)->click();
+  Get<QPushButton>(d, ControlId::GuidedSkipWait)->click();
+  QCOMPARE(d.session().step(), GuidedSession::Step::Reading);
+  auto *button = Get<QPushButton>(d, ControlId::GuidedReadMeter);
+  QVERIFY(button->isVisible());
+  QTest::mouseClick(button, Qt::LeftButton);
+  QCOMPARE(reads.size(), 1);
+  QCOMPARE(Get<QLineEdit>(d, ControlId::GuidedSystolic)->text(), shown[0]);
+  QCOMPARE(Get<QLineEdit>(d, ControlId::GuidedDiastolic)->text(), shown[1]);
+  QCOMPARE(Get<QLineEdit>(d, ControlId::GuidedPulse)->text(), shown[2]);
+  QCOMPARE(Get<QCheckBox>(d, ControlId::GuidedFlagFirst)->isChecked(), irregular);
+  QCOMPARE(Get<QLabel>(d, ControlId::GuidedMeterStatus)->text(), status);
+  QVERIFY(button->isEnabled());
+  if (QTest::currentDataTag() == QByteArrayLiteral("fresh, irregular pulse")) {
+    d.grab().save(SnapshotFolder() + QStringLiteral("guided_reading_from_meter.png"));
+  }
+  // Without a remembered meter the readings are typed only.
+  d.offerMeter([] { return std::unique_ptr<MeterLink>(); }, QString(), std::nullopt);
+  QVERIFY(!button->isVisible());
 }
 
 QTEST_MAIN(TestGuided)
