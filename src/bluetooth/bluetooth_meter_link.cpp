@@ -182,18 +182,14 @@ void BluetoothMeterLink::onServicesDiscovered() {
             if (c.uuid() != kMeasurement ||
                 (step_ != Step::Indications && step_ != Step::Collecting))
               return;
-            ++records_;
-            emit measurementReceived(value, QDateTime::currentDateTime());
-            idle_.start(timings().idleMs);
+            recordReceived(value, QDateTime::currentDateTime());
           });
   connect(pressure_, &QLowEnergyService::descriptorWritten, this,
           [this](const QLowEnergyDescriptor &, const QByteArray &) {
             if (step_ != Step::Indications)
               return;
             step_ = Step::Collecting;
-            emit progress(QStringLiteral("Réception des mesures…"));
-            if (!idle_.isActive())
-              idle_.start(timings().idleMs);
+            beginCollecting();
           });
   const auto clockWritten = [this](const QLowEnergyCharacteristic &c, const QByteArray &) {
     if (step_ == Step::Clock && (c.uuid() == kCurrentTime || c.uuid() == kDateTime))

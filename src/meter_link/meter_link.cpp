@@ -17,6 +17,18 @@ MeterLink::MeterLink(QObject *parent) : QObject(parent) {
   });
 }
 
+void MeterLink::beginCollecting() {
+  emit progress(QStringLiteral("Réception des mesures…"));
+  if (!idle_.isActive())
+    idle_.start(timings_.idleMs);
+}
+
+void MeterLink::recordReceived(const QByteArray &value, const QDateTime &received) {
+  ++records_;
+  emit measurementReceived(value, received);
+  idle_.start(timings_.idleMs);
+}
+
 void MeterLink::endTransfer() {
   if (records_ > 0)
     finish(true, {});

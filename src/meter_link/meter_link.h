@@ -88,6 +88,12 @@ protected:
   virtual bool collecting() const = 0; // the meter's records may come now
   // Stops whatever is going on, the timers too; finished() is not sent.
   virtual void release() = 0;
+  // The meter has been told to send: says so and starts the idle limit,
+  // unless a record already started it.
+  void beginCollecting();
+  // A record came, stamped when it arrived: counted and handed on, and the
+  // idle limit starts again.
+  void recordReceived(const QByteArray &value, const QDateTime &received);
   // The transfer is over: ok when at least one record came.
   void endTransfer();
   // Ends what is going on with this outcome (nothing when nothing is).

@@ -49,30 +49,32 @@ bool Refused(HRESULT hr) {
 // A refusal for want of a bond asks to pair again; anything else is `other`.
 FileError Failure(HRESULT hr, FileError other) { return Refused(hr) ? PairOnWindows() : other; }
 
-// The characteristics of the service `h` was opened on (asked for their
-// number first, as the API wants).
-HRESULT Characteristics(const GattApi &api, HANDLE h,
-                        std::vector<BTH_LE_GATT_CHARACTERISTIC> *list) {
+// Fills `list` as the API wants it asked: `get(capacity, buffer, &count)`
+// first with no room, for the number, then with room for them all.
+template <typename Item, typename Get> HRESULT ListOf(std::vector<Item> *list, Get get) {
   USHORT count = 0;
-  HRESULT hr = api.getCharacteristics(h, nullptr, 0, nullptr, &count, BLUETOOTH_GATT_FLAG_NONE);
+  HRESULT hr = get(0, nullptr, &count);
   if (hr != HRESULT_FROM_WIN32(ERROR_MORE_DATA))
     return FAILED(hr) ? hr : S_OK;
   list->resize(count);
-  hr = api.getCharacteristics(h, nullptr, count, list->data(), &count, BLUETOOTH_GATT_FLAG_NONE);
+  hr = get(count, list->data(), &count);
   list->resize(SUCCEEDED(hr) ? count : 0);
   return hr;
 }
 
+// The characteristics of the service `h` was opened on.
+HRESULT Characteristics(const GattApi &api, HANDLE h,
+                        std::vector<BTH_LE_GATT_CHARACTERISTIC> *list) {
+  return ListOf(list, [&](USHORT room, BTH_LE_GATT_CHARACTERISTIC *items, USHORT *count) {
+    return api.getCharacteristics(h, nullptr, room, items, count, BLUETOOTH_GATT_FLAG_NONE);
+  });
+}
+
 HRESULT Descriptors(const GattApi &api, HANDLE h, BTH_LE_GATT_CHARACTERISTIC *c,
                     std::vector<BTH_LE_GATT_DESCRIPTOR> *list) {
-  USHORT count = 0;
-  HRESULT hr = api.getDescriptors(h, c, 0, nullptr, &count, BLUETOOTH_GATT_FLAG_NONE);
-  if (hr != HRESULT_FROM_WIN32(ERROR_MORE_DATA))
-    return FAILED(hr) ? hr : S_OK;
-  list->resize(count);
-  hr = api.getDescriptors(h, c, count, list->data(), &count, BLUETOOTH_GATT_FLAG_NONE);
-  list->resize(SUCCEEDED(hr) ? count : 0);
-  return hr;
+  return ListOf(list, [&](USHORT room, BTH_LE_GATT_DESCRIPTOR *items, USHORT *count) {
+    return api.getDescriptors(h, c, room, items, count, BLUETOOTH_GATT_FLAG_NONE);
+  });
 }
 
 const BTH_LE_GATT_CHARACTERISTIC *Find(const std::vector<BTH_LE_GATT_CHARACTERISTIC> &list,
@@ -361,17 +363,13 @@ void WinGattMeterLink::onCollecting() {
   if (step_ != Step::Reading)
     return;
   step_ = Step::Collecting;
-  emit progress(QStringLiteral("Réception des mesures…"));
-  if (!idle_.isActive())
-    idle_.start(timings().idleMs);
+  beginCollecting();
 }
 
 void WinGattMeterLink::onRecord(const QByteArray &value, const QDateTime &received) {
   if (step_ != Step::Reading && step_ != Step::Collecting)
     return;
-  ++records_;
-  emit measurementReceived(value, received);
-  idle_.start(timings().idleMs);
+  recordReceived(value, received);
 }
 
 void WinGattMeterLink::release() {

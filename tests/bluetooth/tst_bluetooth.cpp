@@ -8,21 +8,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include "meters.h"
+#include "link_table.h"
 #include "private_bus.h"
 
 using namespace tl;
-
-namespace {
-
-const QString kMeter = QStringLiteral("A4:C1:38:00:00:01");
-
-} // namespace
+using namespace tl::test;
 
 class TestBluetooth : public QObject {
   Q_OBJECT
@@ -44,100 +36,52 @@ void TestBluetooth::initTestCase() {
 }
 
 void TestBluetooth::read_data() {
-  QTest::addColumn<QString>("meter");   // in meters.json
-  QTest::addColumn<QString>("address"); // "" searches and reads the first meter found
-  QTest::addColumn<QStringList>("found");
-  QTest::addColumn<QString>("feature");
-  QTest::addColumn<int>("received");       // how many of its records arrive (-1: all)
-  QTest::addColumn<QString>("clockWrite"); // uuid and length of the clock value written
-  QTest::addColumn<bool>("ok");
-  QTest::addColumn<QString>("error");
+  QTest::addColumn<LinkRow>("row");
 
-  const QStringList found = {QStringLiteral("BPM Fake ") + kMeter};
+  const QStringList found = {QStringLiteral("BPM Fake ") + kFakeMeter};
+  const QString lost = QStringLiteral("la connexion avec le tensiomètre a été perdue");
+  const QString noMeter = QStringLiteral(
+      "aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez");
   const QString pair =
       QStringLiteral("appairez le tensiomètre dans les paramètres Bluetooth du système");
 
   // mmHg with irregular pulse, a NaN mean pressure, then kPa; another device.
   QTest::newRow("three records, another device ignored")
-      << "three"
-      << "" << found << "0700" << -1 << "2a2b:10" << true << "";
+      << LinkRow{"three", "", found, "0700", -1, "2a2b:10", true, ""};
   QTest::newRow("burst of 60 from a remembered meter")
-      << "burst" << kMeter << QStringList{} << "0000" << -1 << "2a2b:10" << true << "";
+      << LinkRow{"burst", kFakeMeter, {}, "0000", -1, "2a2b:10", true, ""};
   QTest::newRow("meter clock reset to 2000")
-      << "clock_reset"
-      << "" << found << "0000" << -1 << "2a2b:10" << true << "";
-  QTest::newRow("adapter off") << "off"
-                               << "" << QStringList{} << "" << 0 << "" << false
-                               << "le Bluetooth est désactivé : activez-le puis recommencez";
-  QTest::newRow("no adapter") << "no_adapter" << kMeter << QStringList{} << "" << 0 << "" << false
-                              << "aucun adaptateur Bluetooth n'a été trouvé sur cet ordinateur";
-  QTest::newRow("authentication failure") << "auth_failed"
-                                          << "" << found << "" << 0 << "" << false << pair;
-  QTest::newRow("bond forgotten by the meter") << "bond_forgotten"
-                                               << "" << found << "" << 0 << "" << false << pair;
-  QTest::newRow("silent meter") << "silent"
-                                << "" << found << "0000" << 0 << "2a2b:10" << false
-                                << "aucune mesure n'a été reçue du tensiomètre";
+      << LinkRow{"clock_reset", "", found, "0000", -1, "2a2b:10", true, ""};
+  QTest::newRow("adapter off") << LinkRow{"off", "", {}, "", 0, "", false, kPoweredOff};
+  QTest::newRow("no adapter") << LinkRow{"no_adapter", kFakeMeter, {},        "", 0,
+                                         "",           false,      kNoAdapter};
+  QTest::newRow("authentication failure")
+      << LinkRow{"auth_failed", "", found, "", 0, "", false, pair};
+  QTest::newRow("bond forgotten by the meter")
+      << LinkRow{"bond_forgotten", "", found, "", 0, "", false, pair};
+  QTest::newRow("silent meter") << LinkRow{"silent", "",        found, "0000",
+                                           0,        "2a2b:10", false, kSilent};
   QTest::newRow("link dropped after two of five")
-      << "drop"
-      << "" << found << "0000" << 2 << "2a2b:10" << false
-      << "la connexion avec le tensiomètre a été perdue";
+      << LinkRow{"drop", "", found, "0000", 2, "2a2b:10", false, lost};
   QTest::newRow("no 0x1810 advertised")
-      << "not_a_meter"
-      << "" << QStringList{} << "" << 0 << "" << false
-      << "aucun tensiomètre n'a été trouvé : mettez-le en mode transfert puis recommencez";
+      << LinkRow{"not_a_meter", "", {}, "", 0, "", false, noMeter};
   QTest::newRow("no 0x1810 in a remembered device")
-      << "remembered_not_a_meter" << kMeter << QStringList{} << "" << 0 << "" << false
-      << "cet appareil n'offre pas le service de tension artérielle Bluetooth";
-  QTest::newRow("clock that cannot be written") << "clock_refused"
-                                                << "" << found << "0000" << -1 << "" << true << "";
+      << LinkRow{"remembered_not_a_meter", kFakeMeter, {}, "", 0, "", false, kNoService};
+  QTest::newRow("clock that cannot be written")
+      << LinkRow{"clock_refused", "", found, "0000", -1, "", true, ""};
 }
 
 void TestBluetooth::read() {
-  QFETCH(QString, meter);
-  QFETCH(QString, address);
-  QFETCH(QStringList, found);
-  QFETCH(QString, feature);
-  QFETCH(int, received);
-  QFETCH(QString, clockWrite);
-  QFETCH(bool, ok);
-  QFETCH(QString, error);
-
+  QFETCH(LinkRow, row);
   const QString log = bus_.file(QString::fromLatin1(QTest::currentDataTag()) + ".log");
   QProcess fake;
   const auto endFake = qScopeGuard([&fake] { test::End(fake); });
-  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), {{"meter", meter}}, log));
+  QVERIFY(bus_.startFake(fake, QStringLiteral(TENSIOLOG_FAKE_BLUEZ), {{"meter", row.meter}}, log));
 
   BluetoothMeterLink link;
-  link.setTimings({.searchMs = 1500, .idleMs = 1000, .totalMs = 8000});
-  QStringList seen, values, features;
-  QList<QDateTime> times;
-  QSignalSpy finished(&link, &MeterLink::finished);
-  connect(&link, &MeterLink::meterFound, this, [&](const QString &name, const QString &meter) {
-    seen << name + ' ' + meter;
-    if (seen.size() == 1)
-      link.read(meter); // as the command line does: the first meter found
-  });
-  connect(&link, &MeterLink::featureRead, this,
-          [&](const QByteArray &value) { features << QString::fromLatin1(value.toHex()); });
-  connect(&link, &MeterLink::measurementReceived, this,
-          [&](const QByteArray &value, const QDateTime &received) {
-            values << QString::fromLatin1(value.toHex());
-            times << received;
-          });
-  if (address.isEmpty())
-    link.search();
-  else
-    link.read(address);
-
-  QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-  QCOMPARE(finished.at(0).at(1).value<FileError>().reason, error);
-  QCOMPARE(finished.at(0).at(0).toBool(), ok);
-  QCOMPARE(seen, found);
-  QCOMPARE(features, feature.isEmpty() ? QStringList{} : QStringList{feature});
-  QCOMPARE(values, test::MeterRecords(meter, received));
-  for (const QDateTime &t : times)
-    QVERIFY(t.isValid());
+  VerifyLinkRun(RunLink(link, row), row);
+  if (QTest::currentTestFailed())
+    return;
 
   QFile file(log);
   QStringList writes;
@@ -149,7 +93,7 @@ void TestBluetooth::read() {
                       QString::number(event.value("value").toString().size() / 2);
     }
   }
-  QCOMPARE(writes, clockWrite.isEmpty() ? QStringList{} : QStringList{clockWrite});
+  QCOMPARE(writes, row.clockWrite.isEmpty() ? QStringList{} : QStringList{row.clockWrite});
 }
 
 QTEST_GUILESS_MAIN(TestBluetooth)
