@@ -56,8 +56,14 @@ class TestCli : public QObject {
   }
   // The error stream against the one expected: whole, or its start after a
   // "*".
-  static bool ErrorIs(const QString &err, const QString &expected) {
+  static bool errorIs(const QString &err, const QString &expected) {
     return expected.startsWith(u'*') ? err.startsWith(expected.mid(1)) : err == expected;
+  }
+  // A run's exit code, its whole output and its error stream (see errorIs).
+  static void expect(const Run &r, int code, const QString &out, const QString &err) {
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, out);
+    QVERIFY2(errorIs(r.err, err), qPrintable(r.err));
   }
 
 private slots:
@@ -244,7 +250,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     const Run r = run(args);
     QCOMPARE(r.code, code);
-    QVERIFY2(ErrorIs(r.err, err), qPrintable(r.err));
+    QVERIFY2(errorIs(r.err, err), qPrintable(r.err));
     QVERIFY(!err.startsWith(u'*') || r.out.isEmpty());
     if (!out.isEmpty()) {
       QVERIFY2(r.out.split(u'\n').contains(out), qPrintable(r.out));
@@ -318,7 +324,7 @@ private slots:
     args << QStringLiteral("--dossier") << folder_;
     const Run r = run(args);
     QCOMPARE(r.code, code);
-    QVERIFY2(ErrorIs(r.err, err), qPrintable(r.err));
+    QVERIFY2(errorIs(r.err, err), qPrintable(r.err));
     if (code != 0) {
       QVERIFY(r.out.isEmpty());
       QVERIFY(!QFileInfo::exists(pdf));
@@ -431,10 +437,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
     out.replace(u'#', QDir::toNativeSeparators(file)); // a path shown
-    const Run r = run(args);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.out, out);
-    QVERIFY2(ErrorIs(r.err, err), qPrintable(r.err));
+    expect(run(args), code, out, err);
     QCOMPARE(QFileInfo::exists(file), !starts.isEmpty());
     if (!starts.isEmpty()) {
       QVERIFY(test::ReadFile(file).startsWith(starts));
@@ -1061,10 +1064,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
     err.replace(u'#', QDir::toNativeSeparators(file)); // a path shown
-    const Run r = run(args);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.out, out);
-    QVERIFY2(ErrorIs(r.err, err), qPrintable(r.err));
+    expect(run(args), code, out, err);
     const QString marcFile = folder_ + QStringLiteral("ARTL_Matin_Marc.txt");
     QCOMPARE(QFileInfo::exists(marcFile), !marcMatin.isEmpty());
     if (!marcMatin.isEmpty()) {
