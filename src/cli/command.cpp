@@ -183,6 +183,80 @@ bool IsLogbookFile(const QString &path, const Target &target) {
   return false;
 }
 
+// Points the logbook at the patient's files in the data folder of the
+// target.
+void PointAt(const Target &target, Logbook &book) {
+  StoragePaths &paths = book.paths();
+  paths.dataFolder = DataFolder(target);
+  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
+  paths.preferencesFile = paths.dataFolder + QStringLiteral("ARTL_Prefs.ini");
+  book.setPatient(target.patient);
+}
+
+// Takes the data folder for a command that writes there; otherwise says why
+// ("Tensiolog est ouvert : fermez-le avant <doing>...") and gives the exit
+// code. A lock of another computer is replaced only with --forcer-verrou.
+std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
+                                  const QString &impossible, QTextStream &err, bool force) {
+  switch (lock.take()) {
+  case DataFolderLock::Result::Taken:
+    return std::nullopt;
+  case DataFolderLock::Result::Held: {
+    const LockHolder &holder = lock.holderInfo();
+    if (holder.otherComputer) {
+      if (force && lock.takeOver() == DataFolderLock::Result::Taken) {
+        return std::nullopt;
+      }
+      if (force) {
+        break;
+      }
+      err << QStringLiteral("Le dossier de données est ouvert sur un autre ordinateur : %1. Si "
+                            "Tensiolog n'y tourne plus (une panne, une coupure), relancez la "
+                            "commande avec --forcer-verrou.")
+                 .arg(holder.text())
+          << u'\n';
+      return kCliProgramRunning;
+    }
+    if (holder.program == QLatin1StringView(kCommandLineProgram)) {
+      err << QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
+                            "dossier de données : réessayez quand elle aura fini.")
+                 .arg(holder.pid)
+          << u'\n';
+    } else if (holder.otherAccount) {
+      err << QStringLiteral("Le dossier de données est tenu par un autre compte de cet "
+                            "ordinateur : %1.")
+                 .arg(holder.text())
+          << u'\n';
+    } else {
+      err << QStringLiteral("Tensiolog est ouvert : fermez-le avant %1, sinon il remplacera les "
+                            "fichiers en se fermant.")
+                 .arg(doing)
+          << u'\n';
+    }
+    return kCliProgramRunning;
+  }
+  case DataFolderLock::Result::ReadOnly:
+  case DataFolderLock::Result::Failed:
+    break;
+  }
+  return Refuse({QStringLiteral("%1 : %2.").arg(impossible, lock.reason())}, err);
+}
+
+// Holds the data folder of the logbook, then finishes a save cut short
+// there, before anything is read.
+std::optional<int> HoldDataFolder(const Target &target, const QString &doing,
+                                  const QString &impossible, PatientLogbook &opened,
+                                  QTextStream &err) {
+  const QString &folder = opened.paths.dataFolder;
+  opened.lock = std::make_unique<DataFolderLock>(folder);
+  if (const std::optional<int> refused =
+          TakeFolderLock(*opened.lock, doing, impossible, err, target.forceLock)) {
+    return refused;
+  }
+  RecoverInterruptedBatch(folder);
+  return std::nullopt;
+}
+
 } // namespace
 
 int Refuse(const Refusal &refusal, QTextStream &err) {
@@ -228,10 +302,11 @@ std::optional<int> ParseCommand(const QStringList &args, const CommandDefinition
   if (!IsUsablePatientName(target.patient)) {
     return Refuse({QStringLiteral("Nom de patient inutilisable : %1.").arg(target.patient)}, err);
   }
-  if (definition.output) {
-    if (const std::optional<Refusal> refused =
-            CheckOutput(definition.outputOption, *definition.output, target)) {
-      return Refuse(*refused, err);
+  for (const Option &option : definition.options) {
+    if (option.output) {
+      if (const std::optional<Refusal> refused = CheckOutput(option.name, *option.output, target)) {
+        return Refuse(*refused, err);
+      }
     }
   }
   return std::nullopt;
@@ -278,6 +353,22 @@ Option TextOption(const QString &name, const QString &value, const QString &help
           }};
 }
 
+Option OutputOption(const QString &name, const QString &help, QString *file) {
+  Option option = TextOption(name, QStringLiteral("FICHIER"), help, file);
+  option.output = file;
+  return option;
+}
+
+Option CheckedOption(const QString &name, const QString &value, const QString &help,
+                     const QString &refused, std::function<bool(const QString &)> keep) {
+  return {name, value, help, [refused, keep](const QString &given) -> std::optional<Refusal> {
+            if (!keep(given)) {
+              return Refusal{refused.arg(given)};
+            }
+            return std::nullopt;
+          }};
+}
+
 Option ChoiceOption(const QString &name, const QStringList &values, const QString &help,
                     const QString &refused, QString *chosen) {
   return {name, values.join(u'|'), help,
@@ -295,6 +386,11 @@ Option SwitchOption(const QString &name, const QString &help, bool *on) {
             *on = true;
             return std::nullopt;
           }};
+}
+
+Option JsonOption(bool *json) {
+  return SwitchOption(QStringLiteral("--json"), QStringLiteral("un objet JSON au lieu du texte"),
+                      json);
 }
 
 std::optional<int> ParseClock(const QString &value) {
@@ -344,70 +440,6 @@ std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
   return std::nullopt;
 }
 
-std::optional<Refusal> LoadPatient(const Target &target, Logbook &book) {
-  book.paths().dataFolder = DataFolder(target);
-  book.paths().patientFile = book.paths().dataFolder + QStringLiteral("ARTL_Users.ini");
-  book.paths().preferencesFile = book.paths().dataFolder + QStringLiteral("ARTL_Prefs.ini");
-  book.setPatient(target.patient);
-  const auto &files = book.paths().measurementFiles;
-  if (std::none_of(files.begin(), files.end(),
-                   [](const QString &path) { return QFileInfo(path).isFile(); })) {
-    return Refusal{QStringLiteral("Aucun fichier de mesures pour le patient « %1 » dans %2.")
-                       .arg(target.patient, ShownPath(book.paths().dataFolder))};
-  }
-  const QList<PeriodFileError> unreadable = LoadLogbook(book);
-  if (!unreadable.isEmpty()) {
-    return Refusal{ErrorSentence(QStringLiteral("Lecture impossible"), unreadable.front().error)};
-  }
-  return std::nullopt;
-}
-
-std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
-                                  const QString &impossible, QTextStream &err, bool force) {
-  switch (lock.take()) {
-  case DataFolderLock::Result::Taken:
-    return std::nullopt;
-  case DataFolderLock::Result::Held: {
-    const LockHolder &holder = lock.holderInfo();
-    if (holder.otherComputer) {
-      if (force && lock.takeOver() == DataFolderLock::Result::Taken) {
-        return std::nullopt;
-      }
-      if (force) {
-        break;
-      }
-      err << QStringLiteral("Le dossier de données est ouvert sur un autre ordinateur : %1. Si "
-                            "Tensiolog n'y tourne plus (une panne, une coupure), relancez la "
-                            "commande avec --forcer-verrou.")
-                 .arg(holder.text())
-          << u'\n';
-      return kCliProgramRunning;
-    }
-    if (holder.program == QLatin1StringView(kCommandLineProgram)) {
-      err << QStringLiteral("Une autre commande tensiolog-cli (processus %1) écrit dans ce "
-                            "dossier de données : réessayez quand elle aura fini.")
-                 .arg(holder.pid)
-          << u'\n';
-    } else if (holder.otherAccount) {
-      err << QStringLiteral("Le dossier de données est tenu par un autre compte de cet "
-                            "ordinateur : %1.")
-                 .arg(holder.text())
-          << u'\n';
-    } else {
-      err << QStringLiteral("Tensiolog est ouvert : fermez-le avant %1, sinon il remplacera les "
-                            "fichiers en se fermant.")
-                 .arg(doing)
-          << u'\n';
-    }
-    return kCliProgramRunning;
-  }
-  case DataFolderLock::Result::ReadOnly:
-  case DataFolderLock::Result::Failed:
-    break;
-  }
-  return Refuse({QStringLiteral("%1 : %2.").arg(impossible, lock.reason())}, err);
-}
-
 FileError SaveFailure(const SaveOutcome &saved) {
   return saved.failed.isEmpty() ? saved.contextError : saved.failed.front().error;
 }
@@ -443,42 +475,64 @@ std::optional<int> CheckImported(const ImportOutcome &imported, const QString &n
   return std::nullopt;
 }
 
+std::optional<int> OpenToRead(const Target &target, PatientLogbook &opened, QTextStream &err) {
+  Logbook &book = opened.book;
+  PointAt(target, book);
+  const auto &files = book.paths().measurementFiles;
+  if (std::none_of(files.begin(), files.end(),
+                   [](const QString &path) { return QFileInfo(path).isFile(); })) {
+    return Refuse({QStringLiteral("Aucun fichier de mesures pour le patient « %1 » dans %2.")
+                       .arg(target.patient, ShownPath(book.paths().dataFolder))},
+                  err);
+  }
+  if (const QList<PeriodFileError> unreadable = LoadLogbook(book); !unreadable.isEmpty()) {
+    return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), unreadable.front().error)},
+                  err);
+  }
+  return std::nullopt;
+}
+
+std::optional<int> OpenToChange(const Target &target, const QString &doing,
+                                const QString &impossible, PatientLogbook &opened,
+                                QTextStream &err) {
+  opened.paths.dataFolder = DataFolder(target);
+  if (QFileInfo(opened.paths.dataFolder).isDir()) {
+    if (const std::optional<int> refused = HoldDataFolder(target, doing, impossible, opened, err)) {
+      return refused;
+    }
+  }
+  return OpenToRead(target, opened, err);
+}
+
 // The window holds the lists in memory and would write over what is
 // imported, and another import would mix with this one: the folder is held,
 // but for a dry run, which writes nothing.
-std::optional<int> OpenForImport(const Target &target, bool dryRun, ImportLogbook &opened,
+std::optional<int> OpenForImport(const Target &target, bool dryRun, PatientLogbook &opened,
                                  QTextStream &err) {
   Logbook &book = opened.book;
-  std::unique_ptr<DataFolderLock> &lock = opened.lock;
-  bool *needsProfile = &opened.needsProfile;
-  StoragePaths &paths = book.paths();
-  paths.dataFolder = DataFolder(target);
+  const StoragePaths &paths = opened.paths;
+  PointAt(target, book);
   if (!QFileInfo(paths.dataFolder).isDir()) {
     return Refuse(
         {QStringLiteral("Dossier de données introuvable : %1.").arg(ShownPath(paths.dataFolder))},
         err);
   }
-  lock = std::make_unique<DataFolderLock>(paths.dataFolder);
   if (!dryRun) {
     if (const std::optional<int> refused =
-            TakeFolderLock(*lock, QStringLiteral("d'importer des relevés"),
-                           QStringLiteral("Importation impossible"), err, target.forceLock)) {
+            HoldDataFolder(target, QStringLiteral("d'importer des relevés"),
+                           QStringLiteral("Importation impossible"), opened, err)) {
       return refused;
     }
-    RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
   }
-  paths.patientFile = paths.dataFolder + QStringLiteral("ARTL_Users.ini");
-  paths.preferencesFile = paths.dataFolder + QStringLiteral("ARTL_Prefs.ini");
-  book.setPatient(target.patient);
   const auto &files = paths.measurementFiles;
   const bool hasFiles = std::any_of(files.begin(), files.end(),
                                     [](const QString &path) { return QFileInfo(path).isFile(); });
   const PatientFileContents profiles = LoadPatientFile(paths.patientFile);
-  *needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, book.patient());
-  if (*needsProfile && IsTooLongPatientName(book.patient())) {
+  opened.needsProfile = !hasFiles && !HasPatientProfile(profiles.patients, book.patient());
+  if (opened.needsProfile && IsTooLongPatientName(book.patient())) {
     return Refuse({TooLongNameMessage()}, err);
   }
-  if (*needsProfile && profiles.unreadable) {
+  if (opened.needsProfile && profiles.unreadable) {
     return Refuse(
         {QStringLiteral("Fichier des patients illisible : %1.").arg(ShownPath(paths.patientFile))},
         err);

@@ -10,6 +10,7 @@
 #include "common/file_io.h"
 #include "common/paths.h"
 #include "logbook/logbook.h"
+#include "platform/instance_lock.h"
 
 #include <QDate>
 #include <QList>
@@ -23,7 +24,6 @@ class QTextStream;
 
 namespace tl {
 
-class DataFolderLock;
 struct ImportOutcome;
 struct SaveOutcome;
 
@@ -54,6 +54,9 @@ struct Option {
   // option without value); the last one given stays.
   std::function<std::optional<Refusal>(const QString &)> take;
   bool anyValue = false; // the value may start with "--" (a note says anything)
+  // The file the option names for the command to write, checked once the
+  // options are read (see CheckOutput); null for any other option.
+  const QString *output = nullptr;
 };
 
 // A command's options and help.
@@ -61,11 +64,7 @@ struct CommandDefinition {
   QString usage; // after "Utilisation : tensiolog-cli "; lines separated by '\n'
   QString about; // what the command does, before its options; may be empty
   QList<Option> options;
-  QString notes; // after the options; may be empty
-  // The file the command writes and its option, checked once the options
-  // are read (see CheckOutput); none for a command that writes no file.
-  QString outputOption;
-  const QString *output = nullptr;
+  QString notes = {}; // after the options; may be empty
 };
 
 // The command's help: its usage, what it does, its options, and the
@@ -74,11 +73,26 @@ QString HelpText(const CommandDefinition &definition);
 
 // Reads `args` (the command name first) into the fields the options of
 // `definition` fill, then checks the patient of `target` and the output
-// file. `--help` or `-h`
-// anywhere prints the help instead. Returns the exit code when the command
-// stops there (its help or its refusal written), none to go on.
+// file. `--help` or `-h` anywhere prints the help instead. Returns the exit
+// code when the command stops there (its help or its refusal written), none
+// to go on.
 std::optional<int> ParseCommand(const QStringList &args, const CommandDefinition &definition,
                                 Target &target, QTextStream &out, QTextStream &err);
+
+// Runs a command: `args` read into its options (a struct with its `target`)
+// through the table `definition` makes of them, then `run` given them. Its
+// help or a refusal of its options ends it there.
+template <typename Options>
+int RunCommand(const QStringList &args, QTextStream &out, QTextStream &err,
+               CommandDefinition (*definition)(Options &),
+               int (*run)(const Options &, QTextStream &, QTextStream &)) {
+  Options options;
+  if (const std::optional<int> stop =
+          ParseCommand(args, definition(options), options.target, out, err)) {
+    return *stop;
+  }
+  return run(options, out, err);
+}
 
 // The options most commands share.
 Option PatientOption(Target &target,
@@ -89,12 +103,20 @@ Option ForceLockOption(Target &target);
 Option DateOption(const QString &name, const QString &help, std::optional<QDate> *date);
 // An option taking any text (a file name).
 Option TextOption(const QString &name, const QString &value, const QString &help, QString *text);
+// An option naming the FICHIER the command writes (-o, --pdf).
+Option OutputOption(const QString &name, const QString &help, QString *file);
+// An option whose value `keep` checks and keeps; a value it refuses
+// (returning false) gets `refused`, its %1 the value given.
+Option CheckedOption(const QString &name, const QString &value, const QString &help,
+                     const QString &refused, std::function<bool(const QString &)> keep);
 // An option taking one of `values`; anything else is refused with
 // `refused`, its %1 the value given.
 Option ChoiceOption(const QString &name, const QStringList &values, const QString &help,
                     const QString &refused, QString *chosen);
 // An option without value that sets `*on`.
 Option SwitchOption(const QString &name, const QString &help, bool *on);
+// --json: the result as a JSON object.
+Option JsonOption(bool *json);
 
 // Minutes since midnight of "HH:MM"; none for anything else.
 std::optional<int> ParseClock(const QString &value);
@@ -107,23 +129,11 @@ QString DataFolder(const Target &target);
 std::optional<Refusal> CheckOutput(const QString &option, const QString &path,
                                    const Target &target);
 
-// Reads the patient's four lists from the data folder; a patient without
-// any measurement file, or a file that cannot be read, is refused.
-std::optional<Refusal> LoadPatient(const Target &target, Logbook &book);
-
-// Takes the data folder for a command that writes there; otherwise says why
-// ("Tensiolog est ouvert : fermez-le avant <doing>...") and gives the exit
-// code. A lock of another computer is replaced only with --forcer-verrou.
-std::optional<int> TakeFolderLock(DataFolderLock &lock, const QString &doing,
-                                  const QString &impossible, QTextStream &err, bool force);
-
-// The first file a save could not write, the context file's last, or none.
-FileError SaveFailure(const SaveOutcome &saved);
-
-// A patient's logbook opened for an import: the name and paths the
-// logbook refers to, the data folder's lock, and whether the patient still
-// has neither files nor profile.
-struct ImportLogbook {
+// A patient's logbook as a command opens it: the name and paths the
+// logbook refers to, the data folder's lock while the command writes there,
+// and for an import whether the patient still has neither files nor
+// profile.
+struct PatientLogbook {
   QString patient;
   StoragePaths paths;
   Logbook book{patient, paths};
@@ -131,11 +141,29 @@ struct ImportLogbook {
   bool needsProfile = false;
 };
 
+// Opens the patient's logbook to read it: the four lists loaded from the
+// data folder. A patient without any measurement file, or a file that
+// cannot be read, is refused; a refusal gives the exit code, its sentence
+// on `err`.
+std::optional<int> OpenToRead(const Target &target, PatientLogbook &opened, QTextStream &err);
+
+// Opens the patient's logbook to change it: the data folder held when it
+// exists, a save cut short finished, then the lists loaded as OpenToRead
+// does. A folder held elsewhere is refused with "Tensiolog est ouvert :
+// fermez-le avant <doing>...", one that cannot be held with "<impossible> :
+// <why>."; a lock of another computer is replaced only with --forcer-verrou.
+std::optional<int> OpenToChange(const Target &target, const QString &doing,
+                                const QString &impossible, PatientLogbook &opened,
+                                QTextStream &err);
+
 // Opens the patient's logbook for an import: the data folder held, but for
 // a dry run, a save cut short finished, then the lists loaded. A refusal
 // gives the exit code, its sentence on `err`.
-std::optional<int> OpenForImport(const Target &target, bool dryRun, ImportLogbook &opened,
+std::optional<int> OpenForImport(const Target &target, bool dryRun, PatientLogbook &opened,
                                  QTextStream &err);
+
+// The first file a save could not write, the context file's last, or none.
+FileError SaveFailure(const SaveOutcome &saved);
 
 // What an import refuses once read: nothing importable (`nothing`, then why
 // each line was refused), a save that failed; then the profile of a new

@@ -35,22 +35,12 @@ CommandDefinition Definition(ExportOptions &o) {
                         &o.fhirType),
            DateOption(QStringLiteral("--du"), QStringLiteral("premier jour exporté"), &o.from),
            DateOption(QStringLiteral("--au"), QStringLiteral("dernier jour exporté"), &o.to),
-           TextOption(QStringLiteral("-o"), QStringLiteral("FICHIER"),
-                      QStringLiteral("le fichier écrit (obligatoire)"), &o.output),
-           FolderOption(o.target)},
-          {},
-          QStringLiteral("-o"),
-          &o.output};
+           OutputOption(QStringLiteral("-o"), QStringLiteral("le fichier écrit (obligatoire)"),
+                        &o.output),
+           FolderOption(o.target)}};
 }
 
-} // namespace
-
-int RunExport(const QStringList &args, QTextStream &out, QTextStream &err) {
-  ExportOptions request;
-  if (const std::optional<int> stop =
-          ParseCommand(args, Definition(request), request.target, out, err)) {
-    return *stop;
-  }
+int Export(const ExportOptions &request, QTextStream &out, QTextStream &err) {
   if (request.format.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le format avec --format csv ou --format fhir.")}, err);
   }
@@ -63,23 +53,27 @@ int RunExport(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (request.from && request.to && *request.from > *request.to) {
     return Refuse({QStringLiteral("La date de début suit la date de fin.")}, err);
   }
-  QString patient;
-  StoragePaths paths;
-  Logbook book(patient, paths);
-  if (const std::optional<Refusal> refused = LoadPatient(request.target, book)) {
-    return Refuse(*refused, err);
+  PatientLogbook opened;
+  if (const std::optional<int> refused = OpenToRead(request.target, opened, err)) {
+    return *refused;
   }
   // Written whole or not at all.
   const ExportFormat format = request.format == u"csv"             ? ExportFormat::Csv
                               : request.fhirType == u"transaction" ? ExportFormat::FhirTransaction
                                                                    : ExportFormat::Fhir;
   const ExportOutcome exported =
-      ExportLogbook(book, format, request.output, request.from, request.to);
+      ExportLogbook(opened.book, format, request.output, request.from, request.to);
   if (exported.error) {
     return Refuse({ErrorSentence(QStringLiteral("Écriture impossible"), exported.error)}, err);
   }
   out << ExportSummary(exported, request.output) << u'\n';
   return kCliOk;
+}
+
+} // namespace
+
+int RunExport(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return RunCommand(args, out, err, Definition, Export);
 }
 
 } // namespace tl

@@ -149,24 +149,15 @@ std::optional<Refusal> MappingOfColumns(const QString &given, const CsvFileStart
   return std::nullopt;
 }
 
-// Reads a CSV file into a patient's lists with the columns guessed as the
-// window's preview guesses them (or as --colonnes gives them), then saves the lists; a patient
-// known neither by a profile nor by measurement files gets a profile.
-// Takes the data folder for a command that writes there; otherwise says why
-// ("Tensiolog est ouvert : fermez-le avant <doing>...") and gives the exit code.
-
-} // namespace
-
-int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
-  ImportOptions request;
-  if (const std::optional<int> stop =
-          ParseCommand(args, Definition(request), request.target, out, err)) {
-    return *stop;
-  }
+// Reads a file into a patient's lists, a CSV with the columns guessed as the
+// window's preview guesses them (or as --colonnes gives them), then saves the
+// lists; a patient known neither by a profile nor by measurement files gets a
+// profile.
+int Import(const ImportOptions &request, QTextStream &out, QTextStream &err) {
   if (request.input.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le fichier à importer.")}, err);
   }
-  ImportLogbook opened;
+  PatientLogbook opened;
   if (const std::optional<int> refused =
           OpenForImport(request.target, request.dryRun, opened, err)) {
     return *refused;
@@ -215,6 +206,10 @@ int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
   return PrintImported(imported, request.dryRun, out);
 }
 
-// "remarque": sets the note or the irregular-pulse flag of the readings of
+} // namespace
+
+int RunImport(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return RunCommand(args, out, err, Definition, Import);
+}
 
 } // namespace tl

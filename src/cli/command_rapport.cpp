@@ -36,14 +36,9 @@ CommandDefinition Definition(RapportOptions &o) {
                                      "finissent le dernier jour mesuré)"),
                       &o.from),
            DateOption(QStringLiteral("--au"), QStringLiteral("dernier jour"), &o.to),
-           TextOption(QStringLiteral("--pdf"), QStringLiteral("FICHIER"),
-                      QStringLiteral("le rapport écrit en PDF (obligatoire)"), &o.pdf),
-           SwitchOption(QStringLiteral("--json"), QStringLiteral("un objet JSON au lieu du texte"),
-                        &o.json),
-           FolderOption(o.target)},
-          {},
-          QStringLiteral("--pdf"),
-          &o.pdf};
+           OutputOption(QStringLiteral("--pdf"),
+                        QStringLiteral("le rapport écrit en PDF (obligatoire)"), &o.pdf),
+           JsonOption(&o.json), FolderOption(o.target)}};
 }
 
 QJsonObject ValueJson(const ValueStatistics &v) {
@@ -85,23 +80,16 @@ QString StatisticsLine(const QString &name, const ReadingStatistics &st) {
       .arg(c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8]);
 }
 
-} // namespace
-
-int RunRapport(const QStringList &args, QTextStream &out, QTextStream &err) {
-  RapportOptions request;
-  if (const std::optional<int> stop =
-          ParseCommand(args, Definition(request), request.target, out, err)) {
-    return *stop;
-  }
+int Rapport(const RapportOptions &request, QTextStream &out, QTextStream &err) {
   if (request.pdf.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le fichier PDF à écrire avec --pdf FICHIER.")}, err);
   }
-  QString patient;
-  StoragePaths paths;
-  Logbook book(patient, paths);
-  if (const std::optional<Refusal> refused = LoadPatient(request.target, book)) {
-    return Refuse(*refused, err);
+  PatientLogbook opened;
+  if (const std::optional<int> refused = OpenToRead(request.target, opened, err)) {
+    return *refused;
   }
+  const Logbook &book = opened.book;
+  const QString &patient = opened.patient;
   // Without dates: the 30 days ending on the latest reading; one date alone
   // sets that end of the range.
   const auto range = DefaultReportRange(book.lists());
@@ -193,6 +181,12 @@ int RunRapport(const QStringList &args, QTextStream &out, QTextStream &err) {
                         "interpréter ces mesures.")
       << u'\n';
   return kCliOk;
+}
+
+} // namespace
+
+int RunRapport(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return RunCommand(args, out, err, Definition, Rapport);
 }
 
 } // namespace tl

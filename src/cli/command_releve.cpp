@@ -29,18 +29,15 @@ struct ReleveOptions {
 };
 
 Option ProtocolOption(std::optional<Protocol> *protocol) {
-  return {QStringLiteral("--protocole"), QStringLiteral("regle223|regle3|esh7"),
-          QStringLiteral("règle des 2-2-3, règle des 3 ou protocole européen\n"
-                         "(par défaut : celui choisi pour le patient dans la\n"
-                         "fenêtre du relevé, sinon la règle des 2-2-3)"),
-          [protocol](const QString &value) -> std::optional<Refusal> {
-            *protocol = ProtocolFromKey(value);
-            if (!*protocol) {
-              return Refusal{
-                  QStringLiteral("Protocole inconnu : %1 (regle223, regle3 ou esh7).").arg(value)};
-            }
-            return std::nullopt;
-          }};
+  return CheckedOption(QStringLiteral("--protocole"), QStringLiteral("regle223|regle3|esh7"),
+                       QStringLiteral("règle des 2-2-3, règle des 3 ou protocole européen\n"
+                                      "(par défaut : celui choisi pour le patient dans la\n"
+                                      "fenêtre du relevé, sinon la règle des 2-2-3)"),
+                       QStringLiteral("Protocole inconnu : %1 (regle223, regle3 ou esh7)."),
+                       [protocol](const QString &value) {
+                         *protocol = ProtocolFromKey(value);
+                         return protocol->has_value();
+                       });
 }
 
 Option MorningOption(std::optional<int> *start) {
@@ -97,30 +94,17 @@ CommandDefinition Definition(ReleveOptions &o) {
                                  "termine le dernier jour mesuré) ; avec esh7, le\n"
                                  "jour 1 est le premier jour mesuré dès cette date"),
                   &o.start),
-       TextOption(QStringLiteral("--pdf"), QStringLiteral("FICHIER"),
-                  QStringLiteral("écrit aussi la fiche remplie en PDF"), &o.pdf),
-       SwitchOption(QStringLiteral("--json"), QStringLiteral("un objet JSON au lieu du texte"),
-                    &o.json),
-       FolderOption(o.target)},
-      {},
-      QStringLiteral("--pdf"),
-      &o.pdf};
+       OutputOption(QStringLiteral("--pdf"), QStringLiteral("écrit aussi la fiche remplie en PDF"),
+                    &o.pdf),
+       JsonOption(&o.json), FolderOption(o.target)}};
 }
 
-} // namespace
-
-int RunReleve(const QStringList &args, QTextStream &out, QTextStream &err) {
-  ReleveOptions request;
-  if (const std::optional<int> stop =
-          ParseCommand(args, Definition(request), request.target, out, err)) {
-    return *stop;
+int Releve(const ReleveOptions &request, QTextStream &out, QTextStream &err) {
+  PatientLogbook opened;
+  if (const std::optional<int> refused = OpenToRead(request.target, opened, err)) {
+    return *refused;
   }
-  QString patient;
-  StoragePaths paths;
-  Logbook book(patient, paths);
-  if (const std::optional<Refusal> refused = LoadPatient(request.target, book)) {
-    return Refuse(*refused, err);
-  }
+  const Logbook &book = opened.book;
   // The patient's protocol and session windows, unless the options say
   // otherwise for this run.
   SeriesSettings settings = PatientSettings(book);
@@ -146,12 +130,18 @@ int RunReleve(const QStringList &args, QTextStream &out, QTextStream &err) {
   if (request.json) {
     out << QString::fromUtf8(QJsonDocument(SeriesJson(series)).toJson(QJsonDocument::Indented));
   } else {
-    PrintSeriesText(series, patient, out);
+    PrintSeriesText(series, opened.patient, out);
     if (!request.pdf.isEmpty()) {
       out << QStringLiteral("Fiche enregistrée dans %1.").arg(ShownPath(request.pdf)) << u'\n';
     }
   }
   return kCliOk;
+}
+
+} // namespace
+
+int RunReleve(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return RunCommand(args, out, err, Definition, Releve);
 }
 
 } // namespace tl

@@ -2,15 +2,12 @@
 // date and time.
 #include "cli/command.h"
 #include "common/error_text.h"
-#include "common/file_batch.h"
 #include "common/paths.h"
 #include "logbook/context_edit.h"
 #include "logbook/logbook.h"
 #include "logbook/workflows.h"
 #include "measurements/context_texts.h"
-#include "platform/instance_lock.h"
 
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace tl {
@@ -35,15 +32,16 @@ CommandDefinition Definition(RemarqueOptions &o) {
           {PatientOption(o.target),
            DateOption(QStringLiteral("--date"), QStringLiteral("le jour du relevé (obligatoire)"),
                       &o.date),
-           {QStringLiteral("--heure"), QStringLiteral("HH:MM"),
-            QStringLiteral("l'heure du relevé (obligatoire)"),
-            [&o](const QString &value) -> std::optional<Refusal> {
-              if (!ParseClock(value)) {
-                return Refusal{QStringLiteral("Heure invalide : %1 (attendu : HH:MM).").arg(value)};
-              }
-              o.time = value;
-              return std::nullopt;
-            }},
+           CheckedOption(QStringLiteral("--heure"), QStringLiteral("HH:MM"),
+                         QStringLiteral("l'heure du relevé (obligatoire)"),
+                         QStringLiteral("Heure invalide : %1 (attendu : HH:MM)."),
+                         [&o](const QString &value) {
+                           if (!ParseClock(value)) {
+                             return false;
+                           }
+                           o.time = value;
+                           return true;
+                         }),
            {QStringLiteral("--texte"), QStringLiteral("T"),
             QStringLiteral("la remarque, sur une ligne ; \"\" l'efface"),
             [&o](const QString &value) -> std::optional<Refusal> {
@@ -60,14 +58,7 @@ CommandDefinition Definition(RemarqueOptions &o) {
           QStringLiteral("Tensiolog doit être fermé.")};
 }
 
-} // namespace
-
-int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
-  RemarqueOptions request;
-  if (const std::optional<int> stop =
-          ParseCommand(args, Definition(request), request.target, out, err)) {
-    return *stop;
-  }
+int Remarque(const RemarqueOptions &request, QTextStream &out, QTextStream &err) {
   if (!request.date || request.time.isEmpty()) {
     return Refuse({QStringLiteral("Indiquez le relevé avec --date JJ/MM/AAAA et --heure HH:MM.")},
                   err);
@@ -77,22 +68,13 @@ int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
                                   "--pouls-irregulier oui|non.")},
                   err);
   }
-  QString patient;
-  StoragePaths paths;
-  Logbook book(patient, paths);
-  paths.dataFolder = DataFolder(request.target);
-  DataFolderLock lock(paths.dataFolder);
-  if (QFileInfo(paths.dataFolder).isDir()) {
-    if (const std::optional<int> refused = TakeFolderLock(
-            lock, QStringLiteral("d'annoter un relevé"), QStringLiteral("Annotation impossible"),
-            err, request.target.forceLock)) {
-      return *refused;
-    }
-    RecoverInterruptedBatch(paths.dataFolder); // a save cut short, before anything is read
+  PatientLogbook opened;
+  if (const std::optional<int> refused =
+          OpenToChange(request.target, QStringLiteral("d'annoter un relevé"),
+                       QStringLiteral("Annotation impossible"), opened, err)) {
+    return *refused;
   }
-  if (const std::optional<Refusal> refused = LoadPatient(request.target, book)) {
-    return Refuse(*refused, err);
-  }
+  Logbook &book = opened.book;
   if (const FileError unreadable = UnreadableContextFile(book)) {
     return Refuse({ErrorSentence(QStringLiteral("Lecture impossible"), unreadable)}, err);
   }
@@ -121,6 +103,12 @@ int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
         << u'\n';
   }
   return kCliOk;
+}
+
+} // namespace
+
+int RunRemarque(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return RunCommand(args, out, err, Definition, Remarque);
 }
 
 } // namespace tl

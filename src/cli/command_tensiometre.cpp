@@ -41,37 +41,36 @@ CommandDefinition Definition(TensiometreOptions &o) {
       QStringLiteral("tensiometre --patient NOM [OPTIONS]"),
       QStringLiteral("les relevés lus sur un tensiomètre Bluetooth, ajoutés à ceux d'un patient."),
       {PatientOption(o.target),
-       {QStringLiteral("--appareil"), QStringLiteral("AA:BB:CC:DD:EE:FF"),
-        QStringLiteral("l'adresse du tensiomètre (par défaut : le\npremier trouvé)"),
-        [&o](const QString &value) -> std::optional<Refusal> {
-          static const QRegularExpression address(
-              QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
-          if (!address.match(value).hasMatch()) {
-            return Refusal{
-                QStringLiteral("Adresse invalide : %1 (attendu : AA:BB:CC:DD:EE:FF).").arg(value)};
-          }
-          o.meter = value.toUpper();
-          return std::nullopt;
-        }},
-       {QStringLiteral("--utilisateur"), QStringLiteral("N"),
-        QStringLiteral("les mesures de l'utilisateur N du tensiomètre\nseulement"),
-        [&o](const QString &value) -> std::optional<Refusal> {
-          bool ok = false;
-          const int user = value.toInt(&ok);
-          if (!ok || user < 1 || user > 254) {
-            return Refusal{
-                QStringLiteral("Utilisateur invalide : %1 (attendu : de 1 à 254).").arg(value)};
-          }
-          o.user = quint8(user);
-          return std::nullopt;
-        }},
+       CheckedOption(QStringLiteral("--appareil"), QStringLiteral("AA:BB:CC:DD:EE:FF"),
+                     QStringLiteral("l'adresse du tensiomètre (par défaut : le\npremier trouvé)"),
+                     QStringLiteral("Adresse invalide : %1 (attendu : AA:BB:CC:DD:EE:FF)."),
+                     [&o](const QString &value) {
+                       static const QRegularExpression address(
+                           QStringLiteral("^[0-9A-Fa-f]{2}(:[0-9A-Fa-f]{2}){5}$"));
+                       if (!address.match(value).hasMatch()) {
+                         return false;
+                       }
+                       o.meter = value.toUpper();
+                       return true;
+                     }),
+       CheckedOption(QStringLiteral("--utilisateur"), QStringLiteral("N"),
+                     QStringLiteral("les mesures de l'utilisateur N du tensiomètre\nseulement"),
+                     QStringLiteral("Utilisateur invalide : %1 (attendu : de 1 à 254)."),
+                     [&o](const QString &value) {
+                       bool ok = false;
+                       const int user = value.toInt(&ok);
+                       if (!ok || user < 1 || user > 254) {
+                         return false;
+                       }
+                       o.user = quint8(user);
+                       return true;
+                     }),
        SwitchOption(QStringLiteral("--dry-run"),
                     QStringLiteral("lit le tensiomètre et affiche le bilan sans rien\n"
                                    "classer ; ce qu'il a envoyé (il ne l'envoie qu'une\n"
                                    "fois) est gardé pour la lecture suivante"),
                     &o.dryRun),
-       FolderOption(o.target),
-       ForceLockOption(o.target)},
+       FolderOption(o.target), ForceLockOption(o.target)},
       QStringLiteral("Tensiolog doit être fermé (sauf avec --dry-run).")};
 }
 
@@ -144,19 +143,12 @@ FileError ReadMeter(const QString &address, QList<MeterIndication> *records, QSt
 #endif
 }
 
-} // namespace
-
-int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
-  TensiometreOptions request;
-  if (const std::optional<int> stop =
-          ParseCommand(args, Definition(request), request.target, out, err)) {
-    return *stop;
-  }
+int Tensiometre(const TensiometreOptions &request, QTextStream &out, QTextStream &err) {
 #ifndef TENSIOLOG_HAS_METER_LINK
   return Refuse({ErrorSentence(QString(), ReadMeter({}, nullptr, nullptr))}, err);
 #endif
   // Taken before the meter is read: a meter sends its records once.
-  ImportLogbook opened;
+  PatientLogbook opened;
   if (const std::optional<int> refused =
           OpenForImport(request.target, request.dryRun, opened, err)) {
     return *refused;
@@ -221,6 +213,12 @@ int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) 
         << u'\n';
   }
   return kCliOk;
+}
+
+} // namespace
+
+int RunTensiometre(const QStringList &args, QTextStream &out, QTextStream &err) {
+  return RunCommand(args, out, err, Definition, Tensiometre);
 }
 
 } // namespace tl

@@ -54,6 +54,17 @@ class TestCli : public QObject {
     err.flush();
     return r;
   }
+  // The error stream against the one expected: whole, or its start after a
+  // "*".
+  static bool errorIs(const QString &err, const QString &expected) {
+    return expected.startsWith(u'*') ? err.startsWith(expected.mid(1)) : err == expected;
+  }
+  // A run's exit code, its whole output and its error stream (see errorIs).
+  static void expect(const Run &r, int code, const QString &out, const QString &err) {
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, out);
+    QVERIFY2(errorIs(r.err, err), qPrintable(r.err));
+  }
 
 private slots:
   void init() {
@@ -239,12 +250,8 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     const Run r = run(args);
     QCOMPARE(r.code, code);
-    if (err.startsWith(u'*')) {
-      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
-      QVERIFY(r.out.isEmpty());
-    } else {
-      QCOMPARE(r.err, err);
-    }
+    QVERIFY2(errorIs(r.err, err), qPrintable(r.err));
+    QVERIFY(!err.startsWith(u'*') || r.out.isEmpty());
     if (!out.isEmpty()) {
       QVERIFY2(r.out.split(u'\n').contains(out), qPrintable(r.out));
     }
@@ -317,11 +324,7 @@ private slots:
     args << QStringLiteral("--dossier") << folder_;
     const Run r = run(args);
     QCOMPARE(r.code, code);
-    if (err.startsWith(u'*')) {
-      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
-    } else {
-      QCOMPARE(r.err, err);
-    }
+    QVERIFY2(errorIs(r.err, err), qPrintable(r.err));
     if (code != 0) {
       QVERIFY(r.out.isEmpty());
       QVERIFY(!QFileInfo::exists(pdf));
@@ -434,14 +437,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
     out.replace(u'#', QDir::toNativeSeparators(file)); // a path shown
-    const Run r = run(args);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.out, out);
-    if (err.startsWith(u'*')) {
-      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
-    } else {
-      QCOMPARE(r.err, err);
-    }
+    expect(run(args), code, out, err);
     QCOMPARE(QFileInfo::exists(file), !starts.isEmpty());
     if (!starts.isEmpty()) {
       QVERIFY(test::ReadFile(file).startsWith(starts));
@@ -1068,14 +1064,7 @@ private slots:
     args.replaceInStrings(QStringLiteral("@"), folder_);
     args.replaceInStrings(QStringLiteral("#"), file);
     err.replace(u'#', QDir::toNativeSeparators(file)); // a path shown
-    const Run r = run(args);
-    QCOMPARE(r.code, code);
-    QCOMPARE(r.out, out);
-    if (err.startsWith(u'*')) {
-      QVERIFY2(r.err.startsWith(err.mid(1)), qPrintable(r.err));
-    } else {
-      QCOMPARE(r.err, err);
-    }
+    expect(run(args), code, out, err);
     const QString marcFile = folder_ + QStringLiteral("ARTL_Matin_Marc.txt");
     QCOMPARE(QFileInfo::exists(marcFile), !marcMatin.isEmpty());
     if (!marcMatin.isEmpty()) {
