@@ -54,7 +54,6 @@ namespace tl {
 namespace {
 
 // Sizes of the window's fixed parts (96-DPI pixels).
-constexpr int kBannerHeight = 40;
 constexpr int kButtonHeight = 30;
 constexpr int kLeftPanelWidth = 250;
 constexpr int kStatusHeight = 23;
@@ -559,23 +558,23 @@ QWidget *MainWindow::buildLeftPanel() {
   column->addSpacing(2);
   column->addLayout(Row(2, 2, {noteLabel, note}));
 
-  auto *add = new DrawnButton(QStringLiteral("Ajouter"), SystemIcon(269), panel);
-  add->setFixedSize(115, 30);
-  AttachBalloonTip(add, QStringLiteral("Ajouter"),
-                   QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
-                                  "fonction de l'heure. (les champs sont réinitialisés)"),
-                   SystemIcon(269));
-  FitLabelToButton(add);
-  registerControl(add, ControlId::ButtonAdd);
-
-  auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
-  clear->setFixedSize(115, 30);
-  AttachBalloonTip(clear, QStringLiteral("Effacer"),
-                   QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
-                                  "date et heure."),
-                   SystemIcon(152));
-  FitLabelToButton(clear);
-  registerControl(clear, ControlId::ButtonClear);
+  // The two input buttons: their caption is their tip's title, their icon its icon.
+  const auto inputButton = [&](const QString &caption, int icon, const QString &tip, ControlId id) {
+    auto *button = new DrawnButton(caption, SystemIcon(icon), panel);
+    button->setFixedSize(115, 30);
+    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
+    FitLabelToButton(button);
+    registerControl(button, id);
+    return button;
+  };
+  auto *add = inputButton(QStringLiteral("Ajouter"), 269,
+                          QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
+                                         "fonction de l'heure. (les champs sont réinitialisés)"),
+                          ControlId::ButtonAdd);
+  auto *clear = inputButton(QStringLiteral("Effacer"), 152,
+                            QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, "
+                                           "sauf date et heure."),
+                            ControlId::ButtonClear);
   column->addSpacing(5);
   column->addLayout(Row(0, 0, {add, clear}));
 
