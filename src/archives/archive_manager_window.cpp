@@ -41,7 +41,6 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 constexpr int kFileListWidth = 200;
-constexpr int kBannerHeight = 40;
 constexpr int kStripTop = 40;
 constexpr int kStripHeight = 30;
 constexpr int kListsTop = 70;
@@ -107,15 +106,10 @@ void ArchiveManagerWindow::buildWindow() {
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(kWidth, kHeight);
 
-  banner_ = new Banner(this);
-  banner_->setGeometry(0, 0, kWidth, kBannerHeight);
-  banner_->setColours(QColor(71, 233, 25), QColor(61, 162, 25));
-  banner_->setGradient(Gradient::Vertical);
-  banner_->setLines(ProgramTitle() + QStringLiteral(" - Archives"),
-                    QStringLiteral("Relevés d'automesures tensionnelles archivés"));
-  banner_->setRightText(AuthorLabel());
-  banner_->setLeftImage(SystemIcon(265));
-  SetControlNumber(banner_, ControlId::ArchiveBanner);
+  banner_ =
+      AddBanner(this, ControlId::ArchiveBanner, kWidth, QColor(71, 233, 25), QColor(61, 162, 25),
+                SystemIcon(265), ProgramTitle() + QStringLiteral(" - Archives"),
+                QStringLiteral("Relevés d'automesures tensionnelles archivés"));
 
   struct ButtonEntry {
     DrawnButton **button;

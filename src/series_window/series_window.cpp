@@ -44,7 +44,6 @@ namespace {
 
 constexpr int kWidth = 820;
 constexpr int kHeight = 660;
-constexpr int kBannerHeight = 40;
 constexpr int kBarHeight = 50;
 
 const QString kDateMask = QStringLiteral("dd/MM/yyyy");
@@ -160,14 +159,10 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   setWindowTitle(QStringLiteral("Relevé d'automesure"));
   setFixedSize(kWidth, kHeight);
 
-  auto *banner = new Banner(this);
-  banner->setGeometry(0, 0, kWidth, kBannerHeight);
-  banner->setLines(TitleLine(), who_.name.isEmpty()
-                                    ? QStringLiteral("Relevé d'automesure")
-                                    : QStringLiteral("Relevé d'automesure de ") + who_.name);
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(ImageIcon(6));
-  SetControlNumber(banner, ControlId::SeriesBanner);
+  AddBanner(this, ControlId::SeriesBanner, kWidth, QColor(99, 184, 255), QColor(0, 0, 128),
+            ImageIcon(6), TitleLine(),
+            who_.name.isEmpty() ? QStringLiteral("Relevé d'automesure")
+                                : QStringLiteral("Relevé d'automesure de ") + who_.name);
 
   tabs_ = new QTabWidget(this);
   tabs_->setGeometry(6, kBannerHeight + 6, kWidth - 12, kHeight - kBannerHeight - kBarHeight - 10);

@@ -1,5 +1,6 @@
 #include "ui/drawing.h"
 
+#include "common/identity.h"
 #include "ui/assets/assets.h"
 
 #include <QAccessibleWidget>
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTextLayout>
@@ -304,6 +306,19 @@ void Banner::setRightText(const QString &text) {
 void Banner::setLeftImage(const QIcon &image) {
   left_ = image;
   update();
+}
+
+Banner *AddBanner(QWidget *window, ControlId id, int width, const QColor &a, const QColor &b,
+                  const QIcon &left, const QString &line1, const QString &line2) {
+  auto *banner = new Banner(window);
+  banner->setGeometry(0, 0, width, kBannerHeight);
+  banner->setColours(a, b);
+  banner->setGradient(Gradient::Vertical);
+  banner->setLines(line1, line2);
+  banner->setRightText(AuthorLabel());
+  banner->setLeftImage(left);
+  SetControlNumber(banner, id);
+  return banner;
 }
 
 Banner::TextPlaces Banner::textPlaces() const {
@@ -650,6 +665,16 @@ void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text
     return;
   }
   widget->installEventFilter(new BalloonTipFilter(widget, std::move(content)));
+}
+
+QPushButton *TipButton(QWidget *parent, ControlId id, const QString &caption, const QRect &place,
+                       const QString &tip, int icon) {
+  auto *button = new QPushButton(caption, parent);
+  button->setGeometry(place);
+  button->setAutoDefault(false);
+  AttachBalloonTip(button, caption, tip, SystemIcon(icon));
+  SetControlNumber(button, id);
+  return button;
 }
 
 std::optional<BalloonTipContent> BalloonTipOf(const QWidget *widget) {
