@@ -127,13 +127,9 @@ void ArchiveManagerWindow::buildWindow() {
                       "mesures actuellement affichés.")},
   };
   for (const ButtonEntry &entry : buttons) {
-    const QIcon icon = SystemIcon(entry.icon);
-    auto *button = new DrawnButton(entry.label, icon, this);
-    button->setGeometry(entry.x, kStripTop, entry.width, kStripHeight);
-    AttachBalloonTip(button, entry.label, entry.tip, icon);
-    FitLabelToButton(button);
-    SetControlNumber(button, entry.id);
-    *entry.button = button;
+    *entry.button =
+        AddDrawnButton(this, entry.id, QRect(entry.x, kStripTop, entry.width, kStripHeight),
+                       entry.icon, entry.label, entry.tip);
   }
   band_ = new DrawnButton(QString(), QIcon(), this);
   band_->setInteractive(false);

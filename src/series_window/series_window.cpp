@@ -193,14 +193,9 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
        QStringLiteral("Fermer la fenêtre.")},
   };
   for (const ButtonEntry &entry : buttons) {
-    const QIcon icon = SystemIcon(entry.icon);
-    auto *button = new DrawnButton(entry.label, icon, bar);
-    button->setGeometry(entry.x, 10, entry.width, 30);
-    button->setBorder(QColor(120, 138, 160));
-    AttachBalloonTip(button, entry.label, entry.tip, icon);
-    FitLabelToButton(button);
-    SetControlNumber(button, entry.id);
-    *entry.button = button;
+    *entry.button = AddDrawnButton(bar, entry.id, QRect(entry.x, 10, entry.width, 30), entry.icon,
+                                   entry.label, entry.tip);
+    (*entry.button)->setBorder(QColor(120, 138, 160));
   }
   connect(pdf_, &DrawnButton::clicked, this, [this] { savePdf(); });
   connect(print_, &DrawnButton::clicked, this, &SeriesWindow::print);

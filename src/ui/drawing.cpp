@@ -2,6 +2,7 @@
 
 #include "common/identity.h"
 #include "ui/assets/assets.h"
+#include "ui/fit_text.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -665,6 +666,17 @@ void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text
     return;
   }
   widget->installEventFilter(new BalloonTipFilter(widget, std::move(content)));
+}
+
+DrawnButton *AddDrawnButton(QWidget *parent, ControlId id, const QRect &place, int icon,
+                            const QString &label, const QString &tip) {
+  const QIcon image = SystemIcon(icon);
+  auto *button = new DrawnButton(label, image, parent);
+  button->setGeometry(place);
+  AttachBalloonTip(button, label, tip, image);
+  FitLabelToButton(button);
+  SetControlNumber(button, id);
+  return button;
 }
 
 QPushButton *TipButton(QWidget *parent, ControlId id, const QString &caption, const QRect &place,

@@ -228,6 +228,12 @@ private:
 void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text,
                       const QIcon &icon = QIcon());
 
+// A drawn button at `place` with system icon `icon`: a balloon titled by its
+// label over `tip`, the label fitted to the button, registered under its
+// control number.
+DrawnButton *AddDrawnButton(QWidget *parent, ControlId id, const QRect &place, int icon,
+                            const QString &label, const QString &tip);
+
 // A dialog's push button at `place`, with a balloon titled by its caption
 // over `tip` with system icon `icon`, registered under its control number.
 // It does not become the default button when it takes the focus.
