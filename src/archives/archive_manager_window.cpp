@@ -111,13 +111,7 @@ void ArchiveManagerWindow::buildWindow() {
                 SystemIcon(265), ProgramTitle() + QStringLiteral(" - Archives"),
                 QStringLiteral("Relevés d'automesures tensionnelles archivés"));
 
-  struct ButtonEntry {
-    DrawnButton **button;
-    ControlId id;
-    int x, width, icon;
-    QString label, tip;
-  };
-  const ButtonEntry buttons[] = {
+  const DrawnButtonEntry buttons[] = {
       {&quit_, ControlId::ArchiveButtonQuit, 0, 100, 27, QStringLiteral("Quitter"),
        QStringLiteral("Fermer la fenêtre et quitter les archives")},
       {&delete_, ControlId::ArchiveButtonDelete, 100, 110, 131, QStringLiteral("Supprimer"),
@@ -126,11 +120,7 @@ void ArchiveManagerWindow::buildWindow() {
        QStringLiteral("Créer un fichier texte et l'ouvrir pour impression des relevés de "
                       "mesures actuellement affichés.")},
   };
-  for (const ButtonEntry &entry : buttons) {
-    *entry.button =
-        AddDrawnButton(this, entry.id, QRect(entry.x, kStripTop, entry.width, kStripHeight),
-                       entry.icon, entry.label, entry.tip);
-  }
+  AddDrawnButtons(this, kStripTop, kStripHeight, buttons);
   band_ = new DrawnButton(QString(), QIcon(), this);
   band_->setInteractive(false);
   band_->setFocusPolicy(Qt::NoFocus);

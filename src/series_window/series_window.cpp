@@ -175,13 +175,7 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   bar->setGeometry(0, kHeight - kBarHeight, kWidth, kBarHeight);
   bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   SetControlNumber(bar, ControlId::SeriesButtonBar);
-  struct ButtonEntry {
-    DrawnButton **button;
-    ControlId id;
-    int x, width, icon;
-    QString label, tip;
-  };
-  const ButtonEntry buttons[] = {
+  const DrawnButtonEntry buttons[] = {
       {&pdf_, ControlId::SeriesButtonPdf, 10, 170, 258, QStringLiteral("Enregistrer le PDF"),
        QStringLiteral("Enregistrer la page affichée en PDF dans le dossier d'impression, "
                       "l'ouvrir et dire où il est.")},
@@ -192,9 +186,8 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
       {&close_, ControlId::SeriesButtonClose, kWidth - 120, 110, 109, QStringLiteral("Fermer"),
        QStringLiteral("Fermer la fenêtre.")},
   };
-  for (const ButtonEntry &entry : buttons) {
-    *entry.button = AddDrawnButton(bar, entry.id, QRect(entry.x, 10, entry.width, 30), entry.icon,
-                                   entry.label, entry.tip);
+  AddDrawnButtons(bar, 10, 30, buttons);
+  for (const DrawnButtonEntry &entry : buttons) {
     (*entry.button)->setBorder(QColor(120, 138, 160));
   }
   connect(pdf_, &DrawnButton::clicked, this, [this] { savePdf(); });

@@ -679,6 +679,14 @@ DrawnButton *AddDrawnButton(QWidget *parent, ControlId id, const QRect &place, i
   return button;
 }
 
+void AddDrawnButtons(QWidget *parent, int top, int height,
+                     std::span<const DrawnButtonEntry> entries) {
+  for (const DrawnButtonEntry &entry : entries) {
+    *entry.button = AddDrawnButton(parent, entry.id, QRect(entry.x, top, entry.width, height),
+                                   entry.icon, entry.label, entry.tip);
+  }
+}
+
 QPushButton *TipButton(QWidget *parent, ControlId id, const QString &caption, const QRect &place,
                        const QString &tip, int icon) {
   auto *button = new QPushButton(caption, parent);

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QWidget>
 #include <optional>
+#include <span>
 
 class QHeaderView;
 class QPushButton;
@@ -233,6 +234,17 @@ void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text
 // control number.
 DrawnButton *AddDrawnButton(QWidget *parent, ControlId id, const QRect &place, int icon,
                             const QString &label, const QString &tip);
+
+// One button of a row of drawn buttons, and where the button made is kept.
+struct DrawnButtonEntry {
+  DrawnButton **button;
+  ControlId id;
+  int x, width, icon;
+  QString label, tip;
+};
+// The row's buttons, `height` high at `top`, each as AddDrawnButton makes it.
+void AddDrawnButtons(QWidget *parent, int top, int height,
+                     std::span<const DrawnButtonEntry> entries);
 
 // A dialog's push button at `place`, with a balloon titled by its caption
 // over `tip` with system icon `icon`, registered under its control number.
