@@ -49,19 +49,23 @@ BpClass SystolicClass(qint64 s, qint64 d) {
   if (s < 50 && d < 35) {
     return BpClass::HypotensionSevere;
   }
-  // Bounds included; where two ranges meet, the first one listed wins.
-  struct Range {
-    qint64 low, high;
-    BpClass cls;
-  };
-  static constexpr Range kRanges[] = {
-      {50, 90, BpClass::Hypotension},  {90, 120, BpClass::Optimal}, {120, 129, BpClass::Normal},
-      {130, 139, BpClass::NormalHigh}, {140, 159, BpClass::Mild},   {160, 179, BpClass::Moderate},
-  };
-  for (const Range &range : kRanges) {
-    if (s >= range.low && s <= range.high) {
-      return range.cls;
-    }
+  if (s >= 50 && s <= 90) {
+    return BpClass::Hypotension;
+  }
+  if (s >= 90 && s <= 120) {
+    return BpClass::Optimal;
+  }
+  if (s >= 120 && s <= 129) {
+    return BpClass::Normal;
+  }
+  if (s >= 130 && s <= 139) {
+    return BpClass::NormalHigh;
+  }
+  if (s >= 140 && s <= 159) {
+    return BpClass::Mild;
+  }
+  if (s >= 160 && s <= 179) {
+    return BpClass::Moderate;
   }
   if (s >= 180) {
     return BpClass::Severe; // with D >= 110 as tabled, and below it too
@@ -71,19 +75,20 @@ BpClass SystolicClass(qint64 s, qint64 d) {
 
 // The diastolic value alone; a higher class than the systolic one wins.
 BpClass DiastolicClass(qint64 d) {
-  struct Threshold {
-    qint64 least;
-    BpClass cls;
-  };
-  static constexpr Threshold kThresholds[] = {{110, BpClass::Severe},
-                                              {100, BpClass::Moderate},
-                                              {90, BpClass::Mild},
-                                              {85, BpClass::NormalHigh},
-                                              {81, BpClass::Normal}};
-  for (const Threshold &threshold : kThresholds) {
-    if (d >= threshold.least) {
-      return threshold.cls;
-    }
+  if (d >= 110) {
+    return BpClass::Severe;
+  }
+  if (d >= 100) {
+    return BpClass::Moderate;
+  }
+  if (d >= 90) {
+    return BpClass::Mild;
+  }
+  if (d >= 85) {
+    return BpClass::NormalHigh;
+  }
+  if (d >= 81) {
+    return BpClass::Normal;
   }
   return BpClass::None;
 }
