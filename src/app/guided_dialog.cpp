@@ -38,6 +38,21 @@ QLabel *PlainLabel(const QString &text, QWidget *parent) {
   return label;
 }
 
+// A page of the steps: its widgets top to bottom, with no margin of its own.
+QVBoxLayout *PageLayout(QWidget *page) {
+  auto *layout = new QVBoxLayout(page);
+  layout->setContentsMargins(0, 0, 0, 0);
+  return layout;
+}
+
+// A bold font the given times larger than the label's own.
+void SetBoldScaled(QLabel *label, qreal factor) {
+  QFont font = label->font();
+  font.setPointSizeF(font.pointSizeF() * factor);
+  font.setBold(true);
+  label->setFont(font);
+}
+
 } // namespace
 
 QStringList MeasurementConditions() {
@@ -61,10 +76,7 @@ GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler file
   auto *layout = new QVBoxLayout(this);
 
   heading_ = PlainLabel(QString(), this);
-  QFont big = heading_->font();
-  big.setPointSizeF(big.pointSizeF() * 1.5);
-  big.setBold(true);
-  heading_->setFont(big);
+  SetBoldScaled(heading_, 1.5);
   SetControlNumber(heading_, ControlId::GuidedHeading);
   layout->addWidget(heading_);
 
@@ -72,10 +84,17 @@ GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler file
   SetControlNumber(pages_, ControlId::GuidedPages);
   layout->addWidget(pages_, 1);
 
+  // A button that moves the session on, then shows the step it comes to.
+  const auto moveOnWith = [this](QPushButton *button, void (GuidedSession::*step)()) {
+    connect(button, &QPushButton::clicked, this, [this, step] {
+      (session_.*step)();
+      showStep();
+    });
+  };
+
   // The conditions.
   auto *conditions = new QWidget;
-  auto *conditionsLayout = new QVBoxLayout(conditions);
-  conditionsLayout->setContentsMargins(0, 0, 0, 0);
+  QVBoxLayout *conditionsLayout = PageLayout(conditions);
   if (!notice.isEmpty()) {
     QLabel *warning = PlainLabel(notice, conditions);
     SetControlNumber(warning, ControlId::GuidedNotice);
@@ -95,21 +114,14 @@ GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler file
   auto *startRest = new QPushButton(QStringLiteral("Commencer les 5 minutes de repos"), conditions);
   SetControlNumber(startRest, ControlId::GuidedStartRest);
   conditionsLayout->addWidget(startRest, 0, Qt::AlignRight);
-  connect(startRest, &QPushButton::clicked, this, [this] {
-    session_.startRest();
-    showStep();
-  });
+  moveOnWith(startRest, &GuidedSession::startRest);
   pages_->addWidget(conditions);
 
   // The rest and the minute between readings.
   auto *wait = new QWidget;
-  auto *waitLayout = new QVBoxLayout(wait);
-  waitLayout->setContentsMargins(0, 0, 0, 0);
+  QVBoxLayout *waitLayout = PageLayout(wait);
   countdown_ = new QLabel(wait);
-  QFont huge = countdown_->font();
-  huge.setPointSizeF(huge.pointSizeF() * 3);
-  huge.setBold(true);
-  countdown_->setFont(huge);
+  SetBoldScaled(countdown_, 3);
   countdown_->setAlignment(Qt::AlignCenter);
   // Focused while it runs: a screen reader reads its state when asked.
   countdown_->setFocusPolicy(Qt::StrongFocus);
@@ -125,16 +137,12 @@ GuidedDialog::GuidedDialog(int readings, const QString &notice, GuidedFiler file
   skip_->setMinimumWidth(std::max(skipWidth, skip_->sizeHint().width()));
   SetControlNumber(skip_, ControlId::GuidedSkipWait);
   waitLayout->addWidget(skip_, 0, Qt::AlignRight);
-  connect(skip_, &QPushButton::clicked, this, [this] {
-    session_.skipWait();
-    showStep();
-  });
+  moveOnWith(skip_, &GuidedSession::skipWait);
   pages_->addWidget(wait);
 
   // One reading.
   auto *reading = new QWidget;
-  auto *readingLayout = new QVBoxLayout(reading);
-  readingLayout->setContentsMargins(0, 0, 0, 0);
+  QVBoxLayout *readingLayout = PageLayout(reading);
   dateTime_ = PlainLabel(QString(), reading);
   SetControlNumber(dateTime_, ControlId::GuidedDateTime);
   readingLayout->addWidget(dateTime_);

@@ -50,7 +50,6 @@ QColor LeftRowText(const QPalette &palette) {
   return ReadableOn(kHeaderRowColour, palette.color(QPalette::Base), 7.0);
 }
 
-
 QLabel *MakeLabel(QWidget *parent, ControlId id, const QRect &rect) {
   auto *label = new QLabel(parent);
   label->setGeometry(rect);
@@ -102,14 +101,8 @@ void SetUpImportDialog(QDialog &dialog, const QString &title, QSize size, const 
   dialog.setFixedSize(size);
   dialog.setModal(true);
 
-  auto *banner = new Banner(&dialog);
-  banner->setColours(QColor(0, 153, 204), QColor(0, 70, 140));
-  banner->setGradient(Gradient::Vertical);
-  banner->setLines(ProgramTitle() + heading, subtitle);
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(SystemIcon(269));
-  banner->setGeometry(0, 0, size.width(), 40);
-  SetControlNumber(banner, bannerId);
+  AddBanner(&dialog, bannerId, size.width(), QColor(0, 153, 204), QColor(0, 70, 140),
+            SystemIcon(269), ProgramTitle() + heading, subtitle);
 }
 
 void ImportPreviewWindow::buildFrame(const QString &subtitle, const QString &source,
@@ -145,12 +138,7 @@ void ImportPreviewWindow::buildButtons(const QString &importTip) {
 
   auto makeButton = [this](ControlId id, const QString &caption, int x, const QString &tip,
                            int icon) {
-    auto *button = new QPushButton(caption, this);
-    button->setGeometry(x, 516, 100, 28);
-    button->setAutoDefault(false);
-    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
-    SetControlNumber(button, id);
-    return button;
+    return TipButton(this, id, caption, QRect(x, 516, 100, 28), tip, icon);
   };
   import_ = makeButton(ControlId::ImportButtonImport, QStringLiteral("Importer"),
                        kWidth - 2 * kMargin - 200, importTip, 258);

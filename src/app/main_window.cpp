@@ -54,7 +54,6 @@ namespace tl {
 namespace {
 
 // Sizes of the window's fixed parts (96-DPI pixels).
-constexpr int kBannerHeight = 40;
 constexpr int kButtonHeight = 30;
 constexpr int kLeftPanelWidth = 250;
 constexpr int kStatusHeight = 23;
@@ -559,23 +558,23 @@ QWidget *MainWindow::buildLeftPanel() {
   column->addSpacing(2);
   column->addLayout(Row(2, 2, {noteLabel, note}));
 
-  auto *add = new DrawnButton(QStringLiteral("Ajouter"), SystemIcon(269), panel);
-  add->setFixedSize(115, 30);
-  AttachBalloonTip(add, QStringLiteral("Ajouter"),
-                   QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
-                                  "fonction de l'heure. (les champs sont réinitialisés)"),
-                   SystemIcon(269));
-  FitLabelToButton(add);
-  registerControl(add, ControlId::ButtonAdd);
-
-  auto *clear = new DrawnButton(QStringLiteral("Effacer"), SystemIcon(152), panel);
-  clear->setFixedSize(115, 30);
-  AttachBalloonTip(clear, QStringLiteral("Effacer"),
-                   QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, sauf "
-                                  "date et heure."),
-                   SystemIcon(152));
-  FitLabelToButton(clear);
-  registerControl(clear, ControlId::ButtonClear);
+  // The two input buttons: their caption is their tip's title, their icon its icon.
+  const auto inputButton = [&](const QString &caption, int icon, const QString &tip, ControlId id) {
+    auto *button = new DrawnButton(caption, SystemIcon(icon), panel);
+    button->setFixedSize(115, 30);
+    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
+    FitLabelToButton(button);
+    registerControl(button, id);
+    return button;
+  };
+  auto *add = inputButton(QStringLiteral("Ajouter"), 269,
+                          QStringLiteral("Ajouter Les mesures saisies à la liste correspondante en "
+                                         "fonction de l'heure. (les champs sont réinitialisés)"),
+                          ControlId::ButtonAdd);
+  auto *clear = inputButton(QStringLiteral("Effacer"), 152,
+                            QStringLiteral("Tous les champs de saisie sont vidés et réinitialisés, "
+                                           "sauf date et heure."),
+                            ControlId::ButtonClear);
   column->addSpacing(5);
   column->addLayout(Row(0, 0, {add, clear}));
 
@@ -777,31 +776,32 @@ QWidget *MainWindow::buildAveragesPage() {
                    SystemIcon(238));
   registerControl(refresh, ControlId::ButtonRefresh);
 
-  auto *period = new QComboBox(page);
-  period->addItems({QStringLiteral("Matin"), QStringLiteral("Après-midi"), QStringLiteral("Soir"),
-                    QStringLiteral("Nuit")});
-  period->setCurrentIndex(0);
-  period->setFixedSize(100, 20);
-  AttachBalloonTip(period, QStringLiteral("Graphiques"),
-                   QStringLiteral("Sélectionnez la période que vous voulez afficher dans les "
-                                  "graphiques."),
-                   ImageIcon(11));
-  period->setAccessibleName(QStringLiteral("Période affichée"));
-  FitEntriesToWidth(period);
-  registerControl(period, ControlId::GraphPeriodSelector);
-
-  auto *style = new QComboBox(page);
-  style->addItems({QStringLiteral("Lignes uniquement"), QStringLiteral("Lignes + valeurs"),
-                   QStringLiteral("Lignes + valeurs encerclées")});
-  style->setCurrentIndex(2);
-  style->setFixedSize(170, 20);
-  AttachBalloonTip(style, QStringLiteral("Apparence des courbes"),
-                   QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes "
-                                  "des graphiques."),
-                   ImageIcon(11));
-  style->setAccessibleName(QStringLiteral("Style des courbes"));
-  FitEntriesToWidth(style);
-  registerControl(style, ControlId::CurveStyleSelector);
+  // The two graph selectors: `width` wide, `current` chosen, a balloon with icon 11.
+  const auto selector = [&](ControlId id, const QStringList &entries, int current, int width,
+                            const QString &name, const QString &tipTitle, const QString &tip) {
+    auto *box = new QComboBox(page);
+    box->addItems(entries);
+    box->setCurrentIndex(current);
+    box->setFixedSize(width, 20);
+    AttachBalloonTip(box, tipTitle, tip, ImageIcon(11));
+    box->setAccessibleName(name);
+    FitEntriesToWidth(box);
+    registerControl(box, id);
+    return box;
+  };
+  QComboBox *period = selector(
+      ControlId::GraphPeriodSelector,
+      {QStringLiteral("Matin"), QStringLiteral("Après-midi"), QStringLiteral("Soir"),
+       QStringLiteral("Nuit")},
+      0, 100, QStringLiteral("Période affichée"), QStringLiteral("Graphiques"),
+      QStringLiteral("Sélectionnez la période que vous voulez afficher dans les graphiques."));
+  QComboBox *style =
+      selector(ControlId::CurveStyleSelector,
+               {QStringLiteral("Lignes uniquement"), QStringLiteral("Lignes + valeurs"),
+                QStringLiteral("Lignes + valeurs encerclées")},
+               2, 170, QStringLiteral("Style des courbes"), QStringLiteral("Apparence des courbes"),
+               QStringLiteral("Sélectionnez l'apparence que vous souhaitez donner aux courbes des "
+                              "graphiques."));
 
   // The heading's text sits 2 pixels lower than the controls beside it.
   auto *top = Tight(0, new QHBoxLayout);

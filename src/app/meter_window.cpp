@@ -166,12 +166,7 @@ void MeterWindow::buildWindow() {
 
   auto makeButton = [this](ControlId id, const QString &caption, int x, const QString &tip,
                            int icon) {
-    auto *button = new QPushButton(caption, this);
-    button->setGeometry(x, kHeight - 10 - 28, 100, 28);
-    button->setAutoDefault(false);
-    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
-    SetControlNumber(button, id);
-    return button;
+    return TipButton(this, id, caption, QRect(x, kHeight - 10 - 28, 100, 28), tip, icon);
   };
   search_ = makeButton(ControlId::MeterButtonSearch, QStringLiteral("Rechercher"), kMargin,
                        QStringLiteral("Chercher les tensiomètres Bluetooth allumés."), 23);

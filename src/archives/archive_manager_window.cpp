@@ -41,7 +41,6 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 constexpr int kFileListWidth = 200;
-constexpr int kBannerHeight = 40;
 constexpr int kStripTop = 40;
 constexpr int kStripHeight = 30;
 constexpr int kListsTop = 70;
@@ -107,23 +106,12 @@ void ArchiveManagerWindow::buildWindow() {
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(kWidth, kHeight);
 
-  banner_ = new Banner(this);
-  banner_->setGeometry(0, 0, kWidth, kBannerHeight);
-  banner_->setColours(QColor(71, 233, 25), QColor(61, 162, 25));
-  banner_->setGradient(Gradient::Vertical);
-  banner_->setLines(ProgramTitle() + QStringLiteral(" - Archives"),
-                    QStringLiteral("Relevés d'automesures tensionnelles archivés"));
-  banner_->setRightText(AuthorLabel());
-  banner_->setLeftImage(SystemIcon(265));
-  SetControlNumber(banner_, ControlId::ArchiveBanner);
+  banner_ =
+      AddBanner(this, ControlId::ArchiveBanner, kWidth, QColor(71, 233, 25), QColor(61, 162, 25),
+                SystemIcon(265), ProgramTitle() + QStringLiteral(" - Archives"),
+                QStringLiteral("Relevés d'automesures tensionnelles archivés"));
 
-  struct ButtonEntry {
-    DrawnButton **button;
-    ControlId id;
-    int x, width, icon;
-    QString label, tip;
-  };
-  const ButtonEntry buttons[] = {
+  const DrawnButtonEntry buttons[] = {
       {&quit_, ControlId::ArchiveButtonQuit, 0, 100, 27, QStringLiteral("Quitter"),
        QStringLiteral("Fermer la fenêtre et quitter les archives")},
       {&delete_, ControlId::ArchiveButtonDelete, 100, 110, 131, QStringLiteral("Supprimer"),
@@ -132,15 +120,7 @@ void ArchiveManagerWindow::buildWindow() {
        QStringLiteral("Créer un fichier texte et l'ouvrir pour impression des relevés de "
                       "mesures actuellement affichés.")},
   };
-  for (const ButtonEntry &entry : buttons) {
-    const QIcon icon = SystemIcon(entry.icon);
-    auto *button = new DrawnButton(entry.label, icon, this);
-    button->setGeometry(entry.x, kStripTop, entry.width, kStripHeight);
-    AttachBalloonTip(button, entry.label, entry.tip, icon);
-    FitLabelToButton(button);
-    SetControlNumber(button, entry.id);
-    *entry.button = button;
-  }
+  AddDrawnButtons(this, kStripTop, kStripHeight, buttons);
   band_ = new DrawnButton(QString(), QIcon(), this);
   band_->setInteractive(false);
   band_->setFocusPolicy(Qt::NoFocus);

@@ -7,6 +7,7 @@
 
 #include <QLocale>
 #include <cmath>
+#include <iterator>
 #include <type_traits>
 
 namespace tl {
@@ -88,41 +89,34 @@ constexpr const char *kDiastolicWords = "diastolique|diastolic|dia|pad|diastole|
 constexpr const char *kPulseWords = "pouls|pulse|bpm|fc|frequence cardiaque|heart rate|heartrate|"
                                     "hr|rythme cardiaque|pulsations|pulse rate|puls";
 
-// What the warning of a column ignored says it resembles.
+// Each role's name in the selector and what the warning of a column
+// ignored says it resembles, in the order of ColumnRole.
+struct RoleTexts {
+  const char *name;
+  const char *resemblance;
+};
+constexpr RoleTexts kRoleTexts[] = {
+    {"Ignorer", nullptr},
+    {"Date", "à la date"},
+    {"Heure", "à l'heure"},
+    {"Date et heure", "à la date et l'heure"},
+    {"Systolique", "à la systolique"},
+    {"Diastolique", "à la diastolique"},
+    {"Pouls", "au pouls"},
+    {"Période", "à la période"},
+    {"Fuseau horaire", "au fuseau horaire"},
+    {"Remarque", "à la remarque"},
+    {"Pouls irrégulier", "au pouls irrégulier"},
+    {"Traitement pris", "au traitement pris"},
+    {"Mouvement", "au mouvement"},
+    {"Brassard décalé", "au brassard mal placé"}, // short enough for the preview's selector
+    {"Autres mentions", "aux autres indications"},
+};
+static_assert(std::size(kRoleTexts) == size_t(ColumnRole::OtherFlags) + 1);
+
 QString RoleResemblance(ColumnRole role) {
-  switch (role) {
-  case ColumnRole::Date:
-    return QStringLiteral("à la date");
-  case ColumnRole::Time:
-    return QStringLiteral("à l'heure");
-  case ColumnRole::DateTime:
-    return QStringLiteral("à la date et l'heure");
-  case ColumnRole::Systolic:
-    return QStringLiteral("à la systolique");
-  case ColumnRole::Diastolic:
-    return QStringLiteral("à la diastolique");
-  case ColumnRole::Pulse:
-    return QStringLiteral("au pouls");
-  case ColumnRole::Period:
-    return QStringLiteral("à la période");
-  case ColumnRole::TimeZone:
-    return QStringLiteral("au fuseau horaire");
-  case ColumnRole::Note:
-    return QStringLiteral("à la remarque");
-  case ColumnRole::Irregular:
-    return QStringLiteral("au pouls irrégulier");
-  case ColumnRole::Medication:
-    return QStringLiteral("au traitement pris");
-  case ColumnRole::Movement:
-    return QStringLiteral("au mouvement");
-  case ColumnRole::CuffMisplaced:
-    return QStringLiteral("au brassard mal placé");
-  case ColumnRole::OtherFlags:
-    return QStringLiteral("aux autres indications");
-  case ColumnRole::Ignore:
-    break;
-  }
-  return {};
+  const char *text = kRoleTexts[size_t(role)].resemblance;
+  return text ? QString::fromUtf8(text) : QString();
 }
 
 // A whole number and nothing else (blanks around it allowed).
@@ -514,41 +508,7 @@ QString Folded(const QString &name) {
   return out;
 }
 
-QString ColumnRoleText(ColumnRole role) {
-  switch (role) {
-  case ColumnRole::Date:
-    return QStringLiteral("Date");
-  case ColumnRole::Time:
-    return QStringLiteral("Heure");
-  case ColumnRole::DateTime:
-    return QStringLiteral("Date et heure");
-  case ColumnRole::Systolic:
-    return QStringLiteral("Systolique");
-  case ColumnRole::Diastolic:
-    return QStringLiteral("Diastolique");
-  case ColumnRole::Pulse:
-    return QStringLiteral("Pouls");
-  case ColumnRole::Period:
-    return QStringLiteral("Période");
-  case ColumnRole::TimeZone:
-    return QStringLiteral("Fuseau horaire");
-  case ColumnRole::Note:
-    return QStringLiteral("Remarque");
-  case ColumnRole::Irregular:
-    return QStringLiteral("Pouls irrégulier");
-  case ColumnRole::Medication:
-    return QStringLiteral("Traitement pris");
-  case ColumnRole::Movement:
-    return QStringLiteral("Mouvement");
-  case ColumnRole::CuffMisplaced:
-    return QStringLiteral("Brassard décalé"); // short enough for the preview's selector
-  case ColumnRole::OtherFlags:
-    return QStringLiteral("Autres mentions");
-  case ColumnRole::Ignore:
-    break;
-  }
-  return QStringLiteral("Ignorer");
-}
+QString ColumnRoleText(ColumnRole role) { return QString::fromUtf8(kRoleTexts[size_t(role)].name); }
 
 bool IsYesCell(QStringView text) {
   text = text.trimmed();

@@ -114,6 +114,28 @@ QJsonObject FlagComponent(const char *code, const QString &text, const QJsonValu
       {value.isBool() ? QStringLiteral("valueBoolean") : QStringLiteral("valueString"), value}};
 }
 
+// What the blood pressure panel and the heart rate of a reading share: a
+// final vital-sign observation of the patient at the reading's time.
+QJsonObject VitalSignObservation(const QJsonObject &meta, const QString &id,
+                                 const QJsonObject &code, const QJsonObject &subject,
+                                 const QString &when) {
+  return QJsonObject{{QStringLiteral("resourceType"), QStringLiteral("Observation")},
+                     {QStringLiteral("meta"), meta},
+                     {QStringLiteral("identifier"), QJsonArray{Identifier(kFhirReadingSystem, id)}},
+                     {QStringLiteral("status"), QStringLiteral("final")},
+                     {QStringLiteral("category"), VitalSigns()},
+                     {QStringLiteral("code"), code},
+                     {QStringLiteral("subject"), subject},
+                     {QStringLiteral("effectiveDateTime"), when}};
+}
+
+// One pressure of the panel, in mmHg.
+QJsonObject PressureComponent(const QString &code, const QString &display, qint64 value) {
+  return QJsonObject{{QStringLiteral("code"), Concept(code, display)},
+                     {QStringLiteral("valueQuantity"),
+                      Quantity(value, QStringLiteral("mmHg"), QStringLiteral("mm[Hg]"))}};
+}
+
 QString Offset(int seconds) {
   const int magnitude = seconds < 0 ? -seconds : seconds;
   return (seconds < 0 ? u'-' : u'+') + QStringLiteral("%1:%2")
@@ -189,33 +211,20 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
     const QString bpId = Digest(stem + QStringLiteral("\nbp"));
     const QString hrId = Digest(stem + QStringLiteral("\nhr"));
     const QString hrUrl = Urn(stem + QStringLiteral("\nhr"));
-    QJsonObject pressure{
-        {QStringLiteral("resourceType"), QStringLiteral("Observation")},
-        {QStringLiteral("meta"), bpMeta},
-        {QStringLiteral("identifier"), QJsonArray{Identifier(kFhirReadingSystem, bpId)}},
-        {QStringLiteral("status"), QStringLiteral("final")},
-        {QStringLiteral("category"), VitalSigns()},
-        {QStringLiteral("code"),
-         Concept(QStringLiteral("85354-9"), QStringLiteral("Blood pressure panel with all children "
-                                                           "optional"))},
-        {QStringLiteral("subject"), subject},
-        {QStringLiteral("effectiveDateTime"), when},
-        // The heart rate of the same reading: readers pair them by it, not
-        // by their time, which two readings may share.
-        {QStringLiteral("hasMember"),
-         QJsonArray{QJsonObject{{QStringLiteral("reference"), hrUrl}}}},
-        {QStringLiteral("component"),
-         QJsonArray{
-             QJsonObject{
-                 {QStringLiteral("code"),
-                  Concept(QStringLiteral("8480-6"), QStringLiteral("Systolic blood pressure"))},
-                 {QStringLiteral("valueQuantity"),
-                  Quantity(r.s, QStringLiteral("mmHg"), QStringLiteral("mm[Hg]"))}},
-             QJsonObject{
-                 {QStringLiteral("code"),
-                  Concept(QStringLiteral("8462-4"), QStringLiteral("Diastolic blood pressure"))},
-                 {QStringLiteral("valueQuantity"),
-                  Quantity(r.d, QStringLiteral("mmHg"), QStringLiteral("mm[Hg]"))}}}}};
+    QJsonObject pressure = VitalSignObservation(
+        bpMeta, bpId,
+        Concept(QStringLiteral("85354-9"),
+                QStringLiteral("Blood pressure panel with all children optional")),
+        subject, when);
+    // The heart rate of the same reading: readers pair them by it, not
+    // by their time, which two readings may share.
+    pressure.insert(QStringLiteral("hasMember"),
+                    QJsonArray{QJsonObject{{QStringLiteral("reference"), hrUrl}}});
+    pressure.insert(QStringLiteral("component"),
+                    QJsonArray{PressureComponent(QStringLiteral("8480-6"),
+                                                 QStringLiteral("Systolic blood pressure"), r.s),
+                               PressureComponent(QStringLiteral("8462-4"),
+                                                 QStringLiteral("Diastolic blood pressure"), r.d)});
     if (r.context && (r.context->flags != 0 || !r.context->otherFlags.isEmpty())) {
       QJsonArray components = pressure[QStringLiteral("component")].toArray();
       if (r.context->irregular()) {
@@ -238,17 +247,11 @@ FhirExport ExportFhir(const PeriodLists &lists, const QString &patient, std::opt
       pressure.insert(QStringLiteral("note"),
                       QJsonArray{QJsonObject{{QStringLiteral("text"), r.context->note}}});
     }
-    QJsonObject heart{
-        {QStringLiteral("resourceType"), QStringLiteral("Observation")},
-        {QStringLiteral("meta"), hrMeta},
-        {QStringLiteral("identifier"), QJsonArray{Identifier(kFhirReadingSystem, hrId)}},
-        {QStringLiteral("status"), QStringLiteral("final")},
-        {QStringLiteral("category"), VitalSigns()},
-        {QStringLiteral("code"), Concept(QStringLiteral("8867-4"), QStringLiteral("Heart rate"))},
-        {QStringLiteral("subject"), subject},
-        {QStringLiteral("effectiveDateTime"), when},
-        {QStringLiteral("valueQuantity"),
-         Quantity(r.p, QStringLiteral("/min"), QStringLiteral("/min"))}};
+    QJsonObject heart = VitalSignObservation(
+        hrMeta, hrId, Concept(QStringLiteral("8867-4"), QStringLiteral("Heart rate")), subject,
+        when);
+    heart.insert(QStringLiteral("valueQuantity"),
+                 Quantity(r.p, QStringLiteral("/min"), QStringLiteral("/min")));
     entries.append(
         Entry(Urn(stem + QStringLiteral("\nbp")), pressure, type, kFhirReadingSystem, bpId));
     entries.append(Entry(hrUrl, heart, type, kFhirReadingSystem, hrId));

@@ -96,14 +96,8 @@ AboutWindow::AboutWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Fra
   setWindowTitle(QStringLiteral("A propos de ") + ProgramTitle());
   setFixedSize(500, 400);
 
-  auto banner = new Banner(this);
-  banner->setGeometry(0, 0, width(), 40);
-  banner->setColours(QColor(99, 184, 255), QColor(0, 0, 128));
-  banner->setGradient(Gradient::Vertical);
-  banner->setLines(QStringLiteral("A propos de :"), TitleLine());
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(ImageIcon(0));
-  SetControlNumber(banner, ControlId::AboutBanner);
+  AddBanner(this, ControlId::AboutBanner, width(), QColor(99, 184, 255), QColor(0, 0, 128),
+            ImageIcon(0), QStringLiteral("A propos de :"), TitleLine());
 
   panel_ = new InformationPanel(this);
   panel_->setGeometry(0, 40, width(), 320);

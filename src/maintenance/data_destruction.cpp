@@ -46,57 +46,46 @@ bool RemoveTreeContents(const QString &folder) {
 
 } // namespace
 
-QString DestructionItemLabel(int item) {
-  switch (item) {
-  case 1:
-    return QStringLiteral("1/ Fichiers d'impression");
-  case 2:
-    return QStringLiteral("2/ Fichiers de mesures archivés");
-  case 3:
-    return QStringLiteral("3/ Fichiers de mesures des utilisateurs");
-  case 4:
-    return QStringLiteral("4/ Fichier des utilisateurs");
-  case 5:
-    return QStringLiteral("5/ Fichier des préférences");
-  default:
+namespace {
+
+// What each item is called and what its deletion reports.
+struct DestructionTexts {
+  const char *label;
+  const char *success;
+  const char *failure;
+};
+
+constexpr DestructionTexts kDestructionTexts[kDestructionItemCount] = {
+    {"1/ Fichiers d'impression", "1/ La suppression du dossier [Impression Arteline] a réussi.",
+     "1/ La suppression du dossier [Impression Arteline] a échoué."},
+    {"2/ Fichiers de mesures archivés",
+     "2/ La suppression du dossier [Archives Arteline] a réussi.",
+     "2/ La suppression du dossier [Archives Arteline] a échoué."},
+    {"3/ Fichiers de mesures des utilisateurs",
+     "3/ Les fichiers de mesures des utilisateurs ont tous été supprimés.",
+     "3/ Des erreurs sont survenus lors de la suppression des fichiers de "
+     "mesures des utilisateurs."},
+    {"4/ Fichier des utilisateurs", "4/ La suppression du fichier des utilisateurs a réussi.",
+     "4/ La suppression du fichier des utilisateurs a échoué."},
+    {"5/ Fichier des préférences", "5/ La suppression du fichier de préférences a réussi.",
+     "5/ La suppression du fichier de préférences a échoué."},
+};
+
+// One text of item n (1 to 5), a null string for any other n.
+QString ItemText(int item, const char *DestructionTexts::*text) {
+  if (item < 1 || item > kDestructionItemCount) {
     return QString();
   }
+  return QString::fromUtf8(kDestructionTexts[item - 1].*text);
 }
 
-QString DestructionSuccessLine(int item) {
-  switch (item) {
-  case 1:
-    return QStringLiteral("1/ La suppression du dossier [Impression Arteline] a réussi.");
-  case 2:
-    return QStringLiteral("2/ La suppression du dossier [Archives Arteline] a réussi.");
-  case 3:
-    return QStringLiteral("3/ Les fichiers de mesures des utilisateurs ont tous été supprimés.");
-  case 4:
-    return QStringLiteral("4/ La suppression du fichier des utilisateurs a réussi.");
-  case 5:
-    return QStringLiteral("5/ La suppression du fichier de préférences a réussi.");
-  default:
-    return QString();
-  }
-}
+} // namespace
 
-QString DestructionFailureLine(int item) {
-  switch (item) {
-  case 1:
-    return QStringLiteral("1/ La suppression du dossier [Impression Arteline] a échoué.");
-  case 2:
-    return QStringLiteral("2/ La suppression du dossier [Archives Arteline] a échoué.");
-  case 3:
-    return QStringLiteral("3/ Des erreurs sont survenus lors de la suppression des fichiers de "
-                          "mesures des utilisateurs.");
-  case 4:
-    return QStringLiteral("4/ La suppression du fichier des utilisateurs a échoué.");
-  case 5:
-    return QStringLiteral("5/ La suppression du fichier de préférences a échoué.");
-  default:
-    return QString();
-  }
-}
+QString DestructionItemLabel(int item) { return ItemText(item, &DestructionTexts::label); }
+
+QString DestructionSuccessLine(int item) { return ItemText(item, &DestructionTexts::success); }
+
+QString DestructionFailureLine(int item) { return ItemText(item, &DestructionTexts::failure); }
 
 bool RemoveFolderTree(const QString &path) {
   if (path.isEmpty()) {

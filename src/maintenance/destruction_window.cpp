@@ -41,14 +41,9 @@ DataDestructionWindow::DataDestructionWindow(QWidget *parent) : QDialog(parent) 
   setWindowTitle(QStringLiteral("Destruction des données"));
   setFixedSize(500, 420);
 
-  auto banner = new Banner(this);
-  banner->setGeometry(0, 0, width(), 40);
-  banner->setColours(QColor(255, 0, 0), QColor(83, 0, 0));
-  banner->setGradient(Gradient::Vertical);
-  banner->setLines(TitleLine(), QStringLiteral("Destruction de toutes les données enregistrées. "));
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(SystemIcon(32));
-  SetControlNumber(banner, ControlId::DestructionBanner);
+  AddBanner(this, ControlId::DestructionBanner, width(), QColor(255, 0, 0), QColor(83, 0, 0),
+            SystemIcon(32), TitleLine(),
+            QStringLiteral("Destruction de toutes les données enregistrées. "));
 
   auto heading =
       new QLabel(QStringLiteral("Choisissez les données à effacer définitivement :"), this);

@@ -165,17 +165,10 @@ void PatientManagerWindow::buildWindow() {
   setFixedSize(600, 475);
   setModal(true);
 
-  auto *banner = new Banner(this);
-  banner->setColours(QColor(99, 184, 255), QColor(0, 0, 128));
-  banner->setGradient(Gradient::Vertical);
-  banner->setLines(
-      QStringLiteral("Création & gestion des profils d'utilisateurs"),
-      QStringLiteral(
-          "Ajouter ou retirer des patients pour surveillance de la tension artérielle."));
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(SystemIcon(158));
-  banner->setGeometry(0, 0, 600, 40);
-  SetControlNumber(banner, ControlId::PatientBanner);
+  AddBanner(this, ControlId::PatientBanner, 600, QColor(99, 184, 255), QColor(0, 0, 128),
+            SystemIcon(158), QStringLiteral("Création & gestion des profils d'utilisateurs"),
+            QStringLiteral(
+                "Ajouter ou retirer des patients pour surveillance de la tension artérielle."));
 
   fileExisted_ = QFileInfo::exists(Paths().patientFile);
   auto *instruction = new QLabel(fileExisted_ ? kUsualText : kFirstLaunchText, this);

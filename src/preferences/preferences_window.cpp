@@ -96,14 +96,9 @@ void PreferencesWindow::buildWindow() {
   setFixedSize(500, 500);
   setModal(true);
 
-  auto *banner = new Banner(this);
-  banner->setColours(QColor(219, 0, 0), QColor(255, 139, 0));
-  banner->setGradient(Gradient::Vertical);
-  banner->setLines(ProgramTitle(), QStringLiteral("Précisez vos choix de fonctionnement."));
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(SystemIcon(93));
-  banner->setGeometry(0, 0, 500, 40);
-  SetControlNumber(banner, ControlId::PrefBanner);
+  AddBanner(this, ControlId::PrefBanner, 500, QColor(219, 0, 0), QColor(255, 139, 0),
+            SystemIcon(93), ProgramTitle(),
+            QStringLiteral("Précisez vos choix de fonctionnement."));
 
   QGroupBox *windowGroup =
       MakeGroup(this, ControlId::PrefWindowGroup,
@@ -165,12 +160,7 @@ void PreferencesWindow::buildWindow() {
 
   auto makeButton = [this](ControlId id, const QString &caption, int x, const QString &tip,
                            int icon) {
-    auto *button = new QPushButton(caption, this);
-    button->setGeometry(x, 440, 100, 25);
-    button->setAutoDefault(false);
-    AttachBalloonTip(button, caption, tip, SystemIcon(icon));
-    SetControlNumber(button, id);
-    return button;
+    return TipButton(this, id, caption, QRect(x, 440, 100, 25), tip, icon);
   };
   QPushButton *defaults = makeButton(
       ControlId::PrefButtonDefault, QStringLiteral("Défaut"), 10,

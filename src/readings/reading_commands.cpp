@@ -238,6 +238,14 @@ QString RefusedCellText(int cell, CellRefusal refused, const QString &text) {
   return QString();
 }
 
+// After readings were deleted or changed in a list: saves, then refreshes
+// the counts, the averages and the graphs.
+void SaveAndRefresh(MainWindowApi &main) {
+  SaveChange(main);
+  main.updateStatusCounts();
+  RefreshAveragesAndGraphs(main);
+}
+
 } // namespace
 
 AddOutcome AddReadingAsking(Logbook &book, QDate date, int minutes, const QString &systolic,
@@ -398,11 +406,9 @@ void DeleteMarkedReadings(MainWindowApi &main) {
   if (removed == 0) {
     return;
   }
-  SaveChange(main);
-  main.updateStatusCounts();
   // One refresh after the questions gives the texts and graphs that one
   // refresh per deletion would end with.
-  RefreshAveragesAndGraphs(main);
+  SaveAndRefresh(main);
 }
 
 void ShowReadingDetails(MainWindowApi &main) {
@@ -469,10 +475,7 @@ void ModifyReadingCell(MainWindowApi &main, int cell) {
     }
   }
   if (changed > 0) {
-    SaveChange(main);
-    // The same refresh as "Ajouter": counts, averages and graphs.
-    main.updateStatusCounts();
-    RefreshAveragesAndGraphs(main);
+    SaveAndRefresh(main); // the same refresh as "Ajouter"
   }
 }
 

@@ -608,7 +608,7 @@ void DoctorReportDocument::drawReadings(QPainter &painter, int index) const {
         {r.date.toString(kDateMask), TimeText(r.minutes), PeriodInfo(r.period).name,
          QString::number(r.systolic), QString::number(r.diastolic), QString::number(r.pulse),
          HomeCategoryName(HomeCategoryOfReading(r.systolic, r.diastolic))},
-        (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
+        StripeFill(i - first));
     y += kReadingRowMm;
     if (const int lines = ContextLines(r); lines > 0) {
       // The flags and the note under the reading, in red when the heartbeat
@@ -656,7 +656,7 @@ void DoctorReportDocument::drawUnusable(QPainter &painter, int index) const {
     for (int c = 0; c < cells.size(); ++c) {
       cells[c] = metrics.elidedText(cells[c], Qt::ElideRight, s.mm(widths[size_t(c)] - 3));
     }
-    Row(s, y, 5.2, widths, cells, (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white));
+    Row(s, y, 5.2, widths, cells, StripeFill(i - first));
     y += 5.2;
   }
 }

@@ -28,6 +28,9 @@ inline const QColor kGrid(120, 138, 160);
 inline const QColor kMuted(150, 160, 175);
 // The reference lines of the charts, in a colour no curve has.
 inline const QColor kThreshold(105, 105, 105);
+// The fill of the n-th of a table's alternating rows (or columns): white,
+// then a light tint.
+inline QColor StripeFill(qint64 n) { return n % 2 ? QColor(246, 248, 251) : QColor(Qt::white); }
 
 // A painter whose coordinates are device pixels, with helpers in millimetres.
 class Sheet {

@@ -175,7 +175,7 @@ public:
                                     r ? QString::number(r->diastolic) : QString(),
                                     r ? QString::number(r->pulse) : QString()};
           for (int k = 0; k < 4; ++k) {
-            QColor fill = m % 2 == 0 ? QColor(Qt::white) : QColor(246, 248, 251);
+            QColor fill = StripeFill(m);
             if (!counts) {
               fill = QColor(236, 236, 236);
             }
@@ -398,7 +398,7 @@ public:
       const QString context = e.context ? ContextSummary(*e.context) : QString();
       row({e.date, e.time, PeriodInfo(e.period).name, e.valuesText(),
            context.isEmpty() ? e.reason : e.reason + QStringLiteral(" ; ") + context},
-          (i - first) % 2 ? QColor(246, 248, 251) : QColor(Qt::white), false);
+          StripeFill(qint64(i - first)), false);
     }
     if (last < series_->excluded.size()) {
       s_.setFont(8, QFont::Normal, true);

@@ -183,45 +183,37 @@ HomeCategory HomeCategoryOfReading(int systolic, int diastolic) {
   return HomeCategoryOf(qint64(systolic) * 10, qint64(diastolic) * 10);
 }
 
-QString HomeCategoryKey(HomeCategory category) {
-  switch (category) {
-  case HomeCategory::NonElevated:
-    return QStringLiteral("non_elevated");
-  case HomeCategory::Elevated:
-    return QStringLiteral("elevated");
-  case HomeCategory::Hypertension:
-    return QStringLiteral("hypertension");
-  }
-  return {};
+namespace {
+
+// The texts of each home category, in the order of HomeCategory.
+struct HomeCategoryTexts {
+  const char *key;   // the JSON's word
+  const char *name;  // the name shown
+  const char *range; // the values it covers
+};
+
+constexpr HomeCategoryTexts kHomeCategoryTexts[] = {
+    {"non_elevated", "tension non élevée", "moins de 120/70 mmHg"},
+    {"elevated", "tension élevée", "120–134 / 70–84 mmHg"},
+    {"hypertension", "hypertension", "135/85 mmHg ou plus"},
+};
+static_assert(std::size(kHomeCategoryTexts) == size_t(HomeCategory::Hypertension) + 1);
+
+const HomeCategoryTexts &TextsOf(HomeCategory category) {
+  return kHomeCategoryTexts[size_t(category)];
 }
 
+} // namespace
+
+QString HomeCategoryKey(HomeCategory category) { return QString::fromUtf8(TextsOf(category).key); }
+
 QString HomeCategoryName(HomeCategory category) {
-  switch (category) {
-  case HomeCategory::NonElevated:
-    return QStringLiteral("tension non élevée");
-  case HomeCategory::Elevated:
-    return QStringLiteral("tension élevée");
-  case HomeCategory::Hypertension:
-    return QStringLiteral("hypertension");
-  }
-  return {};
+  return QString::fromUtf8(TextsOf(category).name);
 }
 
 QString HomeCategorySentence(HomeCategory category) {
-  QString range;
-  switch (category) {
-  case HomeCategory::NonElevated:
-    range = QStringLiteral("moins de 120/70 mmHg");
-    break;
-  case HomeCategory::Elevated:
-    range = QStringLiteral("120–134 / 70–84 mmHg");
-    break;
-  case HomeCategory::Hypertension:
-    range = QStringLiteral("135/85 mmHg ou plus");
-    break;
-  }
   return QStringLiteral("moyenne dans la zone « %1 » (%2) des recommandations ESC 2024")
-      .arg(HomeCategoryName(category), range);
+      .arg(HomeCategoryName(category), QString::fromUtf8(TextsOf(category).range));
 }
 
 std::optional<DayPeriod> MomentOfTime(int minutes, const SessionWindows &windows, int *dayOffset) {

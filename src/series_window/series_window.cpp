@@ -44,7 +44,6 @@ namespace {
 
 constexpr int kWidth = 820;
 constexpr int kHeight = 660;
-constexpr int kBannerHeight = 40;
 constexpr int kBarHeight = 50;
 
 const QString kDateMask = QStringLiteral("dd/MM/yyyy");
@@ -160,14 +159,10 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   setWindowTitle(QStringLiteral("Relevé d'automesure"));
   setFixedSize(kWidth, kHeight);
 
-  auto *banner = new Banner(this);
-  banner->setGeometry(0, 0, kWidth, kBannerHeight);
-  banner->setLines(TitleLine(), who_.name.isEmpty()
-                                    ? QStringLiteral("Relevé d'automesure")
-                                    : QStringLiteral("Relevé d'automesure de ") + who_.name);
-  banner->setRightText(AuthorLabel());
-  banner->setLeftImage(ImageIcon(6));
-  SetControlNumber(banner, ControlId::SeriesBanner);
+  AddBanner(this, ControlId::SeriesBanner, kWidth, QColor(99, 184, 255), QColor(0, 0, 128),
+            ImageIcon(6), TitleLine(),
+            who_.name.isEmpty() ? QStringLiteral("Relevé d'automesure")
+                                : QStringLiteral("Relevé d'automesure de ") + who_.name);
 
   tabs_ = new QTabWidget(this);
   tabs_->setGeometry(6, kBannerHeight + 6, kWidth - 12, kHeight - kBannerHeight - kBarHeight - 10);
@@ -180,13 +175,7 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
   bar->setGeometry(0, kHeight - kBarHeight, kWidth, kBarHeight);
   bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
   SetControlNumber(bar, ControlId::SeriesButtonBar);
-  struct ButtonEntry {
-    DrawnButton **button;
-    ControlId id;
-    int x, width, icon;
-    QString label, tip;
-  };
-  const ButtonEntry buttons[] = {
+  const DrawnButtonEntry buttons[] = {
       {&pdf_, ControlId::SeriesButtonPdf, 10, 170, 258, QStringLiteral("Enregistrer le PDF"),
        QStringLiteral("Enregistrer la page affichée en PDF dans le dossier d'impression, "
                       "l'ouvrir et dire où il est.")},
@@ -197,15 +186,9 @@ SeriesWindow::SeriesWindow(const PeriodLists &lists, ReportIdentity who, QString
       {&close_, ControlId::SeriesButtonClose, kWidth - 120, 110, 109, QStringLiteral("Fermer"),
        QStringLiteral("Fermer la fenêtre.")},
   };
-  for (const ButtonEntry &entry : buttons) {
-    const QIcon icon = SystemIcon(entry.icon);
-    auto *button = new DrawnButton(entry.label, icon, bar);
-    button->setGeometry(entry.x, 10, entry.width, 30);
-    button->setBorder(QColor(120, 138, 160));
-    AttachBalloonTip(button, entry.label, entry.tip, icon);
-    FitLabelToButton(button);
-    SetControlNumber(button, entry.id);
-    *entry.button = button;
+  AddDrawnButtons(bar, 10, 30, buttons);
+  for (const DrawnButtonEntry &entry : buttons) {
+    (*entry.button)->setBorder(QColor(120, 138, 160));
   }
   connect(pdf_, &DrawnButton::clicked, this, [this] { savePdf(); });
   connect(print_, &DrawnButton::clicked, this, &SeriesWindow::print);

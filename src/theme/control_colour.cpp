@@ -61,50 +61,35 @@ enum class Shape {
 enum class Edge { None, Sunken, Static, Plain, Etched };
 
 Shape ShapeOf(const QWidget *w) {
+  // The first class of this list that the widget is, or derives from, gives
+  // its shape.
+  static const std::pair<const QMetaObject *, Shape> kShapeOfClass[] = {
+      {&QLabel::staticMetaObject, Shape::Label},
+      {&QProgressBar::staticMetaObject, Shape::Progress},
+      {&QLineEdit::staticMetaObject, Shape::LineEdit},
+      {&QTextEdit::staticMetaObject, Shape::MultiLine},
+      {&QPlainTextEdit::staticMetaObject, Shape::MultiLine},
+      {&QDateTimeEdit::staticMetaObject, Shape::DatePicker},
+      {&QAbstractSpinBox::staticMetaObject, Shape::SpinField},
+      {&QCalendarWidget::staticMetaObject, Shape::Calendar},
+      {&QTableView::staticMetaObject, Shape::ReportList},
+      {&QTreeView::staticMetaObject, Shape::ReportList},
+      {&QHeaderView::staticMetaObject, Shape::ReportList},
+      {&QListView::staticMetaObject, Shape::ListBox},
+      {&QAbstractScrollArea::staticMetaObject, Shape::ScrollArea},
+      {&QGroupBox::staticMetaObject, Shape::GroupFrame},
+      {&QTabWidget::staticMetaObject, Shape::TabPanel},
+      {&QPushButton::staticMetaObject, Shape::Button},
+      {&QComboBox::staticMetaObject, Shape::Button},
+      {&QAbstractButton::staticMetaObject, Shape::Other},
+      {&QAbstractSlider::staticMetaObject, Shape::Other},
+      {&QTabBar::staticMetaObject, Shape::Other},
+  };
   const QMetaObject *meta = w->metaObject();
-  if (qobject_cast<const QLabel *>(w)) {
-    return Shape::Label;
-  }
-  if (qobject_cast<const QProgressBar *>(w)) {
-    return Shape::Progress;
-  }
-  if (qobject_cast<const QLineEdit *>(w)) {
-    return Shape::LineEdit;
-  }
-  if (qobject_cast<const QTextEdit *>(w) || qobject_cast<const QPlainTextEdit *>(w)) {
-    return Shape::MultiLine;
-  }
-  if (qobject_cast<const QDateTimeEdit *>(w)) {
-    return Shape::DatePicker;
-  }
-  if (qobject_cast<const QAbstractSpinBox *>(w)) {
-    return Shape::SpinField;
-  }
-  if (qobject_cast<const QCalendarWidget *>(w)) {
-    return Shape::Calendar;
-  }
-  if (qobject_cast<const QTableView *>(w) || qobject_cast<const QTreeView *>(w) ||
-      qobject_cast<const QHeaderView *>(w)) {
-    return Shape::ReportList;
-  }
-  if (qobject_cast<const QListView *>(w)) {
-    return Shape::ListBox;
-  }
-  if (qobject_cast<const QAbstractScrollArea *>(w)) {
-    return Shape::ScrollArea;
-  }
-  if (qobject_cast<const QGroupBox *>(w)) {
-    return Shape::GroupFrame;
-  }
-  if (qobject_cast<const QTabWidget *>(w)) {
-    return Shape::TabPanel;
-  }
-  if (qobject_cast<const QPushButton *>(w) || qobject_cast<const QComboBox *>(w)) {
-    return Shape::Button;
-  }
-  if (qobject_cast<const QAbstractButton *>(w) || qobject_cast<const QAbstractSlider *>(w) ||
-      qobject_cast<const QTabBar *>(w)) {
-    return Shape::Other;
+  for (const auto &[cls, shape] : kShapeOfClass) {
+    if (meta->inherits(cls)) {
+      return shape;
+    }
   }
   if (meta == &QFrame::staticMetaObject || meta == &QWidget::staticMetaObject) {
     return Shape::Container;

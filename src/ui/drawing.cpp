@@ -1,6 +1,8 @@
 #include "ui/drawing.h"
 
+#include "common/identity.h"
 #include "ui/assets/assets.h"
+#include "ui/fit_text.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -13,6 +15,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTextLayout>
@@ -304,6 +307,19 @@ void Banner::setRightText(const QString &text) {
 void Banner::setLeftImage(const QIcon &image) {
   left_ = image;
   update();
+}
+
+Banner *AddBanner(QWidget *window, ControlId id, int width, const QColor &a, const QColor &b,
+                  const QIcon &left, const QString &line1, const QString &line2) {
+  auto *banner = new Banner(window);
+  banner->setGeometry(0, 0, width, kBannerHeight);
+  banner->setColours(a, b);
+  banner->setGradient(Gradient::Vertical);
+  banner->setLines(line1, line2);
+  banner->setRightText(AuthorLabel());
+  banner->setLeftImage(left);
+  SetControlNumber(banner, id);
+  return banner;
 }
 
 Banner::TextPlaces Banner::textPlaces() const {
@@ -650,6 +666,35 @@ void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text
     return;
   }
   widget->installEventFilter(new BalloonTipFilter(widget, std::move(content)));
+}
+
+DrawnButton *AddDrawnButton(QWidget *parent, ControlId id, const QRect &place, int icon,
+                            const QString &label, const QString &tip) {
+  const QIcon image = SystemIcon(icon);
+  auto *button = new DrawnButton(label, image, parent);
+  button->setGeometry(place);
+  AttachBalloonTip(button, label, tip, image);
+  FitLabelToButton(button);
+  SetControlNumber(button, id);
+  return button;
+}
+
+void AddDrawnButtons(QWidget *parent, int top, int height,
+                     std::span<const DrawnButtonEntry> entries) {
+  for (const DrawnButtonEntry &entry : entries) {
+    *entry.button = AddDrawnButton(parent, entry.id, QRect(entry.x, top, entry.width, height),
+                                   entry.icon, entry.label, entry.tip);
+  }
+}
+
+QPushButton *TipButton(QWidget *parent, ControlId id, const QString &caption, const QRect &place,
+                       const QString &tip, int icon) {
+  auto *button = new QPushButton(caption, parent);
+  button->setGeometry(place);
+  button->setAutoDefault(false);
+  AttachBalloonTip(button, caption, tip, SystemIcon(icon));
+  SetControlNumber(button, id);
+  return button;
 }
 
 std::optional<BalloonTipContent> BalloonTipOf(const QWidget *widget) {

@@ -16,8 +16,10 @@
 #include <QString>
 #include <QWidget>
 #include <optional>
+#include <span>
 
 class QHeaderView;
+class QPushButton;
 class QPainter;
 
 namespace tl {
@@ -159,6 +161,15 @@ private:
   QIcon left_;
 };
 
+// The height of the banner across the top of a window.
+inline constexpr int kBannerHeight = 40;
+
+// A window's banner at its top left, `width` wide and kBannerHeight high: two
+// lines on the vertical gradient from a to b, the image on the left and the
+// author's name on the right, registered under its control number.
+Banner *AddBanner(QWidget *window, ControlId id, int width, const QColor &a, const QColor &b,
+                  const QIcon &left, const QString &line1, const QString &line2);
+
 // The information panel routine: gradient, icon at (10, 10) at least 24x24,
 // the title in font 0 and red at (icon width + 30, 30), then the text in
 // black, wrapped to the width - 20, from (10, icon height + 30). The title is
@@ -217,6 +228,29 @@ private:
 // is also the control's accessible description.
 void AttachBalloonTip(QWidget *widget, const QString &title, const QString &text,
                       const QIcon &icon = QIcon());
+
+// A drawn button at `place` with system icon `icon`: a balloon titled by its
+// label over `tip`, the label fitted to the button, registered under its
+// control number.
+DrawnButton *AddDrawnButton(QWidget *parent, ControlId id, const QRect &place, int icon,
+                            const QString &label, const QString &tip);
+
+// One button of a row of drawn buttons, and where the button made is kept.
+struct DrawnButtonEntry {
+  DrawnButton **button;
+  ControlId id;
+  int x, width, icon;
+  QString label, tip;
+};
+// The row's buttons, `height` high at `top`, each as AddDrawnButton makes it.
+void AddDrawnButtons(QWidget *parent, int top, int height,
+                     std::span<const DrawnButtonEntry> entries);
+
+// A dialog's push button at `place`, with a balloon titled by its caption
+// over `tip` with system icon `icon`, registered under its control number.
+// It does not become the default button when it takes the focus.
+QPushButton *TipButton(QWidget *parent, ControlId id, const QString &caption, const QRect &place,
+                       const QString &tip, int icon);
 
 struct BalloonTipContent {
   QString title;
