@@ -76,6 +76,14 @@ std::unique_ptr<MeterLink> MakeMeterLink() {
 #endif
 }
 
+bool CanMakeMeterLink() {
+#ifdef TENSIOLOG_HAS_METER_LINK
+  return true;
+#else
+  return bool(Factory());
+#endif
+}
+
 MeterWindow::MeterWindow(MeterLink &link, const QString &patient, const QString &rememberedAddress,
                          std::optional<quint8> user, QWidget *parent)
     : QDialog(parent), link_(link), patient_(patient), remembered_(rememberedAddress) {

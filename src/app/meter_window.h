@@ -18,12 +18,14 @@ class QPushButton;
 namespace tl {
 
 // The meter links the window uses: Qt Bluetooth's where Qt has a backend,
-// none elsewhere. Tests install a factory of their own (an empty one
-// restores the program's).
+// Windows' own API in the Windows build, none elsewhere. Tests install a factory of their own (an
+// empty one restores the program's).
 using MeterLinkFactory = std::function<std::unique_ptr<MeterLink>()>;
 void SetMeterLinkFactory(MeterLinkFactory factory);
 // A new link, or nullptr where this build cannot read a meter.
 std::unique_ptr<MeterLink> MakeMeterLink();
+// Whether MakeMeterLink gives one, without making it.
+bool CanMakeMeterLink();
 
 // "Lire le tensiomètre (Bluetooth)...": the meters found, a progress line,
 // the meter's user number kept for the patient, and "Rechercher" / "Lire" /

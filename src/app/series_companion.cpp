@@ -410,7 +410,7 @@ void SeriesCompanion::measureNow() {
       },
       [this] { return lines().join(u'\n'); }, &main_);
   // Where a meter link is built, the remembered meter gives the readings.
-  if (MakeMeterLink()) {
+  if (CanMakeMeterLink()) {
     const Preferences prefs = ReadPreferences(PreferencesReader::fromFile(Paths().preferencesFile));
     dialog.offerMeter(&MakeMeterLink, prefs.meterAddress,
                       MeterUserOf(prefs.meterUsers, main_.logbook().patient()));
