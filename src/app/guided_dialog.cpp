@@ -25,10 +25,6 @@ namespace {
 // A meter's reading older than this is not the one just taken.
 constexpr qint64 kMeterReadingFreshSeconds = 15 * 60;
 
-} // namespace
-
-namespace {
-
 enum Page { ConditionsPage, WaitPage, ReadingPage, DonePage };
 
 QLabel *PlainLabel(const QString &text, QWidget *parent) {
